@@ -1,0 +1,6 @@
+#include "shell/modmain.h"
+
+// The income, expense and investment entry forms.
+void registerEntryWindows()
+{
+}

@@ -1,0 +1,80 @@
+#include "frmfind.h"
+
+#include "dberror.h"
+#include "shell/modmain.h"
+
+#include <QAction>
+#include <QHeaderView>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+frmFind::frmFind(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmFind"));
+    setWindowTitle(QStringLiteral("查找相关信息"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    resize(twips(4200), twips(3600));
+
+    Toolbar1 = new QToolBar(this);
+    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    Toolbar1->addSeparator();
+    QAction* ok = Toolbar1->addAction(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral(" 确认 "));
+    ok->setObjectName(QStringLiteral("ok"));
+    Toolbar1->addSeparator();
+    QAction* cancel =
+        Toolbar1->addAction(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral(" 取消 "));
+    cancel->setObjectName(QStringLiteral("cancel"));
+    for (QAction* a : {ok, cancel}) {
+        if (QWidget* b = Toolbar1->widgetForAction(a))
+            b->setObjectName(a->objectName());
+        connect(a, &QAction::triggered, this, [this, a] { toolbarClick(a->objectName()); });
+    }
+
+    FG = new DataGrid(this);
+    FG->setObjectName(QStringLiteral("FG"));
+    FG->setAccessibleName(QStringLiteral("查找结果"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(Toolbar1);
+    layout->addWidget(FG);
+
+    try {
+        rs_.open(Modmain::conn,
+                 QStringLiteral("select ") + Modmain::findIdField + QStringLiteral(",") + Modmain::findNameField
+                     + QStringLiteral(" from ") + Modmain::findTable,
+                 Recordset::ReadOnly);
+    } catch (const std::exception& e) {
+        showDbError(e, QStringLiteral("无法读取列表。"));
+    }
+    FG->setRecordset(&rs_);
+    FG->setColumnTwips(0, 700);
+    FG->horizontalHeader()->setStretchLastSection(true);
+}
+
+frmFind::~frmFind() = default;
+
+void frmFind::toolbarClick(const QString& key)
+{
+    if (key == QLatin1String("ok")) {
+        if (rs_.isOpen() && rs_.hasCurrent()) {
+            Modmain::findId = rs_.text(0);
+            Modmain::findName = rs_.text(1);
+            chosen_ = true;
+        }
+        FG->setRecordset(nullptr);
+        accept();
+    } else if (key == QLatin1String("cancel")) {
+        reject();
+    }
+}
+
+bool frmFind::pick(QWidget* parent)
+{
+    frmFind f(parent);
+    f.exec();
+    return f.chosen();
+}

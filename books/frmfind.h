@@ -1,0 +1,30 @@
+#pragma once
+
+#include "recordset.h"
+#include "shell/ui.h"
+
+class QToolBar;
+
+// The lookup picker: lists the identifier and name of one reference table (named by
+// Modmain::findTable, findIdField and findNameField) and hands the chosen row back through
+// Modmain::findId and findName.
+class frmFind : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmFind(QWidget* parent = nullptr);
+    ~frmFind() override;
+
+    // Shows the picker modally. True when " 确认 " handed back a row; false after " 取消 ", the close
+    // box, an empty list or a failed read, and then findId and findName are left as they were.
+    static bool pick(QWidget* parent = nullptr);
+
+    bool chosen() const { return chosen_; }
+
+private:
+    void toolbarClick(const QString& key);
+
+    Recordset rs_;
+    DataGrid* FG = nullptr;
+    QToolBar* Toolbar1 = nullptr;
+    bool chosen_ = false;
+};

@@ -1,0 +1,6 @@
+#include "shell/modmain.h"
+
+// The bank ledger and the debts and credits window.
+void registerLedgerWindows()
+{
+}

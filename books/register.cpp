@@ -1,0 +1,10 @@
+#include "shell/modmain.h"
+
+void registerEntryWindows();
+void registerLedgerWindows();
+
+void registerBooksWindows()
+{
+    registerEntryWindows();
+    registerLedgerWindows();
+}

@@ -1,0 +1,107 @@
+#include "connection.h"
+
+#include "dberror.h"
+#include "dialect.h"
+#include "statement.h"
+
+#include <QFileInfo>
+#include <sqlite3.h>
+
+Connection::~Connection()
+{
+    close();
+}
+
+void Connection::open(const QString& path)
+{
+    if (db_)
+        return;
+    const QFileInfo info(path);
+    if (!info.exists() || !info.isFile())
+        throw DbError(DbError::CannotOpen, SQLITE_CANTOPEN, QStringLiteral("file not found: ") + path);
+
+    sqlite3* db = nullptr;
+    const QByteArray name = QFile::encodeName(path);
+    int rc = sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString msg = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
+        const int ext = db ? sqlite3_extended_errcode(db) : rc;
+        sqlite3_close(db);
+        throw DbError(DbError::classify(ext, msg), ext, msg);
+    }
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, 2000);
+    db_ = db;
+    path_ = path;
+    // Reading the schema proves that the file is a readable database and not locked by another writer.
+    try {
+        Statement check(*this, QStringLiteral("select count(*) from sqlite_master"));
+        check.step();
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
+void Connection::close()
+{
+    if (!db_)
+        return;
+    // Statements still open (a recordset being read) are finalized by their owners; close_v2
+    // defers the close until they are.
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+}
+
+void Connection::execute(const QString& sql)
+{
+    if (!db_)
+        throw DbError(DbError::CannotOpen, SQLITE_MISUSE, QStringLiteral("connection is closed"), sql);
+    const QByteArray text = translateSql(sql).toUtf8();
+    const char* tail = text.constData();
+    const char* end = text.constData() + text.size();
+    while (tail && tail < end) {
+        sqlite3_stmt* st = nullptr;
+        int rc = sqlite3_prepare_v2(db_, tail, static_cast<int>(end - tail), &st, &tail);
+        if (rc != SQLITE_OK)
+            raise(rc, sql);
+        if (!st)
+            break;  // only blanks or a comment left
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        }
+        if (rc != SQLITE_DONE) {
+            sqlite3_finalize(st);
+            raise(rc, sql);
+        }
+        sqlite3_finalize(st);
+    }
+}
+
+int Connection::changes() const
+{
+    return db_ ? sqlite3_changes(db_) : 0;
+}
+
+void Connection::raise(int rc, const QString& sql) const
+{
+    const int ext = db_ ? sqlite3_extended_errcode(db_) : rc;
+    const QString msg = db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString::fromUtf8(sqlite3_errstr(rc));
+    throw DbError(DbError::classify(ext, msg), ext, msg, sql);
+}
+
+Transaction::Transaction(Connection& conn) : conn_(conn)
+{
+    conn_.execute(QStringLiteral("BEGIN IMMEDIATE"));
+}
+
+Transaction::~Transaction()
+{
+    if (!done_ && conn_.isOpen())
+        sqlite3_exec(conn_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void Transaction::commit()
+{
+    conn_.execute(QStringLiteral("COMMIT"));
+    done_ = true;
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+
+struct sqlite3;
+
+// The one connection to main.mdb. Opening never creates a file: a missing, locked or unreadable
+// file is reported as a DbError.
+class Connection {
+public:
+    Connection() = default;
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Opens the file; a connection that is already open is left untouched.
+    void open(const QString& path);
+    bool isOpen() const { return db_ != nullptr; }
+    void close();
+    const QString& path() const { return path_; }
+
+    // Runs a statement (in the windows' dialect); its result rows, if any, are discarded.
+    void execute(const QString& sql);
+    // Number of rows changed by the last statement.
+    int changes() const;
+
+    sqlite3* handle() const { return db_; }
+
+    // Raises a DbError built from the engine's last error on this connection.
+    [[noreturn]] void raise(int rc, const QString& sql) const;
+
+private:
+    sqlite3* db_ = nullptr;
+    QString path_;
+};
+
+// Runs a block of statements as one transaction: rolled back on destruction unless committed.
+class Transaction {
+public:
+    explicit Transaction(Connection& conn);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    void commit();
+
+private:
+    Connection& conn_;
+    bool done_ = false;
+};

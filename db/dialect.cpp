@@ -1,0 +1,356 @@
+#include "dialect.h"
+
+#include <QDate>
+#include <QList>
+#include <QRegularExpression>
+#include <memory>
+#include <optional>
+
+namespace {
+
+enum class Tok { Space, Word, Quoted, Ident, Hash, Punct };
+
+struct Token {
+    Tok kind;
+    QString text;
+};
+
+bool isWordChar(QChar c)
+{
+    return c.isLetterOrNumber() || c == u'_' || c == u'$';
+}
+
+QList<Token> tokenize(const QString& s)
+{
+    QList<Token> out;
+    const qsizetype n = s.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const QChar c = s[i];
+        qsizetype j = i + 1;
+        Tok kind;
+        if (c.isSpace()) {
+            while (j < n && s[j].isSpace())
+                ++j;
+            kind = Tok::Space;
+        } else if (c == u'\'' || c == u'"' || c == u'[' || c == u'`') {
+            const QChar close = c == u'[' ? u']' : c;
+            // A doubled closing quote stands for itself inside the text.
+            while (j < n) {
+                if (s[j] == close) {
+                    if (close != u']' && j + 1 < n && s[j + 1] == close) {
+                        j += 2;
+                        continue;
+                    }
+                    ++j;
+                    break;
+                }
+                ++j;
+            }
+            kind = c == u'\'' ? Tok::Quoted : Tok::Ident;
+        } else if (c == u'#') {
+            while (j < n && s[j] != u'#' && s[j] != u'\'' && !s[j].isSpace())
+                ++j;
+            if (j < n && s[j] == u'#') {
+                ++j;
+                kind = Tok::Hash;
+            } else {
+                j = i + 1;
+                kind = Tok::Punct;
+            }
+        } else if (isWordChar(c)) {
+            while (j < n && isWordChar(s[j]))
+                ++j;
+            kind = Tok::Word;
+        } else {
+            kind = Tok::Punct;
+        }
+        out.append(Token{kind, s.mid(i, j - i)});
+        i = j;
+    }
+    return out;
+}
+
+bool isWord(const Token& t, const char* w)
+{
+    return t.kind == Tok::Word && t.text.compare(QLatin1String(w), Qt::CaseInsensitive) == 0;
+}
+
+std::optional<QString> dateLiteral(const QString& hashed)
+{
+    static const QRegularExpression re(QStringLiteral("^#(\\d{1,2})[-/](\\d{1,2})[-/](\\d{2}|\\d{4})#$"));
+    const auto m = re.match(hashed);
+    if (!m.hasMatch())
+        return std::nullopt;
+    const int month = m.captured(1).toInt();
+    const int day = m.captured(2).toInt();
+    int year = m.captured(3).toInt();
+    if (m.captured(3).size() == 2)
+        year = expandTwoDigitYear(year);
+    const QDate d(year, month, day);
+    if (!d.isValid())
+        return std::nullopt;
+    return QLatin1Char('\'') + d.toString(QStringLiteral("yyyy-MM-dd")) + QLatin1Char('\'');
+}
+
+// ---- FROM clause: RIGHT JOIN read as LEFT JOIN ------------------------------------------------
+
+struct Node {
+    // A leaf holds the table's tokens; a join holds its two sides and the ON condition.
+    QList<Token> leaf;
+    QString op;  // "LEFT", "RIGHT", "INNER" or "" for a plain JOIN
+    std::unique_ptr<Node> left, right;
+    QList<Token> cond;
+    bool isJoin() const { return left != nullptr; }
+};
+
+class FromParser {
+public:
+    FromParser(const QList<Token>& toks, qsizetype pos) : t_(toks), p_(pos) {}
+
+    std::unique_ptr<Node> parseExpr()
+    {
+        auto node = parseTerm();
+        if (!node)
+            return nullptr;
+        for (;;) {
+            skipSpace();
+            QString op;
+            const qsizetype save = p_;
+            if (at("LEFT") || at("RIGHT") || at("INNER")) {
+                op = t_[p_].text.toUpper();
+                ++p_;
+                skipSpace();
+                if (at("OUTER")) {
+                    ++p_;
+                    skipSpace();
+                }
+            }
+            if (!at("JOIN")) {
+                p_ = save;
+                return node;
+            }
+            ++p_;
+            auto right = parseTerm();
+            if (!right)
+                return nullptr;
+            skipSpace();
+            if (!at("ON"))
+                return nullptr;
+            ++p_;
+            auto join = std::make_unique<Node>();
+            join->op = op;
+            join->left = std::move(node);
+            join->right = std::move(right);
+            join->cond = parseCondition();
+            if (join->cond.isEmpty())
+                return nullptr;
+            node = std::move(join);
+        }
+    }
+
+    qsizetype pos() const { return p_; }
+
+private:
+    std::unique_ptr<Node> parseTerm()
+    {
+        skipSpace();
+        if (p_ >= t_.size())
+            return nullptr;
+        if (t_[p_].kind == Tok::Punct && t_[p_].text == u'(') {
+            ++p_;
+            auto inner = parseExpr();
+            skipSpace();
+            if (!inner || p_ >= t_.size() || t_[p_].text != u')')
+                return nullptr;
+            ++p_;
+            return inner;
+        }
+        auto leaf = std::make_unique<Node>();
+        // A table name, possibly qualified, and an optional alias.
+        while (p_ < t_.size()) {
+            const Token& k = t_[p_];
+            if (k.kind == Tok::Word || k.kind == Tok::Ident || (k.kind == Tok::Punct && k.text == u'.')) {
+                if (k.kind == Tok::Word && isKeyword(k))
+                    break;
+                leaf->leaf.append(k);
+                ++p_;
+            } else if (k.kind == Tok::Space) {
+                // Keep a blank only when an alias follows it.
+                qsizetype q = p_;
+                while (q < t_.size() && t_[q].kind == Tok::Space)
+                    ++q;
+                if (q < t_.size() && (t_[q].kind == Tok::Word || t_[q].kind == Tok::Ident) && !isKeyword(t_[q])
+                    && !leaf->leaf.isEmpty()) {
+                    leaf->leaf.append(Token{Tok::Space, QStringLiteral(" ")});
+                    p_ = q;
+                } else {
+                    break;
+                }
+            } else {
+                break;
+            }
+        }
+        if (leaf->leaf.isEmpty())
+            return nullptr;
+        return leaf;
+    }
+
+    QList<Token> parseCondition()
+    {
+        QList<Token> cond;
+        int depth = 0;
+        while (p_ < t_.size()) {
+            const Token& k = t_[p_];
+            if (k.kind == Tok::Punct && k.text == u'(') {
+                ++depth;
+            } else if (k.kind == Tok::Punct && k.text == u')') {
+                if (depth == 0)
+                    break;
+                --depth;
+            } else if (depth == 0 && k.kind == Tok::Word
+                       && (isWord(k, "JOIN") || isWord(k, "LEFT") || isWord(k, "RIGHT") || isWord(k, "INNER")
+                           || isTerminator(k))) {
+                break;
+            } else if (depth == 0 && k.kind == Tok::Punct && k.text == u';') {
+                break;
+            }
+            cond.append(k);
+            ++p_;
+        }
+        while (!cond.isEmpty() && cond.last().kind == Tok::Space)
+            cond.removeLast();
+        while (!cond.isEmpty() && cond.first().kind == Tok::Space)
+            cond.removeFirst();
+        return cond;
+    }
+
+    static bool isTerminator(const Token& k)
+    {
+        return isWord(k, "WHERE") || isWord(k, "ORDER") || isWord(k, "GROUP") || isWord(k, "HAVING")
+            || isWord(k, "LIMIT") || isWord(k, "UNION");
+    }
+    static bool isKeyword(const Token& k)
+    {
+        return isTerminator(k) || isWord(k, "JOIN") || isWord(k, "LEFT") || isWord(k, "RIGHT")
+            || isWord(k, "INNER") || isWord(k, "OUTER") || isWord(k, "ON");
+    }
+    bool at(const char* w) const { return p_ < t_.size() && isWord(t_[p_], w); }
+    void skipSpace()
+    {
+        while (p_ < t_.size() && t_[p_].kind == Tok::Space)
+            ++p_;
+    }
+
+    const QList<Token>& t_;
+    qsizetype p_;
+};
+
+bool hasRightJoin(const Node& n)
+{
+    if (!n.isJoin())
+        return false;
+    return n.op == QLatin1String("RIGHT") || hasRightJoin(*n.left) || hasRightJoin(*n.right);
+}
+
+QString joinTokens(const QList<Token>& toks)
+{
+    QString s;
+    for (const Token& t : toks)
+        s += t.text;
+    return s;
+}
+
+QString render(const Node& n, bool asRightOperand)
+{
+    if (!n.isJoin())
+        return joinTokens(n.leaf);
+    const Node* l = n.left.get();
+    const Node* r = n.right.get();
+    QString op = n.op;
+    if (op == QLatin1String("RIGHT")) {
+        std::swap(l, r);
+        op = QStringLiteral("LEFT");
+    }
+    QString s = render(*l, false) + QLatin1Char(' ') + (op.isEmpty() ? QString() : op + QLatin1Char(' '))
+        + QStringLiteral("JOIN ") + render(*r, true) + QStringLiteral(" ON ") + joinTokens(n.cond);
+    return asRightOperand ? QLatin1Char('(') + s + QLatin1Char(')') : s;
+}
+
+QList<Token> rewriteJoins(const QList<Token>& toks)
+{
+    QList<Token> out;
+    qsizetype i = 0;
+    while (i < toks.size()) {
+        out.append(toks[i]);
+        if (isWord(toks[i], "FROM")) {
+            FromParser parser(toks, i + 1);
+            auto tree = parser.parseExpr();
+            if (tree && hasRightJoin(*tree)) {
+                out.append(Token{Tok::Space, QStringLiteral(" ")});
+                out.append(Token{Tok::Word, render(*tree, false)});
+                i = parser.pos();
+                if (i < toks.size() && toks[i].kind != Tok::Space)
+                    out.append(Token{Tok::Space, QStringLiteral(" ")});
+                continue;
+            }
+        }
+        ++i;
+    }
+    return out;
+}
+
+}  // namespace
+
+int expandTwoDigitYear(int yy)
+{
+    return yy < 30 ? 2000 + yy : 1900 + yy;
+}
+
+QString sqlQuote(const QString& value)
+{
+    QString v = value;
+    v.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QLatin1Char('\'') + v + QLatin1Char('\'');
+}
+
+QString translateSql(const QString& sql)
+{
+    QList<Token> toks = tokenize(sql);
+    QList<Token> out;
+    out.reserve(toks.size());
+    for (qsizetype i = 0; i < toks.size(); ++i) {
+        Token t = toks[i];
+        if (t.kind == Tok::Hash) {
+            if (auto lit = dateLiteral(t.text))
+                t = Token{Tok::Quoted, *lit};
+        } else if (isWord(t, "delete")) {
+            // delete * from T -> delete from T
+            qsizetype j = i + 1;
+            while (j < toks.size() && toks[j].kind == Tok::Space)
+                ++j;
+            if (j < toks.size() && toks[j].kind == Tok::Punct && toks[j].text == u'*') {
+                qsizetype k = j + 1;
+                while (k < toks.size() && toks[k].kind == Tok::Space)
+                    ++k;
+                if (k < toks.size() && isWord(toks[k], "from")) {
+                    out.append(t);
+                    out.append(Token{Tok::Space, QStringLiteral(" ")});
+                    i = k - 1;
+                    continue;
+                }
+            }
+        } else if (t.kind == Tok::Word && t.text == QStringLiteral("查询") && i + 4 < toks.size()
+                   && toks[i + 1].text == u'.' && toks[i + 2].text == QStringLiteral("月份")
+                   && toks[i + 3].text == u'.' && toks[i + 4].text == QStringLiteral("月份")) {
+            out.append(t);
+            out.append(Token{Tok::Punct, QStringLiteral(".")});
+            out.append(Token{Tok::Ident, QStringLiteral("\"月份.月份\"")});
+            i += 4;
+            continue;
+        }
+        out.append(t);
+    }
+    out = rewriteJoins(out);
+    return joinTokens(out);
+}

@@ -1,0 +1,634 @@
+#include "recordset.h"
+
+#include "connection.h"
+#include "dberror.h"
+#include "statement.h"
+
+#include <QDate>
+#include <QHash>
+#include <QRegularExpression>
+#include <cstring>
+#include <sqlite3.h>
+
+namespace {
+
+QString quoteIdent(const QString& name)
+{
+    QString n = name;
+    n.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + n + QLatin1Char('"');
+}
+
+std::uint64_t realBits(double d)
+{
+    std::uint64_t b;
+    std::memcpy(&b, &d, sizeof b);
+    return b;
+}
+
+double bitsReal(std::uint64_t b)
+{
+    double d;
+    std::memcpy(&d, &b, sizeof d);
+    return d;
+}
+
+void bindValue(sqlite3_stmt* st, int index, const QVariant& v)
+{
+    if (!v.isValid() || v.isNull()) {
+        sqlite3_bind_null(st, index);
+    } else if (v.metaType() == QMetaType::fromType<Money>()) {
+        const Money m = v.value<Money>();
+        if (m.units() % 10000 == 0)
+            sqlite3_bind_int64(st, index, m.units() / 10000);
+        else
+            sqlite3_bind_double(st, index, m.toDouble());
+    } else if (v.metaType().id() == QMetaType::LongLong || v.metaType().id() == QMetaType::Int
+               || v.metaType().id() == QMetaType::UInt || v.metaType().id() == QMetaType::ULongLong) {
+        sqlite3_bind_int64(st, index, v.toLongLong());
+    } else if (v.metaType().id() == QMetaType::Double) {
+        sqlite3_bind_double(st, index, v.toDouble());
+    } else {
+        const QByteArray utf8 = v.toString().toUtf8();
+        sqlite3_bind_text(st, index, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
+    }
+}
+
+// "select <list> from <table> [where ...|order by ...]" over one plain table.
+const QRegularExpression& singleTableSelect()
+{
+    static const QRegularExpression re(
+        QStringLiteral("^\\s*select\\s+(?<list>.+?)\\s+from\\s+(?<table>[^\\s,()'\"]+)\\s*(?<rest>(where|order)\\b.*)?$"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    return re;
+}
+
+}  // namespace
+
+Recordset::Recordset(QObject* parent) : QObject(parent) {}
+
+Recordset::~Recordset() = default;
+
+void Recordset::open(Connection& conn, const QString& sql, LockType lock)
+{
+    close();
+    QString table;
+    QString readSql = sql;
+    if (lock == Pessimistic) {
+        const auto m = singleTableSelect().match(sql);
+        const QString list = m.hasMatch() ? m.captured(QStringLiteral("list")) : QString();
+        if (m.hasMatch() && !list.contains(u'(') && !list.contains(QLatin1String("distinct"), Qt::CaseInsensitive)) {
+            table = m.captured(QStringLiteral("table"));
+            readSql = QStringLiteral("select rowid, ") + list + QStringLiteral(" from ") + table
+                + QLatin1Char(' ') + m.captured(QStringLiteral("rest"));
+        }
+    }
+
+    std::unique_ptr<Statement> st;
+    int first = 0;
+    if (!table.isEmpty()) {
+        try {
+            st = std::make_unique<Statement>(conn, readSql);
+            first = 1;
+        } catch (const DbError&) {
+            table.clear();  // a view, or not a plain table: read-only
+        }
+    }
+    if (!st)
+        st = std::make_unique<Statement>(conn, sql);
+
+    sqlite3_stmt* h = st->handle();
+    const int n = sqlite3_column_count(h);
+    std::vector<Column> cols(static_cast<std::size_t>(n - first));
+    for (int i = first; i < n; ++i) {
+        Column& c = cols[static_cast<std::size_t>(i - first)];
+        c.name = QString::fromUtf8(sqlite3_column_name(h, i));
+        const char* decl = sqlite3_column_decltype(h, i);
+        const QByteArray d = decl ? QByteArray(decl).toUpper() : QByteArray();
+        c.money = d == "CURRENCY" || d == "MONEY";
+        c.affinityInt = d.contains("INT") ? 1 : 0;
+        if (!table.isEmpty()) {
+            const char* origin = sqlite3_column_origin_name(h, i);
+            if (!origin)
+                table.clear();  // an expression: the snapshot cannot be written back
+            else
+                c.name = QString::fromUtf8(sqlite3_column_name(h, i));
+        }
+    }
+    if (table.isEmpty() && first == 1) {
+        // Read again without the rowid column, as an ordinary read-only snapshot.
+        st = std::make_unique<Statement>(conn, sql);
+        h = st->handle();
+        first = 0;
+    }
+
+    columns_ = std::move(cols);
+    conn_ = &conn;
+    sql_ = sql;
+    table_ = table;
+    open_ = true;
+
+    QHash<QByteArray, std::uint32_t> seen;
+    const int fields = fieldCount();
+    std::size_t row = 0;
+    while (st->step()) {
+        if (first == 1)
+            rowids_.push_back(sqlite3_column_int64(h, 0));
+        for (int f = 0; f < fields; ++f) {
+            Column& c = columns_[static_cast<std::size_t>(f)];
+            const int col = f + first;
+            if (sqlite3_column_type(h, col) == SQLITE_TEXT) {
+                const char* txt = reinterpret_cast<const char*>(sqlite3_column_text(h, col));
+                const int len = sqlite3_column_bytes(h, col);
+                const QByteArray key = QByteArray::fromRawData(txt, len);
+                auto it = seen.constFind(key);
+                std::uint32_t id;
+                if (it != seen.constEnd()) {
+                    id = it.value();
+                } else {
+                    id = static_cast<std::uint32_t>(pool_.size());
+                    pool_.push_back(QString::fromUtf8(txt, len));
+                    seen.insert(QByteArray(txt, len), id);
+                }
+                c.bits.push_back(id);
+                c.types.push_back(CellType::Text);
+            } else {
+                c.bits.push_back(0);
+                c.types.push_back(CellType::Null);
+                storeCell(c, row, h, col);
+            }
+        }
+        ++row;
+    }
+    rows_ = static_cast<int>(row);
+    pos_ = rows_ > 0 ? 0 : -1;
+    emit reset();
+    emit currentChanged(pos_);
+}
+
+void Recordset::storeCell(Column& c, std::size_t row, sqlite3_stmt* st, int col)
+{
+    CellType t = CellType::Null;
+    std::uint64_t b = 0;
+    switch (sqlite3_column_type(st, col)) {
+    case SQLITE_NULL:
+        break;
+    case SQLITE_INTEGER: {
+        const std::int64_t v = sqlite3_column_int64(st, col);
+        if (c.money) {
+            t = CellType::Money;
+            b = static_cast<std::uint64_t>(v * 10000);
+        } else {
+            t = CellType::Int;
+            b = static_cast<std::uint64_t>(v);
+        }
+        break;
+    }
+    case SQLITE_FLOAT: {
+        const double v = sqlite3_column_double(st, col);
+        if (c.money) {
+            t = CellType::Money;
+            b = static_cast<std::uint64_t>(Money::fromDouble(v).units());
+        } else {
+            t = CellType::Real;
+            b = realBits(v);
+        }
+        break;
+    }
+    default: {
+        const char* txt = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
+        pool_.push_back(QString::fromUtf8(txt, sqlite3_column_bytes(st, col)));
+        t = CellType::Text;
+        b = pool_.size() - 1;
+        break;
+    }
+    }
+    c.bits[row] = b;
+    c.types[row] = t;
+}
+
+void Recordset::close()
+{
+    const bool was = open_;
+    columns_.clear();
+    rowids_.clear();
+    pool_.clear();
+    rows_ = 0;
+    pos_ = -1;
+    onDeleted_ = false;
+    mode_ = EditNone;
+    buffer_.clear();
+    table_.clear();
+    open_ = false;
+    conn_ = nullptr;
+    if (was)
+        emit reset();
+}
+
+bool Recordset::bof() const
+{
+    if (mode_ == EditAdd)
+        return false;
+    return rows_ == 0 || pos_ < 0;
+}
+
+bool Recordset::eof() const
+{
+    if (mode_ == EditAdd)
+        return false;
+    return rows_ == 0 || pos_ >= rows_;
+}
+
+bool Recordset::hasCurrent() const
+{
+    return mode_ == EditAdd || (pos_ >= 0 && pos_ < rows_ && !onDeleted_);
+}
+
+void Recordset::setPos(int p)
+{
+    if (mode_ != EditNone)
+        cancelUpdate();
+    onDeleted_ = false;
+    pos_ = p;
+    emit currentChanged(pos_);
+}
+
+void Recordset::moveFirst()
+{
+    setPos(rows_ > 0 ? 0 : -1);
+}
+
+void Recordset::moveNext()
+{
+    if (mode_ != EditNone)
+        cancelUpdate();
+    if (onDeleted_) {
+        onDeleted_ = false;
+        emit currentChanged(pos_);
+        return;
+    }
+    if (pos_ < rows_)
+        setPos(pos_ + 1);
+}
+
+void Recordset::moveLast()
+{
+    setPos(rows_ > 0 ? rows_ - 1 : -1);
+}
+
+void Recordset::moveTo(int row)
+{
+    if (row < 0 || row >= rows_)
+        return;
+    if (row == pos_ && !onDeleted_ && mode_ == EditNone)
+        return;
+    setPos(row);
+}
+
+QString Recordset::fieldName(int field) const
+{
+    if (field < 0 || field >= fieldCount())
+        return QString();
+    return columns_[static_cast<std::size_t>(field)].name;
+}
+
+int Recordset::fieldIndex(const QString& name) const
+{
+    for (int i = 0; i < fieldCount(); ++i)
+        if (columns_[static_cast<std::size_t>(i)].name.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+QStringList Recordset::fieldNames() const
+{
+    QStringList names;
+    for (const Column& c : columns_)
+        names << c.name;
+    return names;
+}
+
+bool Recordset::isMoneyField(int field) const
+{
+    return field >= 0 && field < fieldCount() && columns_[static_cast<std::size_t>(field)].money;
+}
+
+QVariant Recordset::cellValue(CellType t, std::uint64_t b) const
+{
+    switch (t) {
+    case CellType::Null:
+        return QVariant();
+    case CellType::Int:
+        return QVariant(static_cast<qlonglong>(b));
+    case CellType::Real:
+        return QVariant(bitsReal(b));
+    case CellType::Money:
+        return QVariant::fromValue(Money::fromUnits(static_cast<std::int64_t>(b)));
+    case CellType::Text:
+        return QVariant(pool_[b]);
+    }
+    return QVariant();
+}
+
+QString Recordset::cellText(CellType t, std::uint64_t b) const
+{
+    switch (t) {
+    case CellType::Null:
+        return QString();
+    case CellType::Int:
+        return QString::number(static_cast<qlonglong>(b));
+    case CellType::Real:
+        return QString::number(bitsReal(b), 'g', 15);
+    case CellType::Money:
+        return Money::fromUnits(static_cast<std::int64_t>(b)).toPlain();
+    case CellType::Text:
+        return pool_[b];
+    }
+    return QString();
+}
+
+static QString variantText(const QVariant& v)
+{
+    if (!v.isValid() || v.isNull())
+        return QString();
+    if (v.metaType() == QMetaType::fromType<Money>())
+        return v.value<Money>().toPlain();
+    if (v.metaType().id() == QMetaType::Double)
+        return QString::number(v.toDouble(), 'g', 15);
+    return v.toString();
+}
+
+QVariant Recordset::valueAt(int row, int field) const
+{
+    if (field < 0 || field >= fieldCount())
+        return QVariant();
+    if (mode_ != EditNone && row == pos_)
+        return buffer_.value(field);
+    if (row < 0 || row >= rows_)
+        return QVariant();
+    const Column& c = columns_[static_cast<std::size_t>(field)];
+    return cellValue(c.types[static_cast<std::size_t>(row)], c.bits[static_cast<std::size_t>(row)]);
+}
+
+QString Recordset::textAt(int row, int field) const
+{
+    if (field < 0 || field >= fieldCount())
+        return QString();
+    if (mode_ != EditNone && row == pos_)
+        return variantText(buffer_.value(field));
+    if (row < 0 || row >= rows_)
+        return QString();
+    const Column& c = columns_[static_cast<std::size_t>(field)];
+    return cellText(c.types[static_cast<std::size_t>(row)], c.bits[static_cast<std::size_t>(row)]);
+}
+
+bool Recordset::isNullAt(int row, int field) const
+{
+    const QVariant v = valueAt(row, field);
+    return !v.isValid() || v.isNull();
+}
+
+std::optional<Money> Recordset::moneyAt(int row, int field) const
+{
+    const QVariant v = valueAt(row, field);
+    if (!v.isValid() || v.isNull())
+        return std::nullopt;
+    if (v.metaType() == QMetaType::fromType<Money>())
+        return v.value<Money>();
+    if (v.metaType().id() == QMetaType::QString)
+        return Money::parse(v.toString());
+    return Money::fromDouble(v.toDouble());
+}
+
+QVariant Recordset::value(int field) const
+{
+    if (!hasCurrent())
+        return QVariant();
+    return valueAt(pos_, field);
+}
+
+QVariant Recordset::value(const QString& name) const
+{
+    return value(fieldIndex(name));
+}
+
+QString Recordset::text(int field) const
+{
+    if (!hasCurrent())
+        return QString();
+    return textAt(pos_, field);
+}
+
+QString Recordset::text(const QString& name) const
+{
+    return text(fieldIndex(name));
+}
+
+void Recordset::requireEditable() const
+{
+    if (!open_ || table_.isEmpty())
+        throw DbError(DbError::NotEditable, 0, QStringLiteral("recordset is read-only"), sql_);
+}
+
+void Recordset::requireCurrent() const
+{
+    if (!hasCurrent())
+        throw DbError(DbError::NoRow, 0, QStringLiteral("no current row"), sql_);
+}
+
+QVariant Recordset::normalize(int field, const QVariant& v) const
+{
+    const Column& c = columns_[static_cast<std::size_t>(field)];
+    if (!v.isValid() || v.isNull())
+        return QVariant();
+    if (v.metaType().id() == QMetaType::QDate)
+        return v.toDate().isValid() ? QVariant(v.toDate().toString(QStringLiteral("yyyy-MM-dd"))) : QVariant();
+    if (v.metaType().id() == QMetaType::QString) {
+        const QString s = v.toString();
+        if (c.money) {
+            if (s.trimmed().isEmpty())
+                return QVariant();
+            if (auto m = Money::parse(s))
+                return QVariant::fromValue(*m);
+            return s;  // not a number: the engine's check refuses it on Update
+        }
+        if (c.affinityInt) {
+            if (s.trimmed().isEmpty())
+                return QVariant();
+            bool ok = false;
+            const qlonglong n = s.trimmed().toLongLong(&ok);
+            return ok ? QVariant(n) : QVariant(s);
+        }
+        return s;
+    }
+    if (c.money && (v.metaType().id() == QMetaType::Double || v.metaType().id() == QMetaType::Int
+                    || v.metaType().id() == QMetaType::LongLong))
+        return QVariant::fromValue(Money::fromDouble(v.toDouble()));
+    return v;
+}
+
+void Recordset::setValue(int field, const QVariant& v)
+{
+    requireEditable();
+    if (field < 0 || field >= fieldCount())
+        throw DbError(DbError::Other, 0, QStringLiteral("no such field"), sql_);
+    if (mode_ == EditNone) {
+        requireCurrent();
+        buffer_.resize(fieldCount());
+        for (int f = 0; f < fieldCount(); ++f)
+            buffer_[f] = valueAt(pos_, f);
+        mode_ = EditInProgress;
+    }
+    buffer_[field] = normalize(field, v);
+    emit rowChanged(pos_);
+}
+
+void Recordset::setValue(const QString& name, const QVariant& v)
+{
+    const int f = fieldIndex(name);
+    if (f < 0)
+        throw DbError(DbError::Other, 0, QStringLiteral("no such field: ") + name, sql_);
+    setValue(f, v);
+}
+
+void Recordset::addNew()
+{
+    requireEditable();
+    if (mode_ != EditNone)
+        cancelUpdate();
+    posBeforeAdd_ = onDeleted_ ? -1 : pos_;
+    onDeleted_ = false;
+    buffer_ = QVector<QVariant>(fieldCount());
+    mode_ = EditAdd;
+    pos_ = rows_;
+    emit rowInserted(rows_);
+    emit currentChanged(pos_);
+}
+
+void Recordset::reloadRow(std::int64_t rowid, int row, bool append)
+{
+    QStringList names;
+    for (const Column& c : columns_)
+        names << quoteIdent(c.name);
+    Statement st(*conn_, QStringLiteral("select ") + names.join(u',') + QStringLiteral(" from ") + quoteIdent(table_)
+                     + QStringLiteral(" where rowid=?"),
+                 false);
+    sqlite3_bind_int64(st.handle(), 1, rowid);
+    const bool found = st.step();
+    for (int f = 0; f < fieldCount(); ++f) {
+        Column& c = columns_[static_cast<std::size_t>(f)];
+        if (append) {
+            c.bits.push_back(0);
+            c.types.push_back(CellType::Null);
+        }
+        if (found)
+            storeCell(c, static_cast<std::size_t>(row), st.handle(), f);
+    }
+    if (append)
+        rowids_.push_back(rowid);
+}
+
+void Recordset::update()
+{
+    if (mode_ == EditNone)
+        return;
+    requireEditable();
+    QStringList names;
+    for (const Column& c : columns_)
+        names << quoteIdent(c.name);
+
+    Transaction tx(*conn_);
+    std::int64_t rowid = 0;
+    if (mode_ == EditAdd) {
+        QStringList marks;
+        for (int i = 0; i < fieldCount(); ++i)
+            marks << QStringLiteral("?");
+        Statement st(*conn_, QStringLiteral("insert into ") + quoteIdent(table_) + QStringLiteral(" (") + names.join(u',')
+                         + QStringLiteral(") values (") + marks.join(u',') + QStringLiteral(")"),
+                     false);
+        for (int i = 0; i < fieldCount(); ++i)
+            bindValue(st.handle(), i + 1, buffer_[i]);
+        st.step();
+        rowid = sqlite3_last_insert_rowid(conn_->handle());
+    } else {
+        requireCurrent();
+        rowid = rowids_[static_cast<std::size_t>(pos_)];
+        QStringList sets;
+        for (const QString& n : names)
+            sets << n + QStringLiteral("=?");
+        Statement st(*conn_, QStringLiteral("update ") + quoteIdent(table_) + QStringLiteral(" set ") + sets.join(u',')
+                         + QStringLiteral(" where rowid=?"),
+                     false);
+        for (int i = 0; i < fieldCount(); ++i)
+            bindValue(st.handle(), i + 1, buffer_[i]);
+        sqlite3_bind_int64(st.handle(), fieldCount() + 1, rowid);
+        st.step();
+    }
+    tx.commit();
+
+    const bool added = mode_ == EditAdd;
+    mode_ = EditNone;
+    buffer_.clear();
+    if (added) {
+        reloadRow(rowid, rows_, true);
+        pos_ = rows_;
+        ++rows_;
+    } else {
+        reloadRow(rowid, pos_, false);
+    }
+    emit rowChanged(pos_);
+    emit currentChanged(pos_);
+}
+
+void Recordset::cancelUpdate()
+{
+    if (mode_ == EditNone)
+        return;
+    const bool added = mode_ == EditAdd;
+    mode_ = EditNone;
+    buffer_.clear();
+    if (added) {
+        emit rowRemoved(rows_);
+        pos_ = (posBeforeAdd_ >= 0 && posBeforeAdd_ < rows_) ? posBeforeAdd_ : (rows_ > 0 ? rows_ - 1 : -1);
+    } else {
+        emit rowChanged(pos_);
+    }
+    emit currentChanged(pos_);
+}
+
+void Recordset::deleteCurrent()
+{
+    requireEditable();
+    if (mode_ == EditAdd) {
+        cancelUpdate();
+        return;
+    }
+    if (mode_ == EditInProgress)
+        cancelUpdate();
+    requireCurrent();
+    const std::int64_t rowid = rowids_[static_cast<std::size_t>(pos_)];
+    {
+        Transaction tx(*conn_);
+        Statement st(*conn_, QStringLiteral("delete from ") + quoteIdent(table_) + QStringLiteral(" where rowid=?"), false);
+        sqlite3_bind_int64(st.handle(), 1, rowid);
+        st.step();
+        tx.commit();
+    }
+    const auto at = static_cast<std::ptrdiff_t>(pos_);
+    for (Column& c : columns_) {
+        c.bits.erase(c.bits.begin() + at);
+        c.types.erase(c.types.begin() + at);
+    }
+    rowids_.erase(rowids_.begin() + at);
+    --rows_;
+    onDeleted_ = true;
+    emit rowRemoved(pos_);
+}
+
+std::size_t Recordset::overheadBytes() const
+{
+    std::size_t bytes = sizeof(*this) + rowids_.capacity() * sizeof(std::int64_t) + pool_.capacity() * sizeof(QString);
+    for (const Column& c : columns_)
+        bytes += sizeof(Column) + c.bits.capacity() * sizeof(std::uint64_t) + c.types.capacity() * sizeof(CellType);
+    return bytes;
+}

@@ -1,0 +1,126 @@
+#pragma once
+
+#include "money.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class Connection;
+
+// A static snapshot of a SELECT, in the statement's order, with a current row.
+//
+// A recordset over one table ("select <fields> from <table> [where ...] [order by ...]") opened
+// for editing writes back by the table's rowid: AddNew/Update/CancelUpdate/Delete. Each write is
+// one transaction; a write the engine refuses changes neither the file nor the snapshot and raises
+// DbError, and the pending edit is kept so that the window can show the cause and let the user fix it.
+// A recordset over a join or an aggregate, or opened read-only, refuses writes.
+//
+// Moving to another row never writes: a pending change is discarded by the move.
+class Recordset : public QObject {
+    Q_OBJECT
+public:
+    enum LockType { ReadOnly = 1, Pessimistic = 2 };
+    enum EditModeValue { EditNone = 0, EditInProgress = 1, EditAdd = 2 };
+    enum class CellType : std::uint8_t { Null, Int, Real, Money, Text };
+
+    explicit Recordset(QObject* parent = nullptr);
+    ~Recordset() override;
+
+    void open(Connection& conn, const QString& sql, LockType lock = Pessimistic);
+    void close();
+    bool isOpen() const { return open_; }
+    bool isEditable() const { return !table_.isEmpty(); }
+    const QString& sql() const { return sql_; }
+
+    // Position.
+    bool bof() const;
+    bool eof() const;
+    int rowCount() const { return rows_; }
+    // Index of the current row, or -1 before the first / rowCount() after the last; a pending new
+    // row is at rowCount().
+    int position() const { return pos_; }
+    bool hasCurrent() const;
+    void moveFirst();
+    void moveNext();
+    void moveLast();
+    void moveTo(int row);
+
+    // Fields.
+    int fieldCount() const { return static_cast<int>(columns_.size()); }
+    QString fieldName(int field) const;
+    int fieldIndex(const QString& name) const;  // -1 when there is none; ignores letter case
+    QStringList fieldNames() const;
+    bool isMoneyField(int field) const;
+
+    // The current row's value: the pending edit if there is one. Money fields give a Money.
+    QVariant value(int field) const;
+    QVariant value(const QString& name) const;
+    // The value as the grids and bound controls show it ("" for null, money in its plain form).
+    QString text(int field) const;
+    QString text(const QString& name) const;
+
+    // Any row of the snapshot.
+    QVariant valueAt(int row, int field) const;
+    QString textAt(int row, int field) const;
+    bool isNullAt(int row, int field) const;
+    std::optional<Money> moneyAt(int row, int field) const;
+
+    // Editing.
+    void setValue(int field, const QVariant& v);
+    void setValue(const QString& name, const QVariant& v);
+    void addNew();
+    void update();
+    void cancelUpdate();
+    void deleteCurrent();
+    int editMode() const { return mode_; }
+
+    // Bytes held by the snapshot beyond the texts it shows (for the benchmark).
+    std::size_t overheadBytes() const;
+
+signals:
+    void reset();               // opened, reopened or closed
+    void currentChanged(int row);
+    void rowInserted(int row);  // a row appended (a new row pending or saved)
+    void rowRemoved(int row);
+    void rowChanged(int row);
+
+private:
+    struct Column {
+        QString name;
+        bool money = false;
+        int affinityInt = 0;  // INTEGER column: whole numbers typed as text are stored as numbers
+        std::vector<std::uint64_t> bits;
+        std::vector<CellType> types;
+    };
+
+    void requireEditable() const;
+    void requireCurrent() const;
+    QVariant cellValue(CellType t, std::uint64_t b) const;
+    QString cellText(CellType t, std::uint64_t b) const;
+    std::uint32_t intern(const QString& s);
+    void appendRowFromStatement(struct sqlite3_stmt* st, int firstCol);
+    void storeCell(Column& c, std::size_t row, struct sqlite3_stmt* st, int col);
+    void reloadRow(std::int64_t rowid, int row, bool append);
+    void setPos(int p);
+    QVariant normalize(int field, const QVariant& v) const;
+
+    Connection* conn_ = nullptr;
+    QString sql_;
+    QString table_;  // empty when read-only
+    bool open_ = false;
+    std::vector<Column> columns_;
+    std::vector<std::int64_t> rowids_;
+    std::vector<QString> pool_;
+    int rows_ = 0;
+    int pos_ = -1;
+    bool onDeleted_ = false;  // the current row was just deleted; MoveNext lands on the one after it
+    int mode_ = EditNone;
+    int posBeforeAdd_ = -1;
+    QVector<QVariant> buffer_;
+};

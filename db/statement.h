@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+class Connection;
+struct sqlite3_stmt;
+
+// One prepared statement, finalized when it goes out of scope. The text is translated from the
+// windows' dialect before it is prepared.
+class Statement {
+public:
+    Statement(Connection& conn, const QString& sql, bool translate = true);
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    // True while a row is available; false when done. Errors raise DbError.
+    bool step();
+    sqlite3_stmt* handle() const { return st_; }
+    const QString& sql() const { return sql_; }
+
+private:
+    Connection& conn_;
+    sqlite3_stmt* st_ = nullptr;
+    QString sql_;
+};

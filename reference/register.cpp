@@ -1,0 +1,5 @@
+#include "shell/modmain.h"
+
+void registerReferenceWindows()
+{
+}

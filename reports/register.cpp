@@ -1,0 +1,10 @@
+#include "shell/modmain.h"
+
+void registerQueryWindows();
+void registerStatisticsWindows();
+
+void registerReportsWindows()
+{
+    registerQueryWindows();
+    registerStatisticsWindows();
+}

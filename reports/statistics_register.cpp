@@ -1,0 +1,6 @@
+#include "shell/modmain.h"
+
+// The asset statistics and the year-end summary.
+void registerStatisticsWindows()
+{
+}

@@ -1,0 +1,201 @@
+#include "modmain.h"
+
+#include "dberror.h"
+#include "platform.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QHash>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+
+namespace Modmain {
+
+Connection conn;
+QString curUser;
+QString findTable, findIdField, findNameField, findId, findName;
+
+namespace {
+bool g_busy = false;
+QPointer<QWidget> g_panel;
+bool g_scripting = false;
+QList<int> g_answers;
+QList<ShownMessage> g_shown;
+QDate g_today;
+QHash<QString, WindowFactory>& registry()
+{
+    static QHash<QString, WindowFactory> r;
+    return r;
+}
+}  // namespace
+
+QString databasePath()
+{
+    return Platform::programFolder() + QStringLiteral("/main.mdb");
+}
+
+bool openConn()
+{
+    try {
+        conn.open(databasePath());
+        return true;
+    } catch (const DbError&) {
+        msgBox(QStringLiteral("连接数据库错误，系统将不能正常运行"), 16);
+        return false;
+    }
+}
+
+void closeConn()
+{
+    conn.close();
+}
+
+void setStatusPanel(QWidget* panel2)
+{
+    g_panel = panel2;
+}
+
+void setBusy(bool flag)
+{
+    if (auto* label = qobject_cast<QLabel*>(g_panel.data()))
+        label->setText(flag ? QStringLiteral("正在加载...") : QStringLiteral("加载完毕..."));
+    if (flag == g_busy)
+        return;
+    g_busy = flag;
+    if (flag)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+bool isBusy()
+{
+    return g_busy;
+}
+
+int msgBox(const QString& text, int style, const QString& title)
+{
+    const QString caption = title.isEmpty() ? appTitle : title;
+    if (g_scripting) {
+        g_shown.append(ShownMessage{text, style, caption});
+        return g_answers.isEmpty() ? 1 : g_answers.takeFirst();
+    }
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(caption);
+    box.setText(text);
+    switch (style) {
+    case 16:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case 33:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case 64:
+        box.setIcon(QMessageBox::Information);
+        break;
+    default:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    }
+    QPushButton* ok = box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
+    QPushButton* cancel = nullptr;
+    if (style == 33)
+        cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+    box.setDefaultButton(ok);
+    box.setEscapeButton(cancel ? static_cast<QAbstractButton*>(cancel) : ok);
+    // A message box shown while the busy cursor is up must still be usable.
+    const bool busy = g_busy;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
+    box.exec();
+    if (busy)
+        QApplication::restoreOverrideCursor();
+    return box.clickedButton() == cancel && cancel ? 2 : 1;
+}
+
+void scriptMessages(bool on)
+{
+    g_scripting = on;
+    g_answers.clear();
+    g_shown.clear();
+}
+
+void queueAnswer(int answer)
+{
+    g_answers.append(answer);
+}
+
+bool isScripting()
+{
+    return g_scripting;
+}
+
+QList<ShownMessage> shownMessages()
+{
+    return g_shown;
+}
+
+void clearShownMessages()
+{
+    g_shown.clear();
+}
+
+QDate today()
+{
+    return g_today.isValid() ? g_today : QDate::currentDate();
+}
+
+void setToday(const QDate& date)
+{
+    g_today = date;
+}
+
+void registerWindow(const QString& name, WindowFactory factory)
+{
+    registry().insert(name, std::move(factory));
+}
+
+bool hasWindow(const QString& name)
+{
+    return registry().contains(name);
+}
+
+QDialog* createWindow(const QString& name, QWidget* parent)
+{
+    auto it = registry().constFind(name);
+    if (it == registry().constEnd())
+        return nullptr;
+    return it.value()(parent);
+}
+
+void openDataWindow(const QString& name, QWidget* parent)
+{
+    if (!hasWindow(name))
+        return;
+    setBusy(true);
+    QDialog* w = createWindow(name, parent);
+    if (!w) {
+        setBusy(false);
+        return;
+    }
+    w->setAttribute(Qt::WA_DeleteOnClose, false);
+    w->exec();
+    delete w;
+    // A window that failed to show never got to end the busy state.
+    setBusy(false);
+}
+
+void registerAllWindows()
+{
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    registerReferenceWindows();
+    registerBooksWindows();
+    registerReportsWindows();
+}
+
+}  // namespace Modmain

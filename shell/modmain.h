@@ -1,0 +1,77 @@
+#pragma once
+
+#include "connection.h"
+
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <functional>
+
+class QDialog;
+class QWidget;
+class QStatusBar;
+
+// Program-wide state and services.
+namespace Modmain {
+
+inline const QString appTitle = QStringLiteral("kinbook");
+
+// The one database connection, open from the login window's load to its unload.
+extern Connection conn;
+// "当前用户：" followed by the logged-in member's name (or "Manager").
+extern QString curUser;
+// The lookup picker's request and result.
+extern QString findTable, findIdField, findNameField, findId, findName;
+
+// The full path of main.mdb in the program folder.
+QString databasePath();
+
+// Opens conn on main.mdb unless it is already open. On failure shows
+// "连接数据库错误，系统将不能正常运行" (stop icon) and returns false.
+bool openConn();
+void closeConn();
+
+// The main window's loading indicator: status panel 2 and the wait cursor. Balanced however often
+// it is called: one restore undoes any number of busy calls.
+void setBusy(bool flag);
+bool isBusy();
+// The main window hands over its status bar; panel 2 is its second label.
+void setStatusPanel(QWidget* panel2);
+
+// The one message box: style 0 (OK), 16 (stop), 33 (OK and Cancel, question), 64 (information).
+// Title defaults to the application title. Returns 1 for OK, 2 for Cancel.
+int msgBox(const QString& text, int style = 0, const QString& title = QString());
+
+struct ShownMessage {
+    QString text;
+    int style = 0;
+    QString title;
+};
+// Tests script the answers: while scripting, no box is shown, every message is recorded and the
+// next scripted answer is returned (OK when none is left).
+void scriptMessages(bool on);
+void queueAnswer(int answer);
+bool isScripting();
+QList<ShownMessage> shownMessages();
+void clearShownMessages();
+
+// Today's date; tests can set the clock.
+QDate today();
+void setToday(const QDate& date);  // invalid: the real clock
+
+// The data windows that the menus open, by name ("frmsrlx", "frmquery_sr", ...).
+using WindowFactory = std::function<QDialog*(QWidget* parent)>;
+void registerWindow(const QString& name, WindowFactory factory);
+bool hasWindow(const QString& name);
+QDialog* createWindow(const QString& name, QWidget* parent);
+// setBusy(true), then the window modally; the window ends the busy state when it is activated.
+void openDataWindow(const QString& name, QWidget* parent);
+// Registers every window of the program (once).
+void registerAllWindows();
+
+}  // namespace Modmain
+
+// Each folder of windows registers its own.
+void registerReferenceWindows();
+void registerBooksWindows();
+void registerReportsWindows();

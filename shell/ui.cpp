@@ -1,0 +1,357 @@
+#include "ui.h"
+
+#include "dberror.h"
+#include "modmain.h"
+#include "recordset.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QTextEdit>
+
+int twips(int tw)
+{
+    qreal dpi = 96.0;
+    if (const QScreen* s = QGuiApplication::primaryScreen())
+        dpi = s->logicalDotsPerInch();
+    return qRound(tw * dpi / 1440.0);
+}
+
+QFont songFont(int pointSize)
+{
+    QFont f;
+    f.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("AR PL UMing CN"),
+                   QStringLiteral("AR PL UMing TW"), QStringLiteral("Noto Serif CJK SC")});
+    f.setPointSize(pointSize);
+    return f;
+}
+
+QFont kaiFont(int pointSize)
+{
+    QFont f;
+    f.setFamilies({QStringLiteral("楷体_GB2312"), QStringLiteral("KaiTi"), QStringLiteral("AR PL UKai CN"),
+                   QStringLiteral("AR PL UKai TW"), QStringLiteral("AR PL UMing CN")});
+    f.setPointSize(pointSize);
+    return f;
+}
+
+void setBoxColor(QWidget* box, const QColor& color)
+{
+    QPalette p = box->palette();
+    p.setColor(QPalette::Base, color);
+    box->setPalette(p);
+}
+
+namespace {
+
+class FocusColorFilter : public QObject {
+public:
+    FocusColorFilter(QWidget* box, QColor normal, QColor focused) : QObject(box), normal_(normal), focused_(focused) {}
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (e->type() == QEvent::FocusIn)
+            setBoxColor(static_cast<QWidget*>(o), focused_);
+        else if (e->type() == QEvent::FocusOut)
+            setBoxColor(static_cast<QWidget*>(o), normal_);
+        return false;
+    }
+
+private:
+    QColor normal_, focused_;
+};
+
+bool isEnter(const QKeyEvent* k)
+{
+    return k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter;
+}
+
+void focusNext(QWidget* from)
+{
+    // Tab through the window's own chain, skipping what is disabled or hidden.
+    QWidget* w = from->nextInFocusChain();
+    while (w && w != from) {
+        if (w->isEnabled() && w->isVisible() && (w->focusPolicy() & Qt::TabFocus) && w->window() == from->window()) {
+            w->setFocus(Qt::TabFocusReason);
+            return;
+        }
+        w = w->nextInFocusChain();
+    }
+}
+
+class EnterAsTabFilter : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (e->type() == QEvent::KeyPress && isEnter(static_cast<QKeyEvent*>(e))) {
+            focusNext(static_cast<QWidget*>(o));
+            return true;
+        }
+        return false;
+    }
+};
+
+class CharFilter : public QObject {
+public:
+    CharFilter(QObject* parent, QString allowed, bool enterMovesOn)
+        : QObject(parent), allowed_(std::move(allowed)), enter_(enterMovesOn) {}
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (e->type() != QEvent::KeyPress)
+            return false;
+        auto* k = static_cast<QKeyEvent*>(e);
+        if (isEnter(k)) {
+            if (enter_)
+                focusNext(static_cast<QWidget*>(o));
+            return true;
+        }
+        if (k->key() == Qt::Key_Backspace)
+            return false;
+        const QString t = k->text();
+        if (t.isEmpty())
+            return false;  // arrows, Home, End, Delete: they type nothing
+        for (const QChar c : t)
+            if (!allowed_.contains(c))
+                return true;
+        return false;
+    }
+
+private:
+    QString allowed_;
+    bool enter_;
+};
+
+}  // namespace
+
+void installFocusColor(QWidget* box, const QColor& normal, const QColor& focused)
+{
+    setBoxColor(box, box->hasFocus() ? focused : normal);
+    box->installEventFilter(new FocusColorFilter(box, normal, focused));
+}
+
+void installEnterAsTab(QWidget* box)
+{
+    box->installEventFilter(new EnterAsTabFilter(box));
+}
+
+void installCharFilter(QLineEdit* box, const QString& allowed, bool enterMovesOn)
+{
+    box->installEventFilter(new CharFilter(box, allowed, enterMovesOn));
+    // Pasting would bypass the key filter: only text made of allowed characters is kept.
+    QObject::connect(box, &QLineEdit::textEdited, box, [box, allowed](const QString& text) {
+        QString kept;
+        for (const QChar c : text)
+            if (allowed.contains(c))
+                kept += c;
+        if (kept != text)
+            box->setText(kept);
+    });
+}
+
+QLabel* buddyLabel(const QString& text, QWidget* input, QWidget* parent)
+{
+    auto* l = new QLabel(text, parent);
+    l->setBuddy(input);
+    if (input && input->accessibleName().isEmpty())
+        input->setAccessibleName(QString(text).remove(u'&').remove(u':').remove(QChar(0xFF1A)).trimmed());
+    return l;
+}
+
+// ---- DataGrid -------------------------------------------------------------------------------
+
+DataGrid::DataGrid(QWidget* parent) : QTableView(parent)
+{
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setTabKeyNavigation(false);
+    setWordWrap(false);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    verticalHeader()->setMinimumSectionSize(4);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    horizontalHeader()->setMinimumSectionSize(0);
+    horizontalHeader()->setHighlightSections(false);
+    setFont(songFont(9));
+}
+
+void DataGrid::setRecordset(Recordset* rs)
+{
+    rs_ = rs;
+    auto* old = model_;
+    model_ = new RecordsetModel(rs, this);
+    setModel(model_);
+    delete old;
+    if (!rs)
+        return;
+    connect(rs, &Recordset::currentChanged, this, [this](int row) { followRecordset(row); });
+    connect(rs, &Recordset::reset, this, [this] {
+        if (rs_)
+            followRecordset(rs_->position());
+    });
+    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current, const QModelIndex&) {
+                if (syncing_ || !rs_ || !current.isValid())
+                    return;
+                const int row = current.row();
+                if (rs_->editMode() != Recordset::EditNone) {
+                    // The row being edited stays current until it is saved or cancelled.
+                    if (row != rs_->position())
+                        QMetaObject::invokeMethod(this, [this] { if (rs_) followRecordset(rs_->position()); },
+                                                  Qt::QueuedConnection);
+                    return;
+                }
+                rs_->moveTo(row);
+            });
+    followRecordset(rs->position());
+}
+
+void DataGrid::followRecordset(int row)
+{
+    if (!model_ || !selectionModel())
+        return;
+    syncing_ = true;
+    if (row >= 0 && row < model_->rowCount()) {
+        const QModelIndex idx = model_->index(row, qMax(0, currentIndex().column()));
+        selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        scrollTo(idx);
+    } else {
+        selectionModel()->clearSelection();
+    }
+    syncing_ = false;
+}
+
+void DataGrid::setColumnTwips(int column, int tw)
+{
+    horizontalHeader()->resizeSection(column, twips(tw));
+}
+
+void DataGrid::setColumnAlignment(int column, Qt::Alignment a)
+{
+    if (model_)
+        model_->setAlignment(column, a);
+}
+
+void DataGrid::setColumnFormat(int column, RecordsetModel::Format f)
+{
+    if (model_)
+        model_->setFormat(column, f);
+}
+
+void DataGrid::setColumnHiddenWidth(int column)
+{
+    horizontalHeader()->resizeSection(column, 0);
+}
+
+// ---- Binder ---------------------------------------------------------------------------------
+
+Binder::Binder(Recordset* rs, QObject* parent) : QObject(parent), rs_(rs)
+{
+    connect(rs, &Recordset::currentChanged, this, [this] { refresh(); });
+    connect(rs, &Recordset::reset, this, [this] { refresh(); });
+    connect(rs, &Recordset::rowChanged, this, [this](int row) {
+        // While a change is pending, the boxes hold what the user typed: leave them alone.
+        if (rs_ && rs_->editMode() == Recordset::EditNone && row == rs_->position())
+            refresh();
+    });
+}
+
+void Binder::bind(QWidget* w, const QString& field)
+{
+    items_.push_back(Item{w, field});
+    refresh();
+}
+
+static void setWidgetText(QWidget* w, const QString& text)
+{
+    if (auto* l = qobject_cast<QLabel*>(w))
+        l->setText(text);
+    else if (auto* e = qobject_cast<QLineEdit*>(w))
+        e->setText(text);
+    else if (auto* p = qobject_cast<QPlainTextEdit*>(w))
+        p->setPlainText(text);
+    else if (auto* t = qobject_cast<QTextEdit*>(w))
+        t->setPlainText(text);
+    else if (auto* c = qobject_cast<QComboBox*>(w))
+        c->setEditText(text);
+}
+
+static QString widgetText(QWidget* w)
+{
+    if (auto* l = qobject_cast<QLabel*>(w))
+        return l->text();
+    if (auto* e = qobject_cast<QLineEdit*>(w))
+        return e->text();
+    if (auto* p = qobject_cast<QPlainTextEdit*>(w))
+        return p->toPlainText();
+    if (auto* t = qobject_cast<QTextEdit*>(w))
+        return t->toPlainText();
+    if (auto* c = qobject_cast<QComboBox*>(w))
+        return c->currentText();
+    return QString();
+}
+
+void Binder::refresh()
+{
+    if (!rs_)
+        return;
+    for (const Item& i : items_) {
+        if (!i.w)
+            continue;
+        const QSignalBlocker block(i.w);
+        setWidgetText(i.w, rs_->isOpen() ? rs_->text(i.field) : QString());
+    }
+}
+
+void Binder::flush()
+{
+    if (!rs_)
+        return;
+    for (const Item& i : items_)
+        if (i.w)
+            rs_->setValue(i.field, widgetText(i.w));
+}
+
+// ---- DataWindow ----------------------------------------------------------------------------
+
+DataWindow::DataWindow(const QString& name, QWidget* parent) : QDialog(parent)
+{
+    setObjectName(name);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+}
+
+bool DataWindow::event(QEvent* e)
+{
+    if (e->type() == QEvent::WindowActivate)
+        formActivate();
+    return QDialog::event(e);
+}
+
+void DataWindow::showEvent(QShowEvent* e)
+{
+    QDialog::showEvent(e);
+    formActivate();
+}
+
+void DataWindow::formActivate()
+{
+    Modmain::setBusy(false);
+}
+
+void showDbError(const std::exception& e, const QString& what)
+{
+    QString text;
+    if (const auto* db = dynamic_cast<const DbError*>(&e))
+        text = db->userText();
+    else
+        text = QStringLiteral("操作失败：") + QString::fromLocal8Bit(e.what());
+    if (!what.isEmpty())
+        text = what + QStringLiteral("\n") + text;
+    Modmain::msgBox(text, 64);
+}

@@ -1,0 +1,150 @@
+#include "testsupport.h"
+
+#include "shell/platform.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTest>
+#include <QTimer>
+#include <sqlite3.h>
+
+void DbTest::SetUp()
+{
+    dir_ = std::make_unique<QTemporaryDir>();
+    ASSERT_TRUE(dir_->isValid());
+    ASSERT_TRUE(QFile::copy(QStringLiteral(KINBOOK_EMPTY_DB), dbPath()));
+    QFile::setPermissions(dbPath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+    Platform::setProgramFolder(dir_->path());
+    Modmain::scriptMessages(true);
+    Modmain::setToday(QDate());
+    Modmain::curUser.clear();
+    Modmain::findTable.clear();
+    Modmain::findIdField.clear();
+    Modmain::findNameField.clear();
+    Modmain::findId.clear();
+    Modmain::findName.clear();
+}
+
+void DbTest::TearDown()
+{
+    Modmain::closeConn();
+    while (Modmain::isBusy())
+        Modmain::setBusy(false);
+    Platform::setProgramFolder(QString());
+    Platform::setStarter(nullptr);
+    dir_.reset();
+}
+
+void DbTest::openConn()
+{
+    ASSERT_TRUE(Modmain::openConn());
+}
+
+QString DbTest::dbPath() const
+{
+    return dir_->path() + QStringLiteral("/main.mdb");
+}
+
+QString DbTest::folder() const
+{
+    return dir_->path();
+}
+
+void DbTest::sql(const QString& statements)
+{
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(dbPath().toUtf8().constData(), &db), SQLITE_OK);
+    sqlite3_busy_timeout(db, 2000);
+    char* err = nullptr;
+    const int rc = sqlite3_exec(db, statements.toUtf8().constData(), nullptr, nullptr, &err);
+    const QString msg = err ? QString::fromUtf8(err) : QString();
+    sqlite3_free(err);
+    sqlite3_close(db);
+    ASSERT_EQ(rc, SQLITE_OK) << msg.toStdString();
+}
+
+QStringList DbTest::rows(const QString& query)
+{
+    QStringList out;
+    sqlite3* db = nullptr;
+    EXPECT_EQ(sqlite3_open(dbPath().toUtf8().constData(), &db), SQLITE_OK);
+    sqlite3_busy_timeout(db, 2000);
+    sqlite3_stmt* st = nullptr;
+    const QByteArray q = query.toUtf8();
+    if (sqlite3_prepare_v2(db, q.constData(), -1, &st, nullptr) != SQLITE_OK) {
+        ADD_FAILURE() << sqlite3_errmsg(db) << " in " << q.constData();
+        sqlite3_close(db);
+        return out;
+    }
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        QStringList fields;
+        for (int i = 0; i < sqlite3_column_count(st); ++i) {
+            if (sqlite3_column_type(st, i) == SQLITE_NULL)
+                fields << QStringLiteral("NULL");
+            else
+                fields << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)));
+        }
+        out << fields.join(u'|');
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return out;
+}
+
+QString DbTest::scalar(const QString& query)
+{
+    const QStringList r = rows(query);
+    return r.isEmpty() ? QString() : r.first();
+}
+
+QStringList messageTexts()
+{
+    QStringList out;
+    for (const auto& m : Modmain::shownMessages())
+        out << m.text;
+    return out;
+}
+
+void whenModal(std::function<void(QDialog*)> action, int timeoutMs)
+{
+    QWidget* before = QApplication::activeModalWidget();
+    auto* timer = new QTimer;
+    auto started = std::make_shared<QElapsedTimer>();
+    started->start();
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, before, started, action, timeoutMs] {
+        QWidget* m = QApplication::activeModalWidget();
+        auto* dlg = qobject_cast<QDialog*>(m);
+        if (dlg && m != before && dlg->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            action(dlg);
+            return;
+        }
+        if (started->elapsed() > timeoutMs) {
+            timer->stop();
+            timer->deleteLater();
+            ADD_FAILURE() << "no modal dialog appeared";
+            if (m)
+                m->close();
+        }
+    });
+    timer->start();
+}
+
+void click(QObject* parent, const QString& name)
+{
+    auto* b = parent->findChild<QAbstractButton*>(name);
+    ASSERT_NE(b, nullptr) << "no button named " << name.toStdString();
+    ASSERT_TRUE(b->isEnabled()) << name.toStdString() << " is disabled";
+    ASSERT_TRUE(b->isVisible() || !b->window()->isVisible()) << name.toStdString() << " is hidden";
+    QTest::mouseClick(b, Qt::LeftButton);
+}
+
+void typeInto(QWidget* w, const QString& text)
+{
+    w->setFocus();
+    QTest::keyClicks(w, text);
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "shell/modmain.h"
+#include "qtprint.h"
+
+#include <QDialog>
+#include <QList>
+#include <QString>
+#include <QTemporaryDir>
+#include <QVariant>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+
+// Every test works on its own fresh copy of the empty database, in a temporary program folder,
+// with message boxes scripted (Modmain::queueAnswer) and recorded (Modmain::shownMessages).
+class DbTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Opens Modmain::conn on the copy (as the login window does).
+    void openConn();
+    // Runs statements directly on the copy, through a separate plain SQLite connection.
+    void sql(const QString& statements);
+    // The rows of a query on the copy, each row's fields joined with '|' (null as "NULL").
+    QStringList rows(const QString& query);
+    // A single value.
+    QString scalar(const QString& query);
+    QString dbPath() const;
+    QString folder() const;
+
+private:
+    std::unique_ptr<QTemporaryDir> dir_;
+};
+
+// Texts of the message boxes shown so far.
+QStringList messageTexts();
+
+// Runs `action` once the next modal dialog is up (polling the event loop), e.g. to answer the
+// lookup picker opened by a click. The dialog is handed over; the action must close it.
+void whenModal(std::function<void(QDialog*)> action, int timeoutMs = 5000);
+
+// The child of `parent` with this object name, of type T; fails the test when missing.
+template <typename T>
+T* child(QObject* parent, const QString& name)
+{
+    T* c = parent->findChild<T*>(name);
+    EXPECT_NE(c, nullptr) << "no child named " << name.toStdString();
+    return c;
+}
+
+// Clicks a button or toolbar button by object name.
+void click(QObject* parent, const QString& name);
+// Types text into the focused widget or into `w`, one key press per character.
+void typeInto(QWidget* w, const QString& text);

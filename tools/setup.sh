@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that kinbook needs (only those missing) and builds it.
+#   tools/setup.sh [build-dir] [extra cmake options...]
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
+          libsqlite3-dev sqlite3 libgtest-dev libbenchmark-dev fonts-arphic-uming fonts-arphic-ukai
+          libxkbcommon0 xauth)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+build=${1:-"$here/build"}
+shift || true
+cmake -S "$here" -B "$build" -G Ninja "$@" >/dev/null
+cmake --build "$build" -j"$(nproc)"
