@@ -150,11 +150,9 @@ void Recordset::open(Connection& conn, const QString& sql, LockType lock)
                     pool_.push_back(QString::fromUtf8(txt, len));
                     seen.insert(QByteArray(txt, len), id);
                 }
-                c.bits.push_back(id);
-                c.types.push_back(CellType::Text);
+                c.cells.push(id, CellType::Text);
             } else {
-                c.bits.push_back(0);
-                c.types.push_back(CellType::Null);
+                c.cells.push(0, CellType::Null);
                 storeCell(c, row, h, col);
             }
         }
@@ -203,8 +201,7 @@ void Recordset::storeCell(Column& c, std::size_t row, sqlite3_stmt* st, int col)
         break;
     }
     }
-    c.bits[row] = b;
-    c.types[row] = t;
+    c.cells.set(row, b, t);
 }
 
 void Recordset::close()
@@ -367,7 +364,7 @@ QVariant Recordset::valueAt(int row, int field) const
     if (row < 0 || row >= rows_)
         return QVariant();
     const Column& c = columns_[static_cast<std::size_t>(field)];
-    return cellValue(c.types[static_cast<std::size_t>(row)], c.bits[static_cast<std::size_t>(row)]);
+    return cellValue(c.cells.type(static_cast<std::size_t>(row)), c.cells.bits(static_cast<std::size_t>(row)));
 }
 
 QString Recordset::textAt(int row, int field) const
@@ -379,7 +376,7 @@ QString Recordset::textAt(int row, int field) const
     if (row < 0 || row >= rows_)
         return QString();
     const Column& c = columns_[static_cast<std::size_t>(field)];
-    return cellText(c.types[static_cast<std::size_t>(row)], c.bits[static_cast<std::size_t>(row)]);
+    return cellText(c.cells.type(static_cast<std::size_t>(row)), c.cells.bits(static_cast<std::size_t>(row)));
 }
 
 bool Recordset::isNullAt(int row, int field) const
@@ -518,8 +515,7 @@ void Recordset::reloadRow(std::int64_t rowid, int row, bool append)
     for (int f = 0; f < fieldCount(); ++f) {
         Column& c = columns_[static_cast<std::size_t>(f)];
         if (append) {
-            c.bits.push_back(0);
-            c.types.push_back(CellType::Null);
+            c.cells.push(0, CellType::Null);
         }
         if (found)
             storeCell(c, static_cast<std::size_t>(row), st.handle(), f);
@@ -616,8 +612,7 @@ void Recordset::deleteCurrent()
     }
     const auto at = static_cast<std::ptrdiff_t>(pos_);
     for (Column& c : columns_) {
-        c.bits.erase(c.bits.begin() + at);
-        c.types.erase(c.types.begin() + at);
+        c.cells.erase(static_cast<std::size_t>(at));
     }
     rowids_.erase(rowids_.begin() + at);
     --rows_;
@@ -629,6 +624,45 @@ std::size_t Recordset::overheadBytes() const
 {
     std::size_t bytes = sizeof(*this) + rowids_.capacity() * sizeof(std::int64_t) + pool_.capacity() * sizeof(QString);
     for (const Column& c : columns_)
-        bytes += sizeof(Column) + c.bits.capacity() * sizeof(std::uint64_t) + c.types.capacity() * sizeof(CellType);
+        bytes += sizeof(Column) + c.cells.bytes();
     return bytes;
+}
+
+std::size_t Recordset::textBytes() const
+{
+    std::size_t bytes = 0;
+    for (const QString& s : pool_)
+        bytes += static_cast<std::size_t>(s.capacity()) * sizeof(QChar);
+    return bytes;
+}
+
+void Recordset::Cells::push(std::uint64_t bits, CellType type)
+{
+    if (size_ == blocks_.size() * kBlock)
+        blocks_.push_back(std::make_unique<Block>());
+    Block& b = *blocks_[size_ / kBlock];
+    b.bits[size_ % kBlock] = bits;
+    b.types[size_ % kBlock] = type;
+    ++size_;
+}
+
+void Recordset::Cells::set(std::size_t row, std::uint64_t bits, CellType type)
+{
+    Block& b = *blocks_[row / kBlock];
+    b.bits[row % kBlock] = bits;
+    b.types[row % kBlock] = type;
+}
+
+void Recordset::Cells::erase(std::size_t row)
+{
+    for (std::size_t r = row; r + 1 < size_; ++r)
+        set(r, bits(r + 1), type(r + 1));
+    --size_;
+    if (size_ % kBlock == 0 && blocks_.size() > size_ / kBlock)
+        blocks_.pop_back();
+}
+
+std::size_t Recordset::Cells::bytes() const
+{
+    return blocks_.capacity() * sizeof(void*) + blocks_.size() * sizeof(Block);
 }

@@ -82,6 +82,8 @@ public:
 
     // Bytes held by the snapshot beyond the texts it shows (for the benchmark).
     std::size_t overheadBytes() const;
+    // Bytes of the distinct texts it shows.
+    std::size_t textBytes() const;
 
 signals:
     void reset();               // opened, reopened or closed
@@ -91,12 +93,33 @@ signals:
     void rowChanged(int row);
 
 private:
+    // One column's cells, in fixed-size blocks: no reallocation while a large result is read, and
+    // at most one block of slack. A cell is 8 bytes of value and 1 byte of type; texts are indexes
+    // into the recordset's pool, where each distinct text is stored once.
+    class Cells {
+    public:
+        static constexpr std::size_t kBlock = 1024;
+        void push(std::uint64_t bits, CellType type);
+        void set(std::size_t row, std::uint64_t bits, CellType type);
+        std::uint64_t bits(std::size_t row) const { return blocks_[row / kBlock]->bits[row % kBlock]; }
+        CellType type(std::size_t row) const { return blocks_[row / kBlock]->types[row % kBlock]; }
+        void erase(std::size_t row);
+        std::size_t bytes() const;
+
+    private:
+        struct Block {
+            std::uint64_t bits[kBlock];
+            CellType types[kBlock];
+        };
+        std::vector<std::unique_ptr<Block>> blocks_;
+        std::size_t size_ = 0;
+    };
+
     struct Column {
         QString name;
         bool money = false;
         int affinityInt = 0;  // INTEGER column: whole numbers typed as text are stored as numbers
-        std::vector<std::uint64_t> bits;
-        std::vector<CellType> types;
+        Cells cells;
     };
 
     void requireEditable() const;
