@@ -89,7 +89,9 @@ const std::array<const char*, 20> kNotes = {"", "", "", "月初", "月底", "超
 
 std::string code(char prefix, int i)
 {
-    return std::string(1, prefix) + std::to_string(i);
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "%c%d", prefix, i);
+    return buf;
 }
 
 std::string note(Rng& r)

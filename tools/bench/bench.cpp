@@ -1,0 +1,435 @@
+// Measures the windows' work on large household ledgers, beside two references stepped with the
+// SQLite C API in the same process (every column of every row read):
+//   written: the statement exactly as the window writes it (its #date# literals put in SQLite's form,
+//            since SQLite reads no other; RIGHT JOINs left as they are)
+//   floor:   the fastest SQL for the same rows (LEFT JOINs from the ledger through its indexes)
+//
+//   kinbook_bench [--sizes 10000,100000,1000000] [--data DIR] [--repeat N]
+//
+// The databases are made by kinbook_gendb (seed 1) and kept in DIR between runs.
+#include "books/frmfind.h"
+#include "dialect.h"
+#include "recordset.h"
+#include "shell/modmain.h"
+#include "shell/platform.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QDateEdit>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QProcess>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <malloc.h>
+#include <memory>
+#include <optional>
+#include <sqlite3.h>
+#include <vector>
+
+namespace {
+
+const QString kIncomeHead =
+    QStringLiteral("SELECT 成员.姓名, 收入类型.类型, 收入帐.金额, 收入帐.日期, 收入帐.备注 FROM 成员 RIGHT JOIN (收入类型 RIGHT JOIN "
+                   "收入帐 ON 收入类型.ID = 收入帐.类型ID) ON 成员.ID = 收入帐.成员ID");
+const QString kIncomeFloor =
+    QStringLiteral("SELECT 成员.姓名, 收入类型.类型, 收入帐.金额, 收入帐.日期, 收入帐.备注 FROM 收入帐 LEFT JOIN 收入类型 ON "
+                   "收入类型.ID = 收入帐.类型ID LEFT JOIN 成员 ON 成员.ID = 收入帐.成员ID");
+const QString kBankHead =
+    QStringLiteral("SELECT 成员.姓名, 银行.开户行, 银行帐.金额, 银行帐.日期, 银行帐.存或取,银行帐.类型 FROM 成员 RIGHT JOIN (银行 RIGHT JOIN "
+                   "银行帐 ON 银行.ID = 银行帐.银行ID) ON 成员.ID = 银行帐.成员ID");
+const QString kBankFloor =
+    QStringLiteral("SELECT 成员.姓名, 银行.开户行, 银行帐.金额, 银行帐.日期, 银行帐.存或取,银行帐.类型 FROM 银行帐 LEFT JOIN 银行 ON "
+                   "银行.ID = 银行帐.银行ID LEFT JOIN 成员 ON 成员.ID = 银行帐.成员ID");
+
+double nowMs()
+{
+    static QElapsedTimer t = [] {
+        QElapsedTimer e;
+        e.start();
+        return e;
+    }();
+    return static_cast<double>(t.nsecsElapsed()) / 1e6;
+}
+
+// Steps statements on the raw C API, reading every column of every row. Returns rows read.
+long long step(sqlite3* db, const QStringList& statements)
+{
+    long long rows = 0;
+    for (const QString& s : statements) {
+        const QByteArray sql = s.toUtf8();
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr) != SQLITE_OK) {
+            std::fprintf(stderr, "bench: %s\n  in %s\n", sqlite3_errmsg(db), sql.constData());
+            std::exit(1);
+        }
+        const int n = sqlite3_column_count(st);
+        volatile double sink = 0;
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            ++rows;
+            for (int c = 0; c < n; ++c) {
+                switch (sqlite3_column_type(st, c)) {
+                case SQLITE_INTEGER:
+                case SQLITE_FLOAT:
+                    sink = sink + sqlite3_column_double(st, c);
+                    break;
+                case SQLITE_TEXT:
+                    sink = sink + sqlite3_column_bytes(st, c) + (sqlite3_column_text(st, c) ? 0 : 1);
+                    break;
+                default:
+                    break;
+                }
+            }
+        }
+        sqlite3_finalize(st);
+    }
+    return rows;
+}
+
+// The windows' date literals in the form SQLite reads; everything else as written.
+QString onlyDates(const QString& sql)
+{
+    QString out;
+    int i = 0;
+    while (i < sql.size()) {
+        const int a = sql.indexOf(u'#', i);
+        const int b = a < 0 ? -1 : sql.indexOf(u'#', a + 1);
+        if (a < 0 || b < 0) {
+            out += sql.mid(i);
+            break;
+        }
+        out += sql.mid(i, a - i) + translateSql(sql.mid(a, b - a + 1));
+        i = b + 1;
+    }
+    return out;
+}
+
+struct Row {
+    Row(const QString& w, int s) : work(w), size(s) {}
+    QString work;
+    int size;
+    double project = -1, written = -1, floor = -1;
+    QString note;
+};
+
+template <typename F>
+double median(int repeat, F&& once)
+{
+    std::vector<double> t;
+    for (int i = 0; i < repeat; ++i)
+        t.push_back(once());
+    std::sort(t.begin(), t.end());
+    return t[t.size() / 2];
+}
+
+QDialog* window(const QString& name)
+{
+    QDialog* w = Modmain::createWindow(name, nullptr);
+    if (!w)
+        std::fprintf(stderr, "bench: window %s is not registered\n", qPrintable(name));
+    return w;
+}
+
+void clickButton(QWidget* w, const QString& name)
+{
+    if (auto* b = w->findChild<QAbstractButton*>(name))
+        b->click();
+    else if (auto* a = w->findChild<QAction*>(name))
+        a->trigger();
+    else
+        std::fprintf(stderr, "bench: no control %s in %s\n", qPrintable(name), qPrintable(w->objectName()));
+}
+
+void setLabel(QWidget* w, const QString& name, const QString& text)
+{
+    if (auto* l = w->findChild<QLabel*>(name))
+        l->setText(text);
+}
+
+void setDate(QWidget* w, const QString& name, const QDate& d)
+{
+    if (auto* e = w->findChild<QDateEdit*>(name))
+        e->setDate(d);
+}
+
+QString dateLiteral(const QDate& d)
+{
+    return QStringLiteral("#%1-%2-%3#").arg(d.month()).arg(d.day()).arg(d.year());
+}
+
+std::size_t heapInUse()
+{
+    return mallinfo2().uordblks;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(Modmain::appTitle);
+    Modmain::registerAllWindows();
+    Modmain::scriptMessages(true);
+
+    QList<int> sizes = {10000, 100000, 1000000};
+    QString data = QDir::currentPath() + QStringLiteral("/bench-data");
+    int repeat = 3;
+    const QStringList args = app.arguments();
+    for (int i = 1; i + 1 < args.size(); i += 2) {
+        if (args[i] == QLatin1String("--sizes")) {
+            sizes.clear();
+            for (const QString& s : args[i + 1].split(u','))
+                sizes << s.toInt();
+        } else if (args[i] == QLatin1String("--data")) {
+            data = args[i + 1];
+        } else if (args[i] == QLatin1String("--repeat")) {
+            repeat = std::max(1, args[i + 1].toInt());
+        }
+    }
+    QDir().mkpath(data);
+    const int year = Modmain::today().year();
+
+    std::vector<Row> table;
+    QList<QPair<int, double>> memory;
+    for (const int size : sizes) {
+        const QString source = QStringLiteral("%1/ledger-%2-%3.mdb").arg(data).arg(size).arg(year);
+        if (!QFile::exists(source)) {
+            std::fprintf(stderr, "bench: generating %d records...\n", size);
+            const int rc = QProcess::execute(QStringLiteral(KINBOOK_GENDB),
+                                             {QStringLiteral("--seed"), QStringLiteral("1"), QStringLiteral(KINBOOK_SCHEMA),
+                                              source, QString::number(size)});
+            if (rc != 0)
+                return 1;
+        }
+        const QString folder = data + QStringLiteral("/run");
+        QDir(folder).removeRecursively();
+        QDir().mkpath(folder);
+        const QString dbFile = folder + QStringLiteral("/main.mdb");
+        QFile::copy(source, dbFile);
+        Platform::setProgramFolder(folder);
+        Modmain::closeConn();
+        if (!Modmain::openConn())
+            return 1;
+        sqlite3* raw = nullptr;
+        sqlite3_open_v2(dbFile.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+        sqlite3_busy_timeout(raw, 5000);
+
+        // One member and one type with many records, and the last whole year.
+        const QDate from(year - 1, 1, 1), to(year - 1, 12, 31);
+        const QString member = QStringLiteral("m7"), type = QStringLiteral("i3");
+
+        std::fprintf(stderr, "bench: %d records\n", size);
+        {
+            Row r{QStringLiteral("收入状况: load, all records and total"), size};
+            r.project = median(repeat, [&] {
+                const double t0 = nowMs();
+                std::unique_ptr<QDialog> w(window(QStringLiteral("frmquery_sr")));
+                const double t = nowMs() - t0;
+                if (auto* l = w ? w->findChild<QLabel*>(QStringLiteral("lblJE")) : nullptr)
+                    r.note = l->text();
+                return t;
+            });
+            r.written = median(repeat, [&] {
+                const double t0 = nowMs();
+                step(raw, {kIncomeHead + QStringLiteral(" order by 成员.姓名")});
+                return nowMs() - t0;
+            });
+            r.floor = median(repeat, [&] {
+                const double t0 = nowMs();
+                step(raw, {kIncomeFloor + QStringLiteral(" order by 成员.姓名")});
+                return nowMs() - t0;
+            });
+            table.push_back(r);
+        }
+        {
+            Row r{QStringLiteral("收入状况: member, type, one year"), size};
+            const QString where = QStringLiteral(" where 成员.ID='%1' and 收入类型.ID='%2' and 收入帐.日期 between %3 and %4 order by 成员.姓名")
+                                      .arg(member, type, dateLiteral(from), dateLiteral(to));
+            std::unique_ptr<QDialog> w(window(QStringLiteral("frmquery_sr")));
+            if (w) {
+                r.project = median(repeat, [&] {
+                    setLabel(w.get(), QStringLiteral("lblcyID"), member);
+                    setLabel(w.get(), QStringLiteral("lbllxID"), type);
+                    setDate(w.get(), QStringLiteral("dpfrom"), from);
+                    setDate(w.get(), QStringLiteral("dpto"), to);
+                    const double t0 = nowMs();
+                    clickButton(w.get(), QStringLiteral("CmdqueryNow"));
+                    return nowMs() - t0;
+                });
+                if (auto* l = w->findChild<QLabel*>(QStringLiteral("lblJE")))
+                    r.note = l->text();
+            }
+            r.written = median(repeat, [&] {
+                const double t0 = nowMs();
+                step(raw, {onlyDates(kIncomeHead + where)});
+                return nowMs() - t0;
+            });
+            r.floor = median(repeat, [&] {
+                const double t0 = nowMs();
+                step(raw, {translateSql(kIncomeFloor + where)});
+                return nowMs() - t0;
+            });
+            table.push_back(r);
+        }
+        {
+            Row r{QStringLiteral("银行存取记录: load"), size};
+            r.project = median(repeat, [&] {
+                const double t0 = nowMs();
+                std::unique_ptr<QDialog> w(window(QStringLiteral("frmquery_yh")));
+                return nowMs() - t0;
+            });
+            r.written = median(repeat, [&] {
+                const double t0 = nowMs();
+                step(raw, {kBankHead + QStringLiteral(" order by 银行.开户行")});
+                return nowMs() - t0;
+            });
+            r.floor = median(repeat, [&] {
+                const double t0 = nowMs();
+                step(raw, {kBankFloor + QStringLiteral(" order by 银行.开户行")});
+                return nowMs() - t0;
+            });
+            table.push_back(r);
+        }
+        {
+            Row r{QStringLiteral("资产统计: 统计"), size};
+            std::unique_ptr<QDialog> w(window(QStringLiteral("frmcurt")));
+            if (w) {
+                r.project = median(repeat, [&] {
+                    const double t0 = nowMs();
+                    clickButton(w.get(), QStringLiteral("Command1"));
+                    return nowMs() - t0;
+                });
+                if (auto* l = w->findChild<QLabel*>(QStringLiteral("lblxf_3")))
+                    r.note = QStringLiteral("余额 ") + l->text();
+            }
+            const QStringList written = {
+                QStringLiteral("select sum(金额)as z from 收入帐"), QStringLiteral("select sum(金额)as z from 支出帐"),
+                QStringLiteral("select sum(金额)as z from 银行帐 where 存或取='存入'"),
+                QStringLiteral("select sum(金额)as z from 银行帐 where 存或取='支出'"),
+                QStringLiteral("select sum(余额)as z from 负债 where 类型='欠人'"),
+                QStringLiteral("select sum(余额)as z from 负债 where 类型='人欠'"), QStringLiteral("select sum(金额)as z from 投资帐")};
+            r.written = median(repeat, [&] {
+                const double t0 = nowMs();
+                step(raw, written);
+                return nowMs() - t0;
+            });
+            r.floor = median(repeat, [&] {
+                const double t0 = nowMs();
+                step(raw, {QStringLiteral("select (select sum(金额) from 收入帐), (select sum(金额) from 支出帐), "
+                                          "(select sum(金额) from 投资帐), "
+                                          "(select sum(金额) from 银行帐 where 存或取='存入'), (select sum(金额) from 银行帐 where 存或取='支出'), "
+                                          "(select sum(余额) from 负债 where 类型='欠人'), (select sum(余额) from 负债 where 类型='人欠')")});
+                return nowMs() - t0;
+            });
+            table.push_back(r);
+        }
+        {
+            Row r{QStringLiteral("年终处理: 汇总"), size};
+            Modmain::setToday(QDate(year, 12, 1));  // December: no question
+            r.project = median(repeat, [&] {
+                std::unique_ptr<QDialog> w(window(QStringLiteral("frmYear")));
+                if (!w)
+                    return -1.0;
+                const double t0 = nowMs();
+                clickButton(w.get(), QStringLiteral("Command1"));
+                return nowMs() - t0;
+            });
+            Modmain::setToday(QDate());
+            r.written = median(repeat, [&] {
+                const double t0 = nowMs();
+                step(raw, {translateSql(QStringLiteral("select 查询.月份.月份 as 月份,收入总额,支出总额,投资总额 from 查询"))});
+                return nowMs() - t0;
+            });
+            const QString y = QString::number(year);
+            r.floor = median(repeat, [&] {
+                const double t0 = nowMs();
+                step(raw, {QStringLiteral("select 月份, sum(金额) from 收入帐 where 日期 between '%1-01-01' and '%1-12-31' group by 月份").arg(y),
+                           QStringLiteral("select 月份, sum(金额) from 支出帐 where 日期 between '%1-01-01' and '%1-12-31' group by 月份").arg(y),
+                           QStringLiteral("select 月份, sum(金额) from 投资帐 where 日期 between '%1-01-01' and '%1-12-31' group by 月份").arg(y)});
+                return nowMs() - t0;
+            });
+            table.push_back(r);
+        }
+        {
+            Row r{QStringLiteral("收入帐录入: post 10,000 staged"), size};
+            const QString stage = QStringLiteral(
+                "with recursive n(i) as (select 1 union all select i+1 from n where i < 10000) "
+                "insert into 收入临时 select 'm1','i1',12.5,'%1-03-05','bench',3 from n").arg(year);
+            auto staged = [&] { sqlite3_exec(raw, stage.toUtf8().constData(), nullptr, nullptr, nullptr); };
+            r.project = median(repeat, [&] {
+                staged();
+                std::unique_ptr<QDialog> w(window(QStringLiteral("frmsrzhang")));
+                if (!w)
+                    return -1.0;
+                const double t0 = nowMs();
+                clickButton(w.get(), QStringLiteral("exit"));
+                return nowMs() - t0;
+            });
+            r.written = median(repeat, [&] {
+                staged();
+                const double t0 = nowMs();
+                sqlite3_exec(raw, "insert into 收入帐 select * from 收入临时", nullptr, nullptr, nullptr);
+                sqlite3_exec(raw, "delete from 收入临时", nullptr, nullptr, nullptr);
+                return nowMs() - t0;
+            });
+            r.floor = median(repeat, [&] {
+                staged();
+                const double t0 = nowMs();
+                sqlite3_exec(raw, "begin; insert into 收入帐 select * from 收入临时; delete from 收入临时; commit;", nullptr,
+                             nullptr, nullptr);
+                return nowMs() - t0;
+            });
+            table.push_back(r);
+            sqlite3_exec(raw, "delete from 收入帐 where 备注='bench'", nullptr, nullptr, nullptr);
+        }
+        {
+            Row r{QStringLiteral("登录: member list at start-up"), size};
+            r.project = median(repeat, [&] {
+                const double t0 = nowMs();
+                std::unique_ptr<QDialog> w(window(QStringLiteral("frmlogin")));
+                return nowMs() - t0;
+            });
+            r.written = median(repeat, [&] {
+                const double t0 = nowMs();
+                step(raw, {QStringLiteral("select 姓名 from 成员")});
+                return nowMs() - t0;
+            });
+            r.floor = r.written;
+            table.push_back(r);
+        }
+        {
+            // Heap held by a loaded income query, per record, beyond the distinct texts it shows.
+            Recordset texts;
+            texts.open(Modmain::conn, kIncomeHead + QStringLiteral(" order by 成员.姓名"), Recordset::ReadOnly);
+            const int rows = texts.rowCount();
+            const std::size_t textBytes = texts.textBytes();
+            texts.close();
+            malloc_trim(0);
+            const std::size_t before = heapInUse();
+            std::unique_ptr<QDialog> w(window(QStringLiteral("frmquery_sr")));
+            const std::size_t after = heapInUse();
+            if (w && rows > 0)
+                memory.append({size, (static_cast<double>(after - before) - static_cast<double>(textBytes)) / rows});
+        }
+        sqlite3_close(raw);
+        Modmain::closeConn();
+    }
+
+    std::printf("| work | records | project ms | as written ms | floor ms | project / floor | result |\n");
+    std::printf("|---|---:|---:|---:|---:|---:|---|\n");
+    for (const Row& r : table) {
+        auto ms = [](double v) { return v < 0 ? QStringLiteral("n/a") : QString::number(v, 'f', 1); };
+        const QString ratio = (r.project < 0 || r.floor <= 0) ? QStringLiteral("n/a") : QString::number(r.project / r.floor, 'f', 2);
+        std::printf("| %s | %d | %s | %s | %s | %s | %s |\n", qPrintable(r.work), r.size, qPrintable(ms(r.project)),
+                    qPrintable(ms(r.written)), qPrintable(ms(r.floor)), qPrintable(ratio), qPrintable(r.note));
+    }
+    std::printf("\n| records | loaded income query: heap bytes per record beyond its texts |\n|---:|---:|\n");
+    for (const auto& m : memory)
+        std::printf("| %d | %.1f |\n", m.first, m.second);
+    return 0;
+}
