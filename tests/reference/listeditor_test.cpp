@@ -358,12 +358,15 @@ TEST_F(ListEditorTest, RefusedSavesKeepTheTypedValues)
     EXPECT_EQ(boxes(w.get(), 2), "c|利息");
     EXPECT_TRUE(button(w.get(), "cmdcancel")->isEnabled());
     click(w.get(), "cmdcancel");
-    // A refused delete is told too, and the row stays.
+    // A refused delete is told too, and the row stays, current.
+    clickRow(w.get(), 0);
     Modmain::clearShownMessages();
     click(w.get(), "cmddel");
     ASSERT_EQ(Modmain::shownMessages().size(), 2);
     EXPECT_TRUE(messageTexts().last().contains(QStringLiteral("只读")));
     EXPECT_EQ(gridRows(w.get()).size(), 2);
+    EXPECT_EQ(boxes(w.get(), 2), "a|工资");
+    EXPECT_EQ(gridCurrentRow(w.get()), 0);
     Modmain::conn.execute(QStringLiteral("PRAGMA query_only = 0"));
     EXPECT_EQ(rows("select ID from 收入类型 order by ID"), QStringList({"a", "b"}));
 }
