@@ -1,5 +1,11 @@
+#include "reference/listeditor.h"
 #include "shell/modmain.h"
 
 void registerReferenceWindows()
 {
+    for (const ListEditorKind& kind : kListEditors) {
+        const ListEditorKind* k = &kind;
+        Modmain::registerWindow(QString::fromUtf8(kind.form),
+                                [k](QWidget* p) -> QDialog* { return new ListEditor(*k, p); });
+    }
 }

@@ -199,6 +199,11 @@ void DataGrid::setRecordset(Recordset* rs)
             [this](const QModelIndex& current, const QModelIndex&) {
                 if (syncing_ || !rs_ || !current.isValid())
                     return;
+                // While the model catches up with a row the recordset has just removed, the selection
+                // model moves its current row by itself, counting rows the recordset no longer has:
+                // that is no choice of the user's, and the recordset's current row stays.
+                if (model_->rowCount() != rs_->rowCount() + (rs_->editMode() == Recordset::EditAdd ? 1 : 0))
+                    return;
                 const int row = current.row();
                 if (rs_->editMode() != Recordset::EditNone) {
                     // The row being edited stays current until it is saved or cancelled.

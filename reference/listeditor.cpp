@@ -1,0 +1,337 @@
+#include "listeditor.h"
+
+#include "dberror.h"
+#include "shell/modmain.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace {
+
+QString u8(const char* s)
+{
+    return QString::fromUtf8(s);
+}
+
+}  // namespace
+
+// The five lists. The type lists show their buttons below the frame and the grid on the right; the
+// banks and the members show the buttons beside the frame and the grid across the bottom.
+const ListEditorKind kListEditors[5] = {
+    {"frmsrlx", "收入类型", "类型信息", "select * from 收入类型",
+     {{"ID", " I D"}, {"类型", "类型"}, {"备注", "备注"}, {nullptr, nullptr}}, 3, 2, false, -1, -1,
+     {0, 1, 2, 0}, ListEditorKind::ButtonsBelow},
+    {"frmzclx", "支出类型", "类型信息", "select * from 支出类型",
+     {{"ID", " I D"}, {"类型", "类型"}, {"备注", "备注"}, {nullptr, nullptr}}, 3, 2, false, -1, -1,
+     {0, 1, 2, 0}, ListEditorKind::ButtonsBelow},
+    {"frmtzlx", "其它投资类型", "类型信息", "select * from 投资类型",
+     {{"ID", " I D"}, {"类型", "类型"}, {"备注", "备注"}, {nullptr, nullptr}}, 3, 2, false, -1, -1,
+     {2, 0, 1, 0}, ListEditorKind::ButtonsBelow},
+    {"frmyhxx", "银行信息", "银行信息", "select ID,开户行,帐号 from 银行",
+     {{"ID", " I D"}, {"开户行", "开户行"}, {"帐号", "开户帐号"}, {nullptr, nullptr}}, 3, 3, true, -1, -1,
+     {0, 1, 2, 0}, ListEditorKind::ButtonsBeside},
+    {"frmuser", "家庭成员", "成员信息", "select * from 成员",
+     {{"ID", " I D"}, {"姓名", "姓名"}, {"关系", "关系"}, {"密码", "密码"}}, 4, 4, true, 3, 3,
+     {0, 1, 2, 3}, ListEditorKind::ButtonsBeside},
+};
+
+const ListEditorKind* findListEditor(const QString& form)
+{
+    for (const ListEditorKind& k : kListEditors)
+        if (form == QLatin1String(k.form))
+            return &k;
+    return nullptr;
+}
+
+ListEditor::ListEditor(const ListEditorKind& kind, QWidget* parent)
+    : DataWindow(u8(kind.form), parent), kind_(kind)
+{
+    setWindowTitle(u8(kind.caption));
+    buildControls();
+    formLoad();
+}
+
+ListEditor::~ListEditor()
+{
+    formQueryUnload();
+}
+
+void ListEditor::buildControls()
+{
+    FG = new DataGrid(this);
+    FG->setObjectName(QStringLiteral("FG"));
+    FG->setAccessibleName(u8(kind_.caption));
+
+    Frame1 = new QGroupBox(u8(kind_.frameCaption), this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    auto* fields = new QGridLayout(Frame1);
+    fields->setColumnStretch(2, 1);
+    for (int i = 0; i < kind_.fieldCount; ++i) {
+        auto* box = new QLineEdit(Frame1);
+        box->setObjectName(QStringLiteral("txtFields_%1").arg(i));
+        box->setMinimumWidth(twips(1800));
+        if (i == kind_.passwordField) {
+            box->setEchoMode(QLineEdit::Password);
+            box->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));  // '*'
+        }
+        installFocusColor(box);
+        installEnterAsTab(box);
+        QLabel* caption = buddyLabel(u8(kind_.fields[i].caption), box, Frame1);
+        caption->setObjectName(QStringLiteral("Label1_%1").arg(i));
+        auto* colon = new QLabel(QStringLiteral("："), Frame1);
+        colon->setObjectName(QStringLiteral("Label2_%1").arg(i));
+        fields->addWidget(caption, i, 0);
+        fields->addWidget(colon, i, 1);
+        fields->addWidget(box, i, 2);
+        txtFields << box;
+        Label1 << caption;
+        Label2 << colon;
+    }
+
+    auto button = [this](const char* name, const char* text, void (ListEditor::*slot)()) {
+        auto* b = new QPushButton(u8(text), this);
+        b->setObjectName(QLatin1String(name));
+        b->setMinimumWidth(twips(1000));
+        connect(b, &QPushButton::clicked, this, slot);
+        return b;
+    };
+    cmdaddnew = button("cmdaddnew", "添加", &ListEditor::cmdaddnew_Click);
+    cmdupdate = button("cmdupdate", "保存", &ListEditor::cmdupdate_Click);
+    cmdcancel = button("cmdcancel", "取消", &ListEditor::cmdcancel_Click);
+    cmddel = button("cmddel", "删除", &ListEditor::cmddel_Click);
+    cmdedit = button("cmdedit", "编辑", &ListEditor::cmdedit_Click);
+    cmdquit = button("cmdquit", "退出", &ListEditor::cmdquit_Click);
+
+    if (kind_.layout == ListEditorKind::ButtonsBelow)
+        layOutButtonsBelow();
+    else
+        layOutButtonsBeside();
+
+    // The boxes in the list's own order, then the commands beginning with 保存, then the grid.
+    QList<QWidget*> order;
+    for (int i = 0; i < kind_.fieldCount; ++i)
+        order << txtFields[kind_.tabOrder[i]];
+    order << cmdupdate << cmdedit << cmdcancel << cmddel << cmdquit << cmdaddnew << FG;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+}
+
+void ListEditor::layOutButtonsBelow()
+{
+    auto* buttons = new QGridLayout;
+    buttons->addWidget(cmdaddnew, 0, 0);
+    buttons->addWidget(cmdedit, 0, 1);
+    buttons->addWidget(cmdupdate, 1, 0);
+    buttons->addWidget(cmdcancel, 1, 1);
+    buttons->addWidget(cmddel, 2, 0);
+    buttons->addWidget(cmdquit, 2, 1);
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(Frame1);
+    left->addSpacing(twips(120));
+    left->addLayout(buttons);
+    left->addStretch(1);
+
+    auto* main = new QHBoxLayout(this);
+    main->addLayout(left);
+    main->addWidget(FG, 1);
+    FG->setMinimumWidth(twips(4200));
+    resize(twips(8400), twips(4200));
+}
+
+void ListEditor::layOutButtonsBeside()
+{
+    // 编辑 and 保存 share one place: the state shows one of them.
+    auto* place = new QWidget(this);
+    auto* swap = new QHBoxLayout(place);
+    swap->setContentsMargins(0, 0, 0, 0);
+    swap->addWidget(cmdedit);
+    swap->addWidget(cmdupdate);
+    auto* buttons = new QGridLayout;
+    buttons->addWidget(cmdaddnew, 0, 0);
+    buttons->addWidget(place, 1, 0);
+    buttons->addWidget(cmdcancel, 2, 0);
+    buttons->addWidget(cmddel, 3, 0);
+    buttons->addWidget(cmdquit, 4, 0);
+    buttons->setRowStretch(5, 1);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(Frame1, 1);
+    top->addLayout(buttons);
+
+    auto* main = new QVBoxLayout(this);
+    main->addLayout(top);
+    main->addWidget(FG, 1);
+    FG->setMinimumHeight(twips(2000));
+    resize(twips(6600), twips(5400));
+}
+
+void ListEditor::formLoad()
+{
+    try {
+        rs_.open(Modmain::conn, u8(kind_.sql), Recordset::Pessimistic);
+        loaded_ = true;
+    } catch (const std::exception& e) {
+        showDbError(e, QStringLiteral("不能打开%1列表。").arg(u8(kind_.caption)));
+    }
+    FG->setRecordset(&rs_);
+    if (kind_.hiddenColumn >= 0 && kind_.hiddenColumn < rs_.fieldCount()) {
+        // Passwords: width 0, and the column can neither be dragged open nor reached with the keys.
+        FG->setColumnHiddenWidth(kind_.hiddenColumn);
+        FG->horizontalHeader()->setSectionResizeMode(kind_.hiddenColumn, QHeaderView::Fixed);
+        FG->setColumnHidden(kind_.hiddenColumn, true);
+    }
+    binder_ = new Binder(&rs_, this);
+    bindTxt();
+    setButtons(true);
+    if (!loaded_) {
+        // Without the list there is nothing to add to, edit or delete.
+        for (QPushButton* b : {cmdaddnew, cmdedit, cmddel})
+            b->setEnabled(false);
+    }
+}
+
+void ListEditor::bindTxt()
+{
+    for (int i = 0; i < kind_.fieldCount; ++i)
+        binder_->bind(txtFields[i], u8(kind_.fields[i].field));
+}
+
+void ListEditor::setButtons(bool sta)
+{
+    browsing_ = sta;
+    cmdaddnew->setEnabled(sta);
+    cmdcancel->setEnabled(!sta);
+    cmddel->setEnabled(sta);
+    if (kind_.swapEditSave) {
+        cmdedit->setVisible(sta);
+        cmdupdate->setVisible(!sta);
+    } else {
+        cmdedit->setEnabled(sta);
+        cmdupdate->setEnabled(!sta);
+    }
+    // Typing while browsing would change nothing that could be saved: the boxes only take text
+    // while a row is being added or edited.
+    for (QLineEdit* box : std::as_const(txtFields))
+        box->setReadOnly(sta);
+}
+
+void ListEditor::cmdaddnew_Click()
+{
+    try {
+        rs_.addNew();
+    } catch (const std::exception& e) {
+        showDbError(e, QStringLiteral("不能添加记录。"));
+        return;
+    }
+    setButtons(false);
+    txtFields[0]->setFocus();
+}
+
+void ListEditor::cmdedit_Click()
+{
+    // Start the change on the row shown now, so that the grid keeps this row current until the
+    // change is saved or cancelled. On an empty list there is no row: 保存 says so.
+    if (rs_.hasCurrent() && rs_.editMode() == Recordset::EditNone && rs_.fieldCount() > 0) {
+        try {
+            rs_.setValue(0, rs_.value(0));
+        } catch (const std::exception& e) {
+            showDbError(e, QStringLiteral("不能编辑这条记录。"));
+            return;
+        }
+    }
+    setButtons(false);
+}
+
+void ListEditor::cmdupdate_Click()
+{
+    for (int i = 0; i < kind_.requiredCount; ++i) {
+        if (txtFields[i]->text().isEmpty()) {
+            Modmain::msgBox(Label1[i]->text() + QStringLiteral(" 不能为空"), 64);
+            txtFields[i]->setFocus();
+            return;
+        }
+    }
+    try {
+        binder_->flush();
+        rs_.update();
+    } catch (const std::exception& e) {
+        // The file and the list are as they were; the boxes keep what was typed.
+        showDbError(e, QStringLiteral("这条记录没有保存。"));
+        return;
+    }
+    setButtons(true);
+}
+
+void ListEditor::cmdcancel_Click()
+{
+    rs_.cancelUpdate();
+    binder_->refresh();
+    setButtons(true);
+}
+
+void ListEditor::cmddel_Click()
+{
+    if (Modmain::msgBox(QStringLiteral("真的要删除此成员记录吗"), 33) == 1) {
+        try {
+            rs_.deleteCurrent();
+            // The following row becomes current, or the new last row when the last was deleted.
+            rs_.moveNext();
+            if (rs_.eof())
+                rs_.moveLast();
+        } catch (const DbError& e) {
+            // Nothing to delete on an empty list: no message. A delete the file refuses is told,
+            // and the row stays current.
+            if (e.kind() != DbError::NoRow)
+                showDbError(e, QStringLiteral("这条记录没有删除。"));
+        } catch (const std::exception& e) {
+            showDbError(e, QStringLiteral("这条记录没有删除。"));
+        }
+    }
+    setButtons(true);
+}
+
+void ListEditor::cmdquit_Click()
+{
+    close();
+}
+
+void ListEditor::formQueryUnload()
+{
+    // A pending new row or change is dropped with the recordset: nothing is written on the way out.
+    rs_.close();
+}
+
+void ListEditor::done(int r)
+{
+    formQueryUnload();
+    DataWindow::done(r);
+}
+
+void ListEditor::showEvent(QShowEvent* e)
+{
+    if (!centred_) {
+        centred_ = true;
+        if (const QScreen* s = screen())
+            move(s->availableGeometry().center() - rect().center());
+    }
+    DataWindow::showEvent(e);
+}
+
+void ListEditor::keyPressEvent(QKeyEvent* e)
+{
+    // Escape does not close the window: only 退出 and the close box do.
+    if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
+        e->accept();
+        return;
+    }
+    DataWindow::keyPressEvent(e);
+}
