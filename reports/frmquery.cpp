@@ -157,6 +157,14 @@ frmquery::frmquery(const QueryKind& kind, QWidget* parent)
     layout->addWidget(lblJE);
     layout->addWidget(DG, 1);
 
+    // The keyboard walks the criteria in reading order, then the grid.
+    QList<QWidget*> order = {cmdfindt, lblcyID, lblcy, cmdfindo, lbllxID, lbllx};
+    if (coblx)
+        order << coblx;
+    order << dpfrom << dpto << CmdqueryNow << DG;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
     connect(cmdfindt, &QPushButton::clicked, this, [this] { cmdfindt_Click(); });
     connect(cmdfindo, &QPushButton::clicked, this, [this] { cmdfindo_Click(); });
     connect(CmdqueryNow, &QPushButton::clicked, this, [this] { CmdqueryNow_Click(); });
