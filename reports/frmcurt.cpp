@@ -1,0 +1,206 @@
+#include "frmcurt.h"
+
+#include "shell/modmain.h"
+#include "waitcursor.h"
+
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kNote = QStringLiteral(" 注：银行帐与收入/支出帐可相对独立");
+
+// One group: three captions in a row (or fewer, at the given columns), each value under its caption.
+struct Group {
+    const char* frame;
+    const char* caption;
+    const char* array;  // "lblxf" or "lblyh"
+    struct Cell {
+        int column;
+        int captionIndex;
+        const char* captionText;
+        int valueIndex;
+    } cells[3];
+    int cellCount;
+};
+
+const Group kGroups[] = {
+    {"Frame1", "收入/支出", "lblxf", {{0, 4, "收入", 1}, {1, 5, "支出", 2}, {2, 6, "余额", 3}}, 3},
+    {"Frame2_0", "银行帐", "lblyh", {{0, 0, "存入", 3}, {1, 1, "支取", 4}, {2, 2, "余额", 5}}, 3},
+    {"Frame2_1", "负债", "lblyh", {{0, 11, "借入", 8}, {1, 10, "借出", 7}, {2, 9, "差额(借入-借出)", 6}}, 3},
+    {"Frame2_2", "其它投资", "lblyh", {{2, 15, "金额", 12}, {}, {}}, 1},
+};
+
+QString name(const char* array, int index)
+{
+    return QString::fromUtf8(array) + QLatin1Char('_') + QString::number(index);
+}
+
+}  // namespace
+
+QString sumText(const std::optional<Money>& sum)
+{
+    return (sum ? sum->toPlain() : QString()) + QLatin1Char(' ');
+}
+
+frmcurt::frmcurt(QWidget* parent) : DataWindow(QStringLiteral("frmcurt"), parent)
+{
+    setWindowTitle(QStringLiteral("当前资产查询"));
+    setFont(songFont(9));
+    resize(twips(6600), twips(6800));
+
+    auto* Label1 = new QLabel(QStringLiteral("当前资产查询"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setFont(kaiFont(18));
+    Label1->setAlignment(Qt::AlignCenter);
+
+    // Form_Load: the current month and the logged-in user.
+    const QDate today = Modmain::today();
+    lbldate = new QLabel(QString::number(today.year()) + QStringLiteral("年") + QString::number(today.month())
+                             + QStringLiteral("月份"),
+                         this);
+    lbldate->setObjectName(QStringLiteral("lbldate"));
+    lbluser = new QLabel(Modmain::curUser, this);
+    lbluser->setObjectName(QStringLiteral("lbluser"));
+    lbluser->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    auto* Line1 = new QFrame(this);
+    Line1->setObjectName(QStringLiteral("Line1"));
+    Line1->setFrameShape(QFrame::HLine);
+    Line1->setFrameShadow(QFrame::Sunken);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Label1);
+    auto* titleLine = new QHBoxLayout;
+    titleLine->addWidget(lbldate);
+    titleLine->addStretch(1);
+    titleLine->addWidget(lbluser);
+    layout->addLayout(titleLine);
+    layout->addWidget(Line1);
+
+    for (const Group& g : kGroups) {
+        auto* frame = new QGroupBox(QString::fromUtf8(g.caption), this);
+        frame->setObjectName(QString::fromUtf8(g.frame));
+        auto* grid = new QGridLayout(frame);
+        auto& array = QByteArray(g.array) == "lblxf" ? lblxf_ : lblyh_;
+        for (int c = 0; c < g.cellCount; ++c) {
+            const auto& cell = g.cells[c];
+            const QString text = QString::fromUtf8(cell.captionText);
+            auto* caption = new QLabel(text, frame);
+            caption->setObjectName(name(g.array, cell.captionIndex));
+            auto* value = new QLabel(frame);
+            value->setObjectName(name(g.array, cell.valueIndex));
+            value->setFrameShape(QFrame::Panel);
+            value->setFrameShadow(QFrame::Sunken);
+            value->setMinimumWidth(twips(1500));
+            value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            value->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+            value->setAccessibleName(frame->title() + QLatin1Char(' ') + text);
+            caption->setBuddy(value);
+            array.insert(cell.captionIndex, caption);
+            array.insert(cell.valueIndex, value);
+            grid->addWidget(caption, 0, cell.column);
+            grid->addWidget(value, 1, cell.column);
+        }
+        for (int c = 0; c < 3; ++c)
+            grid->setColumnStretch(c, 1);
+        layout->addWidget(frame);
+    }
+
+    Command1 = new QPushButton(QStringLiteral("统计"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setDefault(true);
+    Command2 = new QPushButton(QStringLiteral("返回"), this);
+    Command2->setObjectName(QStringLiteral("Command2"));
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(Command1);
+    buttons->addWidget(Command2);
+    layout->addLayout(buttons);
+
+    stabar = new QStatusBar(this);
+    stabar->setObjectName(QStringLiteral("stabar"));
+    stabar->setSizeGripEnabled(false);
+    stabar_1 = new QLabel(stabar);
+    stabar_1->setObjectName(QStringLiteral("stabar_1"));
+    stabar_1->setAccessibleName(QStringLiteral("统计进度"));
+    stabar_2 = new QLabel(kNote, stabar);
+    stabar_2->setObjectName(QStringLiteral("stabar_2"));
+    stabar_2->setToolTip(kNote);
+    stabar->addWidget(stabar_1, 1);
+    stabar->addWidget(stabar_2, 2);
+    layout->addWidget(stabar);
+    layout->setContentsMargins(twips(120), twips(120), twips(120), 0);
+
+    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+    connect(Command2, &QPushButton::clicked, this, [this] { close(); });
+}
+
+frmcurt::~frmcurt() = default;
+
+void frmcurt::progress(const QString& text)
+{
+    stabar_1->setText(text);
+    stabar_1->repaint();
+}
+
+std::optional<Money> frmcurt::sumOf(const QString& sql)
+{
+    rs_.open(Modmain::conn, sql, Recordset::ReadOnly);
+    std::optional<Money> v;
+    if (rs_.rowCount() > 0)
+        v = rs_.moneyAt(0, rs_.fieldIndex(QStringLiteral("z")));
+    rs_.close();
+    return v;
+}
+
+void frmcurt::Command1_Click()
+{
+    // Differences are taken exactly, an empty sum counting 0.
+    const auto diff = [](const std::optional<Money>& a, const std::optional<Money>& b) {
+        return (a.value_or(Money()) - b.value_or(Money())).toGrouped();
+    };
+    try {
+        const WaitCursor wait;
+        progress(QStringLiteral("正在统计收入帐...."));
+        const auto income = sumOf(QStringLiteral("select sum(金额)as z from 收入帐"));
+        lblxf(1)->setText(sumText(income));
+        progress(QStringLiteral("正在统计支出帐...."));
+        const auto expense = sumOf(QStringLiteral("select sum(金额)as z from 支出帐"));
+        lblxf(2)->setText(sumText(expense));
+        lblxf(3)->setText(diff(income, expense));
+
+        progress(QStringLiteral("正在统计银行帐...."));
+        const auto in = sumOf(QStringLiteral("select sum(金额)as z from 银行帐 where 存或取='存入'"));
+        lblyh(3)->setText(sumText(in));
+        const auto out = sumOf(QStringLiteral("select sum(金额)as z from 银行帐 where 存或取='支出'"));
+        lblyh(4)->setText(sumText(out));
+        lblyh(5)->setText(diff(in, out));
+
+        progress(QStringLiteral("正在统计负债状况...."));
+        const auto borrowed = sumOf(QStringLiteral("select sum(余额)as z from 负债 where 类型='欠人'"));
+        lblyh(8)->setText(sumText(borrowed));
+        const auto lent = sumOf(QStringLiteral("select sum(余额)as z from 负债 where 类型='人欠'"));
+        lblyh(7)->setText(sumText(lent));
+        lblyh(6)->setText(diff(borrowed, lent));
+
+        progress(QStringLiteral("正在统计其它投资状况...."));
+        const auto invested = sumOf(QStringLiteral("select sum(金额)as z from 投资帐"));
+        lblyh(12)->setText(invested ? invested->toGrouped() : QStringLiteral(" "));
+        progress(QStringLiteral("统计完毕"));
+    } catch (const std::exception& e) {
+        // No half-computed position stays on show.
+        rs_.close();
+        for (int i : {1, 2, 3})
+            lblxf(i)->clear();
+        for (int i : {3, 4, 5, 6, 7, 8, 12})
+            lblyh(i)->clear();
+        progress(QString());
+        showDbError(e, QStringLiteral("统计没有完成，请检查数据库。"));
+    }
+}

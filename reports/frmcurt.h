@@ -1,0 +1,42 @@
+#pragma once
+
+#include "recordset.h"
+#include "shell/ui.h"
+
+#include <QMap>
+#include <optional>
+
+class QLabel;
+class QPushButton;
+class QStatusBar;
+
+// The household's present position: income against expenses, deposits against withdrawals,
+// borrowed against lent, and the other investments, each summed over a whole table on "统计".
+class frmcurt : public DataWindow {
+    Q_OBJECT
+public:
+    explicit frmcurt(QWidget* parent = nullptr);
+    ~frmcurt() override;
+
+private:
+    void Command1_Click();
+    // The single value z of a one-row sum; empty when the sum is empty.
+    std::optional<Money> sumOf(const QString& sql);
+    void progress(const QString& text);
+    QLabel* lblxf(int i) const { return lblxf_.value(i); }
+    QLabel* lblyh(int i) const { return lblyh_.value(i); }
+
+    Recordset rs_;
+    QMap<int, QLabel*> lblxf_;
+    QMap<int, QLabel*> lblyh_;
+    QLabel* lbldate = nullptr;
+    QLabel* lbluser = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QStatusBar* stabar = nullptr;
+    QLabel* stabar_1 = nullptr;
+    QLabel* stabar_2 = nullptr;
+};
+
+// A sum label: the plain form followed by one blank ("1234.5 "); an empty sum leaves the blank.
+QString sumText(const std::optional<Money>& sum);

@@ -1,0 +1,307 @@
+#include "frmquery.h"
+
+#include "books/frmfind.h"
+#include "dialect.h"
+#include "shell/modmain.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+const QueryKind kQueryKinds[3] = {
+    {"frmquery_sr", "收入状况匹配查询", "查找收入类型", "收入类型", "类型", "类型ID:", "类型:",
+     "SELECT 成员.姓名, 收入类型.类型, 收入帐.金额, 收入帐.日期, 收入帐.备注"
+     " FROM 成员 RIGHT JOIN (收入类型 RIGHT JOIN 收入帐 ON 收入类型.ID = 收入帐.类型ID) ON 成员.ID = 收入帐.成员ID",
+     "收入类型.ID", "收入帐.日期", " order by 成员.姓名", true, false},
+    {"frmquery_zc", "查询支出状况（匹配）", "查找支出类型", "支出类型", "类型", "类型ID:", "类型:",
+     "SELECT 成员.姓名, 支出类型.类型, 支出帐.金额, 支出帐.日期, 支出帐.备注"
+     " FROM 成员 RIGHT JOIN (支出类型 RIGHT JOIN 支出帐 ON 支出类型.ID = 支出帐.类型ID) ON 成员.ID = 支出帐.成员ID",
+     "支出类型.ID", "支出帐.日期", " order by 成员.姓名", true, false},
+    {"frmquery_yh", "银行存取记录查询", "查找银行信息", "银行", "开户行", "银行ID:", "开户行:",
+     "SELECT 成员.姓名, 银行.开户行, 银行帐.金额, 银行帐.日期, 银行帐.存或取,银行帐.类型"
+     " FROM 成员 RIGHT JOIN (银行 RIGHT JOIN 银行帐 ON 银行.ID = 银行帐.银行ID) ON 成员.ID = 银行帐.成员ID",
+     "银行.ID", "银行帐.日期", " order by 银行.开户行", false, true},
+};
+
+namespace {
+
+const QString kDeposit = QStringLiteral("存入");
+const QString kWithdrawal = QStringLiteral("支出");
+
+// A label that shows a chosen ID or name: framed like a read-only box, named for screen readers.
+QLabel* valueLabel(const QString& name, const QString& accessible, QWidget* parent)
+{
+    auto* l = new QLabel(parent);
+    l->setObjectName(name);
+    l->setFrameShape(QFrame::Panel);
+    l->setFrameShadow(QFrame::Sunken);
+    l->setMinimumWidth(twips(1100));
+    l->setAccessibleName(accessible);
+    l->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    return l;
+}
+
+QPushButton* findButton(const QString& name, const QString& tip, QWidget* parent)
+{
+    auto* b = new QPushButton(parent);
+    b->setObjectName(name);
+    b->setIcon(QIcon::fromTheme(QStringLiteral("edit-find"),
+                                parent->style()->standardIcon(QStyle::SP_FileDialogContentsView)));
+    b->setToolTip(tip);
+    b->setAccessibleName(b->toolTip());
+    b->setAutoDefault(false);
+    return b;
+}
+
+QDateEdit* datePicker(const QString& name, const QDate& date, QWidget* parent)
+{
+    auto* d = new QDateEdit(date, parent);
+    d->setObjectName(name);
+    d->setCalendarPopup(true);
+    d->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    return d;
+}
+
+}  // namespace
+
+QString queryDate(const QDate& d)
+{
+    return QStringLiteral("%1-%2-%3").arg(d.month()).arg(d.day()).arg(d.year(), 4, 10, QLatin1Char('0'));
+}
+
+frmquery::frmquery(const QueryKind& kind, QWidget* parent)
+    : DataWindow(QString::fromUtf8(kind.name), parent), kind_(kind)
+{
+    setWindowTitle(QString::fromUtf8(kind.caption));
+    setFont(songFont(9));
+    resize(twips(8400), twips(6600));
+
+    auto* Shape1 = new QFrame(this);
+    Shape1->setObjectName(QStringLiteral("Shape1"));
+    Shape1->setFrameShape(QFrame::Box);
+    Shape1->setFrameShadow(QFrame::Sunken);
+
+    Label5 = new QLabel(QStringLiteral("选择查询条件："), Shape1);
+    Label5->setObjectName(QStringLiteral("Label5"));
+
+    cmdfindt = findButton(QStringLiteral("cmdfindt"), QStringLiteral("查找成员"), Shape1);
+    lblcyID = valueLabel(QStringLiteral("lblcyID"), QStringLiteral("成员ID"), Shape1);
+    lblcy = valueLabel(QStringLiteral("lblcy"), QStringLiteral("成员"), Shape1);
+    cmdfindo = findButton(QStringLiteral("cmdfindo"), QString::fromUtf8(kind.otherTip), Shape1);
+    const QString otherId = QString::fromUtf8(kind.otherIdCaption);
+    const QString otherName = QString::fromUtf8(kind.otherNameCaption);
+    lbllxID = valueLabel(QStringLiteral("lbllxID"), QString(otherId).remove(u':'), Shape1);
+    lbllx = valueLabel(QStringLiteral("lbllx"), QString(otherName).remove(u':'), Shape1);
+
+    const QDate today = Modmain::today();
+    dpfrom = datePicker(QStringLiteral("dpfrom"), QDate(today.year(), 1, 1), Shape1);
+    dpto = datePicker(QStringLiteral("dpto"), today, Shape1);
+
+    CmdqueryNow = new QPushButton(QStringLiteral("执行！"), Shape1);
+    CmdqueryNow->setObjectName(QStringLiteral("CmdqueryNow"));
+    CmdqueryNow->setToolTip(QStringLiteral("执行查询"));
+    CmdqueryNow->setDefault(true);
+
+    auto* grid = new QGridLayout(Shape1);
+    grid->addWidget(Label5, 0, 0, 1, 6);
+    grid->addWidget(cmdfindt, 1, 0);
+    grid->addWidget(new QLabel(QStringLiteral("成员ID:"), Shape1), 1, 1);
+    grid->addWidget(lblcyID, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("成员:"), Shape1), 1, 3);
+    grid->addWidget(lblcy, 1, 4, 1, 2);
+    grid->addWidget(cmdfindo, 2, 0);
+    grid->addWidget(new QLabel(otherId, Shape1), 2, 1);
+    grid->addWidget(lbllxID, 2, 2);
+    grid->addWidget(new QLabel(otherName, Shape1), 2, 3);
+    grid->addWidget(lbllx, 2, 4, 1, 2);
+    int row = 3;
+    if (kind.direction) {
+        coblx = new QComboBox(Shape1);
+        coblx->setObjectName(QStringLiteral("coblx"));
+        coblx->setEditable(true);
+        coblx->setInsertPolicy(QComboBox::NoInsert);
+        coblx->setCompleter(nullptr);  // the typed text stays as typed
+        coblx->addItems({kDeposit, kWithdrawal});
+        grid->addWidget(buddyLabel(QStringLiteral("存或取："), coblx, Shape1), row, 1);
+        grid->addWidget(coblx, row, 2);
+        ++row;
+    }
+    auto* dates = new QHBoxLayout;
+    dates->addWidget(new QLabel(QStringLiteral("日期："), Shape1));
+    dates->addWidget(buddyLabel(QStringLiteral("起"), dpfrom, Shape1));
+    dates->addWidget(dpfrom);
+    dates->addWidget(buddyLabel(QStringLiteral("止"), dpto, Shape1));
+    dates->addWidget(dpto);
+    dates->addStretch(1);
+    dates->addWidget(CmdqueryNow);
+    grid->addLayout(dates, row, 0, 1, 6);
+    grid->setColumnStretch(4, 1);
+
+    lblJE = new QLabel(QStringLiteral("查询结果："), this);
+    lblJE->setObjectName(QStringLiteral("lblJE"));
+    DG = new DataGrid(this);
+    DG->setObjectName(QStringLiteral("DG"));
+    DG->setAccessibleName(QStringLiteral("查询结果"));
+    lblJE->setBuddy(DG);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Shape1);
+    layout->addWidget(lblJE);
+    layout->addWidget(DG, 1);
+
+    // The keyboard walks the criteria in reading order, then the grid.
+    QList<QWidget*> order = {cmdfindt, lblcyID, lblcy, cmdfindo, lbllxID, lbllx};
+    if (coblx)
+        order << coblx;
+    order << dpfrom << dpto << CmdqueryNow << DG;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    connect(cmdfindt, &QPushButton::clicked, this, [this] { cmdfindt_Click(); });
+    connect(cmdfindo, &QPushButton::clicked, this, [this] { cmdfindo_Click(); });
+    connect(CmdqueryNow, &QPushButton::clicked, this, [this] { CmdqueryNow_Click(); });
+
+    // Load: every record of the ledger, no date condition.
+    head_ = QString::fromUtf8(kind.head);
+    showResult(openResult(head_ + QString::fromUtf8(kind.orderBy)));
+
+    if (coblx) {
+        // Choosing a list item (mouse, arrow keys) sets the direction; editing the text only warns.
+        connect(coblx, &QComboBox::activated, this, [this](int i) { coblx_Click(i); });
+        connect(coblx->lineEdit(), &QLineEdit::textEdited, this, [this] { coblx_Change(); });
+        // Enter in the edit field would pick the item matching the typed text: that is not a choice
+        // from the list, so it is kept from the combo.
+        coblx->lineEdit()->installEventFilter(this);
+        coblx->setCurrentIndex(0);
+        coblx_Click(0);
+    }
+}
+
+frmquery::~frmquery()
+{
+    // The grid lets go of the result before the result goes.
+    DG->setRecordset(nullptr);
+    rs_.close();
+}
+
+bool frmquery::eventFilter(QObject* o, QEvent* e)
+{
+    if (coblx && o == coblx->lineEdit() && e->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(e)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter)
+            return true;
+    }
+    return DataWindow::eventFilter(o, e);
+}
+
+void frmquery::cmdfindt_Click()
+{
+    Modmain::findTable = QStringLiteral("成员");
+    Modmain::findIdField = QStringLiteral("ID");
+    Modmain::findNameField = QStringLiteral("姓名");
+    if (frmFind::pick(this)) {
+        lblcyID->setText(Modmain::findId);
+        lblcy->setText(Modmain::findName);
+    }
+}
+
+void frmquery::cmdfindo_Click()
+{
+    Modmain::findTable = QString::fromUtf8(kind_.otherTable);
+    Modmain::findIdField = QStringLiteral("ID");
+    Modmain::findNameField = QString::fromUtf8(kind_.otherNameField);
+    if (frmFind::pick(this)) {
+        lbllxID->setText(Modmain::findId);
+        lbllx->setText(Modmain::findName);
+    }
+}
+
+void frmquery::CmdqueryNow_Click()
+{
+    const QString member = lblcyID->text();
+    const QString other = lbllxID->text();
+    if (member.isEmpty() && other.isEmpty()) {
+        // Neither chosen: the whole ledger, whatever the dates say.
+        showResult(openResult(head_ + QString::fromUtf8(kind_.orderBy)));
+        return;
+    }
+    const QString otherKey = QString::fromUtf8(kind_.otherKey);
+    if (!member.isEmpty() && other.isEmpty())
+        criteria_ = QStringLiteral(" where 成员.ID=") + sqlQuote(member);
+    else if (member.isEmpty())
+        criteria_ = QStringLiteral(" where ") + otherKey + QLatin1Char('=') + sqlQuote(other);
+    else
+        criteria_ = QStringLiteral(" where 成员.ID=") + sqlQuote(member) + QStringLiteral(" and ") + otherKey
+            + QLatin1Char('=') + sqlQuote(other);
+    if (kind_.direction)
+        criteria_ += QStringLiteral(" and 存或取=") + sqlQuote(direction_);
+    Query();
+}
+
+void frmquery::coblx_Click(int index)
+{
+    const QString t = coblx->itemText(index);
+    if (t == kDeposit || t == kWithdrawal)
+        direction_ = t;
+}
+
+void frmquery::coblx_Change()
+{
+    Modmain::msgBox(QStringLiteral("如果您在前期银行帐内改变了条目，请引用您自定的内容"), 64, QStringLiteral("重要提示"));
+}
+
+bool frmquery::openResult(const QString& sql)
+{
+    rs_.close();
+    try {
+        rs_.open(Modmain::conn, sql, Recordset::ReadOnly);
+        return true;
+    } catch (const std::exception& e) {
+        rs_.close();
+        showDbError(e, QStringLiteral("查询没有完成，请检查数据库。"));
+        return false;
+    }
+}
+
+void frmquery::Query()
+{
+    const QString tail = QStringLiteral(" and ") + QString::fromUtf8(kind_.dateField) + QStringLiteral(" between #")
+        + queryDate(dpfrom->date()) + QStringLiteral("# and #") + queryDate(dpto->date()) + QLatin1Char('#')
+        + QString::fromUtf8(kind_.orderBy);
+    showResult(openResult(head_ + criteria_ + tail));
+}
+
+void frmquery::showResult(bool ok)
+{
+    BindRs();
+    if (kind_.total)
+        lblJE->setText(ok ? SumFld() : QStringLiteral("查询结果："));
+}
+
+void frmquery::BindRs()
+{
+    DG->setRecordset(&rs_);
+    DG->setColumnTwips(2, 700);
+    DG->setColumnAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+    DG->setColumnTwips(3, 800);
+}
+
+QString frmquery::SumFld()
+{
+    // From the current record to the end; an empty amount counts 0. The current record stays where
+    // it is, so the grid keeps its selection.
+    Money total;
+    const int field = rs_.fieldIndex(QStringLiteral("金额"));
+    if (field >= 0 && rs_.position() >= 0)
+        for (int r = rs_.position(); r < rs_.rowCount(); ++r)
+            total += rs_.moneyAt(r, field).value_or(Money());
+    return QStringLiteral("金额总计：") + total.toGrouped() + QStringLiteral("元");
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "recordset.h"
+#include "shell/ui.h"
+
+#include <QDate>
+
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QPushButton;
+
+// What tells the three ledger queries apart: the income and expense queries (member, type, dates,
+// with the total line) and the bank record query (member, bank, direction, dates, no total).
+struct QueryKind {
+    const char* name;            // window name, e.g. "frmquery_sr"
+    const char* caption;
+    const char* otherTip;        // tooltip of cmdfindo
+    const char* otherTable;      // what cmdfindo lists in the picker
+    const char* otherNameField;  // its name field
+    const char* otherIdCaption;  // captions beside lbllxID and lbllx
+    const char* otherNameCaption;
+    const char* head;            // SELECT ... FROM ..., the joins that keep every ledger record
+    const char* otherKey;        // the column the second criterion compares, e.g. "收入类型.ID"
+    const char* dateField;       // the ledger's date column
+    const char* orderBy;         // " order by ..."
+    bool total;                  // shows "金额总计：...元" in lblJE
+    bool direction;              // has the direction combo coblx ("存入" / "支出")
+};
+
+extern const QueryKind kQueryKinds[3];  // frmquery_sr, frmquery_zc, frmquery_yh
+
+// A read-only listing of one ledger joined to the names of its member and type (or bank), narrowed
+// by the criteria chosen through the lookup picker and a date range.
+class frmquery : public DataWindow {
+    Q_OBJECT
+public:
+    explicit frmquery(const QueryKind& kind, QWidget* parent = nullptr);
+    ~frmquery() override;
+
+    const QueryKind& kind() const { return kind_; }
+    // The direction the bank query matches: set only by choosing a list item of coblx.
+    const QString& direction() const { return direction_; }
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override;
+
+private:
+    void cmdfindt_Click();
+    void cmdfindo_Click();
+    void CmdqueryNow_Click();
+    void coblx_Click(int index);
+    void coblx_Change();
+    // Opens the result on `sql`; false (with a message shown) when the statement fails.
+    bool openResult(const QString& sql);
+    void Query();
+    void BindRs();
+    QString SumFld();
+    void showResult(bool ok);
+
+    const QueryKind& kind_;
+    Recordset rs_;
+    QString head_;
+    QString criteria_;
+    QString direction_;
+
+    QLabel* Label5 = nullptr;
+    QPushButton* cmdfindt = nullptr;
+    QPushButton* cmdfindo = nullptr;
+    QLabel* lblcyID = nullptr;
+    QLabel* lblcy = nullptr;
+    QLabel* lbllxID = nullptr;
+    QLabel* lbllx = nullptr;
+    QComboBox* coblx = nullptr;
+    QDateEdit* dpfrom = nullptr;
+    QDateEdit* dpto = nullptr;
+    QPushButton* CmdqueryNow = nullptr;
+    DataGrid* DG = nullptr;
+    QLabel* lblJE = nullptr;
+};
+
+// A date as the statements write it: m-d-yyyy (1-1-2030). Four-digit years, so that no century
+// rule can move a date of 2030 or later back by a hundred years.
+QString queryDate(const QDate& d);
