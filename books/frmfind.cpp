@@ -28,8 +28,12 @@ frmFind::frmFind(QWidget* parent) : QDialog(parent)
         Toolbar1->addAction(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral(" 取消 "));
     cancel->setObjectName(QStringLiteral("cancel"));
     for (QAction* a : {ok, cancel}) {
-        if (QWidget* b = Toolbar1->widgetForAction(a))
+        if (QWidget* b = Toolbar1->widgetForAction(a)) {
             b->setObjectName(a->objectName());
+            // Reachable with Tab, and named for a screen reader by its caption.
+            b->setFocusPolicy(Qt::TabFocus);
+            b->setAccessibleName(a->text().trimmed());
+        }
         connect(a, &QAction::triggered, this, [this, a] { toolbarClick(a->objectName()); });
     }
 
@@ -53,6 +57,7 @@ frmFind::frmFind(QWidget* parent) : QDialog(parent)
     FG->setRecordset(&rs_);
     FG->setColumnTwips(0, 700);
     FG->horizontalHeader()->setStretchLastSection(true);
+    FG->setFocus();
 }
 
 frmFind::~frmFind() = default;

@@ -116,6 +116,12 @@ public:
         const QString t = k->text();
         if (t.isEmpty())
             return false;  // arrows, Home, End, Delete: they type nothing
+        // Tab, Escape and shortcuts (Ctrl+C, Ctrl+V, Ctrl+Z...) type no character of their own: they
+        // must keep working, or the focus could never leave the box with Tab.
+        if (k->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+            return false;
+        if (!t.at(0).isPrint())
+            return false;
         for (const QChar c : t)
             if (!allowed_.contains(c))
                 return true;

@@ -1,0 +1,299 @@
+#include "bankledger.h"
+
+#include "bookkit.h"
+#include "frmfind.h"
+#include "shell/modmain.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFrame>
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QLabel* valueLabel(const QString& name, QWidget* parent)
+{
+    auto* l = new QLabel(parent);
+    l->setObjectName(name);
+    l->setTextFormat(Qt::PlainText);
+    l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    l->setMinimumWidth(twips(1200));
+    l->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+    return l;
+}
+
+QComboBox* choiceBox(const QString& name, const QStringList& items, QWidget* parent)
+{
+    auto* c = new QComboBox(parent);
+    c->setObjectName(name);
+    c->setEditable(true);
+    c->addItems(items);
+    c->setInsertPolicy(QComboBox::NoInsert);  // typed texts are kept for the row, not added to the list
+    c->setCompleter(nullptr);                 // what is typed stays exactly as typed
+    installFocusColor(c);
+    return c;
+}
+
+}  // namespace
+
+BankLedger::BankLedger(QWidget* parent) : DataWindow(QStringLiteral("frmyhzhang"), parent)
+{
+    setWindowTitle(QStringLiteral("银行帐"));
+    resize(twips(7800), twips(6300));
+
+    using Bookkit::ToolButtonSpec;
+    Toolbar1 = Bookkit::keyedToolbar(this, {
+                                               ToolButtonSpec{"addnew", QStringLiteral("添加数据"), Bookkit::addIcon()},
+                                               ToolButtonSpec{"update", QStringLiteral("保存数据"), Bookkit::saveIcon()},
+                                               ToolButtonSpec{"cancel", QStringLiteral("取消更改"), Bookkit::cancelIcon()},
+                                               ToolButtonSpec{"del", QStringLiteral("删除数据"), Bookkit::deleteIcon()},
+                                               ToolButtonSpec{"exit", QStringLiteral("入帐/返回"), Bookkit::exitIcon()},
+                                           });
+    for (QAction* a : Toolbar1->actions())
+        connect(a, &QAction::triggered, this, [this, a] { toolbarClick(a->objectName()); });
+
+    auto* frame = new QFrame(this);
+    frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    lblyhid = valueLabel(QStringLiteral("lblyhid"), frame);
+    lblyh = valueLabel(QStringLiteral("lblyh"), frame);
+    cmdfindo = Bookkit::lookupButton(QStringLiteral("cmdfindo"), QStringLiteral("查找银行信息"), frame);
+    lblcyid = valueLabel(QStringLiteral("lblcyid"), frame);
+    lblcy = valueLabel(QStringLiteral("lblcy"), frame);
+    cmdfindt = Bookkit::lookupButton(QStringLiteral("cmdfindt"), QStringLiteral("查找成员信息"), frame);
+    cbocq = choiceBox(QStringLiteral("cbocq"), {QStringLiteral("存入"), QStringLiteral("支出")}, frame);
+    cbolx = choiceBox(QStringLiteral("cbolx"), {QStringLiteral("活期"), QStringLiteral("定期")}, frame);
+    txtJE = new QLineEdit(frame);
+    txtJE->setObjectName(QStringLiteral("txtJE"));
+    txtJE->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    installFocusColor(txtJE);
+    dpdate = new QDateEdit(frame);
+    dpdate->setObjectName(QStringLiteral("dpdate"));
+    dpdate->setCalendarPopup(true);
+    dpdate->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    dpdate->setDate(Modmain::today());
+
+    auto* grid = new QGridLayout(frame);
+    grid->addWidget(buddyLabel(QStringLiteral("银行ID:"), lblyhid, frame), 0, 0);
+    grid->addWidget(lblyhid, 0, 1);
+    grid->addWidget(buddyLabel(QStringLiteral("银行:"), lblyh, frame), 0, 2);
+    grid->addWidget(lblyh, 0, 3);
+    grid->addWidget(cmdfindo, 0, 4);
+    grid->addWidget(buddyLabel(QStringLiteral("成员ID:"), lblcyid, frame), 1, 0);
+    grid->addWidget(lblcyid, 1, 1);
+    grid->addWidget(buddyLabel(QStringLiteral("成员:"), lblcy, frame), 1, 2);
+    grid->addWidget(lblcy, 1, 3);
+    grid->addWidget(cmdfindt, 1, 4);
+    grid->addWidget(buddyLabel(QStringLiteral("存或取:"), cbocq, frame), 2, 0);
+    grid->addWidget(cbocq, 2, 1);
+    grid->addWidget(buddyLabel(QStringLiteral("类型:"), cbolx, frame), 2, 2);
+    grid->addWidget(cbolx, 2, 3);
+    grid->addWidget(buddyLabel(QStringLiteral("金  额:"), txtJE, frame), 3, 0);
+    grid->addWidget(txtJE, 3, 1);
+    grid->addWidget(buddyLabel(QStringLiteral("日期:"), dpdate, frame), 3, 2);
+    grid->addWidget(dpdate, 3, 3);
+    grid->setColumnStretch(3, 1);
+
+    Label7 = new QLabel(QStringLiteral("银行存取记录："), this);
+    Label7->setObjectName(QStringLiteral("Label7"));
+    DG = new DataGrid(this);
+    DG->setObjectName(QStringLiteral("DG"));
+    Label7->setBuddy(DG);
+    DG->setAccessibleName(QStringLiteral("银行存取记录"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(Toolbar1);
+    auto* body = new QVBoxLayout;
+    body->setContentsMargins(6, 6, 6, 6);
+    body->addWidget(frame);
+    body->addWidget(Label7);
+    body->addWidget(DG, 1);
+    layout->addLayout(body, 1);
+
+    setTabOrder(cmdfindo, cmdfindt);
+    setTabOrder(cmdfindt, cbocq);
+    setTabOrder(cbocq, cbolx);
+    setTabOrder(cbolx, txtJE);
+    setTabOrder(txtJE, dpdate);
+
+    // Digits, the decimal point and Backspace; Enter does nothing.
+    installCharFilter(txtJE, QStringLiteral("0123456789."), false);
+
+    connect(cmdfindo, &QToolButton::clicked, this, [this] { cmdfindo_Click(); });
+    connect(cmdfindt, &QToolButton::clicked, this, [this] { cmdfindt_Click(); });
+    // A reminder on every change typed into the combo boxes; choosing from the list is no such change.
+    connect(cbocq->lineEdit(), &QLineEdit::textEdited, this, [] {
+        Modmain::msgBox(QStringLiteral("系统默认为“存入或支出”两个类型，如果您改变了条目，请必须记住，否则将不利于查询！"), 64,
+                        QStringLiteral("重要提示"));
+    });
+    connect(cbolx->lineEdit(), &QLineEdit::textEdited, this, [] {
+        Modmain::msgBox(QStringLiteral("系统默认为“定期或活期”两个类型，如果您改变了条目，请必须记住，否则将不利于查询！"), 64,
+                        QStringLiteral("重要提示"));
+    });
+
+    // Load.
+    setButtons(true);
+    try {
+        rs_.open(Modmain::conn, QStringLiteral("select 银行ID,成员ID,存或取,类型,金额,日期 from 银行帐"),
+                 Recordset::Pessimistic);
+    } catch (const std::exception& e) {
+        showDbError(e, QStringLiteral("无法读取“银行帐”。"));
+    }
+    DG->setRecordset(&rs_);
+    binder_ = new Binder(&rs_, this);
+    binder_->bind(lblyhid, QStringLiteral("银行ID"));
+    binder_->bind(lblcyid, QStringLiteral("成员ID"));
+    binder_->bind(txtJE, QStringLiteral("金额"));
+    cbocq->setCurrentIndex(0);
+    cbolx->setCurrentIndex(0);
+    if (rs_.isOpen()) {
+        DG->setColumnTwips(4, 1300);
+        DG->setColumnAlignment(4, Qt::AlignRight | Qt::AlignVCenter);
+        DG->setColumnFormat(4, RecordsetModel::Format::Grouped);
+    }
+}
+
+BankLedger::~BankLedger() = default;
+
+void BankLedger::setButtons(bool sta)
+{
+    for (QAction* a : Toolbar1->actions()) {
+        const QString key = a->objectName();
+        if (key == QLatin1String("addnew") || key == QLatin1String("del"))
+            a->setEnabled(sta);
+        else if (key == QLatin1String("update") || key == QLatin1String("cancel"))
+            a->setEnabled(!sta);
+    }
+    // The amount takes input only while a row is being added: nothing typed is lost unseen.
+    txtJE->setReadOnly(sta);
+}
+
+void BankLedger::toolbarClick(const QString& key)
+{
+    if (key == QLatin1String("addnew"))
+        doAddNew();
+    else if (key == QLatin1String("update"))
+        doUpdate();
+    else if (key == QLatin1String("cancel"))
+        doCancel();
+    else if (key == QLatin1String("del"))
+        doDelete();
+    else if (key == QLatin1String("exit"))
+        done(QDialog::Accepted);
+}
+
+void BankLedger::doAddNew()
+{
+    try {
+        rs_.addNew();
+    } catch (const std::exception& e) {
+        showDbError(e, QStringLiteral("不能添加记录。"));
+        return;
+    }
+    setButtons(false);
+    cmdfindt->setFocus();
+}
+
+void BankLedger::doUpdate()
+{
+    if (lblyhid->text().isEmpty()) {
+        Modmain::msgBox(QStringLiteral("银行不能为空"), 64);
+        cmdfindo->setFocus();
+        return;
+    }
+    if (lblcyid->text().isEmpty()) {
+        Modmain::msgBox(QStringLiteral("成员不能为空"), 64);
+        cmdfindt->setFocus();
+        return;
+    }
+    if (txtJE->text().isEmpty()) {
+        Modmain::msgBox(QStringLiteral("金额不能为空"), 64);
+        txtJE->setFocus();
+        return;
+    }
+    if (!Bookkit::isAmount(txtJE->text())) {
+        Modmain::msgBox(QStringLiteral("金额必须是一个数字，例如 1234.56，请改正后再保存"), 64);
+        txtJE->setFocus();
+        return;
+    }
+    try {
+        binder_->flush();
+        rs_.setValue(QStringLiteral("存或取"), cbocq->currentText());
+        rs_.setValue(QStringLiteral("类型"), cbolx->currentText());
+        rs_.setValue(QStringLiteral("日期"), dpdate->date());
+        rs_.update();
+    } catch (const std::exception& e) {
+        showDbError(e, QStringLiteral("记录没有保存。"));
+        return;
+    }
+    setButtons(true);
+}
+
+void BankLedger::doCancel()
+{
+    rs_.cancelUpdate();
+    binder_->refresh();
+    setButtons(true);
+}
+
+void BankLedger::doDelete()
+{
+    if (Modmain::msgBox(QStringLiteral("真的要删除此成员记录吗"), 33) == 1 && rs_.hasCurrent()) {
+        try {
+            rs_.deleteCurrent();
+            rs_.moveNext();
+            if (rs_.eof())
+                rs_.moveLast();
+        } catch (const std::exception& e) {
+            showDbError(e, QStringLiteral("记录没有删除。"));
+        }
+    }
+    setButtons(true);
+}
+
+void BankLedger::cmdfindo_Click()
+{
+    Modmain::findTable = QStringLiteral("银行");
+    Modmain::findIdField = QStringLiteral("ID");
+    Modmain::findNameField = QStringLiteral("开户行");
+    if (frmFind::pick(this)) {
+        lblyhid->setText(Modmain::findId);
+        lblyh->setText(Modmain::findName);
+    }
+    txtJE->setFocus();
+}
+
+void BankLedger::cmdfindt_Click()
+{
+    Modmain::findTable = QStringLiteral("成员");
+    Modmain::findIdField = QStringLiteral("ID");
+    Modmain::findNameField = QStringLiteral("姓名");
+    if (frmFind::pick(this)) {
+        lblcyid->setText(Modmain::findId);
+        lblcy->setText(Modmain::findName);
+    }
+}
+
+void BankLedger::done(int r)
+{
+    // A row being added and not saved is dropped with the recordset.
+    rs_.close();
+    DataWindow::done(r);
+}
+
+void BankLedger::keyPressEvent(QKeyEvent* e)
+{
+    // Escape would close the window and drop a row being added: only the toolbar and the close box close it.
+    if (e->key() == Qt::Key_Escape) {
+        e->accept();
+        return;
+    }
+    DataWindow::keyPressEvent(e);
+}

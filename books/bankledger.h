@@ -1,0 +1,53 @@
+#pragma once
+
+#include "recordset.h"
+#include "shell/ui.h"
+
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QToolBar;
+class QToolButton;
+
+// 银行帐: deposits and withdrawals, one row of 银行帐 per movement, written directly.
+class BankLedger : public DataWindow {
+    Q_OBJECT
+public:
+    explicit BankLedger(QWidget* parent = nullptr);
+    ~BankLedger() override;
+
+    // true: browse; false: a row is being added.
+    void setButtons(bool sta);
+
+    void done(int r) override;
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+
+private:
+    void toolbarClick(const QString& key);
+    void doAddNew();
+    void doUpdate();
+    void doCancel();
+    void doDelete();
+    void cmdfindo_Click();
+    void cmdfindt_Click();
+
+    Recordset rs_;
+    Binder* binder_ = nullptr;
+
+    QToolBar* Toolbar1 = nullptr;
+    QLabel* lblyhid = nullptr;
+    QLabel* lblyh = nullptr;
+    QToolButton* cmdfindo = nullptr;
+    QLabel* lblcyid = nullptr;
+    QLabel* lblcy = nullptr;
+    QToolButton* cmdfindt = nullptr;
+    QComboBox* cbocq = nullptr;
+    QComboBox* cbolx = nullptr;
+    QLineEdit* txtJE = nullptr;
+    QDateEdit* dpdate = nullptr;
+    QLabel* Label7 = nullptr;
+    DataGrid* DG = nullptr;
+};

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QIcon>
+#include <QString>
+#include <initializer_list>
+
+class QAction;
+class QToolBar;
+class QToolButton;
+class QWidget;
+
+// Pieces shared by the entry forms, the bank ledger and the debts window.
+namespace Bookkit {
+
+struct ToolButtonSpec {
+    const char* key;  // "addnew", "update", ...: objectName of the action and of its button
+    QString caption;
+    QIcon icon;
+};
+
+// A toolbar whose actions and buttons carry their keys as object names. The buttons take the focus
+// with Tab, so the toolbar is usable from the keyboard.
+QToolBar* keyedToolbar(QWidget* parent, std::initializer_list<ToolButtonSpec> buttons);
+QAction* toolAction(QToolBar* bar, const QString& key);
+
+// The small lookup button beside an identifier label: an icon, its tooltip as accessible name.
+QToolButton* lookupButton(const QString& name, const QString& tooltip, QWidget* parent);
+
+// The five icons of the editing toolbars.
+QIcon addIcon();
+QIcon saveIcon();
+QIcon cancelIcon();
+QIcon deleteIcon();
+QIcon exitIcon();
+
+// An amount as a person types it, blanks anywhere ignored: true when it reads as a number.
+bool isAmount(const QString& text);
+
+}  // namespace Bookkit

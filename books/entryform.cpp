@@ -1,0 +1,333 @@
+#include "entryform.h"
+
+#include "bookkit.h"
+#include "dberror.h"
+#include "frmfind.h"
+#include "shell/modmain.h"
+
+#include <QAction>
+#include <QDateEdit>
+#include <QFrame>
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+const EntryFormKind kEntryForms[3] = {
+    {"frmsrzhang", QStringLiteral("收入帐"), QStringLiteral("收入临时"), QStringLiteral("收入帐"),
+     QStringLiteral("收入类型"), QStringLiteral("查找收入类型"), QStringLiteral("收入类型不能为空"),
+     QStringLiteral("收入金额不能为空"), QStringLiteral("入帐/返回"), true},
+    {"frmzczhang", QStringLiteral("支出帐"), QStringLiteral("支出临时"), QStringLiteral("支出帐"),
+     QStringLiteral("支出类型"), QStringLiteral("查找支出类型"), QStringLiteral("支出类型不能为空"),
+     QStringLiteral("支出金额不能为空"), QStringLiteral("入帐/返回"), true},
+    {"frmtzhang", QStringLiteral("投资帐录入"), QStringLiteral("投资帐"), QString(), QStringLiteral("投资类型"),
+     QStringLiteral("查找投资类型"), QStringLiteral("投资类型不能为空"), QStringLiteral("投资金额不能为空"),
+     QStringLiteral("返回"), false},
+};
+
+namespace {
+
+QLabel* valueLabel(const QString& name, QWidget* parent)
+{
+    auto* l = new QLabel(parent);
+    l->setObjectName(name);
+    l->setTextFormat(Qt::PlainText);
+    l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    l->setMinimumWidth(twips(1200));
+    l->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+    return l;
+}
+
+}  // namespace
+
+EntryForm::EntryForm(const EntryFormKind& kind, QWidget* parent)
+    : DataWindow(QLatin1String(kind.name), parent), kind_(kind)
+{
+    setWindowTitle(kind.caption);
+    resize(twips(7200), twips(6300));
+
+    using Bookkit::ToolButtonSpec;
+    Toolbar1 = Bookkit::keyedToolbar(this, {
+                                               ToolButtonSpec{"addnew", QStringLiteral("添加数据"), Bookkit::addIcon()},
+                                               ToolButtonSpec{"update", QStringLiteral("保存数据"), Bookkit::saveIcon()},
+                                               ToolButtonSpec{"cancel", QStringLiteral("取消更改"), Bookkit::cancelIcon()},
+                                               ToolButtonSpec{"del", QStringLiteral("删除数据"), Bookkit::deleteIcon()},
+                                               ToolButtonSpec{"exit", kind.exitCaption, Bookkit::exitIcon()},
+                                           });
+    for (QAction* a : Toolbar1->actions())
+        connect(a, &QAction::triggered, this, [this, a] { toolbarClick(a->objectName()); });
+
+    auto* Frame1 = new QFrame(this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setFrameStyle(QFrame::Box | QFrame::Sunken);
+
+    lblcyID = valueLabel(QStringLiteral("lblcyID"), Frame1);
+    lblcy = valueLabel(QStringLiteral("lblcy"), Frame1);
+    cmdfindt = Bookkit::lookupButton(QStringLiteral("cmdfindt"), QStringLiteral("查找成员"), Frame1);
+    lbllxID = valueLabel(QStringLiteral("lbllxID"), Frame1);
+    lbllx = valueLabel(QStringLiteral("lbllx"), Frame1);
+    cmdfindo = Bookkit::lookupButton(QStringLiteral("cmdfindo"), kind.typeTip, Frame1);
+    txtJe = new QLineEdit(Frame1);
+    txtJe->setObjectName(QStringLiteral("txtJe"));
+    txtJe->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    txtMemo = new QLineEdit(Frame1);
+    txtMemo->setObjectName(QStringLiteral("txtMemo"));
+    txtMemo->setMaxLength(20);
+    dpDate = new QDateEdit(Frame1);
+    dpDate->setObjectName(QStringLiteral("dpDate"));
+    dpDate->setCalendarPopup(true);
+    dpDate->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    dpDate->setDate(Modmain::today());
+
+    auto* grid = new QGridLayout(Frame1);
+    grid->addWidget(buddyLabel(QStringLiteral("成员ID:"), lblcyID, Frame1), 0, 0);
+    grid->addWidget(lblcyID, 0, 1);
+    grid->addWidget(buddyLabel(QStringLiteral("成员:"), lblcy, Frame1), 0, 2);
+    grid->addWidget(lblcy, 0, 3);
+    grid->addWidget(cmdfindt, 0, 4);
+    grid->addWidget(buddyLabel(QStringLiteral("类型ID:"), lbllxID, Frame1), 1, 0);
+    grid->addWidget(lbllxID, 1, 1);
+    grid->addWidget(buddyLabel(QStringLiteral("类型:"), lbllx, Frame1), 1, 2);
+    grid->addWidget(lbllx, 1, 3);
+    grid->addWidget(cmdfindo, 1, 4);
+    grid->addWidget(buddyLabel(QStringLiteral("金额:"), txtJe, Frame1), 2, 0);
+    grid->addWidget(txtJe, 2, 1);
+    grid->addWidget(buddyLabel(QStringLiteral("日期:"), dpDate, Frame1), 2, 2);
+    grid->addWidget(dpDate, 2, 3);
+    grid->addWidget(buddyLabel(QStringLiteral("备注:"), txtMemo, Frame1), 3, 0);
+    grid->addWidget(txtMemo, 3, 1, 1, 3);
+    grid->setColumnStretch(3, 1);
+
+    FG = new DataGrid(this);
+    FG->setObjectName(QStringLiteral("FG"));
+    FG->setAccessibleName(kind.caption);
+    Label2 = new QLabel(QStringLiteral("请单击工具条相应按钮进行操作"), this);
+    Label2->setObjectName(QStringLiteral("Label2"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(Toolbar1);
+    auto* body = new QVBoxLayout;
+    body->setContentsMargins(6, 6, 6, 6);
+    body->addWidget(Frame1);
+    body->addWidget(FG, 1);
+    body->addWidget(Label2);
+    layout->addLayout(body, 1);
+
+    setTabOrder(cmdfindt, cmdfindo);
+    setTabOrder(cmdfindo, txtJe);
+    setTabOrder(txtJe, txtMemo);
+    setTabOrder(txtMemo, dpDate);
+
+    // Amount: digits, the decimal point and Backspace; Enter moves on.
+    installCharFilter(txtJe, QStringLiteral("0123456789."), true);
+
+    connect(cmdfindt, &QToolButton::clicked, this, [this] { cmdfindt_Click(); });
+    connect(cmdfindo, &QToolButton::clicked, this, [this] { cmdfindo_Click(); });
+
+    // Load.
+    setButtons(true);
+    try {
+        rs_.open(Modmain::conn,
+                 QStringLiteral("select 成员ID,类型ID,金额,日期,备注,月份 from ") + kind.table, Recordset::Pessimistic);
+    } catch (const std::exception& e) {
+        showDbError(e, QStringLiteral("无法读取“%1”。").arg(kind.table));
+    }
+    FG->setRecordset(&rs_);
+    if (rs_.isOpen()) {
+        FG->setColumnTwips(2, 700);
+        FG->setColumnAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+        FG->setColumnFormat(2, RecordsetModel::Format::Grouped);
+        FG->setColumnTwips(3, 700);
+        FG->setColumnHiddenWidth(5);
+    }
+    binder_ = new Binder(&rs_, this);
+    binder_->bind(lbllxID, QStringLiteral("类型ID"));
+    binder_->bind(lblcyID, QStringLiteral("成员ID"));
+    binder_->bind(txtJe, QStringLiteral("金额"));
+    binder_->bind(txtMemo, QStringLiteral("备注"));
+}
+
+EntryForm::~EntryForm()
+{
+    if (!unloaded_)
+        unload();
+}
+
+void EntryForm::setButtons(bool sta)
+{
+    for (QAction* a : Toolbar1->actions()) {
+        const QString key = a->objectName();
+        if (key == QLatin1String("addnew") || key == QLatin1String("del"))
+            a->setEnabled(sta);
+        else if (key == QLatin1String("update") || key == QLatin1String("cancel"))
+            a->setEnabled(!sta);
+        else if (key == QLatin1String("exit") && kind_.exitFollowsState)
+            a->setEnabled(sta);
+    }
+    // What is typed outside an edit would never reach the file: the boxes take input only while
+    // a record is being added.
+    txtJe->setReadOnly(sta);
+    txtMemo->setReadOnly(sta);
+}
+
+void EntryForm::toolbarClick(const QString& key)
+{
+    if (key == QLatin1String("addnew"))
+        doAddNew();
+    else if (key == QLatin1String("update"))
+        doUpdate();
+    else if (key == QLatin1String("cancel"))
+        doCancel();
+    else if (key == QLatin1String("del"))
+        doDelete();
+    else if (key == QLatin1String("exit"))
+        doExit();
+}
+
+void EntryForm::doAddNew()
+{
+    try {
+        rs_.addNew();
+    } catch (const std::exception& e) {
+        showDbError(e, QStringLiteral("不能添加记录。"));
+        return;
+    }
+    setButtons(false);
+    cmdfindt->setFocus();
+    lblcy->clear();
+    lbllx->clear();
+}
+
+void EntryForm::doUpdate()
+{
+    if (lbllxID->text().isEmpty()) {
+        Modmain::msgBox(kind_.emptyTypeMessage, 64);
+        cmdfindo->setFocus();
+        return;
+    }
+    if (lblcyID->text().isEmpty()) {
+        Modmain::msgBox(QStringLiteral("成员不能为空"), 64);
+        cmdfindt->setFocus();
+        return;
+    }
+    if (txtJe->text().isEmpty()) {
+        Modmain::msgBox(kind_.emptyAmountMessage, 64);
+        txtJe->setFocus();
+        return;
+    }
+    if (!Bookkit::isAmount(txtJe->text())) {
+        Modmain::msgBox(QStringLiteral("金额必须是一个数字，例如 1234.56，请改正后再保存"), 64);
+        txtJe->setFocus();
+        return;
+    }
+    const QDate date = dpDate->date();
+    try {
+        binder_->flush();
+        rs_.setValue(QStringLiteral("日期"), date);
+        rs_.setValue(QStringLiteral("月份"), date.month());
+        rs_.update();
+    } catch (const std::exception& e) {
+        showDbError(e, QStringLiteral("记录没有保存。"));
+        return;
+    }
+    setButtons(true);
+}
+
+void EntryForm::doCancel()
+{
+    rs_.cancelUpdate();
+    binder_->refresh();
+    setButtons(true);
+}
+
+void EntryForm::doDelete()
+{
+    if (Modmain::msgBox(QStringLiteral("真的要删除此成员记录吗"), 33) == 1 && rs_.hasCurrent()) {
+        try {
+            rs_.deleteCurrent();
+            rs_.moveNext();
+            if (rs_.eof())
+                rs_.moveLast();
+        } catch (const std::exception& e) {
+            showDbError(e, QStringLiteral("记录没有删除。"));
+        }
+    }
+    setButtons(true);
+}
+
+void EntryForm::doExit()
+{
+    if (!kind_.ledger.isEmpty()) {
+        // Posting and emptying the staging table succeed or fail together: a record is never both
+        // posted and still staged (the next visit would post it again), and never lost.
+        try {
+            Transaction tx(Modmain::conn);
+            Modmain::conn.execute(QStringLiteral("insert into ") + kind_.ledger + QStringLiteral(" select * from ")
+                                  + kind_.table);
+            Modmain::conn.execute(QStringLiteral("delete * from ") + kind_.table);
+            tx.commit();
+        } catch (const std::exception& e) {
+            showDbError(e, QStringLiteral("入帐没有成功，记录仍保留在本窗口中。"));
+            return;
+        }
+    }
+    done(QDialog::Accepted);
+}
+
+void EntryForm::cmdfindt_Click()
+{
+    Modmain::findTable = QStringLiteral("成员");
+    Modmain::findIdField = QStringLiteral("ID");
+    Modmain::findNameField = QStringLiteral("姓名");
+    if (frmFind::pick(this)) {
+        lblcyID->setText(Modmain::findId);
+        lblcy->setText(Modmain::findName);
+    }
+}
+
+void EntryForm::cmdfindo_Click()
+{
+    Modmain::findTable = kind_.typeTable;
+    Modmain::findIdField = QStringLiteral("ID");
+    Modmain::findNameField = QStringLiteral("类型");
+    if (frmFind::pick(this)) {
+        lbllxID->setText(Modmain::findId);
+        lbllx->setText(Modmain::findName);
+    }
+    txtJe->setFocus();
+}
+
+void EntryForm::unload()
+{
+    unloaded_ = true;
+    // Closing empties the staging table, whatever was staged during the visit.
+    if (!kind_.ledger.isEmpty()) {
+        try {
+            Modmain::conn.execute(QStringLiteral("delete * from ") + kind_.table);
+        } catch (...) {
+        }
+    }
+    rs_.close();
+}
+
+void EntryForm::done(int r)
+{
+    if (!unloaded_)
+        unload();
+    DataWindow::done(r);
+}
+
+void EntryForm::keyPressEvent(QKeyEvent* e)
+{
+    // Escape would close the window and with it throw away what is staged: only the toolbar and
+    // the close box close it.
+    if (e->key() == Qt::Key_Escape) {
+        e->accept();
+        return;
+    }
+    DataWindow::keyPressEvent(e);
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "recordset.h"
+#include "shell/ui.h"
+
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QToolBar;
+class QToolButton;
+
+// One kind of entry form: income and expense are staged and posted, investments go straight to
+// their ledger.
+struct EntryFormKind {
+    const char* name;          // window name: frmsrzhang, frmzczhang, frmtzhang
+    QString caption;
+    QString table;             // table the form edits
+    QString ledger;            // ledger the staged rows are posted to; empty: no staging
+    QString typeTable;         // reference table of the types
+    QString typeTip;           // tooltip of the type lookup button
+    QString emptyTypeMessage;
+    QString emptyAmountMessage;
+    QString exitCaption;
+    bool exitFollowsState;     // the exit button is disabled while a record is being added
+};
+
+// The three entry forms, in menu order: income, expense, investment.
+extern const EntryFormKind kEntryForms[3];
+
+class EntryForm : public DataWindow {
+    Q_OBJECT
+public:
+    explicit EntryForm(const EntryFormKind& kind, QWidget* parent = nullptr);
+    ~EntryForm() override;
+
+    // true: browse; false: a record is being added.
+    void setButtons(bool sta);
+
+    void done(int r) override;
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+
+private:
+    void toolbarClick(const QString& key);
+    void doAddNew();
+    void doUpdate();
+    void doCancel();
+    void doDelete();
+    void doExit();
+    void cmdfindo_Click();
+    void cmdfindt_Click();
+    void unload();
+
+    const EntryFormKind& kind_;
+    Recordset rs_;
+    Binder* binder_ = nullptr;
+    bool unloaded_ = false;
+
+    QToolBar* Toolbar1 = nullptr;
+    QLabel* lblcyID = nullptr;
+    QLabel* lblcy = nullptr;
+    QToolButton* cmdfindt = nullptr;
+    QLabel* lbllxID = nullptr;
+    QLabel* lbllx = nullptr;
+    QToolButton* cmdfindo = nullptr;
+    QLineEdit* txtJe = nullptr;
+    QLineEdit* txtMemo = nullptr;
+    QDateEdit* dpDate = nullptr;
+    DataGrid* FG = nullptr;
+    QLabel* Label2 = nullptr;
+};

@@ -1,0 +1,348 @@
+#include "frmfz.h"
+
+#include "bookkit.h"
+#include "shell/modmain.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFocusEvent>
+#include <QFrame>
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QVBoxLayout>
+
+namespace {
+
+QPushButton* commandButton(const QString& name, const QString& caption, QWidget* parent)
+{
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    b->setAutoDefault(false);  // Enter in a box never presses a button
+    return b;
+}
+
+QLineEdit* amountBox(const QString& name, QWidget* parent)
+{
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(name);
+    e->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // "-", digits, "." and Backspace; Enter does nothing.
+    installCharFilter(e, QStringLiteral("-0123456789."), false);
+    return e;
+}
+
+}  // namespace
+
+DebtsWindow::DebtsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmFz"), parent)
+{
+    setWindowTitle(QStringLiteral("债权债务管理"));
+    resize(twips(7600), twips(6000));
+
+    auto* frame = new QFrame(this);
+    frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    dpdate = new QDateEdit(frame);
+    dpdate->setObjectName(QStringLiteral("dpdate"));
+    dpdate->setCalendarPopup(true);
+    dpdate->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    dpdate->setDate(Modmain::today());
+    txtname = new QLineEdit(frame);
+    txtname->setObjectName(QStringLiteral("txtname"));
+    Combo1 = new QComboBox(frame);
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+    Combo1->setEditable(true);
+    Combo1->addItems({QStringLiteral("欠人"), QStringLiteral("人欠")});
+    Combo1->setInsertPolicy(QComboBox::NoInsert);
+    Combo1->setCompleter(nullptr);
+    txtJe = amountBox(QStringLiteral("txtJe"), frame);
+    txtjehuan = amountBox(QStringLiteral("txtjehuan"), frame);
+    txtjehuan->setEnabled(false);
+    txtjilu = new QPlainTextEdit(frame);
+    txtjilu->setObjectName(QStringLiteral("txtjilu"));
+    txtjilu->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txtjilu->setTabChangesFocus(true);
+    txtjilu->setFixedHeight(txtjilu->fontMetrics().lineSpacing() * 2 + 2 * txtjilu->frameWidth() + 8);
+
+    auto* grid = new QGridLayout(frame);
+    grid->addWidget(buddyLabel(QStringLiteral("借款时间："), dpdate, frame), 0, 0);
+    grid->addWidget(dpdate, 0, 1);
+    grid->addWidget(buddyLabel(QStringLiteral("债权人："), txtname, frame), 1, 0);
+    grid->addWidget(txtname, 1, 1);
+    grid->addWidget(buddyLabel(QStringLiteral("类  型："), Combo1, frame), 1, 2);
+    grid->addWidget(Combo1, 1, 3);
+    grid->addWidget(buddyLabel(QStringLiteral("借款金额："), txtJe, frame), 2, 0);
+    grid->addWidget(txtJe, 2, 1);
+    grid->addWidget(buddyLabel(QStringLiteral("还  款："), txtjehuan, frame), 2, 2);
+    grid->addWidget(txtjehuan, 2, 3);
+    grid->addWidget(buddyLabel(QStringLiteral("还款记录："), txtjilu, frame), 3, 0);
+    grid->addWidget(txtjilu, 3, 1, 1, 3);
+
+    cmdaddnew = commandButton(QStringLiteral("cmdaddnew"), QStringLiteral("添加"), this);
+    cmdedit = commandButton(QStringLiteral("cmdedit"), QStringLiteral("编辑(还款)"), this);
+    cmdupdate = commandButton(QStringLiteral("cmdupdate"), QStringLiteral("保存"), this);
+    cmdcancel = commandButton(QStringLiteral("cmdcancel"), QStringLiteral("取消"), this);
+    cmddel = commandButton(QStringLiteral("cmddel"), QStringLiteral("删除"), this);
+    auto* buttons = new QGridLayout;
+    buttons->addWidget(cmdaddnew, 0, 0);
+    buttons->addWidget(cmdedit, 1, 0);  // 编辑(还款) and 保存 share one place
+    buttons->addWidget(cmdupdate, 1, 0);
+    buttons->addWidget(cmdcancel, 2, 0);
+    buttons->addWidget(cmddel, 3, 0);
+    buttons->setRowStretch(4, 1);
+
+    DG = new DataGrid(this);
+    DG->setObjectName(QStringLiteral("DG"));
+    DG->setAccessibleName(QStringLiteral("借款记录"));
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(frame, 1);
+    top->addLayout(buttons);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(DG, 1);
+
+    setTabOrder(dpdate, txtname);
+    setTabOrder(txtname, Combo1);
+    setTabOrder(Combo1, txtJe);
+    setTabOrder(txtJe, txtjehuan);
+    setTabOrder(txtjehuan, txtjilu);
+    setTabOrder(txtjilu, cmdaddnew);
+    setTabOrder(cmdaddnew, cmdedit);
+    setTabOrder(cmdedit, cmdupdate);
+    setTabOrder(cmdupdate, cmdcancel);
+    setTabOrder(cmdcancel, cmddel);
+
+    connect(cmdaddnew, &QPushButton::clicked, this, [this] { cmdaddnew_Click(); });
+    connect(cmdedit, &QPushButton::clicked, this, [this] { cmdedit_Click(); });
+    connect(cmdupdate, &QPushButton::clicked, this, [this] { cmdupdate_Click(); });
+    connect(cmdcancel, &QPushButton::clicked, this, [this] { cmdcancel_Click(); });
+    connect(cmddel, &QPushButton::clicked, this, [this] { cmddel_Click(); });
+    connect(txtjehuan, &QLineEdit::textChanged, this, [this] { repayMark_ = true; });
+    txtjehuan->installEventFilter(this);
+
+    // Load.
+    try {
+        rs_.open(Modmain::conn, QStringLiteral("select 借款日期,债权人,类型,金额,还款记录,余额 from 负债"),
+                 Recordset::Pessimistic);
+    } catch (const std::exception& e) {
+        showDbError(e, QStringLiteral("无法读取“负债”。"));
+    }
+    DG->setRecordset(&rs_);
+    binder_ = new Binder(&rs_, this);
+    binder_->bind(txtname, QStringLiteral("债权人"));
+    binder_->bind(txtJe, QStringLiteral("金额"));
+    binder_->bind(txtjilu, QStringLiteral("还款记录"));
+    binder_->bind(Combo1, QStringLiteral("类型"));
+    // The first list entry, unless a current row shows its own type.
+    if (!rs_.hasCurrent())
+        Combo1->setCurrentIndex(0);
+    if (rs_.isOpen()) {
+        const int widths[] = {800, 700, 600, 800, -1, 800};
+        for (int c = 0; c < 6; ++c)
+            if (widths[c] > 0)
+                DG->setColumnTwips(c, widths[c]);
+        for (int c : {3, 5}) {
+            DG->setColumnAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+            DG->setColumnFormat(c, RecordsetModel::Format::Grouped);
+        }
+    }
+    // A repayment typed for one row is not logged for another: moving to another row while repaying
+    // leaves the repayment to be logged again for the row now current.
+    connect(&rs_, &Recordset::currentChanged, this, [this] {
+        if (repaying_) {
+            repayMark_ = true;
+            loggedEntry_.clear();
+        }
+    });
+    setButtons(true);
+    repayMark_ = false;
+}
+
+DebtsWindow::~DebtsWindow() = default;
+
+Money DebtsWindow::numericValue(const QString& text)
+{
+    QString s = text;
+    s.remove(QRegularExpression(QStringLiteral("\\s")));
+    static const QRegularExpression leading(QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)"));
+    const auto m = leading.match(s);
+    if (!m.hasMatch())
+        return Money();
+    return Money::parse(m.captured(0)).value_or(Money());
+}
+
+void DebtsWindow::setButtons(bool sta)
+{
+    cmdaddnew->setEnabled(sta);
+    cmdedit->setVisible(sta);
+    cmdupdate->setVisible(!sta);
+    cmdcancel->setEnabled(!sta);
+    cmddel->setEnabled(sta);
+    // Bound boxes take input only while editing: what is typed while browsing would never be saved.
+    txtname->setReadOnly(sta);
+    txtJe->setReadOnly(sta);
+    txtjilu->setReadOnly(sta);
+    Combo1->setEnabled(!sta);
+}
+
+void DebtsWindow::cmdaddnew_Click()
+{
+    try {
+        rs_.addNew();
+    } catch (const std::exception& e) {
+        showDbError(e, QStringLiteral("不能添加记录。"));
+        return;
+    }
+    repaying_ = false;
+    setButtons(false);
+}
+
+void DebtsWindow::cmdedit_Click()
+{
+    repaying_ = true;
+    setButtons(false);
+    txtjehuan->setText(QStringLiteral("0"));
+    repayMark_ = true;  // also when the box already held "0"
+    loggedEntry_.clear();
+    txtjehuan->setEnabled(true);
+    txtJe->setEnabled(false);
+}
+
+bool DebtsWindow::appendRepayment()
+{
+    if (!repayMark_)
+        return true;
+    if (!Bookkit::isAmount(txtjehuan->text()))
+        return false;  // logged once it reads as a number; the save refuses it until then
+    const QString entry = dpdate->date().toString(QStringLiteral("yyyy-M-d")) + QStringLiteral("还 ")
+        + txtjehuan->text() + QStringLiteral(" 元|");
+    // One repayment, one entry: an amount changed after it was logged replaces its own entry.
+    QString log = txtjilu->toPlainText();
+    if (!loggedEntry_.isEmpty() && log.endsWith(loggedEntry_))
+        log.chop(loggedEntry_.size());
+    txtjilu->setPlainText(log + entry);
+    loggedEntry_ = entry;
+    repayMark_ = false;
+    return true;
+}
+
+void DebtsWindow::txtjehuan_LostFocus()
+{
+    if (repaying_)
+        appendRepayment();
+}
+
+bool DebtsWindow::eventFilter(QObject* o, QEvent* e)
+{
+    if (o == txtjehuan && e->type() == QEvent::FocusOut) {
+        // Only a move to another control of this window leaves the box; switching windows does not.
+        const auto reason = static_cast<QFocusEvent*>(e)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            txtjehuan_LostFocus();
+    }
+    return DataWindow::eventFilter(o, e);
+}
+
+void DebtsWindow::cmdupdate_Click()
+{
+    if (repaying_ && !rs_.hasCurrent()) {
+        Modmain::msgBox(QStringLiteral("没有选中的借款记录，不能还款：请先添加借款，或在列表中选一条记录"), 64);
+        return;
+    }
+    if (txtname->text().trimmed().isEmpty()) {
+        Modmain::msgBox(QStringLiteral("债权人不能为空,呵呵"), 64);
+        txtname->setFocus();
+        return;
+    }
+    if (txtJe->text().trimmed().isEmpty()) {
+        Modmain::msgBox(QStringLiteral("金额为零算什么??^_^"), 64);
+        txtJe->setFocus();
+        return;
+    }
+    if (!Bookkit::isAmount(txtJe->text())) {
+        Modmain::msgBox(QStringLiteral("借款金额必须是一个数字，例如 500 或 -30.5，请改正后再保存"), 64);
+        txtJe->setFocus();
+        return;
+    }
+    if (repaying_) {
+        if (!Bookkit::isAmount(txtjehuan->text())) {
+            Modmain::msgBox(QStringLiteral("还款金额必须是一个数字，例如 200 或 -30.5，请改正后再保存"), 64);
+            txtjehuan->setFocus();
+            return;
+        }
+        appendRepayment();  // a repayment whose box was never left is logged now, once
+        if (rs_.editMode() == Recordset::EditNone)
+            storedBalance_ = rs_.value(QStringLiteral("余额"));
+    }
+    try {
+        binder_->flush();
+        if (!repaying_) {
+            // Only a new loan takes its date from the picker: a repayment keeps the date the money was lent.
+            rs_.setValue(QStringLiteral("借款日期"), dpdate->date());
+            rs_.setValue(QStringLiteral("余额"), QVariant::fromValue(numericValue(txtJe->text())));
+        } else if (storedBalance_.isValid() && !storedBalance_.isNull()) {
+            const Money balance = storedBalance_.value<Money>() - numericValue(txtjehuan->text());
+            rs_.setValue(QStringLiteral("余额"), QVariant::fromValue(balance));
+        }
+        rs_.update();
+    } catch (const std::exception& e) {
+        showDbError(e, QStringLiteral("记录没有保存。"));
+        return;
+    }
+    endEditing();
+}
+
+void DebtsWindow::cmdcancel_Click()
+{
+    rs_.cancelUpdate();
+    binder_->refresh();
+    endEditing();
+}
+
+void DebtsWindow::endEditing()
+{
+    repaying_ = false;
+    repayMark_ = false;
+    loggedEntry_.clear();
+    storedBalance_ = QVariant();
+    setButtons(true);
+    txtjehuan->setEnabled(false);
+    txtJe->setEnabled(true);
+}
+
+void DebtsWindow::cmddel_Click()
+{
+    if (Modmain::msgBox(QStringLiteral("真的要删除此成员记录吗"), 33) == 1 && rs_.hasCurrent()) {
+        try {
+            rs_.deleteCurrent();
+            rs_.moveNext();
+            if (rs_.eof())
+                rs_.moveLast();
+        } catch (const std::exception& e) {
+            showDbError(e, QStringLiteral("记录没有删除。"));
+        }
+    }
+    setButtons(true);
+}
+
+void DebtsWindow::done(int r)
+{
+    // A pending change is not saved: closing drops it with the recordset.
+    repaying_ = false;
+    rs_.close();
+    DataWindow::done(r);
+}
+
+void DebtsWindow::keyPressEvent(QKeyEvent* e)
+{
+    // Escape would close the window and drop what is being typed: only the close box closes it.
+    if (e->key() == Qt::Key_Escape) {
+        e->accept();
+        return;
+    }
+    DataWindow::keyPressEvent(e);
+}

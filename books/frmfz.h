@@ -1,0 +1,64 @@
+#pragma once
+
+#include "money.h"
+#include "recordset.h"
+#include "shell/ui.h"
+
+#include <QVariant>
+
+class QComboBox;
+class QDateEdit;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+// 债权债务管理: loans owed and lent, their repayments and what is still outstanding (table 负债).
+class DebtsWindow : public DataWindow {
+    Q_OBJECT
+public:
+    explicit DebtsWindow(QWidget* parent = nullptr);
+    ~DebtsWindow() override;
+
+    // true: browse; false: editing a new loan or a repayment.
+    void setButtons(bool sta);
+
+    // The numeric value of a text: its longest leading part that reads as a number, blanks anywhere
+    // ignored; no such part (an empty text, "-") gives 0. "1.5.2" gives 1.5, "-30" gives -30.
+    static Money numericValue(const QString& text);
+
+    void done(int r) override;
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+
+private:
+    void cmdaddnew_Click();
+    void cmdedit_Click();
+    void cmdupdate_Click();
+    void cmdcancel_Click();
+    void cmddel_Click();
+    void txtjehuan_LostFocus();
+    bool appendRepayment();
+    void endEditing();
+
+    Recordset rs_;
+    Binder* binder_ = nullptr;
+    bool repayMark_ = false;   // a repayment typed and not yet logged in 还款记录
+    bool repaying_ = false;    // editing a repayment (not a new loan)
+    QString loggedEntry_;      // the entry this repayment appended to the record box
+    QVariant storedBalance_;   // 余额 of the row being repaid, as stored before the edit
+
+    QDateEdit* dpdate = nullptr;
+    QLineEdit* txtname = nullptr;
+    QComboBox* Combo1 = nullptr;
+    QLineEdit* txtJe = nullptr;
+    QLineEdit* txtjehuan = nullptr;
+    QPlainTextEdit* txtjilu = nullptr;
+    DataGrid* DG = nullptr;
+    QPushButton* cmdaddnew = nullptr;
+    QPushButton* cmdedit = nullptr;
+    QPushButton* cmdupdate = nullptr;
+    QPushButton* cmdcancel = nullptr;
+    QPushButton* cmddel = nullptr;
+};
