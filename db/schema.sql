@@ -99,20 +99,22 @@ CREATE TABLE 负债 (
     余额     CURRENCY CHECK (余额 IS NULL OR typeof(余额) IN ('integer', 'real'))
 );
 
+-- The code indexes serve the queries' joins and criteria. The date indexes also carry the month and
+-- the amount, so that the year summary and the whole-ledger sums are read from the index alone.
 CREATE INDEX 收入帐_成员ID ON 收入帐 (成员ID);
 CREATE INDEX 收入帐_类型ID ON 收入帐 (类型ID);
-CREATE INDEX 收入帐_日期   ON 收入帐 (日期);
+CREATE INDEX 收入帐_日期   ON 收入帐 (日期, 月份, 金额);
 CREATE INDEX 支出帐_成员ID ON 支出帐 (成员ID);
 CREATE INDEX 支出帐_类型ID ON 支出帐 (类型ID);
-CREATE INDEX 支出帐_日期   ON 支出帐 (日期);
+CREATE INDEX 支出帐_日期   ON 支出帐 (日期, 月份, 金额);
 CREATE INDEX 投资帐_成员ID ON 投资帐 (成员ID);
 CREATE INDEX 投资帐_类型ID ON 投资帐 (类型ID);
-CREATE INDEX 投资帐_日期   ON 投资帐 (日期);
+CREATE INDEX 投资帐_日期   ON 投资帐 (日期, 月份, 金额);
 CREATE INDEX 银行帐_银行ID ON 银行帐 (银行ID);
 CREATE INDEX 银行帐_成员ID ON 银行帐 (成员ID);
 CREATE INDEX 银行帐_日期   ON 银行帐 (日期);
-CREATE INDEX 银行帐_存或取 ON 银行帐 (存或取);
-CREATE INDEX 负债_类型     ON 负债 (类型);
+CREATE INDEX 银行帐_存或取 ON 银行帐 (存或取, 金额);
+CREATE INDEX 负债_类型     ON 负债 (类型, 余额);
 
 -- Month-by-month totals of the current calendar year: twelve rows, months 1 to 12 in order.
 -- Each ledger's records of the year are read once through its date index and grouped on 月份.
