@@ -245,40 +245,19 @@ void BankLedger::doCancel()
 
 void BankLedger::doDelete()
 {
-    if (Modmain::msgBox(QStringLiteral("真的要删除此成员记录吗"), 33) == 1 && rs_.hasCurrent()) {
-        try {
-            rs_.deleteCurrent();
-            rs_.moveNext();
-            if (rs_.eof())
-                rs_.moveLast();
-        } catch (const std::exception& e) {
-            showDbError(e, QStringLiteral("记录没有删除。"));
-        }
-    }
+    confirmDeleteCurrent(rs_);
     setButtons(true);
 }
 
 void BankLedger::cmdfindo_Click()
 {
-    Modmain::findTable = QStringLiteral("银行");
-    Modmain::findIdField = QStringLiteral("ID");
-    Modmain::findNameField = QStringLiteral("开户行");
-    if (frmFind::pick(this)) {
-        lblyhid->setText(Modmain::findId);
-        lblyh->setText(Modmain::findName);
-    }
+    frmFind::pickInto(this, QStringLiteral("银行"), QStringLiteral("开户行"), lblyhid, lblyh);
     txtJE->setFocus();
 }
 
 void BankLedger::cmdfindt_Click()
 {
-    Modmain::findTable = QStringLiteral("成员");
-    Modmain::findIdField = QStringLiteral("ID");
-    Modmain::findNameField = QStringLiteral("姓名");
-    if (frmFind::pick(this)) {
-        lblcyid->setText(Modmain::findId);
-        lblcy->setText(Modmain::findName);
-    }
+    frmFind::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), lblcyid, lblcy);
 }
 
 void BankLedger::done(int r)

@@ -246,16 +246,7 @@ void EntryForm::doCancel()
 
 void EntryForm::doDelete()
 {
-    if (Modmain::msgBox(QStringLiteral("真的要删除此成员记录吗"), 33) == 1 && rs_.hasCurrent()) {
-        try {
-            rs_.deleteCurrent();
-            rs_.moveNext();
-            if (rs_.eof())
-                rs_.moveLast();
-        } catch (const std::exception& e) {
-            showDbError(e, QStringLiteral("记录没有删除。"));
-        }
-    }
+    confirmDeleteCurrent(rs_);
     setButtons(true);
 }
 
@@ -280,24 +271,12 @@ void EntryForm::doExit()
 
 void EntryForm::cmdfindt_Click()
 {
-    Modmain::findTable = QStringLiteral("成员");
-    Modmain::findIdField = QStringLiteral("ID");
-    Modmain::findNameField = QStringLiteral("姓名");
-    if (frmFind::pick(this)) {
-        lblcyID->setText(Modmain::findId);
-        lblcy->setText(Modmain::findName);
-    }
+    frmFind::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), lblcyID, lblcy);
 }
 
 void EntryForm::cmdfindo_Click()
 {
-    Modmain::findTable = kind_.typeTable;
-    Modmain::findIdField = QStringLiteral("ID");
-    Modmain::findNameField = QStringLiteral("类型");
-    if (frmFind::pick(this)) {
-        lbllxID->setText(Modmain::findId);
-        lbllx->setText(Modmain::findName);
-    }
+    frmFind::pickInto(this, kind_.typeTable, QStringLiteral("类型"), lbllxID, lbllx);
     txtJe->setFocus();
 }
 

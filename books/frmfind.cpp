@@ -4,6 +4,7 @@
 #include "shell/modmain.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QHeaderView>
 #include <QStyle>
 #include <QToolBar>
@@ -82,4 +83,17 @@ bool frmFind::pick(QWidget* parent)
     frmFind f(parent);
     f.exec();
     return f.chosen();
+}
+
+bool frmFind::pickInto(QWidget* parent, const QString& table, const QString& nameField, QLabel* idLabel,
+                       QLabel* nameLabel)
+{
+    Modmain::findTable = table;
+    Modmain::findIdField = QStringLiteral("ID");
+    Modmain::findNameField = nameField;
+    if (!pick(parent))
+        return false;
+    idLabel->setText(Modmain::findId);
+    nameLabel->setText(Modmain::findName);
+    return true;
 }

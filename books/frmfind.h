@@ -3,6 +3,7 @@
 #include "recordset.h"
 #include "shell/ui.h"
 
+class QLabel;
 class QToolBar;
 
 // The lookup picker: lists the identifier and name of one reference table (named by
@@ -17,6 +18,11 @@ public:
     // Shows the picker modally. True when " 确认 " handed back a row; false after " 取消 ", the close
     // box, an empty list or a failed read, and then findId and findName are left as they were.
     static bool pick(QWidget* parent = nullptr);
+
+    // The calling convention of every window: asks for `table` (identifier "ID", name `nameField`)
+    // and, when a row was chosen, puts its identifier and name into the two labels.
+    static bool pickInto(QWidget* parent, const QString& table, const QString& nameField, QLabel* idLabel,
+                         QLabel* nameLabel);
 
     bool chosen() const { return chosen_; }
 

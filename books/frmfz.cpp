@@ -316,16 +316,7 @@ void DebtsWindow::endEditing()
 
 void DebtsWindow::cmddel_Click()
 {
-    if (Modmain::msgBox(QStringLiteral("真的要删除此成员记录吗"), 33) == 1 && rs_.hasCurrent()) {
-        try {
-            rs_.deleteCurrent();
-            rs_.moveNext();
-            if (rs_.eof())
-                rs_.moveLast();
-        } catch (const std::exception& e) {
-            showDbError(e, QStringLiteral("记录没有删除。"));
-        }
-    }
+    confirmDeleteCurrent(rs_);
     setButtons(true);
 }
 

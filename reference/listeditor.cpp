@@ -280,22 +280,7 @@ void ListEditor::cmdcancel_Click()
 
 void ListEditor::cmddel_Click()
 {
-    if (Modmain::msgBox(QStringLiteral("真的要删除此成员记录吗"), 33) == 1) {
-        try {
-            rs_.deleteCurrent();
-            // The following row becomes current, or the new last row when the last was deleted.
-            rs_.moveNext();
-            if (rs_.eof())
-                rs_.moveLast();
-        } catch (const DbError& e) {
-            // Nothing to delete on an empty list: no message. A delete the file refuses is told,
-            // and the row stays current.
-            if (e.kind() != DbError::NoRow)
-                showDbError(e, QStringLiteral("这条记录没有删除。"));
-        } catch (const std::exception& e) {
-            showDbError(e, QStringLiteral("这条记录没有删除。"));
-        }
-    }
+    confirmDeleteCurrent(rs_);
     setButtons(true);
 }
 

@@ -204,24 +204,12 @@ bool frmquery::eventFilter(QObject* o, QEvent* e)
 
 void frmquery::cmdfindt_Click()
 {
-    Modmain::findTable = QStringLiteral("成员");
-    Modmain::findIdField = QStringLiteral("ID");
-    Modmain::findNameField = QStringLiteral("姓名");
-    if (frmFind::pick(this)) {
-        lblcyID->setText(Modmain::findId);
-        lblcy->setText(Modmain::findName);
-    }
+    frmFind::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), lblcyID, lblcy);
 }
 
 void frmquery::cmdfindo_Click()
 {
-    Modmain::findTable = QString::fromUtf8(kind_.otherTable);
-    Modmain::findIdField = QStringLiteral("ID");
-    Modmain::findNameField = QString::fromUtf8(kind_.otherNameField);
-    if (frmFind::pick(this)) {
-        lbllxID->setText(Modmain::findId);
-        lbllx->setText(Modmain::findName);
-    }
+    frmFind::pickInto(this, QString::fromUtf8(kind_.otherTable), QString::fromUtf8(kind_.otherNameField), lbllxID, lbllx);
 }
 
 void frmquery::CmdqueryNow_Click()

@@ -366,3 +366,22 @@ void showDbError(const std::exception& e, const QString& what)
         text = what + QStringLiteral("\n") + text;
     Modmain::msgBox(text, 64);
 }
+
+bool confirmDeleteCurrent(Recordset& rs)
+{
+    if (Modmain::msgBox(QStringLiteral("真的要删除此成员记录吗"), 33) != 1)
+        return false;
+    try {
+        rs.deleteCurrent();
+        rs.moveNext();
+        if (rs.eof())
+            rs.moveLast();
+        return true;
+    } catch (const DbError& e) {
+        if (e.kind() != DbError::NoRow)
+            showDbError(e, QStringLiteral("这条记录没有删除。"));
+    } catch (const std::exception& e) {
+        showDbError(e, QStringLiteral("这条记录没有删除。"));
+    }
+    return false;
+}

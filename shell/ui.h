@@ -92,5 +92,10 @@ protected:
     virtual void formActivate();
 };
 
+// Asks "真的要删除此成员记录吗" and on OK deletes the current row; the following row becomes current,
+// or the new last row when the last was deleted. A delete the file refuses is told and its row stays
+// current; on an empty list nothing happens. True when a row was deleted.
+bool confirmDeleteCurrent(Recordset& rs);
+
 // Shows a DbError's cause as a clear message (information icon).
 void showDbError(const std::exception& e, const QString& what = QString());
