@@ -37,5 +37,6 @@ frmHelp::frmHelp(QWidget* parent) : QDialog(parent)
     layout->setContentsMargins(twips(240), twips(240), twips(240), twips(240));
     layout->addWidget(Label1);
     layout->addStretch(1);
-    resize(qMax(twips(7000), sizeHint().width()), twips(2400));
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
+    resize(qMax(twips(7000), sizeHint().width()), qMax(twips(2400), sizeHint().height()));
 }
