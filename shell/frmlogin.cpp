@@ -209,9 +209,8 @@ void frmlogin::refuse()
 
 void frmlogin::openMain()
 {
-    // The main window shows before the login hides, so that the program always has a window.
-    if (main_)
-        main_->close();
+    // The main window shows before the login hides, so that the program always has a window. A
+    // main window left from before a re-login is already closed and on its way out.
     main_ = new frmmain(this);
     main_->show();
     hide();

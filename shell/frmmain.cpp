@@ -105,6 +105,8 @@ frmmain::frmmain(frmlogin* login, QWidget* parent) : QMainWindow(parent), login_
     panel1_->setObjectName(QStringLiteral("Stabar_1"));
     panel2_ = new QLabel(QStringLiteral("正在加载..."), Stabar);
     panel2_->setObjectName(QStringLiteral("Stabar_2"));
+    panel1_->setAccessibleName(QStringLiteral("当前用户"));
+    panel2_->setAccessibleName(QStringLiteral("加载状态"));
     for (QLabel* p : {panel1_, panel2_}) {
         p->setFrameShape(QFrame::Panel);
         p->setFrameShadow(QFrame::Sunken);

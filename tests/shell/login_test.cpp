@@ -150,11 +150,16 @@ TEST_F(Login, ReloginBringsBackTheLoginWithTheLastName)
     ASSERT_NE(w->mainWindow(), nullptr);
     EXPECT_EQ(panel(w->mainWindow(), "Stabar_1"), QStringLiteral("当前用户：Bob"));
 
+    // At once, before the old main window is gone.
     trigger(w->mainWindow(), "mnurelogin");
-    settle();
     attempt(w, QStringLiteral("carol"), QStringLiteral("c4"));
+    settle();
+    ASSERT_FALSE(w.isNull());
     ASSERT_NE(w->mainWindow(), nullptr);
+    EXPECT_TRUE(w->mainWindow()->isVisible());
+    EXPECT_TRUE(Modmain::conn.isOpen());
     EXPECT_EQ(panel(w->mainWindow(), "Stabar_1"), QStringLiteral("当前用户：Carol"));
+    EXPECT_EQ(panel(w->mainWindow(), "Stabar_2"), QStringLiteral("加载完毕..."));
     EXPECT_TRUE(messageTexts().isEmpty());
 }
 

@@ -11,7 +11,7 @@ namespace {
 
 const QString kNoDatabase = QStringLiteral("连接数据库错误，系统将不能正常运行");
 
-class Startup_ : public ShellTest {
+class ProgramStart : public ShellTest {
 protected:
     static QList<QWidget*> visibleWindows()
     {
@@ -51,7 +51,7 @@ protected:
     }
 };
 
-TEST_F(Startup_, MissingOrUnreadableDatabaseEndsWithTheMessage)
+TEST_F(ProgramStart, MissingOrUnreadableDatabaseEndsWithTheMessage)
 {
     QFile::remove(dbPath());
     EXPECT_NE(Startup::run(), 0);
@@ -81,7 +81,7 @@ TEST_F(Startup_, MissingOrUnreadableDatabaseEndsWithTheMessage)
     EXPECT_FALSE(QFile::exists(Startup::lockPath()));
 }
 
-TEST_F(Startup_, SecondCopyOnTheSameDatabaseEndsTouchingNothing)
+TEST_F(ProgramStart, SecondCopyOnTheSameDatabaseEndsTouchingNothing)
 {
     QLockFile first(Startup::lockPath());
     ASSERT_TRUE(first.tryLock(0));
@@ -112,7 +112,7 @@ TEST_F(Startup_, SecondCopyOnTheSameDatabaseEndsTouchingNothing)
     first.unlock();
 }
 
-TEST_F(Startup_, LoginThenExitEndsTheProgramWithTheFileClosed)
+TEST_F(ProgramStart, LoginThenExitEndsTheProgramWithTheFileClosed)
 {
     sql("insert into 成员 values ('01', 'Alice', '母亲', 'pw42');");
     QPointer<frmmain> seen;
@@ -140,7 +140,7 @@ TEST_F(Startup_, LoginThenExitEndsTheProgramWithTheFileClosed)
     EXPECT_TRUE(next.tryLock(0));
 }
 
-TEST_F(Startup_, CancelAtTheLoginEndsTheProgram)
+TEST_F(ProgramStart, CancelAtTheLoginEndsTheProgram)
 {
     const int rc = runDriven([&] {
         frmlogin* login = loginWindow();
