@@ -76,6 +76,8 @@ frmlogin::frmlogin(QWidget* parent) : QWidget(parent, Qt::Window)
     cbouser->setObjectName(QStringLiteral("cbouser"));
     cbouser->setEditable(true);
     cbouser->setInsertPolicy(QComboBox::NoInsert);
+    // What is typed is what is checked: no completion that turns "Al" into "Alice".
+    cbouser->setCompleter(nullptr);
     cbouser->setFont(songFont(12));
     cbouser->setMinimumWidth(twips(1600));
     txtpw = new QLineEdit(this);

@@ -56,6 +56,16 @@ TEST_F(Login, MembersLogInByNameIgnoringLetterCase)
     EXPECT_EQ(panel(w->mainWindow(), "Stabar_1"), QStringLiteral("当前用户：Alice"));
 }
 
+TEST_F(Login, ATypedNameIsNotCompletedToAnotherMember)
+{
+    sql("insert into 成员 values ('01', 'Alice', '母亲', 'pw42');"
+        "insert into 成员 values ('02', 'Al', '父亲', 'pw7');");
+    QPointer<frmlogin> w = openLogin();
+    attempt(w, QStringLiteral("Al"), QStringLiteral("pw7"));
+    EXPECT_TRUE(messageTexts().isEmpty());
+    EXPECT_EQ(Modmain::curUser, QStringLiteral("当前用户：Al"));
+}
+
 TEST_F(Login, ChineseNameChosenFromTheList)
 {
     sql("insert into 成员 values ('03', '张三', '儿子', '张3');");
@@ -118,7 +128,15 @@ TEST_F(Login, PictureTellsTheSuperUser)
     auto* pic = child<QAbstractButton>(w, "Image1");
     EXPECT_EQ(pic->toolTip(), QStringLiteral("点击这里可以查看超级用户帐号及密码"));
     click(w, "Image1");
-    ASSERT_EQ(Modmain::shownMessages().size(), 1);
+    // From the keyboard too: the picture comes after the buttons in the tab order.
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    child<QWidget>(w, "Command2")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), pic);
+    QTest::keyClick(pic, Qt::Key_Space);
+    ASSERT_EQ(Modmain::shownMessages().size(), 2);
+    EXPECT_EQ(Modmain::shownMessages().at(1).text, Modmain::shownMessages().at(0).text);
     EXPECT_EQ(Modmain::shownMessages().at(0).text, QStringLiteral("Administrator:qmr  password:7351"));
     EXPECT_EQ(Modmain::shownMessages().at(0).style, 0);
     EXPECT_EQ(Modmain::curUser, QString());
