@@ -1,19 +1,14 @@
 #include "shell/modmain.h"
+#include "shell/pictures.h"
+#include "shell/startup.h"
 
 #include <QApplication>
-#include <QLabel>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(Modmain::appTitle);
+    QApplication::setWindowIcon(Pictures::windowIcon());
     Modmain::registerAllWindows();
-    if (!Modmain::openConn())
-        return 1;
-    QLabel placeholder(QStringLiteral("和顺家账"));
-    placeholder.resize(400, 200);
-    placeholder.show();
-    const int rc = app.exec();
-    Modmain::closeConn();
-    return rc;
+    return Startup::run();
 }

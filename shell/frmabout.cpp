@@ -1,0 +1,150 @@
+#include "frmabout.h"
+
+#include "modmain.h"
+#include "pictures.h"
+#include "platform.h"
+#include "recordset.h"
+#include "ui.h"
+
+#include <QDir>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+frmAbout::RegistryReader g_reader;
+
+bool systemRegistry(const QString& keyName, const QString& valueName, QString& value)
+{
+#ifdef Q_OS_WIN
+    return Platform::readMachineRegistryString(keyName, valueName, value);
+#else
+    Q_UNUSED(keyName);
+    Q_UNUSED(valueName);
+    value.clear();
+    return false;
+#endif
+}
+
+// Reads one value; on failure the value comes back empty.
+bool GetKeyValue(const QString& KeyName, const QString& SubKeyRef, QString& KeyVal)
+{
+    const bool ok = g_reader ? g_reader(KeyName, SubKeyRef, KeyVal) : systemRegistry(KeyName, SubKeyRef, KeyVal);
+    if (!ok)
+        KeyVal.clear();
+    return ok;
+}
+
+QFrame* separatorLine(const QString& name, QWidget* parent)
+{
+    auto* line = new QFrame(parent);
+    line->setObjectName(name);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    return line;
+}
+
+}  // namespace
+
+void frmAbout::setRegistryReader(RegistryReader reader)
+{
+    g_reader = std::move(reader);
+}
+
+QString frmAbout::sysInfoPath()
+{
+    QString path;
+    if (GetKeyValue(QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO"), QStringLiteral("PATH"), path))
+        return path;
+    QString folder;
+    if (!GetKeyValue(QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location"), QStringLiteral("MSINFO"), folder))
+        return QString();
+    if (folder.isEmpty())
+        return QString();
+    const QString exe = QDir::fromNativeSeparators(folder) + QStringLiteral("/MSINFO32.EXE");
+    return Platform::fileExists(exe) ? QDir::toNativeSeparators(exe) : QString();
+}
+
+frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmAbout"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
+    setWindowTitle(QStringLiteral("关于"));
+    setWindowIcon(Pictures::windowIcon());
+
+    Picture1 = new QLabel(this);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->setPixmap(Pictures::aboutPicture());
+    Picture1->setAccessibleName(QStringLiteral("和顺家账"));
+    Picture1->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
+
+    lblTitle = new QLabel(QStringLiteral("和顺家账系统"), this);
+    lblTitle->setObjectName(QStringLiteral("lblTitle"));
+    lblTitle->setFont(songFont(14));
+    lblVersion = new QLabel(QStringLiteral("版本 %1.%2.%3")
+                                .arg(KINBOOK_VERSION_MAJOR)
+                                .arg(KINBOOK_VERSION_MINOR)
+                                .arg(KINBOOK_VERSION_REVISION),
+                            this);
+    lblVersion->setObjectName(QStringLiteral("lblVersion"));
+    lblVersion->setFont(songFont(10));
+    lblDescription = new QLabel(QStringLiteral("快速上手，使用方便，分散录入，集中查询。"), this);
+    lblDescription->setObjectName(QStringLiteral("lblDescription"));
+    lblDescription->setFont(songFont(10));
+    lblDescription->setWordWrap(true);
+
+    cmdOK = new QPushButton(QStringLiteral("确定"), this);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setDefault(true);
+    cmdSysInfo = new QPushButton(QStringLiteral("系统信息(&S)..."), this);
+    cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
+    cmdSysInfo->setAutoDefault(false);
+    connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
+    connect(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
+
+    auto* text = new QVBoxLayout;
+    text->addWidget(lblTitle);
+    text->addWidget(lblVersion);
+    text->addSpacing(twips(120));
+    text->addWidget(lblDescription);
+    text->addStretch(1);
+    auto* top = new QHBoxLayout;
+    top->addWidget(Picture1, 0, Qt::AlignTop);
+    top->addSpacing(twips(240));
+    top->addLayout(text, 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cmdOK);
+    buttons->addWidget(cmdSysInfo);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top, 1);
+    // The two separator lines, one engraved under the other.
+    layout->addWidget(separatorLine(QStringLiteral("Line1_0"), this));
+    layout->addWidget(separatorLine(QStringLiteral("Line1_1"), this));
+    layout->addLayout(buttons);
+    resize(twips(5730), twips(3600));
+    cmdOK->setFocus();
+}
+
+void frmAbout::cmdOK_Click()
+{
+    accept();
+}
+
+void frmAbout::cmdSysInfo_Click()
+{
+    StartSysInfo();
+}
+
+void frmAbout::StartSysInfo()
+{
+    const QString path = sysInfoPath();
+    if (!path.isEmpty() && Platform::startProgram(path))
+        return;
+    Modmain::msgBox(QStringLiteral("此时系统信息不可用"), 0);
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QDialog>
+#include <functional>
+
+class QLabel;
+class QPushButton;
+
+// The About box: title, version, one line about the program, and a button that starts the
+// system-information tool where the system has one.
+class frmAbout : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmAbout(QWidget* parent = nullptr);
+
+    // Reads a text value under the local-machine registry root: false when the key or the value is
+    // missing; a value that is not a text leaves `value` as it was and still answers true.
+    using RegistryReader = std::function<bool(const QString& keyName, const QString& valueName, QString& value)>;
+    // The reader of the system's registry (none outside Windows); tests put their own in.
+    static void setRegistryReader(RegistryReader reader);  // empty: the system's
+    // The full path of the system-information tool, or empty when none is registered or its file
+    // is missing.
+    static QString sysInfoPath();
+
+private:
+    void cmdOK_Click();
+    void cmdSysInfo_Click();
+    void StartSysInfo();
+
+    QLabel* Picture1 = nullptr;
+    QLabel* lblTitle = nullptr;
+    QLabel* lblVersion = nullptr;
+    QLabel* lblDescription = nullptr;
+    QPushButton* cmdOK = nullptr;
+    QPushButton* cmdSysInfo = nullptr;
+};

@@ -1,0 +1,42 @@
+#include "frmhelp.h"
+
+#include "pictures.h"
+#include "recordset.h"
+#include "ui.h"
+
+#include <QLabel>
+#include <QStringList>
+#include <QVBoxLayout>
+
+QString frmHelp::helpText()
+{
+    return QStringList{
+        QStringLiteral("一、使用本程序前先阅读本帮助系统"),
+        QStringLiteral("二、必须在“期初设置”中仔细录入"),
+        QStringLiteral("三、一般操作程序为：添加、保存、入帐，否则数据不能正确入帐"),
+        QStringLiteral("四、系统默认超级用户,以防止密码丢失不能正确进入,请在登录时寻找"),
+    }
+        .join(u'\n');
+}
+
+frmHelp::frmHelp(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmHelp"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setWindowTitle(QStringLiteral("帮助"));
+    setWindowIcon(Pictures::windowIcon());
+
+    Label1 = new QLabel(helpText(), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setFont(songFont(11));
+    Label1->setTextFormat(Qt::PlainText);
+    Label1->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+    Label1->setFocusPolicy(Qt::StrongFocus);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(twips(240), twips(240), twips(240), twips(240));
+    layout->addWidget(Label1);
+    layout->addStretch(1);
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
+    resize(qMax(twips(7000), sizeHint().width()), qMax(twips(2400), sizeHint().height()));
+}

@@ -1,0 +1,267 @@
+#include "frmlogin.h"
+
+#include "dialect.h"
+#include "frmmain.h"
+#include "modmain.h"
+#include "pictures.h"
+#include "recordset.h"
+#include "ui.h"
+
+#include <QAbstractButton>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyleOptionFocusRect>
+
+namespace {
+
+const QString kSuperName = QStringLiteral("qmr");
+const QString kSuperPassword = QStringLiteral("7351");
+
+// A picture that can be clicked (and pressed with Space when it has the focus).
+class PictureButton : public QAbstractButton {
+public:
+    PictureButton(const QPixmap& pixmap, QWidget* parent) : QAbstractButton(parent), pixmap_(pixmap)
+    {
+        setFocusPolicy(Qt::TabFocus);
+        setCursor(Qt::PointingHandCursor);
+    }
+    QSize sizeHint() const override { return QSize(twips(1755), twips(2055)); }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter g(this);
+        g.setRenderHint(QPainter::SmoothPixmapTransform);
+        g.drawPixmap(rect(), pixmap_);
+        if (hasFocus()) {
+            QStyleOptionFocusRect o;
+            o.initFrom(this);
+            o.rect = rect().adjusted(2, 2, -2, -2);
+            style()->drawPrimitive(QStyle::PE_FrameFocusRect, &o, &g, this);
+        }
+    }
+
+private:
+    QPixmap pixmap_;
+};
+
+}  // namespace
+
+frmlogin::frmlogin(QWidget* parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("frmlogin"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
+    setWindowTitle(QStringLiteral("登录"));
+    setWindowIcon(Pictures::windowIcon());
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(0xFF, 0xE0, 0xC0));
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    Image1 = new PictureButton(Pictures::loginPicture(), this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setToolTip(QStringLiteral("点击这里可以查看超级用户帐号及密码"));
+    Image1->setAccessibleName(Image1->toolTip());
+    Image1->setFixedSize(twips(1755), twips(2040));
+
+    cbouser = new QComboBox(this);
+    cbouser->setObjectName(QStringLiteral("cbouser"));
+    cbouser->setEditable(true);
+    cbouser->setInsertPolicy(QComboBox::NoInsert);
+    // What is typed is what is checked: no completion that turns "Al" into "Alice".
+    cbouser->setCompleter(nullptr);
+    cbouser->setFont(songFont(12));
+    cbouser->setMinimumWidth(twips(1600));
+    txtpw = new QLineEdit(this);
+    txtpw->setObjectName(QStringLiteral("txtpw"));
+    txtpw->setEchoMode(QLineEdit::Password);
+    txtpw->setMaxLength(6);
+    txtpw->setFont(songFont(12));
+    QLabel* Label1 = buddyLabel(QStringLiteral("用户名："), cbouser, this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setFont(songFont(12));
+    QLabel* Label2 = buddyLabel(QStringLiteral("密  码："), txtpw, this);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setFont(songFont(12));
+
+    Command1 = new QPushButton(QStringLiteral("确定{&O}"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command2 = new QPushButton(QStringLiteral("取消{&C}"), this);
+    Command2->setObjectName(QStringLiteral("Command2"));
+    // Neither is a default or cancel button: Enter and Esc do nothing special here.
+    for (QPushButton* b : {Command1, Command2}) {
+        b->setAutoDefault(false);
+        b->setDefault(false);
+    }
+    connect(Command1, &QPushButton::clicked, this, &frmlogin::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &frmlogin::Command2_Click);
+    connect(Image1, &QAbstractButton::clicked, this, &frmlogin::Image1_Click);
+
+    auto* fields = new QGridLayout;
+    fields->setVerticalSpacing(twips(180));
+    fields->addWidget(Label1, 0, 0);
+    fields->addWidget(cbouser, 0, 1);
+    fields->addWidget(Label2, 1, 0);
+    fields->addWidget(txtpw, 1, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(Command1);
+    buttons->addWidget(Command2);
+    auto* right = new QVBoxLayout;
+    right->setContentsMargins(twips(150), twips(240), twips(150), twips(180));
+    right->addLayout(fields);
+    right->addStretch(1);
+    right->addLayout(buttons);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(Image1, 0, Qt::AlignLeft | Qt::AlignTop);
+    layout->addLayout(right, 1);
+
+    setTabOrder(cbouser, txtpw);
+    setTabOrder(txtpw, Command1);
+    setTabOrder(Command1, Command2);
+    setTabOrder(Command2, Image1);
+    setFixedSize(layout->sizeHint().expandedTo(QSize(twips(4650), twips(2040))));
+
+    Addcbo();
+    cbouser->setCurrentIndex(-1);
+    cbouser->clearEditText();
+    cbouser->setFocus();
+}
+
+frmlogin::~frmlogin()
+{
+    Form_QueryUnload();
+}
+
+void frmlogin::Addcbo()
+{
+    if (!Modmain::openConn())
+        return;
+    loaded_ = true;
+    try {
+        Recordset rs;
+        rs.open(Modmain::conn, QStringLiteral("select 姓名 from 成员"), Recordset::ReadOnly);
+        while (!rs.eof()) {
+            cbouser->addItem(rs.text(QStringLiteral("姓名")));
+            rs.moveNext();
+        }
+    } catch (const std::exception& e) {
+        // The names are only a convenience: a member can still type theirs.
+        showDbError(e, QStringLiteral("无法读取成员名单。"));
+    }
+}
+
+void frmlogin::Command1_Click()
+{
+    Pass();
+    txtpw->clear();
+}
+
+void frmlogin::Pass()
+{
+    const QString u = cbouser->currentText();
+    const QString p = txtpw->text();
+    if (u == kSuperName && p == kSuperPassword) {
+        Modmain::curUser = QStringLiteral("当前用户：Manager");
+        openMain();
+        return;
+    }
+    // No member has an empty name; the name and password go into the statement quoted, so no typed
+    // text can change what it matches.
+    if (u.isEmpty()) {
+        refuse();
+        return;
+    }
+    QString name;
+    try {
+        Recordset rs;
+        rs.open(Modmain::conn,
+                QStringLiteral("select 姓名 from 成员 where 姓名=") + sqlQuote(u) + QStringLiteral(" and 密码=")
+                    + sqlQuote(p),
+                Recordset::ReadOnly);
+        if (rs.bof() || rs.eof()) {
+            refuse();
+            return;
+        }
+        name = rs.text(QStringLiteral("姓名"));
+    } catch (const std::exception& e) {
+        showDbError(e, QStringLiteral("无法核对用户名和密码。"));
+        txtpw->setFocus();
+        return;
+    }
+    Modmain::curUser = QStringLiteral("当前用户：") + name;
+    openMain();
+}
+
+void frmlogin::refuse()
+{
+    Modmain::msgBox(QStringLiteral("密码错误，请重新输入"), 64);
+    txtpw->setFocus();
+    txtpw->selectAll();
+}
+
+void frmlogin::openMain()
+{
+    // The main window shows before the login hides, so that the program always has a window. A
+    // main window left from before a re-login is already closed and on its way out.
+    main_ = new frmmain(this);
+    main_->show();
+    hide();
+}
+
+void frmlogin::showAgain()
+{
+    txtpw->clear();
+    show();
+    raise();
+    activateWindow();
+    txtpw->setFocus();
+}
+
+void frmlogin::Image1_Click()
+{
+    Modmain::msgBox(QStringLiteral("Administrator:qmr  password:7351"), 0);
+}
+
+void frmlogin::Command2_Click()
+{
+    close();
+}
+
+void frmlogin::closeEvent(QCloseEvent* e)
+{
+    Form_QueryUnload();
+    e->accept();
+}
+
+void frmlogin::showEvent(QShowEvent* e)
+{
+    QWidget::showEvent(e);
+    if (centred_)
+        return;
+    centred_ = true;
+    if (const QScreen* s = screen())
+        move(s->availableGeometry().center() - rect().center());
+}
+
+void frmlogin::Form_QueryUnload()
+{
+    if (unloaded_)
+        return;
+    unloaded_ = true;
+    Modmain::closeConn();
+}
+
+frmmain* frmlogin::mainWindow() const
+{
+    return main_;
+}

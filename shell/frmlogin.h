@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QAbstractButton;
+class frmmain;
+
+// The start-up window: opens the database, lets a member (or the built-in super-user) log in and
+// hands over to the main window. It stays loaded, hidden, for the whole run; unloading it closes
+// the database connection.
+class frmlogin : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmlogin(QWidget* parent = nullptr);
+    ~frmlogin() override;
+
+    // False when the database could not be opened: the program cannot go on.
+    bool isLoaded() const { return loaded_; }
+    // The main window opened by the last login, while it is open.
+    frmmain* mainWindow() const;
+    // Back after "重新登录": the names as loaded at start-up, the last name, an empty password.
+    void showAgain();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+
+private:
+    void Addcbo();
+    void Pass();
+    void refuse();
+    void openMain();
+    void Command1_Click();
+    void Command2_Click();
+    void Image1_Click();
+    void Form_QueryUnload();
+
+    QComboBox* cbouser = nullptr;
+    QLineEdit* txtpw = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QAbstractButton* Image1 = nullptr;
+    QPointer<frmmain> main_;
+    bool loaded_ = false;
+    bool unloaded_ = false;
+    bool centred_ = false;
+};

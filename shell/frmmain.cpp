@@ -1,0 +1,233 @@
+#include "frmmain.h"
+
+#include "frmabout.h"
+#include "frmhelp.h"
+#include "frmlogin.h"
+#include "modmain.h"
+#include "pictures.h"
+#include "platform.h"
+#include "recordset.h"
+#include "ui.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+
+namespace {
+
+// The menu bar, one row per entry. A row without a parent menu name starts a menu; a caption of
+// "-" is a separator; `form` names the window that the item opens.
+struct MenuRow {
+    const char* name;
+    const char* caption;
+    const char* form;
+    bool isMenu;
+};
+
+constexpr MenuRow kMenuRows[] = {
+    {"mnuita", "期初设置[&F]", nullptr, true},
+    {"mnucy", "成员信息", "frmuser", false},
+    {"aaa", "-", nullptr, false},
+    {"mnu1sr", "收入类型", "frmsrlx", false},
+    {"mnu1zc", "支出类型", "frmzclx", false},
+    {"bbb", "-", nullptr, false},
+    {"mnu1yh", "银行信息", "frmyhxx", false},
+    {"mnu1tz", "其它投资类型", "frmtzlx", false},
+    {"mnu2", "收入/支出[&U]", nullptr, true},
+    {"mnu2sr", "收入帐录入", "frmsrzhang", false},
+    {"mnu2zc", "支出帐录入", "frmzczhang", false},
+    {"mnu2aaa", "-", nullptr, false},
+    {"mnu2fz", "债权/债务", "frmFz", false},
+    {"mnu2yh", "银行帐", "frmyhzhang", false},
+    {"mnu2tz", "其它投资", "frmtzhang", false},
+    {"mnu3", "查询统计[&Q]", nullptr, true},
+    {"mnu3sr", "收入状况", "frmquery_sr", false},
+    {"mnu3zc", "支出状况", "frmquery_zc", false},
+    {"mnu3yh", "银行存取记录", "frmquery_yh", false},
+    {"mnu3bbb", "-", nullptr, false},
+    {"mnu3zic", "资产统计", "frmcurt", false},
+    {"mnu3ye", "年终处理", "frmYear", false},
+    {"mnusystem", "系统[&S]", nullptr, true},
+    {"mnuabout", "关于", nullptr, false},
+    {"mnuhelp", "帮助", nullptr, false},
+    {"mnu4aaa", "-", nullptr, false},
+    {"mnucalc", "计算器", nullptr, false},
+    {"mnu4bbb", "-", nullptr, false},
+    {"mnurelogin", "重新登录", nullptr, false},
+    {"mnuexit", "退出", nullptr, false},
+};
+
+// Calculators that Linux and BSD desktops ship, in order of preference.
+const char* const kCalculators[] = {"gnome-calculator", "kcalc",    "galculator", "qalculate-gtk",
+                                    "qalculate-qt",     "mate-calc", "xcalc"};
+
+}  // namespace
+
+QStringList frmmain::dataWindowNames()
+{
+    QStringList names;
+    for (const MenuRow& r : kMenuRows)
+        if (r.form)
+            names << QString::fromUtf8(r.form);
+    return names;
+}
+
+frmmain::frmmain(frmlogin* login, QWidget* parent) : QMainWindow(parent), login_(login)
+{
+    setObjectName(QStringLiteral("frmmain"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("和顺家账 "));
+    setWindowIcon(Pictures::windowIcon());
+
+    body_ = new QWidget(this);
+    body_->setObjectName(QStringLiteral("body"));
+    setCentralWidget(body_);
+    imgbag = new QLabel(body_);
+    imgbag->setObjectName(QStringLiteral("imgbag"));
+    imgbag->setPixmap(Pictures::homePicture());
+    imgbag->setScaledContents(true);
+    imgbag->setAccessibleName(QStringLiteral("温馨的家"));
+    Label1 = new QLabel(QStringLiteral("温馨的家"), body_);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setFont(kaiFont(12));
+    Label1->setAttribute(Qt::WA_TranslucentBackground);
+    Label1->move(twips(240), twips(180));
+    Label1->adjustSize();
+
+    Stabar = new QStatusBar(this);
+    Stabar->setObjectName(QStringLiteral("Stabar"));
+    Stabar->setSizeGripEnabled(true);
+    panel1_ = new QLabel(QStringLiteral("正在加载..."), Stabar);
+    panel1_->setObjectName(QStringLiteral("Stabar_1"));
+    panel2_ = new QLabel(QStringLiteral("正在加载..."), Stabar);
+    panel2_->setObjectName(QStringLiteral("Stabar_2"));
+    panel1_->setAccessibleName(QStringLiteral("当前用户"));
+    panel2_->setAccessibleName(QStringLiteral("加载状态"));
+    for (QLabel* p : {panel1_, panel2_}) {
+        p->setFrameShape(QFrame::Panel);
+        p->setFrameShadow(QFrame::Sunken);
+        Stabar->addWidget(p, 1);
+    }
+    setStatusBar(Stabar);
+
+    buildMenus();
+    resize(twips(8085), twips(6705) + menuBar()->sizeHint().height());
+    Form_Load();
+}
+
+void frmmain::buildMenus()
+{
+    QMenu* menu = nullptr;
+    for (const MenuRow& r : kMenuRows) {
+        const QString name = QString::fromUtf8(r.name);
+        const QString caption = QString::fromUtf8(r.caption);
+        if (r.isMenu) {
+            menu = menuBar()->addMenu(caption);
+            menu->setObjectName(name);
+            menu->menuAction()->setObjectName(name);
+            continue;
+        }
+        QAction* a = caption == QStringLiteral("-") ? menu->addSeparator() : menu->addAction(caption);
+        a->setObjectName(name);
+        const QIcon icon = Pictures::menuIcon(caption);
+        if (!icon.isNull())
+            a->setIcon(icon);
+        if (r.form) {
+            const QString form = QString::fromUtf8(r.form);
+            connect(a, &QAction::triggered, this, [this, form] { Modmain::openDataWindow(form, this); });
+        }
+    }
+    auto item = [this](const char* name) { return findChild<QAction*>(QString::fromUtf8(name)); };
+    item("mnuhelp")->setShortcut(QKeySequence(Qt::Key_F1));
+    item("mnucalc")->setShortcut(QKeySequence(Qt::Key_F8));
+    connect(item("mnuabout"), &QAction::triggered, this, &frmmain::mnuabout_Click);
+    connect(item("mnuhelp"), &QAction::triggered, this, &frmmain::mnuhelp_Click);
+    connect(item("mnucalc"), &QAction::triggered, this, &frmmain::mnucalc_Click);
+    connect(item("mnurelogin"), &QAction::triggered, this, &frmmain::mnurelogin_Click);
+    connect(item("mnuexit"), &QAction::triggered, this, &frmmain::mnuexit_Click);
+}
+
+void frmmain::Form_Load()
+{
+    panel1_->setText(Modmain::curUser);
+    Modmain::setStatusPanel(panel2_);
+    Modmain::setBusy(false);
+}
+
+void frmmain::Form_Resize()
+{
+    imgbag->setGeometry(0, 0, body_->width(), body_->height());
+}
+
+void frmmain::resizeEvent(QResizeEvent* e)
+{
+    QMainWindow::resizeEvent(e);
+    Form_Resize();
+}
+
+void frmmain::showEvent(QShowEvent* e)
+{
+    QMainWindow::showEvent(e);
+    Form_Resize();
+    if (centred_)
+        return;
+    centred_ = true;
+    if (const QScreen* s = screen())
+        move(s->availableGeometry().center() - rect().center());
+}
+
+void frmmain::mnuabout_Click()
+{
+    frmAbout about(this);
+    about.exec();
+}
+
+void frmmain::mnuhelp_Click()
+{
+    frmHelp help(this);
+    help.exec();
+}
+
+void frmmain::mnucalc_Click()
+{
+    bool started = false;
+#ifdef Q_OS_WIN
+    started = Platform::startProgram(QStringLiteral("calc.exe"));
+#else
+    for (const char* name : kCalculators) {
+        const QString path = Platform::findOnPath(QString::fromUtf8(name));
+        if (!path.isEmpty() && Platform::startProgram(path)) {
+            started = true;
+            break;
+        }
+    }
+#endif
+    if (!started)
+        Modmain::msgBox(QStringLiteral("未能发现系统计算器！"), 64);
+}
+
+void frmmain::mnurelogin_Click()
+{
+    relogin_ = true;
+    // The login shows before this window goes, so that the program always has a window.
+    if (login_)
+        login_->showAgain();
+    close();
+}
+
+void frmmain::mnuexit_Click()
+{
+    close();
+}
+
+void frmmain::closeEvent(QCloseEvent* e)
+{
+    // Exit and the close box: unloading the login closes the database; then this window goes.
+    if (!relogin_ && login_)
+        login_->close();
+    e->accept();
+}

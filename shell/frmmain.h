@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+
+class QLabel;
+class QStatusBar;
+class frmlogin;
+
+// The main window: a picture, the logged-in user and the loading indicator in the status bar, and
+// the menus from which every other window is opened.
+class frmmain : public QMainWindow {
+    Q_OBJECT
+public:
+    // `login` is the hidden login window that "重新登录" shows again and that "退出" unloads; without
+    // one the main window just closes.
+    explicit frmmain(frmlogin* login = nullptr, QWidget* parent = nullptr);
+
+    // The names of the windows that the menus open, in menu order.
+    static QStringList dataWindowNames();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+
+private:
+    void buildMenus();
+    void Form_Load();
+    void Form_Resize();
+    void mnuabout_Click();
+    void mnuhelp_Click();
+    void mnucalc_Click();
+    void mnurelogin_Click();
+    void mnuexit_Click();
+
+    QPointer<frmlogin> login_;
+    QWidget* body_ = nullptr;
+    QLabel* imgbag = nullptr;
+    QLabel* Label1 = nullptr;
+    QStatusBar* Stabar = nullptr;
+    QLabel* panel1_ = nullptr;
+    QLabel* panel2_ = nullptr;
+    bool relogin_ = false;
+    bool centred_ = false;
+};

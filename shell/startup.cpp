@@ -1,0 +1,45 @@
+#include "startup.h"
+
+#include "frmlogin.h"
+#include "modmain.h"
+
+#include <QApplication>
+#include <QLockFile>
+#include <QPointer>
+
+namespace Startup {
+
+QString lockPath()
+{
+    return Modmain::databasePath() + QStringLiteral(".lock");
+}
+
+int run()
+{
+    // Two copies on one database would share its staging tables, and one copy's closing would
+    // empty what the other has staged. The lock is taken before anything touches the database.
+    QLockFile lock(lockPath());
+    lock.setStaleLockTime(0);  // held as long as the holder runs; a crashed holder's lock is taken over
+    if (!lock.tryLock(0) && lock.error() == QLockFile::LockFailedError) {
+        Modmain::msgBox(QStringLiteral("和顺家账已经在运行，不能再打开一次。\n请使用已经打开的窗口。"), 64);
+        return 2;
+    }
+    // A folder that cannot hold the lock file cannot take the database's journal either: the
+    // program then runs read-only, and the connection reports what fails.
+
+    QPointer<frmlogin> login = new frmlogin;
+    if (!login->isLoaded()) {
+        delete login;
+        Modmain::closeConn();
+        return 1;
+    }
+    login->show();
+    const int rc = QApplication::exec();
+    // Windows closed at the end are deleted later: finish that, then make sure the file is closed.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    delete login;
+    Modmain::closeConn();
+    return rc;
+}
+
+}  // namespace Startup

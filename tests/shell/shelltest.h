@@ -1,0 +1,80 @@
+#pragma once
+
+#include "support/testsupport.h"
+
+#include "shell/frmlogin.h"
+#include "shell/frmmain.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QTest>
+
+// Drives the login and main windows the way a person does, and cleans up every window a test left.
+class ShellTest : public DbTest {
+protected:
+    void TearDown() override
+    {
+        QList<QPointer<QWidget>> left;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (qobject_cast<frmlogin*>(w) || qobject_cast<frmmain*>(w))
+                left << w;
+        for (const QPointer<QWidget>& w : left)
+            delete w.data();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        DbTest::TearDown();
+    }
+
+    // The login window as the program opens it.
+    frmlogin* openLogin()
+    {
+        auto* w = new frmlogin;
+        w->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(w));
+        return w;
+    }
+
+    // Types text one key at a time; characters beyond ASCII arrive as an input method hands them over.
+    static void typeText(QWidget* w, const QString& text)
+    {
+        for (QChar c : text) {
+            if (c.unicode() < 0x80)
+                QTest::keyClicks(w, QString(c));
+            else
+                QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        }
+    }
+
+    // Types a name and a password and presses "确定".
+    void attempt(frmlogin* w, const QString& name, const QString& password)
+    {
+        auto* cbo = child<QComboBox>(w, "cbouser");
+        cbo->setFocus();
+        cbo->lineEdit()->selectAll();
+        QTest::keyClick(cbo->lineEdit(), Qt::Key_Delete);
+        typeText(cbo->lineEdit(), name);
+        auto* pw = child<QLineEdit>(w, "txtpw");
+        pw->setFocus();
+        typeText(pw, password);
+        click(w, "Command1");
+    }
+
+    static QString panel(QWidget* main, const char* name)
+    {
+        auto* l = main ? main->findChild<QLabel*>(QString::fromUtf8(name)) : nullptr;
+        return l ? l->text() : QStringLiteral("<no panel>");
+    }
+
+    static void trigger(QWidget* main, const char* item)
+    {
+        auto* a = main->findChild<QAction*>(QString::fromUtf8(item));
+        ASSERT_NE(a, nullptr) << item;
+        a->trigger();
+    }
+
+    static void settle() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+};
