@@ -1,5 +1,6 @@
 #pragma once
 
+#include "recordset.h"
 #include "recordsetmodel.h"
 
 #include <QColor>
