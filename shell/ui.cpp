@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QStyle>
 #include <QTextEdit>
 
 int twips(int tw)
@@ -241,6 +242,24 @@ void DataGrid::followRecordset(int row)
 void DataGrid::setColumnTwips(int column, int tw)
 {
     horizontalHeader()->resizeSection(column, twips(tw));
+    widenToFit(column);
+}
+
+void DataGrid::widenToFit(int column)
+{
+    // The widths were chosen for the short dates and narrow digits of another font: a column is
+    // never so narrow that its header or a date or an amount of its first rows is cut off.
+    if (!model_ || column >= model_->columnCount() || horizontalHeader()->sectionSize(column) == 0)
+        return;
+    const QFontMetrics body(font());
+    const QFontMetrics head(horizontalHeader()->font());
+    const int pad = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 8;
+    int need = head.horizontalAdvance(model_->headerData(column, Qt::Horizontal).toString()) + pad;
+    const int rows = qMin(model_->rowCount(), 64);
+    for (int r = 0; r < rows; ++r)
+        need = qMax(need, body.horizontalAdvance(model_->index(r, column).data().toString()) + pad);
+    if (horizontalHeader()->sectionSize(column) < need)
+        horizontalHeader()->resizeSection(column, need);
 }
 
 void DataGrid::setColumnAlignment(int column, Qt::Alignment a)
@@ -253,6 +272,7 @@ void DataGrid::setColumnFormat(int column, RecordsetModel::Format f)
 {
     if (model_)
         model_->setFormat(column, f);
+    widenToFit(column);
 }
 
 void DataGrid::setColumnHiddenWidth(int column)

@@ -48,6 +48,7 @@ public:
     void setRecordset(Recordset* rs);
     Recordset* recordset() const { return rs_; }
     RecordsetModel* recordsetModel() const { return model_; }
+    // At least `tw` twips, and wide enough for the header and the first rows' texts.
     void setColumnTwips(int column, int tw);
     void setColumnAlignment(int column, Qt::Alignment a);
     void setColumnFormat(int column, RecordsetModel::Format f);
@@ -55,6 +56,7 @@ public:
 
 private:
     void followRecordset(int row);
+    void widenToFit(int column);
     QPointer<Recordset> rs_;
     RecordsetModel* model_ = nullptr;
     bool syncing_ = false;
