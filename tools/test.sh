@@ -14,6 +14,6 @@ ctest --test-dir "$here/build" --output-on-failure -j"$jobs" --timeout 300
 echo "== build with AddressSanitizer and UndefinedBehaviorSanitizer"
 "$here/tools/setup.sh" "$here/build-asan" -DCMAKE_BUILD_TYPE=Debug -DKINBOOK_SANITIZE=ON
 echo "== tests under the sanitizers"
-export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ctest --test-dir "$here/build-asan" --output-on-failure -j"$jobs" --timeout 600
