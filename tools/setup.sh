@@ -4,7 +4,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
-          libsqlite3-dev sqlite3 libgtest-dev libbenchmark-dev fonts-arphic-uming fonts-arphic-ukai
+          libsqlite3-dev sqlite3 libgtest-dev fonts-arphic-uming fonts-arphic-ukai
           libxkbcommon0 xauth)
 missing=()
 for p in "${packages[@]}"; do
