@@ -76,6 +76,7 @@ TEST_F(BankTest, CombosPresetAndKeptFromRowToRow)
     EXPECT_EQ(boxText(w.get(), QStringLiteral("txtJE")), QStringLiteral("1000"));
     EXPECT_EQ(labelText(w.get(), QStringLiteral("lblyh")), QStringLiteral("工行"));
     EXPECT_EQ(combo("cbocq")->currentText(), QStringLiteral("支出"));
+    EXPECT_FALSE(child<QWidget>(w.get(), QStringLiteral("cmdfindo"))->isEnabled());  // no pick that is never saved
 }
 
 TEST_F(BankTest, EachTypedChangeOfAComboRaisesTheReminder)
@@ -141,8 +142,9 @@ TEST_F(BankTest, AmountBoxIsGreyUntilItHasTheFocus)
     EXPECT_EQ(je->palette().color(QPalette::Base), kBoxGrey);
     je->setFocus();
     EXPECT_EQ(je->palette().color(QPalette::Base), QColor(Qt::white));
-    child<QWidget>(w.get(), QStringLiteral("cmdfindo"))->setFocus();
+    combo("cbocq")->setFocus();
     EXPECT_EQ(je->palette().color(QPalette::Base), kBoxGrey);
+    EXPECT_EQ(combo("cbocq")->palette().color(QPalette::Base), QColor(Qt::white));
     EXPECT_EQ(combo("cbolx")->palette().color(QPalette::Base), kBoxGrey);
 }
 

@@ -174,6 +174,9 @@ TEST_F(EntryTest, BrowseTypingIsNeverWritten)
     auto* je = child<QLineEdit>(w.get(), QStringLiteral("txtJe"));
     EXPECT_EQ(je->text(), QStringLiteral("5"));
     EXPECT_TRUE(je->isReadOnly());
+    // A pick while browsing would show an identifier the row never receives.
+    EXPECT_FALSE(child<QWidget>(w.get(), QStringLiteral("cmdfindt"))->isEnabled());
+    EXPECT_FALSE(child<QWidget>(w.get(), QStringLiteral("cmdfindo"))->isEnabled());
     typeText(je, QStringLiteral("99"));
     EXPECT_EQ(je->text(), QStringLiteral("5"));
     selectGridRow(w.get(), QStringLiteral("FG"), 1);
