@@ -162,6 +162,9 @@ TEST_F(DebtsTest, CancelAndEmptyListRepayment)
     press(QStringLiteral("cmdcancel"));
     EXPECT_TRUE(record().isEmpty());  // the unsaved entry is gone with the cancelled repayment
     EXPECT_EQ(table(), QStringLiteral("#-12.5"));
+    repay(QStringLiteral("-30"));  // a negative repayment raises the balance
+    press(QStringLiteral("cmdupdate"));
+    EXPECT_EQ(table(), QStringLiteral("2026-3-5还 -30 元|#17.5"));
 }
 
 TEST_F(DebtsTest, BrowseIsReadOnlyAndDeleteAsks)
