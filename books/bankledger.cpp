@@ -171,8 +171,11 @@ void BankLedger::setButtons(bool sta)
         else if (key == QLatin1String("update") || key == QLatin1String("cancel"))
             a->setEnabled(!sta);
     }
-    // The amount takes input only while a row is being added: nothing typed is lost unseen.
+    // The amount takes input and the lookups work only while a row is being added: nothing typed
+    // or picked is lost unseen.
     txtJE->setReadOnly(sta);
+    cmdfindo->setEnabled(!sta);
+    cmdfindt->setEnabled(!sta);
 }
 
 void BankLedger::toolbarClick(const QString& key)

@@ -168,10 +168,12 @@ void EntryForm::setButtons(bool sta)
         else if (key == QLatin1String("exit") && kind_.exitFollowsState)
             a->setEnabled(sta);
     }
-    // What is typed outside an edit would never reach the file: the boxes take input only while
-    // a record is being added.
+    // What is typed or picked outside an edit would never reach the file: the boxes take input and
+    // the lookups work only while a record is being added.
     txtJe->setReadOnly(sta);
     txtMemo->setReadOnly(sta);
+    cmdfindt->setEnabled(!sta);
+    cmdfindo->setEnabled(!sta);
 }
 
 void EntryForm::toolbarClick(const QString& key)

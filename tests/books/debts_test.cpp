@@ -6,52 +6,34 @@
 #include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <memory>
 
 namespace {
 
-class DebtsTest : public DbTest {
+class DebtsTest : public BooksTest {
 protected:
-    void SetUp() override
-    {
-        DbTest::SetUp();
-        Modmain::setToday(QDate(2026, 3, 1));
-        openConn();
-    }
-    void TearDown() override
-    {
-        w.reset();
-        DbTest::TearDown();
-    }
-    void openWindow()
-    {
-        w = std::make_unique<DebtsWindow>();
-        showActive(w.get());
-    }
-    QLineEdit* box(const char* name) { return child<QLineEdit>(w.get(), QLatin1String(name)); }
     QString record() { return child<QPlainTextEdit>(w.get(), QStringLiteral("txtjilu"))->toPlainText(); }
     void setDate(const QDate& d) { child<QDateEdit>(w.get(), QStringLiteral("dpdate"))->setDate(d); }
     bool shown(const char* name) { return child<QPushButton>(w.get(), QLatin1String(name))->isVisible(); }
+    QString table() { return scalar(QStringLiteral("select ifnull(还款记录,'')||'#'||余额 from 负债")); }
 
     void newLoan(const QString& name, const QString& type, const QString& amount)
     {
-        click(w.get(), QStringLiteral("cmdaddnew"));
-        typeText(box("txtname"), name);
+        press(QStringLiteral("cmdaddnew"));
+        typeText(box(QStringLiteral("txtname")), name);
         typeText(child<QComboBox>(w.get(), QStringLiteral("Combo1"))->lineEdit(), type);
-        typeText(box("txtJe"), amount);
+        typeText(box(QStringLiteral("txtJe")), amount);
     }
-    // 编辑(还款), the amount typed into the repayment box, and the box left with Tab.
-    void repay(const QString& amount)
+    // 编辑(还款) unless already repaying, the amount typed into the repayment box, the box left with Tab.
+    void repay(const QString& amount, bool start = true)
     {
-        click(w.get(), QStringLiteral("cmdedit"));
-        QLineEdit* huan = box("txtjehuan");
+        if (start)
+            press(QStringLiteral("cmdedit"));
+        QLineEdit* huan = box(QStringLiteral("txtjehuan"));
         huan->setFocus();
         huan->selectAll();
         typeText(huan, amount);
         QTest::keyClick(huan, Qt::Key_Tab);
     }
-
-    std::unique_ptr<DebtsWindow> w;
 };
 
 TEST_F(DebtsTest, NumericValueReadsTheLeadingNumber)
@@ -68,175 +50,141 @@ TEST_F(DebtsTest, NumericValueReadsTheLeadingNumber)
 TEST_F(DebtsTest, LoanThenRepaymentsLowerTheBalance)
 {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));  // the entry date does not follow the locale
-    openWindow();
-    EXPECT_EQ(child<QDateEdit>(w.get(), QStringLiteral("dpdate"))->date(), QDate(2026, 3, 1));
-    EXPECT_FALSE(box("txtjehuan")->isEnabled());
-    EXPECT_TRUE(box("txtjehuan")->text().isEmpty());
+    open<DebtsWindow>();
+    EXPECT_EQ(child<QDateEdit>(w.get(), QStringLiteral("dpdate"))->date(), QDate(2026, 3, 5));
+    EXPECT_FALSE(enabled(QStringLiteral("txtjehuan")));
+    EXPECT_TRUE(boxText(QStringLiteral("txtjehuan")).isEmpty());
     newLoan(QStringLiteral("王五"), QStringLiteral("欠人"), QStringLiteral("500"));
     EXPECT_TRUE(shown("cmdupdate"));
     EXPECT_FALSE(shown("cmdedit"));
-    click(w.get(), QStringLiteral("cmdupdate"));
+    press(QStringLiteral("cmdupdate"));
     EXPECT_EQ(rows(QStringLiteral("select 借款日期,债权人,类型,金额,ifnull(还款记录,''),余额 from 负债")),
-              QStringList{QStringLiteral("2026-03-01|王五|欠人|500||500")});
+              QStringList{QStringLiteral("2026-03-05|王五|欠人|500||500")});
     EXPECT_TRUE(shown("cmdedit"));
 
     // 200 on 1 September, the box left twice: one entry; the loan keeps its date.
     setDate(QDate(2026, 9, 1));
     repay(QStringLiteral("200"));
-    EXPECT_FALSE(box("txtJe")->isEnabled());
+    EXPECT_FALSE(enabled(QStringLiteral("txtJe")));
     EXPECT_EQ(record(), QStringLiteral("2026-9-1还 200 元|"));
-    box("txtjehuan")->setFocus();
-    QTest::keyClick(box("txtjehuan"), Qt::Key_Tab);
+    box(QStringLiteral("txtjehuan"))->setFocus();
+    QTest::keyClick(box(QStringLiteral("txtjehuan")), Qt::Key_Tab);
     EXPECT_EQ(record(), QStringLiteral("2026-9-1还 200 元|"));
-    click(w.get(), QStringLiteral("cmdupdate"));
+    // Back into the box, the amount corrected: its own entry is replaced.
+    repay(QStringLiteral("-30"), false);
+    EXPECT_EQ(record(), QStringLiteral("2026-9-1还 -30 元|"));
+    repay(QStringLiteral("200"), false);
+    press(QStringLiteral("cmdupdate"));
     EXPECT_EQ(rows(QStringLiteral("select 借款日期,金额,还款记录,余额 from 负债")),
-              QStringList{QStringLiteral("2026-03-01|500|2026-9-1还 200 元||300")});
-    EXPECT_FALSE(box("txtjehuan")->isEnabled());
-    EXPECT_TRUE(box("txtJe")->isEnabled());
+              QStringList{QStringLiteral("2026-03-05|500|2026-9-1还 200 元||300")});
+    EXPECT_FALSE(enabled(QStringLiteral("txtjehuan")));
+    EXPECT_TRUE(enabled(QStringLiteral("txtJe")));
 
     // A repayment of 0 is logged and changes nothing; one above the balance leaves it negative.
     setDate(QDate(2026, 10, 2));
-    click(w.get(), QStringLiteral("cmdedit"));
-    box("txtjehuan")->setFocus();
-    QTest::keyClick(box("txtjehuan"), Qt::Key_Tab);
-    click(w.get(), QStringLiteral("cmdupdate"));
+    press(QStringLiteral("cmdedit"));
+    box(QStringLiteral("txtjehuan"))->setFocus();
+    QTest::keyClick(box(QStringLiteral("txtjehuan")), Qt::Key_Tab);
+    press(QStringLiteral("cmdupdate"));
     repay(QStringLiteral("400"));
     // Saved without leaving the box again (as with a keyboard shortcut): still logged exactly once.
     child<QPushButton>(w.get(), QStringLiteral("cmdupdate"))->click();
-    EXPECT_EQ(scalar(QStringLiteral("select 还款记录||'#'||余额 from 负债")),
-              QStringLiteral("2026-9-1还 200 元|2026-10-2还 0 元|2026-10-2还 400 元|#-100"));
+    EXPECT_EQ(table(), QStringLiteral("2026-9-1还 200 元|2026-10-2还 0 元|2026-10-2还 400 元|#-100"));
     EXPECT_TRUE(messageTexts().isEmpty()) << messageTexts().join(u'\n').toStdString();
     QLocale::setDefault(QLocale::c());
 }
 
-TEST_F(DebtsTest, ChangedRepaymentReplacesItsOwnEntry)
+TEST_F(DebtsTest, BadNamesAndAmountsAreRefusedWithNothingLost)
 {
-    sql(QStringLiteral("insert into 负债 values('2026-01-01','赵六','人欠',100,'旧|',100);"));
-    openWindow();
-    repay(QStringLiteral("20"));
-    EXPECT_EQ(record(), QStringLiteral("旧|2026-3-1还 20 元|"));
-    QLineEdit* huan = box("txtjehuan");  // back into the box: the amount is corrected
-    huan->setFocus();
-    huan->selectAll();
-    typeText(huan, QStringLiteral("-30"));
-    QTest::keyClick(huan, Qt::Key_Tab);
-    EXPECT_EQ(record(), QStringLiteral("旧|2026-3-1还 -30 元|"));
-    click(w.get(), QStringLiteral("cmdupdate"));
-    EXPECT_EQ(scalar(QStringLiteral("select 还款记录||'#'||余额 from 负债")), QStringLiteral("旧|2026-3-1还 -30 元|#130"));
-}
-
-TEST_F(DebtsTest, MalformedAmountsAreRefusedWithNothingLost)
-{
-    openWindow();
-    newLoan(QStringLiteral("钱七"), QStringLiteral("人欠"), QString());
-    for (const QString& bad : {QStringLiteral("1.2.3"), QStringLiteral("-"), QStringLiteral("1-2")}) {
-        box("txtJe")->setText(bad);
-        const int before = Modmain::shownMessages().size();
-        click(w.get(), QStringLiteral("cmdupdate"));
-        ASSERT_EQ(Modmain::shownMessages().size(), before + 1) << bad.toStdString();
-        EXPECT_TRUE(messageTexts().last().contains(QStringLiteral("数字")));
-        EXPECT_EQ(box("txtJe")->text(), bad);
-        EXPECT_EQ(w->focusWidget(), box("txtJe"));
+    open<DebtsWindow>();
+    newLoan(QStringLiteral("   "), QStringLiteral("人欠"), QString());
+    press(QStringLiteral("cmdupdate"));
+    ASSERT_EQ(Modmain::shownMessages().size(), 1);
+    EXPECT_EQ(Modmain::shownMessages()[0].text, QStringLiteral("债权人不能为空,呵呵"));
+    EXPECT_EQ(Modmain::shownMessages()[0].style, 64);
+    EXPECT_EQ(Modmain::shownMessages()[0].title, QStringLiteral("kinbook"));
+    EXPECT_EQ(focused(), box(QStringLiteral("txtname")));
+    box(QStringLiteral("txtname"))->setText(QStringLiteral("钱七"));
+    press(QStringLiteral("cmdupdate"));
+    EXPECT_EQ(messageTexts().last(), QStringLiteral("金额为零算什么??^_^"));
+    EXPECT_EQ(focused(), box(QStringLiteral("txtJe")));
+    // Letters and Enter never reach the amount; "-" and "." do, anywhere.
+    typeText(box(QStringLiteral("txtJe")), QStringLiteral("a1-2"));
+    QTest::keyClick(box(QStringLiteral("txtJe")), Qt::Key_Return);
+    EXPECT_EQ(focused(), box(QStringLiteral("txtJe")));
+    for (const QString& bad : {QStringLiteral("1-2"), QStringLiteral("1.2.3"), QStringLiteral("-")}) {
+        box(QStringLiteral("txtJe"))->setText(bad);
+        press(QStringLiteral("cmdupdate"));
+        EXPECT_TRUE(messageTexts().last().contains(QStringLiteral("数字"))) << bad.toStdString();
+        EXPECT_EQ(boxText(QStringLiteral("txtJe")), bad);
+        EXPECT_EQ(focused(), box(QStringLiteral("txtJe")));
         EXPECT_TRUE(shown("cmdupdate"));
     }
+    EXPECT_EQ(messageTexts().size(), 5);
     EXPECT_EQ(scalar(QStringLiteral("select count(*) from 负债")), QStringLiteral("0"));
-    box("txtJe")->setText(QStringLiteral("80"));
-    click(w.get(), QStringLiteral("cmdupdate"));
+    box(QStringLiteral("txtJe"))->setText(QStringLiteral("0"));  // "0" is an amount
+    press(QStringLiteral("cmdupdate"));
+    EXPECT_EQ(scalar(QStringLiteral("select 债权人||'|'||类型||'|'||金额||'|'||余额 from 负债")),
+              QStringLiteral("钱七|人欠|0|0"));
 
     // A repayment that is no number is neither logged nor saved.
     for (const QString& bad : {QStringLiteral("1.5.2"), QStringLiteral("-")}) {
         repay(bad);
         EXPECT_TRUE(record().isEmpty());
-        const int before = Modmain::shownMessages().size();
-        click(w.get(), QStringLiteral("cmdupdate"));
-        ASSERT_EQ(Modmain::shownMessages().size(), before + 1);
+        press(QStringLiteral("cmdupdate"));
         EXPECT_TRUE(messageTexts().last().contains(QStringLiteral("还款")));
-        EXPECT_EQ(w->focusWidget(), box("txtjehuan"));
+        EXPECT_EQ(focused(), box(QStringLiteral("txtjehuan")));
         EXPECT_TRUE(record().isEmpty());
-        EXPECT_EQ(box("txtjehuan")->text(), bad);
-        click(w.get(), QStringLiteral("cmdcancel"));
+        EXPECT_EQ(boxText(QStringLiteral("txtjehuan")), bad);
+        press(QStringLiteral("cmdcancel"));
     }
-    EXPECT_EQ(scalar(QStringLiteral("select ifnull(还款记录,'')||'#'||余额 from 负债")), QStringLiteral("#80"));
-}
-
-TEST_F(DebtsTest, NameAndAmountChecks)
-{
-    openWindow();
-    newLoan(QStringLiteral("   "), QStringLiteral("欠人"), QString());
-    click(w.get(), QStringLiteral("cmdupdate"));
-    ASSERT_EQ(Modmain::shownMessages().size(), 1);
-    EXPECT_EQ(Modmain::shownMessages()[0].text, QStringLiteral("债权人不能为空,呵呵"));
-    EXPECT_EQ(Modmain::shownMessages()[0].style, 64);
-    EXPECT_EQ(Modmain::shownMessages()[0].title, QStringLiteral("kinbook"));
-    EXPECT_EQ(w->focusWidget(), box("txtname"));
-    box("txtname")->setText(QStringLiteral("孙八"));
-    click(w.get(), QStringLiteral("cmdupdate"));
-    EXPECT_EQ(messageTexts().last(), QStringLiteral("金额为零算什么??^_^"));
-    EXPECT_EQ(w->focusWidget(), box("txtJe"));
-    // Letters and Enter never reach the amount; "-" and "." do.
-    typeText(box("txtJe"), QStringLiteral("a0"));
-    QTest::keyClick(box("txtJe"), Qt::Key_Return);
-    EXPECT_EQ(box("txtJe")->text(), QStringLiteral("0"));
-    EXPECT_EQ(w->focusWidget(), box("txtJe"));
-    click(w.get(), QStringLiteral("cmdupdate"));
-    EXPECT_EQ(scalar(QStringLiteral("select 债权人||'|'||类型||'|'||金额||'|'||余额 from 负债")), QStringLiteral("孙八|欠人|0|0"));
-    EXPECT_EQ(messageTexts().size(), 2);
+    EXPECT_EQ(messageTexts().size(), 7);
+    EXPECT_EQ(table(), QStringLiteral("#0"));
 }
 
 TEST_F(DebtsTest, CancelAndEmptyListRepayment)
 {
-    openWindow();
+    open<DebtsWindow>();
     // 编辑(还款) on an empty list, then 保存: refused, still editing.
-    click(w.get(), QStringLiteral("cmdedit"));
-    click(w.get(), QStringLiteral("cmdupdate"));
+    press(QStringLiteral("cmdedit"));
+    press(QStringLiteral("cmdupdate"));
     EXPECT_EQ(messageTexts().size(), 1);
     EXPECT_TRUE(shown("cmdupdate"));
     EXPECT_EQ(scalar(QStringLiteral("select count(*) from 负债")), QStringLiteral("0"));
     // 取消 during a repayment gives the amount box back, so that 添加 can take an amount.
-    click(w.get(), QStringLiteral("cmdcancel"));
-    EXPECT_FALSE(box("txtjehuan")->isEnabled());
-    EXPECT_TRUE(box("txtJe")->isEnabled());
+    press(QStringLiteral("cmdcancel"));
+    EXPECT_FALSE(enabled(QStringLiteral("txtjehuan")));
+    EXPECT_TRUE(enabled(QStringLiteral("txtJe")));
     newLoan(QStringLiteral("周九"), QStringLiteral("人欠"), QStringLiteral("-12.5"));
-    click(w.get(), QStringLiteral("cmdupdate"));
+    press(QStringLiteral("cmdupdate"));
     repay(QStringLiteral("5"));
     EXPECT_FALSE(record().isEmpty());
-    click(w.get(), QStringLiteral("cmdcancel"));
+    press(QStringLiteral("cmdcancel"));
     EXPECT_TRUE(record().isEmpty());  // the unsaved entry is gone with the cancelled repayment
-    EXPECT_EQ(scalar(QStringLiteral("select ifnull(还款记录,'')||'#'||余额 from 负债")), QStringLiteral("#-12.5"));
+    EXPECT_EQ(table(), QStringLiteral("#-12.5"));
+    repay(QStringLiteral("-30"));  // a negative repayment raises the balance
+    press(QStringLiteral("cmdupdate"));
+    EXPECT_EQ(table(), QStringLiteral("2026-3-5还 -30 元|#17.5"));
 }
 
 TEST_F(DebtsTest, BrowseIsReadOnlyAndDeleteAsks)
 {
     sql(QStringLiteral("insert into 负债 values('2026-01-01','甲','欠人',10,'',10);"
                        "insert into 负债 values('2026-01-02','乙','人欠',20,'',20);"));
-    openWindow();
-    EXPECT_EQ(box("txtname")->text(), QStringLiteral("甲"));
-    EXPECT_TRUE(box("txtname")->isReadOnly());
-    typeText(box("txtname"), QStringLiteral("x"));
-    EXPECT_EQ(box("txtname")->text(), QStringLiteral("甲"));
-    selectGridRow(w.get(), QStringLiteral("DG"), 1);
+    open<DebtsWindow>();
+    EXPECT_EQ(boxText(QStringLiteral("txtname")), QStringLiteral("甲"));
+    EXPECT_TRUE(box(QStringLiteral("txtname"))->isReadOnly());
+    typeText(box(QStringLiteral("txtname")), QStringLiteral("x"));
+    EXPECT_EQ(boxText(QStringLiteral("txtname")), QStringLiteral("甲"));
+    selectGridRow(QStringLiteral("DG"), 1);
     EXPECT_EQ(child<QComboBox>(w.get(), QStringLiteral("Combo1"))->currentText(), QStringLiteral("人欠"));
     Modmain::queueAnswer(2);
-    click(w.get(), QStringLiteral("cmddel"));
+    press(QStringLiteral("cmddel"));
     EXPECT_EQ(scalar(QStringLiteral("select count(*) from 负债")), QStringLiteral("2"));
-    click(w.get(), QStringLiteral("cmddel"));
-    EXPECT_EQ(rows(QStringLiteral("select 债权人 from 负债")), QStringList{QStringLiteral("甲")});
-    EXPECT_EQ(box("txtname")->text(), QStringLiteral("甲"));
-    EXPECT_EQ(rows(QStringLiteral("select 借款日期,金额 from 负债")), QStringList{QStringLiteral("2026-01-01|10")});
-}
-
-TEST_F(DebtsTest, OpensCentredOnItsOwner)
-{
-    QWidget owner;
-    owner.setGeometry(40, 30, 700, 540);
-    owner.show();
-    whenModal([&owner](QDialog* d) {
-        EXPECT_EQ(d->windowTitle(), QStringLiteral("债权债务管理"));
-        const QPoint delta = d->frameGeometry().center() - owner.frameGeometry().center();
-        EXPECT_LE(delta.manhattanLength(), 4) << delta.x() << "," << delta.y();
-        d->close();
-    });
-    Modmain::openDataWindow(QStringLiteral("frmFz"), &owner);
+    press(QStringLiteral("cmddel"));
+    EXPECT_EQ(messageTexts(), QStringList(2, QStringLiteral("真的要删除此成员记录吗")));
+    EXPECT_EQ(rows(QStringLiteral("select 借款日期,债权人,金额 from 负债")), QStringList{QStringLiteral("2026-01-01|甲|10")});
+    EXPECT_EQ(boxText(QStringLiteral("txtname")), QStringLiteral("甲"));
 }
 
 }  // namespace

@@ -6,53 +6,42 @@
 
 namespace {
 
-class PickerTest : public DbTest {
+class PickerTest : public BooksTest {
 protected:
-    void SetUp() override
-    {
-        DbTest::SetUp();
-        sql(QStringLiteral("insert into 成员 values('01','张三','父亲','');"
-                           "insert into 成员 values('02','李四','母亲','');"
-                           "insert into 银行 values('b1','工行','6222');"));
-        openConn();
-    }
-    void request(const QString& table, const QString& name)
+    static void request(const QString& table, const QString& name)
     {
         Modmain::findTable = table;
         Modmain::findIdField = QStringLiteral("ID");
         Modmain::findNameField = name;
     }
+    static QString found() { return Modmain::findId + u'|' + Modmain::findName; }
 };
 
-TEST_F(PickerTest, HandsBackTheChosenOrFirstRow)
+TEST_F(PickerTest, HandsBackTheChosenRowOrNothing)
 {
     request(QStringLiteral("成员"), QStringLiteral("姓名"));
-    answerPicker(1);
+    pick({}, 1);
     EXPECT_TRUE(frmFind::pick());
-    EXPECT_EQ(Modmain::findId, QStringLiteral("02"));
-    EXPECT_EQ(Modmain::findName, QStringLiteral("李四"));
-
-    answerPicker(-1);  // 确认 at once
+    EXPECT_EQ(found(), QStringLiteral("02|李四"));
+    pick({}, -1);  // 确认 at once: the first row
     EXPECT_TRUE(frmFind::pick());
-    EXPECT_EQ(Modmain::findId, QStringLiteral("01"));
-    EXPECT_EQ(Modmain::findName, QStringLiteral("张三"));
-}
+    EXPECT_EQ(found(), QStringLiteral("01|张三"));
 
-TEST_F(PickerTest, CancelCloseAndEmptyListReturnNothing)
-{
-    Modmain::findId = QStringLiteral("earlier");
-    Modmain::findName = QStringLiteral("之前");
-    request(QStringLiteral("成员"), QStringLiteral("姓名"));
-    cancelPicker();
+    // 取消, the close box, an empty list and a table that cannot be read hand back nothing.
+    pick({}, 1, true);
     EXPECT_FALSE(frmFind::pick());
-    cancelPicker(true);
+    pick({}, 1, true, true);
     EXPECT_FALSE(frmFind::pick());
-    request(QStringLiteral("收入类型"), QStringLiteral("类型"));  // no rows
-    answerPicker(-1);
+    sql(QStringLiteral("delete from 收入类型;"));
+    request(QStringLiteral("收入类型"), QStringLiteral("类型"));
+    pick({}, -1);
     EXPECT_FALSE(frmFind::pick());
-    EXPECT_EQ(Modmain::findId, QStringLiteral("earlier"));
-    EXPECT_EQ(Modmain::findName, QStringLiteral("之前"));
     EXPECT_TRUE(messageTexts().isEmpty());
+    request(QStringLiteral("没有这张表"), QStringLiteral("姓名"));
+    pick({}, -1);
+    EXPECT_FALSE(frmFind::pick());
+    EXPECT_EQ(messageTexts().size(), 1);
+    EXPECT_EQ(found(), QStringLiteral("01|张三"));
 }
 
 TEST_F(PickerTest, ListsTheRequestedColumnsReadOnly)
@@ -67,20 +56,10 @@ TEST_F(PickerTest, ListsTheRequestedColumnsReadOnly)
         EXPECT_EQ(fg->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("开户行"));
         EXPECT_EQ(fg->horizontalHeader()->sectionSize(0), twips(700));
         EXPECT_EQ(fg->editTriggers(), QAbstractItemView::NoEditTriggers);
-        auto* ok = d->findChild<QWidget*>(QStringLiteral("ok"));
-        ASSERT_NE(ok, nullptr);
-        EXPECT_EQ(ok->accessibleName(), QStringLiteral("确认"));
+        EXPECT_EQ(child<QWidget>(d, QStringLiteral("ok"))->accessibleName(), QStringLiteral("确认"));
         d->reject();
     });
     EXPECT_FALSE(frmFind::pick());
-}
-
-TEST_F(PickerTest, UnreadableRequestIsReportedNotPicked)
-{
-    request(QStringLiteral("没有这张表"), QStringLiteral("姓名"));
-    answerPicker(-1);
-    EXPECT_FALSE(frmFind::pick());
-    EXPECT_EQ(messageTexts().size(), 1);
 }
 
 }  // namespace
