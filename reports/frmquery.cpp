@@ -182,6 +182,9 @@ frmquery::frmquery(const QueryKind& kind, QWidget* parent)
         // hands the focus to it), and the combo passes them on to the edit field directly.
         coblx->installEventFilter(this);
         coblx->lineEdit()->installEventFilter(this);
+        // Leaving the edit field (Tab, a click elsewhere, opening the list) likewise makes the combo
+        // pick the item matching the typed text: it is let go of that, so typing never chooses.
+        QObject::disconnect(coblx->lineEdit(), &QLineEdit::editingFinished, coblx, nullptr);
         coblx->setCurrentIndex(0);
         coblx_Click(0);
     }
