@@ -178,8 +178,13 @@ frmquery::frmquery(const QueryKind& kind, QWidget* parent)
         connect(coblx, &QComboBox::activated, this, [this](int i) { coblx_Click(i); });
         connect(coblx->lineEdit(), &QLineEdit::textEdited, this, [this] { coblx_Change(); });
         // Enter in the edit field would pick the item matching the typed text: that is not a choice
-        // from the list, so it is kept from the combo.
+        // from the list, so it is kept from the combo. The keys reach the combo first (its edit field
+        // hands the focus to it), and the combo passes them on to the edit field directly.
+        coblx->installEventFilter(this);
         coblx->lineEdit()->installEventFilter(this);
+        // Leaving the edit field (Tab, a click elsewhere, opening the list) likewise makes the combo
+        // pick the item matching the typed text: it is let go of that, so typing never chooses.
+        QObject::disconnect(coblx->lineEdit(), &QLineEdit::editingFinished, coblx, nullptr);
         coblx->setCurrentIndex(0);
         coblx_Click(0);
     }
@@ -194,7 +199,7 @@ frmquery::~frmquery()
 
 bool frmquery::eventFilter(QObject* o, QEvent* e)
 {
-    if (coblx && o == coblx->lineEdit() && e->type() == QEvent::KeyPress) {
+    if (coblx && (o == coblx || o == coblx->lineEdit()) && e->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(e)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter)
             return true;
