@@ -190,10 +190,19 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent)
 
 void DataGrid::setRecordset(Recordset* rs)
 {
+    if (model_ && rs == rs_ && rs) {
+        // The same recordset, reopened: the model has followed it already.
+        followRecordset(rs->position());
+        return;
+    }
+    if (rs_)
+        disconnect(rs_, nullptr, this, nullptr);
     rs_ = rs;
     auto* old = model_;
+    QItemSelectionModel* oldSelection = selectionModel();
     model_ = new RecordsetModel(rs, this);
     setModel(model_);
+    delete oldSelection;
     delete old;
     if (!rs)
         return;
