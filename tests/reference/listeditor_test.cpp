@@ -1,6 +1,7 @@
 #include "reference/listeditor.h"
 #include "support/testsupport.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -545,6 +546,9 @@ TEST_F(ListEditorTest, LooksOfTheFiveWindows)
             EXPECT_EQ(box(w.get(), 3)->text(), "secret");  // bound, only masked
             EXPECT_EQ(fg->columnWidth(3), 0);
             EXPECT_GT(fg->columnWidth(2), 0);
+            // Nor does a screen reader read the password out of the grid.
+            QAccessibleInterface* cell = QAccessible::queryAccessibleInterface(fg)->tableInterface()->cellAt(0, 3);
+            EXPECT_FALSE(cell && cell->text(QAccessible::Name).contains("secret"));
         } else {
             EXPECT_EQ(box(w.get(), 2)->echoMode(), QLineEdit::Normal);
         }
