@@ -70,6 +70,8 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const
     if (!rs_ || !index.isValid() || index.row() >= rows_ || index.column() >= cols_)
         return QVariant();
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
+        if (format_.value(index.column()) == Format::Concealed)
+            return QString();
         if (format_.value(index.column()) == Format::Grouped) {
             if (auto m = rs_->moneyAt(index.row(), index.column()))
                 return m->toGrouped();

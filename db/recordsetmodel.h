@@ -11,13 +11,14 @@ class Recordset;
 class RecordsetModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum class Format { AsStored, Grouped };
+    // Grouped: money shown as "#,##0.00". Concealed: the cells show nothing, to the eye or to a
+    // screen reader (a password column kept out of sight).
+    enum class Format { AsStored, Grouped, Concealed };
 
     explicit RecordsetModel(Recordset* rs, QObject* parent = nullptr);
 
     Recordset* recordset() const { return rs_; }
     void setAlignment(int column, Qt::Alignment a);
-    // Grouped: money shown as "#,##0.00".
     void setFormat(int column, Format f);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;

@@ -184,8 +184,10 @@ void ListEditor::formLoad()
     }
     FG->setRecordset(&rs_);
     if (kind_.hiddenColumn >= 0 && kind_.hiddenColumn < rs_.fieldCount()) {
-        // Passwords: width 0, and the column can neither be dragged open nor reached with the keys.
+        // Passwords: width 0, the column can neither be dragged open nor reached with the keys, and
+        // its cells give a screen reader nothing to read out.
         FG->setColumnHiddenWidth(kind_.hiddenColumn);
+        FG->setColumnFormat(kind_.hiddenColumn, RecordsetModel::Format::Concealed);
         FG->horizontalHeader()->setSectionResizeMode(kind_.hiddenColumn, QHeaderView::Fixed);
         FG->setColumnHidden(kind_.hiddenColumn, true);
     }
