@@ -251,6 +251,9 @@ void ListEditor::cmdedit_Click()
         }
     }
     setButtons(false);
+    // 编辑 is withdrawn under the keyboard's focus: the focus goes to the first box rather than
+    // falling on to 取消, where the next Space would throw the change away.
+    txtFields[kind_.tabOrder[0]]->setFocus();
 }
 
 void ListEditor::cmdupdate_Click()

@@ -176,6 +176,7 @@ TEST_F(ListEditorTest, IncomeTypesAddSaveEditCancelDelete)
     EXPECT_EQ(boxes(w, 3), "a|工资|");
     click(w, "cmdedit");
     expectBrowsing(w, false);
+    EXPECT_EQ(QApplication::focusWidget(), child<QLineEdit>(w, "txtFields_0"));  // not on 取消
     typeBox(w, 1, "月薪");
     typeBox(w, 2, "税后");
     click(w, "cmdupdate");
