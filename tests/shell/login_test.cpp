@@ -89,7 +89,11 @@ TEST_F(Login, WrongEmptyAndInjectedLoginsAreRefused)
     QPointer<frmlogin> w = openLogin();
     auto* cbo = child<QComboBox>(w, "cbouser");
     auto* pw = child<QLineEdit>(w, "txtpw");
-    EXPECT_EQ(pw->echoMode(), QLineEdit::Password);
+    // A "*" for each character, and no more than six of them.
+    pw->setFocus();
+    QTest::keyClicks(pw, QStringLiteral("1234567"));
+    EXPECT_EQ(pw->displayText(), QStringLiteral("******"));
+    pw->clear();
 
     const QString inject = QStringLiteral("' or ''='");
     const struct {
