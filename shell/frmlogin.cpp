@@ -83,6 +83,8 @@ frmlogin::frmlogin(QWidget* parent) : QWidget(parent, Qt::Window)
     txtpw = new QLineEdit(this);
     txtpw->setObjectName(QStringLiteral("txtpw"));
     txtpw->setEchoMode(QLineEdit::Password);
+    // A "*" for each character typed, whatever mask the desktop's style would choose.
+    txtpw->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
     txtpw->setMaxLength(6);
     txtpw->setFont(songFont(12));
     QLabel* Label1 = buddyLabel(QStringLiteral("用户名："), cbouser, this);

@@ -108,6 +108,8 @@ frmmain::frmmain(frmlogin* login, QWidget* parent) : QMainWindow(parent), login_
     panel1_->setAccessibleName(QStringLiteral("当前用户"));
     panel2_->setAccessibleName(QStringLiteral("加载状态"));
     for (QLabel* p : {panel1_, panel2_}) {
+        // A member's name is shown as stored, even one that looks like markup.
+        p->setTextFormat(Qt::PlainText);
         p->setFrameShape(QFrame::Panel);
         p->setFrameShadow(QFrame::Sunken);
         Stabar->addWidget(p, 1);

@@ -56,14 +56,25 @@ TEST_F(Login, MembersLogInByNameIgnoringLetterCase)
     EXPECT_EQ(panel(w->mainWindow(), "Stabar_1"), QStringLiteral("当前用户：Alice"));
 }
 
-TEST_F(Login, ATypedNameIsNotCompletedToAnotherMember)
+TEST_F(Login, NamesAreTakenAndShownAsTheyStand)
 {
     sql("insert into 成员 values ('01', 'Alice', '母亲', 'pw42');"
-        "insert into 成员 values ('02', 'Al', '父亲', 'pw7');");
+        "insert into 成员 values ('02', 'Al', '父亲', 'pw7');"
+        "insert into 成员 values ('03', '<b>Kim</b>', '女儿', 'k1');");
     QPointer<frmlogin> w = openLogin();
+    // A typed name is not completed to another member's.
     attempt(w, QStringLiteral("Al"), QStringLiteral("pw7"));
     EXPECT_TRUE(messageTexts().isEmpty());
     EXPECT_EQ(Modmain::curUser, QStringLiteral("当前用户：Al"));
+
+    // A name that looks like markup shows whole in the status bar, every character of it.
+    trigger(w->mainWindow(), "mnurelogin");
+    settle();
+    attempt(w, QStringLiteral("<b>Kim</b>"), QStringLiteral("k1"));
+    ASSERT_NE(w->mainWindow(), nullptr);
+    auto* user = child<QLabel>(w->mainWindow(), "Stabar_1");
+    EXPECT_EQ(user->text(), QStringLiteral("当前用户：<b>Kim</b>"));
+    EXPECT_GE(user->sizeHint().width(), user->fontMetrics().horizontalAdvance(user->text()));
 }
 
 TEST_F(Login, ChineseNameChosenFromTheList)
@@ -89,7 +100,11 @@ TEST_F(Login, WrongEmptyAndInjectedLoginsAreRefused)
     QPointer<frmlogin> w = openLogin();
     auto* cbo = child<QComboBox>(w, "cbouser");
     auto* pw = child<QLineEdit>(w, "txtpw");
-    EXPECT_EQ(pw->echoMode(), QLineEdit::Password);
+    // A "*" for each character, and no more than six of them.
+    pw->setFocus();
+    QTest::keyClicks(pw, QStringLiteral("1234567"));
+    EXPECT_EQ(pw->displayText(), QStringLiteral("******"));
+    pw->clear();
 
     const QString inject = QStringLiteral("' or ''='");
     const struct {

@@ -26,6 +26,7 @@ namespace {
 
 QString g_out;
 int g_written = 0;
+int g_failed = 0;
 
 // A household's first months: members, the reference lists and a year of records.
 void fillSampleData()
@@ -69,6 +70,7 @@ void save(const QPixmap& picture, const QString& name)
     const QString path = g_out + u'/' + name + QStringLiteral(".png");
     if (!picture.save(path)) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        ++g_failed;
         return;
     }
     ++g_written;
@@ -182,5 +184,6 @@ int main(int argc, char** argv)
     for (const auto& m : Modmain::shownMessages())
         std::fprintf(stderr, "message: %s\n", qPrintable(m.text));
     std::printf("%d pictures\n", g_written);
-    return 0;
+    // A picture that could not be written fails the run, so that no script takes it for done.
+    return g_failed ? 1 : 0;
 }
