@@ -93,6 +93,8 @@ bool frmFind::pickInto(QWidget* parent, const QString& table, const QString& nam
     Modmain::findNameField = nameField;
     if (!pick(parent))
         return false;
+    for (QLabel* l : {idLabel, nameLabel})
+        l->setTextFormat(Qt::PlainText);  // codes and names as they stand, never as markup
     idLabel->setText(Modmain::findId);
     nameLabel->setText(Modmain::findName);
     return true;

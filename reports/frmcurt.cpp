@@ -68,6 +68,7 @@ frmcurt::frmcurt(QWidget* parent) : DataWindow(QStringLiteral("frmcurt"), parent
     lbldate->setObjectName(QStringLiteral("lbldate"));
     lbluser = new QLabel(Modmain::curUser, this);
     lbluser->setObjectName(QStringLiteral("lbluser"));
+    lbluser->setTextFormat(Qt::PlainText);  // a member's name is shown as it stands, never as markup
     lbluser->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     auto* Line1 = new QFrame(this);
     Line1->setObjectName(QStringLiteral("Line1"));

@@ -304,6 +304,9 @@ Binder::Binder(Recordset* rs, QObject* parent) : QObject(parent), rs_(rs)
 
 void Binder::bind(QWidget* w, const QString& field)
 {
+    // Stored texts are shown as they stand, never read as markup.
+    if (auto* l = qobject_cast<QLabel*>(w))
+        l->setTextFormat(Qt::PlainText);
     items_.push_back(Item{w, field});
     refresh();
 }

@@ -3,6 +3,7 @@
 #include "books/frmfind.h"
 
 #include <QHeaderView>
+#include <QLabel>
 
 namespace {
 
@@ -60,6 +61,18 @@ TEST_F(PickerTest, ListsTheRequestedColumnsReadOnly)
         d->reject();
     });
     EXPECT_FALSE(frmFind::pick());
+}
+
+TEST_F(PickerTest, ChosenNamesLandInTheLabelsAsTheyStand)
+{
+    // A name that looks like markup is shown letter for letter, not drawn as bold text.
+    sql(QStringLiteral("insert into 成员 values('<i>9</i>','<b>Kim</b>','','1');"));
+    QLabel id, name;
+    pick({}, 2);
+    EXPECT_TRUE(frmFind::pickInto(nullptr, QStringLiteral("成员"), QStringLiteral("姓名"), &id, &name));
+    EXPECT_EQ(name.text(), QStringLiteral("<b>Kim</b>"));
+    EXPECT_GE(name.sizeHint().width(), name.fontMetrics().horizontalAdvance(QStringLiteral("<b>Kim</b>")));
+    EXPECT_GE(id.sizeHint().width(), id.fontMetrics().horizontalAdvance(QStringLiteral("<i>9</i>")));
 }
 
 }  // namespace
