@@ -73,31 +73,15 @@ BankLedger::BankLedger(QWidget* parent) : DataWindow(QStringLiteral("frmyhzhang"
     txtJE->setObjectName(QStringLiteral("txtJE"));
     txtJE->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     installFocusColor(txtJE);
-    dpdate = new QDateEdit(frame);
-    dpdate->setObjectName(QStringLiteral("dpdate"));
-    dpdate->setCalendarPopup(true);
-    dpdate->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-    dpdate->setDate(Modmain::today());
+    dpdate = datePicker(QStringLiteral("dpdate"), Modmain::today(), frame);
 
     auto* grid = new QGridLayout(frame);
-    grid->addWidget(buddyLabel(QStringLiteral("银行ID:"), lblyhid, frame), 0, 0);
-    grid->addWidget(lblyhid, 0, 1);
-    grid->addWidget(buddyLabel(QStringLiteral("银行:"), lblyh, frame), 0, 2);
-    grid->addWidget(lblyh, 0, 3);
+    addFieldRow(grid, 0, {{QStringLiteral("银行ID:"), lblyhid}, {QStringLiteral("银行:"), lblyh}});
     grid->addWidget(cmdfindo, 0, 4);
-    grid->addWidget(buddyLabel(QStringLiteral("成员ID:"), lblcyid, frame), 1, 0);
-    grid->addWidget(lblcyid, 1, 1);
-    grid->addWidget(buddyLabel(QStringLiteral("成员:"), lblcy, frame), 1, 2);
-    grid->addWidget(lblcy, 1, 3);
+    addFieldRow(grid, 1, {{QStringLiteral("成员ID:"), lblcyid}, {QStringLiteral("成员:"), lblcy}});
     grid->addWidget(cmdfindt, 1, 4);
-    grid->addWidget(buddyLabel(QStringLiteral("存或取:"), cbocq, frame), 2, 0);
-    grid->addWidget(cbocq, 2, 1);
-    grid->addWidget(buddyLabel(QStringLiteral("类型:"), cbolx, frame), 2, 2);
-    grid->addWidget(cbolx, 2, 3);
-    grid->addWidget(buddyLabel(QStringLiteral("金  额:"), txtJE, frame), 3, 0);
-    grid->addWidget(txtJE, 3, 1);
-    grid->addWidget(buddyLabel(QStringLiteral("日期:"), dpdate, frame), 3, 2);
-    grid->addWidget(dpdate, 3, 3);
+    addFieldRow(grid, 2, {{QStringLiteral("存或取:"), cbocq}, {QStringLiteral("类型:"), cbolx}});
+    addFieldRow(grid, 3, {{QStringLiteral("金  额:"), txtJE}, {QStringLiteral("日期:"), dpdate}});
     grid->setColumnStretch(3, 1);
 
     Label7 = new QLabel(QStringLiteral("银行存取记录："), this);

@@ -45,11 +45,7 @@ DebtsWindow::DebtsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmFz"), 
 
     auto* frame = new QFrame(this);
     frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    dpdate = new QDateEdit(frame);
-    dpdate->setObjectName(QStringLiteral("dpdate"));
-    dpdate->setCalendarPopup(true);
-    dpdate->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-    dpdate->setDate(Modmain::today());
+    dpdate = datePicker(QStringLiteral("dpdate"), Modmain::today(), frame);
     txtname = new QLineEdit(frame);
     txtname->setObjectName(QStringLiteral("txtname"));
     Combo1 = new QComboBox(frame);

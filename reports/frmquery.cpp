@@ -61,15 +61,6 @@ QPushButton* findButton(const QString& name, const QString& tip, QWidget* parent
     return b;
 }
 
-QDateEdit* datePicker(const QString& name, const QDate& date, QWidget* parent)
-{
-    auto* d = new QDateEdit(date, parent);
-    d->setObjectName(name);
-    d->setCalendarPopup(true);
-    d->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-    return d;
-}
-
 }  // namespace
 
 QString queryDate(const QDate& d)

@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDateEdit>
+#include <QGridLayout>
 #include <QEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -159,6 +161,24 @@ void installCharFilter(QLineEdit* box, const QString& allowed, bool enterMovesOn
         if (kept != text)
             box->setText(kept);
     });
+}
+
+QDateEdit* datePicker(const QString& name, const QDate& date, QWidget* parent)
+{
+    auto* d = new QDateEdit(date, parent);
+    d->setObjectName(name);
+    d->setCalendarPopup(true);
+    d->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    return d;
+}
+
+void addFieldRow(QGridLayout* grid, int row, std::initializer_list<std::pair<QString, QWidget*>> fields)
+{
+    int column = 0;
+    for (const auto& [caption, control] : fields) {
+        grid->addWidget(buddyLabel(caption, control, grid->parentWidget()), row, column++);
+        grid->addWidget(control, row, column++);
+    }
 }
 
 QLabel* buddyLabel(const QString& text, QWidget* input, QWidget* parent)

@@ -10,8 +10,13 @@
 #include <QString>
 #include <QTableView>
 #include <functional>
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
+class QDate;
+class QDateEdit;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class Recordset;
@@ -34,6 +39,12 @@ void installEnterAsTab(QWidget* box);
 // Only the given characters (and Backspace, and keys that type nothing) reach the box.
 // enter: true moves on like Tab, false swallows Enter.
 void installCharFilter(QLineEdit* box, const QString& allowed, bool enterMovesOn);
+
+// A date picker with a calendar popup, showing yyyy-MM-dd.
+QDateEdit* datePicker(const QString& name, const QDate& date, QWidget* parent);
+
+// One row of a form's grid: each caption as the buddy label of its control, side by side from column 0.
+void addFieldRow(QGridLayout* grid, int row, std::initializer_list<std::pair<QString, QWidget*>> fields);
 
 // A label that is the buddy of an input: its text is the input's accessible name.
 QLabel* buddyLabel(const QString& text, QWidget* input, QWidget* parent);
