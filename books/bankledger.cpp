@@ -46,6 +46,7 @@ QComboBox* choiceBox(const QString& name, const QStringList& items, QWidget* par
 BankLedger::BankLedger(QWidget* parent) : DataWindow(QStringLiteral("frmyhzhang"), parent)
 {
     setWindowTitle(QStringLiteral("银行帐"));
+    setEscapeCloses(false);
     resize(twips(7800), twips(6300));
 
     using Bookkit::ToolButtonSpec;
@@ -252,14 +253,4 @@ void BankLedger::done(int r)
     // A row being added and not saved is dropped with the recordset.
     rs_.close();
     DataWindow::done(r);
-}
-
-void BankLedger::keyPressEvent(QKeyEvent* e)
-{
-    // Escape would close the window and drop a row being added: only the toolbar and the close box close it.
-    if (e->key() == Qt::Key_Escape) {
-        e->accept();
-        return;
-    }
-    DataWindow::keyPressEvent(e);
 }

@@ -22,8 +22,6 @@ public:
 
     void done(int r) override;
 
-protected:
-    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     void toolbarClick(const QString& key);

@@ -47,6 +47,7 @@ EntryForm::EntryForm(const EntryFormKind& kind, QWidget* parent)
     : DataWindow(QLatin1String(kind.name), parent), kind_(kind)
 {
     setWindowTitle(kind.caption);
+    setEscapeCloses(false);
     resize(twips(7200), twips(6300));
 
     using Bookkit::ToolButtonSpec;
@@ -287,15 +288,4 @@ void EntryForm::done(int r)
     if (!unloaded_)
         unload();
     DataWindow::done(r);
-}
-
-void EntryForm::keyPressEvent(QKeyEvent* e)
-{
-    // Escape would close the window and with it throw away what is staged: only the toolbar and
-    // the close box close it.
-    if (e->key() == Qt::Key_Escape) {
-        e->accept();
-        return;
-    }
-    DataWindow::keyPressEvent(e);
 }

@@ -41,6 +41,7 @@ QLineEdit* amountBox(const QString& name, QWidget* parent)
 DebtsWindow::DebtsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmFz"), parent)
 {
     setWindowTitle(QStringLiteral("债权债务管理"));
+    setEscapeCloses(false);
     resize(twips(7600), twips(6000));
 
     auto* frame = new QFrame(this);
@@ -322,14 +323,4 @@ void DebtsWindow::done(int r)
     repaying_ = false;
     rs_.close();
     DataWindow::done(r);
-}
-
-void DebtsWindow::keyPressEvent(QKeyEvent* e)
-{
-    // Escape would close the window and drop what is being typed: only the close box closes it.
-    if (e->key() == Qt::Key_Escape) {
-        e->accept();
-        return;
-    }
-    DataWindow::keyPressEvent(e);
 }

@@ -30,7 +30,6 @@ public:
 
 protected:
     bool eventFilter(QObject* o, QEvent* e) override;
-    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     void cmdaddnew_Click();

@@ -55,6 +55,7 @@ ListEditor::ListEditor(const ListEditorKind& kind, QWidget* parent)
     : DataWindow(u8(kind.form), parent), kind_(kind)
 {
     setWindowTitle(u8(kind.caption));
+    setEscapeCloses(false);
     buildControls();
     formLoad();
 }
@@ -314,14 +315,4 @@ void ListEditor::showEvent(QShowEvent* e)
             move(s->availableGeometry().center() - rect().center());
     }
     DataWindow::showEvent(e);
-}
-
-void ListEditor::keyPressEvent(QKeyEvent* e)
-{
-    // Escape does not close the window: only 退出 and the close box do.
-    if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
-        e->accept();
-        return;
-    }
-    DataWindow::keyPressEvent(e);
 }

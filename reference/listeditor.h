@@ -63,7 +63,6 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* e) override;
-    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     void buildControls();

@@ -402,6 +402,15 @@ void DataWindow::showEvent(QShowEvent* e)
     formActivate();
 }
 
+void DataWindow::keyPressEvent(QKeyEvent* e)
+{
+    if (e->key() == Qt::Key_Escape && !escapeCloses_) {
+        e->accept();
+        return;
+    }
+    QDialog::keyPressEvent(e);
+}
+
 void DataWindow::formActivate()
 {
     Modmain::setBusy(false);

@@ -99,11 +99,19 @@ class DataWindow : public QDialog {
 public:
     explicit DataWindow(const QString& name, QWidget* parent = nullptr);
 
+    // A window that edits data keeps Escape from closing it: a half-typed row or the staged records
+    // would go with it. Only its own buttons and the close box close it.
+    void setEscapeCloses(bool closes) { escapeCloses_ = closes; }
+
 protected:
     bool event(QEvent* e) override;
     void showEvent(QShowEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
     // Called on every activation; the default ends the busy state.
     virtual void formActivate();
+
+private:
+    bool escapeCloses_ = true;
 };
 
 // Asks "真的要删除此成员记录吗" and on OK deletes the current row; the following row becomes current,
