@@ -211,23 +211,18 @@ void BankLedger::doUpdate()
         txtJE->setFocus();
         return;
     }
-    try {
-        binder_->flush();
-        rs_.setValue(QStringLiteral("存或取"), cbocq->currentText());
-        rs_.setValue(QStringLiteral("类型"), cbolx->currentText());
-        rs_.setValue(QStringLiteral("日期"), dpdate->date());
-        rs_.update();
-    } catch (const std::exception& e) {
-        showDbError(e, QStringLiteral("记录没有保存。"));
-        return;
-    }
-    setButtons(true);
+    const bool saved = binder_->save([&](Recordset& rs) {
+        rs.setValue(QStringLiteral("存或取"), cbocq->currentText());
+        rs.setValue(QStringLiteral("类型"), cbolx->currentText());
+        rs.setValue(QStringLiteral("日期"), dpdate->date());
+    });
+    if (saved)
+        setButtons(true);
 }
 
 void BankLedger::doCancel()
 {
-    rs_.cancelUpdate();
-    binder_->refresh();
+    binder_->cancel();
     setButtons(true);
 }
 

@@ -215,22 +215,17 @@ void EntryForm::doUpdate()
         return;
     }
     const QDate date = dpDate->date();
-    try {
-        binder_->flush();
-        rs_.setValue(QStringLiteral("日期"), date);
-        rs_.setValue(QStringLiteral("月份"), date.month());
-        rs_.update();
-    } catch (const std::exception& e) {
-        showDbError(e, QStringLiteral("记录没有保存。"));
-        return;
-    }
-    setButtons(true);
+    const bool saved = binder_->save([&](Recordset& rs) {
+        rs.setValue(QStringLiteral("日期"), date);
+        rs.setValue(QStringLiteral("月份"), date.month());
+    });
+    if (saved)
+        setButtons(true);
 }
 
 void EntryForm::doCancel()
 {
-    rs_.cancelUpdate();
-    binder_->refresh();
+    binder_->cancel();
     setButtons(true);
 }
 

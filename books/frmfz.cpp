@@ -275,28 +275,23 @@ void DebtsWindow::cmdupdate_Click()
         if (rs_.editMode() == Recordset::EditNone)
             storedBalance_ = rs_.value(QStringLiteral("余额"));
     }
-    try {
-        binder_->flush();
+    const bool saved = binder_->save([&](Recordset& rs) {
         if (!repaying_) {
             // Only a new loan takes its date from the picker: a repayment keeps the date the money was lent.
-            rs_.setValue(QStringLiteral("借款日期"), dpdate->date());
-            rs_.setValue(QStringLiteral("余额"), QVariant::fromValue(numericValue(txtJe->text())));
+            rs.setValue(QStringLiteral("借款日期"), dpdate->date());
+            rs.setValue(QStringLiteral("余额"), QVariant::fromValue(numericValue(txtJe->text())));
         } else if (storedBalance_.isValid() && !storedBalance_.isNull()) {
             const Money balance = storedBalance_.value<Money>() - numericValue(txtjehuan->text());
-            rs_.setValue(QStringLiteral("余额"), QVariant::fromValue(balance));
+            rs.setValue(QStringLiteral("余额"), QVariant::fromValue(balance));
         }
-        rs_.update();
-    } catch (const std::exception& e) {
-        showDbError(e, QStringLiteral("记录没有保存。"));
-        return;
-    }
-    endEditing();
+    });
+    if (saved)
+        endEditing();
 }
 
 void DebtsWindow::cmdcancel_Click()
 {
-    rs_.cancelUpdate();
-    binder_->refresh();
+    binder_->cancel();
     endEditing();
 }
 

@@ -266,21 +266,13 @@ void ListEditor::cmdupdate_Click()
             return;
         }
     }
-    try {
-        binder_->flush();
-        rs_.update();
-    } catch (const std::exception& e) {
-        // The file and the list are as they were; the boxes keep what was typed.
-        showDbError(e, QStringLiteral("这条记录没有保存。"));
-        return;
-    }
-    setButtons(true);
+    if (binder_->save())
+        setButtons(true);
 }
 
 void ListEditor::cmdcancel_Click()
 {
-    rs_.cancelUpdate();
-    binder_->refresh();
+    binder_->cancel();
     setButtons(true);
 }
 

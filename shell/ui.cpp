@@ -381,6 +381,31 @@ void Binder::flush()
             rs_->setValue(i.field, widgetText(i.w));
 }
 
+bool Binder::save(const std::function<void(Recordset&)>& setFields)
+{
+    if (!rs_)
+        return false;
+    try {
+        flush();
+        if (setFields)
+            setFields(*rs_);
+        rs_->update();
+        return true;
+    } catch (const std::exception& e) {
+        // The file and the grid are as they were; the controls keep what was typed.
+        showDbError(e, QStringLiteral("这条记录没有保存。"));
+        return false;
+    }
+}
+
+void Binder::cancel()
+{
+    if (!rs_)
+        return;
+    rs_->cancelUpdate();
+    refresh();
+}
+
 // ---- DataWindow ----------------------------------------------------------------------------
 
 DataWindow::DataWindow(const QString& name, QWidget* parent) : QDialog(parent)

@@ -83,6 +83,11 @@ public:
     void refresh();
     // Writes every bound control's text into the current row (starting an edit if none is pending).
     void flush();
+    // Saves the row: the controls' texts, then what `setFields` writes, then Update. A refusal is
+    // shown as a message and leaves the row being edited with everything typed: false.
+    bool save(const std::function<void(Recordset&)>& setFields = {});
+    // Drops the pending change or new row; the controls show the current row again.
+    void cancel();
 
 private:
     struct Item {
