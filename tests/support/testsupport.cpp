@@ -148,3 +148,16 @@ void typeInto(QWidget* w, const QString& text)
     w->setFocus();
     QTest::keyClicks(w, text);
 }
+
+QStringList gridRows(const QTableView* grid)
+{
+    QStringList out;
+    const QAbstractItemModel* m = grid->model();
+    for (int r = 0; r < m->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < m->columnCount(); ++c)
+            cells << m->index(r, c).data().toString();
+        out << cells.join(u'|');
+    }
+    return out;
+}

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QList>
 #include <QString>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QVariant>
 #include <functional>
@@ -54,3 +55,6 @@ T* child(QObject* parent, const QString& name)
 void click(QObject* parent, const QString& name);
 // Types text into the focused widget or into `w`, one key press per character.
 void typeInto(QWidget* w, const QString& text);
+
+// What a grid shows, one row per line, the cells joined with '|'.
+QStringList gridRows(const QTableView* grid);
