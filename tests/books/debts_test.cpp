@@ -14,11 +14,6 @@ protected:
         BooksTest::SetUp();
         open(new DebtsWindow());
     }
-    void TearDown() override
-    {
-        QLocale::setDefault(QLocale::c());
-        BooksTest::TearDown();
-    }
     QString table() { return scalar("select ifnull(还款记录,'')||'#'||余额 from 负债"); }
     void newLoan(const QString& name, const QString& type, const QString& amount)
     {
@@ -91,6 +86,7 @@ TEST_F(DebtsTest, LoanThenRepaymentsLowerTheBalance)
     press("cmddel");
     EXPECT_EQ(messageTexts(), QStringList(2, u"真的要删除此成员记录吗"_s));
     EXPECT_EQ(count("负债"), "0");
+    QLocale::setDefault(QLocale::c());
 }
 
 // 编辑(还款) then 保存 on an empty list, a blank name, a zero or malformed loan amount and a malformed
