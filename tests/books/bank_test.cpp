@@ -6,11 +6,6 @@ namespace {
 
 class BankTest : public BooksTest {
 protected:
-    void SetUp() override
-    {
-        BooksTest::SetUp();
-        open(new BankLedger());
-    }
     void addRow(int bankRow, int memberRow, const QString& amount)
     {
         press("addnew");
@@ -26,6 +21,7 @@ protected:
 // Browsing moves the bound fields, not the combos; delete asks; "入帐/返回" drops a row being added.
 TEST_F(BankTest, CombosAndTheRowsOfTheLedger)
 {
+    open(new BankLedger());
     addRow(1, 0, "1000");
     EXPECT_EQ(focusName(), "txtJE");
     press("update");
@@ -67,6 +63,7 @@ TEST_F(BankTest, CombosAndTheRowsOfTheLedger)
 // amount takes digits and points only, Enter does nothing, and a malformed number is refused.
 TEST_F(BankTest, SaveChecksBankMemberAmountInThatOrder)
 {
+    open(new BankLedger());
     EXPECT_EQ(box("txtJE")->palette().color(QPalette::Base), kBoxGrey);
     box("txtJE")->setFocus();
     EXPECT_EQ(box("txtJE")->palette().color(QPalette::Base), QColor(Qt::white));

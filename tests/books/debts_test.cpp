@@ -9,11 +9,6 @@ namespace {
 
 class DebtsTest : public BooksTest {
 protected:
-    void SetUp() override
-    {
-        BooksTest::SetUp();
-        open(new DebtsWindow());
-    }
     QString table() { return scalar("select ifnull(还款记录,'')||'#'||余额 from 负债"); }
     void newLoan(const QString& name, const QString& type, const QString& amount)
     {
@@ -51,7 +46,7 @@ TEST_F(DebtsTest, NumericValueReadsTheLeadingNumber)
 TEST_F(DebtsTest, LoanThenRepaymentsLowerTheBalance)
 {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    open(new DebtsWindow());  // again, under that locale
+    open(new DebtsWindow());
     EXPECT_EQ(get<QDateEdit>("dpdate")->date(), QDate(2026, 3, 5));
     EXPECT_FALSE(enabled("txtjehuan"));
     newLoan("王五", "欠人", "500");
@@ -94,6 +89,7 @@ TEST_F(DebtsTest, LoanThenRepaymentsLowerTheBalance)
 // "0" is an amount. 取消 during a repayment gives the amount box back and drops the unsaved entry.
 TEST_F(DebtsTest, RefusalsAndCancelLoseNothing)
 {
+    open(new DebtsWindow());
     press("cmdedit");
     press("cmdupdate");
     EXPECT_TRUE(get("cmdupdate")->isVisible());

@@ -6,13 +6,6 @@ namespace {
 
 using PickerTest = BooksTest;
 
-void request(const char* table, const char* name)
-{
-    Modmain::findTable = QString::fromUtf8(table);
-    Modmain::findIdField = u"ID"_s;
-    Modmain::findNameField = QString::fromUtf8(name);
-}
-
 // The chosen row, or the first at once; 取消, the close box, an empty list and an unreadable table
 // (the only one with a message) hand back nothing and leave the last pick as it was.
 TEST_F(PickerTest, HandsBackTheChosenRowOrNothing)
@@ -28,7 +21,9 @@ TEST_F(PickerTest, HandsBackTheChosenRowOrNothing)
                  {"成员", "姓名", 1, true, false, nullptr},    {"成员", "姓名", 1, true, true, nullptr},
                  {"收入类型", "类型", -1, false, false, nullptr}, {"无此表", "姓名", -1, false, false, nullptr}};
     for (const auto& c : cases) {
-        request(c.table, c.name);
+        Modmain::findTable = QString::fromUtf8(c.table);
+        Modmain::findIdField = u"ID"_s;
+        Modmain::findNameField = QString::fromUtf8(c.name);
         pick({}, c.row, c.cancel, c.closeBox);
         EXPECT_EQ(frmFind::pick(), c.found != nullptr) << c.table << c.row;
         EXPECT_EQ(Modmain::findId + u'|' + Modmain::findName, c.found ? c.found : "01|张三");
