@@ -146,7 +146,12 @@ void click(QObject* parent, const QString& name)
 void typeInto(QWidget* w, const QString& text)
 {
     w->setFocus();
-    QTest::keyClicks(w, text);
+    for (const QChar c : text) {
+        if (c.unicode() < 0x80)
+            QTest::keyClick(w, c.toLatin1());
+        else  // Chinese arrives as an input method hands it over: a text without a key code
+            QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
 }
 
 QStringList gridRows(const QTableView* grid)

@@ -53,7 +53,7 @@ T* child(QObject* parent, const QString& name)
 
 // Clicks a button or toolbar button by object name.
 void click(QObject* parent, const QString& name);
-// Types text into the focused widget or into `w`, one key press per character.
+// Gives `w` the focus and types text into it, one key press per character, Chinese included.
 void typeInto(QWidget* w, const QString& text);
 
 // What a grid shows, one row per line, the cells joined with '|'.
