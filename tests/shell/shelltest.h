@@ -20,21 +20,31 @@ protected:
     void TearDown() override
     {
         QList<QPointer<QWidget>> left;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (qobject_cast<frmlogin*>(w) || qobject_cast<frmmain*>(w))
-                left << w;
+        for (QWidget* w : shellWindows())
+            left << w;
         for (const QPointer<QWidget>& w : left)
             delete w.data();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        settle();
         DbTest::TearDown();
     }
 
-    // The login window as the program opens it.
+    // The login and main windows still alive.
+    static QList<QWidget*> shellWindows()
+    {
+        QList<QWidget*> out;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (qobject_cast<frmlogin*>(w) || qobject_cast<frmmain*>(w))
+                out << w;
+        return out;
+    }
+
+    // The login window as the program opens it, active.
     frmlogin* openLogin()
     {
         auto* w = new frmlogin;
         w->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(w));
+        w->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(w));
         return w;
     }
 
@@ -61,6 +71,17 @@ protected:
         pw->setFocus();
         typeText(pw, password);
         click(w, "Command1");
+    }
+
+    // The one message shown since the last check; forgets it for the next.
+    static void expectOneMessage(const QString& text, int style)
+    {
+        const auto shown = Modmain::shownMessages();
+        Modmain::clearShownMessages();
+        ASSERT_EQ(shown.size(), 1);
+        EXPECT_EQ(shown.at(0).text, text);
+        EXPECT_EQ(shown.at(0).style, style);
+        EXPECT_EQ(shown.at(0).title, QStringLiteral("kinbook"));
     }
 
     static QString panel(QWidget* main, const char* name)
