@@ -581,6 +581,8 @@ void Recordset::cancelUpdate()
     if (mode_ == EditNone)
         return;
     const bool added = mode_ == EditAdd;
+    if (added)
+        emit rowAboutToBeRemoved(rows_);
     mode_ = EditNone;
     buffer_.clear();
     if (added) {
@@ -610,6 +612,7 @@ void Recordset::deleteCurrent()
         st.step();
         tx.commit();
     }
+    emit rowAboutToBeRemoved(pos_);
     const auto at = static_cast<std::ptrdiff_t>(pos_);
     for (Column& c : columns_) {
         c.cells.erase(static_cast<std::size_t>(at));

@@ -89,6 +89,7 @@ signals:
     void reset();               // opened, reopened or closed
     void currentChanged(int row);
     void rowInserted(int row);  // a row appended (a new row pending or saved)
+    void rowAboutToBeRemoved(int row);  // the row is still there
     void rowRemoved(int row);
     void rowChanged(int row);
 

@@ -21,10 +21,16 @@ RecordsetModel::RecordsetModel(Recordset* rs, QObject* parent) : QAbstractTableM
         rows_ = actualRows();
         endInsertRows();
     });
-    connect(rs, &Recordset::rowRemoved, this, [this](int row) {
-        if (actualRows() == rows_ || row < 0 || row >= rows_)
+    connect(rs, &Recordset::rowAboutToBeRemoved, this, [this](int row) {
+        if (row < 0 || row >= rows_)
             return;
+        removing_ = true;
         beginRemoveRows(QModelIndex(), row, row);
+    });
+    connect(rs, &Recordset::rowRemoved, this, [this](int) {
+        if (!removing_)
+            return;
+        removing_ = false;
         rows_ = actualRows();
         endRemoveRows();
     });

@@ -30,6 +30,7 @@ private:
     int actualRows() const;
     QPointer<Recordset> rs_;
     int rows_ = 0;
+    bool removing_ = false;
     int cols_ = 0;
     QHash<int, Qt::Alignment> align_;
     QHash<int, Format> format_;

@@ -218,6 +218,11 @@ void DataGrid::setRecordset(Recordset* rs)
     if (rs_)
         disconnect(rs_, nullptr, this, nullptr);
     rs_ = rs;
+    // While the model removes a row, the selection model moves its current row by itself: that is no
+    // choice of the user's, and the recordset's current row stays. This must be connected before the
+    // model is, so that it is known before the model starts removing.
+    if (rs)
+        connect(rs, &Recordset::rowAboutToBeRemoved, this, [this] { removing_ = true; });
     auto* old = model_;
     QItemSelectionModel* oldSelection = selectionModel();
     model_ = new RecordsetModel(rs, this);
@@ -226,6 +231,7 @@ void DataGrid::setRecordset(Recordset* rs)
     delete old;
     if (!rs)
         return;
+    connect(rs, &Recordset::rowRemoved, this, [this] { removing_ = false; });
     connect(rs, &Recordset::currentChanged, this, [this](int row) { followRecordset(row); });
     connect(rs, &Recordset::reset, this, [this] {
         if (rs_)
@@ -233,12 +239,7 @@ void DataGrid::setRecordset(Recordset* rs)
     });
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current, const QModelIndex&) {
-                if (syncing_ || !rs_ || !current.isValid())
-                    return;
-                // While the model catches up with a row the recordset has just removed, the selection
-                // model moves its current row by itself, counting rows the recordset no longer has:
-                // that is no choice of the user's, and the recordset's current row stays.
-                if (model_->rowCount() != rs_->rowCount() + (rs_->editMode() == Recordset::EditAdd ? 1 : 0))
+                if (syncing_ || removing_ || !rs_ || !current.isValid())
                     return;
                 const int row = current.row();
                 if (rs_->editMode() != Recordset::EditNone) {

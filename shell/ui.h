@@ -71,6 +71,7 @@ private:
     QPointer<Recordset> rs_;
     RecordsetModel* model_ = nullptr;
     bool syncing_ = false;
+    bool removing_ = false;
 };
 
 // Labels, text boxes and combo boxes bound to fields of a recordset: they show the current row, and

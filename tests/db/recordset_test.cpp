@@ -1,5 +1,8 @@
 #include "dberror.h"
 #include "recordset.h"
+#include "recordsetmodel.h"
+
+#include <QAbstractItemModelTester>
 #include "support/testsupport.h"
 
 #include <QFile>
@@ -254,4 +257,31 @@ TEST_F(RecordsetTest, OpeningAnOpenConnectionLeavesItUntouched)
     conn.open("/nonexistent/elsewhere.mdb");  // already open: nothing happens
     EXPECT_TRUE(conn.isOpen());
     EXPECT_EQ(conn.path(), dbPath());
+}
+
+TEST_F(RecordsetTest, GridModelStaysConsistentThroughEveryWrite)
+{
+    // The model tester aborts on any signal that does not match the rows the model reports.
+    Recordset rs;
+    rs.open(conn, "select * from 收入类型");
+    RecordsetModel model(&rs);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    rs.addNew();
+    EXPECT_EQ(model.rowCount(), 4);
+    rs.cancelUpdate();
+    EXPECT_EQ(model.rowCount(), 3);
+    rs.addNew();
+    rs.setValue("ID", QString("4"));
+    rs.update();
+    EXPECT_EQ(model.rowCount(), 4);
+    EXPECT_EQ(model.index(3, 0).data().toString(), "4");
+    rs.moveFirst();
+    rs.deleteCurrent();
+    EXPECT_EQ(model.rowCount(), 3);
+    EXPECT_EQ(model.index(0, 0).data().toString(), "2");
+    rs.open(conn, "select ID from 收入类型 where ID > '2'");
+    EXPECT_EQ(model.rowCount(), 2);
+    EXPECT_EQ(model.columnCount(), 1);
+    rs.close();
+    EXPECT_EQ(model.rowCount(), 0);
 }
