@@ -31,6 +31,8 @@
 #include <memory>
 #include <optional>
 #include <sqlite3.h>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -168,6 +170,29 @@ std::size_t heapInUse()
     return mallinfo2().uordblks;
 }
 
+long peakResidentKiB()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss;
+}
+
+long residentKiB()
+{
+    QFile f(QStringLiteral("/proc/self/statm"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = f.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toLong() * (sysconf(_SC_PAGESIZE) / 1024) : 0;
+}
+
+struct Memory {
+    int size;
+    int rows;
+    double kept;
+    double peak;
+};
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -197,7 +222,7 @@ int main(int argc, char** argv)
     const int year = Modmain::today().year();
 
     std::vector<Row> table;
-    QList<QPair<int, double>> memory;
+    std::vector<Memory> memory;
     for (const int size : sizes) {
         const QString source = QStringLiteral("%1/ledger-%2-%3.mdb").arg(data).arg(size).arg(year);
         if (!QFile::exists(source)) {
@@ -220,6 +245,31 @@ int main(int argc, char** argv)
         sqlite3* raw = nullptr;
         sqlite3_open_v2(dbFile.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
         sqlite3_busy_timeout(raw, 5000);
+
+        {
+            // Memory of a loaded income query, measured first at each size: the heap it keeps per
+            // record beyond the distinct texts it shows, and how far the process's peak resident size
+            // rose while it loaded (texts included), per record.
+            malloc_trim(0);
+            const std::size_t before = heapInUse();
+            const long rssBefore = residentKiB();
+            const long peakBefore = peakResidentKiB();
+            std::unique_ptr<QDialog> w(window(QStringLiteral("frmquery_sr")));
+            const std::size_t after = heapInUse();
+            const long peakAfter = peakResidentKiB();
+            w.reset();
+            Recordset texts;
+            texts.open(Modmain::conn, kIncomeHead + QStringLiteral(" order by 成员.姓名"), Recordset::ReadOnly);
+            const int rows = texts.rowCount();
+            const std::size_t textBytes = texts.textBytes();
+            texts.close();
+            if (rows > 0) {
+                Memory m{size, rows, (static_cast<double>(after) - static_cast<double>(before) - static_cast<double>(textBytes)) / rows, -1};
+                if (peakAfter > peakBefore)
+                    m.peak = static_cast<double>(peakAfter - rssBefore) * 1024.0 / rows;
+                memory.push_back(m);
+            }
+        }
 
         // One member and one type with many records, and the last whole year.
         const QDate from(year - 1, 1, 1), to(year - 1, 12, 31);
@@ -436,20 +486,6 @@ int main(int argc, char** argv)
             r.floor = r.written;
             table.push_back(r);
         }
-        {
-            // Heap held by a loaded income query, per record, beyond the distinct texts it shows.
-            Recordset texts;
-            texts.open(Modmain::conn, kIncomeHead + QStringLiteral(" order by 成员.姓名"), Recordset::ReadOnly);
-            const int rows = texts.rowCount();
-            const std::size_t textBytes = texts.textBytes();
-            texts.close();
-            malloc_trim(0);
-            const std::size_t before = heapInUse();
-            std::unique_ptr<QDialog> w(window(QStringLiteral("frmquery_sr")));
-            const std::size_t after = heapInUse();
-            if (w && rows > 0)
-                memory.append({size, (static_cast<double>(after - before) - static_cast<double>(textBytes)) / rows});
-        }
         sqlite3_close(raw);
         Modmain::closeConn();
     }
@@ -462,8 +498,9 @@ int main(int argc, char** argv)
         std::printf("| %s | %d | %s | %s | %s | %s | %s |\n", qPrintable(r.work), r.size, qPrintable(ms(r.project)),
                     qPrintable(ms(r.written)), qPrintable(ms(r.floor)), qPrintable(ratio), qPrintable(r.note));
     }
-    std::printf("\n| records | loaded income query: heap bytes per record beyond its texts |\n|---:|---:|\n");
-    for (const auto& m : memory)
-        std::printf("| %d | %.1f |\n", m.first, m.second);
+    std::printf("\n| records | rows loaded | heap kept per record beyond its texts, bytes | peak resident growth while loading, bytes per record |\n|---:|---:|---:|---:|\n");
+    for (const Memory& m : memory)
+        std::printf("| %d | %d | %.1f | %s |\n", m.size, m.rows, m.kept,
+                    m.peak < 0 ? "n/a" : qPrintable(QString::number(m.peak, 'f', 1)));
     return 0;
 }
