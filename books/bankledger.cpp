@@ -179,12 +179,8 @@ void BankLedger::toolbarClick(const QString& key)
 
 void BankLedger::doAddNew()
 {
-    try {
-        rs_.addNew();
-    } catch (const std::exception& e) {
-        showDbError(e, QStringLiteral("不能添加记录。"));
+    if (!binder_->addNew())
         return;
-    }
     setButtons(false);
     cmdfindt->setFocus();
 }

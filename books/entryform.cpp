@@ -180,12 +180,8 @@ void EntryForm::toolbarClick(const QString& key)
 
 void EntryForm::doAddNew()
 {
-    try {
-        rs_.addNew();
-    } catch (const std::exception& e) {
-        showDbError(e, QStringLiteral("不能添加记录。"));
+    if (!binder_->addNew())
         return;
-    }
     setButtons(false);
     cmdfindt->setFocus();
     lblcy->clear();

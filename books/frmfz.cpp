@@ -188,12 +188,8 @@ void DebtsWindow::setButtons(bool sta)
 
 void DebtsWindow::cmdaddnew_Click()
 {
-    try {
-        rs_.addNew();
-    } catch (const std::exception& e) {
-        showDbError(e, QStringLiteral("不能添加记录。"));
+    if (!binder_->addNew())
         return;
-    }
     repaying_ = false;
     setButtons(false);
 }

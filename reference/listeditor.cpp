@@ -229,12 +229,8 @@ void ListEditor::setButtons(bool sta)
 
 void ListEditor::cmdaddnew_Click()
 {
-    try {
-        rs_.addNew();
-    } catch (const std::exception& e) {
-        showDbError(e, QStringLiteral("不能添加记录。"));
+    if (!binder_->addNew())
         return;
-    }
     setButtons(false);
     txtFields[0]->setFocus();
 }

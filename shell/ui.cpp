@@ -399,6 +399,19 @@ bool Binder::save(const std::function<void(Recordset&)>& setFields)
     }
 }
 
+bool Binder::addNew()
+{
+    if (!rs_)
+        return false;
+    try {
+        rs_->addNew();
+        return true;
+    } catch (const std::exception& e) {
+        showDbError(e, QStringLiteral("不能添加记录。"));
+        return false;
+    }
+}
+
 void Binder::cancel()
 {
     if (!rs_)

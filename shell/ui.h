@@ -89,6 +89,8 @@ public:
     bool save(const std::function<void(Recordset&)>& setFields = {});
     // Drops the pending change or new row; the controls show the current row again.
     void cancel();
+    // Appends a new, empty row; a refusal is shown as a message: false.
+    bool addNew();
 
 private:
     struct Item {

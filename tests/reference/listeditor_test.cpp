@@ -44,15 +44,7 @@ DataGrid* grid(QWidget* w) { return child<DataGrid>(w, QStringLiteral("FG")); }
 // The grid's rows as shown, each row's cells joined with '|'.
 QStringList gridRows(QWidget* w)
 {
-    QStringList out;
-    const QAbstractItemModel* m = grid(w)->model();
-    for (int r = 0; r < m->rowCount(); ++r) {
-        QStringList cells;
-        for (int c = 0; c < m->columnCount(); ++c)
-            cells << m->index(r, c).data().toString();
-        out << cells.join(u'|');
-    }
-    return out;
+    return gridRows(grid(w));
 }
 
 int gridCurrentRow(QWidget* w)
