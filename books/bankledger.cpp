@@ -49,16 +49,9 @@ BankLedger::BankLedger(QWidget* parent) : DataWindow(QStringLiteral("frmyhzhang"
     setEscapeCloses(false);
     resize(twips(7800), twips(6300));
 
-    using Bookkit::ToolButtonSpec;
-    Toolbar1 = Bookkit::keyedToolbar(this, {
-                                               ToolButtonSpec{"addnew", QStringLiteral("添加数据"), Bookkit::addIcon()},
-                                               ToolButtonSpec{"update", QStringLiteral("保存数据"), Bookkit::saveIcon()},
-                                               ToolButtonSpec{"cancel", QStringLiteral("取消更改"), Bookkit::cancelIcon()},
-                                               ToolButtonSpec{"del", QStringLiteral("删除数据"), Bookkit::deleteIcon()},
-                                               ToolButtonSpec{"exit", QStringLiteral("入帐/返回"), Bookkit::exitIcon()},
-                                           });
-    for (QAction* a : Toolbar1->actions())
-        connect(a, &QAction::triggered, this, [this, a] { toolbarClick(a->objectName()); });
+    Toolbar1 = Bookkit::editingToolbar(this, QStringLiteral("入帐/返回"),
+                                       {[this] { doAddNew(); }, [this] { doUpdate(); }, [this] { doCancel(); },
+                                        [this] { doDelete(); }, [this] { done(QDialog::Accepted); }});
 
     auto* frame = new QFrame(this);
     frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
@@ -149,32 +142,12 @@ BankLedger::~BankLedger() = default;
 
 void BankLedger::setButtons(bool sta)
 {
-    for (QAction* a : Toolbar1->actions()) {
-        const QString key = a->objectName();
-        if (key == QLatin1String("addnew") || key == QLatin1String("del"))
-            a->setEnabled(sta);
-        else if (key == QLatin1String("update") || key == QLatin1String("cancel"))
-            a->setEnabled(!sta);
-    }
+    Bookkit::setEditingState(Toolbar1, sta, false);
     // The amount takes input and the lookups work only while a row is being added: nothing typed
     // or picked is lost unseen.
     txtJE->setReadOnly(sta);
     cmdfindo->setEnabled(!sta);
     cmdfindt->setEnabled(!sta);
-}
-
-void BankLedger::toolbarClick(const QString& key)
-{
-    if (key == QLatin1String("addnew"))
-        doAddNew();
-    else if (key == QLatin1String("update"))
-        doUpdate();
-    else if (key == QLatin1String("cancel"))
-        doCancel();
-    else if (key == QLatin1String("del"))
-        doDelete();
-    else if (key == QLatin1String("exit"))
-        done(QDialog::Accepted);
 }
 
 void BankLedger::doAddNew()

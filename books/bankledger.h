@@ -24,7 +24,6 @@ public:
 
 
 private:
-    void toolbarClick(const QString& key);
     void doAddNew();
     void doUpdate();
     void doCancel();

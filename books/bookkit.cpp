@@ -36,6 +36,36 @@ QAction* toolAction(QToolBar* bar, const QString& key)
     return nullptr;
 }
 
+QToolBar* editingToolbar(QWidget* parent, const QString& exitCaption, const EditingActions& actions)
+{
+    QToolBar* bar = keyedToolbar(parent, {
+                                             ToolButtonSpec{"addnew", QStringLiteral("添加数据"), addIcon()},
+                                             ToolButtonSpec{"update", QStringLiteral("保存数据"), saveIcon()},
+                                             ToolButtonSpec{"cancel", QStringLiteral("取消更改"), cancelIcon()},
+                                             ToolButtonSpec{"del", QStringLiteral("删除数据"), deleteIcon()},
+                                             ToolButtonSpec{"exit", exitCaption, exitIcon()},
+                                         });
+    const std::function<void()>* handlers[] = {&actions.addNew, &actions.update, &actions.cancel, &actions.del,
+                                               &actions.exit};
+    const QList<QAction*> list = bar->actions();
+    for (int i = 0; i < 5; ++i)
+        QObject::connect(list[i], &QAction::triggered, parent, *handlers[i]);
+    return bar;
+}
+
+void setEditingState(QToolBar* bar, bool sta, bool exitFollows)
+{
+    for (QAction* a : bar->actions()) {
+        const QString key = a->objectName();
+        if (key == QLatin1String("addnew") || key == QLatin1String("del"))
+            a->setEnabled(sta);
+        else if (key == QLatin1String("update") || key == QLatin1String("cancel"))
+            a->setEnabled(!sta);
+        else if (key == QLatin1String("exit") && exitFollows)
+            a->setEnabled(sta);
+    }
+}
+
 QToolButton* lookupButton(const QString& name, const QString& tooltip, QWidget* parent)
 {
     auto* b = new QToolButton(parent);

@@ -2,6 +2,7 @@
 
 #include <QIcon>
 #include <QString>
+#include <functional>
 #include <initializer_list>
 
 class QAction;
@@ -22,6 +23,16 @@ struct ToolButtonSpec {
 // with Tab, so the toolbar is usable from the keyboard.
 QToolBar* keyedToolbar(QWidget* parent, std::initializer_list<ToolButtonSpec> buttons);
 QAction* toolAction(QToolBar* bar, const QString& key);
+
+// The five buttons of an editing window ("添加数据", "保存数据", "取消更改", "删除数据" and the exit
+// button), each calling its action.
+struct EditingActions {
+    std::function<void()> addNew, update, cancel, del, exit;
+};
+QToolBar* editingToolbar(QWidget* parent, const QString& exitCaption, const EditingActions& actions);
+// Browse (sta true): add and delete enabled, save and cancel disabled; editing the other way round.
+// The exit button follows sta only when exitFollows.
+void setEditingState(QToolBar* bar, bool sta, bool exitFollows);
 
 // The small lookup button beside an identifier label: an icon, its tooltip as accessible name.
 QToolButton* lookupButton(const QString& name, const QString& tooltip, QWidget* parent);

@@ -50,16 +50,9 @@ EntryForm::EntryForm(const EntryFormKind& kind, QWidget* parent)
     setEscapeCloses(false);
     resize(twips(7200), twips(6300));
 
-    using Bookkit::ToolButtonSpec;
-    Toolbar1 = Bookkit::keyedToolbar(this, {
-                                               ToolButtonSpec{"addnew", QStringLiteral("添加数据"), Bookkit::addIcon()},
-                                               ToolButtonSpec{"update", QStringLiteral("保存数据"), Bookkit::saveIcon()},
-                                               ToolButtonSpec{"cancel", QStringLiteral("取消更改"), Bookkit::cancelIcon()},
-                                               ToolButtonSpec{"del", QStringLiteral("删除数据"), Bookkit::deleteIcon()},
-                                               ToolButtonSpec{"exit", kind.exitCaption, Bookkit::exitIcon()},
-                                           });
-    for (QAction* a : Toolbar1->actions())
-        connect(a, &QAction::triggered, this, [this, a] { toolbarClick(a->objectName()); });
+    Toolbar1 = Bookkit::editingToolbar(this, kind.exitCaption,
+                                       {[this] { doAddNew(); }, [this] { doUpdate(); }, [this] { doCancel(); },
+                                        [this] { doDelete(); }, [this] { doExit(); }});
 
     auto* Frame1 = new QFrame(this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
@@ -147,35 +140,13 @@ EntryForm::~EntryForm()
 
 void EntryForm::setButtons(bool sta)
 {
-    for (QAction* a : Toolbar1->actions()) {
-        const QString key = a->objectName();
-        if (key == QLatin1String("addnew") || key == QLatin1String("del"))
-            a->setEnabled(sta);
-        else if (key == QLatin1String("update") || key == QLatin1String("cancel"))
-            a->setEnabled(!sta);
-        else if (key == QLatin1String("exit") && kind_.exitFollowsState)
-            a->setEnabled(sta);
-    }
+    Bookkit::setEditingState(Toolbar1, sta, kind_.exitFollowsState);
     // What is typed or picked outside an edit would never reach the file: the boxes take input and
     // the lookups work only while a record is being added.
     txtJe->setReadOnly(sta);
     txtMemo->setReadOnly(sta);
     cmdfindt->setEnabled(!sta);
     cmdfindo->setEnabled(!sta);
-}
-
-void EntryForm::toolbarClick(const QString& key)
-{
-    if (key == QLatin1String("addnew"))
-        doAddNew();
-    else if (key == QLatin1String("update"))
-        doUpdate();
-    else if (key == QLatin1String("cancel"))
-        doCancel();
-    else if (key == QLatin1String("del"))
-        doDelete();
-    else if (key == QLatin1String("exit"))
-        doExit();
 }
 
 void EntryForm::doAddNew()

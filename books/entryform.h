@@ -40,7 +40,6 @@ public:
 
 
 private:
-    void toolbarClick(const QString& key);
     void doAddNew();
     void doUpdate();
     void doCancel();
