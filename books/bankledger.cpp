@@ -1,8 +1,9 @@
 #include "bankledger.h"
 
-#include "bookkit.h"
-#include "frmfind.h"
-#include "shell/modmain.h"
+#include "picker.h"
+#include "toolbars.h"
+#include "shell/app.h"
+#include "shell/inputs.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -49,7 +50,7 @@ BankLedger::BankLedger(QWidget* parent) : DataWindow(QStringLiteral("frmyhzhang"
     setEscapeCloses(false);
     resize(twips(7800), twips(6300));
 
-    Toolbar1 = Bookkit::editingToolbar(this, QStringLiteral("入帐/返回"),
+    Toolbar1 = Toolbars::editingToolbar(this, QStringLiteral("入帐/返回"),
                                        {[this] { doAddNew(); }, [this] { doUpdate(); }, [this] { doCancel(); },
                                         [this] { doDelete(); }, [this] { done(QDialog::Accepted); }});
 
@@ -57,17 +58,17 @@ BankLedger::BankLedger(QWidget* parent) : DataWindow(QStringLiteral("frmyhzhang"
     frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
     lblyhid = valueLabel(QStringLiteral("lblyhid"), frame);
     lblyh = valueLabel(QStringLiteral("lblyh"), frame);
-    cmdfindo = Bookkit::lookupButton(QStringLiteral("cmdfindo"), QStringLiteral("查找银行信息"), frame);
+    cmdfindo = Toolbars::lookupButton(QStringLiteral("cmdfindo"), QStringLiteral("查找银行信息"), frame);
     lblcyid = valueLabel(QStringLiteral("lblcyid"), frame);
     lblcy = valueLabel(QStringLiteral("lblcy"), frame);
-    cmdfindt = Bookkit::lookupButton(QStringLiteral("cmdfindt"), QStringLiteral("查找成员信息"), frame);
+    cmdfindt = Toolbars::lookupButton(QStringLiteral("cmdfindt"), QStringLiteral("查找成员信息"), frame);
     cbocq = choiceBox(QStringLiteral("cbocq"), {QStringLiteral("存入"), QStringLiteral("支出")}, frame);
     cbolx = choiceBox(QStringLiteral("cbolx"), {QStringLiteral("活期"), QStringLiteral("定期")}, frame);
     txtJE = new QLineEdit(frame);
     txtJE->setObjectName(QStringLiteral("txtJE"));
     txtJE->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     installFocusColor(txtJE);
-    dpdate = datePicker(QStringLiteral("dpdate"), Modmain::today(), frame);
+    dpdate = datePicker(QStringLiteral("dpdate"), App::today(), frame);
 
     auto* grid = new QGridLayout(frame);
     addFieldRow(grid, 0, {{QStringLiteral("银行ID:"), lblyhid}, {QStringLiteral("银行:"), lblyh}});
@@ -108,18 +109,18 @@ BankLedger::BankLedger(QWidget* parent) : DataWindow(QStringLiteral("frmyhzhang"
     connect(cmdfindt, &QToolButton::clicked, this, [this] { cmdfindt_Click(); });
     // A reminder on every change typed into the combo boxes; choosing from the list is no such change.
     connect(cbocq->lineEdit(), &QLineEdit::textEdited, this, [] {
-        Modmain::msgBox(QStringLiteral("系统默认为“存入或支出”两个类型，如果您改变了条目，请必须记住，否则将不利于查询！"), 64,
+        App::msgBox(QStringLiteral("系统默认为“存入或支出”两个类型，如果您改变了条目，请必须记住，否则将不利于查询！"), 64,
                         QStringLiteral("重要提示"));
     });
     connect(cbolx->lineEdit(), &QLineEdit::textEdited, this, [] {
-        Modmain::msgBox(QStringLiteral("系统默认为“定期或活期”两个类型，如果您改变了条目，请必须记住，否则将不利于查询！"), 64,
+        App::msgBox(QStringLiteral("系统默认为“定期或活期”两个类型，如果您改变了条目，请必须记住，否则将不利于查询！"), 64,
                         QStringLiteral("重要提示"));
     });
 
     // Load.
     setButtons(true);
     try {
-        rs_.open(Modmain::conn, QStringLiteral("select 银行ID,成员ID,存或取,类型,金额,日期 from 银行帐"),
+        rs_.open(App::conn, QStringLiteral("select 银行ID,成员ID,存或取,类型,金额,日期 from 银行帐"),
                  Recordset::Pessimistic);
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("无法读取“银行帐”。"));
@@ -142,7 +143,7 @@ BankLedger::~BankLedger() = default;
 
 void BankLedger::setButtons(bool sta)
 {
-    Bookkit::setEditingState(Toolbar1, sta, false);
+    Toolbars::setEditingState(Toolbar1, sta, false);
     // The amount takes input and the lookups work only while a row is being added: nothing typed
     // or picked is lost unseen.
     txtJE->setReadOnly(sta);
@@ -161,22 +162,22 @@ void BankLedger::doAddNew()
 void BankLedger::doUpdate()
 {
     if (lblyhid->text().isEmpty()) {
-        Modmain::msgBox(QStringLiteral("银行不能为空"), 64);
+        App::msgBox(QStringLiteral("银行不能为空"), 64);
         cmdfindo->setFocus();
         return;
     }
     if (lblcyid->text().isEmpty()) {
-        Modmain::msgBox(QStringLiteral("成员不能为空"), 64);
+        App::msgBox(QStringLiteral("成员不能为空"), 64);
         cmdfindt->setFocus();
         return;
     }
     if (txtJE->text().isEmpty()) {
-        Modmain::msgBox(QStringLiteral("金额不能为空"), 64);
+        App::msgBox(QStringLiteral("金额不能为空"), 64);
         txtJE->setFocus();
         return;
     }
-    if (!Bookkit::isAmount(txtJE->text())) {
-        Modmain::msgBox(QStringLiteral("金额必须是一个数字，例如 1234.56，请改正后再保存"), 64);
+    if (!isAmount(txtJE->text())) {
+        App::msgBox(QStringLiteral("金额必须是一个数字，例如 1234.56，请改正后再保存"), 64);
         txtJE->setFocus();
         return;
     }
@@ -203,13 +204,13 @@ void BankLedger::doDelete()
 
 void BankLedger::cmdfindo_Click()
 {
-    frmFind::pickInto(this, QStringLiteral("银行"), QStringLiteral("开户行"), lblyhid, lblyh);
+    Picker::pickInto(this, QStringLiteral("银行"), QStringLiteral("开户行"), lblyhid, lblyh);
     txtJE->setFocus();
 }
 
 void BankLedger::cmdfindt_Click()
 {
-    frmFind::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), lblcyid, lblcy);
+    Picker::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), lblcyid, lblcy);
 }
 
 void BankLedger::done(int r)

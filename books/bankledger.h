@@ -1,7 +1,9 @@
 #pragma once
 
 #include "recordset.h"
-#include "shell/ui.h"
+#include "shell/binder.h"
+#include "shell/datagrid.h"
+#include "shell/datawindow.h"
 
 class QComboBox;
 class QDateEdit;

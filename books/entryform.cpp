@@ -1,9 +1,10 @@
 #include "entryform.h"
 
-#include "bookkit.h"
 #include "dberror.h"
-#include "frmfind.h"
-#include "shell/modmain.h"
+#include "picker.h"
+#include "toolbars.h"
+#include "shell/app.h"
+#include "shell/inputs.h"
 
 #include <QAction>
 #include <QDateEdit>
@@ -50,7 +51,7 @@ EntryForm::EntryForm(const EntryFormKind& kind, QWidget* parent)
     setEscapeCloses(false);
     resize(twips(7200), twips(6300));
 
-    Toolbar1 = Bookkit::editingToolbar(this, kind.exitCaption,
+    Toolbar1 = Toolbars::editingToolbar(this, kind.exitCaption,
                                        {[this] { doAddNew(); }, [this] { doUpdate(); }, [this] { doCancel(); },
                                         [this] { doDelete(); }, [this] { doExit(); }});
 
@@ -60,17 +61,17 @@ EntryForm::EntryForm(const EntryFormKind& kind, QWidget* parent)
 
     lblcyID = valueLabel(QStringLiteral("lblcyID"), Frame1);
     lblcy = valueLabel(QStringLiteral("lblcy"), Frame1);
-    cmdfindt = Bookkit::lookupButton(QStringLiteral("cmdfindt"), QStringLiteral("查找成员"), Frame1);
+    cmdfindt = Toolbars::lookupButton(QStringLiteral("cmdfindt"), QStringLiteral("查找成员"), Frame1);
     lbllxID = valueLabel(QStringLiteral("lbllxID"), Frame1);
     lbllx = valueLabel(QStringLiteral("lbllx"), Frame1);
-    cmdfindo = Bookkit::lookupButton(QStringLiteral("cmdfindo"), kind.typeTip, Frame1);
+    cmdfindo = Toolbars::lookupButton(QStringLiteral("cmdfindo"), kind.typeTip, Frame1);
     txtJe = new QLineEdit(Frame1);
     txtJe->setObjectName(QStringLiteral("txtJe"));
     txtJe->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     txtMemo = new QLineEdit(Frame1);
     txtMemo->setObjectName(QStringLiteral("txtMemo"));
     txtMemo->setMaxLength(20);
-    dpDate = datePicker(QStringLiteral("dpDate"), Modmain::today(), Frame1);
+    dpDate = datePicker(QStringLiteral("dpDate"), App::today(), Frame1);
 
     auto* grid = new QGridLayout(Frame1);
     addFieldRow(grid, 0, {{QStringLiteral("成员ID:"), lblcyID}, {QStringLiteral("成员:"), lblcy}});
@@ -112,7 +113,7 @@ EntryForm::EntryForm(const EntryFormKind& kind, QWidget* parent)
     // Load.
     setButtons(true);
     try {
-        rs_.open(Modmain::conn,
+        rs_.open(App::conn,
                  QStringLiteral("select 成员ID,类型ID,金额,日期,备注,月份 from ") + kind.table, Recordset::Pessimistic);
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("无法读取“%1”。").arg(kind.table));
@@ -140,7 +141,7 @@ EntryForm::~EntryForm()
 
 void EntryForm::setButtons(bool sta)
 {
-    Bookkit::setEditingState(Toolbar1, sta, kind_.exitFollowsState);
+    Toolbars::setEditingState(Toolbar1, sta, kind_.exitFollowsState);
     // What is typed or picked outside an edit would never reach the file: the boxes take input and
     // the lookups work only while a record is being added.
     txtJe->setReadOnly(sta);
@@ -162,22 +163,22 @@ void EntryForm::doAddNew()
 void EntryForm::doUpdate()
 {
     if (lbllxID->text().isEmpty()) {
-        Modmain::msgBox(kind_.emptyTypeMessage, 64);
+        App::msgBox(kind_.emptyTypeMessage, 64);
         cmdfindo->setFocus();
         return;
     }
     if (lblcyID->text().isEmpty()) {
-        Modmain::msgBox(QStringLiteral("成员不能为空"), 64);
+        App::msgBox(QStringLiteral("成员不能为空"), 64);
         cmdfindt->setFocus();
         return;
     }
     if (txtJe->text().isEmpty()) {
-        Modmain::msgBox(kind_.emptyAmountMessage, 64);
+        App::msgBox(kind_.emptyAmountMessage, 64);
         txtJe->setFocus();
         return;
     }
-    if (!Bookkit::isAmount(txtJe->text())) {
-        Modmain::msgBox(QStringLiteral("金额必须是一个数字，例如 1234.56，请改正后再保存"), 64);
+    if (!isAmount(txtJe->text())) {
+        App::msgBox(QStringLiteral("金额必须是一个数字，例如 1234.56，请改正后再保存"), 64);
         txtJe->setFocus();
         return;
     }
@@ -208,10 +209,10 @@ void EntryForm::doExit()
         // Posting and emptying the staging table succeed or fail together: a record is never both
         // posted and still staged (the next visit would post it again), and never lost.
         try {
-            Transaction tx(Modmain::conn);
-            Modmain::conn.execute(QStringLiteral("insert into ") + kind_.ledger + QStringLiteral(" select * from ")
+            Transaction tx(App::conn);
+            App::conn.execute(QStringLiteral("insert into ") + kind_.ledger + QStringLiteral(" select * from ")
                                   + kind_.table);
-            Modmain::conn.execute(QStringLiteral("delete * from ") + kind_.table);
+            App::conn.execute(QStringLiteral("delete * from ") + kind_.table);
             tx.commit();
         } catch (const std::exception& e) {
             showDbError(e, QStringLiteral("入帐没有成功，记录仍保留在本窗口中。"));
@@ -223,12 +224,12 @@ void EntryForm::doExit()
 
 void EntryForm::cmdfindt_Click()
 {
-    frmFind::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), lblcyID, lblcy);
+    Picker::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), lblcyID, lblcy);
 }
 
 void EntryForm::cmdfindo_Click()
 {
-    frmFind::pickInto(this, kind_.typeTable, QStringLiteral("类型"), lbllxID, lbllx);
+    Picker::pickInto(this, kind_.typeTable, QStringLiteral("类型"), lbllxID, lbllx);
     txtJe->setFocus();
 }
 
@@ -238,7 +239,7 @@ void EntryForm::unload()
     // Closing empties the staging table, whatever was staged during the visit.
     if (!kind_.ledger.isEmpty()) {
         try {
-            Modmain::conn.execute(QStringLiteral("delete * from ") + kind_.table);
+            App::conn.execute(QStringLiteral("delete * from ") + kind_.table);
         } catch (...) {
         }
     }

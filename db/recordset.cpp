@@ -5,9 +5,7 @@
 #include "statement.h"
 
 #include <QDate>
-#include <QHash>
 #include <QRegularExpression>
-#include <cstring>
 #include <sqlite3.h>
 
 namespace {
@@ -17,20 +15,6 @@ QString quoteIdent(const QString& name)
     QString n = name;
     n.replace(QLatin1Char('"'), QLatin1String("\"\""));
     return QLatin1Char('"') + n + QLatin1Char('"');
-}
-
-std::uint64_t realBits(double d)
-{
-    std::uint64_t b;
-    std::memcpy(&b, &d, sizeof b);
-    return b;
-}
-
-double bitsReal(std::uint64_t b)
-{
-    double d;
-    std::memcpy(&d, &b, sizeof d);
-    return d;
 }
 
 void bindValue(sqlite3_stmt* st, int index, const QVariant& v)
@@ -99,21 +83,16 @@ void Recordset::open(Connection& conn, const QString& sql, LockType lock)
 
     sqlite3_stmt* h = st->handle();
     const int n = sqlite3_column_count(h);
-    std::vector<Column> cols(static_cast<std::size_t>(n - first));
+    std::vector<Snapshot::ColumnInfo> cols(static_cast<std::size_t>(n - first));
     for (int i = first; i < n; ++i) {
-        Column& c = cols[static_cast<std::size_t>(i - first)];
+        Snapshot::ColumnInfo& c = cols[static_cast<std::size_t>(i - first)];
         c.name = QString::fromUtf8(sqlite3_column_name(h, i));
         const char* decl = sqlite3_column_decltype(h, i);
         const QByteArray d = decl ? QByteArray(decl).toUpper() : QByteArray();
         c.money = d == "CURRENCY" || d == "MONEY";
-        c.affinityInt = d.contains("INT") ? 1 : 0;
-        if (!table.isEmpty()) {
-            const char* origin = sqlite3_column_origin_name(h, i);
-            if (!origin)
-                table.clear();  // an expression: the snapshot cannot be written back
-            else
-                c.name = QString::fromUtf8(sqlite3_column_name(h, i));
-        }
+        c.integer = d.contains("INT");
+        if (!table.isEmpty() && !sqlite3_column_origin_name(h, i))
+            table.clear();  // an expression: the snapshot cannot be written back
     }
     if (table.isEmpty() && first == 1) {
         // Read again without the rowid column, as an ordinary read-only snapshot.
@@ -122,95 +101,28 @@ void Recordset::open(Connection& conn, const QString& sql, LockType lock)
         first = 0;
     }
 
-    columns_ = std::move(cols);
+    snap_.setColumns(std::move(cols));
     conn_ = &conn;
     sql_ = sql;
     table_ = table;
     open_ = true;
 
-    QHash<QByteArray, std::uint32_t> seen;
-    const int fields = fieldCount();
-    std::size_t row = 0;
+    snap_.beginLoad();
     while (st->step()) {
         if (first == 1)
-            rowids_.push_back(sqlite3_column_int64(h, 0));
-        for (int f = 0; f < fields; ++f) {
-            Column& c = columns_[static_cast<std::size_t>(f)];
-            const int col = f + first;
-            if (sqlite3_column_type(h, col) == SQLITE_TEXT) {
-                const char* txt = reinterpret_cast<const char*>(sqlite3_column_text(h, col));
-                const int len = sqlite3_column_bytes(h, col);
-                const QByteArray key = QByteArray::fromRawData(txt, len);
-                auto it = seen.constFind(key);
-                std::uint32_t id;
-                if (it != seen.constEnd()) {
-                    id = it.value();
-                } else {
-                    id = static_cast<std::uint32_t>(pool_.size());
-                    pool_.push_back(QString::fromUtf8(txt, len));
-                    seen.insert(QByteArray(txt, len), id);
-                }
-                c.cells.push(id, CellType::Text);
-            } else {
-                c.cells.push(0, CellType::Null);
-                storeCell(c, row, h, col);
-            }
-        }
-        ++row;
+            snap_.pushRowid(sqlite3_column_int64(h, 0));
+        snap_.appendRow(h, first);
     }
-    rows_ = static_cast<int>(row);
-    pos_ = rows_ > 0 ? 0 : -1;
+    snap_.endLoad();
+    pos_ = rowCount() > 0 ? 0 : -1;
     emit reset();
     emit currentChanged(pos_);
-}
-
-void Recordset::storeCell(Column& c, std::size_t row, sqlite3_stmt* st, int col)
-{
-    CellType t = CellType::Null;
-    std::uint64_t b = 0;
-    switch (sqlite3_column_type(st, col)) {
-    case SQLITE_NULL:
-        break;
-    case SQLITE_INTEGER: {
-        const std::int64_t v = sqlite3_column_int64(st, col);
-        if (c.money) {
-            t = CellType::Money;
-            b = static_cast<std::uint64_t>(v * 10000);
-        } else {
-            t = CellType::Int;
-            b = static_cast<std::uint64_t>(v);
-        }
-        break;
-    }
-    case SQLITE_FLOAT: {
-        const double v = sqlite3_column_double(st, col);
-        if (c.money) {
-            t = CellType::Money;
-            b = static_cast<std::uint64_t>(Money::fromDouble(v).units());
-        } else {
-            t = CellType::Real;
-            b = realBits(v);
-        }
-        break;
-    }
-    default: {
-        const char* txt = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
-        pool_.push_back(QString::fromUtf8(txt, sqlite3_column_bytes(st, col)));
-        t = CellType::Text;
-        b = pool_.size() - 1;
-        break;
-    }
-    }
-    c.cells.set(row, b, t);
 }
 
 void Recordset::close()
 {
     const bool was = open_;
-    columns_.clear();
-    rowids_.clear();
-    pool_.clear();
-    rows_ = 0;
+    snap_.clear();
     pos_ = -1;
     onDeleted_ = false;
     mode_ = EditNone;
@@ -226,19 +138,19 @@ bool Recordset::bof() const
 {
     if (mode_ == EditAdd)
         return false;
-    return rows_ == 0 || pos_ < 0;
+    return rowCount() == 0 || pos_ < 0;
 }
 
 bool Recordset::eof() const
 {
     if (mode_ == EditAdd)
         return false;
-    return rows_ == 0 || pos_ >= rows_;
+    return rowCount() == 0 || pos_ >= rowCount();
 }
 
 bool Recordset::hasCurrent() const
 {
-    return mode_ == EditAdd || (pos_ >= 0 && pos_ < rows_ && !onDeleted_);
+    return mode_ == EditAdd || (pos_ >= 0 && pos_ < rowCount() && !onDeleted_);
 }
 
 void Recordset::setPos(int p)
@@ -252,7 +164,7 @@ void Recordset::setPos(int p)
 
 void Recordset::moveFirst()
 {
-    setPos(rows_ > 0 ? 0 : -1);
+    setPos(rowCount() > 0 ? 0 : -1);
 }
 
 void Recordset::moveNext()
@@ -264,18 +176,18 @@ void Recordset::moveNext()
         emit currentChanged(pos_);
         return;
     }
-    if (pos_ < rows_)
+    if (pos_ < rowCount())
         setPos(pos_ + 1);
 }
 
 void Recordset::moveLast()
 {
-    setPos(rows_ > 0 ? rows_ - 1 : -1);
+    setPos(rowCount() > 0 ? rowCount() - 1 : -1);
 }
 
 void Recordset::moveTo(int row)
 {
-    if (row < 0 || row >= rows_)
+    if (row < 0 || row >= rowCount())
         return;
     if (row == pos_ && !onDeleted_ && mode_ == EditNone)
         return;
@@ -286,13 +198,13 @@ QString Recordset::fieldName(int field) const
 {
     if (field < 0 || field >= fieldCount())
         return QString();
-    return columns_[static_cast<std::size_t>(field)].name;
+    return snap_.column(field).name;
 }
 
 int Recordset::fieldIndex(const QString& name) const
 {
     for (int i = 0; i < fieldCount(); ++i)
-        if (columns_[static_cast<std::size_t>(i)].name.compare(name, Qt::CaseInsensitive) == 0)
+        if (snap_.column(i).name.compare(name, Qt::CaseInsensitive) == 0)
             return i;
     return -1;
 }
@@ -300,48 +212,14 @@ int Recordset::fieldIndex(const QString& name) const
 QStringList Recordset::fieldNames() const
 {
     QStringList names;
-    for (const Column& c : columns_)
-        names << c.name;
+    for (int i = 0; i < fieldCount(); ++i)
+        names << snap_.column(i).name;
     return names;
 }
 
 bool Recordset::isMoneyField(int field) const
 {
-    return field >= 0 && field < fieldCount() && columns_[static_cast<std::size_t>(field)].money;
-}
-
-QVariant Recordset::cellValue(CellType t, std::uint64_t b) const
-{
-    switch (t) {
-    case CellType::Null:
-        return QVariant();
-    case CellType::Int:
-        return QVariant(static_cast<qlonglong>(b));
-    case CellType::Real:
-        return QVariant(bitsReal(b));
-    case CellType::Money:
-        return QVariant::fromValue(Money::fromUnits(static_cast<std::int64_t>(b)));
-    case CellType::Text:
-        return QVariant(pool_[b]);
-    }
-    return QVariant();
-}
-
-QString Recordset::cellText(CellType t, std::uint64_t b) const
-{
-    switch (t) {
-    case CellType::Null:
-        return QString();
-    case CellType::Int:
-        return QString::number(static_cast<qlonglong>(b));
-    case CellType::Real:
-        return QString::number(bitsReal(b), 'g', 15);
-    case CellType::Money:
-        return Money::fromUnits(static_cast<std::int64_t>(b)).toPlain();
-    case CellType::Text:
-        return pool_[b];
-    }
-    return QString();
+    return field >= 0 && field < fieldCount() && snap_.column(field).money;
 }
 
 static QString variantText(const QVariant& v)
@@ -361,10 +239,9 @@ QVariant Recordset::valueAt(int row, int field) const
         return QVariant();
     if (mode_ != EditNone && row == pos_)
         return buffer_.value(field);
-    if (row < 0 || row >= rows_)
+    if (row < 0 || row >= rowCount())
         return QVariant();
-    const Column& c = columns_[static_cast<std::size_t>(field)];
-    return cellValue(c.cells.type(static_cast<std::size_t>(row)), c.cells.bits(static_cast<std::size_t>(row)));
+    return snap_.value(row, field);
 }
 
 QString Recordset::textAt(int row, int field) const
@@ -373,10 +250,9 @@ QString Recordset::textAt(int row, int field) const
         return QString();
     if (mode_ != EditNone && row == pos_)
         return variantText(buffer_.value(field));
-    if (row < 0 || row >= rows_)
+    if (row < 0 || row >= rowCount())
         return QString();
-    const Column& c = columns_[static_cast<std::size_t>(field)];
-    return cellText(c.cells.type(static_cast<std::size_t>(row)), c.cells.bits(static_cast<std::size_t>(row)));
+    return snap_.text(row, field);
 }
 
 bool Recordset::isNullAt(int row, int field) const
@@ -435,7 +311,7 @@ void Recordset::requireCurrent() const
 
 QVariant Recordset::normalize(int field, const QVariant& v) const
 {
-    const Column& c = columns_[static_cast<std::size_t>(field)];
+    const Snapshot::ColumnInfo& c = snap_.column(field);
     if (!v.isValid() || v.isNull())
         return QVariant();
     if (v.metaType().id() == QMetaType::QDate)
@@ -449,7 +325,7 @@ QVariant Recordset::normalize(int field, const QVariant& v) const
                 return QVariant::fromValue(*m);
             return s;  // not a number: the engine's check refuses it on Update
         }
-        if (c.affinityInt) {
+        if (c.integer) {
             if (s.trimmed().isEmpty())
                 return QVariant();
             bool ok = false;
@@ -497,31 +373,32 @@ void Recordset::addNew()
     onDeleted_ = false;
     buffer_ = QVector<QVariant>(fieldCount());
     mode_ = EditAdd;
-    pos_ = rows_;
-    emit rowInserted(rows_);
+    pos_ = rowCount();
+    emit rowInserted(rowCount());
     emit currentChanged(pos_);
 }
 
 void Recordset::reloadRow(std::int64_t rowid, int row, bool append)
 {
-    QStringList names;
-    for (const Column& c : columns_)
-        names << quoteIdent(c.name);
-    Statement st(*conn_, QStringLiteral("select ") + names.join(u',') + QStringLiteral(" from ") + quoteIdent(table_)
-                     + QStringLiteral(" where rowid=?"),
+    Statement st(*conn_, QStringLiteral("select ") + quotedFieldNames().join(u',') + QStringLiteral(" from ")
+                     + quoteIdent(table_) + QStringLiteral(" where rowid=?"),
                  false);
     sqlite3_bind_int64(st.handle(), 1, rowid);
     const bool found = st.step();
-    for (int f = 0; f < fieldCount(); ++f) {
-        Column& c = columns_[static_cast<std::size_t>(f)];
-        if (append) {
-            c.cells.push(0, CellType::Null);
-        }
-        if (found)
-            storeCell(c, static_cast<std::size_t>(row), st.handle(), f);
+    if (append) {
+        snap_.appendNullRow();
+        snap_.pushRowid(rowid);
     }
-    if (append)
-        rowids_.push_back(rowid);
+    if (found)
+        snap_.replaceRow(row, st.handle(), 0);
+}
+
+QStringList Recordset::quotedFieldNames() const
+{
+    QStringList names;
+    for (int i = 0; i < fieldCount(); ++i)
+        names << quoteIdent(snap_.column(i).name);
+    return names;
 }
 
 void Recordset::update()
@@ -529,9 +406,7 @@ void Recordset::update()
     if (mode_ == EditNone)
         return;
     requireEditable();
-    QStringList names;
-    for (const Column& c : columns_)
-        names << quoteIdent(c.name);
+    const QStringList names = quotedFieldNames();
 
     Transaction tx(*conn_);
     std::int64_t rowid = 0;
@@ -548,7 +423,7 @@ void Recordset::update()
         rowid = sqlite3_last_insert_rowid(conn_->handle());
     } else {
         requireCurrent();
-        rowid = rowids_[static_cast<std::size_t>(pos_)];
+        rowid = snap_.rowid(pos_);
         QStringList sets;
         for (const QString& n : names)
             sets << n + QStringLiteral("=?");
@@ -566,9 +441,8 @@ void Recordset::update()
     mode_ = EditNone;
     buffer_.clear();
     if (added) {
-        reloadRow(rowid, rows_, true);
-        pos_ = rows_;
-        ++rows_;
+        pos_ = rowCount();
+        reloadRow(rowid, pos_, true);
     } else {
         reloadRow(rowid, pos_, false);
     }
@@ -582,12 +456,12 @@ void Recordset::cancelUpdate()
         return;
     const bool added = mode_ == EditAdd;
     if (added)
-        emit rowAboutToBeRemoved(rows_);
+        emit rowAboutToBeRemoved(rowCount());
     mode_ = EditNone;
     buffer_.clear();
     if (added) {
-        emit rowRemoved(rows_);
-        pos_ = (posBeforeAdd_ >= 0 && posBeforeAdd_ < rows_) ? posBeforeAdd_ : (rows_ > 0 ? rows_ - 1 : -1);
+        emit rowRemoved(rowCount());
+        pos_ = (posBeforeAdd_ >= 0 && posBeforeAdd_ < rowCount()) ? posBeforeAdd_ : (rowCount() > 0 ? rowCount() - 1 : -1);
     } else {
         emit rowChanged(pos_);
     }
@@ -604,7 +478,7 @@ void Recordset::deleteCurrent()
     if (mode_ == EditInProgress)
         cancelUpdate();
     requireCurrent();
-    const std::int64_t rowid = rowids_[static_cast<std::size_t>(pos_)];
+    const std::int64_t rowid = snap_.rowid(pos_);
     {
         Transaction tx(*conn_);
         Statement st(*conn_, QStringLiteral("delete from ") + quoteIdent(table_) + QStringLiteral(" where rowid=?"), false);
@@ -613,59 +487,17 @@ void Recordset::deleteCurrent()
         tx.commit();
     }
     emit rowAboutToBeRemoved(pos_);
-    const auto at = static_cast<std::ptrdiff_t>(pos_);
-    for (Column& c : columns_) {
-        c.cells.erase(static_cast<std::size_t>(at));
-    }
-    rowids_.erase(rowids_.begin() + at);
-    --rows_;
+    snap_.eraseRow(pos_);
     onDeleted_ = true;
     emit rowRemoved(pos_);
 }
 
 std::size_t Recordset::overheadBytes() const
 {
-    std::size_t bytes = sizeof(*this) + rowids_.capacity() * sizeof(std::int64_t) + pool_.capacity() * sizeof(QString);
-    for (const Column& c : columns_)
-        bytes += sizeof(Column) + c.cells.bytes();
-    return bytes;
+    return sizeof(*this) - sizeof(snap_) + snap_.overheadBytes();
 }
 
 std::size_t Recordset::textBytes() const
 {
-    std::size_t bytes = 0;
-    for (const QString& s : pool_)
-        bytes += static_cast<std::size_t>(s.capacity()) * sizeof(QChar);
-    return bytes;
-}
-
-void Recordset::Cells::push(std::uint64_t bits, CellType type)
-{
-    if (size_ == blocks_.size() * kBlock)
-        blocks_.push_back(std::make_unique<Block>());
-    Block& b = *blocks_[size_ / kBlock];
-    b.bits[size_ % kBlock] = bits;
-    b.types[size_ % kBlock] = type;
-    ++size_;
-}
-
-void Recordset::Cells::set(std::size_t row, std::uint64_t bits, CellType type)
-{
-    Block& b = *blocks_[row / kBlock];
-    b.bits[row % kBlock] = bits;
-    b.types[row % kBlock] = type;
-}
-
-void Recordset::Cells::erase(std::size_t row)
-{
-    for (std::size_t r = row; r + 1 < size_; ++r)
-        set(r, bits(r + 1), type(r + 1));
-    --size_;
-    if (size_ % kBlock == 0 && blocks_.size() > size_ / kBlock)
-        blocks_.pop_back();
-}
-
-std::size_t Recordset::Cells::bytes() const
-{
-    return blocks_.capacity() * sizeof(void*) + blocks_.size() * sizeof(Block);
+    return snap_.textBytes();
 }

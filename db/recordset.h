@@ -1,6 +1,7 @@
 #pragma once
 
 #include "money.h"
+#include "snapshot.h"
 
 #include <QObject>
 #include <QString>
@@ -8,8 +9,6 @@
 #include <QVariant>
 #include <QVector>
 #include <cstdint>
-#include <memory>
-#include <vector>
 
 class Connection;
 
@@ -27,7 +26,6 @@ class Recordset : public QObject {
 public:
     enum LockType { ReadOnly = 1, Pessimistic = 2 };
     enum EditModeValue { EditNone = 0, EditInProgress = 1, EditAdd = 2 };
-    enum class CellType : std::uint8_t { Null, Int, Real, Money, Text };
 
     explicit Recordset(QObject* parent = nullptr);
     ~Recordset() override;
@@ -41,7 +39,7 @@ public:
     // Position.
     bool bof() const;
     bool eof() const;
-    int rowCount() const { return rows_; }
+    int rowCount() const { return snap_.rowCount(); }
     // Index of the current row, or -1 before the first / rowCount() after the last; a pending new
     // row is at rowCount().
     int position() const { return pos_; }
@@ -52,7 +50,7 @@ public:
     void moveTo(int row);
 
     // Fields.
-    int fieldCount() const { return static_cast<int>(columns_.size()); }
+    int fieldCount() const { return snap_.columnCount(); }
     QString fieldName(int field) const;
     int fieldIndex(const QString& name) const;  // -1 when there is none; ignores letter case
     QStringList fieldNames() const;
@@ -94,43 +92,10 @@ signals:
     void rowChanged(int row);
 
 private:
-    // One column's cells, in fixed-size blocks: no reallocation while a large result is read, and
-    // at most one block of slack. A cell is 8 bytes of value and 1 byte of type; texts are indexes
-    // into the recordset's pool, where each distinct text is stored once.
-    class Cells {
-    public:
-        static constexpr std::size_t kBlock = 1024;
-        void push(std::uint64_t bits, CellType type);
-        void set(std::size_t row, std::uint64_t bits, CellType type);
-        std::uint64_t bits(std::size_t row) const { return blocks_[row / kBlock]->bits[row % kBlock]; }
-        CellType type(std::size_t row) const { return blocks_[row / kBlock]->types[row % kBlock]; }
-        void erase(std::size_t row);
-        std::size_t bytes() const;
-
-    private:
-        struct Block {
-            std::uint64_t bits[kBlock];
-            CellType types[kBlock];
-        };
-        std::vector<std::unique_ptr<Block>> blocks_;
-        std::size_t size_ = 0;
-    };
-
-    struct Column {
-        QString name;
-        bool money = false;
-        int affinityInt = 0;  // INTEGER column: whole numbers typed as text are stored as numbers
-        Cells cells;
-    };
-
     void requireEditable() const;
     void requireCurrent() const;
-    QVariant cellValue(CellType t, std::uint64_t b) const;
-    QString cellText(CellType t, std::uint64_t b) const;
-    std::uint32_t intern(const QString& s);
-    void appendRowFromStatement(struct sqlite3_stmt* st, int firstCol);
-    void storeCell(Column& c, std::size_t row, struct sqlite3_stmt* st, int col);
     void reloadRow(std::int64_t rowid, int row, bool append);
+    QStringList quotedFieldNames() const;
     void setPos(int p);
     QVariant normalize(int field, const QVariant& v) const;
 
@@ -138,10 +103,7 @@ private:
     QString sql_;
     QString table_;  // empty when read-only
     bool open_ = false;
-    std::vector<Column> columns_;
-    std::vector<std::int64_t> rowids_;
-    std::vector<QString> pool_;
-    int rows_ = 0;
+    Snapshot snap_;
     int pos_ = -1;
     bool onDeleted_ = false;  // the current row was just deleted; MoveNext lands on the one after it
     int mode_ = EditNone;

@@ -1,7 +1,8 @@
 #include "listeditor.h"
 
 #include "dberror.h"
-#include "shell/modmain.h"
+#include "shell/app.h"
+#include "shell/inputs.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -178,7 +179,7 @@ void ListEditor::layOutButtonsBeside()
 void ListEditor::formLoad()
 {
     try {
-        rs_.open(Modmain::conn, u8(kind_.sql), Recordset::Pessimistic);
+        rs_.open(App::conn, u8(kind_.sql), Recordset::Pessimistic);
         loaded_ = true;
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("不能打开%1列表。").arg(u8(kind_.caption)));
@@ -257,7 +258,7 @@ void ListEditor::cmdupdate_Click()
 {
     for (int i = 0; i < kind_.requiredCount; ++i) {
         if (txtFields[i]->text().isEmpty()) {
-            Modmain::msgBox(Label1[i]->text() + QStringLiteral(" 不能为空"), 64);
+            App::msgBox(Label1[i]->text() + QStringLiteral(" 不能为空"), 64);
             txtFields[i]->setFocus();
             return;
         }

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "shell/ui.h"
-
 #include "recordset.h"
+#include "shell/binder.h"
+#include "shell/datagrid.h"
+#include "shell/datawindow.h"
 
 #include <QList>
 

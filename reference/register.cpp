@@ -1,11 +1,11 @@
 #include "reference/listeditor.h"
-#include "shell/modmain.h"
+#include "shell/app.h"
 
 void registerReferenceWindows()
 {
     for (const ListEditorKind& kind : kListEditors) {
         const ListEditorKind* k = &kind;
-        Modmain::registerWindow(QString::fromUtf8(kind.form),
+        App::registerWindow(QString::fromUtf8(kind.form),
                                 [k](QWidget* p) -> QDialog* { return new ListEditor(*k, p); });
     }
 }

@@ -1,10 +1,13 @@
-#include "shell/modmain.h"
+#include "assets.h"
+#include "ledgerquery.h"
+#include "yearsummary.h"
+#include "shell/app.h"
 
-void registerQueryWindows();
-void registerStatisticsWindows();
-
+// The income, expense and bank record queries, the asset statistics and the year-end summary.
 void registerReportsWindows()
 {
-    registerQueryWindows();
-    registerStatisticsWindows();
+    for (const QueryKind& k : kQueryKinds)
+        App::registerWindow(QString::fromUtf8(k.name), [&k](QWidget* p) -> QDialog* { return new LedgerQuery(k, p); });
+    App::registerWindow(QStringLiteral("frmcurt"), [](QWidget* p) -> QDialog* { return new AssetsWindow(p); });
+    App::registerWindow(QStringLiteral("frmYear"), [](QWidget* p) -> QDialog* { return new YearSummary(p); });
 }

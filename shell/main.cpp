@@ -1,4 +1,4 @@
-#include "shell/modmain.h"
+#include "shell/app.h"
 #include "shell/pictures.h"
 #include "shell/startup.h"
 
@@ -7,8 +7,8 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(Modmain::appTitle);
+    QApplication::setApplicationName(App::appTitle);
     QApplication::setWindowIcon(Pictures::windowIcon());
-    Modmain::registerAllWindows();
+    App::registerAllWindows();
     return Startup::run();
 }

@@ -1,7 +1,7 @@
 #include "startup.h"
 
-#include "frmlogin.h"
-#include "modmain.h"
+#include "app.h"
+#include "loginwindow.h"
 
 #include <QApplication>
 #include <QLockFile>
@@ -11,7 +11,7 @@ namespace Startup {
 
 QString lockPath()
 {
-    return Modmain::databasePath() + QStringLiteral(".lock");
+    return App::databasePath() + QStringLiteral(".lock");
 }
 
 int run()
@@ -21,16 +21,16 @@ int run()
     QLockFile lock(lockPath());
     lock.setStaleLockTime(0);  // held as long as the holder runs; a crashed holder's lock is taken over
     if (!lock.tryLock(0) && lock.error() == QLockFile::LockFailedError) {
-        Modmain::msgBox(QStringLiteral("和顺家账已经在运行，不能再打开一次。\n请使用已经打开的窗口。"), 64);
+        App::msgBox(QStringLiteral("和顺家账已经在运行，不能再打开一次。\n请使用已经打开的窗口。"), 64);
         return 2;
     }
     // A folder that cannot hold the lock file cannot take the database's journal either: the
     // program then runs read-only, and the connection reports what fails.
 
-    QPointer<frmlogin> login = new frmlogin;
+    QPointer<LoginWindow> login = new LoginWindow;
     if (!login->isLoaded()) {
         delete login;
-        Modmain::closeConn();
+        App::closeConn();
         return 1;
     }
     login->show();
@@ -38,7 +38,7 @@ int run()
     // Windows closed at the end are deleted later: finish that, then make sure the file is closed.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     delete login;
-    Modmain::closeConn();
+    App::closeConn();
     return rc;
 }
 

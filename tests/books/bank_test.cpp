@@ -1,6 +1,6 @@
 #include "bookstest.h"
-
 #include "books/bankledger.h"
+#include "shell/inputs.h"
 
 namespace {
 
@@ -40,7 +40,7 @@ TEST_F(BankTest, CombosAndTheRowsOfTheLedger)
     comboText("cbolx")->selectAll();
     typeInto(comboText("cbolx"), "通知");
     EXPECT_EQ(messageTexts(), (QStringList{cq, cq, lx, lx}));
-    EXPECT_EQ(Modmain::shownMessages().first().title, "重要提示");
+    EXPECT_EQ(App::shownMessages().first().title, "重要提示");
     addRow(0, 0, "50");
     press("update");
     EXPECT_EQ(rows("select 银行ID,成员ID,存或取,类型,金额,日期 from 银行帐 order by rowid"),
@@ -49,7 +49,7 @@ TEST_F(BankTest, CombosAndTheRowsOfTheLedger)
     clickRow(get<QTableView>("DG"), 0);
     EXPECT_EQ(texts("lblyhid txtJE cbocq"), "b2|1000|存款");
     EXPECT_FALSE(enabled("cmdfindo"));
-    Modmain::queueAnswer(2);
+    App::queueAnswer(2);
     press("del");
     press("del");
     EXPECT_EQ(messageTexts().mid(4), QStringList(2, u"真的要删除此成员记录吗"_s));
@@ -87,12 +87,12 @@ TEST_F(BankTest, LedgersOpenFromTheMenuDispatch)
     for (const char* name : {"frmyhzhang", "frmFz"}) {
         whenModal([&owner, name](QDialog* d) {
             EXPECT_EQ(d->objectName(), name);
-            EXPECT_FALSE(Modmain::isBusy());
+            EXPECT_FALSE(App::isBusy());
             const int off = (d->frameGeometry().center() - owner.frameGeometry().center()).manhattanLength();
             EXPECT_TRUE(d->objectName() != "frmFz" || off <= 4) << off;
             d->close();
         });
-        Modmain::openDataWindow(QLatin1String(name), &owner);
+        App::openDataWindow(QLatin1String(name), &owner);
     }
 }
 

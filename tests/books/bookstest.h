@@ -29,7 +29,7 @@ protected:
         sql("insert into 成员 values('01','张三','父亲',''),('02','李四','母亲','');"
             "insert into 收入类型 values('g','工资',''),('j','奖金','');insert into 支出类型 values('f','伙食','');"
             "insert into 投资类型 values('s','股票','');insert into 银行 values('b1','工行','6222'),('b2','农行','9559');");
-        Modmain::setToday(QDate(2026, 3, 5));
+        App::setToday(QDate(2026, 3, 5));
         openConn();
     }
     void TearDown() override

@@ -1,6 +1,5 @@
 #include "bookstest.h"
-
-#include "books/frmfz.h"
+#include "books/debts.h"
 
 #include <QLocale>
 #include <QPushButton>
@@ -76,7 +75,7 @@ TEST_F(DebtsTest, LoanThenRepaymentsLowerTheBalance)
 
     typeInto(box("txtname"), "x");
     EXPECT_EQ(texts("txtname"), "王五");
-    Modmain::queueAnswer(2);
+    App::queueAnswer(2);
     press("cmddel");
     press("cmddel");
     EXPECT_EQ(messageTexts(), QStringList(2, u"真的要删除此成员记录吗"_s));

@@ -1,8 +1,7 @@
 #include "bookstest.h"
-
 #include "books/entryform.h"
-#include "shell/frmlogin.h"
-#include "shell/frmmain.h"
+#include "shell/loginwindow.h"
+#include "shell/mainwindow.h"
 
 #include <QPointer>
 
@@ -25,13 +24,13 @@ protected:
 // amount and note, 保存数据, 入帐/返回.
 TEST_F(EntryTest, IncomeRecordGoesFromTheLoginToTheLedger)
 {
-    QPointer<frmlogin> login = new frmlogin;
+    QPointer<LoginWindow> login = new LoginWindow;
     login->show();
     child<QComboBox>(login, "cbouser")->lineEdit()->clear();
     typeInto(child<QComboBox>(login, "cbouser")->lineEdit(), "qmr");
     typeInto(child<QLineEdit>(login, "txtpw"), "7351");
     click(login, "Command1");
-    QPointer<frmmain> main = login->mainWindow();
+    QPointer<MainWindow> main = login->mainWindow();
     ASSERT_NE(main, nullptr);
 
     whenModal([this](QDialog* d) {
@@ -57,7 +56,7 @@ TEST_F(EntryTest, IncomeRecordGoesFromTheLoginToTheLedger)
     EXPECT_EQ(rows("select 成员ID,类型ID,金额,日期,备注,月份 from 收入帐"), QStringList{u"02|g|1234.5|2026-03-05|三月工资|3"_s});
     EXPECT_EQ(count("收入临时"), "0");
     EXPECT_TRUE(messageTexts().isEmpty()) << messageTexts().join(u'\n').toStdString();
-    EXPECT_FALSE(Modmain::isBusy());
+    EXPECT_FALSE(App::isBusy());
     delete main.data();
     delete login.data();
 }
@@ -76,10 +75,10 @@ TEST_F(EntryTest, BrowseDeleteAndTheCloseBox)
     typeInto(box("txtJe"), "99");
     EXPECT_EQ(texts("txtJe"), "30");
     EXPECT_FALSE(enabled("cmdfindt") || enabled("cmdfindo"));
-    Modmain::queueAnswer(2);
+    App::queueAnswer(2);
     press("del");
     press("del");
-    EXPECT_EQ(Modmain::shownMessages().first().style, 33);
+    EXPECT_EQ(App::shownMessages().first().style, 33);
     EXPECT_EQ(messageTexts(), QStringList(2, u"真的要删除此成员记录吗"_s));
     EXPECT_EQ(texts("txtJe"), "20.5");
     EXPECT_EQ(rows("select 金额 from 支出临时"), (QStringList{"10", "20.5"}));

@@ -1,6 +1,5 @@
 #include "bookstest.h"
-
-#include "books/frmfind.h"
+#include "books/picker.h"
 
 namespace {
 
@@ -21,12 +20,12 @@ TEST_F(PickerTest, HandsBackTheChosenRowOrNothing)
                  {"成员", "姓名", 1, true, false, nullptr},    {"成员", "姓名", 1, true, true, nullptr},
                  {"收入类型", "类型", -1, false, false, nullptr}, {"无此表", "姓名", -1, false, false, nullptr}};
     for (const auto& c : cases) {
-        Modmain::findTable = QString::fromUtf8(c.table);
-        Modmain::findIdField = u"ID"_s;
-        Modmain::findNameField = QString::fromUtf8(c.name);
+        App::findTable = QString::fromUtf8(c.table);
+        App::findIdField = u"ID"_s;
+        App::findNameField = QString::fromUtf8(c.name);
         pick({}, c.row, c.cancel, c.closeBox);
-        EXPECT_EQ(frmFind::pick(), c.found != nullptr) << c.table << c.row;
-        EXPECT_EQ(Modmain::findId + u'|' + Modmain::findName, c.found ? c.found : "01|张三");
+        EXPECT_EQ(Picker::pick(), c.found != nullptr) << c.table << c.row;
+        EXPECT_EQ(App::findId + u'|' + App::findName, c.found ? c.found : "01|张三");
     }
     EXPECT_EQ(messageTexts().size(), 1);
 }
@@ -46,7 +45,7 @@ TEST_F(PickerTest, BanksListIdAndBranchAndNamesLandAsTheyStand)
         click(d, "ok");
     });
     QLabel id, name;
-    EXPECT_TRUE(frmFind::pickInto(nullptr, u"银行"_s, u"开户行"_s, &id, &name));
+    EXPECT_TRUE(Picker::pickInto(nullptr, u"银行"_s, u"开户行"_s, &id, &name));
     EXPECT_EQ(id.text() + name.text(), "<i>9</i><b>Kim</b>");
     EXPECT_GE(name.sizeHint().width(), name.fontMetrics().horizontalAdvance(u"<b>Kim</b>"_s));
 }

@@ -1,5 +1,5 @@
 #include "reference/listeditor.h"
-#include "shell/frmmain.h"
+#include "shell/mainwindow.h"
 #include "support/testsupport.h"
 
 #include <QAccessible>
@@ -24,7 +24,7 @@ protected:
     QDialog* open(const char* form)
     {
         window_.reset();
-        window_.reset(Modmain::createWindow(QLatin1String(form), nullptr));
+        window_.reset(App::createWindow(QLatin1String(form), nullptr));
         if (!window_)
             throw std::runtime_error(std::string("no window ") + form);
         window_->show();
@@ -147,7 +147,7 @@ TEST_F(ListEditorTest, IncomeTypesAddSaveEditCancelDelete)
 
     // 删除 asks (a question with OK and Cancel), then the row is gone from grid and file at once.
     click(w, "cmddel");
-    EXPECT_EQ(Modmain::shownMessages().value(0).style, 33);
+    EXPECT_EQ(App::shownMessages().value(0).style, 33);
     EXPECT_EQ(gridRows(w), QStringList({"b|奖金|年终"}));
     EXPECT_EQ(rows(kIncome), gridRows(w));
 }
@@ -168,8 +168,8 @@ TEST_F(ListEditorTest, DeleteLeavesTheNextOrNewLastRowCurrent)
         SCOPED_TRACE(s.left);
         if (s.click >= 0)
             clickRow(w, s.click);
-        Modmain::clearShownMessages();
-        Modmain::queueAnswer(s.answer);
+        App::clearShownMessages();
+        App::queueAnswer(s.answer);
         click(w, "cmddel");
         EXPECT_EQ(messageTexts(), QStringList({"真的要删除此成员记录吗"}));
         EXPECT_EQ(rows("select ID from 支出类型 order by ID").join(u','), s.left);
@@ -179,7 +179,7 @@ TEST_F(ListEditorTest, DeleteLeavesTheNextOrNewLastRowCurrent)
         expectBrowsing(w, true);
     }
 
-    Modmain::clearShownMessages();
+    App::clearShownMessages();
     click(w, "cmdedit");
     fill(w, {"1", "饭"});
     click(w, "cmdupdate");
@@ -214,7 +214,7 @@ TEST_F(ListEditorTest, RefusedWritesKeepTheTypedValues)
     EXPECT_EQ(rows(kIncome), both);
 
     // A file that takes no writes: neither the new row nor the delete, which leaves its row current.
-    Modmain::conn.execute(QStringLiteral("PRAGMA query_only = 1"));
+    App::conn.execute(QStringLiteral("PRAGMA query_only = 1"));
     click(w, "cmdaddnew");
     fill(w, {"c", "利息"});
     click(w, "cmdupdate");
@@ -279,12 +279,12 @@ TEST_F(ListEditorTest, MembersPasswordHiddenAndNothingWrittenWithoutSave)
 // window shows "加载完毕..." and the normal pointer.
 TEST_F(ListEditorTest, OpenedFromTheMenuEndsTheBusyState)
 {
-    Modmain::curUser = QStringLiteral("当前用户：Manager");
-    auto main = std::make_unique<frmmain>();
+    App::curUser = QStringLiteral("当前用户：Manager");
+    auto main = std::make_unique<MainWindow>();
     main->show();
     auto* status = child<QLabel>(main.get(), "Stabar_2");
     const auto idle = [status] {
-        EXPECT_TRUE(!Modmain::isBusy() && !QApplication::overrideCursor() && status->text() == "加载完毕...");
+        EXPECT_TRUE(!App::isBusy() && !QApplication::overrideCursor() && status->text() == "加载完毕...");
     };
     const std::pair<const char*, const char*> items[] = {
         {"mnucy", "frmuser"}, {"mnu1sr", "frmsrlx"}, {"mnu1zc", "frmzclx"}, {"mnu1yh", "frmyhxx"},
@@ -318,7 +318,7 @@ TEST_F(ListEditorTest, EachListsLayoutTabOrderAndRequiredFields)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.form);
-        Modmain::clearShownMessages();
+        App::clearShownMessages();
         QDialog* w = open(c.form);
         QApplication::processEvents();  // the layout settles
         const QRect frame = child<QGroupBox>(w, "Frame1")->geometry();
@@ -344,7 +344,7 @@ TEST_F(ListEditorTest, EachListsLayoutTabOrderAndRequiredFields)
             button(w, "cmdquit")->setFocus();  // the check has to bring the focus back
             click(w, "cmdupdate");
             EXPECT_EQ(messageTexts(), c.messages.mid(0, i + 1));
-            EXPECT_EQ(Modmain::shownMessages().value(i).style, 64);
+            EXPECT_EQ(App::shownMessages().value(i).style, 64);
             EXPECT_TRUE(box(w, i)->hasFocus()) << i;
             expectBrowsing(w, false);
             fill(w, {" "}, i);

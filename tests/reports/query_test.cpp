@@ -1,6 +1,7 @@
 // The income, expense and bank record queries, driven as a person uses them.
-#include "reports/frmquery.h"
-#include "shell/ui.h"
+#include "reports/ledgerquery.h"
+#include "shell/datagrid.h"
+#include "shell/datawindow.h"
 #include "support/testsupport.h"
 
 #include <QComboBox>
@@ -33,7 +34,7 @@ protected:
     void SetUp() override
     {
         DbTest::SetUp();
-        Modmain::setToday(QDate(2026, 7, 25));
+        App::setToday(QDate(2026, 7, 25));
         // 张三 on both ends of the default range and just outside it; a deleted member (9), a deleted
         // type (7), an empty amount, an ID with a quote.
         sql("insert into 成员 values('1','张三','父亲',''), ('2','李四','母亲',''), ('x''y','赵六','','');"
@@ -51,9 +52,9 @@ protected:
     }
 
     // Opens a query and, in the lookup picker, chooses the member and the type (or bank) given by ID.
-    static std::unique_ptr<frmquery> open(int kind, const char* member = "", const char* other = "")
+    static std::unique_ptr<LedgerQuery> open(int kind, const char* member = "", const char* other = "")
     {
-        auto w = std::make_unique<frmquery>(kQueryKinds[kind]);
+        auto w = std::make_unique<LedgerQuery>(kQueryKinds[kind]);
         w->show();
         for (const auto& [button, id] : {std::pair{"cmdfindt", member}, std::pair{"cmdfindo", other}}) {
             if (!*id)
@@ -69,13 +70,13 @@ protected:
         }
         return w;
     }
-    static QStringList shown(frmquery* w) { return gridRows(child<DataGrid>(w, "DG")); }
-    static QStringList query(frmquery* w)
+    static QStringList shown(LedgerQuery* w) { return gridRows(child<DataGrid>(w, "DG")); }
+    static QStringList query(LedgerQuery* w)
     {
         click(w, "CmdqueryNow");
         return shown(w);
     }
-    static QString total(frmquery* w) { return child<QLabel>(w, "lblJE")->text(); }
+    static QString total(LedgerQuery* w) { return child<QLabel>(w, "lblJE")->text(); }
 };
 
 const QStringList kAllIncome = {
@@ -120,7 +121,7 @@ TEST_F(QueryTest, EachCombinationOfCriteriaListsItsRecordsByNameWithTheirTotal)
 TEST_F(QueryTest, RangeRunsFromNewYearToTodayAndIn2030FindsTheRecordsOf2030)
 {
     sql("insert into 收入帐 values('1','5',1000,'2030-06-01','',6), ('1','5',9,'1930-06-01','',6);");
-    Modmain::setToday(QDate(2030, 6, 15));
+    App::setToday(QDate(2030, 6, 15));
     auto w = open(0, "1");
     EXPECT_EQ(child<QDateEdit>(w.get(), "dpfrom")->date(), QDate(2030, 1, 1));
     EXPECT_EQ(child<QDateEdit>(w.get(), "dpto")->date(), QDate(2030, 6, 15));
@@ -146,14 +147,14 @@ TEST_F(QueryTest, ExpenseQueryKeepsACancelledPickAndTotalsAnEmptyResultAsZero)
 TEST_F(QueryTest, MenuOpensEveryReportAndActivationEndsTheBusyState)
 {
     for (const char* name : {"frmquery_sr", "frmquery_zc", "frmquery_yh", "frmcurt", "frmYear"}) {
-        ASSERT_TRUE(Modmain::hasWindow(name)) << name;
+        ASSERT_TRUE(App::hasWindow(name)) << name;
         bool wasBusy = true;
         whenModal([&wasBusy, name](QDialog* d) {
             EXPECT_EQ(d->objectName(), name);
-            wasBusy = Modmain::isBusy();
+            wasBusy = App::isBusy();
             d->close();
         });
-        Modmain::openDataWindow(name, nullptr);
+        App::openDataWindow(name, nullptr);
         EXPECT_FALSE(wasBusy) << name;
     }
 }
@@ -190,8 +191,8 @@ TEST_F(QueryTest, BankTypingWarnsOnEveryKeyAndOnlyTheListSwitchesTheDirection)
     for (const QChar c : QStringLiteral("支出"))  // one key each, as an input method hands them over
         QTest::sendKeyEvent(QTest::Click, coblx->lineEdit(), Qt::Key_unknown, QString(c), Qt::NoModifier);
     QTest::keyClick(coblx, Qt::Key_Return);  // the combo holds the focus for its edit field
-    ASSERT_EQ(Modmain::shownMessages().size(), 2);
-    const auto m = Modmain::shownMessages().back();
+    ASSERT_EQ(App::shownMessages().size(), 2);
+    const auto m = App::shownMessages().back();
     EXPECT_EQ(m.title + QString::number(m.style) + m.text, "重要提示64如果您在前期银行帐内改变了条目，请引用您自定的内容");
     EXPECT_EQ(coblx->currentText(), "支出");
     // Nor does leaving the combo for the button with the mouse switch it.
@@ -207,7 +208,7 @@ TEST_F(QueryTest, BankTypingWarnsOnEveryKeyAndOnlyTheListSwitchesTheDirection)
     QAbstractItemView* view = coblx->view();
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(1, 0)).center());
     EXPECT_EQ(query(w.get()), QStringList({"张三|工行|40|2026-03-01|支出|活期"}));
-    EXPECT_EQ(Modmain::shownMessages().size(), 2);
+    EXPECT_EQ(App::shownMessages().size(), 2);
     coblx->setFocus();
     QTest::keyClick(coblx, Qt::Key_Up);
     EXPECT_EQ(sorted(query(w.get())), sorted(kMemberDeposits));

@@ -1,8 +1,8 @@
 // The asset statistics, the year-end summary, and what every report does when a statement fails.
-#include "reports/frmcurt.h"
-#include "reports/frmquery.h"
-#include "reports/frmyear.h"
-#include "shell/ui.h"
+#include "reports/assets.h"
+#include "reports/ledgerquery.h"
+#include "reports/yearsummary.h"
+#include "shell/datagrid.h"
 #include "support/testsupport.h"
 
 #include <QApplication>
@@ -36,9 +36,9 @@ protected:
 
 TEST_F(StatisticsTest, SumsAreExactDebtsUseTheBalanceAndOtherTextsCountNowhere)
 {
-    Modmain::setToday(QDate(2026, 5, 3));
-    Modmain::curUser = "当前用户：张三";
-    frmcurt w;
+    App::setToday(QDate(2026, 5, 3));
+    App::curUser = "当前用户：张三";
+    AssetsWindow w;
     w.show();
     EXPECT_EQ(label(&w, "lbldate"), "2026年5月份");
     EXPECT_EQ(label(&w, "lbluser"), "当前用户：张三");
@@ -77,11 +77,11 @@ TEST_F(StatisticsTest, YearSummaryAtOnceInDecemberOtherwiseAfterTheQuestion)
         "insert into 投资帐 values('1','1',0.1,'" + y + "-11-01','',11), ('1','1',0.2,'" + y + "-11-02','',11);");
     // December, then June answered with Cancel, then with OK.
     for (const auto& [month, answer] : {std::pair{12, 0}, std::pair{6, 2}, std::pair{6, 1}}) {
-        Modmain::setToday(QDate(year, month, 10));
-        frmYear w;
+        App::setToday(QDate(year, month, 10));
+        YearSummary w;
         w.show();
         if (answer)
-            Modmain::queueAnswer(answer);
+            App::queueAnswer(answer);
         click(&w, "Command1");
         auto* dg = child<DataGrid>(&w, "dg");
         const QStringList rows = gridRows(dg);
@@ -95,18 +95,18 @@ TEST_F(StatisticsTest, YearSummaryAtOnceInDecemberOtherwiseAfterTheQuestion)
         }
     }
     EXPECT_EQ(messageTexts(), QStringList(2, "尚未到年底，确实要进行年终处理吗"));
-    EXPECT_EQ(Modmain::shownMessages().back().style, 33);
+    EXPECT_EQ(App::shownMessages().back().style, 33);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(StatisticsTest, FailingStatementsShowAMessageAndTheWindowsStayUsable)
 {
-    Modmain::setToday(QDate(2026, 12, 31));
-    frmquery q(kQueryKinds[0]);  // opened while the database is still whole
+    App::setToday(QDate(2026, 12, 31));
+    LedgerQuery q(kQueryKinds[0]);  // opened while the database is still whole
     sql("insert into 收入帐 values('1','5',10,'2026-01-01','',1);"
         "drop view 查询; drop table 负债; drop table 收入类型;");
-    frmcurt c;
-    frmYear y;
+    AssetsWindow c;
+    YearSummary y;
     using Case = std::tuple<QWidget*, const char*, const char*>;
     for (const auto& [w, button, message] :
          {Case{&q, "CmdqueryNow", "查询没有完成"}, Case{&c, "Command1", "统计没有完成"}, Case{&y, "Command1", "无法汇总"}}) {

@@ -10,7 +10,7 @@ class Login : public ShellTest {};
 
 TEST_F(Login, EmptyMemberTableLetsOnlyTheSuperUserIn)
 {
-    QPointer<frmlogin> w = openLogin();
+    QPointer<LoginWindow> w = openLogin();
     ASSERT_TRUE(w->isLoaded());
     EXPECT_EQ(child<QComboBox>(w, "cbouser")->count(), 0);
 
@@ -35,10 +35,10 @@ TEST_F(Login, EmptyMemberTableLetsOnlyTheSuperUserIn)
     ASSERT_NE(w->mainWindow(), nullptr);
     EXPECT_TRUE(w->mainWindow()->isVisible());
     EXPECT_EQ(panel(w->mainWindow(), "Stabar_1"), QStringLiteral("当前用户：Manager"));
-    EXPECT_EQ(Modmain::curUser, QStringLiteral("当前用户：Manager"));
+    EXPECT_EQ(App::curUser, QStringLiteral("当前用户：Manager"));
     // Hidden, not unloaded: the connection stays open for the main window.
     EXPECT_FALSE(w->isVisible());
-    EXPECT_TRUE(Modmain::conn.isOpen());
+    EXPECT_TRUE(App::conn.isOpen());
     EXPECT_EQ(messageTexts().size(), 3);
 }
 
@@ -49,7 +49,7 @@ TEST_F(Login, MembersLogInByNameAsStoredWhateverTheLetterCase)
         "insert into 成员 values ('01', 'Alice', '母亲', 'pw42');"
         "insert into 成员 values ('04', 'Al', '父亲', 'pw7');"
         "insert into 成员 values ('05', '<b>Kim</b>', '女儿', 'k1');");
-    QPointer<frmlogin> w = openLogin();
+    QPointer<LoginWindow> w = openLogin();
     auto* cbo = child<QComboBox>(w, "cbouser");
     // The names in the database's order, not sorted; nothing chosen yet.
     QStringList names;
@@ -65,7 +65,7 @@ TEST_F(Login, MembersLogInByNameAsStoredWhateverTheLetterCase)
         auto* user = child<QLabel>(w->mainWindow(), "Stabar_1");
         EXPECT_EQ(user->text(), QStringLiteral("当前用户：") + name);
         EXPECT_GE(user->sizeHint().width(), user->fontMetrics().horizontalAdvance(user->text()));
-        EXPECT_EQ(Modmain::curUser, QStringLiteral("当前用户：") + name);
+        EXPECT_EQ(App::curUser, QStringLiteral("当前用户：") + name);
         trigger(w->mainWindow(), "mnurelogin");
         settle();
     };
@@ -98,8 +98,8 @@ TEST_F(Login, WrongEmptyAndInjectedLoginsAreRefused)
 {
     sql("insert into 成员 values ('01', 'Alice', '母亲', 'pw42');"
         "insert into 成员 values ('02', 'Bob', '父亲', 'longpass');");
-    Modmain::curUser = QStringLiteral("unchanged");
-    QPointer<frmlogin> w = openLogin();
+    App::curUser = QStringLiteral("unchanged");
+    QPointer<LoginWindow> w = openLogin();
     auto* cbo = child<QComboBox>(w, "cbouser");
     auto* pw = child<QLineEdit>(w, "txtpw");
     // A "*" for each character, and no more than six of them.
@@ -130,12 +130,12 @@ TEST_F(Login, WrongEmptyAndInjectedLoginsAreRefused)
         EXPECT_EQ(QApplication::focusWidget(), pw);
         EXPECT_EQ(w->mainWindow(), nullptr);
     }
-    EXPECT_EQ(Modmain::curUser, QStringLiteral("unchanged"));
+    EXPECT_EQ(App::curUser, QStringLiteral("unchanged"));
 }
 
 TEST_F(Login, PictureTellsTheSuperUserByMouseOrKeyboard)
 {
-    QPointer<frmlogin> w = openLogin();
+    QPointer<LoginWindow> w = openLogin();
     auto* pic = child<QAbstractButton>(w, "Image1");
     EXPECT_EQ(pic->toolTip(), QStringLiteral("点击这里可以查看超级用户帐号及密码"));
     click(w, "Image1");
@@ -152,9 +152,9 @@ TEST_F(Login, ReloginBringsBackTheLoginWithTheLastName)
 {
     sql("insert into 成员 values ('01', 'Alice', '母亲', 'pw42');"
         "insert into 成员 values ('02', 'Bob', '父亲', 'b0b');");
-    QPointer<frmlogin> w = openLogin();
+    QPointer<LoginWindow> w = openLogin();
     attempt(w, QStringLiteral("Alice"), QStringLiteral("pw42"));
-    QPointer<frmmain> first = w->mainWindow();
+    QPointer<MainWindow> first = w->mainWindow();
     ASSERT_NE(first, nullptr);
 
     // A second login at once, before the old main window is gone, by a member added while the
@@ -178,18 +178,18 @@ TEST_F(Login, ReloginBringsBackTheLoginWithTheLastName)
     EXPECT_EQ(child<QComboBox>(w, "cbouser")->currentText(), QStringLiteral("carol"));
     EXPECT_EQ(child<QComboBox>(w, "cbouser")->count(), 2);
     EXPECT_EQ(child<QLineEdit>(w, "txtpw")->text(), QString());
-    EXPECT_TRUE(Modmain::conn.isOpen());
+    EXPECT_TRUE(App::conn.isOpen());
     EXPECT_TRUE(messageTexts().isEmpty());
 }
 
 TEST_F(Login, EveryWayOutClosesTheConnection)
 {
-    auto logIn = [this](frmlogin* w) { attempt(w, QStringLiteral("qmr"), QStringLiteral("7351")); };
-    const std::function<void(frmlogin*)> ways[] = {
-        [](frmlogin* w) { click(w, "Command2"); },  // "取消" at start-up
-        [&](frmlogin* w) { logIn(w); trigger(w->mainWindow(), "mnuexit"); },
-        [&](frmlogin* w) { logIn(w); w->mainWindow()->close(); },  // the main window's close box
-        [&](frmlogin* w) {  // the login's close box during a re-login
+    auto logIn = [this](LoginWindow* w) { attempt(w, QStringLiteral("qmr"), QStringLiteral("7351")); };
+    const std::function<void(LoginWindow*)> ways[] = {
+        [](LoginWindow* w) { click(w, "Command2"); },  // "取消" at start-up
+        [&](LoginWindow* w) { logIn(w); trigger(w->mainWindow(), "mnuexit"); },
+        [&](LoginWindow* w) { logIn(w); w->mainWindow()->close(); },  // the main window's close box
+        [&](LoginWindow* w) {  // the login's close box during a re-login
             logIn(w);
             trigger(w->mainWindow(), "mnurelogin");
             settle();
@@ -197,12 +197,12 @@ TEST_F(Login, EveryWayOutClosesTheConnection)
         },
     };
     for (const auto& way : ways) {
-        frmlogin* w = openLogin();
-        ASSERT_TRUE(Modmain::conn.isOpen());
+        LoginWindow* w = openLogin();
+        ASSERT_TRUE(App::conn.isOpen());
         way(w);
         settle();
         EXPECT_TRUE(shellWindows().isEmpty());
-        EXPECT_FALSE(Modmain::conn.isOpen());
+        EXPECT_FALSE(App::conn.isOpen());
     }
     EXPECT_TRUE(messageTexts().isEmpty());
 }

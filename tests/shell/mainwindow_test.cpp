@@ -1,8 +1,7 @@
 #include "shelltest.h"
-
-#include "shell/frmabout.h"
+#include "shell/about.h"
+#include "shell/datawindow.h"
 #include "shell/platform.h"
-#include "shell/ui.h"
 
 #include <QFile>
 #include <QMenu>
@@ -20,7 +19,7 @@ bool fakeStart(const QString& program, const QStringList&)
     return g_startSucceeds;
 }
 
-class MainWindow : public ShellTest {
+class MainWindowTest : public ShellTest {
 protected:
     void SetUp() override
     {
@@ -30,8 +29,8 @@ protected:
         g_startSucceeds = true;
         Platform::setStarter(fakeStart);
         openConn();
-        Modmain::curUser = QStringLiteral("当前用户：Manager");
-        main_ = new frmmain;
+        App::curUser = QStringLiteral("当前用户：Manager");
+        main_ = new MainWindow;
         main_->show();
         main_->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(main_));
@@ -39,11 +38,11 @@ protected:
     void TearDown() override
     {
         qputenv("PATH", oldPath_);
-        frmAbout::setRegistryReader({});
+        AboutBox::setRegistryReader({});
         ShellTest::TearDown();
     }
 
-    QPointer<frmmain> main_;
+    QPointer<MainWindow> main_;
     QByteArray oldPath_;
 };
 
@@ -56,7 +55,7 @@ void makeExecutable(const QString& path)
     f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
-TEST_F(MainWindow, CaptionPictureAndMenusWithEveryItemAccessKeyShortcutAndIcon)
+TEST_F(MainWindowTest, CaptionPictureAndMenusWithEveryItemAccessKeyShortcutAndIcon)
 {
     EXPECT_EQ(main_->windowTitle(), QStringLiteral("和顺家账 "));
     EXPECT_FALSE(main_->windowIcon().isNull());
@@ -96,12 +95,12 @@ TEST_F(MainWindow, CaptionPictureAndMenusWithEveryItemAccessKeyShortcutAndIcon)
     EXPECT_EQ(main_->findChild<QAction*>("mnucalc")->shortcut(), QKeySequence(Qt::Key_F8));
 }
 
-TEST_F(MainWindow, DataWindowFromTheMenuEndsWithTheNormalPointer)
+TEST_F(MainWindowTest, DataWindowFromTheMenuEndsWithTheNormalPointer)
 {
     // Any window registered under a menu's name opens from that item, while the program is busy.
     QString whileLoading;
-    Modmain::registerWindow(QStringLiteral("frmYear"), [&](QWidget* parent) -> QDialog* {
-        whileLoading = panel(main_, "Stabar_2") + (Modmain::isBusy() ? " busy" : "")
+    App::registerWindow(QStringLiteral("frmYear"), [&](QWidget* parent) -> QDialog* {
+        whileLoading = panel(main_, "Stabar_2") + (App::isBusy() ? " busy" : "")
             + (QApplication::overrideCursor() ? " wait" : "");
         return new DataWindow(QStringLiteral("frmYear"), parent);
     });
@@ -115,10 +114,10 @@ TEST_F(MainWindow, DataWindowFromTheMenuEndsWithTheNormalPointer)
     EXPECT_EQ(whileLoading, QStringLiteral("正在加载... busy wait"));
     EXPECT_EQ(panel(main_, "Stabar_2"), QStringLiteral("加载完毕..."));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_FALSE(Modmain::isBusy());
+    EXPECT_FALSE(App::isBusy());
 }
 
-TEST_F(MainWindow, F1ShowsTheHelpAndAboutClosesWithEnterOrEscape)
+TEST_F(MainWindowTest, F1ShowsTheHelpAndAboutClosesWithEnterOrEscape)
 {
     QString title, text;
     whenModal([&](QDialog* d) {
@@ -151,7 +150,7 @@ TEST_F(MainWindow, F1ShowsTheHelpAndAboutClosesWithEnterOrEscape)
     EXPECT_EQ(panel(main_, "Stabar_2"), QStringLiteral("加载完毕..."));
 }
 
-TEST_F(MainWindow, F8StartsADesktopCalculatorOrSaysThereIsNone)
+TEST_F(MainWindowTest, F8StartsADesktopCalculatorOrSaysThereIsNone)
 {
     QTemporaryDir bin, empty;
     const QString calc = bin.path() + QStringLiteral("/galculator");
@@ -178,7 +177,7 @@ TEST_F(MainWindow, F8StartsADesktopCalculatorOrSaysThereIsNone)
     }
 }
 
-TEST_F(MainWindow, SystemInformationStartsTheRegisteredToolOrSaysItIsMissing)
+TEST_F(MainWindowTest, SystemInformationStartsTheRegisteredToolOrSaysItIsMissing)
 {
     QTemporaryDir tools;
     const QString tool = tools.path() + QStringLiteral("/MSINFO32.EXE");
@@ -193,7 +192,7 @@ TEST_F(MainWindow, SystemInformationStartsTheRegisteredToolOrSaysItIsMissing)
         QString started;
     };
     Registry reg{};
-    frmAbout::setRegistryReader([&reg](const QString& key, const QString& value, QString& out) {
+    AboutBox::setRegistryReader([&reg](const QString& key, const QString& value, QString& out) {
         if (key == QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO") && value == QStringLiteral("PATH")) {
             if (reg.hasPath && reg.pathIsText)
                 out = reg.path;
@@ -206,7 +205,7 @@ TEST_F(MainWindow, SystemInformationStartsTheRegisteredToolOrSaysItIsMissing)
         return false;
     });
     auto pressSysInfo = [&] {
-        frmAbout about(main_);
+        AboutBox about(main_);
         about.show();
         click(&about, "cmdSysInfo");
     };
@@ -232,7 +231,7 @@ TEST_F(MainWindow, SystemInformationStartsTheRegisteredToolOrSaysItIsMissing)
     }
     // Without a registry (every system but Windows) the button ends in the message.
 #ifndef Q_OS_WIN
-    frmAbout::setRegistryReader({});
+    AboutBox::setRegistryReader({});
     pressSysInfo();
     expectOneMessage(QStringLiteral("此时系统信息不可用"), 0);
 #endif

@@ -1,9 +1,8 @@
 #pragma once
 
+#include "shell/loginwindow.h"
+#include "shell/mainwindow.h"
 #include "support/testsupport.h"
-
-#include "shell/frmlogin.h"
-#include "shell/frmmain.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -33,15 +32,15 @@ protected:
     {
         QList<QWidget*> out;
         for (QWidget* w : QApplication::topLevelWidgets())
-            if (qobject_cast<frmlogin*>(w) || qobject_cast<frmmain*>(w))
+            if (qobject_cast<LoginWindow*>(w) || qobject_cast<MainWindow*>(w))
                 out << w;
         return out;
     }
 
     // The login window as the program opens it, active.
-    frmlogin* openLogin()
+    LoginWindow* openLogin()
     {
-        auto* w = new frmlogin;
+        auto* w = new LoginWindow;
         w->show();
         w->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(w));
@@ -60,7 +59,7 @@ protected:
     }
 
     // Types a name and a password and presses "确定".
-    void attempt(frmlogin* w, const QString& name, const QString& password)
+    void attempt(LoginWindow* w, const QString& name, const QString& password)
     {
         auto* cbo = child<QComboBox>(w, "cbouser");
         cbo->setFocus();
@@ -76,8 +75,8 @@ protected:
     // The one message shown since the last check; forgets it for the next.
     static void expectOneMessage(const QString& text, int style)
     {
-        const auto shown = Modmain::shownMessages();
-        Modmain::clearShownMessages();
+        const auto shown = App::shownMessages();
+        App::clearShownMessages();
         ASSERT_EQ(shown.size(), 1);
         EXPECT_EQ(shown.at(0).text, text);
         EXPECT_EQ(shown.at(0).style, style);

@@ -1,5 +1,4 @@
 #include "shelltest.h"
-
 #include "shell/startup.h"
 
 #include <QFile>
@@ -21,11 +20,11 @@ protected:
 
     // Runs the program with `drive` (if any) called on its login window once its event loop runs;
     // a loop that never ends is stopped after a while and reported.
-    int runDriven(std::function<void(frmlogin*)> drive = {})
+    int runDriven(std::function<void(LoginWindow*)> drive = {})
     {
         if (drive)
             QTimer::singleShot(0, [drive] {
-                auto* login = shellWindows().isEmpty() ? nullptr : qobject_cast<frmlogin*>(shellWindows().at(0));
+                auto* login = shellWindows().isEmpty() ? nullptr : qobject_cast<LoginWindow*>(shellWindows().at(0));
                 ASSERT_NE(login, nullptr);
                 EXPECT_TRUE(login->isVisible());
                 drive(login);
@@ -58,7 +57,7 @@ TEST_F(ProgramStart, MissingOrUnreadableDatabaseEndsWithTheMessage)
         EXPECT_NE(runDriven(), 0);
         expectOneMessage(kNoDatabase, 16);
         EXPECT_TRUE(shellWindows().isEmpty());
-        EXPECT_FALSE(Modmain::conn.isOpen());
+        EXPECT_FALSE(App::conn.isOpen());
         // Opening never makes a file, and the lock is not left behind.
         EXPECT_EQ(QFile::exists(dbPath()), junk);
         EXPECT_FALSE(QFile::exists(Startup::lockPath()));
@@ -74,7 +73,7 @@ TEST_F(ProgramStart, SecondCopyOnTheSameDatabaseEndsTouchingNothing)
     EXPECT_NE(runDriven(), 0);
     expectOneMessage(kRunning, 64);
     EXPECT_TRUE(shellWindows().isEmpty());
-    EXPECT_FALSE(Modmain::conn.isOpen());
+    EXPECT_FALSE(App::conn.isOpen());
     EXPECT_EQ(fileBytes(dbPath()), before);
 
     // The guard comes before the database: even without main.mdb only the guard speaks.
@@ -90,17 +89,17 @@ TEST_F(ProgramStart, SecondCopyOnTheSameDatabaseEndsTouchingNothing)
 TEST_F(ProgramStart, ExitOrCancelEndsTheProgramWithTheFileClosedAndUnlocked)
 {
     sql("insert into 成员 values ('01', 'Alice', '母亲', 'pw42');");
-    const std::function<void(frmlogin*)> ways[] = {
-        [this](frmlogin* login) {
+    const std::function<void(LoginWindow*)> ways[] = {
+        [this](LoginWindow* login) {
             attempt(login, QStringLiteral("Alice"), QStringLiteral("pw42"));
             ASSERT_NE(login->mainWindow(), nullptr);
             trigger(login->mainWindow(), "mnuexit");
         },
-        [](frmlogin* login) { click(login, "Command2"); },
+        [](LoginWindow* login) { click(login, "Command2"); },
     };
     for (const auto& way : ways) {
         bool lockedWhileRunning = false;
-        EXPECT_EQ(runDriven([&](frmlogin* login) {
+        EXPECT_EQ(runDriven([&](LoginWindow* login) {
             // While it runs, another copy cannot take the lock.
             QLockFile other(Startup::lockPath());
             lockedWhileRunning = !other.tryLock(0);
@@ -108,7 +107,7 @@ TEST_F(ProgramStart, ExitOrCancelEndsTheProgramWithTheFileClosedAndUnlocked)
         }), 0);
         EXPECT_TRUE(lockedWhileRunning);
         EXPECT_TRUE(shellWindows().isEmpty());
-        EXPECT_FALSE(Modmain::conn.isOpen());
+        EXPECT_FALSE(App::conn.isOpen());
         EXPECT_TRUE(messageTexts().isEmpty());
         QLockFile next(Startup::lockPath());
         EXPECT_TRUE(next.tryLock(0));

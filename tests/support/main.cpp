@@ -1,15 +1,15 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
-#include "shell/modmain.h"
+#include "shell/app.h"
 
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QApplication::setApplicationName(Modmain::appTitle);
-    Modmain::registerAllWindows();
+    QApplication::setApplicationName(App::appTitle);
+    App::registerAllWindows();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -17,21 +17,21 @@ void DbTest::SetUp()
     ASSERT_TRUE(QFile::copy(QStringLiteral(KINBOOK_EMPTY_DB), dbPath()));
     QFile::setPermissions(dbPath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
     Platform::setProgramFolder(dir_->path());
-    Modmain::scriptMessages(true);
-    Modmain::setToday(QDate());
-    Modmain::curUser.clear();
-    Modmain::findTable.clear();
-    Modmain::findIdField.clear();
-    Modmain::findNameField.clear();
-    Modmain::findId.clear();
-    Modmain::findName.clear();
+    App::scriptMessages(true);
+    App::setToday(QDate());
+    App::curUser.clear();
+    App::findTable.clear();
+    App::findIdField.clear();
+    App::findNameField.clear();
+    App::findId.clear();
+    App::findName.clear();
 }
 
 void DbTest::TearDown()
 {
-    Modmain::closeConn();
-    while (Modmain::isBusy())
-        Modmain::setBusy(false);
+    App::closeConn();
+    while (App::isBusy())
+        App::setBusy(false);
     Platform::setProgramFolder(QString());
     Platform::setStarter(nullptr);
     dir_.reset();
@@ -39,7 +39,7 @@ void DbTest::TearDown()
 
 void DbTest::openConn()
 {
-    ASSERT_TRUE(Modmain::openConn());
+    ASSERT_TRUE(App::openConn());
 }
 
 QString DbTest::dbPath() const
@@ -102,7 +102,7 @@ QString DbTest::scalar(const QString& query)
 QStringList messageTexts()
 {
     QStringList out;
-    for (const auto& m : Modmain::shownMessages())
+    for (const auto& m : App::shownMessages())
         out << m.text;
     return out;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "shell/modmain.h"
 #include "qtprint.h"
+#include "shell/app.h"
 
 #include <QDialog>
 #include <QList>
@@ -14,13 +14,13 @@
 #include <memory>
 
 // Every test works on its own fresh copy of the empty database, in a temporary program folder,
-// with message boxes scripted (Modmain::queueAnswer) and recorded (Modmain::shownMessages).
+// with message boxes scripted (App::queueAnswer) and recorded (App::shownMessages).
 class DbTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Opens Modmain::conn on the copy (as the login window does).
+    // Opens App::conn on the copy (as the login window does).
     void openConn();
     // Runs statements directly on the copy, through a separate plain SQLite connection.
     void sql(const QString& statements);

@@ -7,11 +7,11 @@
 //   kinbook_bench [--sizes 10000,100000,1000000] [--data DIR] [--repeat N]
 //
 // The databases are made by kinbook_gendb (seed 1) and kept in DIR between runs.
-#include "books/frmfind.h"
 #include "dialect.h"
 #include "recordset.h"
-#include "shell/frmlogin.h"
-#include "shell/modmain.h"
+#include "books/picker.h"
+#include "shell/app.h"
+#include "shell/loginwindow.h"
 #include "shell/platform.h"
 
 #include <QAbstractButton>
@@ -132,7 +132,7 @@ double median(int repeat, F&& once)
 
 QDialog* window(const QString& name)
 {
-    QDialog* w = Modmain::createWindow(name, nullptr);
+    QDialog* w = App::createWindow(name, nullptr);
     if (!w)
         std::fprintf(stderr, "bench: window %s is not registered\n", qPrintable(name));
     return w;
@@ -199,9 +199,9 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QApplication::setApplicationName(Modmain::appTitle);
-    Modmain::registerAllWindows();
-    Modmain::scriptMessages(true);
+    QApplication::setApplicationName(App::appTitle);
+    App::registerAllWindows();
+    App::scriptMessages(true);
 
     QList<int> sizes = {10000, 100000, 1000000};
     QString data = QDir::currentPath() + QStringLiteral("/bench-data");
@@ -219,7 +219,7 @@ int main(int argc, char** argv)
         }
     }
     QDir().mkpath(data);
-    const int year = Modmain::today().year();
+    const int year = App::today().year();
 
     std::vector<Row> table;
     std::vector<Memory> memory;
@@ -239,8 +239,8 @@ int main(int argc, char** argv)
         const QString dbFile = folder + QStringLiteral("/main.mdb");
         QFile::copy(source, dbFile);
         Platform::setProgramFolder(folder);
-        Modmain::closeConn();
-        if (!Modmain::openConn())
+        App::closeConn();
+        if (!App::openConn())
             return 1;
         sqlite3* raw = nullptr;
         sqlite3_open_v2(dbFile.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
@@ -259,7 +259,7 @@ int main(int argc, char** argv)
             const long peakAfter = peakResidentKiB();
             w.reset();
             Recordset texts;
-            texts.open(Modmain::conn, kIncomeHead + QStringLiteral(" order by 成员.姓名"), Recordset::ReadOnly);
+            texts.open(App::conn, kIncomeHead + QStringLiteral(" order by 成员.姓名"), Recordset::ReadOnly);
             const int rows = texts.rowCount();
             const std::size_t textBytes = texts.textBytes();
             texts.close();
@@ -406,7 +406,7 @@ int main(int argc, char** argv)
         }
         {
             Row r{QStringLiteral("年终处理: 汇总"), size};
-            Modmain::setToday(QDate(year, 12, 1));  // December: no question
+            App::setToday(QDate(year, 12, 1));  // December: no question
             r.project = median(repeat, [&] {
                 std::unique_ptr<QDialog> w(window(QStringLiteral("frmYear")));
                 if (!w)
@@ -415,7 +415,7 @@ int main(int argc, char** argv)
                 clickButton(w.get(), QStringLiteral("Command1"));
                 return nowMs() - t0;
             });
-            Modmain::setToday(QDate());
+            App::setToday(QDate());
             r.written = median(repeat, [&] {
                 const double t0 = nowMs();
                 step(raw, {translateSql(QStringLiteral("select 查询.月份.月份 as 月份,收入总额,支出总额,投资总额 from 查询"))});
@@ -467,14 +467,14 @@ int main(int argc, char** argv)
             Row r{QStringLiteral("登录: open main.mdb and list the members"), size};
             // The login window's load opens the database and reads the member list.
             r.project = median(repeat, [&] {
-                Modmain::closeConn();
+                App::closeConn();
                 const double t0 = nowMs();
-                auto w = std::make_unique<frmlogin>();
+                auto w = std::make_unique<LoginWindow>();
                 const double t = nowMs() - t0;
                 w.reset();  // closes the connection, as unloading the login does
                 return t;
             });
-            Modmain::openConn();
+            App::openConn();
             r.written = median(repeat, [&] {
                 const double t0 = nowMs();
                 sqlite3* db = nullptr;
@@ -487,7 +487,7 @@ int main(int argc, char** argv)
             table.push_back(r);
         }
         sqlite3_close(raw);
-        Modmain::closeConn();
+        App::closeConn();
     }
 
     std::printf("| work | records | project ms | as written ms | floor ms | project / floor | result |\n");

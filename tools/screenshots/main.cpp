@@ -2,13 +2,13 @@
 //   kinbook_screenshots <folder> [empty.mdb]
 // The windows are shown off screen, never modally, and grabbed one by one. Message boxes are
 // recorded instead of shown, so nothing waits for a click.
-#include "books/frmfind.h"
 #include "dberror.h"
-#include "shell/frmabout.h"
-#include "shell/frmhelp.h"
-#include "shell/frmlogin.h"
-#include "shell/frmmain.h"
-#include "shell/modmain.h"
+#include "books/picker.h"
+#include "shell/about.h"
+#include "shell/app.h"
+#include "shell/help.h"
+#include "shell/loginwindow.h"
+#include "shell/mainwindow.h"
 #include "shell/pictures.h"
 #include "shell/platform.h"
 
@@ -46,9 +46,9 @@ void fillSampleData()
         "insert into 投资类型 values ('02', '基金', '');"
         "insert into 银行 values ('01', '工商银行', '6222 0202 0001 1234');"
         "insert into 银行 values ('02', '建设银行', '6217 0000 1000 5678');");
-    const int year = Modmain::today().year();
+    const int year = App::today().year();
     auto day = [year](int month, int d) { return QStringLiteral("'%1-%2-%3'").arg(year).arg(month, 2, 10, QChar(u'0')).arg(d, 2, 10, QChar(u'0')); };
-    for (int m = 1; m <= Modmain::today().month(); ++m) {
+    for (int m = 1; m <= App::today().month(); ++m) {
         sql += QStringLiteral("insert into 收入帐 values ('01', '01', 6800, %1, '%2月工资', %3);").arg(day(m, 5)).arg(m).arg(m);
         sql += QStringLiteral("insert into 收入帐 values ('02', '01', 5200.5, %1, '', %2);").arg(day(m, 8)).arg(m);
         sql += QStringLiteral("insert into 支出帐 values ('02', '01', 1850.75, %1, '超市', %2);").arg(day(m, 12)).arg(m);
@@ -62,7 +62,7 @@ void fillSampleData()
     sql += QStringLiteral("insert into 银行帐 values ('01', '01', '支出', '活期', 1500, %1);").arg(day(1, 30));
     sql += QStringLiteral("insert into 负债 values (%1, '王叔叔', '欠人', 10000, '已还2000', 8000);").arg(day(1, 15));
     sql += QStringLiteral("insert into 负债 values (%1, '刘阿姨', '人欠', 3000, '', 3000);").arg(day(1, 18));
-    Modmain::conn.execute(sql);
+    App::conn.execute(sql);
 }
 
 void save(const QPixmap& picture, const QString& name)
@@ -86,7 +86,7 @@ void shoot(QWidget* w, const QString& name)
 }
 
 // The main window with one of its menus dropped down, as one picture.
-void shootMenu(frmmain* main, const QString& menuName, const QString& name)
+void shootMenu(MainWindow* main, const QString& menuName, const QString& name)
 {
     auto* menu = main->findChild<QMenu*>(menuName);
     if (!menu)
@@ -111,7 +111,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QApplication::setApplicationName(Modmain::appTitle);
+    QApplication::setApplicationName(App::appTitle);
     QApplication::setWindowIcon(Pictures::windowIcon());
     if (argc < 2) {
         std::fprintf(stderr, "usage: kinbook_screenshots <folder> [empty.mdb]\n");
@@ -130,9 +130,9 @@ int main(int argc, char** argv)
     }
     QFile::setPermissions(folder.path() + QStringLiteral("/main.mdb"), QFile::ReadOwner | QFile::WriteOwner);
     Platform::setProgramFolder(folder.path());
-    Modmain::scriptMessages(true);
-    Modmain::registerAllWindows();
-    if (!Modmain::openConn())
+    App::scriptMessages(true);
+    App::registerAllWindows();
+    if (!App::openConn())
         return 1;
     try {
         fillSampleData();
@@ -140,17 +140,17 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "sample data: %s\n", qPrintable(e.userText()));
         return 1;
     }
-    Modmain::curUser = QStringLiteral("当前用户：张建国");
+    App::curUser = QStringLiteral("当前用户：张建国");
 
     // The main window first: it owns the status panel that the data windows report to.
-    auto* main = new frmmain;
+    auto* main = new MainWindow;
     shoot(main, QStringLiteral("frmmain"));
     shootMenu(main, QStringLiteral("mnusystem"), QStringLiteral("frmmain_menu"));
 
-    for (const QString& name : frmmain::dataWindowNames()) {
-        if (!Modmain::hasWindow(name))
+    for (const QString& name : MainWindow::dataWindowNames()) {
+        if (!App::hasWindow(name))
             continue;
-        QDialog* w = Modmain::createWindow(name, main);
+        QDialog* w = App::createWindow(name, main);
         if (!w)
             continue;
         shoot(w, name);
@@ -158,30 +158,30 @@ int main(int argc, char** argv)
         delete w;
     }
     {
-        Modmain::findTable = QStringLiteral("成员");
-        Modmain::findIdField = QStringLiteral("ID");
-        Modmain::findNameField = QStringLiteral("姓名");
-        frmFind find(main);
+        App::findTable = QStringLiteral("成员");
+        App::findIdField = QStringLiteral("ID");
+        App::findNameField = QStringLiteral("姓名");
+        Picker find(main);
         shoot(&find, QStringLiteral("frmFind"));
     }
     {
-        frmAbout about(main);
+        AboutBox about(main);
         shoot(&about, QStringLiteral("frmAbout"));
     }
     {
-        frmHelp help(main);
+        HelpWindow help(main);
         shoot(&help, QStringLiteral("frmHelp"));
     }
     delete main;
 
     // The login last: unloading it closes the connection.
-    auto* login = new frmlogin;
+    auto* login = new LoginWindow;
     if (auto* names = login->findChild<QComboBox*>(QStringLiteral("cbouser")))
         names->setCurrentIndex(0);
     shoot(login, QStringLiteral("frmlogin"));
     delete login;
 
-    for (const auto& m : Modmain::shownMessages())
+    for (const auto& m : App::shownMessages())
         std::fprintf(stderr, "message: %s\n", qPrintable(m.text));
     std::printf("%d pictures\n", g_written);
     // A picture that could not be written fails the run, so that no script takes it for done.

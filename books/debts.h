@@ -2,7 +2,9 @@
 
 #include "money.h"
 #include "recordset.h"
-#include "shell/ui.h"
+#include "shell/binder.h"
+#include "shell/datagrid.h"
+#include "shell/datawindow.h"
 
 #include <QVariant>
 

@@ -7,21 +7,21 @@ class QComboBox;
 class QLineEdit;
 class QPushButton;
 class QAbstractButton;
-class frmmain;
+class MainWindow;
 
 // The start-up window: opens the database, lets a member (or the built-in super-user) log in and
 // hands over to the main window. It stays loaded, hidden, for the whole run; unloading it closes
 // the database connection.
-class frmlogin : public QWidget {
+class LoginWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit frmlogin(QWidget* parent = nullptr);
-    ~frmlogin() override;
+    explicit LoginWindow(QWidget* parent = nullptr);
+    ~LoginWindow() override;
 
     // False when the database could not be opened: the program cannot go on.
     bool isLoaded() const { return loaded_; }
     // The main window opened by the last login, while it is open.
-    frmmain* mainWindow() const;
+    MainWindow* mainWindow() const;
     // Back after "重新登录": the names as loaded at start-up, the last name, an empty password.
     void showAgain();
 
@@ -44,7 +44,7 @@ private:
     QPushButton* Command1 = nullptr;
     QPushButton* Command2 = nullptr;
     QAbstractButton* Image1 = nullptr;
-    QPointer<frmmain> main_;
+    QPointer<MainWindow> main_;
     bool loaded_ = false;
     bool unloaded_ = false;
     bool centred_ = false;

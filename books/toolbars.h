@@ -11,7 +11,7 @@ class QToolButton;
 class QWidget;
 
 // Pieces shared by the entry forms, the bank ledger and the debts window.
-namespace Bookkit {
+namespace Toolbars {
 
 struct ToolButtonSpec {
     const char* key;  // "addnew", "update", ...: objectName of the action and of its button
@@ -44,7 +44,4 @@ QIcon cancelIcon();
 QIcon deleteIcon();
 QIcon exitIcon();
 
-// An amount as a person types it, blanks anywhere ignored: true when it reads as a number.
-bool isAmount(const QString& text);
-
-}  // namespace Bookkit
+}  // namespace Toolbars

@@ -1,7 +1,8 @@
-#include "frmcurt.h"
+#include "assets.h"
 
-#include "shell/modmain.h"
 #include "waitcursor.h"
+#include "shell/app.h"
+#include "shell/inputs.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -49,7 +50,7 @@ QString sumText(const std::optional<Money>& sum)
     return (sum ? sum->toPlain() : QString()) + QLatin1Char(' ');
 }
 
-frmcurt::frmcurt(QWidget* parent) : DataWindow(QStringLiteral("frmcurt"), parent)
+AssetsWindow::AssetsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmcurt"), parent)
 {
     setWindowTitle(QStringLiteral("当前资产查询"));
     setFont(songFont(9));
@@ -61,12 +62,12 @@ frmcurt::frmcurt(QWidget* parent) : DataWindow(QStringLiteral("frmcurt"), parent
     Label1->setAlignment(Qt::AlignCenter);
 
     // Form_Load: the current month and the logged-in user.
-    const QDate today = Modmain::today();
+    const QDate today = App::today();
     lbldate = new QLabel(QString::number(today.year()) + QStringLiteral("年") + QString::number(today.month())
                              + QStringLiteral("月份"),
                          this);
     lbldate->setObjectName(QStringLiteral("lbldate"));
-    lbluser = new QLabel(Modmain::curUser, this);
+    lbluser = new QLabel(App::curUser, this);
     lbluser->setObjectName(QStringLiteral("lbluser"));
     lbluser->setTextFormat(Qt::PlainText);  // a member's name is shown as it stands, never as markup
     lbluser->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -142,17 +143,17 @@ frmcurt::frmcurt(QWidget* parent) : DataWindow(QStringLiteral("frmcurt"), parent
     connect(Command2, &QPushButton::clicked, this, [this] { close(); });
 }
 
-frmcurt::~frmcurt() = default;
+AssetsWindow::~AssetsWindow() = default;
 
-void frmcurt::progress(const QString& text)
+void AssetsWindow::progress(const QString& text)
 {
     stabar_1->setText(text);
     stabar_1->repaint();
 }
 
-std::optional<Money> frmcurt::sumOf(const QString& sql)
+std::optional<Money> AssetsWindow::sumOf(const QString& sql)
 {
-    rs_.open(Modmain::conn, sql, Recordset::ReadOnly);
+    rs_.open(App::conn, sql, Recordset::ReadOnly);
     std::optional<Money> v;
     if (rs_.rowCount() > 0)
         v = rs_.moneyAt(0, rs_.fieldIndex(QStringLiteral("z")));
@@ -160,7 +161,7 @@ std::optional<Money> frmcurt::sumOf(const QString& sql)
     return v;
 }
 
-void frmcurt::Command1_Click()
+void AssetsWindow::Command1_Click()
 {
     // Differences are taken exactly, an empty sum counting 0.
     const auto diff = [](const std::optional<Money>& a, const std::optional<Money>& b) {

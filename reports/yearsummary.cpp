@@ -1,13 +1,14 @@
-#include "frmyear.h"
+#include "yearsummary.h"
 
-#include "shell/modmain.h"
 #include "waitcursor.h"
+#include "shell/app.h"
+#include "shell/inputs.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-frmYear::frmYear(QWidget* parent) : DataWindow(QStringLiteral("frmYear"), parent)
+YearSummary::YearSummary(QWidget* parent) : DataWindow(QStringLiteral("frmYear"), parent)
 {
     setWindowTitle(QStringLiteral("年终处理"));
     setFont(songFont(9));
@@ -35,24 +36,24 @@ frmYear::frmYear(QWidget* parent) : DataWindow(QStringLiteral("frmYear"), parent
     connect(Command2, &QPushButton::clicked, this, [this] { close(); });
 }
 
-frmYear::~frmYear()
+YearSummary::~YearSummary()
 {
     dg->setRecordset(nullptr);
     rs_.close();
 }
 
-void frmYear::Command1_Click()
+void YearSummary::Command1_Click()
 {
-    if (Modmain::today().month() == 12
-        || Modmain::msgBox(QStringLiteral("尚未到年底，确实要进行年终处理吗"), 33, Modmain::appTitle) != 2)
+    if (App::today().month() == 12
+        || App::msgBox(QStringLiteral("尚未到年底，确实要进行年终处理吗"), 33, App::appTitle) != 2)
         doNow();
 }
 
-void frmYear::doNow()
+void YearSummary::doNow()
 {
     try {
         const WaitCursor wait;
-        rs_.open(Modmain::conn, QStringLiteral("select 查询.月份.月份 as 月份,收入总额,支出总额,投资总额 from 查询"),
+        rs_.open(App::conn, QStringLiteral("select 查询.月份.月份 as 月份,收入总额,支出总额,投资总额 from 查询"),
                  Recordset::ReadOnly);
         dg->setColumnTwips(0, 700);
         for (int c = 1; c <= 3; ++c) {

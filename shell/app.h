@@ -12,7 +12,7 @@ class QWidget;
 class QStatusBar;
 
 // Program-wide state and services.
-namespace Modmain {
+namespace App {
 
 inline const QString appTitle = QStringLiteral("kinbook");
 
@@ -69,7 +69,7 @@ void openDataWindow(const QString& name, QWidget* parent);
 // Registers every window of the program (once).
 void registerAllWindows();
 
-}  // namespace Modmain
+}  // namespace App
 
 // Each folder of windows registers its own.
 void registerReferenceWindows();

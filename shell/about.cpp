@@ -1,10 +1,10 @@
-#include "frmabout.h"
+#include "about.h"
 
-#include "modmain.h"
+#include "app.h"
+#include "inputs.h"
 #include "pictures.h"
 #include "platform.h"
 #include "recordset.h"
-#include "ui.h"
 
 #include <QDir>
 #include <QFrame>
@@ -15,7 +15,7 @@
 
 namespace {
 
-frmAbout::RegistryReader g_reader;
+AboutBox::RegistryReader g_reader;
 
 bool systemRegistry(const QString& keyName, const QString& valueName, QString& value)
 {
@@ -49,12 +49,12 @@ QFrame* separatorLine(const QString& name, QWidget* parent)
 
 }  // namespace
 
-void frmAbout::setRegistryReader(RegistryReader reader)
+void AboutBox::setRegistryReader(RegistryReader reader)
 {
     g_reader = std::move(reader);
 }
 
-QString frmAbout::sysInfoPath()
+QString AboutBox::sysInfoPath()
 {
     QString path;
     if (GetKeyValue(QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO"), QStringLiteral("PATH"), path))
@@ -68,7 +68,7 @@ QString frmAbout::sysInfoPath()
     return Platform::fileExists(exe) ? QDir::toNativeSeparators(exe) : QString();
 }
 
-frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
+AboutBox::AboutBox(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
@@ -102,8 +102,8 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
     cmdSysInfo = new QPushButton(QStringLiteral("系统信息(&S)..."), this);
     cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
     cmdSysInfo->setAutoDefault(false);
-    connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
-    connect(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
+    connect(cmdOK, &QPushButton::clicked, this, &AboutBox::cmdOK_Click);
+    connect(cmdSysInfo, &QPushButton::clicked, this, &AboutBox::cmdSysInfo_Click);
 
     auto* text = new QVBoxLayout;
     text->addWidget(lblTitle);
@@ -131,20 +131,20 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
     cmdOK->setFocus();
 }
 
-void frmAbout::cmdOK_Click()
+void AboutBox::cmdOK_Click()
 {
     accept();
 }
 
-void frmAbout::cmdSysInfo_Click()
+void AboutBox::cmdSysInfo_Click()
 {
     StartSysInfo();
 }
 
-void frmAbout::StartSysInfo()
+void AboutBox::StartSysInfo()
 {
     const QString path = sysInfoPath();
     if (!path.isEmpty() && Platform::startProgram(path))
         return;
-    Modmain::msgBox(QStringLiteral("此时系统信息不可用"), 0);
+    App::msgBox(QStringLiteral("此时系统信息不可用"), 0);
 }

@@ -8,10 +8,10 @@ class QPushButton;
 
 // The About box: title, version, one line about the program, and a button that starts the
 // system-information tool where the system has one.
-class frmAbout : public QDialog {
+class AboutBox : public QDialog {
     Q_OBJECT
 public:
-    explicit frmAbout(QWidget* parent = nullptr);
+    explicit AboutBox(QWidget* parent = nullptr);
 
     // Reads a text value under the local-machine registry root: false when the key or the value is
     // missing; a value that is not a text leaves `value` as it was and still answers true.

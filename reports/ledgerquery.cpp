@@ -1,8 +1,9 @@
-#include "frmquery.h"
+#include "ledgerquery.h"
 
-#include "books/frmfind.h"
 #include "dialect.h"
-#include "shell/modmain.h"
+#include "books/picker.h"
+#include "shell/app.h"
+#include "shell/inputs.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -68,7 +69,7 @@ QString queryDate(const QDate& d)
     return QStringLiteral("%1-%2-%3").arg(d.month()).arg(d.day()).arg(d.year(), 4, 10, QLatin1Char('0'));
 }
 
-frmquery::frmquery(const QueryKind& kind, QWidget* parent)
+LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
     : DataWindow(QString::fromUtf8(kind.name), parent), kind_(kind)
 {
     setWindowTitle(QString::fromUtf8(kind.caption));
@@ -92,7 +93,7 @@ frmquery::frmquery(const QueryKind& kind, QWidget* parent)
     lbllxID = valueLabel(QStringLiteral("lbllxID"), QString(otherId).remove(u':'), Shape1);
     lbllx = valueLabel(QStringLiteral("lbllx"), QString(otherName).remove(u':'), Shape1);
 
-    const QDate today = Modmain::today();
+    const QDate today = App::today();
     dpfrom = datePicker(QStringLiteral("dpfrom"), QDate(today.year(), 1, 1), Shape1);
     dpto = datePicker(QStringLiteral("dpto"), today, Shape1);
 
@@ -181,14 +182,14 @@ frmquery::frmquery(const QueryKind& kind, QWidget* parent)
     }
 }
 
-frmquery::~frmquery()
+LedgerQuery::~LedgerQuery()
 {
     // The grid lets go of the result before the result goes.
     DG->setRecordset(nullptr);
     rs_.close();
 }
 
-bool frmquery::eventFilter(QObject* o, QEvent* e)
+bool LedgerQuery::eventFilter(QObject* o, QEvent* e)
 {
     if (coblx && (o == coblx || o == coblx->lineEdit()) && e->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(e)->key();
@@ -198,17 +199,17 @@ bool frmquery::eventFilter(QObject* o, QEvent* e)
     return DataWindow::eventFilter(o, e);
 }
 
-void frmquery::cmdfindt_Click()
+void LedgerQuery::cmdfindt_Click()
 {
-    frmFind::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), lblcyID, lblcy);
+    Picker::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), lblcyID, lblcy);
 }
 
-void frmquery::cmdfindo_Click()
+void LedgerQuery::cmdfindo_Click()
 {
-    frmFind::pickInto(this, QString::fromUtf8(kind_.otherTable), QString::fromUtf8(kind_.otherNameField), lbllxID, lbllx);
+    Picker::pickInto(this, QString::fromUtf8(kind_.otherTable), QString::fromUtf8(kind_.otherNameField), lbllxID, lbllx);
 }
 
-void frmquery::CmdqueryNow_Click()
+void LedgerQuery::CmdqueryNow_Click()
 {
     const QString member = lblcyID->text();
     const QString other = lbllxID->text();
@@ -230,23 +231,23 @@ void frmquery::CmdqueryNow_Click()
     Query();
 }
 
-void frmquery::coblx_Click(int index)
+void LedgerQuery::coblx_Click(int index)
 {
     const QString t = coblx->itemText(index);
     if (t == kDeposit || t == kWithdrawal)
         direction_ = t;
 }
 
-void frmquery::coblx_Change()
+void LedgerQuery::coblx_Change()
 {
-    Modmain::msgBox(QStringLiteral("如果您在前期银行帐内改变了条目，请引用您自定的内容"), 64, QStringLiteral("重要提示"));
+    App::msgBox(QStringLiteral("如果您在前期银行帐内改变了条目，请引用您自定的内容"), 64, QStringLiteral("重要提示"));
 }
 
-bool frmquery::openResult(const QString& sql)
+bool LedgerQuery::openResult(const QString& sql)
 {
     rs_.close();
     try {
-        rs_.open(Modmain::conn, sql, Recordset::ReadOnly);
+        rs_.open(App::conn, sql, Recordset::ReadOnly);
         return true;
     } catch (const std::exception& e) {
         rs_.close();
@@ -255,7 +256,7 @@ bool frmquery::openResult(const QString& sql)
     }
 }
 
-void frmquery::Query()
+void LedgerQuery::Query()
 {
     const QString tail = QStringLiteral(" and ") + QString::fromUtf8(kind_.dateField) + QStringLiteral(" between #")
         + queryDate(dpfrom->date()) + QStringLiteral("# and #") + queryDate(dpto->date()) + QLatin1Char('#')
@@ -263,14 +264,14 @@ void frmquery::Query()
     showResult(openResult(head_ + criteria_ + tail));
 }
 
-void frmquery::showResult(bool ok)
+void LedgerQuery::showResult(bool ok)
 {
     BindRs();
     if (kind_.total)
         lblJE->setText(ok ? SumFld() : QStringLiteral("查询结果："));
 }
 
-void frmquery::BindRs()
+void LedgerQuery::BindRs()
 {
     DG->setRecordset(&rs_);
     DG->setColumnTwips(2, 700);
@@ -278,7 +279,7 @@ void frmquery::BindRs()
     DG->setColumnTwips(3, 800);
 }
 
-QString frmquery::SumFld()
+QString LedgerQuery::SumFld()
 {
     // From the current record to the end; an empty amount counts 0. The current record stays where
     // it is, so the grid keeps its selection.

@@ -6,16 +6,16 @@
 
 class QLabel;
 class QStatusBar;
-class frmlogin;
+class LoginWindow;
 
 // The main window: a picture, the logged-in user and the loading indicator in the status bar, and
 // the menus from which every other window is opened.
-class frmmain : public QMainWindow {
+class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     // `login` is the hidden login window that "重新登录" shows again and that "退出" unloads; without
     // one the main window just closes.
-    explicit frmmain(frmlogin* login = nullptr, QWidget* parent = nullptr);
+    explicit MainWindow(LoginWindow* login = nullptr, QWidget* parent = nullptr);
 
     // The names of the windows that the menus open, in menu order.
     static QStringList dataWindowNames();
@@ -35,7 +35,7 @@ private:
     void mnurelogin_Click();
     void mnuexit_Click();
 
-    QPointer<frmlogin> login_;
+    QPointer<LoginWindow> login_;
     QWidget* body_ = nullptr;
     QLabel* imgbag = nullptr;
     QLabel* Label1 = nullptr;

@@ -1,13 +1,14 @@
-#include "frmmain.h"
+#include "mainwindow.h"
 
-#include "frmabout.h"
-#include "frmhelp.h"
-#include "frmlogin.h"
-#include "modmain.h"
+#include "about.h"
+#include "app.h"
+#include "datawindow.h"
+#include "help.h"
+#include "inputs.h"
+#include "loginwindow.h"
 #include "pictures.h"
 #include "platform.h"
 #include "recordset.h"
-#include "ui.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -67,7 +68,7 @@ const char* const kCalculators[] = {"gnome-calculator", "kcalc",    "galculator"
 
 }  // namespace
 
-QStringList frmmain::dataWindowNames()
+QStringList MainWindow::dataWindowNames()
 {
     QStringList names;
     for (const MenuRow& r : kMenuRows)
@@ -76,7 +77,7 @@ QStringList frmmain::dataWindowNames()
     return names;
 }
 
-frmmain::frmmain(frmlogin* login, QWidget* parent) : QMainWindow(parent), login_(login)
+MainWindow::MainWindow(LoginWindow* login, QWidget* parent) : QMainWindow(parent), login_(login)
 {
     setObjectName(QStringLiteral("frmmain"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -121,7 +122,7 @@ frmmain::frmmain(frmlogin* login, QWidget* parent) : QMainWindow(parent), login_
     Form_Load();
 }
 
-void frmmain::buildMenus()
+void MainWindow::buildMenus()
 {
     QMenu* menu = nullptr;
     for (const MenuRow& r : kMenuRows) {
@@ -140,38 +141,38 @@ void frmmain::buildMenus()
             a->setIcon(icon);
         if (r.form) {
             const QString form = QString::fromUtf8(r.form);
-            connect(a, &QAction::triggered, this, [this, form] { Modmain::openDataWindow(form, this); });
+            connect(a, &QAction::triggered, this, [this, form] { App::openDataWindow(form, this); });
         }
     }
     auto item = [this](const char* name) { return findChild<QAction*>(QString::fromUtf8(name)); };
     item("mnuhelp")->setShortcut(QKeySequence(Qt::Key_F1));
     item("mnucalc")->setShortcut(QKeySequence(Qt::Key_F8));
-    connect(item("mnuabout"), &QAction::triggered, this, &frmmain::mnuabout_Click);
-    connect(item("mnuhelp"), &QAction::triggered, this, &frmmain::mnuhelp_Click);
-    connect(item("mnucalc"), &QAction::triggered, this, &frmmain::mnucalc_Click);
-    connect(item("mnurelogin"), &QAction::triggered, this, &frmmain::mnurelogin_Click);
-    connect(item("mnuexit"), &QAction::triggered, this, &frmmain::mnuexit_Click);
+    connect(item("mnuabout"), &QAction::triggered, this, &MainWindow::mnuabout_Click);
+    connect(item("mnuhelp"), &QAction::triggered, this, &MainWindow::mnuhelp_Click);
+    connect(item("mnucalc"), &QAction::triggered, this, &MainWindow::mnucalc_Click);
+    connect(item("mnurelogin"), &QAction::triggered, this, &MainWindow::mnurelogin_Click);
+    connect(item("mnuexit"), &QAction::triggered, this, &MainWindow::mnuexit_Click);
 }
 
-void frmmain::Form_Load()
+void MainWindow::Form_Load()
 {
-    panel1_->setText(Modmain::curUser);
-    Modmain::setStatusPanel(panel2_);
-    Modmain::setBusy(false);
+    panel1_->setText(App::curUser);
+    App::setStatusPanel(panel2_);
+    App::setBusy(false);
 }
 
-void frmmain::Form_Resize()
+void MainWindow::Form_Resize()
 {
     imgbag->setGeometry(0, 0, body_->width(), body_->height());
 }
 
-void frmmain::resizeEvent(QResizeEvent* e)
+void MainWindow::resizeEvent(QResizeEvent* e)
 {
     QMainWindow::resizeEvent(e);
     Form_Resize();
 }
 
-void frmmain::showEvent(QShowEvent* e)
+void MainWindow::showEvent(QShowEvent* e)
 {
     QMainWindow::showEvent(e);
     Form_Resize();
@@ -182,19 +183,19 @@ void frmmain::showEvent(QShowEvent* e)
         move(s->availableGeometry().center() - rect().center());
 }
 
-void frmmain::mnuabout_Click()
+void MainWindow::mnuabout_Click()
 {
-    frmAbout about(this);
+    AboutBox about(this);
     about.exec();
 }
 
-void frmmain::mnuhelp_Click()
+void MainWindow::mnuhelp_Click()
 {
-    frmHelp help(this);
+    HelpWindow help(this);
     help.exec();
 }
 
-void frmmain::mnucalc_Click()
+void MainWindow::mnucalc_Click()
 {
     bool started = false;
 #ifdef Q_OS_WIN
@@ -209,10 +210,10 @@ void frmmain::mnucalc_Click()
     }
 #endif
     if (!started)
-        Modmain::msgBox(QStringLiteral("未能发现系统计算器！"), 64);
+        App::msgBox(QStringLiteral("未能发现系统计算器！"), 64);
 }
 
-void frmmain::mnurelogin_Click()
+void MainWindow::mnurelogin_Click()
 {
     relogin_ = true;
     // The login shows before this window goes, so that the program always has a window.
@@ -221,12 +222,12 @@ void frmmain::mnurelogin_Click()
     close();
 }
 
-void frmmain::mnuexit_Click()
+void MainWindow::mnuexit_Click()
 {
     close();
 }
 
-void frmmain::closeEvent(QCloseEvent* e)
+void MainWindow::closeEvent(QCloseEvent* e)
 {
     // Exit and the close box: unloading the login closes the database; then this window goes.
     if (!relogin_ && login_)

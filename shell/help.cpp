@@ -1,14 +1,14 @@
-#include "frmhelp.h"
+#include "help.h"
 
+#include "inputs.h"
 #include "pictures.h"
 #include "recordset.h"
-#include "ui.h"
 
 #include <QLabel>
 #include <QStringList>
 #include <QVBoxLayout>
 
-QString frmHelp::helpText()
+QString HelpWindow::helpText()
 {
     return QStringList{
         QStringLiteral("一、使用本程序前先阅读本帮助系统"),
@@ -19,7 +19,7 @@ QString frmHelp::helpText()
         .join(u'\n');
 }
 
-frmHelp::frmHelp(QWidget* parent) : QDialog(parent)
+HelpWindow::HelpWindow(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmHelp"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);

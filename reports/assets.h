@@ -1,7 +1,7 @@
 #pragma once
 
 #include "recordset.h"
-#include "shell/ui.h"
+#include "shell/datawindow.h"
 
 #include <QMap>
 #include <optional>
@@ -12,11 +12,11 @@ class QStatusBar;
 
 // The household's present position: income against expenses, deposits against withdrawals,
 // borrowed against lent, and the other investments, each summed over a whole table on "统计".
-class frmcurt : public DataWindow {
+class AssetsWindow : public DataWindow {
     Q_OBJECT
 public:
-    explicit frmcurt(QWidget* parent = nullptr);
-    ~frmcurt() override;
+    explicit AssetsWindow(QWidget* parent = nullptr);
+    ~AssetsWindow() override;
 
 private:
     void Command1_Click();

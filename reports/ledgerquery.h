@@ -1,7 +1,8 @@
 #pragma once
 
 #include "recordset.h"
-#include "shell/ui.h"
+#include "shell/datagrid.h"
+#include "shell/datawindow.h"
 
 #include <QDate>
 
@@ -32,11 +33,11 @@ extern const QueryKind kQueryKinds[3];  // frmquery_sr, frmquery_zc, frmquery_yh
 
 // A read-only listing of one ledger joined to the names of its member and type (or bank), narrowed
 // by the criteria chosen through the lookup picker and a date range.
-class frmquery : public DataWindow {
+class LedgerQuery : public DataWindow {
     Q_OBJECT
 public:
-    explicit frmquery(const QueryKind& kind, QWidget* parent = nullptr);
-    ~frmquery() override;
+    explicit LedgerQuery(const QueryKind& kind, QWidget* parent = nullptr);
+    ~LedgerQuery() override;
 
     const QueryKind& kind() const { return kind_; }
     // The direction the bank query matches: set only by choosing a list item of coblx.

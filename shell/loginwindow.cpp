@@ -1,11 +1,12 @@
-#include "frmlogin.h"
+#include "loginwindow.h"
 
+#include "app.h"
+#include "datawindow.h"
 #include "dialect.h"
-#include "frmmain.h"
-#include "modmain.h"
+#include "inputs.h"
+#include "mainwindow.h"
 #include "pictures.h"
 #include "recordset.h"
-#include "ui.h"
 
 #include <QAbstractButton>
 #include <QCloseEvent>
@@ -54,7 +55,7 @@ private:
 
 }  // namespace
 
-frmlogin::frmlogin(QWidget* parent) : QWidget(parent, Qt::Window)
+LoginWindow::LoginWindow(QWidget* parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("frmlogin"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -103,9 +104,9 @@ frmlogin::frmlogin(QWidget* parent) : QWidget(parent, Qt::Window)
         b->setAutoDefault(false);
         b->setDefault(false);
     }
-    connect(Command1, &QPushButton::clicked, this, &frmlogin::Command1_Click);
-    connect(Command2, &QPushButton::clicked, this, &frmlogin::Command2_Click);
-    connect(Image1, &QAbstractButton::clicked, this, &frmlogin::Image1_Click);
+    connect(Command1, &QPushButton::clicked, this, &LoginWindow::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &LoginWindow::Command2_Click);
+    connect(Image1, &QAbstractButton::clicked, this, &LoginWindow::Image1_Click);
 
     auto* fields = new QGridLayout;
     fields->setVerticalSpacing(twips(180));
@@ -139,19 +140,19 @@ frmlogin::frmlogin(QWidget* parent) : QWidget(parent, Qt::Window)
     cbouser->setFocus();
 }
 
-frmlogin::~frmlogin()
+LoginWindow::~LoginWindow()
 {
     Form_QueryUnload();
 }
 
-void frmlogin::Addcbo()
+void LoginWindow::Addcbo()
 {
-    if (!Modmain::openConn())
+    if (!App::openConn())
         return;
     loaded_ = true;
     try {
         Recordset rs;
-        rs.open(Modmain::conn, QStringLiteral("select 姓名 from 成员"), Recordset::ReadOnly);
+        rs.open(App::conn, QStringLiteral("select 姓名 from 成员"), Recordset::ReadOnly);
         while (!rs.eof()) {
             cbouser->addItem(rs.text(QStringLiteral("姓名")));
             rs.moveNext();
@@ -162,18 +163,18 @@ void frmlogin::Addcbo()
     }
 }
 
-void frmlogin::Command1_Click()
+void LoginWindow::Command1_Click()
 {
     Pass();
     txtpw->clear();
 }
 
-void frmlogin::Pass()
+void LoginWindow::Pass()
 {
     const QString u = cbouser->currentText();
     const QString p = txtpw->text();
     if (u == kSuperName && p == kSuperPassword) {
-        Modmain::curUser = QStringLiteral("当前用户：Manager");
+        App::curUser = QStringLiteral("当前用户：Manager");
         openMain();
         return;
     }
@@ -186,7 +187,7 @@ void frmlogin::Pass()
     QString name;
     try {
         Recordset rs;
-        rs.open(Modmain::conn,
+        rs.open(App::conn,
                 QStringLiteral("select 姓名 from 成员 where 姓名=") + sqlQuote(u) + QStringLiteral(" and 密码=")
                     + sqlQuote(p),
                 Recordset::ReadOnly);
@@ -200,27 +201,27 @@ void frmlogin::Pass()
         txtpw->setFocus();
         return;
     }
-    Modmain::curUser = QStringLiteral("当前用户：") + name;
+    App::curUser = QStringLiteral("当前用户：") + name;
     openMain();
 }
 
-void frmlogin::refuse()
+void LoginWindow::refuse()
 {
-    Modmain::msgBox(QStringLiteral("密码错误，请重新输入"), 64);
+    App::msgBox(QStringLiteral("密码错误，请重新输入"), 64);
     txtpw->setFocus();
     txtpw->selectAll();
 }
 
-void frmlogin::openMain()
+void LoginWindow::openMain()
 {
     // The main window shows before the login hides, so that the program always has a window. A
     // main window left from before a re-login is already closed and on its way out.
-    main_ = new frmmain(this);
+    main_ = new MainWindow(this);
     main_->show();
     hide();
 }
 
-void frmlogin::showAgain()
+void LoginWindow::showAgain()
 {
     txtpw->clear();
     show();
@@ -229,23 +230,23 @@ void frmlogin::showAgain()
     txtpw->setFocus();
 }
 
-void frmlogin::Image1_Click()
+void LoginWindow::Image1_Click()
 {
-    Modmain::msgBox(QStringLiteral("Administrator:qmr  password:7351"), 0);
+    App::msgBox(QStringLiteral("Administrator:qmr  password:7351"), 0);
 }
 
-void frmlogin::Command2_Click()
+void LoginWindow::Command2_Click()
 {
     close();
 }
 
-void frmlogin::closeEvent(QCloseEvent* e)
+void LoginWindow::closeEvent(QCloseEvent* e)
 {
     Form_QueryUnload();
     e->accept();
 }
 
-void frmlogin::showEvent(QShowEvent* e)
+void LoginWindow::showEvent(QShowEvent* e)
 {
     QWidget::showEvent(e);
     if (centred_)
@@ -255,15 +256,15 @@ void frmlogin::showEvent(QShowEvent* e)
         move(s->availableGeometry().center() - rect().center());
 }
 
-void frmlogin::Form_QueryUnload()
+void LoginWindow::Form_QueryUnload()
 {
     if (unloaded_)
         return;
     unloaded_ = true;
-    Modmain::closeConn();
+    App::closeConn();
 }
 
-frmmain* frmlogin::mainWindow() const
+MainWindow* LoginWindow::mainWindow() const
 {
     return main_;
 }

@@ -1,4 +1,4 @@
-#include "modmain.h"
+#include "app.h"
 
 #include "dberror.h"
 #include "platform.h"
@@ -11,7 +11,7 @@
 #include <QPointer>
 #include <QPushButton>
 
-namespace Modmain {
+namespace App {
 
 Connection conn;
 QString curUser;
@@ -198,4 +198,4 @@ void registerAllWindows()
     registerReportsWindows();
 }
 
-}  // namespace Modmain
+}  // namespace App

@@ -1,17 +1,18 @@
 #pragma once
 
 #include "recordset.h"
-#include "shell/ui.h"
+#include "shell/datagrid.h"
+#include "shell/datawindow.h"
 
 class QPushButton;
 
 // The month-by-month totals of income, expenses and investments of the year, read from the
 // database's stored query 查询.
-class frmYear : public DataWindow {
+class YearSummary : public DataWindow {
     Q_OBJECT
 public:
-    explicit frmYear(QWidget* parent = nullptr);
-    ~frmYear() override;
+    explicit YearSummary(QWidget* parent = nullptr);
+    ~YearSummary() override;
 
 private:
     void Command1_Click();

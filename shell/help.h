@@ -5,10 +5,10 @@
 class QLabel;
 
 // The help window: four lines on how to begin.
-class frmHelp : public QDialog {
+class HelpWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit frmHelp(QWidget* parent = nullptr);
+    explicit HelpWindow(QWidget* parent = nullptr);
     static QString helpText();
 
 private:

@@ -1,7 +1,8 @@
-#include "frmfz.h"
+#include "debts.h"
 
-#include "bookkit.h"
-#include "shell/modmain.h"
+#include "toolbars.h"
+#include "shell/app.h"
+#include "shell/inputs.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -46,7 +47,7 @@ DebtsWindow::DebtsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmFz"), 
 
     auto* frame = new QFrame(this);
     frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    dpdate = datePicker(QStringLiteral("dpdate"), Modmain::today(), frame);
+    dpdate = datePicker(QStringLiteral("dpdate"), App::today(), frame);
     txtname = new QLineEdit(frame);
     txtname->setObjectName(QStringLiteral("txtname"));
     Combo1 = new QComboBox(frame);
@@ -123,7 +124,7 @@ DebtsWindow::DebtsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmFz"), 
 
     // Load.
     try {
-        rs_.open(Modmain::conn, QStringLiteral("select 借款日期,债权人,类型,金额,还款记录,余额 from 负债"),
+        rs_.open(App::conn, QStringLiteral("select 借款日期,债权人,类型,金额,还款记录,余额 from 负债"),
                  Recordset::Pessimistic);
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("无法读取“负债”。"));
@@ -209,7 +210,7 @@ bool DebtsWindow::appendRepayment()
 {
     if (!repayMark_)
         return true;
-    if (!Bookkit::isAmount(txtjehuan->text()))
+    if (!isAmount(txtjehuan->text()))
         return false;  // logged once it reads as a number; the save refuses it until then
     const QString entry = dpdate->date().toString(QStringLiteral("yyyy-M-d")) + QStringLiteral("还 ")
         + txtjehuan->text() + QStringLiteral(" 元|");
@@ -243,27 +244,27 @@ bool DebtsWindow::eventFilter(QObject* o, QEvent* e)
 void DebtsWindow::cmdupdate_Click()
 {
     if (repaying_ && !rs_.hasCurrent()) {
-        Modmain::msgBox(QStringLiteral("没有选中的借款记录，不能还款：请先添加借款，或在列表中选一条记录"), 64);
+        App::msgBox(QStringLiteral("没有选中的借款记录，不能还款：请先添加借款，或在列表中选一条记录"), 64);
         return;
     }
     if (txtname->text().trimmed().isEmpty()) {
-        Modmain::msgBox(QStringLiteral("债权人不能为空,呵呵"), 64);
+        App::msgBox(QStringLiteral("债权人不能为空,呵呵"), 64);
         txtname->setFocus();
         return;
     }
     if (txtJe->text().trimmed().isEmpty()) {
-        Modmain::msgBox(QStringLiteral("金额为零算什么??^_^"), 64);
+        App::msgBox(QStringLiteral("金额为零算什么??^_^"), 64);
         txtJe->setFocus();
         return;
     }
-    if (!Bookkit::isAmount(txtJe->text())) {
-        Modmain::msgBox(QStringLiteral("借款金额必须是一个数字，例如 500 或 -30.5，请改正后再保存"), 64);
+    if (!isAmount(txtJe->text())) {
+        App::msgBox(QStringLiteral("借款金额必须是一个数字，例如 500 或 -30.5，请改正后再保存"), 64);
         txtJe->setFocus();
         return;
     }
     if (repaying_) {
-        if (!Bookkit::isAmount(txtjehuan->text())) {
-            Modmain::msgBox(QStringLiteral("还款金额必须是一个数字，例如 200 或 -30.5，请改正后再保存"), 64);
+        if (!isAmount(txtjehuan->text())) {
+            App::msgBox(QStringLiteral("还款金额必须是一个数字，例如 200 或 -30.5，请改正后再保存"), 64);
             txtjehuan->setFocus();
             return;
         }

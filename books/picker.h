@@ -1,19 +1,21 @@
 #pragma once
 
 #include "recordset.h"
-#include "shell/ui.h"
+#include "shell/datagrid.h"
+
+#include <QDialog>
 
 class QLabel;
 class QToolBar;
 
 // The lookup picker: lists the identifier and name of one reference table (named by
-// Modmain::findTable, findIdField and findNameField) and hands the chosen row back through
-// Modmain::findId and findName.
-class frmFind : public QDialog {
+// App::findTable, findIdField and findNameField) and hands the chosen row back through
+// App::findId and findName.
+class Picker : public QDialog {
     Q_OBJECT
 public:
-    explicit frmFind(QWidget* parent = nullptr);
-    ~frmFind() override;
+    explicit Picker(QWidget* parent = nullptr);
+    ~Picker() override;
 
     // Shows the picker modally. True when " 确认 " handed back a row; false after " 取消 ", the close
     // box, an empty list or a failed read, and then findId and findName are left as they were.

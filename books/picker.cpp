@@ -1,7 +1,9 @@
-#include "frmfind.h"
+#include "picker.h"
 
 #include "dberror.h"
-#include "shell/modmain.h"
+#include "shell/app.h"
+#include "shell/datawindow.h"
+#include "shell/inputs.h"
 
 #include <QAction>
 #include <QLabel>
@@ -11,7 +13,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-frmFind::frmFind(QWidget* parent) : QDialog(parent)
+Picker::Picker(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmFind"));
     setWindowTitle(QStringLiteral("查找相关信息"));
@@ -48,9 +50,9 @@ frmFind::frmFind(QWidget* parent) : QDialog(parent)
     layout->addWidget(FG);
 
     try {
-        rs_.open(Modmain::conn,
-                 QStringLiteral("select ") + Modmain::findIdField + QStringLiteral(",") + Modmain::findNameField
-                     + QStringLiteral(" from ") + Modmain::findTable,
+        rs_.open(App::conn,
+                 QStringLiteral("select ") + App::findIdField + QStringLiteral(",") + App::findNameField
+                     + QStringLiteral(" from ") + App::findTable,
                  Recordset::ReadOnly);
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("无法读取列表。"));
@@ -61,14 +63,14 @@ frmFind::frmFind(QWidget* parent) : QDialog(parent)
     FG->setFocus();
 }
 
-frmFind::~frmFind() = default;
+Picker::~Picker() = default;
 
-void frmFind::toolbarClick(const QString& key)
+void Picker::toolbarClick(const QString& key)
 {
     if (key == QLatin1String("ok")) {
         if (rs_.isOpen() && rs_.hasCurrent()) {
-            Modmain::findId = rs_.text(0);
-            Modmain::findName = rs_.text(1);
+            App::findId = rs_.text(0);
+            App::findName = rs_.text(1);
             chosen_ = true;
         }
         FG->setRecordset(nullptr);
@@ -78,24 +80,24 @@ void frmFind::toolbarClick(const QString& key)
     }
 }
 
-bool frmFind::pick(QWidget* parent)
+bool Picker::pick(QWidget* parent)
 {
-    frmFind f(parent);
+    Picker f(parent);
     f.exec();
     return f.chosen();
 }
 
-bool frmFind::pickInto(QWidget* parent, const QString& table, const QString& nameField, QLabel* idLabel,
+bool Picker::pickInto(QWidget* parent, const QString& table, const QString& nameField, QLabel* idLabel,
                        QLabel* nameLabel)
 {
-    Modmain::findTable = table;
-    Modmain::findIdField = QStringLiteral("ID");
-    Modmain::findNameField = nameField;
+    App::findTable = table;
+    App::findIdField = QStringLiteral("ID");
+    App::findNameField = nameField;
     if (!pick(parent))
         return false;
     for (QLabel* l : {idLabel, nameLabel})
         l->setTextFormat(Qt::PlainText);  // codes and names as they stand, never as markup
-    idLabel->setText(Modmain::findId);
-    nameLabel->setText(Modmain::findName);
+    idLabel->setText(App::findId);
+    nameLabel->setText(App::findName);
     return true;
 }

@@ -1,6 +1,5 @@
-#include "bookkit.h"
+#include "toolbars.h"
 
-#include "money.h"
 
 #include <QAction>
 #include <QApplication>
@@ -8,7 +7,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
-namespace Bookkit {
+namespace Toolbars {
 
 QToolBar* keyedToolbar(QWidget* parent, std::initializer_list<ToolButtonSpec> buttons)
 {
@@ -91,11 +90,4 @@ QIcon cancelIcon() { return themed("edit-undo", QStyle::SP_DialogCancelButton); 
 QIcon deleteIcon() { return themed("edit-delete", QStyle::SP_TrashIcon); }
 QIcon exitIcon() { return themed("go-previous", QStyle::SP_DialogCloseButton); }
 
-bool isAmount(const QString& text)
-{
-    QString s = text;
-    s.remove(u' ');
-    return Money::parse(s).has_value();
-}
-
-}  // namespace Bookkit
+}  // namespace Toolbars

@@ -1,0 +1,125 @@
+#include "datagrid.h"
+
+#include "inputs.h"
+#include "recordset.h"
+
+#include <QHeaderView>
+#include <QStyle>
+
+DataGrid::DataGrid(QWidget* parent) : QTableView(parent)
+{
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setTabKeyNavigation(false);
+    setWordWrap(false);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    verticalHeader()->setMinimumSectionSize(4);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    horizontalHeader()->setMinimumSectionSize(0);
+    horizontalHeader()->setHighlightSections(false);
+    setFont(songFont(9));
+}
+
+void DataGrid::setRecordset(Recordset* rs)
+{
+    if (model_ && rs == rs_ && rs) {
+        // The same recordset, reopened: the model has followed it already.
+        followRecordset(rs->position());
+        return;
+    }
+    if (rs_)
+        disconnect(rs_, nullptr, this, nullptr);
+    rs_ = rs;
+    // While the model removes a row, the selection model moves its current row by itself: that is no
+    // choice of the user's, and the recordset's current row stays. This must be connected before the
+    // model is, so that it is known before the model starts removing.
+    if (rs)
+        connect(rs, &Recordset::rowAboutToBeRemoved, this, [this] { removing_ = true; });
+    auto* old = model_;
+    QItemSelectionModel* oldSelection = selectionModel();
+    model_ = new RecordsetModel(rs, this);
+    setModel(model_);
+    delete oldSelection;
+    delete old;
+    if (!rs)
+        return;
+    connect(rs, &Recordset::rowRemoved, this, [this] { removing_ = false; });
+    connect(rs, &Recordset::currentChanged, this, [this](int row) { followRecordset(row); });
+    connect(rs, &Recordset::reset, this, [this] {
+        if (rs_)
+            followRecordset(rs_->position());
+    });
+    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current, const QModelIndex&) {
+                if (syncing_ || removing_ || !rs_ || !current.isValid())
+                    return;
+                const int row = current.row();
+                if (rs_->editMode() != Recordset::EditNone) {
+                    // The row being edited stays current until it is saved or cancelled.
+                    if (row != rs_->position())
+                        QMetaObject::invokeMethod(this, [this] { if (rs_) followRecordset(rs_->position()); },
+                                                  Qt::QueuedConnection);
+                    return;
+                }
+                rs_->moveTo(row);
+            });
+    followRecordset(rs->position());
+}
+
+void DataGrid::followRecordset(int row)
+{
+    if (!model_ || !selectionModel())
+        return;
+    syncing_ = true;
+    if (row >= 0 && row < model_->rowCount()) {
+        const QModelIndex idx = model_->index(row, qMax(0, currentIndex().column()));
+        selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        scrollTo(idx);
+    } else {
+        selectionModel()->clearSelection();
+    }
+    syncing_ = false;
+}
+
+void DataGrid::setColumnTwips(int column, int tw)
+{
+    horizontalHeader()->resizeSection(column, twips(tw));
+    widenToFit(column);
+}
+
+void DataGrid::widenToFit(int column)
+{
+    // The widths were chosen for the short dates and narrow digits of another font: a column is
+    // never so narrow that its header or a date or an amount of its first rows is cut off.
+    if (!model_ || column >= model_->columnCount() || horizontalHeader()->sectionSize(column) == 0)
+        return;
+    const QFontMetrics body(font());
+    const QFontMetrics head(horizontalHeader()->font());
+    const int pad = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 8;
+    int need = head.horizontalAdvance(model_->headerData(column, Qt::Horizontal).toString()) + pad;
+    const int rows = qMin(model_->rowCount(), 64);
+    for (int r = 0; r < rows; ++r)
+        need = qMax(need, body.horizontalAdvance(model_->index(r, column).data().toString()) + pad);
+    if (horizontalHeader()->sectionSize(column) < need)
+        horizontalHeader()->resizeSection(column, need);
+}
+
+void DataGrid::setColumnAlignment(int column, Qt::Alignment a)
+{
+    if (model_)
+        model_->setAlignment(column, a);
+}
+
+void DataGrid::setColumnFormat(int column, RecordsetModel::Format f)
+{
+    if (model_)
+        model_->setFormat(column, f);
+    widenToFit(column);
+}
+
+void DataGrid::setColumnHiddenWidth(int column)
+{
+    horizontalHeader()->resizeSection(column, 0);
+}

@@ -1,0 +1,72 @@
+#include "datawindow.h"
+
+#include "app.h"
+#include "dberror.h"
+#include "recordset.h"
+
+#include <QEvent>
+#include <QKeyEvent>
+
+DataWindow::DataWindow(const QString& name, QWidget* parent) : QDialog(parent)
+{
+    setObjectName(name);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+}
+
+bool DataWindow::event(QEvent* e)
+{
+    if (e->type() == QEvent::WindowActivate)
+        formActivate();
+    return QDialog::event(e);
+}
+
+void DataWindow::showEvent(QShowEvent* e)
+{
+    QDialog::showEvent(e);
+    formActivate();
+}
+
+void DataWindow::keyPressEvent(QKeyEvent* e)
+{
+    if (e->key() == Qt::Key_Escape && !escapeCloses_) {
+        e->accept();
+        return;
+    }
+    QDialog::keyPressEvent(e);
+}
+
+void DataWindow::formActivate()
+{
+    App::setBusy(false);
+}
+
+void showDbError(const std::exception& e, const QString& what)
+{
+    QString text;
+    if (const auto* db = dynamic_cast<const DbError*>(&e))
+        text = db->userText();
+    else
+        text = QStringLiteral("操作失败：") + QString::fromLocal8Bit(e.what());
+    if (!what.isEmpty())
+        text = what + QStringLiteral("\n") + text;
+    App::msgBox(text, 64);
+}
+
+bool confirmDeleteCurrent(Recordset& rs)
+{
+    if (App::msgBox(QStringLiteral("真的要删除此成员记录吗"), 33) != 1)
+        return false;
+    try {
+        rs.deleteCurrent();
+        rs.moveNext();
+        if (rs.eof())
+            rs.moveLast();
+        return true;
+    } catch (const DbError& e) {
+        if (e.kind() != DbError::NoRow)
+            showDbError(e, QStringLiteral("这条记录没有删除。"));
+    } catch (const std::exception& e) {
+        showDbError(e, QStringLiteral("这条记录没有删除。"));
+    }
+    return false;
+}
