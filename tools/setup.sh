@@ -4,8 +4,9 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
-          libsqlite3-dev sqlite3 libgtest-dev fonts-arphic-uming fonts-arphic-ukai
-          libxkbcommon0 xauth)
+          qt6-charts-dev qt6-translations-l10n libsqlite3-dev sqlite3 libgtest-dev
+          fonts-arphic-uming fonts-arphic-ukai libxkbcommon0 xauth
+          clang libclang-rt-14-dev poppler-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
