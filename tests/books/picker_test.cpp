@@ -82,6 +82,10 @@ TEST_F(PickerTest, PickedIdsAndNamesAreHeardWithTheirValues)
         pick("cmdfindt", 1);
         pick("cmdfindo", 0);
         EXPECT_EQ(heard(w.get(), c.labels), c.afterPicks);
+        QStringList values;  // the value alone, for tools that read values
+        for (const QString& name : c.afterPicks)
+            values << name.section(u' ', 1);
+        EXPECT_EQ(heard(w.get(), c.labels, QAccessible::Value), values);
         press("cancel");  // the binder shows the first row again
         EXPECT_EQ(heard(w.get(), {c.labels[0], c.labels[2]}), (QStringList{c.atOpen[0], c.atOpen[2]}));
     }
