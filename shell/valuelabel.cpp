@@ -15,11 +15,7 @@ public:
         const auto* label = static_cast<const ValueLabel*>(widget());
         // Computed when asked, so the name follows every change of the text; QLabel::setText tells
         // the screen reader that the name changed.
-        if (t == QAccessible::Name)
-            return label->spokenText();
-        if (t == QAccessible::Value)
-            return label->text().trimmed();
-        return QAccessibleWidget::text(t);
+        return t == QAccessible::Name ? label->spokenText() : QAccessibleWidget::text(t);
     }
 };
 

@@ -6,7 +6,7 @@
 // A label that shows a value: a picked ID or name, a figure, a total, a status. A screen reader hears
 // what it shows: its accessible name is its caption followed by its text at that moment (the text
 // alone when it has no caption, the caption alone while it is empty), whoever set the text (the
-// window, the picker or the binder). Its accessible value is the text alone.
+// window, the picker or the binder).
 class ValueLabel : public QLabel {
     Q_OBJECT
 public:

@@ -134,9 +134,6 @@ TEST_F(QueryTest, PicksTotalAndRangeAreHeardWithTheirValues)
               (QStringList{"成员ID 1", "成员 张三", "类型ID 5", "类型 工资", "金额总计：435.75元", "日期范围 全部日期"}));
     query(income.get());
     EXPECT_EQ(heard(income.get(), labels).mid(4), (QStringList{"金额总计：100.00元", "日期范围 " + kThisYear}));
-    auto bank = open(2, "", "b1");
-    EXPECT_EQ(heard(bank.get(), labels),
-              (QStringList{"成员ID", "成员", "银行ID b1", "开户行 工行", "查询结果：", "日期范围 全部日期"}));
 }
 
 TEST_F(QueryTest, RangeRunsFromNewYearToTodayAndIn2030FindsTheRecordsOf2030)
@@ -148,9 +145,6 @@ TEST_F(QueryTest, RangeRunsFromNewYearToTodayAndIn2030FindsTheRecordsOf2030)
     EXPECT_EQ(child<QDateEdit>(w.get(), "dpto")->date(), QDate(2030, 6, 15));
     EXPECT_EQ(query(w.get()), QStringList({"张三|工资|1000|2030-06-01|"}));
     EXPECT_EQ(total(w.get()), "金额总计：1,000.00元");
-    EXPECT_EQ(range(w.get()), "2030-01-01 至 2030-06-15");
-    child<QDateEdit>(w.get(), "dpfrom")->setDate(QDate(2030, 6, 1));
-    EXPECT_EQ(range(w.get()), "2030-01-01 至 2030-06-15");  // what was run, until the next 执行
 }
 
 TEST_F(QueryTest, ExpenseQueryKeepsACancelledPickAndTotalsAnEmptyResultAsZero)

@@ -5,16 +5,12 @@
 
 #include <QCalendarWidget>
 #include <QDateEdit>
-#include <QDialogButtonBox>
-#include <QMenu>
-#include <QPushButton>
-#include <QRegularExpression>
-#include <QToolButton>
-#include <memory>
-
 #include <QFile>
 #include <QLockFile>
+#include <QMenu>
 #include <QTimer>
+#include <QToolButton>
+#include <memory>
 
 namespace {
 
@@ -125,30 +121,20 @@ TEST_F(ProgramStart, ExitOrCancelEndsTheProgramWithTheFileClosedAndUnlocked)
     }
 }
 
-// Qt's own texts are Chinese once the start-up has set the language: the menu of a text box, the
-// calendar of a date picker, the standard buttons.
+// Once the start-up has set the language, a text box's menu and a date picker's calendar are Chinese.
 TEST(Language, QtsOwnTextsAreChinese)
 {
     ASSERT_TRUE(Language::useChinese());
-    QLineEdit box;
-    box.setText(QStringLiteral("x"));
+    QLineEdit box(QStringLiteral("x"));
     const std::unique_ptr<QMenu> menu(box.createStandardContextMenu());
     QStringList items;
     for (QAction* a : menu->actions())
-        if (!a->isSeparator())
-            items << a->text().section(u'\t', 0, 0);  // without the shortcut
-    EXPECT_EQ(items.filter(QRegularExpression(QStringLiteral("^[^A-Za-z]*[\\x{4E00}-\\x{9FFF}]"))), items);
-    EXPECT_TRUE(items.contains(QStringLiteral("粘贴(&P)"))) << items.join(u',').toStdString();
-
-    const std::unique_ptr<QDateEdit> picker(datePicker(QStringLiteral("dpDate"), QDate(2026, 3, 5), nullptr));
+        items << a->text().section(u'\t', 0, 0);  // without the shortcut
+    EXPECT_EQ(items.join(u','), QStringLiteral("撤消(&U),重做(&R),,剪切(&T),复制(&C),粘贴(&P),删除,,全选"));
+    const std::unique_ptr<QDateEdit> picker(datePicker(QStringLiteral("dp"), QDate(2026, 3, 5), nullptr));
     auto* month = picker->calendarWidget()->findChild<QToolButton*>(QStringLiteral("qt_calendar_monthbutton"));
     ASSERT_NE(month, nullptr);
     EXPECT_EQ(month->text(), QStringLiteral("三月"));
-
-    QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Close);
-    EXPECT_EQ(buttons.button(QDialogButtonBox::Ok)->text() + buttons.button(QDialogButtonBox::Cancel)->text()
-                  + buttons.button(QDialogButtonBox::Close)->text(),
-              QStringLiteral("确定取消关闭"));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "shell/platform.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -167,13 +168,13 @@ QStringList gridRows(const QTableView* grid)
     return out;
 }
 
-QStringList heard(QObject* window, const QStringList& names, QAccessible::Text kind)
+QStringList heard(QObject* window, const QStringList& names)
 {
     QStringList out;
     for (const QString& name : names) {
         QObject* c = window->findChild<QObject*>(name);
         QAccessibleInterface* a = c ? QAccessible::queryAccessibleInterface(c) : nullptr;
-        out << (a ? a->text(kind) : QStringLiteral("<none>"));
+        out << (a ? a->text(QAccessible::Name) : QStringLiteral("<none>"));
     }
     return out;
 }

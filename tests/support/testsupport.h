@@ -3,7 +3,6 @@
 #include "qtprint.h"
 #include "shell/app.h"
 
-#include <QAccessible>
 #include <QDialog>
 #include <QList>
 #include <QString>
@@ -60,6 +59,6 @@ void typeInto(QWidget* w, const QString& text);
 // What a grid shows, one row per line, the cells joined with '|'.
 QStringList gridRows(const QTableView* grid);
 
-// What a screen reader hears of each named child of `window`: its accessible name (or the text of
-// another kind) as the accessibility interface gives it ("<none>" for a missing child).
-QStringList heard(QObject* window, const QStringList& names, QAccessible::Text kind = QAccessible::Name);
+// What a screen reader hears of each named child of `window`: its accessible name as the
+// accessibility interface gives it ("<none>" for a missing child).
+QStringList heard(QObject* window, const QStringList& names);
