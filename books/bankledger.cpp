@@ -4,6 +4,7 @@
 #include "toolbars.h"
 #include "shell/app.h"
 #include "shell/inputs.h"
+#include "shell/valuelabel.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -18,17 +19,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-QLabel* valueLabel(const QString& name, QWidget* parent)
-{
-    auto* l = new QLabel(parent);
-    l->setObjectName(name);
-    l->setTextFormat(Qt::PlainText);
-    l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    l->setMinimumWidth(twips(1200));
-    l->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
-    return l;
-}
 
 QComboBox* choiceBox(const QString& name, const QStringList& items, QWidget* parent)
 {
@@ -56,11 +46,11 @@ BankLedger::BankLedger(QWidget* parent) : DataWindow(QStringLiteral("frmyhzhang"
 
     auto* frame = new QFrame(this);
     frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    lblyhid = valueLabel(QStringLiteral("lblyhid"), frame);
-    lblyh = valueLabel(QStringLiteral("lblyh"), frame);
+    lblyhid = valueBox(QStringLiteral("lblyhid"), QStringLiteral("银行ID"), 1200, frame);
+    lblyh = valueBox(QStringLiteral("lblyh"), QStringLiteral("银行"), 1200, frame);
     cmdfindo = Toolbars::lookupButton(QStringLiteral("cmdfindo"), QStringLiteral("查找银行信息"), frame);
-    lblcyid = valueLabel(QStringLiteral("lblcyid"), frame);
-    lblcy = valueLabel(QStringLiteral("lblcy"), frame);
+    lblcyid = valueBox(QStringLiteral("lblcyid"), QStringLiteral("成员ID"), 1200, frame);
+    lblcy = valueBox(QStringLiteral("lblcy"), QStringLiteral("成员"), 1200, frame);
     cmdfindt = Toolbars::lookupButton(QStringLiteral("cmdfindt"), QStringLiteral("查找成员信息"), frame);
     cbocq = choiceBox(QStringLiteral("cbocq"), {QStringLiteral("存入"), QStringLiteral("支出")}, frame);
     cbolx = choiceBox(QStringLiteral("cbolx"), {QStringLiteral("活期"), QStringLiteral("定期")}, frame);

@@ -191,6 +191,9 @@ void DebtsWindow::cmdaddnew_Click()
 {
     if (!binder_->addNew())
         return;
+    // A new loan starts as "欠人", the first entry: a loan without a type would count in no figure
+    // of the asset statistics. Another type can still be chosen or typed.
+    Combo1->setEditText(Combo1->itemText(0));
     repaying_ = false;
     setButtons(false);
 }
@@ -210,16 +213,22 @@ bool DebtsWindow::appendRepayment()
 {
     if (!repayMark_)
         return true;
-    if (!isAmount(txtjehuan->text()))
+    const QString amount = txtjehuan->text();
+    const bool none = amount.trimmed().isEmpty();
+    if (!none && !isAmount(amount))
         return false;  // logged once it reads as a number; the save refuses it until then
-    const QString entry = dpdate->date().toString(QStringLiteral("yyyy-M-d")) + QStringLiteral("还 ")
-        + txtjehuan->text() + QStringLiteral(" 元|");
-    // One repayment, one entry: an amount changed after it was logged replaces its own entry.
+    // One repayment, one entry: an amount changed after it was logged replaces its own entry. Only
+    // money actually repaid is logged: an empty box or a zero (the "0" that 编辑(还款) puts in) writes
+    // no entry, and takes back the one logged before.
     QString log = txtjilu->toPlainText();
     if (!loggedEntry_.isEmpty() && log.endsWith(loggedEntry_))
         log.chop(loggedEntry_.size());
-    txtjilu->setPlainText(log + entry);
-    loggedEntry_ = entry;
+    loggedEntry_.clear();
+    if (!none && numericValue(amount) != Money())
+        loggedEntry_ = dpdate->date().toString(QStringLiteral("yyyy-M-d")) + QStringLiteral("还 ") + amount
+            + QStringLiteral(" 元|");
+    if (log + loggedEntry_ != txtjilu->toPlainText())
+        txtjilu->setPlainText(log + loggedEntry_);
     repayMark_ = false;
     return true;
 }
@@ -263,7 +272,8 @@ void DebtsWindow::cmdupdate_Click()
         return;
     }
     if (repaying_) {
-        if (!isAmount(txtjehuan->text())) {
+        // An empty repayment box repays nothing: the balance stays and nothing is logged.
+        if (!txtjehuan->text().trimmed().isEmpty() && !isAmount(txtjehuan->text())) {
             App::msgBox(QStringLiteral("还款金额必须是一个数字，例如 200 或 -30.5，请改正后再保存"), 64);
             txtjehuan->setFocus();
             return;

@@ -5,6 +5,7 @@
 #include "toolbars.h"
 #include "shell/app.h"
 #include "shell/inputs.h"
+#include "shell/valuelabel.h"
 
 #include <QAction>
 #include <QDateEdit>
@@ -29,21 +30,6 @@ const EntryFormKind kEntryForms[3] = {
      QStringLiteral("返回"), false},
 };
 
-namespace {
-
-QLabel* valueLabel(const QString& name, QWidget* parent)
-{
-    auto* l = new QLabel(parent);
-    l->setObjectName(name);
-    l->setTextFormat(Qt::PlainText);
-    l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    l->setMinimumWidth(twips(1200));
-    l->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
-    return l;
-}
-
-}  // namespace
-
 EntryForm::EntryForm(const EntryFormKind& kind, QWidget* parent)
     : DataWindow(QLatin1String(kind.name), parent), kind_(kind)
 {
@@ -59,11 +45,11 @@ EntryForm::EntryForm(const EntryFormKind& kind, QWidget* parent)
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setFrameStyle(QFrame::Box | QFrame::Sunken);
 
-    lblcyID = valueLabel(QStringLiteral("lblcyID"), Frame1);
-    lblcy = valueLabel(QStringLiteral("lblcy"), Frame1);
+    lblcyID = valueBox(QStringLiteral("lblcyID"), QStringLiteral("成员ID"), 1200, Frame1);
+    lblcy = valueBox(QStringLiteral("lblcy"), QStringLiteral("成员"), 1200, Frame1);
     cmdfindt = Toolbars::lookupButton(QStringLiteral("cmdfindt"), QStringLiteral("查找成员"), Frame1);
-    lbllxID = valueLabel(QStringLiteral("lbllxID"), Frame1);
-    lbllx = valueLabel(QStringLiteral("lbllx"), Frame1);
+    lbllxID = valueBox(QStringLiteral("lbllxID"), QStringLiteral("类型ID"), 1200, Frame1);
+    lbllx = valueBox(QStringLiteral("lbllx"), QStringLiteral("类型"), 1200, Frame1);
     cmdfindo = Toolbars::lookupButton(QStringLiteral("cmdfindo"), kind.typeTip, Frame1);
     txtJe = new QLineEdit(Frame1);
     txtJe->setObjectName(QStringLiteral("txtJe"));
@@ -156,8 +142,8 @@ void EntryForm::doAddNew()
         return;
     setButtons(false);
     cmdfindt->setFocus();
-    lblcy->clear();
-    lbllx->clear();
+    lblcy->setText(QString());
+    lbllx->setText(QString());
 }
 
 void EntryForm::doUpdate()

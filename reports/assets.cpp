@@ -3,6 +3,7 @@
 #include "waitcursor.h"
 #include "shell/app.h"
 #include "shell/inputs.h"
+#include "shell/valuelabel.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -63,13 +64,11 @@ AssetsWindow::AssetsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmcurt
 
     // Form_Load: the current month and the logged-in user.
     const QDate today = App::today();
-    lbldate = new QLabel(QString::number(today.year()) + QStringLiteral("年") + QString::number(today.month())
-                             + QStringLiteral("月份"),
-                         this);
-    lbldate->setObjectName(QStringLiteral("lbldate"));
-    lbluser = new QLabel(App::curUser, this);
-    lbluser->setObjectName(QStringLiteral("lbluser"));
-    lbluser->setTextFormat(Qt::PlainText);  // a member's name is shown as it stands, never as markup
+    lbldate = new ValueLabel(QStringLiteral("lbldate"), QString(), this);
+    lbldate->setText(QString::number(today.year()) + QStringLiteral("年") + QString::number(today.month())
+                     + QStringLiteral("月份"));
+    lbluser = new ValueLabel(QStringLiteral("lbluser"), QString(), this);
+    lbluser->setText(App::curUser);
     lbluser->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     auto* Line1 = new QFrame(this);
     Line1->setObjectName(QStringLiteral("Line1"));
@@ -95,14 +94,9 @@ AssetsWindow::AssetsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmcurt
             const QString text = QString::fromUtf8(cell.captionText);
             auto* caption = new QLabel(text, frame);
             caption->setObjectName(name(g.array, cell.captionIndex));
-            auto* value = new QLabel(frame);
-            value->setObjectName(name(g.array, cell.valueIndex));
-            value->setFrameShape(QFrame::Panel);
-            value->setFrameShadow(QFrame::Sunken);
-            value->setMinimumWidth(twips(1500));
+            // Heard as its group, its caption and its figure: "银行帐 余额 -1,234.50".
+            auto* value = valueBox(name(g.array, cell.valueIndex), frame->title() + QLatin1Char(' ') + text, 1500, frame);
             value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            value->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-            value->setAccessibleName(frame->title() + QLatin1Char(' ') + text);
             caption->setBuddy(value);
             array.insert(cell.captionIndex, caption);
             array.insert(cell.valueIndex, value);
@@ -128,9 +122,7 @@ AssetsWindow::AssetsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmcurt
     stabar = new QStatusBar(this);
     stabar->setObjectName(QStringLiteral("stabar"));
     stabar->setSizeGripEnabled(false);
-    stabar_1 = new QLabel(stabar);
-    stabar_1->setObjectName(QStringLiteral("stabar_1"));
-    stabar_1->setAccessibleName(QStringLiteral("统计进度"));
+    stabar_1 = new ValueLabel(QStringLiteral("stabar_1"), QStringLiteral("统计进度"), stabar);
     stabar_2 = new QLabel(kNote, stabar);
     stabar_2->setObjectName(QStringLiteral("stabar_2"));
     stabar_2->setToolTip(kNote);
@@ -199,9 +191,9 @@ void AssetsWindow::Command1_Click()
         // No half-computed position stays on show.
         rs_.close();
         for (int i : {1, 2, 3})
-            lblxf(i)->clear();
+            lblxf(i)->setText(QString());
         for (int i : {3, 4, 5, 6, 7, 8, 12})
-            lblyh(i)->clear();
+            lblyh(i)->setText(QString());
         progress(QString());
         showDbError(e, QStringLiteral("统计没有完成，请检查数据库。"));
     }

@@ -4,6 +4,7 @@
 #include "books/picker.h"
 #include "shell/app.h"
 #include "shell/inputs.h"
+#include "shell/valuelabel.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -36,19 +37,6 @@ namespace {
 
 const QString kDeposit = QStringLiteral("存入");
 const QString kWithdrawal = QStringLiteral("支出");
-
-// A label that shows a chosen ID or name: framed like a read-only box, named for screen readers.
-QLabel* valueLabel(const QString& name, const QString& accessible, QWidget* parent)
-{
-    auto* l = new QLabel(parent);
-    l->setObjectName(name);
-    l->setFrameShape(QFrame::Panel);
-    l->setFrameShadow(QFrame::Sunken);
-    l->setMinimumWidth(twips(1100));
-    l->setAccessibleName(accessible);
-    l->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    return l;
-}
 
 QPushButton* findButton(const QString& name, const QString& tip, QWidget* parent)
 {
@@ -85,13 +73,13 @@ LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
     Label5->setObjectName(QStringLiteral("Label5"));
 
     cmdfindt = findButton(QStringLiteral("cmdfindt"), QStringLiteral("查找成员"), Shape1);
-    lblcyID = valueLabel(QStringLiteral("lblcyID"), QStringLiteral("成员ID"), Shape1);
-    lblcy = valueLabel(QStringLiteral("lblcy"), QStringLiteral("成员"), Shape1);
+    lblcyID = valueBox(QStringLiteral("lblcyID"), QStringLiteral("成员ID"), 1100, Shape1);
+    lblcy = valueBox(QStringLiteral("lblcy"), QStringLiteral("成员"), 1100, Shape1);
     cmdfindo = findButton(QStringLiteral("cmdfindo"), QString::fromUtf8(kind.otherTip), Shape1);
     const QString otherId = QString::fromUtf8(kind.otherIdCaption);
     const QString otherName = QString::fromUtf8(kind.otherNameCaption);
-    lbllxID = valueLabel(QStringLiteral("lbllxID"), QString(otherId).remove(u':'), Shape1);
-    lbllx = valueLabel(QStringLiteral("lbllx"), QString(otherName).remove(u':'), Shape1);
+    lbllxID = valueBox(QStringLiteral("lbllxID"), QString(otherId).remove(u':'), 1100, Shape1);
+    lbllx = valueBox(QStringLiteral("lbllx"), QString(otherName).remove(u':'), 1100, Shape1);
 
     const QDate today = App::today();
     dpfrom = datePicker(QStringLiteral("dpfrom"), QDate(today.year(), 1, 1), Shape1);
@@ -137,8 +125,12 @@ LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
     grid->addLayout(dates, row, 0, 1, 6);
     grid->setColumnStretch(4, 1);
 
-    lblJE = new QLabel(QStringLiteral("查询结果："), this);
-    lblJE->setObjectName(QStringLiteral("lblJE"));
+    lblJE = new ValueLabel(QStringLiteral("lblJE"), QString(), this);
+    lblJE->setText(QStringLiteral("查询结果："));
+    // Which dates the list and its total cover: with no member, type or bank chosen, all of them.
+    lblRange = new ValueLabel(QStringLiteral("lblRange"), QStringLiteral("日期范围"), this);
+    auto* rangeCaption = new QLabel(QStringLiteral("日期范围："), this);
+    rangeCaption->setBuddy(lblRange);
     DG = new DataGrid(this);
     DG->setObjectName(QStringLiteral("DG"));
     DG->setAccessibleName(QStringLiteral("查询结果"));
@@ -147,6 +139,10 @@ LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Shape1);
     layout->addWidget(lblJE);
+    auto* rangeLine = new QHBoxLayout;
+    rangeLine->addWidget(rangeCaption);
+    rangeLine->addWidget(lblRange, 1);
+    layout->addLayout(rangeLine);
     layout->addWidget(DG, 1);
 
     // The keyboard walks the criteria in reading order, then the grid.
@@ -164,6 +160,7 @@ LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
     // Load: every record of the ledger, no date condition.
     head_ = QString::fromUtf8(kind.head);
     showResult(openResult(head_ + QString::fromUtf8(kind.orderBy)));
+    showRange(false);
 
     if (coblx) {
         // Choosing a list item (mouse, arrow keys) sets the direction; editing the text only warns.
@@ -216,6 +213,7 @@ void LedgerQuery::CmdqueryNow_Click()
     if (member.isEmpty() && other.isEmpty()) {
         // Neither chosen: the whole ledger, whatever the dates say.
         showResult(openResult(head_ + QString::fromUtf8(kind_.orderBy)));
+        showRange(false);
         return;
     }
     const QString otherKey = QString::fromUtf8(kind_.otherKey);
@@ -229,6 +227,14 @@ void LedgerQuery::CmdqueryNow_Click()
     if (kind_.direction)
         criteria_ += QStringLiteral(" and 存或取=") + sqlQuote(direction_);
     Query();
+    showRange(true);
+}
+
+void LedgerQuery::showRange(bool datesApply)
+{
+    const auto day = [](const QDate& d) { return d.toString(QStringLiteral("yyyy-MM-dd")); };
+    lblRange->setText(datesApply ? day(dpfrom->date()) + QStringLiteral(" 至 ") + day(dpto->date())
+                                 : QStringLiteral("全部日期"));
 }
 
 void LedgerQuery::coblx_Click(int index)

@@ -58,6 +58,8 @@ private:
     void BindRs();
     QString SumFld();
     void showResult(bool ok);
+    // The line above the grid: the dates the list covers, "全部日期" when no date condition applies.
+    void showRange(bool datesApply);
 
     const QueryKind& kind_;
     Recordset rs_;
@@ -78,6 +80,7 @@ private:
     QPushButton* CmdqueryNow = nullptr;
     DataGrid* DG = nullptr;
     QLabel* lblJE = nullptr;
+    QLabel* lblRange = nullptr;
 };
 
 // A date as the statements write it: m-d-yyyy (1-1-2030). Four-digit years, so that no century

@@ -178,7 +178,8 @@ QLabel* buddyLabel(const QString& text, QWidget* input, QWidget* parent)
 {
     auto* l = new QLabel(text, parent);
     l->setBuddy(input);
-    if (input && input->accessibleName().isEmpty())
+    // An input is named by its label; a label beside it shows a value and is named by what it shows.
+    if (input && !qobject_cast<QLabel*>(input) && input->accessibleName().isEmpty())
         input->setAccessibleName(QString(text).remove(u'&').remove(u':').remove(QChar(0xFF1A)).trimmed());
     return l;
 }

@@ -38,7 +38,8 @@ QDateEdit* datePicker(const QString& name, const QDate& date, QWidget* parent);
 // One row of a form's grid: each caption as the buddy label of its control, side by side from column 0.
 void addFieldRow(QGridLayout* grid, int row, std::initializer_list<std::pair<QString, QWidget*>> fields);
 
-// A label that is the buddy of an input: its text is the input's accessible name.
+// A label that is the buddy of an input: its text is the input's accessible name (not of a value
+// label's: that one is named by the value it shows).
 QLabel* buddyLabel(const QString& text, QWidget* input, QWidget* parent);
 
 // An amount as a person types it, blanks anywhere ignored: true when it reads as a number.

@@ -9,6 +9,7 @@
 #include "pictures.h"
 #include "platform.h"
 #include "recordset.h"
+#include "valuelabel.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -102,15 +103,12 @@ MainWindow::MainWindow(LoginWindow* login, QWidget* parent) : QMainWindow(parent
     Stabar = new QStatusBar(this);
     Stabar->setObjectName(QStringLiteral("Stabar"));
     Stabar->setSizeGripEnabled(true);
-    panel1_ = new QLabel(QStringLiteral("正在加载..."), Stabar);
-    panel1_->setObjectName(QStringLiteral("Stabar_1"));
-    panel2_ = new QLabel(QStringLiteral("正在加载..."), Stabar);
-    panel2_->setObjectName(QStringLiteral("Stabar_2"));
-    panel1_->setAccessibleName(QStringLiteral("当前用户"));
-    panel2_->setAccessibleName(QStringLiteral("加载状态"));
+    // Both panels say what they show ("当前用户：张三", "加载完毕..."): that is what a screen reader
+    // hears. A member's name is shown as stored, even one that looks like markup.
+    panel1_ = new ValueLabel(QStringLiteral("Stabar_1"), QString(), Stabar);
+    panel2_ = new ValueLabel(QStringLiteral("Stabar_2"), QString(), Stabar);
     for (QLabel* p : {panel1_, panel2_}) {
-        // A member's name is shown as stored, even one that looks like markup.
-        p->setTextFormat(Qt::PlainText);
+        p->setText(QStringLiteral("正在加载..."));
         p->setFrameShape(QFrame::Panel);
         p->setFrameShadow(QFrame::Sunken);
         Stabar->addWidget(p, 1);

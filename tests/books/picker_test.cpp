@@ -1,4 +1,6 @@
 #include "bookstest.h"
+#include "books/bankledger.h"
+#include "books/entryform.h"
 #include "books/picker.h"
 
 namespace {
@@ -48,6 +50,32 @@ TEST_F(PickerTest, BanksListIdAndBranchAndNamesLandAsTheyStand)
     EXPECT_TRUE(Picker::pickInto(nullptr, u"银行"_s, u"开户行"_s, &id, &name));
     EXPECT_EQ(id.text() + name.text(), "<i>9</i><b>Kim</b>");
     EXPECT_GE(name.sizeHint().width(), name.fontMetrics().horizontalAdvance(u"<b>Kim</b>"_s));
+}
+
+// A screen reader hears each ID and name label as its caption and what it shows, whoever set it: the
+// binder (the stored row at opening, the empty new row) and the picker.
+TEST_F(PickerTest, PickedIdsAndNamesAreHeardWithTheirValues)
+{
+    sql("insert into 收入临时 values('01','j',5,'2026-01-01','',1);"
+        "insert into 银行帐 values('b2','01','存入','活期',5,'2026-01-01');");
+    const struct {
+        std::function<QDialog*()> make;
+        QStringList labels, atOpen, afterPicks;
+    } cases[] = {
+        {[] { return new EntryForm(kEntryForms[0]); }, {"lblcyID", "lblcy", "lbllxID", "lbllx"},
+         {"成员ID 01", "成员", "类型ID j", "类型"}, {"成员ID 02", "成员 李四", "类型ID g", "类型 工资"}},
+        {[] { return new BankLedger(); }, {"lblcyid", "lblcy", "lblyhid", "lblyh"},
+         {"成员ID 01", "成员", "银行ID b2", "银行"}, {"成员ID 02", "成员 李四", "银行ID b1", "银行 工行"}},
+    };
+    for (const auto& c : cases) {
+        open(c.make());
+        EXPECT_EQ(heard(w.get(), c.labels), c.atOpen);
+        press("addnew");
+        EXPECT_EQ(heard(w.get(), {c.labels[0]}), QStringList{u"成员ID"_s});
+        pick("cmdfindt", 1);
+        pick("cmdfindo", 0);
+        EXPECT_EQ(heard(w.get(), c.labels), c.afterPicks);
+    }
 }
 
 }  // namespace

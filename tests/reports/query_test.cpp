@@ -77,7 +77,10 @@ protected:
         return shown(w);
     }
     static QString total(LedgerQuery* w) { return child<QLabel>(w, "lblJE")->text(); }
+    static QString range(LedgerQuery* w) { return child<QLabel>(w, "lblRange")->text(); }
 };
+
+const QString kThisYear = "2026-01-01 至 2026-07-25";
 
 const QStringList kAllIncome = {
     "张三|工资|100|2026-01-01|元旦", "张三|奖金|50.25|2026-07-25|", "张三|工资|30|2025-12-31|",
@@ -89,23 +92,26 @@ const QStringList kMemberDeposits = {"张三|工行|100|2026-02-01|存入|活期
 
 }  // namespace
 
+// The range line says which dates the list and its total cover: all of them at load (a chosen
+// criterion takes effect only with 执行) and with neither member nor type, else the two dates.
 TEST_F(QueryTest, EachCombinationOfCriteriaListsItsRecordsByNameWithTheirTotal)
 {
-    struct Case { const char *member, *type; QStringList rows; QString total; };
+    struct Case { const char *member, *type; QStringList rows; QString total, range; };
     const Case cases[] = {
         // Neither: the whole ledger, at load and whatever the dates say; the empty amount counts 0.
-        {"", "", kAllIncome, "435.75"},
+        {"", "", kAllIncome, "435.75", "全部日期"},
         // Both ends of the range are in, the days just outside are not.
-        {"1", "", {"张三|工资|100|2026-01-01|元旦", "张三|奖金|50.25|2026-07-25|"}, "150.25"},
+        {"1", "", {"张三|工资|100|2026-01-01|元旦", "张三|奖金|50.25|2026-07-25|"}, "150.25", kThisYear},
         {"", "5",
          {"|工资|7|2026-03-02|", "张三|工资|100|2026-01-01|元旦", "李四|工资|200.5|2026-03-01|", "赵六|工资|5|2026-02-02|"},
-         "312.50"},
-        {"1", "5", {"张三|工资|100|2026-01-01|元旦"}, "100.00"},
-        {"2", "", {"李四|工资|200.5|2026-03-01|", "李四||3|2026-03-03|", "李四|奖金||2026-04-01|空"}, "203.50"},
-        {"x'y", "", {"赵六|工资|5|2026-02-02|"}, "5.00"},  // the quote finds its record and breaks nothing
+         "312.50", kThisYear},
+        {"1", "5", {"张三|工资|100|2026-01-01|元旦"}, "100.00", kThisYear},
+        {"2", "", {"李四|工资|200.5|2026-03-01|", "李四||3|2026-03-03|", "李四|奖金||2026-04-01|空"}, "203.50", kThisYear},
+        {"x'y", "", {"赵六|工资|5|2026-02-02|"}, "5.00", kThisYear},  // the quote finds its record and breaks nothing
     };
     for (const Case& c : cases) {
         auto w = open(0, c.member, c.type);
+        EXPECT_EQ(range(w.get()), "全部日期");
         if (!*c.member && !*c.type) {
             EXPECT_EQ(sorted(shown(w.get())), sorted(kAllIncome));
             child<QDateEdit>(w.get(), "dpfrom")->setDate(QDate(2001, 1, 1));
@@ -115,7 +121,19 @@ TEST_F(QueryTest, EachCombinationOfCriteriaListsItsRecordsByNameWithTheirTotal)
         EXPECT_EQ(sorted(rows), sorted(c.rows)) << c.member << "/" << c.type;
         EXPECT_TRUE(orderedBy(rows, 0)) << rows.join(u',').toStdString();
         EXPECT_EQ(total(w.get()), "金额总计：" + c.total + "元");
+        EXPECT_EQ(range(w.get()), c.range);
     }
+}
+
+// A screen reader hears the picked IDs and names, the total and the range as they read.
+TEST_F(QueryTest, PicksTotalAndRangeAreHeardWithTheirValues)
+{
+    const QStringList labels = {"lblcyID", "lblcy", "lbllxID", "lbllx", "lblJE", "lblRange"};
+    auto income = open(0, "1", "5");
+    EXPECT_EQ(heard(income.get(), labels),
+              (QStringList{"成员ID 1", "成员 张三", "类型ID 5", "类型 工资", "金额总计：435.75元", "日期范围 全部日期"}));
+    query(income.get());
+    EXPECT_EQ(heard(income.get(), labels).mid(4), (QStringList{"金额总计：100.00元", "日期范围 " + kThisYear}));
 }
 
 TEST_F(QueryTest, RangeRunsFromNewYearToTodayAndIn2030FindsTheRecordsOf2030)
@@ -179,6 +197,7 @@ TEST_F(QueryTest, BankDirectionAppliesOnlyWithAMemberOrBankAndNoTotalIsShown)
         EXPECT_EQ(sorted(rows), sorted(c.rows)) << c.member << "/" << c.bank;
         EXPECT_TRUE(orderedBy(rows, 1)) << rows.join(u',').toStdString();
         EXPECT_EQ(total(w.get()), "查询结果：");
+        EXPECT_EQ(range(w.get()), *c.member || *c.bank ? kThisYear : "全部日期");
     }
     EXPECT_TRUE(messageTexts().isEmpty());
 }

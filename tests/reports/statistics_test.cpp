@@ -62,6 +62,12 @@ TEST_F(StatisticsTest, SumsAreExactDebtsUseTheBalanceAndOtherTextsCountNowhere)
     click(&w, "Command1");
     EXPECT_EQ(figures(&w), QStringList({"0.3 ", "1234.8 ", "-1,234.50", "100 ", "1334.5 ", "-1,234.50", "250.5 ", "50 ",
                                        "200.50", "1,234.50"}));
+    // A screen reader hears each figure with its group and caption, the progress and the user.
+    EXPECT_EQ(heard(&w, {"lblxf_1", "lblxf_2", "lblxf_3", "lblyh_3", "lblyh_4", "lblyh_5", "lblyh_8", "lblyh_7", "lblyh_6",
+                         "lblyh_12", "stabar_1", "lbluser"}),
+              QStringList({"收入/支出 收入 0.3", "收入/支出 支出 1234.8", "收入/支出 余额 -1,234.50", "银行帐 存入 100",
+                           "银行帐 支取 1334.5", "银行帐 余额 -1,234.50", "负债 借入 250.5", "负债 借出 50",
+                           "负债 差额(借入-借出) 200.50", "其它投资 金额 1,234.50", "统计进度 统计完毕", "当前用户：张三"}));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_TRUE(messageTexts().isEmpty());
 }

@@ -100,7 +100,7 @@ TEST_F(MainWindowTest, DataWindowFromTheMenuEndsWithTheNormalPointer)
     // Any window registered under a menu's name opens from that item, while the program is busy.
     QString whileLoading;
     App::registerWindow(QStringLiteral("frmYear"), [&](QWidget* parent) -> QDialog* {
-        whileLoading = panel(main_, "Stabar_2") + (App::isBusy() ? " busy" : "")
+        whileLoading = heard(main_, {"Stabar_2"}).constFirst() + (App::isBusy() ? " busy" : "")
             + (QApplication::overrideCursor() ? " wait" : "");
         return new DataWindow(QStringLiteral("frmYear"), parent);
     });
@@ -113,6 +113,8 @@ TEST_F(MainWindowTest, DataWindowFromTheMenuEndsWithTheNormalPointer)
     EXPECT_EQ(nameShown, QStringLiteral("frmYear"));
     EXPECT_EQ(whileLoading, QStringLiteral("正在加载... busy wait"));
     EXPECT_EQ(panel(main_, "Stabar_2"), QStringLiteral("加载完毕..."));
+    // A screen reader hears what both panels show.
+    EXPECT_EQ(heard(main_, {"Stabar_1", "Stabar_2"}), QStringList({"当前用户：Manager", "加载完毕..."}));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_FALSE(App::isBusy());
 }

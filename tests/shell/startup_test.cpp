@@ -1,9 +1,16 @@
 #include "shelltest.h"
+#include "shell/inputs.h"
+#include "shell/language.h"
 #include "shell/startup.h"
 
+#include <QCalendarWidget>
+#include <QDateEdit>
 #include <QFile>
 #include <QLockFile>
+#include <QMenu>
 #include <QTimer>
+#include <QToolButton>
+#include <memory>
 
 namespace {
 
@@ -112,6 +119,22 @@ TEST_F(ProgramStart, ExitOrCancelEndsTheProgramWithTheFileClosedAndUnlocked)
         QLockFile next(Startup::lockPath());
         EXPECT_TRUE(next.tryLock(0));
     }
+}
+
+// Once the start-up has set the language, a text box's menu and a date picker's calendar are Chinese.
+TEST(Language, QtsOwnTextsAreChinese)
+{
+    ASSERT_TRUE(Language::useChinese());
+    QLineEdit box(QStringLiteral("x"));
+    const std::unique_ptr<QMenu> menu(box.createStandardContextMenu());
+    QStringList items;
+    for (QAction* a : menu->actions())
+        items << a->text().section(u'\t', 0, 0);  // without the shortcut
+    EXPECT_EQ(items.join(u','), QStringLiteral("撤消(&U),重做(&R),,剪切(&T),复制(&C),粘贴(&P),删除,,全选"));
+    const std::unique_ptr<QDateEdit> picker(datePicker(QStringLiteral("dp"), QDate(2026, 3, 5), nullptr));
+    auto* month = picker->calendarWidget()->findChild<QToolButton*>(QStringLiteral("qt_calendar_monthbutton"));
+    ASSERT_NE(month, nullptr);
+    EXPECT_EQ(month->text(), QStringLiteral("三月"));
 }
 
 }  // namespace

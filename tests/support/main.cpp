@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "shell/app.h"
+#include "shell/language.h"
 
 int main(int argc, char** argv)
 {
@@ -9,6 +10,7 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setApplicationName(App::appTitle);
+    Language::useChinese();  // the windows are tested as the program shows them
     App::registerAllWindows();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -3,6 +3,7 @@
 #include "shell/platform.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -163,6 +164,17 @@ QStringList gridRows(const QTableView* grid)
         for (int c = 0; c < m->columnCount(); ++c)
             cells << m->index(r, c).data().toString();
         out << cells.join(u'|');
+    }
+    return out;
+}
+
+QStringList heard(QObject* window, const QStringList& names)
+{
+    QStringList out;
+    for (const QString& name : names) {
+        QObject* c = window->findChild<QObject*>(name);
+        QAccessibleInterface* a = c ? QAccessible::queryAccessibleInterface(c) : nullptr;
+        out << (a ? a->text(QAccessible::Name) : QStringLiteral("<none>"));
     }
     return out;
 }

@@ -58,3 +58,7 @@ void typeInto(QWidget* w, const QString& text);
 
 // What a grid shows, one row per line, the cells joined with '|'.
 QStringList gridRows(const QTableView* grid);
+
+// What a screen reader hears of each named child of `window`: its accessible name as the
+// accessibility interface gives it ("<none>" for a missing child).
+QStringList heard(QObject* window, const QStringList& names);

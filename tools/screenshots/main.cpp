@@ -7,6 +7,7 @@
 #include "shell/about.h"
 #include "shell/app.h"
 #include "shell/help.h"
+#include "shell/language.h"
 #include "shell/loginwindow.h"
 #include "shell/mainwindow.h"
 #include "shell/pictures.h"
@@ -113,6 +114,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(App::appTitle);
     QApplication::setWindowIcon(Pictures::windowIcon());
+    Language::useChinese();
     if (argc < 2) {
         std::fprintf(stderr, "usage: kinbook_screenshots <folder> [empty.mdb]\n");
         return 2;
