@@ -25,7 +25,11 @@ const QString kPartSuffix = QStringLiteral(".part");
 
 std::filesystem::path fsPath(const QString& path)
 {
+#ifdef Q_OS_WIN
+    return std::filesystem::path(path.toStdWString());
+#else
     return std::filesystem::path(QFile::encodeName(path).toStdString());
+#endif
 }
 
 [[noreturn]] void fail(DbError::Kind kind, int code, const QString& message)

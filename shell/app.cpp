@@ -1,6 +1,5 @@
 #include "app.h"
 
-#include "dberror.h"
 #include "platform.h"
 #include "safekeeping.h"
 
@@ -65,11 +64,6 @@ void setStatusNote(const QString& note)
         label->setAccessibleName(note);
         label->setVisible(!note.isEmpty());
     }
-}
-
-QString statusNote()
-{
-    return g_note;
 }
 
 void setNotePanel(QWidget* panel)

@@ -42,7 +42,6 @@ void setStatusPanel(QWidget* panel2);
 // A lasting note in the main window's status bar (a backup that could not be made); empty: none.
 // It is kept for a main window that opens later.
 void setStatusNote(const QString& note);
-QString statusNote();
 void setNotePanel(QWidget* panel);
 
 // The one message box: style 0 (OK), 16 (stop), 33 (OK and Cancel, question), 64 (information).

@@ -116,6 +116,13 @@ QByteArray fileBytes(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
+    f.write(bytes);
+}
+
 QString versionZeroSchema()
 {
     QFile f(QStringLiteral(KINBOOK_TEST_DIR "/support/version0.sql"));

@@ -39,8 +39,9 @@ private:
 QStringList rowsOf(const QString& file, const QString& query);
 // Makes an SQLite file (or adds to one) by running statements on it.
 void makeDatabase(const QString& file, const QString& statements);
-// A file's bytes (empty when it cannot be read).
+// A file's bytes (empty when it cannot be read), and a file written with these bytes.
 QByteArray fileBytes(const QString& path);
+void writeFile(const QString& path, const QByteArray& bytes);
 // The schema of main.mdb as the builds before file versions made it (version 0).
 QString versionZeroSchema();
 
