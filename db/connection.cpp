@@ -12,7 +12,7 @@ Connection::~Connection()
     close();
 }
 
-void Connection::open(const QString& path)
+void Connection::open(const QString& path, bool readOnly)
 {
     if (db_)
         return;
@@ -22,7 +22,8 @@ void Connection::open(const QString& path)
 
     sqlite3* db = nullptr;
     const QByteArray name = QFile::encodeName(path);
-    int rc = sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int mode = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    int rc = sqlite3_open_v2(name.constData(), &db, mode | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         const QString msg = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
         const int ext = db ? sqlite3_extended_errcode(db) : rc;
@@ -80,6 +81,11 @@ void Connection::execute(const QString& sql)
 int Connection::changes() const
 {
     return db_ ? sqlite3_changes(db_) : 0;
+}
+
+qint64 Connection::totalChanges() const
+{
+    return db_ ? sqlite3_total_changes64(db_) : 0;
 }
 
 void Connection::raise(int rc, const QString& sql) const

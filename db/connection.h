@@ -13,8 +13,9 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    // Opens the file; a connection that is already open is left untouched.
-    void open(const QString& path);
+    // Opens the file; a connection that is already open is left untouched. A read-only connection
+    // never writes, not even to roll back a journal left by a crash.
+    void open(const QString& path, bool readOnly = false);
     bool isOpen() const { return db_ != nullptr; }
     void close();
     const QString& path() const { return path_; }
@@ -23,6 +24,8 @@ public:
     void execute(const QString& sql);
     // Number of rows changed by the last statement.
     int changes() const;
+    // Rows inserted, changed or deleted through this connection since it was opened.
+    qint64 totalChanges() const;
 
     sqlite3* handle() const { return db_; }
 

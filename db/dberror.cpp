@@ -33,6 +33,8 @@ DbError::Kind DbError::classify(int extendedCode, const QString& message)
     case SQLITE_PERM:
     case SQLITE_AUTH:
         return ReadOnly;
+    case SQLITE_FULL:
+        return DiskFull;
     case SQLITE_IOERR:
         return message.contains(QLatin1String("read")) ? NotADatabase : Other;
     default:
@@ -59,6 +61,8 @@ QString DbError::userText() const
         return QStringLiteral("没有当前记录，请先选择或添加一条记录");
     case NotEditable:
         return QStringLiteral("这些数据是只读的，不能修改");
+    case DiskFull:
+        return QStringLiteral("磁盘已满，数据没有保存：请腾出磁盘空间后再试");
     case Other:
         break;
     }

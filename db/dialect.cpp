@@ -314,6 +314,13 @@ QString sqlQuote(const QString& value)
     return QLatin1Char('\'') + v + QLatin1Char('\'');
 }
 
+QString sqlName(const QString& name)
+{
+    QString n = name;
+    n.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + n + QLatin1Char('"');
+}
+
 QString translateSql(const QString& sql)
 {
     QList<Token> toks = tokenize(sql);

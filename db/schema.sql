@@ -1,7 +1,12 @@
 -- Schema of main.mdb, the household's one database file.
 -- Codes and texts compare without letter case; money holds yuan as a number; dates are
 -- YYYY-MM-DD text; months are 1 to 12. The checks keep text out of number and date columns
--- whatever tool writes the file.
+-- whatever tool writes the file. A date check compares with IS, not =: date() gives NULL for a text
+-- that is no date at all, and a comparison with NULL would let the text pass.
+--
+-- The file's version. A file of an older version is brought up to this one by the upgrade steps
+-- in db/upgrade.cpp; a change to the tables here is always a new step there as well.
+PRAGMA user_version = 1;
 
 CREATE TABLE 成员 (
     ID   TEXT COLLATE NOCASE UNIQUE,
@@ -40,7 +45,7 @@ CREATE TABLE 收入帐 (
     成员ID TEXT COLLATE NOCASE,
     类型ID TEXT COLLATE NOCASE,
     金额   CURRENCY CHECK (金额 IS NULL OR typeof(金额) IN ('integer', 'real')),
-    日期   DATE CHECK (日期 IS NULL OR (typeof(日期) = 'text' AND date(日期, '+0 days') = 日期)),
+    日期   DATE CHECK (日期 IS NULL OR (typeof(日期) = 'text' AND date(日期, '+0 days') IS 日期)),
     备注   TEXT COLLATE NOCASE,
     月份   INTEGER CHECK (月份 IS NULL OR (typeof(月份) = 'integer' AND 月份 BETWEEN 1 AND 12))
 );
@@ -49,7 +54,7 @@ CREATE TABLE 收入临时 (
     成员ID TEXT COLLATE NOCASE,
     类型ID TEXT COLLATE NOCASE,
     金额   CURRENCY CHECK (金额 IS NULL OR typeof(金额) IN ('integer', 'real')),
-    日期   DATE CHECK (日期 IS NULL OR (typeof(日期) = 'text' AND date(日期, '+0 days') = 日期)),
+    日期   DATE CHECK (日期 IS NULL OR (typeof(日期) = 'text' AND date(日期, '+0 days') IS 日期)),
     备注   TEXT COLLATE NOCASE,
     月份   INTEGER CHECK (月份 IS NULL OR (typeof(月份) = 'integer' AND 月份 BETWEEN 1 AND 12))
 );
@@ -58,7 +63,7 @@ CREATE TABLE 支出帐 (
     成员ID TEXT COLLATE NOCASE,
     类型ID TEXT COLLATE NOCASE,
     金额   CURRENCY CHECK (金额 IS NULL OR typeof(金额) IN ('integer', 'real')),
-    日期   DATE CHECK (日期 IS NULL OR (typeof(日期) = 'text' AND date(日期, '+0 days') = 日期)),
+    日期   DATE CHECK (日期 IS NULL OR (typeof(日期) = 'text' AND date(日期, '+0 days') IS 日期)),
     备注   TEXT COLLATE NOCASE,
     月份   INTEGER CHECK (月份 IS NULL OR (typeof(月份) = 'integer' AND 月份 BETWEEN 1 AND 12))
 );
@@ -67,7 +72,7 @@ CREATE TABLE 支出临时 (
     成员ID TEXT COLLATE NOCASE,
     类型ID TEXT COLLATE NOCASE,
     金额   CURRENCY CHECK (金额 IS NULL OR typeof(金额) IN ('integer', 'real')),
-    日期   DATE CHECK (日期 IS NULL OR (typeof(日期) = 'text' AND date(日期, '+0 days') = 日期)),
+    日期   DATE CHECK (日期 IS NULL OR (typeof(日期) = 'text' AND date(日期, '+0 days') IS 日期)),
     备注   TEXT COLLATE NOCASE,
     月份   INTEGER CHECK (月份 IS NULL OR (typeof(月份) = 'integer' AND 月份 BETWEEN 1 AND 12))
 );
@@ -76,7 +81,7 @@ CREATE TABLE 投资帐 (
     成员ID TEXT COLLATE NOCASE,
     类型ID TEXT COLLATE NOCASE,
     金额   CURRENCY CHECK (金额 IS NULL OR typeof(金额) IN ('integer', 'real')),
-    日期   DATE CHECK (日期 IS NULL OR (typeof(日期) = 'text' AND date(日期, '+0 days') = 日期)),
+    日期   DATE CHECK (日期 IS NULL OR (typeof(日期) = 'text' AND date(日期, '+0 days') IS 日期)),
     备注   TEXT COLLATE NOCASE,
     月份   INTEGER CHECK (月份 IS NULL OR (typeof(月份) = 'integer' AND 月份 BETWEEN 1 AND 12))
 );
@@ -87,11 +92,11 @@ CREATE TABLE 银行帐 (
     存或取 TEXT COLLATE NOCASE,
     类型   TEXT COLLATE NOCASE,
     金额   CURRENCY CHECK (金额 IS NULL OR typeof(金额) IN ('integer', 'real')),
-    日期   DATE CHECK (日期 IS NULL OR (typeof(日期) = 'text' AND date(日期, '+0 days') = 日期))
+    日期   DATE CHECK (日期 IS NULL OR (typeof(日期) = 'text' AND date(日期, '+0 days') IS 日期))
 );
 
 CREATE TABLE 负债 (
-    借款日期 DATE CHECK (借款日期 IS NULL OR (typeof(借款日期) = 'text' AND date(借款日期, '+0 days') = 借款日期)),
+    借款日期 DATE CHECK (借款日期 IS NULL OR (typeof(借款日期) = 'text' AND date(借款日期, '+0 days') IS 借款日期)),
     债权人   TEXT COLLATE NOCASE,
     类型     TEXT COLLATE NOCASE,
     金额     CURRENCY CHECK (金额 IS NULL OR typeof(金额) IN ('integer', 'real')),

@@ -35,3 +35,12 @@ bool Statement::step()
         return false;
     conn_.raise(rc, sql_);
 }
+
+QStringList columnTexts(Connection& conn, const QString& sql, int column)
+{
+    QStringList out;
+    Statement st(conn, sql, false);
+    while (st.step())
+        out << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st.handle(), column)));
+    return out;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class Connection;
 struct sqlite3_stmt;
@@ -24,3 +25,6 @@ private:
     sqlite3_stmt* st_ = nullptr;
     QString sql_;
 };
+
+// One column of every row of a statement run as it stands (no dialect translation), as texts.
+QStringList columnTexts(Connection& conn, const QString& sql, int column = 0);

@@ -1,10 +1,11 @@
 #include "app.h"
 
-#include "dberror.h"
 #include "platform.h"
+#include "safekeeping.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QFileDialog>
 #include <QHash>
 #include <QLabel>
 #include <QMessageBox>
@@ -24,6 +25,10 @@ bool g_scripting = false;
 QList<int> g_answers;
 QList<ShownMessage> g_shown;
 QDate g_today;
+QPointer<QWidget> g_notePanel;
+QString g_note;
+QStringList g_fileChoices;
+QList<ShownFileDialog> g_fileDialogs;
 QHash<QString, WindowFactory>& registry()
 {
     static QHash<QString, WindowFactory> r;
@@ -38,23 +43,33 @@ QString databasePath()
 
 bool openConn()
 {
-    try {
-        conn.open(databasePath());
-        return true;
-    } catch (const DbError&) {
-        msgBox(QStringLiteral("连接数据库错误，系统将不能正常运行"), 16);
-        return false;
-    }
+    return conn.isOpen() || Safekeeping::openAtStart();
 }
 
 void closeConn()
 {
-    conn.close();
+    Safekeeping::closeAtEnd();
 }
 
 void setStatusPanel(QWidget* panel2)
 {
     g_panel = panel2;
+}
+
+void setStatusNote(const QString& note)
+{
+    g_note = note;
+    if (auto* label = qobject_cast<QLabel*>(g_notePanel.data())) {
+        label->setText(note);
+        label->setAccessibleName(note);
+        label->setVisible(!note.isEmpty());
+    }
+}
+
+void setNotePanel(QWidget* panel)
+{
+    g_notePanel = panel;
+    setStatusNote(g_note);
 }
 
 void setBusy(bool flag)
@@ -120,6 +135,36 @@ void scriptMessages(bool on)
     g_scripting = on;
     g_answers.clear();
     g_shown.clear();
+    g_fileChoices.clear();
+    g_fileDialogs.clear();
+}
+
+QString chooseFile(FileDialog kind, const QString& caption, const QString& proposed, QWidget* parent)
+{
+    if (g_scripting) {
+        g_fileDialogs.append(ShownFileDialog{kind, caption, proposed});
+        return g_fileChoices.isEmpty() ? QString() : g_fileChoices.takeFirst();
+    }
+    const QString filter = QStringLiteral("和顺家账数据 (*.mdb);;所有文件 (*)");
+    // The busy cursor must not hide that the dialog waits for the user.
+    const bool busy = g_busy;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const QString chosen = kind == FileDialog::Open ? QFileDialog::getOpenFileName(parent, caption, proposed, filter)
+                                                    : QFileDialog::getSaveFileName(parent, caption, proposed, filter);
+    if (busy)
+        QApplication::restoreOverrideCursor();
+    return chosen;
+}
+
+void queueFileChoice(const QString& path)
+{
+    g_fileChoices.append(path);
+}
+
+QList<ShownFileDialog> shownFileDialogs()
+{
+    return g_fileDialogs;
 }
 
 void queueAnswer(int answer)

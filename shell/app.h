@@ -26,9 +26,11 @@ extern QString findTable, findIdField, findNameField, findId, findName;
 // The full path of main.mdb in the program folder.
 QString databasePath();
 
-// Opens conn on main.mdb unless it is already open. On failure shows
-// "连接数据库错误，系统将不能正常运行" (stop icon) and returns false.
+// Opens conn on main.mdb unless it is already open: the file is checked, backed up and brought up
+// to the program's version first (shell/safekeeping.h). On failure shows
+// "连接数据库错误，系统将不能正常运行" followed by what is wrong and what to do, and returns false.
 bool openConn();
+// Closes conn; a session that wrote anything is backed up.
 void closeConn();
 
 // The main window's loading indicator: status panel 2 and the wait cursor. Balanced however often
@@ -37,6 +39,10 @@ void setBusy(bool flag);
 bool isBusy();
 // The main window hands over its status bar; panel 2 is its second label.
 void setStatusPanel(QWidget* panel2);
+// A lasting note in the main window's status bar (a backup that could not be made); empty: none.
+// It is kept for a main window that opens later.
+void setStatusNote(const QString& note);
+void setNotePanel(QWidget* panel);
 
 // The one message box: style 0 (OK), 16 (stop), 33 (OK and Cancel, question), 64 (information).
 // Title defaults to the application title. Returns 1 for OK, 2 for Cancel.
@@ -54,6 +60,19 @@ void queueAnswer(int answer);
 bool isScripting();
 QList<ShownMessage> shownMessages();
 void clearShownMessages();
+
+// The one file dialog: open (an existing file) or save (a new or replaced one). Returns the chosen
+// path, empty when the user gives up. While messages are scripted, no dialog is shown: every request
+// is recorded and the next scripted path is returned (empty, as a cancel, when none is left).
+enum class FileDialog { Open, Save };
+QString chooseFile(FileDialog kind, const QString& caption, const QString& proposed, QWidget* parent = nullptr);
+struct ShownFileDialog {
+    FileDialog kind = FileDialog::Open;
+    QString caption;
+    QString proposed;
+};
+void queueFileChoice(const QString& path);
+QList<ShownFileDialog> shownFileDialogs();
 
 // Today's date; tests can set the clock.
 QDate today();

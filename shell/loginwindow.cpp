@@ -150,6 +150,12 @@ void LoginWindow::Addcbo()
     if (!App::openConn())
         return;
     loaded_ = true;
+    fillNames();
+}
+
+void LoginWindow::fillNames()
+{
+    cbouser->clear();
     try {
         Recordset rs;
         rs.open(App::conn, QStringLiteral("select 姓名 from 成员"), Recordset::ReadOnly);
@@ -228,6 +234,15 @@ void LoginWindow::showAgain()
     raise();
     activateWindow();
     txtpw->setFocus();
+}
+
+void LoginWindow::showAfterRestore()
+{
+    const QString last = cbouser->currentText();
+    fillNames();
+    cbouser->setCurrentIndex(-1);
+    cbouser->setEditText(last);
+    showAgain();
 }
 
 void LoginWindow::Image1_Click()

@@ -24,6 +24,8 @@ public:
     MainWindow* mainWindow() const;
     // Back after "重新登录": the names as loaded at start-up, the last name, an empty password.
     void showAgain();
+    // Back after a restore: the names of the restored file, an empty password.
+    void showAfterRestore();
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -31,6 +33,7 @@ protected:
 
 private:
     void Addcbo();
+    void fillNames();
     void Pass();
     void refuse();
     void openMain();

@@ -9,6 +9,7 @@
 #include "pictures.h"
 #include "platform.h"
 #include "recordset.h"
+#include "safekeeping.h"
 #include "valuelabel.h"
 
 #include <QAction>
@@ -59,6 +60,9 @@ constexpr MenuRow kMenuRows[] = {
     {"mnu4aaa", "-", nullptr, false},
     {"mnucalc", "计算器", nullptr, false},
     {"mnu4bbb", "-", nullptr, false},
+    {"mnubackup", "备份数据…", nullptr, false},
+    {"mnurestore", "恢复数据…", nullptr, false},
+    {"mnu4ccc", "-", nullptr, false},
     {"mnurelogin", "重新登录", nullptr, false},
     {"mnuexit", "退出", nullptr, false},
 };
@@ -113,6 +117,13 @@ MainWindow::MainWindow(LoginWindow* login, QWidget* parent) : QMainWindow(parent
         p->setFrameShadow(QFrame::Sunken);
         Stabar->addWidget(p, 1);
     }
+    // A lasting note, such as a backup that could not be made; hidden while there is none.
+    note_ = new QLabel(Stabar);
+    note_->setObjectName(QStringLiteral("Stabar_note"));
+    note_->setTextFormat(Qt::PlainText);
+    note_->setFrameShape(QFrame::Panel);
+    note_->setFrameShadow(QFrame::Sunken);
+    Stabar->addPermanentWidget(note_);
     setStatusBar(Stabar);
 
     buildMenus();
@@ -148,6 +159,8 @@ void MainWindow::buildMenus()
     connect(item("mnuabout"), &QAction::triggered, this, &MainWindow::mnuabout_Click);
     connect(item("mnuhelp"), &QAction::triggered, this, &MainWindow::mnuhelp_Click);
     connect(item("mnucalc"), &QAction::triggered, this, &MainWindow::mnucalc_Click);
+    connect(item("mnubackup"), &QAction::triggered, this, &MainWindow::mnubackup_Click);
+    connect(item("mnurestore"), &QAction::triggered, this, &MainWindow::mnurestore_Click);
     connect(item("mnurelogin"), &QAction::triggered, this, &MainWindow::mnurelogin_Click);
     connect(item("mnuexit"), &QAction::triggered, this, &MainWindow::mnuexit_Click);
 }
@@ -156,6 +169,7 @@ void MainWindow::Form_Load()
 {
     panel1_->setText(App::curUser);
     App::setStatusPanel(panel2_);
+    App::setNotePanel(note_);
     App::setBusy(false);
 }
 
@@ -209,6 +223,22 @@ void MainWindow::mnucalc_Click()
 #endif
     if (!started)
         App::msgBox(QStringLiteral("未能发现系统计算器！"), 64);
+}
+
+void MainWindow::mnubackup_Click()
+{
+    Safekeeping::backupToChosenFile(this);
+}
+
+void MainWindow::mnurestore_Click()
+{
+    if (!Safekeeping::restoreChosenBackup(this))
+        return;
+    // The file has changed under every name and record: back to the login with the restored members.
+    relogin_ = true;
+    if (login_)
+        login_->showAfterRestore();
+    close();
 }
 
 void MainWindow::mnurelogin_Click()

@@ -32,6 +32,8 @@ private:
     void mnuabout_Click();
     void mnuhelp_Click();
     void mnucalc_Click();
+    void mnubackup_Click();
+    void mnurestore_Click();
     void mnurelogin_Click();
     void mnuexit_Click();
 
@@ -42,6 +44,7 @@ private:
     QStatusBar* Stabar = nullptr;
     QLabel* panel1_ = nullptr;
     QLabel* panel2_ = nullptr;
+    QLabel* note_ = nullptr;
     bool relogin_ = false;
     bool centred_ = false;
 };

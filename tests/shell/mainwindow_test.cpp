@@ -75,7 +75,7 @@ TEST_F(MainWindowTest, CaptionPictureAndMenusWithEveryItemAccessKeyShortcutAndIc
         "mnu3 查询统计[&Q]", "mnu3sr 收入状况", "mnu3zc 支出状况", "mnu3yh 银行存取记录", "mnu3bbb -",
         "mnu3zic 资产统计", "mnu3ye 年终处理",
         "mnusystem 系统[&S]", "mnuabout 关于", "mnuhelp 帮助", "mnu4aaa -", "mnucalc 计算器", "mnu4bbb -",
-        "mnurelogin 重新登录", "mnuexit 退出"};
+        "mnubackup 备份数据…", "mnurestore 恢复数据…", "mnu4ccc -", "mnurelogin 重新登录", "mnuexit 退出"};
     QStringList seen;
     QStringList withIcons;
     for (QAction* top : main_->menuBar()->actions()) {

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 #include <sqlite3.h>
@@ -55,8 +56,24 @@ QString DbTest::folder() const
 
 void DbTest::sql(const QString& statements)
 {
+    makeDatabase(dbPath(), statements);
+}
+
+QStringList DbTest::rows(const QString& query)
+{
+    return rowsOf(dbPath(), query);
+}
+
+QString DbTest::scalar(const QString& query)
+{
+    const QStringList r = rows(query);
+    return r.isEmpty() ? QString() : r.first();
+}
+
+void makeDatabase(const QString& file, const QString& statements)
+{
     sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(dbPath().toUtf8().constData(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_open(file.toUtf8().constData(), &db), SQLITE_OK);
     sqlite3_busy_timeout(db, 2000);
     char* err = nullptr;
     const int rc = sqlite3_exec(db, statements.toUtf8().constData(), nullptr, nullptr, &err);
@@ -66,11 +83,11 @@ void DbTest::sql(const QString& statements)
     ASSERT_EQ(rc, SQLITE_OK) << msg.toStdString();
 }
 
-QStringList DbTest::rows(const QString& query)
+QStringList rowsOf(const QString& file, const QString& query)
 {
     QStringList out;
     sqlite3* db = nullptr;
-    EXPECT_EQ(sqlite3_open(dbPath().toUtf8().constData(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
     sqlite3_busy_timeout(db, 2000);
     sqlite3_stmt* st = nullptr;
     const QByteArray q = query.toUtf8();
@@ -94,10 +111,31 @@ QStringList DbTest::rows(const QString& query)
     return out;
 }
 
-QString DbTest::scalar(const QString& query)
+QByteArray fileBytes(const QString& path)
 {
-    const QStringList r = rows(query);
-    return r.isEmpty() ? QString() : r.first();
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
+    f.write(bytes);
+}
+
+QString versionZeroSchema()
+{
+    QFile f(QStringLiteral(KINBOOK_TEST_DIR "/support/version0.sql"));
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << "no version 0 schema";
+    return QString::fromUtf8(f.readAll());
+}
+
+bool hasEnglish(const QString& text)
+{
+    static const QRegularExpression path(QStringLiteral("[^\\s（）]*[/\\\\][^\\s（）]*"));
+    static const QRegularExpression word(QStringLiteral("[A-Za-z]{3,}"));
+    return QString(text).remove(path).remove(QStringLiteral("main.mdb")).contains(word);
 }
 
 QStringList messageTexts()

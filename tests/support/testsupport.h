@@ -35,6 +35,20 @@ private:
     std::unique_ptr<QTemporaryDir> dir_;
 };
 
+// The rows of a query on any SQLite file, each row's fields joined with '|' (null as "NULL").
+QStringList rowsOf(const QString& file, const QString& query);
+// Makes an SQLite file (or adds to one) by running statements on it.
+void makeDatabase(const QString& file, const QString& statements);
+// A file's bytes (empty when it cannot be read), and a file written with these bytes.
+QByteArray fileBytes(const QString& path);
+void writeFile(const QString& path, const QByteArray& bytes);
+// The schema of main.mdb as the builds before file versions made it (version 0).
+QString versionZeroSchema();
+
+// Whether a text meant for the user has words of English in it (file paths and the name main.mdb
+// aside): an engine's message that slipped through.
+bool hasEnglish(const QString& text);
+
 // Texts of the message boxes shown so far.
 QStringList messageTexts();
 

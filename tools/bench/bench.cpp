@@ -7,12 +7,16 @@
 //   kinbook_bench [--sizes 10000,100000,1000000] [--data DIR] [--repeat N]
 //
 // The databases are made by kinbook_gendb (seed 1) and kept in DIR between runs.
+#include "backup.h"
 #include "dialect.h"
+#include "filecheck.h"
 #include "recordset.h"
+#include "upgrade.h"
 #include "books/picker.h"
 #include "shell/app.h"
 #include "shell/loginwindow.h"
 #include "shell/platform.h"
+#include "shell/safekeeping.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -21,11 +25,13 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
 #include <QTableView>
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <malloc.h>
 #include <memory>
@@ -487,6 +493,75 @@ int main(int argc, char** argv)
             table.push_back(r);
         }
         sqlite3_close(raw);
+        {
+            // The automatic backup at start, beside a plain copy of the file (what cp does) as the floor.
+            Row r{QStringLiteral("启动: automatic backup into backups/"), size};
+            const QString backups = folder + QStringLiteral("/backups");
+            const QString plain = folder + QStringLiteral("/plain-copy.mdb");
+            r.project = median(repeat, [&] {
+                QDir(backups).removeRecursively();
+                const double t0 = nowMs();
+                Backup::makeDated(dbFile, backups, QDateTime::currentDateTime());
+                return nowMs() - t0;
+            });
+            r.floor = median(repeat, [&] {
+                QFile::remove(plain);
+                const double t0 = nowMs();
+                std::filesystem::copy_file(dbFile.toStdString(), plain.toStdString());
+                return nowMs() - t0;
+            });
+            QFile::remove(plain);
+            r.note = QStringLiteral("%1 MB").arg(static_cast<double>(QFileInfo(dbFile).size()) / 1e6, 0, 'f', 1);
+            table.push_back(r);
+        }
+        {
+            // The check at start: header, quick integrity check, tables and fields, version; the floor
+            // is the engine's quick check of the file's structure alone.
+            Row r{QStringLiteral("启动: check of main.mdb"), size};
+            r.project = median(repeat, [&] {
+                const double t0 = nowMs();
+                FileCheck::inspect(dbFile, Upgrade::newestVersion(), true);
+                return nowMs() - t0;
+            });
+            r.floor = median(repeat, [&] {
+                sqlite3* db = nullptr;
+                sqlite3_open_v2(dbFile.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+                const double t0 = nowMs();
+                step(db, {QStringLiteral("pragma ignore_check_constraints = on"), QStringLiteral("pragma quick_check")});
+                const double t = nowMs() - t0;
+                sqlite3_close(db);
+                return t;
+            });
+            table.push_back(r);
+        }
+        {
+            // 恢复数据 as the menu does it: check the chosen backup, count, back up the current file,
+            // copy beside main.mdb, rename, reopen. The floor: the two plain copies that it implies.
+            Row r{QStringLiteral("恢复数据: restore a backup"), size};
+            const QString chosen = data + QStringLiteral("/restore-%1.mdb").arg(size);
+            QFile::remove(chosen);
+            Backup::copy(dbFile, chosen, false);
+            r.project = median(repeat, [&] {
+                QDir(folder + QStringLiteral("/backups")).removeRecursively();
+                App::queueFileChoice(chosen);
+                App::queueAnswer(1);
+                const double t0 = nowMs();
+                const bool done = Safekeeping::restoreChosenBackup(nullptr);
+                const double t = nowMs() - t0;
+                return done ? t : -1.0;
+            });
+            const QString plain = folder + QStringLiteral("/plain-copy.mdb");
+            r.floor = median(repeat, [&] {
+                QFile::remove(plain);
+                const double t0 = nowMs();
+                std::filesystem::copy_file(dbFile.toStdString(), plain.toStdString());
+                std::filesystem::copy_file(chosen.toStdString(), plain.toStdString(), std::filesystem::copy_options::overwrite_existing);
+                return nowMs() - t0;
+            });
+            QFile::remove(plain);
+            QFile::remove(chosen);
+            table.push_back(r);
+        }
         App::closeConn();
     }
 

@@ -1,0 +1,215 @@
+#include "backup.h"
+
+#include "connection.h"
+#include "dberror.h"
+#include "statement.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryFile>
+#include <algorithm>
+#include <filesystem>
+#include <sqlite3.h>
+#include <system_error>
+
+namespace Backup {
+
+namespace {
+
+constexpr int kNewestKept = 10;
+constexpr int kMonthsKept = 12;
+const QString kPartSuffix = QStringLiteral(".part");
+
+std::filesystem::path fsPath(const QString& path)
+{
+#ifdef Q_OS_WIN
+    return std::filesystem::path(path.toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+#endif
+}
+
+[[noreturn]] void fail(DbError::Kind kind, int code, const QString& message)
+{
+    throw DbError(kind, code, message);
+}
+
+// The copy's own connection: closed on every way out.
+struct RawDb {
+    sqlite3* db = nullptr;
+    ~RawDb() { sqlite3_close(db); }
+};
+
+// A name in `folder` (made if needed) for a file of that moment, not yet taken: prefix, date and
+// time, and -2, -3 ... for more than one in a second.
+QString freshName(const QString& folder, const QString& prefix, const QDateTime& when)
+{
+    if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir())
+        fail(DbError::CannotOpen, SQLITE_CANTOPEN, QStringLiteral("cannot make the folder ") + folder);
+    const QString stem = folder + QLatin1Char('/') + prefix + when.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString path = stem + QStringLiteral(".mdb");
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = stem + QStringLiteral("-%1.mdb").arg(n);
+    return path;
+}
+
+}  // namespace
+
+QString folderFor(const QString& databasePath)
+{
+    return QFileInfo(databasePath).absolutePath() + QStringLiteral("/backups");
+}
+
+QString writeCopy(const QString& source, const QString& target)
+{
+    // A name of its own beside the target: never one of the user's files.
+    QTemporaryFile part(QFileInfo(target).absolutePath() + QStringLiteral("/.") + QFileInfo(target).fileName()
+                        + QStringLiteral(".XXXXXX") + kPartSuffix);
+    part.setAutoRemove(false);
+    if (!part.open())
+        fail(DbError::CannotOpen, SQLITE_CANTOPEN, QStringLiteral("cannot create a file beside ") + target);
+    const QString temporary = part.fileName();
+    part.close();
+
+    try {
+        Connection from;
+        from.open(source, true);
+        // One read transaction for the whole copy: a writer waits (or the copy times out) and the
+        // copy is one committed state of the file.
+        Statement(from, QStringLiteral("BEGIN"), false).step();
+        Statement(from, QStringLiteral("SELECT count(*) FROM sqlite_master"), false).step();
+
+        RawDb to;
+        int rc = sqlite3_open_v2(QFile::encodeName(temporary).constData(), &to.db, SQLITE_OPEN_READWRITE, nullptr);
+        if (rc == SQLITE_OK)
+            rc = sqlite3_exec(to.db, "PRAGMA journal_mode = OFF", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK) {
+            sqlite3_backup* copy = sqlite3_backup_init(to.db, "main", from.handle(), "main");
+            if (!copy) {
+                rc = sqlite3_extended_errcode(to.db);
+            } else {
+                rc = sqlite3_backup_step(copy, -1);
+                const int finished = sqlite3_backup_finish(copy);
+                rc = rc == SQLITE_DONE ? finished : rc;
+            }
+        }
+        if (rc != SQLITE_OK) {
+            const QString msg = QString::fromUtf8(to.db ? sqlite3_errmsg(to.db) : sqlite3_errstr(rc));
+            fail(DbError::classify(rc, msg), rc, msg);
+        }
+        // Closing writes nothing more: the backup's commit has synced the file.
+        rc = sqlite3_close(to.db);
+        to.db = nullptr;
+        if (rc != SQLITE_OK)
+            fail(DbError::classify(rc, QString()), rc, QString::fromUtf8(sqlite3_errstr(rc)));
+    } catch (...) {
+        QFile::remove(temporary);
+        throw;
+    }
+    return temporary;
+}
+
+void putInPlace(const QString& temporary, const QString& target)
+{
+    for (const char* journal : {"-journal", "-wal", "-shm"})
+        QFile::remove(target + QString::fromLatin1(journal));
+    std::error_code ec;
+    std::filesystem::rename(fsPath(temporary), fsPath(target), ec);
+    if (ec) {
+        QFile::remove(temporary);
+        fail(ec == std::errc::no_space_on_device ? DbError::DiskFull : DbError::CannotOpen, SQLITE_CANTOPEN,
+             QString::fromStdString(ec.message()));
+    }
+}
+
+void copy(const QString& source, const QString& target, bool overwrite)
+{
+    if (!overwrite && QFileInfo::exists(target))
+        fail(DbError::CannotOpen, SQLITE_CANTOPEN, QStringLiteral("exists: ") + target);
+    putInPlace(writeCopy(source, target), target);
+}
+
+QString makeDated(const QString& source, const QString& folder, const QDateTime& when)
+{
+    const QString path = freshName(folder, QStringLiteral("main-"), when);
+    copy(source, path, false);
+    return path;
+}
+
+QString moveAside(const QString& path, const QString& folder, const QDateTime& when)
+{
+    const QString aside = freshName(folder, QStringLiteral("damaged-"), when);
+    std::error_code ec;
+    std::filesystem::rename(fsPath(path), fsPath(aside), ec);
+    if (ec)
+        fail(DbError::CannotOpen, SQLITE_CANTOPEN, QString::fromStdString(ec.message()));
+    const QString journal = path + QStringLiteral("-journal");
+    if (QFileInfo::exists(journal))
+        std::filesystem::rename(fsPath(journal), fsPath(aside + QStringLiteral("-journal")), ec);
+    return aside;
+}
+
+bool parseName(const QString& fileName, Dated& dated)
+{
+    static const QRegularExpression re(QStringLiteral("^main-(\\d{8}-\\d{6})(?:-(\\d+))?\\.mdb$"));
+    const QRegularExpressionMatch m = re.match(fileName);
+    if (!m.hasMatch())
+        return false;
+    dated.time = QDateTime::fromString(m.captured(1), QStringLiteral("yyyyMMdd-HHmmss"));
+    dated.sequence = m.captured(2).isEmpty() ? 1 : m.captured(2).toInt();
+    return dated.time.isValid();
+}
+
+QList<Dated> listDated(const QString& folder)
+{
+    QList<Dated> out;
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList({QStringLiteral("main-*.mdb")}, QDir::Files)) {
+        Dated d;
+        d.path = dir.filePath(name);
+        if (parseName(name, d))
+            out << d;
+    }
+    std::sort(out.begin(), out.end(), [](const Dated& a, const Dated& b) {
+        return a.time != b.time ? a.time > b.time : a.sequence > b.sequence;
+    });
+    return out;
+}
+
+QList<Dated> beyondKeeping(const QList<Dated>& newestFirst, const QDate& today)
+{
+    QSet<int> kept;
+    for (int i = 0; i < newestFirst.size() && i < kNewestKept; ++i)
+        kept.insert(i);
+    for (int back = 0; back < kMonthsKept; ++back) {
+        const QDate month = QDate(today.year(), today.month(), 1).addMonths(-back);
+        for (int i = 0; i < newestFirst.size(); ++i) {
+            const QDate d = newestFirst[i].time.date();
+            if (d.year() == month.year() && d.month() == month.month()) {
+                kept.insert(i);
+                break;
+            }
+        }
+    }
+    QList<Dated> out;
+    for (int i = 0; i < newestFirst.size(); ++i)
+        if (!kept.contains(i))
+            out << newestFirst[i];
+    return out;
+}
+
+int prune(const QString& folder, const QDate& today)
+{
+    int removed = 0;
+    for (const Dated& d : beyondKeeping(listDated(folder), today))
+        removed += QFile::remove(d.path) ? 1 : 0;
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList({QStringLiteral(".main-*") + kPartSuffix}, QDir::Files | QDir::Hidden))
+        removed += QFile::remove(dir.filePath(name)) ? 1 : 0;
+    return removed;
+}
+
+}  // namespace Backup

@@ -1,0 +1,162 @@
+#include "upgrade.h"
+
+#include "connection.h"
+#include "dberror.h"
+#include "dialect.h"
+#include "statement.h"
+
+#include <sqlite3.h>
+
+namespace Upgrade {
+
+namespace {
+
+void exec(Connection& conn, const QString& sql)
+{
+    const QByteArray text = sql.toUtf8();
+    const int rc = sqlite3_exec(conn.handle(), text.constData(), nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        conn.raise(rc, sql);
+}
+
+// The check a field of this kind carries from version 1 on; empty for a field without one.
+// Kinds are told by the declared type, as the schema declares them.
+QString checkOf(const QString& field, const QString& type)
+{
+    const QString f = sqlName(field);
+    if (type.compare(QLatin1String("DATE"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("%1 IS NULL OR (typeof(%1) = 'text' AND date(%1, '+0 days') IS %1)").arg(f);
+    if (type.compare(QLatin1String("CURRENCY"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("%1 IS NULL OR typeof(%1) IN ('integer', 'real')").arg(f);
+    if (type.compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0 && field == QStringLiteral("月份"))
+        return QStringLiteral("%1 IS NULL OR (typeof(%1) = 'integer' AND %1 BETWEEN 1 AND 12)").arg(f);
+    return QString();
+}
+
+// Version 1: the date checks of the ledgers let any text that is no date through (date() gives
+// NULL, and a comparison with NULL passes a CHECK). Each table with checked fields is rebuilt from
+// its own fields with the corrected checks; every row keeps its rowid, and its indexes and triggers
+// are made again. A value the new checks refuse is cleared in its row and kept aside.
+void rebuildWithCorrectedChecks(Connection& conn, Report& report)
+{
+    const QStringList tables = columnTexts(conn, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' "
+                                                           "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid"));
+    bool asideMade = false;
+    for (const QString& table : tables) {
+        const QString info = QStringLiteral("PRAGMA table_info(%1)").arg(sqlName(table));
+        const QStringList fields = columnTexts(conn, info, 1), types = columnTexts(conn, info, 2);
+        QStringList defs, names, values;
+        bool checked = false;
+        for (qsizetype i = 0; i < fields.size(); ++i) {
+            const QString& field = fields[i];
+            const QString& type = types[i];
+            const QString check = checkOf(field, type);
+            QString def = sqlName(field) + QLatin1Char(' ') + type;
+            if (type.compare(QLatin1String("TEXT"), Qt::CaseInsensitive) == 0)
+                def += QStringLiteral(" COLLATE NOCASE");
+            names << sqlName(field);
+            if (check.isEmpty()) {
+                values << sqlName(field);
+            } else {
+                checked = true;
+                def += QStringLiteral(" CHECK (%1)").arg(check);
+                values << QStringLiteral("CASE WHEN %1 THEN %2 END").arg(check, sqlName(field));
+                const QString refused = QStringLiteral(" FROM %1 WHERE NOT (%2)").arg(sqlName(table), check);
+                const int n = columnTexts(conn, QStringLiteral("SELECT count(*)") + refused).value(0).toInt();
+                if (n > 0) {
+                    if (!asideMade)
+                        exec(conn, QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (表名 TEXT, 行号 INTEGER, 字段 TEXT, 原值)")
+                                       .arg(sqlName(kSetAsideTable)));
+                    asideMade = true;
+                    exec(conn, QStringLiteral("INSERT INTO %1 SELECT %2, rowid, %3, %4")
+                                   .arg(sqlName(kSetAsideTable), sqlQuote(table), sqlQuote(field), sqlName(field))
+                             + refused);
+                    report.setAside << SetAside{table, field, n};
+                }
+            }
+            defs << def;
+        }
+        if (!checked)
+            continue;
+        const QStringList remake = columnTexts(conn, QStringLiteral("SELECT sql FROM sqlite_master WHERE tbl_name = %1 AND "
+                                                               "type IN ('index', 'trigger') AND sql IS NOT NULL ORDER BY rowid")
+                                                    .arg(sqlQuote(table)));
+        const QString fresh = sqlName(table + QStringLiteral(" 升级"));
+        exec(conn, QStringLiteral("CREATE TABLE %1 (%2)").arg(fresh, defs.join(QStringLiteral(", "))));
+        exec(conn, QStringLiteral("INSERT INTO %1 (rowid, %2) SELECT rowid, %3 FROM %4")
+                       .arg(fresh, names.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")), sqlName(table)));
+        exec(conn, QStringLiteral("DROP TABLE %1").arg(sqlName(table)));
+        exec(conn, QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(fresh, sqlName(table)));
+        for (const QString& sql : remake)
+            exec(conn, sql);
+    }
+}
+
+// Renaming a table that a view reads (查询 reads the ledgers) is refused by SQLite's schema check
+// while the old table is gone; the legacy rename leaves views as they are, which is what a rebuild
+// under the same name wants.
+class LegacyRename {
+public:
+    explicit LegacyRename(Connection& conn) : conn_(conn) { exec(conn_, QStringLiteral("PRAGMA legacy_alter_table = ON")); }
+    ~LegacyRename() { sqlite3_exec(conn_.handle(), "PRAGMA legacy_alter_table = OFF", nullptr, nullptr, nullptr); }
+    LegacyRename(const LegacyRename&) = delete;
+    LegacyRename& operator=(const LegacyRename&) = delete;
+
+private:
+    Connection& conn_;
+};
+
+}  // namespace
+
+int Report::setAsideCount() const
+{
+    int n = 0;
+    for (const SetAside& s : setAside)
+        n += s.count;
+    return n;
+}
+
+const std::vector<Step>& steps()
+{
+    static const std::vector<Step> list = {
+        {1, nullptr, rebuildWithCorrectedChecks},
+    };
+    return list;
+}
+
+int newestVersion(const std::vector<Step>& list)
+{
+    return list.empty() ? 0 : list.back().version;
+}
+
+int fileVersion(Connection& conn)
+{
+    return columnTexts(conn, QStringLiteral("PRAGMA user_version")).value(0).toInt();
+}
+
+Report run(Connection& conn, const std::vector<Step>& list)
+{
+    Report report;
+    report.from = fileVersion(conn);
+    report.to = newestVersion(list);
+    if (report.from > report.to)
+        throw DbError(DbError::Other, SQLITE_ERROR,
+                      QStringLiteral("file version %1 is newer than %2").arg(report.from).arg(report.to));
+    if (report.from == report.to)
+        return report;
+    Transaction transaction(conn);
+    LegacyRename legacy(conn);
+    for (const Step& step : list) {
+        if (step.version <= report.from)
+            continue;
+        if (step.sql)
+            exec(conn, QString::fromUtf8(step.sql));
+        if (step.run)
+            step.run(conn, report);
+    }
+    exec(conn, QStringLiteral("PRAGMA user_version = %1").arg(report.to));
+    transaction.commit();
+    return report;
+}
+
+}  // namespace Upgrade

@@ -1,0 +1,277 @@
+#include "safekeeping.h"
+
+#include "app.h"
+#include "backup.h"
+#include "dberror.h"
+#include "filecheck.h"
+#include "upgrade.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace Safekeeping {
+
+namespace {
+
+const QString kNoDatabase = QStringLiteral("连接数据库错误，系统将不能正常运行");
+
+// Rows the connection had changed when the file was opened: more at the end means the session wrote.
+qint64 g_changesAtOpen = 0;
+// A failed backup is told once in a run.
+bool g_failureTold = false;
+
+QString native(const QString& path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+QString backupsFolder()
+{
+    return Backup::folderFor(App::databasePath());
+}
+
+QDateTime now()
+{
+    return QDateTime(App::today(), QTime::currentTime());
+}
+
+// Why a copy could not be written, for the user.
+QString copyCause(const DbError& e, const QString& folder)
+{
+    switch (e.kind()) {
+    case DbError::DiskFull:
+        return QStringLiteral("磁盘已满");
+    case DbError::CannotOpen:
+    case DbError::ReadOnly:
+        return QStringLiteral("文件夹 %1 无法写入").arg(native(folder));
+    case DbError::Busy:
+        return QStringLiteral("数据库文件正被其它程序使用");
+    default:
+        return QStringLiteral("写入时出错（错误代码 %1）").arg(e.code());
+    }
+}
+
+// A dated backup of main.mdb, then the keep rule. A failure is told (once in a run) and gives an
+// empty path and its cause; the program goes on.
+QString backupNow(QString* failure = nullptr)
+{
+    const QString folder = backupsFolder();
+    try {
+        const QString made = Backup::makeDated(App::databasePath(), folder, now());
+        Backup::prune(folder, App::today());
+        return made;
+    } catch (const DbError& e) {
+        const QString cause = copyCause(e, folder);
+        if (failure)
+            *failure = cause;
+        App::setStatusNote(QStringLiteral("自动备份失败：") + cause);
+        if (!g_failureTold) {
+            g_failureTold = true;
+            App::msgBox(QStringLiteral("未能自动备份数据：%1。\n程序会继续运行，但这次没有备份。请检查文件夹 %2 和磁盘空间。")
+                            .arg(cause, native(folder)),
+                        64);
+        }
+        return QString();
+    }
+}
+
+void refuse(const QString& why)
+{
+    App::msgBox(kNoDatabase + QLatin1Char('\n') + why, 16);
+}
+
+QString whenMade(const QString& path)
+{
+    Backup::Dated d;
+    const QDateTime t = Backup::parseName(QFileInfo(path).fileName(), d) ? d.time : QFileInfo(path).lastModified();
+    return t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+void tellSetAside(const Upgrade::Report& report)
+{
+    if (report.setAside.isEmpty())
+        return;
+    QStringList where;
+    for (const Upgrade::SetAside& s : report.setAside)
+        where << QStringLiteral("%1.%2 %3 个").arg(s.table, s.field).arg(s.count);
+    App::msgBox(QStringLiteral("数据库文件已从版本 %1 升级到版本 %2。\n有 %3 个值不符合新的检查（%4），已在记录中清空，记录本身都保留着。"
+                               "\n原来的值保存在表“%5”中（表名、行号、字段、原值），可以据此改正这些记录。")
+                    .arg(report.from)
+                    .arg(report.to)
+                    .arg(report.setAsideCount())
+                    .arg(where.join(QStringLiteral("、")), Upgrade::kSetAsideTable),
+                64);
+}
+
+bool openFile(bool takeBackup, bool offerBackup);
+
+// main.mdb is missing, empty, damaged or not the program's: offer the newest sound backup.
+bool offerNewestBackup(const FileCheck::Report& report)
+{
+    const QString path = App::databasePath();
+    const QString folder = backupsFolder();
+    const QString why = FileCheck::describe(report, path);
+    QString sound;
+    for (const Backup::Dated& d : Backup::listDated(folder)) {
+        if (FileCheck::inspect(d.path, Upgrade::newestVersion(), false).sound()) {
+            sound = d.path;
+            break;
+        }
+    }
+    if (sound.isEmpty()) {
+        refuse(why + QStringLiteral("\n备份文件夹 %1 里没有可用的备份。").arg(native(folder)));
+        return false;
+    }
+    const bool present = QFileInfo::exists(path);
+    const QString ask = kNoDatabase + QLatin1Char('\n') + why
+                        + QStringLiteral("\n最新的完好备份是 %1（%2）。要用它恢复数据吗？").arg(native(sound), whenMade(sound))
+                        + (present ? QStringLiteral("\n现在的文件会先移到备份文件夹里保存。") : QString());
+    if (App::msgBox(ask, 33) != 1)
+        return false;
+    try {
+        if (present)
+            Backup::moveAside(path, folder, now());
+        Backup::copy(sound, path, false);
+    } catch (const DbError& e) {
+        refuse(QStringLiteral("用备份 %1 恢复没有成功：%2。").arg(native(sound), copyCause(e, QFileInfo(path).absolutePath())));
+        return false;
+    }
+    App::setStatusNote(QStringLiteral("已用备份 %1 恢复数据").arg(QFileInfo(sound).fileName()));
+    // The backup that was used stays where it is: it is the copy this file came from.
+    return openFile(false, false);
+}
+
+bool openFile(bool takeBackup, bool offerBackup)
+{
+    const QString path = App::databasePath();
+    const int newest = Upgrade::newestVersion();
+    const FileCheck::Report report = FileCheck::inspect(path, newest, true);
+    if (report.replaceable() && offerBackup)
+        return offerNewestBackup(report);
+    if (!report.sound()) {
+        refuse(FileCheck::describe(report, path));
+        return false;
+    }
+    const bool older = report.version < newest;
+    QString failure;
+    if (takeBackup && backupNow(&failure).isEmpty() && older) {
+        refuse(QStringLiteral("数据库文件 %1 是版本 %2，要升级到版本 %3 才能使用；升级前要先备份，但备份没有成功（%4），所以没有升级。"
+                              "请检查备份文件夹和磁盘空间后再启动。")
+                   .arg(native(path))
+                   .arg(report.version)
+                   .arg(newest)
+                   .arg(failure));
+        return false;
+    }
+    try {
+        App::conn.open(path);
+        if (older)
+            tellSetAside(Upgrade::run(App::conn));
+    } catch (const DbError& e) {
+        App::conn.close();
+        FileCheck::Report failed;
+        failed.state = FileCheck::stateOf(e);
+        failed.code = e.code();
+        refuse(FileCheck::describe(failed, path)
+               + (older ? QStringLiteral("\n（升级没有完成，文件保持原样。）") : QString()));
+        return false;
+    }
+    g_changesAtOpen = App::conn.totalChanges();
+    return true;
+}
+
+}  // namespace
+
+bool openAtStart()
+{
+    g_failureTold = false;
+    App::setStatusNote(QString());
+    return openFile(true, true);
+}
+
+void closeAtEnd()
+{
+    if (!App::conn.isOpen())
+        return;
+    const bool wrote = App::conn.totalChanges() > g_changesAtOpen;
+    App::conn.close();
+    if (wrote)
+        backupNow();
+}
+
+void backupToChosenFile(QWidget* parent)
+{
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString proposed = QDir(documents.isEmpty() ? QDir::homePath() : documents)
+                                 .filePath(QStringLiteral("和顺家账备份-%1.mdb").arg(App::today().toString(QStringLiteral("yyyyMMdd"))));
+    const QString target = App::chooseFile(App::FileDialog::Save, QStringLiteral("备份数据"), proposed, parent);
+    if (target.isEmpty())
+        return;
+    // Replacing the open file by its own copy would lose every later write.
+    const QFileInfo chosen(target), own(App::databasePath());
+    if (chosen.absoluteFilePath() == own.absoluteFilePath()
+        || (chosen.exists() && chosen.canonicalFilePath() == own.canonicalFilePath())) {
+        App::msgBox(QStringLiteral("不能把备份写到数据库文件 main.mdb 本身，请另选一个文件名。"), 64);
+        return;
+    }
+    App::setBusy(true);
+    try {
+        Backup::copy(App::databasePath(), target, true);
+    } catch (const DbError& e) {
+        App::setBusy(false);
+        App::msgBox(QStringLiteral("备份没有完成：%1。\n请换一个位置，或腾出磁盘空间后再试。").arg(copyCause(e, chosen.absolutePath())), 64);
+        return;
+    }
+    App::setBusy(false);
+    App::msgBox(QStringLiteral("数据已备份到 %1。").arg(native(target)), 64);
+}
+
+bool restoreChosenBackup(QWidget* parent)
+{
+    const QString chosen = App::chooseFile(App::FileDialog::Open, QStringLiteral("恢复数据"), backupsFolder(), parent);
+    if (chosen.isEmpty())
+        return false;
+    const FileCheck::Report report = FileCheck::inspect(chosen, Upgrade::newestVersion(), false);
+    if (!report.sound()) {
+        App::msgBox(QStringLiteral("不能用这个文件恢复数据，什么也没有改动。\n") + FileCheck::describe(report, chosen, false), 64);
+        return false;
+    }
+    const QString path = App::databasePath();
+    const QList<FileCheck::Count> theirs = FileCheck::ledgerCounts(chosen), ours = FileCheck::ledgerCounts(path);
+    QString counts;
+    for (qsizetype i = 0; i < theirs.size(); ++i)
+        counts += QStringLiteral("\n%1：备份 %2 条，现在 %3 条").arg(theirs[i].table).arg(theirs[i].rows).arg(ours.value(i).rows);
+    const QString ask = QStringLiteral("要用这个备份恢复数据吗？\n备份文件：%1\n备份时间：%2\n%3\n\n恢复后，备份以后记下的帐都会没有；"
+                                       "恢复前会先把现在的文件备份到备份文件夹。恢复后请重新登录。")
+                            .arg(native(chosen), whenMade(chosen), counts);
+    if (App::msgBox(ask, 33) != 1)
+        return false;
+
+    App::setBusy(true);
+    if (backupNow().isEmpty()) {
+        App::setBusy(false);
+        App::msgBox(QStringLiteral("没有恢复：现在的文件没能先备份，为安全起见什么也没有改动。"), 64);
+        return false;
+    }
+    QString copy;
+    try {
+        copy = Backup::writeCopy(chosen, path);
+        App::conn.close();
+        Backup::putInPlace(copy, path);
+    } catch (const DbError& e) {
+        // Nothing was replaced: the current file opens again as it was.
+        App::setBusy(false);
+        App::msgBox(QStringLiteral("没有恢复：%1，现在的文件没有改动。").arg(copyCause(e, QFileInfo(path).absolutePath())), 64);
+        if (!App::conn.isOpen())
+            openFile(false, false);
+        return false;
+    }
+    const bool reopened = openFile(false, false);
+    App::setBusy(false);
+    if (reopened)
+        App::msgBox(QStringLiteral("已用备份 %1 恢复数据，请重新登录。").arg(QFileInfo(chosen).fileName()), 64);
+    return true;
+}
+
+}  // namespace Safekeeping

@@ -1,0 +1,30 @@
+#pragma once
+
+class QWidget;
+
+// Keeping the household's file safe: what happens to main.mdb when the program opens and closes it,
+// and the menu's backup and restore.
+//
+// Automatic backups go into backups/ beside main.mdb: one at each start before anything is written,
+// and one at the end of a session that wrote anything. A backup that cannot be made is told once in
+// a run (a message and a note in the main window's status bar) and the program goes on.
+namespace Safekeeping {
+
+// What App::openConn does: checks main.mdb (a damaged, empty, missing or foreign file is refused,
+// with the offer of the newest sound backup), backs it up, brings an older file up to the program's
+// version, and opens App::conn. Every refusal is a message whose first line is
+// "连接数据库错误，系统将不能正常运行"; false then, with App::conn closed.
+bool openAtStart();
+
+// What App::closeConn does: closes App::conn and backs the file up when the session wrote anything.
+void closeAtEnd();
+
+// 系统 → 备份数据…: a copy where the user chooses.
+void backupToChosenFile(QWidget* parent);
+
+// 系统 → 恢复数据…: a sound backup chosen by the user replaces main.mdb after a question that
+// compares their records, the current file being backed up first. True when main.mdb was replaced
+// and App::conn reopened on it: the caller then goes back to the login.
+bool restoreChosenBackup(QWidget* parent);
+
+}  // namespace Safekeeping

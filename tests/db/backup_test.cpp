@@ -1,0 +1,95 @@
+// Copies of the file: the keep rule over a folder of backups, and a copy taken while another
+// connection writes.
+#include "backup.h"
+#include "dberror.h"
+#include "filecheck.h"
+#include "support/testsupport.h"
+#include "upgrade.h"
+
+#include <QDir>
+#include <QSet>
+#include <atomic>
+#include <sqlite3.h>
+#include <thread>
+
+namespace {
+
+using Backups = DbTest;
+
+TEST_F(Backups, KeepsTheTenNewestAndTheNewestOfEachOfTwelveMonths)
+{
+    const QString dir = folder() + "/backups";
+    QDir().mkpath(dir);
+    QStringList kept, all;
+    // December 2026, the month of "today": fourteen backups, the last two within one second.
+    for (int i = 0; i < 12; ++i)
+        all << QString("main-202612%1-%2.mdb").arg(1 + i / 2, 2, 10, QChar('0')).arg(i % 2 ? "090000" : "080000");
+    all << "main-20261206-235959.mdb" << "main-20261206-235959-2.mdb";
+    kept = all.mid(4);
+    // Two a month before: the later one stays for the eleven months before December only.
+    for (QDate m(2025, 1, 1); m.year() < 2026 || m.month() < 12; m = m.addMonths(1)) {
+        all << "main-" + m.toString("yyyyMM") + "03-120000.mdb" << "main-" + m.toString("yyyyMM") + "20-120000.mdb";
+        if (m.year() == 2026)
+            kept << all.last();
+    }
+    // Other files are left alone; the temporary copy an interrupted backup left goes.
+    kept << "notes.txt" << "main-old.mdb";
+    for (const QString& name : all + QStringList{"notes.txt", "main-old.mdb", ".main-20261205-080000.mdb.Ab12Cd.part"})
+        writeFile(dir + "/" + name, {});
+
+    EXPECT_EQ(Backup::prune(dir, QDate(2026, 12, 6)), all.size() + 3 - kept.size());
+    kept.sort();
+    EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden, QDir::Name), kept);
+    EXPECT_EQ(Backup::listDated(dir).value(0).path, dir + "/main-20261206-235959-2.mdb");
+    // A few old ones are all among the ten newest.
+    for (const char* name : {"main-20190101-000000.mdb", "main-20200101-000000.mdb"})
+        writeFile(folder() + "/" + QString(name), {});
+    EXPECT_EQ(Backup::prune(folder(), QDate(2026, 12, 6)), 0);
+}
+
+TEST_F(Backups, ACopyTakenWhileAnotherConnectionWritesIsOneCommittedState)
+{
+    constexpr int kBatch = 50;
+    std::atomic<bool> stop{false};
+    std::atomic<int> batches{0};
+    std::thread writer([&] {
+        sqlite3* db = nullptr;
+        sqlite3_open(dbPath().toUtf8().constData(), &db);
+        sqlite3_busy_timeout(db, 5000);
+        const QByteArray batch = QString("begin; with recursive n(i) as (select 1 union all select i + 1 from n where i < %1) "
+                                         "insert into 收入帐 select 'm', 't', i, '2026-01-02', 'x', 1 from n; commit;")
+                                     .arg(kBatch)
+                                     .toUtf8();
+        while (!stop) {
+            if (sqlite3_exec(db, batch.constData(), nullptr, nullptr, nullptr) == SQLITE_OK)
+                ++batches;
+            else
+                sqlite3_exec(db, "rollback", nullptr, nullptr, nullptr);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));  // a writer that lets readers in
+        }
+        sqlite3_close(db);
+    });
+    QStringList copies;
+    int batchesBefore = 0;
+    try {
+        while (batches == 0)
+            std::this_thread::yield();
+        batchesBefore = batches;
+        while (copies.size() < 8)
+            copies << Backup::makeDated(dbPath(), folder() + "/backups", QDateTime(QDate(2026, 1, 2), QTime(12, 0)));
+    } catch (const DbError& e) {
+        ADD_FAILURE() << e.what();
+    }
+    const int batchesWhileCopying = batches - batchesBefore;
+    stop = true;
+    writer.join();
+
+    EXPECT_GT(batchesWhileCopying, 0);
+    EXPECT_EQ(QSet<QString>(copies.begin(), copies.end()).size(), 8);
+    for (const QString& c : copies) {
+        EXPECT_TRUE(FileCheck::inspect(c, Upgrade::newestVersion(), false).sound()) << c.toStdString();
+        EXPECT_EQ(rowsOf(c, "select count(*) from 收入帐").value(0).toInt() % kBatch, 0) << "part of a transaction";
+    }
+}
+
+}  // namespace

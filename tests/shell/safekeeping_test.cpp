@@ -1,0 +1,254 @@
+// Keeping the file safe, as the household meets it: what the start says about a file it cannot
+// use, the automatic backups, the menu's backup and restore, and the upgrade of an old file.
+#include "shelltest.h"
+#include "backup.h"
+#include "support/fulldisk.h"
+#include "upgrade.h"
+
+#include <QDir>
+#include <QFile>
+#include <optional>
+#include <sqlite3.h>
+
+namespace {
+
+const QString kNoDatabase = QStringLiteral("连接数据库错误，系统将不能正常运行");
+
+class FileSafety : public ShellTest {
+protected:
+    QString backupsDir() const { return folder() + "/backups"; }
+    QStringList backups() const  // newest first
+    {
+        QStringList out;
+        for (const Backup::Dated& d : Backup::listDated(backupsDir()))
+            out << d.path;
+        return out;
+    }
+    MainWindow* loggedIn()
+    {
+        LoginWindow* login = openLogin();
+        attempt(login, "qmr", "7351");
+        return login->mainWindow();
+    }
+    void fresh()  // a new folder and empty database, as for a test of its own
+    {
+        TearDown();
+        SetUp();
+    }
+    static QString lastMessage() { return App::shownMessages().isEmpty() ? QString() : App::shownMessages().last().text; }
+};
+
+TEST_F(FileSafety, StartRefusesAFileItCannotUseAndSaysWhy)
+{
+    sqlite3* holder = nullptr;
+    std::optional<FullDisk> full;
+    const int newest = Upgrade::newestVersion();
+    const std::vector<std::pair<std::function<void()>, QString>> cases = {
+        {[&] { QFile::remove(dbPath()); }, "找不到"},
+        {[&] { writeFile(dbPath(), "收入 100 元\n"); }, "不是数据库文件"},
+        {[&] { writeFile(dbPath(), {}); }, "0 字节"},
+        {[&] { writeFile(dbPath(), {}); makeDatabase(dbPath(), "create table notes(t);"); }, "不是和顺家账的数据库"},
+        {[&] { makeDatabase(dbPath(), QString("pragma user_version = %1;").arg(newest + 1)); },
+         QString("版本是 %1，比本程序能打开的版本 %2 新").arg(newest + 1).arg(newest)},
+        {[&] { QFile::setPermissions(dbPath(), QFile::ReadOwner | QFile::ReadUser); }, "只读"},
+        {[&] {
+             sqlite3_open(dbPath().toUtf8().constData(), &holder);
+             sqlite3_exec(holder, "begin exclusive", nullptr, nullptr, nullptr);
+         },
+         "正被其它程序使用"},
+        {[&] {
+             writeFile(dbPath(), {});
+             makeDatabase(dbPath(), versionZeroSchema());
+             full.emplace();
+         },
+         "磁盘已满"},
+    };
+    for (const auto& [make, cause] : cases) {
+        SCOPED_TRACE(cause.toStdString());
+        fresh();
+        make();
+        const QByteArray before = fileBytes(dbPath());
+        EXPECT_FALSE(LoginWindow().isLoaded());
+        full.reset();
+        sqlite3_close(holder);
+        holder = nullptr;
+        // The old message first; then the file, the cause and what to do, in Chinese only.
+        ASSERT_FALSE(App::shownMessages().isEmpty());
+        const App::ShownMessage m = App::shownMessages().last();
+        EXPECT_EQ(m.style, 16);
+        EXPECT_EQ(m.text.section('\n', 0, 0), kNoDatabase);
+        const QString why = m.text.section('\n', 1);
+        EXPECT_TRUE(why.contains(QDir::toNativeSeparators(dbPath())) && why.contains(cause)) << why.toStdString();
+        EXPECT_FALSE(hasEnglish(why)) << why.toStdString();
+        EXPECT_FALSE(App::conn.isOpen());
+        EXPECT_EQ(fileBytes(dbPath()), before);
+        EXPECT_TRUE(backups().isEmpty());
+    }
+}
+
+TEST_F(FileSafety, DamagedFileOffersTheNewestSoundBackup)
+{
+    sql("insert into 成员 values('1', '甲', '', '1');");
+    openConn();
+    App::closeConn();
+    ASSERT_EQ(backups().size(), 1);
+    const QString sound = backups().first();
+    writeFile(backupsDir() + "/main-20991231-000000.mdb", "newer, but no database");
+    const QByteArray junk("\x00\x01 damaged", 10);
+    writeFile(dbPath(), junk);
+
+    for (int answer : {2, 1}) {
+        App::scriptMessages(true);
+        App::queueAnswer(answer);
+        LoginWindow login;
+        ASSERT_EQ(App::shownMessages().size(), 1);
+        EXPECT_EQ(App::shownMessages().first().style, 33);
+        EXPECT_TRUE(lastMessage().startsWith(kNoDatabase + "\n"));
+        EXPECT_TRUE(lastMessage().contains(QDir::toNativeSeparators(sound))) << lastMessage().toStdString();
+        EXPECT_EQ(login.isLoaded(), answer == 1);
+        EXPECT_EQ(fileBytes(dbPath()) == junk, answer == 2);
+    }
+    EXPECT_EQ(scalar("select 姓名 from 成员"), "甲");
+    // The damaged file is kept, out of the way.
+    const QStringList aside = QDir(backupsDir()).entryList({"damaged-*.mdb"});
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(fileBytes(backupsDir() + "/" + aside.first()), junk);
+}
+
+TEST_F(FileSafety, BackupsAtStartAndAtTheEndOfAWritingSessionOnly)
+{
+    openConn();
+    App::closeConn();  // a reading session
+    EXPECT_EQ(backups().size(), 1);
+    openConn();
+    App::conn.execute("insert into 成员 values('2', '乙', '', '2')");
+    App::closeConn();
+    const QStringList made = backups();
+    ASSERT_EQ(made.size(), 3);
+    EXPECT_EQ(rowsOf(made[0], "select 姓名 from 成员"), QStringList({"乙"}));
+    EXPECT_EQ(rowsOf(made[1], "select 姓名 from 成员"), QStringList());
+    EXPECT_TRUE(messageTexts().isEmpty());
+}
+
+TEST_F(FileSafety, BackupThatCannotBeMadeIsToldOnceAndTheProgramGoesOn)
+{
+    for (const bool diskFull : {false, true}) {
+        SCOPED_TRACE(diskFull ? "disk full" : "folder not writable");
+        fresh();
+        std::optional<FullDisk> full;
+        if (diskFull)
+            full.emplace();
+        else
+            writeFile(backupsDir(), "a file where the folder should be");
+        MainWindow* main = loggedIn();
+        ASSERT_NE(main, nullptr);
+        ASSERT_EQ(App::shownMessages().size(), 1);
+        EXPECT_EQ(App::shownMessages().first().style, 64);
+        EXPECT_TRUE(lastMessage().contains(diskFull ? "磁盘已满" : "无法写入")) << lastMessage().toStdString();
+        auto* note = child<QLabel>(main, "Stabar_note");
+        EXPECT_TRUE(note->isVisible() && note->text().startsWith("自动备份失败：")) << note->text().toStdString();
+
+        full.reset();
+        App::conn.execute("insert into 成员 values('2', '乙', '', '2')");
+        if (diskFull)
+            full.emplace();
+        App::closeConn();
+        full.reset();
+        EXPECT_EQ(App::shownMessages().size(), 1) << "told once";
+        EXPECT_EQ(scalar("select 姓名 from 成员"), "乙");
+        EXPECT_TRUE(QDir(backupsDir()).entryList(QDir::Files | QDir::Hidden).isEmpty()) << "no half copy left";
+    }
+}
+
+TEST_F(FileSafety, RestoreRefusesWhatIsNotASoundFileAndRoundTripsABackup)
+{
+    sql("with recursive n(i) as (select 1 union all select i + 1 from n where i < 300) "
+        "insert into 支出帐 select 'm', 't', i, '2026-01-02', hex(zeroblob(500)), 1 from n");
+    MainWindow* main = loggedIn();
+    ASSERT_NE(main, nullptr);
+    const QString good = backups().value(0);
+    const QString newer = folder() + "/newer.mdb", foreign = folder() + "/foreign.mdb", text = folder() + "/notes.mdb",
+                  half = folder() + "/half.mdb";
+    QFile::copy(good, newer);
+    makeDatabase(newer, QString("pragma user_version = %1;").arg(Upgrade::newestVersion() + 1));
+    makeDatabase(foreign, "create table notes(t);");
+    writeFile(text, "收入 100 元");
+    writeFile(half, fileBytes(good).left(fileBytes(good).size() / 2));
+    App::conn.execute("insert into 收入帐 values('2', 'i', 10, '2026-01-02', '', 1)");
+    const QByteArray before = fileBytes(dbPath());
+
+    const std::vector<std::tuple<QString, int, QString>> refused = {
+        {text, 1, "不是数据库文件"}, {half, 1, "已损坏"}, {foreign, 1, "不是和顺家账的数据库"},
+        {newer, 1, "比本程序能打开的版本"}, {good, 2, "要用这个备份恢复数据吗？"}, {QString(), 1, QString()},
+    };
+    for (const auto& [chosen, answer, says] : refused) {
+        SCOPED_TRACE(chosen.toStdString());
+        App::scriptMessages(true);
+        App::queueFileChoice(chosen);
+        App::queueAnswer(answer);
+        trigger(main, "mnurestore");
+        EXPECT_EQ(!App::shownMessages().isEmpty() && lastMessage().contains(says), !says.isEmpty()) << lastMessage().toStdString();
+        EXPECT_EQ(fileBytes(dbPath()), before);
+        EXPECT_EQ(backups(), QStringList({good}));
+        EXPECT_TRUE(main->isVisible() && App::conn.isOpen());
+    }
+
+    App::scriptMessages(true);
+    App::queueFileChoice(good);
+    App::queueAnswer(1);
+    trigger(main, "mnurestore");
+    ASSERT_EQ(App::shownFileDialogs().size(), 1);
+    EXPECT_EQ(App::shownFileDialogs().first().proposed, backupsDir());
+    ASSERT_EQ(messageTexts().size(), 2);
+    EXPECT_TRUE(messageTexts()[0].contains("收入帐：备份 0 条，现在 1 条")) << messageTexts()[0].toStdString();
+    // What was written after the backup is gone from the file, and kept in the copy made first.
+    EXPECT_EQ(scalar("select count(*) from 收入帐"), "0");
+    const QStringList made = backups();
+    ASSERT_EQ(made.size(), 2);
+    EXPECT_EQ(rowsOf(made[0], "select count(*) from 收入帐"), QStringList({"1"}));
+    // Back at the login, on the restored file.
+    settle();
+    ASSERT_EQ(shellWindows().size(), 1);
+    EXPECT_TRUE(qobject_cast<LoginWindow*>(shellWindows().first()) && shellWindows().first()->isVisible());
+    EXPECT_TRUE(App::conn.isOpen());
+}
+
+TEST_F(FileSafety, BackupToAChosenFileNeverOverTheOpenFile)
+{
+    App::setToday(QDate(2026, 12, 6));
+    sql("insert into 成员 values('1', '甲', '', '1');");
+    MainWindow* main = loggedIn();
+    ASSERT_NE(main, nullptr);
+    const QByteArray before = fileBytes(dbPath());
+    const QString chosen = folder() + "/copy.mdb";
+    writeFile(folder() + "/blocked", "a file where a folder should be");
+    for (const auto& [target, says] : std::vector<std::pair<QString, QString>>{
+             {chosen, "数据已备份到 " + QDir::toNativeSeparators(chosen)},
+             {dbPath(), "不能把备份写到数据库文件 main.mdb 本身"},
+             {folder() + "/blocked/copy.mdb", "备份没有完成"}}) {
+        App::scriptMessages(true);
+        App::queueFileChoice(target);
+        trigger(main, "mnubackup");
+        ASSERT_EQ(App::shownFileDialogs().size(), 1);
+        EXPECT_TRUE(App::shownFileDialogs().first().proposed.endsWith("/和顺家账备份-20261206.mdb"));
+        EXPECT_TRUE(lastMessage().startsWith(says)) << lastMessage().toStdString();
+        EXPECT_EQ(fileBytes(dbPath()), before);
+    }
+    EXPECT_EQ(rowsOf(chosen, "select 姓名 from 成员"), QStringList({"甲"}));
+}
+
+TEST_F(FileSafety, OldFileIsUpgradedAtStartAfterABackupOfItAsItWas)
+{
+    writeFile(dbPath(), {});
+    makeDatabase(dbPath(), versionZeroSchema() + "insert into 收入帐 values('1', 'i', 5, '01/02/2026', '', 1);");
+    openConn();
+    ASSERT_EQ(backups().size(), 1);
+    EXPECT_EQ(rowsOf(backups().first(), "select 日期 from 收入帐"), QStringList({"01/02/2026"}));
+    EXPECT_EQ(rowsOf(backups().first(), "pragma user_version"), QStringList({"0"}));
+    EXPECT_EQ(scalar("pragma user_version").toInt(), Upgrade::newestVersion());
+    EXPECT_EQ(rows("select 金额, quote(日期) from 收入帐"), QStringList({"5|NULL"}));
+    ASSERT_EQ(messageTexts().size(), 1);
+    EXPECT_TRUE(messageTexts().first().contains("收入帐.日期 1 个") && messageTexts().first().contains(Upgrade::kSetAsideTable));
+}
+
+}  // namespace
