@@ -33,7 +33,7 @@ QLineEdit* amountBox(const QString& name, QWidget* parent)
     e->setObjectName(name);
     e->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     // "-", digits, "." and Backspace; Enter does nothing.
-    installCharFilter(e, QStringLiteral("-0123456789."), false);
+    installAmountBox(e, true, false);
     return e;
 }
 
@@ -210,8 +210,8 @@ bool DebtsWindow::appendRepayment()
 {
     if (!repayMark_)
         return true;
-    if (!isAmount(txtjehuan->text()))
-        return false;  // logged once it reads as a number; the save refuses it until then
+    if (!repaymentProblem().isEmpty())
+        return false;  // logged once it reads as an amount; the save refuses it until then
     const QString entry = dpdate->date().toString(QStringLiteral("yyyy-M-d")) + QStringLiteral("还 ")
         + txtjehuan->text() + QStringLiteral(" 元|");
     // One repayment, one entry: an amount changed after it was logged replaces its own entry.
@@ -222,6 +222,11 @@ bool DebtsWindow::appendRepayment()
     loggedEntry_ = entry;
     repayMark_ = false;
     return true;
+}
+
+QString DebtsWindow::repaymentProblem() const
+{
+    return amountProblem(txtjehuan->text(), QStringLiteral("还款金额"), QStringLiteral("200 或 -30.5"));
 }
 
 void DebtsWindow::txtjehuan_LostFocus()
@@ -257,29 +262,42 @@ void DebtsWindow::cmdupdate_Click()
         txtJe->setFocus();
         return;
     }
-    if (!isAmount(txtJe->text())) {
-        App::msgBox(QStringLiteral("借款金额必须是一个数字，例如 500 或 -30.5，请改正后再保存"), 64);
+    if (const QString problem = amountProblem(txtJe->text(), QStringLiteral("借款金额"), QStringLiteral("500 或 -30.5"));
+        !problem.isEmpty()) {
+        App::msgBox(problem, 64);
         txtJe->setFocus();
         return;
     }
+    std::optional<Money> balance;
     if (repaying_) {
-        if (!isAmount(txtjehuan->text())) {
-            App::msgBox(QStringLiteral("还款金额必须是一个数字，例如 200 或 -30.5，请改正后再保存"), 64);
+        if (const QString problem = repaymentProblem(); !problem.isEmpty()) {
+            App::msgBox(problem, 64);
             txtjehuan->setFocus();
             return;
         }
         appendRepayment();  // a repayment whose box was never left is logged now, once
         if (rs_.editMode() == Recordset::EditNone)
             storedBalance_ = rs_.value(QStringLiteral("余额"));
+        if (storedBalance_.isValid() && !storedBalance_.isNull()) {
+            // A stored balance is whatever the file holds: the new one is checked, never wrapped.
+            balance = storedBalance_.metaType() == QMetaType::fromType<Money>()
+                ? (MoneyTotal(storedBalance_.value<Money>()) - numericValue(txtjehuan->text())).toMoney()
+                : std::nullopt;
+            if (!balance) {
+                App::msgBox(QStringLiteral("这条借款记录的余额“") + rs_.text(QStringLiteral("余额"))
+                                + QStringLiteral("”不是有效的金额，不能计算还款后的余额：请先改正这条记录"),
+                            64);
+                return;
+            }
+        }
     }
     const bool saved = binder_->save([&](Recordset& rs) {
         if (!repaying_) {
             // Only a new loan takes its date from the picker: a repayment keeps the date the money was lent.
             rs.setValue(QStringLiteral("借款日期"), dpdate->date());
             rs.setValue(QStringLiteral("余额"), QVariant::fromValue(numericValue(txtJe->text())));
-        } else if (storedBalance_.isValid() && !storedBalance_.isNull()) {
-            const Money balance = storedBalance_.value<Money>() - numericValue(txtjehuan->text());
-            rs.setValue(QStringLiteral("余额"), QVariant::fromValue(balance));
+        } else if (balance) {
+            rs.setValue(QStringLiteral("余额"), QVariant::fromValue(*balance));
         }
     });
     if (saved)

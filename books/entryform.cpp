@@ -70,7 +70,7 @@ EntryForm::EntryForm(const EntryFormKind& kind, QWidget* parent)
     txtJe->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     txtMemo = new QLineEdit(Frame1);
     txtMemo->setObjectName(QStringLiteral("txtMemo"));
-    txtMemo->setMaxLength(20);
+    setCharacterLimit(txtMemo, 20);
     dpDate = datePicker(QStringLiteral("dpDate"), App::today(), Frame1);
 
     auto* grid = new QGridLayout(Frame1);
@@ -105,7 +105,7 @@ EntryForm::EntryForm(const EntryFormKind& kind, QWidget* parent)
     setTabOrder(txtMemo, dpDate);
 
     // Amount: digits, the decimal point and Backspace; Enter moves on.
-    installCharFilter(txtJe, QStringLiteral("0123456789."), true);
+    installAmountBox(txtJe, false, true);
 
     connect(cmdfindt, &QToolButton::clicked, this, [this] { cmdfindt_Click(); });
     connect(cmdfindo, &QToolButton::clicked, this, [this] { cmdfindo_Click(); });
@@ -177,8 +177,9 @@ void EntryForm::doUpdate()
         txtJe->setFocus();
         return;
     }
-    if (!isAmount(txtJe->text())) {
-        App::msgBox(QStringLiteral("金额必须是一个数字，例如 1234.56，请改正后再保存"), 64);
+    if (const QString problem = amountProblem(txtJe->text(), QStringLiteral("金额"), QStringLiteral("1234.56"));
+        !problem.isEmpty()) {
+        App::msgBox(problem, 64);
         txtJe->setFocus();
         return;
     }
