@@ -2,6 +2,7 @@
 
 #include "dberror.h"
 #include "picker.h"
+#include "posting.h"
 #include "toolbars.h"
 #include "shell/app.h"
 #include "shell/inputs.h"
@@ -210,11 +211,7 @@ void EntryForm::doExit()
         // Posting and emptying the staging table succeed or fail together: a record is never both
         // posted and still staged (the next visit would post it again), and never lost.
         try {
-            Transaction tx(App::conn);
-            App::conn.execute(QStringLiteral("insert into ") + kind_.ledger + QStringLiteral(" select * from ")
-                                  + kind_.table);
-            App::conn.execute(QStringLiteral("delete * from ") + kind_.table);
-            tx.commit();
+            postStaged(App::conn, kind_.table, kind_.ledger);
         } catch (const std::exception& e) {
             showDbError(e, QStringLiteral("入帐没有成功，记录仍保留在本窗口中。"));
             return;
