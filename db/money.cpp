@@ -70,9 +70,19 @@ QString plain(UWide absUnits, bool negative)
     return out;
 }
 
-[[noreturn]] void overflow()
+// a += b and a -= b, raising instead of wrapping around.
+template <typename T>
+void add(T& a, T b)
 {
-    throw std::overflow_error("amount out of range");
+    if (__builtin_add_overflow(a, b, &a))
+        throw std::overflow_error("amount out of range");
+}
+
+template <typename T>
+void subtract(T& a, T b)
+{
+    if (__builtin_sub_overflow(a, b, &a))
+        throw std::overflow_error("amount out of range");
 }
 
 }  // namespace
@@ -158,15 +168,13 @@ std::optional<Money> Money::parse(const QString& text)
 
 Money& Money::operator+=(Money o)
 {
-    if (__builtin_add_overflow(units_, o.units_, &units_))
-        overflow();
+    add(units_, o.units_);
     return *this;
 }
 
 Money& Money::operator-=(Money o)
 {
-    if (__builtin_sub_overflow(units_, o.units_, &units_))
-        overflow();
+    subtract(units_, o.units_);
     return *this;
 }
 
@@ -198,15 +206,13 @@ std::optional<MoneyTotal> MoneyTotal::fromNumber(double value)
 
 MoneyTotal& MoneyTotal::operator+=(MoneyTotal o)
 {
-    if (__builtin_add_overflow(units_, o.units_, &units_))
-        overflow();
+    add(units_, o.units_);
     return *this;
 }
 
 MoneyTotal& MoneyTotal::operator-=(MoneyTotal o)
 {
-    if (__builtin_sub_overflow(units_, o.units_, &units_))
-        overflow();
+    subtract(units_, o.units_);
     return *this;
 }
 

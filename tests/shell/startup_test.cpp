@@ -124,7 +124,7 @@ TEST_F(ProgramStart, OnlyARunningCopyBlocksAStart)
 {
     const QByteArray leftBehind[] = {
         QByteArray(),
-        QByteArray("\x00\xff garbage \n\n\n", 16),
+        QByteArray::fromHex("00ff2067617262616765200a0a0a"),  // a NUL, 0xff, " garbage ", three line ends
         "4242\nkinbook\nanother-computer\n",
         QByteArray::number(QCoreApplication::applicationPid()) + "\nkinbook\n" + QSysInfo::machineHostName().toUtf8() + "\n",
         "1\nkinbook\n" + QSysInfo::machineHostName().toUtf8() + "\n",
