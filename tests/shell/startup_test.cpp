@@ -131,6 +131,7 @@ TEST_F(ProgramStart, OnlyARunningCopyBlocksAStart)
     };
     const auto cancel = [](LoginWindow* login) { click(login, "Command2"); };
     for (const QByteArray& content : leftBehind) {
+        App::clearShownMessages();
         QFile f(Startup::lockPath());
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(content);
