@@ -284,8 +284,8 @@ void DebtsWindow::cmdupdate_Click()
                 ? (MoneyTotal(storedBalance_.value<Money>()) - numericValue(txtjehuan->text())).toMoney()
                 : std::nullopt;
             if (!balance) {
-                App::msgBox(QStringLiteral("这条借款记录的余额“") + rs_.text(QStringLiteral("余额"))
-                                + QStringLiteral("”不是有效的金额，不能计算还款后的余额：请先改正这条记录"),
+                App::msgBox(QStringLiteral("不能计算还款后的余额：这条借款记录的余额“") + rs_.text(QStringLiteral("余额"))
+                                + QStringLiteral("”不是有效的金额，或还款后超出了金额的范围，请先改正这条记录"),
                             64);
                 return;
             }
