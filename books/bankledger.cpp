@@ -93,7 +93,7 @@ BankLedger::BankLedger(QWidget* parent) : DataWindow(QStringLiteral("frmyhzhang"
     setTabOrder(txtJE, dpdate);
 
     // Digits, the decimal point and Backspace; Enter does nothing.
-    installCharFilter(txtJE, QStringLiteral("0123456789."), false);
+    installAmountBox(txtJE, false, false);
 
     connect(cmdfindo, &QToolButton::clicked, this, [this] { cmdfindo_Click(); });
     connect(cmdfindt, &QToolButton::clicked, this, [this] { cmdfindt_Click(); });
@@ -166,8 +166,9 @@ void BankLedger::doUpdate()
         txtJE->setFocus();
         return;
     }
-    if (!isAmount(txtJE->text())) {
-        App::msgBox(QStringLiteral("金额必须是一个数字，例如 1234.56，请改正后再保存"), 64);
+    if (const QString problem = amountProblem(txtJE->text(), QStringLiteral("金额"), QStringLiteral("1234.56"));
+        !problem.isEmpty()) {
+        App::msgBox(problem, 64);
         txtJE->setFocus();
         return;
     }

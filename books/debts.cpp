@@ -33,7 +33,7 @@ QLineEdit* amountBox(const QString& name, QWidget* parent)
     e->setObjectName(name);
     e->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     // "-", digits, "." and Backspace; Enter does nothing.
-    installCharFilter(e, QStringLiteral("-0123456789."), false);
+    installAmountBox(e, true, false);
     return e;
 }
 
@@ -215,8 +215,8 @@ bool DebtsWindow::appendRepayment()
         return true;
     const QString amount = txtjehuan->text();
     const bool none = amount.trimmed().isEmpty();
-    if (!none && !isAmount(amount))
-        return false;  // logged once it reads as a number; the save refuses it until then
+    if (!none && !repaymentProblem().isEmpty())
+        return false;  // logged once it reads as an amount; the save refuses it until then
     // One repayment, one entry: an amount changed after it was logged replaces its own entry. Only
     // money actually repaid is logged: an empty box or a zero (the "0" that 编辑(还款) puts in) writes
     // no entry, and takes back the one logged before.
@@ -231,6 +231,11 @@ bool DebtsWindow::appendRepayment()
         txtjilu->setPlainText(log + loggedEntry_);
     repayMark_ = false;
     return true;
+}
+
+QString DebtsWindow::repaymentProblem() const
+{
+    return amountProblem(txtjehuan->text(), QStringLiteral("还款金额"), QStringLiteral("200 或 -30.5"));
 }
 
 void DebtsWindow::txtjehuan_LostFocus()
@@ -266,30 +271,44 @@ void DebtsWindow::cmdupdate_Click()
         txtJe->setFocus();
         return;
     }
-    if (!isAmount(txtJe->text())) {
-        App::msgBox(QStringLiteral("借款金额必须是一个数字，例如 500 或 -30.5，请改正后再保存"), 64);
+    if (const QString problem = amountProblem(txtJe->text(), QStringLiteral("借款金额"), QStringLiteral("500 或 -30.5"));
+        !problem.isEmpty()) {
+        App::msgBox(problem, 64);
         txtJe->setFocus();
         return;
     }
+    std::optional<Money> balance;
     if (repaying_) {
         // An empty repayment box repays nothing: the balance stays and nothing is logged.
-        if (!txtjehuan->text().trimmed().isEmpty() && !isAmount(txtjehuan->text())) {
-            App::msgBox(QStringLiteral("还款金额必须是一个数字，例如 200 或 -30.5，请改正后再保存"), 64);
+        const QString problem = txtjehuan->text().trimmed().isEmpty() ? QString() : repaymentProblem();
+        if (!problem.isEmpty()) {
+            App::msgBox(problem, 64);
             txtjehuan->setFocus();
             return;
         }
         appendRepayment();  // a repayment whose box was never left is logged now, once
         if (rs_.editMode() == Recordset::EditNone)
             storedBalance_ = rs_.value(QStringLiteral("余额"));
+        if (storedBalance_.isValid() && !storedBalance_.isNull()) {
+            // A stored balance is whatever the file holds: the new one is checked, never wrapped.
+            balance = storedBalance_.metaType() == QMetaType::fromType<Money>()
+                ? (MoneyTotal(storedBalance_.value<Money>()) - numericValue(txtjehuan->text())).toMoney()
+                : std::nullopt;
+            if (!balance) {
+                App::msgBox(QStringLiteral("不能计算还款后的余额：这条借款记录的余额“") + rs_.text(QStringLiteral("余额"))
+                                + QStringLiteral("”不是有效的金额，或还款后超出了金额的范围，请先改正这条记录"),
+                            64);
+                return;
+            }
+        }
     }
     const bool saved = binder_->save([&](Recordset& rs) {
         if (!repaying_) {
             // Only a new loan takes its date from the picker: a repayment keeps the date the money was lent.
             rs.setValue(QStringLiteral("借款日期"), dpdate->date());
             rs.setValue(QStringLiteral("余额"), QVariant::fromValue(numericValue(txtJe->text())));
-        } else if (storedBalance_.isValid() && !storedBalance_.isNull()) {
-            const Money balance = storedBalance_.value<Money>() - numericValue(txtjehuan->text());
-            rs.setValue(QStringLiteral("余额"), QVariant::fromValue(balance));
+        } else if (balance) {
+            rs.setValue(QStringLiteral("余额"), QVariant::fromValue(*balance));
         }
     });
     if (saved)

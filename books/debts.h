@@ -41,6 +41,8 @@ private:
     void cmddel_Click();
     void txtjehuan_LostFocus();
     bool appendRepayment();
+    // What is wrong with the repayment typed, or empty.
+    QString repaymentProblem() const;
     void endEditing();
 
     Recordset rs_;

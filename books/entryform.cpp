@@ -2,6 +2,7 @@
 
 #include "dberror.h"
 #include "picker.h"
+#include "posting.h"
 #include "toolbars.h"
 #include "shell/app.h"
 #include "shell/inputs.h"
@@ -56,7 +57,7 @@ EntryForm::EntryForm(const EntryFormKind& kind, QWidget* parent)
     txtJe->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     txtMemo = new QLineEdit(Frame1);
     txtMemo->setObjectName(QStringLiteral("txtMemo"));
-    txtMemo->setMaxLength(20);
+    setCharacterLimit(txtMemo, 20);
     dpDate = datePicker(QStringLiteral("dpDate"), App::today(), Frame1);
 
     auto* grid = new QGridLayout(Frame1);
@@ -91,7 +92,7 @@ EntryForm::EntryForm(const EntryFormKind& kind, QWidget* parent)
     setTabOrder(txtMemo, dpDate);
 
     // Amount: digits, the decimal point and Backspace; Enter moves on.
-    installCharFilter(txtJe, QStringLiteral("0123456789."), true);
+    installAmountBox(txtJe, false, true);
 
     connect(cmdfindt, &QToolButton::clicked, this, [this] { cmdfindt_Click(); });
     connect(cmdfindo, &QToolButton::clicked, this, [this] { cmdfindo_Click(); });
@@ -163,8 +164,9 @@ void EntryForm::doUpdate()
         txtJe->setFocus();
         return;
     }
-    if (!isAmount(txtJe->text())) {
-        App::msgBox(QStringLiteral("金额必须是一个数字，例如 1234.56，请改正后再保存"), 64);
+    if (const QString problem = amountProblem(txtJe->text(), QStringLiteral("金额"), QStringLiteral("1234.56"));
+        !problem.isEmpty()) {
+        App::msgBox(problem, 64);
         txtJe->setFocus();
         return;
     }
@@ -195,11 +197,7 @@ void EntryForm::doExit()
         // Posting and emptying the staging table succeed or fail together: a record is never both
         // posted and still staged (the next visit would post it again), and never lost.
         try {
-            Transaction tx(App::conn);
-            App::conn.execute(QStringLiteral("insert into ") + kind_.ledger + QStringLiteral(" select * from ")
-                                  + kind_.table);
-            App::conn.execute(QStringLiteral("delete * from ") + kind_.table);
-            tx.commit();
+            postStaged(App::conn, kind_.table, kind_.ledger);
         } catch (const std::exception& e) {
             showDbError(e, QStringLiteral("入帐没有成功，记录仍保留在本窗口中。"));
             return;

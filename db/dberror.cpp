@@ -33,10 +33,13 @@ DbError::Kind DbError::classify(int extendedCode, const QString& message)
     case SQLITE_PERM:
     case SQLITE_AUTH:
         return ReadOnly;
+    case SQLITE_IOERR:
+        return message.contains(QLatin1String("read")) ? NotADatabase : IoError;
     case SQLITE_FULL:
         return DiskFull;
-    case SQLITE_IOERR:
-        return message.contains(QLatin1String("read")) ? NotADatabase : Other;
+    case SQLITE_ERROR:
+        // sum() over whole numbers whose total no 64-bit integer holds.
+        return message == QLatin1String("integer overflow") ? Overflow : Other;
     default:
         return Other;
     }
@@ -62,7 +65,11 @@ QString DbError::userText() const
     case NotEditable:
         return QStringLiteral("这些数据是只读的，不能修改");
     case DiskFull:
-        return QStringLiteral("磁盘已满，数据没有保存：请腾出磁盘空间后再试");
+        return QStringLiteral("磁盘已满，数据没有写入：请腾出磁盘空间后再试一次");
+    case IoError:
+        return QStringLiteral("读写数据库文件时出错，数据没有写入：请检查磁盘或存储设备后再试一次");
+    case Overflow:
+        return QStringLiteral("金额合计超出了能计算的范围：数据库中有超大的金额，可能是用其它工具写入的，请改正后再试");
     case Other:
         break;
     }

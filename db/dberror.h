@@ -7,7 +7,8 @@
 // result code, its message and the statement that failed.
 class DbError : public std::runtime_error {
 public:
-    enum Kind { Other, CannotOpen, NotADatabase, Busy, ReadOnly, Duplicate, BadValue, NoRow, NotEditable, DiskFull };
+    enum Kind { Other, CannotOpen, NotADatabase, Busy, ReadOnly, Duplicate, BadValue, NoRow, NotEditable, DiskFull, IoError,
+                Overflow };
 
     DbError(Kind kind, int code, const QString& message, const QString& sql = QString());
 

@@ -17,27 +17,6 @@ QString quoteIdent(const QString& name)
     return QLatin1Char('"') + n + QLatin1Char('"');
 }
 
-void bindValue(sqlite3_stmt* st, int index, const QVariant& v)
-{
-    if (!v.isValid() || v.isNull()) {
-        sqlite3_bind_null(st, index);
-    } else if (v.metaType() == QMetaType::fromType<Money>()) {
-        const Money m = v.value<Money>();
-        if (m.units() % 10000 == 0)
-            sqlite3_bind_int64(st, index, m.units() / 10000);
-        else
-            sqlite3_bind_double(st, index, m.toDouble());
-    } else if (v.metaType().id() == QMetaType::LongLong || v.metaType().id() == QMetaType::Int
-               || v.metaType().id() == QMetaType::UInt || v.metaType().id() == QMetaType::ULongLong) {
-        sqlite3_bind_int64(st, index, v.toLongLong());
-    } else if (v.metaType().id() == QMetaType::Double) {
-        sqlite3_bind_double(st, index, v.toDouble());
-    } else {
-        const QByteArray utf8 = v.toString().toUtf8();
-        sqlite3_bind_text(st, index, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
-    }
-}
-
 // "select <list> from <table> [where ...|order by ...]" over one plain table.
 const QRegularExpression& singleTableSelect()
 {
@@ -54,6 +33,11 @@ Recordset::Recordset(QObject* parent) : QObject(parent) {}
 Recordset::~Recordset() = default;
 
 void Recordset::open(Connection& conn, const QString& sql, LockType lock)
+{
+    open(conn, sql, QVariantList(), lock);
+}
+
+void Recordset::open(Connection& conn, const QString& sql, const QVariantList& values, LockType lock)
 {
     close();
     QString table;
@@ -73,13 +57,16 @@ void Recordset::open(Connection& conn, const QString& sql, LockType lock)
     if (!table.isEmpty()) {
         try {
             st = std::make_unique<Statement>(conn, readSql);
+            st->bindAll(values);
             first = 1;
         } catch (const DbError&) {
             table.clear();  // a view, or not a plain table: read-only
         }
     }
-    if (!st)
+    if (!st) {
         st = std::make_unique<Statement>(conn, sql);
+        st->bindAll(values);
+    }
 
     sqlite3_stmt* h = st->handle();
     const int n = sqlite3_column_count(h);
@@ -97,6 +84,7 @@ void Recordset::open(Connection& conn, const QString& sql, LockType lock)
     if (table.isEmpty() && first == 1) {
         // Read again without the rowid column, as an ordinary read-only snapshot.
         st = std::make_unique<Statement>(conn, sql);
+        st->bindAll(values);
         h = st->handle();
         first = 0;
     }
@@ -261,16 +249,38 @@ bool Recordset::isNullAt(int row, int field) const
     return !v.isValid() || v.isNull();
 }
 
-std::optional<Money> Recordset::moneyAt(int row, int field) const
+std::optional<MoneyTotal> Recordset::totalAt(int row, int field) const
 {
     const QVariant v = valueAt(row, field);
     if (!v.isValid() || v.isNull())
         return std::nullopt;
     if (v.metaType() == QMetaType::fromType<Money>())
-        return v.value<Money>();
-    if (v.metaType().id() == QMetaType::QString)
-        return Money::parse(v.toString());
-    return Money::fromDouble(v.toDouble());
+        return MoneyTotal(v.value<Money>());
+    switch (v.metaType().id()) {
+    case QMetaType::LongLong:
+        return MoneyTotal::fromYuan(v.toLongLong());
+    case QMetaType::Double:
+        if (auto t = MoneyTotal::fromNumber(v.toDouble()))
+            return t;
+        break;
+    case QMetaType::QString:
+        if (auto m = Money::parse(v.toString()))
+            return MoneyTotal(*m);
+        break;
+    default:
+        break;
+    }
+    throw DbError(DbError::BadValue, 0, QStringLiteral("not an amount: ") + textAt(row, field), sql_);
+}
+
+std::optional<Money> Recordset::moneyAt(int row, int field) const
+{
+    const auto t = totalAt(row, field);
+    if (!t)
+        return std::nullopt;
+    if (auto m = t->toMoney())
+        return m;
+    throw DbError(DbError::BadValue, 0, QStringLiteral("amount out of range: ") + textAt(row, field), sql_);
 }
 
 QVariant Recordset::value(int field) const
@@ -418,7 +428,7 @@ void Recordset::update()
                          + QStringLiteral(") values (") + marks.join(u',') + QStringLiteral(")"),
                      false);
         for (int i = 0; i < fieldCount(); ++i)
-            bindValue(st.handle(), i + 1, buffer_[i]);
+            st.bind(i + 1, buffer_[i]);
         st.step();
         rowid = sqlite3_last_insert_rowid(conn_->handle());
     } else {
@@ -431,7 +441,7 @@ void Recordset::update()
                          + QStringLiteral(" where rowid=?"),
                      false);
         for (int i = 0; i < fieldCount(); ++i)
-            bindValue(st.handle(), i + 1, buffer_[i]);
+            st.bind(i + 1, buffer_[i]);
         sqlite3_bind_int64(st.handle(), fieldCount() + 1, rowid);
         st.step();
     }

@@ -31,6 +31,8 @@ public:
     ~Recordset() override;
 
     void open(Connection& conn, const QString& sql, LockType lock = Pessimistic);
+    // The same with `values` bound to the statement's "?" marks, in order.
+    void open(Connection& conn, const QString& sql, const QVariantList& values, LockType lock = Pessimistic);
     void close();
     bool isOpen() const { return open_; }
     bool isEditable() const { return !table_.isEmpty(); }
@@ -67,7 +69,11 @@ public:
     QVariant valueAt(int row, int field) const;
     QString textAt(int row, int field) const;
     bool isNullAt(int row, int field) const;
+    // An amount: nothing for an empty cell. A number no amount can hold (not finite, or beyond the
+    // range, as another tool can write) or a text that is no amount raises DbError (BadValue).
     std::optional<Money> moneyAt(int row, int field) const;
+    // The same for a sum the engine computed, which may lie beyond a single amount's range.
+    std::optional<MoneyTotal> totalAt(int row, int field) const;
 
     // Editing.
     void setValue(int field, const QVariant& v);

@@ -1,5 +1,6 @@
 #include "recordsetmodel.h"
 
+#include "dberror.h"
 #include "recordset.h"
 
 RecordsetModel::RecordsetModel(Recordset* rs, QObject* parent) : QAbstractTableModel(parent), rs_(rs)
@@ -79,8 +80,13 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const
         if (format_.value(index.column()) == Format::Concealed)
             return QString();
         if (format_.value(index.column()) == Format::Grouped) {
-            if (auto m = rs_->moneyAt(index.row(), index.column()))
-                return m->toGrouped();
+            // A sum beyond a single amount is shown in full; what is no amount at all is shown as
+            // the database holds it, never as some other figure.
+            try {
+                if (auto t = rs_->totalAt(index.row(), index.column()))
+                    return t->toGrouped();
+            } catch (const DbError&) {
+            }
         }
         return rs_->textAt(index.row(), index.column());
     }

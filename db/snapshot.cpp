@@ -93,9 +93,12 @@ void Snapshot::storeCell(Column& c, std::size_t row, sqlite3_stmt* st, int col)
         break;
     case SQLITE_INTEGER: {
         const std::int64_t v = sqlite3_column_int64(st, col);
-        if (c.info.money) {
+        // A money cell beyond an amount's range (another tool can write one) keeps its number,
+        // so that it is reported rather than shown wrapped around.
+        const auto m = c.info.money ? Money::fromYuan(v) : std::nullopt;
+        if (m) {
             t = CellType::Money;
-            b = static_cast<std::uint64_t>(v * 10000);
+            b = static_cast<std::uint64_t>(m->units());
         } else {
             t = CellType::Int;
             b = static_cast<std::uint64_t>(v);
@@ -104,9 +107,10 @@ void Snapshot::storeCell(Column& c, std::size_t row, sqlite3_stmt* st, int col)
     }
     case SQLITE_FLOAT: {
         const double v = sqlite3_column_double(st, col);
-        if (c.info.money) {
+        const auto m = c.info.money ? Money::fromNumber(v) : std::nullopt;
+        if (m) {
             t = CellType::Money;
-            b = static_cast<std::uint64_t>(Money::fromDouble(v).units());
+            b = static_cast<std::uint64_t>(m->units());
         } else {
             t = CellType::Real;
             b = realBits(v);

@@ -3,6 +3,7 @@
 #include "connection.h"
 #include "dberror.h"
 #include "dialect.h"
+#include "money.h"
 
 #include <sqlite3.h>
 
@@ -43,4 +44,34 @@ QStringList columnTexts(Connection& conn, const QString& sql, int column)
     while (st.step())
         out << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st.handle(), column)));
     return out;
+}
+
+void Statement::bind(int index, const QVariant& v)
+{
+    int rc = SQLITE_OK;
+    if (!v.isValid() || v.isNull()) {
+        rc = sqlite3_bind_null(st_, index);
+    } else if (v.metaType() == QMetaType::fromType<Money>()) {
+        const Money m = v.value<Money>();
+        if (m.units() % 10000 == 0)
+            rc = sqlite3_bind_int64(st_, index, m.units() / 10000);
+        else
+            rc = sqlite3_bind_double(st_, index, m.toDouble());
+    } else if (v.metaType().id() == QMetaType::LongLong || v.metaType().id() == QMetaType::Int
+               || v.metaType().id() == QMetaType::UInt || v.metaType().id() == QMetaType::ULongLong) {
+        rc = sqlite3_bind_int64(st_, index, v.toLongLong());
+    } else if (v.metaType().id() == QMetaType::Double) {
+        rc = sqlite3_bind_double(st_, index, v.toDouble());
+    } else {
+        const QByteArray utf8 = v.toString().toUtf8();
+        rc = sqlite3_bind_text(st_, index, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
+    }
+    if (rc != SQLITE_OK)
+        conn_.raise(rc, sql_);
+}
+
+void Statement::bindAll(const QVariantList& values)
+{
+    for (qsizetype i = 0; i < values.size(); ++i)
+        bind(static_cast<int>(i) + 1, values[i]);
 }

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 class Connection;
 struct sqlite3_stmt;
@@ -14,6 +15,12 @@ public:
     ~Statement();
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
+
+    // Binds a value to the "?" mark `index` (from 1): null, Money, whole and real numbers as numbers,
+    // anything else as its text. The text is passed whole, whatever characters it holds.
+    void bind(int index, const QVariant& value);
+    // Binds the values to the marks in order.
+    void bindAll(const QVariantList& values);
 
     // True while a row is available; false when done. Errors raise DbError.
     bool step();

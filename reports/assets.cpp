@@ -1,5 +1,7 @@
 #include "assets.h"
 
+#include "badamounts.h"
+#include "dberror.h"
 #include "waitcursor.h"
 #include "shell/app.h"
 #include "shell/inputs.h"
@@ -44,9 +46,14 @@ QString name(const char* array, int index)
     return QString::fromUtf8(array) + QLatin1Char('_') + QString::number(index);
 }
 
+// A record whose amount is no valid amount, described for the message.
+struct BadAmount {
+    QString text;
+};
+
 }  // namespace
 
-QString sumText(const std::optional<Money>& sum)
+QString sumText(const std::optional<MoneyTotal>& sum)
 {
     return (sum ? sum->toPlain() : QString()) + QLatin1Char(' ');
 }
@@ -143,58 +150,87 @@ void AssetsWindow::progress(const QString& text)
     stabar_1->repaint();
 }
 
-std::optional<Money> AssetsWindow::sumOf(const QString& sql)
+std::optional<MoneyTotal> AssetsWindow::sumOf(const QString& sql, const QString& table, const QString& field)
 {
-    rs_.open(App::conn, sql, Recordset::ReadOnly);
-    std::optional<Money> v;
-    if (rs_.rowCount() > 0)
-        v = rs_.moneyAt(0, rs_.fieldIndex(QStringLiteral("z")));
+    // A sum that the engine cannot give (its whole numbers overflow), that is no number of money
+    // (not finite), or that lies beyond a single amount's range can come from a record that another
+    // tool wrote: such a record is named rather than any figure shown. Only then is the table read
+    // once more, so that a sound ledger costs one pass.
+    std::optional<MoneyTotal> sum;
+    bool plausible = true;
+    try {
+        rs_.open(App::conn, sql, Recordset::ReadOnly);
+        if (rs_.rowCount() > 0)
+            sum = rs_.totalAt(0, rs_.fieldIndex(QStringLiteral("z")));
+        plausible = !sum || sum->toMoney();
+    } catch (const DbError& e) {
+        if (e.kind() != DbError::BadValue && e.kind() != DbError::Overflow)
+            throw;
+        plausible = false;
+        sum.reset();
+    }
     rs_.close();
-    return v;
+    if (!plausible) {
+        const QString bad = findBadAmount(table, field);
+        if (!bad.isEmpty())
+            throw BadAmount{bad};
+        if (!sum)
+            throw DbError(DbError::Overflow, 0, QStringLiteral("integer overflow"), sql);
+    }
+    return sum;
 }
 
 void AssetsWindow::Command1_Click()
 {
     // Differences are taken exactly, an empty sum counting 0.
-    const auto diff = [](const std::optional<Money>& a, const std::optional<Money>& b) {
-        return (a.value_or(Money()) - b.value_or(Money())).toGrouped();
+    const auto diff = [](const std::optional<MoneyTotal>& a, const std::optional<MoneyTotal>& b) {
+        return (a.value_or(MoneyTotal()) - b.value_or(MoneyTotal())).toGrouped();
     };
+    const QString amount = QStringLiteral("金额"), balance = QStringLiteral("余额");
     try {
         const WaitCursor wait;
         progress(QStringLiteral("正在统计收入帐...."));
-        const auto income = sumOf(QStringLiteral("select sum(金额)as z from 收入帐"));
+        const auto income = sumOf(QStringLiteral("select sum(金额)as z from 收入帐"), QStringLiteral("收入帐"), amount);
         lblxf(1)->setText(sumText(income));
         progress(QStringLiteral("正在统计支出帐...."));
-        const auto expense = sumOf(QStringLiteral("select sum(金额)as z from 支出帐"));
+        const auto expense = sumOf(QStringLiteral("select sum(金额)as z from 支出帐"), QStringLiteral("支出帐"), amount);
         lblxf(2)->setText(sumText(expense));
         lblxf(3)->setText(diff(income, expense));
 
         progress(QStringLiteral("正在统计银行帐...."));
-        const auto in = sumOf(QStringLiteral("select sum(金额)as z from 银行帐 where 存或取='存入'"));
+        const auto in = sumOf(QStringLiteral("select sum(金额)as z from 银行帐 where 存或取='存入'"), QStringLiteral("银行帐"), amount);
         lblyh(3)->setText(sumText(in));
-        const auto out = sumOf(QStringLiteral("select sum(金额)as z from 银行帐 where 存或取='支出'"));
+        const auto out = sumOf(QStringLiteral("select sum(金额)as z from 银行帐 where 存或取='支出'"), QStringLiteral("银行帐"), amount);
         lblyh(4)->setText(sumText(out));
         lblyh(5)->setText(diff(in, out));
 
         progress(QStringLiteral("正在统计负债状况...."));
-        const auto borrowed = sumOf(QStringLiteral("select sum(余额)as z from 负债 where 类型='欠人'"));
+        const auto borrowed = sumOf(QStringLiteral("select sum(余额)as z from 负债 where 类型='欠人'"), QStringLiteral("负债"), balance);
         lblyh(8)->setText(sumText(borrowed));
-        const auto lent = sumOf(QStringLiteral("select sum(余额)as z from 负债 where 类型='人欠'"));
+        const auto lent = sumOf(QStringLiteral("select sum(余额)as z from 负债 where 类型='人欠'"), QStringLiteral("负债"), balance);
         lblyh(7)->setText(sumText(lent));
         lblyh(6)->setText(diff(borrowed, lent));
 
         progress(QStringLiteral("正在统计其它投资状况...."));
-        const auto invested = sumOf(QStringLiteral("select sum(金额)as z from 投资帐"));
+        const auto invested = sumOf(QStringLiteral("select sum(金额)as z from 投资帐"), QStringLiteral("投资帐"), amount);
         lblyh(12)->setText(invested ? invested->toGrouped() : QStringLiteral(" "));
         progress(QStringLiteral("统计完毕"));
+    } catch (const BadAmount& bad) {
+        clearFigures();
+        App::msgBox(QStringLiteral("统计没有完成：") + bad.text, 64);
     } catch (const std::exception& e) {
-        // No half-computed position stays on show.
-        rs_.close();
-        for (int i : {1, 2, 3})
-            lblxf(i)->setText(QString());
-        for (int i : {3, 4, 5, 6, 7, 8, 12})
-            lblyh(i)->setText(QString());
-        progress(QString());
+        clearFigures();
         showDbError(e, QStringLiteral("统计没有完成，请检查数据库。"));
     }
+}
+
+void AssetsWindow::clearFigures()
+{
+    // No half-computed position stays on show.
+    rs_.close();
+    for (int i : {1, 2, 3})
+        lblxf(i)->setText(QString());  // clear() would not tell a screen reader
+    for (int i : {3, 4, 5, 6, 7, 8, 12})
+        lblyh(i)->setText(QString());
+    progress(QString());
 }

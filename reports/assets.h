@@ -20,9 +20,10 @@ public:
 
 private:
     void Command1_Click();
-    // The single value z of a one-row sum; empty when the sum is empty.
-    std::optional<Money> sumOf(const QString& sql);
+    // The single value z of a one-row sum over `field` of `table`; empty when the sum is empty.
+    std::optional<MoneyTotal> sumOf(const QString& sql, const QString& table, const QString& field);
     void progress(const QString& text);
+    void clearFigures();
     QLabel* lblxf(int i) const { return lblxf_.value(i); }
     QLabel* lblyh(int i) const { return lblyh_.value(i); }
 
@@ -39,4 +40,4 @@ private:
 };
 
 // A sum label: the plain form followed by one blank ("1234.5 "); an empty sum leaves the blank.
-QString sumText(const std::optional<Money>& sum);
+QString sumText(const std::optional<MoneyTotal>& sum);

@@ -1,6 +1,7 @@
 #include "ledgerquery.h"
 
-#include "dialect.h"
+#include "badamounts.h"
+#include "dberror.h"
 #include "books/picker.h"
 #include "shell/app.h"
 #include "shell/inputs.h"
@@ -216,16 +217,24 @@ void LedgerQuery::CmdqueryNow_Click()
         showRange(false);
         return;
     }
+    // The chosen codes and the direction travel as bound values: whatever a code holds, it is
+    // compared as a whole and never read as part of the statement.
     const QString otherKey = QString::fromUtf8(kind_.otherKey);
-    if (!member.isEmpty() && other.isEmpty())
-        criteria_ = QStringLiteral(" where 成员.ID=") + sqlQuote(member);
-    else if (member.isEmpty())
-        criteria_ = QStringLiteral(" where ") + otherKey + QLatin1Char('=') + sqlQuote(other);
-    else
-        criteria_ = QStringLiteral(" where 成员.ID=") + sqlQuote(member) + QStringLiteral(" and ") + otherKey
-            + QLatin1Char('=') + sqlQuote(other);
-    if (kind_.direction)
-        criteria_ += QStringLiteral(" and 存或取=") + sqlQuote(direction_);
+    criteriaValues_.clear();
+    if (!member.isEmpty() && other.isEmpty()) {
+        criteria_ = QStringLiteral(" where 成员.ID=?");
+        criteriaValues_ << member;
+    } else if (member.isEmpty()) {
+        criteria_ = QStringLiteral(" where ") + otherKey + QStringLiteral("=?");
+        criteriaValues_ << other;
+    } else {
+        criteria_ = QStringLiteral(" where 成员.ID=? and ") + otherKey + QStringLiteral("=?");
+        criteriaValues_ << member << other;
+    }
+    if (kind_.direction) {
+        criteria_ += QStringLiteral(" and 存或取=?");
+        criteriaValues_ << direction_;
+    }
     Query();
     showRange(true);
 }
@@ -249,11 +258,11 @@ void LedgerQuery::coblx_Change()
     App::msgBox(QStringLiteral("如果您在前期银行帐内改变了条目，请引用您自定的内容"), 64, QStringLiteral("重要提示"));
 }
 
-bool LedgerQuery::openResult(const QString& sql)
+bool LedgerQuery::openResult(const QString& sql, const QVariantList& values)
 {
     rs_.close();
     try {
-        rs_.open(App::conn, sql, Recordset::ReadOnly);
+        rs_.open(App::conn, sql, values, Recordset::ReadOnly);
         return true;
     } catch (const std::exception& e) {
         rs_.close();
@@ -267,7 +276,7 @@ void LedgerQuery::Query()
     const QString tail = QStringLiteral(" and ") + QString::fromUtf8(kind_.dateField) + QStringLiteral(" between #")
         + queryDate(dpfrom->date()) + QStringLiteral("# and #") + queryDate(dpto->date()) + QLatin1Char('#')
         + QString::fromUtf8(kind_.orderBy);
-    showResult(openResult(head_ + criteria_ + tail));
+    showResult(openResult(head_ + criteria_ + tail, criteriaValues_));
 }
 
 void LedgerQuery::showResult(bool ok)
@@ -288,11 +297,22 @@ void LedgerQuery::BindRs()
 QString LedgerQuery::SumFld()
 {
     // From the current record to the end; an empty amount counts 0. The current record stays where
-    // it is, so the grid keeps its selection.
-    Money total;
+    // it is, so the grid keeps its selection. The total is held wide: no records make it wrap; a
+    // record whose amount is no valid amount is named instead of a figure.
+    MoneyTotal total;
     const int field = rs_.fieldIndex(QStringLiteral("金额"));
-    if (field >= 0 && rs_.position() >= 0)
-        for (int r = rs_.position(); r < rs_.rowCount(); ++r)
-            total += rs_.moneyAt(r, field).value_or(Money());
+    if (field >= 0 && rs_.position() >= 0) {
+        for (int r = rs_.position(); r < rs_.rowCount(); ++r) {
+            try {
+                if (const auto m = rs_.moneyAt(r, field))
+                    total += *m;
+            } catch (const DbError&) {
+                App::msgBox(QStringLiteral("金额总计无法计算：")
+                                + badAmountText(rs_, r, field, QStringLiteral("第 %1 行的记录").arg(r + 1)),
+                            64);
+                return QStringLiteral("金额总计：无法计算");
+            }
+        }
+    }
     return QStringLiteral("金额总计：") + total.toGrouped() + QStringLiteral("元");
 }

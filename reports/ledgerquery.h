@@ -52,8 +52,9 @@ private:
     void CmdqueryNow_Click();
     void coblx_Click(int index);
     void coblx_Change();
-    // Opens the result on `sql`; false (with a message shown) when the statement fails.
-    bool openResult(const QString& sql);
+    // Opens the result on `sql` with `values` bound to its "?" marks; false (with a message shown)
+    // when the statement fails.
+    bool openResult(const QString& sql, const QVariantList& values = {});
     void Query();
     void BindRs();
     QString SumFld();
@@ -65,6 +66,7 @@ private:
     Recordset rs_;
     QString head_;
     QString criteria_;
+    QVariantList criteriaValues_;
     QString direction_;
 
     QLabel* Label5 = nullptr;

@@ -1,5 +1,7 @@
 #include "yearsummary.h"
 
+#include "badamounts.h"
+#include "dberror.h"
 #include "waitcursor.h"
 #include "shell/app.h"
 #include "shell/inputs.h"
@@ -62,9 +64,43 @@ void YearSummary::doNow()
             dg->setColumnAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
         }
         Command1->setEnabled(false);
+        nameBadAmount(false);
     } catch (const std::exception& e) {
         // The button stays, so the summary can be asked for again once the database is mended.
         rs_.close();
-        showDbError(e, QStringLiteral("无法汇总：数据库中的汇总查询不能读取。"));
+        const auto* db = dynamic_cast<const DbError*>(&e);
+        if (!db || db->kind() != DbError::Overflow || !nameBadAmount(true))
+            showDbError(e, QStringLiteral("无法汇总：数据库中的汇总查询不能读取。"));
     }
+}
+
+bool YearSummary::nameBadAmount(bool overflowed)
+{
+    // A month's total that is no number of money, or lies beyond a single amount's range, can come
+    // from a record that another tool wrote into its ledger: that record is named. The ledgers are
+    // read again only then.
+    static const char* const ledgers[3] = {"收入帐", "支出帐", "投资帐"};
+    for (int c = 1; c <= 3; ++c) {
+        bool suspicious = overflowed;
+        for (int r = 0; r < rs_.rowCount() && !suspicious; ++r) {
+            try {
+                const auto t = rs_.totalAt(r, c);
+                suspicious = t && !t->toMoney();
+            } catch (const DbError&) {
+                suspicious = true;
+            }
+        }
+        if (!suspicious)
+            continue;
+        try {
+            const QString bad = findBadAmount(QString::fromUtf8(ledgers[c - 1]), QStringLiteral("金额"));
+            if (!bad.isEmpty()) {
+                App::msgBox(QStringLiteral("汇总中有无效的金额：") + bad, 64);
+                return true;
+            }
+        } catch (const std::exception&) {
+            // The summary itself was read; the search is a courtesy.
+        }
+    }
+    return false;
 }

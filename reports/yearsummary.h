@@ -17,6 +17,9 @@ public:
 private:
     void Command1_Click();
     void doNow();
+    // Names a ledger record whose amount makes a month's total (or, after an overflow, the summary
+    // itself) no valid figure; true when one was named.
+    bool nameBadAmount(bool overflowed);
 
     Recordset rs_;
     QPushButton* Command1 = nullptr;

@@ -2,6 +2,7 @@
 
 #include "app.h"
 #include "dberror.h"
+#include "inputs.h"
 #include "recordset.h"
 
 #include <QEvent>
@@ -22,6 +23,8 @@ bool DataWindow::event(QEvent* e)
 
 void DataWindow::showEvent(QShowEvent* e)
 {
+    // Every text box of every data window keeps control characters out.
+    guardTextInput(this);
     QDialog::showEvent(e);
     formActivate();
 }

@@ -1,7 +1,9 @@
 #include "inputs.h"
 
+#include "app.h"
 #include "money.h"
 
+#include <QAbstractSpinBox>
 #include <QDateEdit>
 #include <QEvent>
 #include <QGridLayout>
@@ -9,7 +11,14 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QScreen>
+#include <QTextBoundaryFinder>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTimer>
+#include <QValidator>
 
 int twips(int tw)
 {
@@ -93,9 +102,116 @@ public:
     }
 };
 
-class CharFilter : public QObject {
+// A full-width digit, point or minus, or the ideographic full stop (what a Chinese input method
+// commits for the full-stop key), in its plain form; any other character as it is.
+QChar plainForm(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= 0xFF10 && u <= 0xFF19)
+        return QChar(static_cast<char16_t>(u'0' + (u - 0xFF10)));
+    if (u == 0xFF0E || u == 0x3002)
+        return QChar(u'.');
+    if (u == 0xFF0D)
+        return QChar(u'-');
+    return c;
+}
+
+// A control character, or half of a character (an unpaired surrogate), somewhere in the text.
+// Multi-line boxes keep their line and paragraph breaks.
+bool hasControlCharacter(const QString& t, bool multiLine)
+{
+    for (qsizetype i = 0; i < t.size(); ++i) {
+        const QChar c = t[i];
+        if (c.isHighSurrogate() && i + 1 < t.size() && t[i + 1].isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        if (c.isSurrogate())
+            return true;
+        const bool lineBreak = c == u'\n' || c == QChar::ParagraphSeparator || c == QChar::LineSeparator;
+        if (lineBreak ? !multiLine : c.category() == QChar::Other_Control)
+            return true;
+    }
+    return false;
+}
+
+const QString kControlRefused =
+    QStringLiteral("粘贴的内容中有控制字符（例如换行、制表符）或不完整的字，没有粘贴：请只粘贴普通文字");
+
+// Says once, after the event that caused it, that an insertion was refused. A text that stays in
+// the box was put there by the program (a stored value shown), not typed: nothing is said then.
+class Refusal : public QObject {
 public:
-    CharFilter(QObject* parent, QString allowed, bool enterMovesOn)
+    Refusal(QWidget* box, QString text) : QObject(box), box_(box), text_(std::move(text)) {}
+    void note(const QString& refusedText)
+    {
+        refused_ = refusedText;
+        if (queued_)
+            return;
+        queued_ = true;
+        QTimer::singleShot(0, this, [this] {
+            queued_ = false;
+            if (currentText() != refused_)
+                App::msgBox(text_, 64);
+        });
+    }
+
+private:
+    QString currentText() const
+    {
+        if (auto* e = qobject_cast<QLineEdit*>(box_))
+            return e->text();
+        if (auto* p = qobject_cast<QPlainTextEdit*>(box_))
+            return p->toPlainText();
+        return QString();
+    }
+    QWidget* box_;
+    QString text_;
+    QString refused_;
+    bool queued_ = false;
+};
+
+// What a one-line box takes. The box asks it about every change, however the change comes (keys,
+// paste, drop, input method, undo), and puts its text back when the answer is no.
+class InputRule : public QValidator {
+public:
+    // allowed: the characters of an amount box (matched after their plain form); empty for a text
+    // box, which takes everything but control characters.
+    InputRule(QLineEdit* box, QString allowed, const QString& refusal)
+        : QValidator(box), allowed_(std::move(allowed)), refusal_(new Refusal(box, refusal)) {}
+
+    void setLimit(int count) { limit_ = count; }
+
+    State validate(QString& input, int&) const override
+    {
+        bool refused = false;
+        if (allowed_.isEmpty()) {
+            refused = hasControlCharacter(input, false);
+        } else {
+            for (QChar& c : input) {
+                c = plainForm(c);  // one character for one: the cursor stays where it is
+                refused = refused || !allowed_.contains(c);
+            }
+        }
+        if (refused) {
+            refusal_->note(input);
+            return Invalid;
+        }
+        if (limit_ > 0 && visibleLength(input) > limit_)
+            return Invalid;
+        return Acceptable;
+    }
+
+private:
+    QString allowed_;
+    Refusal* refusal_;
+    int limit_ = 0;
+};
+
+// The amount boxes' keys: what the rule would refuse is swallowed before the box sees it, quietly.
+class AmountKeys : public QObject {
+public:
+    AmountKeys(QObject* parent, QString allowed, bool enterMovesOn)
         : QObject(parent), allowed_(std::move(allowed)), enter_(enterMovesOn) {}
     bool eventFilter(QObject* o, QEvent* e) override
     {
@@ -119,7 +235,7 @@ public:
         if (!t.at(0).isPrint())
             return false;
         for (const QChar c : t)
-            if (!allowed_.contains(c))
+            if (!allowed_.contains(plainForm(c)))
                 return true;
         return false;
     }
@@ -128,6 +244,31 @@ private:
     QString allowed_;
     bool enter_;
 };
+
+// A multi-line box has no rule of its own to ask: a change that brought in a control character is
+// taken back, whole, right after it was made. Texts the program puts in are left alone.
+void guardPlainText(QPlainTextEdit* edit)
+{
+    auto* refusal = new Refusal(edit, kControlRefused);
+    QObject::connect(edit->document(), &QTextDocument::contentsChange, edit, [edit, refusal](int pos, int, int added) {
+        if (added <= 0 || !edit->document()->isUndoAvailable())
+            return;  // a text set by the program starts a new history
+        QTextCursor c(edit->document());
+        c.setPosition(pos);
+        c.setPosition(qMin(pos + added, edit->document()->characterCount() - 1), QTextCursor::KeepAnchor);
+        const QString inserted = c.selectedText();
+        if (!hasControlCharacter(inserted, true))
+            return;
+        const QString refused = edit->toPlainText();
+        // The document may not be changed while it reports a change.
+        QTimer::singleShot(0, edit, [edit, refusal, refused] {
+            if (edit->toPlainText() != refused)
+                return;
+            edit->undo();
+            refusal->note(refused);
+        });
+    });
+}
 
 }  // namespace
 
@@ -142,18 +283,70 @@ void installEnterAsTab(QWidget* box)
     box->installEventFilter(new EnterAsTabFilter(box));
 }
 
-void installCharFilter(QLineEdit* box, const QString& allowed, bool enterMovesOn)
+void installAmountBox(QLineEdit* box, bool negative, bool enterMovesOn)
 {
-    box->installEventFilter(new CharFilter(box, allowed, enterMovesOn));
-    // Pasting would bypass the key filter: only text made of allowed characters is kept.
-    QObject::connect(box, &QLineEdit::textEdited, box, [box, allowed](const QString& text) {
-        QString kept;
-        for (const QChar c : text)
-            if (allowed.contains(c))
-                kept += c;
-        if (kept != text)
-            box->setText(kept);
-    });
+    const QString allowed = negative ? QStringLiteral("-0123456789.") : QStringLiteral("0123456789.");
+    box->installEventFilter(new AmountKeys(box, allowed, enterMovesOn));
+    box->setValidator(new InputRule(box, allowed,
+                                    negative ? QStringLiteral("粘贴的内容不是一个金额，没有粘贴：金额只能由数字、小数点和负号组成，"
+                                                              "例如 500 或 -30.5")
+                                             : QStringLiteral("粘贴的内容不是一个金额，没有粘贴：金额只能由数字和小数点组成，"
+                                                              "例如 1234.56")));
+}
+
+QString amountProblem(const QString& text, const QString& what, const QString& example)
+{
+    QString s = text;
+    s.remove(u' ');
+    bool tooLarge = false;
+    if (const auto m = Money::parse(s)) {
+        tooLarge = *m > kMaxRecordAmount || *m < Money() - kMaxRecordAmount;
+    } else {
+        // Digits with at most one point that still read as no amount are too many digits.
+        static const QRegularExpression number(QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)$"));
+        if (!number.match(s).hasMatch())
+            return what + QStringLiteral("必须是一个数字，例如 ") + example + QStringLiteral("，请改正后再保存");
+        tooLarge = true;
+    }
+    if (tooLarge)
+        return what + QStringLiteral("不能超过 ") + kMaxRecordAmount.toGrouped() + QStringLiteral("，请改正后再保存");
+    return QString();
+}
+
+void guardTextInput(QWidget* window)
+{
+    for (QLineEdit* e : window->findChildren<QLineEdit*>()) {
+        // Boxes with a rule of their own, and the date pickers' inner boxes, keep theirs.
+        if (e->validator() || qobject_cast<QAbstractSpinBox*>(e->parentWidget()))
+            continue;
+        e->setValidator(new InputRule(e, QString(), kControlRefused));
+    }
+    for (QPlainTextEdit* p : window->findChildren<QPlainTextEdit*>()) {
+        if (p->property("kinbookGuarded").toBool())
+            continue;
+        p->setProperty("kinbookGuarded", true);
+        guardPlainText(p);
+    }
+}
+
+void setCharacterLimit(QLineEdit* box, int count)
+{
+    auto* rule = dynamic_cast<InputRule*>(const_cast<QValidator*>(box->validator()));
+    if (!rule) {
+        rule = new InputRule(box, QString(), kControlRefused);
+        box->setValidator(rule);
+    }
+    rule->setLimit(count);
+    box->setMaxLength(32767);  // the rule counts; the box's own count is of UTF-16 units
+}
+
+int visibleLength(const QString& text)
+{
+    QTextBoundaryFinder f(QTextBoundaryFinder::Grapheme, text);
+    int n = 0;
+    while (f.toNextBoundary() != -1)
+        ++n;
+    return n;
 }
 
 QDateEdit* datePicker(const QString& name, const QDate& date, QWidget* parent)
@@ -184,9 +377,3 @@ QLabel* buddyLabel(const QString& text, QWidget* input, QWidget* parent)
     return l;
 }
 
-bool isAmount(const QString& text)
-{
-    QString s = text;
-    s.remove(u' ');
-    return Money::parse(s).has_value();
-}

@@ -28,9 +28,30 @@ void installFocusColor(QWidget* box, const QColor& normal = kBoxGrey, const QCol
 // Enter moves the focus on to the next control, like Tab, and types nothing.
 void installEnterAsTab(QWidget* box);
 
-// Only the given characters (and Backspace, and keys that type nothing) reach the box.
-// enter: true moves on like Tab, false swallows Enter.
-void installCharFilter(QLineEdit* box, const QString& allowed, bool enterMovesOn);
+// The rule of every amount box. Digits and the decimal point, and the minus sign where `negative`,
+// get in however they come: typed, pasted, dropped or committed by an input method. Full-width
+// digits, the full-width point and minus (and the ideographic full stop) are read as their plain
+// forms. Anything else is refused whole, the box unchanged: a key press quietly, a paste or other
+// insertion with a message. enterMovesOn: Enter moves on like Tab (false: it does nothing).
+void installAmountBox(QLineEdit* box, bool negative, bool enterMovesOn);
+
+// The save-time check of an amount box's text (blanks ignored): empty when it is an amount of at
+// most 99,999,999,999.99 either way, else the message that says what is wrong, naming the amount
+// as `what` ("金额") with an example of a good one ("1234.56").
+QString amountProblem(const QString& text, const QString& what, const QString& example);
+
+// Keeps control characters (and halves of characters) out of every text box of `window`: a paste,
+// drop or input-method commit that holds one is refused whole with a message. Multi-line boxes
+// keep their line breaks. Boxes with a rule of their own (the amount boxes) keep it. Applied once
+// to each window by the window base and the login; applying it again changes nothing.
+void guardTextInput(QWidget* window);
+
+// At most `count` characters as the user sees them (grapheme clusters: an emoji, or a letter with
+// its accents, is one), never half of one. Further typing is refused quietly, a paste that would
+// go beyond the limit is refused whole.
+void setCharacterLimit(QLineEdit* box, int count);
+// The characters of `text` as the user sees them.
+int visibleLength(const QString& text);
 
 // A date picker with a calendar popup, showing yyyy-MM-dd.
 QDateEdit* datePicker(const QString& name, const QDate& date, QWidget* parent);
@@ -41,6 +62,3 @@ void addFieldRow(QGridLayout* grid, int row, std::initializer_list<std::pair<QSt
 // A label that is the buddy of an input: its text is the input's accessible name (not of a value
 // label's: that one is named by the value it shows).
 QLabel* buddyLabel(const QString& text, QWidget* input, QWidget* parent);
-
-// An amount as a person types it, blanks anywhere ignored: true when it reads as a number.
-bool isAmount(const QString& text);

@@ -2,7 +2,6 @@
 
 #include "app.h"
 #include "datawindow.h"
-#include "dialect.h"
 #include "inputs.h"
 #include "mainwindow.h"
 #include "pictures.h"
@@ -86,7 +85,7 @@ LoginWindow::LoginWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     txtpw->setEchoMode(QLineEdit::Password);
     // A "*" for each character typed, whatever mask the desktop's style would choose.
     txtpw->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
-    txtpw->setMaxLength(6);
+    setCharacterLimit(txtpw, 6);
     txtpw->setFont(songFont(12));
     QLabel* Label1 = buddyLabel(QStringLiteral("用户名："), cbouser, this);
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -134,6 +133,7 @@ LoginWindow::LoginWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     setTabOrder(Command2, Image1);
     setFixedSize(layout->sizeHint().expandedTo(QSize(twips(4650), twips(2040))));
 
+    guardTextInput(this);
     Addcbo();
     cbouser->setCurrentIndex(-1);
     cbouser->clearEditText();
@@ -184,8 +184,8 @@ void LoginWindow::Pass()
         openMain();
         return;
     }
-    // No member has an empty name; the name and password go into the statement quoted, so no typed
-    // text can change what it matches.
+    // No member has an empty name; the name and password are bound values, so no typed text can
+    // change what the statement matches.
     if (u.isEmpty()) {
         refuse();
         return;
@@ -193,9 +193,7 @@ void LoginWindow::Pass()
     QString name;
     try {
         Recordset rs;
-        rs.open(App::conn,
-                QStringLiteral("select 姓名 from 成员 where 姓名=") + sqlQuote(u) + QStringLiteral(" and 密码=")
-                    + sqlQuote(p),
+        rs.open(App::conn, QStringLiteral("select 姓名 from 成员 where 姓名=? and 密码=?"), {u, p},
                 Recordset::ReadOnly);
         if (rs.bof() || rs.eof()) {
             refuse();

@@ -2,12 +2,19 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
+#else
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -54,6 +61,90 @@ QString findOnPath(const QString& name)
 {
     return QStandardPaths::findExecutable(name);
 }
+
+#ifdef Q_OS_WIN
+
+FileLock::Result FileLock::tryLock(const QString& path)
+{
+    unlock();
+    HANDLE h = CreateFileW(reinterpret_cast<LPCWSTR>(path.utf16()), GENERIC_READ | GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return Failed;
+    OVERLAPPED at = {};
+    if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+        const DWORD err = GetLastError();
+        CloseHandle(h);
+        return err == ERROR_LOCK_VIOLATION ? HeldElsewhere : Failed;
+    }
+    handle_ = h;
+    path_ = path;
+    return Acquired;
+}
+
+void FileLock::unlock()
+{
+    if (!handle_)
+        return;
+    // The file stays: Windows could not remove it while a starting copy has it open anyway, and an
+    // unlocked file blocks no one.
+    OVERLAPPED at = {};
+    UnlockFileEx(static_cast<HANDLE>(handle_), 0, 1, 0, &at);
+    CloseHandle(static_cast<HANDLE>(handle_));
+    handle_ = nullptr;
+}
+
+bool FileLock::isLocked() const
+{
+    return handle_ != nullptr;
+}
+
+#else
+
+FileLock::Result FileLock::tryLock(const QString& path)
+{
+    unlock();
+    const QByteArray name = QFile::encodeName(path);
+    // The holder before may remove the file between our opening it and our lock: the lock is then
+    // on a file no one else will open, and the one now at the path is tried again.
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (fd < 0)
+            return Failed;
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int err = errno;
+            ::close(fd);
+            return err == EWOULDBLOCK ? HeldElsewhere : Failed;
+        }
+        struct stat held {}, there {};
+        if (::fstat(fd, &held) == 0 && ::stat(name.constData(), &there) == 0 && held.st_dev == there.st_dev
+            && held.st_ino == there.st_ino) {
+            fd_ = fd;
+            path_ = path;
+            return Acquired;
+        }
+        ::close(fd);
+    }
+    return Failed;
+}
+
+void FileLock::unlock()
+{
+    if (fd_ < 0)
+        return;
+    // Removed while still held, so that whoever opens the path next makes a fresh file.
+    ::unlink(QFile::encodeName(path_).constData());
+    ::close(fd_);
+    fd_ = -1;
+}
+
+bool FileLock::isLocked() const
+{
+    return fd_ >= 0;
+}
+
+#endif
 
 #ifdef Q_OS_WIN
 bool readMachineRegistryString(const QString& keyName, const QString& valueName, QString& value)

@@ -2,9 +2,9 @@
 
 #include "app.h"
 #include "loginwindow.h"
+#include "platform.h"
 
 #include <QApplication>
-#include <QLockFile>
 #include <QPointer>
 
 namespace Startup {
@@ -17,10 +17,11 @@ QString lockPath()
 int run()
 {
     // Two copies on one database would share its staging tables, and one copy's closing would
-    // empty what the other has staged. The lock is taken before anything touches the database.
-    QLockFile lock(lockPath());
-    lock.setStaleLockTime(0);  // held as long as the holder runs; a crashed holder's lock is taken over
-    if (!lock.tryLock(0) && lock.error() == QLockFile::LockFailedError) {
+    // empty what the other has staged. The lock is taken before anything touches the database. It
+    // is held on the open file, so the system lets it go when this copy ends, however it ends: only
+    // a copy that really runs keeps another from starting.
+    Platform::FileLock lock;
+    if (lock.tryLock(lockPath()) == Platform::FileLock::HeldElsewhere) {
         App::msgBox(QStringLiteral("和顺家账已经在运行，不能再打开一次。\n请使用已经打开的窗口。"), 64);
         return 2;
     }

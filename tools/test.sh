@@ -17,3 +17,6 @@ echo "== tests under the sanitizers"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ctest --test-dir "$here/build-asan" --output-on-failure -j"$jobs" --timeout 600
+
+echo "== fuzzing: money and the SQL dialect, about a minute each"
+"$here/tests/fuzz/run.sh" "$here/build-fuzz"

@@ -2,6 +2,8 @@
 #include "support/qtprint.h"
 
 #include <gtest/gtest.h>
+#include <limits>
+#include <stdexcept>
 
 TEST(Money, ParsesWhatAUserTypes)
 {
@@ -45,4 +47,33 @@ TEST(Money, SumsAreExact)
         total += Money::fromDouble(0.01);
     EXPECT_EQ(total.toGrouped(), "10,000.00");
     EXPECT_EQ(Money::fromDouble(0.30000000000000004).units(), 3000);
+}
+
+// Nothing wraps around: an amount's arithmetic beyond its range raises, a text beyond it is no
+// amount, a number beyond it or not finite is refused, and totals hold what amounts cannot.
+TEST(Money, NothingWrapsAround)
+{
+    const Money max = Money::fromUnits(INT64_MAX);
+    EXPECT_THROW(max + Money::fromUnits(1), std::overflow_error);
+    EXPECT_THROW(Money::fromUnits(INT64_MIN) - Money::fromUnits(1), std::overflow_error);
+    EXPECT_EQ(Money::parse("922337203685477.5807"), max);
+    EXPECT_EQ(Money::parse("922337203685477.5808"), std::nullopt);
+    EXPECT_EQ(Money::parse("99999999999999999999"), std::nullopt);
+    for (double bad : {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+                       std::numeric_limits<double>::quiet_NaN(), 1e300, 922337203685478.0})
+        EXPECT_EQ(Money::fromNumber(bad), std::nullopt) << bad;
+    EXPECT_EQ(Money::fromYuan(922337203685478), std::nullopt);
+
+    MoneyTotal total;
+    for (int i = 0; i < 3; ++i)
+        total += max;
+    EXPECT_EQ(total.toGrouped(), "2,767,011,611,056,432.74");
+    EXPECT_EQ(total.toPlain(), "2767011611056432.7421");
+    EXPECT_EQ(total.toMoney(), std::nullopt);
+    total -= max;
+    total -= max;
+    EXPECT_EQ(total.toMoney(), max);
+    EXPECT_EQ((MoneyTotal::fromYuan(INT64_MIN) - MoneyTotal::fromYuan(1)).toGrouped(),
+              "-9,223,372,036,854,775,809.00");
+    EXPECT_EQ(MoneyTotal::fromNumber(1e31), std::nullopt);
 }

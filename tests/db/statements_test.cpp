@@ -89,6 +89,22 @@ TEST_F(StatementsTest, AQuoteInAValueMatchesNothingAndChangesNothing)
     EXPECT_EQ(scalar("select count(*) from 成员"), "3");
 }
 
+// Values bound to "?" marks are compared whole, a quote or a NUL included.
+TEST_F(StatementsTest, BoundValuesAreMatchedWholeWhateverTheyHold)
+{
+    sql("insert into 成员 values('n', 'a' || char(0) || '''b', '', 'p''w');");
+    const QString name = QStringLiteral("a") + QChar(0) + QStringLiteral("'b");
+    const auto match = [this](const QVariantList& values) {
+        Recordset rs;
+        rs.open(conn, "select ID from 成员 where 姓名=? and 密码=?", values, Recordset::ReadOnly);
+        return rs.rowCount() == 1 ? rs.text(0) : QStringLiteral("%1 rows").arg(rs.rowCount());
+    };
+    EXPECT_EQ(match({name, "p'w"}), "n");
+    EXPECT_EQ(match({"A", "p'w"}), "0 rows");
+    EXPECT_EQ(match({"' or ''='", "' or ''='"}), "0 rows");
+    EXPECT_EQ(match({name.toUpper(), "P'W"}), "n");  // text compares without letter case, as quoted values do
+}
+
 TEST_F(StatementsTest, BankQueryAndSums)
 {
     sql("insert into 银行 values('b1','工商银行','6222');"

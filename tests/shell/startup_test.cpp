@@ -1,15 +1,18 @@
 #include "shelltest.h"
 #include "shell/inputs.h"
 #include "shell/language.h"
+#include "shell/platform.h"
 #include "shell/startup.h"
 
 #include <QCalendarWidget>
 #include <QDateEdit>
 #include <QFile>
-#include <QLockFile>
 #include <QMenu>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QToolButton>
+#include <csignal>
 #include <memory>
 
 namespace {
@@ -76,8 +79,8 @@ TEST_F(ProgramStart, MissingOrUnreadableDatabaseEndsWithTheMessage)
 
 TEST_F(ProgramStart, SecondCopyOnTheSameDatabaseEndsTouchingNothing)
 {
-    QLockFile first(Startup::lockPath());
-    ASSERT_TRUE(first.tryLock(0));
+    Platform::FileLock first;
+    ASSERT_EQ(first.tryLock(Startup::lockPath()), Platform::FileLock::Acquired);
     const QByteArray before = fileBytes(dbPath());
 
     EXPECT_NE(runDriven(), 0);
@@ -111,16 +114,15 @@ TEST_F(ProgramStart, ExitOrCancelEndsTheProgramWithTheFileClosedAndUnlocked)
         bool lockedWhileRunning = false;
         EXPECT_EQ(runDriven([&](LoginWindow* login) {
             // While it runs, another copy cannot take the lock.
-            QLockFile other(Startup::lockPath());
-            lockedWhileRunning = !other.tryLock(0);
+            Platform::FileLock other;
+            lockedWhileRunning = other.tryLock(Startup::lockPath()) == Platform::FileLock::HeldElsewhere;
             way(login);
         }), 0);
         EXPECT_TRUE(lockedWhileRunning);
         EXPECT_TRUE(shellWindows().isEmpty());
         EXPECT_FALSE(App::conn.isOpen());
         EXPECT_TRUE(messageTexts().isEmpty());
-        QLockFile next(Startup::lockPath());
-        EXPECT_TRUE(next.tryLock(0));
+        EXPECT_FALSE(QFile::exists(Startup::lockPath()));
     }
 }
 
@@ -138,6 +140,50 @@ TEST(Language, QtsOwnTextsAreChinese)
     auto* month = picker->calendarWidget()->findChild<QToolButton*>(QStringLiteral("qt_calendar_monthbutton"));
     ASSERT_NE(month, nullptr);
     EXPECT_EQ(month->text(), QStringLiteral("三月"));
+}
+
+// A lock file that no running copy holds never blocks a start, whatever it holds: empty (power lost
+// right after a start), garbage, written on another computer, or naming a process that runs but is
+// no copy of the program. A copy that really runs blocks until it is killed.
+TEST_F(ProgramStart, OnlyARunningCopyBlocksAStart)
+{
+    const QByteArray leftBehind[] = {
+        QByteArray(),
+        QByteArray::fromHex("00ff2067617262616765200a0a0a"),  // a NUL, 0xff, " garbage ", three line ends
+        "4242\nkinbook\nanother-computer\n",
+        QByteArray::number(QCoreApplication::applicationPid()) + "\nkinbook\n" + QSysInfo::machineHostName().toUtf8() + "\n",
+        "1\nkinbook\n" + QSysInfo::machineHostName().toUtf8() + "\n",
+    };
+    const auto cancel = [](LoginWindow* login) { click(login, "Command2"); };
+    for (const QByteArray& content : leftBehind) {
+        App::clearShownMessages();
+        QFile f(Startup::lockPath());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(content);
+        f.close();
+        EXPECT_EQ(runDriven(cancel), 0) << content.toHex().toStdString();
+        EXPECT_TRUE(messageTexts().isEmpty()) << messageTexts().join(u'\n').toStdString();
+        EXPECT_FALSE(QFile::exists(Startup::lockPath()));
+    }
+
+    // Another process holding the lock on the file: refused, then started once that process is killed.
+    const QString flock = QStandardPaths::findExecutable(QStringLiteral("flock"));
+    if (flock.isEmpty())
+        GTEST_SKIP() << "no flock(1) to hold a lock from another process";
+    QProcess holder;
+    // -o: flock itself holds the lock, not the command it waits for.
+    holder.start(flock, {QStringLiteral("-n"), QStringLiteral("-o"), Startup::lockPath(), QStringLiteral("sleep"),
+                         QStringLiteral("20")});
+    ASSERT_TRUE(holder.waitForStarted());
+    for (int i = 0; i < 200 && !QFile::exists(Startup::lockPath()); ++i)
+        QTest::qWait(10);
+    QTest::qWait(100);
+    EXPECT_NE(runDriven(), 0);
+    expectOneMessage(kRunning, 64);
+    ::kill(static_cast<pid_t>(holder.processId()), SIGKILL);
+    holder.waitForFinished();
+    EXPECT_EQ(runDriven(cancel), 0);
+    EXPECT_TRUE(messageTexts().isEmpty());
 }
 
 }  // namespace

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+class Recordset;
+
+// Amounts that no sum may take in: a number that is not finite, or one beyond the range of an
+// amount, as another tool can write into the file. The totals name such a record instead of
+// showing a figure.
+
+// Describes row `row` of `rs`, whose field `field` holds no valid amount: `where` ("第 3 行的记录"),
+// then every field of the row, then what is wrong and what to do.
+QString badAmountText(const Recordset& rs, int row, int field, const QString& where);
+
+// The first record of `table` whose `field` holds no valid amount, described as above; empty when
+// every amount of the table is valid.
+QString findBadAmount(const QString& table, const QString& field);

@@ -1,0 +1,148 @@
+#include "bookstest.h"
+#include "books/bankledger.h"
+#include "books/debts.h"
+#include "books/entryform.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QInputMethodEvent>
+
+namespace {
+
+const QString kNotPlain = u"粘贴的内容不是一个金额，没有粘贴：金额只能由数字和小数点组成，例如 1234.56"_s;
+const QString kNotPlainSigned = u"粘贴的内容不是一个金额，没有粘贴：金额只能由数字、小数点和负号组成，例如 500 或 -30.5"_s;
+
+class AmountTest : public BooksTest {
+protected:
+    // Pastes with Ctrl+V at the end of the box, then lets a refusal speak.
+    void paste(QLineEdit* box, const QString& text)
+    {
+        QGuiApplication::clipboard()->setText(text);
+        box->setFocus();
+        box->end(false);
+        QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+        QCoreApplication::processEvents();
+    }
+    // What an input method hands over when the user confirms: a commit string, no key.
+    static void commit(QLineEdit* box, const QString& text)
+    {
+        box->setFocus();
+        QInputMethodEvent e;
+        e.setCommitString(text);
+        QCoreApplication::sendEvent(box, &e);
+        QCoreApplication::processEvents();
+    }
+    // Opens the window and starts a new row, so that its amount box takes input.
+    QLineEdit* amountBoxOf(int window)
+    {
+        switch (window) {
+        case 0:
+            open(new EntryForm(kEntryForms[0]));
+            press("addnew");
+            return box("txtJe");
+        case 1:
+            open(new BankLedger());
+            press("addnew");
+            return box("txtJE");
+        default:
+            open(new DebtsWindow());
+            press("cmdaddnew");
+            return box("txtJe");
+        }
+    }
+};
+
+// Every amount box takes a paste only as a whole and only what could have been typed; full-width
+// digits and points, pasted or committed by an input method, are read as plain ones. The debts
+// boxes alone take a minus sign.
+TEST_F(AmountTest, PastesAndInputMethodCommitsGetInWholeOrNotAtAll)
+{
+    const struct {
+        const char* paste;
+        const char* plain;    // the box afterwards, from "12"; nullptr: refused
+        const char* signedBox;  // the same in a box that takes a minus sign
+    } cases[] = {
+        {"1e3", nullptr, nullptr},       {"1.000,50", nullptr, nullptr}, {"0x10", nullptr, nullptr},
+        {"-5", nullptr, "12-5"},         {" 7", nullptr, nullptr},       {"3\n", nullptr, nullptr},
+        {"３４．５", "1234.5", "1234.5"}, {"－１", nullptr, "12-1"},      {"5。2", "125.2", "125.2"},
+        {"34", "1234", "1234"},
+    };
+    for (int window = 0; window < 3; ++window) {
+        for (const auto& c : cases) {
+            QLineEdit* amount = amountBoxOf(window);
+            typeInto(amount, "12");
+            App::clearShownMessages();
+            paste(amount, QString::fromUtf8(c.paste));
+            const char* expected = window == 2 ? c.signedBox : c.plain;
+            EXPECT_EQ(amount->text(), expected ? QString::fromUtf8(expected) : u"12"_s) << window << c.paste;
+            EXPECT_EQ(messageTexts(), expected ? QStringList() : QStringList{window == 2 ? kNotPlainSigned : kNotPlain})
+                << window << c.paste;
+        }
+        QLineEdit* amount = amountBoxOf(window);
+        commit(amount, u"１２３．５"_s);
+        commit(amount, u"元"_s);
+        EXPECT_EQ(amount->text(), "123.5") << window;
+    }
+}
+
+// A full-width amount typed through an input method is stored as the number; the bound of a record
+// is refused at save with the other amount messages (the bank ledger shares the entry form's check),
+// and the largest amount within it is stored.
+TEST_F(AmountTest, FullWidthAmountsAreStoredAndTheBoundIsRefusedAtSave)
+{
+    open(new EntryForm(kEntryForms[0]));
+    press("addnew");
+    pick("cmdfindt", 0);
+    pick("cmdfindo", 0);
+    typeInto(box("txtJe"), u"１２３．５"_s);
+    press("update");
+    EXPECT_EQ(rows("select 金额, typeof(金额) from 收入临时"), QStringList{u"123.5|real"_s});
+
+    const QString tooLarge = u"金额不能超过 99,999,999,999.99，请改正后再保存"_s;
+    press("addnew");
+    pick("cmdfindt", 0);
+    pick("cmdfindo", 0);
+    expectRefused("txtJe", {"100000000000", "99999999999.995", "123456789012345678901234567890"}, "update", tooLarge);
+    box("txtJe")->setText("99999999999.99");
+    press("update");
+    EXPECT_EQ(rows("select 金额 from 收入临时 order by 金额"), (QStringList{"123.5", "99999999999.99"}));
+
+    w.reset();
+    open(new DebtsWindow());
+    press("cmdaddnew");
+    typeInto(box("txtname"), "王五");
+    expectRefused("txtJe", {"-100000000000", "100000000000"}, "cmdupdate", u"借款金额不能超过 99,999,999,999.99"_s);
+    box("txtJe")->setText("-99999999999.99");
+    press("cmdupdate");
+    EXPECT_EQ(rows("select 金额, 余额 from 负债"), QStringList{u"-99999999999.99|-99999999999.99"_s});
+    press("cmdedit");
+    expectRefused("txtjehuan", {"200000000000"}, "cmdupdate", u"还款金额不能超过 99,999,999,999.99"_s);
+    EXPECT_EQ(rows("select 余额 from 负债"), QStringList{u"-99999999999.99"_s});
+}
+
+// The note holds 20 characters as the user sees them: 19 and an emoji are stored whole, a 21st is
+// not taken, and a paste that would go beyond 20 is refused whole.
+TEST_F(AmountTest, TheNoteCountsCharactersNotHalvesOfThem)
+{
+    open(new EntryForm(kEntryForms[0]));
+    press("addnew");
+    pick("cmdfindt", 0);
+    pick("cmdfindo", 0);
+    typeInto(box("txtJe"), "5");
+    const QString nineteen = u"一二三四五六七八九十一二三四五六七八九"_s;
+    const QString emoji = u"😀"_s;
+    typeInto(box("txtMemo"), nineteen);
+    QTest::sendKeyEvent(QTest::Click, box("txtMemo"), Qt::Key_unknown, emoji, Qt::NoModifier);
+    typeInto(box("txtMemo"), u"多"_s);
+    EXPECT_EQ(box("txtMemo")->text(), nineteen + emoji);
+    box("txtMemo")->clear();
+    QGuiApplication::clipboard()->setText(nineteen + u"👍🏽多"_s);
+    QTest::keyClick(box("txtMemo"), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(box("txtMemo")->text(), QString());
+    QGuiApplication::clipboard()->setText(nineteen + u"👍🏽"_s);  // a thumb with its skin tone is one
+    QTest::keyClick(box("txtMemo"), Qt::Key_V, Qt::ControlModifier);
+    press("update");
+    EXPECT_EQ(scalar("select hex(备注) from 收入临时"), (nineteen + u"👍🏽"_s).toUtf8().toHex().toUpper());
+}
+
+}  // namespace

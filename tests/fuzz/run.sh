@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang's libFuzzer (with AddressSanitizer and UndefinedBehaviorSanitizer)
+# and runs each for FUZZ_SECONDS (60 by default), starting from the corpus kept in tests/fuzz/corpus.
+# New inputs go to the build folder, not into the tree.
+#   tests/fuzz/run.sh [build-dir]
+set -euo pipefail
+here=$(cd "$(dirname "$0")/../.." && pwd)
+out=${1:-"$here/build-fuzz"}
+seconds=${FUZZ_SECONDS:-60}
+mkdir -p "$out"
+flags=(-std=c++20 -g -O1 -fPIC -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
+       $(pkg-config --cflags Qt6Core sqlite3) -I"$here/db" -DKINBOOK_SCHEMA="\"$here/db/schema.sql\"")
+libs=($(pkg-config --libs Qt6Core sqlite3))
+
+echo "== fuzz: building with $(clang++ --version | head -1)"
+clang++ "${flags[@]}" "$here/tests/fuzz/money_fuzz.cpp" "$here/db/money.cpp" -o "$out/money_fuzz" "${libs[@]}"
+clang++ "${flags[@]}" "$here/tests/fuzz/dialect_fuzz.cpp" "$here/db/dialect.cpp" -o "$out/dialect_fuzz" "${libs[@]}"
+
+for target in money dialect; do
+  echo "== fuzz: $target for ${seconds} s"
+  mkdir -p "$out/corpus-$target"
+  log="$out/$target.log"
+  if ! "$out/${target}_fuzz" -max_total_time="$seconds" -print_final_stats=1 -rss_limit_mb=2048 -artifact_prefix="$out/" \
+        "$out/corpus-$target" "$here/tests/fuzz/corpus/$target" >"$log" 2>&1; then
+    tail -n 60 "$log"
+    echo "== fuzz: $target FAILED (the input that failed is named above)"
+    exit 1
+  fi
+  grep -E "^(#[0-9]+.*DONE|Done [0-9]+ runs|stat::number_of_executed_units|stat::average_exec_per_sec|stat::new_units_added)" "$log" || true
+done

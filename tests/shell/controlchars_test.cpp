@@ -1,0 +1,117 @@
+// Control characters are kept out of every text box, and a code that holds one (written by another
+// tool) is still matched whole by the queries.
+#include "shelltest.h"
+#include "reports/ledgerquery.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QPlainTextEdit>
+#include <QTableView>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kRefused =
+    QStringLiteral("粘贴的内容中有控制字符（例如换行、制表符）或不完整的字，没有粘贴：请只粘贴普通文字");
+
+class ControlCharacters : public ShellTest {
+protected:
+    void SetUp() override
+    {
+        ShellTest::SetUp();
+        sql("insert into 成员 values ('01', 'Alice', '母亲', 'pw42');");
+    }
+    // Pastes into a one-line or a multi-line box with Ctrl+V, then lets a refusal speak.
+    static void paste(QWidget* box, const QString& text)
+    {
+        QGuiApplication::clipboard()->setText(text);
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+    }
+    static QString text(QWidget* box)
+    {
+        if (auto* p = qobject_cast<QPlainTextEdit*>(box))
+            return p->toPlainText();
+        return qobject_cast<QLineEdit*>(box)->text();
+    }
+};
+
+}  // namespace
+
+// In each window the boxes that take text, in the state where they take it: a paste holding a
+// control character or half a character is refused whole with a message; plain text gets in, and
+// the multi-line repayment record keeps its line breaks.
+TEST_F(ControlCharacters, EveryTextBoxRefusesThemWhole)
+{
+    App::registerAllWindows();
+    const struct {
+        const char* window;  // empty: the login
+        const char* startEditing;
+        QStringList boxes;
+    } windows[] = {
+        {"", "", {"cbouser", "txtpw"}},
+        {"frmuser", "cmdaddnew", {"txtFields_0", "txtFields_1", "txtFields_2", "txtFields_3"}},
+        {"frmyhxx", "cmdaddnew", {"txtFields_0", "txtFields_1", "txtFields_2"}},
+        {"frmsrzhang", "addnew", {"txtMemo"}},
+        {"frmyhzhang", "addnew", {"cbocq", "cbolx"}},
+        {"frmFz", "cmdaddnew", {"txtname", "Combo1", "txtjilu"}},
+        {"frmquery_yh", "", {"coblx"}},
+    };
+    const QStringList bad = {u"甲"_s + QChar(0) + u"乙"_s, "a\tb", "a\r\nb", u"a\x1b"_s, QString(QChar(0xD83D))};
+    for (const auto& w : windows) {
+        if (*w.window)
+            App::openConn();  // as after the login
+        QPointer<QWidget> window = *w.window ? static_cast<QWidget*>(App::createWindow(w.window, nullptr))
+                                             : static_cast<QWidget*>(new LoginWindow);
+        window->show();
+        if (*w.startEditing)
+            click(window, w.startEditing);
+        for (const QString& name : w.boxes) {
+            QWidget* box = window->findChild<QWidget*>(name);
+            ASSERT_NE(box, nullptr) << name.toStdString();
+            if (auto* combo = qobject_cast<QComboBox*>(box))
+                box = combo->lineEdit();
+            const bool multiLine = qobject_cast<QPlainTextEdit*>(box);
+            for (const QString& t : bad) {
+                const QString before = text(box);
+                App::clearShownMessages();
+                paste(box, t);
+                const bool refused = !(multiLine && t == "a\r\nb");
+                EXPECT_EQ(text(box), refused ? before : before + "a\nb") << w.window << name.toStdString();
+                EXPECT_EQ(messageTexts(), refused ? QStringList{kRefused} : QStringList())
+                    << w.window << name.toStdString() << t.toStdString();
+            }
+            const QString before = text(box);
+            paste(box, u"甲乙"_s);
+            EXPECT_EQ(text(box), before + "甲乙") << w.window << name.toStdString();
+        }
+        delete window.data();
+    }
+}
+
+// A member code holding a quote and a NUL, as another tool may store it, is chosen in the picker and
+// matched whole by the query: its record is listed and no engine message appears.
+TEST_F(ControlCharacters, ACodeHoldingOneIsStillMatchedWhole)
+{
+    sql("delete from 成员; insert into 成员 values ('a' || char(0) || '''b', '张三', '', '');"
+        "insert into 收入类型 values ('5', '工资', '');"
+        "insert into 收入帐 values ('a' || char(0) || '''b', '5', 12.5, '2026-03-01', '', 3),"
+        " ('a', '5', 1, '2026-03-01', '', 3);");
+    App::setToday(QDate(2026, 7, 1));
+    openConn();
+    LedgerQuery q(kQueryKinds[0]);
+    q.show();
+    whenModal([](QDialog* d) {
+        child<QTableView>(d, "FG")->selectRow(0);
+        click(d, "ok");
+    });
+    click(&q, "cmdfindt");
+    EXPECT_EQ(child<QLabel>(&q, "lblcyID")->text(), u"a"_s + QChar(0) + u"'b"_s);
+    click(&q, "CmdqueryNow");
+    EXPECT_EQ(gridRows(child<QTableView>(&q, "DG")), QStringList{u"张三|工资|12.5|2026-03-01|"_s});
+    EXPECT_EQ(child<QLabel>(&q, "lblJE")->text(), u"金额总计：12.50元"_s);
+    EXPECT_TRUE(messageTexts().isEmpty()) << messageTexts().join(u'\n').toStdString();
+}
