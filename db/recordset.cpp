@@ -2,10 +2,14 @@
 
 #include "connection.h"
 #include "dberror.h"
+#include "resultreader.h"
 #include "statement.h"
 
 #include <QDate>
+#include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QTimer>
+#include <limits>
 #include <sqlite3.h>
 
 namespace {
@@ -15,27 +19,6 @@ QString quoteIdent(const QString& name)
     QString n = name;
     n.replace(QLatin1Char('"'), QLatin1String("\"\""));
     return QLatin1Char('"') + n + QLatin1Char('"');
-}
-
-void bindValue(sqlite3_stmt* st, int index, const QVariant& v)
-{
-    if (!v.isValid() || v.isNull()) {
-        sqlite3_bind_null(st, index);
-    } else if (v.metaType() == QMetaType::fromType<Money>()) {
-        const Money m = v.value<Money>();
-        if (m.units() % 10000 == 0)
-            sqlite3_bind_int64(st, index, m.units() / 10000);
-        else
-            sqlite3_bind_double(st, index, m.toDouble());
-    } else if (v.metaType().id() == QMetaType::LongLong || v.metaType().id() == QMetaType::Int
-               || v.metaType().id() == QMetaType::UInt || v.metaType().id() == QMetaType::ULongLong) {
-        sqlite3_bind_int64(st, index, v.toLongLong());
-    } else if (v.metaType().id() == QMetaType::Double) {
-        sqlite3_bind_double(st, index, v.toDouble());
-    } else {
-        const QByteArray utf8 = v.toString().toUtf8();
-        sqlite3_bind_text(st, index, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
-    }
 }
 
 // "select <list> from <table> [where ...|order by ...]" over one plain table.
@@ -49,11 +32,23 @@ const QRegularExpression& singleTableSelect()
 
 }  // namespace
 
-Recordset::Recordset(QObject* parent) : QObject(parent) {}
+namespace {
+
+constexpr int kFirstSlice = 200;  // more rows than a screen shows
+constexpr int kSliceMs = 25;      // then slices this long, the events handled between them
+
+}  // namespace
+
+Recordset::Recordset(QObject* parent) : QObject(parent), slices_(new QTimer(this))
+{
+    slices_->setSingleShot(true);
+    slices_->setInterval(0);
+    connect(slices_, &QTimer::timeout, this, [this] { readSlice(); });
+}
 
 Recordset::~Recordset() = default;
 
-void Recordset::open(Connection& conn, const QString& sql, LockType lock)
+void Recordset::prepare(Connection& conn, const QString& sql, LockType lock)
 {
     close();
     QString table;
@@ -97,31 +92,96 @@ void Recordset::open(Connection& conn, const QString& sql, LockType lock)
     if (table.isEmpty() && first == 1) {
         // Read again without the rowid column, as an ordinary read-only snapshot.
         st = std::make_unique<Statement>(conn, sql);
-        h = st->handle();
         first = 0;
     }
 
+    auto reader = std::make_unique<ResultReader>(conn, std::move(st), first);
     snap_.setColumns(std::move(cols));
     conn_ = &conn;
     sql_ = sql;
     table_ = table;
     open_ = true;
+    ++generation_;
+    reader_ = std::move(reader);
+}
 
-    snap_.beginLoad();
-    while (st->step()) {
-        if (first == 1)
-            snap_.pushRowid(sqlite3_column_int64(h, 0));
-        snap_.appendRow(h, first);
+void Recordset::open(Connection& conn, const QString& sql, LockType lock)
+{
+    prepare(conn, sql, lock);
+    try {
+        reader_->read(snap_, std::numeric_limits<int>::max());
+    } catch (...) {
+        close();
+        throw;
     }
-    snap_.endLoad();
+    reader_.reset();
     pos_ = rowCount() > 0 ? 0 : -1;
     emit reset();
     emit currentChanged(pos_);
 }
 
+void Recordset::openInSlices(Connection& conn, const QString& sql, LockType lock)
+{
+    prepare(conn, sql, lock);
+    try {
+        if (!reader_->read(snap_, kFirstSlice))
+            reader_.reset();
+    } catch (...) {
+        close();
+        throw;
+    }
+    pos_ = rowCount() > 0 ? 0 : -1;
+    const unsigned gen = generation_;
+    emit reset();
+    emit currentChanged(pos_);
+    if (gen == generation_ && reader_)
+        slices_->start();
+}
+
+void Recordset::readSlice()
+{
+    if (!reader_)
+        return;
+    const int first = rowCount();
+    const unsigned gen = generation_;
+    std::optional<DbError> failed;
+    QElapsedTimer clock;
+    clock.start();
+    try {
+        bool more = true;
+        while (more && clock.elapsed() < kSliceMs)
+            more = reader_->read(snap_, 256);
+        if (!more)
+            reader_.reset();
+    } catch (const DbError& e) {
+        failed = e;
+    } catch (const std::exception& e) {
+        failed = DbError(DbError::Other, 0, QString::fromLocal8Bit(e.what()), sql_);
+    }
+    if (failed)
+        reader_.reset();
+    if (rowCount() > first)
+        emit rowsAppended(first, rowCount() - 1);
+    if (gen == generation_ && pos_ < 0 && rowCount() > 0) {
+        pos_ = 0;
+        emit currentChanged(pos_);
+    }
+    if (gen != generation_)
+        return;  // a handler opened or closed the recordset
+    if (failed)
+        emit loadFailed(*failed);
+    else if (reader_)
+        slices_->start();
+    else
+        emit loaded();
+}
+
 void Recordset::close()
 {
     const bool was = open_;
+    slices_->stop();
+    reader_.reset();
+    ++generation_;
     snap_.clear();
     pos_ = -1;
     onDeleted_ = false;
@@ -257,12 +317,16 @@ QString Recordset::textAt(int row, int field) const
 
 bool Recordset::isNullAt(int row, int field) const
 {
+    if (mode_ == EditNone && row >= 0 && row < rowCount() && field >= 0 && field < fieldCount())
+        return snap_.type(row, field) == Snapshot::CellType::Null;
     const QVariant v = valueAt(row, field);
     return !v.isValid() || v.isNull();
 }
 
 std::optional<Money> Recordset::moneyAt(int row, int field) const
 {
+    if ((mode_ == EditNone || row != pos_) && row >= 0 && row < rowCount() && field >= 0 && field < fieldCount())
+        return snap_.money(row, field);
     const QVariant v = valueAt(row, field);
     if (!v.isValid() || v.isNull())
         return std::nullopt;
@@ -271,6 +335,28 @@ std::optional<Money> Recordset::moneyAt(int row, int field) const
     if (v.metaType().id() == QMetaType::QString)
         return Money::parse(v.toString());
     return Money::fromDouble(v.toDouble());
+}
+
+Money Recordset::sum(int field, int from) const
+{
+    if (field < 0 || field >= fieldCount())
+        return Money();
+    if (mode_ == EditNone)
+        return snap_.sum(field, from);
+    Money total;
+    for (int r = std::max(from, 0); r < rowCount(); ++r)
+        total += moneyAt(r, field).value_or(Money());
+    return total;
+}
+
+std::vector<int> Recordset::widestRows(int field) const
+{
+    if (field < 0 || field >= fieldCount())
+        return {};
+    std::vector<int> rows = snap_.widestRows(field);
+    if (mode_ != EditNone && pos_ >= 0)
+        rows.push_back(pos_);
+    return rows;
 }
 
 QVariant Recordset::value(int field) const
@@ -301,6 +387,8 @@ void Recordset::requireEditable() const
 {
     if (!open_ || table_.isEmpty())
         throw DbError(DbError::NotEditable, 0, QStringLiteral("recordset is read-only"), sql_);
+    if (reader_)
+        throw DbError(DbError::NotEditable, 0, QStringLiteral("rows are still being read"), sql_);
 }
 
 void Recordset::requireCurrent() const
@@ -418,7 +506,7 @@ void Recordset::update()
                          + QStringLiteral(") values (") + marks.join(u',') + QStringLiteral(")"),
                      false);
         for (int i = 0; i < fieldCount(); ++i)
-            bindValue(st.handle(), i + 1, buffer_[i]);
+            st.bind(i + 1, buffer_[i]);
         st.step();
         rowid = sqlite3_last_insert_rowid(conn_->handle());
     } else {
@@ -431,7 +519,7 @@ void Recordset::update()
                          + QStringLiteral(" where rowid=?"),
                      false);
         for (int i = 0; i < fieldCount(); ++i)
-            bindValue(st.handle(), i + 1, buffer_[i]);
+            st.bind(i + 1, buffer_[i]);
         sqlite3_bind_int64(st.handle(), fieldCount() + 1, rowid);
         st.step();
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dberror.h"
 #include "money.h"
 #include "snapshot.h"
 
@@ -9,8 +10,12 @@
 #include <QVariant>
 #include <QVector>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 class Connection;
+class QTimer;
+class ResultReader;
 
 // A static snapshot of a SELECT, in the statement's order, with a current row.
 //
@@ -21,6 +26,11 @@ class Connection;
 // A recordset over a join or an aggregate, or opened read-only, refuses writes.
 //
 // Moving to another row never writes: a pending change is discarded by the move.
+//
+// openInSlices() reads only the first rows before it returns and the rest from the event loop, a
+// slice at a time (rowsAppended each time, loaded at the end), so that a window shows its first
+// rows at once and stays responsive. While rows are still arriving the recordset refuses writes;
+// another open or a close stops the reading.
 class Recordset : public QObject {
     Q_OBJECT
 public:
@@ -31,7 +41,10 @@ public:
     ~Recordset() override;
 
     void open(Connection& conn, const QString& sql, LockType lock = Pessimistic);
+    void openInSlices(Connection& conn, const QString& sql, LockType lock = ReadOnly);
     void close();
+    // Rows are still being read (after openInSlices).
+    bool isLoading() const { return reader_ != nullptr; }
     bool isOpen() const { return open_; }
     bool isEditable() const { return !table_.isEmpty(); }
     const QString& sql() const { return sql_; }
@@ -68,6 +81,10 @@ public:
     QString textAt(int row, int field) const;
     bool isNullAt(int row, int field) const;
     std::optional<Money> moneyAt(int row, int field) const;
+    // The amounts of a field from row `from` to the last row read; empty ones count 0.
+    Money sum(int field, int from) const;
+    // The rows whose cells of `field` show widest (see Snapshot::widestRows), a pending row included.
+    std::vector<int> widestRows(int field) const;
 
     // Editing.
     void setValue(int field, const QVariant& v);
@@ -90,8 +107,13 @@ signals:
     void rowAboutToBeRemoved(int row);  // the row is still there
     void rowRemoved(int row);
     void rowChanged(int row);
+    void rowsAppended(int first, int last);  // a slice of rows read
+    void loaded();                            // the last slice read
+    void loadFailed(const DbError& error);    // reading stopped; the rows read so far stay
 
 private:
+    void prepare(Connection& conn, const QString& sql, LockType lock);
+    void readSlice();
     void requireEditable() const;
     void requireCurrent() const;
     void reloadRow(std::int64_t rowid, int row, bool append);
@@ -109,4 +131,7 @@ private:
     int mode_ = EditNone;
     int posBeforeAdd_ = -1;
     QVector<QVariant> buffer_;
+    std::unique_ptr<ResultReader> reader_;  // while rows are still to be read
+    QTimer* slices_ = nullptr;
+    unsigned generation_ = 0;  // counts opens and closes, so that a slice knows it was overtaken
 };

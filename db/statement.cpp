@@ -3,6 +3,7 @@
 #include "connection.h"
 #include "dberror.h"
 #include "dialect.h"
+#include "money.h"
 
 #include <sqlite3.h>
 
@@ -34,4 +35,31 @@ bool Statement::step()
     if (rc == SQLITE_DONE)
         return false;
     conn_.raise(rc, sql_);
+}
+
+void Statement::reset()
+{
+    sqlite3_reset(st_);
+}
+
+void Statement::bind(int index, const QVariant& v)
+{
+    int rc;
+    if (!v.isValid() || v.isNull()) {
+        rc = sqlite3_bind_null(st_, index);
+    } else if (v.metaType() == QMetaType::fromType<Money>()) {
+        const Money m = v.value<Money>();
+        rc = m.units() % 10000 == 0 ? sqlite3_bind_int64(st_, index, m.units() / 10000)
+                                    : sqlite3_bind_double(st_, index, m.toDouble());
+    } else if (v.metaType().id() == QMetaType::LongLong || v.metaType().id() == QMetaType::Int
+               || v.metaType().id() == QMetaType::UInt || v.metaType().id() == QMetaType::ULongLong) {
+        rc = sqlite3_bind_int64(st_, index, v.toLongLong());
+    } else if (v.metaType().id() == QMetaType::Double) {
+        rc = sqlite3_bind_double(st_, index, v.toDouble());
+    } else {
+        const QByteArray utf8 = v.toString().toUtf8();
+        rc = sqlite3_bind_text(st_, index, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
+    }
+    if (rc != SQLITE_OK)
+        conn_.raise(rc, sql_);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QVariant>
 
 class Connection;
 struct sqlite3_stmt;
@@ -16,6 +17,11 @@ public:
 
     // True while a row is available; false when done. Errors raise DbError.
     bool step();
+    // Back to before the first row; the bound values stay.
+    void reset();
+    // Binds a value to parameter `index` (from 1) with its own type: null, integer, real, money
+    // (an integer when it has no decimals) or text.
+    void bind(int index, const QVariant& v);
     sqlite3_stmt* handle() const { return st_; }
     const QString& sql() const { return sql_; }
 

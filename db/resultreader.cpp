@@ -1,0 +1,119 @@
+#include "resultreader.h"
+
+#include "dberror.h"
+#include "dialect.h"
+#include "snapshot.h"
+#include "statement.h"
+
+#include <sqlite3.h>
+
+namespace {
+
+// A longer table is read the ordinary way: one statement per row would cost more than the sort.
+constexpr int kMaxLookupRows = 1000;
+
+}  // namespace
+
+struct ResultReader::Keyed {
+    std::unique_ptr<Statement> unmatched;  // the rows that join no row of the table
+    std::unique_ptr<Statement> byRow;      // the rows that join one row of it, given by rowid
+    int rowidParam = 0;
+    std::vector<std::int64_t> rowids;      // the table's rows in the order of the column
+    std::size_t next = 0;                  // the next of them to read
+    bool onUnmatched = true;
+};
+
+ResultReader::ResultReader(Connection& conn, std::unique_ptr<Statement> st, int firstCol, const QVariantList& params)
+    : st_(std::move(st)), firstCol_(firstCol)
+{
+    if (firstCol_ == 0)
+        keyed_ = planByLookup(conn, *st_, params);
+}
+
+ResultReader::~ResultReader() = default;
+
+std::unique_ptr<ResultReader::Keyed> ResultReader::planByLookup(Connection& conn, const Statement& st,
+                                                                const QVariantList& params)
+{
+    const auto split = lookupOrder(QString::fromUtf8(sqlite3_sql(st.handle())));
+    if (!split)
+        return nullptr;
+    try {
+        auto k = std::make_unique<Keyed>();
+        Statement rows(conn,
+                       QStringLiteral("SELECT rowid FROM ") + split->table + QStringLiteral(" ORDER BY ") + split->column
+                           + QStringLiteral(" LIMIT ") + QString::number(kMaxLookupRows + 1),
+                       false);
+        while (rows.step())
+            k->rowids.push_back(sqlite3_column_int64(rows.handle(), 0));
+        if (k->rowids.size() > static_cast<std::size_t>(kMaxLookupRows))
+            return nullptr;
+
+        k->rowidParam = sqlite3_bind_parameter_count(st.handle()) + 1;
+        const QString byRow = split->select + QStringLiteral(" WHERE ") + split->table + QStringLiteral(".rowid = ?")
+            + QString::number(k->rowidParam);
+        // Worth it only when every table is reached through an index: a scan for each row of the
+        // ordering table would cost far more than the one sort.
+        Statement plan(conn, QStringLiteral("EXPLAIN QUERY PLAN ") + byRow, false);
+        while (plan.step()) {
+            const QString detail = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(plan.handle(), 3)));
+            if (detail.startsWith(QLatin1String("SCAN")) || detail.contains(QLatin1String("AUTOMATIC"))
+                || detail.contains(QLatin1String("TEMP B-TREE")))
+                return nullptr;
+        }
+        k->unmatched = std::make_unique<Statement>(
+            conn,
+            split->select + QStringLiteral(" WHERE NOT EXISTS (SELECT 1 FROM ") + split->table + QStringLiteral(" WHERE ")
+                + split->on + QLatin1Char(')'),
+            false);
+        k->byRow = std::make_unique<Statement>(conn, byRow, false);
+        for (int i = 0; i < params.size(); ++i) {
+            k->unmatched->bind(i + 1, params[i]);
+            k->byRow->bind(i + 1, params[i]);
+        }
+        return k;
+    } catch (const DbError&) {
+        return nullptr;  // read the ordinary way
+    }
+}
+
+Statement* ResultReader::current()
+{
+    if (done_)
+        return nullptr;
+    if (!keyed_)
+        return st_.get();
+    return keyed_->onUnmatched ? keyed_->unmatched.get() : keyed_->byRow.get();
+}
+
+// The statement in hand is exhausted: on to the next row of the ordering table. False at the end.
+bool ResultReader::advance()
+{
+    if (!keyed_ || keyed_->next >= keyed_->rowids.size()) {
+        done_ = true;
+        return false;
+    }
+    keyed_->onUnmatched = false;
+    keyed_->byRow->reset();
+    keyed_->byRow->bind(keyed_->rowidParam, QVariant(static_cast<qlonglong>(keyed_->rowids[keyed_->next++])));
+    return true;
+}
+
+bool ResultReader::read(Snapshot& snap, int maxRows)
+{
+    for (int n = 0; n < maxRows;) {
+        Statement* st = current();
+        if (!st)
+            return false;
+        if (!st->step()) {
+            if (!advance())
+                return false;
+            continue;
+        }
+        if (firstCol_ == 1)
+            snap.pushRowid(sqlite3_column_int64(st->handle(), 0));
+        snap.appendRow(st->handle(), firstCol_);
+        ++n;
+    }
+    return true;
+}
