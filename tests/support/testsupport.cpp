@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHeaderView>
 #include <QTest>
 #include <QTimer>
 #include <sqlite3.h>
@@ -163,6 +164,26 @@ QStringList gridRows(const QTableView* grid)
         for (int c = 0; c < m->columnCount(); ++c)
             cells << m->index(r, c).data().toString();
         out << cells.join(u'|');
+    }
+    return out;
+}
+
+QStringList narrowColumns(QTableView* grid)
+{
+    QStringList out;
+    QHeaderView* header = grid->horizontalHeader();
+    header->setResizeContentsPrecision(-1);
+    grid->verticalHeader()->setResizeContentsPrecision(-1);
+    for (int c = 0; c < grid->model()->columnCount(); ++c) {
+        if (grid->isColumnHidden(c))
+            continue;
+        const QAbstractItemView* view = grid;  // QTableView keeps its measure protected
+        const int need = std::max(view->sizeHintForColumn(c), header->sectionSizeHint(c));
+        if (grid->columnWidth(c) < need)
+            out << QStringLiteral("%1: %2 < %3")
+                       .arg(grid->model()->headerData(c, Qt::Horizontal).toString())
+                       .arg(grid->columnWidth(c))
+                       .arg(need);
     }
     return out;
 }

@@ -58,3 +58,7 @@ void typeInto(QWidget* w, const QString& text);
 
 // What a grid shows, one row per line, the cells joined with '|'.
 QStringList gridRows(const QTableView* grid);
+
+// The shown columns of a grid that are narrower than their header or their widest cell, each cell of
+// every row measured by Qt itself: "header: width < needed" for each.
+QStringList narrowColumns(QTableView* grid);
