@@ -28,6 +28,8 @@ ResultReader::ResultReader(Connection& conn, std::unique_ptr<Statement> st, int 
 {
     if (firstCol_ == 0)
         keyed_ = planByLookup(conn, *st_, params);
+    if (keyed_)
+        st_.reset();  // read in its place
 }
 
 ResultReader::~ResultReader() = default;
