@@ -100,6 +100,16 @@ long long step(sqlite3* db, const QStringList& statements)
     return rows;
 }
 
+// A reference measured: the time to step the statements.
+std::function<double()> stepping(sqlite3* db, const QStringList& statements)
+{
+    return [db, statements] {
+        const double t0 = nowMs();
+        step(db, statements);
+        return nowMs() - t0;
+    };
+}
+
 // The windows' date literals in the form SQLite reads; everything else as written.
 QString onlyDates(const QString& sql)
 {
@@ -395,16 +405,8 @@ int main(int argc, char** argv)
                         r.note = l->text();
                     return t;
                 },
-                [&] {
-                    const double t0 = nowMs();
-                    step(raw, {kIncomeFloor + QStringLiteral(" order by 成员.姓名")});
-                    return nowMs() - t0;
-                },
-                [&] {
-                    const double t0 = nowMs();
-                    step(raw, {kIncomeHead + QStringLiteral(" order by 成员.姓名")});
-                    return nowMs() - t0;
-                });
+                stepping(raw, {kIncomeFloor + QStringLiteral(" order by 成员.姓名")}),
+                stepping(raw, {kIncomeHead + QStringLiteral(" order by 成员.姓名")}));
             first.floor = r.floor;
             for (std::size_t i = 0; i < first.project.runs.size() && i < r.floor.runs.size(); ++i)
                 first.ratio.runs.push_back(first.project.runs[i] / r.floor.runs[i]);
@@ -459,16 +461,8 @@ int main(int argc, char** argv)
                     waitLoaded(w.get());
                     return nowMs() - t0;
                 },
-                [&] {
-                    const double t0 = nowMs();
-                    step(raw, {translateSql(kIncomeFloor + where)});
-                    return nowMs() - t0;
-                },
-                [&] {
-                    const double t0 = nowMs();
-                    step(raw, {onlyDates(kIncomeHead + where)});
-                    return nowMs() - t0;
-                });
+                stepping(raw, {translateSql(kIncomeFloor + where)}),
+                stepping(raw, {onlyDates(kIncomeHead + where)}));
             if (auto* l = w ? w->findChild<QLabel*>(QStringLiteral("lblJE")) : nullptr)
                 r.note = l->text();
             table.push_back(r);
@@ -483,16 +477,8 @@ int main(int argc, char** argv)
                     waitLoaded(w.get());
                     return nowMs() - t0;
                 },
-                [&] {
-                    const double t0 = nowMs();
-                    step(raw, {kBankFloor + QStringLiteral(" order by 银行.开户行")});
-                    return nowMs() - t0;
-                },
-                [&] {
-                    const double t0 = nowMs();
-                    step(raw, {kBankHead + QStringLiteral(" order by 银行.开户行")});
-                    return nowMs() - t0;
-                });
+                stepping(raw, {kBankFloor + QStringLiteral(" order by 银行.开户行")}),
+                stepping(raw, {kBankHead + QStringLiteral(" order by 银行.开户行")}));
             table.push_back(r);
         }
         {
@@ -513,19 +499,11 @@ int main(int argc, char** argv)
                     clickButton(w.get(), QStringLiteral("Command1"));
                     return nowMs() - t0;
                 },
-                [&] {
-                    const double t0 = nowMs();
-                    step(raw, {QStringLiteral("select (select sum(金额) from 收入帐), (select sum(金额) from 支出帐), "
+                stepping(raw, {QStringLiteral("select (select sum(金额) from 收入帐), (select sum(金额) from 支出帐), "
                                               "(select sum(金额) from 投资帐), "
                                               "(select sum(金额) from 银行帐 where 存或取='存入'), (select sum(金额) from 银行帐 where 存或取='支出'), "
-                                              "(select sum(余额) from 负债 where 类型='欠人'), (select sum(余额) from 负债 where 类型='人欠')")});
-                    return nowMs() - t0;
-                },
-                [&] {
-                    const double t0 = nowMs();
-                    step(raw, written);
-                    return nowMs() - t0;
-                });
+                                              "(select sum(余额) from 负债 where 类型='欠人'), (select sum(余额) from 负债 where 类型='人欠')")}),
+                stepping(raw, written));
             if (auto* l = w ? w->findChild<QLabel*>(QStringLiteral("lblxf_3")) : nullptr)
                 r.note = QStringLiteral("余额 ") + l->text();
             table.push_back(r);
@@ -538,26 +516,17 @@ int main(int argc, char** argv)
                 [&] {
                     App::setToday(QDate(year, 12, 1));  // December: no question
                     std::unique_ptr<QDialog> w(window(QStringLiteral("frmYear")));
-                    if (!w)
-                        return -1.0;
                     const double t0 = nowMs();
-                    clickButton(w.get(), QStringLiteral("Command1"));
+                    if (w)
+                        clickButton(w.get(), QStringLiteral("Command1"));
                     const double t = nowMs() - t0;
                     App::setToday(QDate());
-                    return t;
+                    return w ? t : -1.0;
                 },
-                [&] {
-                    const double t0 = nowMs();
-                    step(raw, {QStringLiteral("select 月份, sum(金额) from 收入帐 where 日期 between '%1-01-01' and '%1-12-31' group by 月份").arg(y),
+                stepping(raw, {QStringLiteral("select 月份, sum(金额) from 收入帐 where 日期 between '%1-01-01' and '%1-12-31' group by 月份").arg(y),
                                QStringLiteral("select 月份, sum(金额) from 支出帐 where 日期 between '%1-01-01' and '%1-12-31' group by 月份").arg(y),
-                               QStringLiteral("select 月份, sum(金额) from 投资帐 where 日期 between '%1-01-01' and '%1-12-31' group by 月份").arg(y)});
-                    return nowMs() - t0;
-                },
-                [&] {
-                    const double t0 = nowMs();
-                    step(raw, {translateSql(QStringLiteral("select 查询.月份.月份 as 月份,收入总额,支出总额,投资总额 from 查询"))});
-                    return nowMs() - t0;
-                });
+                               QStringLiteral("select 月份, sum(金额) from 投资帐 where 日期 between '%1-01-01' and '%1-12-31' group by 月份").arg(y)}),
+                stepping(raw, {translateSql(QStringLiteral("select 查询.月份.月份 as 月份,收入总额,支出总额,投资总额 from 查询"))}));
             table.push_back(r);
         }
         {
