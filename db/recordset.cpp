@@ -30,10 +30,6 @@ const QRegularExpression& singleTableSelect()
     return re;
 }
 
-}  // namespace
-
-namespace {
-
 constexpr int kFirstSlice = 200;  // more rows than a screen shows
 constexpr int kSliceMs = 25;      // then slices this long, the events handled between them
 
@@ -107,24 +103,19 @@ void Recordset::prepare(Connection& conn, const QString& sql, LockType lock)
 
 void Recordset::open(Connection& conn, const QString& sql, LockType lock)
 {
-    prepare(conn, sql, lock);
-    try {
-        reader_->read(snap_, std::numeric_limits<int>::max());
-    } catch (...) {
-        close();
-        throw;
-    }
-    reader_.reset();
-    pos_ = rowCount() > 0 ? 0 : -1;
-    emit reset();
-    emit currentChanged(pos_);
+    start(conn, sql, lock, std::numeric_limits<int>::max());
 }
 
 void Recordset::openInSlices(Connection& conn, const QString& sql, LockType lock)
 {
+    start(conn, sql, lock, kFirstSlice);
+}
+
+void Recordset::start(Connection& conn, const QString& sql, LockType lock, int firstRows)
+{
     prepare(conn, sql, lock);
     try {
-        if (!reader_->read(snap_, kFirstSlice))
+        if (!reader_->read(snap_, firstRows))
             reader_.reset();
     } catch (...) {
         close();

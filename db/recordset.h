@@ -113,6 +113,8 @@ signals:
 
 private:
     void prepare(Connection& conn, const QString& sql, LockType lock);
+    // Opens and reads `firstRows` rows; the rest, if any, in slices.
+    void start(Connection& conn, const QString& sql, LockType lock, int firstRows);
     void readSlice();
     void requireEditable() const;
     void requireCurrent() const;
