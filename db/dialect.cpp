@@ -413,19 +413,39 @@ std::optional<LookupOrder> lookupOrder(const QString& sqliteSql)
 
     // A chain of joins, each adding one plain table; the ordering table added by a LEFT JOIN, once.
     int found = 0;
+    const QList<Token>* cond = nullptr;
+    const Node* root = nullptr;
     for (const Node* n = tree.get(); n; n = n->isJoin() ? n->left.get() : nullptr) {
         const Node* leaf = n->isJoin() ? n->right.get() : n;
         if (leaf->isJoin() || leaf->leaf.size() != 1)
             return std::nullopt;
+        root = leaf;
         if (leaf->leaf.first().text.compare(out.table, Qt::CaseInsensitive) != 0)
             continue;
         if (!n->isJoin() || n->op != QLatin1String("LEFT"))
             return std::nullopt;
         out.on = joinTokens(n->cond);
+        cond = &n->cond;
         ++found;
     }
     if (found != 1)
         return std::nullopt;
+    // "<a>.<x> = <b>.<y>": one side the ordering table, the other the first table.
+    QList<Token> eq;
+    for (const Token& t : *cond)
+        if (t.kind != Tok::Space)
+            eq.append(t);
+    const auto plain = [&](int i) { return eq[i].kind == Tok::Word && eq[i + 1].text == u'.' && eq[i + 2].kind == Tok::Word; };
+    if (eq.size() == 7 && eq[3].text == u'=' && plain(0) && plain(4)) {
+        const bool keyFirst = eq[0].text.compare(out.table, Qt::CaseInsensitive) == 0;
+        const int k = keyFirst ? 0 : 4, r = keyFirst ? 4 : 0;
+        if (eq[k].text.compare(out.table, Qt::CaseInsensitive) == 0
+            && eq[r].text.compare(root->leaf.first().text, Qt::CaseInsensitive) == 0) {
+            out.key = eq[k + 2].text;
+            out.root = eq[r].text;
+            out.rootColumn = eq[r + 2].text;
+        }
+    }
     out.select = joinTokens(toks.mid(selectAt, fromEnd - selectAt)).trimmed();
     return out;
 }

@@ -27,6 +27,9 @@ struct LookupOrder {
     QString table;
     QString column;
     QString on;      // the condition that joins `table`
+    // When `on` is just "<table>.<key> = <root>.<rootColumn>" (either way round) with the first
+    // table of the FROM clause: those names; empty otherwise.
+    QString key, root, rootColumn;
 };
 // Splits a statement in SQLite's own syntax (as translateSql() gives it) of that form; nothing for
 // any other statement.
