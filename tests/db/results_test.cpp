@@ -143,6 +143,7 @@ TEST(Dialect, LookupOrderSplitsOnlyAListingOrderedByAJoinedTable)
     EXPECT_EQ(split->table, "成员");
     EXPECT_EQ(split->column, "姓名");
     EXPECT_EQ(split->on, "成员.ID = 收入帐.成员ID");
+    EXPECT_EQ(QStringList({split->key, split->root, split->rootColumn}), QStringList({"ID", "收入帐", "成员ID"}));
     for (const QString& other : {
              head + " where 成员.ID='1' order by 成员.姓名",       // criteria
              head + " order by 成员.姓名 desc",                     // descending
