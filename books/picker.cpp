@@ -18,6 +18,7 @@ Picker::Picker(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("frmFind"));
     setWindowTitle(QStringLiteral("查找相关信息"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setWindowFlag(Qt::WindowMaximizeButtonHint, true);
     resize(twips(4200), twips(3600));
 
     Toolbar1 = new QToolBar(this);

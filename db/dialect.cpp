@@ -300,6 +300,19 @@ QList<Token> rewriteJoins(const QList<Token>& toks)
     return out;
 }
 
+// The tokens from `i` on, blanks skipped.
+qsizetype nextToken(const QList<Token>& toks, qsizetype i)
+{
+    while (i < toks.size() && toks[i].kind == Tok::Space)
+        ++i;
+    return i;
+}
+
+bool isName(const Token& t)
+{
+    return t.kind == Tok::Word || t.kind == Tok::Ident;
+}
+
 }  // namespace
 
 int expandTwoDigitYear(int yy)
@@ -360,4 +373,86 @@ QString translateSql(const QString& sql)
     }
     out = rewriteJoins(out);
     return joinTokens(out);
+}
+
+std::optional<LookupOrder> lookupOrder(const QString& sqliteSql)
+{
+    const QList<Token> toks = tokenize(sqliteSql);
+    qsizetype i = nextToken(toks, 0);
+    if (i >= toks.size() || !isWord(toks[i], "SELECT"))
+        return std::nullopt;
+    const qsizetype selectAt = i;
+    i = nextToken(toks, i + 1);
+    if (i < toks.size() && (isWord(toks[i], "DISTINCT") || isWord(toks[i], "ALL")))
+        return std::nullopt;
+    // The select list: plain columns, up to the FROM.
+    for (; i < toks.size() && !isWord(toks[i], "FROM"); ++i)
+        if (toks[i].kind == Tok::Punct && (toks[i].text == u'(' || toks[i].text == u';'))
+            return std::nullopt;
+    if (i >= toks.size())
+        return std::nullopt;
+    FromParser parser(toks, i + 1);
+    const auto tree = parser.parseExpr();
+    if (!tree)
+        return std::nullopt;
+    const qsizetype fromEnd = parser.pos();
+
+    // ORDER BY <table>.<column> [ASC], then nothing but a closing semicolon.
+    i = nextToken(toks, fromEnd);
+    if (i >= toks.size() || !isWord(toks[i], "ORDER"))
+        return std::nullopt;
+    i = nextToken(toks, i + 1);
+    if (i >= toks.size() || !isWord(toks[i], "BY"))
+        return std::nullopt;
+    i = nextToken(toks, i + 1);
+    if (i + 2 >= toks.size() || !isName(toks[i]) || toks[i + 1].text != u'.' || !isName(toks[i + 2]))
+        return std::nullopt;
+    LookupOrder out;
+    out.table = toks[i].text;
+    out.column = toks[i + 2].text;
+    i = nextToken(toks, i + 3);
+    if (i < toks.size() && isWord(toks[i], "ASC"))
+        i = nextToken(toks, i + 1);
+    if (i < toks.size() && toks[i].text == u';')
+        i = nextToken(toks, i + 1);
+    if (i < toks.size())
+        return std::nullopt;
+
+    // A chain of joins, each adding one plain table; the ordering table added by a LEFT JOIN, once.
+    int found = 0;
+    const QList<Token>* cond = nullptr;
+    const Node* root = nullptr;
+    for (const Node* n = tree.get(); n; n = n->isJoin() ? n->left.get() : nullptr) {
+        const Node* leaf = n->isJoin() ? n->right.get() : n;
+        if (leaf->isJoin() || leaf->leaf.size() != 1)
+            return std::nullopt;
+        root = leaf;
+        if (leaf->leaf.first().text.compare(out.table, Qt::CaseInsensitive) != 0)
+            continue;
+        if (!n->isJoin() || n->op != QLatin1String("LEFT"))
+            return std::nullopt;
+        out.on = joinTokens(n->cond);
+        cond = &n->cond;
+        ++found;
+    }
+    if (found != 1)
+        return std::nullopt;
+    // "<a>.<x> = <b>.<y>": one side the ordering table, the other the first table.
+    QList<Token> eq;
+    for (const Token& t : *cond)
+        if (t.kind != Tok::Space)
+            eq.append(t);
+    const auto plain = [&](int i) { return eq[i].kind == Tok::Word && eq[i + 1].text == u'.' && eq[i + 2].kind == Tok::Word; };
+    if (eq.size() == 7 && eq[3].text == u'=' && plain(0) && plain(4)) {
+        const bool keyFirst = eq[0].text.compare(out.table, Qt::CaseInsensitive) == 0;
+        const int k = keyFirst ? 0 : 4, r = keyFirst ? 4 : 0;
+        if (eq[k].text.compare(out.table, Qt::CaseInsensitive) == 0
+            && eq[r].text.compare(root->leaf.first().text, Qt::CaseInsensitive) == 0) {
+            out.key = eq[k + 2].text;
+            out.root = eq[r].text;
+            out.rootColumn = eq[r + 2].text;
+        }
+    }
+    out.select = joinTokens(toks.mid(selectAt, fromEnd - selectAt)).trimmed();
+    return out;
 }

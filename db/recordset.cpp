@@ -2,10 +2,14 @@
 
 #include "connection.h"
 #include "dberror.h"
+#include "resultreader.h"
 #include "statement.h"
 
 #include <QDate>
+#include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QTimer>
+#include <limits>
 #include <sqlite3.h>
 
 namespace {
@@ -26,18 +30,21 @@ const QRegularExpression& singleTableSelect()
     return re;
 }
 
+constexpr int kFirstSlice = 200;  // more rows than a screen shows
+constexpr int kSliceMs = 25;      // then slices this long, the events handled between them
+
 }  // namespace
 
-Recordset::Recordset(QObject* parent) : QObject(parent) {}
+Recordset::Recordset(QObject* parent) : QObject(parent), slices_(new QTimer(this))
+{
+    slices_->setSingleShot(true);
+    slices_->setInterval(0);
+    connect(slices_, &QTimer::timeout, this, [this] { readSlice(); });
+}
 
 Recordset::~Recordset() = default;
 
-void Recordset::open(Connection& conn, const QString& sql, LockType lock)
-{
-    open(conn, sql, QVariantList(), lock);
-}
-
-void Recordset::open(Connection& conn, const QString& sql, const QVariantList& values, LockType lock)
+void Recordset::prepare(Connection& conn, const QString& sql, const QVariantList& values, LockType lock)
 {
     close();
     QString table;
@@ -85,31 +92,96 @@ void Recordset::open(Connection& conn, const QString& sql, const QVariantList& v
         // Read again without the rowid column, as an ordinary read-only snapshot.
         st = std::make_unique<Statement>(conn, sql);
         st->bindAll(values);
-        h = st->handle();
         first = 0;
     }
 
+    auto reader = std::make_unique<ResultReader>(conn, std::move(st), first, values);
     snap_.setColumns(std::move(cols));
     conn_ = &conn;
     sql_ = sql;
     table_ = table;
     open_ = true;
+    ++generation_;
+    reader_ = std::move(reader);
+}
 
-    snap_.beginLoad();
-    while (st->step()) {
-        if (first == 1)
-            snap_.pushRowid(sqlite3_column_int64(h, 0));
-        snap_.appendRow(h, first);
+void Recordset::open(Connection& conn, const QString& sql, LockType lock)
+{
+    start(conn, sql, {}, lock, std::numeric_limits<int>::max());
+}
+
+void Recordset::open(Connection& conn, const QString& sql, const QVariantList& values, LockType lock)
+{
+    start(conn, sql, values, lock, std::numeric_limits<int>::max());
+}
+
+void Recordset::openInSlices(Connection& conn, const QString& sql, const QVariantList& values, LockType lock)
+{
+    start(conn, sql, values, lock, kFirstSlice);
+}
+
+void Recordset::start(Connection& conn, const QString& sql, const QVariantList& values, LockType lock, int firstRows)
+{
+    prepare(conn, sql, values, lock);
+    try {
+        if (!reader_->read(snap_, firstRows))
+            reader_.reset();
+    } catch (...) {
+        close();
+        throw;
     }
-    snap_.endLoad();
     pos_ = rowCount() > 0 ? 0 : -1;
+    const unsigned gen = generation_;
     emit reset();
     emit currentChanged(pos_);
+    if (gen == generation_ && reader_)
+        slices_->start();
+}
+
+void Recordset::readSlice()
+{
+    if (!reader_)
+        return;
+    const int first = rowCount();
+    const unsigned gen = generation_;
+    std::optional<DbError> failed;
+    QElapsedTimer clock;
+    clock.start();
+    try {
+        bool more = true;
+        while (more && clock.elapsed() < kSliceMs)
+            more = reader_->read(snap_, 256);
+        if (!more)
+            reader_.reset();
+    } catch (const DbError& e) {
+        failed = e;
+    } catch (const std::exception& e) {
+        failed = DbError(DbError::Other, 0, QString::fromLocal8Bit(e.what()), sql_);
+    }
+    if (failed)
+        reader_.reset();
+    if (rowCount() > first)
+        emit rowsAppended(first, rowCount() - 1);
+    if (gen == generation_ && pos_ < 0 && rowCount() > 0) {
+        pos_ = 0;
+        emit currentChanged(pos_);
+    }
+    if (gen != generation_)
+        return;  // a handler opened or closed the recordset
+    if (failed)
+        emit loadFailed(*failed);
+    else if (reader_)
+        slices_->start();
+    else
+        emit loaded();
 }
 
 void Recordset::close()
 {
     const bool was = open_;
+    slices_->stop();
+    reader_.reset();
+    ++generation_;
     snap_.clear();
     pos_ = -1;
     onDeleted_ = false;
@@ -245,12 +317,22 @@ QString Recordset::textAt(int row, int field) const
 
 bool Recordset::isNullAt(int row, int field) const
 {
+    if (mode_ == EditNone && row >= 0 && row < rowCount() && field >= 0 && field < fieldCount())
+        return snap_.type(row, field) == Snapshot::CellType::Null;
     const QVariant v = valueAt(row, field);
     return !v.isValid() || v.isNull();
 }
 
 std::optional<MoneyTotal> Recordset::totalAt(int row, int field) const
 {
+    if ((mode_ == EditNone || row != pos_) && row >= 0 && row < rowCount() && field >= 0 && field < fieldCount()) {
+        // The common cells read straight from the snapshot; anything else is checked below.
+        const Snapshot::CellType t = snap_.type(row, field);
+        if (t == Snapshot::CellType::Null)
+            return std::nullopt;
+        if (t == Snapshot::CellType::Money)
+            return MoneyTotal(*snap_.money(row, field));
+    }
     const QVariant v = valueAt(row, field);
     if (!v.isValid() || v.isNull())
         return std::nullopt;
@@ -283,6 +365,27 @@ std::optional<Money> Recordset::moneyAt(int row, int field) const
     throw DbError(DbError::BadValue, 0, QStringLiteral("amount out of range: ") + textAt(row, field), sql_);
 }
 
+MoneyTotal Recordset::sum(int field, int from) const
+{
+    MoneyTotal total;
+    if (field < 0 || field >= fieldCount())
+        return total;
+    for (int r = std::max(from, 0); r < rowCount(); ++r)
+        if (const auto m = moneyAt(r, field))
+            total += *m;
+    return total;
+}
+
+std::vector<int> Recordset::widestRows(int field) const
+{
+    if (field < 0 || field >= fieldCount())
+        return {};
+    std::vector<int> rows = snap_.widestRows(field);
+    if (mode_ != EditNone && pos_ >= 0)
+        rows.push_back(pos_);
+    return rows;
+}
+
 QVariant Recordset::value(int field) const
 {
     if (!hasCurrent())
@@ -311,6 +414,8 @@ void Recordset::requireEditable() const
 {
     if (!open_ || table_.isEmpty())
         throw DbError(DbError::NotEditable, 0, QStringLiteral("recordset is read-only"), sql_);
+    if (reader_)
+        throw DbError(DbError::NotEditable, 0, QStringLiteral("rows are still being read"), sql_);
 }
 
 void Recordset::requireCurrent() const

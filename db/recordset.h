@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dberror.h"
 #include "money.h"
 #include "snapshot.h"
 
@@ -9,8 +10,12 @@
 #include <QVariant>
 #include <QVector>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 class Connection;
+class QTimer;
+class ResultReader;
 
 // A static snapshot of a SELECT, in the statement's order, with a current row.
 //
@@ -21,6 +26,11 @@ class Connection;
 // A recordset over a join or an aggregate, or opened read-only, refuses writes.
 //
 // Moving to another row never writes: a pending change is discarded by the move.
+//
+// openInSlices() reads only the first rows before it returns and the rest from the event loop, a
+// slice at a time (rowsAppended each time, loaded at the end), so that a window shows its first
+// rows at once and stays responsive. While rows are still arriving the recordset refuses writes;
+// another open or a close stops the reading.
 class Recordset : public QObject {
     Q_OBJECT
 public:
@@ -33,7 +43,10 @@ public:
     void open(Connection& conn, const QString& sql, LockType lock = Pessimistic);
     // The same with `values` bound to the statement's "?" marks, in order.
     void open(Connection& conn, const QString& sql, const QVariantList& values, LockType lock = Pessimistic);
+    void openInSlices(Connection& conn, const QString& sql, const QVariantList& values = {}, LockType lock = ReadOnly);
     void close();
+    // Rows are still being read (after openInSlices).
+    bool isLoading() const { return reader_ != nullptr; }
     bool isOpen() const { return open_; }
     bool isEditable() const { return !table_.isEmpty(); }
     const QString& sql() const { return sql_; }
@@ -74,6 +87,11 @@ public:
     std::optional<Money> moneyAt(int row, int field) const;
     // The same for a sum the engine computed, which may lie beyond a single amount's range.
     std::optional<MoneyTotal> totalAt(int row, int field) const;
+    // The amounts of a field from row `from` to the last row read; empty ones count 0. Raises DbError
+    // (BadValue) at the first cell that holds no amount.
+    MoneyTotal sum(int field, int from) const;
+    // The rows whose cells of `field` show widest (see Snapshot::widestRows), a pending row included.
+    std::vector<int> widestRows(int field) const;
 
     // Editing.
     void setValue(int field, const QVariant& v);
@@ -96,8 +114,15 @@ signals:
     void rowAboutToBeRemoved(int row);  // the row is still there
     void rowRemoved(int row);
     void rowChanged(int row);
+    void rowsAppended(int first, int last);  // a slice of rows read
+    void loaded();                            // the last slice read
+    void loadFailed(const DbError& error);    // reading stopped; the rows read so far stay
 
 private:
+    void prepare(Connection& conn, const QString& sql, const QVariantList& values, LockType lock);
+    // Opens and reads `firstRows` rows; the rest, if any, in slices.
+    void start(Connection& conn, const QString& sql, const QVariantList& values, LockType lock, int firstRows);
+    void readSlice();
     void requireEditable() const;
     void requireCurrent() const;
     void reloadRow(std::int64_t rowid, int row, bool append);
@@ -115,4 +140,7 @@ private:
     int mode_ = EditNone;
     int posBeforeAdd_ = -1;
     QVector<QVariant> buffer_;
+    std::unique_ptr<ResultReader> reader_;  // while rows are still to be read
+    QTimer* slices_ = nullptr;
+    unsigned generation_ = 0;  // counts opens and closes, so that a slice knows it was overtaken
 };

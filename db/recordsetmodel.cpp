@@ -22,6 +22,14 @@ RecordsetModel::RecordsetModel(Recordset* rs, QObject* parent) : QAbstractTableM
         rows_ = actualRows();
         endInsertRows();
     });
+    connect(rs, &Recordset::rowsAppended, this, [this] {
+        const int rows = actualRows();
+        if (rows <= rows_)
+            return;
+        beginInsertRows(QModelIndex(), rows_, rows - 1);
+        rows_ = rows;
+        endInsertRows();
+    });
     connect(rs, &Recordset::rowAboutToBeRemoved, this, [this](int row) {
         if (row < 0 || row >= rows_)
             return;

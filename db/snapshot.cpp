@@ -1,9 +1,24 @@
 #include "snapshot.h"
 
+#include <algorithm>
+#include <charconv>
+#include <climits>
+#include <cmath>
 #include <cstring>
 #include <sqlite3.h>
 
 namespace {
+
+constexpr std::uint32_t kNull32 = 0xFFFFFFFFu;
+constexpr std::int32_t kNullSmall = INT32_MIN;
+// Null in a column of numbers: a NaN that the engine never hands over (it turns NaN into NULL). An
+// integer or an amount with these bits moves its column to the mixed layout.
+constexpr std::uint64_t kNull64 = 0x7FF4'0000'DEAD'0001ull;
+
+constexpr int kChunkBits = 18;  // a chunk of texts holds at most 256 KiB
+constexpr std::size_t kChunkMax = std::size_t(1) << kChunkBits;
+constexpr std::size_t kFirstChunk = 4096;
+constexpr std::size_t kLongText = 64 * 1024;  // from this length a text is kept on its own
 
 std::uint64_t realBits(double d)
 {
@@ -19,7 +34,326 @@ double bitsReal(std::uint64_t b)
     return d;
 }
 
+int varintSize(std::uint64_t v)
+{
+    int n = 1;
+    while (v >= 0x80) {
+        v >>= 7;
+        ++n;
+    }
+    return n;
+}
+
+char* putVarint(char* p, std::uint64_t v)
+{
+    while (v >= 0x80) {
+        *p++ = static_cast<char>((v & 0x7F) | 0x80);
+        v >>= 7;
+    }
+    *p++ = static_cast<char>(v);
+    return p;
+}
+
+const char* getVarint(const char* p, std::uint64_t& v)
+{
+    v = 0;
+    int shift = 0;
+    for (;;) {
+        const auto b = static_cast<unsigned char>(*p++);
+        v |= std::uint64_t(b & 0x7F) << shift;
+        if (!(b & 0x80))
+            return p;
+        shift += 7;
+    }
+}
+
+// How wide a text shows, in the units of a narrow character: CJK and emoji count two. Never more
+// than its length in bytes.
+std::uint32_t textWidth(const unsigned char* p, std::size_t n)
+{
+    std::uint32_t w = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned char b = p[i];
+        if (b < 0x80)
+            w += 1;
+        else if (b >= 0xE0)
+            w += 2;
+        else if (b >= 0xC0)
+            w += 1;
+    }
+    return w;
+}
+
+std::uint32_t digits(std::uint64_t v)
+{
+    std::uint32_t n = 1;
+    while (v >= 10) {
+        v /= 10;
+        ++n;
+    }
+    return n;
+}
+
+std::uint64_t magnitude(std::int64_t v)
+{
+    return v < 0 ? std::uint64_t(-(v + 1)) + 1 : std::uint64_t(v);
+}
+
+// "#,##0.00" of a whole number of `d` digits, with its sign.
+std::uint32_t groupedWidth(std::uint32_t d, bool negative)
+{
+    return d + (d - 1) / 3 + 3 + (negative ? 1 : 0);
+}
+
 }  // namespace
+
+// ---- cells -----------------------------------------------------------------------------------
+
+std::size_t Snapshot::Cells::width() const
+{
+    switch (layout_) {
+    case Layout::Nulls:
+        return 0;
+    case Layout::Texts:
+    case Layout::Small:
+        return 4;
+    case Layout::Numbers:
+        return 8;
+    case Layout::Mixed:
+        return 9;
+    }
+    return 9;
+}
+
+std::byte* Snapshot::Cells::slot(std::size_t row) const
+{
+    const std::size_t w = layout_ == Layout::Mixed ? 8 : width();
+    return blocks_[row / kBlock].get() + (row % kBlock) * w;
+}
+
+bool Snapshot::Cells::fits(Cell c) const
+{
+    switch (layout_) {
+    case Layout::Nulls:
+        return c.type == CellType::Null;
+    case Layout::Texts:
+        return c.type == CellType::Null || (c.type == CellType::Text && c.bits < kNull32);
+    case Layout::Small:
+        return c.type == CellType::Null || (c.type == numbers_ && small(c));
+    case Layout::Numbers:
+        return c.type == CellType::Null || (c.type == numbers_ && c.bits != kNull64);
+    case Layout::Mixed:
+        return true;
+    }
+    return true;
+}
+
+bool Snapshot::Cells::small(Cell c)
+{
+    const auto v = static_cast<std::int64_t>(c.bits);
+    return c.type != CellType::Real && v > kNullSmall && v <= INT32_MAX;
+}
+
+void Snapshot::Cells::relayout(Cell next)
+{
+    // The narrowest layout that holds the cells so far and the next one.
+    Cells wider;
+    wider.layout_ = Layout::Mixed;
+    const bool number = next.type != CellType::Text && next.bits != kNull64;
+    if (layout_ == Layout::Nulls && next.type == CellType::Text && next.bits < kNull32) {
+        wider.layout_ = Layout::Texts;
+    } else if (layout_ == Layout::Nulls && number) {
+        wider.layout_ = small(next) ? Layout::Small : Layout::Numbers;
+        wider.numbers_ = next.type;
+    } else if (layout_ == Layout::Small && number && next.type == numbers_) {
+        wider.layout_ = Layout::Numbers;
+        wider.numbers_ = numbers_;
+    }
+    for (std::size_t r = 0; r < size_; ++r)
+        wider.push(get(r));
+    *this = std::move(wider);
+}
+
+void Snapshot::Cells::push(Cell c)
+{
+    if (!fits(c))
+        relayout(c);
+    if (layout_ != Layout::Nulls && size_ == blocks_.size() * kBlock)
+        blocks_.push_back(std::unique_ptr<std::byte[]>(new std::byte[kBlock * width()]));
+    ++size_;
+    if (layout_ != Layout::Nulls)
+        set(size_ - 1, c);
+}
+
+void Snapshot::Cells::set(std::size_t row, Cell c)
+{
+    if (!fits(c))
+        relayout(c);
+    std::byte* p = layout_ == Layout::Nulls ? nullptr : slot(row);
+    switch (layout_) {
+    case Layout::Nulls:
+        break;
+    case Layout::Texts: {
+        const std::uint32_t v = c.type == CellType::Null ? kNull32 : static_cast<std::uint32_t>(c.bits);
+        std::memcpy(p, &v, sizeof v);
+        break;
+    }
+    case Layout::Small: {
+        const std::int32_t v = c.type == CellType::Null ? kNullSmall : static_cast<std::int32_t>(c.bits);
+        std::memcpy(p, &v, sizeof v);
+        break;
+    }
+    case Layout::Numbers: {
+        const std::uint64_t v = c.type == CellType::Null ? kNull64 : c.bits;
+        std::memcpy(p, &v, sizeof v);
+        break;
+    }
+    case Layout::Mixed:
+        std::memcpy(p, &c.bits, sizeof c.bits);
+        blocks_[row / kBlock][kBlock * 8 + row % kBlock] = static_cast<std::byte>(c.type);
+        break;
+    }
+}
+
+Snapshot::Cell Snapshot::Cells::get(std::size_t row) const
+{
+    switch (layout_) {
+    case Layout::Nulls:
+        return {};
+    case Layout::Texts: {
+        std::uint32_t v;
+        std::memcpy(&v, slot(row), sizeof v);
+        return v == kNull32 ? Cell{} : Cell{CellType::Text, v};
+    }
+    case Layout::Small: {
+        std::int32_t v;
+        std::memcpy(&v, slot(row), sizeof v);
+        return v == kNullSmall ? Cell{} : Cell{numbers_, static_cast<std::uint64_t>(static_cast<std::int64_t>(v))};
+    }
+    case Layout::Numbers: {
+        std::uint64_t v;
+        std::memcpy(&v, slot(row), sizeof v);
+        return v == kNull64 ? Cell{} : Cell{numbers_, v};
+    }
+    case Layout::Mixed: {
+        Cell c;
+        std::memcpy(&c.bits, slot(row), sizeof c.bits);
+        c.type = static_cast<CellType>(blocks_[row / kBlock][kBlock * 8 + row % kBlock]);
+        return c;
+    }
+    }
+    return {};
+}
+
+void Snapshot::Cells::erase(std::size_t row)
+{
+    for (std::size_t r = row; r + 1 < size_; ++r)
+        set(r, get(r + 1));
+    --size_;
+    if (blocks_.size() > (size_ + kBlock - 1) / kBlock)
+        blocks_.pop_back();
+}
+
+std::size_t Snapshot::Cells::bytes() const
+{
+    return blocks_.capacity() * sizeof(void*) + blocks_.size() * kBlock * width();
+}
+
+// ---- texts -----------------------------------------------------------------------------------
+
+std::uint64_t Snapshot::Texts::add(const char* p, std::size_t n)
+{
+    payload_ += n;
+    // The length is stored doubled; an odd value is the index of a text kept on its own.
+    std::uint64_t head = std::uint64_t(n) << 1;
+    if (n >= kLongText) {
+        head = (std::uint64_t(long_.size()) << 1) | 1;
+        long_.emplace_back(p, static_cast<qsizetype>(n));
+        n = 0;
+    }
+    const std::size_t need = static_cast<std::size_t>(varintSize(head)) + n;
+    if (chunks_.empty() || capacity_ - used_ < need) {
+        capacity_ = chunks_.empty() ? kFirstChunk : std::min(capacity_ * 2, kChunkMax);
+        chunks_.push_back(std::unique_ptr<char[]>(new char[capacity_]));
+        chunkBytes_ += capacity_;
+        used_ = 0;
+    }
+    const std::uint64_t place = (std::uint64_t(chunks_.size() - 1) << kChunkBits) | used_;
+    char* at = putVarint(chunks_.back().get() + used_, head);
+    if (n)
+        std::memcpy(at, p, n);
+    used_ += need;
+    return place;
+}
+
+QByteArrayView Snapshot::Texts::view(std::uint64_t place) const
+{
+    const char* p = chunks_[place >> kChunkBits].get() + (place & (kChunkMax - 1));
+    std::uint64_t head;
+    p = getVarint(p, head);
+    if (head & 1)
+        return QByteArrayView(long_[static_cast<std::size_t>(head >> 1)]);
+    return QByteArrayView(p, static_cast<qsizetype>(head >> 1));
+}
+
+void Snapshot::Texts::clear()
+{
+    chunks_.clear();
+    chunks_.shrink_to_fit();
+    long_.clear();
+    long_.shrink_to_fit();
+    used_ = capacity_ = chunkBytes_ = payload_ = 0;
+}
+
+std::size_t Snapshot::Texts::allocated() const
+{
+    std::size_t bytes = chunkBytes_ + chunks_.capacity() * sizeof(void*) + long_.capacity() * sizeof(QByteArray);
+    for (const QByteArray& b : long_)
+        bytes += static_cast<std::size_t>(b.capacity());
+    return bytes;
+}
+
+// ---- widest cells ----------------------------------------------------------------------------
+
+void Snapshot::Widest::offer(std::uint32_t w, int r)
+{
+    int at = count;
+    if (count < kRows) {
+        ++count;
+    } else {
+        at = 0;
+        for (int i = 1; i < kRows; ++i)
+            if (width[i] < width[at])
+                at = i;
+    }
+    width[at] = w;
+    row[at] = r;
+    if (count == kRows) {
+        lowest = width[0];
+        for (int i = 1; i < kRows; ++i)
+            lowest = std::min(lowest, width[i]);
+    }
+}
+
+void Snapshot::Widest::forget(int r, bool shift)
+{
+    for (int i = 0; i < count;) {
+        if (row[i] == r) {
+            --count;
+            width[i] = width[count];
+            row[i] = row[count];
+            continue;
+        }
+        if (shift && row[i] > r)
+            --row[i];
+        ++i;
+    }
+}
+
+// ---- the snapshot ----------------------------------------------------------------------------
+
+Snapshot::Snapshot() = default;
+Snapshot::~Snapshot() = default;
 
 void Snapshot::setColumns(std::vector<ColumnInfo> columns)
 {
@@ -33,152 +367,229 @@ void Snapshot::clear()
 {
     columns_.clear();
     rowids_.clear();
-    pool_.clear();
-    seen_.clear();
-    loading_ = false;
+    rowids_.shrink_to_fit();
+    texts_.clear();
     rows_ = 0;
 }
 
-void Snapshot::beginLoad()
+Snapshot::Cell Snapshot::readCell(Column& c, sqlite3_stmt* st, int col)
 {
-    loading_ = true;
+    switch (sqlite3_column_type(st, col)) {
+    case SQLITE_NULL:
+        return {};
+    case SQLITE_INTEGER: {
+        const std::int64_t v = sqlite3_column_int64(st, col);
+        std::int64_t units;
+        if (!c.info.money)
+            return {CellType::Int, static_cast<std::uint64_t>(v)};
+        if (!__builtin_mul_overflow(v, 10000, &units))
+            return {CellType::Money, static_cast<std::uint64_t>(units)};
+        return {CellType::Int, static_cast<std::uint64_t>(v)};  // beyond any amount: kept and shown as stored
+    }
+    case SQLITE_FLOAT: {
+        const double v = sqlite3_column_double(st, col);
+        if (c.info.money && std::fabs(v) < 9.0e14)
+            return {CellType::Money, static_cast<std::uint64_t>(Money::fromDouble(v).units())};
+        return {CellType::Real, realBits(v)};
+    }
+    default: {
+        const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
+        const auto n = static_cast<std::size_t>(sqlite3_column_bytes(st, col));
+        if (c.lastText != ~std::uint64_t(0)) {
+            const QByteArrayView last = texts_.view(c.lastText);
+            if (static_cast<std::size_t>(last.size()) == n && (n == 0 || std::memcmp(last.data(), p, n) == 0))
+                return {CellType::Text, c.lastText};
+        }
+        c.lastText = texts_.add(p, n);
+        return {CellType::Text, c.lastText};
+    }
+    }
 }
 
-void Snapshot::endLoad()
+void Snapshot::offerWidths(Column& c, Cell cell, int row)
 {
-    loading_ = false;
-    seen_.clear();
-    seen_.squeeze();
+    switch (cell.type) {
+    case CellType::Null:
+        return;
+    case CellType::Text: {
+        const QByteArrayView t = texts_.view(cell.bits);
+        // The width never exceeds the length in bytes: most texts are passed over unread.
+        if (c.shown.wants(static_cast<std::uint32_t>(t.size())))
+            if (const auto w = textWidth(reinterpret_cast<const unsigned char*>(t.data()), static_cast<std::size_t>(t.size()));
+                c.shown.wants(w))
+                c.shown.offer(w, row);
+        return;
+    }
+    case CellType::Int: {
+        const auto v = static_cast<std::int64_t>(cell.bits);
+        const std::uint32_t d = digits(magnitude(v));
+        if (c.shown.wants(d + (v < 0)))
+            c.shown.offer(d + (v < 0), row);
+        if (c.grouped.wants(groupedWidth(d, v < 0)))
+            c.grouped.offer(groupedWidth(d, v < 0), row);
+        return;
+    }
+    case CellType::Money: {
+        const auto u = static_cast<std::int64_t>(cell.bits);
+        const std::uint64_t a = magnitude(u);
+        std::uint32_t plain = digits(a / 10000) + (u < 0);
+        if (std::uint64_t frac = a % 10000) {
+            std::uint32_t f = 4;
+            for (; frac % 10 == 0; frac /= 10)
+                --f;
+            plain += 1 + f;
+        }
+        if (c.shown.wants(plain))
+            c.shown.offer(plain, row);
+        const std::uint32_t g = groupedWidth(digits((a + 50) / 100 / 100), u < 0);
+        if (c.grouped.wants(g))
+            c.grouped.offer(g, row);
+        return;
+    }
+    case CellType::Real: {
+        const double v = bitsReal(cell.bits);
+        char buf[32];
+        const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15);
+        const auto plain = static_cast<std::uint32_t>(r.ptr - buf);
+        if (c.shown.wants(plain))
+            c.shown.offer(plain, row);
+        const double a = std::fabs(v);
+        const std::uint32_t g = a < 1e18 ? groupedWidth(digits(static_cast<std::uint64_t>(a)), v < 0) : 40;
+        if (c.grouped.wants(g))
+            c.grouped.offer(g, row);
+        return;
+    }
+    }
 }
 
 void Snapshot::appendRow(sqlite3_stmt* st, int firstCol)
 {
-    const auto row = static_cast<std::size_t>(rows_);
     for (std::size_t f = 0; f < columns_.size(); ++f) {
         Column& c = columns_[f];
-        c.cells.push(0, CellType::Null);
-        storeCell(c, row, st, static_cast<int>(f) + firstCol);
+        const std::uint64_t last = c.lastText;
+        const Cell cell = readCell(c, st, static_cast<int>(f) + firstCol);
+        c.cells.push(cell);
+        // A text that repeats the one above it is no wider than that one.
+        if (cell.type != CellType::Text || cell.bits != last)
+            offerWidths(c, cell, rows_);
     }
     ++rows_;
 }
 
 void Snapshot::replaceRow(int row, sqlite3_stmt* st, int firstCol)
 {
-    for (std::size_t f = 0; f < columns_.size(); ++f)
-        storeCell(columns_[f], static_cast<std::size_t>(row), st, static_cast<int>(f) + firstCol);
+    for (std::size_t f = 0; f < columns_.size(); ++f) {
+        Column& c = columns_[f];
+        const Cell cell = readCell(c, st, static_cast<int>(f) + firstCol);
+        c.cells.set(static_cast<std::size_t>(row), cell);
+        c.shown.forget(row, false);
+        c.grouped.forget(row, false);
+        offerWidths(c, cell, row);
+    }
 }
 
 void Snapshot::appendNullRow()
 {
     for (Column& c : columns_)
-        c.cells.push(0, CellType::Null);
+        c.cells.push(Cell{});
     ++rows_;
 }
 
 void Snapshot::eraseRow(int row)
 {
-    for (Column& c : columns_)
+    for (Column& c : columns_) {
         c.cells.erase(static_cast<std::size_t>(row));
+        c.shown.forget(row, true);
+        c.grouped.forget(row, true);
+    }
     if (static_cast<std::size_t>(row) < rowids_.size())
         rowids_.erase(rowids_.begin() + row);
     --rows_;
 }
 
-void Snapshot::storeCell(Column& c, std::size_t row, sqlite3_stmt* st, int col)
+Snapshot::Cell Snapshot::cell(int row, int c) const
 {
-    CellType t = CellType::Null;
-    std::uint64_t b = 0;
-    switch (sqlite3_column_type(st, col)) {
-    case SQLITE_NULL:
-        break;
-    case SQLITE_INTEGER: {
-        const std::int64_t v = sqlite3_column_int64(st, col);
-        // A money cell beyond an amount's range (another tool can write one) keeps its number,
-        // so that it is reported rather than shown wrapped around.
-        const auto m = c.info.money ? Money::fromYuan(v) : std::nullopt;
-        if (m) {
-            t = CellType::Money;
-            b = static_cast<std::uint64_t>(m->units());
-        } else {
-            t = CellType::Int;
-            b = static_cast<std::uint64_t>(v);
-        }
-        break;
-    }
-    case SQLITE_FLOAT: {
-        const double v = sqlite3_column_double(st, col);
-        const auto m = c.info.money ? Money::fromNumber(v) : std::nullopt;
-        if (m) {
-            t = CellType::Money;
-            b = static_cast<std::uint64_t>(m->units());
-        } else {
-            t = CellType::Real;
-            b = realBits(v);
-        }
-        break;
-    }
-    default: {
-        const char* txt = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
-        const int len = sqlite3_column_bytes(st, col);
-        t = CellType::Text;
-        if (loading_) {
-            const QByteArray key = QByteArray::fromRawData(txt, len);
-            auto it = seen_.constFind(key);
-            if (it != seen_.constEnd()) {
-                b = it.value();
-                break;
-            }
-            seen_.insert(QByteArray(txt, len), static_cast<std::uint32_t>(pool_.size()));
-        }
-        b = pool_.size();
-        pool_.push_back(QString::fromUtf8(txt, len));
-        break;
-    }
-    }
-    c.cells.set(row, b, t);
+    return columns_[static_cast<std::size_t>(c)].cells.get(static_cast<std::size_t>(row));
 }
 
-QVariant Snapshot::value(int row, int c) const
+Snapshot::CellType Snapshot::type(int row, int c) const
 {
-    const Cells& cells = columns_[static_cast<std::size_t>(c)].cells;
-    const std::uint64_t b = cells.bits(static_cast<std::size_t>(row));
-    switch (cells.type(static_cast<std::size_t>(row))) {
-    case CellType::Null:
-        return QVariant();
-    case CellType::Int:
-        return QVariant(static_cast<qlonglong>(b));
-    case CellType::Real:
-        return QVariant(bitsReal(b));
-    case CellType::Money:
-        return QVariant::fromValue(Money::fromUnits(static_cast<std::int64_t>(b)));
-    case CellType::Text:
-        return QVariant(pool_[b]);
-    }
-    return QVariant();
+    return cell(row, c).type;
 }
 
-QString Snapshot::text(int row, int c) const
+QString Snapshot::textOf(Cell c) const
 {
-    const Cells& cells = columns_[static_cast<std::size_t>(c)].cells;
-    const std::uint64_t b = cells.bits(static_cast<std::size_t>(row));
-    switch (cells.type(static_cast<std::size_t>(row))) {
+    switch (c.type) {
     case CellType::Null:
         return QString();
     case CellType::Int:
-        return QString::number(static_cast<qlonglong>(b));
+        return QString::number(static_cast<qlonglong>(c.bits));
     case CellType::Real:
-        return QString::number(bitsReal(b), 'g', 15);
+        return QString::number(bitsReal(c.bits), 'g', 15);
     case CellType::Money:
-        return Money::fromUnits(static_cast<std::int64_t>(b)).toPlain();
-    case CellType::Text:
-        return pool_[b];
+        return Money::fromUnits(static_cast<std::int64_t>(c.bits)).toPlain();
+    case CellType::Text: {
+        const QByteArrayView t = texts_.view(c.bits);
+        return QString::fromUtf8(t.data(), t.size());
+    }
     }
     return QString();
 }
 
+QVariant Snapshot::value(int row, int col) const
+{
+    const Cell c = cell(row, col);
+    switch (c.type) {
+    case CellType::Null:
+        return QVariant();
+    case CellType::Int:
+        return QVariant(static_cast<qlonglong>(c.bits));
+    case CellType::Real:
+        return QVariant(bitsReal(c.bits));
+    case CellType::Money:
+        return QVariant::fromValue(Money::fromUnits(static_cast<std::int64_t>(c.bits)));
+    case CellType::Text:
+        return QVariant(textOf(c));
+    }
+    return QVariant();
+}
+
+QString Snapshot::text(int row, int col) const
+{
+    return textOf(cell(row, col));
+}
+
+std::optional<Money> Snapshot::money(int row, int col) const
+{
+    const Cell c = cell(row, col);
+    switch (c.type) {
+    case CellType::Null:
+        return std::nullopt;
+    case CellType::Int:
+        return Money::fromDouble(static_cast<double>(static_cast<std::int64_t>(c.bits)));
+    case CellType::Real:
+        return Money::fromDouble(bitsReal(c.bits));
+    case CellType::Money:
+        return Money::fromUnits(static_cast<std::int64_t>(c.bits));
+    case CellType::Text:
+        return Money::parse(textOf(c));
+    }
+    return std::nullopt;
+}
+
+std::vector<int> Snapshot::widestRows(int c) const
+{
+    const Column& col = columns_[static_cast<std::size_t>(c)];
+    std::vector<int> rows(col.shown.row.begin(), col.shown.row.begin() + col.shown.count);
+    for (int i = 0; i < col.grouped.count; ++i)
+        if (std::find(rows.begin(), rows.end(), col.grouped.row[i]) == rows.end())
+            rows.push_back(col.grouped.row[i]);
+    return rows;
+}
+
 std::size_t Snapshot::overheadBytes() const
 {
-    std::size_t bytes = sizeof(*this) + rowids_.capacity() * sizeof(std::int64_t) + pool_.capacity() * sizeof(QString);
+    std::size_t bytes = sizeof(*this) + rowids_.capacity() * sizeof(std::int64_t) + texts_.allocated() - texts_.payload();
     for (const Column& c : columns_)
         bytes += sizeof(Column) + c.cells.bytes();
     return bytes;
@@ -186,39 +597,5 @@ std::size_t Snapshot::overheadBytes() const
 
 std::size_t Snapshot::textBytes() const
 {
-    std::size_t bytes = 0;
-    for (const QString& s : pool_)
-        bytes += static_cast<std::size_t>(s.capacity()) * sizeof(QChar);
-    return bytes;
-}
-
-void Snapshot::Cells::push(std::uint64_t bits, CellType type)
-{
-    if (size_ == blocks_.size() * kBlock)
-        blocks_.push_back(std::make_unique<Block>());
-    Block& b = *blocks_[size_ / kBlock];
-    b.bits[size_ % kBlock] = bits;
-    b.types[size_ % kBlock] = type;
-    ++size_;
-}
-
-void Snapshot::Cells::set(std::size_t row, std::uint64_t bits, CellType type)
-{
-    Block& b = *blocks_[row / kBlock];
-    b.bits[row % kBlock] = bits;
-    b.types[row % kBlock] = type;
-}
-
-void Snapshot::Cells::erase(std::size_t row)
-{
-    for (std::size_t r = row; r + 1 < size_; ++r)
-        set(r, bits(r + 1), type(r + 1));
-    --size_;
-    if (size_ % kBlock == 0 && blocks_.size() > size_ / kBlock)
-        blocks_.pop_back();
-}
-
-std::size_t Snapshot::Cells::bytes() const
-{
-    return blocks_.capacity() * sizeof(void*) + blocks_.size() * sizeof(Block);
+    return texts_.payload();
 }

@@ -3,17 +3,27 @@
 #include "money.h"
 
 #include <QByteArray>
-#include <QHash>
+#include <QByteArrayView>
 #include <QString>
 #include <QVariant>
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 struct sqlite3_stmt;
 
 // The cells of a recordset's snapshot, column by column, with the rowid of each row when the
-// snapshot can be written back. Each distinct text of a load is stored once, in the text pool.
+// snapshot can be written back.
+//
+// A cell keeps what the engine handed over: numbers as numbers, texts as their UTF-8 bytes in an
+// arena. Nothing becomes a QString until a grid or a bound control asks for that one cell, and
+// totals read the numbers directly. A column of texts, or of amounts under 214,748 yuan, takes 4
+// bytes a cell; other numbers 8, a column that mixes kinds 9.
+//
+// While rows arrive each column remembers the few cells that will show widest, so that a grid
+// can fit a column to a million rows by measuring only those.
 class Snapshot {
 public:
     enum class CellType : std::uint8_t { Null, Int, Real, Money, Text };
@@ -24,6 +34,11 @@ public:
         bool integer = false;  // INTEGER column: whole numbers typed as text are stored as numbers
     };
 
+    Snapshot();
+    ~Snapshot();
+    Snapshot(const Snapshot&) = delete;
+    Snapshot& operator=(const Snapshot&) = delete;
+
     void setColumns(std::vector<ColumnInfo> columns);
     void clear();
 
@@ -31,10 +46,7 @@ public:
     int columnCount() const { return static_cast<int>(columns_.size()); }
     const ColumnInfo& column(int c) const { return columns_[static_cast<std::size_t>(c)].info; }
 
-    // Reads the statement's current row from column `firstCol` on. Between beginLoad and endLoad
-    // equal texts share one pool entry; a row read back after a write gets its own.
-    void beginLoad();
-    void endLoad();
+    // Reads the statement's current row from column `firstCol` on.
     void appendRow(sqlite3_stmt* st, int firstCol);
     // Overwrites row `row` from the statement's current row.
     void replaceRow(int row, sqlite3_stmt* st, int firstCol);
@@ -44,46 +56,100 @@ public:
     void pushRowid(std::int64_t id) { rowids_.push_back(id); }
     std::int64_t rowid(int row) const { return rowids_[static_cast<std::size_t>(row)]; }
 
+    CellType type(int row, int c) const;
     QVariant value(int row, int c) const;
+    // As the grids show it: "" for null, money in its plain form, reals with 15 digits.
     QString text(int row, int c) const;
+    // The cell as an amount: numbers rounded to four decimals, texts parsed; null when empty.
+    std::optional<Money> money(int row, int c) const;
 
+    // Rows whose cells in column `c` are the widest when shown: the longest texts (CJK and emoji
+    // counting two) and, for numbers, also the longest in the grouped form "#,##0.00". At most a
+    // handful, in no particular order.
+    std::vector<int> widestRows(int c) const;
+
+    // Bytes held beyond the texts themselves, and the bytes of the texts (UTF-8).
     std::size_t overheadBytes() const;
     std::size_t textBytes() const;
 
 private:
-    // One column's cells, in fixed-size blocks: no reallocation while a large result is read, and
-    // at most one block of slack. A cell is 8 bytes of value and 1 byte of type; texts are indexes
-    // into the pool.
+    struct Cell {
+        CellType type = CellType::Null;
+        std::uint64_t bits = 0;  // the integer, the double's bits, money units or the text's place
+    };
+
+    // One column's cells in fixed-size blocks: no reallocation while a large result is read.
     class Cells {
     public:
         static constexpr std::size_t kBlock = 1024;
-        void push(std::uint64_t bits, CellType type);
-        void set(std::size_t row, std::uint64_t bits, CellType type);
-        std::uint64_t bits(std::size_t row) const { return blocks_[row / kBlock]->bits[row % kBlock]; }
-        CellType type(std::size_t row) const { return blocks_[row / kBlock]->types[row % kBlock]; }
+        void push(Cell c);
+        void set(std::size_t row, Cell c);
+        Cell get(std::size_t row) const;
         void erase(std::size_t row);
         std::size_t bytes() const;
 
     private:
-        struct Block {
-            std::uint64_t bits[kBlock];
-            CellType types[kBlock];
-        };
-        std::vector<std::unique_ptr<Block>> blocks_;
+        // Texts: 4-byte places into the arena. Small: whole numbers or amounts of one type in 4
+        // bytes. Numbers: 8-byte values of one type. Mixed: 8 bytes and a type byte. A column
+        // starts as Nulls and moves to a wider layout when a cell needs it.
+        enum class Layout : std::uint8_t { Nulls, Texts, Small, Numbers, Mixed };
+        bool fits(Cell c) const;
+        static bool small(Cell c);
+        void relayout(Cell next);
+        std::byte* slot(std::size_t row) const;
+        std::size_t width() const;
+
+        Layout layout_ = Layout::Nulls;
+        CellType numbers_ = CellType::Null;  // the type of a Numbers column
+        std::vector<std::unique_ptr<std::byte[]>> blocks_;
         std::size_t size_ = 0;
+    };
+
+    // The UTF-8 bytes of the texts, one after another in chunks, each after its length.
+    class Texts {
+    public:
+        std::uint64_t add(const char* p, std::size_t n);
+        QByteArrayView view(std::uint64_t place) const;
+        void clear();
+        std::size_t payload() const { return payload_; }
+        std::size_t allocated() const;
+
+    private:
+        std::vector<std::unique_ptr<char[]>> chunks_;
+        std::vector<QByteArray> long_;  // texts too long for a chunk
+        std::size_t used_ = 0;
+        std::size_t capacity_ = 0;
+        std::size_t chunkBytes_ = 0;
+        std::size_t payload_ = 0;
+    };
+
+    // The rows with the highest widths seen in one column.
+    struct Widest {
+        static constexpr int kRows = 8;
+        std::array<std::uint32_t, kRows> width{};
+        std::array<int, kRows> row{};
+        int count = 0;
+        std::uint32_t lowest = 0;  // the smallest width held, once full
+        bool wants(std::uint32_t w) const { return count < kRows || w > lowest; }
+        void offer(std::uint32_t w, int r);
+        void forget(int r, bool shift);
     };
 
     struct Column {
         ColumnInfo info;
         Cells cells;
+        Widest shown;    // by the width of the text as stored
+        Widest grouped;  // numbers, by the width of their "#,##0.00" form
+        std::uint64_t lastText = ~std::uint64_t(0);  // the column's last text: a repeat is stored once
     };
 
-    void storeCell(Column& c, std::size_t row, sqlite3_stmt* st, int col);
+    Cell readCell(Column& c, sqlite3_stmt* st, int col);
+    void offerWidths(Column& c, Cell cell, int row);
+    Cell cell(int row, int c) const;
+    QString textOf(Cell cell) const;
 
     std::vector<Column> columns_;
     std::vector<std::int64_t> rowids_;
-    std::vector<QString> pool_;
-    QHash<QByteArray, std::uint32_t> seen_;  // the texts of the current load, while loading
-    bool loading_ = false;
+    Texts texts_;
     int rows_ = 0;
 };

@@ -46,6 +46,11 @@ QStringList columnTexts(Connection& conn, const QString& sql, int column)
     return out;
 }
 
+void Statement::reset()
+{
+    sqlite3_reset(st_);
+}
+
 void Statement::bind(int index, const QVariant& v)
 {
     int rc = SQLITE_OK;

@@ -24,6 +24,8 @@ public:
 
     // True while a row is available; false when done. Errors raise DbError.
     bool step();
+    // Back to before the first row; the bound values stay.
+    void reset();
     sqlite3_stmt* handle() const { return st_; }
     const QString& sql() const { return sql_; }
 

@@ -158,6 +158,18 @@ LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
     connect(cmdfindo, &QPushButton::clicked, this, [this] { cmdfindo_Click(); });
     connect(CmdqueryNow, &QPushButton::clicked, this, [this] { CmdqueryNow_Click(); });
 
+    // A result arrives in slices: its total is shown once the last slice is in, and a slice that
+    // fails leaves no half result behind.
+    connect(&rs_, &Recordset::loaded, this, [this] {
+        if (kind_.total)
+            lblJE->setText(SumFld());
+    });
+    connect(&rs_, &Recordset::loadFailed, this, [this](const DbError& e) {
+        rs_.close();
+        showDbError(e, QStringLiteral("查询没有完成，请检查数据库。"));
+        showResult(false);
+    });
+
     // Load: every record of the ledger, no date condition.
     head_ = QString::fromUtf8(kind.head);
     showResult(openResult(head_ + QString::fromUtf8(kind.orderBy)));
@@ -262,7 +274,7 @@ bool LedgerQuery::openResult(const QString& sql, const QVariantList& values)
 {
     rs_.close();
     try {
-        rs_.open(App::conn, sql, values, Recordset::ReadOnly);
+        rs_.openInSlices(App::conn, sql, values, Recordset::ReadOnly);
         return true;
     } catch (const std::exception& e) {
         rs_.close();
@@ -282,8 +294,9 @@ void LedgerQuery::Query()
 void LedgerQuery::showResult(bool ok)
 {
     BindRs();
+    // No total until every row is in: a part of it would be a wrong figure.
     if (kind_.total)
-        lblJE->setText(ok ? SumFld() : QStringLiteral("查询结果："));
+        lblJE->setText(ok && !rs_.isLoading() ? SumFld() : QStringLiteral("查询结果："));
 }
 
 void LedgerQuery::BindRs()
@@ -296,13 +309,14 @@ void LedgerQuery::BindRs()
 
 QString LedgerQuery::SumFld()
 {
-    // From the current record to the end; an empty amount counts 0. The current record stays where
-    // it is, so the grid keeps its selection. The total is held wide: no records make it wrap; a
-    // record whose amount is no valid amount is named instead of a figure.
+    // Every record from the first to the end (the user may have moved while the rows arrived); an
+    // empty amount counts 0. The current record stays where it is, so the grid keeps its selection.
+    // The total is held wide: no records make it wrap; a record whose amount is no valid amount is
+    // named instead of a figure.
     MoneyTotal total;
     const int field = rs_.fieldIndex(QStringLiteral("金额"));
-    if (field >= 0 && rs_.position() >= 0) {
-        for (int r = rs_.position(); r < rs_.rowCount(); ++r) {
+    if (field >= 0) {
+        for (int r = 0; r < rs_.rowCount(); ++r) {
             try {
                 if (const auto m = rs_.moneyAt(r, field))
                     total += *m;

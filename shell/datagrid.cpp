@@ -3,8 +3,11 @@
 #include "inputs.h"
 #include "recordset.h"
 
+#include <QAbstractItemDelegate>
 #include <QHeaderView>
 #include <QStyle>
+#include <QStyleOptionViewItem>
+#include <algorithm>
 
 DataGrid::DataGrid(QWidget* parent) : QTableView(parent)
 {
@@ -19,6 +22,7 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent)
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setMinimumSectionSize(0);
     horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setStretchLastSection(true);
     setFont(songFont(9));
 }
 
@@ -45,6 +49,9 @@ void DataGrid::setRecordset(Recordset* rs)
     delete old;
     if (!rs)
         return;
+    connect(model_, &QAbstractItemModel::modelReset, this, [this] { fitColumns(true); });
+    connect(model_, &QAbstractItemModel::rowsInserted, this, [this] { fitColumns(false); });
+    connect(model_, &QAbstractItemModel::dataChanged, this, [this] { fitColumns(false); });
     connect(rs, &Recordset::rowRemoved, this, [this] { removing_ = false; });
     connect(rs, &Recordset::currentChanged, this, [this](int row) { followRecordset(row); });
     connect(rs, &Recordset::reset, this, [this] {
@@ -65,6 +72,7 @@ void DataGrid::setRecordset(Recordset* rs)
                 }
                 rs_->moveTo(row);
             });
+    fitColumns(true);
     followRecordset(rs->position());
 }
 
@@ -85,25 +93,39 @@ void DataGrid::followRecordset(int row)
 
 void DataGrid::setColumnTwips(int column, int tw)
 {
-    horizontalHeader()->resizeSection(column, twips(tw));
-    widenToFit(column);
+    minWidth_[column] = twips(tw);
+    fitColumn(column, true);
 }
 
-void DataGrid::widenToFit(int column)
+void DataGrid::fitColumns(bool shrink)
+{
+    if (!model_)
+        return;
+    for (int c = 0; c < model_->columnCount(); ++c) {
+        setColumnHidden(c, hidden_.contains(c));
+        fitColumn(c, shrink);
+    }
+}
+
+void DataGrid::fitColumn(int column, bool shrink)
 {
     // The widths were chosen for the short dates and narrow digits of another font: a column is
-    // never so narrow that its header or a date or an amount of its first rows is cut off.
-    if (!model_ || column >= model_->columnCount() || horizontalHeader()->sectionSize(column) == 0)
+    // never so narrow that its header or any of its cells is cut off.
+    if (!model_ || !rs_ || column >= model_->columnCount() || hidden_.contains(column))
         return;
-    const QFontMetrics body(font());
-    const QFontMetrics head(horizontalHeader()->font());
-    const int pad = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 8;
-    int need = head.horizontalAdvance(model_->headerData(column, Qt::Horizontal).toString()) + pad;
-    const int rows = qMin(model_->rowCount(), 64);
-    for (int r = 0; r < rows; ++r)
-        need = qMax(need, body.horizontalAdvance(model_->index(r, column).data().toString()) + pad);
-    if (horizontalHeader()->sectionSize(column) < need)
-        horizontalHeader()->resizeSection(column, need);
+    QHeaderView* header = horizontalHeader();
+    int need = std::max(minWidth_.value(column, header->defaultSectionSize()), header->sectionSizeHint(column));
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const int grid = showGrid() ? 1 : 0;
+    for (const int r : rs_->widestRows(column)) {
+        if (r < 0 || r >= model_->rowCount())
+            continue;
+        const QModelIndex idx = model_->index(r, column);
+        need = std::max(need, itemDelegateForIndex(idx)->sizeHint(option, idx).width() + grid);
+    }
+    if (shrink ? header->sectionSize(column) != need : header->sectionSize(column) < need)
+        header->resizeSection(column, need);
 }
 
 void DataGrid::setColumnAlignment(int column, Qt::Alignment a)
@@ -116,10 +138,11 @@ void DataGrid::setColumnFormat(int column, RecordsetModel::Format f)
 {
     if (model_)
         model_->setFormat(column, f);
-    widenToFit(column);
+    fitColumn(column, true);
 }
 
 void DataGrid::setColumnHiddenWidth(int column)
 {
-    horizontalHeader()->resizeSection(column, 0);
+    hidden_.insert(column);
+    setColumnHidden(column, true);
 }

@@ -2,7 +2,9 @@
 
 #include "recordsetmodel.h"
 
+#include <QHash>
 #include <QPointer>
+#include <QSet>
 #include <QTableView>
 
 class Recordset;
@@ -10,6 +12,11 @@ class Recordset;
 // A grid showing a recordset: one selected row, the recordset's current row. Read-only, fixed row
 // heights (no per-row measuring), so it stays quick on a million rows. While the recordset has a
 // pending change the selection cannot leave the row being edited.
+//
+// Each column is at least the width the window gives it and, after every load, slice of rows and
+// saved row, wide enough for its header and its widest cell (the recordset tells which few cells
+// those can be, so that a million rows cost no more than a handful). The last column takes the
+// room that is left.
 class DataGrid : public QTableView {
     Q_OBJECT
 public:
@@ -17,7 +24,7 @@ public:
     void setRecordset(Recordset* rs);
     Recordset* recordset() const { return rs_; }
     RecordsetModel* recordsetModel() const { return model_; }
-    // At least `tw` twips, and wide enough for the header and the first rows' texts.
+    // At least `tw` twips, and wide enough for the header and every cell.
     void setColumnTwips(int column, int tw);
     void setColumnAlignment(int column, Qt::Alignment a);
     void setColumnFormat(int column, RecordsetModel::Format f);
@@ -25,7 +32,11 @@ public:
 
 private:
     void followRecordset(int row);
-    void widenToFit(int column);
+    // Every shown column to its content; `shrink` lets a column narrow (after a new load).
+    void fitColumns(bool shrink);
+    void fitColumn(int column, bool shrink);
+    QHash<int, int> minWidth_;  // pixels, by column
+    QSet<int> hidden_;
     QPointer<Recordset> rs_;
     RecordsetModel* model_ = nullptr;
     bool syncing_ = false;

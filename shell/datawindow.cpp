@@ -12,6 +12,8 @@ DataWindow::DataWindow(const QString& name, QWidget* parent) : QDialog(parent)
 {
     setObjectName(name);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    // Maximised, a window's grid takes the room (its layout gives the grid the stretch).
+    setWindowFlag(Qt::WindowMaximizeButtonHint, true);
 }
 
 bool DataWindow::event(QEvent* e)

@@ -147,3 +147,20 @@ TEST_F(EntryTest, InvestmentsGoStraightToTheirLedger)
 }
 
 }  // namespace
+
+// Amounts in "#,##0.00" and dates never cut off, however far down the widest one is, and the grid
+// widens when a saved record needs it.
+TEST_F(EntryTest, GridFitsEveryStagedAmountAndDateAndWidensOnSave)
+{
+    sql("with recursive n(i) as (select 1 union all select i+1 from n where i < 1500) "
+        "insert into 收入临时 select '01', 'g', i % 90 + 0.5, '2026-03-05', '', 3 from n;"
+        "update 收入临时 set 金额 = 12345.6, 备注 = '年终奖和补发的工资' where rowid = 1400;");
+    open(new EntryForm(kEntryForms[0]));
+    auto* fg = get<QTableView>("FG");
+    EXPECT_EQ(narrowColumns(fg), QStringList());
+    const int amountWidth = fg->columnWidth(2);
+    fillRecord(0, 0, "987654321.5", "工资");
+    press("update");
+    EXPECT_GT(fg->columnWidth(2), amountWidth);
+    EXPECT_EQ(narrowColumns(fg), QStringList());
+}

@@ -232,3 +232,47 @@ TEST_F(QueryTest, BankTypingWarnsOnEveryKeyAndOnlyTheListSwitchesTheDirection)
     QTest::keyClick(coblx, Qt::Key_Up);
     EXPECT_EQ(sorted(query(w.get())), sorted(kMemberDeposits));
 }
+
+TEST_F(QueryTest, ALargeLedgerShowsItsFirstRowsAtOnceItsTotalOnceAllAreInAndFitsEveryCell)
+{
+    // 3000 more records; the widest note and amount far down the list.
+    sql("with recursive n(i) as (select 1 union all select i+1 from n where i < 3000) "
+        "insert into 收入帐 select case i % 3 when 0 then '1' else '2' end, '5', i % 50 + 0.25, '2025-05-01',"
+        " 'n' || (i % 10), 5 from n;"
+        "update 收入帐 set 备注 = '这是一条特别长的备注，写在很后面', 金额 = 12345678.75 where rowid = 2900;");
+    Recordset oneShot;
+    oneShot.open(App::conn, QString::fromUtf8(kQueryKinds[0].head) + QString::fromUtf8(kQueryKinds[0].orderBy),
+                 Recordset::ReadOnly);
+    const QString expected = "金额总计：" + oneShot.sum(2, 0).toGrouped() + "元";
+
+    auto w = open(0);
+    auto* grid = child<DataGrid>(w.get(), "DG");
+    ASSERT_TRUE(grid->recordset()->isLoading());
+    EXPECT_GT(grid->model()->rowCount(), 0);
+    EXPECT_LT(grid->model()->rowCount(), oneShot.rowCount());
+    EXPECT_EQ(total(w.get()), "查询结果：");  // no total from part of the rows
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !grid->recordset()->isLoading(); }, 10000));
+    EXPECT_EQ(grid->model()->rowCount(), oneShot.rowCount());
+    EXPECT_EQ(total(w.get()), expected);
+    EXPECT_EQ(narrowColumns(grid), QStringList());
+
+    // A maximised window gives the grid the room, and the last column takes what is left.
+    const int before = grid->width();
+    w->showMaximized();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return grid->width() > before; }, 5000));
+    const int last = grid->model()->columnCount() - 1;
+    EXPECT_GE(grid->columnViewportPosition(last) + grid->columnWidth(last), grid->viewport()->width() - 1);
+
+    // A query while the rows still arrive replaces them; closing while they arrive is safe.
+    auto again = open(0);
+    auto* grid2 = child<DataGrid>(again.get(), "DG");
+    ASSERT_TRUE(grid2->recordset()->isLoading());
+    click(again.get(), "CmdqueryNow");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return total(again.get()) != "查询结果："; }, 10000));
+    EXPECT_EQ(grid2->model()->rowCount(), oneShot.rowCount());
+    EXPECT_EQ(total(again.get()), expected);
+    auto closed = open(0);
+    ASSERT_TRUE(child<DataGrid>(closed.get(), "DG")->recordset()->isLoading());
+    closed.reset();
+    QCoreApplication::processEvents();
+}

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHeaderView>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
@@ -213,6 +214,26 @@ QStringList heard(QObject* window, const QStringList& names)
         QObject* c = window->findChild<QObject*>(name);
         QAccessibleInterface* a = c ? QAccessible::queryAccessibleInterface(c) : nullptr;
         out << (a ? a->text(QAccessible::Name) : QStringLiteral("<none>"));
+    }
+    return out;
+}
+
+QStringList narrowColumns(QTableView* grid)
+{
+    QStringList out;
+    QHeaderView* header = grid->horizontalHeader();
+    header->setResizeContentsPrecision(-1);
+    grid->verticalHeader()->setResizeContentsPrecision(-1);
+    for (int c = 0; c < grid->model()->columnCount(); ++c) {
+        if (grid->isColumnHidden(c))
+            continue;
+        const QAbstractItemView* view = grid;  // QTableView keeps its measure protected
+        const int need = std::max(view->sizeHintForColumn(c), header->sectionSizeHint(c));
+        if (grid->columnWidth(c) < need)
+            out << QStringLiteral("%1: %2 < %3")
+                       .arg(grid->model()->headerData(c, Qt::Horizontal).toString())
+                       .arg(grid->columnWidth(c))
+                       .arg(need);
     }
     return out;
 }

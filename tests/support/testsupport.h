@@ -76,3 +76,7 @@ QStringList gridRows(const QTableView* grid);
 // What a screen reader hears of each named child of `window`: its accessible name as the
 // accessibility interface gives it ("<none>" for a missing child).
 QStringList heard(QObject* window, const QStringList& names);
+
+// The shown columns of a grid that are narrower than their header or their widest cell, each cell of
+// every row measured by Qt itself: "header: width < needed" for each.
+QStringList narrowColumns(QTableView* grid);

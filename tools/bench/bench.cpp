@@ -6,7 +6,11 @@
 //
 //   kinbook_bench [--sizes 10000,100000,1000000] [--data DIR] [--repeat N]
 //
-// The databases are made by kinbook_gendb (seed 1) and kept in DIR between runs.
+// The databases are made by kinbook_gendb (seed 1) and kept in DIR between runs. Every figure is
+// measured N times (default 7); a run measures the project and the floor one after the other, the
+// floor first in every other run. The table gives the minimum, median and maximum of each, the
+// median of the runs' ratios and their spread ((max - min) / median), and warns of a spread over
+// 20 %. The first line names the machine.
 #include "backup.h"
 #include "dialect.h"
 #include "filecheck.h"
@@ -15,6 +19,7 @@
 #include "books/picker.h"
 #include "shell/app.h"
 #include "shell/loginwindow.h"
+#include "shell/datagrid.h"
 #include "shell/platform.h"
 #include "shell/safekeeping.h"
 
@@ -29,6 +34,8 @@
 #include <QLabel>
 #include <QProcess>
 #include <QTableView>
+#include <QThread>
+#include <QtGlobal>
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -37,7 +44,6 @@
 #include <memory>
 #include <optional>
 #include <sqlite3.h>
-#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
@@ -100,6 +106,16 @@ long long step(sqlite3* db, const QStringList& statements)
     return rows;
 }
 
+// A reference measured: the time to step the statements.
+std::function<double()> stepping(sqlite3* db, const QStringList& statements)
+{
+    return [db, statements] {
+        const double t0 = nowMs();
+        step(db, statements);
+        return nowMs() - t0;
+    };
+}
+
 // The windows' date literals in the form SQLite reads; everything else as written.
 QString onlyDates(const QString& sql)
 {
@@ -118,22 +134,59 @@ QString onlyDates(const QString& sql)
     return out;
 }
 
+// Minimum, median and maximum of a figure over the runs.
+struct Spread {
+    std::vector<double> runs;
+    bool empty() const { return runs.empty(); }
+    double at(double q) const
+    {
+        std::vector<double> t = runs;
+        std::sort(t.begin(), t.end());
+        return t[static_cast<std::size_t>(q * static_cast<double>(t.size() - 1) + 0.5)];
+    }
+    double min() const { return at(0); }
+    double median() const
+    {
+        std::vector<double> t = runs;
+        std::sort(t.begin(), t.end());
+        const std::size_t n = t.size();
+        return n % 2 ? t[n / 2] : (t[n / 2 - 1] + t[n / 2]) / 2;
+    }
+    double max() const { return at(1); }
+};
+
 struct Row {
     Row(const QString& w, int s) : work(w), size(s) {}
     QString work;
     int size;
-    double project = -1, written = -1, floor = -1;
+    Spread project, written, floor;
+    Spread ratio;  // project / floor of each run
     QString note;
 };
 
-template <typename F>
-double median(int repeat, F&& once)
+// Runs the project's work and the floor `repeat` times, in alternating order, then the statement as
+// written once per run. A step that returns a negative time has nothing to measure.
+void measure(Row& r, int repeat, const std::function<double()>& project, const std::function<double()>& floor,
+             const std::function<double()>& written = {})
 {
-    std::vector<double> t;
-    for (int i = 0; i < repeat; ++i)
-        t.push_back(once());
-    std::sort(t.begin(), t.end());
-    return t[t.size() / 2];
+    for (int i = 0; i < repeat; ++i) {
+        double p = -1, f = -1;
+        if (i % 2 == 0) {
+            p = project ? project() : -1;
+            f = floor ? floor() : -1;
+        } else {
+            f = floor ? floor() : -1;
+            p = project ? project() : -1;
+        }
+        if (p >= 0)
+            r.project.runs.push_back(p);
+        if (f >= 0)
+            r.floor.runs.push_back(f);
+        if (p >= 0 && f > 0)
+            r.ratio.runs.push_back(p / f);
+        if (written)
+            r.written.runs.push_back(written());
+    }
 }
 
 QDialog* window(const QString& name)
@@ -171,16 +224,71 @@ QString dateLiteral(const QDate& d)
     return QStringLiteral("#%1-%2-%3#").arg(d.month()).arg(d.day()).arg(d.year());
 }
 
+// The heap in use, the blocks that malloc maps on their own included.
 std::size_t heapInUse()
 {
-    return mallinfo2().uordblks;
+    const struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd;
 }
 
+// The query window's grid's recordset, once its rows are all in (the rest of a load arrives from
+// the event loop).
+Recordset* waitLoaded(QDialog* w)
+{
+    auto* grid = w ? w->findChild<DataGrid*>(QStringLiteral("DG")) : nullptr;
+    Recordset* rs = grid ? grid->recordset() : nullptr;
+    while (rs && rs->isLoading())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    return rs;
+}
+
+QString firstLine(const QString& file, const QString& key)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return QString();
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith(key.toUtf8())) {
+            const QString v = QString::fromUtf8(line.mid(key.size()));
+            return v.section(u'=', -1).section(u':', -1).trimmed().remove(u'"');
+        }
+    return QString();
+}
+
+// The machine the figures were measured on.
+QString machine()
+{
+    return QStringLiteral("%1, %2 cores, %3, SQLite %4, Qt %5")
+        .arg(firstLine(QStringLiteral("/proc/cpuinfo"), QStringLiteral("model name")))
+        .arg(QThread::idealThreadCount())
+        .arg(firstLine(QStringLiteral("/etc/os-release"), QStringLiteral("PRETTY_NAME")))
+        .arg(QString::fromUtf8(sqlite3_libversion()), QString::fromUtf8(qVersion()));
+}
+
+long statusKiB(const QByteArray& key);
+
+// The process's peak resident size (Linux).
 long peakResidentKiB()
 {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss;
+    return statusKiB(QByteArrayLiteral("VmHWM:"));
+}
+
+// Lowers the peak resident size to what the process holds now (Linux); false where not allowed.
+bool resetPeak()
+{
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    return f.open(QIODevice::WriteOnly) && f.write("5") == 1;
+}
+
+long statusKiB(const QByteArray& key)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').value(0).toLong();
+    return 0;
 }
 
 long residentKiB()
@@ -197,6 +305,7 @@ struct Memory {
     int rows;
     double kept;
     double peak;
+    double cells;  // of the kept heap, the result's cells
 };
 
 }  // namespace
@@ -211,7 +320,7 @@ int main(int argc, char** argv)
 
     QList<int> sizes = {10000, 100000, 1000000};
     QString data = QDir::currentPath() + QStringLiteral("/bench-data");
-    int repeat = 3;
+    int repeat = 7;
     const QStringList args = app.arguments();
     for (int i = 1; i + 1 < args.size(); i += 2) {
         if (args[i] == QLatin1String("--sizes")) {
@@ -253,26 +362,29 @@ int main(int argc, char** argv)
         sqlite3_busy_timeout(raw, 5000);
 
         {
-            // Memory of a loaded income query, measured first at each size: the heap it keeps per
-            // record beyond the distinct texts it shows, and how far the process's peak resident size
-            // rose while it loaded (texts included), per record.
+            // Memory of a loaded income query: the heap it keeps per record beyond the texts it
+            // shows, and how far the process's peak resident size rose while it loaded, beyond those
+            // texts, per record. Measured on a second load: the first one brings in what is loaded
+            // once per run (code, fonts, the engine's page cache).
+            {
+                std::unique_ptr<QDialog> warm(window(QStringLiteral("frmquery_sr")));
+                waitLoaded(warm.get());
+            }
             malloc_trim(0);
             const std::size_t before = heapInUse();
             const long rssBefore = residentKiB();
-            const long peakBefore = peakResidentKiB();
+            const bool peakReset = resetPeak();
             std::unique_ptr<QDialog> w(window(QStringLiteral("frmquery_sr")));
+            const Recordset* rs = waitLoaded(w.get());
             const std::size_t after = heapInUse();
             const long peakAfter = peakResidentKiB();
-            w.reset();
-            Recordset texts;
-            texts.open(App::conn, kIncomeHead + QStringLiteral(" order by 成员.姓名"), Recordset::ReadOnly);
-            const int rows = texts.rowCount();
-            const std::size_t textBytes = texts.textBytes();
-            texts.close();
+            const int rows = rs ? rs->rowCount() : 0;
+            const double texts = rs ? static_cast<double>(rs->textBytes()) : 0;
             if (rows > 0) {
-                Memory m{size, rows, (static_cast<double>(after) - static_cast<double>(before) - static_cast<double>(textBytes)) / rows, -1};
-                if (peakAfter > peakBefore)
-                    m.peak = static_cast<double>(peakAfter - rssBefore) * 1024.0 / rows;
+                Memory m{size, rows, (static_cast<double>(after) - static_cast<double>(before) - texts) / rows, -1,
+                         static_cast<double>(rs->overheadBytes()) / rows};
+                if (peakReset)
+                    m.peak = (static_cast<double>(peakAfter - rssBefore) * 1024.0 - texts) / rows;
                 memory.push_back(m);
             }
         }
@@ -283,46 +395,53 @@ int main(int argc, char** argv)
 
         std::fprintf(stderr, "bench: %d records\n", size);
         {
+            // The window shows its first rows when it has been created; the rest, and the total,
+            // arrive while the event loop runs.
+            Row first{QStringLiteral("收入状况: first screen of rows (against the floor's whole load)"), size};
             Row r{QStringLiteral("收入状况: load, all records and total"), size};
-            r.project = median(repeat, [&] {
-                const double t0 = nowMs();
-                std::unique_ptr<QDialog> w(window(QStringLiteral("frmquery_sr")));
-                const double t = nowMs() - t0;
-                if (auto* l = w ? w->findChild<QLabel*>(QStringLiteral("lblJE")) : nullptr)
-                    r.note = l->text();
-                return t;
-            });
-            r.written = median(repeat, [&] {
-                const double t0 = nowMs();
-                step(raw, {kIncomeHead + QStringLiteral(" order by 成员.姓名")});
-                return nowMs() - t0;
-            });
-            r.floor = median(repeat, [&] {
-                const double t0 = nowMs();
-                step(raw, {kIncomeFloor + QStringLiteral(" order by 成员.姓名")});
-                return nowMs() - t0;
-            });
+            measure(
+                r, repeat,
+                [&] {
+                    const double t0 = nowMs();
+                    std::unique_ptr<QDialog> w(window(QStringLiteral("frmquery_sr")));
+                    first.project.runs.push_back(nowMs() - t0);
+                    waitLoaded(w.get());
+                    const double t = nowMs() - t0;
+                    if (auto* l = w ? w->findChild<QLabel*>(QStringLiteral("lblJE")) : nullptr)
+                        r.note = l->text();
+                    return t;
+                },
+                stepping(raw, {kIncomeFloor + QStringLiteral(" order by 成员.姓名")}),
+                stepping(raw, {kIncomeHead + QStringLiteral(" order by 成员.姓名")}));
+            first.floor = r.floor;
+            for (std::size_t i = 0; i < first.project.runs.size() && i < r.floor.runs.size(); ++i)
+                first.ratio.runs.push_back(first.project.runs[i] / r.floor.runs[i]);
+            table.push_back(first);
             table.push_back(r);
         }
         {
             // A loaded grid of every income record: jump to the end, select the last row, draw it.
             Row r{QStringLiteral("收入状况: grid to the last row, select, draw"), size};
             std::unique_ptr<QDialog> w(window(QStringLiteral("frmquery_sr")));
+            waitLoaded(w.get());
             auto* grid = w ? w->findChild<QTableView*>(QStringLiteral("DG")) : nullptr;
             if (grid) {
                 w->resize(800, 600);
                 w->show();
                 QApplication::processEvents();
-                r.project = median(repeat, [&] {
-                    const double t0 = nowMs();
-                    grid->scrollToBottom();
-                    grid->selectRow(grid->model()->rowCount() - 1);
-                    grid->scrollToTop();
-                    grid->selectRow(grid->model()->rowCount() / 2);
-                    grid->repaint();
-                    QApplication::processEvents();
-                    return nowMs() - t0;
-                });
+                measure(
+                    r, repeat,
+                    [&] {
+                        const double t0 = nowMs();
+                        grid->scrollToBottom();
+                        grid->selectRow(grid->model()->rowCount() - 1);
+                        grid->scrollToTop();
+                        grid->selectRow(grid->model()->rowCount() / 2);
+                        grid->repaint();
+                        QApplication::processEvents();
+                        return nowMs() - t0;
+                    },
+                    {});
                 r.note = QStringLiteral("%1 rows").arg(grid->model()->rowCount());
                 w->hide();
             }
@@ -333,108 +452,87 @@ int main(int argc, char** argv)
             const QString where = QStringLiteral(" where 成员.ID='%1' and 收入类型.ID='%2' and 收入帐.日期 between %3 and %4 order by 成员.姓名")
                                       .arg(member, type, dateLiteral(from), dateLiteral(to));
             std::unique_ptr<QDialog> w(window(QStringLiteral("frmquery_sr")));
-            if (w) {
-                r.project = median(repeat, [&] {
+            waitLoaded(w.get());
+            measure(
+                r, repeat,
+                [&] {
+                    if (!w)
+                        return -1.0;
                     setLabel(w.get(), QStringLiteral("lblcyID"), member);
                     setLabel(w.get(), QStringLiteral("lbllxID"), type);
                     setDate(w.get(), QStringLiteral("dpfrom"), from);
                     setDate(w.get(), QStringLiteral("dpto"), to);
                     const double t0 = nowMs();
                     clickButton(w.get(), QStringLiteral("CmdqueryNow"));
+                    waitLoaded(w.get());
                     return nowMs() - t0;
-                });
-                if (auto* l = w->findChild<QLabel*>(QStringLiteral("lblJE")))
-                    r.note = l->text();
-            }
-            r.written = median(repeat, [&] {
-                const double t0 = nowMs();
-                step(raw, {onlyDates(kIncomeHead + where)});
-                return nowMs() - t0;
-            });
-            r.floor = median(repeat, [&] {
-                const double t0 = nowMs();
-                step(raw, {translateSql(kIncomeFloor + where)});
-                return nowMs() - t0;
-            });
+                },
+                stepping(raw, {translateSql(kIncomeFloor + where)}),
+                stepping(raw, {onlyDates(kIncomeHead + where)}));
+            if (auto* l = w ? w->findChild<QLabel*>(QStringLiteral("lblJE")) : nullptr)
+                r.note = l->text();
             table.push_back(r);
         }
         {
             Row r{QStringLiteral("银行存取记录: load"), size};
-            r.project = median(repeat, [&] {
-                const double t0 = nowMs();
-                std::unique_ptr<QDialog> w(window(QStringLiteral("frmquery_yh")));
-                return nowMs() - t0;
-            });
-            r.written = median(repeat, [&] {
-                const double t0 = nowMs();
-                step(raw, {kBankHead + QStringLiteral(" order by 银行.开户行")});
-                return nowMs() - t0;
-            });
-            r.floor = median(repeat, [&] {
-                const double t0 = nowMs();
-                step(raw, {kBankFloor + QStringLiteral(" order by 银行.开户行")});
-                return nowMs() - t0;
-            });
+            measure(
+                r, repeat,
+                [&] {
+                    const double t0 = nowMs();
+                    std::unique_ptr<QDialog> w(window(QStringLiteral("frmquery_yh")));
+                    waitLoaded(w.get());
+                    return nowMs() - t0;
+                },
+                stepping(raw, {kBankFloor + QStringLiteral(" order by 银行.开户行")}),
+                stepping(raw, {kBankHead + QStringLiteral(" order by 银行.开户行")}));
             table.push_back(r);
         }
         {
             Row r{QStringLiteral("资产统计: 统计"), size};
             std::unique_ptr<QDialog> w(window(QStringLiteral("frmcurt")));
-            if (w) {
-                r.project = median(repeat, [&] {
-                    const double t0 = nowMs();
-                    clickButton(w.get(), QStringLiteral("Command1"));
-                    return nowMs() - t0;
-                });
-                if (auto* l = w->findChild<QLabel*>(QStringLiteral("lblxf_3")))
-                    r.note = QStringLiteral("余额 ") + l->text();
-            }
             const QStringList written = {
                 QStringLiteral("select sum(金额)as z from 收入帐"), QStringLiteral("select sum(金额)as z from 支出帐"),
                 QStringLiteral("select sum(金额)as z from 银行帐 where 存或取='存入'"),
                 QStringLiteral("select sum(金额)as z from 银行帐 where 存或取='支出'"),
                 QStringLiteral("select sum(余额)as z from 负债 where 类型='欠人'"),
                 QStringLiteral("select sum(余额)as z from 负债 where 类型='人欠'"), QStringLiteral("select sum(金额)as z from 投资帐")};
-            r.written = median(repeat, [&] {
-                const double t0 = nowMs();
-                step(raw, written);
-                return nowMs() - t0;
-            });
-            r.floor = median(repeat, [&] {
-                const double t0 = nowMs();
-                step(raw, {QStringLiteral("select (select sum(金额) from 收入帐), (select sum(金额) from 支出帐), "
-                                          "(select sum(金额) from 投资帐), "
-                                          "(select sum(金额) from 银行帐 where 存或取='存入'), (select sum(金额) from 银行帐 where 存或取='支出'), "
-                                          "(select sum(余额) from 负债 where 类型='欠人'), (select sum(余额) from 负债 where 类型='人欠')")});
-                return nowMs() - t0;
-            });
+            measure(
+                r, repeat,
+                [&] {
+                    if (!w)
+                        return -1.0;
+                    const double t0 = nowMs();
+                    clickButton(w.get(), QStringLiteral("Command1"));
+                    return nowMs() - t0;
+                },
+                stepping(raw, {QStringLiteral("select (select sum(金额) from 收入帐), (select sum(金额) from 支出帐), "
+                                              "(select sum(金额) from 投资帐), "
+                                              "(select sum(金额) from 银行帐 where 存或取='存入'), (select sum(金额) from 银行帐 where 存或取='支出'), "
+                                              "(select sum(余额) from 负债 where 类型='欠人'), (select sum(余额) from 负债 where 类型='人欠')")}),
+                stepping(raw, written));
+            if (auto* l = w ? w->findChild<QLabel*>(QStringLiteral("lblxf_3")) : nullptr)
+                r.note = QStringLiteral("余额 ") + l->text();
             table.push_back(r);
         }
         {
             Row r{QStringLiteral("年终处理: 汇总"), size};
-            App::setToday(QDate(year, 12, 1));  // December: no question
-            r.project = median(repeat, [&] {
-                std::unique_ptr<QDialog> w(window(QStringLiteral("frmYear")));
-                if (!w)
-                    return -1.0;
-                const double t0 = nowMs();
-                clickButton(w.get(), QStringLiteral("Command1"));
-                return nowMs() - t0;
-            });
-            App::setToday(QDate());
-            r.written = median(repeat, [&] {
-                const double t0 = nowMs();
-                step(raw, {translateSql(QStringLiteral("select 查询.月份.月份 as 月份,收入总额,支出总额,投资总额 from 查询"))});
-                return nowMs() - t0;
-            });
             const QString y = QString::number(year);
-            r.floor = median(repeat, [&] {
-                const double t0 = nowMs();
-                step(raw, {QStringLiteral("select 月份, sum(金额) from 收入帐 where 日期 between '%1-01-01' and '%1-12-31' group by 月份").arg(y),
-                           QStringLiteral("select 月份, sum(金额) from 支出帐 where 日期 between '%1-01-01' and '%1-12-31' group by 月份").arg(y),
-                           QStringLiteral("select 月份, sum(金额) from 投资帐 where 日期 between '%1-01-01' and '%1-12-31' group by 月份").arg(y)});
-                return nowMs() - t0;
-            });
+            measure(
+                r, repeat,
+                [&] {
+                    App::setToday(QDate(year, 12, 1));  // December: no question
+                    std::unique_ptr<QDialog> w(window(QStringLiteral("frmYear")));
+                    const double t0 = nowMs();
+                    if (w)
+                        clickButton(w.get(), QStringLiteral("Command1"));
+                    const double t = nowMs() - t0;
+                    App::setToday(QDate());
+                    return w ? t : -1.0;
+                },
+                stepping(raw, {QStringLiteral("select 月份, sum(金额) from 收入帐 where 日期 between '%1-01-01' and '%1-12-31' group by 月份").arg(y),
+                               QStringLiteral("select 月份, sum(金额) from 支出帐 where 日期 between '%1-01-01' and '%1-12-31' group by 月份").arg(y),
+                               QStringLiteral("select 月份, sum(金额) from 投资帐 where 日期 between '%1-01-01' and '%1-12-31' group by 月份").arg(y)}),
+                stepping(raw, {translateSql(QStringLiteral("select 查询.月份.月份 as 月份,收入总额,支出总额,投资总额 from 查询"))}));
             table.push_back(r);
         }
         {
@@ -443,53 +541,56 @@ int main(int argc, char** argv)
                 "with recursive n(i) as (select 1 union all select i+1 from n where i < 10000) "
                 "insert into 收入临时 select 'm1','i1',12.5,'%1-03-05','bench',3 from n").arg(year);
             auto staged = [&] { sqlite3_exec(raw, stage.toUtf8().constData(), nullptr, nullptr, nullptr); };
-            r.project = median(repeat, [&] {
-                staged();
-                std::unique_ptr<QDialog> w(window(QStringLiteral("frmsrzhang")));
-                if (!w)
-                    return -1.0;
-                const double t0 = nowMs();
-                clickButton(w.get(), QStringLiteral("exit"));
-                return nowMs() - t0;
-            });
-            r.written = median(repeat, [&] {
-                staged();
-                const double t0 = nowMs();
-                sqlite3_exec(raw, "insert into 收入帐 select * from 收入临时", nullptr, nullptr, nullptr);
-                sqlite3_exec(raw, "delete from 收入临时", nullptr, nullptr, nullptr);
-                return nowMs() - t0;
-            });
-            r.floor = median(repeat, [&] {
-                staged();
-                const double t0 = nowMs();
-                sqlite3_exec(raw, "begin; insert into 收入帐 select * from 收入临时; delete from 收入临时; commit;", nullptr,
-                             nullptr, nullptr);
-                return nowMs() - t0;
-            });
+            measure(
+                r, repeat,
+                [&] {
+                    staged();
+                    std::unique_ptr<QDialog> w(window(QStringLiteral("frmsrzhang")));
+                    if (!w)
+                        return -1.0;
+                    const double t0 = nowMs();
+                    clickButton(w.get(), QStringLiteral("exit"));
+                    return nowMs() - t0;
+                },
+                [&] {
+                    staged();
+                    const double t0 = nowMs();
+                    sqlite3_exec(raw, "begin; insert into 收入帐 select * from 收入临时; delete from 收入临时; commit;", nullptr,
+                                 nullptr, nullptr);
+                    return nowMs() - t0;
+                },
+                [&] {
+                    staged();
+                    const double t0 = nowMs();
+                    sqlite3_exec(raw, "insert into 收入帐 select * from 收入临时", nullptr, nullptr, nullptr);
+                    sqlite3_exec(raw, "delete from 收入临时", nullptr, nullptr, nullptr);
+                    return nowMs() - t0;
+                });
             table.push_back(r);
             sqlite3_exec(raw, "delete from 收入帐 where 备注='bench'", nullptr, nullptr, nullptr);
         }
         {
             Row r{QStringLiteral("登录: open main.mdb and list the members"), size};
             // The login window's load opens the database and reads the member list.
-            r.project = median(repeat, [&] {
-                App::closeConn();
-                const double t0 = nowMs();
-                auto w = std::make_unique<LoginWindow>();
-                const double t = nowMs() - t0;
-                w.reset();  // closes the connection, as unloading the login does
-                return t;
-            });
+            measure(
+                r, repeat,
+                [&] {
+                    App::closeConn();
+                    const double t0 = nowMs();
+                    auto w = std::make_unique<LoginWindow>();
+                    const double t = nowMs() - t0;
+                    w.reset();  // closes the connection, as unloading the login does
+                    return t;
+                },
+                [&] {
+                    const double t0 = nowMs();
+                    sqlite3* db = nullptr;
+                    sqlite3_open_v2(dbFile.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+                    step(db, {QStringLiteral("select 姓名 from 成员")});
+                    sqlite3_close(db);
+                    return nowMs() - t0;
+                });
             App::openConn();
-            r.written = median(repeat, [&] {
-                const double t0 = nowMs();
-                sqlite3* db = nullptr;
-                sqlite3_open_v2(dbFile.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
-                step(db, {QStringLiteral("select 姓名 from 成员")});
-                sqlite3_close(db);
-                return nowMs() - t0;
-            });
-            r.floor = r.written;
             table.push_back(r);
         }
         sqlite3_close(raw);
@@ -498,18 +599,20 @@ int main(int argc, char** argv)
             Row r{QStringLiteral("启动: automatic backup into backups/"), size};
             const QString backups = folder + QStringLiteral("/backups");
             const QString plain = folder + QStringLiteral("/plain-copy.mdb");
-            r.project = median(repeat, [&] {
-                QDir(backups).removeRecursively();
-                const double t0 = nowMs();
-                Backup::makeDated(dbFile, backups, QDateTime::currentDateTime());
-                return nowMs() - t0;
-            });
-            r.floor = median(repeat, [&] {
-                QFile::remove(plain);
-                const double t0 = nowMs();
-                std::filesystem::copy_file(dbFile.toStdString(), plain.toStdString());
-                return nowMs() - t0;
-            });
+            measure(
+                r, repeat,
+                [&] {
+                    QDir(backups).removeRecursively();
+                    const double t0 = nowMs();
+                    Backup::makeDated(dbFile, backups, QDateTime::currentDateTime());
+                    return nowMs() - t0;
+                },
+                [&] {
+                    QFile::remove(plain);
+                    const double t0 = nowMs();
+                    std::filesystem::copy_file(dbFile.toStdString(), plain.toStdString());
+                    return nowMs() - t0;
+                });
             QFile::remove(plain);
             r.note = QStringLiteral("%1 MB").arg(static_cast<double>(QFileInfo(dbFile).size()) / 1e6, 0, 'f', 1);
             table.push_back(r);
@@ -518,20 +621,22 @@ int main(int argc, char** argv)
             // The check at start: header, quick integrity check, tables and fields, version; the floor
             // is the engine's quick check of the file's structure alone.
             Row r{QStringLiteral("启动: check of main.mdb"), size};
-            r.project = median(repeat, [&] {
-                const double t0 = nowMs();
-                FileCheck::inspect(dbFile, Upgrade::newestVersion(), true);
-                return nowMs() - t0;
-            });
-            r.floor = median(repeat, [&] {
-                sqlite3* db = nullptr;
-                sqlite3_open_v2(dbFile.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-                const double t0 = nowMs();
-                step(db, {QStringLiteral("pragma ignore_check_constraints = on"), QStringLiteral("pragma quick_check")});
-                const double t = nowMs() - t0;
-                sqlite3_close(db);
-                return t;
-            });
+            measure(
+                r, repeat,
+                [&] {
+                    const double t0 = nowMs();
+                    FileCheck::inspect(dbFile, Upgrade::newestVersion(), true);
+                    return nowMs() - t0;
+                },
+                [&] {
+                    sqlite3* db = nullptr;
+                    sqlite3_open_v2(dbFile.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+                    const double t0 = nowMs();
+                    step(db, {QStringLiteral("pragma ignore_check_constraints = on"), QStringLiteral("pragma quick_check")});
+                    const double t = nowMs() - t0;
+                    sqlite3_close(db);
+                    return t;
+                });
             table.push_back(r);
         }
         {
@@ -541,23 +646,26 @@ int main(int argc, char** argv)
             const QString chosen = data + QStringLiteral("/restore-%1.mdb").arg(size);
             QFile::remove(chosen);
             Backup::copy(dbFile, chosen, false);
-            r.project = median(repeat, [&] {
-                QDir(folder + QStringLiteral("/backups")).removeRecursively();
-                App::queueFileChoice(chosen);
-                App::queueAnswer(1);
-                const double t0 = nowMs();
-                const bool done = Safekeeping::restoreChosenBackup(nullptr);
-                const double t = nowMs() - t0;
-                return done ? t : -1.0;
-            });
             const QString plain = folder + QStringLiteral("/plain-copy.mdb");
-            r.floor = median(repeat, [&] {
-                QFile::remove(plain);
-                const double t0 = nowMs();
-                std::filesystem::copy_file(dbFile.toStdString(), plain.toStdString());
-                std::filesystem::copy_file(chosen.toStdString(), plain.toStdString(), std::filesystem::copy_options::overwrite_existing);
-                return nowMs() - t0;
-            });
+            measure(
+                r, repeat,
+                [&] {
+                    QDir(folder + QStringLiteral("/backups")).removeRecursively();
+                    App::queueFileChoice(chosen);
+                    App::queueAnswer(1);
+                    const double t0 = nowMs();
+                    const bool done = Safekeeping::restoreChosenBackup(nullptr);
+                    const double t = nowMs() - t0;
+                    return done ? t : -1.0;
+                },
+                [&] {
+                    QFile::remove(plain);
+                    const double t0 = nowMs();
+                    std::filesystem::copy_file(dbFile.toStdString(), plain.toStdString());
+                    std::filesystem::copy_file(chosen.toStdString(), plain.toStdString(),
+                                               std::filesystem::copy_options::overwrite_existing);
+                    return nowMs() - t0;
+                });
             QFile::remove(plain);
             QFile::remove(chosen);
             table.push_back(r);
@@ -565,17 +673,45 @@ int main(int argc, char** argv)
         App::closeConn();
     }
 
-    std::printf("| work | records | project ms | as written ms | floor ms | project / floor | result |\n");
-    std::printf("|---|---:|---:|---:|---:|---:|---|\n");
+    std::printf("Machine: %s\n\n", qPrintable(machine()));
+    std::printf("| work | records | project ms: min / median / max | as written ms | floor ms: min / median / max "
+                "| project / floor | ratio spread | result |\n");
+    std::printf("|---|---:|---:|---:|---:|---:|---:|---|\n");
+    QStringList warnings;
     for (const Row& r : table) {
-        auto ms = [](double v) { return v < 0 ? QStringLiteral("n/a") : QString::number(v, 'f', 1); };
-        const QString ratio = (r.project < 0 || r.floor <= 0) ? QStringLiteral("n/a") : QString::number(r.project / r.floor, 'f', 2);
-        std::printf("| %s | %d | %s | %s | %s | %s | %s |\n", qPrintable(r.work), r.size, qPrintable(ms(r.project)),
-                    qPrintable(ms(r.written)), qPrintable(ms(r.floor)), qPrintable(ratio), qPrintable(r.note));
+        auto ms = [](const Spread& s) {
+            if (s.empty())
+                return QStringLiteral("n/a");
+            return QStringLiteral("%1 / %2 / %3").arg(s.min(), 0, 'f', 1).arg(s.median(), 0, 'f', 1).arg(s.max(), 0, 'f', 1);
+        };
+        QString ratio = QStringLiteral("n/a"), spread = QStringLiteral("n/a");
+        if (!r.ratio.empty()) {
+            const double m = r.ratio.median();
+            const double sp = (r.ratio.max() - r.ratio.min()) / m;
+            ratio = QString::number(m, 'f', 2);
+            spread = QStringLiteral("%1 %").arg(sp * 100, 0, 'f', 0);
+            if (sp > 0.20)
+                warnings << QStringLiteral("%1 at %2 records: the ratio spreads %3 % over %4 runs (%5 to %6)")
+                                .arg(r.work)
+                                .arg(r.size)
+                                .arg(sp * 100, 0, 'f', 0)
+                                .arg(r.ratio.runs.size())
+                                .arg(r.ratio.min(), 0, 'f', 2)
+                                .arg(r.ratio.max(), 0, 'f', 2);
+        }
+        std::printf("| %s | %d | %s | %s | %s | %s | %s | %s |\n", qPrintable(r.work), r.size, qPrintable(ms(r.project)),
+                    r.written.empty() ? "n/a" : qPrintable(QString::number(r.written.median(), 'f', 1)),
+                    qPrintable(ms(r.floor)), qPrintable(ratio), qPrintable(spread), qPrintable(r.note));
     }
-    std::printf("\n| records | rows loaded | heap kept per record beyond its texts, bytes | peak resident growth while loading, bytes per record |\n|---:|---:|---:|---:|\n");
+    std::printf("\n| records | rows loaded | heap kept per record beyond its texts, bytes | of which the result's cells "
+                "| peak resident growth while loading beyond its texts, bytes per record |\n|---:|---:|---:|---:|---:|\n");
     for (const Memory& m : memory)
-        std::printf("| %d | %d | %.1f | %s |\n", m.size, m.rows, m.kept,
+        std::printf("| %d | %d | %.1f | %.1f | %s |\n", m.size, m.rows, m.kept, m.cells,
                     m.peak < 0 ? "n/a" : qPrintable(QString::number(m.peak, 'f', 1)));
+    for (const QString& w : warnings)
+        std::fprintf(stderr, "bench: warning: %s\n", qPrintable(w));
+    if (!warnings.isEmpty())
+        std::printf("\nWarning: %lld figure(s) spread over 20 %% from run to run; the machine was not quiet.\n",
+                    static_cast<long long>(warnings.size()));
     return 0;
 }
