@@ -2,7 +2,7 @@
 // use, the automatic backups, the menu's backup and restore, and the upgrade of an old file.
 #include "shelltest.h"
 #include "backup.h"
-#include "support/fulldisk.h"
+#include "support/faultydisk.h"
 #include "upgrade.h"
 
 #include <QDir>

@@ -1,0 +1,26 @@
+#pragma once
+
+// SQLite's own file system with its writes made to fail, as on a full disk or a failing device.
+// Reads go on working; files written without SQLite are not affected.
+namespace FaultyDisk {
+
+// Makes the faulty file system SQLite's default (once; it passes every write through until armed).
+// Files opened before it is installed are not affected.
+void install();
+// From the write after `goodWrites` on, every write SQLite makes fails with `code` (an SQLite result
+// code such as SQLITE_FULL or SQLITE_IOERR_WRITE) until disarm().
+void arm(int goodWrites, int code);
+void disarm();
+// The writes refused since the last arm().
+int failedWrites();
+
+}  // namespace FaultyDisk
+
+// While an instance lives, every write fails as on a full disk.
+class FullDisk {
+public:
+    FullDisk();
+    ~FullDisk();
+    FullDisk(const FullDisk&) = delete;
+    FullDisk& operator=(const FullDisk&) = delete;
+};
