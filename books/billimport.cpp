@@ -184,7 +184,6 @@ QTableView* previewGrid(const QString& name, const QString& accessibleName, QAbs
     g->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     g->verticalHeader()->setDefaultSectionSize(g->fontMetrics().height() + 6);
     g->horizontalHeader()->setStretchLastSection(true);
-    g->resizeColumnsToContents();
     return g;
 }
 
@@ -315,9 +314,16 @@ void BillImportWindow::refresh()
                         .arg(counts[1])
                         .arg(totals[1].toGrouped())
                         .arg(p.bill.rows.size() - counts[0] - counts[1]));
-    for (QTableView* g : {dgparty, DG}) {
+    // The columns fit what they show; of the rows, only member, type and remark change after a pick.
+    for (QTableView* g : {dgparty, DG})
         static_cast<PreviewModel*>(g->model())->changed();
-        g->resizeColumnsToContents();
+    dgparty->resizeColumnsToContents();
+    if (!fitted_) {
+        DG->resizeColumnsToContents();
+        fitted_ = true;
+    } else {
+        for (int column : {RowsModel::Member, RowsModel::Type, RowsModel::Reason})
+            DG->resizeColumnToContents(column);
     }
 }
 

@@ -35,6 +35,7 @@ private:
     void refresh();
 
     std::unique_ptr<Preview> preview_;
+    bool fitted_ = false;
 
     QLabel* lblfile = nullptr;
     QLabel* lblcyID = nullptr;

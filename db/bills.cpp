@@ -469,6 +469,9 @@ QString kindName(Kind kind)
 
 QString firstCharacters(const QString& text, int count)
 {
+    // A character takes one UTF-16 unit at least: a text of no more units is short enough.
+    if (text.size() <= count)
+        return text;
     QTextBoundaryFinder f(QTextBoundaryFinder::Grapheme, text);
     for (int n = 0; n < count; ++n)
         if (f.toNextBoundary() < 0)
