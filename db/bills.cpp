@@ -178,6 +178,17 @@ QString cleanText(const QString& text)
     return out == QStringLiteral("/") ? QString() : out;
 }
 
+// A cell of the file as a message quotes it: on one line, and not the whole of a long one.
+QString excerpt(const QString& cell)
+{
+    QString one = cell;
+    for (QChar& c : one)
+        if (c.category() == QChar::Other_Control)
+            c = u' ';
+    const QString cut = firstCharacters(one, 30);
+    return cut.size() < one.size() ? cut + QStringLiteral("…") : cut;
+}
+
 std::optional<QDate> parseDate(const QString& text)
 {
     static const QRegularExpression form(
@@ -223,11 +234,11 @@ Money readAmount(const QString& text, const QString& column, int line)
         return m;
     case AmountRead::TooLarge:
         throw BillError(line, lineText(line) + QStringLiteral("“%1”%2 超过了一笔帐的上限 %3。")
-                                                   .arg(column, text, kMaxRecordAmount.toGrouped()));
+                                                   .arg(column, excerpt(text), kMaxRecordAmount.toGrouped()));
     case AmountRead::NotANumber:
         break;
     }
-    throw BillError(line, lineText(line) + QStringLiteral("“%1”一列的“%2”不是数字。").arg(column, text));
+    throw BillError(line, lineText(line) + QStringLiteral("“%1”一列的“%2”不是数字。").arg(column, excerpt(text)));
 }
 
 // WeChat writes a partial refund into the status: "已退款(￥5.00)".
@@ -396,7 +407,7 @@ Bill read(const QByteArray& bytes)
         const auto date = parseDate(when);
         if (!date)
             throw BillError(start, lineText(start) + QStringLiteral("“%1”一列的“%2”不是日期。")
-                                                         .arg(QString::fromUtf8(columnName(header, timeField)), when));
+                                                         .arg(QString::fromUtf8(columnName(header, timeField)), excerpt(when)));
         r.date = *date;
         r.kindText = cells[column(Field::Kind)];
         r.kind = r.kindText == QStringLiteral("收入")   ? Kind::Income

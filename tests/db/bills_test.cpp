@@ -133,6 +133,7 @@ TEST(Bills, BrokenFilesAreRefusedNamingTheLine)
     };
     const Case cases[] = {
         {"amount that is no number", with([](BillLine& b) { b.amount = u"12.5元"_s; }), second, u"12.5元”不是数字"_s},
+        {"a long cell quoted in part", with([](BillLine& b) { b.amount = QString(5000, u'x'); }), second, u"xxx…”不是数字"_s},
         {"amount beyond a record's", with([](BillLine& b) { b.amount = u"100000000000"_s; }), second, u"上限"_s},
         {"date that is no date", with([](BillLine& b) { b.time = u"2026-02-30 10:00:00"_s; }), second, u"不是日期"_s},
         {"no trade number", with([](BillLine& b) { b.trade.clear(); }), second, u"“交易单号”是空的"_s},
