@@ -268,6 +268,9 @@ BillImportWindow::BillImportWindow(Bills::Bill bill, const QString& path, QWidge
     cmdimport->setObjectName(QStringLiteral("cmdimport"));
     cmdexit = new QPushButton(QStringLiteral("返回"), this);
     cmdexit->setObjectName(QStringLiteral("cmdexit"));
+    // Enter in a list never posts the bill: only a click on 导入 (or Space on it) does.
+    for (QPushButton* b : {cmdimport, cmdexit})
+        b->setAutoDefault(false);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lblfile);
