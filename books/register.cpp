@@ -1,9 +1,11 @@
 #include "bankledger.h"
+#include "billimport.h"
 #include "debts.h"
 #include "entryform.h"
 #include "shell/app.h"
 
-// The income, expense and investment entry forms, the bank ledger and the debts window.
+// The income, expense and investment entry forms, the bank ledger, the debts window and the import
+// of bills.
 void registerBooksWindows()
 {
     for (const EntryFormKind& kind : kEntryForms)
@@ -11,4 +13,6 @@ void registerBooksWindows()
                             [&kind](QWidget* p) -> QDialog* { return new EntryForm(kind, p); });
     App::registerWindow(QStringLiteral("frmyhzhang"), [](QWidget* p) -> QDialog* { return new BankLedger(p); });
     App::registerWindow(QStringLiteral("frmFz"), [](QWidget* p) -> QDialog* { return new DebtsWindow(p); });
+    // The import asks for its file first: no window when the user gives up or the file is refused.
+    App::registerWindow(QStringLiteral("frmImport"), [](QWidget* p) -> QDialog* { return BillImportWindow::chooseAndRead(p); });
 }

@@ -6,7 +6,7 @@
 --
 -- The file's version. A file of an older version is brought up to this one by the upgrade steps
 -- in db/upgrade.cpp; a change to the tables here is always a new step there as well.
-PRAGMA user_version = 1;
+PRAGMA user_version = 2;
 
 CREATE TABLE 成员 (
     ID   TEXT COLLATE NOCASE UNIQUE,
@@ -102,6 +102,24 @@ CREATE TABLE 负债 (
     金额     CURRENCY CHECK (金额 IS NULL OR typeof(金额) IN ('integer', 'real')),
     还款记录 TEXT COLLATE NOCASE,
     余额     CURRENCY CHECK (余额 IS NULL OR typeof(余额) IN ('integer', 'real'))
+);
+
+-- Bills imported from Alipay and WeChat Pay: the trade number of every record an import posted (so
+-- that no trade is posted twice; 帐 and 行号 name the record it became), and the type each
+-- counterparty was given, offered again by the next import. The ledgers keep their six fields.
+CREATE TABLE 导入交易 (
+    来源   TEXT COLLATE NOCASE NOT NULL,
+    交易号 TEXT COLLATE NOCASE NOT NULL,
+    帐     TEXT COLLATE NOCASE NOT NULL CHECK (帐 IN ('收入帐', '支出帐')),
+    行号   INTEGER,
+    PRIMARY KEY (来源, 交易号)
+);
+
+CREATE TABLE 导入对方类型 (
+    收支     TEXT COLLATE NOCASE NOT NULL CHECK (收支 IN ('收入', '支出')),
+    交易对方 TEXT COLLATE NOCASE NOT NULL,
+    类型ID   TEXT COLLATE NOCASE NOT NULL,
+    PRIMARY KEY (收支, 交易对方)
 );
 
 -- The code indexes serve the queries' joins and criteria. The date indexes also carry the month and

@@ -120,6 +120,16 @@ const std::vector<Step>& steps()
 {
     static const std::vector<Step> list = {
         {1, nullptr, rebuildWithCorrectedChecks},
+        // Importing bills: the trade numbers already posted and the types given to counterparties.
+        {2,
+         "CREATE TABLE 导入交易 ("
+         " 来源 TEXT COLLATE NOCASE NOT NULL, 交易号 TEXT COLLATE NOCASE NOT NULL,"
+         " 帐 TEXT COLLATE NOCASE NOT NULL CHECK (帐 IN ('收入帐', '支出帐')), 行号 INTEGER,"
+         " PRIMARY KEY (来源, 交易号));"
+         "CREATE TABLE 导入对方类型 ("
+         " 收支 TEXT COLLATE NOCASE NOT NULL CHECK (收支 IN ('收入', '支出')),"
+         " 交易对方 TEXT COLLATE NOCASE NOT NULL, 类型ID TEXT COLLATE NOCASE NOT NULL,"
+         " PRIMARY KEY (收支, 交易对方));"},
     };
     return list;
 }

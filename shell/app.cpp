@@ -99,6 +99,8 @@ int msgBox(const QString& text, int style, const QString& title)
     }
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(caption);
+    // Messages name records, files and counterparties as they stand, never read as markup.
+    box.setTextFormat(Qt::PlainText);
     box.setText(text);
     switch (style) {
     case 16:
@@ -139,13 +141,13 @@ void scriptMessages(bool on)
     g_fileDialogs.clear();
 }
 
-QString chooseFile(FileDialog kind, const QString& caption, const QString& proposed, QWidget* parent)
+QString chooseFile(FileDialog kind, const QString& caption, const QString& proposed, QWidget* parent, const QString& kinds)
 {
     if (g_scripting) {
         g_fileDialogs.append(ShownFileDialog{kind, caption, proposed});
         return g_fileChoices.isEmpty() ? QString() : g_fileChoices.takeFirst();
     }
-    const QString filter = QStringLiteral("和顺家账数据 (*.mdb);;所有文件 (*)");
+    const QString filter = kinds.isEmpty() ? QStringLiteral("和顺家账数据 (*.mdb);;所有文件 (*)") : kinds;
     // The busy cursor must not hide that the dialog waits for the user.
     const bool busy = g_busy;
     if (busy)

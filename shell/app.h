@@ -64,8 +64,10 @@ void clearShownMessages();
 // The one file dialog: open (an existing file) or save (a new or replaced one). Returns the chosen
 // path, empty when the user gives up. While messages are scripted, no dialog is shown: every request
 // is recorded and the next scripted path is returned (empty, as a cancel, when none is left).
+// `filter`: the kinds of file offered (Qt's form); empty: the program's data files.
 enum class FileDialog { Open, Save };
-QString chooseFile(FileDialog kind, const QString& caption, const QString& proposed, QWidget* parent = nullptr);
+QString chooseFile(FileDialog kind, const QString& caption, const QString& proposed, QWidget* parent = nullptr,
+                   const QString& filter = QString());
 struct ShownFileDialog {
     FileDialog kind = FileDialog::Open;
     QString caption;

@@ -47,6 +47,8 @@ constexpr MenuRow kMenuRows[] = {
     {"mnu2fz", "债权/债务", "frmFz", false},
     {"mnu2yh", "银行帐", "frmyhzhang", false},
     {"mnu2tz", "其它投资", "frmtzhang", false},
+    {"mnu2bbb", "-", nullptr, false},
+    {"mnuimport", "导入账单…", "frmImport", false},
     {"mnu3", "查询统计[&Q]", nullptr, true},
     {"mnu3sr", "收入状况", "frmquery_sr", false},
     {"mnu3zc", "支出状况", "frmquery_zc", false},

@@ -52,17 +52,14 @@ QString copyCause(const DbError& e, const QString& folder)
     }
 }
 
-// A dated backup of main.mdb, then the keep rule. A failure is told (once in a run) and gives an
-// empty path and its cause; the program goes on.
+// A dated backup of main.mdb, then the keep rule (backupBeforeChange). A failure is told (once in a
+// run) and gives an empty path and its cause; the program goes on.
 QString backupNow(QString* failure = nullptr)
 {
     const QString folder = backupsFolder();
-    try {
-        const QString made = Backup::makeDated(App::databasePath(), folder, now());
-        Backup::prune(folder, App::today());
-        return made;
-    } catch (const DbError& e) {
-        const QString cause = copyCause(e, folder);
+    QString cause;
+    const QString made = backupBeforeChange(&cause);
+    if (made.isEmpty()) {
         if (failure)
             *failure = cause;
         App::setStatusNote(QStringLiteral("自动备份失败：") + cause);
@@ -72,8 +69,8 @@ QString backupNow(QString* failure = nullptr)
                             .arg(cause, native(folder)),
                         64);
         }
-        return QString();
     }
+    return made;
 }
 
 void refuse(const QString& why)
@@ -198,6 +195,20 @@ void closeAtEnd()
     App::conn.close();
     if (wrote)
         backupNow();
+}
+
+QString backupBeforeChange(QString* failure)
+{
+    const QString folder = backupsFolder();
+    try {
+        const QString made = Backup::makeDated(App::databasePath(), folder, now());
+        Backup::prune(folder, App::today());
+        return made;
+    } catch (const DbError& e) {
+        if (failure)
+            *failure = copyCause(e, folder);
+        return QString();
+    }
 }
 
 void backupToChosenFile(QWidget* parent)

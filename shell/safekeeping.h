@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 class QWidget;
 
 // Keeping the household's file safe: what happens to main.mdb when the program opens and closes it,
@@ -18,6 +20,11 @@ bool openAtStart();
 
 // What App::closeConn does: closes App::conn and backs the file up when the session wrote anything.
 void closeAtEnd();
+
+// One automatic backup before a change of many records at once (an import): a dated copy in
+// backups/ like the one at start. Returns its path; empty when it could not be made, and `failure`
+// then says why (the caller tells the user and does not make the change).
+QString backupBeforeChange(QString* failure = nullptr);
 
 // 系统 → 备份数据…: a copy where the user chooses.
 void backupToChosenFile(QWidget* parent);

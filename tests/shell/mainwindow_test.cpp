@@ -71,7 +71,7 @@ TEST_F(MainWindowTest, CaptionPictureAndMenusWithEveryItemAccessKeyShortcutAndIc
         "mnuita 期初设置[&F]", "mnucy 成员信息", "aaa -", "mnu1sr 收入类型", "mnu1zc 支出类型", "bbb -",
         "mnu1yh 银行信息", "mnu1tz 其它投资类型",
         "mnu2 收入/支出[&U]", "mnu2sr 收入帐录入", "mnu2zc 支出帐录入", "mnu2aaa -", "mnu2fz 债权/债务",
-        "mnu2yh 银行帐", "mnu2tz 其它投资",
+        "mnu2yh 银行帐", "mnu2tz 其它投资", "mnu2bbb -", "mnuimport 导入账单…",
         "mnu3 查询统计[&Q]", "mnu3sr 收入状况", "mnu3zc 支出状况", "mnu3yh 银行存取记录", "mnu3bbb -",
         "mnu3zic 资产统计", "mnu3ye 年终处理",
         "mnusystem 系统[&S]", "mnuabout 关于", "mnuhelp 帮助", "mnu4aaa -", "mnucalc 计算器", "mnu4bbb -",

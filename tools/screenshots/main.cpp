@@ -13,6 +13,8 @@
 #include "shell/pictures.h"
 #include "shell/platform.h"
 
+#include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -21,6 +23,8 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -105,6 +109,54 @@ void shootMenu(MainWindow* main, const QString& menuName, const QString& name)
     save(picture, name);
 }
 
+
+// A small WeChat Pay bill of this month for the import's preview; two of its counterparties have the
+// types an earlier import gave them.
+QString writeSampleBill(const QString& folder)
+{
+    const QDate d = App::today();
+    auto at = [&d](int day, const char* time) {
+        return QStringLiteral("%1-%2-%3 %4").arg(d.year()).arg(d.month(), 2, 10, QChar(u'0')).arg(std::min(day, d.day()), 2, 10, QChar(u'0')).arg(QLatin1String(time));
+    };
+    QString t = QStringLiteral("微信支付账单明细\n");
+    for (int i = 2; i <= 16; ++i)
+        t += QStringLiteral("说明%1\n").arg(i);
+    t += QStringLiteral("交易时间,交易类型,交易对方,商品,收/支,金额(元),支付方式,当前状态,交易单号,商户单号,备注\n");
+    const char* rows[][6] = {
+        {"1", "12:05:10", "美团外卖", "午餐 黄焖鸡米饭", "支出", "¥32.50,零钱,支付成功"},
+        {"2", "08:31:44", "滴滴出行", "快车 公司至家", "支出", "¥18.60,零钱,支付成功"},
+        {"3", "19:02:00", "国家电网", "电费", "支出", "¥215.30,招商银行,支付成功"},
+        {"4", "10:15:20", "李秀英", "转账", "收入", "¥500.00,/,已收钱"},
+        {"5", "09:00:00", "零钱提现", "/", "/", "¥1000.00,招商银行,提现已到账"},
+        {"6", "20:45:13", "京东商城", "台灯", "支出", "¥89.00,零钱,已全额退款"},
+        {"7", "13:20:00", "超市", "订单", "支出", "¥56.80,零钱,已关闭"},
+        {"8", "12:10:00", "美团外卖", "晚餐", "支出", "¥41.00,零钱,支付成功"},
+    };
+    int n = 0;
+    for (const auto& r : rows)
+        t += QStringLiteral("%1,商户消费,%2,%3,%4,%5,42000000%6\t,\t,/\n")
+                 .arg(at(QByteArray(r[0]).toInt() * 3, r[1]), QString::fromUtf8(r[2]), QString::fromUtf8(r[3]), QString::fromUtf8(r[4]),
+                      QString::fromUtf8(r[5]))
+                 .arg(++n);
+    App::conn.execute(QStringLiteral("insert into 导入对方类型 values ('支出', '美团外卖', '01'), ('支出', '国家电网', '02')"));
+    const QString path = folder + QStringLiteral("/微信支付账单.csv");
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(QByteArray("\xEF\xBB\xBF") + t.toUtf8());
+    return path;
+}
+
+// Presses the window's member lookup and " 确认 " in the picker at once.
+void pickFirstMember(QWidget* w)
+{
+    QTimer::singleShot(0, [] {
+        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            if (auto* ok = d->findChild<QAction*>(QStringLiteral("ok")))
+                ok->trigger();
+    });
+    if (auto* b = w->findChild<QAbstractButton*>(QStringLiteral("cmdfindt")))
+        b->click();
+}
 }  // namespace
 
 int main(int argc, char** argv)
@@ -149,12 +201,15 @@ int main(int argc, char** argv)
     shoot(main, QStringLiteral("frmmain"));
     shootMenu(main, QStringLiteral("mnusystem"), QStringLiteral("frmmain_menu"));
 
+    App::queueFileChoice(writeSampleBill(folder.path()));
     for (const QString& name : MainWindow::dataWindowNames()) {
         if (!App::hasWindow(name))
             continue;
         QDialog* w = App::createWindow(name, main);
         if (!w)
             continue;
+        if (name == QLatin1String("frmImport"))
+            pickFirstMember(w);
         shoot(w, name);
         w->close();
         delete w;

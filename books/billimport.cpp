@@ -1,0 +1,424 @@
+#include "billimport.h"
+
+#include "dberror.h"
+#include "picker.h"
+#include "toolbars.h"
+#include "reports/waitcursor.h"
+#include "shell/app.h"
+#include "shell/inputs.h"
+#include "shell/safekeeping.h"
+#include "shell/valuelabel.h"
+
+#include <QAbstractTableModel>
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPalette>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+using Bills::Kind;
+
+// What the window shows: the bill, the choices made so far and the counterparties to give a type.
+struct BillImportWindow::Preview {
+    struct Party {
+        Kind kind = Kind::Neither;
+        QString counterparty;
+        QString key;
+        int count = 0;
+        MoneyTotal total;
+    };
+
+    Bills::Bill bill;
+    QString path;
+    BillPosting::Choices choices;
+    QString memberName;
+    QHash<QString, QString> typeNames;  // by Choices::key
+    QStringList notes;                  // of each row
+    QList<Party> parties;               // of the rows to be posted, in the order they first come
+
+    QString typeName(const Bills::Row& r) const { return typeNames.value(BillPosting::Choices::key(r.kind, r.counterparty)); }
+};
+
+namespace {
+
+QString shownCounterparty(const QString& text)
+{
+    return text.isEmpty() ? QStringLiteral("（无）") : text;
+}
+
+// A read-only table over the preview, one header per column.
+class PreviewModel : public QAbstractTableModel {
+public:
+    PreviewModel(const BillImportWindow::Preview& p, QStringList headers, QObject* parent)
+        : QAbstractTableModel(parent), p_(p), headers_(std::move(headers)) {}
+    int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : static_cast<int>(headers_.size()); }
+    QVariant headerData(int section, Qt::Orientation o, int role) const override
+    {
+        if (role != Qt::DisplayRole)
+            return {};
+        return o == Qt::Horizontal ? QVariant(headers_.value(section)) : QVariant(section + 1);
+    }
+    // Everything shown may have changed (a member or a type was picked).
+    void changed()
+    {
+        if (rowCount() > 0)
+            emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+    }
+
+protected:
+    const BillImportWindow::Preview& p_;
+    QStringList headers_;
+};
+
+// Every row of the bill as it would be posted; the rows that are not, greyed with the reason.
+class RowsModel : public PreviewModel {
+public:
+    enum Column { Date, KindText, Note, Amount, Member, Type, Reason };
+    RowsModel(const BillImportWindow::Preview& p, QObject* parent)
+        : PreviewModel(p,
+                       {QStringLiteral("日期"), QStringLiteral("收/支"), QStringLiteral("备注"), QStringLiteral("金额"),
+                        QStringLiteral("成员"), QStringLiteral("类型"), QStringLiteral("说明")},
+                       parent) {}
+    int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : static_cast<int>(p_.bill.rows.size()); }
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (!index.isValid())
+            return {};
+        const Bills::Row& r = p_.bill.rows.at(index.row());
+        const bool posted = r.skip.isEmpty();
+        switch (role) {
+        case Qt::DisplayRole:
+            break;
+        case Qt::ForegroundRole:
+            return posted ? QVariant() : QVariant(QApplication::palette().color(QPalette::Disabled, QPalette::Text));
+        case Qt::TextAlignmentRole:
+            return index.column() == Amount ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
+        case Qt::ToolTipRole:
+            return index.column() == Note ? QVariant(QStringLiteral("交易对方：%1\n商品：%2").arg(r.counterparty, r.item)) : QVariant();
+        default:
+            return {};
+        }
+        switch (index.column()) {
+        case Date:
+            return r.date.toString(Qt::ISODate);
+        case KindText:
+            return r.kindText;
+        case Note:
+            return p_.notes.at(index.row());
+        case Amount:
+            return r.amount.toGrouped();
+        case Member:
+            return posted ? p_.memberName : QString();
+        case Type:
+            return posted ? p_.typeName(r) : QString();
+        case Reason:
+            if (!posted)
+                return r.skip;
+            if (r.refunded > Money())
+                return QStringLiteral("已扣除退款 %1").arg(r.refunded.toGrouped());
+            return p_.typeName(r).isEmpty() ? QStringLiteral("请选择类型") : QString();
+        default:
+            return {};
+        }
+    }
+};
+
+// The counterparties of the rows to be posted, with the type each gets.
+class PartiesModel : public PreviewModel {
+public:
+    enum Column { KindText, Counterparty, Count, Total, TypeId, Type };
+    PartiesModel(const BillImportWindow::Preview& p, QObject* parent)
+        : PreviewModel(p,
+                       {QStringLiteral("收/支"), QStringLiteral("交易对方"), QStringLiteral("笔数"), QStringLiteral("金额"),
+                        QStringLiteral("类型ID"), QStringLiteral("类型")},
+                       parent) {}
+    int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : static_cast<int>(p_.parties.size()); }
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (!index.isValid())
+            return {};
+        const BillImportWindow::Preview::Party& party = p_.parties.at(index.row());
+        if (role == Qt::TextAlignmentRole)
+            return index.column() == Count || index.column() == Total ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
+        if (role != Qt::DisplayRole)
+            return {};
+        switch (index.column()) {
+        case KindText:
+            return Bills::kindName(party.kind);
+        case Counterparty:
+            return shownCounterparty(party.counterparty);
+        case Count:
+            return party.count;
+        case Total:
+            return party.total.toGrouped();
+        case TypeId:
+            return p_.choices.types.value(party.key);
+        case Type:
+            return p_.typeNames.value(party.key);
+        default:
+            return {};
+        }
+    }
+};
+
+QTableView* previewGrid(const QString& name, const QString& accessibleName, QAbstractItemModel* model, QWidget* parent)
+{
+    auto* g = new QTableView(parent);
+    g->setObjectName(name);
+    g->setAccessibleName(accessibleName);
+    g->setModel(model);
+    g->setSelectionBehavior(QAbstractItemView::SelectRows);
+    g->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    g->setTabKeyNavigation(false);
+    g->setWordWrap(false);
+    g->setFont(songFont(9));
+    // Fixed row heights: ten thousand rows cost no measuring.
+    g->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    g->verticalHeader()->setDefaultSectionSize(g->fontMetrics().height() + 6);
+    g->horizontalHeader()->setStretchLastSection(true);
+    return g;
+}
+
+}  // namespace
+
+BillImportWindow* BillImportWindow::chooseAndRead(QWidget* parent)
+{
+    const QString downloads = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    const QString path = App::chooseFile(App::FileDialog::Open, QStringLiteral("导入账单"),
+                                         downloads.isEmpty() ? QDir::homePath() : downloads, parent,
+                                         QStringLiteral("支付宝、微信支付账单 (*.csv *.CSV *.txt);;所有文件 (*)"));
+    if (path.isEmpty())
+        return nullptr;
+    try {
+        return new BillImportWindow(Bills::readFile(path), path, parent);
+    } catch (const Bills::BillError& e) {
+        App::msgBox(QStringLiteral("不能导入这个文件，帐上什么也没有改动。\n%1\n%2").arg(QDir::toNativeSeparators(path), e.text()), 64);
+    }
+    return nullptr;
+}
+
+BillImportWindow::BillImportWindow(Bills::Bill bill, const QString& path, QWidget* parent)
+    : DataWindow(QStringLiteral("frmImport"), parent), preview_(std::make_unique<Preview>())
+{
+    Preview& p = *preview_;
+    p.bill = std::move(bill);
+    p.path = path;
+    setWindowTitle(QStringLiteral("导入账单"));
+    resize(twips(10800), twips(7800));
+
+    // What the ledgers hold already: the trades imported before and the types given before.
+    try {
+        BillPosting::markImported(App::conn, p.bill);
+        QHash<QString, int> at;
+        for (const Bills::Row& r : p.bill.rows) {
+            p.notes << Bills::note(r);
+            if (!r.skip.isEmpty())
+                continue;
+            const QString key = BillPosting::Choices::key(r.kind, r.counterparty);
+            auto it = at.constFind(key);
+            if (it == at.constEnd()) {
+                it = at.insert(key, static_cast<int>(p.parties.size()));
+                p.parties << Preview::Party{r.kind, r.counterparty, key, 0, MoneyTotal()};
+                if (const auto type = BillPosting::rememberedType(App::conn, r.kind, r.counterparty)) {
+                    p.choices.types.insert(key, type->id);
+                    p.typeNames.insert(key, type->name);
+                }
+            }
+            Preview::Party& party = p.parties[it.value()];
+            ++party.count;
+            party.total += r.amount;
+        }
+    } catch (const std::exception& e) {
+        showDbError(e, QStringLiteral("无法读取以前导入的记录。"));
+    }
+    while (p.notes.size() < p.bill.rows.size())
+        p.notes << Bills::note(p.bill.rows.at(p.notes.size()));
+
+    lblfile = new ValueLabel(QStringLiteral("lblfile"), QString(), this);
+    lblfile->setText(QStringLiteral("%1：%2（%3 编码，%4 笔交易）")
+                         .arg(Bills::layoutName(p.bill.layout), QFileInfo(path).fileName(), p.bill.encoding)
+                         .arg(p.bill.rows.size()));
+
+    auto* member = new QWidget(this);
+    lblcyID = valueBox(QStringLiteral("lblcyID"), QStringLiteral("成员ID"), 1200, member);
+    lblcy = valueBox(QStringLiteral("lblcy"), QStringLiteral("成员"), 1200, member);
+    cmdfindt = Toolbars::lookupButton(QStringLiteral("cmdfindt"), QStringLiteral("查找成员"), member);
+    auto* memberRow = new QGridLayout(member);
+    memberRow->setContentsMargins(0, 0, 0, 0);
+    addFieldRow(memberRow, 0, {{QStringLiteral("成员ID:"), lblcyID}, {QStringLiteral("成员:"), lblcy}});
+    memberRow->addWidget(cmdfindt, 0, 4);
+    memberRow->setColumnStretch(5, 1);
+
+    auto* parties = new PartiesModel(p, this);
+    dgparty = previewGrid(QStringLiteral("dgparty"), QStringLiteral("交易对方和类型"), parties, this);
+    cmdfindo = Toolbars::lookupButton(QStringLiteral("cmdfindo"), QStringLiteral("为选中的交易对方选择类型"), this);
+    auto* rows = new RowsModel(p, this);
+    DG = previewGrid(QStringLiteral("DG"), QStringLiteral("账单中的交易"), rows, this);
+    DG->setSelectionMode(QAbstractItemView::SingleSelection);
+    lblsum = new ValueLabel(QStringLiteral("lblsum"), QString(), this);
+    cmdimport = new QPushButton(QStringLiteral("导入"), this);
+    cmdimport->setObjectName(QStringLiteral("cmdimport"));
+    cmdexit = new QPushButton(QStringLiteral("返回"), this);
+    cmdexit->setObjectName(QStringLiteral("cmdexit"));
+    // Enter in a list never posts the bill: only a click on 导入 (or Space on it) does.
+    for (QPushButton* b : {cmdimport, cmdexit})
+        b->setAutoDefault(false);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblfile);
+    layout->addWidget(member);
+    layout->addWidget(buddyLabel(QStringLiteral("交易对方和类型（选中一行或几行，再点右边的按钮选择类型）:"), dgparty, this));
+    auto* partyRow = new QHBoxLayout;
+    partyRow->addWidget(dgparty, 1);
+    partyRow->addWidget(cmdfindo, 0, Qt::AlignTop);
+    layout->addLayout(partyRow, 1);
+    layout->addWidget(buddyLabel(QStringLiteral("账单中的交易（灰色的不导入）:"), DG, this));
+    layout->addWidget(DG, 2);
+    layout->addWidget(lblsum);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cmdimport);
+    buttons->addWidget(cmdexit);
+    layout->addLayout(buttons);
+
+    connect(cmdfindt, &QToolButton::clicked, this, [this] { cmdfindt_Click(); });
+    connect(cmdfindo, &QToolButton::clicked, this, [this] { cmdfindo_Click(); });
+    connect(dgparty, &QTableView::doubleClicked, this, [this] { cmdfindo_Click(); });
+    connect(cmdimport, &QPushButton::clicked, this, [this] { cmdimport_Click(); });
+    connect(cmdexit, &QPushButton::clicked, this, [this] { reject(); });
+    if (!p.parties.isEmpty())
+        dgparty->selectRow(0);
+    refresh();
+}
+
+BillImportWindow::~BillImportWindow() = default;
+
+void BillImportWindow::refresh()
+{
+    const Preview& p = *preview_;
+    int counts[2] = {0, 0};
+    MoneyTotal totals[2];
+    for (const Preview::Party& party : p.parties) {
+        const int i = party.kind == Kind::Income ? 0 : 1;
+        counts[i] += party.count;
+        totals[i] += party.total;
+    }
+    lblsum->setText(QStringLiteral("将导入：收入 %1 笔，共 %2 元；支出 %3 笔，共 %4 元。不导入 %5 笔（原因见“说明”列）。")
+                        .arg(counts[0])
+                        .arg(totals[0].toGrouped())
+                        .arg(counts[1])
+                        .arg(totals[1].toGrouped())
+                        .arg(p.bill.rows.size() - counts[0] - counts[1]));
+    // The columns fit what they show; of the rows, only member, type and remark change after a pick.
+    for (QTableView* g : {dgparty, DG})
+        static_cast<PreviewModel*>(g->model())->changed();
+    dgparty->resizeColumnsToContents();
+    if (!fitted_) {
+        DG->resizeColumnsToContents();
+        fitted_ = true;
+    } else {
+        for (int column : {RowsModel::Member, RowsModel::Type, RowsModel::Reason})
+            DG->resizeColumnToContents(column);
+    }
+}
+
+void BillImportWindow::cmdfindt_Click()
+{
+    if (!Picker::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), lblcyID, lblcy))
+        return;
+    preview_->choices.member = lblcyID->text();
+    preview_->memberName = lblcy->text();
+    refresh();
+}
+
+void BillImportWindow::cmdfindo_Click()
+{
+    Preview& p = *preview_;
+    QList<int> chosen;
+    for (const QModelIndex& i : dgparty->selectionModel()->selectedRows())
+        chosen << i.row();
+    if (chosen.isEmpty()) {
+        App::msgBox(QStringLiteral("请先在交易对方的列表中选中要选择类型的一行（可以选几行）。"), 64);
+        dgparty->setFocus();
+        return;
+    }
+    const Kind kind = p.parties.at(chosen.first()).kind;
+    for (int row : chosen) {
+        if (p.parties.at(row).kind != kind) {
+            App::msgBox(QStringLiteral("选中的交易对方里既有收入也有支出：收入类型和支出类型要分开选择。"), 64);
+            dgparty->setFocus();
+            return;
+        }
+    }
+    App::findTable = kind == Kind::Income ? QStringLiteral("收入类型") : QStringLiteral("支出类型");
+    App::findIdField = QStringLiteral("ID");
+    App::findNameField = QStringLiteral("类型");
+    if (!Picker::pick(this))
+        return;
+    for (int row : chosen) {
+        const QString& key = p.parties.at(row).key;
+        p.choices.types.insert(key, App::findId);
+        p.typeNames.insert(key, App::findName);
+    }
+    refresh();
+    dgparty->setFocus();
+}
+
+void BillImportWindow::cmdimport_Click()
+{
+    Preview& p = *preview_;
+    if (p.choices.member.isEmpty()) {
+        App::msgBox(QStringLiteral("成员不能为空"), 64);
+        cmdfindt->setFocus();
+        return;
+    }
+    if (p.parties.isEmpty()) {
+        App::msgBox(QStringLiteral("这份账单里没有要导入的收支：%1 笔交易都不导入（原因见“说明”列）。").arg(p.bill.rows.size()), 64);
+        return;
+    }
+    for (qsizetype i = 0; i < p.parties.size(); ++i) {
+        const Preview::Party& party = p.parties.at(i);
+        if (p.choices.types.value(party.key).isEmpty()) {
+            App::msgBox(QStringLiteral("交易对方“%1”的%2还没有类型：请在列表中选中它，再点右边的按钮选择%2类型。")
+                            .arg(shownCounterparty(party.counterparty), Bills::kindName(party.kind)),
+                        64);
+            dgparty->selectRow(static_cast<int>(i));
+            dgparty->scrollTo(dgparty->model()->index(static_cast<int>(i), 0));
+            dgparty->setFocus();
+            return;
+        }
+    }
+    QString backup, failure;
+    BillPosting::Posted posted;
+    try {
+        WaitCursor wait;
+        backup = Safekeeping::backupBeforeChange(&failure);
+        if (!backup.isEmpty())
+            posted = BillPosting::post(App::conn, p.bill, p.choices);
+    } catch (const std::exception& e) {
+        showDbError(e, QStringLiteral("导入没有成功，帐上什么也没有改动。"));
+        return;
+    }
+    if (backup.isEmpty()) {
+        App::msgBox(QStringLiteral("没有导入：导入前要先自动备份数据，但备份没有成功（%1）。帐上什么也没有改动。"
+                                   "请检查备份文件夹和磁盘空间后再试。")
+                        .arg(failure),
+                    64);
+        return;
+    }
+    App::msgBox(QStringLiteral("已导入%1：收入 %2 笔，支出 %3 笔。\n导入前的数据已备份为 %4。")
+                    .arg(Bills::layoutName(p.bill.layout))
+                    .arg(posted.income)
+                    .arg(posted.expense)
+                    .arg(QDir::toNativeSeparators(backup)),
+                64);
+    accept();
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "billposting.h"
+#include "bills.h"
+#include "shell/datawindow.h"
+
+#include <memory>
+
+class QLabel;
+class QPushButton;
+class QTableView;
+class QToolButton;
+
+// 收入/支出 → 导入账单…: a bill of Alipay or WeChat Pay, shown row by row as it would be posted, then
+// posted into 收入帐 and 支出帐. The user picks the member of the whole bill and a type for each
+// counterparty (offered again from the last import); rows that are not posted are greyed with the
+// reason.
+class BillImportWindow : public DataWindow {
+    Q_OBJECT
+public:
+    // Asks for the bill's file and reads it: the window over it, or nothing when the user gave up or
+    // the file is not a sound bill (told, naming the line).
+    static BillImportWindow* chooseAndRead(QWidget* parent);
+
+    BillImportWindow(Bills::Bill bill, const QString& path, QWidget* parent = nullptr);
+    ~BillImportWindow() override;
+
+    struct Preview;
+
+private:
+    void cmdfindt_Click();
+    void cmdfindo_Click();
+    void cmdimport_Click();
+    // After a pick: the grids and the summary line.
+    void refresh();
+
+    std::unique_ptr<Preview> preview_;
+    bool fitted_ = false;
+
+    QLabel* lblfile = nullptr;
+    QLabel* lblcyID = nullptr;
+    QLabel* lblcy = nullptr;
+    QToolButton* cmdfindt = nullptr;
+    QTableView* dgparty = nullptr;
+    QToolButton* cmdfindo = nullptr;
+    QTableView* DG = nullptr;
+    QLabel* lblsum = nullptr;
+    QPushButton* cmdimport = nullptr;
+    QPushButton* cmdexit = nullptr;
+};

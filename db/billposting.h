@@ -1,0 +1,51 @@
+#pragma once
+
+#include "bills.h"
+
+#include <QHash>
+#include <QString>
+#include <optional>
+
+class Connection;
+
+// Bills in the ledgers: the trade numbers already imported and the type each counterparty was given,
+// both kept by the import in tables of their own (the ledgers keep their six fields), and the posting
+// of a bill's rows into 收入帐 and 支出帐.
+namespace BillPosting {
+
+inline const QString kImportedTable = QStringLiteral("导入交易");
+inline const QString kTypesTable = QStringLiteral("导入对方类型");
+
+// Marks the rows of `bill` that would be posted but whose trade number was imported before.
+inline const QString kImportedBefore = QStringLiteral("已导入过");
+void markImported(Connection& conn, Bills::Bill& bill);
+
+struct Type {
+    QString id;
+    QString name;
+};
+// The type an earlier import gave this counterparty, while that type is still in its table.
+std::optional<Type> rememberedType(Connection& conn, Bills::Kind kind, const QString& counterparty);
+
+// The member of the whole bill and the type chosen for each counterparty.
+struct Choices {
+    QString member;
+    QHash<QString, QString> types;  // by key(kind, counterparty): type ID
+    static QString key(Bills::Kind kind, const QString& counterparty);
+    QString typeOf(const Bills::Row& row) const { return types.value(key(row.kind, row.counterparty)); }
+};
+
+struct Posted {
+    int income = 0;
+    int expense = 0;
+};
+
+// Posts the rows of `bill` that are to be posted, all in one transaction: each into 收入帐 or 支出帐
+// with the member, its counterparty's type, its amount, date and month, and its counterparty and item
+// as the note (20 characters as the user sees them). Each trade number is kept, so that it is never
+// posted twice (a row whose number is kept already is passed over), and each counterparty's type is
+// remembered for the next bill. Raises DbError, with nothing posted, when the file refuses a write,
+// and when the member or a row's type is missing or a row's amount is no amount a record takes.
+Posted post(Connection& conn, const Bills::Bill& bill, const Choices& choices);
+
+}  // namespace BillPosting

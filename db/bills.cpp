@@ -1,0 +1,501 @@
+#include "bills.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <QStringList>
+#include <QTextBoundaryFinder>
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace Bills {
+
+namespace {
+
+// What the program reads from a column; None for the columns it only uses to recognise a layout.
+enum class Field { None, Trade, Time, PaidTime, Counterparty, Item, Amount, Kind, Status, Refund, Count };
+
+struct Column {
+    const char* name;  // as the header writes it, blanks removed and full-width brackets made plain
+    Field field;
+};
+
+struct Spec {
+    Layout layout;
+    std::vector<Column> columns;
+};
+
+const std::array<Spec, 3>& specs()
+{
+    static const std::array<Spec, 3> list = {{
+        {Layout::AlipayClassic,
+         {{"交易号", Field::Trade}, {"商家订单号", Field::None}, {"交易创建时间", Field::Time},
+          {"付款时间", Field::PaidTime}, {"最近修改时间", Field::None}, {"交易来源地", Field::None},
+          {"类型", Field::None}, {"交易对方", Field::Counterparty}, {"商品名称", Field::Item},
+          {"金额(元)", Field::Amount}, {"收/支", Field::Kind}, {"交易状态", Field::Status},
+          {"服务费(元)", Field::None}, {"成功退款(元)", Field::Refund}, {"备注", Field::None},
+          {"资金状态", Field::None}}},
+        {Layout::Alipay,
+         {{"交易时间", Field::Time}, {"交易分类", Field::None}, {"交易对方", Field::Counterparty},
+          {"对方账号", Field::None}, {"商品说明", Field::Item}, {"收/支", Field::Kind}, {"金额", Field::Amount},
+          {"收/付款方式", Field::None}, {"交易状态", Field::Status}, {"交易订单号", Field::Trade},
+          {"商家订单号", Field::None}, {"备注", Field::None}}},
+        {Layout::WeChat,
+         {{"交易时间", Field::Time}, {"交易类型", Field::None}, {"交易对方", Field::Counterparty},
+          {"商品", Field::Item}, {"收/支", Field::Kind}, {"金额(元)", Field::Amount}, {"支付方式", Field::None},
+          {"当前状态", Field::Status}, {"交易单号", Field::Trade}, {"商户单号", Field::None}, {"备注", Field::None}}},
+    }};
+    return list;
+}
+
+// How many lines may come before the header: the exports write about two dozen lines of notes.
+constexpr int kHeaderSearchLines = 200;
+// A header row is short; longer lines are not looked at while searching for it.
+constexpr qsizetype kHeaderMaxBytes = 4096;
+// A header that shares fewer names than this with every layout is no header.
+constexpr int kHeaderMinMatches = 4;
+
+QString lineText(int line)
+{
+    return QStringLiteral("第 %1 行：").arg(line);
+}
+
+// One record of CSV text starting at `pos`: cells split at commas, quoted cells keep commas, line
+// breaks and doubled quotes, blanks and tabs around a cell are dropped. `line` is advanced over the
+// lines the record takes. False at the end of the text.
+bool nextRecord(const QString& text, qsizetype& pos, int& line, QStringList& cells)
+{
+    const qsizetype n = text.size();
+    if (pos >= n)
+        return false;
+    cells.clear();
+    const int startLine = line;
+    QString cell;
+    bool quoted = false, wasQuoted = false;
+    while (pos < n) {
+        const QChar c = text[pos];
+        if (quoted) {
+            if (c == u'"') {
+                if (pos + 1 < n && text[pos + 1] == u'"') {
+                    cell += u'"';
+                    pos += 2;
+                    continue;
+                }
+                quoted = false;
+            } else {
+                if (c == u'\n')
+                    ++line;
+                cell += c;
+            }
+            ++pos;
+            continue;
+        }
+        ++pos;
+        if (c == u'\n') {
+            ++line;
+            break;
+        }
+        if (c == u'"' && !wasQuoted && cell.trimmed().isEmpty()) {
+            cell.clear();
+            quoted = wasQuoted = true;
+        } else if (c == u',') {
+            cells << cell.trimmed();
+            cell.clear();
+            wasQuoted = false;
+        } else {
+            cell += c;
+        }
+    }
+    if (quoted)
+        throw BillError(startLine, lineText(startLine) + QStringLiteral("这一格的引号没有配对，文件从这里到末尾都成了一格。"
+                                                                         "文件可能被截断或改动过。"));
+    cells << cell.trimmed();
+    return true;
+}
+
+QString normalName(QString name)
+{
+    name.remove(QRegularExpression(QStringLiteral("\\s")));
+    name.replace(u'（', u'(').replace(u'）', u')');
+    return name;
+}
+
+// The layout whose header this row is, with the index of each column it reads; nothing when the row
+// shares too few names with every layout. Missing columns are told by the caller.
+struct Header {
+    const Spec* spec = nullptr;
+    std::array<int, static_cast<int>(Field::Count)> index{};
+    QStringList missing;
+};
+
+bool recognise(const QStringList& cells, Header& header)
+{
+    QStringList names;
+    for (const QString& c : cells)
+        names << normalName(c);
+    int best = 0;
+    bool tie = false;
+    for (const Spec& s : specs()) {
+        int matches = 0;
+        for (const Column& col : s.columns)
+            matches += names.contains(QString::fromUtf8(col.name)) ? 1 : 0;
+        if (matches > best) {
+            best = matches;
+            tie = false;
+            header.spec = &s;
+        } else if (matches == best) {
+            tie = true;
+        }
+    }
+    if (best < kHeaderMinMatches || tie) {
+        header.spec = nullptr;
+        return false;
+    }
+    header.index.fill(-1);
+    header.missing.clear();
+    for (const Column& col : header.spec->columns) {
+        if (col.field == Field::None)
+            continue;
+        const int at = static_cast<int>(names.indexOf(QString::fromUtf8(col.name)));
+        header.index[static_cast<int>(col.field)] = at;
+        if (at < 0)
+            header.missing << QString::fromUtf8(col.name);
+    }
+    return true;
+}
+
+// Control characters (line breaks inside a quoted cell among them) become blanks.
+QString cleanText(const QString& text)
+{
+    QString out = text;
+    for (QChar& c : out)
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            c = u' ';
+    out = out.simplified();
+    return out == QStringLiteral("/") ? QString() : out;
+}
+
+// A cell of the file as a message quotes it: on one line, and not the whole of a long one.
+QString excerpt(const QString& cell)
+{
+    QString one = cell;
+    for (QChar& c : one)
+        if (c.category() == QChar::Other_Control)
+            c = u' ';
+    const QString cut = firstCharacters(one, 30);
+    return cut.size() < one.size() ? cut + QStringLiteral("…") : cut;
+}
+
+std::optional<QDate> parseDate(const QString& text)
+{
+    static const QRegularExpression form(
+        QStringLiteral("^(\\d{4})[-/.](\\d{1,2})[-/.](\\d{1,2})(?:[ T]+\\d{1,2}:\\d{2}(?::\\d{2})?)?$"));
+    const QRegularExpressionMatch m = form.match(text);
+    if (!m.hasMatch())
+        return std::nullopt;
+    const QDate d(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+    if (!d.isValid() || d.year() < 1000)
+        return std::nullopt;
+    return d;
+}
+
+enum class AmountRead { Ok, NotANumber, TooLarge };
+
+// An amount as the bills write it: "12.50", "¥12.50", "￥1,234.00"; an empty cell is 0.
+AmountRead parseAmount(const QString& text, Money& amount)
+{
+    QString s = text;
+    s.remove(u' ');
+    s.remove(u'¥');
+    s.remove(u'￥');
+    static const QRegularExpression grouped(QStringLiteral("^[+-]?\\d{1,3}(,\\d{3})+(\\.\\d+)?$"));
+    if (grouped.match(s).hasMatch())
+        s.remove(u',');
+    if (s.isEmpty()) {
+        amount = Money();
+        return AmountRead::Ok;
+    }
+    if (const auto m = Money::parse(s)) {
+        amount = *m;
+        return *m > kMaxRecordAmount || *m < Money() - kMaxRecordAmount ? AmountRead::TooLarge : AmountRead::Ok;
+    }
+    static const QRegularExpression number(QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)$"));
+    return number.match(s).hasMatch() ? AmountRead::TooLarge : AmountRead::NotANumber;
+}
+
+Money readAmount(const QString& text, const QString& column, int line)
+{
+    Money m;
+    switch (parseAmount(text, m)) {
+    case AmountRead::Ok:
+        return m;
+    case AmountRead::TooLarge:
+        throw BillError(line, lineText(line) + QStringLiteral("“%1”%2 超过了一笔帐的上限 %3。")
+                                                   .arg(column, excerpt(text), kMaxRecordAmount.toGrouped()));
+    case AmountRead::NotANumber:
+        break;
+    }
+    throw BillError(line, lineText(line) + QStringLiteral("“%1”一列的“%2”不是数字。").arg(column, excerpt(text)));
+}
+
+// WeChat writes a partial refund into the status: "已退款(￥5.00)".
+Money refundInStatus(const QString& status, int line)
+{
+    static const QRegularExpression refund(QStringLiteral("[¥￥]\\s*([-+]?[0-9][0-9,]*(?:\\.[0-9]+)?)"));
+    const QRegularExpressionMatch m = refund.match(status);
+    return m.hasMatch() ? readAmount(m.captured(1), QStringLiteral("当前状态"), line) : Money();
+}
+
+// Why a row is not posted, from what the file says of it; empty when it is posted (a partial refund
+// is then to be taken off its amount).
+QString skipReason(const Row& row)
+{
+    if (row.kind == Kind::Neither)
+        return QStringLiteral("不计收支");
+    const QString& s = row.status;
+    if (s.contains(QStringLiteral("关闭")))
+        return QStringLiteral("交易关闭");
+    if (s.contains(QStringLiteral("失败")) || s.contains(QStringLiteral("撤销")))
+        return QStringLiteral("交易失败");
+    if (s.contains(QStringLiteral("等待")) || s.contains(QStringLiteral("未付款")))
+        return QStringLiteral("交易未完成");
+    if (s.contains(QStringLiteral("全额退款")) || (row.refunded > Money() && row.refunded >= row.amount))
+        return QStringLiteral("已全额退款");
+    if (row.refunded > Money())
+        return QString();
+    if (s.contains(QStringLiteral("退款")))
+        return QStringLiteral("已退款");
+    if (row.amount == Money())
+        return QStringLiteral("金额为零");
+    if (row.amount < Money())
+        return QStringLiteral("金额为负数");
+    return QString();
+}
+
+const char* columnName(const Header& h, Field f)
+{
+    for (const Column& c : h.spec->columns)
+        if (c.field == f)
+            return c.name;
+    return "";
+}
+
+bool decodesCleanly(const char* encoding, const QByteArray& bytes)
+{
+    QStringDecoder d(encoding, QStringConverter::Flag::Stateless);
+    const QString text = d.decode(bytes);
+    return !d.hasError();
+}
+
+}  // namespace
+
+BillError::BillError(int line, const QString& text) : std::runtime_error(text.toStdString()), line_(line), text_(text) {}
+
+Bill read(const QByteArray& bytes)
+{
+    if (bytes.isEmpty())
+        throw BillError(0, QStringLiteral("文件是空的，里面没有账单。"));
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF") || bytes.left(4096).contains('\0'))
+        throw BillError(0, QStringLiteral("这个文件不是 UTF-8 或 GB18030（GBK）编码的文字（可能是 UTF-16 编码，或不是文字文件）。"
+                                          "支付宝和微信支付的账单是 UTF-8 或 GB18030 编码的 CSV 文件：请重新下载账单，"
+                                          "或把它另存为 UTF-8 编码的 CSV 文件后再导入。"));
+    const bool bom = bytes.startsWith("\xEF\xBB\xBF");
+    const QByteArray body = bom ? bytes.mid(3) : bytes;
+    QList<const char*> encodings = {"UTF-8"};
+    if (!bom)
+        encodings << "GB18030";
+
+    // The header: the first of the leading lines that names the columns of one of the layouts, read in
+    // the encoding that makes it one.
+    Bill bill;
+    Header header;
+    qsizetype headerAt = -1;
+    {
+        qsizetype at = 0;
+        for (int line = 1; line <= kHeaderSearchLines && at < body.size() && headerAt < 0; ++line) {
+            qsizetype end = body.indexOf('\n', at);
+            if (end < 0)
+                end = body.size();
+            const QByteArray raw = body.mid(at, end - at);
+            for (const char* enc : encodings) {
+                if (raw.size() > kHeaderMaxBytes)
+                    break;
+                QStringDecoder d(enc);
+                const QString text = d.decode(raw);
+                qsizetype pos = 0;
+                int l = line;
+                QStringList cells;
+                try {
+                    nextRecord(text, pos, l, cells);
+                } catch (const BillError&) {
+                    continue;
+                }
+                if (recognise(cells, header)) {
+                    bill.encoding = QString::fromLatin1(enc);
+                    bill.headerLine = line;
+                    headerAt = at;
+                    break;
+                }
+            }
+            at = end + 1;
+        }
+    }
+    if (headerAt < 0)
+        throw BillError(0, QStringLiteral("没有认出这个文件：它不是支付宝或微信支付导出的账单。"
+                                          "账单的前几十行里有一行表头（如微信支付账单的“交易时间,交易类型,交易对方,商品,收/支,金额(元),…”），"
+                                          "这个文件的前 %1 行里没有。请选择从支付宝或微信下载的 CSV 账单文件；"
+                                          "另存过的文件请用 UTF-8 或 GB18030（GBK）编码保存。")
+                               .arg(kHeaderSearchLines));
+    bill.layout = header.spec->layout;
+    if (!header.missing.isEmpty())
+        throw BillError(bill.headerLine, lineText(bill.headerLine)
+                                             + QStringLiteral("这是%1的表头，但缺少“%2”列，无法导入。请重新下载账单，不要删改它的列。")
+                                                   .arg(layoutName(bill.layout), header.missing.join(QStringLiteral("”、“"))));
+
+    // The rows, strictly in the header's encoding: a line that is not tells where the file was spoilt.
+    const QByteArray rest = body.mid(headerAt);
+    const char* enc = bill.encoding == QLatin1String("UTF-8") ? "UTF-8" : "GB18030";
+    QStringDecoder strict(enc, QStringConverter::Flag::Stateless);
+    const QString text = strict.decode(rest);
+    if (strict.hasError()) {
+        int line = bill.headerLine;
+        for (const QByteArray& raw : rest.split('\n')) {
+            if (!decodesCleanly(enc, raw))
+                throw BillError(line, lineText(line) + QStringLiteral("这一行不是%1编码的文字，而账单的其余部分是。"
+                                                                      "文件可能被别的程序改动过，请重新下载账单。")
+                                                           .arg(bill.encoding));
+            ++line;
+        }
+    }
+
+    auto column = [&header](Field f) { return header.index[static_cast<int>(f)]; };
+    int needed = 0;
+    for (int i : header.index)
+        needed = std::max(needed, i + 1);
+    qsizetype pos = 0;
+    int line = bill.headerLine;
+    QStringList cells;
+    nextRecord(text, pos, line, cells);  // the header itself
+    QHash<QString, int> seen;
+    static const QRegularExpression rule(QStringLiteral("^-{5,}"));
+    for (;;) {
+        const int start = line;
+        if (!nextRecord(text, pos, line, cells))
+            break;
+        if (cells.join(QString()).isEmpty())
+            continue;
+        // The older Alipay export ends its rows with a line of dashes and the totals after it.
+        if (rule.match(cells.first()).hasMatch())
+            break;
+        if (cells.size() < needed)
+            throw BillError(start, lineText(start) + QStringLiteral("这一行只有 %1 列，账单的表头有 %2 列；这一行可能被截断或改动过。")
+                                                         .arg(cells.size())
+                                                         .arg(header.spec->columns.size()));
+        Row r;
+        r.line = start;
+        r.trade = cells[column(Field::Trade)];
+        if (r.trade.isEmpty())
+            throw BillError(start, lineText(start) + QStringLiteral("“%1”是空的，无法知道这笔交易是否已经导入过。")
+                                                         .arg(QString::fromUtf8(columnName(header, Field::Trade))));
+        Field timeField = Field::Time;
+        if (column(Field::PaidTime) >= 0 && !cells[column(Field::PaidTime)].isEmpty())
+            timeField = Field::PaidTime;
+        const QString when = cells[column(timeField)];
+        const auto date = parseDate(when);
+        if (!date)
+            throw BillError(start, lineText(start) + QStringLiteral("“%1”一列的“%2”不是日期。")
+                                                         .arg(QString::fromUtf8(columnName(header, timeField)), excerpt(when)));
+        r.date = *date;
+        r.kindText = cells[column(Field::Kind)];
+        r.kind = r.kindText == QStringLiteral("收入")   ? Kind::Income
+                 : r.kindText == QStringLiteral("支出") ? Kind::Expense
+                                                        : Kind::Neither;
+        r.counterparty = cleanText(cells[column(Field::Counterparty)]);
+        r.item = cleanText(cells[column(Field::Item)]);
+        r.amount = readAmount(cells[column(Field::Amount)], QString::fromUtf8(columnName(header, Field::Amount)), start);
+        r.status = cleanText(cells[column(Field::Status)]);
+        if (column(Field::Refund) >= 0)
+            r.refunded = readAmount(cells[column(Field::Refund)], QString::fromUtf8(columnName(header, Field::Refund)), start);
+        else if (r.status.contains(QStringLiteral("退款")))
+            r.refunded = refundInStatus(r.status, start);
+        r.skip = skipReason(r);
+        if (r.skip.isEmpty()) {
+            r.amount -= r.refunded;
+            const auto first = seen.constFind(r.trade);
+            if (first != seen.constEnd())
+                r.skip = QStringLiteral("与第 %1 行是同一笔交易").arg(first.value());
+            else
+                seen.insert(r.trade, start);
+        }
+        bill.rows << r;
+    }
+    return bill;
+}
+
+Bill readFile(const QString& path)
+{
+    QFile f(path);
+    const QFileInfo info(path);
+    if (info.exists() && info.size() > kMaxFileBytes)
+        throw BillError(0, QStringLiteral("文件有 %1 MB，太大了，不是一份账单（一万笔交易的账单只有约 2 MB）。")
+                               .arg(static_cast<double>(info.size()) / (1024.0 * 1024.0), 0, 'f', 1));
+    if (!info.isFile() || !f.open(QIODevice::ReadOnly))
+        throw BillError(0, QStringLiteral("无法读取文件 %1。请检查文件是否存在、是否有权限读取它。").arg(path));
+    return read(f.readAll());
+}
+
+QString layoutName(Layout layout)
+{
+    switch (layout) {
+    case Layout::AlipayClassic:
+        return QStringLiteral("支付宝账单（旧版）");
+    case Layout::Alipay:
+        return QStringLiteral("支付宝账单");
+    case Layout::WeChat:
+        break;
+    }
+    return QStringLiteral("微信支付账单");
+}
+
+QString source(Layout layout)
+{
+    return layout == Layout::WeChat ? QStringLiteral("微信支付") : QStringLiteral("支付宝");
+}
+
+QString kindName(Kind kind)
+{
+    switch (kind) {
+    case Kind::Income:
+        return QStringLiteral("收入");
+    case Kind::Expense:
+        return QStringLiteral("支出");
+    case Kind::Neither:
+        break;
+    }
+    return QString();
+}
+
+QString firstCharacters(const QString& text, int count)
+{
+    // A character takes one UTF-16 unit at least: a text of no more units is short enough.
+    if (text.size() <= count)
+        return text;
+    QTextBoundaryFinder f(QTextBoundaryFinder::Grapheme, text);
+    for (int n = 0; n < count; ++n)
+        if (f.toNextBoundary() < 0)
+            return text;
+    return text.left(f.position());
+}
+
+QString note(const Row& row, int characters)
+{
+    QString text = row.counterparty;
+    if (!row.item.isEmpty() && row.item != row.counterparty)
+        text = text.isEmpty() ? row.item : text + QLatin1Char(' ') + row.item;
+    return firstCharacters(text, characters);
+}
+
+}  // namespace Bills

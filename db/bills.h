@@ -1,0 +1,80 @@
+#pragma once
+
+#include "money.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <stdexcept>
+
+// The bills that Alipay and WeChat Pay let a user download: CSV files of every transaction, in one
+// of three layouts. A bill is recognised by its header row, whatever its encoding (UTF-8 with or
+// without a byte-order mark, or GB18030), and read into rows. Reading only reads: what the ledgers
+// already hold is told by billposting.h.
+namespace Bills {
+
+enum class Layout {
+    AlipayClassic,  // the older Alipay export: 16 columns from 交易号 to 资金状态, totals at the end
+    Alipay,         // the newer Alipay export: 交易时间 ... 交易订单号, 商家订单号, 备注
+    WeChat,         // WeChat Pay: 交易时间 ... 交易单号, 商户单号, 备注; amounts as "¥12.50"
+};
+
+enum class Kind { Neither, Income, Expense };
+
+struct Row {
+    int line = 0;          // the line of the file the row starts on, from 1
+    QString trade;         // the trade number the payment service gives it
+    QDate date;
+    Kind kind = Kind::Neither;
+    QString kindText;      // 收/支 as the file writes it
+    QString counterparty;  // line breaks and other control characters made blanks
+    QString item;
+    Money amount;          // what was paid or received: a partial refund is taken off
+    Money refunded;        // the partial refund taken off
+    QString status;
+    QString skip;          // why the row is not posted, as far as the file tells; empty: it is posted
+};
+
+struct Bill {
+    Layout layout = Layout::WeChat;
+    QString encoding;      // "UTF-8" or "GB18030"
+    int headerLine = 0;
+    QList<Row> rows;
+};
+
+// A file that is not a bill of the three layouts, or a bill with a fault: what is wrong, for the
+// user, starting with the line it is on ("第 12 行：...") when there is one.
+class BillError : public std::runtime_error {
+public:
+    BillError(int line, const QString& text);
+    int line() const { return line_; }
+    const QString& text() const { return text_; }
+
+private:
+    int line_;
+    QString text_;
+};
+
+// The largest file taken for a bill; a bill of 10,000 rows is about 2 MB.
+inline constexpr qint64 kMaxFileBytes = 64LL * 1024 * 1024;
+
+// Reads a bill; raises BillError for anything that is not a sound bill: nothing of such a file is
+// to be posted.
+Bill read(const QByteArray& bytes);
+Bill readFile(const QString& path);
+
+// "支付宝账单（旧版）", "支付宝账单", "微信支付账单".
+QString layoutName(Layout layout);
+// "支付宝" or "微信支付": trade numbers are unique within one payment service.
+QString source(Layout layout);
+// "收入", "支出" (empty for neither).
+QString kindName(Kind kind);
+
+// The note a posted row gets: counterparty and item, at most `characters` characters as the user
+// sees them (an emoji counts one and is never cut in half).
+QString note(const Row& row, int characters = 20);
+// The first `count` characters of `text` as the user sees them.
+QString firstCharacters(const QString& text, int count);
+
+}  // namespace Bills

@@ -1,0 +1,195 @@
+// 收入/支出 → 导入账单…: bills of the three layouts posted through the window as a person does it,
+// once only, with the types remembered; broken files and failed postings change nothing.
+#include "bookstest.h"
+#include "support/billfiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+
+namespace {
+
+class BillImportTest : public BooksTest {
+protected:
+    QString writeBill(const QString& name, const QByteArray& bytes)
+    {
+        const QString path = folder() + u"/"_s + name;
+        writeFile(path, bytes);
+        return path;
+    }
+    // What the menu item does: the file dialog answered with `path`. False when no window opened.
+    bool openImport(const QString& path)
+    {
+        App::queueFileChoice(path);
+        QDialog* d = App::createWindow(u"frmImport"_s, nullptr);
+        if (d)
+            open(d);
+        return d != nullptr;
+    }
+    QStringList grid(const QString& name) { return gridRows(get<QTableView>(name)); }
+    // Selects counterparties with the mouse: the first click alone, the others added with Ctrl.
+    void selectParties(const QList<int>& parties)
+    {
+        auto* g = get<QTableView>(u"dgparty"_s);
+        for (int row : parties)
+            QTest::mouseClick(g->viewport(), Qt::LeftButton, row == parties.first() ? Qt::NoModifier : Qt::ControlModifier,
+                              g->visualRect(g->model()->index(row, 0)).center());
+    }
+    QString lastMessage() { return messageTexts().value(messageTexts().size() - 1); }
+    int backups() { return static_cast<int>(QDir(folder() + u"/backups"_s).entryList({u"main-*.mdb"_s}).size()); }
+};
+
+QList<BillLine> household(const QString& prefix)
+{
+    return {{prefix + u"1"_s, u"2026-02-28 12:30:00"_s, u"支出"_s, u"美团外卖"_s, u"午餐"_s, u"12.50"_s, u"交易成功"_s},
+            {prefix + u"2"_s, u"2026-01-31 09:00:00"_s, u"收入"_s, u"公司"_s, u"一月工资"_s, u"3000.00"_s, u"交易成功"_s},
+            {prefix + u"3"_s, u"2026-02-01 10:00:00"_s, u"不计收支"_s, u"余额宝"_s, u"转入"_s, u"500.00"_s, u"交易成功"_s},
+            {prefix + u"4"_s, u"2026-02-02 10:00:00"_s, u"支出"_s, u"超市"_s, u"订单"_s, u"88.00"_s, u"交易关闭"_s}};
+}
+
+// The first bill needs a member and a type for each counterparty; the next bills, of the other two
+// layouts and with the same counterparties, get the remembered types. Each bill imported a second time
+// adds nothing. Transfers and closed trades are greyed with their reason and never posted.
+TEST_F(BillImportTest, EachLayoutPostsOnceWithTheRememberedTypes)
+{
+    const struct {
+        Bills::Layout layout;
+        const char* prefix;
+        const char* done;
+    } bills[] = {{Bills::Layout::WeChat, "W", "已导入微信支付账单"},
+                 {Bills::Layout::Alipay, "A", "已导入支付宝账单："},
+                 {Bills::Layout::AlipayClassic, "C", "已导入支付宝账单（旧版）"}};
+    QStringList files;
+    const int atStart = backups();
+    for (const auto& b : bills) {
+        SCOPED_TRACE(b.prefix);
+        const QString file = writeBill(QString::fromLatin1(b.prefix) + u".csv"_s, billOf(b.layout, household(QString::fromLatin1(b.prefix))));
+        files << file;
+        ASSERT_TRUE(openImport(file));
+        const QStringList rows = grid(u"DG"_s);
+        ASSERT_EQ(rows.size(), 4);
+        EXPECT_TRUE(rows[2].endsWith(u"|不计收支"_s) && rows[3].endsWith(u"|交易关闭"_s)) << rows.join(u'\n').toStdString();
+        auto* dg = get<QTableView>(u"DG"_s);
+        EXPECT_FALSE(dg->model()->index(0, 0).data(Qt::ForegroundRole).isValid());
+        EXPECT_TRUE(dg->model()->index(3, 0).data(Qt::ForegroundRole).isValid());
+        if (files.size() == 1) {
+            press(u"cmdimport"_s);
+            EXPECT_EQ(lastMessage(), u"成员不能为空"_s);
+            pick(u"cmdfindt"_s, 1);
+            press(u"cmdimport"_s);
+            EXPECT_TRUE(lastMessage().contains(u"“美团外卖”的支出还没有类型"_s)) << lastMessage().toStdString();
+            EXPECT_EQ(grid(u"dgparty"_s), QStringList({u"支出|美团外卖|1|12.50||"_s, u"收入|公司|1|3,000.00||"_s}));
+            selectParties({0, 1});
+            press(u"cmdfindo"_s);
+            EXPECT_TRUE(lastMessage().contains(u"既有收入也有支出"_s));
+            selectParties({0});
+            pick(u"cmdfindo"_s, 0);
+            selectParties({1});
+            pick(u"cmdfindo"_s, 1);
+            EXPECT_EQ(grid(u"DG"_s).first(), u"2026-02-28|支出|美团外卖 午餐|12.50|李四|伙食|"_s);
+            QTest::keyClick(get(u"dgparty"_s), Qt::Key_Return);  // Enter in a list posts nothing
+            EXPECT_TRUE(w->isVisible());
+        } else {
+            EXPECT_EQ(grid(u"dgparty"_s), QStringList({u"支出|美团外卖|1|12.50|f|伙食"_s, u"收入|公司|1|3,000.00|j|奖金"_s}));
+            pick(u"cmdfindt"_s, 1);
+        }
+        press(u"cmdimport"_s);
+        EXPECT_FALSE(w->isVisible());
+        EXPECT_TRUE(lastMessage().startsWith(QString::fromUtf8(b.done))) << lastMessage().toStdString();
+        EXPECT_EQ(backups(), atStart + static_cast<int>(files.size()));
+    }
+    for (const QString& file : files) {
+        ASSERT_TRUE(openImport(file));
+        EXPECT_EQ(grid(u"DG"_s).first(), u"2026-02-28|支出|美团外卖 午餐|12.50|||已导入过"_s);
+        EXPECT_TRUE(grid(u"dgparty"_s).isEmpty());
+        pick(u"cmdfindt"_s, 0);
+        press(u"cmdimport"_s);
+        EXPECT_TRUE(lastMessage().contains(u"没有要导入的收支"_s));
+        w->close();
+    }
+    EXPECT_EQ(rows(u"select 成员ID,类型ID,金额,日期,备注,月份 from 支出帐"_s), QStringList(3, u"02|f|12.5|2026-02-28|美团外卖 午餐|2"_s));
+    EXPECT_EQ(rows(u"select 成员ID,类型ID,金额,日期,备注,月份 from 收入帐"_s), QStringList(3, u"02|j|3000|2026-01-31|公司 一月工资|1"_s));
+    EXPECT_EQ(rows(u"select 来源,交易号,帐 from 导入交易 order by rowid"_s),
+              QStringList({u"微信支付|W1|支出帐"_s, u"微信支付|W2|收入帐"_s, u"支付宝|A1|支出帐"_s, u"支付宝|A2|收入帐"_s,
+                           u"支付宝|C1|支出帐"_s, u"支付宝|C2|收入帐"_s}));
+}
+
+// A broken bill is refused with its line before any window opens: the books, the bill and the
+// backups folder stay as they were. Giving up in the file dialog says nothing.
+TEST_F(BillImportTest, BrokenBillIsRefusedWithItsLineAndNothingChanges)
+{
+    QList<BillLine> lines = household(u"W"_s);
+    lines[1].time = u"2026-02-30 09:00:00"_s;
+    const QByteArray bytes = weChatBill(lines, false);
+    const QString file = writeBill(u"broken.csv"_s, bytes);
+    const QByteArray books = fileBytes(dbPath());
+    const int atStart = backups();
+    EXPECT_FALSE(openImport(file));
+    ASSERT_EQ(messageTexts().size(), 1);
+    EXPECT_TRUE(lastMessage().contains(u"第 %1 行"_s.arg(firstRowLine(Bills::Layout::WeChat) + 1))) << lastMessage().toStdString();
+    EXPECT_TRUE(lastMessage().contains(QDir::toNativeSeparators(file)));
+    EXPECT_EQ(fileBytes(dbPath()), books);
+    EXPECT_EQ(fileBytes(file), bytes);
+    EXPECT_EQ(backups(), atStart);
+    EXPECT_FALSE(openImport(QString()));
+    EXPECT_EQ(messageTexts().size(), 1);
+}
+
+// Posting is one transaction after one backup: a backup that cannot be made, or a record the file
+// refuses, leaves the ledgers, the trade numbers and the types as they were, with the window open.
+// Quotes, commas, line breaks, emoji, SQL and markup in a bill reach the file as text.
+TEST_F(BillImportTest, PostingIsAllOrNothingAndTextsStayText)
+{
+    const QString party = u"老王, \"小店\"'); DROP TABLE 支出帐;--"_s;
+    const QString file = writeBill(u"text.csv"_s,
+        weChatBill({{u"X1"_s, u"2026-03-01 08:00:00"_s, u"支出"_s, party, u"第一行\n第二行😀👨‍👩‍👧<b>粗</b>"_s, u"9.90"_s, u"支付成功"_s},
+                    {u"X2"_s, u"2026-03-02 08:00:00"_s, u"支出"_s, u"<i>书店</i>"_s, u"/"_s, u"99"_s, u"支付成功"_s}},
+                   true));
+    ASSERT_TRUE(openImport(file));
+    pick(u"cmdfindt"_s, 0);
+    get<QTableView>(u"dgparty"_s)->selectAll();
+    pick(u"cmdfindo"_s, 0);
+    auto untouched = [this] {
+        EXPECT_TRUE(w->isVisible());
+        EXPECT_EQ(count(u"支出帐"_s) + count(u"导入交易"_s) + count(u"导入对方类型"_s), u"000"_s);
+    };
+
+    QDir(folder() + u"/backups"_s).removeRecursively();
+    writeFile(folder() + u"/backups"_s, "a file where the folder should be");
+    press(u"cmdimport"_s);
+    EXPECT_TRUE(lastMessage().contains(u"备份没有成功"_s)) << lastMessage().toStdString();
+    untouched();
+    QFile::remove(folder() + u"/backups"_s);
+
+    sql(u"create trigger stop before insert on 支出帐 when new.金额 = 99 begin select raise(abort, 'no'); end;"_s);
+    press(u"cmdimport"_s);
+    EXPECT_TRUE(lastMessage().startsWith(u"导入没有成功，帐上什么也没有改动。"_s)) << lastMessage().toStdString();
+    untouched();
+    sql(u"drop trigger stop;"_s);
+
+    // A trade posted by someone else since the preview was made is not posted again.
+    sql(u"insert into 导入交易 values ('微信支付', 'X2', '支出帐', null);"_s);
+    press(u"cmdimport"_s);
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_TRUE(lastMessage().contains(u"收入 0 笔，支出 1 笔"_s)) << lastMessage().toStdString();
+    EXPECT_EQ(rows(u"select 备注, 金额 from 支出帐"_s), QStringList({u"老王, \"小店\"'); DROP TAB|9.9"_s}));
+    EXPECT_EQ(rows(u"select 交易对方 from 导入对方类型"_s), QStringList({party}));
+    EXPECT_EQ(rows(u"select 交易号, 行号 is not null from 导入交易 order by 交易号"_s), QStringList({u"X1|1"_s, u"X2|0"_s}));
+}
+
+// A message that names a counterparty shows it as written, never as markup.
+TEST_F(BillImportTest, MessagesAreShownAsPlainText)
+{
+    App::scriptMessages(false);
+    Qt::TextFormat format = Qt::RichText;
+    whenModal([&](QDialog* d) {
+        if (auto* box = qobject_cast<QMessageBox*>(d))
+            format = box->textFormat();
+        d->accept();
+    });
+    App::msgBox(u"<b>交易对方</b>"_s, 64);
+    App::scriptMessages(true);
+    EXPECT_EQ(format, Qt::PlainText);
+}
+
+}  // namespace

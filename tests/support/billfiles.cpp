@@ -1,0 +1,106 @@
+#include "billfiles.h"
+
+#include <QStringEncoder>
+#include <QStringList>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kClassicNotes = 4, kAlipayNotes = 24, kWeChatNotes = 16;
+
+QByteArray gb18030(const QString& text)
+{
+    QStringEncoder e("GB18030");
+    return e.encode(text);
+}
+
+}  // namespace
+
+QString csvCell(const QString& text)
+{
+    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n'))
+        return text;
+    return u'"' + QString(text).replace(u"\""_s, u"\"\""_s) + u'"';
+}
+
+QByteArray alipayClassicBill(const QList<BillLine>& rows)
+{
+    QString t = u"支付宝交易记录明细查询\r\n账号:[test@example.com]\r\n起始日期:[2026-01-01 00:00:00]    终止日期:[2026-03-01 00:00:00]\r\n"
+                u"---------------------------------交易记录明细列表------------------------------------\r\n"_s;
+    const QStringList head = {u"交易号"_s, u"商家订单号"_s, u"交易创建时间"_s, u"付款时间"_s, u"最近修改时间"_s, u"交易来源地"_s,
+                              u"类型"_s, u"交易对方"_s, u"商品名称"_s, u"金额（元）"_s, u"收/支"_s, u"交易状态"_s,
+                              u"服务费（元）"_s, u"成功退款（元）"_s, u"备注"_s, u"资金状态"_s};
+    auto padded = [](const QStringList& cells) {
+        QStringList out;
+        for (const QString& c : cells)
+            out << csvCell(c) + u"    \t"_s;
+        return out.join(u',') + u",\r\n"_s;
+    };
+    t += padded(head);
+    for (const BillLine& r : rows)
+        t += padded({r.trade, u"T"_s + r.trade, r.time, r.time, r.time, u"其他（包括阿里巴巴和外部商家）"_s, u"即时到账交易"_s,
+                     r.counterparty, r.item, r.amount, r.kind, r.status, u"0.00"_s, r.refund.isEmpty() ? u"0.00"_s : r.refund,
+                     QString(), r.kind == u"支出"_s ? u"已支出"_s : u"已收入"_s});
+    t += u"------------------------------------------------------------------------------------\r\n"
+         u"共%1笔记录\r\n已收入:1笔,3000.00元\r\n待收入:0笔,0.00元\r\n已支出:1笔,12.50元\r\n导出时间:[2026-03-01 10:00:00]    用户:测试\r\n"_s
+             .arg(rows.size());
+    return gb18030(t);
+}
+
+QByteArray alipayBill(const QList<BillLine>& rows)
+{
+    QString t;
+    for (int i = 1; i < kAlipayNotes; ++i)
+        t += i == 1 ? u"------------------------------------------------------------------------------------\n"_s
+                    : u"说明第%1行：导出信息,仅供参考\n"_s.arg(i);
+    t += u"------------------------支付宝（中国）网络技术有限公司  电子客户回单------------------------\n"_s;
+    t += u"交易时间,交易分类,交易对方,对方账号,商品说明,收/支,金额,收/付款方式,交易状态,交易订单号,商家订单号,备注,\n"_s;
+    for (const BillLine& r : rows)
+        t += QStringList{r.time, u"餐饮美食"_s, csvCell(r.counterparty), u"a***@example.com"_s, csvCell(r.item), r.kind,
+                         csvCell(r.amount), u"余额宝"_s, r.status, r.trade + u"\t"_s, QString(), QString()}
+                 .join(u',')
+             + u",\n"_s;
+    return gb18030(t);
+}
+
+QByteArray weChatBill(const QList<BillLine>& rows, bool byteOrderMark)
+{
+    QString t;
+    for (int i = 1; i < kWeChatNotes; ++i)
+        t += i == 1 ? u"微信支付账单明细,,,,,,,,\n"_s : u"说明%1,共,若干笔,,,,,,\n"_s.arg(i);
+    t += u"----------------------微信支付账单明细列表--------------------\n"_s;
+    t += u"交易时间,交易类型,交易对方,商品,收/支,金额(元),支付方式,当前状态,交易单号,商户单号,备注\n"_s;
+    for (const BillLine& r : rows)
+        t += QStringList{r.time, u"商户消费"_s, csvCell(r.counterparty), csvCell(r.item), r.kind, csvCell(u"¥"_s + r.amount),
+                         u"零钱"_s, r.status, r.trade + u"\t"_s, u"\t"_s, u"/"_s}
+                 .join(u',')
+             + u"\n"_s;
+    return (byteOrderMark ? QByteArray("\xEF\xBB\xBF") : QByteArray()) + t.toUtf8();
+}
+
+QByteArray billOf(Bills::Layout layout, const QList<BillLine>& rows)
+{
+    switch (layout) {
+    case Bills::Layout::AlipayClassic:
+        return alipayClassicBill(rows);
+    case Bills::Layout::Alipay:
+        return alipayBill(rows);
+    case Bills::Layout::WeChat:
+        break;
+    }
+    return weChatBill(rows, true);
+}
+
+int firstRowLine(Bills::Layout layout)
+{
+    switch (layout) {
+    case Bills::Layout::AlipayClassic:
+        return kClassicNotes + 2;
+    case Bills::Layout::Alipay:
+        return kAlipayNotes + 2;
+    case Bills::Layout::WeChat:
+        break;
+    }
+    return kWeChatNotes + 2;
+}
