@@ -13,6 +13,7 @@
 #include <QGraphicsScene>
 #include <QHash>
 #include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QPainter>
 #include <QPieSeries>
@@ -247,16 +248,17 @@ void drawRingChart(QChart* chart, const QString& title, const QList<ChartFigure>
     clear(chart, leftOut ? title + QStringLiteral("（%1 项不大于零，未画出）").arg(leftOut) : title);
     chart->legend()->setAlignment(Qt::AlignRight);
     auto* ring = new QPieSeries;
-    ring->setHoleSize(0.45);
-    ring->setPieSize(0.8);
+    ring->setHoleSize(0.33);
+    ring->setPieSize(0.66);  // room around it for the labels
     const QFont labels = face(chart, songFont(9));
+    QStringList legend;
     for (const ChartFigure& f : figures) {
         if (f.amount.toDouble() <= 0)
             continue;
+        // The slice says what it is and its share; the legend adds the amount.
         const QString share = shareText(f.amount, whole);
-        auto* slice = ring->append(f.name + QLatin1Char(' ') + f.amount.toGrouped() + QStringLiteral("（") + share
-                                       + QStringLiteral("）"),
-                                   f.amount.toDouble());
+        auto* slice = ring->append(f.name + QLatin1Char(' ') + share, f.amount.toDouble());
+        legend << f.name + QLatin1Char(' ') + f.amount.toGrouped() + QStringLiteral("（") + share + QStringLiteral("）");
         slice->setLabelFont(labels);
         slice->setColor(colour(ring->count() - 1));
         slice->setBorderColor(Qt::white);
@@ -264,6 +266,9 @@ void drawRingChart(QChart* chart, const QString& title, const QList<ChartFigure>
         slice->setLabelVisible(f.amount.toDouble() >= whole.toDouble() * 0.03);
     }
     chart->addSeries(ring);
+    const QList<QLegendMarker*> markers = chart->legend()->markers(ring);
+    for (qsizetype i = 0; i < markers.size() && i < legend.size(); ++i)
+        markers[i]->setLabel(legend[i]);
 }
 
 void paintChart(QPainter* painter, const QRectF& target, const std::function<void(QChart*)>& fill)

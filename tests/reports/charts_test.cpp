@@ -14,6 +14,8 @@
 #include <QComboBox>
 #include <QFontInfo>
 #include <QLabel>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QPieSeries>
 #include <QPieSlice>
@@ -231,14 +233,18 @@ TEST_F(ChartsTest, RingOfTheListedRecordsByTypeOrMemberFollowsEachQuery)
         auto* pie = qobject_cast<QPieSeries*>(chartOf(ring)->series().value(0));
         ASSERT_TRUE(pie);
         ASSERT_EQ(pie->count(), static_cast<int>(sums.size())) << grouping << member.toStdString();
+        const QList<QLegendMarker*> legend = chartOf(ring)->legend()->markers(pie);
+        ASSERT_EQ(legend.size(), pie->count());
         double last = 1e300;
-        for (QPieSlice* s : pie->slices()) {
+        for (int i = 0; i < pie->count(); ++i) {
+            const QPieSlice* s = pie->slices()[i];
             const QString name = s->label().section(u' ', 0, 0);
             ASSERT_TRUE(sums.count(name)) << name.toStdString();
             const Money sum = sums[name];
             EXPECT_EQ(s->value(), sum.toDouble()) << name.toStdString();
-            const QString share = QString::number(sum.toDouble() * 100 / all.toDouble(), 'f', 1);
-            EXPECT_EQ(s->label(), name + " " + sum.toGrouped() + "（" + share + "%）");
+            const QString share = QString::number(sum.toDouble() * 100 / all.toDouble(), 'f', 1) + "%";
+            EXPECT_EQ(s->label(), name + " " + share);
+            EXPECT_EQ(legend[i]->label(), name + " " + sum.toGrouped() + "（" + share + "）");
             EXPECT_LE(s->value(), last);
             last = s->value();
         }

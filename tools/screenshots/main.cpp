@@ -142,7 +142,7 @@ void shootResults(QDialog* w, const QString& name)
     }
     if (name == QLatin1String("frmYear"))
         shootPdfPage(w, QStringLiteral("frmYear_pdf"));
-    if (name == QLatin1String("frmquery_sr")) {
+    if (name == QLatin1String("frmquery_zc")) {
         press(w, QStringLiteral("cmdChart"));
         if (auto* ring = w->findChild<QDialog*>(QStringLiteral("frmChart")))
             shoot(ring, name + QStringLiteral("_chart"));
