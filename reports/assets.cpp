@@ -130,15 +130,10 @@ AssetsWindow::AssetsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmcurt
     Command1->setDefault(true);
     Command2 = new QPushButton(QStringLiteral("返回"), this);
     Command2->setObjectName(QStringLiteral("Command2"));
-    cmdPrint = new QPushButton(QStringLiteral("打印…"), this);
-    cmdPrint->setObjectName(QStringLiteral("cmdPrint"));
-    cmdPdf = new QPushButton(QStringLiteral("导出PDF…"), this);
-    cmdPdf->setObjectName(QStringLiteral("cmdPdf"));
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(Command1);
-    buttons->addWidget(cmdPrint);
-    buttons->addWidget(cmdPdf);
+    printing_ = PrintedReport::addButtons(this, buttons, [this] { return report(); });
     buttons->addWidget(Command2);
     layout->addLayout(buttons);
 
@@ -156,8 +151,6 @@ AssetsWindow::AssetsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmcurt
 
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     connect(Command2, &QPushButton::clicked, this, [this] { close(); });
-    connect(cmdPrint, &QPushButton::clicked, this, [this] { PrintedReport::printWithPreview(report(), this); });
-    connect(cmdPdf, &QPushButton::clicked, this, [this] { PrintedReport::exportPdf(report(), this); });
     showPosition({});
 }
 
@@ -265,8 +258,8 @@ void AssetsWindow::showPosition(QList<ChartFigure> figures)
 {
     position_ = std::move(figures);
     drawPositionChart(chart->chart(), kChartTitle, position_);
-    cmdPrint->setEnabled(!position_.isEmpty());
-    cmdPdf->setEnabled(!position_.isEmpty());
+    chart->setAccessibleDescription(chartDescription(kChartTitle, position_));
+    printing_.setEnabled(!position_.isEmpty());
 }
 
 ReportContent AssetsWindow::report()

@@ -48,8 +48,7 @@ private:
     QStatusBar* stabar = nullptr;
     QLabel* stabar_1 = nullptr;
     QLabel* stabar_2 = nullptr;
-    QPushButton* cmdPrint = nullptr;
-    QPushButton* cmdPdf = nullptr;
+    PrintedReport::Buttons printing_{};
     QChartView* chart = nullptr;
     QList<ChartFigure> position_;
     QStandardItemModel* printed_ = nullptr;  // the figures as a table, made for printing

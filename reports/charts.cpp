@@ -229,6 +229,14 @@ QList<ChartFigure> totalsBy(const Recordset& rs, int keyField, int amountField, 
     return out;
 }
 
+QString chartDescription(const QString& title, const QList<ChartFigure>& figures)
+{
+    QStringList parts;
+    for (const ChartFigure& f : figures)
+        parts << f.name + QLatin1Char(' ') + f.amount.toGrouped();
+    return parts.isEmpty() ? title : title + QStringLiteral("。") + parts.join(QStringLiteral("；"));
+}
+
 QString shareText(const MoneyTotal& part, const MoneyTotal& whole)
 {
     const double w = whole.toDouble();

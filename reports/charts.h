@@ -46,6 +46,10 @@ void drawRingChart(QChart* chart, const QString& title, const QList<ChartFigure>
 // one named `emptyName`), largest first. Raises DbError at an amount that is no amount.
 QList<ChartFigure> totalsBy(const Recordset& rs, int keyField, int amountField, const QString& emptyName);
 
+// What a screen reader is told of a chart that has no table beside it: its title and each figure
+// with its amount ("按类型：金额总计 300.00元。伙食 200.00；教育 100.00").
+QString chartDescription(const QString& title, const QList<ChartFigure>& figures);
+
 // The percentage one figure takes of the total, as the slices show it ("45.6%").
 QString shareText(const MoneyTotal& part, const MoneyTotal& whole);
 

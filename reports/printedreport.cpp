@@ -5,6 +5,7 @@
 #include "shell/inputs.h"
 
 #include <QAbstractItemModel>
+#include <QBoxLayout>
 #include <QBuffer>
 #include <QDateTime>
 #include <QDir>
@@ -16,6 +17,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <algorithm>
@@ -349,6 +351,28 @@ Outcome writePdf(const ReportContent& content, const QString& path, QWidget* pro
         return Outcome::Failed;
     }
     return Outcome::Written;
+}
+
+void Buttons::setEnabled(bool on) const
+{
+    print->setEnabled(on);
+    pdf->setEnabled(on);
+}
+
+Buttons addButtons(QWidget* window, QBoxLayout* row, std::function<ReportContent()> content)
+{
+    const auto button = [&](const char* name, const char* text) {
+        auto* b = new QPushButton(QString::fromUtf8(text), window);
+        b->setObjectName(QString::fromUtf8(name));
+        b->setAutoDefault(false);
+        row->addWidget(b);
+        return b;
+    };
+    const Buttons made{button("cmdPrint", "打印…"), button("cmdPdf", "导出PDF…")};
+    QObject::connect(made.print, &QPushButton::clicked, window,
+                     [window, content] { printWithPreview(content(), window); });
+    QObject::connect(made.pdf, &QPushButton::clicked, window, [window, content] { exportPdf(content(), window); });
+    return made;
 }
 
 bool exportPdf(const ReportContent& content, QWidget* parent)

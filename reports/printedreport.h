@@ -6,9 +6,11 @@
 #include <functional>
 
 class QAbstractItemModel;
+class QBoxLayout;
 class QChart;
 class QDateTime;
 class QPagedPaintDevice;
+class QPushButton;
 class QWidget;
 
 // What a report puts on paper: its title, what it covers (the criteria or the year), who printed it
@@ -41,6 +43,15 @@ void printWithPreview(const ReportContent& content, QWidget* parent);
 // 导出PDF…: asks where (proposing the title and today's date) and writes the PDF there. A file that
 // cannot be written is told with its cause and leaves nothing under that name. True when written.
 bool exportPdf(const ReportContent& content, QWidget* parent);
+
+// The buttons 打印… (cmdPrint) and 导出PDF… (cmdPdf) of a window, added to `row`; each asks
+// `content` for the report when it is pressed.
+struct Buttons {
+    QPushButton* print;
+    QPushButton* pdf;
+    void setEnabled(bool on) const;
+};
+Buttons addButtons(QWidget* window, QBoxLayout* row, std::function<ReportContent()> content);
 
 enum class Outcome { Written, Cancelled, Failed };
 // Writes the PDF under a temporary name beside `path` and renames it to `path` when it is complete;

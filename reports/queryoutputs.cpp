@@ -54,20 +54,7 @@ QueryOutputs::QueryOutputs(LedgerQuery* w, QBoxLayout* layout)
         row->addWidget(cmdChart);
         connect(cmdChart, &QPushButton::clicked, this, [this] { openChart(); });
     }
-    for (const auto& [name, text] : {std::pair{"cmdPrint", "打印…"}, std::pair{"cmdPdf", "导出PDF…"}}) {
-        auto* b = new QPushButton(QString::fromUtf8(text), w);
-        b->setObjectName(QString::fromUtf8(name));
-        b->setAutoDefault(false);
-        row->addWidget(b);
-        const bool pdf = QByteArray(name) == "cmdPdf";
-        connect(b, &QPushButton::clicked, this, [this, pdf] {
-            const ReportContent c = report();
-            if (pdf)
-                PrintedReport::exportPdf(c, w_);
-            else
-                PrintedReport::printWithPreview(c, w_);
-        });
-    }
+    PrintedReport::addButtons(w, row, [this] { return report(); });
     layout->addLayout(row);
     // The window runs its query first (it connected first); the criteria are then those of the list.
     if (auto* run = w->findChild<QPushButton*>(QStringLiteral("CmdqueryNow")))
@@ -194,14 +181,16 @@ void QueryChart::redraw()
     if (rs_ && rs_->isLoading()) {
         // The ring is drawn once every row is in: a part of them would show wrong shares.
         drawRingChart(chart->chart(), QStringLiteral("正在读取记录……"), {});
-        return;
+    } else {
+        try {
+            figures_ = totals(rs_, g);
+            drawRingChart(chart->chart(), title(g, figures_), figures_);
+        } catch (const DbError&) {
+            figures_.clear();
+            drawRingChart(chart->chart(), QStringLiteral("有的金额无效，无法绘制"), {});
+        }
     }
-    try {
-        figures_ = totals(rs_, g);
-        drawRingChart(chart->chart(), title(g, figures_), figures_);
-    } catch (const DbError&) {
-        drawRingChart(chart->chart(), QStringLiteral("有的金额无效，无法绘制"), {});
-    }
+    chart->setAccessibleDescription(chartDescription(chart->chart()->title(), figures_));
 }
 
 void addQueryOutputs(LedgerQuery* window, QBoxLayout* layout)

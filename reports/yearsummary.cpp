@@ -63,14 +63,6 @@ YearSummary::YearSummary(QWidget* parent) : DataWindow(QStringLiteral("frmYear")
     Command1->setDefault(true);
     Command2 = new QPushButton(QStringLiteral("返回"), this);
     Command2->setObjectName(QStringLiteral("Command2"));
-    cmdPrint = new QPushButton(QStringLiteral("打印…"), this);
-    cmdPrint->setObjectName(QStringLiteral("cmdPrint"));
-    cmdPdf = new QPushButton(QStringLiteral("导出PDF…"), this);
-    cmdPdf->setObjectName(QStringLiteral("cmdPdf"));
-    for (QPushButton* b : {cmdPrint, cmdPdf}) {
-        b->setAutoDefault(false);
-        b->setEnabled(false);  // until there is a summary to print
-    }
 
     auto* top = new QHBoxLayout;
     top->addWidget(buddyLabel(QStringLiteral("年份："), cboYear, this));
@@ -85,8 +77,8 @@ YearSummary::YearSummary(QWidget* parent) : DataWindow(QStringLiteral("frmYear")
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(Command1);
-    buttons->addWidget(cmdPrint);
-    buttons->addWidget(cmdPdf);
+    printing_ = PrintedReport::addButtons(this, buttons, [this] { return report(); });
+    printing_.setEnabled(false);  // until there is a summary to print
     buttons->addWidget(Command2);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
@@ -95,8 +87,6 @@ YearSummary::YearSummary(QWidget* parent) : DataWindow(QStringLiteral("frmYear")
 
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     connect(Command2, &QPushButton::clicked, this, [this] { close(); });
-    connect(cmdPrint, &QPushButton::clicked, this, [this] { PrintedReport::printWithPreview(report(), this); });
-    connect(cmdPdf, &QPushButton::clicked, this, [this] { PrintedReport::exportPdf(report(), this); });
     connect(cboYear, &QComboBox::currentIndexChanged, this, [this] { yearChosen(); });
     followRecordset(&rs_, this, [this] { redrawChart(); });
     redrawChart();
@@ -192,8 +182,7 @@ void YearSummary::doNow()
         if (!db || db->kind() != DbError::Overflow || !nameBadAmount(true))
             showDbError(e, QStringLiteral("无法汇总：数据库中的汇总查询不能读取。"));
     }
-    cmdPrint->setEnabled(shownYear_ != 0);
-    cmdPdf->setEnabled(shownYear_ != 0);
+    printing_.setEnabled(shownYear_ != 0);
 }
 
 QList<MonthFigures> YearSummary::months() const

@@ -42,8 +42,7 @@ private:
     QComboBox* cboYear = nullptr;
     QPushButton* Command1 = nullptr;
     QPushButton* Command2 = nullptr;
-    QPushButton* cmdPrint = nullptr;
-    QPushButton* cmdPdf = nullptr;
+    PrintedReport::Buttons printing_{};
     DataGrid* dg = nullptr;
     QLabel* lblTotals = nullptr;
     QChartView* chart = nullptr;

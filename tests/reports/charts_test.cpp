@@ -245,6 +245,7 @@ TEST_F(ChartsTest, RingOfTheListedRecordsByTypeOrMemberFollowsEachQuery)
             const QString share = QString::number(sum.toDouble() * 100 / all.toDouble(), 'f', 1) + "%";
             EXPECT_EQ(s->label(), name + " " + share);
             EXPECT_EQ(legend[i]->label(), name + " " + sum.toGrouped() + "（" + share + "）");
+            EXPECT_TRUE(child<QChartView>(ring, "chart")->accessibleDescription().contains(name + " " + sum.toGrouped()));
             EXPECT_LE(s->value(), last);
             last = s->value();
         }
