@@ -71,6 +71,8 @@ public:
 
     // The total as a single amount, when it lies in an amount's range.
     std::optional<Money> toMoney() const;
+    // The nearest number in yuan, for drawing (never for adding up).
+    double toDouble() const { return static_cast<double>(units_) / 10000.0; }
 
     // The same forms as Money's.
     QString toGrouped() const;

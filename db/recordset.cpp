@@ -176,6 +176,12 @@ void Recordset::readSlice()
         emit loaded();
 }
 
+void Recordset::finishLoading()
+{
+    while (reader_)
+        readSlice();
+}
+
 void Recordset::close()
 {
     const bool was = open_;

@@ -47,6 +47,9 @@ public:
     void close();
     // Rows are still being read (after openInSlices).
     bool isLoading() const { return reader_ != nullptr; }
+    // Reads what is left of a result opened in slices now (printing needs every row); the signals
+    // come as they would have from the event loop.
+    void finishLoading();
     bool isOpen() const { return open_; }
     bool isEditable() const { return !table_.isEmpty(); }
     const QString& sql() const { return sql_; }

@@ -7,18 +7,22 @@
 #include "shell/inputs.h"
 #include "shell/valuelabel.h"
 
+#include <QChart>
+#include <QChartView>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
 namespace {
 
 const QString kNote = QStringLiteral(" 注：银行帐与收入/支出帐可相对独立");
+const QString kChartTitle = QStringLiteral("当前资产状况");
 
 // One group: three captions in a row (or fewer, at the given columns), each value under its caption.
 struct Group {
@@ -62,7 +66,7 @@ AssetsWindow::AssetsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmcurt
 {
     setWindowTitle(QStringLiteral("当前资产查询"));
     setFont(songFont(9));
-    resize(twips(6600), twips(6800));
+    resize(twips(15000), twips(6800));
 
     auto* Label1 = new QLabel(QStringLiteral("当前资产查询"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -91,6 +95,7 @@ AssetsWindow::AssetsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmcurt
     layout->addLayout(titleLine);
     layout->addWidget(Line1);
 
+    auto* frames = new QVBoxLayout;
     for (const Group& g : kGroups) {
         auto* frame = new QGroupBox(QString::fromUtf8(g.caption), this);
         frame->setObjectName(QString::fromUtf8(g.frame));
@@ -112,8 +117,13 @@ AssetsWindow::AssetsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmcurt
         }
         for (int c = 0; c < 3; ++c)
             grid->setColumnStretch(c, 1);
-        layout->addWidget(frame);
+        frames->addWidget(frame);
     }
+    chart = newChartView(QStringLiteral("chart"), QStringLiteral("当前资产状况图表"), this);
+    auto* body = new QHBoxLayout;
+    body->addLayout(frames, 2);
+    body->addWidget(chart, 3);
+    layout->addLayout(body, 1);
 
     Command1 = new QPushButton(QStringLiteral("统计"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
@@ -123,6 +133,7 @@ AssetsWindow::AssetsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmcurt
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(Command1);
+    printing_ = PrintedReport::addButtons(this, buttons, [this] { return report(); });
     buttons->addWidget(Command2);
     layout->addLayout(buttons);
 
@@ -140,6 +151,7 @@ AssetsWindow::AssetsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmcurt
 
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     connect(Command2, &QPushButton::clicked, this, [this] { close(); });
+    showPosition({});
 }
 
 AssetsWindow::~AssetsWindow() = default;
@@ -214,6 +226,12 @@ void AssetsWindow::Command1_Click()
         progress(QStringLiteral("正在统计其它投资状况...."));
         const auto invested = sumOf(QStringLiteral("select sum(金额)as z from 投资帐"), QStringLiteral("投资帐"), amount);
         lblyh(12)->setText(invested ? invested->toGrouped() : QStringLiteral(" "));
+        const MoneyTotal zero;
+        showPosition({{QStringLiteral("收入/支出余额"), income.value_or(zero) - expense.value_or(zero)},
+                      {QStringLiteral("银行余额"), in.value_or(zero) - out.value_or(zero)},
+                      {QStringLiteral("借入(欠人)"), borrowed.value_or(zero)},
+                      {QStringLiteral("借出(人欠)"), lent.value_or(zero)},
+                      {QStringLiteral("其它投资"), invested.value_or(zero)}});
         progress(QStringLiteral("统计完毕"));
     } catch (const BadAmount& bad) {
         clearFigures();
@@ -233,4 +251,37 @@ void AssetsWindow::clearFigures()
     for (int i : {3, 4, 5, 6, 7, 8, 12})
         lblyh(i)->setText(QString());
     progress(QString());
+    showPosition({});
+}
+
+void AssetsWindow::showPosition(QList<ChartFigure> figures)
+{
+    position_ = std::move(figures);
+    drawPositionChart(chart->chart(), kChartTitle, position_);
+    chart->setAccessibleDescription(chartDescription(kChartTitle, position_));
+    printing_.setEnabled(!position_.isEmpty());
+}
+
+ReportContent AssetsWindow::report()
+{
+    // The figures as the window shows them, one line each under their group.
+    if (!printed_)
+        printed_ = new QStandardItemModel(this);
+    printed_->clear();
+    printed_->setHorizontalHeaderLabels({QStringLiteral("类别"), QStringLiteral("项目"), QStringLiteral("金额")});
+    for (const Group& g : kGroups) {
+        const auto& array = QByteArray(g.array) == "lblxf" ? lblxf_ : lblyh_;
+        for (int c = 0; c < g.cellCount; ++c) {
+            auto* amount = new QStandardItem(array.value(g.cells[c].valueIndex)->text().trimmed());
+            amount->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            printed_->appendRow({new QStandardItem(QString::fromUtf8(g.caption)),
+                                 new QStandardItem(QString::fromUtf8(g.cells[c].captionText)), amount});
+        }
+    }
+    ReportContent c;
+    c.title = windowTitle();
+    c.about << lbldate->text() << kNote.trimmed();
+    c.table = printed_;
+    c.chart = [figures = position_](QChart* chart) { drawPositionChart(chart, kChartTitle, figures); };
+    return c;
 }

@@ -1,22 +1,31 @@
 #pragma once
 
+#include "charts.h"
+#include "printedreport.h"
 #include "recordset.h"
 #include "shell/datawindow.h"
 
 #include <QMap>
 #include <optional>
 
+class QChartView;
 class QLabel;
 class QPushButton;
+class QStandardItemModel;
 class QStatusBar;
 
 // The household's present position: income against expenses, deposits against withdrawals,
-// borrowed against lent, and the other investments, each summed over a whole table on "统计".
+// borrowed against lent, and the other investments, each summed over a whole table on "统计", and
+// beside them the same position as bars.
 class AssetsWindow : public DataWindow {
     Q_OBJECT
 public:
     explicit AssetsWindow(QWidget* parent = nullptr);
     ~AssetsWindow() override;
+
+    // The bars of the chart: the balance of income and expenses, the bank balance, borrowed, lent
+    // and invested, as last computed; empty before "统计" and after a failed one.
+    const QList<ChartFigure>& position() const { return position_; }
 
 private:
     void Command1_Click();
@@ -24,6 +33,8 @@ private:
     std::optional<MoneyTotal> sumOf(const QString& sql, const QString& table, const QString& field);
     void progress(const QString& text);
     void clearFigures();
+    void showPosition(QList<ChartFigure> figures);
+    ReportContent report();
     QLabel* lblxf(int i) const { return lblxf_.value(i); }
     QLabel* lblyh(int i) const { return lblyh_.value(i); }
 
@@ -37,6 +48,10 @@ private:
     QStatusBar* stabar = nullptr;
     QLabel* stabar_1 = nullptr;
     QLabel* stabar_2 = nullptr;
+    PrintedReport::Buttons printing_{};
+    QChartView* chart = nullptr;
+    QList<ChartFigure> position_;
+    QStandardItemModel* printed_ = nullptr;  // the figures as a table, made for printing
 };
 
 // A sum label: the plain form followed by one blank ("1234.5 "); an empty sum leaves the blank.

@@ -2,6 +2,7 @@
 
 #include "badamounts.h"
 #include "dberror.h"
+#include "queryoutputs.h"
 #include "books/picker.h"
 #include "shell/app.h"
 #include "shell/inputs.h"
@@ -190,6 +191,9 @@ LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
         coblx->setCurrentIndex(0);
         coblx_Click(0);
     }
+
+    // The ring chart of the listed amounts, printing and PDF.
+    addQueryOutputs(this, layout);
 }
 
 LedgerQuery::~LedgerQuery()

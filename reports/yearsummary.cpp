@@ -5,37 +5,91 @@
 #include "waitcursor.h"
 #include "shell/app.h"
 #include "shell/inputs.h"
+#include "shell/valuelabel.h"
 
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
+
+namespace {
+
+// This year's summary: the database's stored query, read as it always was.
+const QString kThisYear = QStringLiteral("select 查询.月份.月份 as 月份,收入总额,支出总额,投资总额 from 查询");
+
+// Any other year: the same sums in the same shape, the year's first and last day bound as values,
+// so that each ledger's records of the year are read through its date index.
+const QString kAnyYear = QStringLiteral(
+    "WITH RECURSIVE 月(月份) AS (SELECT 1 UNION ALL SELECT 月份 + 1 FROM 月 WHERE 月份 < 12),"
+    " 收(月份, z) AS (SELECT 月份, sum(金额) FROM 收入帐 WHERE 日期 BETWEEN ?1 AND ?2 GROUP BY 月份),"
+    " 支(月份, z) AS (SELECT 月份, sum(金额) FROM 支出帐 WHERE 日期 BETWEEN ?1 AND ?2 GROUP BY 月份),"
+    " 投(月份, z) AS (SELECT 月份, sum(金额) FROM 投资帐 WHERE 日期 BETWEEN ?1 AND ?2 GROUP BY 月份)"
+    " SELECT 月.月份 AS 月份, coalesce(收.z, 0) AS 收入总额, coalesce(支.z, 0) AS 支出总额, coalesce(投.z, 0) AS 投资总额"
+    " FROM 月 LEFT JOIN 收 ON 收.月份 = 月.月份 LEFT JOIN 支 ON 支.月份 = 月.月份 LEFT JOIN 投 ON 投.月份 = 月.月份"
+    " ORDER BY 月.月份");
+
+const char* const kLedgers[3] = {"收入帐", "支出帐", "投资帐"};
+
+QString chartTitle(int year)
+{
+    return year ? QStringLiteral("%1年各月收入、支出与结余").arg(year) : QStringLiteral("各月收入、支出与结余（按“汇总”显示）");
+}
+
+}  // namespace
 
 YearSummary::YearSummary(QWidget* parent) : DataWindow(QStringLiteral("frmYear"), parent)
 {
     setWindowTitle(QStringLiteral("年终处理"));
     setFont(songFont(9));
-    resize(twips(7200), twips(5400));
+    resize(twips(14400), twips(6900));
+
+    cboYear = new QComboBox(this);
+    cboYear->setObjectName(QStringLiteral("cboYear"));
+    fillYears();
 
     dg = new DataGrid(this);
     dg->setObjectName(QStringLiteral("dg"));
     dg->setAccessibleName(QStringLiteral("年终汇总"));
     dg->setRecordset(&rs_);  // empty until the summary is shown
+    lblTotals = new ValueLabel(QStringLiteral("lblTotals"), QString(), this);
+    lblTotals->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    chart = newChartView(QStringLiteral("chart"), QStringLiteral("各月收入、支出与结余图表"), this);
+
     Command1 = new QPushButton(QStringLiteral("汇总"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setDefault(true);
     Command2 = new QPushButton(QStringLiteral("返回"), this);
     Command2->setObjectName(QStringLiteral("Command2"));
 
+    auto* top = new QHBoxLayout;
+    top->addWidget(buddyLabel(QStringLiteral("年份："), cboYear, this));
+    top->addWidget(cboYear);
+    top->addStretch(1);
+    auto* middle = new QHBoxLayout;
+    auto* left = new QVBoxLayout;
+    left->addWidget(dg, 1);
+    left->addWidget(lblTotals);
+    middle->addLayout(left, 2);
+    middle->addWidget(chart, 3);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(Command1);
+    printing_ = PrintedReport::addButtons(this, buttons, [this] { return report(); });
+    printing_.setEnabled(false);  // until there is a summary to print
     buttons->addWidget(Command2);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(dg, 1);
+    layout->addLayout(top);
+    layout->addLayout(middle, 1);
     layout->addLayout(buttons);
 
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     connect(Command2, &QPushButton::clicked, this, [this] { close(); });
+    connect(cboYear, &QComboBox::currentIndexChanged, this, [this] { yearChosen(); });
+    followRecordset(&rs_, this, [this] { redrawChart(); });
+    redrawChart();
 }
 
 YearSummary::~YearSummary()
@@ -44,19 +98,71 @@ YearSummary::~YearSummary()
     rs_.close();
 }
 
+void YearSummary::fillYears()
+{
+    // From the year of the earliest record to this year or the latest record's, newest first. Each
+    // end is one look into a date index.
+    const int thisYear = App::today().year();
+    int first = thisYear, last = thisYear;
+    try {
+        QStringList ends;
+        for (const char* t : kLedgers) {
+            const QString ledger = QString::fromUtf8(t);
+            ends << QStringLiteral("(select min(日期) from %1)").arg(ledger) << QStringLiteral("(select max(日期) from %1)").arg(ledger);
+        }
+        Recordset rs;
+        rs.open(App::conn, QStringLiteral("select ") + ends.join(u','), Recordset::ReadOnly);
+        for (int c = 0; c < rs.fieldCount() && rs.rowCount() > 0; ++c) {
+            bool ok = false;
+            const int y = rs.textAt(0, c).left(4).toInt(&ok);
+            if (ok && y > 0) {
+                first = std::min(first, y);
+                last = std::max(last, y);
+            }
+        }
+    } catch (const std::exception&) {
+        // Without the ledgers' dates the list offers this year alone; 汇总 will say what is wrong.
+    }
+    const QSignalBlocker quiet(cboYear);
+    for (int y = last; y >= first; --y)
+        cboYear->addItem(QString::number(y), y);
+    cboYear->setCurrentIndex(cboYear->findData(thisYear));
+}
+
+int YearSummary::year() const
+{
+    return cboYear->currentData().toInt();
+}
+
+void YearSummary::yearChosen()
+{
+    // Once the summary is on show, another year is summed at once; before, the year waits for 汇总.
+    if (shownYear_)
+        doNow();
+}
+
 void YearSummary::Command1_Click()
 {
-    if (App::today().month() == 12
-        || App::msgBox(QStringLiteral("尚未到年底，确实要进行年终处理吗"), 33, App::appTitle) != 2)
+    // Only a year that has not ended yet asks first: this year outside December (as ever), or a
+    // year to come.
+    const QDate today = App::today();
+    const int y = year();
+    const bool over = y < today.year() || (y == today.year() && today.month() == 12);
+    if (over || App::msgBox(QStringLiteral("尚未到年底，确实要进行年终处理吗"), 33, App::appTitle) != 2)
         doNow();
 }
 
 void YearSummary::doNow()
 {
+    const int y = year();
     try {
         const WaitCursor wait;
-        rs_.open(App::conn, QStringLiteral("select 查询.月份.月份 as 月份,收入总额,支出总额,投资总额 from 查询"),
-                 Recordset::ReadOnly);
+        // The stored query sums the year of the system clock.
+        if (y == QDate::currentDate().year())
+            rs_.open(App::conn, kThisYear, Recordset::ReadOnly);
+        else
+            rs_.open(App::conn, kAnyYear, {QDate(y, 1, 1).toString(Qt::ISODate), QDate(y, 12, 31).toString(Qt::ISODate)},
+                     Recordset::ReadOnly);
         dg->setColumnTwips(0, 700);
         for (int c = 1; c <= 3; ++c) {
             dg->setColumnTwips(c, 1800);
@@ -64,14 +170,80 @@ void YearSummary::doNow()
             dg->setColumnAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
         }
         Command1->setEnabled(false);
+        shownYear_ = y;
+        showTotals();
         nameBadAmount(false);
     } catch (const std::exception& e) {
         // The button stays, so the summary can be asked for again once the database is mended.
         rs_.close();
+        shownYear_ = 0;
+        showTotals();
         const auto* db = dynamic_cast<const DbError*>(&e);
         if (!db || db->kind() != DbError::Overflow || !nameBadAmount(true))
             showDbError(e, QStringLiteral("无法汇总：数据库中的汇总查询不能读取。"));
     }
+    printing_.setEnabled(shownYear_ != 0);
+}
+
+QList<MonthFigures> YearSummary::months() const
+{
+    QList<MonthFigures> out;
+    if (!rs_.isOpen())
+        return out;
+    for (int r = 0; r < rs_.rowCount(); ++r) {
+        MonthFigures m;
+        m.month = rs_.valueAt(r, 0).toInt();
+        m.income = rs_.totalAt(r, 1).value_or(MoneyTotal());
+        m.expense = rs_.totalAt(r, 2).value_or(MoneyTotal());
+        m.invested = rs_.totalAt(r, 3).value_or(MoneyTotal());
+        out << m;
+    }
+    return out;
+}
+
+void YearSummary::showTotals()
+{
+    if (!shownYear_) {
+        lblTotals->setText(QString());
+        return;
+    }
+    try {
+        MonthFigures year;
+        for (const MonthFigures& m : months()) {
+            year.income += m.income;
+            year.expense += m.expense;
+            year.invested += m.invested;
+        }
+        lblTotals->setText(QStringLiteral("合计：收入 %1　支出 %2　投资 %3　结余 %4")
+                               .arg(year.income.toGrouped(), year.expense.toGrouped(), year.invested.toGrouped(),
+                                    year.balance().toGrouped()));
+    } catch (const DbError&) {
+        lblTotals->setText(QStringLiteral("合计：无法计算（有的金额无效）"));
+    }
+}
+
+void YearSummary::redrawChart()
+{
+    try {
+        drawYearChart(chart->chart(), chartTitle(shownYear_), months());
+    } catch (const DbError&) {
+        drawYearChart(chart->chart(), chartTitle(shownYear_) + QStringLiteral("（有的金额无效，无法绘制）"), {});
+    }
+}
+
+ReportContent YearSummary::report() const
+{
+    ReportContent c;
+    c.title = windowTitle();
+    c.about << QStringLiteral("年份：%1年").arg(shownYear_);
+    c.table = dg->model();
+    c.totals << lblTotals->text();
+    try {
+        c.chart = [title = chartTitle(shownYear_), figures = months()](QChart* chart) { drawYearChart(chart, title, figures); };
+    } catch (const DbError&) {
+        // The table and its totals say what is wrong; there is no chart to print.
+    }
+    return c;
 }
 
 bool YearSummary::nameBadAmount(bool overflowed)
@@ -79,7 +251,6 @@ bool YearSummary::nameBadAmount(bool overflowed)
     // A month's total that is no number of money, or lies beyond a single amount's range, can come
     // from a record that another tool wrote into its ledger: that record is named. The ledgers are
     // read again only then.
-    static const char* const ledgers[3] = {"收入帐", "支出帐", "投资帐"};
     for (int c = 1; c <= 3; ++c) {
         bool suspicious = overflowed;
         for (int r = 0; r < rs_.rowCount() && !suspicious; ++r) {
@@ -93,7 +264,7 @@ bool YearSummary::nameBadAmount(bool overflowed)
         if (!suspicious)
             continue;
         try {
-            const QString bad = findBadAmount(QString::fromUtf8(ledgers[c - 1]), QStringLiteral("金额"));
+            const QString bad = findBadAmount(QString::fromUtf8(kLedgers[c - 1]), QStringLiteral("金额"));
             if (!bad.isEmpty()) {
                 App::msgBox(QStringLiteral("汇总中有无效的金额：") + bad, 64);
                 return true;

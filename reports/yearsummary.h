@@ -1,28 +1,49 @@
 #pragma once
 
+#include "charts.h"
+#include "printedreport.h"
 #include "recordset.h"
 #include "shell/datagrid.h"
 #include "shell/datawindow.h"
 
+class QChartView;
+class QComboBox;
+class QLabel;
 class QPushButton;
 
-// The month-by-month totals of income, expenses and investments of the year, read from the
-// database's stored query 查询.
+// The month-by-month totals of income, expenses and investments of a year: this year's from the
+// database's stored query 查询, another year's summed the same way with the year as a value. Under
+// the grid the year's totals and what is left (结余); beside it the months as a chart.
 class YearSummary : public DataWindow {
     Q_OBJECT
 public:
     explicit YearSummary(QWidget* parent = nullptr);
     ~YearSummary() override;
 
+    // The year chosen in cboYear.
+    int year() const;
+    // The months shown, read from the grid's rows; raises DbError for an amount that is none.
+    QList<MonthFigures> months() const;
+
 private:
     void Command1_Click();
     void doNow();
+    void fillYears();
+    void yearChosen();
+    void showTotals();
+    void redrawChart();
+    ReportContent report() const;
     // Names a ledger record whose amount makes a month's total (or, after an overflow, the summary
     // itself) no valid figure; true when one was named.
     bool nameBadAmount(bool overflowed);
 
     Recordset rs_;
+    int shownYear_ = 0;  // the year the grid holds; 0 before the summary is shown
+    QComboBox* cboYear = nullptr;
     QPushButton* Command1 = nullptr;
     QPushButton* Command2 = nullptr;
+    PrintedReport::Buttons printing_{};
     DataGrid* dg = nullptr;
+    QLabel* lblTotals = nullptr;
+    QChartView* chart = nullptr;
 };

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHash>
 #include <QLabel>
 #include <QMessageBox>
@@ -147,7 +148,12 @@ QString chooseFile(FileDialog kind, const QString& caption, const QString& propo
         g_fileDialogs.append(ShownFileDialog{kind, caption, proposed});
         return g_fileChoices.isEmpty() ? QString() : g_fileChoices.takeFirst();
     }
-    const QString filter = kinds.isEmpty() ? QStringLiteral("和顺家账数据 (*.mdb);;所有文件 (*)") : kinds;
+    // The files offered: the kinds the caller names, else of the kind proposed (a PDF for a report,
+    // else the household's data).
+    const QString filter = !kinds.isEmpty() ? kinds
+        : QFileInfo(proposed).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0
+        ? QStringLiteral("PDF 文件 (*.pdf);;所有文件 (*)")
+        : QStringLiteral("和顺家账数据 (*.mdb);;所有文件 (*)");
     // The busy cursor must not hide that the dialog waits for the user.
     const bool busy = g_busy;
     if (busy)

@@ -22,6 +22,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
@@ -157,6 +158,49 @@ void pickFirstMember(QWidget* w)
     if (auto* b = w->findChild<QAbstractButton*>(QStringLiteral("cmdfindt")))
         b->click();
 }
+
+void press(QWidget* w, const QString& button)
+{
+    if (auto* b = w->findChild<QAbstractButton*>(button))
+        b->click();
+    QCoreApplication::processEvents();
+}
+
+// The first page of a report's PDF as a picture, rendered by poppler's pdftoppm.
+void shootPdfPage(QWidget* w, const QString& name)
+{
+    QTemporaryDir dir;
+    const QString pdf = dir.path() + QStringLiteral("/report.pdf");
+    App::queueFileChoice(pdf);
+    press(w, QStringLiteral("cmdPdf"));
+    QProcess render;
+    render.start(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("70"),
+                                              QStringLiteral("-singlefile"), pdf, dir.path() + QStringLiteral("/page")});
+    if (!render.waitForFinished(60000) || render.exitCode() != 0) {
+        std::fprintf(stderr, "cannot render %s with pdftoppm (poppler-utils)\n", qPrintable(pdf));
+        ++g_failed;
+        return;
+    }
+    save(QPixmap(dir.path() + QStringLiteral("/page.png")), name);
+}
+
+// What a report window shows once its figures are asked for: the year's summary and chart, the
+// asset position, the ring chart of a query, and a report's page on paper.
+void shootResults(QDialog* w, const QString& name)
+{
+    if (name == QLatin1String("frmYear") || name == QLatin1String("frmcurt")) {
+        press(w, QStringLiteral("Command1"));
+        shoot(w, name + QStringLiteral("_chart"));
+    }
+    if (name == QLatin1String("frmYear"))
+        shootPdfPage(w, QStringLiteral("frmYear_pdf"));
+    if (name == QLatin1String("frmquery_zc")) {
+        press(w, QStringLiteral("cmdChart"));
+        if (auto* ring = w->findChild<QDialog*>(QStringLiteral("frmChart")))
+            shoot(ring, name + QStringLiteral("_chart"));
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -211,6 +255,7 @@ int main(int argc, char** argv)
         if (name == QLatin1String("frmImport"))
             pickFirstMember(w);
         shoot(w, name);
+        shootResults(w, name);
         w->close();
         delete w;
     }
