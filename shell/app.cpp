@@ -2,6 +2,7 @@
 
 #include "platform.h"
 #include "safekeeping.h"
+#include "undo.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -49,6 +50,7 @@ bool openConn()
 void closeConn()
 {
     Safekeeping::closeAtEnd();
+    Undo::clear();  // the steps name rows of the file that was open
 }
 
 void setStatusPanel(QWidget* panel2)
