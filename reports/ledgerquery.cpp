@@ -170,6 +170,8 @@ LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
         showResult(false);
     });
 
+    setUpCorrections(layout);
+
     // Load: every record of the ledger, no date condition.
     head_ = QString::fromUtf8(kind.head);
     showResult(openResult(head_ + QString::fromUtf8(kind.orderBy)));
