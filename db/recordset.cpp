@@ -72,9 +72,14 @@ void Recordset::prepare(Connection& conn, const QString& sql, const QVariantList
     std::unique_ptr<Statement> st;
     int first = 0;
     if (keyed) {
-        st = std::make_unique<Statement>(conn, readSql);
-        st->bindAll(values);
-        first = 1;
+        try {
+            st = std::make_unique<Statement>(conn, readSql);
+            st->bindAll(values);
+            first = 1;
+        } catch (const DbError&) {
+            keyed = false;  // a statement the key cannot be put into: read without keys
+            st.reset();
+        }
     }
     if (!table.isEmpty()) {
         try {
@@ -389,6 +394,8 @@ MoneyTotal Recordset::sum(int field, int from) const
     MoneyTotal total;
     if (field < 0 || field >= fieldCount())
         return total;
+    if (mode_ == EditNone)  // the amounts read a block at a time, anything else cell by cell
+        return snap_.sumAmounts(field, from, [this, field](int row) { return moneyAt(row, field); });
     for (int r = std::max(from, 0); r < rowCount(); ++r)
         if (const auto m = moneyAt(r, field))
             total += *m;

@@ -293,6 +293,46 @@ void Snapshot::Cells::insert(std::size_t row, Cell c)
     set(row, c);
 }
 
+void Snapshot::Cells::addAmounts(std::size_t from, MoneyTotal& total,
+                                 const std::function<std::optional<Money>(int)>& other) const
+{
+    if (layout_ == Layout::Nulls)
+        return;
+    if ((layout_ == Layout::Small || layout_ == Layout::Numbers) && numbers_ == CellType::Money) {
+        // A column of amounts: read straight from its blocks.
+        for (std::size_t r = from; r < size_;) {
+            const std::size_t b = r / kBlock, end = std::min(size_, (b + 1) * kBlock);
+            const std::byte* base = blocks_[b].get();
+            if (layout_ == Layout::Small) {
+                std::int64_t part = 0;  // at most 1024 cells of 31 bits: no overflow
+                for (; r < end; ++r) {
+                    std::int32_t v;
+                    std::memcpy(&v, base + (r % kBlock) * 4, sizeof v);
+                    if (v != kNullSmall)
+                        part += v;
+                }
+                total += MoneyTotal(Money::fromUnits(part));
+            } else {
+                for (; r < end; ++r) {
+                    std::uint64_t v;
+                    std::memcpy(&v, base + (r % kBlock) * 8, sizeof v);
+                    if (v != kNull64)
+                        total += MoneyTotal(Money::fromUnits(static_cast<std::int64_t>(v)));
+                }
+            }
+        }
+        return;
+    }
+    for (std::size_t r = from; r < size_; ++r) {
+        const Cell c = get(r);
+        if (c.type == CellType::Money)
+            total += MoneyTotal(Money::fromUnits(static_cast<std::int64_t>(c.bits)));
+        else if (c.type != CellType::Null)
+            if (const auto m = other(static_cast<int>(r)))
+                total += MoneyTotal(*m);
+    }
+}
+
 std::size_t Snapshot::Cells::bytes() const
 {
     return blocks_.capacity() * sizeof(void*) + blocks_.size() * kBlock * width();
@@ -641,6 +681,13 @@ std::optional<Money> Snapshot::money(int row, int col) const
         return Money::parse(textOf(c));
     }
     return std::nullopt;
+}
+
+MoneyTotal Snapshot::sumAmounts(int c, int from, const std::function<std::optional<Money>(int row)>& other) const
+{
+    MoneyTotal total;
+    columns_[static_cast<std::size_t>(c)].cells.addAmounts(static_cast<std::size_t>(std::max(from, 0)), total, other);
+    return total;
 }
 
 std::vector<int> Snapshot::widestRows(int c) const

@@ -8,6 +8,7 @@
 #include <QVariant>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -66,6 +67,10 @@ public:
     // The cell as an amount: numbers rounded to four decimals, texts parsed; null when empty.
     std::optional<Money> money(int row, int c) const;
 
+    // Adds up column `c` from row `from` on: the cells that hold an amount as such a block at a time;
+    // each other cell that is not empty is handed to `other`, which gives its amount (or raises).
+    MoneyTotal sumAmounts(int c, int from, const std::function<std::optional<Money>(int row)>& other) const;
+
     // Rows whose cells in column `c` are the widest when shown: the longest texts (CJK and emoji
     // counting two) and, for numbers, also the longest in the grouped form "#,##0.00". At most a
     // handful, in no particular order.
@@ -90,6 +95,7 @@ private:
         Cell get(std::size_t row) const;
         void erase(std::size_t row);
         void insert(std::size_t row, Cell c);
+        void addAmounts(std::size_t from, MoneyTotal& total, const std::function<std::optional<Money>(int)>& other) const;
         std::size_t bytes() const;
 
     private:

@@ -318,6 +318,11 @@ QString LedgerQuery::SumFld()
     MoneyTotal total;
     const int field = rs_.fieldIndex(QStringLiteral("金额"));
     if (field >= 0) {
+        try {
+            total = rs_.sum(field, 0);  // quick; a cell that holds no amount is looked for below
+            return QStringLiteral("金额总计：") + total.toGrouped() + QStringLiteral("元");
+        } catch (const DbError&) {
+        }
         for (int r = 0; r < rs_.rowCount(); ++r) {
             try {
                 if (const auto m = rs_.moneyAt(r, field))

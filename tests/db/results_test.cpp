@@ -315,3 +315,34 @@ TEST_F(ResultsTest, KeyedRowsFollowTheirRecordsThroughChangesAcrossBlocks)
     fresh.open(conn, kIncome, Recordset::ReadOnly);
     EXPECT_EQ(sorted(cells(rs)), sorted(cells(fresh)));
 }
+
+// A total read a block at a time is the one added up cell by cell, whatever layout the amounts take:
+// small ones, large ones, and amounts among texts and whole numbers beyond an amount.
+TEST_F(ResultsTest, TotalsReadByBlocksEqualThoseAddedUpCellByCell)
+{
+    sql("create table t(small CURRENCY, large CURRENCY, mixed CURRENCY);"
+        "with recursive n(i) as (select 1 union all select i+1 from n where i < 2100) insert into t select"
+        " case when i % 9 = 0 then null else i * 1.25 end, i * 1000000.5 - 3e9,"
+        " case i % 5 when 0 then '12.5' when 1 then null when 2 then 9000000000000000000 else -i * 0.01 end from n;");
+    Recordset rs;
+    rs.open(conn, "select * from t", Recordset::ReadOnly);
+    int refused = 0;
+    for (int field : {0, 1, 2})
+        for (int from : {0, 1023, 1024, 2099}) {
+            std::optional<MoneyTotal> byCell;  // nothing when a cell is refused
+            try {
+                MoneyTotal t;
+                for (int r = from; r < rs.rowCount(); ++r)
+                    if (const auto m = rs.moneyAt(r, field))
+                        t += *m;
+                byCell = t;
+            } catch (const DbError&) {
+                ++refused;
+            }
+            if (byCell)
+                EXPECT_EQ(rs.sum(field, from).toPlain(), byCell->toPlain()) << field << " from " << from;
+            else
+                EXPECT_THROW(rs.sum(field, from), DbError) << field << " from " << from;
+        }
+    EXPECT_EQ(refused, 3);  // the whole numbers beyond an amount, from all but the last row
+}
