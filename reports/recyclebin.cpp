@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace {
 
@@ -28,7 +29,7 @@ RecycleBinWindow::RecycleBinWindow(QWidget* parent) : DataWindow(QStringLiteral(
 {
     setWindowTitle(QStringLiteral("回收站"));
     setFont(songFont(9));
-    resize(twips(9600), twips(5400));
+    resize(twips(12600), twips(5400));
 
     auto* caption = new QLabel(QStringLiteral("已删除的记录（还原后回到原来的帐中）："), this);
     caption->setObjectName(QStringLiteral("Label1"));
@@ -81,6 +82,8 @@ void RecycleBinWindow::load()
         showDbError(e, QStringLiteral("无法读取回收站。"));
     }
     DG->setRecordset(&rs_);
+    for (const auto& [column, tw] : {std::pair{1, 800}, {2, 900}, {3, 1000}, {5, 1100}, {7, 800}, {8, 1000}})
+        DG->setColumnTwips(column, tw);
     DG->setColumnAlignment(4, Qt::AlignRight | Qt::AlignVCenter);
     DG->setColumnFormat(4, RecordsetModel::Format::Grouped);
     updateButtons();
