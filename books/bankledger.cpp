@@ -18,21 +18,24 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-namespace {
-
-QComboBox* choiceBox(const QString& name, const QStringList& items, QWidget* parent)
+QComboBox* bankChoiceBox(const QString& name, bool direction, QWidget* parent)
 {
     auto* c = new QComboBox(parent);
     c->setObjectName(name);
     c->setEditable(true);
-    c->addItems(items);
+    c->addItems(direction ? QStringList{QStringLiteral("存入"), QStringLiteral("支出")}
+                          : QStringList{QStringLiteral("活期"), QStringLiteral("定期")});
     c->setInsertPolicy(QComboBox::NoInsert);  // typed texts are kept for the row, not added to the list
     c->setCompleter(nullptr);                 // what is typed stays exactly as typed
     installFocusColor(c);
+    // A reminder on every change typed into the box; choosing from the list is no such change.
+    const QString reminder = direction
+        ? QStringLiteral("系统默认为“存入或支出”两个类型，如果您改变了条目，请必须记住，否则将不利于查询！")
+        : QStringLiteral("系统默认为“定期或活期”两个类型，如果您改变了条目，请必须记住，否则将不利于查询！");
+    QObject::connect(c->lineEdit(), &QLineEdit::textEdited, c,
+                     [reminder] { App::msgBox(reminder, 64, QStringLiteral("重要提示")); });
     return c;
 }
-
-}  // namespace
 
 BankLedger::BankLedger(QWidget* parent) : DataWindow(QStringLiteral("frmyhzhang"), parent)
 {
@@ -52,8 +55,8 @@ BankLedger::BankLedger(QWidget* parent) : DataWindow(QStringLiteral("frmyhzhang"
     lblcyid = valueBox(QStringLiteral("lblcyid"), QStringLiteral("成员ID"), 1200, frame);
     lblcy = valueBox(QStringLiteral("lblcy"), QStringLiteral("成员"), 1200, frame);
     cmdfindt = Toolbars::lookupButton(QStringLiteral("cmdfindt"), QStringLiteral("查找成员信息"), frame);
-    cbocq = choiceBox(QStringLiteral("cbocq"), {QStringLiteral("存入"), QStringLiteral("支出")}, frame);
-    cbolx = choiceBox(QStringLiteral("cbolx"), {QStringLiteral("活期"), QStringLiteral("定期")}, frame);
+    cbocq = bankChoiceBox(QStringLiteral("cbocq"), true, frame);
+    cbolx = bankChoiceBox(QStringLiteral("cbolx"), false, frame);
     txtJE = new QLineEdit(frame);
     txtJE->setObjectName(QStringLiteral("txtJE"));
     txtJE->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -97,16 +100,6 @@ BankLedger::BankLedger(QWidget* parent) : DataWindow(QStringLiteral("frmyhzhang"
 
     connect(cmdfindo, &QToolButton::clicked, this, [this] { cmdfindo_Click(); });
     connect(cmdfindt, &QToolButton::clicked, this, [this] { cmdfindt_Click(); });
-    // A reminder on every change typed into the combo boxes; choosing from the list is no such change.
-    connect(cbocq->lineEdit(), &QLineEdit::textEdited, this, [] {
-        App::msgBox(QStringLiteral("系统默认为“存入或支出”两个类型，如果您改变了条目，请必须记住，否则将不利于查询！"), 64,
-                        QStringLiteral("重要提示"));
-    });
-    connect(cbolx->lineEdit(), &QLineEdit::textEdited, this, [] {
-        App::msgBox(QStringLiteral("系统默认为“定期或活期”两个类型，如果您改变了条目，请必须记住，否则将不利于查询！"), 64,
-                        QStringLiteral("重要提示"));
-    });
-
     // Load.
     setButtons(true);
     try {
@@ -151,27 +144,11 @@ void BankLedger::doAddNew()
 
 void BankLedger::doUpdate()
 {
-    if (lblyhid->text().isEmpty()) {
-        App::msgBox(QStringLiteral("银行不能为空"), 64);
-        cmdfindo->setFocus();
+    if (!checkRecord({{lblyhid->text(), QStringLiteral("银行不能为空"), cmdfindo},
+                      {lblcyid->text(), QStringLiteral("成员不能为空"), cmdfindt},
+                      {txtJE->text(), QStringLiteral("金额不能为空"), txtJE}},
+                     txtJE))
         return;
-    }
-    if (lblcyid->text().isEmpty()) {
-        App::msgBox(QStringLiteral("成员不能为空"), 64);
-        cmdfindt->setFocus();
-        return;
-    }
-    if (txtJE->text().isEmpty()) {
-        App::msgBox(QStringLiteral("金额不能为空"), 64);
-        txtJE->setFocus();
-        return;
-    }
-    if (const QString problem = amountProblem(txtJE->text(), QStringLiteral("金额"), QStringLiteral("1234.56"));
-        !problem.isEmpty()) {
-        App::msgBox(problem, 64);
-        txtJE->setFocus();
-        return;
-    }
     const bool saved = binder_->save([&](Recordset& rs) {
         rs.setValue(QStringLiteral("存或取"), cbocq->currentText());
         rs.setValue(QStringLiteral("类型"), cbolx->currentText());

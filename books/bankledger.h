@@ -12,6 +12,10 @@ class QLineEdit;
 class QToolBar;
 class QToolButton;
 
+// The editable combo boxes of a bank movement: the direction ("存入", "支出") or the kind ("活期",
+// "定期"). Any other text may be typed; each change typed brings the "重要提示" reminder.
+QComboBox* bankChoiceBox(const QString& name, bool direction, QWidget* parent);
+
 // 银行帐: deposits and withdrawals, one row of 银行帐 per movement, written directly.
 class BankLedger : public DataWindow {
     Q_OBJECT

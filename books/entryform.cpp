@@ -149,27 +149,11 @@ void EntryForm::doAddNew()
 
 void EntryForm::doUpdate()
 {
-    if (lbllxID->text().isEmpty()) {
-        App::msgBox(kind_.emptyTypeMessage, 64);
-        cmdfindo->setFocus();
+    if (!checkRecord({{lbllxID->text(), kind_.emptyTypeMessage, cmdfindo},
+                      {lblcyID->text(), QStringLiteral("成员不能为空"), cmdfindt},
+                      {txtJe->text(), kind_.emptyAmountMessage, txtJe}},
+                     txtJe))
         return;
-    }
-    if (lblcyID->text().isEmpty()) {
-        App::msgBox(QStringLiteral("成员不能为空"), 64);
-        cmdfindt->setFocus();
-        return;
-    }
-    if (txtJe->text().isEmpty()) {
-        App::msgBox(kind_.emptyAmountMessage, 64);
-        txtJe->setFocus();
-        return;
-    }
-    if (const QString problem = amountProblem(txtJe->text(), QStringLiteral("金额"), QStringLiteral("1234.56"));
-        !problem.isEmpty()) {
-        App::msgBox(problem, 64);
-        txtJe->setFocus();
-        return;
-    }
     const QDate date = dpDate->date();
     const bool saved = binder_->save([&](Recordset& rs) {
         rs.setValue(QStringLiteral("日期"), date);

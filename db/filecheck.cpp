@@ -75,6 +75,14 @@ bool markedReadOnly(const QFileInfo& info)
 
 }  // namespace
 
+QStringList fieldsOf(const QString& table)
+{
+    for (const Shape& s : kShapes)
+        if (QString::fromUtf8(s.table) == table)
+            return QString::fromUtf8(s.fields).split(u' ');
+    return {};
+}
+
 bool Report::replaceable() const
 {
     switch (state) {

@@ -43,6 +43,9 @@ struct Report {
 // that cannot be written is told; a backup or a chosen file is opened read-only.
 Report inspect(const QString& path, int newestVersion, bool own);
 
+// The fields of one of the program's tables, in table order (empty for any other name).
+QStringList fieldsOf(const QString& table);
+
 // The state a failure to open or write the file stands for.
 State stateOf(const DbError& error);
 

@@ -59,8 +59,28 @@ void Recordset::prepare(Connection& conn, const QString& sql, const QVariantList
         }
     }
 
+    // A keyed result reads its table's rowid first, beside the columns.
+    bool keyed = false;
+    if (lock == ReadOnly && !keyTable_.isEmpty()) {
+        static const QRegularExpression select(QStringLiteral("^\\s*select\\s"), QRegularExpression::CaseInsensitiveOption);
+        if (const auto m = select.match(sql); m.hasMatch()) {
+            readSql = m.captured(0) + quoteIdent(keyTable_) + QStringLiteral(".rowid, ") + sql.mid(m.capturedEnd());
+            keyed = true;
+        }
+    }
+
     std::unique_ptr<Statement> st;
     int first = 0;
+    if (keyed) {
+        try {
+            st = std::make_unique<Statement>(conn, readSql);
+            st->bindAll(values);
+            first = 1;
+        } catch (const DbError&) {
+            keyed = false;  // a statement the key cannot be put into: read without keys
+            st.reset();
+        }
+    }
     if (!table.isEmpty()) {
         try {
             st = std::make_unique<Statement>(conn, readSql);
@@ -88,7 +108,7 @@ void Recordset::prepare(Connection& conn, const QString& sql, const QVariantList
         if (!table.isEmpty() && !sqlite3_column_origin_name(h, i))
             table.clear();  // an expression: the snapshot cannot be written back
     }
-    if (table.isEmpty() && first == 1) {
+    if (table.isEmpty() && first == 1 && !keyed) {
         // Read again without the rowid column, as an ordinary read-only snapshot.
         st = std::make_unique<Statement>(conn, sql);
         st->bindAll(values);
@@ -100,6 +120,8 @@ void Recordset::prepare(Connection& conn, const QString& sql, const QVariantList
     conn_ = &conn;
     sql_ = sql;
     table_ = table;
+    keyed_ = keyed;
+    values_ = values;
     open_ = true;
     ++generation_;
     reader_ = std::move(reader);
@@ -194,6 +216,8 @@ void Recordset::close()
     mode_ = EditNone;
     buffer_.clear();
     table_.clear();
+    keyed_ = false;
+    values_.clear();
     open_ = false;
     conn_ = nullptr;
     if (was)
@@ -376,6 +400,8 @@ MoneyTotal Recordset::sum(int field, int from) const
     MoneyTotal total;
     if (field < 0 || field >= fieldCount())
         return total;
+    if (mode_ == EditNone)  // the amounts read a block at a time, anything else cell by cell
+        return snap_.sumAmounts(field, from, [this, field](int row) { return moneyAt(row, field); });
     for (int r = std::max(from, 0); r < rowCount(); ++r)
         if (const auto m = moneyAt(r, field))
             total += *m;
@@ -621,4 +647,66 @@ std::size_t Recordset::overheadBytes() const
 std::size_t Recordset::textBytes() const
 {
     return snap_.textBytes();
+}
+
+// ---- keys ------------------------------------------------------------------------------------
+
+void Recordset::keepRowKeys(const QString& table, const QString& rowSql)
+{
+    keyTable_ = table;
+    keyRowSql_ = rowSql;
+}
+
+std::int64_t Recordset::keyAt(int row) const
+{
+    return keyed_ && row >= 0 && row < rowCount() ? snap_.rowid(row) : -1;
+}
+
+int Recordset::rowOfKey(std::int64_t key) const
+{
+    return keyed_ ? snap_.rowOfRowid(key) : -1;
+}
+
+void Recordset::refreshRow(int row)
+{
+    const std::int64_t key = keyAt(row);
+    if (key < 0)
+        return;
+    Statement st(*conn_, keyRowSql_ + QStringLiteral(" WHERE ") + quoteIdent(keyTable_) + QStringLiteral(".rowid = ?"));
+    sqlite3_bind_int64(st.handle(), 1, key);
+    if (!st.step()) {
+        removeRow(row);
+        return;
+    }
+    snap_.replaceRow(row, st.handle(), 0);
+    emit rowChanged(row);
+}
+
+void Recordset::removeRow(int row)
+{
+    if (!keyed_ || row < 0 || row >= rowCount())
+        return;
+    emit rowAboutToBeRemoved(row);
+    snap_.eraseRow(row);
+    if (pos_ > row)
+        --pos_;
+    pos_ = std::min(pos_, rowCount() - 1);
+    emit rowRemoved(row);
+    emit currentChanged(pos_);
+}
+
+bool Recordset::insertKeyedRow(int row, std::int64_t key)
+{
+    if (!keyed_ || row < 0 || row > rowCount())
+        return false;
+    Statement st(*conn_, keyRowSql_ + QStringLiteral(" WHERE ") + quoteIdent(keyTable_) + QStringLiteral(".rowid = ?"));
+    sqlite3_bind_int64(st.handle(), 1, key);
+    if (!st.step())
+        return false;
+    snap_.insertRow(row, key, st.handle(), 0);
+    if (pos_ >= row)
+        ++pos_;
+    emit rowInserted(row);
+    emit currentChanged(pos_);
+    return true;
 }

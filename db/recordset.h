@@ -105,6 +105,25 @@ public:
     void deleteCurrent();
     int editMode() const { return mode_; }
 
+    // Keys. The rows of a read-only result that each stand for one row of `table` (a ledger joined to
+    // the names of its member and type) carry that row's rowid beside them, never as a column: a row
+    // is found again by its own record, never by its values. `rowSql` is the statement without its
+    // WHERE and ORDER BY; a row is re-read through it by its key. Set once, it holds for every later
+    // read-only open whose statement starts with SELECT.
+    void keepRowKeys(const QString& table, const QString& rowSql);
+    const QString& keyTable() const { return keyTable_; }
+    std::int64_t keyAt(int row) const;     // -1 when the result carries no keys
+    int rowOfKey(std::int64_t key) const;  // -1 when no row has it
+    // The values bound to the statement of the last open.
+    const QVariantList& values() const { return values_; }
+    // A keyed result follows what was written to its table without being read again: a row re-read
+    // by its key (taken out when its record is gone), a row taken out, a record put in before row
+    // `row`. Each is announced with the signals below; the current row stays on its record (on the
+    // one after a row taken out). Raise DbError when the file cannot be read.
+    void refreshRow(int row);
+    void removeRow(int row);
+    bool insertKeyedRow(int row, std::int64_t key);
+
     // Bytes held by the snapshot beyond the texts it shows (for the benchmark).
     std::size_t overheadBytes() const;
     // Bytes of the distinct texts it shows.
@@ -113,7 +132,7 @@ public:
 signals:
     void reset();               // opened, reopened or closed
     void currentChanged(int row);
-    void rowInserted(int row);  // a row appended (a new row pending or saved)
+    void rowInserted(int row);  // a row put in (a new row pending or saved, a record put back)
     void rowAboutToBeRemoved(int row);  // the row is still there
     void rowRemoved(int row);
     void rowChanged(int row);
@@ -146,4 +165,7 @@ private:
     std::unique_ptr<ResultReader> reader_;  // while rows are still to be read
     QTimer* slices_ = nullptr;
     unsigned generation_ = 0;  // counts opens and closes, so that a slice knows it was overtaken
+    QString keyTable_, keyRowSql_;
+    bool keyed_ = false;  // the open result carries keys
+    QVariantList values_;
 };

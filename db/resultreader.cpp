@@ -85,8 +85,7 @@ struct ResultReader::Keyed {
 ResultReader::ResultReader(Connection& conn, std::unique_ptr<Statement> st, int firstCol, const QVariantList& params)
     : st_(std::move(st)), firstCol_(firstCol)
 {
-    if (firstCol_ == 0)
-        keyed_ = planByLookup(conn, *st_, params);
+    keyed_ = planByLookup(conn, *st_, params);
     if (keyed_)
         st_.reset();  // read in its place
     if (keyed_ && !keyed_->unmatched)

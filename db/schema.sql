@@ -6,7 +6,7 @@
 --
 -- The file's version. A file of an older version is brought up to this one by the upgrade steps
 -- in db/upgrade.cpp; a change to the tables here is always a new step there as well.
-PRAGMA user_version = 2;
+PRAGMA user_version = 3;
 
 CREATE TABLE 成员 (
     ID   TEXT COLLATE NOCASE UNIQUE,
@@ -120,6 +120,25 @@ CREATE TABLE 导入对方类型 (
     交易对方 TEXT COLLATE NOCASE NOT NULL,
     类型ID   TEXT COLLATE NOCASE NOT NULL,
     PRIMARY KEY (收支, 交易对方)
+);
+
+-- The recycle bin: records deleted from the ledgers, each with its ledger, its rowid there and when
+-- it was deleted, its fields under the ledgers' own names (checked as the ledgers check them).
+-- The statistics, the year summary and the queries never read it.
+CREATE TABLE 回收站 (
+    编号     INTEGER PRIMARY KEY,
+    帐本     TEXT COLLATE NOCASE,
+    行号     INTEGER,
+    删除时间 TEXT,
+    银行ID   TEXT COLLATE NOCASE,
+    成员ID   TEXT COLLATE NOCASE,
+    类型ID   TEXT COLLATE NOCASE,
+    存或取   TEXT COLLATE NOCASE,
+    类型     TEXT COLLATE NOCASE,
+    金额     CURRENCY CHECK (金额 IS NULL OR typeof(金额) IN ('integer', 'real')),
+    日期     DATE CHECK (日期 IS NULL OR (typeof(日期) = 'text' AND date(日期, '+0 days') IS 日期)),
+    备注     TEXT COLLATE NOCASE,
+    月份     INTEGER CHECK (月份 IS NULL OR (typeof(月份) = 'integer' AND 月份 BETWEEN 1 AND 12))
 );
 
 -- The code indexes serve the queries' joins and criteria. The date indexes also carry the month and

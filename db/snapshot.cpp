@@ -245,13 +245,92 @@ Snapshot::Cell Snapshot::Cells::get(std::size_t row) const
     return {};
 }
 
+void Snapshot::Cells::shiftInBlock(std::size_t b, std::size_t from, std::size_t count, bool up)
+{
+    if (count == 0)
+        return;
+    const std::size_t w = layout_ == Layout::Mixed ? 8 : width();
+    std::byte* base = blocks_[b].get();
+    const std::size_t to = up ? from - 1 : from + 1;
+    std::memmove(base + to * w, base + from * w, count * w);
+    if (layout_ == Layout::Mixed)
+        std::memmove(base + kBlock * 8 + to, base + kBlock * 8 + from, count);
+}
+
+// The cells after `row` move up one place, a block at a time: a row taken out of a million costs a
+// few copies of memory, not a million cells read and written.
 void Snapshot::Cells::erase(std::size_t row)
 {
-    for (std::size_t r = row; r + 1 < size_; ++r)
-        set(r, get(r + 1));
+    if (layout_ != Layout::Nulls) {
+        for (std::size_t b = row / kBlock; b * kBlock < size_; ++b) {
+            const std::size_t first = b == row / kBlock ? row % kBlock : 0;  // the place filled from below
+            const std::size_t end = std::min(kBlock, size_ - b * kBlock);
+            shiftInBlock(b, first + 1, end - first - 1, true);
+            if ((b + 1) * kBlock < size_)
+                set(b * kBlock + kBlock - 1, get((b + 1) * kBlock));
+        }
+    }
     --size_;
     if (blocks_.size() > (size_ + kBlock - 1) / kBlock)
         blocks_.pop_back();
+}
+
+// The cells from `row` on move down one place, from the last block back, and `c` takes the place.
+void Snapshot::Cells::insert(std::size_t row, Cell c)
+{
+    push(Cell{});  // the room at the end: a null fits every layout
+    if (layout_ != Layout::Nulls) {
+        const std::size_t firstBlock = row / kBlock;
+        for (std::size_t b = (size_ - 1) / kBlock;; --b) {
+            const std::size_t first = b == firstBlock ? row % kBlock : 0;
+            const std::size_t end = std::min(kBlock, size_ - b * kBlock);
+            shiftInBlock(b, first, end - first - 1, false);
+            if (b == firstBlock)
+                break;
+            set(b * kBlock, get(b * kBlock - 1));
+        }
+    }
+    set(row, c);
+}
+
+void Snapshot::Cells::addAmounts(std::size_t from, MoneyTotal& total,
+                                 const std::function<std::optional<Money>(int)>& other) const
+{
+    if (layout_ == Layout::Nulls)
+        return;
+    if ((layout_ == Layout::Small || layout_ == Layout::Numbers) && numbers_ == CellType::Money) {
+        // A column of amounts: read straight from its blocks.
+        for (std::size_t r = from; r < size_;) {
+            const std::size_t b = r / kBlock, end = std::min(size_, (b + 1) * kBlock);
+            const std::byte* base = blocks_[b].get();
+            if (layout_ == Layout::Small) {
+                std::int64_t part = 0;  // at most 1024 cells of 31 bits: no overflow
+                for (; r < end; ++r) {
+                    std::int32_t v;
+                    std::memcpy(&v, base + (r % kBlock) * 4, sizeof v);
+                    if (v != kNullSmall)
+                        part += v;
+                }
+                total += MoneyTotal(Money::fromUnits(part));
+            } else {
+                for (; r < end; ++r) {
+                    std::uint64_t v;
+                    std::memcpy(&v, base + (r % kBlock) * 8, sizeof v);
+                    if (v != kNull64)
+                        total += MoneyTotal(Money::fromUnits(static_cast<std::int64_t>(v)));
+                }
+            }
+        }
+        return;
+    }
+    for (std::size_t r = from; r < size_; ++r) {
+        const Cell c = get(r);
+        if (c.type == CellType::Money)
+            total += MoneyTotal(Money::fromUnits(static_cast<std::int64_t>(c.bits)));
+        else if (c.type != CellType::Null)
+            if (const auto m = other(static_cast<int>(r)))
+                total += MoneyTotal(*m);
+    }
 }
 
 std::size_t Snapshot::Cells::bytes() const
@@ -348,6 +427,13 @@ void Snapshot::Widest::forget(int r, bool shift)
             --row[i];
         ++i;
     }
+}
+
+void Snapshot::Widest::shiftFrom(int r)
+{
+    for (int i = 0; i < count; ++i)
+        if (row[i] >= r)
+            ++row[i];
 }
 
 // ---- the snapshot ----------------------------------------------------------------------------
@@ -488,6 +574,20 @@ void Snapshot::replaceRow(int row, sqlite3_stmt* st, int firstCol)
     }
 }
 
+void Snapshot::insertRow(int row, std::int64_t rowid, sqlite3_stmt* st, int firstCol)
+{
+    for (std::size_t f = 0; f < columns_.size(); ++f) {
+        Column& c = columns_[f];
+        const Cell cell = readCell(c, st, static_cast<int>(f) + firstCol);
+        c.cells.insert(static_cast<std::size_t>(row), cell);
+        c.shown.shiftFrom(row);
+        c.grouped.shiftFrom(row);
+        offerWidths(c, cell, row);
+    }
+    rowids_.insert(rowids_.begin() + row, rowid);
+    ++rows_;
+}
+
 void Snapshot::appendNullRow()
 {
     for (Column& c : columns_)
@@ -505,6 +605,12 @@ void Snapshot::eraseRow(int row)
     if (static_cast<std::size_t>(row) < rowids_.size())
         rowids_.erase(rowids_.begin() + row);
     --rows_;
+}
+
+int Snapshot::rowOfRowid(std::int64_t id) const
+{
+    const auto it = std::find(rowids_.begin(), rowids_.end(), id);
+    return it == rowids_.end() ? -1 : static_cast<int>(it - rowids_.begin());
 }
 
 Snapshot::Cell Snapshot::cell(int row, int c) const
@@ -575,6 +681,13 @@ std::optional<Money> Snapshot::money(int row, int col) const
         return Money::parse(textOf(c));
     }
     return std::nullopt;
+}
+
+MoneyTotal Snapshot::sumAmounts(int c, int from, const std::function<std::optional<Money>(int row)>& other) const
+{
+    MoneyTotal total;
+    columns_[static_cast<std::size_t>(c)].cells.addAmounts(static_cast<std::size_t>(std::max(from, 0)), total, other);
+    return total;
 }
 
 std::vector<int> Snapshot::widestRows(int c) const

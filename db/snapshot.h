@@ -8,6 +8,7 @@
 #include <QVariant>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -50,11 +51,14 @@ public:
     void appendRow(sqlite3_stmt* st, int firstCol);
     // Overwrites row `row` from the statement's current row.
     void replaceRow(int row, sqlite3_stmt* st, int firstCol);
+    // Puts the statement's current row before row `row` (rowCount(): after the last), with its rowid.
+    void insertRow(int row, std::int64_t rowid, sqlite3_stmt* st, int firstCol);
     void appendNullRow();
     void eraseRow(int row);
 
     void pushRowid(std::int64_t id) { rowids_.push_back(id); }
     std::int64_t rowid(int row) const { return rowids_[static_cast<std::size_t>(row)]; }
+    int rowOfRowid(std::int64_t id) const;  // -1 when no row has it
 
     CellType type(int row, int c) const;
     QVariant value(int row, int c) const;
@@ -62,6 +66,10 @@ public:
     QString text(int row, int c) const;
     // The cell as an amount: numbers rounded to four decimals, texts parsed; null when empty.
     std::optional<Money> money(int row, int c) const;
+
+    // Adds up column `c` from row `from` on: the cells that hold an amount as such a block at a time;
+    // each other cell that is not empty is handed to `other`, which gives its amount (or raises).
+    MoneyTotal sumAmounts(int c, int from, const std::function<std::optional<Money>(int row)>& other) const;
 
     // Rows whose cells in column `c` are the widest when shown: the longest texts (CJK and emoji
     // counting two) and, for numbers, also the longest in the grouped form "#,##0.00". At most a
@@ -86,6 +94,8 @@ private:
         void set(std::size_t row, Cell c);
         Cell get(std::size_t row) const;
         void erase(std::size_t row);
+        void insert(std::size_t row, Cell c);
+        void addAmounts(std::size_t from, MoneyTotal& total, const std::function<std::optional<Money>(int)>& other) const;
         std::size_t bytes() const;
 
     private:
@@ -95,6 +105,8 @@ private:
         enum class Layout : std::uint8_t { Nulls, Texts, Small, Numbers, Mixed };
         bool fits(Cell c) const;
         static bool small(Cell c);
+        // Moves the cells `from` .. `from + count` of block `b` by one place (up: to `from - 1`).
+        void shiftInBlock(std::size_t b, std::size_t from, std::size_t count, bool up);
         void relayout(Cell next);
         std::byte* slot(std::size_t row) const;
         std::size_t width() const;
@@ -133,6 +145,7 @@ private:
         bool wants(std::uint32_t w) const { return count < kRows || w > lowest; }
         void offer(std::uint32_t w, int r);
         void forget(int r, bool shift);
+        void shiftFrom(int r);  // a row was put before row r
     };
 
     struct Column {

@@ -171,6 +171,8 @@ LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
         showResult(false);
     });
 
+    setUpCorrections(layout);
+
     // Load: every record of the ledger, no date condition.
     head_ = QString::fromUtf8(kind.head);
     showResult(openResult(head_ + QString::fromUtf8(kind.orderBy)));
@@ -320,6 +322,11 @@ QString LedgerQuery::SumFld()
     MoneyTotal total;
     const int field = rs_.fieldIndex(QStringLiteral("金额"));
     if (field >= 0) {
+        try {
+            total = rs_.sum(field, 0);  // quick; a cell that holds no amount is looked for below
+            return QStringLiteral("金额总计：") + total.toGrouped() + QStringLiteral("元");
+        } catch (const DbError&) {
+        }
         for (int r = 0; r < rs_.rowCount(); ++r) {
             try {
                 if (const auto m = rs_.moneyAt(r, field))

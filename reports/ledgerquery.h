@@ -5,7 +5,10 @@
 #include "shell/datawindow.h"
 
 #include <QDate>
+#include <cstdint>
 
+class QAction;
+class QBoxLayout;
 class QComboBox;
 class QDateEdit;
 class QLabel;
@@ -62,6 +65,19 @@ private:
     // The line above the grid: the dates the list covers, "全部日期" when no date condition applies.
     void showRange(bool datesApply);
 
+    // Correcting and deleting the listed records, and taking that back (querycorrections.cpp). Each
+    // row carries its ledger record's rowid; a change re-reads, drops or puts back that one row and
+    // the total is added up again from the rows held, without reading the result again.
+    void setUpCorrections(QBoxLayout* layout);
+    bool canCorrect() const;
+    void updateCorrectionButtons();
+    void correctCurrent();
+    void deleteCurrentRecord();
+    void undoLast();
+    void recordCorrected(const QString& ledger, std::int64_t rowid);
+    void recordRestored(const QString& ledger, std::int64_t rowid, const QVariant& place);
+    void totalAgain();
+
     const QueryKind& kind_;
     Recordset rs_;
     QString head_;
@@ -83,6 +99,13 @@ private:
     DataGrid* DG = nullptr;
     QLabel* lblJE = nullptr;
     QLabel* lblRange = nullptr;
+
+    QString ledger_;       // the ledger the rows stand for
+    int resultSerial_ = 0;  // which result the grid shows, among those of every query window
+    QPushButton* cmdedit = nullptr;
+    QPushButton* cmddel = nullptr;
+    QPushButton* cmdundo = nullptr;
+    QAction* undoAction_ = nullptr;
 };
 
 // A date as the statements write it: m-d-yyyy (1-1-2030). Four-digit years, so that no century

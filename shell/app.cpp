@@ -2,6 +2,7 @@
 
 #include "platform.h"
 #include "safekeeping.h"
+#include "undo.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -50,6 +51,7 @@ bool openConn()
 void closeConn()
 {
     Safekeeping::closeAtEnd();
+    Undo::clear();  // the steps name rows of the file that was open
 }
 
 void setStatusPanel(QWidget* panel2)

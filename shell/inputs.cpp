@@ -313,6 +313,24 @@ QString amountProblem(const QString& text, const QString& what, const QString& e
     return QString();
 }
 
+bool checkRecord(std::initializer_list<RequiredValue> required, QLineEdit* amount)
+{
+    for (const RequiredValue& r : required) {
+        if (r.value.isEmpty()) {
+            App::msgBox(r.message, 64);
+            r.fix->setFocus();
+            return false;
+        }
+    }
+    if (const QString problem = amountProblem(amount->text(), QStringLiteral("金额"), QStringLiteral("1234.56"));
+        !problem.isEmpty()) {
+        App::msgBox(problem, 64);
+        amount->setFocus();
+        return false;
+    }
+    return true;
+}
+
 void guardTextInput(QWidget* window)
 {
     for (QLineEdit* e : window->findChildren<QLineEdit*>()) {

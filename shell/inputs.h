@@ -40,6 +40,18 @@ void installAmountBox(QLineEdit* box, bool negative, bool enterMovesOn);
 // as `what` ("金额") with an example of a good one ("1234.56").
 QString amountProblem(const QString& text, const QString& what, const QString& example);
 
+// A value a record must have before it is saved: its text, the message when it is empty, and the
+// control that fixes it.
+struct RequiredValue {
+    QString value;
+    QString message;
+    QWidget* fix;
+};
+// The save-time checks of a record, in order: each required value, then the amount box's text by
+// amountProblem. The first that fails shows its message (information icon) and takes the focus to
+// what fixes it: false.
+bool checkRecord(std::initializer_list<RequiredValue> required, QLineEdit* amount);
+
 // Keeps control characters (and halves of characters) out of every text box of `window`: a paste,
 // drop or input-method commit that holds one is refused whole with a message. Multi-line boxes
 // keep their line breaks. Boxes with a rule of their own (the amount boxes) keep it. Applied once

@@ -10,6 +10,7 @@
 #include "platform.h"
 #include "recordset.h"
 #include "safekeeping.h"
+#include "undo.h"
 #include "valuelabel.h"
 
 #include <QAction>
@@ -56,6 +57,10 @@ constexpr MenuRow kMenuRows[] = {
     {"mnu3bbb", "-", nullptr, false},
     {"mnu3zic", "资产统计", "frmcurt", false},
     {"mnu3ye", "年终处理", "frmYear", false},
+    {"mnuedit", "编辑[&E]", nullptr, true},
+    {"mnuundo", "撤销", nullptr, false},
+    {"mnu5aaa", "-", nullptr, false},
+    {"mnurecycle", "回收站", "frmRecycle", false},
     {"mnusystem", "系统[&S]", nullptr, true},
     {"mnuabout", "关于", nullptr, false},
     {"mnuhelp", "帮助", nullptr, false},
@@ -165,6 +170,14 @@ void MainWindow::buildMenus()
     connect(item("mnurestore"), &QAction::triggered, this, &MainWindow::mnurestore_Click);
     connect(item("mnurelogin"), &QAction::triggered, this, &MainWindow::mnurelogin_Click);
     connect(item("mnuexit"), &QAction::triggered, this, &MainWindow::mnuexit_Click);
+    setUpEditMenu();
+}
+
+void MainWindow::setUpEditMenu()
+{
+    // A new main window is a new session: nothing done before it can be taken back.
+    Undo::clear();
+    Undo::makeUndoAction(findChild<QAction*>(QStringLiteral("mnuundo")));
 }
 
 void MainWindow::Form_Load()

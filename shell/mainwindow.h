@@ -27,6 +27,8 @@ protected:
 
 private:
     void buildMenus();
+    // 编辑: 撤销 takes back the corrections and deletions of this session; 回收站 opens the bin.
+    void setUpEditMenu();
     void Form_Load();
     void Form_Resize();
     void mnuabout_Click();

@@ -264,3 +264,85 @@ TEST_F(ResultsTest, TheWidestCellsAreAmongTheFewOfferedForMeasuring)
     EXPECT_TRUE(texts(2).contains("很长的中文备注"));
     EXPECT_TRUE(texts(1).contains("1234567.5"));
 }
+
+// A keyed result: each row carries its ledger record's rowid, read through the lookup table as well,
+// and follows a record re-read, taken out and put back across the blocks of its cells, the grid's
+// model in step all along.
+TEST_F(ResultsTest, KeyedRowsFollowTheirRecordsThroughChangesAcrossBlocks)
+{
+    ledger(2500);
+    sql("update 收入帐 set 备注 = 7 where rowid % 11 = 0;");  // a column of texts and numbers
+    const QString head = kIncome.section(" order by", 0, 0);
+    Recordset rs;
+    rs.keepRowKeys("收入帐", head);
+    RecordsetModel model(&rs);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    rs.openInSlices(conn, kIncome);
+    while (rs.isLoading())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    ASSERT_EQ(rs.rowCount(), 2500);
+    EXPECT_EQ(rs.fieldCount(), 5);  // the key is no column
+    const QStringList before = cells(rs);
+    const QString byKey = translateSql(head) + " where 收入帐.rowid = %1";
+    for (const int r : {0, 1023, 1024, 2499})
+        EXPECT_EQ(rows(byKey.arg(rs.keyAt(r))), QStringList(before[r])) << r;
+    QList<std::int64_t> keys;
+    for (int r = 0; r < rs.rowCount(); ++r)
+        keys << rs.keyAt(r);
+
+    // Taken out (the current row stays on its record) and put back where each was, in reverse.
+    const int taken[] = {2499, 1024, 1023, 7, 0};
+    rs.moveTo(1500);
+    for (const int r : taken)
+        rs.removeRow(r);
+    EXPECT_EQ(rs.rowCount(), 2495);
+    EXPECT_EQ(rs.keyAt(rs.position()), keys[1500]);
+    for (auto r = std::rbegin(taken); r != std::rend(taken); ++r)
+        ASSERT_TRUE(rs.insertKeyedRow(*r, keys[*r]));
+    EXPECT_EQ(cells(rs), before);
+    EXPECT_EQ(rs.keyAt(rs.position()), keys[1500]);
+    EXPECT_EQ(rs.rowOfKey(keys[1024]), 1024);
+
+    // A record changed in the file is re-read in its place; one gone from the file leaves the result.
+    sql(QString("update 收入帐 set 金额 = 0.5, 备注 = '改' where rowid = %1; delete from 收入帐 where rowid = %2;")
+            .arg(keys[1024]).arg(keys[3]));
+    rs.refreshRow(1024);
+    rs.refreshRow(3);
+    EXPECT_EQ(rs.rowCount(), 2499);
+    EXPECT_EQ(rs.textAt(1023, 2) + rs.textAt(1023, 4), "0.5改");
+    EXPECT_EQ(rs.rowOfKey(keys[3]), -1);
+    Recordset fresh;
+    fresh.open(conn, kIncome, Recordset::ReadOnly);
+    EXPECT_EQ(sorted(cells(rs)), sorted(cells(fresh)));
+}
+
+// A total read a block at a time is the one added up cell by cell, whatever layout the amounts take:
+// small ones, large ones, and amounts among texts and whole numbers beyond an amount.
+TEST_F(ResultsTest, TotalsReadByBlocksEqualThoseAddedUpCellByCell)
+{
+    sql("create table t(small CURRENCY, large CURRENCY, mixed CURRENCY);"
+        "with recursive n(i) as (select 1 union all select i+1 from n where i < 2100) insert into t select"
+        " case when i % 9 = 0 then null else i * 1.25 end, i * 1000000.5 - 3e9,"
+        " case i % 5 when 0 then '12.5' when 1 then null when 2 then 9000000000000000000 else -i * 0.01 end from n;");
+    Recordset rs;
+    rs.open(conn, "select * from t", Recordset::ReadOnly);
+    int refused = 0;
+    for (int field : {0, 1, 2})
+        for (int from : {0, 1023, 1024, 2099}) {
+            std::optional<MoneyTotal> byCell;  // nothing when a cell is refused
+            try {
+                MoneyTotal t;
+                for (int r = from; r < rs.rowCount(); ++r)
+                    if (const auto m = rs.moneyAt(r, field))
+                        t += *m;
+                byCell = t;
+            } catch (const DbError&) {
+                ++refused;
+            }
+            if (byCell)
+                EXPECT_EQ(rs.sum(field, from).toPlain(), byCell->toPlain()) << field << " from " << from;
+            else
+                EXPECT_THROW(rs.sum(field, from), DbError) << field << " from " << from;
+        }
+    EXPECT_EQ(refused, 3);  // the whole numbers beyond an amount, from all but the last row
+}

@@ -5,6 +5,8 @@
 #include "support/testsupport.h"
 #include "upgrade.h"
 
+#include <algorithm>
+
 namespace {
 
 const QStringList kDated = {"收入帐.日期", "收入临时.日期", "支出帐.日期", "支出临时.日期", "投资帐.日期", "银行帐.日期", "负债.借款日期"};
@@ -92,6 +94,32 @@ TEST_F(FileVersions, OldFileUpgradedKeepsEveryRowAndTakesTheShapeOfANewFile)
     EXPECT_EQ(rows("select count(*) from 查询").value(0), "12");
     conn.open(dbPath());
     EXPECT_THROW(conn.execute("insert into 收入帐(日期) values('01/02/2026')"), DbError);
+}
+
+// A file of the version before the recycle bin gets it, empty, and keeps every row.
+TEST_F(FileVersions, AFileFromBeforeTheRecycleBinGetsItAndKeepsEveryRow)
+{
+    const std::vector<Upgrade::Step>& all = Upgrade::steps();
+    const auto bin = std::find_if(all.begin(), all.end(),
+                                  [](const Upgrade::Step& s) { return s.sql && QString::fromUtf8(s.sql).contains("回收站"); });
+    ASSERT_NE(bin, all.end());
+    writeFile(dbPath(), {});
+    makeDatabase(dbPath(), versionZeroSchema());
+    conn.open(dbPath());
+    Upgrade::run(conn, std::vector<Upgrade::Step>(all.begin(), bin));
+    conn.close();
+    ASSERT_TRUE(rows("select name from sqlite_master where name = '回收站'").isEmpty());
+    sql("insert into 收入帐 values('1','5',100,'2026-01-01','元旦',1); insert into 负债 values('2026-01-01','李四','欠人',3,'',3);"
+        "insert into 银行帐 values('b','1','存入','活期',5.5,'2026-01-02');");
+    const QStringList before = contents();
+
+    conn.open(dbPath());
+    EXPECT_EQ(Upgrade::run(conn).to, Upgrade::newestVersion());
+    conn.close();
+    QStringList after = contents();
+    EXPECT_EQ(after.removeAll("回收站: "), 1);
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(shape(dbPath()), shape(KINBOOK_EMPTY_DB));
 }
 
 TEST_F(FileVersions, StepsRunTogetherOrNotAtAll)

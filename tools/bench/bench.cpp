@@ -26,6 +26,7 @@
 #include "shell/datagrid.h"
 #include "shell/platform.h"
 #include "shell/safekeeping.h"
+#include "shell/undo.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -39,6 +40,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
 #include <QTableView>
 #include <QThread>
@@ -523,6 +525,66 @@ int main(int argc, char** argv)
             if (auto* l = w ? w->findChild<QLabel*>(QStringLiteral("lblJE")) : nullptr)
                 r.note = l->text();
             table.push_back(r);
+        }
+        {
+            // A correction and a deletion from the loaded result of every income record: the window
+            // writes the one record, re-reads or drops its row and adds the total up again. The floor
+            // is one UPDATE of the record by its rowid.
+            Row edit{QStringLiteral("收入状况: correct one record of the loaded result (grid and total)"), size};
+            Row del{QStringLiteral("收入状况: delete one record into the bin (grid and total)"), size};
+            std::unique_ptr<QDialog> w(window(QStringLiteral("frmquery_sr")));
+            Recordset* rs = waitLoaded(w.get());
+            auto* grid = w ? w->findChild<QTableView*>(QStringLiteral("DG")) : nullptr;
+            if (rs && grid && rs->rowCount() > 0) {
+                grid->selectRow(rs->rowCount() / 2);
+                const qint64 key = rs->keyAt(rs->position());
+                sqlite3_stmt* update = nullptr;
+                sqlite3_prepare_v2(raw, "UPDATE 收入帐 SET 金额 = ? WHERE rowid = ?", -1, &update, nullptr);
+                int n = 0;
+                const auto floor = [&] {
+                    const double t0 = nowMs();
+                    sqlite3_bind_double(update, 1, ++n % 2 ? 12.34 : 43.21);
+                    sqlite3_bind_int64(update, 2, key);
+                    sqlite3_step(update);
+                    sqlite3_reset(update);
+                    return nowMs() - t0;
+                };
+                measure(
+                    edit, repeat,
+                    [&] {
+                        double t = -1;
+                        QTimer::singleShot(0, [&] {
+                            auto* form = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                            if (auto* box = form ? form->findChild<QLineEdit*>(QStringLiteral("txtJe")) : nullptr) {
+                                box->setText(n % 2 ? QStringLiteral("56.78") : QStringLiteral("87.65"));
+                                const double t0 = nowMs();
+                                clickButton(form, QStringLiteral("cmdsave"));
+                                t = nowMs() - t0;
+                            }
+                            if (form && form->isVisible())
+                                form->reject();
+                        });
+                        clickButton(w.get(), QStringLiteral("cmdedit"));
+                        return t;
+                    },
+                    floor);
+                measure(
+                    del, repeat,
+                    [&] {
+                        App::queueAnswer(1);
+                        const double t0 = nowMs();
+                        clickButton(w.get(), QStringLiteral("cmddel"));
+                        const double t = nowMs() - t0;
+                        Undo::undoLast();  // the record back in its place, for the next run
+                        return t;
+                    },
+                    floor);
+                sqlite3_finalize(update);
+                if (auto* l = w->findChild<QLabel*>(QStringLiteral("lblJE")))
+                    edit.note = del.note = QStringLiteral("%1 rows; ").arg(rs->rowCount()) + l->text();
+            }
+            table.push_back(edit);
+            table.push_back(del);
         }
         {
             Row r{QStringLiteral("银行存取记录: load"), size};

@@ -3,7 +3,9 @@
 // The windows are shown off screen, never modally, and grabbed one by one. Message boxes are
 // recorded instead of shown, so nothing waits for a click.
 #include "dberror.h"
+#include "ledgerrows.h"
 #include "books/picker.h"
+#include "reports/correctionform.h"
 #include "shell/about.h"
 #include "shell/app.h"
 #include "shell/help.h"
@@ -17,6 +19,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QMenu>
@@ -239,6 +242,12 @@ int main(int argc, char** argv)
         return 1;
     }
     App::curUser = QStringLiteral("当前用户：张建国");
+    // One record deleted, so that the recycle bin has something to show.
+    try {
+        LedgerRows::moveToBin(App::conn, QStringLiteral("支出帐"), 1, QDateTime::currentDateTime());
+    } catch (const DbError& e) {
+        std::fprintf(stderr, "sample deletion: %s\n", qPrintable(e.userText()));
+    }
 
     // The main window first: it owns the status panel that the data windows report to.
     auto* main = new MainWindow;
@@ -258,6 +267,13 @@ int main(int argc, char** argv)
         shootResults(w, name);
         w->close();
         delete w;
+    }
+    {
+        // Correcting a posted record: the form over the first income record.
+        if (const auto values = LedgerRows::read(App::conn, QStringLiteral("收入帐"), 1)) {
+            CorrectionForm form(QStringLiteral("收入帐"), *values, {}, main);
+            shoot(&form, QStringLiteral("frmCorrect"));
+        }
     }
     {
         App::findTable = QStringLiteral("成员");

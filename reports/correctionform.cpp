@@ -1,0 +1,217 @@
+#include "correctionform.h"
+
+#include "dberror.h"
+#include "money.h"
+#include "recordset.h"
+#include "books/bankledger.h"
+#include "books/entryform.h"
+#include "books/picker.h"
+#include "books/toolbars.h"
+#include "shell/app.h"
+#include "shell/inputs.h"
+#include "shell/valuelabel.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+// Fields of the ledgers, by place: income, expense and investments; the bank ledger.
+constexpr int Member = 0, Type = 1, Amount = 2, Date = 3, Note = 4, Month = 5;
+constexpr int Bank = 0, BankMember = 1, Direction = 2, Kind = 3, BankAmount = 4, BankDate = 5;
+
+// A stored value as a box shows it: amounts in their plain form.
+QString shown(const QVariant& v)
+{
+    if (!v.isValid() || v.isNull())
+        return QString();
+    if (v.metaType().id() == QMetaType::Double)
+        return Money::fromDouble(v.toDouble()).toPlain();
+    return v.toString();
+}
+
+// The name of a code in its reference table; empty when the code is no longer there.
+QString nameOf(const QString& table, const QString& nameField, const QString& code)
+{
+    if (code.isEmpty())
+        return QString();
+    try {
+        Recordset rs;
+        rs.open(App::conn, QStringLiteral("select %1 from %2 where ID = ?").arg(nameField, table), {code}, Recordset::ReadOnly);
+        return rs.text(0);
+    } catch (const DbError&) {
+        return QString();
+    }
+}
+
+const EntryFormKind* entryKindOf(const QString& ledger)
+{
+    for (const EntryFormKind& k : kEntryForms)
+        if (k.ledger == ledger || (k.ledger.isEmpty() && k.table == ledger))
+            return &k;
+    return nullptr;
+}
+
+// The picker's date for a stored date; a record without one shows the lowest date as "（无日期）".
+QDateEdit* dateBox(const QString& name, const QVariant& stored, QWidget* parent)
+{
+    const QDate d = QDate::fromString(shown(stored), QStringLiteral("yyyy-MM-dd"));
+    QDateEdit* box = datePicker(name, d.isValid() ? d : App::today(), parent);
+    if (!d.isValid()) {
+        box->setSpecialValueText(QStringLiteral("（无日期）"));
+        box->setDate(box->minimumDate());
+    }
+    return box;
+}
+
+}  // namespace
+
+CorrectionForm::CorrectionForm(const QString& ledger, const QVariantList& values, Saver save, QWidget* parent)
+    : DataWindow(QStringLiteral("frmCorrect"), parent), ledger_(ledger), stored_(values), save_(std::move(save)),
+      bank_(ledger == QStringLiteral("银行帐"))
+{
+    setWindowTitle(QStringLiteral("修改%1记录").arg(ledger));
+    while (stored_.size() < 6)
+        stored_ << QVariant();
+    setFont(songFont(9));
+    const EntryFormKind* kind = entryKindOf(ledger);
+
+    const QString memberTip = bank_ ? QStringLiteral("查找成员信息") : QStringLiteral("查找成员");
+    const QString otherTip = bank_ ? QStringLiteral("查找银行信息") : (kind ? kind->typeTip : QString());
+    lblcyID = valueBox(bank_ ? QStringLiteral("lblcyid") : QStringLiteral("lblcyID"), QStringLiteral("成员ID"), 1200, this);
+    lblcy = valueBox(QStringLiteral("lblcy"), QStringLiteral("成员"), 1200, this);
+    cmdfindt = Toolbars::lookupButton(QStringLiteral("cmdfindt"), memberTip, this);
+    lbllxID = valueBox(bank_ ? QStringLiteral("lblyhid") : QStringLiteral("lbllxID"),
+                       bank_ ? QStringLiteral("银行ID") : QStringLiteral("类型ID"), 1200, this);
+    lbllx = valueBox(bank_ ? QStringLiteral("lblyh") : QStringLiteral("lbllx"),
+                     bank_ ? QStringLiteral("银行") : QStringLiteral("类型"), 1200, this);
+    cmdfindo = Toolbars::lookupButton(QStringLiteral("cmdfindo"), otherTip, this);
+    txtJe = new QLineEdit(this);
+    txtJe->setObjectName(bank_ ? QStringLiteral("txtJE") : QStringLiteral("txtJe"));
+    txtJe->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // The key filter of the entry form the record came from: Enter moves on there, not in the bank's.
+    installAmountBox(txtJe, false, !bank_);
+
+    const QString otherTable = bank_ ? QStringLiteral("银行") : (kind ? kind->typeTable : QString());
+    const QString otherName = bank_ ? QStringLiteral("开户行") : QStringLiteral("类型");
+    const int memberField = bank_ ? BankMember : Member, otherField = bank_ ? Bank : Type;
+    for (QLabel* l : {lblcyID, lblcy, lbllxID, lbllx})
+        l->setTextFormat(Qt::PlainText);
+    lblcyID->setText(shown(stored_.value(memberField)));
+    lblcy->setText(nameOf(QStringLiteral("成员"), QStringLiteral("姓名"), lblcyID->text()));
+    lbllxID->setText(shown(stored_.value(otherField)));
+    lbllx->setText(nameOf(otherTable, otherName, lbllxID->text()));
+    txtJe->setText(shown(stored_.value(bank_ ? BankAmount : Amount)));
+    dpDate = dateBox(bank_ ? QStringLiteral("dpdate") : QStringLiteral("dpDate"), stored_.value(bank_ ? BankDate : Date), this);
+
+    auto* grid = new QGridLayout;
+    int row = 0;
+    const auto pickRow = [&](const QString& idCaption, QLabel* id, const QString& nameCaption, QLabel* name, QToolButton* b) {
+        addFieldRow(grid, row, {{idCaption, id}, {nameCaption, name}});
+        grid->addWidget(b, row++, 4);
+    };
+    if (bank_) {
+        pickRow(QStringLiteral("银行ID:"), lbllxID, QStringLiteral("银行:"), lbllx, cmdfindo);
+        pickRow(QStringLiteral("成员ID:"), lblcyID, QStringLiteral("成员:"), lblcy, cmdfindt);
+        cbocq = bankChoiceBox(QStringLiteral("cbocq"), true, this);
+        cbolx = bankChoiceBox(QStringLiteral("cbolx"), false, this);
+        cbocq->setEditText(shown(stored_.value(Direction)));
+        cbolx->setEditText(shown(stored_.value(Kind)));
+        addFieldRow(grid, row++, {{QStringLiteral("存或取:"), cbocq}, {QStringLiteral("类型:"), cbolx}});
+        addFieldRow(grid, row++, {{QStringLiteral("金  额:"), txtJe}, {QStringLiteral("日期:"), dpDate}});
+    } else {
+        pickRow(QStringLiteral("成员ID:"), lblcyID, QStringLiteral("成员:"), lblcy, cmdfindt);
+        pickRow(QStringLiteral("类型ID:"), lbllxID, QStringLiteral("类型:"), lbllx, cmdfindo);
+        addFieldRow(grid, row++, {{QStringLiteral("金额:"), txtJe}, {QStringLiteral("日期:"), dpDate}});
+        txtMemo = new QLineEdit(this);
+        txtMemo->setObjectName(QStringLiteral("txtMemo"));
+        setCharacterLimit(txtMemo, 20);
+        txtMemo->setText(shown(stored_.value(Note)));
+        grid->addWidget(buddyLabel(QStringLiteral("备注:"), txtMemo, this), row, 0);
+        grid->addWidget(txtMemo, row++, 1, 1, 3);
+    }
+    grid->setColumnStretch(3, 1);
+
+    cmdsave = new QPushButton(QStringLiteral("保存"), this);
+    cmdsave->setObjectName(QStringLiteral("cmdsave"));
+    cmdsave->setDefault(true);
+    cmdcancel = new QPushButton(QStringLiteral("取消"), this);
+    cmdcancel->setObjectName(QStringLiteral("cmdcancel"));
+    cmdcancel->setAutoDefault(false);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cmdsave);
+    buttons->addWidget(cmdcancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addLayout(buttons);
+
+    connect(cmdfindt, &QToolButton::clicked, this, [this] {
+        Picker::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), lblcyID, lblcy);
+    });
+    connect(cmdfindo, &QToolButton::clicked, this, [this, otherTable, otherName] {
+        Picker::pickInto(this, otherTable, otherName, lbllxID, lbllx);
+        txtJe->setFocus();
+    });
+    connect(cmdsave, &QPushButton::clicked, this, [this] { cmdsave_Click(); });
+    connect(cmdcancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    txtJe->setFocus();
+    txtJe->selectAll();
+}
+
+void CorrectionForm::cmdsave_Click()
+{
+    const EntryFormKind* kind = entryKindOf(ledger_);
+    const bool passed = bank_ ? checkRecord({{lbllxID->text(), QStringLiteral("银行不能为空"), cmdfindo},
+                                             {lblcyID->text(), QStringLiteral("成员不能为空"), cmdfindt},
+                                             {txtJe->text(), QStringLiteral("金额不能为空"), txtJe}},
+                                            txtJe)
+                              : checkRecord({{lbllxID->text(), kind ? kind->emptyTypeMessage : QString(), cmdfindo},
+                                             {lblcyID->text(), QStringLiteral("成员不能为空"), cmdfindt},
+                                             {txtJe->text(), kind ? kind->emptyAmountMessage : QString(), txtJe}},
+                                            txtJe);
+    if (passed && save_ && save_(values()))
+        accept();
+}
+
+QVariant CorrectionForm::kept(int field, const QString& text) const
+{
+    return text == shown(stored_.value(field)) ? stored_.value(field) : QVariant(text);
+}
+
+QVariantList CorrectionForm::values() const
+{
+    const int amountField = bank_ ? BankAmount : Amount, dateField = bank_ ? BankDate : Date;
+    QVariant amount = kept(amountField, txtJe->text());
+    if (amount.metaType().id() == QMetaType::QString)
+        amount = QVariant::fromValue(Money::parse(QString(txtJe->text()).remove(u' ')).value_or(Money()));
+    // A date left as read (or left empty) keeps what is stored; the month follows the date.
+    const QDate stored = QDate::fromString(shown(stored_.value(dateField)), QStringLiteral("yyyy-MM-dd"));
+    const bool dateKept = dpDate->date() == (stored.isValid() ? stored : dpDate->minimumDate());
+    const QVariant date = dateKept ? stored_.value(dateField) : QVariant(dpDate->date().toString(QStringLiteral("yyyy-MM-dd")));
+
+    QVariantList v = stored_;
+    if (bank_) {
+        v[Bank] = kept(Bank, lbllxID->text());
+        v[BankMember] = kept(BankMember, lblcyID->text());
+        v[Direction] = kept(Direction, cbocq->currentText());
+        v[Kind] = kept(Kind, cbolx->currentText());
+    } else {
+        v[Member] = kept(Member, lblcyID->text());
+        v[Type] = kept(Type, lbllxID->text());
+        v[Note] = kept(Note, txtMemo->text());
+        if (!dateKept)
+            v[Month] = dpDate->date().month();
+    }
+    v[amountField] = amount;
+    v[dateField] = date;
+    return v;
+}

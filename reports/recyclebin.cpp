@@ -1,0 +1,126 @@
+#include "recyclebin.h"
+
+#include "ledgerrows.h"
+#include "shell/app.h"
+#include "shell/inputs.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <utility>
+
+namespace {
+
+// Every record of the bin with the names of its member and of its type or bank as they are now.
+const QString kBinHead = QStringLiteral(
+    "SELECT 回收站.删除时间, 回收站.帐本, 成员.姓名 AS 成员,"
+    " CASE 回收站.帐本"
+    "  WHEN '收入帐' THEN (SELECT 类型 FROM 收入类型 WHERE ID = 回收站.类型ID)"
+    "  WHEN '支出帐' THEN (SELECT 类型 FROM 支出类型 WHERE ID = 回收站.类型ID)"
+    "  WHEN '投资帐' THEN (SELECT 类型 FROM 投资类型 WHERE ID = 回收站.类型ID)"
+    "  WHEN '银行帐' THEN (SELECT 开户行 FROM 银行 WHERE ID = 回收站.银行ID) END AS \"类型/银行\","
+    " 回收站.金额, 回收站.日期, 回收站.备注, 回收站.存或取, 回收站.类型 AS \"活期/定期\""
+    " FROM 回收站 LEFT JOIN 成员 ON 成员.ID = 回收站.成员ID");
+
+}  // namespace
+
+RecycleBinWindow::RecycleBinWindow(QWidget* parent) : DataWindow(QStringLiteral("frmRecycle"), parent)
+{
+    setWindowTitle(QStringLiteral("回收站"));
+    setFont(songFont(9));
+    resize(twips(12600), twips(5400));
+
+    auto* caption = new QLabel(QStringLiteral("已删除的记录（还原后回到原来的帐中）："), this);
+    caption->setObjectName(QStringLiteral("Label1"));
+    DG = new DataGrid(this);
+    DG->setObjectName(QStringLiteral("DG"));
+    DG->setAccessibleName(QStringLiteral("已删除的记录"));
+    caption->setBuddy(DG);
+    cmdrestore = new QPushButton(QStringLiteral("还原"), this);
+    cmdrestore->setObjectName(QStringLiteral("cmdrestore"));
+    cmdrestore->setToolTip(QStringLiteral("把选中的记录放回原来的帐中"));
+    cmdempty = new QPushButton(QStringLiteral("清空"), this);
+    cmdempty->setObjectName(QStringLiteral("cmdempty"));
+    cmdempty->setToolTip(QStringLiteral("永久删除回收站中的全部记录"));
+    cmdexit = new QPushButton(QStringLiteral("返回"), this);
+    cmdexit->setObjectName(QStringLiteral("cmdexit"));
+    for (QPushButton* b : {cmdrestore, cmdempty, cmdexit})
+        b->setAutoDefault(false);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cmdrestore);
+    buttons->addWidget(cmdempty);
+    buttons->addWidget(cmdexit);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(caption);
+    layout->addWidget(DG, 1);
+    layout->addLayout(buttons);
+
+    connect(cmdrestore, &QPushButton::clicked, this, [this] { cmdrestore_Click(); });
+    connect(cmdempty, &QPushButton::clicked, this, [this] { cmdempty_Click(); });
+    connect(cmdexit, &QPushButton::clicked, this, &QDialog::accept);
+    connect(&rs_, &Recordset::currentChanged, this, [this] { updateButtons(); });
+
+    rs_.keepRowKeys(LedgerRows::kBinTable, kBinHead);
+    load();
+}
+
+RecycleBinWindow::~RecycleBinWindow()
+{
+    DG->setRecordset(nullptr);
+    rs_.close();
+}
+
+void RecycleBinWindow::load()
+{
+    try {
+        rs_.open(App::conn, kBinHead + QStringLiteral(" ORDER BY 回收站.删除时间 DESC, 回收站.编号 DESC"), {},
+                 Recordset::ReadOnly);
+    } catch (const std::exception& e) {
+        showDbError(e, QStringLiteral("无法读取回收站。"));
+    }
+    DG->setRecordset(&rs_);
+    for (const auto& [column, tw] : {std::pair{1, 800}, {2, 900}, {3, 1000}, {5, 1100}, {7, 800}, {8, 1000}})
+        DG->setColumnTwips(column, tw);
+    DG->setColumnAlignment(4, Qt::AlignRight | Qt::AlignVCenter);
+    DG->setColumnFormat(4, RecordsetModel::Format::Grouped);
+    updateButtons();
+}
+
+void RecycleBinWindow::updateButtons()
+{
+    cmdrestore->setEnabled(rs_.isOpen() && rs_.hasCurrent());
+    cmdempty->setEnabled(rs_.isOpen() && rs_.rowCount() > 0);
+}
+
+void RecycleBinWindow::cmdrestore_Click()
+{
+    if (!rs_.isOpen() || !rs_.hasCurrent())
+        return;
+    const int row = rs_.position();
+    try {
+        LedgerRows::restoreFromBin(App::conn, rs_.keyAt(row));
+    } catch (const std::exception& e) {
+        showDbError(e, QStringLiteral("这条记录没有还原。"));
+        return;
+    }
+    rs_.removeRow(row);
+    updateButtons();
+}
+
+void RecycleBinWindow::cmdempty_Click()
+{
+    if (!rs_.isOpen() || rs_.rowCount() == 0)
+        return;
+    if (App::msgBox(QStringLiteral("清空后回收站中的 %1 条记录将永久删除，不能再还原或撤销。真的要清空回收站吗").arg(rs_.rowCount()), 33) != 1)
+        return;
+    try {
+        LedgerRows::emptyBin(App::conn);
+    } catch (const std::exception& e) {
+        showDbError(e, QStringLiteral("回收站没有清空。"));
+        return;
+    }
+    load();
+}

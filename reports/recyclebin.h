@@ -1,0 +1,28 @@
+#pragma once
+
+#include "recordset.h"
+#include "shell/datagrid.h"
+#include "shell/datawindow.h"
+
+class QPushButton;
+
+// 回收站: the records deleted from the ledgers, newest first, with when they were deleted. 还原 puts
+// the chosen one back into its ledger; 清空 removes them all for good after a question.
+class RecycleBinWindow : public DataWindow {
+    Q_OBJECT
+public:
+    explicit RecycleBinWindow(QWidget* parent = nullptr);
+    ~RecycleBinWindow() override;
+
+private:
+    void load();
+    void updateButtons();
+    void cmdrestore_Click();
+    void cmdempty_Click();
+
+    Recordset rs_;
+    DataGrid* DG = nullptr;
+    QPushButton* cmdrestore = nullptr;
+    QPushButton* cmdempty = nullptr;
+    QPushButton* cmdexit = nullptr;
+};

@@ -1,0 +1,384 @@
+// Correcting and deleting posted records from the query grids, taking that back, and the recycle bin,
+// driven as a person does; the file is checked after each step.
+#include "reports/assets.h"
+#include "reports/ledgerquery.h"
+#include "reports/yearsummary.h"
+#include "shell/datagrid.h"
+#include "shell/mainwindow.h"
+#include "shell/undo.h"
+#include "support/testsupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QTest>
+#include <QUndoStack>
+#include <memory>
+#include <sqlite3.h>
+
+namespace {
+
+const char* const kLedgers[] = {"收入帐", "支出帐", "银行帐"};
+
+class CorrectionsTest : public DbTest {
+protected:
+    void SetUp() override
+    {
+        DbTest::SetUp();
+        App::setToday(QDate(2026, 7, 25));
+        // Income of a member since deleted (9), two identical expenses, a note that is null.
+        sql("insert into 成员 values('1','张三','',''), ('2','李四','','');"
+            "insert into 收入类型 values('5','工资',null), ('6','奖金',null); insert into 支出类型 values('8','伙食',null);"
+            "insert into 银行 values('b1','工行',''), ('b2','建行','');"
+            "insert into 收入帐(rowid,成员ID,类型ID,金额,日期,备注,月份) values(1,'1','5',100,'2026-01-05','元旦',1),"
+            " (2,'2','6',50.25,'2026-03-01','',3), (3,'9','5',7,'2026-04-02',null,4);"
+            "insert into 支出帐(rowid,成员ID,类型ID,金额,日期,备注,月份) values(1,'1','8',12.5,'2026-02-02','菜',2),"
+            " (2,'1','8',12.5,'2026-02-02','菜',2), (3,'2','8',99,'2026-05-05','药',5);"
+            "insert into 银行帐(rowid,银行ID,成员ID,存或取,类型,金额,日期) values(1,'b1','1','存入','活期',300,'2026-02-01'),"
+            " (2,'b2','2','支出','定期',40,'2026-03-01');");
+        openConn();
+    }
+
+    static std::unique_ptr<LedgerQuery> open(int kind)
+    {
+        auto w = std::make_unique<LedgerQuery>(kQueryKinds[kind]);
+        w->show();
+        w->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(w.get()));
+        return w;
+    }
+    static DataGrid* grid(QWidget* w) { return child<DataGrid>(w, "DG"); }
+    static QString total(QWidget* w) { return child<QLabel>(w, "lblJE")->text(); }
+    // Selects the grid row that shows `text` and returns it.
+    static int select(QWidget* w, const QString& text)
+    {
+        const int row = gridRows(grid(w)).indexOf(QRegularExpression(".*" + QRegularExpression::escape(text) + ".*"));
+        EXPECT_GE(row, 0) << text.toStdString();
+        grid(w)->selectRow(row);
+        return row;
+    }
+    QStringList ledger(const QString& table) { return rows("select rowid, * from " + table + " order by rowid"); }
+
+    // Opens the correction form with a gesture ("enter", "double" or the button), lets `fill` change
+    // it and presses 保存. Returns where the focus went when the form stayed open (it is then closed),
+    // empty when the save closed it.
+    static QString correct(QWidget* w, const QString& gesture, std::function<void(QDialog*)> fill)
+    {
+        bool shown = false;
+        QString stayedOn;
+        whenModal([&](QDialog* d) {
+            shown = true;
+            EXPECT_EQ(d->objectName(), "frmCorrect");
+            fill(d);
+            click(d, "cmdsave");
+            if (d->isVisible()) {
+                stayedOn = d->focusWidget() ? d->focusWidget()->objectName() : QString("?");
+                d->reject();
+            }
+        });
+        DataGrid* g = grid(w);
+        if (gesture == "enter") {
+            g->setFocus();
+            QTest::keyClick(g, Qt::Key_Return);
+        } else if (gesture == "double") {
+            const QPoint cell = g->visualRect(g->currentIndex()).center();
+            QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, cell);  // the press a double-click starts with
+            QTest::mouseDClick(g->viewport(), Qt::LeftButton, {}, cell);
+        } else {
+            click(w, "cmdedit");
+        }
+        EXPECT_TRUE(shown);
+        return stayedOn;
+    }
+    static void pick(QDialog* form, const char* button, int row)
+    {
+        whenModal([row](QDialog* d) {
+            child<QTableView>(d, "FG")->selectRow(row);
+            click(d, "ok");
+        });
+        click(form, button);
+    }
+    static void retype(QDialog* d, const char* box, const QString& text)
+    {
+        auto* e = child<QLineEdit>(d, box);
+        e->clear();
+        typeInto(e, text);
+    }
+    static void undoWithKeys(QWidget* w)
+    {
+        w->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(w));
+        QTest::keyClick(w, Qt::Key_Z, Qt::ControlModifier);
+    }
+    // Deletes the current row with the Delete key, answering the question with `answer`.
+    static void deleteRow(QWidget* w, int answer = 1)
+    {
+        App::queueAnswer(answer);
+        grid(w)->setFocus();
+        QTest::keyClick(grid(w), Qt::Key_Delete);
+    }
+};
+
+// A second connection that holds the file locked for writing while it lives.
+class WriteLock {
+public:
+    explicit WriteLock(const QString& file)
+    {
+        sqlite3_open(file.toUtf8().constData(), &db_);
+        EXPECT_EQ(sqlite3_exec(db_, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    }
+    ~WriteLock()
+    {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(db_);
+    }
+
+private:
+    sqlite3* db_ = nullptr;
+};
+
+}  // namespace
+
+TEST_F(CorrectionsTest, CorrectThenUndoOnEachLedgerRowTotalAndFileFollow)
+{
+    struct Case {
+        int kind;
+        const char* row;      // what the chosen grid row shows
+        const char* gesture;
+        std::function<void(QDialog*)> fill;
+        int rowid;
+        QString fileRow, gridRow, totalBefore, totalAfter;
+    };
+    const Case cases[] = {
+        {0, "元旦", "enter",
+         [](QDialog* d) {
+             pick(d, "cmdfindt", 1);
+             retype(d, "txtJe", "88.8");
+             child<QDateEdit>(d, "dpDate")->setDate(QDate(2026, 6, 30));
+             retype(d, "txtMemo", "改正");
+         },
+         1, "1|2|5|88.8|2026-06-30|改正|6", "李四|工资|88.8|2026-06-30|改正", "157.25", "146.05"},
+        {1, "药", "double",
+         [](QDialog* d) {
+             retype(d, "txtJe", "100");
+             retype(d, "txtMemo", "药品");
+         },
+         3, "3|2|8|100|2026-05-05|药品|5", "李四|伙食|100|2026-05-05|药品", "124.00", "125.00"},
+        {2, "建行", "button",
+         [](QDialog* d) {
+             pick(d, "cmdfindo", 0);
+             child<QComboBox>(d, "cbocq")->setCurrentIndex(0);
+             retype(d, "txtJE", "45.5");
+             child<QDateEdit>(d, "dpdate")->setDate(QDate(2026, 3, 2));
+         },
+         2, "2|b1|2|存入|定期|45.5|2026-03-02", "李四|工行|45.5|2026-03-02|存入|定期", "查询结果：", "查询结果："},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(kLedgers[c.kind]);
+        auto w = open(c.kind);
+        const QStringList fileBefore = ledger(kLedgers[c.kind]);
+        const QStringList gridBefore = gridRows(grid(w.get()));
+        const QString totalBefore = total(w.get());
+        EXPECT_TRUE(totalBefore.contains(c.totalBefore));
+        const int row = select(w.get(), c.row);
+
+        correct(w.get(), c.gesture, c.fill);
+        QStringList expected = fileBefore;
+        expected[c.rowid - 1] = c.fileRow;
+        EXPECT_EQ(ledger(kLedgers[c.kind]), expected);
+        QStringList gridAfter = gridBefore;
+        gridAfter[row] = c.gridRow;
+        EXPECT_EQ(gridRows(grid(w.get())), gridAfter);
+        EXPECT_EQ(grid(w.get())->currentIndex().row(), row);
+        EXPECT_TRUE(total(w.get()).contains(c.totalAfter)) << total(w.get()).toStdString();
+
+        undoWithKeys(w.get());
+        EXPECT_EQ(ledger(kLedgers[c.kind]), fileBefore);
+        EXPECT_EQ(gridRows(grid(w.get())), gridBefore);
+        EXPECT_EQ(total(w.get()), totalBefore);
+        EXPECT_FALSE(Undo::stack().canUndo());
+    }
+    EXPECT_TRUE(messageTexts().isEmpty()) << messageTexts().join('\n').toStdString();
+}
+
+// The record is found by its own row: of two identical records the chosen one changes. What the form
+// was not asked to change stays as stored, down to the codes of a member since deleted and an empty note.
+TEST_F(CorrectionsTest, OfTwoIdenticalRecordsOnlyTheChosenOneChangesAndTheRestStaysAsStored)
+{
+    auto w = open(1);
+    const QStringList before = ledger("支出帐");
+    correct(w.get(), "button", [](QDialog* d) { retype(d, "txtJe", "13"); });  // the first listed of the two
+    const QStringList after = ledger("支出帐");
+    EXPECT_EQ(after.mid(2), before.mid(2));
+    EXPECT_EQ(QStringList({after[0], after[1]}).filter("|13|").size(), 1);
+    EXPECT_EQ(QStringList({after[0], after[1]}).filter("|12.5|").size(), 1);
+    EXPECT_EQ(gridRows(grid(w.get())).filter("|13|").size(), 1);
+    EXPECT_EQ(total(w.get()), "金额总计：124.50元");
+
+    auto income = open(0);
+    select(income.get(), "|7|");
+    correct(income.get(), "button", [](QDialog* d) {
+        EXPECT_EQ(child<QLabel>(d, "lblcyID")->text(), "9");
+        EXPECT_EQ(child<QLabel>(d, "lblcy")->text(), "");
+        retype(d, "txtJe", "7.5");
+    });
+    EXPECT_EQ(rows("select 成员ID, 类型ID, quote(金额), 日期, quote(备注), 月份 from 收入帐 where rowid = 3"),
+              QStringList({"9|5|7.5|2026-04-02|NULL|4"}));
+}
+
+TEST_F(CorrectionsTest, DeleteUndoDeleteRestoreFromTheBinAndEmptyIt)
+{
+    MainWindow main;  // a new session: its 编辑 menu takes back what the query windows did
+    auto w = open(0);
+    const QStringList fileBefore = ledger("收入帐");
+    const QStringList gridBefore = gridRows(grid(w.get()));
+    const int row = select(w.get(), "元旦");
+
+    deleteRow(w.get(), 2);  // cancelled
+    EXPECT_EQ(ledger("收入帐"), fileBefore);
+    deleteRow(w.get());
+    const auto asked = App::shownMessages().back();
+    EXPECT_EQ(asked.text + QString::number(asked.style) + asked.title, "真的要删除此记录吗33kinbook");
+    EXPECT_EQ(ledger("收入帐"), fileBefore.mid(1));
+    EXPECT_EQ(rows("select 帐本, 行号, 成员ID, 类型ID, 金额, 日期, 备注, 月份, 银行ID from 回收站"),
+              QStringList({"收入帐|1|1|5|100|2026-01-05|元旦|1|NULL"}));
+    QStringList gridAfter = gridBefore;
+    gridAfter.removeAt(row);
+    EXPECT_EQ(gridRows(grid(w.get())), gridAfter);
+    EXPECT_EQ(total(w.get()), "金额总计：57.25元");
+
+    click(w.get(), "cmdundo");
+    EXPECT_EQ(ledger("收入帐"), fileBefore);  // the same rowid and values
+    EXPECT_EQ(scalar("select count(*) from 回收站"), "0");
+    EXPECT_EQ(gridRows(grid(w.get())), gridBefore);
+    EXPECT_EQ(grid(w.get())->currentIndex().row(), row);
+    EXPECT_EQ(total(w.get()), "金额总计：157.25元");
+
+    // Deleted again, then put back from the recycle bin window.
+    deleteRow(w.get());
+    w.reset();
+    std::unique_ptr<QDialog> bin(App::createWindow("frmRecycle", nullptr));
+    bin->show();
+    const QStringList listed = gridRows(grid(bin.get()));
+    ASSERT_EQ(listed.size(), 1);
+    EXPECT_TRUE(listed[0].endsWith("|收入帐|张三|工资|100.00|2026-01-05|元旦||")) << listed[0].toStdString();
+    click(bin.get(), "cmdrestore");
+    EXPECT_EQ(ledger("收入帐"), fileBefore);
+    EXPECT_TRUE(gridRows(grid(bin.get())).isEmpty());
+    bin.reset();
+
+    // The deletion taken back from the main window finds nothing in the bin: it says so and is passed.
+    main.findChild<QAction*>("mnuundo")->trigger();
+    EXPECT_TRUE(messageTexts().last().contains("不在回收站"));
+    EXPECT_EQ(ledger("收入帐"), fileBefore);
+
+    // Deleted once more, and the bin emptied after its question: gone for good.
+    w = open(0);
+    select(w.get(), "元旦");
+    deleteRow(w.get());
+    w.reset();
+    bin.reset(App::createWindow("frmRecycle", nullptr));
+    bin->show();
+    App::queueAnswer(1);
+    click(bin.get(), "cmdempty");
+    EXPECT_EQ(App::shownMessages().back().style, 33);
+    EXPECT_EQ(scalar("select count(*) from 回收站"), "0");
+    EXPECT_EQ(ledger("收入帐"), fileBefore.mid(1));
+    EXPECT_FALSE(child<QWidget>(bin.get(), "cmdempty")->isEnabled());
+}
+
+// The statistics, the year summary and the query totals read the ledgers only: records moved to
+// the bin count nowhere, exactly as if they had never been entered.
+TEST_F(CorrectionsTest, RecordsInTheBinCountInNoTotal)
+{
+    const QString year = QString::number(QDate::currentDate().year());  // the year summary's own year
+    const auto figures = [&] {
+        QStringList out;
+        AssetsWindow assets;
+        assets.show();
+        click(&assets, "Command1");
+        for (QLabel* l : assets.findChildren<QLabel*>())
+            if (l->objectName().startsWith("lbl"))
+                out << l->objectName() + "=" + l->text();
+        App::setToday(QDate(QDate::currentDate().year(), 12, 1));
+        YearSummary summary;
+        summary.show();
+        click(&summary, "Command1");
+        out << gridRows(child<QTableView>(&summary, "dg"));
+        App::setToday(QDate(2026, 7, 25));
+        for (int kind : {0, 1}) {
+            LedgerQuery q(kQueryKinds[kind]);
+            out << total(&q);
+        }
+        return out;
+    };
+    const QStringList base = figures();
+    sql("insert into 收入帐 values('1','5',1000,'" + year + "-02-03','多余',2);"
+        "insert into 支出帐 values('2','8',300,'" + year + "-02-04','多余',2);"
+        "insert into 银行帐 values('b1','2','存入','活期',700,'" + year + "-02-05'), ('b1','2','支出','活期',70,'" + year + "-02-06');");
+    ASSERT_NE(figures(), base);
+    for (int kind : {0, 1, 2}) {
+        auto w = open(kind);
+        for (const char* shown : {"多余", "|700|", "|70|"}) {
+            const int row = gridRows(grid(w.get())).indexOf(QRegularExpression(".*" + QRegularExpression::escape(shown) + ".*"));
+            if (row < 0)
+                continue;
+            grid(w.get())->selectRow(row);
+            deleteRow(w.get());
+        }
+    }
+    EXPECT_EQ(scalar("select count(*) from 回收站"), "4");
+    EXPECT_EQ(figures(), base);
+}
+
+TEST_F(CorrectionsTest, RefusedCorrectionsAndFailedWritesLeaveFileGridAndUndoAsTheyWere)
+{
+    sql("insert into 收入帐(rowid,成员ID,类型ID,金额,日期,备注,月份) values(4,'1',null,5,'2026-05-01','无类型',5);");
+    auto w = open(0);
+    const QStringList fileBefore = ledger("收入帐");
+    const QStringList gridBefore = gridRows(grid(w.get()));
+    const QString totalBefore = total(w.get());
+    const QByteArray bytes = fileBytes(dbPath());
+
+    // What the checks refuse: nothing written, the reason said, the form still open on the fault.
+    struct Refusal { const char* row; const char* amount; const char* message; const char* focus; };
+    for (const Refusal& r : {Refusal{"元旦", "", "收入金额不能为空", "txtJe"}, Refusal{"元旦", "1.2.3", "必须是一个数字", "txtJe"},
+                             Refusal{"元旦", "100000000000", "不能超过", "txtJe"}, Refusal{"无类型", "6", "收入类型不能为空", "cmdfindo"}}) {
+        select(w.get(), r.row);
+        EXPECT_EQ(correct(w.get(), "button", [&](QDialog* d) { retype(d, "txtJe", r.amount); }), r.focus) << r.message;
+        EXPECT_TRUE(messageTexts().last().contains(r.message)) << messageTexts().last().toStdString();
+    }
+    EXPECT_EQ(fileBytes(dbPath()), bytes);
+
+    // A file that refuses writes: the correction and the deletion are told and nothing changes.
+    select(w.get(), "元旦");
+    App::conn.execute("PRAGMA query_only = ON");
+    EXPECT_FALSE(correct(w.get(), "button", [](QDialog* d) { retype(d, "txtJe", "1"); }).isEmpty());  // still open
+    EXPECT_TRUE(messageTexts().last().contains("没有修改"));
+    deleteRow(w.get());
+    EXPECT_TRUE(messageTexts().last().contains("没有删除"));
+    App::conn.execute("PRAGMA query_only = OFF");
+    EXPECT_EQ(fileBytes(dbPath()), bytes);
+    EXPECT_EQ(gridRows(grid(w.get())), gridBefore);
+    EXPECT_EQ(total(w.get()), totalBefore);
+    EXPECT_FALSE(Undo::stack().canUndo());
+
+    // An undo refused by a locked file keeps its step, and is done once the file is free.
+    correct(w.get(), "button", [](QDialog* d) { retype(d, "txtJe", "1"); });
+    const QStringList corrected = ledger("收入帐");
+    {
+        WriteLock lock(dbPath());
+        undoWithKeys(w.get());
+        EXPECT_TRUE(messageTexts().last().contains("撤销没有完成"));
+    }
+    EXPECT_EQ(ledger("收入帐"), corrected);
+    EXPECT_TRUE(Undo::stack().canUndo());
+    undoWithKeys(w.get());
+    EXPECT_EQ(ledger("收入帐"), fileBefore);
+    EXPECT_EQ(gridRows(grid(w.get())), gridBefore);
+    EXPECT_EQ(total(w.get()), totalBefore);
+}
