@@ -36,7 +36,7 @@ TEST(Dialect, NestedRightJoinsBecomeLeftJoinsFromTheLedger)
                          "收入类型.ID = 收入帐.类型ID) ON 成员.ID = 收入帐.成员ID";
     EXPECT_EQ(translateSql(head + " where 成员.ID='3' order by 成员.姓名"),
               "SELECT 成员.姓名, 收入类型.类型, 收入帐.金额 FROM 收入帐 LEFT JOIN 收入类型 ON 收入类型.ID = 收入帐.类型ID "
-              "LEFT JOIN 成员 ON 成员.ID = 收入帐.成员ID where 成员.ID='3' order by 成员.姓名");
+              "LEFT JOIN 成员 ON 成员.ID = 收入帐.成员ID where 成员.ID='3' order by 成员.姓名 COLLATE PINYIN");
     // A join that ends up on the right of a LEFT JOIN keeps its parentheses.
     EXPECT_EQ(translateSql("select * from a RIGHT JOIN (b LEFT JOIN c ON b.x=c.x) ON a.y=b.y"),
               "select * from b LEFT JOIN c ON b.x=c.x LEFT JOIN a ON a.y=b.y");
@@ -44,6 +44,24 @@ TEST(Dialect, NestedRightJoinsBecomeLeftJoinsFromTheLedger)
               "select * from c LEFT JOIN (a JOIN b ON a.x=b.x) ON c.y=a.y");
     // Statements without a right join are left as written.
     EXPECT_EQ(translateSql("select * from a LEFT JOIN b ON a.x=b.x"), "select * from a LEFT JOIN b ON a.x=b.x");
+}
+
+// Orderings by a column put texts in Chinese order; expressions, numbers by position, rowids, terms
+// with a collation of their own and quoted texts are left as written.
+TEST(Dialect, OrderByAColumnOrdersItsTextsInChineseOrder)
+{
+    const QString c = " COLLATE PINYIN";
+    const std::pair<QString, QString> cases[] = {
+        {"select * from 成员 order by 姓名", "select * from 成员 order by 姓名" + c},
+        {"select * from t order by t.a desc, b, 2, length(c) limit 5",
+         "select * from t order by t.a" + c + " desc, b" + c + ", 2, length(c) limit 5"},
+        {"select * from t order by \"a b\" asc;", "select * from t order by \"a b\"" + c + " asc;"},
+        {"select * from (select a from t order by a) order by rowid", "select * from (select a from t order by a" + c + ") order by rowid"},
+        {"select * from t order by a collate nocase", "select * from t order by a collate nocase"},
+        {"select 'order by a' from t", "select 'order by a' from t"},
+    };
+    for (const auto& [sql, expected] : cases)
+        EXPECT_EQ(translateSql(sql), expected);
 }
 
 TEST(Dialect, QuotingDoublesSingleQuotes)
