@@ -4,6 +4,7 @@
 #include "dberror.h"
 #include "waitcursor.h"
 #include "shell/app.h"
+#include "shell/gridexport.h"
 #include "shell/inputs.h"
 
 #include <QHBoxLayout>
@@ -27,6 +28,7 @@ YearSummary::YearSummary(QWidget* parent) : DataWindow(QStringLiteral("frmYear")
     Command2->setObjectName(QStringLiteral("Command2"));
 
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(GridExport::exportButton(dg, windowTitle(), this));
     buttons->addStretch(1);
     buttons->addWidget(Command1);
     buttons->addWidget(Command2);
