@@ -364,6 +364,7 @@ int LedgerQuery::addSearchBoxes(QGridLayout* grid, int row, QWidget* parent)
     line->addWidget(new QLabel(QStringLiteral("金额："), parent));
     for (auto [box, caption] : {std::pair{txtFrom, "从"}, std::pair{txtTo, "到"}}) {
         installAmountBox(box, false, false);
+        box->setAccessibleName(QStringLiteral("金额") + QString::fromUtf8(caption));  // "从" alone says too little
         box->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         box->setMaximumWidth(twips(1400));
         line->addWidget(buddyLabel(QString::fromUtf8(caption), box, parent));
@@ -403,7 +404,7 @@ bool LedgerQuery::readSearch(QString& sql, QVariantList& values)
         }
     }
     if (bounds[0] && bounds[1] && *bounds[0] > *bounds[1]) {
-        App::msgBox(QStringLiteral("金额的“从”%1 大于“到”%2，请改正后再查询。").arg(bounds[0]->toGrouped(), bounds[1]->toGrouped()), 64);
+        App::msgBox(QStringLiteral("金额的“从”%1 大于“到”%2，请改正后再查询。").arg(bounds[0]->toPlain(), bounds[1]->toPlain()), 64);
         txtFrom->setFocus();
         return false;
     }
@@ -418,11 +419,11 @@ bool LedgerQuery::readSearch(QString& sql, QVariantList& values)
         values << bounds[1]->toDouble() + 0.00005;
     }
     if (bounds[0] && bounds[1])
-        shown += QStringLiteral("，金额 %1 至 %2").arg(bounds[0]->toGrouped(), bounds[1]->toGrouped());
+        shown += QStringLiteral("，金额 %1 至 %2").arg(bounds[0]->toPlain(), bounds[1]->toPlain());
     else if (bounds[0])
-        shown += QStringLiteral("，金额不少于 %1").arg(bounds[0]->toGrouped());
+        shown += QStringLiteral("，金额不少于 %1").arg(bounds[0]->toPlain());
     else if (bounds[1])
-        shown += QStringLiteral("，金额不超过 %1").arg(bounds[1]->toGrouped());
+        shown += QStringLiteral("，金额不超过 %1").arg(bounds[1]->toPlain());
     searchShown_ = shown;
     return true;
 }

@@ -6,6 +6,7 @@
 #include "books/picker.h"
 #include "shell/about.h"
 #include "shell/app.h"
+#include "shell/datagrid.h"
 #include "shell/help.h"
 #include "shell/language.h"
 #include "shell/loginwindow.h"
@@ -17,11 +18,14 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -158,6 +162,25 @@ int main(int argc, char** argv)
         shoot(w, name);
         w->close();
         delete w;
+    }
+    {
+        // The income query searching the whole ledger: a note and an amount range, largest first.
+        std::unique_ptr<QDialog> w(App::createWindow(QStringLiteral("frmquery_sr"), main));
+        auto* note = w ? w->findChild<QLineEdit*>(QStringLiteral("txtNote")) : nullptr;
+        auto* from = w ? w->findChild<QLineEdit*>(QStringLiteral("txtFrom")) : nullptr;
+        auto* run = w ? w->findChild<QPushButton*>(QStringLiteral("CmdqueryNow")) : nullptr;
+        auto* grid = w ? w->findChild<DataGrid*>(QStringLiteral("DG")) : nullptr;
+        if (note && from && run && grid) {
+            note->setText(QStringLiteral("工资"));
+            from->setText(QStringLiteral("5000"));
+            run->click();
+            grid->sortByHeader(2);
+            grid->sortByHeader(2);
+            shoot(w.get(), QStringLiteral("frmquery_sr_search"));
+        } else {
+            std::fprintf(stderr, "frmquery_sr: no search boxes\n");
+            ++g_failed;
+        }
     }
     {
         App::findTable = QStringLiteral("成员");
