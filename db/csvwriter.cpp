@@ -2,38 +2,38 @@
 
 #include "recordset.h"
 
-#include <QSaveFile>
+#include <QFile>
+#include <QRandomGenerator>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <string>
 
 namespace {
 
 constexpr std::size_t kChunk = 1 << 20;  // written to the file a megabyte at a time
 
-void digits(std::string& out, unsigned __int128 v)
+void number(std::string& out, std::int64_t v)
 {
-    char buf[40];
-    char* p = buf + sizeof buf;
-    do {
-        *--p = static_cast<char>('0' + static_cast<int>(v % 10));
-        v /= 10;
-    } while (v != 0);
-    out.append(p, static_cast<std::size_t>(buf + sizeof buf - p));
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, static_cast<std::size_t>(r.ptr - buf));
 }
 
 // Ten-thousandths of a yuan as yuan with two decimals, rounded half away from zero (as the grids
 // show them).
-void twoDecimals(std::string& out, __int128 units)
+void twoDecimals(std::string& out, std::int64_t units)
 {
     const bool negative = units < 0;
-    const unsigned __int128 cents = ((negative ? -static_cast<unsigned __int128>(units) : static_cast<unsigned __int128>(units)) + 50) / 100;
+    const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(units) : static_cast<std::uint64_t>(units);
+    const std::uint64_t cents = magnitude / 100 + (magnitude % 100 >= 50 ? 1 : 0);
     if (negative && cents != 0)
         out += '-';
-    digits(out, cents / 100);
-    out += '.';
-    out += static_cast<char>('0' + static_cast<int>(cents % 100 / 10));
-    out += static_cast<char>('0' + static_cast<int>(cents % 10));
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, cents / 100);
+    out.append(buf, static_cast<std::size_t>(r.ptr - buf));
+    const char fraction[3] = {'.', static_cast<char>('0' + cents % 100 / 10), static_cast<char>('0' + cents % 10)};
+    out.append(fraction, 3);
 }
 
 void real(std::string& out, double v)
@@ -71,12 +71,9 @@ void cell(std::string& out, const Snapshot::Raw& c, bool amount, char separator)
     case Snapshot::CellType::Null:
         return;
     case Snapshot::CellType::Int:
+        number(out, c.number);
         if (amount)
-            twoDecimals(out, static_cast<__int128>(c.number) * 10000);
-        else if (c.number < 0)
-            out += '-', digits(out, static_cast<unsigned __int128>(-static_cast<__int128>(c.number)));
-        else
-            digits(out, static_cast<unsigned __int128>(c.number));
+            out.append(".00", 3);  // whole yuan
         return;
     case Snapshot::CellType::Money:
         twoDecimals(out, c.number);
@@ -84,7 +81,7 @@ void cell(std::string& out, const Snapshot::Raw& c, bool amount, char separator)
     case Snapshot::CellType::Real:
         // An amount as the grids round it: to four decimals, then to cents.
         if (amount && std::fabs(c.real) < 9.0e14)
-            twoDecimals(out, static_cast<__int128>(std::llround(c.real * 10000.0)));
+            twoDecimals(out, std::llround(c.real * 10000.0));
         else
             real(out, c.real);
         return;
@@ -139,8 +136,9 @@ QByteArray lines(const Recordset& rs, const std::vector<Column>& columns, const 
 QFileDevice::FileError writeFile(const QString& path, const Recordset& rs, const std::vector<Column>& columns,
                                  const std::vector<int>& rows)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    // Beside the chosen file, under a name of its own; renamed over it once every byte is written.
+    QFile file(path + QStringLiteral(".%1.part").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
         return file.error() == QFileDevice::NoError ? QFileDevice::OpenError : file.error();
     std::string out = "\xEF\xBB\xBF";
     out.reserve(kChunk + 4096);
@@ -160,11 +158,19 @@ QFileDevice::FileError writeFile(const QString& path, const Recordset& rs, const
     }
     if (ok && !out.empty())
         ok = flush();
-    // commit() refuses too when an earlier write failed, and then removes the temporary file.
-    if (ok && file.commit())
-        return QFileDevice::NoError;
-    const QFileDevice::FileError e = file.error() == QFileDevice::NoError ? QFileDevice::WriteError : file.error();
-    file.cancelWriting();
+    file.close();
+    QFileDevice::FileError e = ok && file.error() == QFileDevice::NoError ? QFileDevice::NoError
+        : file.error() == QFileDevice::NoError                            ? QFileDevice::WriteError
+                                                                          : file.error();
+    if (e == QFileDevice::NoError) {
+        std::error_code failed;
+        std::filesystem::rename(std::filesystem::path(file.fileName().toStdU16String()),
+                                std::filesystem::path(path.toStdU16String()), failed);
+        if (!failed)
+            return QFileDevice::NoError;
+        e = QFileDevice::RenameError;
+    }
+    file.remove();
     return e;
 }
 

@@ -4,6 +4,8 @@
 #include "snapshot.h"
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cstring>
 #include <numeric>
 #include <string_view>
@@ -13,19 +15,21 @@ namespace {
 
 enum Kind : std::uint8_t { Empty, Number, Text };
 
-struct Key {
+// A row's place in the order: its kind, then a number in ten-thousandths (as amounts are shown), or
+// its text's place among the column's distinct texts.
+struct Entry {
+    std::int64_t value = 0;
+    std::uint32_t row = 0;
     Kind kind = Empty;
-    std::uint32_t text = 0;  // the text's place among the column's distinct texts, in order
-    long double number = 0;
+    bool operator<(const Entry& o) const { return kind != o.kind ? kind < o.kind : value < o.value; }
+    bool sameAs(const Entry& o) const { return kind == o.kind && value == o.value; }
 };
 
-bool before(const Key& a, const Key& b)
+// A number in ten-thousandths; beyond what any amount reaches, the nearest end.
+std::int64_t units(long double v)
 {
-    if (a.kind != b.kind)
-        return a.kind < b.kind;
-    if (a.kind == Number)
-        return a.number < b.number;
-    return a.text < b.text;
+    constexpr long double kMax = 9.2e18L;
+    return v >= kMax ? INT64_MAX : (v <= -kMax ? INT64_MIN : static_cast<std::int64_t>(std::llround(v)));
 }
 
 std::string_view bytes(QByteArrayView v)
@@ -65,27 +69,31 @@ namespace RowOrder {
 std::vector<std::uint32_t> ranks(const Snapshot& snap, int column)
 {
     const int n = snap.rowCount();
-    std::vector<Key> keys(static_cast<std::size_t>(n));
+    std::vector<Entry> entries(static_cast<std::size_t>(n));
     std::vector<std::string_view> texts;
     std::unordered_map<std::string_view, std::uint32_t> seen;
     const char* lastData = nullptr;  // a text repeated from the row above is stored once
     std::uint32_t lastText = 0;
     for (int r = 0; r < n; ++r) {
         const Snapshot::Raw c = snap.raw(r, column);
-        Key& k = keys[static_cast<std::size_t>(r)];
+        Entry& e = entries[static_cast<std::size_t>(r)];
+        e.row = static_cast<std::uint32_t>(r);
         switch (c.type) {
         case Snapshot::CellType::Null:
             break;
         case Snapshot::CellType::Int:
-            k = {Number, 0, static_cast<long double>(c.number)};
+            e.kind = Number;
+            e.value = units(static_cast<long double>(c.number) * 10000.0L);
             break;
         case Snapshot::CellType::Money:
-            k = {Number, 0, static_cast<long double>(c.number) / 10000.0L};
+            e.kind = Number;
+            e.value = c.number;
             break;
         case Snapshot::CellType::Real:
-            k = {Number, 0, static_cast<long double>(c.real)};
+            e.kind = Number;
+            e.value = units(static_cast<long double>(c.real) * 10000.0L);
             break;
-        case Snapshot::CellType::Text: {
+        case Snapshot::CellType::Text:
             if (!lastData || c.text.data() != lastData) {
                 const auto [it, added] = seen.emplace(bytes(c.text), static_cast<std::uint32_t>(texts.size()));
                 if (added)
@@ -93,39 +101,41 @@ std::vector<std::uint32_t> ranks(const Snapshot& snap, int column)
                 lastData = c.text.data();
                 lastText = it->second;
             }
-            k = {Text, lastText, 0};
+            e.kind = Text;
+            e.value = lastText;
             break;
-        }
         }
     }
     const std::vector<std::uint32_t> place = textPlaces(texts, snap.column(column).date);
-    for (Key& k : keys)
-        if (k.kind == Text)
-            k.text = place[k.text];
+    for (Entry& e : entries)
+        if (e.kind == Text)
+            e.value = place[static_cast<std::size_t>(e.value)];
 
-    std::vector<int> rows(static_cast<std::size_t>(n));
-    std::iota(rows.begin(), rows.end(), 0);
-    std::sort(rows.begin(), rows.end(), [&](int a, int b) {
-        return before(keys[static_cast<std::size_t>(a)], keys[static_cast<std::size_t>(b)]);
-    });
+    std::sort(entries.begin(), entries.end());
     std::vector<std::uint32_t> rank(static_cast<std::size_t>(n));
     std::uint32_t current = 0;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (i > 0 && before(keys[static_cast<std::size_t>(rows[i - 1])], keys[static_cast<std::size_t>(rows[i])]))
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (i > 0 && !entries[i - 1].sameAs(entries[i]))
             ++current;
-        rank[static_cast<std::size_t>(rows[i])] = current;
+        rank[entries[i].row] = current;
     }
     return rank;
 }
 
 std::vector<int> sorted(const std::vector<std::uint32_t>& ranks, bool descending)
 {
+    // Counting the rows of each rank: one pass, and equal ranks keep their order.
+    std::uint32_t top = 0;
+    for (const std::uint32_t r : ranks)
+        top = std::max(top, r + 1);
+    std::vector<int> start(static_cast<std::size_t>(top) + 1, 0);
+    for (const std::uint32_t r : ranks)
+        ++start[descending ? top - 1 - r + 1 : r + 1];
+    for (std::size_t i = 1; i < start.size(); ++i)
+        start[i] += start[i - 1];
     std::vector<int> rows(ranks.size());
-    std::iota(rows.begin(), rows.end(), 0);
-    if (descending)
-        std::stable_sort(rows.begin(), rows.end(), [&](int a, int b) { return ranks[static_cast<std::size_t>(a)] > ranks[static_cast<std::size_t>(b)]; });
-    else
-        std::stable_sort(rows.begin(), rows.end(), [&](int a, int b) { return ranks[static_cast<std::size_t>(a)] < ranks[static_cast<std::size_t>(b)]; });
+    for (std::size_t i = 0; i < ranks.size(); ++i)
+        rows[static_cast<std::size_t>(start[descending ? top - 1 - ranks[i] : ranks[i]]++)] = static_cast<int>(i);
     return rows;
 }
 

@@ -1,15 +1,12 @@
 // Taking rows out for spreadsheets: 导出… writes CSV files, Ctrl+C copies the selected rows.
+#include "gridtest.h"
 #include "money.h"
 #include "recordset.h"
-#include "shell/datagrid.h"
-#include "support/testsupport.h"
 
 #include <QClipboard>
 #include <QDir>
 #include <QGuiApplication>
-#include <QHeaderView>
 #include <QLabel>
-#include <QTest>
 #include <csignal>
 #include <sys/resource.h>
 
@@ -67,12 +64,6 @@ protected:
             " ('1','5',7.125,'2026-05-01','-5 退款',5), ('2','5',20,'2026-06-01','@SUM(A1)',6), ('1','5',null,'2026-07-01','+86',7);");
         openConn();
     }
-    std::unique_ptr<QDialog> open(const char* name)
-    {
-        std::unique_ptr<QDialog> w(App::createWindow(QLatin1String(name), nullptr));
-        w->show();
-        return w;
-    }
     // Exports through 导出… to `file`; the bytes written.
     QByteArray exportTo(QDialog* w, const QString& file)
     {
@@ -80,7 +71,6 @@ protected:
         click(w, "cmdexport");
         return fileBytes(file);
     }
-    static DataGrid* grid(QDialog* w) { return w->findChild<DataGrid*>(); }
 };
 
 }  // namespace
@@ -89,15 +79,14 @@ protected:
 // formula guard, and its amounts add up to the window's total.
 TEST_F(ExportTest, AnExportedQueryReadsBackAsTheGridShowsItAndAddsUpToItsTotal)
 {
-    auto w = open("frmquery_sr");
-    QHeaderView* h = grid(w.get())->horizontalHeader();
-    for (int i = 0; i < 2; ++i)  // by amount, largest first
-        QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, QPoint(h->sectionViewportPosition(2) + 5, h->height() / 2));
+    auto w = openWindow("frmquery_sr");
+    clickHeader(gridOf(w.get()), 2);
+    clickHeader(gridOf(w.get()), 2);  // by amount, largest first
     const QString file = folder() + "/收入.csv";
     const QByteArray bytes = exportTo(w.get(), file);
     ASSERT_TRUE(bytes.startsWith("\xEF\xBB\xBF"));
     const QList<QStringList> csv = readCsv(bytes.mid(3));
-    const QStringList shown = gridRows(grid(w.get()));
+    const QStringList shown = gridRows(gridOf(w.get()));
     ASSERT_EQ(csv.size(), shown.size() + 1);
     EXPECT_EQ(csv[0], (QStringList{"姓名", "类型", "金额", "日期", "备注"}));
     MoneyTotal sum;
@@ -133,14 +122,14 @@ TEST_F(ExportTest, EachWindowWritesTheColumnsItsGridShows)
         {"frmYear", {"月份", "收入总额", "支出总额", "投资总额"}, "1,100.00,0.00,0.00"},
     };
     for (const Case& c : cases) {
-        auto w = open(c.window);
+        auto w = openWindow(c.window);
         if (QLatin1String(c.window) == QLatin1String("frmYear"))
             click(w.get(), "Command1");
         const QList<QStringList> csv = readCsv(exportTo(w.get(), folder() + "/" + c.window + ".csv").mid(3));
         ASSERT_GE(csv.size(), 2) << c.window;
         EXPECT_EQ(csv[0], c.headers) << c.window;
         EXPECT_EQ(csv[1].join(u','), c.firstRow) << c.window;
-        EXPECT_EQ(csv.size() - 1, grid(w.get())->model()->rowCount()) << c.window;
+        EXPECT_EQ(csv.size() - 1, gridOf(w.get())->model()->rowCount()) << c.window;
     }
 }
 
@@ -150,7 +139,7 @@ TEST_F(ExportTest, AFailedExportSaysWhyAndLeavesNoHalfFile)
 {
     sql("with recursive n(i) as (select 1 union all select i+1 from n where i < 500) "
         "insert into 收入帐 select '1', '5', i, '2026-01-01', '很长的备注文字很长的备注文字', 1 from n;");
-    auto w = open("frmquery_sr");
+    auto w = openWindow("frmquery_sr");
     const QString missing = folder() + "/没有的文件夹/收入.csv";
     exportTo(w.get(), missing);
     EXPECT_FALSE(QFile::exists(missing));
@@ -186,12 +175,11 @@ TEST_F(ExportTest, AFailedExportSaysWhyAndLeavesNoHalfFile)
 // written as in the files.
 TEST_F(ExportTest, CtrlCCopiesTheSelectedRowsTabSeparated)
 {
-    auto w = open("frmquery_sr");
-    DataGrid* g = grid(w.get());
-    g->sortByHeader(2);  // by amount: +86 (none), 0.1, 3, 7.125, ...
-    const auto rowAt = [g](int r) { return g->visualRect(g->model()->index(r, 0)).center(); };
-    QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, rowAt(1));
-    QTest::mouseClick(g->viewport(), Qt::LeftButton, Qt::ShiftModifier, rowAt(3));
+    auto w = openWindow("frmquery_sr");
+    DataGrid* g = gridOf(w.get());
+    clickHeader(g, 2);  // by amount: +86 (none), 0.1, 3, 7.125, ...
+    clickRow(g, 1);
+    clickRow(g, 3, Qt::ShiftModifier);
     QTest::keyClick(g, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QGuiApplication::clipboard()->text(),
               "张三\t工资\t0.10\t2026-03-01\t\"换行\r\n在这里\"\r\n"

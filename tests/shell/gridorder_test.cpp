@@ -1,13 +1,9 @@
 // Sorting the grids by their headers, and names in Chinese order wherever the program orders them.
-#include "reports/ledgerquery.h"
-#include "shell/datagrid.h"
-#include "support/testsupport.h"
+#include "gridtest.h"
+#include "recordset.h"
 
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
 #include <sqlite3.h>
 
 namespace {
@@ -23,31 +19,6 @@ protected:
     {
         DbTest::SetUp();
         App::setToday(QDate(2026, 7, 25));
-    }
-    std::unique_ptr<QDialog> open(const char* name)
-    {
-        std::unique_ptr<QDialog> w(App::createWindow(QLatin1String(name), nullptr));
-        w->show();
-        return w;
-    }
-    static DataGrid* grid(QDialog* w) { return w->findChild<DataGrid*>(); }
-    static void clickHeader(QDialog* w, int column)
-    {
-        QHeaderView* h = grid(w)->horizontalHeader();
-        QTest::mouseClick(h->viewport(), Qt::LeftButton, {},
-                          QPoint(h->sectionViewportPosition(column) + h->sectionSize(column) / 2, h->height() / 2));
-    }
-    static QStringList column(QDialog* w, int c)
-    {
-        QStringList out;
-        for (const QString& r : gridRows(grid(w)))
-            out << r.section(u'|', c, c);
-        return out;
-    }
-    static void clickRow(QDialog* w, int row)
-    {
-        DataGrid* g = grid(w);
-        QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, g->visualRect(g->model()->index(row, 0)).center());
     }
 };
 
@@ -80,15 +51,15 @@ TEST_F(GridOrderTest, NamesComeInPinyinOrderEverywhereAndTheFileNeedsNoCollation
         names << rs.textAt(r, 0);
     EXPECT_EQ(names, kPinyin);
 
-    auto query = open("frmquery_sr");
-    EXPECT_EQ(column(query.get(), 0), kPinyin);
+    EXPECT_EQ(columnOf(gridOf(openWindow("frmquery_sr").get()), 0), kPinyin);
 
-    auto users = open("frmuser");
-    clickHeader(users.get(), 1);
-    EXPECT_EQ(column(users.get(), 1), kPinyin);
-    clickHeader(users.get(), 1);
-    EXPECT_EQ(column(users.get(), 1), reversed(kPinyin));
-    EXPECT_EQ(grid(users.get())->horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
+    auto users = openWindow("frmuser");
+    DataGrid* g = gridOf(users.get());
+    clickHeader(g, 1);
+    EXPECT_EQ(columnOf(g, 1), kPinyin);
+    clickHeader(g, 1);
+    EXPECT_EQ(columnOf(g, 1), reversed(kPinyin));
+    EXPECT_EQ(g->horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
 
     sqlite3* plain = nullptr;
     ASSERT_EQ(sqlite3_open_v2(dbPath().toUtf8().constData(), &plain, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
@@ -105,24 +76,23 @@ TEST_F(GridOrderTest, AQueryGridSortsNumbersAndDatesAndKeepsTheChosenRecord)
         "insert into 收入帐 values('1','5',100,'2026-03-01','a',3), ('1','5',9,'2025-12-31','b',12),"
         " ('1','5',25.5,'2026-01-10','c',1), ('1','5',null,'2026-02-02','d',2), ('1','5',1000.25,'2024-05-05','e',5);");
     openConn();
-    auto w = open("frmquery_sr");
-    clickHeader(w.get(), 2);
-    EXPECT_EQ(column(w.get(), 2), (QStringList{"", "9", "25.5", "100", "1000.25"}));
-    clickHeader(w.get(), 2);
-    EXPECT_EQ(column(w.get(), 2), (QStringList{"1000.25", "100", "25.5", "9", ""}));
+    auto w = openWindow("frmquery_sr");
+    DataGrid* g = gridOf(w.get());
+    clickHeader(g, 2);
+    EXPECT_EQ(columnOf(g, 2), (QStringList{"", "9", "25.5", "100", "1000.25"}));
+    clickHeader(g, 2);
+    EXPECT_EQ(columnOf(g, 2), (QStringList{"1000.25", "100", "25.5", "9", ""}));
 
-    clickRow(w.get(), 2);  // 25.5
-    clickHeader(w.get(), 3);
-    EXPECT_EQ(column(w.get(), 3), (QStringList{"2024-05-05", "2025-12-31", "2026-01-10", "2026-02-02", "2026-03-01"}));
-    const QModelIndexList chosen = grid(w.get())->selectionModel()->selectedRows();
-    ASSERT_EQ(chosen.size(), 1);
-    EXPECT_EQ(chosen.first().row(), 2);
-    EXPECT_EQ(grid(w.get())->recordset()->text("备注"), "c");
-    EXPECT_EQ(grid(w.get())->horizontalHeader()->sortIndicatorSection(), 3);
+    clickRow(g, 2);  // 25.5
+    clickHeader(g, 3);
+    EXPECT_EQ(columnOf(g, 3), (QStringList{"2024-05-05", "2025-12-31", "2026-01-10", "2026-02-02", "2026-03-01"}));
+    EXPECT_EQ(g->selectionModel()->selectedRows(), QModelIndexList{g->model()->index(2, 0)});
+    EXPECT_EQ(g->recordset()->text("备注"), "c");
+    EXPECT_EQ(g->horizontalHeader()->sortIndicatorSection(), 3);
 
     click(w.get(), "CmdqueryNow");
-    EXPECT_EQ(column(w.get(), 4), (QStringList{"a", "b", "c", "d", "e"}));
-    EXPECT_EQ(grid(w.get())->horizontalHeader()->sortIndicatorSection(), -1);
+    EXPECT_EQ(columnOf(g, 4), (QStringList{"a", "b", "c", "d", "e"}));
+    EXPECT_EQ(g->horizontalHeader()->sortIndicatorSection(), -1);
 }
 
 // A click on a header while the rows still arrive reads them all first: the sort covers every row,
@@ -133,12 +103,12 @@ TEST_F(GridOrderTest, SortingWhileRowsStillArriveSortsThemAll)
         "with recursive n(i) as (select 1 union all select i+1 from n where i < 3000) "
         "insert into 收入帐 select '1', '5', (i * 37) % 1000 + 0.5, '2026-01-01', '', 1 from n;");
     openConn();
-    auto w = open("frmquery_sr");
-    Recordset* rs = grid(w.get())->recordset();
+    auto w = openWindow("frmquery_sr");
+    Recordset* rs = gridOf(w.get())->recordset();
     ASSERT_TRUE(rs->isLoading());
-    clickHeader(w.get(), 2);
+    clickHeader(gridOf(w.get()), 2);
     EXPECT_FALSE(rs->isLoading());
-    const QStringList amounts = column(w.get(), 2);
+    const QStringList amounts = columnOf(gridOf(w.get()), 2);
     ASSERT_EQ(amounts.size(), 3000);
     EXPECT_TRUE(std::is_sorted(amounts.begin(), amounts.end(),
                                [](const QString& a, const QString& b) { return a.toDouble() < b.toDouble(); }));
@@ -151,24 +121,25 @@ TEST_F(GridOrderTest, EditingASortedListActsOnTheRecordsTheUserSees)
 {
     sql("insert into 收入类型 values('1','工资',''), ('2','奖金',''), ('3','利息','');");
     openConn();
-    auto w = open("frmsrlx");
-    clickHeader(w.get(), 1);
-    clickHeader(w.get(), 1);
-    EXPECT_EQ(column(w.get(), 1), (QStringList{"利息", "奖金", "工资"}));
+    auto w = openWindow("frmsrlx");
+    DataGrid* g = gridOf(w.get());
+    clickHeader(g, 1);
+    clickHeader(g, 1);
+    EXPECT_EQ(columnOf(g, 1), (QStringList{"利息", "奖金", "工资"}));
 
-    clickRow(w.get(), 1);  // 奖金
+    clickRow(g, 1);  // 奖金
     App::queueAnswer(1);
     click(w.get(), "cmddel");
     EXPECT_EQ(rows("select ID from 收入类型 order by ID"), (QStringList{"1", "3"}));
-    EXPECT_EQ(gridRows(grid(w.get())), (QStringList{"3|利息|", "1|工资|"}));
+    EXPECT_EQ(gridRows(g), (QStringList{"3|利息|", "1|工资|"}));
 
     click(w.get(), "cmdaddnew");
     typeInto(child<QLineEdit>(w.get(), "txtFields_0"), "4");
     typeInto(child<QLineEdit>(w.get(), "txtFields_1"), "补贴");
     click(w.get(), "cmdupdate");
-    EXPECT_EQ(gridRows(grid(w.get())), (QStringList{"3|利息|", "1|工资|", "4|补贴|"}));
-    EXPECT_EQ(grid(w.get())->selectionModel()->selectedRows().value(0).row(), 2);
-    clickHeader(w.get(), 1);
-    EXPECT_EQ(column(w.get(), 1), (QStringList{"补贴", "工资", "利息"}));
+    EXPECT_EQ(gridRows(g), (QStringList{"3|利息|", "1|工资|", "4|补贴|"}));
+    EXPECT_EQ(g->selectionModel()->selectedRows(), QModelIndexList{g->model()->index(2, 0)});
+    clickHeader(g, 1);
+    EXPECT_EQ(columnOf(g, 1), (QStringList{"补贴", "工资", "利息"}));
     EXPECT_EQ(rows("select ID, 类型 from 收入类型 order by ID"), (QStringList{"1|工资", "3|利息", "4|补贴"}));
 }

@@ -164,7 +164,7 @@ int main(int argc, char** argv)
         delete w;
     }
     {
-        // The income query searching the whole ledger: a note and an amount range, largest first.
+        // The income query searching the whole ledger: a note and an amount range, the latest first.
         std::unique_ptr<QDialog> w(App::createWindow(QStringLiteral("frmquery_sr"), main));
         auto* note = w ? w->findChild<QLineEdit*>(QStringLiteral("txtNote")) : nullptr;
         auto* from = w ? w->findChild<QLineEdit*>(QStringLiteral("txtFrom")) : nullptr;
@@ -174,8 +174,8 @@ int main(int argc, char** argv)
             note->setText(QStringLiteral("工资"));
             from->setText(QStringLiteral("5000"));
             run->click();
-            grid->sortByHeader(2);
-            grid->sortByHeader(2);
+            grid->sortByHeader(3);
+            grid->sortByHeader(3);
             shoot(w.get(), QStringLiteral("frmquery_sr_search"));
         } else {
             std::fprintf(stderr, "frmquery_sr: no search boxes\n");
