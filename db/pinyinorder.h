@@ -3,10 +3,14 @@
 #include <QByteArrayView>
 #include <QCollator>
 #include <QString>
+#include <array>
+#include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 struct sqlite3;
 
@@ -33,13 +37,27 @@ public:
     static bool registerOn(sqlite3* db);
 
 private:
+    // A text seen: its key, and a number that orders it among all the texts seen (numbers are
+    // spaced out, so that a text seen later gets one between its neighbours'). A sort compares the
+    // same few names again and again: each comparison is then two look-ups and one of numbers.
+    struct Seen {
+        std::string bytes;
+        QCollatorSortKey key;
+        std::uint64_t place = 0;
+    };
     struct Hash {
         using is_transparent = void;
         std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
     };
-    // The keys of the texts seen lately: a statement compares the same few names again and again.
-    const QCollatorSortKey& cachedKey(QByteArrayView utf8);
+    Seen& seen(QByteArrayView utf8);
+    bool before(const Seen& a, const Seen& b) const;
+    void spaceOut();
+    void forget();
 
     QCollator collator_;
-    std::unordered_map<std::string, QCollatorSortKey, Hash, std::equal_to<>> cache_;
+    std::deque<Seen> seen_;                // in the order first seen; addresses stay
+    std::vector<Seen*> ordered_;           // in the order of the texts
+    std::unordered_map<std::string_view, Seen*, Hash, std::equal_to<>> index_;
+    std::array<Seen*, 256> recent_{};      // by a quick hash of the bytes
+    unsigned generation_ = 0;              // counts forget()
 };
