@@ -1,11 +1,9 @@
 // Searching the query windows by note and amount, as a person types into the boxes.
 #include "reports/ledgerquery.h"
-#include "support/testsupport.h"
+#include "shell/gridtest.h"
 
-#include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTest>
 #include <algorithm>
 
 namespace {
@@ -52,9 +50,7 @@ protected:
     // The notes listed (column 4), or the amounts (column 2) of the bank query, in no order.
     static QStringList listed(LedgerQuery* w, int column = 4)
     {
-        QStringList out;
-        for (const QString& r : gridRows(child<QTableView>(w, "DG")))
-            out << r.section(u'|', column, column);
+        QStringList out = columnOf(child<DataGrid>(w, "DG"), column);
         std::sort(out.begin(), out.end());
         return out;
     }
