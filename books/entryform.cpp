@@ -5,6 +5,7 @@
 #include "posting.h"
 #include "toolbars.h"
 #include "shell/app.h"
+#include "shell/gridexport.h"
 #include "shell/inputs.h"
 #include "shell/valuelabel.h"
 
@@ -12,9 +13,11 @@
 #include <QDateEdit>
 #include <QFrame>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -83,7 +86,10 @@ EntryForm::EntryForm(const EntryFormKind& kind, QWidget* parent)
     body->setContentsMargins(6, 6, 6, 6);
     body->addWidget(Frame1);
     body->addWidget(FG, 1);
-    body->addWidget(Label2);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(Label2, 1);
+    bottom->addWidget(GridExport::exportButton(FG, kind.caption, this));
+    body->addLayout(bottom);
     layout->addLayout(body, 1);
 
     setTabOrder(cmdfindt, cmdfindo);

@@ -2,6 +2,7 @@
 
 #include "dberror.h"
 #include "dialect.h"
+#include "pinyinorder.h"
 #include "statement.h"
 
 #include <QFileInfo>
@@ -34,6 +35,11 @@ void Connection::open(const QString& path, bool readOnly)
     sqlite3_busy_timeout(db, 2000);
     db_ = db;
     path_ = path;
+    // The statements order names in Chinese order (see translateSql).
+    if (!PinyinOrder::registerOn(db_)) {
+        close();
+        throw DbError(DbError::Other, SQLITE_NOMEM, QStringLiteral("cannot register the Chinese order"));
+    }
     // Reading the schema proves that the file is a readable database and not locked by another writer.
     try {
         Statement check(*this, QStringLiteral("select count(*) from sqlite_master"));

@@ -313,6 +313,71 @@ bool isName(const Token& t)
     return t.kind == Tok::Word || t.kind == Tok::Ident;
 }
 
+// Every ORDER BY term that is just a column, [T.]column [ASC|DESC], is ordered in Chinese order.
+QList<Token> collateOrderTerms(const QList<Token>& toks)
+{
+    const auto isRowid = [](const Token& t) { return isWord(t, "rowid") || isWord(t, "oid") || isWord(t, "_rowid_"); };
+    QList<Token> out;
+    qsizetype i = 0;
+    while (i < toks.size()) {
+        out.append(toks[i]);
+        if (!isWord(toks[i], "ORDER")) {
+            ++i;
+            continue;
+        }
+        qsizetype j = nextToken(toks, i + 1);
+        if (j >= toks.size() || !isWord(toks[j], "BY")) {
+            ++i;
+            continue;
+        }
+        for (qsizetype k = i + 1; k <= j; ++k)
+            out.append(toks[k]);
+        i = j + 1;
+        // The terms, up to the end of the clause: a closing parenthesis, a semicolon or LIMIT.
+        for (;;) {
+            const qsizetype start = nextToken(toks, i);
+            qsizetype end = start;
+            if (end < toks.size() && isName(toks[end])) {
+                ++end;
+                if (end + 1 < toks.size() && toks[end].text == u'.' && isName(toks[end + 1]))
+                    end += 2;
+            }
+            const qsizetype after = nextToken(toks, end);
+            const bool endsTerm = after >= toks.size() || toks[after].text == u',' || toks[after].text == u')'
+                || toks[after].text == u';' || isWord(toks[after], "ASC") || isWord(toks[after], "DESC")
+                || isWord(toks[after], "LIMIT");
+            const bool column = end > start && endsTerm && !isRowid(toks[end - 1]) && !toks[start].text.at(0).isDigit();
+            // Copy the term, with the collation after its column.
+            int depth = 0;
+            qsizetype k = i;
+            for (; k < toks.size(); ++k) {
+                const Token& t = toks[k];
+                if (depth == 0 && (t.text == u',' || t.text == u')' || t.text == u';' || isWord(t, "LIMIT")))
+                    break;
+                if (t.text == u'(')
+                    ++depth;
+                else if (t.text == u')')
+                    --depth;
+                out.append(t);
+                if (column && k == end - 1) {
+                    out.append(Token{Tok::Space, QStringLiteral(" ")});
+                    out.append(Token{Tok::Word, QStringLiteral("COLLATE")});
+                    out.append(Token{Tok::Space, QStringLiteral(" ")});
+                    out.append(Token{Tok::Word, QString::fromLatin1(kPinyinCollation)});
+                }
+            }
+            i = k;
+            if (i < toks.size() && toks[i].text == u',') {
+                out.append(toks[i]);
+                ++i;
+                continue;
+            }
+            break;
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 int expandTwoDigitYear(int yy)
@@ -372,6 +437,7 @@ QString translateSql(const QString& sql)
         out.append(t);
     }
     out = rewriteJoins(out);
+    out = collateOrderTerms(out);
     return joinTokens(out);
 }
 
@@ -411,6 +477,13 @@ std::optional<LookupOrder> lookupOrder(const QString& sqliteSql)
     out.table = toks[i].text;
     out.column = toks[i + 2].text;
     i = nextToken(toks, i + 3);
+    if (i < toks.size() && isWord(toks[i], "COLLATE")) {
+        i = nextToken(toks, i + 1);
+        if (i >= toks.size() || !isName(toks[i]))
+            return std::nullopt;
+        out.collation = toks[i].text;
+        i = nextToken(toks, i + 1);
+    }
     if (i < toks.size() && isWord(toks[i], "ASC"))
         i = nextToken(toks, i + 1);
     if (i < toks.size() && toks[i].text == u';')

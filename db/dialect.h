@@ -9,8 +9,15 @@
 //   delete * from T                           -> delete from T
 //   查询.月份.月份                              -> 查询."月份.月份"
 //   A RIGHT JOIN B ON c                       -> B LEFT JOIN A ON c (same rows, index-friendly)
+//   ORDER BY [T.]column                       -> ORDER BY [T.]column COLLATE PINYIN
+// The last makes every ordering by a column put its texts in Chinese order (names by their pinyin,
+// see pinyinorder.h); numbers keep their order, and a term that names its collation keeps it. The
+// collation lives on the connection only: the file needs none and any SQLite tool reads it.
 // Quoted texts are never touched.
 QString translateSql(const QString& sql);
+
+// The name under which every connection knows the Chinese order of texts.
+inline constexpr const char kPinyinCollation[] = "PINYIN";
 
 // A value as an SQL text literal: between single quotes, inner quotes doubled.
 QString sqlQuote(const QString& value);
@@ -21,13 +28,14 @@ QString sqlName(const QString& name);
 int expandTwoDigitYear(int yy);
 
 // A SELECT with no WHERE clause whose rows are ordered by one column of a table that it LEFT JOINs:
-//   SELECT <list> FROM <root> ... LEFT JOIN <table> ON <on> ... ORDER BY <table>.<column> [ASC]
+//   SELECT <list> FROM <root> ... LEFT JOIN <table> ON <on> ... ORDER BY <table>.<column> [COLLATE c] [ASC]
 // The select list holds plain columns only (no function, no DISTINCT), so that each row of the
 // result stands for one row of the join.
 struct LookupOrder {
     QString select;  // "SELECT <list> FROM <joins>", without the ORDER BY
     QString table;
     QString column;
+    QString collation;  // the term's own, empty for none
     QString on;      // the condition that joins `table`
     // When `on` is just "<table>.<key> = <root>.<rootColumn>" (either way round) with the first
     // table of the FROM clause: those names; empty otherwise.

@@ -105,6 +105,7 @@ void Recordset::prepare(Connection& conn, const QString& sql, const QVariantList
         const QByteArray d = decl ? QByteArray(decl).toUpper() : QByteArray();
         c.money = d == "CURRENCY" || d == "MONEY";
         c.integer = d.contains("INT");
+        c.date = d == "DATE";
         if (!table.isEmpty() && !sqlite3_column_origin_name(h, i))
             table.clear();  // an expression: the snapshot cannot be written back
     }
@@ -162,8 +163,13 @@ void Recordset::start(Connection& conn, const QString& sql, const QVariantList& 
 
 void Recordset::readSlice()
 {
+    readRows(false);
+}
+
+bool Recordset::readRows(bool all)
+{
     if (!reader_)
-        return;
+        return true;
     const int first = rowCount();
     const unsigned gen = generation_;
     std::optional<DbError> failed;
@@ -171,7 +177,7 @@ void Recordset::readSlice()
     clock.start();
     try {
         bool more = true;
-        while (more && clock.elapsed() < kSliceMs)
+        while (more && (all || clock.elapsed() < kSliceMs))
             more = reader_->read(snap_, 256);
         if (!more)
             reader_.reset();
@@ -189,19 +195,22 @@ void Recordset::readSlice()
         emit currentChanged(pos_);
     }
     if (gen != generation_)
-        return;  // a handler opened or closed the recordset
+        return !failed;  // a handler opened or closed the recordset
     if (failed)
         emit loadFailed(*failed);
     else if (reader_)
         slices_->start();
     else
         emit loaded();
+    return !failed;
 }
 
-void Recordset::finishLoading()
+bool Recordset::finishLoading()
 {
-    while (reader_)
-        readSlice();
+    if (!reader_)
+        return true;
+    slices_->stop();
+    return readRows(true);
 }
 
 void Recordset::close()
@@ -310,6 +319,11 @@ QStringList Recordset::fieldNames() const
 bool Recordset::isMoneyField(int field) const
 {
     return field >= 0 && field < fieldCount() && snap_.column(field).money;
+}
+
+bool Recordset::isDateField(int field) const
+{
+    return field >= 0 && field < fieldCount() && snap_.column(field).date;
 }
 
 static QString variantText(const QVariant& v)

@@ -47,9 +47,9 @@ public:
     void close();
     // Rows are still being read (after openInSlices).
     bool isLoading() const { return reader_ != nullptr; }
-    // Reads what is left of a result opened in slices now (printing needs every row); the signals
-    // come as they would have from the event loop.
-    void finishLoading();
+    // Reads the rest of the rows now (rowsAppended, then loaded or loadFailed, as a slice would);
+    // for what needs every row of the result at once. False when reading failed.
+    bool finishLoading();
     bool isOpen() const { return open_; }
     bool isEditable() const { return !table_.isEmpty(); }
     const QString& sql() const { return sql_; }
@@ -73,6 +73,9 @@ public:
     int fieldIndex(const QString& name) const;  // -1 when there is none; ignores letter case
     QStringList fieldNames() const;
     bool isMoneyField(int field) const;
+    bool isDateField(int field) const;
+    // The saved rows' cells, for readers of every row (a pending edit is not in them).
+    const Snapshot& snapshot() const { return snap_; }
 
     // The current row's value: the pending edit if there is one. Money fields give a Money.
     QVariant value(int field) const;
@@ -145,6 +148,8 @@ private:
     // Opens and reads `firstRows` rows; the rest, if any, in slices.
     void start(Connection& conn, const QString& sql, const QVariantList& values, LockType lock, int firstRows);
     void readSlice();
+    // Reads a slice of rows, or all that are left; false when reading failed.
+    bool readRows(bool all);
     void requireEditable() const;
     void requireCurrent() const;
     void reloadRow(std::int64_t rowid, int row, bool append);

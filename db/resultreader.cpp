@@ -104,6 +104,7 @@ std::unique_ptr<ResultReader::Keyed> ResultReader::planByLookup(Connection& conn
         auto k = std::make_unique<Keyed>();
         Statement rows(conn,
                        QStringLiteral("SELECT rowid FROM ") + split->table + QStringLiteral(" ORDER BY ") + split->column
+                           + (split->collation.isEmpty() ? QString() : QStringLiteral(" COLLATE ") + split->collation)
                            + QStringLiteral(" LIMIT ") + QString::number(kMaxLookupRows + 1),
                        false);
         while (rows.step())

@@ -690,6 +690,28 @@ MoneyTotal Snapshot::sumAmounts(int c, int from, const std::function<std::option
     return total;
 }
 
+Snapshot::Raw Snapshot::raw(int row, int col) const
+{
+    const Cell c = cell(row, col);
+    Raw r;
+    r.type = c.type;
+    switch (c.type) {
+    case CellType::Null:
+        break;
+    case CellType::Int:
+    case CellType::Money:
+        r.number = static_cast<std::int64_t>(c.bits);
+        break;
+    case CellType::Real:
+        r.real = bitsReal(c.bits);
+        break;
+    case CellType::Text:
+        r.text = texts_.view(c.bits);
+        break;
+    }
+    return r;
+}
+
 std::vector<int> Snapshot::widestRows(int c) const
 {
     const Column& col = columns_[static_cast<std::size_t>(c)];

@@ -33,6 +33,7 @@ public:
         QString name;
         bool money = false;
         bool integer = false;  // INTEGER column: whole numbers typed as text are stored as numbers
+        bool date = false;     // DATE column: YYYY-MM-DD texts
     };
 
     Snapshot();
@@ -66,6 +67,15 @@ public:
     QString text(int row, int c) const;
     // The cell as an amount: numbers rounded to four decimals, texts parsed; null when empty.
     std::optional<Money> money(int row, int c) const;
+    // The raw cell: its type, its whole number, money units or real (by type), or its UTF-8 bytes
+    // (a text; valid while the snapshot is). For readers of every row: the grid's sort, the export.
+    struct Raw {
+        CellType type = CellType::Null;
+        std::int64_t number = 0;  // Int, or Money in ten-thousandths
+        double real = 0;
+        QByteArrayView text;
+    };
+    Raw raw(int row, int c) const;
 
     // Adds up column `c` from row `from` on: the cells that hold an amount as such a block at a time;
     // each other cell that is not empty is handed to `other`, which gives its amount (or raises).

@@ -2,6 +2,7 @@
 
 #include "dberror.h"
 #include "shell/app.h"
+#include "shell/gridexport.h"
 #include "shell/inputs.h"
 
 #include <QGridLayout>
@@ -111,6 +112,7 @@ void ListEditor::buildControls()
     cmddel = button("cmddel", "删除", &ListEditor::cmddel_Click);
     cmdedit = button("cmdedit", "编辑", &ListEditor::cmdedit_Click);
     cmdquit = button("cmdquit", "退出", &ListEditor::cmdquit_Click);
+    cmdexport = GridExport::exportButton(FG, u8(kind_.caption), this);
 
     if (kind_.layout == ListEditorKind::ButtonsBelow)
         layOutButtonsBelow();
@@ -121,7 +123,7 @@ void ListEditor::buildControls()
     QList<QWidget*> order;
     for (int i = 0; i < kind_.fieldCount; ++i)
         order << txtFields[kind_.tabOrder[i]];
-    order << cmdupdate << cmdedit << cmdcancel << cmddel << cmdquit << cmdaddnew << FG;
+    order << cmdupdate << cmdedit << cmdcancel << cmddel << cmdquit << cmdaddnew << cmdexport << FG;
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -135,6 +137,7 @@ void ListEditor::layOutButtonsBelow()
     buttons->addWidget(cmdcancel, 1, 1);
     buttons->addWidget(cmddel, 2, 0);
     buttons->addWidget(cmdquit, 2, 1);
+    buttons->addWidget(cmdexport, 3, 0);
 
     auto* left = new QVBoxLayout;
     left->addWidget(Frame1);
@@ -163,7 +166,8 @@ void ListEditor::layOutButtonsBeside()
     buttons->addWidget(cmdcancel, 2, 0);
     buttons->addWidget(cmddel, 3, 0);
     buttons->addWidget(cmdquit, 4, 0);
-    buttons->setRowStretch(5, 1);
+    buttons->addWidget(cmdexport, 5, 0);
+    buttons->setRowStretch(6, 1);
 
     auto* top = new QHBoxLayout;
     top->addWidget(Frame1, 1);

@@ -99,4 +99,5 @@ private:
     QPushButton* cmddel = nullptr;
     QPushButton* cmdedit = nullptr;
     QPushButton* cmdquit = nullptr;
+    QPushButton* cmdexport = nullptr;  // 导出…: the list as a CSV file
 };

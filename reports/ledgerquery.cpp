@@ -5,6 +5,7 @@
 #include "queryoutputs.h"
 #include "books/picker.h"
 #include "shell/app.h"
+#include "shell/gridexport.h"
 #include "shell/inputs.h"
 #include "shell/valuelabel.h"
 
@@ -116,6 +117,7 @@ LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
         grid->addWidget(coblx, row, 2);
         ++row;
     }
+    row = addSearchBoxes(grid, row, Shape1);
     auto* dates = new QHBoxLayout;
     dates->addWidget(new QLabel(QStringLiteral("日期："), Shape1));
     dates->addWidget(buddyLabel(QStringLiteral("起"), dpfrom, Shape1));
@@ -144,6 +146,7 @@ LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
     auto* rangeLine = new QHBoxLayout;
     rangeLine->addWidget(rangeCaption);
     rangeLine->addWidget(lblRange, 1);
+    rangeLine->addWidget(GridExport::exportButton(DG, windowTitle(), this));
     layout->addLayout(rangeLine);
     layout->addWidget(DG, 1);
 
@@ -151,6 +154,9 @@ LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
     QList<QWidget*> order = {cmdfindt, lblcyID, lblcy, cmdfindo, lbllxID, lbllx};
     if (coblx)
         order << coblx;
+    for (QWidget* box : {static_cast<QWidget*>(txtNote), static_cast<QWidget*>(txtFrom), static_cast<QWidget*>(txtTo)})
+        if (box)
+            order << box;
     order << dpfrom << dpto << CmdqueryNow << DG;
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
@@ -227,11 +233,16 @@ void LedgerQuery::cmdfindo_Click()
 
 void LedgerQuery::CmdqueryNow_Click()
 {
+    QString search;
+    QVariantList searchValues;
+    if (!readSearch(search, searchValues))
+        return;
     const QString member = lblcyID->text();
     const QString other = lbllxID->text();
     if (member.isEmpty() && other.isEmpty()) {
-        // Neither chosen: the whole ledger, whatever the dates say.
-        showResult(openResult(head_ + QString::fromUtf8(kind_.orderBy)));
+        // Neither chosen: the whole ledger, whatever the dates say, narrowed by the search boxes.
+        const QString where = search.isEmpty() ? QString() : QStringLiteral(" where") + search.mid(4);
+        showResult(openResult(head_ + where + QString::fromUtf8(kind_.orderBy), searchValues));
         showRange(false);
         return;
     }
@@ -253,6 +264,8 @@ void LedgerQuery::CmdqueryNow_Click()
         criteria_ += QStringLiteral(" and 存或取=?");
         criteriaValues_ << direction_;
     }
+    criteria_ += search;
+    criteriaValues_ << searchValues;
     Query();
     showRange(true);
 }
@@ -260,8 +273,9 @@ void LedgerQuery::CmdqueryNow_Click()
 void LedgerQuery::showRange(bool datesApply)
 {
     const auto day = [](const QDate& d) { return d.toString(QStringLiteral("yyyy-MM-dd")); };
-    lblRange->setText(datesApply ? day(dpfrom->date()) + QStringLiteral(" 至 ") + day(dpto->date())
-                                 : QStringLiteral("全部日期"));
+    lblRange->setText((datesApply ? day(dpfrom->date()) + QStringLiteral(" 至 ") + day(dpto->date())
+                                  : QStringLiteral("全部日期"))
+                      + searchShown_);
 }
 
 void LedgerQuery::coblx_Click(int index)
@@ -340,4 +354,87 @@ QString LedgerQuery::SumFld()
         }
     }
     return QStringLiteral("金额总计：") + total.toGrouped() + QStringLiteral("元");
+}
+
+// ---- search by note and amount ---------------------------------------------------------------
+
+int LedgerQuery::addSearchBoxes(QGridLayout* grid, int row, QWidget* parent)
+{
+    auto* line = new QHBoxLayout;
+    if (!kind_.direction) {
+        txtNote = new QLineEdit(parent);
+        txtNote->setObjectName(QStringLiteral("txtNote"));
+        txtNote->setToolTip(QStringLiteral("备注中含有这段文字的记录（不分大小写）"));
+        line->addWidget(buddyLabel(QStringLiteral("备注包含："), txtNote, parent));
+        line->addWidget(txtNote, 1);
+    }
+    txtFrom = new QLineEdit(parent);
+    txtFrom->setObjectName(QStringLiteral("txtFrom"));
+    txtTo = new QLineEdit(parent);
+    txtTo->setObjectName(QStringLiteral("txtTo"));
+    line->addWidget(new QLabel(QStringLiteral("金额："), parent));
+    for (auto [box, caption] : {std::pair{txtFrom, "从"}, std::pair{txtTo, "到"}}) {
+        installAmountBox(box, false, false);
+        box->setAccessibleName(QStringLiteral("金额") + QString::fromUtf8(caption));  // "从" alone says too little
+        box->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        box->setMaximumWidth(twips(1400));
+        line->addWidget(buddyLabel(QString::fromUtf8(caption), box, parent));
+        line->addWidget(box);
+    }
+    if (kind_.direction)
+        line->addStretch(1);
+    grid->addLayout(line, row, 0, 1, 6);
+    return row + 1;
+}
+
+bool LedgerQuery::readSearch(QString& sql, QVariantList& values)
+{
+    sql.clear();
+    values.clear();
+    QString shown;
+    const QString ledger = QString::fromUtf8(kind_.dateField).section(u'.', 0, 0);
+    if (txtNote && !txtNote->text().isEmpty()) {
+        // Anywhere in the note, letter case aside; %, _ and the escape itself stand for themselves.
+        QString pattern = txtNote->text();
+        pattern.replace(u'\\', QLatin1String("\\\\")).replace(u'%', QLatin1String("\\%")).replace(u'_', QLatin1String("\\_"));
+        sql += QStringLiteral(" and ") + ledger + QStringLiteral(".备注 like ? escape '\\'");
+        values << QStringLiteral("%") + pattern + QStringLiteral("%");
+        shown += QStringLiteral("，备注包含“%1”").arg(txtNote->text());
+    }
+    std::optional<Money> bounds[2];
+    QLineEdit* boxes[2] = {txtFrom, txtTo};
+    for (int i = 0; i < 2; ++i) {
+        const QString t = boxes[i]->text().trimmed();
+        if (t.isEmpty())
+            continue;
+        bounds[i] = Money::parse(t);
+        if (!bounds[i]) {
+            App::msgBox(QStringLiteral("金额的“%1”必须是一个数字，例如 100 或 99.50，请改正后再查询。").arg(i ? QStringLiteral("到") : QStringLiteral("从")), 64);
+            boxes[i]->setFocus();
+            return false;
+        }
+    }
+    if (bounds[0] && bounds[1] && *bounds[0] > *bounds[1]) {
+        App::msgBox(QStringLiteral("金额的“从”%1 大于“到”%2，请改正后再查询。").arg(bounds[0]->toPlain(), bounds[1]->toPlain()), 64);
+        txtFrom->setFocus();
+        return false;
+    }
+    // An amount counts as the grid shows it, to the ten-thousandth: half of one either side.
+    const QString amount = ledger + QStringLiteral(".金额");
+    if (bounds[0]) {
+        sql += QStringLiteral(" and ") + amount + QStringLiteral(" >= ?");
+        values << bounds[0]->toDouble() - 0.00005;
+    }
+    if (bounds[1]) {
+        sql += QStringLiteral(" and ") + amount + QStringLiteral(" < ?");
+        values << bounds[1]->toDouble() + 0.00005;
+    }
+    if (bounds[0] && bounds[1])
+        shown += QStringLiteral("，金额 %1 至 %2").arg(bounds[0]->toPlain(), bounds[1]->toPlain());
+    else if (bounds[0])
+        shown += QStringLiteral("，金额不少于 %1").arg(bounds[0]->toPlain());
+    else if (bounds[1])
+        shown += QStringLiteral("，金额不超过 %1").arg(bounds[1]->toPlain());
+    searchShown_ = shown;
+    return true;
 }

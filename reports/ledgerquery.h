@@ -11,7 +11,9 @@ class QAction;
 class QBoxLayout;
 class QComboBox;
 class QDateEdit;
+class QGridLayout;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 
 // What tells the three ledger queries apart: the income and expense queries (member, type, dates,
@@ -62,7 +64,8 @@ private:
     void BindRs();
     QString SumFld();
     void showResult(bool ok);
-    // The line above the grid: the dates the list covers, "全部日期" when no date condition applies.
+    // The line above the grid: the dates the list covers, "全部日期" when no date condition applies,
+    // then the search conditions that narrow it.
     void showRange(bool datesApply);
 
     // Correcting and deleting the listed records, and taking that back (querycorrections.cpp). Each
@@ -78,12 +81,21 @@ private:
     void recordRestored(const QString& ledger, std::int64_t rowid, const QVariant& place);
     void totalAgain();
 
+    // The search boxes: text in the note (not in the bank query, whose ledger has no note) and an
+    // amount range, on row `row` of the criteria; returns the next row.
+    int addSearchBoxes(QGridLayout* grid, int row, QWidget* parent);
+    // The conditions typed in them, each as " and <condition>" with its values to bind, and their
+    // description for the range line; false, with a message and the focus on the box to mend, when
+    // the amount range is no range.
+    bool readSearch(QString& sql, QVariantList& values);
+
     const QueryKind& kind_;
     Recordset rs_;
     QString head_;
     QString criteria_;
     QVariantList criteriaValues_;
     QString direction_;
+    QString searchShown_;  // the search conditions of the list shown, for the range line
 
     QLabel* Label5 = nullptr;
     QPushButton* cmdfindt = nullptr;
@@ -106,6 +118,10 @@ private:
     QPushButton* cmddel = nullptr;
     QPushButton* cmdundo = nullptr;
     QAction* undoAction_ = nullptr;
+
+    QLineEdit* txtNote = nullptr;
+    QLineEdit* txtFrom = nullptr;
+    QLineEdit* txtTo = nullptr;
 };
 
 // A date as the statements write it: m-d-yyyy (1-1-2030). Four-digit years, so that no century

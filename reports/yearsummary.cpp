@@ -4,6 +4,7 @@
 #include "dberror.h"
 #include "waitcursor.h"
 #include "shell/app.h"
+#include "shell/gridexport.h"
 #include "shell/inputs.h"
 #include "shell/valuelabel.h"
 
@@ -75,6 +76,7 @@ YearSummary::YearSummary(QWidget* parent) : DataWindow(QStringLiteral("frmYear")
     middle->addLayout(left, 2);
     middle->addWidget(chart, 3);
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(GridExport::exportButton(dg, windowTitle(), this));
     buttons->addStretch(1);
     buttons->addWidget(Command1);
     printing_ = PrintedReport::addButtons(this, buttons, [this] { return report(); });

@@ -1,10 +1,13 @@
 #include "datagrid.h"
 
+#include "gridexport.h"
 #include "inputs.h"
 #include "recordset.h"
 
 #include <QAbstractItemDelegate>
+#include <QApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <algorithm>
@@ -12,7 +15,7 @@
 DataGrid::DataGrid(QWidget* parent) : QTableView(parent)
 {
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);  // the current row is the recordset's
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setTabKeyNavigation(false);
     setWordWrap(false);
@@ -24,6 +27,7 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent)
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setStretchLastSection(true);
     setFont(songFont(9));
+    setUpSorting();
 }
 
 void DataGrid::setRecordset(Recordset* rs)
@@ -50,6 +54,8 @@ void DataGrid::setRecordset(Recordset* rs)
     if (!rs)
         return;
     connect(model_, &QAbstractItemModel::modelReset, this, [this] { fitColumns(true); });
+    connect(model_, &QAbstractItemModel::modelReset, this,
+            [this] { horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder); });  // a new result, its own order
     connect(model_, &QAbstractItemModel::rowsInserted, this, [this] { fitColumns(false); });
     connect(model_, &QAbstractItemModel::dataChanged, this, [this] { fitColumns(false); });
     connect(rs, &Recordset::rowRemoved, this, [this] { removing_ = false; });
@@ -65,12 +71,12 @@ void DataGrid::setRecordset(Recordset* rs)
                 const int row = current.row();
                 if (rs_->editMode() != Recordset::EditNone) {
                     // The row being edited stays current until it is saved or cancelled.
-                    if (row != rs_->position())
+                    if (model_->recordRow(row) != rs_->position())
                         QMetaObject::invokeMethod(this, [this] { if (rs_) followRecordset(rs_->position()); },
                                                   Qt::QueuedConnection);
                     return;
                 }
-                rs_->moveTo(row);
+                rs_->moveTo(model_->recordRow(row));
             });
     fitColumns(true);
     followRecordset(rs->position());
@@ -82,7 +88,7 @@ void DataGrid::followRecordset(int row)
         return;
     syncing_ = true;
     if (row >= 0 && row < model_->rowCount()) {
-        const QModelIndex idx = model_->index(row, qMax(0, currentIndex().column()));
+        const QModelIndex idx = model_->index(model_->gridRow(row), qMax(0, currentIndex().column()));
         selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         scrollTo(idx);
     } else {
@@ -121,7 +127,7 @@ void DataGrid::fitColumn(int column, bool shrink)
     for (const int r : rs_->widestRows(column)) {
         if (r < 0 || r >= model_->rowCount())
             continue;
-        const QModelIndex idx = model_->index(r, column);
+        const QModelIndex idx = model_->index(model_->gridRow(r), column);
         need = std::max(need, itemDelegateForIndex(idx)->sizeHint(option, idx).width() + grid);
     }
     if (shrink ? header->sectionSize(column) != need : header->sectionSize(column) < need)
@@ -145,4 +151,40 @@ void DataGrid::setColumnHiddenWidth(int column)
 {
     hidden_.insert(column);
     setColumnHidden(column, true);
+}
+
+// ---- sorting and copying -----------------------------------------------------------------------
+
+void DataGrid::setUpSorting()
+{
+    QHeaderView* header = horizontalHeader();
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    connect(header, &QHeaderView::sectionClicked, this, &DataGrid::sortByHeader);
+}
+
+void DataGrid::sortByHeader(int column)
+{
+    if (!model_ || !rs_ || column < 0 || column >= model_->columnCount() || hidden_.contains(column))
+        return;
+    const Qt::SortOrder order = model_->sortColumn() == column && model_->sortOrder() == Qt::AscendingOrder
+        ? Qt::DescendingOrder
+        : Qt::AscendingOrder;
+    QApplication::setOverrideCursor(Qt::WaitCursor);  // the rest of a loading result is read first
+    model_->sort(column, order);
+    QApplication::restoreOverrideCursor();
+    horizontalHeader()->setSortIndicator(model_->sortColumn(), model_->sortOrder());
+    if (rs_)
+        followRecordset(rs_->position());
+}
+
+void DataGrid::keyPressEvent(QKeyEvent* e)
+{
+    if (e->matches(QKeySequence::Copy)) {
+        GridExport::copySelection(this);
+        e->accept();
+        return;
+    }
+    QTableView::keyPressEvent(e);
 }

@@ -17,6 +17,10 @@ class Recordset;
 // saved row, wide enough for its header and its widest cell (the recordset tells which few cells
 // those can be, so that a million rows cost no more than a handful). The last column takes the
 // room that is left.
+//
+// A click on a column's header sorts the rows by that column, a second click the other way round
+// (the header's arrow shows which); the recordset's current row stays the record the user selected.
+// Ctrl+C copies the selected rows (see gridexport.h).
 class DataGrid : public QTableView {
     Q_OBJECT
 public:
@@ -29,8 +33,14 @@ public:
     void setColumnAlignment(int column, Qt::Alignment a);
     void setColumnFormat(int column, RecordsetModel::Format f);
     void setColumnHiddenWidth(int column);  // width 0
+    // Sorts as a click on the header of `column` does: by it, or the other way when it is sorted by it.
+    void sortByHeader(int column);
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
+    void setUpSorting();
     void followRecordset(int row);
     // Every shown column to its content; `shrink` lets a column narrow (after a new load).
     void fitColumns(bool shrink);

@@ -36,7 +36,7 @@ TEST(Dialect, NestedRightJoinsBecomeLeftJoinsFromTheLedger)
                          "收入类型.ID = 收入帐.类型ID) ON 成员.ID = 收入帐.成员ID";
     EXPECT_EQ(translateSql(head + " where 成员.ID='3' order by 成员.姓名"),
               "SELECT 成员.姓名, 收入类型.类型, 收入帐.金额 FROM 收入帐 LEFT JOIN 收入类型 ON 收入类型.ID = 收入帐.类型ID "
-              "LEFT JOIN 成员 ON 成员.ID = 收入帐.成员ID where 成员.ID='3' order by 成员.姓名");
+              "LEFT JOIN 成员 ON 成员.ID = 收入帐.成员ID where 成员.ID='3' order by 成员.姓名 COLLATE PINYIN");
     // A join that ends up on the right of a LEFT JOIN keeps its parentheses.
     EXPECT_EQ(translateSql("select * from a RIGHT JOIN (b LEFT JOIN c ON b.x=c.x) ON a.y=b.y"),
               "select * from b LEFT JOIN c ON b.x=c.x LEFT JOIN a ON a.y=b.y");
@@ -44,6 +44,16 @@ TEST(Dialect, NestedRightJoinsBecomeLeftJoinsFromTheLedger)
               "select * from c LEFT JOIN (a JOIN b ON a.x=b.x) ON c.y=a.y");
     // Statements without a right join are left as written.
     EXPECT_EQ(translateSql("select * from a LEFT JOIN b ON a.x=b.x"), "select * from a LEFT JOIN b ON a.x=b.x");
+}
+
+// Orderings by a column put texts in Chinese order; expressions, positions, rowids, terms with a
+// collation of their own and quoted texts are left as written.
+TEST(Dialect, OrderByAColumnOrdersItsTextsInChineseOrder)
+{
+    EXPECT_EQ(translateSql("select * from t order by t.a desc, b, 2, length(c), rowid, d collate nocase limit 5"),
+              "select * from t order by t.a COLLATE PINYIN desc, b COLLATE PINYIN, 2, length(c), rowid, d collate nocase limit 5");
+    EXPECT_EQ(translateSql("select * from (select a from t order by \"a b\") order by x; select 'order by a'"),
+              "select * from (select a from t order by \"a b\" COLLATE PINYIN) order by x COLLATE PINYIN; select 'order by a'");
 }
 
 TEST(Dialect, QuotingDoublesSingleQuotes)

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QAbstractItemModelTester>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
@@ -211,7 +212,8 @@ TEST_F(CorrectionsTest, OfTwoIdenticalRecordsOnlyTheChosenOneChangesAndTheRestSt
 {
     auto w = open(1);
     const QStringList before = ledger("支出帐");
-    correct(w.get(), "button", [](QDialog* d) { retype(d, "txtJe", "13"); });  // the first listed of the two
+    select(w.get(), "|12.5|");  // the first listed of the two
+    correct(w.get(), "button", [](QDialog* d) { retype(d, "txtJe", "13"); });
     const QStringList after = ledger("支出帐");
     EXPECT_EQ(after.mid(2), before.mid(2));
     EXPECT_EQ(QStringList({after[0], after[1]}).filter("|13|").size(), 1);
@@ -292,6 +294,34 @@ TEST_F(CorrectionsTest, DeleteUndoDeleteRestoreFromTheBinAndEmptyIt)
 }
 
 // The statistics, the year summary and the query totals read the ledgers only: records moved to
+
+// In a grid sorted by a header, a deleted record taken back comes back into the list (after the sorted
+// rows, as a new record does), and every other row still stands for its own record.
+TEST_F(CorrectionsTest, ARecordTakenBackIntoASortedListIsShownOnce)
+{
+    sql("insert into 收入帐(rowid,成员ID,类型ID,金额,日期,备注,月份) values(4,'1','6',30,'2026-06-01','四',6);");
+    auto w = open(0);
+    QAbstractItemModelTester tester(grid(w.get())->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    grid(w.get())->sortByHeader(2);  // by amount: 7, 30, 50.25, 100
+    const QStringList sorted = gridRows(grid(w.get()));
+    ASSERT_EQ(sorted.size(), 4);
+    select(w.get(), "元旦");
+    deleteRow(w.get());
+    ASSERT_EQ(gridRows(grid(w.get())), sorted.mid(0, 3));
+    // 50.25 now: the row after the one taken out in the file's order, before 30 in the recordset.
+    select(w.get(), "|50.25|");
+    click(w.get(), "cmdundo");
+    QStringList back = sorted.mid(0, 3);
+    back << sorted[3];
+    EXPECT_EQ(gridRows(grid(w.get())), back);
+    EXPECT_EQ(ledger("收入帐").size(), 4);
+    // Each row still opens its own record.
+    select(w.get(), "|30|");
+    correct(w.get(), "button", [](QDialog* d) { retype(d, "txtJe", "31"); });
+    EXPECT_EQ(scalar("select 金额 from 收入帐 where rowid = 4"), "31");
+    EXPECT_EQ(gridRows(grid(w.get())).filter("|31|").size(), 1);
+}
+
 // the bin count nowhere, exactly as if they had never been entered.
 TEST_F(CorrectionsTest, RecordsInTheBinCountInNoTotal)
 {

@@ -24,6 +24,7 @@
 #include "shell/app.h"
 #include "shell/loginwindow.h"
 #include "shell/datagrid.h"
+#include "shell/gridexport.h"
 #include "shell/platform.h"
 #include "shell/safekeeping.h"
 #include "shell/undo.h"
@@ -144,6 +145,13 @@ QString onlyDates(const QString& sql)
     return out;
 }
 
+// A statement in SQLite's form with its texts ordered by their bytes, as a plain SQLite tool does:
+// the floor of the windows' statements, which order names by their pinyin.
+QString binaryOrder(const QString& sql)
+{
+    return translateSql(sql).remove(QStringLiteral(" COLLATE ") + QLatin1String(kPinyinCollation));
+}
+
 // Minimum, median and maximum of a figure over the runs.
 struct Spread {
     std::vector<double> runs;
@@ -250,6 +258,22 @@ Recordset* waitLoaded(QDialog* w)
     while (rs && rs->isLoading())
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     return rs;
+}
+
+// Chooses the criteria of an open query window (an empty ID chooses none), clicks 执行！ and waits
+// for the last row: the time that takes, or -1 without a window.
+double runQuery(QDialog* w, const QString& member, const QString& type, const QDate& from, const QDate& to)
+{
+    if (!w)
+        return -1.0;
+    setLabel(w, QStringLiteral("lblcyID"), member);
+    setLabel(w, QStringLiteral("lbllxID"), type);
+    setDate(w, QStringLiteral("dpfrom"), from);
+    setDate(w, QStringLiteral("dpto"), to);
+    const double t0 = nowMs();
+    clickButton(w, QStringLiteral("CmdqueryNow"));
+    waitLoaded(w);
+    return nowMs() - t0;
 }
 
 QString firstLine(const QString& file, const QString& key)
@@ -508,20 +532,53 @@ int main(int argc, char** argv)
             waitLoaded(w.get());
             measure(
                 r, repeat,
+                [&] { return runQuery(w.get(), member, type, from, to); },
+                stepping(raw, {binaryOrder(kIncomeFloor + where)}),
+                stepping(raw, {onlyDates(kIncomeHead + where)}));
+            if (auto* l = w ? w->findChild<QLabel*>(QStringLiteral("lblJE")) : nullptr)
+                r.note = l->text();
+            table.push_back(r);
+        }
+        {
+            // One type over twenty years, without a member: the engine sorts the rows by the member's
+            // name, in pinyin order; the floor sorts them by their bytes.
+            Row r{QStringLiteral("收入状况: one type, twenty years, names in pinyin order"), size};
+            const QDate from20(year - 20, 1, 1), today = App::today();
+            const QString where = QStringLiteral(" where 收入类型.ID='%1' and 收入帐.日期 between %2 and %3 order by 成员.姓名")
+                                      .arg(type, dateLiteral(from20), dateLiteral(today));
+            std::unique_ptr<QDialog> w(window(QStringLiteral("frmquery_sr")));
+            waitLoaded(w.get());
+            measure(
+                r, repeat,
                 [&] {
-                    if (!w)
+                    const double t = runQuery(w.get(), QString(), type, from20, today);
+                    const Recordset* rs = waitLoaded(w.get());
+                    r.note = QStringLiteral("%1 rows").arg(rs ? rs->rowCount() : 0);
+                    return t;
+                },
+                stepping(raw, {binaryOrder(kIncomeFloor + where)}));
+            table.push_back(r);
+        }
+        {
+            // 备注包含 over the whole ledger (no member or type: every date), beside the same LIKE
+            // stepped with the C API.
+            Row r{QStringLiteral("收入状况: 备注包含 看病, whole ledger"), size};
+            const QString where = QStringLiteral(" where 收入帐.备注 like '%看病%' escape '\\' order by 成员.姓名");
+            std::unique_ptr<QDialog> w(window(QStringLiteral("frmquery_sr")));
+            waitLoaded(w.get());
+            measure(
+                r, repeat,
+                [&] {
+                    auto* note = w ? w->findChild<QLineEdit*>(QStringLiteral("txtNote")) : nullptr;
+                    if (!note)
                         return -1.0;
-                    setLabel(w.get(), QStringLiteral("lblcyID"), member);
-                    setLabel(w.get(), QStringLiteral("lbllxID"), type);
-                    setDate(w.get(), QStringLiteral("dpfrom"), from);
-                    setDate(w.get(), QStringLiteral("dpto"), to);
+                    note->setText(QStringLiteral("看病"));
                     const double t0 = nowMs();
                     clickButton(w.get(), QStringLiteral("CmdqueryNow"));
                     waitLoaded(w.get());
                     return nowMs() - t0;
                 },
-                stepping(raw, {translateSql(kIncomeFloor + where)}),
-                stepping(raw, {onlyDates(kIncomeHead + where)}));
+                stepping(raw, {binaryOrder(kIncomeFloor + where)}));
             if (auto* l = w ? w->findChild<QLabel*>(QStringLiteral("lblJE")) : nullptr)
                 r.note = l->text();
             table.push_back(r);
@@ -585,6 +642,97 @@ int main(int argc, char** argv)
             }
             table.push_back(edit);
             table.push_back(del);
+        }
+        {
+            // A header click on the loaded whole ledger, each column's first (its ranks computed), and
+            // the CSV of every row beside writing the same bytes with fwrite.
+            std::unique_ptr<QDialog> w(window(QStringLiteral("frmquery_sr")));
+            waitLoaded(w.get());
+            auto* grid = w ? w->findChild<DataGrid*>(QStringLiteral("DG")) : nullptr;
+            const int rows = grid ? grid->model()->rowCount() : 0;
+            const struct { int column; const char* what; } sorts[] = {
+                {0, "收入状况: header sort by 姓名 (pinyin)"}, {2, "收入状况: header sort by 金额"}, {4, "收入状况: header sort by 备注 (pinyin)"}};
+            for (const auto& sort : sorts) {
+                Row r{QString::fromUtf8(sort.what), size};
+                measure(
+                    r, repeat,
+                    [&] {
+                        if (!grid)
+                            return -1.0;
+                        grid->sortByHeader(3);  // another column first: the next click computes its ranks anew
+                        const double t0 = nowMs();
+                        grid->sortByHeader(sort.column);
+                        return nowMs() - t0;
+                    },
+                    {});
+                r.note = QStringLiteral("%1 rows").arg(rows);
+                table.push_back(r);
+            }
+            Row r{QStringLiteral("收入状况: 导出… CSV of every row (floor: fwrite of its bytes)"), size};
+            const QString csv = folder + QStringLiteral("/export.csv"), plain = folder + QStringLiteral("/plain.csv");
+            QByteArray bytes;
+            measure(
+                r, repeat,
+                [&] {
+                    if (!grid)
+                        return -1.0;
+                    App::queueFileChoice(csv);
+                    const double t0 = nowMs();
+                    GridExport::exportRows(grid, QStringLiteral("收入"), w.get());
+                    const double t = nowMs() - t0;
+                    App::clearShownMessages();
+                    return t;
+                },
+                [&] {
+                    if (bytes.isEmpty()) {
+                        QFile f(csv);
+                        if (!f.open(QIODevice::ReadOnly))
+                            return -1.0;
+                        bytes = f.readAll();
+                    }
+                    const double t0 = nowMs();
+                    FILE* out = std::fopen(QFile::encodeName(plain).constData(), "wb");
+                    if (!out)
+                        return -1.0;
+                    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), out);
+                    std::fclose(out);
+                    return nowMs() - t0;
+                });
+            r.note = QStringLiteral("%1 rows, %2 MB").arg(rows).arg(static_cast<double>(QFileInfo(csv).size()) / 1e6, 0, 'f', 1);
+            table.push_back(r);
+            // The same file written the plain way: each cell of the loaded rows formatted by stdio
+            // (snprintf) and written with fwrite, no quoting needed by these cells.
+            Row loop{QStringLiteral("收入状况: 导出… CSV of every row (floor: stdio loop over the cells)"), size};
+            loop.project = r.project;
+            measure(loop, repeat, {}, [&] {
+                const Recordset* rs = grid ? grid->recordset() : nullptr;
+                FILE* out = rs ? std::fopen(QFile::encodeName(plain).constData(), "wb") : nullptr;
+                if (!out)
+                    return -1.0;
+                const double t0 = nowMs();
+                std::fwrite("\xEF\xBB\xBF", 1, 3, out);
+                char buf[64];
+                for (int row = 0; row < rs->rowCount(); ++row) {
+                    for (int c = 0; c < rs->fieldCount(); ++c) {
+                        if (c)
+                            std::fputc(',', out);
+                        const Snapshot::Raw cell = rs->snapshot().raw(row, c);
+                        if (cell.type == Snapshot::CellType::Text)
+                            std::fwrite(cell.text.data(), 1, static_cast<std::size_t>(cell.text.size()), out);
+                        else if (cell.type == Snapshot::CellType::Money)
+                            std::fwrite(buf, 1, static_cast<std::size_t>(std::snprintf(buf, sizeof buf, "%.2f", static_cast<double>(cell.number) / 1e4)), out);
+                    }
+                    std::fwrite("\r\n", 1, 2, out);
+                }
+                std::fclose(out);
+                return nowMs() - t0;
+            });
+            for (std::size_t i = 0; i < loop.project.runs.size() && i < loop.floor.runs.size(); ++i)
+                loop.ratio.runs.push_back(loop.project.runs[i] / loop.floor.runs[i]);
+            loop.note = r.note;
+            table.push_back(loop);
+            QFile::remove(csv);
+            QFile::remove(plain);
         }
         {
             Row r{QStringLiteral("银行存取记录: load"), size};

@@ -8,6 +8,7 @@
 #include "reports/correctionform.h"
 #include "shell/about.h"
 #include "shell/app.h"
+#include "shell/datagrid.h"
 #include "shell/help.h"
 #include "shell/language.h"
 #include "shell/loginwindow.h"
@@ -22,14 +23,17 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -273,6 +277,25 @@ int main(int argc, char** argv)
         if (const auto values = LedgerRows::read(App::conn, QStringLiteral("收入帐"), 1)) {
             CorrectionForm form(QStringLiteral("收入帐"), *values, {}, main);
             shoot(&form, QStringLiteral("frmCorrect"));
+        }
+    }
+    {
+        // The income query searching the whole ledger: a note and an amount range, the latest first.
+        std::unique_ptr<QDialog> w(App::createWindow(QStringLiteral("frmquery_sr"), main));
+        auto* note = w ? w->findChild<QLineEdit*>(QStringLiteral("txtNote")) : nullptr;
+        auto* from = w ? w->findChild<QLineEdit*>(QStringLiteral("txtFrom")) : nullptr;
+        auto* run = w ? w->findChild<QPushButton*>(QStringLiteral("CmdqueryNow")) : nullptr;
+        auto* grid = w ? w->findChild<DataGrid*>(QStringLiteral("DG")) : nullptr;
+        if (note && from && run && grid) {
+            note->setText(QStringLiteral("工资"));
+            from->setText(QStringLiteral("5000"));
+            run->click();
+            grid->sortByHeader(3);
+            grid->sortByHeader(3);
+            shoot(w.get(), QStringLiteral("frmquery_sr_search"));
+        } else {
+            std::fprintf(stderr, "frmquery_sr: no search boxes\n");
+            ++g_failed;
         }
     }
     {

@@ -1,0 +1,134 @@
+#include "gridexport.h"
+
+#include "app.h"
+#include "datagrid.h"
+#include "recordset.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <algorithm>
+
+namespace {
+
+// Why a file could not be written, for the user.
+QString writeCause(QFileDevice::FileError e, const QString& path)
+{
+    switch (e) {
+    case QFileDevice::ResourceError:
+        return QStringLiteral("磁盘已满");
+    case QFileDevice::OpenError:
+    case QFileDevice::PermissionsError:
+        return QStringLiteral("文件夹 %1 无法写入").arg(QDir::toNativeSeparators(QFileInfo(path).absolutePath()));
+    default:
+        return QStringLiteral("写入时出错（错误代码 %1）").arg(static_cast<int>(e));
+    }
+}
+
+bool isDatabaseFile(const QString& path)
+{
+    const QFileInfo chosen(path), own(App::databasePath());
+    return chosen.absoluteFilePath() == own.absoluteFilePath()
+        || (chosen.exists() && chosen.canonicalFilePath() == own.canonicalFilePath());
+}
+
+}  // namespace
+
+namespace GridExport {
+
+QPushButton* exportButton(DataGrid* grid, const QString& title, QWidget* parent)
+{
+    auto* b = new QPushButton(QStringLiteral("导出…"), parent);
+    b->setObjectName(QStringLiteral("cmdexport"));
+    b->setToolTip(QStringLiteral("把表格中的全部记录导出为 CSV 文件，可用 Excel 或 WPS 打开"));
+    b->setAutoDefault(false);
+    QObject::connect(b, &QPushButton::clicked, grid, [grid, title, parent] { exportRows(grid, title, parent); });
+    return b;
+}
+
+std::vector<CsvWriter::Column> shownColumns(const DataGrid* grid)
+{
+    std::vector<CsvWriter::Column> columns;
+    const RecordsetModel* model = grid->recordsetModel();
+    const Recordset* rs = grid->recordset();
+    if (!model || !rs)
+        return columns;
+    const QHeaderView* header = grid->horizontalHeader();
+    for (int v = 0; v < header->count(); ++v) {
+        const int c = header->logicalIndex(v);
+        if (c < 0 || c >= model->columnCount() || grid->isColumnHidden(c)
+            || model->format(c) == RecordsetModel::Format::Concealed)
+            continue;
+        columns.push_back({c, model->headerData(c, Qt::Horizontal).toString(),
+                           rs->isMoneyField(c) || model->format(c) == RecordsetModel::Format::Grouped});
+    }
+    return columns;
+}
+
+bool exportRows(DataGrid* grid, const QString& title, QWidget* parent)
+{
+    Recordset* rs = grid->recordset();
+    if (!rs || !rs->isOpen() || !grid->recordsetModel()) {
+        App::msgBox(QStringLiteral("表格中没有可以导出的记录。"), 64);
+        return false;
+    }
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString proposed = QDir(documents.isEmpty() ? QDir::homePath() : documents)
+                                 .filePath(QStringLiteral("%1-%2.csv").arg(title, App::today().toString(QStringLiteral("yyyyMMdd"))));
+    const QString path = App::chooseFile(App::FileDialog::Save, QStringLiteral("导出"), proposed, parent);
+    if (path.isEmpty())
+        return false;
+    if (isDatabaseFile(path)) {
+        App::msgBox(QStringLiteral("不能导出到数据库文件 main.mdb 本身，请另选一个文件名。"), 64);
+        return false;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // Every row of the result, not only those that have arrived.
+    QFileDevice::FileError e = QFileDevice::AbortError;
+    int rows = 0;
+    if (rs->finishLoading() && rs->isOpen()) {
+        const std::vector<int> order = grid->recordsetModel()->recordRows();
+        rows = static_cast<int>(order.size());
+        e = CsvWriter::writeFile(path, *rs, shownColumns(grid), order);
+    }
+    QApplication::restoreOverrideCursor();
+    if (e == QFileDevice::AbortError)
+        return false;  // the window has told why the rest could not be read
+    if (e != QFileDevice::NoError) {
+        App::msgBox(QStringLiteral("导出没有完成：%1。没有留下写了一半的文件。\n请换一个位置，或腾出磁盘空间后再试。")
+                        .arg(writeCause(e, path)),
+                    64);
+        return false;
+    }
+    App::msgBox(QStringLiteral("已把 %1 条记录导出到 %2。").arg(rows).arg(QDir::toNativeSeparators(path)), 64);
+    return true;
+}
+
+void copySelection(DataGrid* grid)
+{
+    const RecordsetModel* model = grid->recordsetModel();
+    const Recordset* rs = grid->recordset();
+    if (!model || !rs || !grid->selectionModel())
+        return;
+    // The rows of the selection in their order on the screen, each once.
+    std::vector<int> shown;
+    for (const QItemSelectionRange& range : grid->selectionModel()->selection())
+        for (int r = range.top(); r <= range.bottom(); ++r)
+            shown.push_back(r);
+    std::sort(shown.begin(), shown.end());
+    shown.erase(std::unique(shown.begin(), shown.end()), shown.end());
+    std::vector<int> records;
+    for (const int r : shown)
+        records.push_back(model->recordRow(r));
+    if (records.empty())
+        return;
+    const QByteArray text = CsvWriter::lines(*rs, shownColumns(grid), records, '\t', false);
+    QGuiApplication::clipboard()->setText(QString::fromUtf8(text));
+}
+
+}  // namespace GridExport

@@ -1,0 +1,178 @@
+// Taking rows out for spreadsheets: 导出… writes CSV files, Ctrl+C copies the selected rows.
+#include "gridtest.h"
+#include "money.h"
+#include "recordset.h"
+
+#include <QClipboard>
+#include <QDir>
+#include <QGuiApplication>
+#include <QLabel>
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+// A CSV reader written from RFC 4180: fields separated by commas, records ended by CRLF; a field in
+// double quotes may hold commas, line breaks and doubled quotes. Anything else fails the test.
+QList<QStringList> readCsv(const QByteArray& bytes)
+{
+    QList<QStringList> records{{}};
+    QByteArray field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (quoted && c == '"' && bytes.mid(i, 2) == "\"\"")
+            field += bytes[++i];
+        else if (quoted && c == '"')
+            quoted = false;
+        else if (quoted || (c != '"' && c != ',' && c != '\r' && c != '\n'))
+            field += c;
+        else if (c == '"' && field.isEmpty())
+            quoted = true;
+        else if (c == ',' || (c == '\r' && bytes.mid(i, 2) == "\r\n")) {
+            records.last() << QString::fromUtf8(field);
+            field.clear();
+            if (c == '\r') {
+                records << QStringList();
+                ++i;
+            }
+        } else
+            ADD_FAILURE() << "stray character at byte " << i;
+    }
+    EXPECT_TRUE(field.isEmpty() && !quoted && records.last().isEmpty()) << "the last record has no CRLF";
+    records.removeLast();
+    return records;
+}
+
+class ExportTest : public DbTest {
+protected:
+    void SetUp() override
+    {
+        DbTest::SetUp();
+        App::setToday(QDate(2026, 12, 5));
+        // Notes that a CSV must quote, and notes a spreadsheet would run as formulas.
+        sql("insert into 成员 values('1','张三','父亲','pw1'), ('2','李四','母亲','pw2');"
+            "insert into 收入类型 values('5','工资','');"
+            "insert into 收入帐 values('1','5',100,'2026-01-01','逗号,在这里',1), ('2','5',1234.5,'2026-02-01','引号\"在这里',2),"
+            " ('1','5',0.1,'2026-03-01','换行' || char(13, 10) || '在这里',3), ('2','5',3,'2026-04-01','=1+1',4),"
+            " ('1','5',7.125,'2026-05-01','-5 退款',5), ('2','5',20,'2026-06-01','@SUM(A1)',6), ('1','5',null,'2026-07-01','+86',7);");
+        openConn();
+    }
+    // Exports through 导出… to `file`; the bytes written.
+    QByteArray exportTo(QDialog* w, const QString& file)
+    {
+        App::queueFileChoice(file);
+        click(w, "cmdexport");
+        return fileBytes(file);
+    }
+};
+
+}  // namespace
+
+// The file holds every row as the grid shows it, in its sorted order, with the BOM, quoting and
+// formula guard, and its amounts add up to the window's total.
+TEST_F(ExportTest, AnExportedQueryReadsBackAsTheGridShowsItAndAddsUpToItsTotal)
+{
+    auto w = openWindow("frmquery_sr");
+    clickHeader(gridOf(w.get()), 2);
+    clickHeader(gridOf(w.get()), 2);  // by amount, largest first
+    const QString file = folder() + "/收入.csv";
+    const QByteArray bytes = exportTo(w.get(), file);
+    ASSERT_TRUE(bytes.startsWith("\xEF\xBB\xBF"));
+    const QList<QStringList> csv = readCsv(bytes.mid(3));
+    const QStringList shown = gridRows(gridOf(w.get()));
+    ASSERT_EQ(csv.size(), shown.size() + 1);
+    EXPECT_EQ(csv[0], (QStringList{"姓名", "类型", "金额", "日期", "备注"}));
+    MoneyTotal sum;
+    for (qsizetype r = 0; r < shown.size(); ++r) {
+        // The grid's cells, amounts with two decimals, a text that starts like a formula after an apostrophe.
+        QStringList cells = shown[r].split(u'|');
+        if (const auto amount = Money::parse(cells[2]))
+            cells[2] = amount->toGrouped().remove(u',');
+        if (QRegularExpression("^[=+\\-@]").match(cells[4]).hasMatch())
+            cells[4].prepend(u'\'');
+        EXPECT_EQ(csv[r + 1], cells) << r;
+        if (const auto written = Money::parse(csv[r + 1].value(2)))
+            sum += *written;
+    }
+    EXPECT_EQ(csv[1][2], "1234.50");
+    EXPECT_EQ(child<QLabel>(w.get(), "lblJE")->text(), "金额总计：" + sum.toGrouped() + "元");
+    EXPECT_EQ(messageTexts(), QStringList{"已把 7 条记录导出到 " + QDir::toNativeSeparators(file) + "。"});
+}
+
+// Each window writes the columns its grid shows: never the concealed passwords or the hidden month.
+TEST_F(ExportTest, EachWindowWritesTheColumnsItsGridShows)
+{
+    sql("insert into 收入临时 values('1','5',12.5,'2026-12-01','早餐',12);");
+    struct Case { const char* window; QStringList headers; QString firstRow; };
+    const Case cases[] = {
+        {"frmuser", {"ID", "姓名", "关系"}, "1,张三,父亲"},
+        {"frmsrlx", {"ID", "类型", "备注"}, "5,工资,"},
+        {"frmsrzhang", {"成员ID", "类型ID", "金额", "日期", "备注"}, "1,5,12.50,2026-12-01,早餐"},
+        {"frmYear", {"月份", "收入总额", "支出总额", "投资总额"}, "1,100.00,0.00,0.00"},
+    };
+    for (const Case& c : cases) {
+        auto w = openWindow(c.window);
+        if (QLatin1String(c.window) == QLatin1String("frmYear"))
+            click(w.get(), "Command1");
+        const QList<QStringList> csv = readCsv(exportTo(w.get(), folder() + "/" + c.window + ".csv").mid(3));
+        ASSERT_GE(csv.size(), 2) << c.window;
+        EXPECT_EQ(csv[0], c.headers) << c.window;
+        EXPECT_EQ(csv[1].join(u','), c.firstRow) << c.window;
+        EXPECT_EQ(csv.size() - 1, gridOf(w.get())->model()->rowCount()) << c.window;
+    }
+}
+
+// A folder that does not exist, a disk that fills up, or the database file itself: a message says
+// why, and no file is left half written (an earlier file keeps its bytes).
+TEST_F(ExportTest, AFailedExportSaysWhyAndLeavesNoHalfFile)
+{
+    sql("with recursive n(i) as (select 1 union all select i+1 from n where i < 500) "
+        "insert into 收入帐 select '1', '5', i, '2026-01-01', '很长的备注文字很长的备注文字', 1 from n;");
+    auto w = openWindow("frmquery_sr");
+    const QString missing = folder() + "/没有的文件夹/收入.csv";
+    exportTo(w.get(), missing);
+    EXPECT_FALSE(QFile::exists(missing));
+
+    const QString earlier = folder() + "/earlier.csv";
+    writeFile(earlier, "earlier");
+    const QStringList before = QDir(folder()).entryList(QDir::Files);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 4096;  // the disk is full after 4 KiB
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    exportTo(w.get(), earlier);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+    EXPECT_EQ(fileBytes(earlier), "earlier");
+    EXPECT_EQ(QDir(folder()).entryList(QDir::Files), before);
+
+    const QByteArray database = fileBytes(dbPath());
+    exportTo(w.get(), dbPath());
+    EXPECT_EQ(fileBytes(dbPath()), database);
+    App::queueFileChoice(QString());  // the user gives up: nothing happens
+    click(w.get(), "cmdexport");
+
+    const QString because = "导出没有完成：%1。没有留下写了一半的文件。\n请换一个位置，或腾出磁盘空间后再试。";
+    EXPECT_EQ(messageTexts(), (QStringList{because.arg("文件夹 " + QDir::toNativeSeparators(folder() + "/没有的文件夹") + " 无法写入"),
+                                           because.arg("写入时出错（错误代码 " + QString::number(QFileDevice::WriteError) + "）"),
+                                           "不能导出到数据库文件 main.mdb 本身，请另选一个文件名。"}));
+}
+
+// Ctrl+C puts the selected rows, in the grid's order, tab-separated, on the clipboard, their cells
+// written as in the files.
+TEST_F(ExportTest, CtrlCCopiesTheSelectedRowsTabSeparated)
+{
+    auto w = openWindow("frmquery_sr");
+    DataGrid* g = gridOf(w.get());
+    clickHeader(g, 2);  // by amount: +86 (none), 0.1, 3, 7.125, ...
+    clickRow(g, 1);
+    clickRow(g, 3, Qt::ShiftModifier);
+    QTest::keyClick(g, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              "张三\t工资\t0.10\t2026-03-01\t\"换行\r\n在这里\"\r\n"
+              "李四\t工资\t3.00\t2026-04-01\t'=1+1\r\n"
+              "张三\t工资\t7.13\t2026-05-01\t'-5 退款\r\n");
+}
