@@ -23,14 +23,14 @@ struct Column {
     Field field;
 };
 
-struct Spec {
+struct LayoutColumns {
     Layout layout;
     std::vector<Column> columns;
 };
 
-const std::array<Spec, 3>& specs()
+const std::array<LayoutColumns, 3>& knownLayouts()
 {
-    static const std::array<Spec, 3> list = {{
+    static const std::array<LayoutColumns, 3> list = {{
         {Layout::AlipayClassic,
          {{"交易号", Field::Trade}, {"商家订单号", Field::None}, {"交易创建时间", Field::Time},
           {"付款时间", Field::PaidTime}, {"最近修改时间", Field::None}, {"交易来源地", Field::None},
@@ -126,7 +126,7 @@ QString normalName(QString name)
 // The layout whose header this row is, with the index of each column it reads; nothing when the row
 // shares too few names with every layout. Missing columns are told by the caller.
 struct Header {
-    const Spec* spec = nullptr;
+    const LayoutColumns* known = nullptr;
     std::array<int, static_cast<int>(Field::Count)> index{};
     QStringList missing;
 };
@@ -138,25 +138,25 @@ bool recognise(const QStringList& cells, Header& header)
         names << normalName(c);
     int best = 0;
     bool tie = false;
-    for (const Spec& s : specs()) {
+    for (const LayoutColumns& s : knownLayouts()) {
         int matches = 0;
         for (const Column& col : s.columns)
             matches += names.contains(QString::fromUtf8(col.name)) ? 1 : 0;
         if (matches > best) {
             best = matches;
             tie = false;
-            header.spec = &s;
+            header.known = &s;
         } else if (matches == best) {
             tie = true;
         }
     }
     if (best < kHeaderMinMatches || tie) {
-        header.spec = nullptr;
+        header.known = nullptr;
         return false;
     }
     header.index.fill(-1);
     header.missing.clear();
-    for (const Column& col : header.spec->columns) {
+    for (const Column& col : header.known->columns) {
         if (col.field == Field::None)
             continue;
         const int at = static_cast<int>(names.indexOf(QString::fromUtf8(col.name)));
@@ -277,7 +277,7 @@ QString skipReason(const Row& row)
 
 const char* columnName(const Header& h, Field f)
 {
-    for (const Column& c : h.spec->columns)
+    for (const Column& c : h.known->columns)
         if (c.field == f)
             return c.name;
     return "";
@@ -349,7 +349,7 @@ Bill read(const QByteArray& bytes)
                                           "这个文件的前 %1 行里没有。请选择从支付宝或微信下载的 CSV 账单文件；"
                                           "另存过的文件请用 UTF-8 或 GB18030（GBK）编码保存。")
                                .arg(kHeaderSearchLines));
-    bill.layout = header.spec->layout;
+    bill.layout = header.known->layout;
     if (!header.missing.isEmpty())
         throw BillError(bill.headerLine, lineText(bill.headerLine)
                                              + QStringLiteral("这是%1的表头，但缺少“%2”列，无法导入。请重新下载账单，不要删改它的列。")
@@ -393,7 +393,7 @@ Bill read(const QByteArray& bytes)
         if (cells.size() < needed)
             throw BillError(start, lineText(start) + QStringLiteral("这一行只有 %1 列，账单的表头有 %2 列；这一行可能被截断或改动过。")
                                                          .arg(cells.size())
-                                                         .arg(header.spec->columns.size()));
+                                                         .arg(header.known->columns.size()));
         Row r;
         r.line = start;
         r.trade = cells[column(Field::Trade)];
