@@ -13,12 +13,6 @@
 
 using namespace Qt::StringLiterals;
 
-// Selects a row of a grid with the mouse.
-inline void clickRow(QTableView* g, int row)
-{
-    QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, g->visualRect(g->model()->index(row, 0)).center());
-}
-
 // The fixture of the books windows: two members, a few types and two banks, today 5 March 2026,
 // the connection open as after the login.
 class BooksTest : public DbTest {

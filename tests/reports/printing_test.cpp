@@ -2,6 +2,7 @@
 #include "reports/assets.h"
 #include "reports/ledgerquery.h"
 #include "reports/yearsummary.h"
+#include "support/faultydisk.h"
 #include "support/testsupport.h"
 
 #include <QComboBox>
@@ -12,9 +13,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <csignal>
 #include <set>
-#include <sys/resource.h>
 
 namespace {
 
@@ -46,26 +45,6 @@ QString squeezed(QString s)
 {
     return s.remove(QRegularExpression("[\\s\\x{3000}]"));
 }
-
-// While it lives, files cannot grow beyond `bytes`: a write past that fails as on a full disk.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{bytes, old_.rlim_max};
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, SIG_DFL);
-    }
-
-private:
-    rlimit old_{};
-};
 
 class PrintingTest : public DbTest {
 protected:

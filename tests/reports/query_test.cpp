@@ -16,12 +16,6 @@
 
 namespace {
 
-QStringList sorted(QStringList l)
-{
-    std::sort(l.begin(), l.end());
-    return l;
-}
-
 // The names in the order a Chinese reader expects them (by pinyin: li, zhang, zhao; gong, jian).
 const QStringList kNameOrder = {"", "李四", "张三", "赵六", "工行", "建行"};
 

@@ -2,13 +2,12 @@
 #include "gridtest.h"
 #include "money.h"
 #include "recordset.h"
+#include "support/faultydisk.h"
 
 #include <QClipboard>
 #include <QDir>
 #include <QGuiApplication>
 #include <QLabel>
-#include <csignal>
-#include <sys/resource.h>
 
 namespace {
 
@@ -137,15 +136,10 @@ TEST_F(ExportTest, AFailedExportSaysWhyAndLeavesNoHalfFile)
     const QString earlier = folder() + "/earlier.csv";
     writeFile(earlier, "earlier");
     const QStringList before = QDir(folder()).entryList(QDir::Files);
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    rlimit small = old;
-    small.rlim_cur = 4096;  // the disk is full after 4 KiB
-    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
-    setrlimit(RLIMIT_FSIZE, &small);
-    exportTo(w.get(), earlier);
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldSignal);
+    {
+        FileSizeLimit full(4096);  // the disk is full after 4 KiB
+        exportTo(w.get(), earlier);
+    }
     EXPECT_EQ(fileBytes(earlier), "earlier");
     EXPECT_EQ(QDir(folder()).entryList(QDir::Files), before);
 

@@ -27,11 +27,6 @@ inline void clickHeader(DataGrid* g, int column)
                       QPoint(h->sectionViewportPosition(column) + h->sectionSize(column) / 2, h->height() / 2));
 }
 
-inline void clickRow(DataGrid* g, int row, Qt::KeyboardModifiers keys = {})
-{
-    QTest::mouseClick(g->viewport(), Qt::LeftButton, keys, g->visualRect(g->model()->index(row, 0)).center());
-}
-
 // One column of the grid as shown, top to bottom.
 inline QStringList columnOf(DataGrid* g, int c)
 {

@@ -75,8 +75,7 @@ TEST_F(Login, MembersLogInByNameAsStoredWhateverTheLetterCase)
     QTest::keyClick(cbo, Qt::Key_Down);
     EXPECT_EQ(cbo->currentText(), QStringLiteral("张三"));
     auto* pw = child<QLineEdit>(w, "txtpw");
-    pw->setFocus();
-    typeText(pw, QStringLiteral("张3"));
+    typeInto(pw, QStringLiteral("张3"));
     click(w, "Command1");
     loggedInAs(QStringLiteral("张三"));
 

@@ -35,7 +35,6 @@ protected:
         TearDown();
         SetUp();
     }
-    static QString lastMessage() { return App::shownMessages().isEmpty() ? QString() : App::shownMessages().last().text; }
 };
 
 TEST_F(FileSafety, StartRefusesAFileItCannotUseAndSaysWhy)

@@ -22,12 +22,6 @@ const QString kRunning = QStringLiteral("和顺家账已经在运行，不能再
 
 class ProgramStart : public ShellTest {
 protected:
-    static QByteArray fileBytes(const QString& path)
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-
     // Runs the program with `drive` (if any) called on its login window once its event loop runs;
     // a loop that never ends is stopped after a while and reported.
     int runDriven(std::function<void(LoginWindow*)> drive = {})

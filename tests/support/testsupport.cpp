@@ -150,6 +150,17 @@ QStringList messageTexts()
     return out;
 }
 
+QString lastMessage()
+{
+    return messageTexts().value(messageTexts().size() - 1);
+}
+
+QStringList sorted(QStringList l)
+{
+    l.sort();
+    return l;
+}
+
 void whenModal(std::function<void(QDialog*)> action, int timeoutMs)
 {
     QWidget* before = QApplication::activeModalWidget();
@@ -195,6 +206,24 @@ void typeInto(QWidget* w, const QString& text)
         else  // Chinese arrives as an input method hands it over: a text without a key code
             QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
+}
+
+void clickRow(QTableView* grid, int row, Qt::KeyboardModifiers keys)
+{
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, keys, grid->visualRect(grid->model()->index(row, 0)).center());
+}
+
+void pickId(QObject* window, const QString& button, const QString& id)
+{
+    whenModal([id](QDialog* d) {
+        auto* fg = child<QTableView>(d, "FG");
+        const QStringList shown = gridRows(fg);
+        const auto row = std::find_if(shown.begin(), shown.end(), [&id](const QString& r) { return r.section(u'|', 0, 0) == id; });
+        EXPECT_NE(row, shown.end()) << "no row " << id.toStdString() << " in the picker";
+        fg->selectRow(static_cast<int>(row - shown.begin()));
+        click(d, "ok");
+    });
+    click(window, button);
 }
 
 QStringList gridRows(const QTableView* grid)

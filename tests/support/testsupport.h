@@ -49,8 +49,11 @@ QString versionZeroSchema();
 // aside): an engine's message that slipped through.
 bool hasEnglish(const QString& text);
 
-// Texts of the message boxes shown so far.
+// Texts of the message boxes shown so far, and the last of them (empty when none).
 QStringList messageTexts();
+QString lastMessage();
+// The list in sorted order.
+QStringList sorted(QStringList l);
 
 // Runs `action` once the next modal dialog is up (polling the event loop), e.g. to answer the
 // lookup picker opened by a click. The dialog is handed over; the action must close it.
@@ -69,6 +72,10 @@ T* child(QObject* parent, const QString& name)
 void click(QObject* parent, const QString& name);
 // Gives `w` the focus and types text into it, one key press per character, Chinese included.
 void typeInto(QWidget* w, const QString& text);
+// Clicks a row of a grid (with Shift or Ctrl held to extend the selection).
+void clickRow(QTableView* grid, int row, Qt::KeyboardModifiers keys = {});
+// Presses `button` and answers the lookup picker with the row whose ID is `id`.
+void pickId(QObject* window, const QString& button, const QString& id);
 
 // What a grid shows, one row per line, the cells joined with '|'.
 QStringList gridRows(const QTableView* grid);
