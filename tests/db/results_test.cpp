@@ -9,7 +9,6 @@
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
-#include <algorithm>
 
 namespace {
 
@@ -55,12 +54,6 @@ protected:
     }
     Connection conn;
 };
-
-QStringList sorted(QStringList l)
-{
-    std::sort(l.begin(), l.end());
-    return l;
-}
 
 }  // namespace
 
