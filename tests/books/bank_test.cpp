@@ -78,22 +78,4 @@ TEST_F(BankTest, SaveChecksBankMemberAmountInThatOrder)
     EXPECT_EQ(rows("select 银行ID,成员ID,金额 from 银行帐"), QStringList{u"b1|01|12.3"_s});
 }
 
-// Both ledgers open from the menu dispatch; the debts window centred on its owner.
-TEST_F(BankTest, LedgersOpenFromTheMenuDispatch)
-{
-    QWidget owner;
-    owner.setGeometry(40, 30, 700, 540);
-    owner.show();
-    for (const char* name : {"frmyhzhang", "frmFz"}) {
-        whenModal([&owner, name](QDialog* d) {
-            EXPECT_EQ(d->objectName(), name);
-            EXPECT_FALSE(App::isBusy());
-            const int off = (d->frameGeometry().center() - owner.frameGeometry().center()).manhattanLength();
-            EXPECT_TRUE(d->objectName() != "frmFz" || off <= 4) << off;
-            d->close();
-        });
-        App::openDataWindow(QLatin1String(name), &owner);
-    }
-}
-
 }  // namespace

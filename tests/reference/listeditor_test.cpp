@@ -1,9 +1,7 @@
 #include "reference/listeditor.h"
-#include "shell/mainwindow.h"
 #include "support/testsupport.h"
 
 #include <QAccessible>
-#include <QAction>
 #include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
@@ -267,33 +265,6 @@ TEST_F(ListEditorTest, MembersPasswordHiddenAndNothingWrittenWithoutSave)
     EXPECT_TRUE(w->isVisible());
     EXPECT_TRUE(w->close());
     EXPECT_EQ(members(), stored);
-}
-
-// Each item of the menu "期初设置[&F]" opens its list; while it is up and after it closes, the main
-// window shows "加载完毕..." and the normal pointer.
-TEST_F(ListEditorTest, OpenedFromTheMenuEndsTheBusyState)
-{
-    App::curUser = QStringLiteral("当前用户：Manager");
-    auto main = std::make_unique<MainWindow>();
-    main->show();
-    auto* status = child<QLabel>(main.get(), "Stabar_2");
-    const auto idle = [status] {
-        EXPECT_TRUE(!App::isBusy() && !QApplication::overrideCursor() && status->text() == "加载完毕...");
-    };
-    const std::pair<const char*, const char*> items[] = {
-        {"mnucy", "frmuser"}, {"mnu1sr", "frmsrlx"}, {"mnu1zc", "frmzclx"}, {"mnu1yh", "frmyhxx"},
-        {"mnu1tz", "frmtzlx"}};
-    for (const auto& [item, form] : items) {
-        QString opened;
-        whenModal([&](QDialog* d) {
-            opened = d->objectName();
-            idle();
-            click(d, "cmdquit");
-        });
-        child<QAction>(main.get(), QLatin1String(item))->trigger();
-        EXPECT_EQ(opened, QLatin1String(form)) << item;
-        idle();
-    }
 }
 
 // What differs between the five lists: the button arrangement, each box's label as its buddy, the tab

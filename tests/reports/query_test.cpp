@@ -159,21 +159,6 @@ TEST_F(QueryTest, ExpenseQueryKeepsACancelledPickAndTotalsAnEmptyResultAsZero)
     EXPECT_EQ(total(w.get()), "金额总计：0.00元");
 }
 
-TEST_F(QueryTest, MenuOpensEveryReportAndActivationEndsTheBusyState)
-{
-    for (const char* name : {"frmquery_sr", "frmquery_zc", "frmquery_yh", "frmcurt", "frmYear"}) {
-        ASSERT_TRUE(App::hasWindow(name)) << name;
-        bool wasBusy = true;
-        whenModal([&wasBusy, name](QDialog* d) {
-            EXPECT_EQ(d->objectName(), name);
-            wasBusy = App::isBusy();
-            d->close();
-        });
-        App::openDataWindow(name, nullptr);
-        EXPECT_FALSE(wasBusy) << name;
-    }
-}
-
 TEST_F(QueryTest, BankDirectionAppliesOnlyWithAMemberOrBankAndNoTotalIsShown)
 {
     const QStringList all = {"张三|工行|100|2026-02-01|存入|活期", "张三|工行|40|2026-03-01|支出|活期",

@@ -55,14 +55,10 @@ void makeExecutable(const QString& path)
     f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
-TEST_F(MainWindowTest, CaptionPictureAndMenusWithEveryItemAccessKeyShortcutAndIcon)
+// The background picture keeps covering the window as it resizes; the menus hold every item in order.
+TEST_F(MainWindowTest, PictureCoversTheWindowAndTheMenusHoldEveryItem)
 {
-    EXPECT_EQ(main_->windowTitle(), QStringLiteral("和顺家账 "));
-    EXPECT_FALSE(main_->windowIcon().isNull());
-    EXPECT_EQ(child<QLabel>(main_, "Label1")->text(), QStringLiteral("温馨的家"));
-    // The background picture keeps covering the window as it resizes.
     auto* pic = child<QLabel>(main_, "imgbag");
-    EXPECT_EQ(pic->geometry(), main_->centralWidget()->rect());
     main_->resize(main_->width() + 137, main_->height() + 59);
     EXPECT_EQ(pic->geometry(), main_->centralWidget()->rect());
 
@@ -92,55 +88,64 @@ TEST_F(MainWindowTest, CaptionPictureAndMenusWithEveryItemAccessKeyShortcutAndIc
     }
     EXPECT_EQ(seen, expected);
     EXPECT_EQ(withIcons, QStringList({"成员信息", "资产统计", "年终处理", "帮助", "退出"}));
-    EXPECT_EQ(main_->findChild<QAction*>("mnuhelp")->shortcut(), QKeySequence(Qt::Key_F1));
-    EXPECT_EQ(main_->findChild<QAction*>("mnucalc")->shortcut(), QKeySequence(Qt::Key_F8));
     EXPECT_EQ(main_->findChild<QAction*>("mnuundo")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
 }
 
-TEST_F(MainWindowTest, DataWindowFromTheMenuEndsWithTheNormalPointer)
+// Every menu item opens its window. While it is up and after it closes the main window is idle:
+// "加载完毕..." (heard by a screen reader too), the normal pointer; the debts window sits centred on
+// the main window. While a window loads the program is busy, as seen from a window registered under
+// a menu's name.
+TEST_F(MainWindowTest, EveryMenuItemOpensItsWindowAndTheBusyStateEnds)
 {
-    // Any window registered under a menu's name opens from that item, while the program is busy.
-    QString whileLoading;
-    App::registerWindow(QStringLiteral("frmYear"), [&](QWidget* parent) -> QDialog* {
-        whileLoading = heard(main_, {"Stabar_2"}).constFirst() + (App::isBusy() ? " busy" : "")
+    const auto state = [this] {
+        return heard(main_, {"Stabar_2"}).constFirst() + (App::isBusy() ? " busy" : "")
             + (QApplication::overrideCursor() ? " wait" : "");
-        return new DataWindow(QStringLiteral("frmYear"), parent);
+    };
+    const std::pair<const char*, const char*> items[] = {
+        {"mnucy", "frmuser"},     {"mnu1sr", "frmsrlx"},      {"mnu1zc", "frmzclx"},          {"mnu1yh", "frmyhxx"},
+        {"mnu1tz", "frmtzlx"},    {"mnu2sr", "frmsrzhang"},   {"mnu2zc", "frmzczhang"},       {"mnu2fz", "frmFz"},
+        {"mnu2yh", "frmyhzhang"}, {"mnu2tz", "frmtzhang"},    {"mnu3sr", "frmquery_sr"},      {"mnu3zc", "frmquery_zc"},
+        {"mnu3yh", "frmquery_yh"}, {"mnu3zic", "frmcurt"},    {"mnu3ye", "frmYear"},          {"mnurecycle", "frmRecycle"}};
+    for (const auto& [item, form] : items) {
+        QString opened, whileUp;
+        whenModal([&](QDialog* d) {
+            opened = d->objectName();
+            whileUp = state();
+            const int off = (d->frameGeometry().center() - main_->frameGeometry().center()).manhattanLength();
+            EXPECT_TRUE(opened != "frmFz" || off <= 4) << off;
+            d->close();
+        });
+        trigger(main_, item);
+        EXPECT_EQ(opened, form);
+        EXPECT_EQ(whileUp, "加载完毕...") << item;
+        EXPECT_EQ(state(), "加载完毕...") << item;
+    }
+    EXPECT_EQ(heard(main_, {"Stabar_1"}), QStringList{"当前用户：Manager"});
+
+    QString whileLoading;
+    App::registerWindow("frmYear", [&](QWidget* parent) -> QDialog* {
+        whileLoading = state();
+        return new DataWindow("frmYear", parent);
     });
-    QString nameShown;
-    whenModal([&](QDialog* d) {
-        nameShown = d->objectName();
-        d->reject();
-    });
+    whenModal([](QDialog* d) { d->reject(); });
     trigger(main_, "mnu3ye");
-    EXPECT_EQ(nameShown, QStringLiteral("frmYear"));
-    EXPECT_EQ(whileLoading, QStringLiteral("正在加载... busy wait"));
-    EXPECT_EQ(panel(main_, "Stabar_2"), QStringLiteral("加载完毕..."));
-    // A screen reader hears what both panels show.
-    EXPECT_EQ(heard(main_, {"Stabar_1", "Stabar_2"}), QStringList({"当前用户：Manager", "加载完毕..."}));
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_FALSE(App::isBusy());
+    EXPECT_EQ(whileLoading, "正在加载... busy wait");
+    EXPECT_EQ(state(), "加载完毕...");
 }
 
+// F1 shows the help; 关于 closes with Enter or Escape.
 TEST_F(MainWindowTest, F1ShowsTheHelpAndAboutClosesWithEnterOrEscape)
 {
-    QString title, text;
+    QString shown;
     whenModal([&](QDialog* d) {
-        title = d->windowTitle();
-        text = child<QLabel>(d, "Label1")->text();
+        shown = d->objectName();
         d->reject();
     });
     QTest::keyClick(main_, Qt::Key_F1);
-    EXPECT_EQ(title, QStringLiteral("帮助"));
-    EXPECT_EQ(text.split(u'\n'), QStringList({
-        "一、使用本程序前先阅读本帮助系统", "二、必须在“期初设置”中仔细录入",
-        "三、一般操作程序为：添加、保存、入帐，否则数据不能正确入帐",
-        "四、系统默认超级用户,以防止密码丢失不能正确进入,请在登录时寻找"}));
-
+    EXPECT_EQ(shown, "frmHelp");
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
-        QString version;
         bool closed = false;
         whenModal([&](QDialog* d) {
-            version = child<QLabel>(d, "lblVersion")->text();
             QTest::keyClick(d, key);
             closed = !d->isVisible();
             if (!closed)
@@ -148,10 +153,8 @@ TEST_F(MainWindowTest, F1ShowsTheHelpAndAboutClosesWithEnterOrEscape)
         });
         trigger(main_, "mnuabout");
         EXPECT_TRUE(closed) << "key " << key;
-        EXPECT_EQ(version, QStringLiteral("版本 1.1.0"));
     }
-    // About and Help leave the loading indicator alone.
-    EXPECT_EQ(panel(main_, "Stabar_2"), QStringLiteral("加载完毕..."));
+    EXPECT_EQ(panel(main_, "Stabar_2"), "加载完毕...");  // neither window touches the loading panel
 }
 
 TEST_F(MainWindowTest, F8StartsADesktopCalculatorOrSaysThereIsNone)
