@@ -1,4 +1,4 @@
-// The asset statistics, the year-end summary, and what every report does when a statement fails.
+// The asset statistics, and what every report does when a statement fails.
 #include "reports/assets.h"
 #include "reports/ledgerquery.h"
 #include "reports/yearsummary.h"
@@ -42,8 +42,6 @@ TEST_F(StatisticsTest, SumsAreExactDebtsUseTheBalanceAndOtherTextsCountNowhere)
     w.show();
     EXPECT_EQ(label(&w, "lbldate"), "2026年5月份");
     EXPECT_EQ(label(&w, "lbluser"), "当前用户：张三");
-    EXPECT_EQ(label(&w, "stabar_2"), " 注：银行帐与收入/支出帐可相对独立");
-    EXPECT_EQ(child<QLabel>(&w, "stabar_2")->toolTip(), label(&w, "stabar_2"));
     EXPECT_EQ(figures(&w), QStringList(10, QString()));  // nothing is computed before "统计"
 
     // Empty tables: blank sums, zero differences.
@@ -70,39 +68,6 @@ TEST_F(StatisticsTest, SumsAreExactDebtsUseTheBalanceAndOtherTextsCountNowhere)
                            "负债 差额(借入-借出) 200.50", "其它投资 金额 1,234.50", "统计进度 统计完毕", "当前用户：张三"}));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_TRUE(messageTexts().isEmpty());
-}
-
-TEST_F(StatisticsTest, YearSummaryAtOnceInDecemberOtherwiseAfterTheQuestion)
-{
-    // The stored query sums the records of the running year.
-    const int year = QDate::currentDate().year();
-    const QString y = QString::number(year);
-    sql("insert into 收入帐 values('1','5',100.5,'" + y + "-03-02','',3), ('1','5',1134,'" + y + "-03-20','',3),"
-        " ('1','5',7,'" + QString::number(year - 1) + "-03-02','',3);"
-        "insert into 支出帐 values('1','5',20,'" + y + "-03-05','',3);"
-        "insert into 投资帐 values('1','1',0.1,'" + y + "-11-01','',11), ('1','1',0.2,'" + y + "-11-02','',11);");
-    // December, then June answered with Cancel, then with OK.
-    for (const auto& [month, answer] : {std::pair{12, 0}, std::pair{6, 2}, std::pair{6, 1}}) {
-        App::setToday(QDate(year, month, 10));
-        YearSummary w;
-        w.show();
-        if (answer)
-            App::queueAnswer(answer);
-        click(&w, "Command1");
-        auto* dg = child<DataGrid>(&w, "dg");
-        const QStringList rows = gridRows(dg);
-        const bool summed = answer != 2;
-        EXPECT_EQ(child<QPushButton>(&w, "Command1")->isEnabled(), !summed);
-        ASSERT_EQ(rows.size(), summed ? 12 : 0) << month;
-        if (summed) {
-            EXPECT_EQ(rows[2], "3|1,234.50|20.00|0.00");  // last year's March is not counted
-            EXPECT_EQ(rows[10], "11|0.00|0.00|0.30");
-            EXPECT_TRUE(dg->model()->index(2, 1).data(Qt::TextAlignmentRole).value<int>() & Qt::AlignRight);
-        }
-    }
-    EXPECT_EQ(messageTexts(), QStringList(2, "尚未到年底，确实要进行年终处理吗"));
-    EXPECT_EQ(App::shownMessages().back().style, 33);
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(StatisticsTest, FailingStatementsShowAMessageAndTheWindowsStayUsable)
