@@ -30,14 +30,8 @@ protected:
     {
         auto w = std::make_unique<LedgerQuery>(kQueryKinds[kind]);
         w->show();
-        if (!member.isEmpty()) {
-            whenModal([member](QDialog* d) {
-                auto* fg = child<QTableView>(d, "FG");
-                fg->selectRow(gridRows(fg).indexOf(QRegularExpression(member + "\\|.*")));
-                click(d, "ok");
-            });
-            click(w.get(), "cmdfindt");
-        }
+        if (!member.isEmpty())
+            pickId(w.get(), "cmdfindt", member);
         return w;
     }
     // What a person types or pastes into a box.
