@@ -95,14 +95,6 @@ protected:
         EXPECT_TRUE(shown);
         return stayedOn;
     }
-    static void pick(QDialog* form, const char* button, int row)
-    {
-        whenModal([row](QDialog* d) {
-            child<QTableView>(d, "FG")->selectRow(row);
-            click(d, "ok");
-        });
-        click(form, button);
-    }
     static void retype(QDialog* d, const char* box, const QString& text)
     {
         auto* e = child<QLineEdit>(d, box);
@@ -124,24 +116,6 @@ protected:
     }
 };
 
-// A second connection that holds the file locked for writing while it lives.
-class WriteLock {
-public:
-    explicit WriteLock(const QString& file)
-    {
-        sqlite3_open(file.toUtf8().constData(), &db_);
-        EXPECT_EQ(sqlite3_exec(db_, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-    }
-    ~WriteLock()
-    {
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-        sqlite3_close(db_);
-    }
-
-private:
-    sqlite3* db_ = nullptr;
-};
-
 }  // namespace
 
 TEST_F(CorrectionsTest, CorrectThenUndoOnEachLedgerRowTotalAndFileFollow)
@@ -157,7 +131,7 @@ TEST_F(CorrectionsTest, CorrectThenUndoOnEachLedgerRowTotalAndFileFollow)
     const Case cases[] = {
         {0, "元旦", "enter",
          [](QDialog* d) {
-             pick(d, "cmdfindt", 1);
+             pickId(d, "cmdfindt", "2");
              retype(d, "txtJe", "88.8");
              child<QDateEdit>(d, "dpDate")->setDate(QDate(2026, 6, 30));
              retype(d, "txtMemo", "改正");
@@ -171,7 +145,7 @@ TEST_F(CorrectionsTest, CorrectThenUndoOnEachLedgerRowTotalAndFileFollow)
          3, "3|2|8|100|2026-05-05|药品|5", "李四|伙食|100|2026-05-05|药品", "124.00", "125.00"},
         {2, "建行", "button",
          [](QDialog* d) {
-             pick(d, "cmdfindo", 0);
+             pickId(d, "cmdfindo", "b1");
              child<QComboBox>(d, "cbocq")->setCurrentIndex(0);
              retype(d, "txtJE", "45.5");
              child<QDateEdit>(d, "dpdate")->setDate(QDate(2026, 3, 2));
@@ -293,8 +267,6 @@ TEST_F(CorrectionsTest, DeleteUndoDeleteRestoreFromTheBinAndEmptyIt)
     EXPECT_FALSE(child<QWidget>(bin.get(), "cmdempty")->isEnabled());
 }
 
-// The statistics, the year summary and the query totals read the ledgers only: records moved to
-
 // In a grid sorted by a header, a deleted record taken back comes back into the list (after the sorted
 // rows, as a new record does), and every other row still stands for its own record.
 TEST_F(CorrectionsTest, ARecordTakenBackIntoASortedListIsShownOnce)
@@ -322,6 +294,7 @@ TEST_F(CorrectionsTest, ARecordTakenBackIntoASortedListIsShownOnce)
     EXPECT_EQ(gridRows(grid(w.get())).filter("|31|").size(), 1);
 }
 
+// The statistics, the year summary and the query totals read the ledgers only: records moved to
 // the bin count nowhere, exactly as if they had never been entered.
 TEST_F(CorrectionsTest, RecordsInTheBinCountInNoTotal)
 {
@@ -400,11 +373,12 @@ TEST_F(CorrectionsTest, RefusedCorrectionsAndFailedWritesLeaveFileGridAndUndoAsT
     // An undo refused by a locked file keeps its step, and is done once the file is free.
     correct(w.get(), "button", [](QDialog* d) { retype(d, "txtJe", "1"); });
     const QStringList corrected = ledger("收入帐");
-    {
-        WriteLock lock(dbPath());
-        undoWithKeys(w.get());
-        EXPECT_TRUE(messageTexts().last().contains("撤销没有完成"));
-    }
+    sqlite3* lock = nullptr;  // another connection holding the file locked for writing
+    sqlite3_open(dbPath().toUtf8().constData(), &lock);
+    ASSERT_EQ(sqlite3_exec(lock, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    undoWithKeys(w.get());
+    EXPECT_TRUE(messageTexts().last().contains("撤销没有完成"));
+    sqlite3_close(lock);
     EXPECT_EQ(ledger("收入帐"), corrected);
     EXPECT_TRUE(Undo::stack().canUndo());
     undoWithKeys(w.get());
