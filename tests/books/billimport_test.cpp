@@ -3,8 +3,6 @@
 #include "bookstest.h"
 #include "support/billfiles.h"
 
-#include <QDir>
-#include <QFile>
 #include <QMessageBox>
 
 namespace {

@@ -2,13 +2,7 @@
 
 #include "support/testsupport.h"
 
-#include <QApplication>
-#include <QComboBox>
-#include <QDateEdit>
-#include <QLabel>
-#include <QLineEdit>
 #include <QTableView>
-#include <QTest>
 #include <memory>
 
 using namespace Qt::StringLiterals;

@@ -11,7 +11,6 @@
 #include "support/testsupport.h"
 
 #include <QAbstractItemModelTester>
-#include <QFile>
 #include <QSignalSpy>
 #include <functional>
 

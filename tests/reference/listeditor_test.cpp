@@ -2,13 +2,8 @@
 #include "support/testsupport.h"
 
 #include <QAccessible>
-#include <QApplication>
 #include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QStyle>
-#include <QTest>
 #include <stdexcept>
 
 namespace {

@@ -7,21 +7,16 @@
 #include "shell/datagrid.h"
 #include "support/testsupport.h"
 
-#include <QApplication>
 #include <QBarSeries>
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
-#include <QComboBox>
 #include <QFontInfo>
-#include <QLabel>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QPieSeries>
 #include <QPieSlice>
-#include <QPushButton>
-#include <QTest>
 #include <map>
 
 namespace {

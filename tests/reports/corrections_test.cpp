@@ -9,14 +9,8 @@
 #include "support/testsupport.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QComboBox>
-#include <QDateEdit>
 #include <QAbstractItemModelTester>
-#include <QLabel>
-#include <QLineEdit>
 #include <QRegularExpression>
-#include <QTest>
 #include <QUndoStack>
 #include <memory>
 #include <sqlite3.h>

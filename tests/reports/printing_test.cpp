@@ -5,10 +5,7 @@
 #include "support/faultydisk.h"
 #include "support/testsupport.h"
 
-#include <QComboBox>
-#include <QDir>
 #include <QFileInfo>
-#include <QLabel>
 #include <QPrintPreviewWidget>
 #include <QProcess>
 #include <QRegularExpression>

@@ -3,12 +3,6 @@
 #include "shell/datagrid.h"
 #include "support/testsupport.h"
 
-#include <QComboBox>
-#include <QDateEdit>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
 #include <algorithm>
 #include <memory>
 

@@ -2,8 +2,6 @@
 #include "reports/ledgerquery.h"
 #include "shell/gridtest.h"
 
-#include <QLabel>
-#include <QLineEdit>
 #include <algorithm>
 
 namespace {

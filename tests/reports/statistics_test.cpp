@@ -5,9 +5,6 @@
 #include "shell/datagrid.h"
 #include "support/testsupport.h"
 
-#include <QApplication>
-#include <QLabel>
-#include <QPushButton>
 #include <tuple>
 
 namespace {

@@ -5,8 +5,6 @@
 #include "shell/datagrid.h"
 #include "support/testsupport.h"
 
-#include <QLabel>
-
 namespace {
 
 class TotalsTest : public DbTest {

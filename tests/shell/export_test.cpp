@@ -5,9 +5,7 @@
 #include "support/faultydisk.h"
 
 #include <QClipboard>
-#include <QDir>
 #include <QGuiApplication>
-#include <QLabel>
 
 namespace {
 

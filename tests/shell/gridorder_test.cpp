@@ -4,8 +4,6 @@
 #include "recordset.h"
 #include "statement.h"
 
-#include <QLabel>
-#include <QLineEdit>
 #include <sqlite3.h>
 
 namespace {

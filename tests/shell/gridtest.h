@@ -5,7 +5,6 @@
 #include "support/testsupport.h"
 
 #include <QHeaderView>
-#include <QTest>
 #include <memory>
 
 inline std::unique_ptr<QDialog> openWindow(const char* name)

@@ -3,7 +3,6 @@
 #include "shell/datawindow.h"
 #include "shell/platform.h"
 
-#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTemporaryDir>

@@ -5,8 +5,6 @@
 #include "support/faultydisk.h"
 #include "upgrade.h"
 
-#include <QDir>
-#include <QFile>
 #include <optional>
 #include <sqlite3.h>
 

@@ -6,12 +6,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QApplication>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
 #include <QPointer>
-#include <QTest>
 
 // Drives the login and main windows the way a person does, and cleans up every window a test left.
 class ShellTest : public DbTest {

@@ -5,8 +5,6 @@
 #include "shell/startup.h"
 
 #include <QCalendarWidget>
-#include <QDateEdit>
-#include <QFile>
 #include <QMenu>
 #include <QProcess>
 #include <QStandardPaths>

@@ -6,12 +6,9 @@
 
 #include <QAbstractButton>
 #include <QAccessible>
-#include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QHeaderView>
 #include <QRegularExpression>
-#include <QTest>
 #include <QTimer>
 #include <sqlite3.h>
 

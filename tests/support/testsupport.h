@@ -3,11 +3,20 @@
 #include "qtprint.h"
 #include "shell/app.h"
 
+#include <QApplication>
+#include <QComboBox>
+#include <QDateEdit>
 #include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QList>
+#include <QPushButton>
 #include <QString>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QVariant>
 #include <functional>
 #include <gtest/gtest.h>
