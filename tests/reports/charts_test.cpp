@@ -1,6 +1,5 @@
 // The year chooser of the year-end summary, its totals line and the charts of the reports: what
 // they show against sums worked out here from the records written.
-#include "reports/assets.h"
 #include "reports/ledgerquery.h"
 #include "reports/queryoutputs.h"
 #include "reports/yearsummary.h"
@@ -20,21 +19,6 @@
 #include <map>
 
 namespace {
-
-// An amount as the grids show it ("1,234.50") read back exactly.
-Money shownAmount(QString text)
-{
-    if (text.trimmed().isEmpty())
-        return Money();  // an empty sum counts 0
-    return Money::parse(text.remove(u',')).value_or(Money::fromUnits(-1));
-}
-
-QChart* chartOf(QWidget* w)
-{
-    auto* v = child<QChartView>(w, "chart");
-    QCoreApplication::processEvents();  // charts redraw once control is back in the event loop
-    return v ? v->chart() : nullptr;
-}
 
 // The Song or Kai face, with a glyph for every character of `text`: no empty boxes.
 void expectChineseFace(const QFont& f, const QString& text)
@@ -169,37 +153,6 @@ TEST_F(ChartsTest, OnlyAYearNotOverAsksAndCancelLeavesItEmpty)
         EXPECT_EQ(child<QPushButton>(&w, "Command1")->isEnabled(), c.answer == 2);
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     }
-}
-
-TEST_F(ChartsTest, AssetBarsHoldTheFiguresShownAndRedrawOnEachCount)
-{
-    App::curUser = "当前用户：张三";
-    AssetsWindow w;
-    w.show();
-    EXPECT_TRUE(chartOf(&w)->series().isEmpty());
-    const char* const shownBy[5] = {"lblxf_3", "lblyh_5", "lblyh_8", "lblyh_7", "lblyh_12"};
-    for (const QString& more :
-         {QStringLiteral("insert into 收入帐 values('1','5',0.1,'2026-01-01','',1);"
-                         "insert into 支出帐 values('1','5',1234.8,'2026-01-01','',1);"
-                         "insert into 银行帐 values('b1','1','存入','活期',100,'2026-01-01');"
-                         "insert into 负债 values('2026-01-01','老王','欠人',1000,'',250.5), ('2026-01-01','小李','人欠',50,'',50);"),
-          QStringLiteral("insert into 收入帐 values('1','5',5000,'2026-02-01','',2);"
-                         "insert into 投资帐 values('1','1',1234.5,'2026-01-01','',1);")}) {
-        sql(more);
-        click(&w, "Command1");
-        const QList<ChartFigure>& position = w.position();
-        auto* bars = qobject_cast<QBarSeries*>(chartOf(&w)->series().value(0));
-        ASSERT_TRUE(bars);
-        ASSERT_EQ(bars->barSets().size(), 5);
-        ASSERT_EQ(position.size(), 5);
-        for (int i = 0; i < 5; ++i) {
-            const Money shown = shownAmount(child<QLabel>(&w, shownBy[i])->text().trimmed());
-            EXPECT_EQ(position[i].amount.toMoney(), shown) << shownBy[i];
-            EXPECT_EQ(bars->barSets()[i]->at(0), shown.toDouble()) << shownBy[i];
-            EXPECT_EQ(bars->barSets()[i]->label(), position[i].name + " " + shown.toGrouped());
-        }
-    }
-    EXPECT_TRUE(messageTexts().isEmpty());
 }
 
 TEST_F(ChartsTest, RingOfTheListedRecordsByTypeOrMemberFollowsEachQuery)

@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QAccessible>
+#include <QChartView>
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QRegularExpression>
@@ -234,6 +235,20 @@ QStringList gridRows(const QTableView* grid)
         out << cells.join(u'|');
     }
     return out;
+}
+
+Money shownAmount(QString text)
+{
+    if (text.trimmed().isEmpty())
+        return Money();
+    return Money::parse(text.remove(u',')).value_or(Money::fromUnits(-1));
+}
+
+QChart* chartOf(QWidget* window)
+{
+    auto* v = child<QChartView>(window, "chart");
+    QCoreApplication::processEvents();  // charts redraw once control is back in the event loop
+    return v ? v->chart() : nullptr;
 }
 
 QStringList heard(QObject* window, const QStringList& names)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "money.h"
 #include "qtprint.h"
 #include "shell/app.h"
 
@@ -21,6 +22,8 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+
+class QChart;
 
 // Every test works on its own fresh copy of the empty database, in a temporary program folder,
 // with message boxes scripted (App::queueAnswer) and recorded (App::shownMessages).
@@ -88,6 +91,11 @@ void pickId(QObject* window, const QString& button, const QString& id);
 
 // What a grid shows, one row per line, the cells joined with '|'.
 QStringList gridRows(const QTableView* grid);
+
+// An amount as the grids and labels show it ("1,234.50") read back exactly; blank is 0.
+Money shownAmount(QString text);
+// The chart of a window's chart view (named "chart"), once it has redrawn.
+QChart* chartOf(QWidget* window);
 
 // What a screen reader hears of each named child of `window`: its accessible name as the
 // accessibility interface gives it ("<none>" for a missing child).
