@@ -61,33 +61,6 @@ TEST_F(ProgramStart, MissingDatabaseEndsWithTheMessage)
     EXPECT_FALSE(QFile::exists(Startup::lockPath()));
 }
 
-TEST_F(ProgramStart, ExitOrCancelEndsTheProgramWithTheFileClosedAndUnlocked)
-{
-    sql("insert into 成员 values ('01', 'Alice', '母亲', 'pw42');");
-    const std::function<void(LoginWindow*)> ways[] = {
-        [this](LoginWindow* login) {
-            attempt(login, QStringLiteral("Alice"), QStringLiteral("pw42"));
-            ASSERT_NE(login->mainWindow(), nullptr);
-            trigger(login->mainWindow(), "mnuexit");
-        },
-        [](LoginWindow* login) { click(login, "Command2"); },
-    };
-    for (const auto& way : ways) {
-        bool lockedWhileRunning = false;
-        EXPECT_EQ(runDriven([&](LoginWindow* login) {
-            // While it runs, another copy cannot take the lock.
-            Platform::FileLock other;
-            lockedWhileRunning = other.tryLock(Startup::lockPath()) == Platform::FileLock::HeldElsewhere;
-            way(login);
-        }), 0);
-        EXPECT_TRUE(lockedWhileRunning);
-        EXPECT_TRUE(shellWindows().isEmpty());
-        EXPECT_FALSE(App::conn.isOpen());
-        EXPECT_TRUE(messageTexts().isEmpty());
-        EXPECT_FALSE(QFile::exists(Startup::lockPath()));
-    }
-}
-
 // Once the start-up has set the language, a text box's menu and a date picker's calendar are Chinese.
 TEST(Language, QtsOwnTextsAreChinese)
 {
@@ -106,7 +79,8 @@ TEST(Language, QtsOwnTextsAreChinese)
 
 // A lock file that no running copy holds never blocks a start, whatever it holds: empty (power lost
 // right after a start), garbage, written on another computer, or naming a process that runs but is
-// no copy of the program. A copy that really runs blocks until it is killed.
+// no copy of the program. While the program runs no other copy takes the lock; cancelled at the
+// login, it ends with the file closed and the lock gone. A copy that really runs blocks until killed.
 TEST_F(ProgramStart, OnlyARunningCopyBlocksAStart)
 {
     const QByteArray leftBehind[] = {
@@ -116,15 +90,18 @@ TEST_F(ProgramStart, OnlyARunningCopyBlocksAStart)
         QByteArray::number(QCoreApplication::applicationPid()) + "\nkinbook\n" + QSysInfo::machineHostName().toUtf8() + "\n",
         "1\nkinbook\n" + QSysInfo::machineHostName().toUtf8() + "\n",
     };
-    const auto cancel = [](LoginWindow* login) { click(login, "Command2"); };
+    const auto cancel = [](LoginWindow* login) {
+        Platform::FileLock other;
+        EXPECT_EQ(other.tryLock(Startup::lockPath()), Platform::FileLock::HeldElsewhere);
+        click(login, "Command2");
+    };
     for (const QByteArray& content : leftBehind) {
         App::clearShownMessages();
-        QFile f(Startup::lockPath());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(content);
-        f.close();
+        writeFile(Startup::lockPath(), content);
         EXPECT_EQ(runDriven(cancel), 0) << content.toHex().toStdString();
         EXPECT_TRUE(messageTexts().isEmpty()) << messageTexts().join(u'\n').toStdString();
+        EXPECT_TRUE(shellWindows().isEmpty());
+        EXPECT_FALSE(App::conn.isOpen());
         EXPECT_FALSE(QFile::exists(Startup::lockPath()));
     }
 
