@@ -3,8 +3,6 @@
 #include "shelltest.h"
 #include "reports/ledgerquery.h"
 
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QTableView>
 
@@ -21,15 +19,6 @@ protected:
     {
         ShellTest::SetUp();
         sql("insert into 成员 values ('01', 'Alice', '母亲', 'pw42');");
-    }
-    // Pastes into a one-line or a multi-line box with Ctrl+V, then lets a refusal speak.
-    static void paste(QWidget* box, const QString& text)
-    {
-        QGuiApplication::clipboard()->setText(text);
-        box->setFocus();
-        QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
-        QCoreApplication::processEvents();
-        QCoreApplication::processEvents();
     }
     static QString text(QWidget* box)
     {

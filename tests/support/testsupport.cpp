@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QChartView>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QRegularExpression>
@@ -204,6 +205,17 @@ void typeInto(QWidget* w, const QString& text)
         else  // Chinese arrives as an input method hands it over: a text without a key code
             QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
+}
+
+void paste(QWidget* box, const QString& text)
+{
+    QGuiApplication::clipboard()->setText(text);
+    box->setFocus();
+    if (auto* line = qobject_cast<QLineEdit*>(box))
+        line->end(false);
+    QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
 }
 
 void clickRow(QTableView* grid, int row, Qt::KeyboardModifiers keys)

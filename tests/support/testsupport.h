@@ -84,6 +84,8 @@ T* child(QObject* parent, const QString& name)
 void click(QObject* parent, const QString& name);
 // Gives `w` the focus and types text into it, one key press per character, Chinese included.
 void typeInto(QWidget* w, const QString& text);
+// Pastes with Ctrl+V at the end of a text box, then lets a refusal speak.
+void paste(QWidget* box, const QString& text);
 // Clicks a row of a grid (with Shift or Ctrl held to extend the selection).
 void clickRow(QTableView* grid, int row, Qt::KeyboardModifiers keys = {});
 // Presses `button` and answers the lookup picker with the row whose ID is `id`.
