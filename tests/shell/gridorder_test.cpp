@@ -13,20 +13,7 @@ namespace {
 const QStringList kPinyin = {"2号", "10号", "安娜", "白雪", "陈晨", "邓超", "李四", "刘洋",
                              "王五", "吴六", "张三", "赵六", "周七", "Amy", "bob"};
 
-class GridOrderTest : public DbTest {
-protected:
-    void SetUp() override
-    {
-        DbTest::SetUp();
-        App::setToday(QDate(2026, 7, 25));
-    }
-};
-
-QStringList reversed(QStringList l)
-{
-    std::reverse(l.begin(), l.end());
-    return l;
-}
+using GridOrderTest = DbTest;
 
 }  // namespace
 
@@ -53,7 +40,7 @@ TEST_F(GridOrderTest, NamesComeInPinyinOrderEverywhereAndTheFileNeedsNoCollation
     clickHeader(g, 1);
     EXPECT_EQ(columnOf(g, 1), kPinyin);
     clickHeader(g, 1);
-    EXPECT_EQ(columnOf(g, 1), reversed(kPinyin));
+    EXPECT_EQ(columnOf(g, 1), QStringList(kPinyin.rbegin(), kPinyin.rend()));
     EXPECT_EQ(g->horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
 
     sqlite3* plain = nullptr;
