@@ -5,8 +5,8 @@
 
 // The windows' statements as SQLite reads them. Dates follow the century rule and keep four-digit
 // years (a date that is none is left for the engine to refuse); quoted text is never rewritten;
-// "delete *" and the three-part month name; nested right joins become left joins from the ledger (a
-// join that ends up on the right keeps its parentheses; statements without one stay as written);
+// "delete *" and the three-part month name; the windows' nested right joins become left joins from the
+// ledger (statements without one stay as written; other shapes of join are left to the fuzz target);
 // orderings by a column put texts in Chinese order, while expressions, positions, rowids, terms with
 // a collation of their own and quoted texts are left as written.
 TEST(Dialect, TranslatesTheWindowsStatementsForTheEngine)
@@ -30,9 +30,6 @@ TEST(Dialect, TranslatesTheWindowsStatementsForTheEngine)
         {head + " where 成员.ID='3' order by 成员.姓名",
          "SELECT 成员.姓名, 收入类型.类型, 收入帐.金额 FROM 收入帐 LEFT JOIN 收入类型 ON 收入类型.ID = 收入帐.类型ID "
          "LEFT JOIN 成员 ON 成员.ID = 收入帐.成员ID where 成员.ID='3' order by 成员.姓名 COLLATE PINYIN"},
-        {"select * from a RIGHT JOIN (b LEFT JOIN c ON b.x=c.x) ON a.y=b.y",
-         "select * from b LEFT JOIN c ON b.x=c.x LEFT JOIN a ON a.y=b.y"},
-        {"select * from (a JOIN b ON a.x=b.x) RIGHT JOIN c ON c.y=a.y", "select * from c LEFT JOIN (a JOIN b ON a.x=b.x) ON c.y=a.y"},
         {"select * from a LEFT JOIN b ON a.x=b.x", "select * from a LEFT JOIN b ON a.x=b.x"},
         {"select * from t order by t.a desc, b, 2, length(c), rowid, d collate nocase limit 5",
          "select * from t order by t.a COLLATE PINYIN desc, b COLLATE PINYIN, 2, length(c), rowid, d collate nocase limit 5"},

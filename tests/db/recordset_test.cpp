@@ -344,30 +344,6 @@ TEST_F(RecordsetTest, DeletingAcrossBlocksAndEditingKeepEveryOtherRow)
     EXPECT_EQ(rs.rowCount(), 2495);
 }
 
-TEST(Dialect, LookupOrderSplitsOnlyAListingOrderedByAJoinedTable)
-{
-    const QString head = translateSql(kIncome.section(" order by", 0, 0));
-    const auto split = lookupOrder(head + " order by 成员.姓名");
-    ASSERT_TRUE(split.has_value());
-    EXPECT_EQ(split->select, head);
-    EXPECT_EQ(split->table, "成员");
-    EXPECT_EQ(split->column, "姓名");
-    EXPECT_EQ(split->on, "成员.ID = 收入帐.成员ID");
-    EXPECT_EQ(QStringList({split->key, split->root, split->rootColumn}), QStringList({"ID", "收入帐", "成员ID"}));
-    for (const QString& other : {
-             head + " where 成员.ID='1' order by 成员.姓名",       // criteria
-             head + " order by 成员.姓名 desc",                     // descending
-             head + " order by 成员.姓名, 收入帐.日期",              // two keys
-             head + " order by 收入帐.日期",                        // the ledger's own column
-             head + " order by 成员.姓名 limit 5",
-             QString(head).replace("成员.姓名,", "count(*),") + " order by 成员.姓名",
-             QString(head).replace("SELECT", "SELECT DISTINCT") + " order by 成员.姓名",
-             QString("select * from 收入帐 join 成员 on 成员.ID = 收入帐.成员ID order by 成员.姓名"),
-             QString("select * from 收入帐 left join 成员 m on m.ID = 收入帐.成员ID order by m.姓名"),
-         })
-        EXPECT_FALSE(lookupOrder(other).has_value()) << other.toStdString();
-}
-
 TEST_F(RecordsetTest, AJoinReadByItsLookupTableHasTheEnginesRowsInOrder)
 {
     ledger(700);
