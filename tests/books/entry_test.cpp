@@ -71,8 +71,8 @@ TEST_F(EntryTest, BrowseDeleteAndTheCloseBox)
 }
 
 // Save checks type, member and amount in that order; a cancelled or closed picker changes nothing; the
-// amount takes digits, points and Backspace, and a malformed number is refused. A refused save keeps
-// what was typed. Posting is one transaction: if emptying the staging table is refused nothing is
+// amount takes digits, points and Backspace, and a malformed number or one beyond a record's bound is
+// refused. A refused save keeps what was typed. Posting is one transaction: if emptying the staging table is refused nothing is
 // posted (or the next 入帐/返回 would post the same records a second time).
 TEST_F(EntryTest, SaveRefusalsAndPostingLoseNothing)
 {
@@ -85,30 +85,35 @@ TEST_F(EntryTest, SaveRefusalsAndPostingLoseNothing)
     QTest::keyClick(box("txtJe"), Qt::Key_Backspace);
     EXPECT_EQ(texts("txtJe"), "123.4.");
     expectRefused("txtJe", {"123.4.5", "."}, "update", u"数字"_s);
+    expectRefused("txtJe", {"100000000000", "99999999999.995", "123456789012345678901234567890"}, "update",
+                  u"金额不能超过 99,999,999,999.99，请改正后再保存"_s);
 
-    // Of 21 characters the note keeps 20; the month is the date's.
-    box("txtJe")->setText("88");
+    // A full-width amount from an input method is stored as the number; of 21 characters the note
+    // keeps 20; the month is the date's.
+    box("txtJe")->clear();
+    typeInto(box("txtJe"), u"８８．５"_s);
     typeInto(box("txtMemo"), "一二三四五六七八九十一二三四五六七八九十多");
     get<QDateEdit>("dpDate")->setDate(QDate(2025, 12, 31));
     sql("create trigger stop_save before insert on 收入临时 begin select raise(abort, 'no'); end;");
     press("update");
-    EXPECT_EQ(messageTexts().size(), 6);
-    EXPECT_EQ(texts("txtJe txtMemo"), "88|一二三四五六七八九十一二三四五六七八九十");
+    EXPECT_EQ(messageTexts().size(), 9);
+    EXPECT_EQ(texts("txtJe txtMemo"), "88.5|一二三四五六七八九十一二三四五六七八九十");
     sql("drop trigger stop_save;");
     press("update");
-    EXPECT_EQ(rows("select 成员ID,类型ID,金额,日期,月份,length(备注) from 收入临时"), QStringList{u"01|g|88|2025-12-31|12|20"_s});
-    fillRecord(1, 1, "200");
+    EXPECT_EQ(rows("select 成员ID,类型ID,金额,typeof(金额),日期,月份,length(备注) from 收入临时"),
+              QStringList{u"01|g|88.5|real|2025-12-31|12|20"_s});
+    fillRecord(1, 1, "99999999999.99");  // the largest amount a record takes
     press("update");
 
     sql("create trigger stop_post before delete on 收入临时 begin select raise(abort, 'no'); end;");
     press("exit");
     EXPECT_TRUE(w->isVisible());
-    EXPECT_EQ(messageTexts().size(), 7);
+    EXPECT_EQ(messageTexts().size(), 10);
     EXPECT_EQ(count("收入帐") + count("收入临时"), "02");
     sql("drop trigger stop_post;");
     press("exit");
     EXPECT_FALSE(w->isVisible());
-    EXPECT_EQ(rows("select 金额 from 收入帐 order by 金额"), (QStringList{"88", "200"}));
+    EXPECT_EQ(rows("select 金额 from 收入帐 order by 金额"), (QStringList{"88.5", "99999999999.99"}));
     EXPECT_EQ(count("收入临时"), "0");
 }
 
