@@ -8,20 +8,25 @@ const QString kRefused = QStringLiteral("密码错误，请重新输入");
 
 class Login : public ShellTest {};
 
+// With no members only the super-user gets in. The picture tells who that is, by mouse or by keyboard
+// (it comes after the buttons in the tab order). Enter and Esc in the password box neither log in nor
+// close the window; "确定" does.
 TEST_F(Login, EmptyMemberTableLetsOnlyTheSuperUserIn)
 {
     QPointer<LoginWindow> w = openLogin();
     ASSERT_TRUE(w->isLoaded());
     EXPECT_EQ(child<QComboBox>(w, "cbouser")->count(), 0);
+    auto* pic = child<QAbstractButton>(w, "Image1");
+    EXPECT_EQ(pic->toolTip(), QStringLiteral("点击这里可以查看超级用户帐号及密码"));
+    click(w, "Image1");
+    expectOneMessage(QStringLiteral("Administrator:qmr  password:7351"), 0);
+    child<QWidget>(w, "Command2")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), pic);
+    QTest::keyClick(pic, Qt::Key_Space);
+    expectOneMessage(QStringLiteral("Administrator:qmr  password:7351"), 0);
 
-    // The super-user's name and password compare with letter case.
-    attempt(w, QStringLiteral("QMR"), QStringLiteral("7351"));
-    attempt(w, QStringLiteral("qmr "), QStringLiteral("7351"));
-    attempt(w, QStringLiteral("qmr"), QStringLiteral("735"));
-    EXPECT_EQ(messageTexts(), QStringList({kRefused, kRefused, kRefused}));
-    EXPECT_EQ(w->mainWindow(), nullptr);
-
-    // Enter and Esc in the password box neither log in nor close the window; "确定" does.
+    typeInto(child<QComboBox>(w, "cbouser")->lineEdit(), QStringLiteral("qmr"));
     auto* pw = child<QLineEdit>(w, "txtpw");
     QTest::keyClicks(pw, QStringLiteral("7351"));
     QTest::keyClick(pw, Qt::Key_Return);
@@ -39,7 +44,7 @@ TEST_F(Login, EmptyMemberTableLetsOnlyTheSuperUserIn)
     // Hidden, not unloaded: the connection stays open for the main window.
     EXPECT_FALSE(w->isVisible());
     EXPECT_TRUE(App::conn.isOpen());
-    EXPECT_EQ(messageTexts().size(), 3);
+    EXPECT_TRUE(messageTexts().isEmpty());
 }
 
 TEST_F(Login, MembersLogInByNameAsStoredAndComeBackToTheLogin)
@@ -131,6 +136,10 @@ TEST_F(Login, WrongEmptyAndInjectedLoginsAreRefused)
         {QStringLiteral("Alice"), QStringLiteral("'or'1")},  // fits in the six characters
         {inject, QStringLiteral("pw42")},
         {QStringLiteral("Bob"), QStringLiteral("longpass")},  // only six characters can be typed
+        // The super-user's name and password compare with letter case.
+        {QStringLiteral("QMR"), QStringLiteral("7351")},
+        {QStringLiteral("qmr "), QStringLiteral("7351")},
+        {QStringLiteral("qmr"), QStringLiteral("735")},
     };
     for (const auto& a : attempts) {
         SCOPED_TRACE((a.name + QStringLiteral(" / ") + a.password).toStdString());
@@ -143,21 +152,6 @@ TEST_F(Login, WrongEmptyAndInjectedLoginsAreRefused)
         EXPECT_EQ(w->mainWindow(), nullptr);
     }
     EXPECT_EQ(App::curUser, QStringLiteral("unchanged"));
-}
-
-TEST_F(Login, PictureTellsTheSuperUserByMouseOrKeyboard)
-{
-    QPointer<LoginWindow> w = openLogin();
-    auto* pic = child<QAbstractButton>(w, "Image1");
-    EXPECT_EQ(pic->toolTip(), QStringLiteral("点击这里可以查看超级用户帐号及密码"));
-    click(w, "Image1");
-    expectOneMessage(QStringLiteral("Administrator:qmr  password:7351"), 0);
-    // The picture comes after the buttons in the tab order.
-    child<QWidget>(w, "Command2")->setFocus();
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    ASSERT_EQ(QApplication::focusWidget(), pic);
-    QTest::keyClick(pic, Qt::Key_Space);
-    expectOneMessage(QStringLiteral("Administrator:qmr  password:7351"), 0);
 }
 
 TEST_F(Login, EveryWayOutClosesTheConnection)
