@@ -92,14 +92,8 @@ TEST_F(Login, MembersLogInByNameAsStoredAndComeBackToTheLogin)
     loggedInAs(QStringLiteral("张三"), QStringLiteral("张三"));
 
     // Typed: without letter case, never completed to another member's name, or not in the list.
-    const struct {
-        QString typed, password, stored;
-    } logins[] = {
-        {QStringLiteral("aLICE"), QStringLiteral("pw42"), QStringLiteral("Alice")},
-        {QStringLiteral("Al"), QStringLiteral("pw7"), QStringLiteral("Al")},
-        {QStringLiteral("<b>Kim</b>"), QStringLiteral("k1"), QStringLiteral("<b>Kim</b>")},
-        {QStringLiteral("carol"), QStringLiteral("c4"), QStringLiteral("Carol")},
-    };
+    const struct { QString typed, password, stored; } logins[] = {
+        {"aLICE", "pw42", "Alice"}, {"Al", "pw7", "Al"}, {"<b>Kim</b>", "k1", "<b>Kim</b>"}, {"carol", "c4", "Carol"}};
     for (const auto& l : logins) {
         attempt(w, l.typed, l.password);
         loggedInAs(l.typed, l.stored);
@@ -126,21 +120,11 @@ TEST_F(Login, WrongEmptyAndInjectedLoginsAreRefused)
     pw->clear();
 
     const QString inject = QStringLiteral("' or ''='");
-    const struct {
-        QString name, password;
-    } attempts[] = {
-        {QStringLiteral("Alice"), QStringLiteral("pw43")},
-        {QStringLiteral("Alicia"), QStringLiteral("pw42")},
-        {QString(), QString()},
-        {inject, inject},
-        {QStringLiteral("Alice"), QStringLiteral("'or'1")},  // fits in the six characters
-        {inject, QStringLiteral("pw42")},
-        {QStringLiteral("Bob"), QStringLiteral("longpass")},  // only six characters can be typed
-        // The super-user's name and password compare with letter case.
-        {QStringLiteral("QMR"), QStringLiteral("7351")},
-        {QStringLiteral("qmr "), QStringLiteral("7351")},
-        {QStringLiteral("qmr"), QStringLiteral("735")},
-    };
+    // "'or'1" fits in the six characters; of "longpass" only six can be typed; the super-user's name
+    // and password compare with letter case.
+    const struct { QString name, password; } attempts[] = {
+        {"Alice", "pw43"}, {"Alicia", "pw42"}, {"", ""}, {inject, inject}, {"Alice", "'or'1"}, {inject, "pw42"},
+        {"Bob", "longpass"}, {"QMR", "7351"}, {"qmr ", "7351"}, {"qmr", "735"}};
     for (const auto& a : attempts) {
         SCOPED_TRACE((a.name + QStringLiteral(" / ") + a.password).toStdString());
         attempt(w, a.name, a.password);
