@@ -90,27 +90,4 @@ TEST_F(AmountTest, DebtAmountsBeyondTheBoundAreRefusedAtSave)
     EXPECT_EQ(rows("select 余额 from 负债"), QStringList{u"-99999999999.99"_s});
 }
 
-// The note holds 20 characters as the user sees them: 19 and an emoji are stored whole, a 21st is
-// not taken, and a paste that would go beyond 20 is refused whole.
-TEST_F(AmountTest, TheNoteCountsCharactersNotHalvesOfThem)
-{
-    open(new EntryForm(kEntryForms[0]));
-    press("addnew");
-    pick("cmdfindt", 0);
-    pick("cmdfindo", 0);
-    typeInto(box("txtJe"), "5");
-    const QString nineteen = u"一二三四五六七八九十一二三四五六七八九"_s;
-    const QString emoji = u"😀"_s;
-    typeInto(box("txtMemo"), nineteen);
-    QTest::sendKeyEvent(QTest::Click, box("txtMemo"), Qt::Key_unknown, emoji, Qt::NoModifier);
-    typeInto(box("txtMemo"), u"多"_s);
-    EXPECT_EQ(box("txtMemo")->text(), nineteen + emoji);
-    box("txtMemo")->clear();
-    paste(box("txtMemo"), nineteen + u"👍🏽多"_s);
-    EXPECT_EQ(box("txtMemo")->text(), QString());
-    paste(box("txtMemo"), nineteen + u"👍🏽"_s);  // a thumb with its skin tone is one
-    press("update");
-    EXPECT_EQ(scalar("select hex(备注) from 收入临时"), (nineteen + u"👍🏽"_s).toUtf8().toHex().toUpper());
-}
-
 }  // namespace

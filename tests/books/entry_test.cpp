@@ -72,8 +72,8 @@ TEST_F(EntryTest, BrowseDeleteAndTheCloseBox)
 
 // Save checks type, member and amount in that order; a cancelled or closed picker changes nothing; the
 // amount takes digits, points and Backspace, and a malformed number or one beyond a record's bound is
-// refused. A refused save keeps what was typed. Posting is one transaction: if emptying the staging table is refused nothing is
-// posted (or the next 入帐/返回 would post the same records a second time).
+// refused. A refused save keeps what was typed. Posting is one transaction: if emptying the staging
+// table is refused nothing is posted (or the next 入帐/返回 would post the same records a second time).
 TEST_F(EntryTest, SaveRefusalsAndPostingLoseNothing)
 {
     open(new EntryForm(kEntryForms[0]));
@@ -88,20 +88,29 @@ TEST_F(EntryTest, SaveRefusalsAndPostingLoseNothing)
     expectRefused("txtJe", {"100000000000", "99999999999.995", "123456789012345678901234567890"}, "update",
                   u"金额不能超过 99,999,999,999.99，请改正后再保存"_s);
 
-    // A full-width amount from an input method is stored as the number; of 21 characters the note
-    // keeps 20; the month is the date's.
+    // A full-width amount from an input method is stored as the number. The note holds 20 characters
+    // as the user sees them (an emoji, or a thumb with its skin tone, is one): a 21st is not taken, and
+    // a paste that would go beyond 20 is refused whole. The month is the date's.
     box("txtJe")->clear();
     typeInto(box("txtJe"), u"８８．５"_s);
-    typeInto(box("txtMemo"), "一二三四五六七八九十一二三四五六七八九十多");
+    const QString nineteen = u"一二三四五六七八九十一二三四五六七八九"_s;
+    typeInto(box("txtMemo"), nineteen);
+    QTest::sendKeyEvent(QTest::Click, box("txtMemo"), Qt::Key_unknown, u"😀"_s, Qt::NoModifier);
+    typeInto(box("txtMemo"), u"多"_s);
+    EXPECT_EQ(texts("txtMemo"), nineteen + u"😀"_s);
+    box("txtMemo")->clear();
+    paste(box("txtMemo"), nineteen + u"👍🏽多"_s);
+    EXPECT_EQ(texts("txtMemo"), QString());
+    paste(box("txtMemo"), nineteen + u"👍🏽"_s);
     get<QDateEdit>("dpDate")->setDate(QDate(2025, 12, 31));
     sql("create trigger stop_save before insert on 收入临时 begin select raise(abort, 'no'); end;");
     press("update");
     EXPECT_EQ(messageTexts().size(), 9);
-    EXPECT_EQ(texts("txtJe txtMemo"), "88.5|一二三四五六七八九十一二三四五六七八九十");
+    EXPECT_EQ(texts("txtJe txtMemo"), "88.5|" + nineteen + u"👍🏽"_s);
     sql("drop trigger stop_save;");
     press("update");
-    EXPECT_EQ(rows("select 成员ID,类型ID,金额,typeof(金额),日期,月份,length(备注) from 收入临时"),
-              QStringList{u"01|g|88.5|real|2025-12-31|12|20"_s});
+    EXPECT_EQ(rows("select 成员ID,类型ID,金额,typeof(金额),日期,月份,备注 from 收入临时"),
+              QStringList{"01|g|88.5|real|2025-12-31|12|" + nineteen + u"👍🏽"_s});
     fillRecord(1, 1, "99999999999.99");  // the largest amount a record takes
     press("update");
 

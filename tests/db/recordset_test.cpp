@@ -172,8 +172,8 @@ TEST_F(RecordsetTest, WritesKeepSnapshotFileAndGridModelInStep)
 }
 
 // A duplicate ID (ignoring letter case), an amount that is no number and a read-only file: the file
-// and the snapshot stay as they were and the pending edit is kept, to be mended and saved. Joins, aggregates and read-only
-// results take no writes at all.
+// and the snapshot stay as they were and the pending edit is kept, to be mended and saved. Joins,
+// aggregates and read-only results take no writes at all.
 TEST_F(RecordsetTest, RefusedWritesLeaveFileAndSnapshotAsTheyWere)
 {
     sql(kTypes);
