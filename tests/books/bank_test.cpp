@@ -16,12 +16,27 @@ protected:
     QLineEdit* comboText(const QString& name) { return get<QComboBox>(name)->lineEdit(); }
 };
 
-// The combos: preset "存入"/"活期"; a withdrawal chosen from the list raises no reminder and stays for
-// the next row; each keystroke in their text raises the reminder once, and the typed text is saved.
+// The grey boxes turn white with the focus; save checks bank, member and amount in that order; the
+// amount takes digits and points only, Enter does nothing, and a malformed number is refused. The
+// combos: preset "存入"/"活期"; a withdrawal chosen from the list raises no reminder and stays for the
+// next row; each keystroke in their text raises the reminder once, and the typed text is saved.
 // Browsing moves the bound fields, not the combos; delete asks; "入帐/返回" drops a row being added.
-TEST_F(BankTest, CombosAndTheRowsOfTheLedger)
+TEST_F(BankTest, SaveChecksCombosAndTheRowsOfTheLedger)
 {
     open(new BankLedger());
+    EXPECT_EQ(box("txtJE")->palette().color(QPalette::Base), kBoxGrey);
+    box("txtJE")->setFocus();
+    EXPECT_EQ(box("txtJE")->palette().color(QPalette::Base), QColor(Qt::white));
+    expectSaveOrder({"银行不能为空", "成员不能为空", "金额不能为空"}, "txtJE");
+    typeInto(box("txtJE"), "1-a2.3.4");
+    QTest::keyClick(box("txtJE"), Qt::Key_Return);
+    EXPECT_EQ(focusName(), "txtJE");
+    EXPECT_EQ(texts("txtJE"), "12.3.4");
+    expectRefused("txtJE", {"12.3.4"}, "update", u"数字"_s);
+    box("txtJE")->setText("12.3");
+    press("update");
+    App::clearShownMessages();
+
     addRow(1, 0, "1000");
     EXPECT_EQ(focusName(), "txtJE");
     press("update");
@@ -44,9 +59,10 @@ TEST_F(BankTest, CombosAndTheRowsOfTheLedger)
     addRow(0, 0, "50");
     press("update");
     EXPECT_EQ(rows("select 银行ID,成员ID,存或取,类型,金额,日期 from 银行帐 order by rowid"),
-              (QStringList{"b2|01|存入|活期|1000|2026-03-05", "b1|02|支出|活期|300|2026-03-05", "b1|01|存款|通知|50|2026-03-05"}));
+              (QStringList{"b1|01|存入|活期|12.3|2026-03-05", "b2|01|存入|活期|1000|2026-03-05",
+                           "b1|02|支出|活期|300|2026-03-05", "b1|01|存款|通知|50|2026-03-05"}));
 
-    clickRow(get<QTableView>("DG"), 0);
+    clickRow(get<QTableView>("DG"), 1);
     EXPECT_EQ(texts("lblyhid txtJE cbocq"), "b2|1000|存款");
     EXPECT_FALSE(enabled("cmdfindo"));
     App::queueAnswer(2);
@@ -56,44 +72,7 @@ TEST_F(BankTest, CombosAndTheRowsOfTheLedger)
     addRow(0, 0, "99");
     press("exit");
     EXPECT_FALSE(w->isVisible());
-    EXPECT_EQ(rows("select 金额 from 银行帐 order by rowid"), (QStringList{"300", "50"}));
-}
-
-// The grey boxes turn white with the focus; save checks bank, member and amount in that order; the
-// amount takes digits and points only, Enter does nothing, and a malformed number is refused.
-TEST_F(BankTest, SaveChecksBankMemberAmountInThatOrder)
-{
-    open(new BankLedger());
-    EXPECT_EQ(box("txtJE")->palette().color(QPalette::Base), kBoxGrey);
-    box("txtJE")->setFocus();
-    EXPECT_EQ(box("txtJE")->palette().color(QPalette::Base), QColor(Qt::white));
-    expectSaveOrder({"银行不能为空", "成员不能为空", "金额不能为空"}, "txtJE");
-    typeInto(box("txtJE"), "1-a2.3.4");
-    QTest::keyClick(box("txtJE"), Qt::Key_Return);
-    EXPECT_EQ(focusName(), "txtJE");
-    EXPECT_EQ(texts("txtJE"), "12.3.4");
-    expectRefused("txtJE", {"12.3.4"}, "update", u"数字"_s);
-    box("txtJE")->setText("12.3");
-    press("update");
-    EXPECT_EQ(rows("select 银行ID,成员ID,金额 from 银行帐"), QStringList{u"b1|01|12.3"_s});
-}
-
-// Both ledgers open from the menu dispatch; the debts window centred on its owner.
-TEST_F(BankTest, LedgersOpenFromTheMenuDispatch)
-{
-    QWidget owner;
-    owner.setGeometry(40, 30, 700, 540);
-    owner.show();
-    for (const char* name : {"frmyhzhang", "frmFz"}) {
-        whenModal([&owner, name](QDialog* d) {
-            EXPECT_EQ(d->objectName(), name);
-            EXPECT_FALSE(App::isBusy());
-            const int off = (d->frameGeometry().center() - owner.frameGeometry().center()).manhattanLength();
-            EXPECT_TRUE(d->objectName() != "frmFz" || off <= 4) << off;
-            d->close();
-        });
-        App::openDataWindow(QLatin1String(name), &owner);
-    }
+    EXPECT_EQ(rows("select 金额 from 银行帐 order by rowid"), (QStringList{"12.3", "300", "50"}));
 }
 
 }  // namespace

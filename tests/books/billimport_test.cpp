@@ -3,8 +3,6 @@
 #include "bookstest.h"
 #include "support/billfiles.h"
 
-#include <QDir>
-#include <QFile>
 #include <QMessageBox>
 
 namespace {
@@ -30,12 +28,9 @@ protected:
     // Selects counterparties with the mouse: the first click alone, the others added with Ctrl.
     void selectParties(const QList<int>& parties)
     {
-        auto* g = get<QTableView>(u"dgparty"_s);
         for (int row : parties)
-            QTest::mouseClick(g->viewport(), Qt::LeftButton, row == parties.first() ? Qt::NoModifier : Qt::ControlModifier,
-                              g->visualRect(g->model()->index(row, 0)).center());
+            clickRow(get<QTableView>(u"dgparty"_s), row, row == parties.first() ? Qt::NoModifier : Qt::ControlModifier);
     }
-    QString lastMessage() { return messageTexts().value(messageTexts().size() - 1); }
     int backups() { return static_cast<int>(QDir(folder() + u"/backups"_s).entryList({u"main-*.mdb"_s}).size()); }
 };
 

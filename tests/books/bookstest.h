@@ -2,22 +2,10 @@
 
 #include "support/testsupport.h"
 
-#include <QApplication>
-#include <QComboBox>
-#include <QDateEdit>
-#include <QLabel>
-#include <QLineEdit>
 #include <QTableView>
-#include <QTest>
 #include <memory>
 
 using namespace Qt::StringLiterals;
-
-// Selects a row of a grid with the mouse.
-inline void clickRow(QTableView* g, int row)
-{
-    QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, g->visualRect(g->model()->index(row, 0)).center());
-}
 
 // The fixture of the books windows: two members, a few types and two banks, today 5 March 2026,
 // the connection open as after the login.

@@ -3,7 +3,6 @@
 #include "reports/assets.h"
 
 #include <QLocale>
-#include <QPushButton>
 
 namespace {
 

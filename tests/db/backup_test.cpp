@@ -6,7 +6,6 @@
 #include "support/testsupport.h"
 #include "upgrade.h"
 
-#include <QDir>
 #include <QSet>
 #include <atomic>
 #include <sqlite3.h>

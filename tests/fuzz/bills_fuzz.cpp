@@ -3,18 +3,9 @@
 // income or expense with a trade number, a real date, an amount above zero and within a record's
 // bound, and texts without control characters whose note keeps to 20 characters as the user sees them.
 #include "bills.h"
+#include "check.h"
 
 #include <QTextBoundaryFinder>
-#include <cstdio>
-#include <cstdlib>
-
-#define CHECK(cond)                                                                  \
-    do {                                                                             \
-        if (!(cond)) {                                                               \
-            std::fprintf(stderr, "check failed at line %d: %s\n", __LINE__, #cond); \
-            std::abort();                                                            \
-        }                                                                            \
-    } while (0)
 
 namespace {
 

@@ -7,24 +7,14 @@
 //    gives the same rows as SQLite gives for the clause as written, on small random tables.
 // The first byte chooses: even, a statement of the windows and a value; odd, a join.
 #include "dialect.h"
+#include "check.h"
 
 #include <QFile>
 #include <QStringList>
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <sqlite3.h>
-
-#define CHECK(cond, ...)                                                             \
-    do {                                                                             \
-        if (!(cond)) {                                                               \
-            std::fprintf(stderr, "check failed at line %d: %s\n", __LINE__, #cond); \
-            std::fprintf(stderr, __VA_ARGS__);                                       \
-            std::abort();                                                            \
-        }                                                                            \
-    } while (0)
 
 namespace {
 

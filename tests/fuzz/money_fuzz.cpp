@@ -5,21 +5,12 @@
 //    a total holds it exactly and writes it as the amount would;
 //  - a number from the database becomes an amount only when it is finite and in range.
 #include "money.h"
+#include "check.h"
 
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
-
-#define CHECK(cond)                                                                  \
-    do {                                                                             \
-        if (!(cond)) {                                                               \
-            std::fprintf(stderr, "check failed at line %d: %s\n", __LINE__, #cond); \
-            std::abort();                                                            \
-        }                                                                            \
-    } while (0)
 
 namespace {
 

@@ -1,26 +1,13 @@
-// The income, expense and bank record queries, driven as a person uses them.
+// The income, expense and bank record queries, driven as a person uses them: criteria, totals, the
+// range line, loading, and searching by note and amount.
 #include "reports/ledgerquery.h"
 #include "shell/datagrid.h"
-#include "shell/datawindow.h"
 #include "support/testsupport.h"
 
-#include <QComboBox>
-#include <QDateEdit>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRegularExpression>
-#include <QTest>
 #include <algorithm>
 #include <memory>
 
 namespace {
-
-QStringList sorted(QStringList l)
-{
-    std::sort(l.begin(), l.end());
-    return l;
-}
 
 // The names in the order a Chinese reader expects them (by pinyin: li, zhang, zhao; gong, jian).
 const QStringList kNameOrder = {"", "李四", "张三", "赵六", "工行", "建行"};
@@ -30,6 +17,35 @@ bool orderedBy(const QStringList& rows, int col)
 {
     const auto place = [col](const QString& row) { return kNameOrder.indexOf(row.section(u'|', col, col)); };
     return std::is_sorted(rows.begin(), rows.end(), [&](const QString& a, const QString& b) { return place(a) < place(b); });
+}
+
+// Opens a query and, in the lookup picker, chooses the member and the type (or bank) given by ID.
+std::unique_ptr<LedgerQuery> open(int kind, const char* member = "", const char* other = "")
+{
+    auto w = std::make_unique<LedgerQuery>(kQueryKinds[kind]);
+    w->show();
+    if (*member)
+        pickId(w.get(), "cmdfindt", member);
+    if (*other)
+        pickId(w.get(), "cmdfindo", other);
+    return w;
+}
+QStringList shown(LedgerQuery* w)
+{
+    return gridRows(child<DataGrid>(w, "DG"));
+}
+QStringList query(LedgerQuery* w)
+{
+    click(w, "CmdqueryNow");
+    return shown(w);
+}
+QString total(LedgerQuery* w)
+{
+    return child<QLabel>(w, "lblJE")->text();
+}
+QString range(LedgerQuery* w)
+{
+    return child<QLabel>(w, "lblRange")->text();
 }
 
 class QueryTest : public DbTest {
@@ -53,34 +69,6 @@ protected:
             " ('b1','9','存入','活期',9,'2026-05-02'), ('b1','1','存入','活期',77,'2025-05-02');");
         openConn();
     }
-
-    // Opens a query and, in the lookup picker, chooses the member and the type (or bank) given by ID.
-    static std::unique_ptr<LedgerQuery> open(int kind, const char* member = "", const char* other = "")
-    {
-        auto w = std::make_unique<LedgerQuery>(kQueryKinds[kind]);
-        w->show();
-        for (const auto& [button, id] : {std::pair{"cmdfindt", member}, std::pair{"cmdfindo", other}}) {
-            if (!*id)
-                continue;
-            whenModal([id = QString::fromUtf8(id)](QDialog* d) {
-                auto* fg = child<QTableView>(d, "FG");
-                const int row = gridRows(fg).indexOf(QRegularExpression(QRegularExpression::escape(id) + "\\|.*"));
-                EXPECT_GE(row, 0) << "no row " << id.toStdString() << " in the picker";
-                fg->selectRow(row);
-                click(d, "ok");
-            });
-            click(w.get(), button);
-        }
-        return w;
-    }
-    static QStringList shown(LedgerQuery* w) { return gridRows(child<DataGrid>(w, "DG")); }
-    static QStringList query(LedgerQuery* w)
-    {
-        click(w, "CmdqueryNow");
-        return shown(w);
-    }
-    static QString total(LedgerQuery* w) { return child<QLabel>(w, "lblJE")->text(); }
-    static QString range(LedgerQuery* w) { return child<QLabel>(w, "lblRange")->text(); }
 };
 
 const QString kThisYear = "2026-01-01 至 2026-07-25";
@@ -93,10 +81,46 @@ const QStringList kAllIncome = {
 
 const QStringList kMemberDeposits = {"张三|工行|100|2026-02-01|存入|活期", "张三||8|2026-05-01|存入|活期"};
 
+class SearchTest : public DbTest {
+protected:
+    void SetUp() override
+    {
+        DbTest::SetUp();
+        App::setToday(QDate(2026, 7, 25));
+        // Notes with quotes, the wildcards of LIKE, its escape, an emoji and latin letters; one record
+        // of last year.
+        sql("insert into 成员 values('1','张三','',''), ('2','李四','','');"
+            "insert into 收入类型 values('5','工资',null);"
+            "insert into 收入帐 values('1','5',10,'2026-02-01',''' or ''''=''',2), ('1','5',20,'2026-02-02','100%',2),"
+            " ('1','5',30,'2026-02-03','a_b',2), ('2','5',40,'2026-02-04','ab',2), ('2','5',50,'2026-02-05','看病🙂',2),"
+            " ('2','5',60,'2025-02-06','Hospital visit',2), ('2','5',70,'2026-02-07','axb%\\',2), ('2','5',80.005,'2026-02-08','',2);"
+            "insert into 银行 values('b1','工行','');"
+            "insert into 银行帐 values('b1','1','存入','活期',100,'2026-02-01'), ('b1','1','存入','活期',900,'2026-02-02');");
+        openConn();
+    }
+
+    // What a person types or pastes into a box.
+    static void type(LedgerQuery* w, const char* box, const QString& text)
+    {
+        auto* b = child<QLineEdit>(w, box);
+        b->clear();
+        b->insert(text);
+    }
+    // The notes listed (column 4), or the amounts (column 2) of the bank query, in no order.
+    static QStringList listed(LedgerQuery* w, int column = 4)
+    {
+        QStringList out;
+        for (const QString& row : shown(w))
+            out << row.section(u'|', column, column);
+        return sorted(out);
+    }
+};
+
 }  // namespace
 
 // The range line says which dates the list and its total cover: all of them at load (a chosen
-// criterion takes effect only with 执行) and with neither member nor type, else the two dates.
+// criterion takes effect only with 执行) and with neither member nor type, else the two dates. A
+// screen reader hears the picks, the total and the range as they read.
 TEST_F(QueryTest, EachCombinationOfCriteriaListsItsRecordsByNameWithTheirTotal)
 {
     struct Case { const char *member, *type; QStringList rows; QString total, range; };
@@ -125,18 +149,11 @@ TEST_F(QueryTest, EachCombinationOfCriteriaListsItsRecordsByNameWithTheirTotal)
         EXPECT_TRUE(orderedBy(rows, 0)) << rows.join(u',').toStdString();
         EXPECT_EQ(total(w.get()), "金额总计：" + c.total + "元");
         EXPECT_EQ(range(w.get()), c.range);
+        if (QLatin1String(c.member) == "1" && QLatin1String(c.type) == "5") {  // heard as they read
+            EXPECT_EQ(heard(w.get(), {"lblcyID", "lblcy", "lbllxID", "lbllx", "lblJE", "lblRange"}),
+                      (QStringList{"成员ID 1", "成员 张三", "类型ID 5", "类型 工资", "金额总计：100.00元", "日期范围 " + kThisYear}));
+        }
     }
-}
-
-// A screen reader hears the picked IDs and names, the total and the range as they read.
-TEST_F(QueryTest, PicksTotalAndRangeAreHeardWithTheirValues)
-{
-    const QStringList labels = {"lblcyID", "lblcy", "lbllxID", "lbllx", "lblJE", "lblRange"};
-    auto income = open(0, "1", "5");
-    EXPECT_EQ(heard(income.get(), labels),
-              (QStringList{"成员ID 1", "成员 张三", "类型ID 5", "类型 工资", "金额总计：435.75元", "日期范围 全部日期"}));
-    query(income.get());
-    EXPECT_EQ(heard(income.get(), labels).mid(4), (QStringList{"金额总计：100.00元", "日期范围 " + kThisYear}));
 }
 
 TEST_F(QueryTest, RangeRunsFromNewYearToTodayAndIn2030FindsTheRecordsOf2030)
@@ -150,34 +167,14 @@ TEST_F(QueryTest, RangeRunsFromNewYearToTodayAndIn2030FindsTheRecordsOf2030)
     EXPECT_EQ(total(w.get()), "金额总计：1,000.00元");
 }
 
-TEST_F(QueryTest, ExpenseQueryKeepsACancelledPickAndTotalsAnEmptyResultAsZero)
+// The expense query picks its types from the expense types (an ID the income types do not have).
+TEST_F(QueryTest, ExpenseQueryListsByTheExpenseTypes)
 {
-    sql("insert into 支出类型 values('8','伙食',null);"  // an ID the income types do not have
+    sql("insert into 支出类型 values('8','伙食',null);"
         "insert into 支出帐 values('1','8',12.5,'2026-02-02','菜',2), ('2','8',1234.5,'2026-02-03','',2);");
     auto w = open(1, "", "8");
-    whenModal([](QDialog* d) { click(d, "cancel"); });
-    click(w.get(), "cmdfindo");
-    EXPECT_EQ(child<QLabel>(w.get(), "lbllxID")->text() + child<QLabel>(w.get(), "lbllx")->text(), "8伙食");
     EXPECT_EQ(sorted(query(w.get())), sorted({"张三|伙食|12.5|2026-02-02|菜", "李四|伙食|1234.5|2026-02-03|"}));
     EXPECT_EQ(total(w.get()), "金额总计：1,247.00元");
-    child<QDateEdit>(w.get(), "dpfrom")->setDate(QDate(2026, 5, 1));
-    EXPECT_TRUE(query(w.get()).isEmpty());
-    EXPECT_EQ(total(w.get()), "金额总计：0.00元");
-}
-
-TEST_F(QueryTest, MenuOpensEveryReportAndActivationEndsTheBusyState)
-{
-    for (const char* name : {"frmquery_sr", "frmquery_zc", "frmquery_yh", "frmcurt", "frmYear"}) {
-        ASSERT_TRUE(App::hasWindow(name)) << name;
-        bool wasBusy = true;
-        whenModal([&wasBusy, name](QDialog* d) {
-            EXPECT_EQ(d->objectName(), name);
-            wasBusy = App::isBusy();
-            d->close();
-        });
-        App::openDataWindow(name, nullptr);
-        EXPECT_FALSE(wasBusy) << name;
-    }
 }
 
 TEST_F(QueryTest, BankDirectionAppliesOnlyWithAMemberOrBankAndNoTotalIsShown)
@@ -278,4 +275,72 @@ TEST_F(QueryTest, ALargeLedgerShowsItsFirstRowsAtOnceItsTotalOnceAllAreInAndFits
     ASSERT_TRUE(child<DataGrid>(closed.get(), "DG")->recordset()->isLoading());
     closed.reset();
     QCoreApplication::processEvents();
+}
+
+// Each search finds exactly the records that hold its text or lie in its range, combined with the
+// member and the dates; with no member the dates do not apply, and the range line says what was searched.
+TEST_F(SearchTest, NoteAndAmountFindExactlyTheirRecords)
+{
+    struct Case { const char* member; QString note, from, to; QStringList notes; QString total, range; };
+    const Case cases[] = {
+        {"", "' or ''='", "", "", {"' or ''='"}, "10.00", "全部日期，备注包含“' or ''='”"},
+        {"", "%", "", "", {"100%", "axb%\\"}, "90.00", "全部日期，备注包含“%”"},
+        {"", "_", "", "", {"a_b"}, "30.00", "全部日期，备注包含“_”"},
+        {"", "\\", "", "", {"axb%\\"}, "70.00", "全部日期，备注包含“\\”"},
+        {"", "🙂", "", "", {"看病🙂"}, "50.00", "全部日期，备注包含“🙂”"},
+        {"", "HOSPITAL", "", "", {"Hospital visit"}, "60.00", "全部日期，备注包含“HOSPITAL”"},
+        {"", "", "20", "40", {"100%", "a_b", "ab"}, "90.00", "全部日期，金额 20 至 40"},
+        {"", "", "70", "", {"", "axb%\\"}, "150.01", "全部日期，金额不少于 70"},
+        {"", "", "", "10", {"' or ''='"}, "10.00", "全部日期，金额不超过 10"},
+        {"", "", "80.005", "80.005", {""}, "80.01", "全部日期，金额 80.005 至 80.005"},  // to the ten-thousandth
+        {"", "b", "35", "", {"ab", "axb%\\"}, "110.00", "全部日期，备注包含“b”，金额不少于 35"},
+        {"2", "", "40", "70", {"ab", "axb%\\", "看病🙂"}, "160.00", "2026-01-01 至 2026-07-25，金额 40 至 70"},
+        {"2", "hospital", "", "", {}, "0.00", "2026-01-01 至 2026-07-25，备注包含“hospital”"},  // last year's
+    };
+    for (const Case& c : cases) {
+        auto w = open(0, c.member);
+        type(w.get(), "txtNote", c.note);
+        type(w.get(), "txtFrom", c.from);
+        type(w.get(), "txtTo", c.to);
+        click(w.get(), "CmdqueryNow");
+        EXPECT_EQ(listed(w.get()), c.notes) << c.note.toStdString() << " " << c.from.toStdString();
+        EXPECT_EQ(total(w.get()), "金额总计：" + c.total + "元");
+        EXPECT_EQ(range(w.get()), c.range);
+    }
+    EXPECT_TRUE(messageTexts().isEmpty());
+
+    // The bank query has the amount range (its ledger keeps no note).
+    auto bank = open(2);
+    EXPECT_EQ(bank->findChild<QLineEdit*>("txtNote"), nullptr);
+    type(bank.get(), "txtFrom", "500");
+    click(bank.get(), "CmdqueryNow");
+    EXPECT_EQ(listed(bank.get(), 2), QStringList{"900"});
+}
+
+// A range whose start lies above its end, or that is no number, is refused: the list stays, the
+// focus goes to the box to mend, and the boxes are heard by their labels.
+TEST_F(SearchTest, ARangeThatIsNoRangeIsRefusedWithAMessage)
+{
+    auto w = open(0);
+    const QStringList before = shown(w.get());
+    struct Case { QString from, to, message; const char* mend; };
+    const Case cases[] = {
+        {"50", "20", "金额的“从”50 大于“到”20，请改正后再查询。", "txtFrom"},
+        {".", "", "金额的“从”必须是一个数字，例如 100 或 99.50，请改正后再查询。", "txtFrom"},
+        {"1", "1.2.3", "金额的“到”必须是一个数字，例如 100 或 99.50，请改正后再查询。", "txtTo"},
+    };
+    for (const Case& c : cases) {
+        App::clearShownMessages();
+        type(w.get(), "txtFrom", c.from);
+        type(w.get(), "txtTo", c.to);
+        click(w.get(), "CmdqueryNow");
+        EXPECT_EQ(messageTexts(), QStringList{c.message});
+        EXPECT_EQ(shown(w.get()), before);
+        EXPECT_EQ(range(w.get()), "全部日期");
+        EXPECT_EQ(w->focusWidget(), child<QLineEdit>(w.get(), c.mend));
+    }
+    // Letters never get into an amount box: a paste that holds one is refused whole.
+    type(w.get(), "txtFrom", "1e3");
+    EXPECT_EQ(child<QLineEdit>(w.get(), "txtFrom")->text(), "");
+    EXPECT_EQ(heard(w.get(), {"txtNote", "txtFrom", "txtTo"}), (QStringList{"备注包含", "金额从", "金额到"}));
 }

@@ -1,13 +1,15 @@
-// The asset statistics, the year-end summary, and what every report does when a statement fails.
+// The asset statistics with their bars, totals that no amount makes wrap around, amounts written by
+// another tool that are no amounts, and what every report does when a statement fails.
 #include "reports/assets.h"
 #include "reports/ledgerquery.h"
 #include "reports/yearsummary.h"
 #include "shell/datagrid.h"
 #include "support/testsupport.h"
 
-#include <QApplication>
-#include <QLabel>
-#include <QPushButton>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
 #include <tuple>
 
 namespace {
@@ -17,6 +19,8 @@ protected:
     void SetUp() override
     {
         DbTest::SetUp();
+        App::setToday(QDate(QDate::currentDate().year(), 12, 31));  // the summary asks nothing in December
+        year_ = QString::number(QDate::currentDate().year());
         openConn();
     }
     static QString label(QWidget* w, const char* name) { return child<QLabel>(w, name)->text(); }
@@ -30,6 +34,34 @@ protected:
             out << label(w, n);
         return out;
     }
+    // An income record of this year, a balance still owed, with `amount` written as SQL.
+    void records(const QString& amount, const QString& note)
+    {
+        sql("insert into 收入帐 values('1','5'," + amount + ",'" + year_ + "-03-02','" + note + "',3);"
+            "insert into 负债 values('" + year_ + "-01-01','老王','欠人',1,''," + amount + ");");
+    }
+    // The figures of the asset statistics after "统计": income, its balance, borrowed, the difference.
+    QStringList assets()
+    {
+        AssetsWindow w;
+        w.show();
+        click(&w, "Command1");
+        return {label(&w, "lblxf_1"), label(&w, "lblxf_3"), label(&w, "lblyh_8"), label(&w, "lblyh_6")};
+    }
+    QString queryTotal()
+    {
+        LedgerQuery q(kQueryKinds[0]);
+        return label(&q, "lblJE");
+    }
+    QString marchOfTheSummary()
+    {
+        YearSummary y;
+        y.show();
+        click(&y, "Command1");
+        const QStringList rows = gridRows(child<DataGrid>(&y, "dg"));
+        return rows.size() == 12 ? rows[2] : QString();
+    }
+    QString year_;
 };
 
 }  // namespace
@@ -42,9 +74,8 @@ TEST_F(StatisticsTest, SumsAreExactDebtsUseTheBalanceAndOtherTextsCountNowhere)
     w.show();
     EXPECT_EQ(label(&w, "lbldate"), "2026年5月份");
     EXPECT_EQ(label(&w, "lbluser"), "当前用户：张三");
-    EXPECT_EQ(label(&w, "stabar_2"), " 注：银行帐与收入/支出帐可相对独立");
-    EXPECT_EQ(child<QLabel>(&w, "stabar_2")->toolTip(), label(&w, "stabar_2"));
     EXPECT_EQ(figures(&w), QStringList(10, QString()));  // nothing is computed before "统计"
+    EXPECT_TRUE(chartOf(&w)->series().isEmpty());
 
     // Empty tables: blank sums, zero differences.
     click(&w, "Command1");
@@ -69,40 +100,27 @@ TEST_F(StatisticsTest, SumsAreExactDebtsUseTheBalanceAndOtherTextsCountNowhere)
                            "银行帐 支取 1334.5", "银行帐 余额 -1,234.50", "负债 借入 250.5", "负债 借出 50",
                            "负债 差额(借入-借出) 200.50", "其它投资 金额 1,234.50", "统计进度 统计完毕", "当前用户：张三"}));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_TRUE(messageTexts().isEmpty());
-}
 
-TEST_F(StatisticsTest, YearSummaryAtOnceInDecemberOtherwiseAfterTheQuestion)
-{
-    // The stored query sums the records of the running year.
-    const int year = QDate::currentDate().year();
-    const QString y = QString::number(year);
-    sql("insert into 收入帐 values('1','5',100.5,'" + y + "-03-02','',3), ('1','5',1134,'" + y + "-03-20','',3),"
-        " ('1','5',7,'" + QString::number(year - 1) + "-03-02','',3);"
-        "insert into 支出帐 values('1','5',20,'" + y + "-03-05','',3);"
-        "insert into 投资帐 values('1','1',0.1,'" + y + "-11-01','',11), ('1','1',0.2,'" + y + "-11-02','',11);");
-    // December, then June answered with Cancel, then with OK.
-    for (const auto& [month, answer] : {std::pair{12, 0}, std::pair{6, 2}, std::pair{6, 1}}) {
-        App::setToday(QDate(year, month, 10));
-        YearSummary w;
-        w.show();
-        if (answer)
-            App::queueAnswer(answer);
+    // The bars hold the figures shown, drawn again on each count.
+    const char* const shownBy[5] = {"lblxf_3", "lblyh_5", "lblyh_8", "lblyh_7", "lblyh_12"};
+    for (int round = 0; round < 2; ++round) {
+        if (round)
+            sql("insert into 收入帐 values('1','5',5000,'2026-02-01','',2); insert into 投资帐 values('1','1',1,'2026-01-01','',1);");
         click(&w, "Command1");
-        auto* dg = child<DataGrid>(&w, "dg");
-        const QStringList rows = gridRows(dg);
-        const bool summed = answer != 2;
-        EXPECT_EQ(child<QPushButton>(&w, "Command1")->isEnabled(), !summed);
-        ASSERT_EQ(rows.size(), summed ? 12 : 0) << month;
-        if (summed) {
-            EXPECT_EQ(rows[2], "3|1,234.50|20.00|0.00");  // last year's March is not counted
-            EXPECT_EQ(rows[10], "11|0.00|0.00|0.30");
-            EXPECT_TRUE(dg->model()->index(2, 1).data(Qt::TextAlignmentRole).value<int>() & Qt::AlignRight);
+        const QList<ChartFigure>& position = w.position();
+        auto* bars = qobject_cast<QBarSeries*>(chartOf(&w)->series().value(0));
+        ASSERT_TRUE(bars);
+        ASSERT_EQ(bars->barSets().size(), 5);
+        ASSERT_EQ(position.size(), 5);
+        for (int i = 0; i < 5; ++i) {
+            const Money shown = shownAmount(label(&w, shownBy[i]).trimmed());
+            EXPECT_EQ(position[i].amount.toMoney(), shown) << shownBy[i];
+            EXPECT_EQ(bars->barSets()[i]->at(0), shown.toDouble()) << shownBy[i];
+            EXPECT_EQ(bars->barSets()[i]->label(), position[i].name + " " + shown.toGrouped());
         }
     }
-    EXPECT_EQ(messageTexts(), QStringList(2, "尚未到年底，确实要进行年终处理吗"));
-    EXPECT_EQ(App::shownMessages().back().style, 33);
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(label(&w, "lblyh_12"), "1,235.50");
+    EXPECT_TRUE(messageTexts().isEmpty());
 }
 
 TEST_F(StatisticsTest, FailingStatementsShowAMessageAndTheWindowsStayUsable)
@@ -132,4 +150,50 @@ TEST_F(StatisticsTest, FailingStatementsShowAMessageAndTheWindowsStayUsable)
     EXPECT_EQ(figures(&c), QStringList(10, QString()));
     EXPECT_EQ(label(&c, "stabar_1"), "");
     EXPECT_EQ(gridRows(child<DataGrid>(&y, "dg")), QStringList());
+}
+
+// Two records of 500 trillion: every total shows the quadrillion, never a wrapped-around figure.
+TEST_F(StatisticsTest, SumsBeyondASingleAmountAreShownInFull)
+{
+    records("500000000000000", "");
+    records("500000000000000", "");
+    EXPECT_EQ(queryTotal(), "金额总计：1,000,000,000,000,000.00元");
+    EXPECT_EQ(assets(), QStringList({"1000000000000000 ", "1,000,000,000,000,000.00", "1000000000000000 ",
+                                     "1,000,000,000,000,000.00"}));
+    EXPECT_EQ(marchOfTheSummary(), "3|1,000,000,000,000,000.00|0.00|0.00");
+    EXPECT_TRUE(messageTexts().isEmpty()) << messageTexts().join(u'\n').toStdString();
+}
+
+// A number that is no amount (infinite, or beyond an amount's range, as another tool can write) is
+// named with its record by the query total, the asset statistics and the year summary; none of
+// them shows a figure made from it.
+TEST_F(StatisticsTest, AmountsThatAreNoAmountsAreNamedWithTheirRecord)
+{
+    const struct {
+        const char* sql;
+        const char* shown;
+    } cases[] = {{"9e999", "inf"}, {"-9e999", "-inf"}, {"1e300", "1e+300"},
+                 {"9223372036854775807", "9223372036854775807"}, {"922337203685478", "922337203685478"}};
+    for (const auto& c : cases) {
+        sql("delete from 收入帐; delete from 负债;");
+        records("100", "好");
+        records(c.sql, "坏");
+        App::clearShownMessages();
+        const QString amount = QString::fromUtf8(c.shown);
+
+        EXPECT_EQ(queryTotal(), "金额总计：无法计算") << c.sql;
+        EXPECT_EQ(assets(), QStringList(4, QString())) << c.sql;
+        marchOfTheSummary();
+        const QStringList shown = messageTexts();
+        ASSERT_EQ(shown.size(), 3) << c.sql << shown.join(u'\n').toStdString();
+        EXPECT_TRUE(shown[0].startsWith("金额总计无法计算：第 2 行的记录（姓名：，类型：，金额：" + amount + "，日期："
+                                        + year_ + "-03-02，备注：坏）的金额“" + amount + "”不是有效的金额"))
+            << shown[0].toStdString();
+        EXPECT_TRUE(shown[1].startsWith("统计没有完成：收入帐中的记录（成员ID：1，类型ID：5，金额：" + amount))
+            << shown[1].toStdString();
+        EXPECT_TRUE(shown[2].startsWith("汇总中有无效的金额：收入帐中的记录（成员ID：1，类型ID：5，金额：" + amount))
+            << shown[2].toStdString();
+        for (const QString& m : shown)
+            EXPECT_TRUE(m.contains("备注：坏") && m.contains("其它工具")) << m.toStdString();
+    }
 }

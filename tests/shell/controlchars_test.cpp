@@ -3,8 +3,6 @@
 #include "shelltest.h"
 #include "reports/ledgerquery.h"
 
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QTableView>
 
@@ -21,15 +19,6 @@ protected:
     {
         ShellTest::SetUp();
         sql("insert into 成员 values ('01', 'Alice', '母亲', 'pw42');");
-    }
-    // Pastes into a one-line or a multi-line box with Ctrl+V, then lets a refusal speak.
-    static void paste(QWidget* box, const QString& text)
-    {
-        QGuiApplication::clipboard()->setText(text);
-        box->setFocus();
-        QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
-        QCoreApplication::processEvents();
-        QCoreApplication::processEvents();
     }
     static QString text(QWidget* box)
     {
@@ -104,11 +93,7 @@ TEST_F(ControlCharacters, ACodeHoldingOneIsStillMatchedWhole)
     openConn();
     LedgerQuery q(kQueryKinds[0]);
     q.show();
-    whenModal([](QDialog* d) {
-        child<QTableView>(d, "FG")->selectRow(0);
-        click(d, "ok");
-    });
-    click(&q, "cmdfindt");
+    pickId(&q, "cmdfindt", u"a"_s + QChar(0) + u"'b"_s);
     EXPECT_EQ(child<QLabel>(&q, "lblcyID")->text(), u"a"_s + QChar(0) + u"'b"_s);
     click(&q, "CmdqueryNow");
     EXPECT_EQ(gridRows(child<QTableView>(&q, "DG")), QStringList{u"张三|工资|12.5|2026-03-01|"_s});

@@ -3,7 +3,6 @@
 #include "shell/datawindow.h"
 #include "shell/platform.h"
 
-#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTemporaryDir>
@@ -55,92 +54,85 @@ void makeExecutable(const QString& path)
     f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
-TEST_F(MainWindowTest, CaptionPictureAndMenusWithEveryItemAccessKeyShortcutAndIcon)
+// The menus hold every item in order ("-" for a separator; then the window the item opens), five
+// with an icon, 撤销 usable only while there is something to take back. While a window opened from
+// its item is up and after it closes, the main window is idle: "加载完毕..." (heard by a screen reader
+// too) and the normal pointer; the debts window sits centred on the main window. While a window loads
+// the program is busy, as seen from a window registered under a menu's name. The background picture
+// keeps covering the main window as it resizes.
+TEST_F(MainWindowTest, MenusHoldEveryItemAndEachOpensItsWindow)
 {
-    EXPECT_EQ(main_->windowTitle(), QStringLiteral("和顺家账 "));
-    EXPECT_FALSE(main_->windowIcon().isNull());
-    EXPECT_EQ(child<QLabel>(main_, "Label1")->text(), QStringLiteral("温馨的家"));
-    // The background picture keeps covering the window as it resizes.
-    auto* pic = child<QLabel>(main_, "imgbag");
-    EXPECT_EQ(pic->geometry(), main_->centralWidget()->rect());
-    main_->resize(main_->width() + 137, main_->height() + 59);
-    EXPECT_EQ(pic->geometry(), main_->centralWidget()->rect());
-
-    // Menu, then its items in order ("-" for a separator), as the household sees them.
+    const auto state = [this] {
+        return heard(main_, {"Stabar_2"}).constFirst() + (App::isBusy() ? " busy" : "")
+            + (QApplication::overrideCursor() ? " wait" : "");
+    };
     const QStringList expected = {
-        "mnuita 期初设置[&F]", "mnucy 成员信息", "aaa -", "mnu1sr 收入类型", "mnu1zc 支出类型", "bbb -",
-        "mnu1yh 银行信息", "mnu1tz 其它投资类型",
-        "mnu2 收入/支出[&U]", "mnu2sr 收入帐录入", "mnu2zc 支出帐录入", "mnu2aaa -", "mnu2fz 债权/债务",
-        "mnu2yh 银行帐", "mnu2tz 其它投资", "mnu2bbb -", "mnuimport 导入账单…",
-        "mnu3 查询统计[&Q]", "mnu3sr 收入状况", "mnu3zc 支出状况", "mnu3yh 银行存取记录", "mnu3bbb -",
-        "mnu3zic 资产统计", "mnu3ye 年终处理", "mnuedit 编辑[&E]", "mnuundo 撤销", "mnu5aaa -", "mnurecycle 回收站",
-        "mnusystem 系统[&S]", "mnuabout 关于", "mnuhelp 帮助", "mnu4aaa -", "mnucalc 计算器", "mnu4bbb -",
+        "mnuita 期初设置[&F]", "mnucy 成员信息 frmuser", "aaa -", "mnu1sr 收入类型 frmsrlx", "mnu1zc 支出类型 frmzclx",
+        "bbb -", "mnu1yh 银行信息 frmyhxx", "mnu1tz 其它投资类型 frmtzlx",
+        "mnu2 收入/支出[&U]", "mnu2sr 收入帐录入 frmsrzhang", "mnu2zc 支出帐录入 frmzczhang", "mnu2aaa -",
+        "mnu2fz 债权/债务 frmFz", "mnu2yh 银行帐 frmyhzhang", "mnu2tz 其它投资 frmtzhang", "mnu2bbb -", "mnuimport 导入账单…",
+        "mnu3 查询统计[&Q]", "mnu3sr 收入状况 frmquery_sr", "mnu3zc 支出状况 frmquery_zc", "mnu3yh 银行存取记录 frmquery_yh",
+        "mnu3bbb -", "mnu3zic 资产统计 frmcurt", "mnu3ye 年终处理 frmYear",
+        "mnuedit 编辑[&E]", "mnuundo 撤销", "mnu5aaa -", "mnurecycle 回收站 frmRecycle",
+        "mnusystem 系统[&S]", "mnuabout 关于 frmAbout", "mnuhelp 帮助 frmHelp", "mnu4aaa -", "mnucalc 计算器", "mnu4bbb -",
         "mnubackup 备份数据…", "mnurestore 恢复数据…", "mnu4ccc -", "mnurelogin 重新登录", "mnuexit 退出"};
-    QStringList seen;
-    QStringList withIcons;
+    // Items that open no window of their own (file dialogs, the calculator) or end the session.
+    const QStringList noWindow = {"mnuundo", "mnuimport", "mnucalc", "mnubackup", "mnurestore", "mnurelogin", "mnuexit"};
+    QStringList seen, withIcons;
     for (QAction* top : main_->menuBar()->actions()) {
         QMenu* menu = top->menu();
         ASSERT_NE(menu, nullptr);
         seen << menu->objectName() + u' ' + menu->title();
         for (QAction* a : menu->actions()) {
             seen << a->objectName() + u' ' + (a->isSeparator() ? QStringLiteral("-") : a->text());
-            // 撤销 only while there is something to take back.
             EXPECT_EQ(a->isEnabled(), a->objectName() != "mnuundo") << a->objectName().toStdString();
             if (!a->icon().isNull())
                 withIcons << a->text();
+            if (a->isSeparator() || noWindow.contains(a->objectName()))
+                continue;
+            QString whileUp = "no window";
+            whenModal([&](QDialog* d) {
+                seen.last() += u' ' + d->objectName();
+                whileUp = state();
+                const int off = (d->frameGeometry().center() - main_->frameGeometry().center()).manhattanLength();
+                EXPECT_TRUE(d->objectName() != "frmFz" || off <= 4) << off;
+                d->close();
+            });
+            a->trigger();
+            EXPECT_EQ(whileUp, "加载完毕...") << a->objectName().toStdString();
+            EXPECT_EQ(state(), "加载完毕...") << a->objectName().toStdString();
         }
     }
     EXPECT_EQ(seen, expected);
     EXPECT_EQ(withIcons, QStringList({"成员信息", "资产统计", "年终处理", "帮助", "退出"}));
-    EXPECT_EQ(main_->findChild<QAction*>("mnuhelp")->shortcut(), QKeySequence(Qt::Key_F1));
-    EXPECT_EQ(main_->findChild<QAction*>("mnucalc")->shortcut(), QKeySequence(Qt::Key_F8));
     EXPECT_EQ(main_->findChild<QAction*>("mnuundo")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
-}
+    EXPECT_EQ(heard(main_, {"Stabar_1"}), QStringList{"当前用户：Manager"});
 
-TEST_F(MainWindowTest, DataWindowFromTheMenuEndsWithTheNormalPointer)
-{
-    // Any window registered under a menu's name opens from that item, while the program is busy.
     QString whileLoading;
-    App::registerWindow(QStringLiteral("frmYear"), [&](QWidget* parent) -> QDialog* {
-        whileLoading = heard(main_, {"Stabar_2"}).constFirst() + (App::isBusy() ? " busy" : "")
-            + (QApplication::overrideCursor() ? " wait" : "");
-        return new DataWindow(QStringLiteral("frmYear"), parent);
+    App::registerWindow("frmYear", [&](QWidget* parent) -> QDialog* {
+        whileLoading = state();
+        return new DataWindow("frmYear", parent);
     });
-    QString nameShown;
-    whenModal([&](QDialog* d) {
-        nameShown = d->objectName();
-        d->reject();
-    });
+    whenModal([](QDialog* d) { d->reject(); });
     trigger(main_, "mnu3ye");
-    EXPECT_EQ(nameShown, QStringLiteral("frmYear"));
-    EXPECT_EQ(whileLoading, QStringLiteral("正在加载... busy wait"));
-    EXPECT_EQ(panel(main_, "Stabar_2"), QStringLiteral("加载完毕..."));
-    // A screen reader hears what both panels show.
-    EXPECT_EQ(heard(main_, {"Stabar_1", "Stabar_2"}), QStringList({"当前用户：Manager", "加载完毕..."}));
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_FALSE(App::isBusy());
+    EXPECT_EQ(whileLoading, "正在加载... busy wait");
+
+    auto* pic = child<QLabel>(main_, "imgbag");
+    main_->resize(main_->width() + 137, main_->height() + 59);
+    EXPECT_EQ(pic->geometry(), main_->centralWidget()->rect());
 }
 
+// F1 shows the help; 关于 closes with Enter or Escape.
 TEST_F(MainWindowTest, F1ShowsTheHelpAndAboutClosesWithEnterOrEscape)
 {
-    QString title, text;
-    whenModal([&](QDialog* d) {
-        title = d->windowTitle();
-        text = child<QLabel>(d, "Label1")->text();
+    whenModal([](QDialog* d) {
+        EXPECT_EQ(d->objectName(), "frmHelp");
         d->reject();
     });
     QTest::keyClick(main_, Qt::Key_F1);
-    EXPECT_EQ(title, QStringLiteral("帮助"));
-    EXPECT_EQ(text.split(u'\n'), QStringList({
-        "一、使用本程序前先阅读本帮助系统", "二、必须在“期初设置”中仔细录入",
-        "三、一般操作程序为：添加、保存、入帐，否则数据不能正确入帐",
-        "四、系统默认超级用户,以防止密码丢失不能正确进入,请在登录时寻找"}));
-
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
-        QString version;
         bool closed = false;
         whenModal([&](QDialog* d) {
-            version = child<QLabel>(d, "lblVersion")->text();
             QTest::keyClick(d, key);
             closed = !d->isVisible();
             if (!closed)
@@ -148,10 +140,7 @@ TEST_F(MainWindowTest, F1ShowsTheHelpAndAboutClosesWithEnterOrEscape)
         });
         trigger(main_, "mnuabout");
         EXPECT_TRUE(closed) << "key " << key;
-        EXPECT_EQ(version, QStringLiteral("版本 1.1.0"));
     }
-    // About and Help leave the loading indicator alone.
-    EXPECT_EQ(panel(main_, "Stabar_2"), QStringLiteral("加载完毕..."));
 }
 
 TEST_F(MainWindowTest, F8StartsADesktopCalculatorOrSaysThereIsNone)

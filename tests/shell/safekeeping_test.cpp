@@ -5,8 +5,6 @@
 #include "support/faultydisk.h"
 #include "upgrade.h"
 
-#include <QDir>
-#include <QFile>
 #include <optional>
 #include <sqlite3.h>
 
@@ -35,7 +33,6 @@ protected:
         TearDown();
         SetUp();
     }
-    static QString lastMessage() { return App::shownMessages().isEmpty() ? QString() : App::shownMessages().last().text; }
 };
 
 TEST_F(FileSafety, StartRefusesAFileItCannotUseAndSaysWhy)

@@ -6,12 +6,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QApplication>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
 #include <QPointer>
-#include <QTest>
 
 // Drives the login and main windows the way a person does, and cleans up every window a test left.
 class ShellTest : public DbTest {
@@ -47,17 +42,6 @@ protected:
         return w;
     }
 
-    // Types text one key at a time; characters beyond ASCII arrive as an input method hands them over.
-    static void typeText(QWidget* w, const QString& text)
-    {
-        for (QChar c : text) {
-            if (c.unicode() < 0x80)
-                QTest::keyClicks(w, QString(c));
-            else
-                QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
-        }
-    }
-
     // Types a name and a password and presses "确定".
     void attempt(LoginWindow* w, const QString& name, const QString& password)
     {
@@ -65,10 +49,8 @@ protected:
         cbo->setFocus();
         cbo->lineEdit()->selectAll();
         QTest::keyClick(cbo->lineEdit(), Qt::Key_Delete);
-        typeText(cbo->lineEdit(), name);
-        auto* pw = child<QLineEdit>(w, "txtpw");
-        pw->setFocus();
-        typeText(pw, password);
+        typeInto(cbo->lineEdit(), name);
+        typeInto(child<QLineEdit>(w, "txtpw"), password);
         click(w, "Command1");
     }
 

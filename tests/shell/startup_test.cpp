@@ -5,8 +5,6 @@
 #include "shell/startup.h"
 
 #include <QCalendarWidget>
-#include <QDateEdit>
-#include <QFile>
 #include <QMenu>
 #include <QProcess>
 #include <QStandardPaths>
@@ -22,12 +20,6 @@ const QString kRunning = QStringLiteral("和顺家账已经在运行，不能再
 
 class ProgramStart : public ShellTest {
 protected:
-    static QByteArray fileBytes(const QString& path)
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-
     // Runs the program with `drive` (if any) called on its login window once its event loop runs;
     // a loop that never ends is stopped after a while and reported.
     int runDriven(std::function<void(LoginWindow*)> drive = {})
@@ -55,75 +47,18 @@ protected:
     }
 };
 
-TEST_F(ProgramStart, MissingOrUnreadableDatabaseEndsWithTheMessage)
+// A missing main.mdb ends the program with the message, which goes on to say what is wrong; no file is
+// made and no lock left behind.
+TEST_F(ProgramStart, MissingDatabaseEndsWithTheMessage)
 {
-    for (bool junk : {false, true}) {
-        QFile::remove(dbPath());
-        if (junk) {  // a file that is not a database
-            QFile f(dbPath());
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write(QByteArray(4096, 'x'));
-        }
-        EXPECT_NE(runDriven(), 0);
-        // The message goes on to say what is wrong with the file.
-        ASSERT_EQ(App::shownMessages().size(), 1);
-        EXPECT_TRUE(App::shownMessages().first().text.startsWith(kNoDatabase + "\n"));
-        App::clearShownMessages();
-        EXPECT_TRUE(shellWindows().isEmpty());
-        EXPECT_FALSE(App::conn.isOpen());
-        // Opening never makes a file, and the lock is not left behind.
-        EXPECT_EQ(QFile::exists(dbPath()), junk);
-        EXPECT_FALSE(QFile::exists(Startup::lockPath()));
-    }
-}
-
-TEST_F(ProgramStart, SecondCopyOnTheSameDatabaseEndsTouchingNothing)
-{
-    Platform::FileLock first;
-    ASSERT_EQ(first.tryLock(Startup::lockPath()), Platform::FileLock::Acquired);
-    const QByteArray before = fileBytes(dbPath());
-
-    EXPECT_NE(runDriven(), 0);
-    expectOneMessage(kRunning, 64);
-    EXPECT_TRUE(shellWindows().isEmpty());
-    EXPECT_FALSE(App::conn.isOpen());
-    EXPECT_EQ(fileBytes(dbPath()), before);
-
-    // The guard comes before the database: even without main.mdb only the guard speaks.
     QFile::remove(dbPath());
     EXPECT_NE(runDriven(), 0);
-    expectOneMessage(kRunning, 64);
-
-    // The first copy's lock is still its own.
-    EXPECT_TRUE(QFile::exists(Startup::lockPath()));
-    first.unlock();
-}
-
-TEST_F(ProgramStart, ExitOrCancelEndsTheProgramWithTheFileClosedAndUnlocked)
-{
-    sql("insert into 成员 values ('01', 'Alice', '母亲', 'pw42');");
-    const std::function<void(LoginWindow*)> ways[] = {
-        [this](LoginWindow* login) {
-            attempt(login, QStringLiteral("Alice"), QStringLiteral("pw42"));
-            ASSERT_NE(login->mainWindow(), nullptr);
-            trigger(login->mainWindow(), "mnuexit");
-        },
-        [](LoginWindow* login) { click(login, "Command2"); },
-    };
-    for (const auto& way : ways) {
-        bool lockedWhileRunning = false;
-        EXPECT_EQ(runDriven([&](LoginWindow* login) {
-            // While it runs, another copy cannot take the lock.
-            Platform::FileLock other;
-            lockedWhileRunning = other.tryLock(Startup::lockPath()) == Platform::FileLock::HeldElsewhere;
-            way(login);
-        }), 0);
-        EXPECT_TRUE(lockedWhileRunning);
-        EXPECT_TRUE(shellWindows().isEmpty());
-        EXPECT_FALSE(App::conn.isOpen());
-        EXPECT_TRUE(messageTexts().isEmpty());
-        EXPECT_FALSE(QFile::exists(Startup::lockPath()));
-    }
+    ASSERT_EQ(App::shownMessages().size(), 1);
+    EXPECT_TRUE(App::shownMessages().first().text.startsWith(kNoDatabase + "\n"));
+    EXPECT_TRUE(shellWindows().isEmpty());
+    EXPECT_FALSE(App::conn.isOpen());
+    EXPECT_FALSE(QFile::exists(dbPath()));
+    EXPECT_FALSE(QFile::exists(Startup::lockPath()));
 }
 
 // Once the start-up has set the language, a text box's menu and a date picker's calendar are Chinese.
@@ -144,7 +79,8 @@ TEST(Language, QtsOwnTextsAreChinese)
 
 // A lock file that no running copy holds never blocks a start, whatever it holds: empty (power lost
 // right after a start), garbage, written on another computer, or naming a process that runs but is
-// no copy of the program. A copy that really runs blocks until it is killed.
+// no copy of the program. While the program runs no other copy takes the lock; cancelled at the
+// login, it ends with the file closed and the lock gone. A copy that really runs blocks until killed.
 TEST_F(ProgramStart, OnlyARunningCopyBlocksAStart)
 {
     const QByteArray leftBehind[] = {
@@ -154,19 +90,23 @@ TEST_F(ProgramStart, OnlyARunningCopyBlocksAStart)
         QByteArray::number(QCoreApplication::applicationPid()) + "\nkinbook\n" + QSysInfo::machineHostName().toUtf8() + "\n",
         "1\nkinbook\n" + QSysInfo::machineHostName().toUtf8() + "\n",
     };
-    const auto cancel = [](LoginWindow* login) { click(login, "Command2"); };
+    const auto cancel = [](LoginWindow* login) {
+        Platform::FileLock other;
+        EXPECT_EQ(other.tryLock(Startup::lockPath()), Platform::FileLock::HeldElsewhere);
+        click(login, "Command2");
+    };
     for (const QByteArray& content : leftBehind) {
         App::clearShownMessages();
-        QFile f(Startup::lockPath());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(content);
-        f.close();
+        writeFile(Startup::lockPath(), content);
         EXPECT_EQ(runDriven(cancel), 0) << content.toHex().toStdString();
         EXPECT_TRUE(messageTexts().isEmpty()) << messageTexts().join(u'\n').toStdString();
+        EXPECT_TRUE(shellWindows().isEmpty());
+        EXPECT_FALSE(App::conn.isOpen());
         EXPECT_FALSE(QFile::exists(Startup::lockPath()));
     }
 
-    // Another process holding the lock on the file: refused, then started once that process is killed.
+    // Another process holding the lock: refused touching nothing, even without main.mdb (the guard comes
+    // before the database); started once that process is killed.
     const QString flock = QStandardPaths::findExecutable(QStringLiteral("flock"));
     if (flock.isEmpty())
         GTEST_SKIP() << "no flock(1) to hold a lock from another process";
@@ -178,8 +118,19 @@ TEST_F(ProgramStart, OnlyARunningCopyBlocksAStart)
     for (int i = 0; i < 200 && !QFile::exists(Startup::lockPath()); ++i)
         QTest::qWait(10);
     QTest::qWait(100);
-    EXPECT_NE(runDriven(), 0);
-    expectOneMessage(kRunning, 64);
+    const QByteArray before = fileBytes(dbPath());
+    for (const bool missing : {false, true}) {
+        if (missing)
+            QFile::remove(dbPath());
+        EXPECT_NE(runDriven(), 0);
+        expectOneMessage(kRunning, 64);
+        EXPECT_TRUE(shellWindows().isEmpty());
+        EXPECT_FALSE(App::conn.isOpen());
+        EXPECT_EQ(fileBytes(dbPath()), missing ? QByteArray() : before);
+        EXPECT_EQ(QFile::exists(dbPath()), !missing);
+        EXPECT_TRUE(QFile::exists(Startup::lockPath()));
+    }
+    writeFile(dbPath(), before);
     ::kill(static_cast<pid_t>(holder.processId()), SIGKILL);
     holder.waitForFinished();
     EXPECT_EQ(runDriven(cancel), 0);

@@ -1,5 +1,6 @@
 #include "faultydisk.h"
 
+#include <csignal>
 #include <cstring>
 #include <sqlite3.h>
 
@@ -115,4 +116,18 @@ FullDisk::FullDisk()
 FullDisk::~FullDisk()
 {
     FaultyDisk::disarm();
+}
+
+FileSizeLimit::FileSizeLimit(rlim_t bytes)
+{
+    getrlimit(RLIMIT_FSIZE, &old_);
+    oldSignal_ = std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{bytes, old_.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    setrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, oldSignal_);
 }

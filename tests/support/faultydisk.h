@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/resource.h>
+
 // SQLite's own file system with its writes made to fail, as on a full disk or a failing device.
 // Reads go on working; files written without SQLite are not affected.
 namespace FaultyDisk {
@@ -23,4 +25,18 @@ public:
     ~FullDisk();
     FullDisk(const FullDisk&) = delete;
     FullDisk& operator=(const FullDisk&) = delete;
+};
+
+// While an instance lives, no file grows beyond `bytes`: a write past that fails as on a full disk,
+// for files written without SQLite too.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit old_{};
+    void (*oldSignal_)(int) = nullptr;
 };

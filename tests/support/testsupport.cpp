@@ -6,12 +6,11 @@
 
 #include <QAbstractButton>
 #include <QAccessible>
-#include <QApplication>
+#include <QChartView>
+#include <QClipboard>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QHeaderView>
 #include <QRegularExpression>
-#include <QTest>
 #include <QTimer>
 #include <sqlite3.h>
 
@@ -150,6 +149,17 @@ QStringList messageTexts()
     return out;
 }
 
+QString lastMessage()
+{
+    return messageTexts().value(messageTexts().size() - 1);
+}
+
+QStringList sorted(QStringList l)
+{
+    l.sort();
+    return l;
+}
+
 void whenModal(std::function<void(QDialog*)> action, int timeoutMs)
 {
     QWidget* before = QApplication::activeModalWidget();
@@ -197,6 +207,35 @@ void typeInto(QWidget* w, const QString& text)
     }
 }
 
+void paste(QWidget* box, const QString& text)
+{
+    QGuiApplication::clipboard()->setText(text);
+    box->setFocus();
+    if (auto* line = qobject_cast<QLineEdit*>(box))
+        line->end(false);
+    QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+}
+
+void clickRow(QTableView* grid, int row, Qt::KeyboardModifiers keys)
+{
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, keys, grid->visualRect(grid->model()->index(row, 0)).center());
+}
+
+void pickId(QObject* window, const QString& button, const QString& id)
+{
+    whenModal([id](QDialog* d) {
+        auto* fg = child<QTableView>(d, "FG");
+        const QStringList shown = gridRows(fg);
+        const auto row = std::find_if(shown.begin(), shown.end(), [&id](const QString& r) { return r.section(u'|', 0, 0) == id; });
+        EXPECT_NE(row, shown.end()) << "no row " << id.toStdString() << " in the picker";
+        fg->selectRow(static_cast<int>(row - shown.begin()));
+        click(d, "ok");
+    });
+    click(window, button);
+}
+
 QStringList gridRows(const QTableView* grid)
 {
     QStringList out;
@@ -208,6 +247,20 @@ QStringList gridRows(const QTableView* grid)
         out << cells.join(u'|');
     }
     return out;
+}
+
+Money shownAmount(QString text)
+{
+    if (text.trimmed().isEmpty())
+        return Money();
+    return Money::parse(text.remove(u',')).value_or(Money::fromUnits(-1));
+}
+
+QChart* chartOf(QWidget* window)
+{
+    auto* v = child<QChartView>(window, "chart");
+    QCoreApplication::processEvents();  // charts redraw once control is back in the event loop
+    return v ? v->chart() : nullptr;
 }
 
 QStringList heard(QObject* window, const QStringList& names)

@@ -1,17 +1,29 @@
 #pragma once
 
+#include "money.h"
 #include "qtprint.h"
 #include "shell/app.h"
 
+#include <QApplication>
+#include <QComboBox>
+#include <QDateEdit>
 #include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QList>
+#include <QPushButton>
 #include <QString>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QVariant>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+
+class QChart;
 
 // Every test works on its own fresh copy of the empty database, in a temporary program folder,
 // with message boxes scripted (App::queueAnswer) and recorded (App::shownMessages).
@@ -49,8 +61,11 @@ QString versionZeroSchema();
 // aside): an engine's message that slipped through.
 bool hasEnglish(const QString& text);
 
-// Texts of the message boxes shown so far.
+// Texts of the message boxes shown so far, and the last of them (empty when none).
 QStringList messageTexts();
+QString lastMessage();
+// The list in sorted order.
+QStringList sorted(QStringList l);
 
 // Runs `action` once the next modal dialog is up (polling the event loop), e.g. to answer the
 // lookup picker opened by a click. The dialog is handed over; the action must close it.
@@ -69,9 +84,20 @@ T* child(QObject* parent, const QString& name)
 void click(QObject* parent, const QString& name);
 // Gives `w` the focus and types text into it, one key press per character, Chinese included.
 void typeInto(QWidget* w, const QString& text);
+// Pastes with Ctrl+V at the end of a text box, then lets a refusal speak.
+void paste(QWidget* box, const QString& text);
+// Clicks a row of a grid (with Shift or Ctrl held to extend the selection).
+void clickRow(QTableView* grid, int row, Qt::KeyboardModifiers keys = {});
+// Presses `button` and answers the lookup picker with the row whose ID is `id`.
+void pickId(QObject* window, const QString& button, const QString& id);
 
 // What a grid shows, one row per line, the cells joined with '|'.
 QStringList gridRows(const QTableView* grid);
+
+// An amount as the grids and labels show it ("1,234.50") read back exactly; blank is 0.
+Money shownAmount(QString text);
+// The chart of a window's chart view (named "chart"), once it has redrawn.
+QChart* chartOf(QWidget* window);
 
 // What a screen reader hears of each named child of `window`: its accessible name as the
 // accessibility interface gives it ("<none>" for a missing child).
