@@ -7,8 +7,10 @@
 #include "upgrade.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <utility>
 
 namespace Safekeeping {
 
@@ -20,6 +22,37 @@ const QString kNoDatabase = QStringLiteral("连接数据库错误，系统将不
 qint64 g_changesAtOpen = 0;
 // A failed backup is told once in a run.
 bool g_failureTold = false;
+
+// main.mdb as this run last closed it: checked when it was opened, and backed up (at the start of
+// a session that only read, at its end after a writing one). Opened again unchanged (a new login
+// after 重新登录) it needs neither the check nor another copy of the same bytes. Any write by
+// SQLite changes the header's change counter and the times; a file put in its place, its inode
+// times; a journal beside it means it is not as it was closed.
+struct Stamp {
+    qint64 size = -1;
+    QDateTime modified, changed;
+    QByteArray header;
+    bool operator==(const Stamp&) const = default;
+};
+Stamp g_closedAs;
+// The file as opened is the same as a backup of it.
+bool g_backedUpAtOpen = false;
+
+Stamp stampOf(const QString& path)
+{
+    const QFileInfo info(path);
+    Stamp s;
+    if (!info.isFile() || QFileInfo::exists(path + QStringLiteral("-journal")) || QFileInfo::exists(path + QStringLiteral("-wal")))
+        return s;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return s;
+    s.header = file.read(100);
+    s.size = info.size();
+    s.modified = info.lastModified();
+    s.changed = info.metadataChangeTime();
+    return s;
+}
 
 QString native(const QString& path)
 {
@@ -152,7 +185,9 @@ bool openFile(bool takeBackup, bool offerBackup)
     }
     const bool older = report.version < newest;
     QString failure;
-    if (takeBackup && backupNow(&failure).isEmpty() && older) {
+    g_backedUpAtOpen = false;
+    const bool backedUp = takeBackup && !backupNow(&failure).isEmpty();
+    if (takeBackup && !backedUp && older) {
         refuse(QStringLiteral("数据库文件 %1 是版本 %2，要升级到版本 %3 才能使用；升级前要先备份，但备份没有成功（%4），所以没有升级。"
                               "请检查备份文件夹和磁盘空间后再启动。")
                    .arg(native(path))
@@ -175,6 +210,7 @@ bool openFile(bool takeBackup, bool offerBackup)
         return false;
     }
     g_changesAtOpen = App::conn.totalChanges();
+    g_backedUpAtOpen = backedUp && !older;
     return true;
 }
 
@@ -184,6 +220,17 @@ bool openAtStart()
 {
     g_failureTold = false;
     App::setStatusNote(QString());
+    const Stamp closedAs = std::exchange(g_closedAs, Stamp());
+    if (closedAs.size >= 0 && stampOf(App::databasePath()) == closedAs) {
+        try {
+            App::conn.open(App::databasePath());
+            g_changesAtOpen = App::conn.totalChanges();
+            g_backedUpAtOpen = true;
+            return true;
+        } catch (const DbError&) {
+            App::conn.close();  // checked the whole way below, which says what is wrong
+        }
+    }
     return openFile(true, true);
 }
 
@@ -193,8 +240,8 @@ void closeAtEnd()
         return;
     const bool wrote = App::conn.totalChanges() > g_changesAtOpen;
     App::conn.close();
-    if (wrote)
-        backupNow();
+    if (wrote ? !backupNow().isEmpty() : g_backedUpAtOpen)
+        g_closedAs = stampOf(App::databasePath());
 }
 
 QString backupBeforeChange(QString* failure)

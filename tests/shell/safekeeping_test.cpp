@@ -117,13 +117,21 @@ TEST_F(FileSafety, BackupsAtStartAndAtTheEndOfAWritingSessionOnly)
     openConn();
     App::closeConn();  // a reading session
     EXPECT_EQ(backups().size(), 1);
+    // A new login on the file as it was left needs no second copy of it.
     openConn();
+    EXPECT_EQ(backups().size(), 1);
     App::conn.execute("insert into 成员 values('2', '乙', '', '2')");
     App::closeConn();
-    const QStringList made = backups();
-    ASSERT_EQ(made.size(), 3);
-    EXPECT_EQ(rowsOf(made[0], "select 姓名 from 成员"), QStringList({"乙"}));
-    EXPECT_EQ(rowsOf(made[1], "select 姓名 from 成员"), QStringList());
+    ASSERT_EQ(backups().size(), 2);
+    EXPECT_EQ(rowsOf(backups()[0], "select 姓名 from 成员"), QStringList({"乙"}));
+    EXPECT_EQ(rowsOf(backups()[1], "select 姓名 from 成员"), QStringList());
+    // Another program wrote in between: the next login copies the file as it now is.
+    sql("insert into 成员 values('3', '丙', '', '3')");
+    openConn();
+    ASSERT_EQ(backups().size(), 3);
+    EXPECT_EQ(rowsOf(backups()[0], "select 姓名 from 成员 order by ID"), QStringList({"乙", "丙"}));
+    App::closeConn();
+    EXPECT_EQ(backups().size(), 3);
     EXPECT_TRUE(messageTexts().isEmpty());
 }
 
