@@ -171,8 +171,10 @@ bool ResultReader::read(Snapshot& snap, int maxRows)
         if (!st)
             return false;
         if (!st->step()) {
-            if (!advance())
+            if (!advance()) {
+                snap.settle();
                 return false;
+            }
             continue;
         }
         if (firstCol_ == 1)

@@ -58,6 +58,8 @@ public:
     void eraseRow(int row);
 
     void pushRowid(std::int64_t id) { rowids_.push_back(id); }
+    // The whole result is in: the room kept for more rowids is given back.
+    void settle() { rowids_.shrink_to_fit(); }
     std::int64_t rowid(int row) const { return rowids_[static_cast<std::size_t>(row)]; }
     int rowOfRowid(std::int64_t id) const;  // -1 when no row has it
 
