@@ -56,6 +56,15 @@ QString freshName(const QString& folder, const QString& prefix, const QDateTime&
     return path;
 }
 
+// Removes the hidden temporary copies in `dir` whose names match `stem` + anything + the suffix.
+int removeParts(const QDir& dir, const QString& stem)
+{
+    int removed = 0;
+    for (const QString& name : dir.entryList({QLatin1Char('.') + stem + QLatin1Char('*') + kPartSuffix}, QDir::Files | QDir::Hidden))
+        removed += QFile::remove(dir.filePath(name)) ? 1 : 0;
+    return removed;
+}
+
 }  // namespace
 
 QString folderFor(const QString& databasePath)
@@ -86,6 +95,9 @@ QString writeCopy(const QString& source, const QString& target)
         int rc = sqlite3_open_v2(QFile::encodeName(temporary).constData(), &to.db, SQLITE_OPEN_READWRITE, nullptr);
         if (rc == SQLITE_OK)
             rc = sqlite3_exec(to.db, "PRAGMA journal_mode = OFF", nullptr, nullptr, nullptr);
+        // After the journal is off: defensive mode would refuse to turn it off.
+        if (rc == SQLITE_OK)
+            rc = applySafeSettings(to.db);
         if (rc == SQLITE_OK) {
             sqlite3_backup* copy = sqlite3_backup_init(to.db, "main", from.handle(), "main");
             if (!copy) {
@@ -206,10 +218,13 @@ int prune(const QString& folder, const QDate& today)
     int removed = 0;
     for (const Dated& d : beyondKeeping(listDated(folder), today))
         removed += QFile::remove(d.path) ? 1 : 0;
-    const QDir dir(folder);
-    for (const QString& name : dir.entryList({QStringLiteral(".main-*") + kPartSuffix}, QDir::Files | QDir::Hidden))
-        removed += QFile::remove(dir.filePath(name)) ? 1 : 0;
-    return removed;
+    return removed + removeParts(QDir(folder), QStringLiteral("main-"));
+}
+
+int removeUnfinished(const QString& target)
+{
+    const QFileInfo info(target);
+    return removeParts(info.absoluteDir(), info.fileName() + QLatin1Char('.'));
 }
 
 }  // namespace Backup

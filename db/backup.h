@@ -46,4 +46,8 @@ QList<Dated> beyondKeeping(const QList<Dated>& newestFirst, const QDate& today);
 // Returns how many files were removed.
 int prune(const QString& folder, const QDate& today);
 
+// Removes the temporary copies an interrupted copy to `target` (a restore) left beside it. Returns
+// how many files were removed.
+int removeUnfinished(const QString& target);
+
 }  // namespace Backup

@@ -24,17 +24,39 @@ void Connection::open(const QString& path, bool readOnly)
     sqlite3* db = nullptr;
     const QByteArray name = QFile::encodeName(path);
     const int mode = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
-    int rc = sqlite3_open_v2(name.constData(), &db, mode | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int rc = sqlite3_open_v2(name.constData(), &db, mode | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         const QString msg = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
         const int ext = db ? sqlite3_extended_errcode(db) : rc;
         sqlite3_close(db);
         throw DbError(DbError::classify(ext, msg), ext, msg);
     }
+    setUp(db, path);
+}
+
+void Connection::openInMemory()
+{
+    if (db_)
+        return;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        throw DbError(DbError::Other, SQLITE_NOMEM, QStringLiteral("cannot open a database in memory"));
+    }
+    setUp(db, QStringLiteral(":memory:"));
+}
+
+void Connection::setUp(sqlite3* db, const QString& path)
+{
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, 2000);
     db_ = db;
     path_ = path;
+    const int rc = applySafeSettings(db_);
+    if (rc != SQLITE_OK) {
+        close();
+        throw DbError(DbError::Other, rc, QStringLiteral("cannot apply the safe settings"));
+    }
     // The statements order names in Chinese order (see translateSql).
     if (!PinyinOrder::registerOn(db_)) {
         close();
@@ -48,6 +70,17 @@ void Connection::open(const QString& path, bool readOnly)
         close();
         throw;
     }
+}
+
+int applySafeSettings(sqlite3* db)
+{
+    int on = 0;
+    int rc = sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, &on);
+    if (rc == SQLITE_OK && on != 1)
+        rc = SQLITE_ERROR;
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(db, "PRAGMA trusted_schema = OFF; PRAGMA cell_size_check = ON", nullptr, nullptr, nullptr);
+    return rc;
 }
 
 void Connection::close()

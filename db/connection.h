@@ -16,6 +16,8 @@ public:
     // Opens the file; a connection that is already open is left untouched. A read-only connection
     // never writes, not even to roll back a journal left by a crash.
     void open(const QString& path, bool readOnly = false);
+    // Opens a new empty database in memory (to build a schema for comparison).
+    void openInMemory();
     bool isOpen() const { return db_ != nullptr; }
     void close();
     const QString& path() const { return path_; }
@@ -33,9 +35,17 @@ public:
     [[noreturn]] void raise(int rc, const QString& sql) const;
 
 private:
+    void setUp(sqlite3* db, const QString& path);
+
     sqlite3* db_ = nullptr;
     QString path_;
 };
+
+// The settings every connection to a household file gets before it reads anything: the file's
+// schema cannot call the program's functions or write to the schema itself (defensive mode,
+// trusted_schema off), and every page read is checked for sizes that would run past its end.
+// Returns SQLite's code (SQLITE_OK when all are set).
+int applySafeSettings(sqlite3* db);
 
 // Runs a block of statements as one transaction: rolled back on destruction unless committed.
 class Transaction {

@@ -3,6 +3,7 @@
 #include "connection.h"
 #include "dberror.h"
 #include "dialect.h"
+#include "fileschema.h"
 #include "statement.h"
 
 #include <QDir>
@@ -73,6 +74,12 @@ bool markedReadOnly(const QFileInfo& info)
     return !(info.permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther));
 }
 
+// The first five of a list, joined for a sentence.
+QString firstFew(const QStringList& list)
+{
+    return list.mid(0, 5).join(QStringLiteral("、")) + (list.size() > 5 ? QStringLiteral("等") : QString());
+}
+
 }  // namespace
 
 QStringList fieldsOf(const QString& table)
@@ -91,6 +98,7 @@ bool Report::replaceable() const
     case State::NotADatabase:
     case State::Damaged:
     case State::Foreign:
+    case State::Altered:
         return true;
     default:
         return false;
@@ -166,6 +174,11 @@ Report inspect(const QString& path, int newestVersion, bool own)
             r.state = State::Newer;
             return r;
         }
+        r.altered = FileSchema::differences(conn, r.version);
+        if (!r.altered.isEmpty()) {
+            r.state = State::Altered;
+            return r;
+        }
         if (own && (markedReadOnly(info) || sqlite3_db_readonly(conn.handle(), "main") == 1))
             r.state = State::ReadOnly;
     } catch (const DbError& e) {
@@ -194,11 +207,12 @@ QString describe(const Report& report, const QString& path, bool own)
         return QStringLiteral("%1 不是数据库文件（可能被别的程序覆盖，或已严重损坏）。").arg(file) + putBack;
     case State::Damaged:
         return QStringLiteral("数据库文件 %1 已损坏，没有通过完整性检查。").arg(file) + putBack;
-    case State::Foreign: {
-        const QString parts = report.missing.mid(0, 5).join(QStringLiteral("、"))
-                              + (report.missing.size() > 5 ? QStringLiteral("等") : QString());
-        return QStringLiteral("%1 不是和顺家账的数据库：缺少 %2。").arg(file, parts) + putBack;
-    }
+    case State::Foreign:
+        return QStringLiteral("%1 不是和顺家账的数据库：缺少 %2。").arg(file, firstFew(report.missing)) + putBack;
+    case State::Altered:
+        return QStringLiteral("数据库文件 %1 被别的程序改动过，和本程序建立的不一样：%2。为安全起见，程序不使用这个文件。")
+                   .arg(file, firstFew(report.altered))
+               + putBack;
     case State::Newer:
         return QStringLiteral("数据库文件 %1 的版本是 %2，比本程序能打开的版本 %3 新，是新版的和顺家账写的。"
                               "请用新版的和顺家账打开它；这个文件没有被改动。")

@@ -8,7 +8,8 @@ class DbError;
 
 // Whether a file is a sound household book that this program can open: an SQLite file that
 // passes the quick integrity check, holds the twelve tables with their fields and the query 查询,
-// and is not of a newer version than the program.
+// is not of a newer version than the program, and holds exactly the objects its version makes (no
+// trigger, view, table or index that another tool added, none missing or defined otherwise).
 namespace FileCheck {
 
 enum class State {
@@ -21,6 +22,7 @@ enum class State {
     Damaged,       // an SQLite file that fails the integrity check
     Foreign,       // a database without the program's tables
     Newer,         // made by a newer version of the program
+    Altered,       // the program's tables, yet objects added, missing or defined otherwise
     ReadOnly,      // the program could not save into it
     Locked,        // another program holds it
     DiskFull,
@@ -32,9 +34,11 @@ struct Report {
     int version = 0;      // the file's version, when it could be read
     int newest = 0;       // the newest version the program knows
     QStringList missing;  // the tables or fields a Foreign file lacks
+    QStringList altered;  // what differs in an Altered file, one phrase per object
     int code = 0;         // the engine's code, for Failed
     bool sound() const { return state == State::Sound; }
-    // Unusable as it stands, while a backup could take its place: missing, empty, damaged, foreign.
+    // Unusable as it stands, while a backup could take its place: missing, empty, damaged, foreign,
+    // altered.
     bool replaceable() const;
 };
 

@@ -40,6 +40,12 @@ struct Report {
 };
 
 inline const QString kSetAsideTable = QStringLiteral("升级待核对");
+// The statement that makes kSetAsideTable when a step first sets a value aside.
+QString setAsideTableSql();
+
+// The schema of main.mdb as the builds before file versions made it (version 0), one statement a
+// line: what the steps start from.
+const char* versionZeroSchema();
 
 // The program's steps, oldest first.
 const std::vector<Step>& steps();

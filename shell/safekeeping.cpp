@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 #include <utility>
 
 namespace Safekeeping {
@@ -136,6 +137,32 @@ void tellSetAside(const Upgrade::Report& report)
 
 bool openFile(bool takeBackup, bool offerBackup);
 
+// Whether a file can be made in main.mdb's folder: the journal of every save, the lock that keeps a
+// second copy of the program away and the backups all need one. Tried, not read from the folder's
+// permissions: an administrator's rights, a read-only medium and access lists all count as they are.
+bool folderWritable(const QString& folder)
+{
+    QTemporaryFile probe(folder + QStringLiteral("/.kinbook-XXXXXX"));
+    return probe.open();
+}
+
+// The folder cannot be written (a missing folder is the missing file's business): refused as a
+// read-only file is. Otherwise a restore that was killed may have left its unfinished copy of
+// main.mdb beside it, hidden and as large as the file: it is removed.
+bool folderUsable()
+{
+    const QString path = App::databasePath();
+    const QString folder = QFileInfo(path).absolutePath();
+    if (QFileInfo(folder).isDir() && !folderWritable(folder)) {
+        refuse(QStringLiteral("文件夹 %1 无法写入，记下的帐无法保存，也无法备份。请让当前用户可以写入这个文件夹"
+                              "（去掉它的只读属性，或改它的权限），或把程序和数据放到可以写入的文件夹。")
+                   .arg(native(folder)));
+        return false;
+    }
+    Backup::removeUnfinished(path);
+    return true;
+}
+
 // main.mdb is missing, empty, damaged or not the program's: offer the newest sound backup.
 bool offerNewestBackup(const FileCheck::Report& report)
 {
@@ -220,6 +247,8 @@ bool openAtStart()
 {
     g_failureTold = false;
     App::setStatusNote(QString());
+    if (!folderUsable())
+        return false;
     const Stamp closedAs = std::exchange(g_closedAs, Stamp());
     if (closedAs.size >= 0 && stampOf(App::databasePath()) == closedAs) {
         try {

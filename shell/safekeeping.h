@@ -12,9 +12,10 @@ class QWidget;
 // a run (a message and a note in the main window's status bar) and the program goes on.
 namespace Safekeeping {
 
-// What App::openConn does: checks main.mdb (a damaged, empty, missing or foreign file is refused,
-// with the offer of the newest sound backup), backs it up, brings an older file up to the program's
-// version, and opens App::conn. Every refusal is a message whose first line is
+// What App::openConn does: refuses a folder that cannot be written, removes what a killed restore
+// left beside main.mdb, checks main.mdb (a damaged, empty, missing, foreign or altered file is
+// refused, with the offer of the newest sound backup), backs it up, brings an older file up to the
+// program's version, and opens App::conn. Every refusal is a message whose first line is
 // "连接数据库错误，系统将不能正常运行"; false then, with App::conn closed.
 bool openAtStart();
 

@@ -26,7 +26,7 @@ int run()
         return 2;
     }
     // A folder that cannot hold the lock file cannot take the database's journal either: the
-    // program then runs read-only, and the connection reports what fails.
+    // start refuses it (Safekeeping::openAtStart) with a message that names the folder.
 
     QPointer<LoginWindow> login = new LoginWindow;
     if (!login->isLoaded()) {

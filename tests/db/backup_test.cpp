@@ -1,13 +1,18 @@
-// Copies of the file: the keep rule over a folder of backups, and a copy taken while another
-// connection writes.
+// Copies of the file: the keep rule over a folder of backups, a copy taken while another
+// connection writes, and what the file check accepts of a file's schema.
 #include "backup.h"
+#include "connection.h"
 #include "dberror.h"
 #include "filecheck.h"
+#include "fileschema.h"
+#include "statement.h"
 #include "support/testsupport.h"
 #include "upgrade.h"
 
 #include <QSet>
+#include <algorithm>
 #include <atomic>
+#include <iterator>
 #include <sqlite3.h>
 #include <thread>
 
@@ -89,6 +94,57 @@ TEST_F(Backups, ACopyTakenWhileAnotherConnectionWritesIsOneCommittedState)
         EXPECT_TRUE(FileCheck::inspect(c, Upgrade::newestVersion(), false).sound()) << c.toStdString();
         EXPECT_EQ(rowsOf(c, "select count(*) from 收入帐").value(0).toInt() % kBatch, 0) << "part of a transaction";
     }
+}
+
+// What a version is made of is built by its steps: version 0 as the old builds made it, a file made
+// new, and a file brought to each version by the steps (with a value set aside on the way) all pass.
+TEST_F(Backups, EachVersionIsAcceptedExactlyAsItsStepsMakeIt)
+{
+    const int newest = Upgrade::newestVersion();
+    const QString zero = folder() + "/zero.mdb";
+    makeDatabase(zero, versionZeroSchema());
+    Connection conn;
+    conn.open(zero, true);
+    EXPECT_EQ(FileSchema::differences(conn, 0), QStringList());
+    conn.close();
+    conn.open(KINBOOK_EMPTY_DB, true);
+    EXPECT_EQ(FileSchema::differences(conn, newest), QStringList());
+    EXPECT_EQ(FileSchema::objectsOf(conn).size(), FileSchema::expected(newest).required.size());
+    conn.close();
+    for (int version = 0; version <= newest; ++version) {
+        SCOPED_TRACE(version);
+        const QString file = folder() + QString("/v%1.mdb").arg(version);
+        makeDatabase(file, versionZeroSchema() + "insert into 收入帐 values('1', '5', 20, '01/02/2026', '', 2);");
+        std::vector<Upgrade::Step> upTo;
+        std::copy_if(Upgrade::steps().begin(), Upgrade::steps().end(), std::back_inserter(upTo),
+                     [version](const Upgrade::Step& s) { return s.version <= version; });
+        conn.open(file);
+        Upgrade::run(conn, upTo);
+        conn.close();
+        const FileCheck::Report r = FileCheck::inspect(file, newest, false);
+        EXPECT_TRUE(r.sound()) << FileCheck::describe(r, file).toStdString();
+        EXPECT_EQ(r.version, version);
+    }
+    // Spelling apart: quotes, case, spacing and comments; a quoted text stays as it is.
+    EXPECT_EQ(FileSchema::normalisedSql("CREATE TABLE \"收入帐\" (\n  [金额] Currency -- yuan\n)"),
+              FileSchema::normalisedSql("create table 收入帐(金额 CURRENCY)"));
+    EXPECT_NE(FileSchema::normalisedSql("check (帐 in ('收入帐'))"), FileSchema::normalisedSql("check (帐 in (\"收入帐\"))"));
+    EXPECT_NE(FileSchema::normalisedSql("check (x in ('A'))"), FileSchema::normalisedSql("check (x in ('a'))"));
+}
+
+// Every connection keeps the file's schema from acting: no writes to the schema, no functions from
+// it, every page's cells checked.
+TEST_F(Backups, ConnectionsAreDefensive)
+{
+    const QByteArray before = fileBytes(dbPath());
+    Connection conn;
+    conn.open(dbPath());
+    EXPECT_EQ(columnTexts(conn, "pragma trusted_schema"), QStringList({"0"}));
+    EXPECT_EQ(columnTexts(conn, "pragma cell_size_check"), QStringList({"1"}));
+    EXPECT_THROW(conn.execute("pragma writable_schema = on; update sqlite_master set sql = sql || ' ' where name = '成员'"),
+                 DbError);
+    conn.close();
+    EXPECT_EQ(fileBytes(dbPath()), before);
 }
 
 }  // namespace

@@ -5,12 +5,22 @@
 #include "support/faultydisk.h"
 #include "upgrade.h"
 
+#include <QCryptographicHash>
+#include <QTemporaryFile>
 #include <optional>
 #include <sqlite3.h>
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 namespace {
 
 const QString kNoDatabase = QStringLiteral("连接数据库错误，系统将不能正常运行");
+
+QByteArray hashOf(const QString& path)
+{
+    return QCryptographicHash::hash(fileBytes(path), QCryptographicHash::Sha256);
+}
 
 class FileSafety : public ShellTest {
 protected:
@@ -254,6 +264,161 @@ TEST_F(FileSafety, OldFileIsUpgradedAtStartAfterABackupOfItAsItWas)
     EXPECT_EQ(rows("select 金额, quote(日期) from 收入帐"), QStringList({"5|NULL"}));
     ASSERT_EQ(messageTexts().size(), 1);
     EXPECT_TRUE(messageTexts().first().contains("收入帐.日期 1 个") && messageTexts().first().contains(Upgrade::kSetAsideTable));
+}
+
+// Files that another tool changed: each is refused by the restore and at start (where the sound
+// backup is offered), named for what is wrong, and neither it nor main.mdb is written.
+TEST_F(FileSafety, FileWithObjectsTheProgramDidNotMakeIsRefusedAtRestoreAndAtStart)
+{
+    const QString plainLedger = "成员ID TEXT COLLATE NOCASE, 类型ID TEXT COLLATE NOCASE, 金额 CURRENCY, 日期 DATE, "
+                                "备注 TEXT COLLATE NOCASE, 月份 INTEGER";
+    std::vector<std::pair<QString, QString>> crafts;  // what is done to a sound file, the object named
+    for (const char* table : {"收入帐", "支出帐", "投资帐", "银行帐", "负债", "回收站"})
+        crafts.emplace_back(QString("create trigger tw after insert on %1 begin delete from 支出帐; end;").arg(table), "触发器 tw");
+    crafts.emplace_back("create view 看 as select * from 支出帐;", "视图 看");
+    crafts.emplace_back("create table 备忘(t);", "表 备忘");
+    crafts.emplace_back("pragma legacy_alter_table = on; alter table 支出帐 rename to 旧; create table 支出帐(" + plainLedger
+                            + "); insert into 支出帐 select * from 旧; drop table 旧;"
+                              "create index 支出帐_成员ID on 支出帐 (成员ID); create index 支出帐_类型ID on 支出帐 (类型ID);"
+                              "create index 支出帐_日期 on 支出帐 (日期, 月份, 金额);",
+                        "表 支出帐 的定义");
+    crafts.emplace_back("drop index 收入帐_日期;", "缺少索引 收入帐_日期");
+    crafts.emplace_back("alter table 收入帐 add column 附注 text;", "表 收入帐 的定义");
+    for (const auto& [craft, named] : crafts) {
+        SCOPED_TRACE(craft.toStdString());
+        fresh();
+        sql("insert into 支出帐 values('1', 't', 8, '2026-01-02', '', 1);");
+        MainWindow* main = loggedIn();
+        ASSERT_NE(main, nullptr);
+        const QString good = backups().value(0), crafted = folder() + "/crafted.mdb";
+        ASSERT_TRUE(QFile::copy(good, crafted));
+        makeDatabase(crafted, craft);
+        const QByteArray craftedHash = hashOf(crafted), ownHash = hashOf(dbPath());
+
+        App::scriptMessages(true);
+        App::queueFileChoice(crafted);
+        trigger(main, "mnurestore");
+        ASSERT_EQ(messageTexts().size(), 1);
+        EXPECT_TRUE(lastMessage().startsWith("不能用这个文件恢复数据") && lastMessage().contains("被别的程序改动过")
+                    && lastMessage().contains(named))
+            << lastMessage().toStdString();
+        EXPECT_EQ(hashOf(dbPath()), ownHash);
+        EXPECT_EQ(hashOf(crafted), craftedHash);
+        EXPECT_TRUE(main->isVisible() && App::conn.isOpen());
+
+        // The same file as main.mdb at the next start: the sound backup is offered and declined.
+        delete main;
+        App::closeConn();
+        writeFile(dbPath(), fileBytes(crafted));
+        App::scriptMessages(true);
+        App::queueAnswer(2);
+        EXPECT_FALSE(LoginWindow().isLoaded());
+        ASSERT_EQ(App::shownMessages().size(), 1);
+        EXPECT_EQ(App::shownMessages().first().style, 33);
+        EXPECT_TRUE(lastMessage().startsWith(kNoDatabase + "\n") && lastMessage().contains(named)
+                    && lastMessage().contains(QDir::toNativeSeparators(good)))
+            << lastMessage().toStdString();
+        EXPECT_FALSE(App::conn.isOpen());
+        EXPECT_EQ(hashOf(dbPath()), craftedHash);
+        EXPECT_EQ(hashOf(crafted), craftedHash);
+    }
+    // Accepted, the backup takes the altered file's place; the trigger went aside with it.
+    App::scriptMessages(true);
+    App::queueAnswer(1);
+    EXPECT_TRUE(LoginWindow().isLoaded());
+    EXPECT_EQ(scalar("select count(*) from pragma_table_info('收入帐')"), "6");
+    EXPECT_EQ(scalar("select count(*) from 支出帐"), "1");
+}
+
+// A file of an old version is checked against that version before it is upgraded; the table of
+// values the upgrade set aside is its own, and the upgraded file opens again.
+TEST_F(FileSafety, OldFileIsCheckedAsItsVersionMadeItBeforeTheUpgrade)
+{
+    writeFile(dbPath(), {});
+    makeDatabase(dbPath(), versionZeroSchema() + "create trigger tw after insert on 收入帐 begin delete from 支出帐; end;");
+    const QByteArray before = hashOf(dbPath());
+    EXPECT_FALSE(LoginWindow().isLoaded());
+    EXPECT_TRUE(lastMessage().contains("触发器 tw")) << lastMessage().toStdString();
+    EXPECT_EQ(hashOf(dbPath()), before);
+    EXPECT_EQ(scalar("pragma user_version"), "0");
+
+    writeFile(dbPath(), {});
+    makeDatabase(dbPath(), versionZeroSchema() + "insert into 收入帐 values('1', 'i', 5, '01/02/2026', '', 1);");
+    openConn();
+    App::closeConn();
+    ASSERT_EQ(scalar("select count(*) from 升级待核对"), "1");
+    // Written by another program since: checked the whole way at the next start.
+    sql("insert into 成员 values('9', '丁', '', '9');");
+    App::clearShownMessages();
+    EXPECT_TRUE(LoginWindow().isLoaded());
+    EXPECT_EQ(messageTexts(), QStringList());
+}
+
+// main.mdb writable in a folder that is not: refused at start, naming the folder, nothing written.
+// Run as root, the rights are dropped for the start (the effective user only) and taken back.
+TEST_F(FileSafety, FolderThatCannotBeWrittenIsRefusedAtStart)
+{
+#ifndef Q_OS_UNIX
+    GTEST_SKIP() << "folder permissions are set here with POSIX modes only";
+#else
+    const QByteArray before = hashOf(dbPath());
+    QFile::setPermissions(dbPath(), QFile::Permissions(0x6666));  // read and write for everyone
+    QFile::setPermissions(folder(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
+                                        | QFile::ReadOther | QFile::ExeOther);
+    struct Restore {
+        QString folder;
+        bool dropped = false;
+        ~Restore()
+        {
+            if (dropped && (seteuid(0) != 0 || setegid(0) != 0))
+                ADD_FAILURE() << "could not take the rights back";
+            QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
+    } restore{folder()};
+    if (QTemporaryFile(folder() + "/probe-XXXXXX").open()) {
+        if (geteuid() != 0)
+            GTEST_SKIP() << "this file system lets a read-only folder be written";
+        constexpr uid_t kNobody = 65534;
+        if (setegid(kNobody) != 0 || seteuid(kNobody) != 0) {
+            setegid(0);
+            GTEST_SKIP() << "running as root and cannot give up the rights: a read-only folder stays writable";
+        }
+        restore.dropped = true;
+        if (QTemporaryFile(folder() + "/probe-XXXXXX").open())
+            GTEST_SKIP() << "running as root: the folder stays writable even without the rights";
+        if (!QFile(dbPath()).open(QIODevice::ReadWrite))
+            GTEST_SKIP() << "running as root: without the rights main.mdb cannot be reached, so the test would not be of the folder";
+    }
+    const bool loaded = LoginWindow().isLoaded();
+    if (restore.dropped) {
+        EXPECT_EQ(seteuid(0), 0);
+        EXPECT_EQ(setegid(0), 0);
+        restore.dropped = false;
+    }
+    EXPECT_FALSE(loaded);
+    ASSERT_EQ(App::shownMessages().size(), 1);
+    EXPECT_EQ(App::shownMessages().first().style, 16);
+    EXPECT_TRUE(lastMessage().startsWith(kNoDatabase + "\n") && lastMessage().contains("文件夹 " + QDir::toNativeSeparators(folder()))
+                && lastMessage().contains("无法写入"))
+        << lastMessage().toStdString();
+    EXPECT_FALSE(hasEnglish(lastMessage().section('\n', 1))) << lastMessage().toStdString();
+    EXPECT_FALSE(App::conn.isOpen());
+    EXPECT_EQ(hashOf(dbPath()), before);
+    EXPECT_EQ(QDir(folder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList({"main.mdb"}));
+#endif
+}
+
+// What a killed restore left beside main.mdb goes at the next start; other files stay.
+TEST_F(FileSafety, UnfinishedCopyBesideTheFileIsRemovedAtStart)
+{
+    const QByteArray copy = fileBytes(dbPath());
+    writeFile(folder() + "/.main.mdb.Ab12Cd.part", copy);
+    writeFile(folder() + "/.notes.txt.Ab12Cd.part", "not ours");
+    writeFile(folder() + "/main.mdb.part", "not hidden: not ours");
+    openConn();
+    EXPECT_TRUE(App::conn.isOpen());
+    EXPECT_EQ(QDir(folder()).entryList({"*.part"}, QDir::Files | QDir::Hidden, QDir::Name),
+              QStringList({".notes.txt.Ab12Cd.part", "main.mdb.part"}));
 }
 
 }  // namespace
