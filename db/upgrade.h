@@ -44,7 +44,7 @@ inline const QString kSetAsideTable = QStringLiteral("升级待核对");
 QString setAsideTableSql();
 
 // The schema of main.mdb as the builds before file versions made it (version 0), one statement a
-// line: what the steps start from.
+// line, kept as it was: what the steps start from, and what a file of version 0 is checked against.
 const char* versionZeroSchema();
 
 // The program's steps, oldest first.

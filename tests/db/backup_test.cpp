@@ -96,8 +96,8 @@ TEST_F(Backups, ACopyTakenWhileAnotherConnectionWritesIsOneCommittedState)
     }
 }
 
-// What a version is made of is built by its steps: version 0 as the old builds made it, a file made
-// new, and a file brought to each version by the steps (with a value set aside on the way) all pass.
+// What a version is made of is built by its steps: version 0, a file made new from db/schema.sql,
+// and a file brought to each version by the steps (with a value set aside on the way) all pass.
 TEST_F(Backups, EachVersionIsAcceptedExactlyAsItsStepsMakeIt)
 {
     const int newest = Upgrade::newestVersion();

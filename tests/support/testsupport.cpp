@@ -1,6 +1,7 @@
 #include "testsupport.h"
 
 #include "pinyinorder.h"
+#include "upgrade.h"
 
 #include "shell/platform.h"
 
@@ -129,9 +130,7 @@ void writeFile(const QString& path, const QByteArray& bytes)
 
 QString versionZeroSchema()
 {
-    QFile f(QStringLiteral(KINBOOK_TEST_DIR "/support/version0.sql"));
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << "no version 0 schema";
-    return QString::fromUtf8(f.readAll());
+    return QString::fromUtf8(Upgrade::versionZeroSchema());
 }
 
 bool hasEnglish(const QString& text)
