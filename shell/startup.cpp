@@ -84,7 +84,7 @@ QString lockPath()
 
 int run(Mode mode)
 {
-    if (mode == Mode::CheckStart)
+    if (mode == Mode::CheckStart && !App::isScripting())
         App::scriptMessages(true);
     bool shown = false;
     QString hint;
