@@ -16,7 +16,7 @@ int main(int argc, char** argv)
                                             .arg(KINBOOK_VERSION_MAJOR)
                                             .arg(KINBOOK_VERSION_MINOR)
                                             .arg(KINBOOK_VERSION_REVISION));
-    QGuiApplication::setDesktopFileName(QStringLiteral("kinbook"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.kinbook.kinbook"));
     Language::useChinese();  // without Qt's translations Qt's own texts stay English; nothing else changes
 
     QCommandLineParser options;
