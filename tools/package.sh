@@ -23,11 +23,16 @@ export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$here" log -1 --format=%
 echo "== Release build of kinbook $version in $build"
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-# Debian's hardening flags (stack protector, fortified functions, read-only relocations).
+# Debian's hardening flags (stack protector, fortified functions, read-only relocations), taken
+# from the repository folder so that they are the same wherever this is run from. No -g: the program
+# is stripped anyway, and without it ccache reuses objects across build folders.
+cd "$here"
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+cxxflags=$(dpkg-buildflags --get CPPFLAGS; dpkg-buildflags --get CXXFLAGS)
+cxxflags=$(echo $cxxflags | sed 's/\(^\| \)-g\( \|$\)/ /')
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKINBOOK_TESTS=OFF \
       -DKINBOOK_SYSTEM_INSTALL=ON -DCMAKE_INSTALL_PREFIX=/usr "${launcher[@]}" \
-      -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
+      -DCMAKE_CXX_FLAGS="$cxxflags" \
       -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
 cmake --build "$build" -j"$(nproc)" --target kinbook kinbook_icons
 
