@@ -1,10 +1,12 @@
 #include "about.h"
 
 #include "app.h"
+#include "datafolder.h"
 #include "inputs.h"
 #include "pictures.h"
 #include "platform.h"
 #include "recordset.h"
+#include "valuelabel.h"
 
 #include <QDir>
 #include <QFrame>
@@ -96,6 +98,13 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent)
     lblDescription->setFont(songFont(10));
     lblDescription->setWordWrap(true);
 
+    // Where the books are: the data folder chosen at start.
+    lblDataFolder = new ValueLabel(QStringLiteral("lblDataFolder"), QString(), this);
+    lblDataFolder->setText(QStringLiteral("数据文件夹：") + QDir::toNativeSeparators(DataFolder::folder()));
+    lblDataFolder->setFont(songFont(10));
+    lblDataFolder->setWordWrap(true);
+    lblDataFolder->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
     cmdOK = new QPushButton(QStringLiteral("确定"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setDefault(true);
@@ -110,6 +119,8 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent)
     text->addWidget(lblVersion);
     text->addSpacing(twips(120));
     text->addWidget(lblDescription);
+    text->addSpacing(twips(120));
+    text->addWidget(lblDataFolder);
     text->addStretch(1);
     auto* top = new QHBoxLayout;
     top->addWidget(Picture1, 0, Qt::AlignTop);

@@ -1,6 +1,6 @@
 #include "app.h"
 
-#include "platform.h"
+#include "datafolder.h"
 #include "safekeeping.h"
 #include "undo.h"
 
@@ -40,7 +40,7 @@ QHash<QString, WindowFactory>& registry()
 
 QString databasePath()
 {
-    return Platform::programFolder() + QStringLiteral("/main.mdb");
+    return DataFolder::databasePath();
 }
 
 bool openConn()

@@ -23,7 +23,7 @@ extern QString curUser;
 // The lookup picker's request and result.
 extern QString findTable, findIdField, findNameField, findId, findName;
 
-// The full path of main.mdb in the program folder.
+// The full path of main.mdb in the data folder in use (shell/datafolder).
 QString databasePath();
 
 // Opens conn on main.mdb unless it is already open: the file is checked, backed up and brought up

@@ -121,20 +121,34 @@ LoginWindow::LoginWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     right->addLayout(fields);
     right->addStretch(1);
     right->addLayout(buttons);
-    auto* layout = new QHBoxLayout(this);
+    auto* row = new QHBoxLayout;
+    row->setSpacing(0);
+    row->addWidget(Image1, 0, Qt::AlignLeft | Qt::AlignTop);
+    row->addLayout(right, 1);
+    // How to begin, on a book that has no members yet (a first start).
+    lblStart = new QLabel(QStringLiteral("这是一本新账本，还没有家庭成员。请先以超级用户 %1（密码 %2）登录，"
+                                         "再在“期初设置[F]”→“成员信息”里录入家庭成员。")
+                              .arg(kSuperName, kSuperPassword),
+                          this);
+    lblStart->setObjectName(QStringLiteral("lblStart"));
+    lblStart->setFont(songFont(10));
+    lblStart->setWordWrap(true);
+    lblStart->setContentsMargins(twips(150), twips(60), twips(150), twips(120));
+    lblStart->hide();
+    auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(Image1, 0, Qt::AlignLeft | Qt::AlignTop);
-    layout->addLayout(right, 1);
+    layout->addLayout(row);
+    layout->addWidget(lblStart);
 
     setTabOrder(cbouser, txtpw);
     setTabOrder(txtpw, Command1);
     setTabOrder(Command1, Command2);
     setTabOrder(Command2, Image1);
-    setFixedSize(layout->sizeHint().expandedTo(QSize(twips(4650), twips(2040))));
-
     guardTextInput(this);
     Addcbo();
+    lblStart->setVisible(loaded_ && cbouser->count() == 0);
+    setFixedSize(layout->sizeHint().expandedTo(QSize(twips(4650), twips(2040))));
     cbouser->setCurrentIndex(-1);
     cbouser->clearEditText();
     cbouser->setFocus();
@@ -275,6 +289,11 @@ void LoginWindow::Form_QueryUnload()
         return;
     unloaded_ = true;
     App::closeConn();
+}
+
+QString LoginWindow::startHint() const
+{
+    return !lblStart->isHidden() ? lblStart->text() : QString();
 }
 
 MainWindow* LoginWindow::mainWindow() const

@@ -4,6 +4,7 @@
 #include <QWidget>
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QAbstractButton;
@@ -22,6 +23,8 @@ public:
     bool isLoaded() const { return loaded_; }
     // The main window opened by the last login, while it is open.
     MainWindow* mainWindow() const;
+    // What the window says about how to begin, while the book has no members; empty otherwise.
+    QString startHint() const;
     // Back after "重新登录": the names as loaded at start-up, the last name, an empty password.
     void showAgain();
     // Back after a restore: the names of the restored file, an empty password.
@@ -47,6 +50,7 @@ private:
     QPushButton* Command1 = nullptr;
     QPushButton* Command2 = nullptr;
     QAbstractButton* Image1 = nullptr;
+    QLabel* lblStart = nullptr;
     QPointer<MainWindow> main_;
     bool loaded_ = false;
     bool unloaded_ = false;

@@ -1,21 +1,62 @@
 #include "startup.h"
 
 #include "app.h"
+#include "datafolder.h"
 #include "loginwindow.h"
 #include "platform.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QPointer>
+#include <QTimer>
+#include <cstdio>
 
 namespace Startup {
 
-QString lockPath()
+namespace {
+
+// What a check of the start writes out: the folder, what the login window says, every message.
+void printCheck(bool loginShown, const QString& loginHint)
 {
-    return App::databasePath() + QStringLiteral(".lock");
+    QString out = QStringLiteral("数据文件夹：%1\n").arg(QDir::toNativeSeparators(DataFolder::folder()));
+    for (const App::ShownMessage& m : App::shownMessages())
+        out += QStringLiteral("消息：%1\n").arg(m.text);
+    out += loginShown ? QStringLiteral("登录窗口已显示\n") : QStringLiteral("登录窗口没有显示\n");
+    if (!loginHint.isEmpty())
+        out += QStringLiteral("登录窗口提示：%1\n").arg(loginHint);
+    std::fputs(out.toUtf8().constData(), stdout);
+    std::fflush(stdout);
 }
 
-int run()
+// Shows the login window and runs the event loop; under a check the window closes once shown.
+int runLogin(Mode mode, bool& shown, QString& hint)
 {
+    QPointer<LoginWindow> login = new LoginWindow;
+    if (!login->isLoaded()) {
+        delete login;
+        App::closeConn();
+        return 1;
+    }
+    login->show();
+    shown = true;
+    hint = login->startHint();
+    if (mode == Mode::CheckStart)
+        QTimer::singleShot(0, login, &QWidget::close);
+    const int rc = QApplication::exec();
+    // Windows closed at the end are deleted later: finish that, then make sure the file is closed.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    delete login;
+    App::closeConn();
+    return rc;
+}
+
+int runLocked(Mode mode, bool& shown, QString& hint)
+{
+    QString failure;
+    if (!DataFolder::makeFolder(failure)) {
+        App::msgBox(failure, 16);
+        return 1;
+    }
     // Two copies on one database would share its staging tables, and one copy's closing would
     // empty what the other has staged. The lock is taken before anything touches the database. It
     // is held on the open file, so the system lets it go when this copy ends, however it ends: only
@@ -27,19 +68,29 @@ int run()
     }
     // A folder that cannot hold the lock file cannot take the database's journal either: the
     // start refuses it (Safekeeping::openAtStart) with a message that names the folder.
-
-    QPointer<LoginWindow> login = new LoginWindow;
-    if (!login->isLoaded()) {
-        delete login;
-        App::closeConn();
+    if (DataFolder::makeEmptyIfNew(failure) == DataFolder::FirstStart::Failed) {
+        App::msgBox(failure, 16);
         return 1;
     }
-    login->show();
-    const int rc = QApplication::exec();
-    // Windows closed at the end are deleted later: finish that, then make sure the file is closed.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    delete login;
-    App::closeConn();
+    return runLogin(mode, shown, hint);
+}
+
+}  // namespace
+
+QString lockPath()
+{
+    return App::databasePath() + QStringLiteral(".lock");
+}
+
+int run(Mode mode)
+{
+    if (mode == Mode::CheckStart && !App::isScripting())
+        App::scriptMessages(true);
+    bool shown = false;
+    QString hint;
+    const int rc = runLocked(mode, shown, hint);
+    if (mode == Mode::CheckStart)
+        printCheck(shown, hint);
     return rc;
 }
 

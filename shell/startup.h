@@ -2,16 +2,22 @@
 
 #include <QString>
 
-// Start-up of the program: one copy per database, then the login window.
+// Start-up of the program: the data folder readied, one copy per database, then the login window.
 namespace Startup {
 
 // The lock file that marks main.mdb as in use by a running copy of the program.
 QString lockPath();
 
-// Runs the program: refuses to start beside another running copy on the same main.mdb (with a
-// message, touching nothing), opens the login window and runs the event loop until every window
-// is closed. Returns the program's exit status: 0 after a normal end, non-zero when the program
-// could not start.
-int run();
+// How the run goes: with a person, or as a check of the start that no one watches (kinbook
+// --check-start): every message is written to standard output instead of shown and taken as
+// answered with its first button (确定), the login window closes as soon as it is shown, and the
+// data folder and what the login window says are written out too.
+enum class Mode { Interactive, CheckStart };
+
+// Runs the program: readies the data folder (a first start there makes an empty household file),
+// refuses to start beside another running copy on the same main.mdb (with a message, touching
+// nothing), opens the login window and runs the event loop until every window is closed. Returns
+// the program's exit status: 0 after a normal end, non-zero when the program could not start.
+int run(Mode mode = Mode::Interactive);
 
 }  // namespace Startup

@@ -2,7 +2,7 @@
 //   kinbook_mkdb [--keep] schema.sql out.mdb
 // With --keep an existing file is left as it is. The file is written under a temporary name and
 // renamed, so a failed build never leaves a half-made database.
-#include <sqlite3.h>
+#include "emptyfile.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -37,23 +37,10 @@ int main(int argc, char** argv)
     std::stringstream text;
     text << in.rdbuf();
 
-    const std::filesystem::path tmp = out.string() + ".tmp";
-    std::filesystem::remove(tmp);
-    sqlite3* db = nullptr;
-    if (sqlite3_open(tmp.c_str(), &db) != SQLITE_OK) {
-        std::fprintf(stderr, "kinbook_mkdb: %s\n", sqlite3_errmsg(db));
-        sqlite3_close(db);
+    std::string error;
+    if (!EmptyFile::make(text.str(), out, error)) {
+        std::fprintf(stderr, "kinbook_mkdb: %s\n", error.c_str());
         return 1;
     }
-    char* err = nullptr;
-    if (sqlite3_exec(db, text.str().c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
-        std::fprintf(stderr, "kinbook_mkdb: %s\n", err ? err : "error");
-        sqlite3_free(err);
-        sqlite3_close(db);
-        std::filesystem::remove(tmp);
-        return 1;
-    }
-    sqlite3_close(db);
-    std::filesystem::rename(tmp, out);
     return 0;
 }

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that kinbook needs (only those missing) and builds it.
 #   tools/setup.sh [build-dir] [extra cmake options...]
+#   tools/setup.sh --packages-only     (installs, builds nothing)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
           qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n libsqlite3-dev sqlite3 libgtest-dev
           fonts-arphic-uming fonts-arphic-ukai libxkbcommon0 xauth
-          clang libclang-rt-14-dev poppler-utils)
+          clang libclang-rt-14-dev poppler-utils
+          librsvg2-bin dpkg-dev lintian desktop-file-utils appstream)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -17,6 +19,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+[ "${1:-}" = --packages-only ] && exit 0
 build=${1:-"$here/build"}
 shift || true
 cmake -S "$here" -B "$build" -G Ninja "$@" >/dev/null
