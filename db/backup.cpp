@@ -86,7 +86,7 @@ private:
 };
 
 // Copies the file of `from`, which holds a read transaction (no writer can change the file
-// meanwhile), byte for byte into `target` in large blocks, and flushes it to the disk. The file is
+// meanwhile), byte for byte into `target` in blocks of 64 KiB, and flushes it to the disk. The file is
 // read through the connection's own handle: a second handle on it, once closed, would drop the
 // locks this process holds on the file (POSIX locks belong to the process, not to a handle).
 void copyBytes(Connection& from, const QString& target)
@@ -98,7 +98,8 @@ void copyBytes(Connection& from, const QString& target)
     EngineFile::check(file->pMethods->xFileSize(file, &size));
     EngineFile out;
     out.create(target);
-    constexpr sqlite3_int64 kBlock = 1 << 20;
+    // The engine's file system reads and writes at most a little under 128 KiB at a time.
+    constexpr sqlite3_int64 kBlock = 64 * 1024;
     const std::unique_ptr<char[]> buffer(new char[kBlock]);
     for (sqlite3_int64 at = 0; at < size; at += kBlock) {
         const int n = static_cast<int>(std::min(kBlock, size - at));

@@ -4,16 +4,19 @@
 //            since SQLite reads no other; RIGHT JOINs left as they are)
 //   floor:   the fastest SQL for the same rows (LEFT JOINs from the ledger through its indexes)
 //
-//   kinbook_bench [--sizes 10000,100000,1000000] [--data DIR] [--repeat N]
+//   kinbook_bench [--sizes 10000,100000,1000000] [--data DIR] [--repeat N] [--check FILE]
+//   kinbook_bench --once WHAT FILE      (one load in a fresh process, for profilers: once.h)
 //
 // The databases are made by kinbook_gendb (seed 1) and kept in DIR between runs. Every figure is
 // measured N times (default 7); a run measures the project and the floor one after the other, the
 // floor first in every other run. The table gives the minimum, median and maximum of each, the
 // median of the runs' ratios and their spread ((max - min) / median), and warns of a spread over
-// 20 %. The first line names the machine.
+// 20 %. The first lines name the machine, its caches and kernel. --check compares the run with a
+// table saved earlier (README, docs/benchmark.md) and prints every figure that moved over 15 %.
 #include "backup.h"
 #include "measure.h"
 #include "once.h"
+#include "report.h"
 #include "dialect.h"
 #include "filecheck.h"
 #include "recordset.h"
@@ -46,7 +49,6 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QTableView>
-#include <QThread>
 #include <QTimer>
 #include <QtGlobal>
 #include <algorithm>
@@ -133,29 +135,6 @@ double runQuery(QDialog* w, const QString& member, const QString& type, const QD
     return nowMs() - t0;
 }
 
-QString firstLine(const QString& file, const QString& key)
-{
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
-        return QString();
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(key.toUtf8())) {
-            const QString v = QString::fromUtf8(line.mid(key.size()));
-            return v.section(u'=', -1).section(u':', -1).trimmed().remove(u'"');
-        }
-    return QString();
-}
-
-// The machine the figures were measured on.
-QString machine()
-{
-    return QStringLiteral("%1, %2 cores, %3, SQLite %4, Qt %5")
-        .arg(firstLine(QStringLiteral("/proc/cpuinfo"), QStringLiteral("model name")))
-        .arg(QThread::idealThreadCount())
-        .arg(firstLine(QStringLiteral("/etc/os-release"), QStringLiteral("PRETTY_NAME")))
-        .arg(QString::fromUtf8(sqlite3_libversion()), QString::fromUtf8(qVersion()));
-}
-
 long statusKiB(const QByteArray& key);
 
 // The process's peak resident size (Linux).
@@ -191,13 +170,6 @@ long residentKiB()
     return fields.size() > 1 ? fields[1].toLong() * (sysconf(_SC_PAGESIZE) / 1024) : 0;
 }
 
-struct Memory {
-    int size;
-    int rows;
-    double kept;
-    double peak;
-    double cells;  // of the kept heap, the result's cells
-};
 
 
 // A WeChat Pay bill of `rows` rows of this year (a fifth of them income) from 50 counterparties, as
@@ -257,6 +229,7 @@ int main(int argc, char** argv)
     QList<int> sizes = {10000, 100000, 1000000};
     QString data = QDir::currentPath() + QStringLiteral("/bench-data");
     int repeat = 7;
+    QString check;  // a saved table to compare this run with
     const QStringList args = app.arguments();
     for (int i = 1; i + 1 < args.size(); i += 2) {
         if (args[i] == QLatin1String("--sizes")) {
@@ -265,6 +238,8 @@ int main(int argc, char** argv)
                 sizes << s.toInt();
         } else if (args[i] == QLatin1String("--data")) {
             data = args[i + 1];
+        } else if (args[i] == QLatin1String("--check")) {
+            check = args[i + 1];
         } else if (args[i] == QLatin1String("--repeat")) {
             repeat = std::max(1, args[i + 1].toInt());
         }
@@ -942,45 +917,8 @@ int main(int argc, char** argv)
         App::closeConn();
     }
 
-    std::printf("Machine: %s\n\n", qPrintable(machine()));
-    std::printf("| work | records | project ms: min / median / max | as written ms | floor ms: min / median / max "
-                "| project / floor | ratio spread | result |\n");
-    std::printf("|---|---:|---:|---:|---:|---:|---:|---|\n");
-    QStringList warnings;
-    for (const Row& r : table) {
-        auto ms = [](const Spread& s) {
-            if (s.empty())
-                return QStringLiteral("n/a");
-            return QStringLiteral("%1 / %2 / %3").arg(s.min(), 0, 'f', 1).arg(s.median(), 0, 'f', 1).arg(s.max(), 0, 'f', 1);
-        };
-        QString ratio = QStringLiteral("n/a"), spread = QStringLiteral("n/a");
-        if (!r.ratio.empty()) {
-            const double m = r.ratio.median();
-            const double sp = (r.ratio.max() - r.ratio.min()) / m;
-            ratio = QString::number(m, 'f', 2);
-            spread = QStringLiteral("%1 %").arg(sp * 100, 0, 'f', 0);
-            if (sp > 0.20)
-                warnings << QStringLiteral("%1 at %2 records: the ratio spreads %3 % over %4 runs (%5 to %6)")
-                                .arg(r.work)
-                                .arg(r.size)
-                                .arg(sp * 100, 0, 'f', 0)
-                                .arg(r.ratio.runs.size())
-                                .arg(r.ratio.min(), 0, 'f', 2)
-                                .arg(r.ratio.max(), 0, 'f', 2);
-        }
-        std::printf("| %s | %d | %s | %s | %s | %s | %s | %s |\n", qPrintable(r.work), r.size, qPrintable(ms(r.project)),
-                    r.written.empty() ? "n/a" : qPrintable(QString::number(r.written.median(), 'f', 1)),
-                    qPrintable(ms(r.floor)), qPrintable(ratio), qPrintable(spread), qPrintable(r.note));
-    }
-    std::printf("\n| records | rows loaded | heap kept per record beyond its texts, bytes | of which the result's cells "
-                "| peak resident growth while loading beyond its texts, bytes per record |\n|---:|---:|---:|---:|---:|\n");
-    for (const Memory& m : memory)
-        std::printf("| %d | %d | %.1f | %.1f | %s |\n", m.size, m.rows, m.kept, m.cells,
-                    m.peak < 0 ? "n/a" : qPrintable(QString::number(m.peak, 'f', 1)));
-    for (const QString& w : warnings)
-        std::fprintf(stderr, "bench: warning: %s\n", qPrintable(w));
-    if (!warnings.isEmpty())
-        std::printf("\nWarning: %lld figure(s) spread over 20 %% from run to run; the machine was not quiet.\n",
-                    static_cast<long long>(warnings.size()));
+    printReport(table, memory);
+    if (!check.isEmpty() && checkAgainst(check, table, 0.15) < 0)
+        return 1;
     return 0;
 }
