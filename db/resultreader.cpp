@@ -212,7 +212,6 @@ bool ResultReader::read(Snapshot& snap, int maxRows)
             return false;
         if (!st->step()) {
             if (!advance()) {
-                snap.settle();
                 finish();
                 return false;
             }

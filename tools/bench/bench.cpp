@@ -5,6 +5,7 @@
 //   floor:   the fastest SQL for the same rows (LEFT JOINs from the ledger through its indexes)
 //
 //   kinbook_bench [--sizes 10000,100000,1000000] [--data DIR] [--repeat N] [--check FILE]
+//                [--only REGEX]          (only the figures whose work matches)
 //   kinbook_bench --once WHAT FILE      (one load in a fresh process, for profilers: once.h)
 //
 // The databases are made by kinbook_gendb (seed 1) and kept in DIR between runs. Every figure is
@@ -238,6 +239,8 @@ int main(int argc, char** argv)
                 sizes << s.toInt();
         } else if (args[i] == QLatin1String("--data")) {
             data = args[i + 1];
+        } else if (args[i] == QLatin1String("--only")) {
+            measureOnly(args[i + 1]);
         } else if (args[i] == QLatin1String("--check")) {
             check = args[i + 1];
         } else if (args[i] == QLatin1String("--repeat")) {

@@ -45,6 +45,9 @@ struct Row {
     QString note;
 };
 
+// Measures only the figures whose work matches `pattern` (a regular expression; empty: all).
+void measureOnly(const QString& pattern);
+
 // Runs the project's work and the floor `repeat` times, in alternating order, then the statement as
 // written once per run. A step that returns a negative time has nothing to measure.
 void measure(Row& r, int repeat, const std::function<double()>& project, const std::function<double()>& floor,

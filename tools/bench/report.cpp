@@ -98,6 +98,8 @@ void printReport(const std::vector<Row>& table, const std::vector<Memory>& memor
     std::printf("|---|---:|---:|---:|---:|---:|---:|---|\n");
     QStringList warnings;
     for (const Row& r : table) {
+        if (r.project.empty() && r.floor.empty())
+            continue;  // not measured (--only)
         QString ratio = QStringLiteral("n/a"), spread = QStringLiteral("n/a");
         if (!r.ratio.empty()) {
             const double m = r.ratio.median();
