@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <sqlite3.h>
+#include <memory>
 #include <system_error>
 
 namespace Backup {
@@ -43,6 +44,103 @@ struct RawDb {
     ~RawDb() { sqlite3_close(db); }
 };
 
+// A file opened through the engine's file system, as the engine writes its own files: the same
+// flush to the disk, and a file system put in its place (tests) sees these writes too.
+class EngineFile {
+public:
+    EngineFile() = default;
+    ~EngineFile()
+    {
+        // The engine's rule: a file whose methods are set is closed, even when its opening failed.
+        if (file() && file()->pMethods)
+            file()->pMethods->xClose(file());
+        sqlite3_free_filename(name_);
+    }
+    EngineFile(const EngineFile&) = delete;
+    EngineFile& operator=(const EngineFile&) = delete;
+
+    void create(const QString& path)
+    {
+        sqlite3_vfs* vfs = sqlite3_vfs_find(nullptr);
+        name_ = sqlite3_create_filename(QFile::encodeName(path).constData(), "", "", 0, nullptr);
+        if (!vfs || !name_)
+            fail(DbError::Other, SQLITE_NOMEM, QStringLiteral("out of memory"));
+        memory_.reset(new char[static_cast<std::size_t>(vfs->szOsFile)]());
+        int flags = 0;
+        check(vfs->xOpen(vfs, name_, file(), SQLITE_OPEN_MAIN_DB | SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, &flags));
+    }
+    void write(const char* p, int n, sqlite3_int64 at) { check(file()->pMethods->xWrite(file(), p, n, at)); }
+    void sync() { check(file()->pMethods->xSync(file(), SQLITE_SYNC_FULL)); }
+
+    static void check(int rc)
+    {
+        if (rc != SQLITE_OK)
+            fail(DbError::classify(rc, QString()), rc, QString::fromUtf8(sqlite3_errstr(rc)));
+    }
+
+private:
+    sqlite3_file* file() const { return reinterpret_cast<sqlite3_file*>(memory_.get()); }
+
+    sqlite3_filename name_ = nullptr;
+    std::unique_ptr<char[]> memory_;
+};
+
+// Copies the file of `from`, which holds a read transaction (no writer can change the file
+// meanwhile), byte for byte into `target` in blocks of 64 KiB, and flushes it to the disk. The file is
+// read through the connection's own handle: a second handle on it, once closed, would drop the
+// locks this process holds on the file (POSIX locks belong to the process, not to a handle).
+void copyBytes(Connection& from, const QString& target)
+{
+    sqlite3_file* file = nullptr;
+    if (sqlite3_file_control(from.handle(), "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file || !file->pMethods)
+        fail(DbError::Other, SQLITE_ERROR, QStringLiteral("cannot read ") + from.path());
+    sqlite3_int64 size = 0;
+    EngineFile::check(file->pMethods->xFileSize(file, &size));
+    EngineFile out;
+    out.create(target);
+    // The engine's file system reads and writes at most a little under 128 KiB at a time.
+    constexpr sqlite3_int64 kBlock = 64 * 1024;
+    const std::unique_ptr<char[]> buffer(new char[kBlock]);
+    for (sqlite3_int64 at = 0; at < size; at += kBlock) {
+        const int n = static_cast<int>(std::min(kBlock, size - at));
+        // A short read fails too: the file never shrinks while the read transaction lasts.
+        EngineFile::check(file->pMethods->xRead(file, buffer.get(), n, at));
+        out.write(buffer.get(), n, at);
+    }
+    out.sync();
+}
+
+// Copies the database of `from` page by page through the engine's online backup, in one step; the
+// commit of the copy flushes it.
+void copyPages(Connection& from, const QString& target)
+{
+    RawDb to;
+    int rc = sqlite3_open_v2(QFile::encodeName(target).constData(), &to.db, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(to.db, "PRAGMA journal_mode = OFF", nullptr, nullptr, nullptr);
+    // After the journal is off: defensive mode would refuse to turn it off.
+    if (rc == SQLITE_OK)
+        rc = applySafeSettings(to.db);
+    if (rc == SQLITE_OK) {
+        sqlite3_backup* copy = sqlite3_backup_init(to.db, "main", from.handle(), "main");
+        if (!copy) {
+            rc = sqlite3_extended_errcode(to.db);
+        } else {
+            rc = sqlite3_backup_step(copy, -1);
+            const int finished = sqlite3_backup_finish(copy);
+            rc = rc == SQLITE_DONE ? finished : rc;
+        }
+    }
+    if (rc != SQLITE_OK) {
+        const QString msg = QString::fromUtf8(to.db ? sqlite3_errmsg(to.db) : sqlite3_errstr(rc));
+        fail(DbError::classify(rc, msg), rc, msg);
+    }
+    rc = sqlite3_close(to.db);
+    to.db = nullptr;
+    if (rc != SQLITE_OK)
+        fail(DbError::classify(rc, QString()), rc, QString::fromUtf8(sqlite3_errstr(rc)));
+}
+
 // A name in `folder` (made if needed) for a file of that moment, not yet taken: prefix, date and
 // time, and -2, -3 ... for more than one in a second.
 QString freshName(const QString& folder, const QString& prefix, const QDateTime& when)
@@ -54,15 +152,6 @@ QString freshName(const QString& folder, const QString& prefix, const QDateTime&
     for (int n = 2; QFileInfo::exists(path); ++n)
         path = stem + QStringLiteral("-%1.mdb").arg(n);
     return path;
-}
-
-// Removes the hidden temporary copies in `dir` whose names match `stem` + anything + the suffix.
-int removeParts(const QDir& dir, const QString& stem)
-{
-    int removed = 0;
-    for (const QString& name : dir.entryList({QLatin1Char('.') + stem + QLatin1Char('*') + kPartSuffix}, QDir::Files | QDir::Hidden))
-        removed += QFile::remove(dir.filePath(name)) ? 1 : 0;
-    return removed;
 }
 
 }  // namespace
@@ -90,33 +179,13 @@ QString writeCopy(const QString& source, const QString& target)
         // copy is one committed state of the file.
         Statement(from, QStringLiteral("BEGIN"), false).step();
         Statement(from, QStringLiteral("SELECT count(*) FROM sqlite_master"), false).step();
-
-        RawDb to;
-        int rc = sqlite3_open_v2(QFile::encodeName(temporary).constData(), &to.db, SQLITE_OPEN_READWRITE, nullptr);
-        if (rc == SQLITE_OK)
-            rc = sqlite3_exec(to.db, "PRAGMA journal_mode = OFF", nullptr, nullptr, nullptr);
-        // After the journal is off: defensive mode would refuse to turn it off.
-        if (rc == SQLITE_OK)
-            rc = applySafeSettings(to.db);
-        if (rc == SQLITE_OK) {
-            sqlite3_backup* copy = sqlite3_backup_init(to.db, "main", from.handle(), "main");
-            if (!copy) {
-                rc = sqlite3_extended_errcode(to.db);
-            } else {
-                rc = sqlite3_backup_step(copy, -1);
-                const int finished = sqlite3_backup_finish(copy);
-                rc = rc == SQLITE_DONE ? finished : rc;
-            }
-        }
-        if (rc != SQLITE_OK) {
-            const QString msg = QString::fromUtf8(to.db ? sqlite3_errmsg(to.db) : sqlite3_errstr(rc));
-            fail(DbError::classify(rc, msg), rc, msg);
-        }
-        // Closing writes nothing more: the backup's commit has synced the file.
-        rc = sqlite3_close(to.db);
-        to.db = nullptr;
-        if (rc != SQLITE_OK)
-            fail(DbError::classify(rc, QString()), rc, QString::fromUtf8(sqlite3_errstr(rc)));
+        Statement mode(from, QStringLiteral("PRAGMA journal_mode"), false);
+        const bool wal = mode.step()
+                         && QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(mode.handle(), 0))).toLower() == "wal";
+        if (wal)
+            copyPages(from, temporary);  // the committed state is partly in the -wal file
+        else
+            copyBytes(from, temporary);
     } catch (...) {
         QFile::remove(temporary);
         throw;
@@ -218,13 +287,10 @@ int prune(const QString& folder, const QDate& today)
     int removed = 0;
     for (const Dated& d : beyondKeeping(listDated(folder), today))
         removed += QFile::remove(d.path) ? 1 : 0;
-    return removed + removeParts(QDir(folder), QStringLiteral("main-"));
-}
-
-int removeUnfinished(const QString& target)
-{
-    const QFileInfo info(target);
-    return removeParts(info.absoluteDir(), info.fileName() + QLatin1Char('.'));
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList({QStringLiteral(".main-*") + kPartSuffix}, QDir::Files | QDir::Hidden))
+        removed += QFile::remove(dir.filePath(name)) ? 1 : 0;
+    return removed;
 }
 
 }  // namespace Backup

@@ -452,8 +452,7 @@ void Snapshot::setColumns(std::vector<ColumnInfo> columns)
 void Snapshot::clear()
 {
     columns_.clear();
-    rowids_.clear();
-    rowids_.shrink_to_fit();
+    rowids_ = Cells();
     texts_.clear();
     rows_ = 0;
 }
@@ -584,7 +583,7 @@ void Snapshot::insertRow(int row, std::int64_t rowid, sqlite3_stmt* st, int firs
         c.grouped.shiftFrom(row);
         offerWidths(c, cell, row);
     }
-    rowids_.insert(rowids_.begin() + row, rowid);
+    rowids_.insert(static_cast<std::size_t>(row), Cell{CellType::Int, static_cast<std::uint64_t>(rowid)});
     ++rows_;
 }
 
@@ -603,14 +602,26 @@ void Snapshot::eraseRow(int row)
         c.grouped.forget(row, true);
     }
     if (static_cast<std::size_t>(row) < rowids_.size())
-        rowids_.erase(rowids_.begin() + row);
+        rowids_.erase(static_cast<std::size_t>(row));
     --rows_;
+}
+
+void Snapshot::pushRowid(std::int64_t id)
+{
+    rowids_.push(Cell{CellType::Int, static_cast<std::uint64_t>(id)});
+}
+
+std::int64_t Snapshot::rowid(int row) const
+{
+    return static_cast<std::int64_t>(rowids_.get(static_cast<std::size_t>(row)).bits);
 }
 
 int Snapshot::rowOfRowid(std::int64_t id) const
 {
-    const auto it = std::find(rowids_.begin(), rowids_.end(), id);
-    return it == rowids_.end() ? -1 : static_cast<int>(it - rowids_.begin());
+    for (std::size_t r = 0; r < rowids_.size(); ++r)
+        if (static_cast<std::int64_t>(rowids_.get(r).bits) == id)
+            return static_cast<int>(r);
+    return -1;
 }
 
 Snapshot::Cell Snapshot::cell(int row, int c) const
@@ -724,7 +735,7 @@ std::vector<int> Snapshot::widestRows(int c) const
 
 std::size_t Snapshot::overheadBytes() const
 {
-    std::size_t bytes = sizeof(*this) + rowids_.capacity() * sizeof(std::int64_t) + texts_.allocated() - texts_.payload();
+    std::size_t bytes = sizeof(*this) + rowids_.bytes() + texts_.allocated() - texts_.payload();
     for (const Column& c : columns_)
         bytes += sizeof(Column) + c.cells.bytes();
     return bytes;

@@ -57,10 +57,8 @@ public:
     void appendNullRow();
     void eraseRow(int row);
 
-    void pushRowid(std::int64_t id) { rowids_.push_back(id); }
-    // The whole result is in: the room kept for more rowids is given back.
-    void settle() { rowids_.shrink_to_fit(); }
-    std::int64_t rowid(int row) const { return rowids_[static_cast<std::size_t>(row)]; }
+    void pushRowid(std::int64_t id);
+    std::int64_t rowid(int row) const;
     int rowOfRowid(std::int64_t id) const;  // -1 when no row has it
 
     CellType type(int row, int c) const;
@@ -109,6 +107,7 @@ private:
         void insert(std::size_t row, Cell c);
         void addAmounts(std::size_t from, MoneyTotal& total, const std::function<std::optional<Money>(int)>& other) const;
         std::size_t bytes() const;
+        std::size_t size() const { return size_; }
 
     private:
         // Texts: 4-byte places into the arena. Small: whole numbers or amounts of one type in 4
@@ -174,7 +173,7 @@ private:
     QString textOf(Cell cell) const;
 
     std::vector<Column> columns_;
-    std::vector<std::int64_t> rowids_;
+    Cells rowids_;  // as whole numbers: in blocks, 4 bytes each while they fit, never copied to grow
     Texts texts_;
     int rows_ = 0;
 };

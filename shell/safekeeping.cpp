@@ -135,7 +135,7 @@ void tellSetAside(const Upgrade::Report& report)
                 64);
 }
 
-bool openFile(bool takeBackup, bool offerBackup);
+bool openFile(bool takeBackup, bool offerBackup, const FileCheck::Report* checked = nullptr);
 
 // Whether a file can be made in main.mdb's folder: the journal of every save, the lock that keeps a
 // second copy of the program away and the backups all need one. Tried, not read from the folder's
@@ -199,11 +199,13 @@ bool offerNewestBackup(const FileCheck::Report& report)
     return openFile(false, false);
 }
 
-bool openFile(bool takeBackup, bool offerBackup)
+// Opens main.mdb after checking it; `checked` is the check of a file just put in place, which is
+// not made again.
+bool openFile(bool takeBackup, bool offerBackup, const FileCheck::Report* checked)
 {
     const QString path = App::databasePath();
     const int newest = Upgrade::newestVersion();
-    const FileCheck::Report report = FileCheck::inspect(path, newest, true);
+    const FileCheck::Report report = checked ? *checked : FileCheck::inspect(path, newest, true);
     if (report.replaceable() && offerBackup)
         return offerNewestBackup(report);
     if (!report.sound()) {
@@ -319,42 +321,60 @@ bool restoreChosenBackup(QWidget* parent)
     const QString chosen = App::chooseFile(App::FileDialog::Open, QStringLiteral("恢复数据"), backupsFolder(), parent);
     if (chosen.isEmpty())
         return false;
-    const FileCheck::Report report = FileCheck::inspect(chosen, Upgrade::newestVersion(), false);
+    // The chosen file is copied beside main.mdb first; that copy is what is checked, counted and put
+    // in place, so that what goes in place is what was checked, and is not checked twice.
+    const QString path = App::databasePath();
+    QString copy;
+    FileCheck::Report report;
+    try {
+        copy = Backup::writeCopy(chosen, path);
+        report = FileCheck::inspect(copy, Upgrade::newestVersion(), false);
+    } catch (const DbError& e) {
+        report = FileCheck::inspect(chosen, Upgrade::newestVersion(), false);
+        if (report.sound()) {
+            App::msgBox(QStringLiteral("没有恢复：%1，现在的文件没有改动。").arg(copyCause(e, QFileInfo(path).absolutePath())), 64);
+            return false;
+        }
+    }
+    const auto discard = [&copy] {
+        if (!copy.isEmpty())
+            QFile::remove(copy);
+    };
     if (!report.sound()) {
+        discard();
         App::msgBox(QStringLiteral("不能用这个文件恢复数据，什么也没有改动。\n") + FileCheck::describe(report, chosen, false), 64);
         return false;
     }
-    const QString path = App::databasePath();
-    const QList<FileCheck::Count> theirs = FileCheck::ledgerCounts(chosen), ours = FileCheck::ledgerCounts(path);
+    const QList<FileCheck::Count> theirs = FileCheck::ledgerCounts(copy), ours = FileCheck::ledgerCounts(path);
     QString counts;
     for (qsizetype i = 0; i < theirs.size(); ++i)
         counts += QStringLiteral("\n%1：备份 %2 条，现在 %3 条").arg(theirs[i].table).arg(theirs[i].rows).arg(ours.value(i).rows);
     const QString ask = QStringLiteral("要用这个备份恢复数据吗？\n备份文件：%1\n备份时间：%2\n%3\n\n恢复后，备份以后记下的帐都会没有；"
                                        "恢复前会先把现在的文件备份到备份文件夹。恢复后请重新登录。")
                             .arg(native(chosen), whenMade(chosen), counts);
-    if (App::msgBox(ask, 33) != 1)
+    if (App::msgBox(ask, 33) != 1) {
+        discard();
         return false;
+    }
 
     App::setBusy(true);
     if (backupNow().isEmpty()) {
+        discard();
         App::setBusy(false);
         App::msgBox(QStringLiteral("没有恢复：现在的文件没能先备份，为安全起见什么也没有改动。"), 64);
         return false;
     }
-    QString copy;
     try {
-        copy = Backup::writeCopy(chosen, path);
         App::conn.close();
         Backup::putInPlace(copy, path);
     } catch (const DbError& e) {
         // Nothing was replaced: the current file opens again as it was.
         App::setBusy(false);
         App::msgBox(QStringLiteral("没有恢复：%1，现在的文件没有改动。").arg(copyCause(e, QFileInfo(path).absolutePath())), 64);
-        if (!App::conn.isOpen())
-            openFile(false, false);
+        openFile(false, false);
         return false;
     }
-    const bool reopened = openFile(false, false);
+    const bool reopened = openFile(false, false, &report);
     App::setBusy(false);
     if (reopened)
         App::msgBox(QStringLiteral("已用备份 %1 恢复数据，请重新登录。").arg(QFileInfo(chosen).fileName()), 64);

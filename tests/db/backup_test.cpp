@@ -14,7 +14,10 @@
 #include <atomic>
 #include <iterator>
 #include <sqlite3.h>
+#include <fcntl.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -145,6 +148,57 @@ TEST_F(Backups, ConnectionsAreDefensive)
                  DbError);
     conn.close();
     EXPECT_EQ(fileBytes(dbPath()), before);
+}
+
+// The copy is the file byte for byte while another connection reads it; a file in WAL mode is
+// copied with the records that are still in its -wal file. Making it keeps every lock this process
+// holds on the file: another process still cannot write while a connection of ours does.
+TEST_F(Backups, ACopyIsTheWholeCommittedFileAndKeepsTheLocksHeldOnIt)
+{
+    sql("with recursive n(i) as (select 1 union all select i + 1 from n where i < 2000) "
+        "insert into 收入帐 select 'm', 't', i, '2026-01-02', hex(zeroblob(100)), 1 from n");
+    sqlite3* ours = nullptr;
+    sqlite3_open(dbPath().toUtf8().constData(), &ours);
+    ASSERT_EQ(sqlite3_exec(ours, "begin; select count(*) from 收入帐;", nullptr, nullptr, nullptr), SQLITE_OK);
+    const QString copy = folder() + "/copy.mdb";
+    Backup::copy(dbPath(), copy, false);
+    EXPECT_EQ(fileBytes(copy), fileBytes(dbPath()));
+
+    // Our connection writes (its lock is taken); a copy is made and closes its own handle.
+    ASSERT_EQ(sqlite3_exec(ours, "commit; begin immediate; insert into 成员 values('9', '丁', '', '9');", nullptr, nullptr,
+                           nullptr),
+              SQLITE_OK);
+    Backup::copy(dbPath(), folder() + "/during-write.mdb", false);
+    const QByteArray path = QFile::encodeName(dbPath());
+    const pid_t child = fork();
+    if (child == 0) {
+        // Another process asks whether it could take the engine's reserved byte for writing.
+        struct flock lock = {};
+        lock.l_type = F_WRLCK;
+        lock.l_whence = SEEK_SET;
+        lock.l_start = 0x40000001;
+        lock.l_len = 1;
+        const int fd = open(path.constData(), O_RDWR);
+        _exit(fd >= 0 && fcntl(fd, F_GETLK, &lock) == 0 && lock.l_type != F_UNLCK ? 0 : 1);
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "another process could write meanwhile";
+    EXPECT_EQ(rowsOf(folder() + "/during-write.mdb", "select count(*) from 成员 where ID = '9'"), QStringList({"0"}));
+    sqlite3_exec(ours, "commit", nullptr, nullptr, nullptr);
+
+    // WAL: the last records are in the -wal file while a connection keeps it open.
+    ASSERT_EQ(sqlite3_exec(ours, "pragma journal_mode = wal; pragma wal_autocheckpoint = 0; "
+                                 "insert into 成员 values('10', '戊', '', '10');",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    const QString walCopy = folder() + "/wal.mdb";
+    Backup::copy(dbPath(), walCopy, false);
+    EXPECT_EQ(rowsOf(walCopy, "select 姓名 from 成员 where ID in ('9', '10') order by ID"), QStringList({"戊", "丁"}));
+    EXPECT_EQ(rowsOf(walCopy, "select count(*) from 收入帐"), QStringList({"2000"}));
+    EXPECT_TRUE(FileCheck::inspect(walCopy, Upgrade::newestVersion(), false).sound());
+    sqlite3_exec(ours, "pragma journal_mode = delete", nullptr, nullptr, nullptr);
+    sqlite3_close(ours);
 }
 
 }  // namespace

@@ -206,6 +206,7 @@ TEST_F(FileSafety, RestoreRefusesWhatIsNotASoundFileAndRoundTripsABackup)
         EXPECT_EQ(fileBytes(dbPath()), before);
         EXPECT_EQ(backups(), QStringList({good}));
         EXPECT_TRUE(main->isVisible() && App::conn.isOpen());
+        EXPECT_TRUE(QDir(folder()).entryList(QDir::Files | QDir::Hidden).filter(".part").isEmpty()) << "the copy checked is gone";
     }
 
     App::scriptMessages(true);

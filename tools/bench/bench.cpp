@@ -4,14 +4,20 @@
 //            since SQLite reads no other; RIGHT JOINs left as they are)
 //   floor:   the fastest SQL for the same rows (LEFT JOINs from the ledger through its indexes)
 //
-//   kinbook_bench [--sizes 10000,100000,1000000] [--data DIR] [--repeat N]
+//   kinbook_bench [--sizes 10000,100000,1000000] [--data DIR] [--repeat N] [--check FILE]
+//                [--only REGEX]          (only the figures whose work matches)
+//   kinbook_bench --once WHAT FILE      (one load in a fresh process, for profilers: once.h)
 //
 // The databases are made by kinbook_gendb (seed 1) and kept in DIR between runs. Every figure is
 // measured N times (default 7); a run measures the project and the floor one after the other, the
 // floor first in every other run. The table gives the minimum, median and maximum of each, the
 // median of the runs' ratios and their spread ((max - min) / median), and warns of a spread over
-// 20 %. The first line names the machine.
+// 20 %. The first lines name the machine, its caches and kernel. --check compares the run with a
+// table saved earlier (README, docs/benchmark.md) and prints every figure that moved over 15 %.
 #include "backup.h"
+#include "measure.h"
+#include "once.h"
+#include "report.h"
 #include "dialect.h"
 #include "filecheck.h"
 #include "recordset.h"
@@ -44,7 +50,6 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QTableView>
-#include <QThread>
 #include <QTimer>
 #include <QtGlobal>
 #include <algorithm>
@@ -58,154 +63,9 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace Bench;
+
 namespace {
-
-const QString kIncomeHead =
-    QStringLiteral("SELECT 成员.姓名, 收入类型.类型, 收入帐.金额, 收入帐.日期, 收入帐.备注 FROM 成员 RIGHT JOIN (收入类型 RIGHT JOIN "
-                   "收入帐 ON 收入类型.ID = 收入帐.类型ID) ON 成员.ID = 收入帐.成员ID");
-const QString kIncomeFloor =
-    QStringLiteral("SELECT 成员.姓名, 收入类型.类型, 收入帐.金额, 收入帐.日期, 收入帐.备注 FROM 收入帐 LEFT JOIN 收入类型 ON "
-                   "收入类型.ID = 收入帐.类型ID LEFT JOIN 成员 ON 成员.ID = 收入帐.成员ID");
-const QString kBankHead =
-    QStringLiteral("SELECT 成员.姓名, 银行.开户行, 银行帐.金额, 银行帐.日期, 银行帐.存或取,银行帐.类型 FROM 成员 RIGHT JOIN (银行 RIGHT JOIN "
-                   "银行帐 ON 银行.ID = 银行帐.银行ID) ON 成员.ID = 银行帐.成员ID");
-const QString kBankFloor =
-    QStringLiteral("SELECT 成员.姓名, 银行.开户行, 银行帐.金额, 银行帐.日期, 银行帐.存或取,银行帐.类型 FROM 银行帐 LEFT JOIN 银行 ON "
-                   "银行.ID = 银行帐.银行ID LEFT JOIN 成员 ON 成员.ID = 银行帐.成员ID");
-
-double nowMs()
-{
-    static QElapsedTimer t = [] {
-        QElapsedTimer e;
-        e.start();
-        return e;
-    }();
-    return static_cast<double>(t.nsecsElapsed()) / 1e6;
-}
-
-// Steps statements on the raw C API, reading every column of every row. Returns rows read.
-long long step(sqlite3* db, const QStringList& statements)
-{
-    long long rows = 0;
-    for (const QString& s : statements) {
-        const QByteArray sql = s.toUtf8();
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr) != SQLITE_OK) {
-            std::fprintf(stderr, "bench: %s\n  in %s\n", sqlite3_errmsg(db), sql.constData());
-            std::exit(1);
-        }
-        const int n = sqlite3_column_count(st);
-        volatile double sink = 0;
-        while (sqlite3_step(st) == SQLITE_ROW) {
-            ++rows;
-            for (int c = 0; c < n; ++c) {
-                switch (sqlite3_column_type(st, c)) {
-                case SQLITE_INTEGER:
-                case SQLITE_FLOAT:
-                    sink = sink + sqlite3_column_double(st, c);
-                    break;
-                case SQLITE_TEXT:
-                    sink = sink + sqlite3_column_bytes(st, c) + (sqlite3_column_text(st, c) ? 0 : 1);
-                    break;
-                default:
-                    break;
-                }
-            }
-        }
-        sqlite3_finalize(st);
-    }
-    return rows;
-}
-
-// A reference measured: the time to step the statements.
-std::function<double()> stepping(sqlite3* db, const QStringList& statements)
-{
-    return [db, statements] {
-        const double t0 = nowMs();
-        step(db, statements);
-        return nowMs() - t0;
-    };
-}
-
-// The windows' date literals in the form SQLite reads; everything else as written.
-QString onlyDates(const QString& sql)
-{
-    QString out;
-    int i = 0;
-    while (i < sql.size()) {
-        const int a = sql.indexOf(u'#', i);
-        const int b = a < 0 ? -1 : sql.indexOf(u'#', a + 1);
-        if (a < 0 || b < 0) {
-            out += sql.mid(i);
-            break;
-        }
-        out += sql.mid(i, a - i) + translateSql(sql.mid(a, b - a + 1));
-        i = b + 1;
-    }
-    return out;
-}
-
-// A statement in SQLite's form with its texts ordered by their bytes, as a plain SQLite tool does:
-// the floor of the windows' statements, which order names by their pinyin.
-QString binaryOrder(const QString& sql)
-{
-    return translateSql(sql).remove(QStringLiteral(" COLLATE ") + QLatin1String(kPinyinCollation));
-}
-
-// Minimum, median and maximum of a figure over the runs.
-struct Spread {
-    std::vector<double> runs;
-    bool empty() const { return runs.empty(); }
-    double at(double q) const
-    {
-        std::vector<double> t = runs;
-        std::sort(t.begin(), t.end());
-        return t[static_cast<std::size_t>(q * static_cast<double>(t.size() - 1) + 0.5)];
-    }
-    double min() const { return at(0); }
-    double median() const
-    {
-        std::vector<double> t = runs;
-        std::sort(t.begin(), t.end());
-        const std::size_t n = t.size();
-        return n % 2 ? t[n / 2] : (t[n / 2 - 1] + t[n / 2]) / 2;
-    }
-    double max() const { return at(1); }
-};
-
-struct Row {
-    Row(const QString& w, int s) : work(w), size(s) {}
-    QString work;
-    int size;
-    Spread project, written, floor;
-    Spread ratio;  // project / floor of each run
-    QString note;
-};
-
-// Runs the project's work and the floor `repeat` times, in alternating order, then the statement as
-// written once per run. A step that returns a negative time has nothing to measure.
-void measure(Row& r, int repeat, const std::function<double()>& project, const std::function<double()>& floor,
-             const std::function<double()>& written = {})
-{
-    for (int i = 0; i < repeat; ++i) {
-        double p = -1, f = -1;
-        if (i % 2 == 0) {
-            p = project ? project() : -1;
-            f = floor ? floor() : -1;
-        } else {
-            f = floor ? floor() : -1;
-            p = project ? project() : -1;
-        }
-        if (p >= 0)
-            r.project.runs.push_back(p);
-        if (f >= 0)
-            r.floor.runs.push_back(f);
-        if (p >= 0 && f > 0)
-            r.ratio.runs.push_back(p / f);
-        if (written)
-            r.written.runs.push_back(written());
-    }
-}
 
 QDialog* window(const QString& name)
 {
@@ -276,29 +136,6 @@ double runQuery(QDialog* w, const QString& member, const QString& type, const QD
     return nowMs() - t0;
 }
 
-QString firstLine(const QString& file, const QString& key)
-{
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
-        return QString();
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(key.toUtf8())) {
-            const QString v = QString::fromUtf8(line.mid(key.size()));
-            return v.section(u'=', -1).section(u':', -1).trimmed().remove(u'"');
-        }
-    return QString();
-}
-
-// The machine the figures were measured on.
-QString machine()
-{
-    return QStringLiteral("%1, %2 cores, %3, SQLite %4, Qt %5")
-        .arg(firstLine(QStringLiteral("/proc/cpuinfo"), QStringLiteral("model name")))
-        .arg(QThread::idealThreadCount())
-        .arg(firstLine(QStringLiteral("/etc/os-release"), QStringLiteral("PRETTY_NAME")))
-        .arg(QString::fromUtf8(sqlite3_libversion()), QString::fromUtf8(qVersion()));
-}
-
 long statusKiB(const QByteArray& key);
 
 // The process's peak resident size (Linux).
@@ -334,13 +171,6 @@ long residentKiB()
     return fields.size() > 1 ? fields[1].toLong() * (sysconf(_SC_PAGESIZE) / 1024) : 0;
 }
 
-struct Memory {
-    int size;
-    int rows;
-    double kept;
-    double peak;
-    double cells;  // of the kept heap, the result's cells
-};
 
 
 // A WeChat Pay bill of `rows` rows of this year (a fifth of them income) from 50 counterparties, as
@@ -394,10 +224,13 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(App::appTitle);
     App::registerAllWindows();
     App::scriptMessages(true);
+    if (const qsizetype once = app.arguments().indexOf(QStringLiteral("--once")); once > 0 && once + 2 < app.arguments().size())
+        return runOnce(app.arguments()[once + 1], app.arguments()[once + 2]);
 
     QList<int> sizes = {10000, 100000, 1000000};
     QString data = QDir::currentPath() + QStringLiteral("/bench-data");
     int repeat = 7;
+    QString check;  // a saved table to compare this run with
     const QStringList args = app.arguments();
     for (int i = 1; i + 1 < args.size(); i += 2) {
         if (args[i] == QLatin1String("--sizes")) {
@@ -406,6 +239,10 @@ int main(int argc, char** argv)
                 sizes << s.toInt();
         } else if (args[i] == QLatin1String("--data")) {
             data = args[i + 1];
+        } else if (args[i] == QLatin1String("--only")) {
+            measureOnly(args[i + 1]);
+        } else if (args[i] == QLatin1String("--check")) {
+            check = args[i + 1];
         } else if (args[i] == QLatin1String("--repeat")) {
             repeat = std::max(1, args[i + 1].toInt());
         }
@@ -1083,45 +920,8 @@ int main(int argc, char** argv)
         App::closeConn();
     }
 
-    std::printf("Machine: %s\n\n", qPrintable(machine()));
-    std::printf("| work | records | project ms: min / median / max | as written ms | floor ms: min / median / max "
-                "| project / floor | ratio spread | result |\n");
-    std::printf("|---|---:|---:|---:|---:|---:|---:|---|\n");
-    QStringList warnings;
-    for (const Row& r : table) {
-        auto ms = [](const Spread& s) {
-            if (s.empty())
-                return QStringLiteral("n/a");
-            return QStringLiteral("%1 / %2 / %3").arg(s.min(), 0, 'f', 1).arg(s.median(), 0, 'f', 1).arg(s.max(), 0, 'f', 1);
-        };
-        QString ratio = QStringLiteral("n/a"), spread = QStringLiteral("n/a");
-        if (!r.ratio.empty()) {
-            const double m = r.ratio.median();
-            const double sp = (r.ratio.max() - r.ratio.min()) / m;
-            ratio = QString::number(m, 'f', 2);
-            spread = QStringLiteral("%1 %").arg(sp * 100, 0, 'f', 0);
-            if (sp > 0.20)
-                warnings << QStringLiteral("%1 at %2 records: the ratio spreads %3 % over %4 runs (%5 to %6)")
-                                .arg(r.work)
-                                .arg(r.size)
-                                .arg(sp * 100, 0, 'f', 0)
-                                .arg(r.ratio.runs.size())
-                                .arg(r.ratio.min(), 0, 'f', 2)
-                                .arg(r.ratio.max(), 0, 'f', 2);
-        }
-        std::printf("| %s | %d | %s | %s | %s | %s | %s | %s |\n", qPrintable(r.work), r.size, qPrintable(ms(r.project)),
-                    r.written.empty() ? "n/a" : qPrintable(QString::number(r.written.median(), 'f', 1)),
-                    qPrintable(ms(r.floor)), qPrintable(ratio), qPrintable(spread), qPrintable(r.note));
-    }
-    std::printf("\n| records | rows loaded | heap kept per record beyond its texts, bytes | of which the result's cells "
-                "| peak resident growth while loading beyond its texts, bytes per record |\n|---:|---:|---:|---:|---:|\n");
-    for (const Memory& m : memory)
-        std::printf("| %d | %d | %.1f | %.1f | %s |\n", m.size, m.rows, m.kept, m.cells,
-                    m.peak < 0 ? "n/a" : qPrintable(QString::number(m.peak, 'f', 1)));
-    for (const QString& w : warnings)
-        std::fprintf(stderr, "bench: warning: %s\n", qPrintable(w));
-    if (!warnings.isEmpty())
-        std::printf("\nWarning: %lld figure(s) spread over 20 %% from run to run; the machine was not quiet.\n",
-                    static_cast<long long>(warnings.size()));
+    printReport(table, memory);
+    if (!check.isEmpty() && checkAgainst(check, table, 0.15) < 0)
+        return 1;
     return 0;
 }
