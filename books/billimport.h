@@ -31,6 +31,8 @@ private:
     void cmdfindt_Click();
     void cmdfindo_Click();
     void cmdimport_Click();
+    // A greyed row ticked to be posted anyway, or unticked.
+    void tickRow(int row, bool ticked);
     // After a pick: the grids and the summary line.
     void refresh();
 
@@ -45,6 +47,7 @@ private:
     QToolButton* cmdfindo = nullptr;
     QTableView* DG = nullptr;
     QLabel* lblsum = nullptr;
+    QLabel* lblstated = nullptr;  // the totals the bill states before its rows, beside its rows' own
     QPushButton* cmdimport = nullptr;
     QPushButton* cmdexit = nullptr;
 };

@@ -1,5 +1,7 @@
 #include "bills.h"
 
+#include "workbook.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -202,13 +204,15 @@ std::optional<QDate> parseDate(const QString& text)
     return d;
 }
 
-enum class AmountRead { Ok, NotANumber, TooLarge };
+enum class AmountRead { Ok, NotANumber, TooLarge, SubCent, Empty };
 
-// An amount as the bills write it: "12.50", "¥12.50", "￥1,234.00"; an empty cell is 0.
-AmountRead parseAmount(const QString& text, Money& amount)
+// An amount as the bills write it: "12.50", "¥12.50", "￥1,234.00". An empty cell is 0 where `mayBeEmpty`
+// (a column of refunds), and no amount elsewhere; a yuan sign without digits is never an amount.
+AmountRead parseAmount(const QString& text, Money& amount, bool mayBeEmpty)
 {
     QString s = text;
     s.remove(u' ');
+    const bool signed_ = s.contains(u'¥') || s.contains(u'￥');
     s.remove(u'¥');
     s.remove(u'￥');
     static const QRegularExpression grouped(QStringLiteral("^[+-]?\\d{1,3}(,\\d{3})+(\\.\\d+)?$"));
@@ -216,8 +220,12 @@ AmountRead parseAmount(const QString& text, Money& amount)
         s.remove(u',');
     if (s.isEmpty()) {
         amount = Money();
-        return AmountRead::Ok;
+        return mayBeEmpty && !signed_ ? AmountRead::Ok : AmountRead::Empty;
     }
+    // The payment services and banks count in fen: a third decimal is a spoilt or foreign amount.
+    static const QRegularExpression subCent(QStringLiteral("^[+-]?\\d*\\.\\d{2}\\d*[1-9]\\d*$"));
+    if (subCent.match(s).hasMatch())
+        return AmountRead::SubCent;
     if (const auto m = Money::parse(s)) {
         amount = *m;
         return *m > kMaxRecordAmount || *m < Money() - kMaxRecordAmount ? AmountRead::TooLarge : AmountRead::Ok;
@@ -226,12 +234,17 @@ AmountRead parseAmount(const QString& text, Money& amount)
     return number.match(s).hasMatch() ? AmountRead::TooLarge : AmountRead::NotANumber;
 }
 
-Money readAmount(const QString& text, const QString& column, int line)
+Money readAmount(const QString& text, const QString& column, int line, bool mayBeEmpty = false)
 {
     Money m;
-    switch (parseAmount(text, m)) {
+    switch (parseAmount(text, m, mayBeEmpty)) {
     case AmountRead::Ok:
         return m;
+    case AmountRead::SubCent:
+        throw BillError(line, lineText(line) + QStringLiteral("“%1”一列的“%2”有两位以上的小数，不是以分计的金额。")
+                                                   .arg(column, excerpt(text)));
+    case AmountRead::Empty:
+        throw BillError(line, lineText(line) + QStringLiteral("“%1”一列的“%2”没有金额。").arg(column, excerpt(text)));
     case AmountRead::TooLarge:
         throw BillError(line, lineText(line) + QStringLiteral("“%1”%2 超过了一笔帐的上限 %3。")
                                                    .arg(column, excerpt(text), kMaxRecordAmount.toGrouped()));
@@ -249,17 +262,23 @@ Money refundInStatus(const QString& status, int line)
     return m.hasMatch() ? readAmount(m.captured(1), QStringLiteral("当前状态"), line) : Money();
 }
 
+const QString kTransfer = QStringLiteral("不计收支");
+const QString kNotInBooks = QStringLiteral("原交易不在账本中");
+const QString kAwaitingReceipt = QStringLiteral("等待确认收货");
+
 // Why a row is not posted, from what the file says of it; empty when it is posted (a partial refund
 // is then to be taken off its amount).
 QString skipReason(const Row& row)
 {
     if (row.kind == Kind::Neither)
-        return QStringLiteral("不计收支");
+        return kTransfer;
     const QString& s = row.status;
     if (s.contains(QStringLiteral("关闭")))
         return QStringLiteral("交易关闭");
     if (s.contains(QStringLiteral("失败")) || s.contains(QStringLiteral("撤销")))
         return QStringLiteral("交易失败");
+    if (s.contains(QStringLiteral("等待确认收货")))
+        return kAwaitingReceipt;
     if (s.contains(QStringLiteral("等待")) || s.contains(QStringLiteral("未付款")))
         return QStringLiteral("交易未完成");
     if (s.contains(QStringLiteral("全额退款")) || (row.refunded > Money() && row.refunded >= row.amount))
@@ -283,12 +302,84 @@ const char* columnName(const Header& h, Field f)
     return "";
 }
 
+// The newer Alipay layout writes a refund as a row of its own: 不计收支, 退款成功, and the trade number
+// of the payment followed by "_" and more. Each is taken off its payment when the bill holds it (the
+// payment greyed when nothing is left); otherwise the row waits for billposting to find the payment
+// among earlier imports, and can be ticked to post it as income.
+void netRefunds(Bill& bill, const QHash<QString, int>& rowOfTrade)
+{
+    QHash<int, Money> taken;  // by the payment's place in the bill
+    for (Row& r : bill.rows) {
+        const qsizetype cut = r.trade.indexOf(u'_');
+        if (r.kind != Kind::Neither || cut <= 0 || !r.status.contains(QStringLiteral("退款")))
+            continue;
+        r.refundOf = r.trade.left(cut);
+        r.tickAs = Kind::Neither;
+        const auto at = rowOfTrade.constFind(r.refundOf);
+        if (at == rowOfTrade.constEnd()) {
+            r.skip = kNotInBooks;
+            r.tickAs = Kind::Income;
+            continue;
+        }
+        Row& payment = bill.rows[at.value()];
+        if (!payment.skip.isEmpty() || payment.kind == Kind::Neither) {
+            r.skip = QStringLiteral("原交易（第 %1 行）不导入").arg(payment.line);
+            continue;
+        }
+        taken[at.value()] += r.amount;
+        r.refundedFrom = payment.line;
+        r.skip = QStringLiteral("已从第 %1 行扣除").arg(payment.line);
+    }
+    for (auto it = taken.cbegin(); it != taken.cend(); ++it) {
+        Row& payment = bill.rows[it.key()];
+        payment.refunded += it.value();
+        if (it.value() >= payment.amount)
+            payment.skip = QStringLiteral("已全额退款");
+        else
+            payment.amount -= it.value();
+    }
+}
+
+// "支出：60笔 10849.88元" and "收入：1笔 3000.00元" in the lines before the header.
+std::optional<Totals> statedTotals(const QString& notes)
+{
+    static const QRegularExpression total(
+        QStringLiteral("(收入|支出)\\s*[：:]\\s*(\\d+)\\s*笔\\s*[,，]?\\s*[¥￥]?\\s*([0-9][0-9,]*(?:\\.\\d+)?)\\s*元"));
+    std::optional<Totals> out;
+    for (auto it = total.globalMatch(notes); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        Money amount;
+        if (parseAmount(m.captured(3), amount, false) != AmountRead::Ok)
+            continue;
+        if (!out)
+            out = Totals();
+        const bool income = m.captured(1) == QStringLiteral("收入");
+        (income ? out->incomeCount : out->expenseCount) = m.captured(2).toInt();
+        (income ? out->income : out->expense) = amount;
+    }
+    return out;
+}
+
+Totals countedTotals(const Bill& bill)
+{
+    Totals t;
+    for (const Row& r : bill.rows) {
+        if (!r.skip.isEmpty() || r.kind == Kind::Neither)
+            continue;
+        ++(r.kind == Kind::Income ? t.incomeCount : t.expenseCount);
+        (r.kind == Kind::Income ? t.income : t.expense) += r.amount;
+    }
+    return t;
+}
+
 bool decodesCleanly(const char* encoding, const QByteArray& bytes)
 {
     QStringDecoder d(encoding, QStringConverter::Flag::Stateless);
     const QString text = d.decode(bytes);
     return !d.hasError();
 }
+
+Bill readText(const QByteArray& bytes);
 
 }  // namespace
 
@@ -298,10 +389,31 @@ Bill read(const QByteArray& bytes)
 {
     if (bytes.isEmpty())
         throw BillError(0, QStringLiteral("文件是空的，里面没有账单。"));
-    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF") || bytes.left(4096).contains('\0'))
-        throw BillError(0, QStringLiteral("这个文件不是 UTF-8 或 GB18030（GBK）编码的文字（可能是 UTF-16 编码，或不是文字文件）。"
-                                          "支付宝和微信支付的账单是 UTF-8 或 GB18030 编码的 CSV 文件：请重新下载账单，"
-                                          "或把它另存为 UTF-8 编码的 CSV 文件后再导入。"));
+    if (Workbook::looksLikeZip(bytes)) {
+        QString error;
+        const auto csv = Workbook::firstSheetAsCsv(bytes, &error);
+        if (!csv)
+            throw BillError(0, error);
+        Bill bill = readText(csv->toUtf8());
+        bill.encoding = kWorkbook;
+        return bill;
+    }
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
+        throw BillError(0, QStringLiteral("这个文件是 UTF-16 编码的文字。支付宝和微信支付的账单是 UTF-8 或 GB18030 编码的 CSV 文件"
+                                          "或 Excel 工作簿：请重新下载账单，或把它另存为 UTF-8 编码的 CSV 文件后再导入。"));
+    if (bytes.startsWith("\xD0\xCF\x11\xE0"))
+        throw BillError(0, QStringLiteral("这是旧版 Excel（.xls）或别的 Office 文件，读不了：请在 Excel 或 WPS 里把它另存为"
+                                          " Excel 工作簿（.xlsx）或 CSV 文件后再导入。"));
+    if (bytes.left(4096).contains('\0'))
+        throw BillError(0, QStringLiteral("这个文件既不是文字（CSV）文件，也不是 Excel 工作簿（.xlsx），不是账单。"
+                                          "请选择从支付宝或微信下载的账单文件。"));
+    return readText(bytes);
+}
+
+namespace {
+
+Bill readText(const QByteArray& bytes)
+{
     const bool bom = bytes.startsWith("\xEF\xBB\xBF");
     const QByteArray body = bom ? bytes.mid(3) : bytes;
     QList<const char*> encodings = {"UTF-8"};
@@ -358,6 +470,7 @@ Bill read(const QByteArray& bytes)
     // The rows, strictly in the header's encoding: a line that is not tells where the file was spoilt.
     const QByteArray rest = body.mid(headerAt);
     const char* enc = bill.encoding == QLatin1String("UTF-8") ? "UTF-8" : "GB18030";
+    bill.stated = statedTotals(QStringDecoder(enc).decode(body.left(headerAt)));
     QStringDecoder strict(enc, QStringConverter::Flag::Stateless);
     const QString text = strict.decode(rest);
     if (strict.hasError()) {
@@ -380,6 +493,7 @@ Bill read(const QByteArray& bytes)
     QStringList cells;
     nextRecord(text, pos, line, cells);  // the header itself
     QHash<QString, int> seen;
+    QHash<QString, int> rowOfTrade;  // the first row of each trade number, by its place in the bill
     static const QRegularExpression rule(QStringLiteral("^-{5,}"));
     for (;;) {
         const int start = line;
@@ -418,10 +532,16 @@ Bill read(const QByteArray& bytes)
         r.amount = readAmount(cells[column(Field::Amount)], QString::fromUtf8(columnName(header, Field::Amount)), start);
         r.status = cleanText(cells[column(Field::Status)]);
         if (column(Field::Refund) >= 0)
-            r.refunded = readAmount(cells[column(Field::Refund)], QString::fromUtf8(columnName(header, Field::Refund)), start);
+            r.refunded = readAmount(cells[column(Field::Refund)], QString::fromUtf8(columnName(header, Field::Refund)), start, true);
         else if (r.status.contains(QStringLiteral("退款")))
             r.refunded = refundInStatus(r.status, start);
         r.skip = skipReason(r);
+        if (r.skip == kTransfer)
+            r.tickAs = Kind::Expense;
+        else if (r.skip == kAwaitingReceipt)
+            r.tickAs = r.kind;
+        if (!rowOfTrade.contains(r.trade))
+            rowOfTrade.insert(r.trade, static_cast<int>(bill.rows.size()));
         if (r.skip.isEmpty()) {
             r.amount -= r.refunded;
             const auto first = seen.constFind(r.trade);
@@ -432,8 +552,13 @@ Bill read(const QByteArray& bytes)
         }
         bill.rows << r;
     }
+    if (bill.layout == Layout::Alipay)
+        netRefunds(bill, rowOfTrade);
+    bill.counted = countedTotals(bill);
     return bill;
 }
+
+}  // namespace
 
 Bill readFile(const QString& path)
 {

@@ -6,11 +6,12 @@
 #include <QDate>
 #include <QList>
 #include <QString>
+#include <optional>
 #include <stdexcept>
 
-// The bills that Alipay and WeChat Pay let a user download: CSV files of every transaction, in one
-// of three layouts. A bill is recognised by its header row, whatever its encoding (UTF-8 with or
-// without a byte-order mark, or GB18030), and read into rows. Reading only reads: what the ledgers
+// The bills that Alipay and WeChat Pay let a user download: CSV files (or Excel workbooks) of every
+// transaction, in one of three layouts. A bill is recognised by its header row, whatever its encoding
+// (UTF-8 with or without a byte-order mark, or GB18030), and read into rows. Reading only reads: what the ledgers
 // already hold is told by billposting.h.
 namespace Bills {
 
@@ -34,14 +35,44 @@ struct Row {
     Money refunded;        // the partial refund taken off
     QString status;
     QString skip;          // why the row is not posted, as far as the file tells; empty: it is posted
+    // A row greyed for a reason a family may not share can be ticked to post it anyway, as this kind
+    // (Neither: it cannot be ticked).
+    Kind tickAs = Kind::Neither;
+    bool ticked = false;
+    // A refund of the newer Alipay layout: the trade number of the payment it gives back, and the row
+    // of the bill it was taken off (0: the payment is not in the bill).
+    QString refundOf;
+    int refundedFrom = 0;
+    // A refund of a payment imported by an earlier bill: the record that payment became, to be lowered
+    // by the refund (told by billposting.h; 0: none).
+    QString earlierLedger;
+    qint64 earlierRecord = 0;
+};
+
+// Whether the row becomes a record, and as what.
+inline bool posts(const Row& row) { return (row.skip.isEmpty() && row.earlierRecord == 0) || row.ticked; }
+inline Kind postedKind(const Row& row) { return row.ticked ? row.tickAs : row.kind; }
+inline bool lowersEarlier(const Row& row) { return row.skip.isEmpty() && row.earlierRecord != 0; }
+
+// Income and expense: how many rows and how much.
+struct Totals {
+    int incomeCount = 0, expenseCount = 0;
+    Money income, expense;
+    bool operator==(const Totals&) const = default;
 };
 
 struct Bill {
     Layout layout = Layout::WeChat;
-    QString encoding;      // "UTF-8" or "GB18030"
+    QString encoding;      // "UTF-8", "GB18030", or kWorkbook for an Excel workbook
     int headerLine = 0;
     QList<Row> rows;
+    // What the lines before the header say the bill holds ("支出：60笔 10849.88元"), when they say it.
+    std::optional<Totals> stated;
+    // What the bill's own rows come to, refunds taken off, before anything is ticked or found imported.
+    Totals counted;
 };
+
+inline const QString kWorkbook = QStringLiteral("Excel 工作簿");
 
 // A file that is not a bill of the three layouts, or a bill with a fault: what is wrong, for the
 // user, starting with the line it is on ("第 12 行：...") when there is one.
