@@ -2,6 +2,7 @@
 
 #include "dberror.h"
 #include "picker.h"
+#include "statementcolumns.h"
 #include "toolbars.h"
 #include "reports/waitcursor.h"
 #include "shell/app.h"
@@ -12,6 +13,7 @@
 
 #include <QAbstractTableModel>
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -20,6 +22,7 @@
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTableView>
 #include <QToolButton>
@@ -255,16 +258,72 @@ QTableView* previewGrid(const QString& name, const QString& accessibleName, QAbs
 
 }  // namespace
 
+namespace {
+
+// The columns named for statements of each header, kept beside the household's file (a setting of
+// the user's, not a part of the books: a restored backup keeps them, and losing them only means being
+// asked again).
+class RememberedColumns {
+public:
+    explicit RememberedColumns(const QStringList& header)
+        : store_(QDir(QFileInfo(App::conn.path()).absolutePath()).filePath(QStringLiteral("statements.ini")), QSettings::IniFormat),
+          key_(QStringLiteral("columns/")
+               + QString::fromLatin1(QCryptographicHash::hash(Bills::headerKey(header).toUtf8(), QCryptographicHash::Sha1).toHex())),
+          columnCount_(static_cast<int>(header.size())) {}
+    std::optional<Bills::Columns> get()
+    {
+        const auto c = Bills::Columns::fromText(store_.value(key_).toString());
+        if (!c || std::max({c->date, c->amount, c->debit, c->credit, c->counterparty, c->note}) >= columnCount_)
+            return std::nullopt;
+        return c;
+    }
+    void set(const Bills::Columns& c) { store_.setValue(key_, c.toText()); }
+    void forget() { store_.remove(key_); }
+
+private:
+    QSettings store_;
+    QString key_;
+    int columnCount_;
+};
+
+}  // namespace
+
+BillImportWindow* BillImportWindow::statementWindow(const QByteArray& bytes, const Bills::Table& table, const QString& path,
+                                                    QWidget* parent)
+{
+    RememberedColumns remembered(table.header);
+    std::optional<Bills::Columns> columns = remembered.get();
+    const bool known = columns.has_value();
+    if (!known)
+        columns = StatementColumnsDialog::ask(table, parent);
+    if (!columns)
+        return nullptr;
+    try {
+        Bills::Bill bill = Bills::readStatement(bytes, *columns);
+        remembered.set(*columns);
+        return new BillImportWindow(std::move(bill), path, parent);
+    } catch (const Bills::BillError&) {
+        if (known)
+            remembered.forget();  // asked again next time
+        throw;
+    }
+}
+
 BillImportWindow* BillImportWindow::chooseAndRead(QWidget* parent)
 {
     const QString downloads = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
     const QString path = App::chooseFile(App::FileDialog::Open, QStringLiteral("导入账单"),
                                          downloads.isEmpty() ? QDir::homePath() : downloads, parent,
-                                         QStringLiteral("支付宝、微信支付账单 (*.csv *.CSV *.txt *.xlsx *.XLSX);;所有文件 (*)"));
+                                         QStringLiteral("支付宝、微信支付账单，银行流水 (*.csv *.CSV *.txt *.xlsx *.XLSX);;所有文件 (*)"));
     if (path.isEmpty())
         return nullptr;
     try {
-        return new BillImportWindow(Bills::readFile(path), path, parent);
+        const QByteArray bytes = Bills::fileBytes(path);
+        try {
+            return new BillImportWindow(Bills::read(bytes), path, parent);
+        } catch (const Bills::UnknownLayout& unknown) {
+            return statementWindow(bytes, unknown.table(), path, parent);
+        }
     } catch (const Bills::BillError& e) {
         App::msgBox(QStringLiteral("不能导入这个文件，帐上什么也没有改动。\n%1\n%2").arg(QDir::toNativeSeparators(path), e.text()), 64);
     }

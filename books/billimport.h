@@ -11,7 +11,7 @@ class QPushButton;
 class QTableView;
 class QToolButton;
 
-// 收入/支出 → 导入账单…: a bill of Alipay or WeChat Pay, shown row by row as it would be posted, then
+// 收入/支出 → 导入账单…: a bill of Alipay or WeChat Pay (or a bank's statement), shown row by row as it would be posted, then
 // posted into 收入帐 and 支出帐. The user picks the member of the whole bill and a type for each
 // counterparty (offered again from the last import); rows that are not posted are greyed with the
 // reason.
@@ -28,6 +28,10 @@ public:
     struct Preview;
 
 private:
+    // A statement of a layout the program does not know: read with the columns named for its header
+    // before, or named now by the user.
+    static BillImportWindow* statementWindow(const QByteArray& bytes, const Bills::Table& table, const QString& path,
+                                             QWidget* parent);
     void cmdfindt_Click();
     void cmdfindo_Click();
     void cmdimport_Click();

@@ -412,6 +412,104 @@ Bill read(const QByteArray& bytes)
 
 namespace {
 
+// The text of a file that holds no bill's header: UTF-8 when it reads as such, GB18030 otherwise.
+QString decodeAny(const QByteArray& body, QString* encoding = nullptr)
+{
+    QStringDecoder utf8("UTF-8", QStringConverter::Flag::Stateless);
+    const QString text = utf8.decode(body);
+    if (encoding)
+        *encoding = utf8.hasError() ? QStringLiteral("GB18030") : QStringLiteral("UTF-8");
+    return utf8.hasError() ? QStringDecoder("GB18030").decode(body) : text;
+}
+
+std::optional<QDate> dateIn(const QString& cell, const QString& form)
+{
+    static const QRegularExpression timeAfter(QStringLiteral("[ T]"));
+    QString text = cell.trimmed();
+    const qsizetype cut = text.indexOf(timeAfter);
+    if (cut > 0)
+        text.truncate(cut);
+    const QDate d = QDate::fromString(text, form);
+    if (!d.isValid() || d.year() < 1000)
+        return std::nullopt;
+    return d;
+}
+
+bool holdsDate(const QStringList& cells)
+{
+    for (const QString& c : cells)
+        for (const QString& form : dateForms())
+            if (dateIn(c, form))
+                return true;
+    return false;
+}
+
+// A header row: three or more named columns, none of them a date.
+bool looksLikeHeader(const QStringList& cells)
+{
+    int named = 0;
+    for (const QString& c : cells)
+        named += c.isEmpty() ? 0 : 1;
+    return named >= 3 && !holdsDate(cells);
+}
+
+// A table found in a text: where its rows start.
+struct FoundTable {
+    Table table;
+    qsizetype rowsAt = 0;
+    int rowsLine = 0;
+};
+
+// The first header-like row of the text's leading lines that a dated row follows.
+std::optional<FoundTable> tableIn(const QString& text)
+{
+    qsizetype pos = 0, afterHeader = 0;
+    int line = 1, candidateLine = 0, afterLine = 0;
+    QStringList cells, candidate;
+    std::optional<FoundTable> found;
+    while (found ? found->table.firstRows.size() < 5 : line <= kHeaderSearchLines) {
+        const int start = line;
+        try {
+            if (!nextRecord(text, pos, line, cells))
+                break;
+        } catch (const BillError&) {
+            break;
+        }
+        if (cells.join(QString()).isEmpty())
+            continue;
+        if (!found && !candidate.isEmpty() && holdsDate(cells)) {
+            while (!candidate.isEmpty() && candidate.last().isEmpty())
+                candidate.removeLast();
+            found = FoundTable{Table{candidateLine, candidate, {}}, afterHeader, afterLine};
+        }
+        if (found) {
+            if (!holdsDate(cells))
+                break;  // the totals after the rows
+            found->table.firstRows << cells;
+        } else if (looksLikeHeader(cells)) {
+            candidate = cells;
+            candidateLine = start;
+            afterHeader = pos;
+            afterLine = line;
+        } else {
+            candidate.clear();
+        }
+    }
+    return found;
+}
+
+[[noreturn]] void refuseUnknown(const QByteArray& body)
+{
+    const QString text = QStringLiteral("没有认出这个文件：它不是支付宝或微信支付导出的账单。"
+                                        "账单的前几十行里有一行表头（如微信支付账单的“交易时间,交易类型,交易对方,商品,收/支,金额(元),…”），"
+                                        "这个文件的前 %1 行里没有。请选择从支付宝或微信下载的 CSV 账单文件；"
+                                        "另存过的文件请用 UTF-8 或 GB18030（GBK）编码保存。")
+                             .arg(kHeaderSearchLines);
+    if (auto found = tableIn(decodeAny(body)))
+        throw UnknownLayout(text, std::move(found->table));
+    throw BillError(0, text);
+}
+
 Bill readText(const QByteArray& bytes)
 {
     const bool bom = bytes.startsWith("\xEF\xBB\xBF");
@@ -456,11 +554,7 @@ Bill readText(const QByteArray& bytes)
         }
     }
     if (headerAt < 0)
-        throw BillError(0, QStringLiteral("没有认出这个文件：它不是支付宝或微信支付导出的账单。"
-                                          "账单的前几十行里有一行表头（如微信支付账单的“交易时间,交易类型,交易对方,商品,收/支,金额(元),…”），"
-                                          "这个文件的前 %1 行里没有。请选择从支付宝或微信下载的 CSV 账单文件；"
-                                          "另存过的文件请用 UTF-8 或 GB18030（GBK）编码保存。")
-                               .arg(kHeaderSearchLines));
+        refuseUnknown(body);
     bill.layout = header.known->layout;
     if (!header.missing.isEmpty())
         throw BillError(bill.headerLine, lineText(bill.headerLine)
@@ -562,6 +656,11 @@ Bill readText(const QByteArray& bytes)
 
 Bill readFile(const QString& path)
 {
+    return read(fileBytes(path));
+}
+
+QByteArray fileBytes(const QString& path)
+{
     QFile f(path);
     const QFileInfo info(path);
     if (info.exists() && info.size() > kMaxFileBytes)
@@ -569,7 +668,144 @@ Bill readFile(const QString& path)
                                .arg(static_cast<double>(info.size()) / (1024.0 * 1024.0), 0, 'f', 1));
     if (!info.isFile() || !f.open(QIODevice::ReadOnly))
         throw BillError(0, QStringLiteral("无法读取文件 %1。请检查文件是否存在、是否有权限读取它。").arg(path));
-    return read(f.readAll());
+    return f.readAll();
+}
+
+QStringList dateForms()
+{
+    static const QStringList forms = {QStringLiteral("yyyy-MM-dd"), QStringLiteral("yyyy-M-d"), QStringLiteral("yyyy/M/d"),
+                                      QStringLiteral("yyyy.M.d"),   QStringLiteral("yyyyMMdd"), QStringLiteral("yyyy年M月d日"),
+                                      QStringLiteral("d/M/yyyy"),   QStringLiteral("M/d/yyyy"), QStringLiteral("d.M.yyyy")};
+    return forms;
+}
+
+bool formReads(const Table& table, int column, const QString& form)
+{
+    bool all = !table.firstRows.isEmpty();
+    for (const QStringList& row : table.firstRows)
+        all = all && column >= 0 && column < row.size() && dateIn(row.at(column), form).has_value();
+    return all;
+}
+
+QString guessDateForm(const Table& table, int column)
+{
+    for (const QString& form : dateForms())
+        if (formReads(table, column, form))
+            return form;
+    return QString();
+}
+
+QString headerKey(const QStringList& header)
+{
+    QStringList names;
+    for (const QString& h : header)
+        names << normalName(h);
+    while (!names.isEmpty() && names.last().isEmpty())
+        names.removeLast();
+    return names.join(u',');
+}
+
+QString Columns::toText() const
+{
+    return QStringLiteral("%1;%2;%3;%4;%5;%6;%7").arg(date).arg(amount).arg(debit).arg(credit).arg(counterparty).arg(note).arg(dateForm);
+}
+
+std::optional<Columns> Columns::fromText(const QString& text)
+{
+    const QStringList parts = text.split(u';');
+    if (parts.size() != 7 || !dateForms().contains(parts.at(6)))
+        return std::nullopt;
+    int values[6];
+    for (int i = 0; i < 6; ++i) {
+        bool ok = false;
+        values[i] = parts.at(i).toInt(&ok);
+        if (!ok || values[i] < -1 || values[i] > 16384)
+            return std::nullopt;
+    }
+    Columns c{values[0], values[1], values[2], values[3], values[4], values[5], parts.at(6)};
+    return c.complete() ? std::optional<Columns>(c) : std::nullopt;
+}
+
+namespace {
+
+// One dated row of a statement: its amount signed (income above zero) from the amount column or from
+// the debit and credit columns.
+Row statementRow(const QStringList& cells, const QStringList& header, const Columns& c, int line, QDate date)
+{
+    auto name = [&header](int column) { return header.value(column, QStringLiteral("第 %1 列").arg(column + 1)); };
+    Money signedAmount;
+    if (c.amount >= 0) {
+        signedAmount = readAmount(cells.at(c.amount), name(c.amount), line);
+    } else {
+        const Money debit = readAmount(cells.at(c.debit), name(c.debit), line, true);
+        const Money credit = readAmount(cells.at(c.credit), name(c.credit), line, true);
+        signedAmount = std::max(credit, Money() - credit) - std::max(debit, Money() - debit);
+    }
+    Row r;
+    r.line = line;
+    r.date = date;
+    r.kind = signedAmount > Money() ? Kind::Income : signedAmount < Money() ? Kind::Expense : Kind::Neither;
+    r.kindText = kindName(r.kind);
+    r.amount = std::max(signedAmount, Money() - signedAmount);
+    r.counterparty = c.counterparty >= 0 ? cleanText(cells.at(c.counterparty)) : QString();
+    r.item = c.note >= 0 ? cleanText(cells.at(c.note)) : QString();
+    r.status = signedAmount.toPlain();
+    if (r.kind == Kind::Neither)
+        r.skip = QStringLiteral("金额为零");
+    return r;
+}
+
+}  // namespace
+
+Bill readStatement(const QByteArray& bytes, const Columns& c)
+{
+    Bill bill;
+    bill.layout = Layout::Statement;
+    QString text;
+    if (Workbook::looksLikeZip(bytes)) {
+        QString error;
+        const auto csv = Workbook::firstSheetAsCsv(bytes, &error);
+        if (!csv)
+            throw BillError(0, error);
+        text = *csv;
+        bill.encoding = kWorkbook;
+    } else {
+        text = decodeAny(bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes, &bill.encoding);
+    }
+    const auto found = tableIn(text);
+    if (!found || !c.complete())
+        throw BillError(0, QStringLiteral("这个文件里没有找到流水的表头和带日期的行，无法按所选的列导入。"));
+    bill.headerLine = found->table.headerLine;
+    const int needed = 1 + std::max({c.date, c.amount, c.debit, c.credit, c.counterparty, c.note});
+    qsizetype pos = found->rowsAt;
+    int line = found->rowsLine, firstUndated = 0;
+    QStringList cells;
+    QHash<QString, int> equal;  // rows of the same day, amount, counterparty and note so far
+    for (;;) {
+        const int start = line;
+        if (!nextRecord(text, pos, line, cells))
+            break;
+        if (cells.join(QString()).isEmpty())
+            continue;
+        const auto date = c.date < cells.size() ? dateIn(cells.at(c.date), c.dateForm) : std::nullopt;
+        if (!date) {
+            firstUndated = firstUndated ? firstUndated : start;
+            continue;
+        }
+        if (firstUndated)
+            throw BillError(firstUndated, lineText(firstUndated) + QStringLiteral("这一行没有“%1”形式的日期，而它后面还有流水：文件可能被改动过。")
+                                                                       .arg(c.dateForm));
+        if (cells.size() < needed)
+            throw BillError(start, lineText(start) + QStringLiteral("这一行只有 %1 列，流水的表头有 %2 列；这一行可能被截断或改动过。")
+                                                         .arg(cells.size())
+                                                         .arg(found->table.header.size()));
+        Row r = statementRow(cells, found->table.header, c, start, *date);
+        const QString same = QStringList{r.date.toString(Qt::ISODate), r.status, r.counterparty, r.item}.join(u'|');
+        r.trade = same + QLatin1Char('|') + QString::number(++equal[same]);
+        bill.rows << r;
+    }
+    bill.counted = countedTotals(bill);
+    return bill;
 }
 
 QString layoutName(Layout layout)
@@ -579,6 +815,8 @@ QString layoutName(Layout layout)
         return QStringLiteral("支付宝账单（旧版）");
     case Layout::Alipay:
         return QStringLiteral("支付宝账单");
+    case Layout::Statement:
+        return QStringLiteral("银行流水");
     case Layout::WeChat:
         break;
     }
@@ -587,7 +825,14 @@ QString layoutName(Layout layout)
 
 QString source(Layout layout)
 {
-    return layout == Layout::WeChat ? QStringLiteral("微信支付") : QStringLiteral("支付宝");
+    switch (layout) {
+    case Layout::WeChat:
+        return QStringLiteral("微信支付");
+    case Layout::Statement:
+        return QStringLiteral("银行");
+    default:
+        return QStringLiteral("支付宝");
+    }
 }
 
 QString kindName(Kind kind)

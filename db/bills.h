@@ -19,6 +19,7 @@ enum class Layout {
     AlipayClassic,  // the older Alipay export: 16 columns from 交易号 to 资金状态, totals at the end
     Alipay,         // the newer Alipay export: 交易时间 ... 交易订单号, 商家订单号, 备注
     WeChat,         // WeChat Pay: 交易时间 ... 交易单号, 商户单号, 备注; amounts as "¥12.50"
+    Statement,      // a bank's statement, its columns named by the user
 };
 
 enum class Kind { Neither, Income, Expense };
@@ -87,17 +88,63 @@ private:
     QString text_;
 };
 
+// A table in a layout the program does not know (a bank's statement): its header and first rows, for
+// the user to say which column holds what.
+struct Table {
+    int headerLine = 0;
+    QStringList header;
+    QList<QStringList> firstRows;  // up to five, each with a date
+};
+
+// Which column of a statement holds what (from 0; -1: none): the date, and either the signed amount or
+// the debit (支出) and credit (收入) columns; the counterparty and the note may be left out.
+struct Columns {
+    int date = -1, amount = -1, debit = -1, credit = -1, counterparty = -1, note = -1;
+    QString dateForm;  // one of dateForms()
+    bool complete() const { return date >= 0 && !dateForm.isEmpty() && (amount >= 0 || (debit >= 0 && credit >= 0)); }
+    // As one line of text, and back (nothing for a line that is no such text).
+    QString toText() const;
+    static std::optional<Columns> fromText(const QString& text);
+};
+
+// Raised for a file that is text (or a workbook) and holds a table, but whose header is none of the
+// bills': its table, for the user to name the columns.
+class UnknownLayout : public BillError {
+public:
+    UnknownLayout(const QString& text, Table table) : BillError(0, text), table_(std::move(table)) {}
+    const Table& table() const { return table_; }
+
+private:
+    Table table_;
+};
+
+// The date forms a statement may write ("yyyy-MM-dd", "yyyyMMdd", ...), a time after the date allowed.
+QStringList dateForms();
+// Whether `form` reads every date of `column` in the table's first rows.
+bool formReads(const Table& table, int column, const QString& form);
+// The first form that reads them; empty when none does.
+QString guessDateForm(const Table& table, int column);
+// The header as a key: the same for every statement of one layout.
+QString headerKey(const QStringList& header);
+
 // The largest file taken for a bill; a bill of 10,000 rows is about 2 MB.
 inline constexpr qint64 kMaxFileBytes = 64LL * 1024 * 1024;
 
 // Reads a bill; raises BillError for anything that is not a sound bill: nothing of such a file is
-// to be posted.
+// to be posted (UnknownLayout for a table of a layout it does not know).
 Bill read(const QByteArray& bytes);
 Bill readFile(const QString& path);
+// The bytes of a file, refused (BillError) when it cannot be read or is too large for a bill.
+QByteArray fileBytes(const QString& path);
+// Reads a statement whose table read() gave, with its columns named. Rows have no trade numbers: each
+// gets one made of its date, amount, counterparty, note and its place among the equal rows of its day,
+// so that overlapping statements post each movement once. Rows after the last dated one are the
+// statement's totals and are left out.
+Bill readStatement(const QByteArray& bytes, const Columns& columns);
 
-// "支付宝账单（旧版）", "支付宝账单", "微信支付账单".
+// "支付宝账单（旧版）", "支付宝账单", "微信支付账单", "银行流水".
 QString layoutName(Layout layout);
-// "支付宝" or "微信支付": trade numbers are unique within one payment service.
+// "支付宝", "微信支付" or "银行": trade numbers are unique within one payment service.
 QString source(Layout layout);
 // "收入", "支出" (empty for neither).
 QString kindName(Kind kind);

@@ -7,7 +7,10 @@
 #include "shell/undo.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QMessageBox>
+#include <QStringEncoder>
+#include <QTimer>
 #include <QUndoStack>
 
 namespace {
@@ -195,6 +198,103 @@ TEST_F(BillImportTest, AlipayRefundsAreTakenOffTheirPaymentsHereOrBefore)
     w->close();
     main.findChild<QAction*>(u"mnuundo"_s)->trigger();
     EXPECT_EQ(rows(u"select 金额, 备注 from 支出帐 where rowid = 1"_s), QStringList({u"100|商城 外套"_s}));
+}
+
+// Two banks' statements that overlap: one with debit and credit columns (UTF-8), one with signed
+// amounts (GB18030, dates as 20260110). Each time the user names the columns (chosen already where
+// the header says what they hold, the date form guessed); the second statement posts only what the
+// first did not, equal rows of one day counted by their place; the next statement of a known header
+// goes straight to the preview.
+TEST_F(BillImportTest, BankStatementsOfAnyLayoutPostEachMovementOnce)
+{
+    const QString first = writeBill(u"cmb.csv"_s, "\xEF\xBB\xBF" + (u"招商银行交易流水\n账号: 6222 ****\n"
+        u"交易日期,交易时间,摘要,对方户名,支出金额,存入金额,余额\n"
+        u"2026-01-05,10:00:00,工资,公司,,\"8,000.00\",8000.00\n"
+        u"2026-01-10,12:00:00,消费,超市,88.00,,7912.00\n"
+        u"2026-01-10,12:30:00,消费,超市,88.00,,7824.00\n"
+        u"2026-01-12,09:00:00,转账,\"老王, 小店\",1200.50,,6623.50\n"
+        u"合计,,,,1376.50,8000.00,\n"_s).toUtf8());
+    QStringEncoder gb18030("GB18030");
+    const QString second = writeBill(u"icbc.csv"_s, gb18030.encode(u"记账日期,交易金额,对方名称,用途,余额\n"
+        u"20260110,-88.00,超市,消费,7912.00\n20260110,-88.00,超市,消费,7824.00\n"
+        u"20260112,-1200.50,\"老王, 小店\",转账,6623.50\n20260120,-35.00,书店,买书,6588.50\n20260125,500.00,老李,还款,7088.50\n"_s));
+
+    auto answer = [](const QStringList& chosen, const QString& form, std::function<void(QDialog*)> more = {}) {
+        whenModal([=](QDialog* d) {
+            EXPECT_EQ(d->objectName(), u"frmColumns"_s);
+            QStringList got;
+            for (const char* name : {"cbodate", "cboamount", "cbodebit", "cbocredit", "cboparty", "cbonote"})
+                got << child<QComboBox>(d, QString::fromLatin1(name))->currentText();
+            EXPECT_EQ(got, chosen);
+            EXPECT_EQ(child<QComboBox>(d, u"cboform"_s)->currentData().toString(), form);
+            if (more)
+                more(d);
+            click(d, u"cmdok"_s);
+            if (d->isVisible()) {
+                ADD_FAILURE() << "refused: " << lastMessage().toStdString();
+                d->reject();
+            }
+        });
+    };
+    answer({u"第 1 列：交易日期"_s, u"（无：支出、收入分两列）"_s, u"第 5 列：支出金额"_s, u"第 6 列：存入金额"_s,
+            u"第 4 列：对方户名"_s, u"第 3 列：摘要"_s},
+           u"yyyy-MM-dd"_s, [](QDialog* d) {
+               EXPECT_EQ(gridRows(child<QTableView>(d, u"DGrows"_s)).size(), 4);
+               auto* date = child<QComboBox>(d, u"cbodate"_s);
+               date->setCurrentIndex(0);
+               click(d, u"cmdok"_s);
+               EXPECT_EQ(lastMessage(), u"请选择日期所在的列。"_s);
+               date->setCurrentIndex(1);
+           });
+    ASSERT_TRUE(openImport(first));
+    EXPECT_EQ(grid(u"DG"_s), QStringList({u"2026-01-05|收入|公司 工资|8,000.00|||请选择类型"_s,
+                                          u"2026-01-10|支出|超市 消费|88.00|||请选择类型"_s,
+                                          u"2026-01-10|支出|超市 消费|88.00|||请选择类型"_s,
+                                          u"2026-01-12|支出|老王, 小店 转账|1,200.50|||请选择类型"_s}));
+    pick(u"cmdfindt"_s, 0);
+    selectParties({0});
+    pickId(w.get(), u"cmdfindo"_s, u"g"_s);
+    selectParties({1, 2});
+    pickId(w.get(), u"cmdfindo"_s, u"f"_s);
+    press(u"cmdimport"_s);
+    EXPECT_TRUE(lastMessage().startsWith(u"已导入银行流水：收入 1 笔，支出 3 笔。"_s)) << lastMessage().toStdString();
+
+    answer({u"第 1 列：记账日期"_s, u"第 2 列：交易金额"_s, u"（无）"_s, u"（无）"_s, u"第 3 列：对方名称"_s, u"第 4 列：用途"_s},
+           u"yyyyMMdd"_s, [](QDialog* d) {
+               auto* form = child<QComboBox>(d, u"cboform"_s);
+               const int guessed = form->currentIndex();
+               form->setCurrentIndex(0);
+               click(d, u"cmdok"_s);
+               EXPECT_TRUE(lastMessage().contains(u"不全是“yyyy-MM-dd”形式的日期"_s)) << lastMessage().toStdString();
+               form->setCurrentIndex(guessed);
+           });
+    ASSERT_TRUE(openImport(second));
+    EXPECT_EQ(grid(u"DG"_s).mid(2), QStringList({u"2026-01-12|支出|老王, 小店 转账|1,200.50|||已导入过"_s,
+                                                 u"2026-01-20|支出|书店 买书|35.00|||请选择类型"_s,
+                                                 u"2026-01-25|收入|老李 还款|500.00|||请选择类型"_s}));
+    EXPECT_EQ(grid(u"DG"_s)[1], u"2026-01-10|支出|超市 消费|88.00|||已导入过"_s);
+    pick(u"cmdfindt"_s, 0);
+    selectParties({0});
+    pickId(w.get(), u"cmdfindo"_s, u"f"_s);
+    selectParties({1});
+    pickId(w.get(), u"cmdfindo"_s, u"j"_s);
+    press(u"cmdimport"_s);
+    EXPECT_EQ(rows(u"select 金额, 日期, 备注 from 支出帐 order by rowid"_s),
+              QStringList({u"88|2026-01-10|超市 消费"_s, u"88|2026-01-10|超市 消费"_s, u"1200.5|2026-01-12|老王, 小店 转账"_s,
+                           u"35|2026-01-20|书店 买书"_s}));
+    EXPECT_EQ(rows(u"select 类型ID, 金额, 日期 from 收入帐 order by rowid"_s), QStringList({u"g|8000|2026-01-05"_s, u"j|500|2026-01-25"_s}));
+
+    // The header is known now: no question, and nothing left to post.
+    auto waiting = std::make_shared<bool>(true);
+    QTimer::singleShot(2000, [waiting] {
+        if (QWidget* m = *waiting ? QApplication::activeModalWidget() : nullptr) {
+            ADD_FAILURE() << "the columns were asked for again";
+            m->close();
+        }
+    });
+    ASSERT_TRUE(openImport(second));
+    *waiting = false;
+    EXPECT_TRUE(grid(u"dgparty"_s).isEmpty());
 }
 
 // A broken bill is refused with its line before any window opens: the books, the bill and the

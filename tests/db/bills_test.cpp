@@ -147,6 +147,57 @@ TEST(Bills, WeChatWorkbookReadsAsItsCsvDoes)
     EXPECT_EQ(summary(csv.rows[0]), u"X1|2026-02-28|支出|12.5|老王, \"小店\" <b>&</b>|"_s);
 }
 
+// A statement of a layout the program does not know is refused as such with its table; read with its
+// columns named, its rows have trade numbers of their date, amount, counterparty, note and place among
+// equal rows, the totals after the rows are left out, and a row without a date among dated ones, or
+// cut short, is refused with its line.
+TEST(Bills, StatementsAreReadWithTheColumnsNamed)
+{
+    const QByteArray statement = u"日期,金额,对方,摘要\n2026/1/5,-12.50,超市,消费\n2026/1/5,-12.50,超市,消费\n"
+                                 u"2026/1/6,100,公司,工资\n2026/1/7,0.00,银行,结息\n合计,75.00,,\n"_s.toUtf8();
+    Bills::Table table;
+    try {
+        Bills::read(statement);
+        ADD_FAILURE() << "read as a bill";
+    } catch (const Bills::UnknownLayout& e) {
+        table = e.table();
+        EXPECT_TRUE(e.text().startsWith(u"没有认出这个文件"_s));
+    }
+    EXPECT_EQ(table.headerLine, 1);
+    EXPECT_EQ(table.header, QStringList({u"日期"_s, u"金额"_s, u"对方"_s, u"摘要"_s}));
+    EXPECT_EQ(table.firstRows.size(), 4);
+    EXPECT_EQ(Bills::guessDateForm(table, 0), u"yyyy/M/d"_s);
+    EXPECT_EQ(Bills::guessDateForm(table, 1), QString());
+
+    const Bills::Columns columns{0, 1, -1, -1, 2, 3, u"yyyy/M/d"_s};
+    EXPECT_EQ(Bills::Columns::fromText(columns.toText())->toText(), columns.toText());
+    EXPECT_FALSE(Bills::Columns::fromText(u"0;-1;-1;-1;2;3;yyyy/M/d"_s).has_value());  // no amount
+    const Bills::Bill bill = Bills::readStatement(statement, columns);
+    EXPECT_EQ(bill.layout, Layout::Statement);
+    QStringList got;
+    for (const Bills::Row& r : bill.rows)
+        got << QString::number(r.line) + u"|"_s + summary(r);
+    EXPECT_EQ(got, QStringList({u"2|2026-01-05|-12.5|超市|消费|1|2026-01-05|支出|12.5|超市|"_s,
+                                u"3|2026-01-05|-12.5|超市|消费|2|2026-01-05|支出|12.5|超市|"_s,
+                                u"4|2026-01-06|100|公司|工资|1|2026-01-06|收入|100|公司|"_s,
+                                u"5|2026-01-07|0|银行|结息|1|2026-01-07||0|银行|金额为零"_s}));
+    EXPECT_EQ(bill.counted, (Bills::Totals{1, 2, Money::fromUnits(1'000'000), Money::fromUnits(250'000)}));
+
+    QByteArray undated = statement;
+    undated.replace("2026/1/6", "6 Jan");
+    QByteArray cut = statement;
+    cut.replace(",公司,工资", "");
+    for (const auto& [bytes, says] : {std::pair{undated, u"第 4 行：这一行没有“yyyy/M/d”形式的日期"_s}, std::pair{cut, u"第 4 行：这一行只有 2 列"_s}}) {
+        try {
+            Bills::readStatement(bytes, columns);
+            ADD_FAILURE() << "read";
+        } catch (const Bills::BillError& e) {
+            EXPECT_TRUE(e.text().startsWith(says)) << e.text().toStdString();
+            EXPECT_EQ(e.line(), 4);
+        }
+    }
+}
+
 // Quotes, commas, line breaks inside a quoted cell, emoji and what looks like SQL or markup are text:
 // the counterparty as written, the line break a blank, and the note 20 characters as the user sees
 // them, an emoji family one of them and never cut.

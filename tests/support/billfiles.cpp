@@ -248,6 +248,7 @@ QByteArray billOf(Bills::Layout layout, const QList<BillLine>& rows)
     case Bills::Layout::Alipay:
         return alipayBill(rows);
     case Bills::Layout::WeChat:
+    case Bills::Layout::Statement:
         break;
     }
     return weChatBill(rows, true);
@@ -261,6 +262,7 @@ int firstRowLine(Bills::Layout layout)
     case Bills::Layout::Alipay:
         return kAlipayNotes + 2;
     case Bills::Layout::WeChat:
+    case Bills::Layout::Statement:
         break;
     }
     return kWeChatNotes + 2;
