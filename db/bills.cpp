@@ -118,6 +118,17 @@ bool nextRecord(const QString& text, qsizetype& pos, int& line, QStringList& cel
     return true;
 }
 
+// The next record that holds anything, starting on line `start`; false at the end of the text.
+bool nextFilledRecord(const QString& text, qsizetype& pos, int& line, QStringList& cells, int& start)
+{
+    do {
+        start = line;
+        if (!nextRecord(text, pos, line, cells))
+            return false;
+    } while (cells.join(QString()).isEmpty());
+    return true;
+}
+
 QString normalName(QString name)
 {
     name.remove(QRegularExpression(QStringLiteral("\\s")));
@@ -589,12 +600,7 @@ Bill readText(const QByteArray& bytes)
     QHash<QString, int> seen;
     QHash<QString, int> rowOfTrade;  // the first row of each trade number, by its place in the bill
     static const QRegularExpression rule(QStringLiteral("^-{5,}"));
-    for (;;) {
-        const int start = line;
-        if (!nextRecord(text, pos, line, cells))
-            break;
-        if (cells.join(QString()).isEmpty())
-            continue;
+    for (int start = 0; nextFilledRecord(text, pos, line, cells, start);) {
         // The older Alipay export ends its rows with a line of dashes and the totals after it.
         if (rule.match(cells.first()).hasMatch())
             break;
@@ -781,12 +787,7 @@ Bill readStatement(const QByteArray& bytes, const Columns& c)
     int line = found->rowsLine, firstUndated = 0;
     QStringList cells;
     QHash<QString, int> equal;  // rows of the same day, amount, counterparty and note so far
-    for (;;) {
-        const int start = line;
-        if (!nextRecord(text, pos, line, cells))
-            break;
-        if (cells.join(QString()).isEmpty())
-            continue;
+    for (int start = 0; nextFilledRecord(text, pos, line, cells, start);) {
         const auto date = c.date < cells.size() ? dateIn(cells.at(c.date), c.dateForm) : std::nullopt;
         if (!date) {
             firstUndated = firstUndated ? firstUndated : start;
