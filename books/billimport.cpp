@@ -2,15 +2,18 @@
 
 #include "dberror.h"
 #include "picker.h"
+#include "statementcolumns.h"
 #include "toolbars.h"
 #include "reports/waitcursor.h"
 #include "shell/app.h"
 #include "shell/inputs.h"
 #include "shell/safekeeping.h"
+#include "shell/undo.h"
 #include "shell/valuelabel.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -19,10 +22,13 @@
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <functional>
 
 using Bills::Kind;
 
@@ -44,8 +50,38 @@ struct BillImportWindow::Preview {
     QStringList notes;                  // of each row
     QList<Party> parties;               // of the rows to be posted, in the order they first come
 
-    QString typeName(const Bills::Row& r) const { return typeNames.value(BillPosting::Choices::key(r.kind, r.counterparty)); }
+    QString typeName(const Bills::Row& r) const
+    {
+        return typeNames.value(BillPosting::Choices::key(Bills::postedKind(r), r.counterparty));
+    }
+    // The counterparties of the rows to be posted, with the types remembered for them.
+    void collectParties();
 };
+
+void BillImportWindow::Preview::collectParties()
+{
+    parties.clear();
+    QHash<QString, int> at;
+    for (const Bills::Row& r : bill.rows) {
+        if (!Bills::posts(r))
+            continue;
+        const Kind kind = Bills::postedKind(r);
+        const QString key = BillPosting::Choices::key(kind, r.counterparty);
+        auto it = at.constFind(key);
+        if (it == at.constEnd()) {
+            it = at.insert(key, static_cast<int>(parties.size()));
+            parties << Party{kind, r.counterparty, key, 0, MoneyTotal()};
+            if (!choices.types.contains(key))
+                if (const auto type = BillPosting::rememberedType(App::conn, kind, r.counterparty)) {
+                    choices.types.insert(key, type->id);
+                    typeNames.insert(key, type->name);
+                }
+        }
+        Party& party = parties[it.value()];
+        ++party.count;
+        party.total += r.amount;
+    }
+}
 
 namespace {
 
@@ -66,6 +102,12 @@ public:
             return {};
         return o == Qt::Horizontal ? QVariant(headers_.value(section)) : QVariant(section + 1);
     }
+    // The rows shown were made anew.
+    void rebuilt()
+    {
+        beginResetModel();
+        endResetModel();
+    }
     // Everything shown may have changed (a member or a type was picked).
     void changed()
     {
@@ -78,25 +120,45 @@ protected:
     QStringList headers_;
 };
 
-// Every row of the bill as it would be posted; the rows that are not, greyed with the reason.
+// Every row of the bill as it would be posted; the rows that are not, greyed with the reason, and
+// those greyed for a reason a family may not share with a tick beside it to post them anyway.
 class RowsModel : public PreviewModel {
 public:
     enum Column { Date, KindText, Note, Amount, Member, Type, Reason };
-    RowsModel(const BillImportWindow::Preview& p, QObject* parent)
+    RowsModel(const BillImportWindow::Preview& p, std::function<void(int, bool)> tick, QObject* parent)
         : PreviewModel(p,
                        {QStringLiteral("日期"), QStringLiteral("收/支"), QStringLiteral("备注"), QStringLiteral("金额"),
                         QStringLiteral("成员"), QStringLiteral("类型"), QStringLiteral("说明")},
-                       parent) {}
+                       parent),
+          tick_(std::move(tick)) {}
+    Qt::ItemFlags flags(const QModelIndex& index) const override
+    {
+        Qt::ItemFlags f = PreviewModel::flags(index);
+        if (index.isValid() && index.column() == Reason && p_.bill.rows.at(index.row()).tickAs != Kind::Neither)
+            f |= Qt::ItemIsUserCheckable;
+        return f;
+    }
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override
+    {
+        if (role != Qt::CheckStateRole || !(flags(index) & Qt::ItemIsUserCheckable))
+            return false;
+        tick_(index.row(), value.toInt() == Qt::Checked);
+        return true;
+    }
     int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : static_cast<int>(p_.bill.rows.size()); }
     QVariant data(const QModelIndex& index, int role) const override
     {
         if (!index.isValid())
             return {};
         const Bills::Row& r = p_.bill.rows.at(index.row());
-        const bool posted = r.skip.isEmpty();
+        const bool posted = Bills::posts(r) || Bills::lowersEarlier(r);
         switch (role) {
         case Qt::DisplayRole:
             break;
+        case Qt::CheckStateRole:
+            if (index.column() == Reason && r.tickAs != Kind::Neither)
+                return r.ticked ? Qt::Checked : Qt::Unchecked;
+            return {};
         case Qt::ForegroundRole:
             return posted ? QVariant() : QVariant(QApplication::palette().color(QPalette::Disabled, QPalette::Text));
         case Qt::TextAlignmentRole:
@@ -110,16 +172,20 @@ public:
         case Date:
             return r.date.toString(Qt::ISODate);
         case KindText:
-            return r.kindText;
+            return r.ticked ? Bills::kindName(r.tickAs) : r.kindText;
         case Note:
             return p_.notes.at(index.row());
         case Amount:
             return r.amount.toGrouped();
         case Member:
-            return posted ? p_.memberName : QString();
+            return Bills::posts(r) ? p_.memberName : QString();
         case Type:
-            return posted ? p_.typeName(r) : QString();
+            return Bills::posts(r) ? p_.typeName(r) : QString();
         case Reason:
+            if (Bills::lowersEarlier(r))
+                return QStringLiteral("退款：从以前导入的记录中扣除");
+            if (r.ticked)
+                return QStringLiteral("%1，仍导入为%2").arg(r.skip, Bills::kindName(r.tickAs));
             if (!posted)
                 return r.skip;
             if (r.refunded > Money())
@@ -129,6 +195,9 @@ public:
             return {};
         }
     }
+
+private:
+    std::function<void(int, bool)> tick_;
 };
 
 // The counterparties of the rows to be posted, with the type each gets.
@@ -189,16 +258,72 @@ QTableView* previewGrid(const QString& name, const QString& accessibleName, QAbs
 
 }  // namespace
 
+namespace {
+
+// The columns named for statements of each header, kept beside the household's file (a setting of
+// the user's, not a part of the books: a restored backup keeps them, and losing them only means being
+// asked again).
+class RememberedColumns {
+public:
+    explicit RememberedColumns(const QStringList& header)
+        : store_(QDir(QFileInfo(App::conn.path()).absolutePath()).filePath(QStringLiteral("statements.ini")), QSettings::IniFormat),
+          key_(QStringLiteral("columns/")
+               + QString::fromLatin1(QCryptographicHash::hash(Bills::headerKey(header).toUtf8(), QCryptographicHash::Sha1).toHex())),
+          columnCount_(static_cast<int>(header.size())) {}
+    std::optional<Bills::Columns> get()
+    {
+        const auto c = Bills::Columns::fromText(store_.value(key_).toString());
+        if (!c || std::max({c->date, c->amount, c->debit, c->credit, c->counterparty, c->note}) >= columnCount_)
+            return std::nullopt;
+        return c;
+    }
+    void set(const Bills::Columns& c) { store_.setValue(key_, c.toText()); }
+    void forget() { store_.remove(key_); }
+
+private:
+    QSettings store_;
+    QString key_;
+    int columnCount_;
+};
+
+}  // namespace
+
+BillImportWindow* BillImportWindow::statementWindow(const QByteArray& bytes, const Bills::Table& table, const QString& path,
+                                                    QWidget* parent)
+{
+    RememberedColumns remembered(table.header);
+    std::optional<Bills::Columns> columns = remembered.get();
+    const bool known = columns.has_value();
+    if (!known)
+        columns = StatementColumnsDialog::ask(table, parent);
+    if (!columns)
+        return nullptr;
+    try {
+        Bills::Bill bill = Bills::readStatement(bytes, *columns);
+        remembered.set(*columns);
+        return new BillImportWindow(std::move(bill), path, parent);
+    } catch (const Bills::BillError&) {
+        if (known)
+            remembered.forget();  // asked again next time
+        throw;
+    }
+}
+
 BillImportWindow* BillImportWindow::chooseAndRead(QWidget* parent)
 {
     const QString downloads = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
     const QString path = App::chooseFile(App::FileDialog::Open, QStringLiteral("导入账单"),
                                          downloads.isEmpty() ? QDir::homePath() : downloads, parent,
-                                         QStringLiteral("支付宝、微信支付账单 (*.csv *.CSV *.txt);;所有文件 (*)"));
+                                         QStringLiteral("支付宝、微信支付账单，银行流水 (*.csv *.CSV *.txt *.xlsx *.XLSX);;所有文件 (*)"));
     if (path.isEmpty())
         return nullptr;
     try {
-        return new BillImportWindow(Bills::readFile(path), path, parent);
+        const QByteArray bytes = Bills::fileBytes(path);
+        try {
+            return new BillImportWindow(Bills::read(bytes), path, parent);
+        } catch (const Bills::UnknownLayout& unknown) {
+            return statementWindow(bytes, unknown.table(), path, parent);
+        }
     } catch (const Bills::BillError& e) {
         App::msgBox(QStringLiteral("不能导入这个文件，帐上什么也没有改动。\n%1\n%2").arg(QDir::toNativeSeparators(path), e.text()), 64);
     }
@@ -215,36 +340,19 @@ BillImportWindow::BillImportWindow(Bills::Bill bill, const QString& path, QWidge
     resize(twips(10800), twips(7800));
 
     // What the ledgers hold already: the trades imported before and the types given before.
+    for (const Bills::Row& r : p.bill.rows)
+        p.notes << Bills::note(r);
     try {
         BillPosting::markImported(App::conn, p.bill);
-        QHash<QString, int> at;
-        for (const Bills::Row& r : p.bill.rows) {
-            p.notes << Bills::note(r);
-            if (!r.skip.isEmpty())
-                continue;
-            const QString key = BillPosting::Choices::key(r.kind, r.counterparty);
-            auto it = at.constFind(key);
-            if (it == at.constEnd()) {
-                it = at.insert(key, static_cast<int>(p.parties.size()));
-                p.parties << Preview::Party{r.kind, r.counterparty, key, 0, MoneyTotal()};
-                if (const auto type = BillPosting::rememberedType(App::conn, r.kind, r.counterparty)) {
-                    p.choices.types.insert(key, type->id);
-                    p.typeNames.insert(key, type->name);
-                }
-            }
-            Preview::Party& party = p.parties[it.value()];
-            ++party.count;
-            party.total += r.amount;
-        }
+        p.collectParties();
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("无法读取以前导入的记录。"));
     }
-    while (p.notes.size() < p.bill.rows.size())
-        p.notes << Bills::note(p.bill.rows.at(p.notes.size()));
 
     lblfile = new ValueLabel(QStringLiteral("lblfile"), QString(), this);
-    lblfile->setText(QStringLiteral("%1：%2（%3 编码，%4 笔交易）")
-                         .arg(Bills::layoutName(p.bill.layout), QFileInfo(path).fileName(), p.bill.encoding)
+    const QString form = p.bill.encoding == Bills::kWorkbook ? p.bill.encoding : p.bill.encoding + QStringLiteral(" 编码");
+    lblfile->setText(QStringLiteral("%1：%2（%3，%4 笔交易）")
+                         .arg(Bills::layoutName(p.bill.layout), QFileInfo(path).fileName(), form)
                          .arg(p.bill.rows.size()));
 
     auto* member = new QWidget(this);
@@ -260,10 +368,12 @@ BillImportWindow::BillImportWindow(Bills::Bill bill, const QString& path, QWidge
     auto* parties = new PartiesModel(p, this);
     dgparty = previewGrid(QStringLiteral("dgparty"), QStringLiteral("交易对方和类型"), parties, this);
     cmdfindo = Toolbars::lookupButton(QStringLiteral("cmdfindo"), QStringLiteral("为选中的交易对方选择类型"), this);
-    auto* rows = new RowsModel(p, this);
+    auto* rows = new RowsModel(p, [this](int row, bool ticked) { tickRow(row, ticked); }, this);
     DG = previewGrid(QStringLiteral("DG"), QStringLiteral("账单中的交易"), rows, this);
     DG->setSelectionMode(QAbstractItemView::SingleSelection);
     lblsum = new ValueLabel(QStringLiteral("lblsum"), QString(), this);
+    lblstated = new ValueLabel(QStringLiteral("lblstated"), QString(), this);
+    lblstated->setVisible(p.bill.stated.has_value());
     cmdimport = new QPushButton(QStringLiteral("导入"), this);
     cmdimport->setObjectName(QStringLiteral("cmdimport"));
     cmdexit = new QPushButton(QStringLiteral("返回"), this);
@@ -283,6 +393,7 @@ BillImportWindow::BillImportWindow(Bills::Bill bill, const QString& path, QWidge
     layout->addWidget(buddyLabel(QStringLiteral("账单中的交易（灰色的不导入）:"), DG, this));
     layout->addWidget(DG, 2);
     layout->addWidget(lblsum);
+    layout->addWidget(lblstated);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(cmdimport);
@@ -311,12 +422,36 @@ void BillImportWindow::refresh()
         counts[i] += party.count;
         totals[i] += party.total;
     }
-    lblsum->setText(QStringLiteral("将导入：收入 %1 笔，共 %2 元；支出 %3 笔，共 %4 元。不导入 %5 笔（原因见“说明”列）。")
-                        .arg(counts[0])
-                        .arg(totals[0].toGrouped())
-                        .arg(counts[1])
-                        .arg(totals[1].toGrouped())
-                        .arg(p.bill.rows.size() - counts[0] - counts[1]));
+    int lowering = 0;
+    MoneyTotal refunds;
+    for (const Bills::Row& r : p.bill.rows)
+        if (Bills::lowersEarlier(r)) {
+            ++lowering;
+            refunds += r.amount;
+        }
+    QString text = QStringLiteral("将导入：收入 %1 笔，共 %2 元；支出 %3 笔，共 %4 元。")
+                       .arg(counts[0])
+                       .arg(totals[0].toGrouped())
+                       .arg(counts[1])
+                       .arg(totals[1].toGrouped());
+    if (lowering > 0)
+        text += QStringLiteral("从以前导入的记录中扣除退款 %1 笔，共 %2 元。").arg(lowering).arg(refunds.toGrouped());
+    lblsum->setText(text + QStringLiteral("不导入 %1 笔（原因见“说明”列）。").arg(p.bill.rows.size() - counts[0] - counts[1] - lowering));
+    if (const auto& stated = p.bill.stated) {
+        const Bills::Totals& own = p.bill.counted;
+        auto both = [](int incomeCount, Money income, int expenseCount, Money expense) {
+            return QStringLiteral("收入 %1 笔 %2 元，支出 %3 笔 %4 元")
+                .arg(incomeCount)
+                .arg(income.toGrouped())
+                .arg(expenseCount)
+                .arg(expense.toGrouped());
+        };
+        const bool same = stated->income == own.income && stated->expense == own.expense;
+        lblstated->setText(QStringLiteral("账单表头的合计：%1；账单各行扣除退款后：%2。%3")
+                               .arg(both(stated->incomeCount, stated->income, stated->expenseCount, stated->expense),
+                                    both(own.incomeCount, own.income, own.expenseCount, own.expense),
+                                    same ? QStringLiteral("两者相符。") : QStringLiteral("两者不同，请核对账单。")));
+    }
     // The columns fit what they show; of the rows, only member, type and remark change after a pick.
     for (QTableView* g : {dgparty, DG})
         static_cast<PreviewModel*>(g->model())->changed();
@@ -328,6 +463,19 @@ void BillImportWindow::refresh()
         for (int column : {RowsModel::Member, RowsModel::Type, RowsModel::Reason})
             DG->resizeColumnToContents(column);
     }
+}
+
+void BillImportWindow::tickRow(int row, bool ticked)
+{
+    preview_->bill.rows[row].ticked = ticked;
+    try {
+        preview_->collectParties();
+    } catch (const std::exception& e) {
+        showDbError(e, QStringLiteral("无法读取以前导入的记录。"));
+    }
+    // The upper list changes its rows: it is reset rather than told of changed cells.
+    static_cast<PreviewModel*>(dgparty->model())->rebuilt();
+    refresh();
 }
 
 void BillImportWindow::cmdfindt_Click()
@@ -380,7 +528,8 @@ void BillImportWindow::cmdimport_Click()
         cmdfindt->setFocus();
         return;
     }
-    if (p.parties.isEmpty()) {
+    const bool lowering = std::any_of(p.bill.rows.cbegin(), p.bill.rows.cend(), Bills::lowersEarlier);
+    if (p.parties.isEmpty() && !lowering) {
         App::msgBox(QStringLiteral("这份账单里没有要导入的收支：%1 笔交易都不导入（原因见“说明”列）。").arg(p.bill.rows.size()), 64);
         return;
     }
@@ -414,11 +563,17 @@ void BillImportWindow::cmdimport_Click()
                     64);
         return;
     }
-    App::msgBox(QStringLiteral("已导入%1：收入 %2 笔，支出 %3 笔。\n导入前的数据已备份为 %4。")
+    // Each record lowered by a refund is a correction that 撤销 takes back.
+    for (const BillPosting::Lowered& l : posted.lowered)
+        Undo::pushCorrection(l.ledger, l.record, l.before, l.after);
+    const QString lowered = posted.lowered.isEmpty()
+                                ? QString()
+                                : QStringLiteral("以前导入的 %1 笔记录扣除了退款（可以撤销）。").arg(posted.lowered.size());
+    App::msgBox(QStringLiteral("已导入%1：收入 %2 笔，支出 %3 笔。%4\n导入前的数据已备份为 %5。")
                     .arg(Bills::layoutName(p.bill.layout))
                     .arg(posted.income)
                     .arg(posted.expense)
-                    .arg(QDir::toNativeSeparators(backup)),
+                    .arg(lowered, QDir::toNativeSeparators(backup)),
                 64);
     accept();
 }

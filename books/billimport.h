@@ -11,7 +11,7 @@ class QPushButton;
 class QTableView;
 class QToolButton;
 
-// 收入/支出 → 导入账单…: a bill of Alipay or WeChat Pay, shown row by row as it would be posted, then
+// 收入/支出 → 导入账单…: a bill of Alipay or WeChat Pay (or a bank's statement), shown row by row as it would be posted, then
 // posted into 收入帐 and 支出帐. The user picks the member of the whole bill and a type for each
 // counterparty (offered again from the last import); rows that are not posted are greyed with the
 // reason.
@@ -28,9 +28,15 @@ public:
     struct Preview;
 
 private:
+    // A statement of a layout the program does not know: read with the columns named for its header
+    // before, or named now by the user.
+    static BillImportWindow* statementWindow(const QByteArray& bytes, const Bills::Table& table, const QString& path,
+                                             QWidget* parent);
     void cmdfindt_Click();
     void cmdfindo_Click();
     void cmdimport_Click();
+    // A greyed row ticked to be posted anyway, or unticked.
+    void tickRow(int row, bool ticked);
     // After a pick: the grids and the summary line.
     void refresh();
 
@@ -45,6 +51,7 @@ private:
     QToolButton* cmdfindo = nullptr;
     QTableView* DG = nullptr;
     QLabel* lblsum = nullptr;
+    QLabel* lblstated = nullptr;  // the totals the bill states before its rows, beside its rows' own
     QPushButton* cmdimport = nullptr;
     QPushButton* cmdexit = nullptr;
 };

@@ -3,6 +3,7 @@
 #include "connection.h"
 #include "dberror.h"
 #include "dialect.h"
+#include "ledgerrows.h"
 #include "statement.h"
 
 #include <QSet>
@@ -27,6 +28,58 @@ QString typeTableOf(Bills::Kind kind)
     throw DbError(DbError::BadValue, SQLITE_CONSTRAINT, why);
 }
 
+// The record an imported trade became.
+struct Record {
+    QString ledger;
+    qint64 rowid = 0;
+};
+
+// A note with the refund said at its end, within the note's 20 characters.
+QString noteWithRefund(const QString& note, Money refund)
+{
+    const QString said = QStringLiteral("退款 ") + refund.toGrouped();
+    const QString kept = Bills::firstCharacters(note, std::max(0, 20 - static_cast<int>(said.size()) - 1)).trimmed();
+    return kept.isEmpty() ? said : kept + QLatin1Char(' ') + said;
+}
+
+// Lowers each record that refunds in the bill give back to, by all of them at once; the refunds'
+// numbers are kept against the record.
+QList<Lowered> lowerEarlier(Connection& conn, const Bills::Bill& bill, Statement& keep)
+{
+    QList<Lowered> out;
+    QHash<QPair<QString, qint64>, Money> refunds;
+    QList<QPair<QString, qint64>> order;
+    const QString source = Bills::source(bill.layout);
+    for (const Bills::Row& row : bill.rows) {
+        if (!Bills::lowersEarlier(row))
+            continue;
+        keep.reset();
+        keep.bindAll({source, row.trade, row.earlierLedger, static_cast<qlonglong>(row.earlierRecord)});
+        keep.step();
+        if (conn.changes() == 0)
+            continue;  // taken off meanwhile (the preview is older than the file)
+        const QPair<QString, qint64> key(row.earlierLedger, row.earlierRecord);
+        if (!refunds.contains(key))
+            order << key;
+        refunds[key] += row.amount;
+    }
+    for (const auto& key : order) {
+        const auto before = LedgerRows::read(conn, key.first, key.second);
+        if (!before)
+            refuse(QStringLiteral("the refunded record %1 of %2 is gone").arg(key.second).arg(key.first));
+        const QStringList fields = LedgerRows::fields(key.first);
+        const qsizetype amountAt = fields.indexOf(QStringLiteral("金额")), noteAt = fields.indexOf(QStringLiteral("备注"));
+        const Money now = Money::fromDouble(before->at(amountAt).toDouble());
+        const Money lowered = std::max(Money(), now - refunds.value(key));
+        Statement update(conn, QStringLiteral("UPDATE %1 SET 金额 = ?, 备注 = ? WHERE rowid = ?").arg(sqlName(key.first)), false);
+        update.bindAll({QVariant::fromValue(lowered), noteWithRefund(before->at(noteAt).toString(), refunds.value(key)),
+                        static_cast<qlonglong>(key.second)});
+        update.step();
+        out << Lowered{key.first, key.second, *before, *LedgerRows::read(conn, key.first, key.second)};
+    }
+    return out;
+}
+
 }  // namespace
 
 QString Choices::key(Bills::Kind kind, const QString& counterparty)
@@ -38,16 +91,43 @@ void markImported(Connection& conn, Bills::Bill& bill)
 {
     // The numbers kept for the bill's payment service, read in one pass: a look-up per row outside a
     // transaction would take and release the file's read lock ten thousand times for a large bill.
-    Statement kept(conn, QStringLiteral("SELECT 交易号 FROM %1 WHERE 来源 = ?").arg(sqlName(kImportedTable)), false);
+    Statement kept(conn, QStringLiteral("SELECT 交易号, 帐, 行号 FROM %1 WHERE 来源 = ?").arg(sqlName(kImportedTable)), false);
     kept.bind(1, Bills::source(bill.layout));
-    QSet<QString> known;
+    QHash<QString, Record> known;
     while (kept.step())
-        known.insert(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(kept.handle(), 0))).toCaseFolded());
+        known.insert(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(kept.handle(), 0))).toCaseFolded(),
+                     {QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(kept.handle(), 1))),
+                      sqlite3_column_int64(kept.handle(), 2)});
     if (known.isEmpty())
         return;
-    for (Bills::Row& row : bill.rows)
-        if (row.skip.isEmpty() && known.contains(row.trade.toCaseFolded()))
+    QSet<int> paidBefore;  // lines of payments in the bill imported before
+    for (Bills::Row& row : bill.rows) {
+        if ((row.skip.isEmpty() || row.tickAs != Bills::Kind::Neither || !row.refundOf.isEmpty())
+            && known.contains(row.trade.toCaseFolded())) {
+            if (row.skip.isEmpty() && row.refundOf.isEmpty())
+                paidBefore.insert(row.line);
             row.skip = kImportedBefore;
+            row.tickAs = Bills::Kind::Neither;
+            row.ticked = false;
+        }
+    }
+    for (Bills::Row& row : bill.rows) {
+        if (row.refundOf.isEmpty() || row.skip == kImportedBefore
+            || (row.refundedFrom != 0 && !paidBefore.contains(row.refundedFrom)))
+            continue;
+        const Record payment = known.value(row.refundOf.toCaseFolded());
+        if (payment.rowid == 0)
+            continue;  // not imported before: the refund stays as the bill left it
+        if (!LedgerRows::read(conn, payment.ledger, payment.rowid)) {
+            row.skip = kRecordGone;
+            row.tickAs = Bills::Kind::Income;
+            continue;
+        }
+        row.skip.clear();
+        row.tickAs = Bills::Kind::Neither;
+        row.earlierLedger = payment.ledger;
+        row.earlierRecord = payment.rowid;
+    }
 }
 
 std::optional<Type> rememberedType(Connection& conn, Bills::Kind kind, const QString& counterparty)
@@ -87,39 +167,53 @@ Posted post(Connection& conn, const Bills::Bill& bill, const Choices& choices)
                        false);
     Posted posted;
     QSet<QString> remembered;
+    QHash<QString, Record> records;  // of the trades posted now
     for (const Bills::Row& row : bill.rows) {
-        if (!row.skip.isEmpty())
+        if (!Bills::posts(row))
             continue;
+        const Bills::Kind kind = Bills::postedKind(row);
         const QString type = choices.typeOf(row);
-        if (row.kind == Bills::Kind::Neither || type.isEmpty())
+        if (kind == Bills::Kind::Neither || type.isEmpty())
             refuse(QStringLiteral("line %1: no type chosen").arg(row.line));
         if (row.amount <= Money() || row.amount > kMaxRecordAmount || !row.date.isValid())
             refuse(QStringLiteral("line %1: not an amount or date a record takes").arg(row.line));
-        Statement& ledger = row.kind == Bills::Kind::Income ? income : expense;
+        Statement& ledger = kind == Bills::Kind::Income ? income : expense;
         ledger.reset();
         ledger.bindAll({choices.member, type, QVariant::fromValue(row.amount), row.date.toString(Qt::ISODate),
                         Bills::note(row), row.date.month()});
         ledger.step();
         const sqlite3_int64 record = sqlite3_last_insert_rowid(conn.handle());
         keep.reset();
-        keep.bindAll({source, row.trade, ledgerOf(row.kind), static_cast<qlonglong>(record)});
+        keep.bindAll({source, row.trade, ledgerOf(kind), static_cast<qlonglong>(record)});
         keep.step();
         if (conn.changes() == 0) {
             // Imported meanwhile (the preview is older than the file): the record goes again.
-            Statement drop(conn, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(sqlName(ledgerOf(row.kind))), false);
+            Statement drop(conn, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(sqlName(ledgerOf(kind))), false);
             drop.bind(1, static_cast<qlonglong>(record));
             drop.step();
             continue;
         }
-        ++(row.kind == Bills::Kind::Income ? posted.income : posted.expense);
-        const QString key = Choices::key(row.kind, row.counterparty);
+        records.insert(row.trade, {ledgerOf(kind), record});
+        ++(kind == Bills::Kind::Income ? posted.income : posted.expense);
+        const QString key = Choices::key(kind, row.counterparty);
         if (!remembered.contains(key)) {
             remembered.insert(key);
             remember.reset();
-            remember.bindAll({Bills::kindName(row.kind), row.counterparty, type});
+            remember.bindAll({Bills::kindName(kind), row.counterparty, type});
             remember.step();
         }
     }
+    // Refunds taken off a payment of this bill are kept against the record it became, so that a later
+    // bill holding them again does not take them off once more.
+    for (const Bills::Row& row : bill.rows) {
+        const auto payment = records.constFind(row.refundOf);
+        if (row.refundedFrom == 0 || row.ticked || payment == records.constEnd())
+            continue;
+        keep.reset();
+        keep.bindAll({source, row.trade, payment->ledger, static_cast<qlonglong>(payment->rowid)});
+        keep.step();
+    }
+    posted.lowered = lowerEarlier(conn, bill, keep);
     tx.commit();
     return posted;
 }

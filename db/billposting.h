@@ -3,7 +3,9 @@
 #include "bills.h"
 
 #include <QHash>
+#include <QList>
 #include <QString>
+#include <QVariantList>
 #include <optional>
 
 class Connection;
@@ -16,8 +18,11 @@ namespace BillPosting {
 inline const QString kImportedTable = QStringLiteral("导入交易");
 inline const QString kTypesTable = QStringLiteral("导入对方类型");
 
-// Marks the rows of `bill` that would be posted but whose trade number was imported before.
+// Marks the rows of `bill` that would be posted (or could be ticked) but whose trade number was
+// imported before. A refund whose payment an earlier bill imported is to lower the record that payment
+// became (Bills::lowersEarlier); one whose payment's record is gone can be ticked as income.
 inline const QString kImportedBefore = QStringLiteral("已导入过");
+inline const QString kRecordGone = QStringLiteral("原交易的记录已不在账本中");
 void markImported(Connection& conn, Bills::Bill& bill);
 
 struct Type {
@@ -32,19 +37,28 @@ struct Choices {
     QString member;
     QHash<QString, QString> types;  // by key(kind, counterparty): type ID
     static QString key(Bills::Kind kind, const QString& counterparty);
-    QString typeOf(const Bills::Row& row) const { return types.value(key(row.kind, row.counterparty)); }
+    QString typeOf(const Bills::Row& row) const { return types.value(key(Bills::postedKind(row), row.counterparty)); }
+};
+
+// A record lowered by the refunds of a later bill: the values before and after, in field order.
+struct Lowered {
+    QString ledger;
+    qint64 record = 0;
+    QVariantList before, after;
 };
 
 struct Posted {
     int income = 0;
     int expense = 0;
+    QList<Lowered> lowered;
 };
 
-// Posts the rows of `bill` that are to be posted, all in one transaction: each into 收入帐 or 支出帐
+// Posts the rows of `bill` that are to be posted (Bills::posts), all in one transaction: each into 收入帐 or 支出帐
 // with the member, its counterparty's type, its amount, date and month, and its counterparty and item
 // as the note (20 characters as the user sees them). Each trade number is kept, so that it is never
 // posted twice (a row whose number is kept already is passed over), and each counterparty's type is
-// remembered for the next bill. Raises DbError, with nothing posted, when the file refuses a write,
+// remembered for the next bill. Refunds of payments imported earlier lower those records, their note
+// ending "退款 41.21"; the refunds' trade numbers are kept too. Raises DbError, with nothing posted, when the file refuses a write,
 // and when the member or a row's type is missing or a row's amount is no amount a record takes.
 Posted post(Connection& conn, const Bills::Bill& bill, const Choices& choices);
 

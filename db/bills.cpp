@@ -1,5 +1,7 @@
 #include "bills.h"
 
+#include "workbook.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -116,6 +118,17 @@ bool nextRecord(const QString& text, qsizetype& pos, int& line, QStringList& cel
     return true;
 }
 
+// The next record that holds anything, starting on line `start`; false at the end of the text.
+bool nextFilledRecord(const QString& text, qsizetype& pos, int& line, QStringList& cells, int& start)
+{
+    do {
+        start = line;
+        if (!nextRecord(text, pos, line, cells))
+            return false;
+    } while (cells.join(QString()).isEmpty());
+    return true;
+}
+
 QString normalName(QString name)
 {
     name.remove(QRegularExpression(QStringLiteral("\\s")));
@@ -202,13 +215,15 @@ std::optional<QDate> parseDate(const QString& text)
     return d;
 }
 
-enum class AmountRead { Ok, NotANumber, TooLarge };
+enum class AmountRead { Ok, NotANumber, TooLarge, SubCent, Empty };
 
-// An amount as the bills write it: "12.50", "¥12.50", "￥1,234.00"; an empty cell is 0.
-AmountRead parseAmount(const QString& text, Money& amount)
+// An amount as the bills write it: "12.50", "¥12.50", "￥1,234.00". An empty cell is 0 where `mayBeEmpty`
+// (a column of refunds), and no amount elsewhere; a yuan sign without digits is never an amount.
+AmountRead parseAmount(const QString& text, Money& amount, bool mayBeEmpty)
 {
     QString s = text;
     s.remove(u' ');
+    const bool signed_ = s.contains(u'¥') || s.contains(u'￥');
     s.remove(u'¥');
     s.remove(u'￥');
     static const QRegularExpression grouped(QStringLiteral("^[+-]?\\d{1,3}(,\\d{3})+(\\.\\d+)?$"));
@@ -216,8 +231,12 @@ AmountRead parseAmount(const QString& text, Money& amount)
         s.remove(u',');
     if (s.isEmpty()) {
         amount = Money();
-        return AmountRead::Ok;
+        return mayBeEmpty && !signed_ ? AmountRead::Ok : AmountRead::Empty;
     }
+    // The payment services and banks count in fen: a third decimal is a spoilt or foreign amount.
+    static const QRegularExpression subCent(QStringLiteral("^[+-]?\\d*\\.\\d{2}\\d*[1-9]\\d*$"));
+    if (subCent.match(s).hasMatch())
+        return AmountRead::SubCent;
     if (const auto m = Money::parse(s)) {
         amount = *m;
         return *m > kMaxRecordAmount || *m < Money() - kMaxRecordAmount ? AmountRead::TooLarge : AmountRead::Ok;
@@ -226,12 +245,17 @@ AmountRead parseAmount(const QString& text, Money& amount)
     return number.match(s).hasMatch() ? AmountRead::TooLarge : AmountRead::NotANumber;
 }
 
-Money readAmount(const QString& text, const QString& column, int line)
+Money readAmount(const QString& text, const QString& column, int line, bool mayBeEmpty = false)
 {
     Money m;
-    switch (parseAmount(text, m)) {
+    switch (parseAmount(text, m, mayBeEmpty)) {
     case AmountRead::Ok:
         return m;
+    case AmountRead::SubCent:
+        throw BillError(line, lineText(line) + QStringLiteral("“%1”一列的“%2”有两位以上的小数，不是以分计的金额。")
+                                                   .arg(column, excerpt(text)));
+    case AmountRead::Empty:
+        throw BillError(line, lineText(line) + QStringLiteral("“%1”一列的“%2”没有金额。").arg(column, excerpt(text)));
     case AmountRead::TooLarge:
         throw BillError(line, lineText(line) + QStringLiteral("“%1”%2 超过了一笔帐的上限 %3。")
                                                    .arg(column, excerpt(text), kMaxRecordAmount.toGrouped()));
@@ -249,17 +273,23 @@ Money refundInStatus(const QString& status, int line)
     return m.hasMatch() ? readAmount(m.captured(1), QStringLiteral("当前状态"), line) : Money();
 }
 
+const QString kTransfer = QStringLiteral("不计收支");
+const QString kNotInBooks = QStringLiteral("原交易不在账本中");
+const QString kAwaitingReceipt = QStringLiteral("等待确认收货");
+
 // Why a row is not posted, from what the file says of it; empty when it is posted (a partial refund
 // is then to be taken off its amount).
 QString skipReason(const Row& row)
 {
     if (row.kind == Kind::Neither)
-        return QStringLiteral("不计收支");
+        return kTransfer;
     const QString& s = row.status;
     if (s.contains(QStringLiteral("关闭")))
         return QStringLiteral("交易关闭");
     if (s.contains(QStringLiteral("失败")) || s.contains(QStringLiteral("撤销")))
         return QStringLiteral("交易失败");
+    if (s.contains(QStringLiteral("等待确认收货")))
+        return kAwaitingReceipt;
     if (s.contains(QStringLiteral("等待")) || s.contains(QStringLiteral("未付款")))
         return QStringLiteral("交易未完成");
     if (s.contains(QStringLiteral("全额退款")) || (row.refunded > Money() && row.refunded >= row.amount))
@@ -283,12 +313,84 @@ const char* columnName(const Header& h, Field f)
     return "";
 }
 
+// The newer Alipay layout writes a refund as a row of its own: 不计收支, 退款成功, and the trade number
+// of the payment followed by "_" and more. Each is taken off its payment when the bill holds it (the
+// payment greyed when nothing is left); otherwise the row waits for billposting to find the payment
+// among earlier imports, and can be ticked to post it as income.
+void netRefunds(Bill& bill, const QHash<QString, int>& rowOfTrade)
+{
+    QHash<int, Money> taken;  // by the payment's place in the bill
+    for (Row& r : bill.rows) {
+        const qsizetype cut = r.trade.indexOf(u'_');
+        if (r.kind != Kind::Neither || cut <= 0 || !r.status.contains(QStringLiteral("退款")))
+            continue;
+        r.refundOf = r.trade.left(cut);
+        r.tickAs = Kind::Neither;
+        const auto at = rowOfTrade.constFind(r.refundOf);
+        if (at == rowOfTrade.constEnd()) {
+            r.skip = kNotInBooks;
+            r.tickAs = Kind::Income;
+            continue;
+        }
+        Row& payment = bill.rows[at.value()];
+        if (!payment.skip.isEmpty() || payment.kind == Kind::Neither) {
+            r.skip = QStringLiteral("原交易（第 %1 行）不导入").arg(payment.line);
+            continue;
+        }
+        taken[at.value()] += r.amount;
+        r.refundedFrom = payment.line;
+        r.skip = QStringLiteral("已从第 %1 行扣除").arg(payment.line);
+    }
+    for (auto it = taken.cbegin(); it != taken.cend(); ++it) {
+        Row& payment = bill.rows[it.key()];
+        payment.refunded += it.value();
+        if (it.value() >= payment.amount)
+            payment.skip = QStringLiteral("已全额退款");
+        else
+            payment.amount -= it.value();
+    }
+}
+
+// "支出：60笔 10849.88元" and "收入：1笔 3000.00元" in the lines before the header.
+std::optional<Totals> statedTotals(const QString& notes)
+{
+    static const QRegularExpression total(
+        QStringLiteral("(收入|支出)\\s*[：:]\\s*(\\d+)\\s*笔\\s*[,，]?\\s*[¥￥]?\\s*([0-9][0-9,]*(?:\\.\\d+)?)\\s*元"));
+    std::optional<Totals> out;
+    for (auto it = total.globalMatch(notes); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        Money amount;
+        if (parseAmount(m.captured(3), amount, false) != AmountRead::Ok)
+            continue;
+        if (!out)
+            out = Totals();
+        const bool income = m.captured(1) == QStringLiteral("收入");
+        (income ? out->incomeCount : out->expenseCount) = m.captured(2).toInt();
+        (income ? out->income : out->expense) = amount;
+    }
+    return out;
+}
+
+Totals countedTotals(const Bill& bill)
+{
+    Totals t;
+    for (const Row& r : bill.rows) {
+        if (!r.skip.isEmpty() || r.kind == Kind::Neither)
+            continue;
+        ++(r.kind == Kind::Income ? t.incomeCount : t.expenseCount);
+        (r.kind == Kind::Income ? t.income : t.expense) += r.amount;
+    }
+    return t;
+}
+
 bool decodesCleanly(const char* encoding, const QByteArray& bytes)
 {
     QStringDecoder d(encoding, QStringConverter::Flag::Stateless);
     const QString text = d.decode(bytes);
     return !d.hasError();
 }
+
+Bill readText(const QByteArray& bytes);
 
 }  // namespace
 
@@ -298,10 +400,129 @@ Bill read(const QByteArray& bytes)
 {
     if (bytes.isEmpty())
         throw BillError(0, QStringLiteral("文件是空的，里面没有账单。"));
-    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF") || bytes.left(4096).contains('\0'))
-        throw BillError(0, QStringLiteral("这个文件不是 UTF-8 或 GB18030（GBK）编码的文字（可能是 UTF-16 编码，或不是文字文件）。"
-                                          "支付宝和微信支付的账单是 UTF-8 或 GB18030 编码的 CSV 文件：请重新下载账单，"
-                                          "或把它另存为 UTF-8 编码的 CSV 文件后再导入。"));
+    if (Workbook::looksLikeZip(bytes)) {
+        QString error;
+        const auto csv = Workbook::firstSheetAsCsv(bytes, &error);
+        if (!csv)
+            throw BillError(0, error);
+        Bill bill = readText(csv->toUtf8());
+        bill.encoding = kWorkbook;
+        return bill;
+    }
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
+        throw BillError(0, QStringLiteral("这个文件是 UTF-16 编码的文字。支付宝和微信支付的账单是 UTF-8 或 GB18030 编码的 CSV 文件"
+                                          "或 Excel 工作簿：请重新下载账单，或把它另存为 UTF-8 编码的 CSV 文件后再导入。"));
+    if (bytes.startsWith("\xD0\xCF\x11\xE0"))
+        throw BillError(0, QStringLiteral("这是旧版 Excel（.xls）或别的 Office 文件，读不了：请在 Excel 或 WPS 里把它另存为"
+                                          " Excel 工作簿（.xlsx）或 CSV 文件后再导入。"));
+    if (bytes.left(4096).contains('\0'))
+        throw BillError(0, QStringLiteral("这个文件既不是文字（CSV）文件，也不是 Excel 工作簿（.xlsx），不是账单。"
+                                          "请选择从支付宝或微信下载的账单文件。"));
+    return readText(bytes);
+}
+
+namespace {
+
+// The text of a file that holds no bill's header: UTF-8 when it reads as such, GB18030 otherwise.
+QString decodeAny(const QByteArray& body, QString* encoding = nullptr)
+{
+    QStringDecoder utf8("UTF-8", QStringConverter::Flag::Stateless);
+    const QString text = utf8.decode(body);
+    if (encoding)
+        *encoding = utf8.hasError() ? QStringLiteral("GB18030") : QStringLiteral("UTF-8");
+    return utf8.hasError() ? QStringDecoder("GB18030").decode(body) : text;
+}
+
+std::optional<QDate> dateIn(const QString& cell, const QString& form)
+{
+    static const QRegularExpression timeAfter(QStringLiteral("[ T]"));
+    QString text = cell.trimmed();
+    const qsizetype cut = text.indexOf(timeAfter);
+    if (cut > 0)
+        text.truncate(cut);
+    const QDate d = QDate::fromString(text, form);
+    if (!d.isValid() || d.year() < 1000)
+        return std::nullopt;
+    return d;
+}
+
+bool holdsDate(const QStringList& cells)
+{
+    for (const QString& c : cells)
+        for (const QString& form : dateForms())
+            if (dateIn(c, form))
+                return true;
+    return false;
+}
+
+// A header row: three or more named columns, none of them a date.
+bool looksLikeHeader(const QStringList& cells)
+{
+    int named = 0;
+    for (const QString& c : cells)
+        named += c.isEmpty() ? 0 : 1;
+    return named >= 3 && !holdsDate(cells);
+}
+
+// A table found in a text: where its rows start.
+struct FoundTable {
+    Table table;
+    qsizetype rowsAt = 0;
+    int rowsLine = 0;
+};
+
+// The first header-like row of the text's leading lines that a dated row follows.
+std::optional<FoundTable> tableIn(const QString& text)
+{
+    qsizetype pos = 0, afterHeader = 0;
+    int line = 1, candidateLine = 0, afterLine = 0;
+    QStringList cells, candidate;
+    std::optional<FoundTable> found;
+    while (found ? found->table.firstRows.size() < 5 : line <= kHeaderSearchLines) {
+        const int start = line;
+        try {
+            if (!nextRecord(text, pos, line, cells))
+                break;
+        } catch (const BillError&) {
+            break;
+        }
+        if (cells.join(QString()).isEmpty())
+            continue;
+        if (!found && !candidate.isEmpty() && holdsDate(cells)) {
+            while (!candidate.isEmpty() && candidate.last().isEmpty())
+                candidate.removeLast();
+            found = FoundTable{Table{candidateLine, candidate, {}}, afterHeader, afterLine};
+        }
+        if (found) {
+            if (!holdsDate(cells))
+                break;  // the totals after the rows
+            found->table.firstRows << cells;
+        } else if (looksLikeHeader(cells)) {
+            candidate = cells;
+            candidateLine = start;
+            afterHeader = pos;
+            afterLine = line;
+        } else {
+            candidate.clear();
+        }
+    }
+    return found;
+}
+
+[[noreturn]] void refuseUnknown(const QByteArray& body)
+{
+    const QString text = QStringLiteral("没有认出这个文件：它不是支付宝或微信支付导出的账单。"
+                                        "账单的前几十行里有一行表头（如微信支付账单的“交易时间,交易类型,交易对方,商品,收/支,金额(元),…”），"
+                                        "这个文件的前 %1 行里没有。请选择从支付宝或微信下载的 CSV 账单文件；"
+                                        "另存过的文件请用 UTF-8 或 GB18030（GBK）编码保存。")
+                             .arg(kHeaderSearchLines);
+    if (auto found = tableIn(decodeAny(body)))
+        throw UnknownLayout(text, std::move(found->table));
+    throw BillError(0, text);
+}
+
+Bill readText(const QByteArray& bytes)
+{
     const bool bom = bytes.startsWith("\xEF\xBB\xBF");
     const QByteArray body = bom ? bytes.mid(3) : bytes;
     QList<const char*> encodings = {"UTF-8"};
@@ -344,11 +565,7 @@ Bill read(const QByteArray& bytes)
         }
     }
     if (headerAt < 0)
-        throw BillError(0, QStringLiteral("没有认出这个文件：它不是支付宝或微信支付导出的账单。"
-                                          "账单的前几十行里有一行表头（如微信支付账单的“交易时间,交易类型,交易对方,商品,收/支,金额(元),…”），"
-                                          "这个文件的前 %1 行里没有。请选择从支付宝或微信下载的 CSV 账单文件；"
-                                          "另存过的文件请用 UTF-8 或 GB18030（GBK）编码保存。")
-                               .arg(kHeaderSearchLines));
+        refuseUnknown(body);
     bill.layout = header.known->layout;
     if (!header.missing.isEmpty())
         throw BillError(bill.headerLine, lineText(bill.headerLine)
@@ -358,6 +575,7 @@ Bill read(const QByteArray& bytes)
     // The rows, strictly in the header's encoding: a line that is not tells where the file was spoilt.
     const QByteArray rest = body.mid(headerAt);
     const char* enc = bill.encoding == QLatin1String("UTF-8") ? "UTF-8" : "GB18030";
+    bill.stated = statedTotals(QStringDecoder(enc).decode(body.left(headerAt)));
     QStringDecoder strict(enc, QStringConverter::Flag::Stateless);
     const QString text = strict.decode(rest);
     if (strict.hasError()) {
@@ -380,13 +598,9 @@ Bill read(const QByteArray& bytes)
     QStringList cells;
     nextRecord(text, pos, line, cells);  // the header itself
     QHash<QString, int> seen;
+    QHash<QString, int> rowOfTrade;  // the first row of each trade number, by its place in the bill
     static const QRegularExpression rule(QStringLiteral("^-{5,}"));
-    for (;;) {
-        const int start = line;
-        if (!nextRecord(text, pos, line, cells))
-            break;
-        if (cells.join(QString()).isEmpty())
-            continue;
+    for (int start = 0; nextFilledRecord(text, pos, line, cells, start);) {
         // The older Alipay export ends its rows with a line of dashes and the totals after it.
         if (rule.match(cells.first()).hasMatch())
             break;
@@ -418,10 +632,16 @@ Bill read(const QByteArray& bytes)
         r.amount = readAmount(cells[column(Field::Amount)], QString::fromUtf8(columnName(header, Field::Amount)), start);
         r.status = cleanText(cells[column(Field::Status)]);
         if (column(Field::Refund) >= 0)
-            r.refunded = readAmount(cells[column(Field::Refund)], QString::fromUtf8(columnName(header, Field::Refund)), start);
+            r.refunded = readAmount(cells[column(Field::Refund)], QString::fromUtf8(columnName(header, Field::Refund)), start, true);
         else if (r.status.contains(QStringLiteral("退款")))
             r.refunded = refundInStatus(r.status, start);
         r.skip = skipReason(r);
+        if (r.skip == kTransfer)
+            r.tickAs = Kind::Expense;
+        else if (r.skip == kAwaitingReceipt)
+            r.tickAs = r.kind;
+        if (!rowOfTrade.contains(r.trade))
+            rowOfTrade.insert(r.trade, static_cast<int>(bill.rows.size()));
         if (r.skip.isEmpty()) {
             r.amount -= r.refunded;
             const auto first = seen.constFind(r.trade);
@@ -432,10 +652,20 @@ Bill read(const QByteArray& bytes)
         }
         bill.rows << r;
     }
+    if (bill.layout == Layout::Alipay)
+        netRefunds(bill, rowOfTrade);
+    bill.counted = countedTotals(bill);
     return bill;
 }
 
+}  // namespace
+
 Bill readFile(const QString& path)
+{
+    return read(fileBytes(path));
+}
+
+QByteArray fileBytes(const QString& path)
 {
     QFile f(path);
     const QFileInfo info(path);
@@ -444,7 +674,139 @@ Bill readFile(const QString& path)
                                .arg(static_cast<double>(info.size()) / (1024.0 * 1024.0), 0, 'f', 1));
     if (!info.isFile() || !f.open(QIODevice::ReadOnly))
         throw BillError(0, QStringLiteral("无法读取文件 %1。请检查文件是否存在、是否有权限读取它。").arg(path));
-    return read(f.readAll());
+    return f.readAll();
+}
+
+QStringList dateForms()
+{
+    static const QStringList forms = {QStringLiteral("yyyy-MM-dd"), QStringLiteral("yyyy-M-d"), QStringLiteral("yyyy/M/d"),
+                                      QStringLiteral("yyyy.M.d"),   QStringLiteral("yyyyMMdd"), QStringLiteral("yyyy年M月d日"),
+                                      QStringLiteral("d/M/yyyy"),   QStringLiteral("M/d/yyyy"), QStringLiteral("d.M.yyyy")};
+    return forms;
+}
+
+bool formReads(const Table& table, int column, const QString& form)
+{
+    bool all = !table.firstRows.isEmpty();
+    for (const QStringList& row : table.firstRows)
+        all = all && column >= 0 && column < row.size() && dateIn(row.at(column), form).has_value();
+    return all;
+}
+
+QString guessDateForm(const Table& table, int column)
+{
+    for (const QString& form : dateForms())
+        if (formReads(table, column, form))
+            return form;
+    return QString();
+}
+
+QString headerKey(const QStringList& header)
+{
+    QStringList names;
+    for (const QString& h : header)
+        names << normalName(h);
+    while (!names.isEmpty() && names.last().isEmpty())
+        names.removeLast();
+    return names.join(u',');
+}
+
+QString Columns::toText() const
+{
+    return QStringLiteral("%1;%2;%3;%4;%5;%6;%7").arg(date).arg(amount).arg(debit).arg(credit).arg(counterparty).arg(note).arg(dateForm);
+}
+
+std::optional<Columns> Columns::fromText(const QString& text)
+{
+    const QStringList parts = text.split(u';');
+    if (parts.size() != 7 || !dateForms().contains(parts.at(6)))
+        return std::nullopt;
+    int values[6];
+    for (int i = 0; i < 6; ++i) {
+        bool ok = false;
+        values[i] = parts.at(i).toInt(&ok);
+        if (!ok || values[i] < -1 || values[i] > 16384)
+            return std::nullopt;
+    }
+    Columns c{values[0], values[1], values[2], values[3], values[4], values[5], parts.at(6)};
+    return c.complete() ? std::optional<Columns>(c) : std::nullopt;
+}
+
+namespace {
+
+// One dated row of a statement: its amount signed (income above zero) from the amount column or from
+// the debit and credit columns.
+Row statementRow(const QStringList& cells, const QStringList& header, const Columns& c, int line, QDate date)
+{
+    auto name = [&header](int column) { return header.value(column, QStringLiteral("第 %1 列").arg(column + 1)); };
+    Money signedAmount;
+    if (c.amount >= 0) {
+        signedAmount = readAmount(cells.at(c.amount), name(c.amount), line);
+    } else {
+        const Money debit = readAmount(cells.at(c.debit), name(c.debit), line, true);
+        const Money credit = readAmount(cells.at(c.credit), name(c.credit), line, true);
+        signedAmount = std::max(credit, Money() - credit) - std::max(debit, Money() - debit);
+    }
+    Row r;
+    r.line = line;
+    r.date = date;
+    r.kind = signedAmount > Money() ? Kind::Income : signedAmount < Money() ? Kind::Expense : Kind::Neither;
+    r.kindText = kindName(r.kind);
+    r.amount = std::max(signedAmount, Money() - signedAmount);
+    r.counterparty = c.counterparty >= 0 ? cleanText(cells.at(c.counterparty)) : QString();
+    r.item = c.note >= 0 ? cleanText(cells.at(c.note)) : QString();
+    r.status = signedAmount.toPlain();
+    if (r.kind == Kind::Neither)
+        r.skip = QStringLiteral("金额为零");
+    return r;
+}
+
+}  // namespace
+
+Bill readStatement(const QByteArray& bytes, const Columns& c)
+{
+    Bill bill;
+    bill.layout = Layout::Statement;
+    QString text;
+    if (Workbook::looksLikeZip(bytes)) {
+        QString error;
+        const auto csv = Workbook::firstSheetAsCsv(bytes, &error);
+        if (!csv)
+            throw BillError(0, error);
+        text = *csv;
+        bill.encoding = kWorkbook;
+    } else {
+        text = decodeAny(bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes, &bill.encoding);
+    }
+    const auto found = tableIn(text);
+    if (!found || !c.complete())
+        throw BillError(0, QStringLiteral("这个文件里没有找到流水的表头和带日期的行，无法按所选的列导入。"));
+    bill.headerLine = found->table.headerLine;
+    const int needed = 1 + std::max({c.date, c.amount, c.debit, c.credit, c.counterparty, c.note});
+    qsizetype pos = found->rowsAt;
+    int line = found->rowsLine, firstUndated = 0;
+    QStringList cells;
+    QHash<QString, int> equal;  // rows of the same day, amount, counterparty and note so far
+    for (int start = 0; nextFilledRecord(text, pos, line, cells, start);) {
+        const auto date = c.date < cells.size() ? dateIn(cells.at(c.date), c.dateForm) : std::nullopt;
+        if (!date) {
+            firstUndated = firstUndated ? firstUndated : start;
+            continue;
+        }
+        if (firstUndated)
+            throw BillError(firstUndated, lineText(firstUndated) + QStringLiteral("这一行没有“%1”形式的日期，而它后面还有流水：文件可能被改动过。")
+                                                                       .arg(c.dateForm));
+        if (cells.size() < needed)
+            throw BillError(start, lineText(start) + QStringLiteral("这一行只有 %1 列，流水的表头有 %2 列；这一行可能被截断或改动过。")
+                                                         .arg(cells.size())
+                                                         .arg(found->table.header.size()));
+        Row r = statementRow(cells, found->table.header, c, start, *date);
+        const QString same = QStringList{r.date.toString(Qt::ISODate), r.status, r.counterparty, r.item}.join(u'|');
+        r.trade = same + QLatin1Char('|') + QString::number(++equal[same]);
+        bill.rows << r;
+    }
+    bill.counted = countedTotals(bill);
+    return bill;
 }
 
 QString layoutName(Layout layout)
@@ -454,6 +816,8 @@ QString layoutName(Layout layout)
         return QStringLiteral("支付宝账单（旧版）");
     case Layout::Alipay:
         return QStringLiteral("支付宝账单");
+    case Layout::Statement:
+        return QStringLiteral("银行流水");
     case Layout::WeChat:
         break;
     }
@@ -462,7 +826,14 @@ QString layoutName(Layout layout)
 
 QString source(Layout layout)
 {
-    return layout == Layout::WeChat ? QStringLiteral("微信支付") : QStringLiteral("支付宝");
+    switch (layout) {
+    case Layout::WeChat:
+        return QStringLiteral("微信支付");
+    case Layout::Statement:
+        return QStringLiteral("银行");
+    default:
+        return QStringLiteral("支付宝");
+    }
 }
 
 QString kindName(Kind kind)

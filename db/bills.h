@@ -6,11 +6,12 @@
 #include <QDate>
 #include <QList>
 #include <QString>
+#include <optional>
 #include <stdexcept>
 
-// The bills that Alipay and WeChat Pay let a user download: CSV files of every transaction, in one
-// of three layouts. A bill is recognised by its header row, whatever its encoding (UTF-8 with or
-// without a byte-order mark, or GB18030), and read into rows. Reading only reads: what the ledgers
+// The bills that Alipay and WeChat Pay let a user download: CSV files (or Excel workbooks) of every
+// transaction, in one of three layouts. A bill is recognised by its header row, whatever its encoding
+// (UTF-8 with or without a byte-order mark, or GB18030), and read into rows. Reading only reads: what the ledgers
 // already hold is told by billposting.h.
 namespace Bills {
 
@@ -18,6 +19,7 @@ enum class Layout {
     AlipayClassic,  // the older Alipay export: 16 columns from 交易号 to 资金状态, totals at the end
     Alipay,         // the newer Alipay export: 交易时间 ... 交易订单号, 商家订单号, 备注
     WeChat,         // WeChat Pay: 交易时间 ... 交易单号, 商户单号, 备注; amounts as "¥12.50"
+    Statement,      // a bank's statement, its columns named by the user
 };
 
 enum class Kind { Neither, Income, Expense };
@@ -34,14 +36,44 @@ struct Row {
     Money refunded;        // the partial refund taken off
     QString status;
     QString skip;          // why the row is not posted, as far as the file tells; empty: it is posted
+    // A row greyed for a reason a family may not share can be ticked to post it anyway, as this kind
+    // (Neither: it cannot be ticked).
+    Kind tickAs = Kind::Neither;
+    bool ticked = false;
+    // A refund of the newer Alipay layout: the trade number of the payment it gives back, and the row
+    // of the bill it was taken off (0: the payment is not in the bill).
+    QString refundOf;
+    int refundedFrom = 0;
+    // A refund of a payment imported by an earlier bill: the record that payment became, to be lowered
+    // by the refund (told by billposting.h; 0: none).
+    QString earlierLedger;
+    qint64 earlierRecord = 0;
+};
+
+// Whether the row becomes a record, and as what.
+inline bool posts(const Row& row) { return (row.skip.isEmpty() && row.earlierRecord == 0) || row.ticked; }
+inline Kind postedKind(const Row& row) { return row.ticked ? row.tickAs : row.kind; }
+inline bool lowersEarlier(const Row& row) { return row.skip.isEmpty() && row.earlierRecord != 0; }
+
+// Income and expense: how many rows and how much.
+struct Totals {
+    int incomeCount = 0, expenseCount = 0;
+    Money income, expense;
+    bool operator==(const Totals&) const = default;
 };
 
 struct Bill {
     Layout layout = Layout::WeChat;
-    QString encoding;      // "UTF-8" or "GB18030"
+    QString encoding;      // "UTF-8", "GB18030", or kWorkbook for an Excel workbook
     int headerLine = 0;
     QList<Row> rows;
+    // What the lines before the header say the bill holds ("支出：60笔 10849.88元"), when they say it.
+    std::optional<Totals> stated;
+    // What the bill's own rows come to, refunds taken off, before anything is ticked or found imported.
+    Totals counted;
 };
+
+inline const QString kWorkbook = QStringLiteral("Excel 工作簿");
 
 // A file that is not a bill of the three layouts, or a bill with a fault: what is wrong, for the
 // user, starting with the line it is on ("第 12 行：...") when there is one.
@@ -56,17 +88,63 @@ private:
     QString text_;
 };
 
+// A table in a layout the program does not know (a bank's statement): its header and first rows, for
+// the user to say which column holds what.
+struct Table {
+    int headerLine = 0;
+    QStringList header;
+    QList<QStringList> firstRows;  // up to five, each with a date
+};
+
+// Which column of a statement holds what (from 0; -1: none): the date, and either the signed amount or
+// the debit (支出) and credit (收入) columns; the counterparty and the note may be left out.
+struct Columns {
+    int date = -1, amount = -1, debit = -1, credit = -1, counterparty = -1, note = -1;
+    QString dateForm;  // one of dateForms()
+    bool complete() const { return date >= 0 && !dateForm.isEmpty() && (amount >= 0 || (debit >= 0 && credit >= 0)); }
+    // As one line of text, and back (nothing for a line that is no such text).
+    QString toText() const;
+    static std::optional<Columns> fromText(const QString& text);
+};
+
+// Raised for a file that is text (or a workbook) and holds a table, but whose header is none of the
+// bills': its table, for the user to name the columns.
+class UnknownLayout : public BillError {
+public:
+    UnknownLayout(const QString& text, Table table) : BillError(0, text), table_(std::move(table)) {}
+    const Table& table() const { return table_; }
+
+private:
+    Table table_;
+};
+
+// The date forms a statement may write ("yyyy-MM-dd", "yyyyMMdd", ...), a time after the date allowed.
+QStringList dateForms();
+// Whether `form` reads every date of `column` in the table's first rows.
+bool formReads(const Table& table, int column, const QString& form);
+// The first form that reads them; empty when none does.
+QString guessDateForm(const Table& table, int column);
+// The header as a key: the same for every statement of one layout.
+QString headerKey(const QStringList& header);
+
 // The largest file taken for a bill; a bill of 10,000 rows is about 2 MB.
 inline constexpr qint64 kMaxFileBytes = 64LL * 1024 * 1024;
 
 // Reads a bill; raises BillError for anything that is not a sound bill: nothing of such a file is
-// to be posted.
+// to be posted (UnknownLayout for a table of a layout it does not know).
 Bill read(const QByteArray& bytes);
 Bill readFile(const QString& path);
+// The bytes of a file, refused (BillError) when it cannot be read or is too large for a bill.
+QByteArray fileBytes(const QString& path);
+// Reads a statement whose table read() gave, with its columns named. Rows have no trade numbers: each
+// gets one made of its date, amount, counterparty, note and its place among the equal rows of its day,
+// so that overlapping statements post each movement once. Rows after the last dated one are the
+// statement's totals and are left out.
+Bill readStatement(const QByteArray& bytes, const Columns& columns);
 
-// "支付宝账单（旧版）", "支付宝账单", "微信支付账单".
+// "支付宝账单（旧版）", "支付宝账单", "微信支付账单", "银行流水".
 QString layoutName(Layout layout);
-// "支付宝" or "微信支付": trade numbers are unique within one payment service.
+// "支付宝", "微信支付" or "银行": trade numbers are unique within one payment service.
 QString source(Layout layout);
 // "收入", "支出" (empty for neither).
 QString kindName(Kind kind);

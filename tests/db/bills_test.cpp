@@ -41,7 +41,7 @@ TEST(Bills, EachLayoutIsRecognisedInItsEncodingAndReadRowByRow)
     const Case cases[] = {
         {"older Alipay", Layout::AlipayClassic, alipayClassicBill, "GB18030", u""_s, u"交易成功"_s, u"交易关闭"_s, u"交易成功"_s,
          u"交易成功"_s, u"yes"_s, u"已全额退款"_s, u"8"_s},
-        {"newer Alipay", Layout::Alipay, alipayBill, "GB18030", u"不计收支"_s, u"交易成功"_s, u"交易关闭"_s, u"退款成功"_s,
+        {"newer Alipay", Layout::Alipay, [](const QList<BillLine>& r) { return alipayBill(r); }, "GB18030", u"不计收支"_s, u"交易成功"_s, u"交易关闭"_s, u"退款成功"_s,
          u"交易成功"_s, u""_s, u"已退款"_s, u"10"_s},
         {"WeChat with BOM", Layout::WeChat, [](const QList<BillLine>& r) { return weChatBill(r, true); }, "UTF-8", u"/"_s,
          u"支付成功"_s, u"已关闭"_s, u"已全额退款"_s, u"已退款(￥2.00)"_s, u""_s, u"已全额退款"_s, u"8"_s},
@@ -75,6 +75,126 @@ TEST(Bills, EachLayoutIsRecognisedInItsEncodingAndReadRowByRow)
                                     u"T5|2026-02-03|支出|50|商城|"_s + c.refundedSkip,
                                     u"T6|2026-02-04|支出|%1|商城|"_s.arg(c.partlyPosted),
                                     u"T1|2026-02-28|支出|12.5|美团外卖|与第 %1 行是同一笔交易"_s.arg(first)}));
+    }
+}
+
+// The newer Alipay layout writes refunds as rows of their own: each is taken off its payment in the
+// bill (which is greyed when nothing is left), a refund of a payment the bill does not hold waits to be
+// ticked as income, and so do transfers and goods not yet received (as expenses). The header's totals
+// are read and match the rows once refunds are taken off.
+TEST(Bills, AlipayRefundsAreTakenOffTheirPayments)
+{
+    const QList<BillLine> lines = {
+        {u"P1"_s, u"2026-03-01 10:00:00"_s, u"支出"_s, u"商城"_s, u"外套"_s, u"100.00"_s, u"交易成功"_s},
+        {u"P2"_s, u"2026-03-02 10:00:00"_s, u"支出"_s, u"书店"_s, u"书"_s, u"41.21"_s, u"交易成功"_s},
+        {u"P1_20260303x1"_s, u"2026-03-03 10:00:00"_s, u"不计收支"_s, u"商城"_s, u"退款-外套"_s, u"20.00"_s, u"退款成功"_s},
+        {u"P2_20260303y"_s, u"2026-03-03 11:00:00"_s, u"不计收支"_s, u"书店"_s, u"退款-书"_s, u"41.21"_s, u"退款成功"_s},
+        {u"P1_20260304x2"_s, u"2026-03-04 10:00:00"_s, u"不计收支"_s, u"商城"_s, u"退款-外套"_s, u"10.50"_s, u"退款成功"_s},
+        {u"P9_20260305z"_s, u"2026-03-05 10:00:00"_s, u"不计收支"_s, u"花店"_s, u"退款-花"_s, u"5.00"_s, u"退款成功"_s},
+        {u"T1"_s, u"2026-03-05 11:00:00"_s, u"不计收支"_s, u"余额宝"_s, u"转入"_s, u"500.00"_s, u"交易成功"_s},
+        {u"W1"_s, u"2026-03-05 12:00:00"_s, u"支出"_s, u"网店"_s, u"鞋"_s, u"30.00"_s, u"等待确认收货"_s},
+        {u"I1"_s, u"2026-03-05 13:00:00"_s, u"收入"_s, u"公司"_s, u"工资"_s, u"3000.00"_s, u"交易成功"_s},
+    };
+    const Bills::Bill bill = Bills::read(alipayBill(lines, {u"共9笔记录"_s, u"收入：1笔 3000.00元"_s, u"支出：1笔 69.50元"_s}));
+    const int first = firstRowLine(Layout::Alipay);
+    QStringList got;
+    for (const Bills::Row& r : bill.rows)
+        got << summary(r) + u"|"_s + Bills::kindName(r.tickAs) + u"|"_s + r.refunded.toPlain();
+    EXPECT_EQ(got, QStringList({u"P1|2026-03-01|支出|69.5|商城|||30.5"_s,
+                                u"P2|2026-03-02|支出|41.21|书店|已全额退款||41.21"_s,
+                                u"P1_20260303x1|2026-03-03||20|商城|已从第 %1 行扣除||0"_s.arg(first),
+                                u"P2_20260303y|2026-03-03||41.21|书店|已从第 %1 行扣除||0"_s.arg(first + 1),
+                                u"P1_20260304x2|2026-03-04||10.5|商城|已从第 %1 行扣除||0"_s.arg(first),
+                                u"P9_20260305z|2026-03-05||5|花店|原交易不在账本中|收入|0"_s,
+                                u"T1|2026-03-05||500|余额宝|不计收支|支出|0"_s,
+                                u"W1|2026-03-05|支出|30|网店|等待确认收货|支出|0"_s,
+                                u"I1|2026-03-05|收入|3000|公司|||0"_s}));
+    EXPECT_EQ(bill.rows[5].refundOf, u"P9"_s);
+    ASSERT_TRUE(bill.stated.has_value());
+    EXPECT_EQ(*bill.stated, (Bills::Totals{1, 1, Money::fromUnits(30'000'000), Money::fromUnits(695'000)}));
+    EXPECT_EQ(bill.counted, *bill.stated);
+    EXPECT_FALSE(Bills::read(alipayBill(lines)).stated.has_value());
+}
+
+// WeChat Pay's Excel bill reads as its CSV does, its header in row 17 or 18: shared and inline strings
+// as written (commas, quotes and markup among them), amounts stored as numbers or as "¥" text, times
+// stored as text or as date-formatted numbers, the header's totals from the notes above it.
+TEST(Bills, WeChatWorkbookReadsAsItsCsvDoes)
+{
+    const QList<BillLine> lines = {
+        {u"X1"_s, u"2026-02-28 12:30:00"_s, u"支出"_s, u"老王, \"小店\" <b>&</b>"_s, u"午餐"_s, u"12.50"_s, u"支付成功"_s},
+        {u"X2"_s, u"2026-01-31 09:00:05"_s, u"收入"_s, u"公司"_s, u"一月, 工资"_s, u"3000.00"_s, u"已存入零钱"_s},
+        {u"X3"_s, u"2026-02-01 23:59:59"_s, u"/"_s, u"零钱"_s, u"提现"_s, u"500.10"_s, u"提现已到账"_s},
+        {u"X4"_s, u"2026-02-04 10:00:00"_s, u"支出"_s, u"商城"_s, u"部分退货"_s, u"10.00"_s, u"已退款(￥2.00)"_s},
+        {u"X5"_s, u"2026-02-05 00:00:00"_s, u"支出"_s, u"商城"_s, u"零头"_s, u"0.07"_s, u"支付成功"_s},
+    };
+    const Bills::Bill csv = Bills::read(weChatBill(lines, true));
+    for (int headerRow : {17, 18}) {
+        SCOPED_TRACE(headerRow);
+        const Bills::Bill book = Bills::read(weChatWorkbook(lines, headerRow, {u"收入：1笔 3000.00元"_s, u"支出：3笔 20.57元"_s}));
+        EXPECT_EQ(book.layout, Layout::WeChat);
+        EXPECT_EQ(book.encoding, Bills::kWorkbook);
+        EXPECT_EQ(book.headerLine, headerRow);
+        ASSERT_EQ(book.rows.size(), csv.rows.size());
+        for (qsizetype i = 0; i < csv.rows.size(); ++i) {
+            EXPECT_EQ(summary(book.rows[i]), summary(csv.rows[i]));
+            EXPECT_EQ(book.rows[i].item, csv.rows[i].item);
+            EXPECT_EQ(book.rows[i].line, headerRow + 1 + i);
+        }
+        ASSERT_TRUE(book.stated.has_value());
+        EXPECT_EQ(*book.stated, book.counted);
+    }
+    EXPECT_EQ(summary(csv.rows[0]), u"X1|2026-02-28|支出|12.5|老王, \"小店\" <b>&</b>|"_s);
+}
+
+// A statement of a layout the program does not know is refused as such with its table; read with its
+// columns named, its rows have trade numbers of their date, amount, counterparty, note and place among
+// equal rows, the totals after the rows are left out, and a row without a date among dated ones, or
+// cut short, is refused with its line.
+TEST(Bills, StatementsAreReadWithTheColumnsNamed)
+{
+    const QByteArray statement = u"日期,金额,对方,摘要\n2026/1/5,-12.50,超市,消费\n2026/1/5,-12.50,超市,消费\n"
+                                 u"2026/1/6,100,公司,工资\n2026/1/7,0.00,银行,结息\n合计,75.00,,\n"_s.toUtf8();
+    Bills::Table table;
+    try {
+        Bills::read(statement);
+        ADD_FAILURE() << "read as a bill";
+    } catch (const Bills::UnknownLayout& e) {
+        table = e.table();
+        EXPECT_TRUE(e.text().startsWith(u"没有认出这个文件"_s));
+    }
+    EXPECT_EQ(table.headerLine, 1);
+    EXPECT_EQ(table.header, QStringList({u"日期"_s, u"金额"_s, u"对方"_s, u"摘要"_s}));
+    EXPECT_EQ(table.firstRows.size(), 4);
+    EXPECT_EQ(Bills::guessDateForm(table, 0), u"yyyy/M/d"_s);
+    EXPECT_EQ(Bills::guessDateForm(table, 1), QString());
+
+    const Bills::Columns columns{0, 1, -1, -1, 2, 3, u"yyyy/M/d"_s};
+    EXPECT_EQ(Bills::Columns::fromText(columns.toText())->toText(), columns.toText());
+    EXPECT_FALSE(Bills::Columns::fromText(u"0;-1;-1;-1;2;3;yyyy/M/d"_s).has_value());  // no amount
+    const Bills::Bill bill = Bills::readStatement(statement, columns);
+    EXPECT_EQ(bill.layout, Layout::Statement);
+    QStringList got;
+    for (const Bills::Row& r : bill.rows)
+        got << QString::number(r.line) + u"|"_s + summary(r);
+    EXPECT_EQ(got, QStringList({u"2|2026-01-05|-12.5|超市|消费|1|2026-01-05|支出|12.5|超市|"_s,
+                                u"3|2026-01-05|-12.5|超市|消费|2|2026-01-05|支出|12.5|超市|"_s,
+                                u"4|2026-01-06|100|公司|工资|1|2026-01-06|收入|100|公司|"_s,
+                                u"5|2026-01-07|0|银行|结息|1|2026-01-07||0|银行|金额为零"_s}));
+    EXPECT_EQ(bill.counted, (Bills::Totals{1, 2, Money::fromUnits(1'000'000), Money::fromUnits(250'000)}));
+
+    QByteArray undated = statement;
+    undated.replace("2026/1/6", "6 Jan");
+    QByteArray cut = statement;
+    cut.replace(",公司,工资", "");
+    for (const auto& [bytes, says] : {std::pair{undated, u"第 4 行：这一行没有“yyyy/M/d”形式的日期"_s}, std::pair{cut, u"第 4 行：这一行只有 2 列"_s}}) {
+        try {
+            Bills::readStatement(bytes, columns);
+            ADD_FAILURE() << "read";
+        } catch (const Bills::BillError& e) {
+            EXPECT_TRUE(e.text().startsWith(says)) << e.text().toStdString();
+            EXPECT_EQ(e.line(), 4);
+        }
     }
 }
 
@@ -125,6 +245,11 @@ TEST(Bills, BrokenFilesAreRefusedNamingTheLine)
     for (int i = 0; i < 400000; ++i)
         textNoise += ",\"\n abc交易时间"[random.bounded(15)];
 
+    const QByteArray workbook = weChatWorkbook({good, good}, 16);
+    BillLine badAmount = good;
+    badAmount.amount = u"12.5元"_s;
+    const QByteArray brokenBook = weChatWorkbook({good, badAmount}, 15);
+
     struct Case {
         const char* name;
         QByteArray bytes;
@@ -134,6 +259,8 @@ TEST(Bills, BrokenFilesAreRefusedNamingTheLine)
     const Case cases[] = {
         {"amount that is no number", with([](BillLine& b) { b.amount = u"12.5元"_s; }), second, u"12.5元”不是数字"_s},
         {"a long cell quoted in part", with([](BillLine& b) { b.amount = QString(5000, u'x'); }), second, u"xxx…”不是数字"_s},
+        {"a third decimal", with([](BillLine& b) { b.amount = u"0.001"_s; }), second, u"“金额(元)”一列的“¥0.001”有两位以上的小数"_s},
+        {"a yuan sign alone", with([](BillLine& b) { b.amount.clear(); }), second, u"“金额(元)”一列的“¥”没有金额"_s},
         {"amount beyond a record's", with([](BillLine& b) { b.amount = u"100000000000"_s; }), second, u"上限"_s},
         {"date that is no date", with([](BillLine& b) { b.time = u"2026-02-30 10:00:00"_s; }), second, u"不是日期"_s},
         {"no trade number", with([](BillLine& b) { b.trade.clear(); }), second, u"“交易单号”是空的"_s},
@@ -145,7 +272,13 @@ TEST(Bills, BrokenFilesAreRefusedNamingTheLine)
         {"Big5", big5.isValid() ? big5.encode(u"交易时间,交易类型,交易对方,商品,收/支,金额(元),支付方式,当前状态,交易单号,商户单号,备注\n"_s)
                                 : QByteArray("x"),
          0, u"没有认出"_s},
-        {"10 MB of noise", noise, 0, u"不是文字文件"_s},
+        {"10 MB of noise", noise, 0, u"既不是文字（CSV）文件，也不是 Excel 工作簿"_s},
+        {"an older Excel file", QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1") + noise.left(4096), 0, u"旧版 Excel（.xls）"_s},
+        {"a ZIP that is no workbook", zipOf({{u"readme.txt"_s, "hello"}}), 0, u"不是 Excel 工作簿"_s},
+        {"a workbook cut short", workbook.left(workbook.size() / 2), 0, u"不完整或已损坏"_s},
+        {"a workbook whose sheet is no XML", zipOf({{u"xl/worksheets/sheet1.xml"_s, "<worksheet><sheetData><row>"}}), 0,
+         u"不是完好的 XML"_s},
+        {"a broken workbook row", brokenBook, 17, u"“金额(元)”一列的“¥12.5元”不是数字"_s},
         {"text noise", textNoise, 0, u"没有认出"_s},
         {"empty", QByteArray(), 0, u"空的"_s},
     };

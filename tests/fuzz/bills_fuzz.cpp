@@ -1,11 +1,15 @@
-// Fuzz target for reading bills: whatever bytes a file holds, reading either refuses it with a line
-// that lies in the file, or gives rows of which every row to be posted is one a record takes: an
+// Fuzz target for reading bills, as a file of their own and as the worksheet of an Excel workbook:
+// whatever bytes a file holds, reading either refuses it with a line that lies in the file, or gives rows of which every row to be posted is one a record takes: an
 // income or expense with a trade number, a real date, an amount above zero and within a record's
 // bound, and texts without control characters whose note keeps to 20 characters as the user sees them.
 #include "bills.h"
 #include "check.h"
+#include "workbook.h"
 
+#include <QBuffer>
 #include <QTextBoundaryFinder>
+#include <quazip.h>
+#include <quazipfile.h>
 
 namespace {
 
@@ -26,12 +30,25 @@ bool hasControl(const QString& text)
     return false;
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+// The bytes as the worksheet of a workbook, so that the workbook reader meets them without the ZIP
+// around them having to come out right first.
+QByteArray asWorkbook(const QByteArray& sheet)
 {
-    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    const qsizetype lines = bytes.count('\n') + 1;
+    QByteArray out;
+    QBuffer buffer(&out);
+    QuaZip zip(&buffer);
+    zip.open(QuaZip::mdCreate);
+    QuaZipFile file(&zip);
+    file.open(QIODevice::WriteOnly, QuaZipNewInfo(QStringLiteral("xl/worksheets/sheet1.xml")));
+    file.write(sheet);
+    file.close();
+    zip.close();
+    return out;
+}
+
+// Reads the bytes as a bill whose rows lie on lines 1 to `lines`, and checks what comes out.
+void check(const QByteArray& bytes, qsizetype lines)
+{
     try {
         const Bills::Bill bill = Bills::read(bytes);
         CHECK(bill.headerLine >= 1 && bill.headerLine <= lines);
@@ -53,5 +70,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         CHECK(e.line() >= 0 && e.line() <= lines);
         CHECK(!e.text().isEmpty());
     }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    check(bytes, Workbook::looksLikeZip(bytes) ? 1048576 : bytes.count('\n') + 1);
+    // A workbook's rows are the sheet's, up to Excel's last row.
+    check(asWorkbook(bytes), 1048576);
     return 0;
 }

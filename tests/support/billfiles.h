@@ -4,7 +4,9 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QPair>
 #include <QString>
+#include <QStringList>
 
 // Bills written by the tests in the three layouts, each in its own encoding, with the notes before
 // the header (and the totals after the rows) that the payment services write.
@@ -24,10 +26,18 @@ QString csvCell(const QString& text);
 
 // GB18030: account lines, the 16 columns padded with blanks and a tab, a line of dashes and totals.
 QByteArray alipayClassicBill(const QList<BillLine>& rows);
-// GB18030: two dozen lines of notes, then the 12 columns.
-QByteArray alipayBill(const QList<BillLine>& rows);
+// GB18030: two dozen lines of notes, then the 12 columns. `totals` takes the place of the first notes
+// (as "收入：1笔 3000.00元").
+QByteArray alipayBill(const QList<BillLine>& rows, const QStringList& totals = {});
 // UTF-8 with or without a byte-order mark: 16 lines of notes, then the 11 columns; "¥" amounts.
 QByteArray weChatBill(const QList<BillLine>& rows, bool byteOrderMark);
+
+// WeChat Pay's Excel workbook: notes from row 1, the 11 columns in row `headerRow` (17 or 18), the rows
+// after it. Texts alternate between shared and inline strings, times between text and date-formatted
+// numbers, amounts between "¥12.50" text and plain numbers; `totals` become notes as in alipayBill.
+QByteArray weChatWorkbook(const QList<BillLine>& rows, int headerRow, const QStringList& totals = {});
+// A ZIP file of these parts, each named and with its bytes.
+QByteArray zipOf(const QList<QPair<QString, QByteArray>>& parts);
 
 QByteArray billOf(Bills::Layout layout, const QList<BillLine>& rows);
 // The line of the first row in each layout's files (the header is the line before).

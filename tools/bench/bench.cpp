@@ -747,9 +747,11 @@ int main(int argc, char** argv)
         }
         {
             // 导入账单 as a user does it: the file chosen, read and previewed, the member picked (the
-            // types are remembered from an earlier import), 导入 pressed; the automatic backup before
-            // posting included. The floor: the same rows inserted with the C API in one transaction.
-            Row r{QStringLiteral("导入账单: read, preview and post a 10,000-row bill"), size};
+            // types are remembered from an earlier import), 导入 pressed. The automatic backup before
+            // posting is reported apart: a backup of the file as it was is timed after each run and
+            // taken off. The floor: the same rows inserted with the C API in one transaction.
+            Row r{QStringLiteral("导入账单: read, preview and post a 10,000-row bill (its backup apart)"), size};
+            Row backup{QStringLiteral("导入账单: the automatic backup before posting"), size};
             const std::vector<BillRecord> records = billRecords(10000, year);
             const QString bill = data + QStringLiteral("/bill-10000.csv");
             writeBill(bill, records);
@@ -781,7 +783,10 @@ int main(int argc, char** argv)
                     clickButton(w.get(), QStringLiteral("cmdimport"));
                     const double t = nowMs() - t0;
                     sqlite3_exec(raw, undo, nullptr, nullptr, nullptr);
-                    return t;
+                    const double b0 = nowMs();
+                    Safekeeping::backupBeforeChange();
+                    backup.project.runs.push_back(nowMs() - b0);
+                    return t - backup.project.runs.back();
                 },
                 [&] {
                     const QStringList last = QStringList{QString::number(lastRowid(raw, "收入帐")), QString::number(lastRowid(raw, "支出帐"))};
@@ -813,6 +818,7 @@ int main(int argc, char** argv)
             if (!shown.isEmpty())
                 r.note = shown.last().text.section(u'\n', 0, 0);
             table.push_back(r);
+            table.push_back(backup);
         }
         {
             Row r{QStringLiteral("登录: a new login opens main.mdb and lists the members"), size};
