@@ -22,7 +22,7 @@ public:
     bool isLoaded() const { return loaded_; }
     // The main window opened by the last login, while it is open.
     MainWindow* mainWindow() const;
-    // Back after "重新登录": the names as loaded at start-up, the last name, an empty password.
+    // Back after "重新登录": the members' names as they are now, the last name, an empty password.
     void showAgain();
     // Back after a restore: the names of the restored file, an empty password.
     void showAfterRestore();
