@@ -70,6 +70,7 @@ TEST_F(BankTest, SaveChecksCombosAndTheRowsOfTheLedger)
         return texts("lblyhid lblyh lblcyid lblcy cbocq cbolx txtJE") + u'|'
             + get<QDateEdit>("dpdate")->date().toString(Qt::ISODate);
     };
+    EXPECT_EQ(narrowColumns(get<QTableView>("DG")), QStringList());
     clickRow(get<QTableView>("DG"), 1);
     EXPECT_EQ(shown(), "b2|农行|01|张三|存入|活期|1000|2026-03-05");
     clickRow(get<QTableView>("DG"), 2);

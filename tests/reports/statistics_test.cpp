@@ -60,6 +60,7 @@ protected:
         y.show();
         click(&y, "Command1");
         const QStringList rows = gridRows(child<DataGrid>(&y, "dg"));
+        EXPECT_EQ(narrowColumns(child<DataGrid>(&y, "dg")), QStringList());
         return rows.size() == 12 ? rows[2] : QString();
     }
     QString year_;
