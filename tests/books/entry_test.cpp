@@ -1,6 +1,7 @@
 #include "bookstest.h"
 #include "books/entryform.h"
 
+#include <QCalendarWidget>
 #include <QClipboard>
 
 namespace {
@@ -137,6 +138,12 @@ TEST_F(EntryTest, SaveRefusalsAndPostingLoseNothing)
     typeInto(dpDate, u"15"_s);
     QTest::keyClick(dpDate, Qt::Key_Return);
     EXPECT_EQ(dpDate->date(), QDate(2020, 2, 15));
+    // The calendar popup shows its last row of days whole.
+    QTest::mouseClick(dpDate, Qt::LeftButton, {}, QPoint(dpDate->width() - 4, dpDate->height() / 2));  // its arrow
+    QCalendarWidget* calendar = dpDate->calendarWidget();
+    EXPECT_TRUE(calendar->isVisible());
+    EXPECT_GE(calendar->height(), calendar->sizeHint().height());
+    calendar->window()->hide();
     enterDate(u"２０２５年１２月３１日"_s, false);
     sql("create trigger stop_save before insert on 收入临时 begin select raise(abort, 'no'); end;");
     press("update");
