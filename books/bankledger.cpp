@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDate>
 #include <QDateEdit>
 #include <QFrame>
 #include <QGridLayout>
@@ -115,6 +116,11 @@ BankLedger::BankLedger(QWidget* parent) : DataWindow(QStringLiteral("frmyhzhang"
     binder_->bind(txtJE, QStringLiteral("金额"));
     cbocq->setCurrentIndex(0);
     cbolx->setCurrentIndex(0);
+    rememberChoice();
+    // While browsing, every field shows the current row, its bank and member named.
+    connect(&rs_, &Recordset::currentChanged, this, [this] { showRow(); });
+    connect(&rs_, &Recordset::reset, this, [this] { showRow(); });
+    showRow();
     if (rs_.isOpen()) {
         DG->setColumnTwips(4, 1300);
         DG->setColumnAlignment(4, Qt::AlignRight | Qt::AlignVCenter);
@@ -132,12 +138,43 @@ void BankLedger::setButtons(bool sta)
     txtJE->setReadOnly(sta);
     cmdfindo->setEnabled(!sta);
     cmdfindt->setEnabled(!sta);
+    // A combo or date changed while browsing would show a row other than the one stored.
+    for (QWidget* w : std::initializer_list<QWidget*>{cbocq, cbolx, dpdate})
+        w->setEnabled(!sta);
+}
+
+void BankLedger::showRow()
+{
+    if (!rs_.isOpen() || rs_.editMode() != Recordset::EditNone || rs_.position() < 0 || rs_.position() >= rs_.rowCount())
+        return;
+    lblyh->setText(Picker::nameOf(QStringLiteral("银行"), QStringLiteral("开户行"), rs_.text(QStringLiteral("银行ID"))));
+    lblcy->setText(Picker::nameOf(QStringLiteral("成员"), QStringLiteral("姓名"), rs_.text(QStringLiteral("成员ID"))));
+    cbocq->setEditText(rs_.text(QStringLiteral("存或取")));
+    cbolx->setEditText(rs_.text(QStringLiteral("类型")));
+    if (const QDate d = QDate::fromString(rs_.text(QStringLiteral("日期")), Qt::ISODate); d.isValid())
+        dpdate->setDate(d);
+}
+
+void BankLedger::rememberChoice()
+{
+    lastChoice_ = {lblyh->text(), lblcy->text(), cbocq->currentText(), cbolx->currentText(), dpdate->date()};
+}
+
+void BankLedger::restoreChoice()
+{
+    lblyh->setText(lastChoice_.bank);
+    lblcy->setText(lastChoice_.member);
+    cbocq->setEditText(lastChoice_.direction);
+    cbolx->setEditText(lastChoice_.kind);
+    dpdate->setDate(lastChoice_.date);
 }
 
 void BankLedger::doAddNew()
 {
     if (!binder_->addNew())
         return;
+    // A new row starts from the last one added, for quick entry of similar rows.
+    restoreChoice();
     setButtons(false);
     cmdfindt->setFocus();
 }
@@ -154,8 +191,10 @@ void BankLedger::doUpdate()
         rs.setValue(QStringLiteral("类型"), cbolx->currentText());
         rs.setValue(QStringLiteral("日期"), dpdate->date());
     });
-    if (saved)
+    if (saved) {
+        rememberChoice();
         setButtons(true);
+    }
 }
 
 void BankLedger::doCancel()

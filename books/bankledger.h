@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QDate>
+
 #include "recordset.h"
 #include "shell/binder.h"
 #include "shell/datagrid.h"
@@ -36,7 +38,16 @@ private:
     void doDelete();
     void cmdfindo_Click();
     void cmdfindt_Click();
+    void showRow();
+    void rememberChoice();
+    void restoreChoice();
 
+    // What the last row added was given, for the next one.
+    struct Choice {
+        QString bank, member, direction, kind;
+        QDate date;
+    };
+    Choice lastChoice_;
     Recordset rs_;
     Binder* binder_ = nullptr;
 

@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QDateEdit>
+#include <QTimer>
 #include <QFocusEvent>
 #include <QFrame>
 #include <QGridLayout>
@@ -235,7 +236,10 @@ bool DebtsWindow::appendRepayment()
 
 QString DebtsWindow::repaymentProblem() const
 {
-    return amountProblem(txtjehuan->text(), QStringLiteral("还款金额"), QStringLiteral("200 或 -30.5"));
+    const QString problem = amountProblem(txtjehuan->text(), QStringLiteral("还款金额"), QStringLiteral("200"));
+    if (problem.isEmpty() && numericValue(txtjehuan->text()) < Money())
+        return QStringLiteral("还款金额不能是负数，请改正后再保存");
+    return problem;
 }
 
 void DebtsWindow::txtjehuan_LostFocus()
@@ -246,6 +250,14 @@ void DebtsWindow::txtjehuan_LostFocus()
 
 bool DebtsWindow::eventFilter(QObject* o, QEvent* e)
 {
+    if (o == txtjehuan && e->type() == QEvent::FocusIn) {
+        // The "0" that 编辑(还款) puts in is selected, so that what is typed replaces it; after the
+        // click that brought the focus has placed the cursor.
+        QTimer::singleShot(0, txtjehuan, [box = txtjehuan] {
+            if (box->hasFocus())
+                box->selectAll();
+        });
+    }
     if (o == txtjehuan && e->type() == QEvent::FocusOut) {
         // Only a move to another control of this window leaves the box; switching windows does not.
         const auto reason = static_cast<QFocusEvent*>(e)->reason();
@@ -286,9 +298,15 @@ void DebtsWindow::cmdupdate_Click()
             txtjehuan->setFocus();
             return;
         }
-        appendRepayment();  // a repayment whose box was never left is logged now, once
         if (rs_.editMode() == Recordset::EditNone)
             storedBalance_ = rs_.value(QStringLiteral("余额"));
+        if (storedBalance_.metaType() == QMetaType::fromType<Money>()
+            && numericValue(txtjehuan->text()) > storedBalance_.value<Money>()
+            && App::msgBox(QStringLiteral("还款大于余额，确定吗？"), 33) != 1) {
+            txtjehuan->setFocus();
+            return;
+        }
+        appendRepayment();  // a repayment whose box was never left is logged now, once
         if (storedBalance_.isValid() && !storedBalance_.isNull()) {
             // A stored balance is whatever the file holds: the new one is checked, never wrapped.
             balance = storedBalance_.metaType() == QMetaType::fromType<Money>()

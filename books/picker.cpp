@@ -1,6 +1,7 @@
 #include "picker.h"
 
 #include "dberror.h"
+#include "recordset.h"
 #include "shell/app.h"
 #include "shell/datawindow.h"
 #include "shell/inputs.h"
@@ -101,4 +102,17 @@ bool Picker::pickInto(QWidget* parent, const QString& table, const QString& name
     idLabel->setText(App::findId);
     nameLabel->setText(App::findName);
     return true;
+}
+
+QString Picker::nameOf(const QString& table, const QString& nameField, const QString& code)
+{
+    if (code.isEmpty())
+        return QString();
+    try {
+        Recordset rs;
+        rs.open(App::conn, QStringLiteral("select %1 from %2 where ID = ?").arg(nameField, table), {code}, Recordset::ReadOnly);
+        return rs.text(0);
+    } catch (const DbError&) {
+        return QString();
+    }
 }

@@ -21,6 +21,8 @@ public:
     // box, an empty list or a failed read, and then findId and findName are left as they were.
     static bool pick(QWidget* parent = nullptr);
 
+    // The name of a code in its reference table; empty when the code is no longer there.
+    static QString nameOf(const QString& table, const QString& nameField, const QString& code);
     // The calling convention of every window: asks for `table` (identifier "ID", name `nameField`)
     // and, when a row was chosen, puts its identifier and name into the two labels.
     static bool pickInto(QWidget* parent, const QString& table, const QString& nameField, QLabel* idLabel,

@@ -85,7 +85,78 @@ void subtract(T& a, T b)
         throw std::overflow_error("amount out of range");
 }
 
+// Reads an amount as the user typed it into a whole number of ten-thousandths of type T: optional
+// sign, digits, at most one decimal point, blanks around it; the fifth decimal rounds the fourth.
+template <typename T>
+std::optional<T> parseUnits(const QString& text)
+{
+    const QString s = text.trimmed();
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < s.size() && (s[i] == u'-' || s[i] == u'+')) {
+        negative = s[i] == u'-';
+        ++i;
+    }
+    T whole = 0;
+    T fraction = 0;
+    int fractionDigits = 0;
+    int digits = 0;
+    bool point = false;
+    bool roundUp = false;
+    bool tooLarge = false;
+    for (; i < s.size(); ++i) {
+        const QChar c = s[i];
+        if (c == u'.') {
+            if (point)
+                return std::nullopt;
+            point = true;
+            continue;
+        }
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        const int d = c.unicode() - u'0';
+        ++digits;
+        if (!point) {
+            // Keep reading, so that a text that is no number at all is told apart from a large one.
+            if (__builtin_mul_overflow(whole, T{10}, &whole) || __builtin_add_overflow(whole, T{d}, &whole))
+                tooLarge = true;
+        } else if (fractionDigits < 4) {
+            fraction = fraction * 10 + d;
+            ++fractionDigits;
+        } else if (fractionDigits == 4) {
+            roundUp = d >= 5;
+            ++fractionDigits;
+        }
+    }
+    if (digits == 0 || tooLarge)
+        return std::nullopt;
+    for (int k = std::min(fractionDigits, 4); k < 4; ++k)
+        fraction *= 10;
+    T units = 0;
+    if (__builtin_mul_overflow(whole, T{10000}, &units) || __builtin_add_overflow(units, fraction + (roundUp ? 1 : 0), &units))
+        return std::nullopt;
+    return negative ? -units : units;
+}
+
 }  // namespace
+
+std::optional<Money> Money::parse(const QString& text)
+{
+    if (const auto units = parseUnits<std::int64_t>(text))
+        return Money(*units);
+    return std::nullopt;
+}
+
+std::optional<MoneyTotal> MoneyTotal::parse(const QString& text)
+{
+    const auto units = parseUnits<Wide>(text);
+    if (!units)
+        return std::nullopt;
+    MoneyTotal t;
+    t.units_ = *units;
+    return t;
+}
+
 
 Money Money::fromDouble(double value)
 {
@@ -113,57 +184,6 @@ std::optional<Money> Money::fromYuan(std::int64_t yuan)
     if (__builtin_mul_overflow(yuan, std::int64_t{10000}, &units))
         return std::nullopt;
     return Money(units);
-}
-
-std::optional<Money> Money::parse(const QString& text)
-{
-    const QString s = text.trimmed();
-    qsizetype i = 0;
-    bool negative = false;
-    if (i < s.size() && (s[i] == u'-' || s[i] == u'+')) {
-        negative = s[i] == u'-';
-        ++i;
-    }
-    std::int64_t whole = 0;
-    std::int64_t fraction = 0;
-    int fractionDigits = 0;
-    int digits = 0;
-    bool point = false;
-    bool roundUp = false;
-    bool tooLarge = false;
-    for (; i < s.size(); ++i) {
-        const QChar c = s[i];
-        if (c == u'.') {
-            if (point)
-                return std::nullopt;
-            point = true;
-            continue;
-        }
-        if (c < u'0' || c > u'9')
-            return std::nullopt;
-        const int d = c.unicode() - u'0';
-        ++digits;
-        if (!point) {
-            // Keep reading, so that a text that is no number at all is told apart from a large one.
-            if (__builtin_mul_overflow(whole, std::int64_t{10}, &whole) || __builtin_add_overflow(whole, d, &whole))
-                tooLarge = true;
-        } else if (fractionDigits < 4) {
-            fraction = fraction * 10 + d;
-            ++fractionDigits;
-        } else if (fractionDigits == 4) {
-            roundUp = d >= 5;
-            ++fractionDigits;
-        }
-    }
-    if (digits == 0 || tooLarge)
-        return std::nullopt;
-    for (int k = std::min(fractionDigits, 4); k < 4; ++k)
-        fraction *= 10;
-    std::int64_t units = 0;
-    if (__builtin_mul_overflow(whole, std::int64_t{10000}, &units)
-        || __builtin_add_overflow(units, fraction + (roundUp ? 1 : 0), &units))
-        return std::nullopt;
-    return Money(negative ? -units : units);
 }
 
 Money& Money::operator+=(Money o)

@@ -62,6 +62,8 @@ public:
     // real that is not finite or beyond 10^30 yuan, which no sum of amounts reaches.
     static MoneyTotal fromYuan(std::int64_t yuan);
     static std::optional<MoneyTotal> fromNumber(double value);
+    // A total written out in the plain form (as toPlain gives it), of any size a total takes.
+    static std::optional<MoneyTotal> parse(const QString& text);
 
     MoneyTotal& operator+=(MoneyTotal o);
     MoneyTotal& operator-=(MoneyTotal o);

@@ -390,8 +390,9 @@ std::optional<MoneyTotal> Recordset::totalAt(int row, int field) const
             return t;
         break;
     case QMetaType::QString:
-        if (auto m = Money::parse(v.toString()))
-            return MoneyTotal(*m);
+        // A total beyond a single amount's range is held as its text by the windows that show it.
+        if (auto t = MoneyTotal::parse(v.toString()))
+            return t;
         break;
     default:
         break;

@@ -50,11 +50,6 @@ QString name(const char* array, int index)
     return QString::fromUtf8(array) + QLatin1Char('_') + QString::number(index);
 }
 
-// A record whose amount is no valid amount, described for the message.
-struct BadAmount {
-    QString text;
-};
-
 }  // namespace
 
 QString sumText(const std::optional<MoneyTotal>& sum)
@@ -164,31 +159,24 @@ void AssetsWindow::progress(const QString& text)
 
 std::optional<MoneyTotal> AssetsWindow::sumOf(const QString& sql, const QString& table, const QString& field)
 {
-    // A sum that the engine cannot give (its whole numbers overflow), that is no number of money
-    // (not finite), or that lies beyond a single amount's range can come from a record that another
-    // tool wrote: such a record is named rather than any figure shown. Only then is the table read
-    // once more, so that a sound ledger costs one pass.
+    // The amounts are added up exactly, as the query total does: the engine's sum of real numbers
+    // would round. An amount that is no amount (not a finite number, beyond an amount's range, a
+    // text another tool wrote) is named with its record rather than any figure shown.
     std::optional<MoneyTotal> sum;
-    bool plausible = true;
     try {
         rs_.open(App::conn, sql, Recordset::ReadOnly);
         if (rs_.rowCount() > 0)
-            sum = rs_.totalAt(0, rs_.fieldIndex(QStringLiteral("z")));
-        plausible = !sum || sum->toMoney();
+            sum = rs_.sum(rs_.fieldIndex(QStringLiteral("z")), 0);
     } catch (const DbError& e) {
+        rs_.close();
         if (e.kind() != DbError::BadValue && e.kind() != DbError::Overflow)
             throw;
-        plausible = false;
-        sum.reset();
+        const QString bad = findBadAmount(table, field);
+        if (bad.isEmpty())
+            throw;
+        throw BadAmount{bad};
     }
     rs_.close();
-    if (!plausible) {
-        const QString bad = findBadAmount(table, field);
-        if (!bad.isEmpty())
-            throw BadAmount{bad};
-        if (!sum)
-            throw DbError(DbError::Overflow, 0, QStringLiteral("integer overflow"), sql);
-    }
     return sum;
 }
 
@@ -202,29 +190,29 @@ void AssetsWindow::Command1_Click()
     try {
         const WaitCursor wait;
         progress(QStringLiteral("正在统计收入帐...."));
-        const auto income = sumOf(QStringLiteral("select sum(金额)as z from 收入帐"), QStringLiteral("收入帐"), amount);
+        const auto income = sumOf(QStringLiteral("select 金额 as z from 收入帐"), QStringLiteral("收入帐"), amount);
         lblxf(1)->setText(sumText(income));
         progress(QStringLiteral("正在统计支出帐...."));
-        const auto expense = sumOf(QStringLiteral("select sum(金额)as z from 支出帐"), QStringLiteral("支出帐"), amount);
+        const auto expense = sumOf(QStringLiteral("select 金额 as z from 支出帐"), QStringLiteral("支出帐"), amount);
         lblxf(2)->setText(sumText(expense));
         lblxf(3)->setText(diff(income, expense));
 
         progress(QStringLiteral("正在统计银行帐...."));
-        const auto in = sumOf(QStringLiteral("select sum(金额)as z from 银行帐 where 存或取='存入'"), QStringLiteral("银行帐"), amount);
+        const auto in = sumOf(QStringLiteral("select 金额 as z from 银行帐 where 存或取='存入'"), QStringLiteral("银行帐"), amount);
         lblyh(3)->setText(sumText(in));
-        const auto out = sumOf(QStringLiteral("select sum(金额)as z from 银行帐 where 存或取='支出'"), QStringLiteral("银行帐"), amount);
+        const auto out = sumOf(QStringLiteral("select 金额 as z from 银行帐 where 存或取='支出'"), QStringLiteral("银行帐"), amount);
         lblyh(4)->setText(sumText(out));
         lblyh(5)->setText(diff(in, out));
 
         progress(QStringLiteral("正在统计负债状况...."));
-        const auto borrowed = sumOf(QStringLiteral("select sum(余额)as z from 负债 where 类型='欠人'"), QStringLiteral("负债"), balance);
+        const auto borrowed = sumOf(QStringLiteral("select 余额 as z from 负债 where 类型='欠人'"), QStringLiteral("负债"), balance);
         lblyh(8)->setText(sumText(borrowed));
-        const auto lent = sumOf(QStringLiteral("select sum(余额)as z from 负债 where 类型='人欠'"), QStringLiteral("负债"), balance);
+        const auto lent = sumOf(QStringLiteral("select 余额 as z from 负债 where 类型='人欠'"), QStringLiteral("负债"), balance);
         lblyh(7)->setText(sumText(lent));
         lblyh(6)->setText(diff(borrowed, lent));
 
         progress(QStringLiteral("正在统计其它投资状况...."));
-        const auto invested = sumOf(QStringLiteral("select sum(金额)as z from 投资帐"), QStringLiteral("投资帐"), amount);
+        const auto invested = sumOf(QStringLiteral("select 金额 as z from 投资帐"), QStringLiteral("投资帐"), amount);
         lblyh(12)->setText(invested ? invested->toGrouped() : QStringLiteral(" "));
         const MoneyTotal zero;
         showPosition({{QStringLiteral("收入/支出余额"), income.value_or(zero) - expense.value_or(zero)},
@@ -282,6 +270,7 @@ ReportContent AssetsWindow::report()
     c.title = windowTitle();
     c.about << lbldate->text() << kNote.trimmed();
     c.table = printed_;
+    c.amountColumns << 2;
     c.chart = [figures = position_](QChart* chart) { drawPositionChart(chart, kChartTitle, figures); };
     return c;
 }

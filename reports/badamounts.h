@@ -15,3 +15,9 @@ QString badAmountText(const Recordset& rs, int row, int field, const QString& wh
 // The first record of `table` whose `field` holds no valid amount, described as above; empty when
 // every amount of the table is valid.
 QString findBadAmount(const QString& table, const QString& field);
+
+// A record whose amount is no valid amount, described for the message: raised by the totals that
+// cannot be made.
+struct BadAmount {
+    QString text;
+};

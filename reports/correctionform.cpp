@@ -37,20 +37,6 @@ QString shown(const QVariant& v)
     return v.toString();
 }
 
-// The name of a code in its reference table; empty when the code is no longer there.
-QString nameOf(const QString& table, const QString& nameField, const QString& code)
-{
-    if (code.isEmpty())
-        return QString();
-    try {
-        Recordset rs;
-        rs.open(App::conn, QStringLiteral("select %1 from %2 where ID = ?").arg(nameField, table), {code}, Recordset::ReadOnly);
-        return rs.text(0);
-    } catch (const DbError&) {
-        return QString();
-    }
-}
-
 const EntryFormKind* entryKindOf(const QString& ledger)
 {
     for (const EntryFormKind& k : kEntryForms)
@@ -105,9 +91,9 @@ CorrectionForm::CorrectionForm(const QString& ledger, const QVariantList& values
     for (QLabel* l : {lblcyID, lblcy, lbllxID, lbllx})
         l->setTextFormat(Qt::PlainText);
     lblcyID->setText(shown(stored_.value(memberField)));
-    lblcy->setText(nameOf(QStringLiteral("成员"), QStringLiteral("姓名"), lblcyID->text()));
+    lblcy->setText(Picker::nameOf(QStringLiteral("成员"), QStringLiteral("姓名"), lblcyID->text()));
     lbllxID->setText(shown(stored_.value(otherField)));
-    lbllx->setText(nameOf(otherTable, otherName, lbllxID->text()));
+    lbllx->setText(Picker::nameOf(otherTable, otherName, lbllxID->text()));
     txtJe->setText(shown(stored_.value(bank_ ? BankAmount : Amount)));
     dpDate = dateBox(bank_ ? QStringLiteral("dpdate") : QStringLiteral("dpDate"), stored_.value(bank_ ? BankDate : Date), this);
 
@@ -178,7 +164,7 @@ void CorrectionForm::cmdsave_Click()
                                              {lblcyID->text(), QStringLiteral("成员不能为空"), cmdfindt},
                                              {txtJe->text(), kind ? kind->emptyAmountMessage : QString(), txtJe}},
                                             txtJe);
-    if (passed && save_ && save_(values()))
+    if (passed && checkNoControlCharacters(this) && save_ && save_(values()))
         accept();
 }
 

@@ -1,5 +1,7 @@
 #include "printedreport.h"
 
+#include "money.h"
+
 #include "charts.h"
 #include "shell/app.h"
 #include "shell/inputs.h"
@@ -162,7 +164,14 @@ private:
     }
 
     QString header(int col) const { return c_.table->headerData(col, Qt::Horizontal).toString(); }
-    QString cell(int row, int col) const { return c_.table->index(row, col).data().toString(); }
+    QString cell(int row, int col) const
+    {
+        const QString shown = c_.table->index(row, col).data().toString();
+        if (c_.amountColumns.contains(col))
+            if (const auto amount = MoneyTotal::parse(QString(shown).remove(u',')))
+                return amount->toGrouped();
+        return shown;
+    }
     Qt::Alignment alignment(int row, int col) const
     {
         const QVariant a = c_.table->index(row, col).data(Qt::TextAlignmentRole);

@@ -21,6 +21,7 @@ struct ReportContent {
     QStringList about;                            // one line each, under the title
     const QAbstractItemModel* table = nullptr;    // every row, each cell as the window shows it
     QList<int> hiddenColumns;                     // columns the window does not show
+    QList<int> amountColumns;                     // printed as #,##0.00 whatever form the window shows
     QStringList totals;                           // lines under the table
     std::function<void(QChart*)> chart;           // fills the chart under the totals; empty: none
 };

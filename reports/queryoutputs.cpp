@@ -100,6 +100,8 @@ ReportContent QueryOutputs::report()
     c.title = w_->windowTitle();
     c.about = criteria_;
     c.table = grid_->model();
+    if (rs && rs->fieldIndex(QStringLiteral("金额")) >= 0)
+        c.amountColumns << rs->fieldIndex(QStringLiteral("金额"));
     if (w_->kind().total)
         c.totals << shown("lblJE");
     c.totals << QStringLiteral("共 %1 条记录").arg(rs ? rs->rowCount() : 0);

@@ -18,19 +18,31 @@
 
 namespace {
 
-// This year's summary: the database's stored query, read as it always was.
-const QString kThisYear = QStringLiteral("select 查询.月份.月份 as 月份,收入总额,支出总额,投资总额 from 查询");
+// A ledger's records of the year, the year's first and last day bound as values, so that they are
+// read through its date index. Each month's total is added up here exactly, as the query total is:
+// the engine's sum of real numbers would round.
+const QString kRecordsOfYear = QStringLiteral("select 月份, 金额 from %1 where 日期 between ?1 and ?2");
 
-// Any other year: the same sums in the same shape, the year's first and last day bound as values,
-// so that each ledger's records of the year are read through its date index.
-const QString kAnyYear = QStringLiteral(
-    "WITH RECURSIVE 月(月份) AS (SELECT 1 UNION ALL SELECT 月份 + 1 FROM 月 WHERE 月份 < 12),"
-    " 收(月份, z) AS (SELECT 月份, sum(金额) FROM 收入帐 WHERE 日期 BETWEEN ?1 AND ?2 GROUP BY 月份),"
-    " 支(月份, z) AS (SELECT 月份, sum(金额) FROM 支出帐 WHERE 日期 BETWEEN ?1 AND ?2 GROUP BY 月份),"
-    " 投(月份, z) AS (SELECT 月份, sum(金额) FROM 投资帐 WHERE 日期 BETWEEN ?1 AND ?2 GROUP BY 月份)"
-    " SELECT 月.月份 AS 月份, coalesce(收.z, 0) AS 收入总额, coalesce(支.z, 0) AS 支出总额, coalesce(投.z, 0) AS 投资总额"
-    " FROM 月 LEFT JOIN 收 ON 收.月份 = 月.月份 LEFT JOIN 支 ON 支.月份 = 月.月份 LEFT JOIN 投 ON 投.月份 = 月.月份"
-    " ORDER BY 月.月份");
+// The twelve months' totals as the grid shows them, bound as values: an amount a record could hold
+// as the number, a larger total as its exact text.
+QString monthsStatement()
+{
+    QStringList months;
+    for (int m = 1; m <= 12; ++m)
+        months << QStringLiteral("select %1 as 月份, ?%2 as 收入总额, ?%3 as 支出总额, ?%4 as 投资总额")
+                      .arg(m)
+                      .arg(3 * m - 2)
+                      .arg(3 * m - 1)
+                      .arg(3 * m);
+    return months.join(QStringLiteral(" union all "));
+}
+
+QVariant shownTotal(const MoneyTotal& total)
+{
+    if (const auto m = total.toMoney(); m && *m <= kMaxRecordAmount && *m >= Money() - kMaxRecordAmount)
+        return QVariant::fromValue(*m);
+    return total.toPlain();
+}
 
 const char* const kLedgers[3] = {"收入帐", "支出帐", "投资帐"};
 
@@ -159,12 +171,10 @@ void YearSummary::doNow()
     const int y = year();
     try {
         const WaitCursor wait;
-        // The stored query sums the year of the system clock.
-        if (y == QDate::currentDate().year())
-            rs_.open(App::conn, kThisYear, Recordset::ReadOnly);
-        else
-            rs_.open(App::conn, kAnyYear, {QDate(y, 1, 1).toString(Qt::ISODate), QDate(y, 12, 31).toString(Qt::ISODate)},
-                     Recordset::ReadOnly);
+        QVariantList totals;
+        for (const MonthFigures& m : sumYear(y))
+            totals << shownTotal(m.income) << shownTotal(m.expense) << shownTotal(m.invested);
+        rs_.open(App::conn, monthsStatement(), totals, Recordset::ReadOnly);
         dg->setColumnTwips(0, 700);
         for (int c = 1; c <= 3; ++c) {
             dg->setColumnTwips(c, 1800);
@@ -174,15 +184,17 @@ void YearSummary::doNow()
         Command1->setEnabled(false);
         shownYear_ = y;
         showTotals();
-        nameBadAmount(false);
+    } catch (const BadAmount& bad) {
+        rs_.close();
+        shownYear_ = 0;
+        showTotals();
+        App::msgBox(QStringLiteral("汇总中有无效的金额：") + bad.text, 64);
     } catch (const std::exception& e) {
         // The button stays, so the summary can be asked for again once the database is mended.
         rs_.close();
         shownYear_ = 0;
         showTotals();
-        const auto* db = dynamic_cast<const DbError*>(&e);
-        if (!db || db->kind() != DbError::Overflow || !nameBadAmount(true))
-            showDbError(e, QStringLiteral("无法汇总：数据库中的汇总查询不能读取。"));
+        showDbError(e, QStringLiteral("无法汇总：数据库中的汇总查询不能读取。"));
     }
     printing_.setEnabled(shownYear_ != 0);
 }
@@ -248,32 +260,31 @@ ReportContent YearSummary::report() const
     return c;
 }
 
-bool YearSummary::nameBadAmount(bool overflowed)
+QList<MonthFigures> YearSummary::sumYear(int year)
 {
-    // A month's total that is no number of money, or lies beyond a single amount's range, can come
-    // from a record that another tool wrote into its ledger: that record is named. The ledgers are
-    // read again only then.
-    for (int c = 1; c <= 3; ++c) {
-        bool suspicious = overflowed;
-        for (int r = 0; r < rs_.rowCount() && !suspicious; ++r) {
+    QList<MonthFigures> months(12);
+    const QVariantList days{QDate(year, 1, 1).toString(Qt::ISODate), QDate(year, 12, 31).toString(Qt::ISODate)};
+    MoneyTotal MonthFigures::*const kinds[3] = {&MonthFigures::income, &MonthFigures::expense, &MonthFigures::invested};
+    for (int k = 0; k < 3; ++k) {
+        Recordset records;
+        records.open(App::conn, kRecordsOfYear.arg(QString::fromUtf8(kLedgers[k])), days, Recordset::ReadOnly);
+        for (int r = 0; r < records.rowCount(); ++r) {
+            const int month = records.valueAt(r, 0).toInt();
+            if (month < 1 || month > 12)
+                continue;  // a month no row of the summary has
             try {
-                const auto t = rs_.totalAt(r, c);
-                suspicious = t && !t->toMoney();
+                if (const auto amount = records.moneyAt(r, 1))
+                    months[month - 1].*kinds[k] += *amount;
             } catch (const DbError&) {
-                suspicious = true;
+                // An amount another tool wrote that is no amount is named; no figure is made from it.
+                const QString bad = findBadAmount(QString::fromUtf8(kLedgers[k]), QStringLiteral("金额"));
+                if (bad.isEmpty())
+                    throw;
+                throw BadAmount{bad};
             }
-        }
-        if (!suspicious)
-            continue;
-        try {
-            const QString bad = findBadAmount(QString::fromUtf8(kLedgers[c - 1]), QStringLiteral("金额"));
-            if (!bad.isEmpty()) {
-                App::msgBox(QStringLiteral("汇总中有无效的金额：") + bad, 64);
-                return true;
-            }
-        } catch (const std::exception&) {
-            // The summary itself was read; the search is a courtesy.
         }
     }
-    return false;
+    for (int m = 0; m < 12; ++m)
+        months[m].month = m + 1;
+    return months;
 }

@@ -11,8 +11,8 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 
-// The month-by-month totals of income, expenses and investments of a year: this year's from the
-// database's stored query 查询, another year's summed the same way with the year as a value. Under
+// The month-by-month totals of income, expenses and investments of a year, each added up exactly
+// from the year's records. Under
 // the grid the year's totals and what is left (结余); beside it the months as a chart.
 class YearSummary : public DataWindow {
     Q_OBJECT
@@ -33,9 +33,9 @@ private:
     void showTotals();
     void redrawChart();
     ReportContent report() const;
-    // Names a ledger record whose amount makes a month's total (or, after an overflow, the summary
-    // itself) no valid figure; true when one was named.
-    bool nameBadAmount(bool overflowed);
+    // The year's totals month by month, added up exactly; raises BadAmount naming a ledger record
+    // whose amount is no amount.
+    static QList<MonthFigures> sumYear(int year);
 
     Recordset rs_;
     int shownYear_ = 0;  // the year the grid holds; 0 before the summary is shown

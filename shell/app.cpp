@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHash>
@@ -31,6 +32,7 @@ QPointer<QWidget> g_notePanel;
 QString g_note;
 QStringList g_fileChoices;
 QList<ShownFileDialog> g_fileDialogs;
+QHash<QString, QString> g_lastFolders;  // by the kind of file: the folder a dialog last chose in
 QHash<QString, WindowFactory>& registry()
 {
     static QHash<QString, WindowFactory> r;
@@ -142,28 +144,41 @@ void scriptMessages(bool on)
     g_shown.clear();
     g_fileChoices.clear();
     g_fileDialogs.clear();
+    g_lastFolders.clear();
 }
 
 QString chooseFile(FileDialog kind, const QString& caption, const QString& proposed, QWidget* parent, const QString& kinds)
 {
+    // The kind of file: the suffix of the file proposed; for a folder proposed, the kinds offered
+    // (none: the household's data, as its backups).
+    const QFileInfo proposedInfo(proposed);
+    const QString suffix = proposedInfo.suffix().toLower();
+    const QString fileKind = !suffix.isEmpty() ? suffix : kinds.isEmpty() ? QStringLiteral("mdb") : kinds;
+    // The files offered: the kinds the caller names, else of the kind proposed.
+    const QString filter = !kinds.isEmpty()  ? kinds
+        : suffix == QLatin1String("pdf") ? QStringLiteral("PDF 文件 (*.pdf);;所有文件 (*)")
+        : suffix == QLatin1String("csv") ? QStringLiteral("CSV 文件 (*.csv);;所有文件 (*)")
+                                         : QStringLiteral("和顺家账数据 (*.mdb);;所有文件 (*)");
+    // A dialog opens where the last one of its kind was left, the file's name kept.
+    QString start = proposed;
+    if (const QString last = g_lastFolders.value(fileKind); !last.isEmpty() && QFileInfo(last).isDir())
+        start = suffix.isEmpty() ? last : QDir(last).filePath(proposedInfo.fileName());
+    QString chosen;
     if (g_scripting) {
-        g_fileDialogs.append(ShownFileDialog{kind, caption, proposed});
-        return g_fileChoices.isEmpty() ? QString() : g_fileChoices.takeFirst();
+        g_fileDialogs.append(ShownFileDialog{kind, caption, start, filter});
+        chosen = g_fileChoices.isEmpty() ? QString() : g_fileChoices.takeFirst();
+    } else {
+        // The busy cursor must not hide that the dialog waits for the user.
+        const bool busy = g_busy;
+        if (busy)
+            QApplication::setOverrideCursor(Qt::ArrowCursor);
+        chosen = kind == FileDialog::Open ? QFileDialog::getOpenFileName(parent, caption, start, filter)
+                                          : QFileDialog::getSaveFileName(parent, caption, start, filter);
+        if (busy)
+            QApplication::restoreOverrideCursor();
     }
-    // The files offered: the kinds the caller names, else of the kind proposed (a PDF for a report,
-    // else the household's data).
-    const QString filter = !kinds.isEmpty() ? kinds
-        : QFileInfo(proposed).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0
-        ? QStringLiteral("PDF 文件 (*.pdf);;所有文件 (*)")
-        : QStringLiteral("和顺家账数据 (*.mdb);;所有文件 (*)");
-    // The busy cursor must not hide that the dialog waits for the user.
-    const bool busy = g_busy;
-    if (busy)
-        QApplication::setOverrideCursor(Qt::ArrowCursor);
-    const QString chosen = kind == FileDialog::Open ? QFileDialog::getOpenFileName(parent, caption, proposed, filter)
-                                                    : QFileDialog::getSaveFileName(parent, caption, proposed, filter);
-    if (busy)
-        QApplication::restoreOverrideCursor();
+    if (!chosen.isEmpty())
+        g_lastFolders.insert(fileKind, QFileInfo(chosen).absolutePath());
     return chosen;
 }
 

@@ -68,10 +68,13 @@ void clearShownMessages();
 enum class FileDialog { Open, Save };
 QString chooseFile(FileDialog kind, const QString& caption, const QString& proposed, QWidget* parent = nullptr,
                    const QString& filter = QString());
+// A dialog opens in the folder where the last one for the same kind of file (CSV, PDF, the household's
+// data and its backups) chose, during this run; the first where the caller proposes.
 struct ShownFileDialog {
     FileDialog kind = FileDialog::Open;
     QString caption;
-    QString proposed;
+    QString proposed;  // where the dialog opened
+    QString filter;    // the kinds of file offered
 };
 void queueFileChoice(const QString& path);
 QList<ShownFileDialog> shownFileDialogs();

@@ -1,6 +1,7 @@
 #include "binder.h"
 
 #include "datawindow.h"
+#include "inputs.h"
 #include "recordset.h"
 
 #include <QComboBox>
@@ -82,6 +83,8 @@ void Binder::flush()
 bool Binder::save(const std::function<void(Recordset&)>& setFields)
 {
     if (!rs_)
+        return false;
+    if (auto* window = qobject_cast<QWidget*>(parent()); window && !checkNoControlCharacters(window))
         return false;
     try {
         flush();

@@ -4,10 +4,14 @@
 #include "money.h"
 
 #include <QAbstractSpinBox>
+#include <QCalendarWidget>
+#include <QClipboard>
+#include <QComboBox>
 #include <QDateEdit>
 #include <QEvent>
 #include <QGridLayout>
 #include <QGuiApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -310,6 +314,15 @@ QString amountProblem(const QString& text, const QString& what, const QString& e
     }
     if (tooLarge)
         return what + QStringLiteral("不能超过 ") + kMaxRecordAmount.toGrouped() + QStringLiteral("，请改正后再保存");
+    // Money is kept to the cent: a further decimal would be stored while every window shows it
+    // rounded away. Zeros at the end change nothing.
+    if (const qsizetype point = s.indexOf(u'.'); point >= 0) {
+        QString decimals = s.mid(point + 1);
+        while (decimals.endsWith(u'0'))
+            decimals.chop(1);
+        if (decimals.size() > 2)
+            return what + QStringLiteral("最多只能有两位小数（到分为止），例如 ") + example + QStringLiteral("，请改正后再保存");
+    }
     return QString();
 }
 
@@ -347,6 +360,27 @@ void guardTextInput(QWidget* window)
     }
 }
 
+bool checkNoControlCharacters(QWidget* window)
+{
+    // The boxes' guards see what is typed, pasted, dropped or committed; a text set some other way
+    // (an accessibility tool, dictation) is seen only here.
+    QWidget* bad = nullptr;
+    for (QLineEdit* e : window->findChildren<QLineEdit*>())
+        if (!bad && !qobject_cast<QAbstractSpinBox*>(e->parentWidget()) && hasControlCharacter(e->text(), false))
+            bad = e;
+    for (QPlainTextEdit* p : window->findChildren<QPlainTextEdit*>())
+        if (!bad && hasControlCharacter(p->toPlainText(), true))
+            bad = p;
+    if (!bad)
+        return true;
+    QWidget* named = qobject_cast<QComboBox*>(bad->parentWidget()) ? bad->parentWidget() : bad;
+    App::msgBox(QStringLiteral("“") + named->accessibleName() +
+                    QStringLiteral("”中有控制字符（例如换行、制表符）或不完整的字，没有保存：请删去它们后再保存"),
+                64);
+    bad->setFocus();
+    return false;
+}
+
 void setCharacterLimit(QLineEdit* box, int count)
 {
     auto* rule = dynamic_cast<InputRule*>(const_cast<QValidator*>(box->validator()));
@@ -367,12 +401,167 @@ int visibleLength(const QString& text)
     return n;
 }
 
+namespace {
+
+// A date written whole in one of the forms people type: 2025-12-28, 2025/12/28, 2025.12.28,
+// 20251228 or 2025年12月28日, full-width digits and marks read as plain ones, spaces ignored.
+// `complete`: whether nothing more can follow (two-digit month and day, or the closing 日).
+struct WholeDate {
+    bool looksLikeDate = false;
+    bool complete = false;
+    QDate date;
+};
+
+WholeDate readWholeDate(const QString& typed)
+{
+    QString t;
+    for (const QChar c : typed) {
+        const QChar p = c.unicode() == 0xFF0F ? QChar(u'/') : plainForm(c);
+        if (!p.isSpace())
+            t += p;
+    }
+    static const QRegularExpression forms(QStringLiteral(
+        "^(\\d{4})(?:([-/.])(\\d{1,2})\\2(\\d{1,2})|(\\d{2})(\\d{2})|年(\\d{1,2})月(\\d{1,2})(日?))$"));
+    const QRegularExpressionMatch m = forms.match(t);
+    WholeDate out;
+    if (!m.hasMatch())
+        return out;
+    out.looksLikeDate = true;
+    const int year = m.captured(1).toInt();
+    if (m.hasCaptured(3)) {
+        out.date = QDate(year, m.captured(3).toInt(), m.captured(4).toInt());
+        out.complete = m.capturedLength(3) == 2 && m.capturedLength(4) == 2;
+    } else if (m.hasCaptured(5)) {
+        out.date = QDate(year, m.captured(5).toInt(), m.captured(6).toInt());
+        out.complete = true;
+    } else {
+        out.date = QDate(year, m.captured(7).toInt(), m.captured(8).toInt());
+        out.complete = !m.captured(9).isEmpty();
+    }
+    return out;
+}
+
+// The date box of every window. Typing into one section edits that section, as Qt's box does; but
+// a date typed or pasted while the whole text is selected is taken whole, in any of the forms
+// above. A text that is no real date is refused with a message and the box keeps its date.
+class DatePicker : public QDateEdit {
+public:
+    DatePicker(const QDate& date, QWidget* parent) : QDateEdit(date, parent) {}
+
+protected:
+    QValidator::State validate(QString& input, int& pos) const override
+    {
+        return typing_ ? QValidator::Intermediate : QDateEdit::validate(input, pos);
+    }
+
+    void keyPressEvent(QKeyEvent* e) override
+    {
+        if (e->matches(QKeySequence::Paste) && (typing_ || wholeSelected())) {
+            typed_ = QGuiApplication::clipboard()->text().trimmed();
+            typing_ = true;
+            finishTyping();
+            return;
+        }
+        if (typing_ && e->key() == Qt::Key_Escape) {
+            stopTyping();
+            return;
+        }
+        if (typing_ && (isEnter(e) || e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab)) {
+            finishTyping();
+            if (!isEnter(e))
+                QDateEdit::keyPressEvent(e);
+            return;
+        }
+        if (typing_ && e->key() == Qt::Key_Backspace) {
+            typed_.chop(1);
+            lineEdit()->setText(typed_);
+            return;
+        }
+        const QString text = e->text();
+        const bool typesCharacter = !text.isEmpty() && text.at(0).isPrint() &&
+                                    !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+        if (typesCharacter && (typing_ || wholeSelected())) {
+            type(text);
+            return;
+        }
+        QDateEdit::keyPressEvent(e);
+    }
+
+    void inputMethodEvent(QInputMethodEvent* e) override
+    {
+        if (!e->commitString().isEmpty() && (typing_ || wholeSelected())) {
+            type(e->commitString());
+            e->accept();
+            return;
+        }
+        QDateEdit::inputMethodEvent(e);
+    }
+
+    void focusOutEvent(QFocusEvent* e) override
+    {
+        if (typing_)
+            finishTyping();
+        QDateEdit::focusOutEvent(e);
+    }
+
+private:
+    bool wholeSelected() const
+    {
+        const QLineEdit* edit = lineEdit();
+        return !edit->text().isEmpty() && edit->selectedText() == edit->text();
+    }
+
+    void type(const QString& text)
+    {
+        if (!typing_)
+            typed_.clear();
+        typing_ = true;
+        typed_ += text;
+        lineEdit()->setText(typed_);
+        if (readWholeDate(typed_).complete)
+            finishTyping();
+    }
+
+    void stopTyping()
+    {
+        typing_ = false;
+        typed_.clear();
+        setDate(date());  // shows the kept date again
+        lineEdit()->selectAll();
+    }
+
+    void finishTyping()
+    {
+        const QString typed = typed_;
+        const WholeDate read = readWholeDate(typed);
+        const bool taken = read.date.isValid() && read.date >= minimumDate() && read.date <= maximumDate();
+        stopTyping();
+        if (taken) {
+            setDate(read.date);
+            lineEdit()->selectAll();
+        } else if (!typed.isEmpty()) {
+            App::msgBox(QStringLiteral("“") + typed + QStringLiteral("”不是一个有效的日期，日期没有改变：请输入如 ") +
+                            date().toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 或 ") +
+                            date().toString(QStringLiteral("yyyy年M月d日")) + QStringLiteral(" 的日期"),
+                        64);
+        }
+    }
+
+    bool typing_ = false;
+    QString typed_;
+};
+
+}  // namespace
+
 QDateEdit* datePicker(const QString& name, const QDate& date, QWidget* parent)
 {
-    auto* d = new QDateEdit(date, parent);
+    auto* d = new DatePicker(date, parent);
     d->setObjectName(name);
     d->setCalendarPopup(true);
     d->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    // The popup is no smaller than the calendar asks, so that its last row of days is never cut.
+    if (QCalendarWidget* calendar = d->calendarWidget())
+        calendar->setMinimumSize(calendar->sizeHint());
     return d;
 }
 

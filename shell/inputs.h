@@ -36,7 +36,7 @@ void installEnterAsTab(QWidget* box);
 void installAmountBox(QLineEdit* box, bool negative, bool enterMovesOn);
 
 // The save-time check of an amount box's text (blanks ignored): empty when it is an amount of at
-// most 99,999,999,999.99 either way, else the message that says what is wrong, naming the amount
+// most 99,999,999,999.99 either way with at most two decimals (cents), else the message that says what is wrong, naming the amount
 // as `what` ("金额") with an example of a good one ("1234.56").
 QString amountProblem(const QString& text, const QString& what, const QString& example);
 
@@ -57,6 +57,11 @@ bool checkRecord(std::initializer_list<RequiredValue> required, QLineEdit* amoun
 // keep their line breaks. Boxes with a rule of their own (the amount boxes) keep it. Applied once
 // to each window by the window base and the login; applying it again changes nothing.
 void guardTextInput(QWidget* window);
+
+// The save-time check of every text box of `window`, whatever route its text came in by: when one
+// holds a control character (line breaks aside in multi-line boxes) or half a character, a message
+// names it, the focus goes to it: false.
+bool checkNoControlCharacters(QWidget* window);
 
 // At most `count` characters as the user sees them (grapheme clusters: an emoji, or a letter with
 // its accents, is one), never half of one. Further typing is refused quietly, a paste that would

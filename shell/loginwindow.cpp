@@ -241,6 +241,11 @@ void LoginWindow::openMain()
 
 void LoginWindow::showAgain()
 {
+    // The members as they are now: some may have been added or renamed since the last login.
+    const QString last = cbouser->currentText();
+    fillNames();
+    cbouser->setCurrentIndex(-1);
+    cbouser->setEditText(last);
     txtpw->clear();
     show();
     raise();
@@ -250,10 +255,6 @@ void LoginWindow::showAgain()
 
 void LoginWindow::showAfterRestore()
 {
-    const QString last = cbouser->currentText();
-    fillNames();
-    cbouser->setCurrentIndex(-1);
-    cbouser->setEditText(last);
     showAgain();
 }
 

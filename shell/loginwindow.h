@@ -25,7 +25,7 @@ public:
     MainWindow* mainWindow() const;
     // What the window says about how to begin, while the book has no members; empty otherwise.
     QString startHint() const;
-    // Back after "重新登录": the names as loaded at start-up, the last name, an empty password.
+    // Back after "重新登录": the members' names as they are now, the last name, an empty password.
     void showAgain();
     // Back after a restore: the names of the restored file, an empty password.
     void showAfterRestore();

@@ -42,29 +42,42 @@ TEST_F(BankTest, SaveChecksCombosAndTheRowsOfTheLedger)
     press("update");
     addRow(0, 1, "300");
     QTest::keyClick(get("cbocq"), Qt::Key_Down);
+    get<QDateEdit>("dpdate")->setDate(QDate(2026, 2, 1));
     press("update");
     press("addnew");
     EXPECT_EQ(texts("cbocq cbolx lblcy"), "支出|活期|李四");
+    EXPECT_EQ(get<QDateEdit>("dpdate")->date(), QDate(2026, 2, 1));
     press("cancel");
     EXPECT_TRUE(messageTexts().isEmpty()) << messageTexts().join(u'\n').toStdString();
 
     const QString cq = u"系统默认为“存入或支出”两个类型，如果您改变了条目，请必须记住，否则将不利于查询！"_s;
     const QString lx = u"系统默认为“定期或活期”两个类型，如果您改变了条目，请必须记住，否则将不利于查询！"_s;
+    addRow(0, 0, "50");
     comboText("cbocq")->clear();
     typeInto(comboText("cbocq"), "存款");
     comboText("cbolx")->selectAll();
     typeInto(comboText("cbolx"), "通知");
     EXPECT_EQ(messageTexts(), (QStringList{cq, cq, lx, lx}));
     EXPECT_EQ(App::shownMessages().first().title, "重要提示");
-    addRow(0, 0, "50");
     press("update");
     EXPECT_EQ(rows("select 银行ID,成员ID,存或取,类型,金额,日期 from 银行帐 order by rowid"),
               (QStringList{"b1|01|存入|活期|12.3|2026-03-05", "b2|01|存入|活期|1000|2026-03-05",
-                           "b1|02|支出|活期|300|2026-03-05", "b1|01|存款|通知|50|2026-03-05"}));
+                           "b1|02|支出|活期|300|2026-02-01", "b1|01|存款|通知|50|2026-02-01"}));
 
+    // Browsing shows every field of the current row, names looked up by ID; combos and date cannot
+    // be changed while the row stays as it was.
+    const auto shown = [&] {
+        return texts("lblyhid lblyh lblcyid lblcy cbocq cbolx txtJE") + u'|'
+            + get<QDateEdit>("dpdate")->date().toString(Qt::ISODate);
+    };
+    EXPECT_EQ(narrowColumns(get<QTableView>("DG")), QStringList());
     clickRow(get<QTableView>("DG"), 1);
-    EXPECT_EQ(texts("lblyhid txtJE cbocq"), "b2|1000|存款");
-    EXPECT_FALSE(enabled("cmdfindo"));
+    EXPECT_EQ(shown(), "b2|农行|01|张三|存入|活期|1000|2026-03-05");
+    clickRow(get<QTableView>("DG"), 2);
+    EXPECT_EQ(shown(), "b1|工行|02|李四|支出|活期|300|2026-02-01");
+    for (const char* name : {"cmdfindo", "cbocq", "cbolx", "dpdate"})
+        EXPECT_FALSE(enabled(name)) << name;
+    clickRow(get<QTableView>("DG"), 1);
     App::queueAnswer(2);
     press("del");
     press("del");

@@ -67,8 +67,8 @@ TEST_F(DebtsTest, LoanThenRepaymentsLowerTheBalance)
     box("txtjehuan")->setFocus();
     leaveRepayment();
     EXPECT_EQ(texts("txtjilu"), "2026-9-1还 200 元|");
-    repay("-30", false);
-    EXPECT_EQ(texts("txtjilu"), "2026-9-1还 -30 元|");
+    repay("-30", false);  // no repayment: not logged, and refused at save
+    EXPECT_EQ(texts("txtjilu"), "2026-9-1还 200 元|");
     repay("200", false);
     press("cmdupdate");
     EXPECT_EQ(rows("select 借款日期,金额,还款记录,余额 from 负债"), QStringList{u"2026-03-05|500|2026-9-1还 200 元||300"_s});
@@ -77,10 +77,22 @@ TEST_F(DebtsTest, LoanThenRepaymentsLowerTheBalance)
     repay("70");
     repay("0", false);  // a repayment taken back to 0 takes its entry back
     press("cmdupdate");
-    repay("400");
-    get<QPushButton>("cmdupdate")->click();  // saved without leaving the box again: still one entry
+    // A click into the repayment box selects its "0": what is typed replaces it. More than the
+    // balance of 300 asks first, and 取消 writes nothing. Saved without leaving the box: one entry.
+    press("cmdedit");
+    QTest::mouseClick(box("txtjehuan"), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    for (const char c : {'4', '0', '0'})
+        QTest::keyClick(box("txtjehuan"), c);
+    EXPECT_EQ(texts("txtjehuan"), "400");
+    App::queueAnswer(2);
+    get<QPushButton>("cmdupdate")->click();
+    EXPECT_EQ(table(), "2026-9-1还 200 元|#300");
+    App::queueAnswer(1);
+    get<QPushButton>("cmdupdate")->click();
     EXPECT_EQ(table(), "2026-9-1还 200 元|2026-10-2还 400 元|#-100");
-    EXPECT_TRUE(messageTexts().isEmpty()) << messageTexts().join(u'\n').toStdString();
+    EXPECT_EQ(messageTexts(), QStringList(2, u"还款大于余额，确定吗？"_s));
+    App::clearShownMessages();
 
     typeInto(box("txtname"), "x");
     EXPECT_EQ(texts("txtname"), "王五");
@@ -118,13 +130,13 @@ TEST_F(DebtsTest, RefusalsAndCancelLoseNothing)
     box("txtJe")->setText("0");
     press("cmdupdate");
 
-    for (const char* bad : {"1.5.2", "-"}) {
+    for (const char* bad : {"1.5.2", "-", "-30", "0.125"}) {
         repay(bad);
         expectRefused("txtjehuan", {bad}, "cmdupdate", u"还款"_s);
         EXPECT_EQ(texts("txtjilu"), "");
         press("cmdcancel");
     }
-    EXPECT_EQ(messageTexts().size(), 8);
+    EXPECT_EQ(messageTexts().size(), 10);
     repay("5");
     press("cmdcancel");
     EXPECT_EQ(texts("txtjilu"), "");

@@ -1,6 +1,9 @@
 #include "bookstest.h"
 #include "books/entryform.h"
 
+#include <QCalendarWidget>
+#include <QClipboard>
+
 namespace {
 
 class EntryTest : public BooksTest {
@@ -87,6 +90,7 @@ TEST_F(EntryTest, SaveRefusalsAndPostingLoseNothing)
     expectRefused("txtJe", {"123.4.5", "."}, "update", u"数字"_s);
     expectRefused("txtJe", {"100000000000", "99999999999.995", "123456789012345678901234567890"}, "update",
                   u"金额不能超过 99,999,999,999.99，请改正后再保存"_s);
+    expectRefused("txtJe", {"12.345", "0.001", "0.0050"}, "update", u"金额最多只能有两位小数"_s);
 
     // A full-width amount from an input method is stored as the number. The note holds 20 characters
     // as the user sees them (an emoji, or a thumb with its skin tone, is one): a 21st is not taken, and
@@ -102,10 +106,48 @@ TEST_F(EntryTest, SaveRefusalsAndPostingLoseNothing)
     paste(box("txtMemo"), nineteen + u"👍🏽多"_s);
     EXPECT_EQ(texts("txtMemo"), QString());
     paste(box("txtMemo"), nineteen + u"👍🏽"_s);
-    get<QDateEdit>("dpDate")->setDate(QDate(2025, 12, 31));
+    // A date typed or pasted whole over the selected text is taken whole in the forms people type; a
+    // text that is no real date is refused with a message and the box keeps its date; typing into one
+    // section edits that section only.
+    auto* dpDate = get<QDateEdit>("dpDate");
+    const auto enterDate = [&](const QString& text, bool viaPaste) {
+        dpDate->setFocus();
+        QTest::keyClick(dpDate, Qt::Key_A, Qt::ControlModifier);
+        if (viaPaste) {
+            QGuiApplication::clipboard()->setText(text);
+            QTest::keyClick(dpDate, Qt::Key_V, Qt::ControlModifier);
+        } else {
+            typeInto(dpDate, text);
+            QTest::keyClick(dpDate, Qt::Key_Return);
+        }
+        return dpDate->date();
+    };
+    const struct { QString text; bool viaPaste; QDate kept; } dates[] = {
+        {u"2025-12-28"_s, false, {2025, 12, 28}}, {u"2024/3/1"_s, false, {2024, 3, 1}},
+        {u"2023.07.09"_s, false, {2023, 7, 9}},   {u"20221231"_s, false, {2022, 12, 31}},
+        {u"２０２１年１月２日"_s, false, {2021, 1, 2}}, {u" 2020年2月29日 "_s, true, {2020, 2, 29}},
+        {u"2025-02-30"_s, false, {2020, 2, 29}},  {u"2025-13-01"_s, true, {2020, 2, 29}},
+        {u"明天"_s, true, {2020, 2, 29}},
+    };
+    for (const auto& d : dates)
+        EXPECT_EQ(enterDate(d.text, d.viaPaste), d.kept) << d.text.toStdString();
+    EXPECT_TRUE(messageTexts().last().contains(u"不是一个有效的日期"_s));
+    QTest::keyClick(dpDate, Qt::Key_End);
+    QTest::keyClick(dpDate, Qt::Key_Left, Qt::ShiftModifier);
+    QTest::keyClick(dpDate, Qt::Key_Left, Qt::ShiftModifier);  // the day selected
+    typeInto(dpDate, u"15"_s);
+    QTest::keyClick(dpDate, Qt::Key_Return);
+    EXPECT_EQ(dpDate->date(), QDate(2020, 2, 15));
+    // The calendar popup shows its last row of days whole.
+    QTest::mouseClick(dpDate, Qt::LeftButton, {}, QPoint(dpDate->width() - 4, dpDate->height() / 2));  // its arrow
+    QCalendarWidget* calendar = dpDate->calendarWidget();
+    EXPECT_TRUE(calendar->isVisible());
+    EXPECT_GE(calendar->height(), calendar->sizeHint().height());
+    calendar->window()->hide();
+    enterDate(u"２０２５年１２月３１日"_s, false);
     sql("create trigger stop_save before insert on 收入临时 begin select raise(abort, 'no'); end;");
     press("update");
-    EXPECT_EQ(messageTexts().size(), 9);
+    EXPECT_EQ(messageTexts().size(), 15) << messageTexts().join(u'\n').toStdString();
     EXPECT_EQ(texts("txtJe txtMemo"), "88.5|" + nineteen + u"👍🏽"_s);
     sql("drop trigger stop_save;");
     press("update");
@@ -117,7 +159,7 @@ TEST_F(EntryTest, SaveRefusalsAndPostingLoseNothing)
     sql("create trigger stop_post before delete on 收入临时 begin select raise(abort, 'no'); end;");
     press("exit");
     EXPECT_TRUE(w->isVisible());
-    EXPECT_EQ(messageTexts().size(), 10);
+    EXPECT_EQ(messageTexts().size(), 16);
     EXPECT_EQ(count("收入帐") + count("收入临时"), "02");
     sql("drop trigger stop_post;");
     press("exit");

@@ -48,7 +48,8 @@ TEST_F(PickerTest, NamesLandAsTheyStand)
 }
 
 // A screen reader hears each ID and name label as its caption and what it shows, whoever set it: the
-// binder (the stored row at opening, the empty new row) and the picker.
+// binder (the stored row at opening, the bank ledger naming its bank and member, the empty new row)
+// and the picker.
 TEST_F(PickerTest, PickedIdsAndNamesAreHeardWithTheirValues)
 {
     sql("insert into 收入临时 values('01','j',5,'2026-01-01','',1);"
@@ -60,7 +61,7 @@ TEST_F(PickerTest, PickedIdsAndNamesAreHeardWithTheirValues)
         {[] { return new EntryForm(kEntryForms[0]); }, {"lblcyID", "lblcy", "lbllxID", "lbllx"},
          {"成员ID 01", "成员", "类型ID j", "类型"}, {"成员ID 02", "成员 李四", "类型ID g", "类型 工资"}},
         {[] { return new BankLedger(); }, {"lblcyid", "lblcy", "lblyhid", "lblyh"},
-         {"成员ID 01", "成员", "银行ID b2", "银行"}, {"成员ID 02", "成员 李四", "银行ID b1", "银行 工行"}},
+         {"成员ID 01", "成员 张三", "银行ID b2", "银行 农行"}, {"成员ID 02", "成员 李四", "银行ID b1", "银行 工行"}},
     };
     for (const auto& c : cases) {
         open(c.make());

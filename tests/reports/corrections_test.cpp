@@ -370,4 +370,20 @@ TEST_F(CorrectionsTest, RefusedCorrectionsAndFailedWritesLeaveFileGridAndUndoAsT
     EXPECT_EQ(ledger("收入帐"), fileBefore);
     EXPECT_EQ(gridRows(grid(w.get())), gridBefore);
     EXPECT_EQ(total(w.get()), totalBefore);
+
+    // A record changed elsewhere since it was read is never overwritten: not by a correction whose
+    // form was opened before the change, nor by taking back a correction made before it.
+    select(w.get(), "元旦");
+    EXPECT_FALSE(correct(w.get(), "button", [this](QDialog* d) {
+        sql("update 收入帐 set 备注 = '别处改的' where rowid = 1;");
+        retype(d, "txtJe", "2");
+    }).isEmpty());
+    EXPECT_TRUE(messageTexts().last().contains("在打开修改窗口之后被改动")) << messageTexts().last().toStdString();
+    EXPECT_EQ(scalar("select 金额 || 备注 from 收入帐 where rowid = 1"), "100别处改的");
+    select(w.get(), "元旦");
+    EXPECT_TRUE(correct(w.get(), "button", [](QDialog* d) { retype(d, "txtJe", "3"); }).isEmpty());
+    sql("update 收入帐 set 备注 = '又改了' where rowid = 1;");
+    undoWithKeys(w.get());
+    EXPECT_TRUE(messageTexts().last().contains("又被改动")) << messageTexts().last().toStdString();
+    EXPECT_EQ(scalar("select 金额 || 备注 from 收入帐 where rowid = 1"), "3又改了");
 }

@@ -94,6 +94,8 @@ TEST_F(PrintingTest, LongQueryIsPagedWithItsHeaderOnEveryPageAndEveryRowOnce)
     }
     EXPECT_EQ(notes.size(), static_cast<size_t>(n));
     EXPECT_EQ(std::set<QString>(notes.begin(), notes.end()).size(), static_cast<size_t>(n));
+    // Amounts on paper in #,##0.00, whatever form the grid shows (79.2 there).
+    EXPECT_TRUE(QRegularExpression("79\\.20\\s+2026-03-01\\s+n0001").match(pages.join(QString())).hasMatch());
     // Pages of rows come first and are full but for the first (under the title) and the last;
     // the totals and the chart take at most one page more.
     ASSERT_GE(rowsOn.size(), 3);

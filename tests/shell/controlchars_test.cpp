@@ -3,6 +3,7 @@
 #include "shelltest.h"
 #include "reports/ledgerquery.h"
 
+#include <QAccessible>
 #include <QPlainTextEdit>
 #include <QTableView>
 
@@ -78,6 +79,38 @@ TEST_F(ControlCharacters, EveryTextBoxRefusesThemWhole)
             EXPECT_EQ(text(box), before + "甲乙") << w.window << name.toStdString();
         }
         delete window.data();
+    }
+}
+
+// A text set through the accessibility interface (as dictation and screen-reader tools do) passes no
+// box's guard: it is checked again at save, named, and nothing is stored.
+TEST_F(ControlCharacters, SaveRefusesThemWhateverRouteTheyCameBy)
+{
+    App::registerAllWindows();
+    App::openConn();
+    const struct {
+        const char* window;
+        const char* box;
+        QStringList others;  // boxes filled with plain text, so that only the control character is wrong
+        const char* table;
+    } windows[] = {{"frmsrlx", "txtFields_0", {"txtFields_1", "txtFields_2"}, "收入类型"},
+                   {"frmFz", "txtname", {"txtJe"}, "负债"}};
+    for (const auto& w : windows) {
+        std::unique_ptr<QWidget> window(static_cast<QWidget*>(App::createWindow(w.window, nullptr)));
+        window->show();
+        click(window.get(), "cmdaddnew");
+        for (const QString& name : w.others)
+            child<QLineEdit>(window.get(), name)->setText("5");
+        auto* box = child<QLineEdit>(window.get(), w.box);
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(box);
+        ASSERT_TRUE(a && a->editableTextInterface()) << w.window;
+        a->editableTextInterface()->insertText(0, u"A\x01"_s);
+        ASSERT_EQ(box->text(), u"A\x01"_s) << w.window;
+        click(window.get(), "cmdupdate");
+        EXPECT_TRUE(lastMessage().contains(u"控制字符"_s) && lastMessage().contains(u"没有保存"_s))
+            << lastMessage().toStdString();
+        EXPECT_EQ(scalar(u"select count(*) from "_s + w.table), "0") << w.window;
+        EXPECT_EQ(window->focusWidget(), box) << w.window;
     }
 }
 

@@ -9,8 +9,10 @@
 #include "support/testsupport.h"
 
 #include <QClipboard>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QStandardPaths>
 #include <memory>
 #include <sqlite3.h>
 
@@ -90,12 +92,13 @@ protected:
     {
         DbTest::SetUp();
         App::setToday(QDate(2026, 12, 5));
-        // Notes that a CSV must quote, and notes a spreadsheet would run as formulas.
+        // Notes that a CSV must quote (a bare carriage return too), and notes a spreadsheet would run
+        // as formulas.
         sql("insert into 成员 values('1','张三','父亲','pw1'), ('2','李四','母亲','pw2');"
             "insert into 收入类型 values('5','工资','');"
             "insert into 收入帐 values('1','5',100,'2026-01-01','逗号,在这里',1), ('2','5',1234.5,'2026-02-01','引号\"在这里',2),"
             " ('1','5',0.1,'2026-03-01','换行' || char(13, 10) || '在这里',3), ('2','5',3,'2026-04-01','=1+1',4),"
-            " ('1','5',7.125,'2026-05-01','-5 退款',5), ('2','5',20,'2026-06-01','@SUM(A1)',6), ('1','5',null,'2026-07-01','+86',7);");
+            " ('1','5',7.125,'2026-05-01','-5 退款',5), ('2','5',20,'2026-06-01','@SUM(A1)' || char(13) || '回车',6), ('1','5',null,'2026-07-01','+86',7);");
         openConn();
     }
     // Exports through 导出… to `file`; the bytes written.
@@ -247,6 +250,15 @@ TEST_F(ExportTest, AnExportedQueryReadsBackAsTheGridShowsItAndAddsUpToItsTotal)
     EXPECT_EQ(csv[1][2], "1234.50");
     EXPECT_EQ(child<QLabel>(w.get(), "lblJE")->text(), "金额总计：" + sum.toGrouped() + "元");
     EXPECT_EQ(messageTexts(), QStringList{"已把 7 条记录导出到 " + QDir::toNativeSeparators(file) + "。"});
+
+    // The dialog offers CSV files; it opens first in the documents folder, then where the last
+    // export went.
+    const App::ShownFileDialog first = App::shownFileDialogs().last();
+    EXPECT_EQ(first.filter, "CSV 文件 (*.csv);;所有文件 (*)");
+    EXPECT_EQ(QFileInfo(first.proposed).absolutePath(),
+              QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).absolutePath());
+    exportTo(w.get(), file);
+    EXPECT_EQ(App::shownFileDialogs().last().proposed, QFileInfo(file).absolutePath() + "/" + QFileInfo(first.proposed).fileName());
 }
 
 // Each window writes the columns its grid shows: never the concealed passwords or the hidden month.

@@ -66,7 +66,7 @@ TEST_F(Login, MembersLogInByNameAsStoredAndComeBackToTheLogin)
     sql("insert into 成员 values ('06', 'Carol', '女儿', 'c4');");  // added while the program runs
 
     // The status panel shows the stored name whole (never as markup). 重新登录 brings the login back
-    // with the name as typed and an empty password; the next login comes at once, before the old
+    // with the members as they are now, the name as typed and an empty password; the next login comes at once, before the old
     // main window is gone.
     QList<QPointer<MainWindow>> left;
     auto loggedInAs = [&](const QString& typed, const QString& name) {
@@ -82,6 +82,8 @@ TEST_F(Login, MembersLogInByNameAsStoredAndComeBackToTheLogin)
         EXPECT_TRUE(w->isVisible());
         EXPECT_EQ(cbo->currentText(), typed);
         EXPECT_EQ(pw->text(), QString());
+        EXPECT_EQ(cbo->count(), 6);
+        EXPECT_EQ(cbo->itemText(5), QStringLiteral("Carol"));
     };
     // Chosen from the list with the keyboard.
     cbo->setFocus();
@@ -101,7 +103,7 @@ TEST_F(Login, MembersLogInByNameAsStoredAndComeBackToTheLogin)
     settle();
     for (const auto& main : left)
         EXPECT_TRUE(main.isNull());
-    EXPECT_EQ(cbo->count(), 5);  // the names as loaded at start-up
+    EXPECT_EQ(cbo->count(), 6);  // the members as they are now
     EXPECT_TRUE(App::conn.isOpen());
 }
 
