@@ -154,6 +154,15 @@ QString freshName(const QString& folder, const QString& prefix, const QDateTime&
     return path;
 }
 
+// Removes the hidden temporary copies in `dir` whose names match `stem` + anything + the suffix.
+int removeParts(const QDir& dir, const QString& stem)
+{
+    int removed = 0;
+    for (const QString& name : dir.entryList({QLatin1Char('.') + stem + QLatin1Char('*') + kPartSuffix}, QDir::Files | QDir::Hidden))
+        removed += QFile::remove(dir.filePath(name)) ? 1 : 0;
+    return removed;
+}
+
 }  // namespace
 
 QString folderFor(const QString& databasePath)
@@ -287,10 +296,13 @@ int prune(const QString& folder, const QDate& today)
     int removed = 0;
     for (const Dated& d : beyondKeeping(listDated(folder), today))
         removed += QFile::remove(d.path) ? 1 : 0;
-    const QDir dir(folder);
-    for (const QString& name : dir.entryList({QStringLiteral(".main-*") + kPartSuffix}, QDir::Files | QDir::Hidden))
-        removed += QFile::remove(dir.filePath(name)) ? 1 : 0;
-    return removed;
+    return removed + removeParts(QDir(folder), QStringLiteral("main-"));
+}
+
+int removeUnfinished(const QString& target)
+{
+    const QFileInfo info(target);
+    return removeParts(info.absoluteDir(), info.fileName() + QLatin1Char('.'));
 }
 
 }  // namespace Backup
