@@ -7,6 +7,7 @@ set -euo pipefail
 src=$1
 work=$(realpath -m "$2")
 fail() { echo "FAIL: $*" >&2; exit 1; }
+unset KINBOOK_DATA XDG_DATA_HOME
 
 # The package build is kept between runs (WORK-DIR/build); the rest starts afresh.
 rm -rf "$work/out" "$work/root" "$work/run"
@@ -44,7 +45,7 @@ fi
 
 # Starts the unpacked program as a check of its start; its report goes to $work/run/out.
 start() {
-  env -u KINBOOK_DATA -u XDG_DATA_HOME HOME="$work/run/home" QT_QPA_PLATFORM=offscreen \
+  env HOME="$work/run/home" QT_QPA_PLATFORM=offscreen \
       "$@" > "$work/run/out" 2>/dev/null || { cat "$work/run/out"; fail "the program did not start: $*"; }
   cat "$work/run/out"
 }
