@@ -223,6 +223,7 @@ void LoginWindow::openMain()
     main_ = new MainWindow(this);
     main_->show();
     hide();
+    App::runAfterLogin(main_);
 }
 
 void LoginWindow::showAgain()
