@@ -80,7 +80,7 @@ OverviewWindow::OverviewWindow(QWidget* parent) : DataWindow(QStringLiteral("frm
     for (int r = 0; r < 2; ++r) {
         month->addWidget(new QLabel(rows[r], this), r + 1, 0);
         for (int c = 0; c < 3; ++c) {
-            const QString name = QStringLiteral("lbl%1_%2").arg(r == 0 ? QStringLiteral("This") : QStringLiteral("Last"), c);
+            const QString name = QStringLiteral("lbl%1_%2").arg(r == 0 ? QStringLiteral("This") : QStringLiteral("Last")).arg(c);
             auto* value = valueBox(name, rows[r] + columns[c], 1500, this);
             value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
             figures_.insert(name, value);

@@ -13,18 +13,6 @@ namespace {
 class RecurringTest : public BooksTest {
 protected:
     QTableView* grid() { return get<QTableView>("DG"); }
-    // Types a new text into a cell of the grid, as F2, typing and Enter do.
-    void editCell(int row, int column, const QString& text)
-    {
-        grid()->setFocus();
-        grid()->setCurrentIndex(grid()->model()->index(row, column));
-        QTest::keyClick(grid(), Qt::Key_F2);
-        QWidget* editor = QApplication::focusWidget();
-        ASSERT_NE(editor, grid());
-        QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
-        typeInto(editor, text);
-        QTest::keyClick(editor, Qt::Key_Return);
-    }
     // Space on the tick of a row turns it over.
     void toggleTick(int row)
     {
@@ -49,8 +37,8 @@ TEST_F(RecurringTest, DueRecordsArePostedOrSkippedOnceAndABrokenTemplateWaitsWit
     EXPECT_FALSE(model->flags(model->index(2, 0)) & Qt::ItemIsUserCheckable);
 
     // January on the 30th for 1499.5; February not this time.
-    editCell(0, 2, "2026-01-30");
-    editCell(0, 6, "1499.5");
+    editCell(grid(), 0, 2, "2026-01-30");
+    editCell(grid(), 0, 6, "1499.5");
     toggleTick(1);
     EXPECT_EQ(model->index(1, 0).data(Qt::CheckStateRole).toInt(), Qt::Unchecked);
     press("cmdPost");
@@ -69,11 +57,11 @@ TEST_F(RecurringTest, DueRecordsArePostedOrSkippedOnceAndABrokenTemplateWaitsWit
     // closes when nothing is left.
     sql("insert into 成员 values ('09', '王五', '儿子', '')");
     open(new DueWindow);
-    editCell(0, 6, "80o0");
+    editCell(grid(), 0, 6, "80o0");
     press("cmdPost");
     EXPECT_EQ(lastMessage(), "第 1 行：金额必须是一个数字，例如 1234.56，请改正后再保存");
     EXPECT_EQ(scalar("select count(*) from 收入帐"), "0");
-    editCell(0, 6, "8000.12");
+    editCell(grid(), 0, 6, "8000.12");
     press("cmdPost");
     EXPECT_EQ(lastMessage(), "已入帐 1 笔。");
     EXPECT_FALSE(w->isVisible());
@@ -107,7 +95,7 @@ TEST_F(RecurringTest, ATemplateIsWrittenFromItsWindow)
     get<QSpinBox>("spnWeeks")->setValue(2);
     press("cmdSave");
     EXPECT_EQ(rows("select 帐, 成员ID, 类型ID, 银行ID, 存或取, 周期, 间隔, 日 from 定期收支 where 编号 = 2"),
-              QStringList({"银行帐|01|活期|b2|存入|每周|2|NULL"}));
+              QStringList({"银行帐|02|活期|b2|存入|每周|2|NULL"}));
     sql("delete from 成员 where ID = '02'");
     open(new RecurringEditor);
     EXPECT_TRUE(gridRows(grid()).value(0).endsWith("|成员“02”已不存在，请修改这条定期收支"));

@@ -2,6 +2,7 @@
 // copied from last month; 预算执行 for a month and a year against sums worked out here, exported;
 // 本月概览 with each of its parts, and its switch for after the login.
 #include "reference/budgeteditor.h"
+#include "reports/budgetbar.h"
 #include "reports/budgetreport.h"
 #include "reports/overview.h"
 #include "shell/datagrid.h"
@@ -24,17 +25,6 @@ protected:
             "insert into 收入类型 values ('i1','工资','');"
             "insert into 投资类型 values ('t1','基金','');");
         openConn();
-    }
-    void editCell(QTableView* grid, int row, int column, const QString& text)
-    {
-        grid->setFocus();
-        grid->setCurrentIndex(grid->model()->index(row, column));
-        QTest::keyClick(grid, Qt::Key_F2);
-        QWidget* editor = QApplication::focusWidget();
-        ASSERT_NE(editor, grid);
-        QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
-        typeInto(editor, text);
-        QTest::keyClick(editor, Qt::Key_Return);
     }
 };
 
