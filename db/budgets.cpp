@@ -233,7 +233,7 @@ QString overrunMessage(const QList<Overrun>& overruns)
     QStringList lines;
     for (const Overrun& o : overruns)
         lines << QStringLiteral("%1 %2 %3：超出 %4 元").arg(o.month, o.who, o.typeName, o.over.toGrouped());
-    return QStringLiteral("已入帐。以下支出超出了预算：\n") + lines.join(QLatin1Char('\n'));
+    return QStringLiteral("以下支出超出了预算：\n") + lines.join(QLatin1Char('\n'));
 }
 
 }  // namespace Budgets

@@ -174,7 +174,7 @@ TEST_F(EntryTest, PostingOverBudgetsNamesThemAndByHowMuch)
     EXPECT_TRUE(messageTexts().isEmpty());
     press("exit");
     EXPECT_EQ(count("支出帐"), "3");
-    EXPECT_EQ(messageTexts(), QStringList({u"已入帐。以下支出超出了预算：\n2026-03 全家 伙食：超出 0.01 元\n2026-03 张三 伙食：超出 80.00 元"_s}));
+    EXPECT_EQ(messageTexts(), QStringList({u"以下支出超出了预算：\n2026-03 全家 伙食：超出 0.01 元\n2026-03 张三 伙食：超出 80.00 元"_s}));
 }
 
 }  // namespace

@@ -42,7 +42,7 @@ TEST_F(RecurringTest, DueRecordsArePostedOrSkippedOnceAndABrokenTemplateWaitsWit
     toggleTick(1);
     EXPECT_EQ(model->index(1, 0).data(Qt::CheckStateRole).toInt(), Qt::Unchecked);
     press("cmdPost");
-    EXPECT_EQ(messageTexts(), QStringList({"已入帐。以下支出超出了预算：\n2026-01 全家 伙食：超出 499.50 元"}));
+    EXPECT_EQ(messageTexts(), QStringList({"以下支出超出了预算：\n2026-01 全家 伙食：超出 499.50 元"}));
     EXPECT_EQ(rows("select 成员ID, 类型ID, 金额, 日期, 备注, 月份 from 支出帐"), QStringList({"01|f|1499.5|2026-01-30|房租|1"}));
     ASSERT_EQ(model->rowCount(), 2);
 

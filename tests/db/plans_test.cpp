@@ -229,7 +229,7 @@ TEST_F(Plans, PostingOverABudgetIsNamedWithTheAmountOver)
     const auto touched = Budgets::touchedBy(App::conn, "支出临时");
     sql("insert into 支出帐 select * from 支出临时");
     EXPECT_EQ(Budgets::overrunMessage(Budgets::overruns(App::conn, touched)),
-              "已入帐。以下支出超出了预算：\n2026-03 全家 餐饮：超出 0.01 元\n2026-03 李四 房租：超出 10.00 元");
+              "以下支出超出了预算：\n2026-03 全家 餐饮：超出 0.01 元\n2026-03 李四 房租：超出 10.00 元");
     EXPECT_EQ(Budgets::overrunMessage(Budgets::overruns(App::conn, {{"1", "03", "2026-03"}})), "");
 }
 
