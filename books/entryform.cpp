@@ -2,7 +2,9 @@
 
 #include "dberror.h"
 #include "picker.h"
+#include "budgets.h"
 #include "posting.h"
+#include "shell/budgetwarning.h"
 #include "toolbars.h"
 #include "shell/app.h"
 #include "shell/gridexport.h"
@@ -186,12 +188,16 @@ void EntryForm::doExit()
     if (!kind_.ledger.isEmpty()) {
         // Posting and emptying the staging table succeed or fail together: a record is never both
         // posted and still staged (the next visit would post it again), and never lost.
+        QList<Budgets::Touch> touched;
         try {
+            if (kind_.ledger == QStringLiteral("支出帐"))
+                touched = Budgets::touchedBy(App::conn, kind_.table);
             postStaged(App::conn, kind_.table, kind_.ledger);
         } catch (const std::exception& e) {
             showDbError(e, QStringLiteral("入帐没有成功，记录仍保留在本窗口中。"));
             return;
         }
+        warnOverBudget(touched);
     }
     done(QDialog::Accepted);
 }

@@ -1,6 +1,7 @@
 #include "bankledger.h"
 #include "billimport.h"
 #include "debts.h"
+#include "duewindow.h"
 #include "entryform.h"
 #include "shell/app.h"
 
@@ -15,4 +16,6 @@ void registerBooksWindows()
     App::registerWindow(QStringLiteral("frmFz"), [](QWidget* p) -> QDialog* { return new DebtsWindow(p); });
     // The import asks for its file first: no window when the user gives up or the file is refused.
     App::registerWindow(QStringLiteral("frmImport"), [](QWidget* p) -> QDialog* { return BillImportWindow::chooseAndRead(p); });
+    // The recurring records due: listed after a login when there are any.
+    App::registerAfterLogin([](QWidget* main) { DueWindow::showIfDue(main); });
 }

@@ -1,4 +1,6 @@
+#include "reference/budgeteditor.h"
 #include "reference/listeditor.h"
+#include "reference/recurringeditor.h"
 #include "shell/app.h"
 
 void registerReferenceWindows()
@@ -8,4 +10,6 @@ void registerReferenceWindows()
         App::registerWindow(QString::fromUtf8(kind.form),
                                 [k](QWidget* p) -> QDialog* { return new ListEditor(*k, p); });
     }
+    App::registerWindow(QStringLiteral("frmBudget"), [](QWidget* p) -> QDialog* { return new BudgetEditor(p); });
+    App::registerWindow(QStringLiteral("frmRecurring"), [](QWidget* p) -> QDialog* { return new RecurringEditor(p); });
 }

@@ -1,5 +1,7 @@
 #include "correctionform.h"
 
+#include "shell/budgetwarning.h"
+
 #include "dberror.h"
 #include "money.h"
 #include "recordset.h"
@@ -164,8 +166,12 @@ void CorrectionForm::cmdsave_Click()
                                              {lblcyID->text(), QStringLiteral("成员不能为空"), cmdfindt},
                                              {txtJe->text(), kind ? kind->emptyAmountMessage : QString(), txtJe}},
                                             txtJe);
-    if (passed && checkNoControlCharacters(this) && save_ && save_(values()))
+    if (passed && checkNoControlCharacters(this) && save_ && save_(values())) {
+        // A corrected expense may take its type over the month's budget: said once, nothing refused.
+        if (ledger_ == QStringLiteral("支出帐"))
+            warnOverBudget({{lblcyID->text(), lbllxID->text(), dpDate->date().toString(QStringLiteral("yyyy-MM"))}});
         accept();
+    }
 }
 
 QVariant CorrectionForm::kept(int field, const QString& text) const

@@ -1,4 +1,6 @@
 #include "assets.h"
+#include "budgetreport.h"
+#include "overview.h"
 #include "ledgerquery.h"
 #include "recyclebin.h"
 #include "yearsummary.h"
@@ -13,4 +15,7 @@ void registerReportsWindows()
     App::registerWindow(QStringLiteral("frmcurt"), [](QWidget* p) -> QDialog* { return new AssetsWindow(p); });
     App::registerWindow(QStringLiteral("frmYear"), [](QWidget* p) -> QDialog* { return new YearSummary(p); });
     App::registerWindow(QStringLiteral("frmRecycle"), [](QWidget* p) -> QDialog* { return new RecycleBinWindow(p); });
+    App::registerWindow(QStringLiteral("frmBudgetReport"), [](QWidget* p) -> QDialog* { return new BudgetReport(p); });
+    App::registerWindow(QStringLiteral("frmOverview"), [](QWidget* p) -> QDialog* { return new OverviewWindow(p); });
+    App::registerAfterLogin([](QWidget* main) { OverviewWindow::showAfterLogin(main); });
 }

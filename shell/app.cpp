@@ -257,6 +257,25 @@ void openDataWindow(const QString& name, QWidget* parent)
     setBusy(false);
 }
 
+namespace {
+QList<AfterLogin>& afterLogin()
+{
+    static QList<AfterLogin> actions;
+    return actions;
+}
+}  // namespace
+
+void registerAfterLogin(AfterLogin action)
+{
+    afterLogin() << std::move(action);
+}
+
+void runAfterLogin(QWidget* mainWindow)
+{
+    for (qsizetype i = afterLogin().size() - 1; i >= 0; --i)
+        afterLogin()[i](mainWindow);
+}
+
 void registerAllWindows()
 {
     static bool done = false;

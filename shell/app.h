@@ -93,6 +93,13 @@ void openDataWindow(const QString& name, QWidget* parent);
 // Registers every window of the program (once).
 void registerAllWindows();
 
+// What shows over the main window after a login (the recurring records due, the month's
+// overview): each folder registers its own; they run in the reverse order of registration, so
+// that the first registered is shown last, on top.
+using AfterLogin = std::function<void(QWidget* mainWindow)>;
+void registerAfterLogin(AfterLogin action);
+void runAfterLogin(QWidget* mainWindow);
+
 }  // namespace App
 
 // Each folder of windows registers its own.

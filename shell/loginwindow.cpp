@@ -237,6 +237,7 @@ void LoginWindow::openMain()
     main_ = new MainWindow(this);
     main_->show();
     hide();
+    App::runAfterLogin(main_);
 }
 
 void LoginWindow::showAgain()

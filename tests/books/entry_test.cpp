@@ -199,3 +199,24 @@ TEST_F(EntryTest, GridFitsEveryStagedAmountAndDateAndWidensOnSave)
     EXPECT_GT(fg->columnWidth(2), amountWidth);
     EXPECT_EQ(narrowColumns(fg), QStringList());
 }
+
+namespace {
+
+// An expense posted by 入帐/返回 that takes the household's and the member's budget for the month
+// over: one message after the posting names both and by how much; both records are posted.
+TEST_F(EntryTest, PostingOverBudgetsNamesThemAndByHowMuch)
+{
+    sql("insert into 预算 values ('', 'f', '', 100), ('01', 'f', '2026-03', 20), ('', 'f', '2026-04', 1);"
+        "insert into 支出帐 values('01','f',40,'2026-03-01','',3);");
+    open(new EntryForm(kEntryForms[1]));
+    fillRecord(0, 0, "60");
+    press("update");
+    fillRecord(1, 0, "0.01");
+    press("update");
+    EXPECT_TRUE(messageTexts().isEmpty());
+    press("exit");
+    EXPECT_EQ(count("支出帐"), "3");
+    EXPECT_EQ(messageTexts(), QStringList({u"以下支出超出了预算：\n2026-03 全家 伙食：超出 0.01 元\n2026-03 张三 伙食：超出 80.00 元"_s}));
+}
+
+}  // namespace

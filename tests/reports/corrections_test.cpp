@@ -179,10 +179,12 @@ TEST_F(CorrectionsTest, CorrectThenUndoOnEachLedgerRowTotalAndFileFollow)
 // The record is found by its own row: of two identical records the chosen one changes.
 TEST_F(CorrectionsTest, OfTwoIdenticalRecordsOnlyTheChosenOneChanges)
 {
+    sql("insert into 预算 values ('', '8', '2026-02', 25)");  // the correction takes February over by 0.50
     auto w = open(1);
     const QStringList before = ledger("支出帐");
     select(w.get(), "|12.5|");  // the first listed of the two
     correct(w.get(), "button", [](QDialog* d) { retype(d, "txtJe", "13"); });
+    EXPECT_EQ(messageTexts(), QStringList({"以下支出超出了预算：\n2026-02 全家 伙食：超出 0.50 元"}));
     const QStringList after = ledger("支出帐");
     EXPECT_EQ(after.mid(2), before.mid(2));
     EXPECT_EQ(QStringList({after[0], after[1]}).filter("|13|").size(), 1);

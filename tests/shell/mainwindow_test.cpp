@@ -68,11 +68,13 @@ TEST_F(MainWindowTest, MenusHoldEveryItemAndEachOpensItsWindow)
     };
     const QStringList expected = {
         "mnuita 期初设置[&F]", "mnucy 成员信息 frmuser", "aaa -", "mnu1sr 收入类型 frmsrlx", "mnu1zc 支出类型 frmzclx",
-        "bbb -", "mnu1yh 银行信息 frmyhxx", "mnu1tz 其它投资类型 frmtzlx",
+        "bbb -", "mnu1yh 银行信息 frmyhxx", "mnu1tz 其它投资类型 frmtzlx", "ccc -", "mnubudget 预算 frmBudget",
+        "mnurecurring 定期收支 frmRecurring",
         "mnu2 收入/支出[&U]", "mnu2sr 收入帐录入 frmsrzhang", "mnu2zc 支出帐录入 frmzczhang", "mnu2aaa -",
         "mnu2fz 债权/债务 frmFz", "mnu2yh 银行帐 frmyhzhang", "mnu2tz 其它投资 frmtzhang", "mnu2bbb -", "mnuimport 导入账单…",
         "mnu3 查询统计[&Q]", "mnu3sr 收入状况 frmquery_sr", "mnu3zc 支出状况 frmquery_zc", "mnu3yh 银行存取记录 frmquery_yh",
-        "mnu3bbb -", "mnu3zic 资产统计 frmcurt", "mnu3ye 年终处理 frmYear",
+        "mnu3bbb -", "mnu3zic 资产统计 frmcurt", "mnu3ye 年终处理 frmYear", "mnu3ccc -", "mnu3budget 预算执行 frmBudgetReport",
+        "mnu3overview 本月概览 frmOverview",
         "mnuedit 编辑[&E]", "mnuundo 撤销", "mnu5aaa -", "mnurecycle 回收站 frmRecycle",
         "mnusystem 系统[&S]", "mnuabout 关于 frmAbout", "mnuhelp 帮助 frmHelp", "mnu4aaa -", "mnucalc 计算器", "mnu4bbb -",
         "mnubackup 备份数据…", "mnurestore 恢复数据…", "mnu4ccc -", "mnurelogin 重新登录", "mnuexit 退出"};

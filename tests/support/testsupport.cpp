@@ -292,3 +292,17 @@ QStringList narrowColumns(QTableView* grid)
     }
     return out;
 }
+
+void editCell(QTableView* grid, int row, int column, const QString& text)
+{
+    QApplication::setActiveWindow(grid->window());
+    (void)QTest::qWaitForWindowActive(grid->window(), 1000);
+    grid->setFocus();
+    grid->setCurrentIndex(grid->model()->index(row, column));
+    QTest::keyClick(grid, Qt::Key_F2);
+    QWidget* editor = QApplication::focusWidget();
+    ASSERT_TRUE(editor && editor != grid) << "no editor for row " << row << ", column " << column;
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    typeInto(editor, text);
+    QTest::keyClick(editor, Qt::Key_Return);
+}

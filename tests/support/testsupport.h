@@ -91,6 +91,10 @@ void clickRow(QTableView* grid, int row, Qt::KeyboardModifiers keys = {});
 // Presses `button` and answers the lookup picker with the row whose ID is `id`.
 void pickId(QObject* window, const QString& button, const QString& id);
 
+// Types a new text into a cell of an editable grid, as F2, typing and Enter do (its window made
+// active first).
+void editCell(QTableView* grid, int row, int column, const QString& text);
+
 // What a grid shows, one row per line, the cells joined with '|'.
 QStringList gridRows(const QTableView* grid);
 

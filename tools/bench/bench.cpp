@@ -18,6 +18,7 @@
 #include "measure.h"
 #include "once.h"
 #include "report.h"
+#include "plansbench.h"
 #include "dialect.h"
 #include "filecheck.h"
 #include "recordset.h"
@@ -846,6 +847,11 @@ int main(int argc, char** argv)
             App::openConn();
             table.push_back(r);
         }
+        benchPlans(raw, [&](const QString& work, const std::function<double()>& project, const std::function<double()>& floor) {
+            Row r{work, size};
+            measure(r, repeat, project, floor);
+            table.push_back(r);
+        });
         sqlite3_close(raw);
         {
             // The automatic backup at start, beside a plain copy of the file (what cp does) as the floor.

@@ -1,0 +1,257 @@
+#include "budgets.h"
+
+#include "connection.h"
+#include "dberror.h"
+#include "statement.h"
+
+#include <QDate>
+#include <QSet>
+#include <sqlite3.h>
+
+namespace {
+
+QString text(sqlite3_stmt* st, int col)
+{
+    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, col)), sqlite3_column_bytes(st, col));
+}
+
+bool exceeds(const MoneyTotal& spent, Money budget)
+{
+    return (spent - MoneyTotal(budget)).toDouble() > 0;
+}
+
+}  // namespace
+
+namespace Budgets {
+
+namespace {
+
+QString key(const QString& id)
+{
+    return id.toCaseFolded();
+}
+
+// Every stored budget of a member (or the household): by type (case-folded ID), then by month.
+QMap<QString, QMap<QString, Money>> allStored(Connection& conn, const QString& memberId)
+{
+    QMap<QString, QMap<QString, Money>> out;
+    Statement st(conn, QStringLiteral("SELECT 类型ID, 年月, 金额 FROM 预算 WHERE 成员ID = ?"), false);
+    st.bind(1, memberId);
+    while (st.step())
+        out[key(text(st.handle(), 0))][text(st.handle(), 1)] = Money::fromDouble(sqlite3_column_double(st.handle(), 2));
+    return out;
+}
+
+// The budget that holds in a month: its own, else the default.
+std::optional<Money> budgetIn(const QMap<QString, Money>& months, const QString& month)
+{
+    if (months.contains(month))
+        return months.value(month);
+    if (months.contains(kDefault))
+        return months.value(kDefault);
+    return std::nullopt;
+}
+
+// The budget over a month (1 to 12) or a whole year (0): none when no month of it has one.
+std::optional<Money> budgetOver(const QMap<QString, Money>& months, int year, int month)
+{
+    std::optional<Money> sum;
+    for (int m = month == 0 ? 1 : month; m <= (month == 0 ? 12 : month); ++m)
+        if (const auto b = budgetIn(months, monthKey(year, m)))
+            sum = sum.value_or(Money()) + *b;
+    return sum;
+}
+
+QString lastDayOf(const QString& month)
+{
+    const QDate first = QDate::fromString(month + QStringLiteral("-01"), Qt::ISODate);
+    return first.addMonths(1).addDays(-1).toString(Qt::ISODate);
+}
+
+QString nameOf(Connection& conn, const QString& table, const QString& field, const QString& id)
+{
+    Statement st(conn, QStringLiteral("SELECT %1 FROM %2 WHERE ID = ?").arg(field, table), false);
+    st.bind(1, id);
+    return st.step() ? text(st.handle(), 0) : id;
+}
+
+}  // namespace
+
+QString monthKey(int year, int month)
+{
+    return QStringLiteral("%1-%2").arg(year, 4, 10, QLatin1Char('0')).arg(month, 2, 10, QLatin1Char('0'));
+}
+
+QMap<QString, Money> stored(Connection& conn, const QString& memberId, const QString& month)
+{
+    QMap<QString, Money> out;
+    Statement st(conn, QStringLiteral("SELECT 类型ID, 金额 FROM 预算 WHERE 成员ID = ? AND 年月 = ?"), false);
+    st.bindAll({memberId, month});
+    while (st.step())
+        out.insert(text(st.handle(), 0), Money::fromDouble(sqlite3_column_double(st.handle(), 1)));
+    return out;
+}
+
+void store(Connection& conn, const QString& memberId, const QString& month, const QMap<QString, Money>& budgets)
+{
+    Transaction tx(conn);
+    {
+        Statement drop(conn, QStringLiteral("DELETE FROM 预算 WHERE 成员ID = ? AND 年月 = ?"), false);
+        drop.bindAll({memberId, month});
+        drop.step();
+    }
+    Statement put(conn, QStringLiteral("INSERT INTO 预算 (成员ID, 类型ID, 年月, 金额) VALUES (?, ?, ?, ?)"), false);
+    for (auto it = budgets.begin(); it != budgets.end(); ++it) {
+        put.reset();
+        put.bindAll({memberId, it.key(), month, QVariant::fromValue(it.value())});
+        put.step();
+    }
+    tx.commit();
+}
+
+int copyPreviousMonth(Connection& conn, const QString& memberId, int year, int month)
+{
+    const QDate previous = QDate(year, month, 1).addMonths(-1);
+    const QString from = monthKey(previous.year(), previous.month());
+    QMap<QString, Money> copied;
+    QMap<QString, QString> ids;  // the stored spelling of each type's ID
+    {
+        Statement st(conn, QStringLiteral("SELECT 类型ID FROM 预算 WHERE 成员ID = ?"), false);
+        st.bind(1, memberId);
+        while (st.step())
+            ids.insert(key(text(st.handle(), 0)), text(st.handle(), 0));
+    }
+    const auto all = allStored(conn, memberId);
+    for (auto it = all.begin(); it != all.end(); ++it)
+        if (const auto b = budgetIn(it.value(), from))
+            copied.insert(ids.value(it.key()), *b);
+    store(conn, memberId, monthKey(year, month), copied);
+    return int(copied.size());
+}
+
+double Line::percent() const
+{
+    if (!budget)
+        return 0;
+    if (budget->units() == 0)
+        return spent.toDouble() > 0 ? 1000 : 0;
+    return spent.toDouble() * 100.0 / budget->toDouble();
+}
+
+bool Line::over() const
+{
+    return budget && exceeds(spent, *budget);
+}
+
+QMap<QString, MoneyTotal> spentByType(Connection& conn, const QString& memberId, const QString& from, const QString& to)
+{
+    QString sql = QStringLiteral("SELECT 类型ID, sum(CAST(round(金额 * 10000) AS INTEGER)) FROM 支出帐 WHERE 日期 BETWEEN ? AND ?");
+    QVariantList values = {from, to};
+    if (!memberId.isEmpty()) {
+        sql += QStringLiteral(" AND 成员ID = ?");
+        values << memberId;
+    }
+    Statement st(conn, sql + QStringLiteral(" GROUP BY 类型ID"), false);
+    st.bindAll(values);
+    QMap<QString, MoneyTotal> out;
+    while (st.step())
+        out[text(st.handle(), 0)] += MoneyTotal(Money::fromUnits(sqlite3_column_int64(st.handle(), 1)));
+    return out;
+}
+
+Execution execution(Connection& conn, const QString& memberId, int year, int month)
+{
+    const QString from = month == 0 ? monthKey(year, 1) + QStringLiteral("-01") : monthKey(year, month) + QStringLiteral("-01");
+    const QString to = lastDayOf(monthKey(year, month == 0 ? 12 : month));
+    const auto budgets = allStored(conn, memberId);
+    QMap<QString, MoneyTotal> spent;
+    for (auto [id, sum] : spentByType(conn, memberId, from, to).asKeyValueRange())
+        spent[key(id)] += sum;
+
+    Execution e;
+    QSet<QString> listed;
+    auto add = [&](const QString& id, const QString& name) {
+        Line line{id, name, budgetOver(budgets.value(key(id)), year, month), spent.value(key(id))};
+        listed.insert(key(id));
+        if (line.budget)
+            e.budget += *line.budget;
+        e.spent += line.spent;
+        e.lines << line;
+    };
+    {
+        Statement st(conn, QStringLiteral("SELECT ID, 类型 FROM 支出类型 ORDER BY ID"), false);
+        while (st.step())
+            if (!listed.contains(key(text(st.handle(), 0))))
+                add(text(st.handle(), 0), text(st.handle(), 1));
+    }
+    for (auto [id, sum] : spentByType(conn, memberId, from, to).asKeyValueRange())
+        if (!listed.contains(key(id)))
+            add(id, id);
+    return e;
+}
+
+QList<Touch> touchedBy(Connection& conn, const QString& staging)
+{
+    QList<Touch> out;
+    Statement st(conn, QStringLiteral("SELECT DISTINCT 成员ID, 类型ID, substr(日期, 1, 7) FROM \"%1\" "
+                                      "WHERE 日期 IS NOT NULL AND 类型ID IS NOT NULL ORDER BY 3, 2, 1").arg(staging), false);
+    while (st.step())
+        out << Touch{text(st.handle(), 0), text(st.handle(), 1), text(st.handle(), 2)};
+    return out;
+}
+
+QList<Overrun> overruns(Connection& conn, const QList<Touch>& touches)
+{
+    QList<Overrun> out;
+    QSet<QString> seen;
+    for (const Touch& t : touches) {
+        for (const QString& member : {QString(), t.memberId}) {
+            const QString id = member + QLatin1Char('\n') + key(t.typeId) + QLatin1Char('\n') + t.month;
+            if (seen.contains(id))
+                continue;
+            seen.insert(id);
+            const auto budget = budgetIn(allStored(conn, member).value(key(t.typeId)), t.month);
+            if (!budget)
+                continue;
+            MoneyTotal spent;
+            for (auto [type, sum] : spentByType(conn, member, t.month + QStringLiteral("-01"), lastDayOf(t.month)).asKeyValueRange())
+                if (key(type) == key(t.typeId))
+                    spent += sum;
+            if (exceeds(spent, *budget))
+                out << Overrun{member.isEmpty() ? QStringLiteral("全家") : nameOf(conn, QStringLiteral("成员"), QStringLiteral("姓名"), member),
+                               nameOf(conn, QStringLiteral("支出类型"), QStringLiteral("类型"), t.typeId), t.month,
+                               spent - MoneyTotal(*budget)};
+        }
+    }
+    return out;
+}
+
+QString overrunMessage(const QList<Overrun>& overruns)
+{
+    if (overruns.isEmpty())
+        return QString();
+    QStringList lines;
+    for (const Overrun& o : overruns)
+        lines << QStringLiteral("%1 %2 %3：超出 %4 元").arg(o.month, o.who, o.typeName, o.over.toGrouped());
+    return QStringLiteral("以下支出超出了预算：\n") + lines.join(QLatin1Char('\n'));
+}
+
+}  // namespace Budgets
+
+namespace Settings {
+
+QString value(Connection& conn, const QString& name, const QString& otherwise)
+{
+    Statement st(conn, QStringLiteral("SELECT 值 FROM 设置 WHERE 名称 = ?"), false);
+    st.bind(1, name);
+    return st.step() ? text(st.handle(), 0) : otherwise;
+}
+
+void setValue(Connection& conn, const QString& name, const QString& value)
+{
+    Statement st(conn, QStringLiteral("INSERT OR REPLACE INTO 设置 (名称, 值) VALUES (?, ?)"), false);
+    st.bindAll({name, value});
+    st.step();
+}
+
+}  // namespace Settings

@@ -1,0 +1,95 @@
+#include "monthoverview.h"
+
+#include "connection.h"
+#include "statement.h"
+
+#include <algorithm>
+#include <sqlite3.h>
+
+namespace Overview {
+
+namespace {
+
+// A sum of amounts as whole ten-thousandths: every amount is taken to four decimals first, as
+// Money takes it, and the engine adds whole numbers exactly (it refuses an overflow).
+const QString kExactSum = QStringLiteral("sum(CAST(round(%1 * 10000) AS INTEGER))");
+
+MoneyTotal sumOf(Connection& conn, const QString& sql, const QVariantList& values = {})
+{
+    Statement st(conn, sql, false);
+    st.bindAll(values);
+    if (!st.step() || sqlite3_column_type(st.handle(), 0) == SQLITE_NULL)
+        return MoneyTotal();
+    return MoneyTotal(Money::fromUnits(sqlite3_column_int64(st.handle(), 0)));
+}
+
+QString text(sqlite3_stmt* st, int col)
+{
+    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, col)), sqlite3_column_bytes(st, col));
+}
+
+}  // namespace
+
+MonthTotals monthTotals(Connection& conn, const QDate& day)
+{
+    const QDate first(day.year(), day.month(), 1);
+    const QVariantList range = {first.toString(Qt::ISODate), first.addMonths(1).addDays(-1).toString(Qt::ISODate)};
+    const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE 日期 BETWEEN ? AND ?").arg(kExactSum.arg(QStringLiteral("金额")));
+    return {sumOf(conn, sql.arg(QStringLiteral("收入帐")), range), sumOf(conn, sql.arg(QStringLiteral("支出帐")), range)};
+}
+
+QList<Budgets::Line> largestExpenses(Connection& conn, const QDate& day, int count)
+{
+    QList<Budgets::Line> lines = Budgets::execution(conn, QString(), day.year(), day.month()).lines;
+    lines.removeIf([](const Budgets::Line& l) { return l.spent == MoneyTotal(); });
+    std::stable_sort(lines.begin(), lines.end(),
+                     [](const Budgets::Line& a, const Budgets::Line& b) { return (a.spent - b.spent).toDouble() > 0; });
+    return lines.mid(0, count);
+}
+
+QList<Record> latestRecords(Connection& conn, int count)
+{
+    // Each ledger gives its own latest through its date index; the few together are ordered.
+    QStringList parts;
+    const std::pair<const char*, const char*> kLedgers[] = {{"收入帐", "收入类型"}, {"支出帐", "支出类型"}, {"投资帐", "投资类型"}};
+    for (const auto& [ledger, types] : kLedgers)
+        parts << QStringLiteral("SELECT * FROM (SELECT '%1' AS 帐, 日期, 成员ID, 类型ID, 金额, 备注, rowid AS r FROM %1"
+                                " WHERE 日期 IS NOT NULL ORDER BY 日期 DESC, rowid DESC LIMIT ?)")
+                     .arg(QString::fromUtf8(ledger));
+    const QString sql = QStringLiteral("SELECT t.帐, t.日期, coalesce(成员.姓名, t.成员ID),"
+                                       " coalesce(CASE t.帐 WHEN '收入帐' THEN (SELECT 类型 FROM 收入类型 WHERE ID = t.类型ID)"
+                                       " WHEN '支出帐' THEN (SELECT 类型 FROM 支出类型 WHERE ID = t.类型ID)"
+                                       " ELSE (SELECT 类型 FROM 投资类型 WHERE ID = t.类型ID) END, t.类型ID), t.金额, t.备注"
+                                       " FROM (%1) AS t LEFT JOIN 成员 ON 成员.ID = t.成员ID ORDER BY t.日期 DESC, t.r DESC LIMIT ?")
+                            .arg(parts.join(QStringLiteral(" UNION ALL ")));
+    Statement st(conn, sql, false);
+    st.bindAll({count, count, count, count});
+    QList<Record> out;
+    while (st.step())
+        out << Record{text(st.handle(), 0), text(st.handle(), 1), text(st.handle(), 2), text(st.handle(), 3),
+                      Money::fromDouble(sqlite3_column_double(st.handle(), 4)), text(st.handle(), 5)};
+    return out;
+}
+
+Position position(Connection& conn)
+{
+    const QString amount = kExactSum.arg(QStringLiteral("金额")), balance = kExactSum.arg(QStringLiteral("余额"));
+    Position p;
+    p.income = sumOf(conn, QStringLiteral("SELECT %1 FROM 收入帐").arg(amount));
+    p.expense = sumOf(conn, QStringLiteral("SELECT %1 FROM 支出帐").arg(amount));
+    p.deposited = sumOf(conn, QStringLiteral("SELECT %1 FROM 银行帐 WHERE 存或取 = '存入'").arg(amount));
+    p.withdrawn = sumOf(conn, QStringLiteral("SELECT %1 FROM 银行帐 WHERE 存或取 = '支出'").arg(amount));
+    p.borrowed = sumOf(conn, QStringLiteral("SELECT %1 FROM 负债 WHERE 类型 = '欠人'").arg(balance));
+    p.lent = sumOf(conn, QStringLiteral("SELECT %1 FROM 负债 WHERE 类型 = '人欠'").arg(balance));
+    p.invested = sumOf(conn, QStringLiteral("SELECT %1 FROM 投资帐").arg(amount));
+    return p;
+}
+
+QString positionLine(const Position& p)
+{
+    return QStringLiteral("收支余额 %1，银行余额 %2，借入 %3，借出 %4，其它投资 %5")
+        .arg((p.income - p.expense).toGrouped(), (p.deposited - p.withdrawn).toGrouped(), p.borrowed.toGrouped(),
+             p.lent.toGrouped(), p.invested.toGrouped());
+}
+
+}  // namespace Overview

@@ -1,0 +1,307 @@
+#include "recurring.h"
+
+#include "connection.h"
+#include "dberror.h"
+#include "statement.h"
+
+#include <QDateTime>
+#include <QSet>
+#include <algorithm>
+#include <sqlite3.h>
+
+namespace Recurring {
+
+namespace {
+
+// No schedule lists more than this many occurrences at once (a weekly template begun a century ago).
+constexpr int kMostOccurrences = 20000;
+
+QDate clampedDate(int year, int month, int day)
+{
+    const QDate first(year, month, 1);
+    return QDate(year, month, std::min(day, first.daysInMonth()));
+}
+
+// The n-th occurrence (from 0) as the period alone gives it, ignoring the end and the count.
+QDate nth(const Schedule& s, int n)
+{
+    switch (s.period) {
+    case Period::Weekly:
+        return s.start.addDays(qint64(7) * std::max(1, s.interval) * n);
+    case Period::Yearly:
+        return clampedDate(s.start.year() + n, s.start.month(), s.start.day());
+    case Period::Monthly:
+        break;
+    }
+    // The first monthly date is the first on or after the start.
+    const int skip = clampedDate(s.start.year(), s.start.month(), s.day) < s.start ? 1 : 0;
+    const QDate month = QDate(s.start.year(), s.start.month(), 1).addMonths(n + skip);
+    return clampedDate(month.year(), month.month(), s.day);
+}
+
+QString text(sqlite3_stmt* st, int col)
+{
+    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, col)), sqlite3_column_bytes(st, col));
+}
+
+QDate dateOf(const QString& s)
+{
+    return QDate::fromString(s, Qt::ISODate);
+}
+
+QVariant dateValue(const QDate& d)
+{
+    return d.isValid() ? QVariant(d.toString(Qt::ISODate)) : QVariant();
+}
+
+const char* const kPeriods[] = {"每月", "每周", "每年"};
+
+Period periodOf(const QString& name)
+{
+    for (int i = 0; i < 3; ++i)
+        if (name == QString::fromUtf8(kPeriods[i]))
+            return Period(i);
+    return Period::Monthly;
+}
+
+const QString kFields = QStringLiteral("编号, 帐, 成员ID, 类型ID, 银行ID, 存或取, 金额, 备注, 周期, 间隔, 日, 开始日期, 结束日期, 次数");
+
+Template readTemplate(sqlite3_stmt* st)
+{
+    Template t;
+    t.id = sqlite3_column_int64(st, 0);
+    t.ledger = text(st, 1);
+    t.memberId = text(st, 2);
+    t.typeId = text(st, 3);
+    t.bankId = text(st, 4);
+    t.inOut = text(st, 5);
+    t.amount = Money::fromDouble(sqlite3_column_double(st, 6));
+    t.note = text(st, 7);
+    t.schedule.period = periodOf(text(st, 8));
+    t.schedule.interval = sqlite3_column_int(st, 9);
+    t.schedule.day = sqlite3_column_type(st, 10) == SQLITE_NULL ? 1 : sqlite3_column_int(st, 10);
+    t.schedule.start = dateOf(text(st, 11));
+    t.schedule.end = dateOf(text(st, 12));
+    t.schedule.count = sqlite3_column_int(st, 13);
+    return t;
+}
+
+// The template by its id, read within the caller's transaction.
+Template templateOf(Connection& conn, qint64 id)
+{
+    Statement st(conn, QStringLiteral("SELECT %1 FROM 定期收支 WHERE 编号 = ?").arg(kFields), false);
+    st.bind(1, id);
+    if (!st.step())
+        throw DbError(DbError::NoRow, SQLITE_ERROR, QStringLiteral("定期收支 %1 已不存在").arg(id));
+    return readTemplate(st.handle());
+}
+
+bool exists(Connection& conn, const QString& table, const QString& id)
+{
+    Statement st(conn, QStringLiteral("SELECT 1 FROM %1 WHERE ID = ?").arg(table), false);
+    st.bind(1, id);
+    return st.step();
+}
+
+// Records an occurrence; a second record of the same one is refused by the file.
+void record(Connection& conn, qint64 templateId, const QDate& due, const QString& outcome, const QVariant& ledger,
+            const QVariant& row)
+{
+    Statement st(conn, QStringLiteral("INSERT INTO 定期记录 (模板, 到期日, 结果, 帐, 行号, 时间) VALUES (?, ?, ?, ?, ?, ?)"), false);
+    st.bindAll({templateId, due.toString(Qt::ISODate), outcome, ledger, row,
+                QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))});
+    st.step();
+}
+
+// Inserts the record of one occurrence into its ledger; its rowid.
+qint64 insertRecord(Connection& conn, const Template& t, const QDate& date, Money amount)
+{
+    if (t.ledger == kBank) {
+        Statement st(conn, QStringLiteral("INSERT INTO 银行帐 (银行ID, 成员ID, 存或取, 类型, 金额, 日期) VALUES (?, ?, ?, ?, ?, ?)"), false);
+        st.bindAll({t.bankId, t.memberId, t.inOut, t.typeId, QVariant::fromValue(amount), date.toString(Qt::ISODate)});
+        st.step();
+    } else {
+        if (t.ledger != kIncome && t.ledger != kExpense && t.ledger != kInvestment)
+            throw DbError(DbError::BadValue, SQLITE_ERROR, QStringLiteral("not a ledger: ") + t.ledger);
+        Statement st(conn, QStringLiteral("INSERT INTO %1 (成员ID, 类型ID, 金额, 日期, 备注, 月份) VALUES (?, ?, ?, ?, ?, ?)").arg(t.ledger), false);
+        st.bindAll({t.memberId, t.typeId, QVariant::fromValue(amount), date.toString(Qt::ISODate), t.note, date.month()});
+        st.step();
+    }
+    return sqlite3_last_insert_rowid(conn.handle());
+}
+
+}  // namespace
+
+QString typeTableOf(const QString& ledger)
+{
+    return ledger == kIncome ? QStringLiteral("收入类型") : ledger == kExpense ? QStringLiteral("支出类型") : QStringLiteral("投资类型");
+}
+
+QList<QDate> datesUntil(const Schedule& s, const QDate& until)
+{
+    QList<QDate> out;
+    if (!s.start.isValid())
+        return out;
+    for (int n = 0; n < kMostOccurrences; ++n) {
+        if (s.count > 0 && n >= s.count)
+            break;
+        const QDate d = nth(s, n);
+        if (d > until || (s.end.isValid() && d > s.end))
+            break;
+        out << d;
+    }
+    return out;
+}
+
+QString periodName(Period p)
+{
+    return QString::fromUtf8(kPeriods[int(p)]);
+}
+
+QString describe(const Schedule& s)
+{
+    QString when;
+    switch (s.period) {
+    case Period::Monthly:
+        when = s.day >= 31 ? QStringLiteral("每月最后一天") : QStringLiteral("每月 %1 日").arg(s.day);
+        break;
+    case Period::Weekly:
+        when = s.interval == 1 ? QStringLiteral("每周") : QStringLiteral("每 %1 周").arg(s.interval);
+        break;
+    case Period::Yearly:
+        when = QStringLiteral("每年 %1 月 %2 日").arg(s.start.month()).arg(s.start.day());
+        break;
+    }
+    when += QStringLiteral("，自 %1").arg(s.start.toString(Qt::ISODate));
+    if (s.end.isValid())
+        when += QStringLiteral(" 至 %1").arg(s.end.toString(Qt::ISODate));
+    if (s.count > 0)
+        when += QStringLiteral("，共 %1 次").arg(s.count);
+    return when;
+}
+
+QList<Template> templates(Connection& conn)
+{
+    QList<Template> out;
+    Statement st(conn, QStringLiteral("SELECT %1 FROM 定期收支 ORDER BY 编号").arg(kFields), false);
+    while (st.step())
+        out << readTemplate(st.handle());
+    return out;
+}
+
+void save(Connection& conn, Template& t)
+{
+    const Schedule& s = t.schedule;
+    const bool bank = t.ledger == kBank;
+    const QVariantList values = {t.ledger, t.memberId, t.typeId, bank ? QVariant(t.bankId) : QVariant(),
+                                 bank ? QVariant(t.inOut) : QVariant(), QVariant::fromValue(t.amount), t.note,
+                                 periodName(s.period), std::max(1, s.interval),
+                                 s.period == Period::Monthly ? QVariant(s.day) : QVariant(), dateValue(s.start),
+                                 dateValue(s.end), s.count > 0 ? QVariant(s.count) : QVariant()};
+    const QString names = QStringLiteral("帐, 成员ID, 类型ID, 银行ID, 存或取, 金额, 备注, 周期, 间隔, 日, 开始日期, 结束日期, 次数");
+    Transaction tx(conn);
+    if (t.id == 0) {
+        Statement st(conn, QStringLiteral("INSERT INTO 定期收支 (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)").arg(names), false);
+        st.bindAll(values);
+        st.step();
+        t.id = sqlite3_last_insert_rowid(conn.handle());
+    } else {
+        QString sets = names;
+        sets.replace(QStringLiteral(", "), QStringLiteral(" = ?, ")).append(QStringLiteral(" = ?"));
+        Statement st(conn, QStringLiteral("UPDATE 定期收支 SET %1 WHERE 编号 = ?").arg(sets), false);
+        st.bindAll(values + QVariantList{t.id});
+        st.step();
+    }
+    tx.commit();
+}
+
+void remove(Connection& conn, qint64 id)
+{
+    Transaction tx(conn);
+    for (const char* sql : {"DELETE FROM 定期记录 WHERE 模板 = ?", "DELETE FROM 定期收支 WHERE 编号 = ?"}) {
+        Statement st(conn, QString::fromUtf8(sql), false);
+        st.bind(1, id);
+        st.step();
+    }
+    tx.commit();
+}
+
+QString problemOf(Connection& conn, const Template& t)
+{
+    if (!exists(conn, QStringLiteral("成员"), t.memberId))
+        return QStringLiteral("成员“%1”已不存在，请修改这条定期收支").arg(t.memberId);
+    if (t.ledger == kBank) {
+        if (!exists(conn, QStringLiteral("银行"), t.bankId))
+            return QStringLiteral("银行“%1”已不存在，请修改这条定期收支").arg(t.bankId);
+        return QString();
+    }
+    const QString types = typeTableOf(t.ledger);
+    if (!exists(conn, types, t.typeId))
+        return QStringLiteral("%1“%2”已不存在，请修改这条定期收支").arg(types, t.typeId);
+    return QString();
+}
+
+Names namesOf(Connection& conn, const Template& t)
+{
+    auto name = [&conn](const QString& table, const QString& field, const QString& id) {
+        Statement st(conn, QStringLiteral("SELECT %1 FROM %2 WHERE ID = ?").arg(field, table), false);
+        st.bind(1, id);
+        return st.step() ? text(st.handle(), 0) : id;
+    };
+    Names n;
+    n.member = name(QStringLiteral("成员"), QStringLiteral("姓名"), t.memberId);
+    if (t.ledger == kBank)
+        n.type = name(QStringLiteral("银行"), QStringLiteral("开户行"), t.bankId) + QLatin1Char(' ') + t.inOut + QLatin1Char(' ') + t.typeId;
+    else
+        n.type = name(typeTableOf(t.ledger), QStringLiteral("类型"), t.typeId);
+    return n;
+}
+
+QList<Due> dueUntil(Connection& conn, const QDate& until)
+{
+    QSet<QPair<qint64, QString>> done;
+    {
+        Statement st(conn, QStringLiteral("SELECT 模板, 到期日 FROM 定期记录"), false);
+        while (st.step())
+            done.insert({sqlite3_column_int64(st.handle(), 0), text(st.handle(), 1)});
+    }
+    QList<Due> out;
+    for (const Template& t : templates(conn)) {
+        QString problem;
+        bool checked = false;
+        for (const QDate& d : datesUntil(t.schedule, until)) {
+            if (done.contains({t.id, d.toString(Qt::ISODate)}))
+                continue;
+            if (!checked)
+                problem = problemOf(conn, t);
+            checked = true;
+            out << Due{t, d, problem};
+        }
+    }
+    std::stable_sort(out.begin(), out.end(), [](const Due& a, const Due& b) { return a.due < b.due; });
+    return out;
+}
+
+void post(Connection& conn, const QList<Posting>& postings)
+{
+    Transaction tx(conn);
+    for (const Posting& p : postings) {
+        const Template t = templateOf(conn, p.templateId);
+        const QString problem = problemOf(conn, t);
+        if (!problem.isEmpty())
+            throw DbError(DbError::BadValue, SQLITE_ERROR, problem);
+        const qint64 row = insertRecord(conn, t, p.date.isValid() ? p.date : p.due, p.amount);
+        record(conn, p.templateId, p.due, QStringLiteral("入帐"), t.ledger, row);
+    }
+    tx.commit();
+}
+
+void skip(Connection& conn, const QList<QPair<qint64, QDate>>& occurrences)
+{
+    Transaction tx(conn);
+    for (const auto& [id, due] : occurrences)
+        record(conn, id, due, QStringLiteral("跳过"), QVariant(), QVariant());
+    tx.commit();
+}
+
+}  // namespace Recurring

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "money.h"
+
+#include <QDate>
+#include <QList>
+#include <QString>
+
+class Connection;
+
+// Recurring records: templates of income, expense, investment and bank records that come again on
+// a schedule, and their occurrences. An occurrence is posted or skipped at most once, ever: its
+// template and due date are recorded in the same transaction as the record it posts, and the file
+// holds that pair only once.
+namespace Recurring {
+
+enum class Period { Monthly, Weekly, Yearly };
+
+// When a template comes due. Monthly: on `day` of each month (a day the month lacks is its last
+// day, so 31 is the month's end and 29 is 28 February outside leap years). Weekly: every
+// `interval` weeks from the start. Yearly: on the start's day and month (29 February is the 28th
+// in other years). From `start`, up to `end` when it is valid, at most `count` times when above 0.
+struct Schedule {
+    Period period = Period::Monthly;
+    int interval = 1;
+    int day = 1;
+    QDate start;
+    QDate end;
+    int count = 0;
+};
+
+// The occurrences' due dates up to and including `until`, in order.
+QList<QDate> datesUntil(const Schedule& schedule, const QDate& until);
+
+// The ledgers a template posts to.
+inline const QString kIncome = QStringLiteral("收入帐");
+inline const QString kExpense = QStringLiteral("支出帐");
+inline const QString kInvestment = QStringLiteral("投资帐");
+inline const QString kBank = QStringLiteral("银行帐");
+
+// The table of a ledger's types (收入类型, 支出类型, 投资类型).
+QString typeTableOf(const QString& ledger);
+
+struct Template {
+    qint64 id = 0;        // 0: not yet stored
+    QString ledger;       // one of the four above
+    QString memberId;
+    QString typeId;       // the type's ID; for the bank ledger its 类型 text
+    QString bankId;       // the bank ledger only
+    QString inOut;        // the bank ledger only: 存入 or 支出
+    Money amount;
+    QString note;
+    Schedule schedule;
+};
+
+QString periodName(Period p);   // 每月, 每周, 每年
+// The schedule in words: "每月 31 日", "每 2 周", "每年 2 月 29 日", with its end.
+QString describe(const Schedule& schedule);
+
+QList<Template> templates(Connection& conn);
+// Stores a new template (its id is set) or the changes of a stored one.
+void save(Connection& conn, Template& t);
+// Removes a template together with what is recorded of its occurrences.
+void remove(Connection& conn, qint64 id);
+
+// Why a template cannot be posted as it stands (its member, type or bank is no longer in the file);
+// empty when it can.
+QString problemOf(Connection& conn, const Template& t);
+
+// The names of a template's member and of its type (for the bank ledger: the bank's 开户行 and
+// the 类型 text); an ID that is no longer in its table stands for itself.
+struct Names {
+    QString member;
+    QString type;
+};
+Names namesOf(Connection& conn, const Template& t);
+
+// An occurrence due and neither posted nor skipped.
+struct Due {
+    Template what;
+    QDate due;
+    QString problem;  // not empty: it is listed with this reason and not posted
+};
+// Every such occurrence up to and including `until`, by date, then by template.
+QList<Due> dueUntil(Connection& conn, const QDate& until);
+
+// An occurrence to post: the record's date and amount as the user left them.
+struct Posting {
+    qint64 templateId = 0;
+    QDate due;
+    QDate date;
+    Money amount;
+};
+// Posts every occurrence with its record in one transaction. Raises DbError, and posts none of
+// them, when one was already posted or skipped (kind Duplicate), its template is gone or has a
+// problem (kind NoRow / BadValue), or the engine refuses.
+void post(Connection& conn, const QList<Posting>& postings);
+// Records the occurrences as skipped, in one transaction (Duplicate as above).
+void skip(Connection& conn, const QList<QPair<qint64, QDate>>& occurrences);
+
+}  // namespace Recurring

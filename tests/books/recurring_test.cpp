@@ -1,0 +1,104 @@
+// The recurring records due after a login, as a person works through them: amounts changed in the
+// grid, ticks taken off, 入帐 and 跳过; a template whose member is gone waits, with its reason,
+// until it is mended. And the templates' own window.
+#include "bookstest.h"
+#include "books/duewindow.h"
+#include "reference/recurringeditor.h"
+
+#include <QCheckBox>
+#include <QSpinBox>
+
+namespace {
+
+class RecurringTest : public BooksTest {
+protected:
+    QTableView* grid() { return get<QTableView>("DG"); }
+    // Space on the tick of a row turns it over.
+    void toggleTick(int row)
+    {
+        grid()->setFocus();
+        grid()->setCurrentIndex(grid()->model()->index(row, 0));
+        QTest::keyClick(grid(), Qt::Key_Space);
+    }
+};
+
+TEST_F(RecurringTest, DueRecordsArePostedOrSkippedOnceAndABrokenTemplateWaitsWithItsReason)
+{
+    sql("insert into 预算 values ('', 'f', '', 1000);"
+        "insert into 定期收支 (帐, 成员ID, 类型ID, 金额, 备注, 周期, 间隔, 日, 开始日期) values"
+        " ('支出帐', '01', 'f', 1500, '房租', '每月', 1, 31, '2026-01-01'),"
+        " ('收入帐', '09', 'g', 8000, '工资', '每月', 1, 1, '2026-03-01');");
+    open(new DueWindow);
+    EXPECT_EQ(gridRows(grid()), QStringList({"|2026-01-31|2026-01-31|支出帐|张三|伙食|1500|房租|",
+                                             "|2026-02-28|2026-02-28|支出帐|张三|伙食|1500|房租|",
+                                             "|2026-03-01|2026-03-01|收入帐|09|工资|8000|工资|成员“09”已不存在，请修改这条定期收支"}));
+    auto* model = grid()->model();
+    EXPECT_EQ(model->index(2, 0).data(Qt::CheckStateRole).toInt(), Qt::Unchecked);
+    EXPECT_FALSE(model->flags(model->index(2, 0)) & Qt::ItemIsUserCheckable);
+
+    // January on the 30th for 1499.5; February not this time.
+    editCell(grid(), 0, 2, "2026-01-30");
+    editCell(grid(), 0, 6, "1499.5");
+    toggleTick(1);
+    EXPECT_EQ(model->index(1, 0).data(Qt::CheckStateRole).toInt(), Qt::Unchecked);
+    press("cmdPost");
+    EXPECT_EQ(messageTexts(), QStringList({"以下支出超出了预算：\n2026-01 全家 伙食：超出 499.50 元"}));
+    EXPECT_EQ(rows("select 成员ID, 类型ID, 金额, 日期, 备注, 月份 from 支出帐"), QStringList({"01|f|1499.5|2026-01-30|房租|1"}));
+    ASSERT_EQ(model->rowCount(), 2);
+
+    // February skipped for good; the broken template is still there.
+    App::clearShownMessages();
+    press("cmdSkip");
+    ASSERT_EQ(model->rowCount(), 1);
+    EXPECT_EQ(rows("select 到期日, 结果, 帐, 行号 from 定期记录 order by 到期日"),
+              QStringList({"2026-01-31|入帐|支出帐|1", "2026-02-28|跳过|NULL|NULL"}));
+
+    // Mended, it is ticked and posted like the others (a mistyped amount posts nothing); the window
+    // closes when nothing is left.
+    sql("insert into 成员 values ('09', '王五', '儿子', '')");
+    open(new DueWindow);
+    editCell(grid(), 0, 6, "80o0");
+    press("cmdPost");
+    EXPECT_EQ(lastMessage(), "第 1 行：金额必须是一个数字，例如 1234.56，请改正后再保存");
+    EXPECT_EQ(scalar("select count(*) from 收入帐"), "0");
+    editCell(grid(), 0, 6, "8000.12");
+    press("cmdPost");
+    EXPECT_EQ(lastMessage(), "已入帐 1 笔。");
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_EQ(rows("select 成员ID, 类型ID, 金额, 日期 from 收入帐"), QStringList({"09|g|8000.12|2026-03-01"}));
+    EXPECT_EQ(DueWindow::showIfDue(nullptr), nullptr);
+}
+
+TEST_F(RecurringTest, ATemplateIsWrittenFromItsWindow)
+{
+    open(new RecurringEditor);
+    get<QComboBox>("cboLedger")->setCurrentText("支出帐");
+    get<QComboBox>("cboMember")->setCurrentIndex(1);
+    typeInto(box("txtAmount"), "2500");
+    typeInto(box("txtNote"), "房租");
+    get<QSpinBox>("spnDay")->setValue(31);
+    get<QDateEdit>("dtStart")->setDate(QDate(2026, 1, 1));
+    get<QSpinBox>("spnCount")->setValue(12);
+    press("cmdSave");
+    EXPECT_TRUE(messageTexts().isEmpty()) << messageTexts().join('\n').toStdString();
+    EXPECT_EQ(rows("select 帐, 成员ID, 类型ID, 银行ID, 金额, 备注, 周期, 日, 开始日期, 结束日期, 次数 from 定期收支"),
+              QStringList({"支出帐|02|f|NULL|2500|房租|每月|31|2026-01-01|NULL|12"}));
+    EXPECT_EQ(gridRows(grid()), QStringList({"支出帐|李四|伙食|2,500.00|每月最后一天，自 2026-01-01，共 12 次|房租|"}));
+
+    // A bank template, then the first one's member deleted: the list says why.
+    press("cmdNew");
+    get<QComboBox>("cboLedger")->setCurrentText("银行帐");
+    get<QComboBox>("cboType")->setCurrentIndex(1);
+    get<QComboBox>("cboInOut")->setCurrentText("存入");
+    typeInto(box("txtAmount"), "100");
+    get<QComboBox>("cboPeriod")->setCurrentIndex(1);
+    get<QSpinBox>("spnWeeks")->setValue(2);
+    press("cmdSave");
+    EXPECT_EQ(rows("select 帐, 成员ID, 类型ID, 银行ID, 存或取, 周期, 间隔, 日 from 定期收支 where 编号 = 2"),
+              QStringList({"银行帐|02|活期|b2|存入|每周|2|NULL"}));
+    sql("delete from 成员 where ID = '02'");
+    open(new RecurringEditor);
+    EXPECT_TRUE(gridRows(grid()).value(0).endsWith("|成员“02”已不存在，请修改这条定期收支"));
+}
+
+}  // namespace

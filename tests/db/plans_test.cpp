@@ -1,0 +1,236 @@
+// Recurring records and budgets in the file: the schedule arithmetic, occurrences posted at most
+// once whoever posts them, templates whose member or type is gone, and budget figures against sums
+// worked out here.
+#include "budgets.h"
+#include "connection.h"
+#include "dberror.h"
+#include "recurring.h"
+#include "support/testsupport.h"
+
+using namespace Recurring;
+
+namespace {
+
+QDate d(const char* iso)
+{
+    return QDate::fromString(QString::fromLatin1(iso), Qt::ISODate);
+}
+
+Schedule every(Period period, int interval, int day, const char* start, const char* end = nullptr, int count = 0)
+{
+    return {period, interval, day, d(start), end ? d(end) : QDate(), count};
+}
+
+QStringList isoDates(const QList<QDate>& dates)
+{
+    QStringList out;
+    for (const QDate& x : dates)
+        out << x.toString(Qt::ISODate);
+    return out;
+}
+
+TEST(Schedules, DueDatesFollowTheCalendar)
+{
+    struct Case {
+        const char* name;
+        Schedule schedule;
+        const char* until;
+        QStringList dates;
+    };
+    const Case cases[] = {
+        {"day 31 is each month's last day, 29 February in a leap year", every(Period::Monthly, 1, 31, "2024-01-15"), "2024-05-31",
+         {"2024-01-31", "2024-02-29", "2024-03-31", "2024-04-30", "2024-05-31"}},
+        {"day 31 in a common year", every(Period::Monthly, 1, 31, "2023-01-31"), "2023-03-30", {"2023-01-31", "2023-02-28"}},
+        {"day 29 across a year end into a leap February", every(Period::Monthly, 1, 29, "2023-12-01"), "2024-03-31",
+         {"2023-12-29", "2024-01-29", "2024-02-29", "2024-03-29"}},
+        {"a start after the month's day begins next month", every(Period::Monthly, 1, 10, "2026-01-15"), "2026-03-31",
+         {"2026-02-10", "2026-03-10"}},
+        {"the start on the day itself counts", every(Period::Monthly, 1, 15, "2026-01-15"), "2026-02-14", {"2026-01-15"}},
+        {"an end date is the last possible day", every(Period::Monthly, 1, 10, "2026-01-01", "2026-03-10"), "2026-12-31",
+         {"2026-01-10", "2026-02-10", "2026-03-10"}},
+        {"a count", every(Period::Monthly, 1, 1, "2026-01-01", nullptr, 2), "2026-12-31", {"2026-01-01", "2026-02-01"}},
+        {"every two weeks across a year end", every(Period::Weekly, 2, 1, "2025-12-20"), "2026-01-31",
+         {"2025-12-20", "2026-01-03", "2026-01-17", "2026-01-31"}},
+        {"weekly with a count", every(Period::Weekly, 1, 1, "2026-03-01", nullptr, 3), "2027-01-01",
+         {"2026-03-01", "2026-03-08", "2026-03-15"}},
+        {"yearly on 29 February", every(Period::Yearly, 1, 1, "2024-02-29"), "2028-12-31",
+         {"2024-02-29", "2025-02-28", "2026-02-28", "2027-02-28", "2028-02-29"}},
+        {"yearly up to an end date", every(Period::Yearly, 1, 1, "2020-06-30", "2022-06-29"), "2030-01-01",
+         {"2020-06-30", "2021-06-30"}},
+        {"nothing before the start", every(Period::Monthly, 1, 5, "2026-05-01"), "2026-04-30", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(isoDates(datesUntil(c.schedule, d(c.until))), c.dates);
+    }
+}
+
+class Plans : public DbTest {
+protected:
+    void SetUp() override
+    {
+        DbTest::SetUp();
+        sql("insert into 成员 values ('1','张三','父亲',''), ('2','李四','母亲','');"
+            "insert into 支出类型 values ('01','餐饮',''), ('02','房租',''), ('03','交通','');"
+            "insert into 收入类型 values ('i1','工资','');"
+            "insert into 银行 values ('b1','工行','6222');");
+        openConn();
+    }
+    Template monthly(const QString& ledger, const QString& member, const QString& type, const char* amount, int day,
+                     const char* start)
+    {
+        Template t;
+        t.ledger = ledger;
+        t.memberId = member;
+        t.typeId = type;
+        t.amount = *Money::parse(QString::fromLatin1(amount));
+        t.note = "定期";
+        t.schedule = every(Period::Monthly, 1, day, start);
+        save(App::conn, t);
+        return t;
+    }
+    QList<Posting> postingsOf(const QList<Due>& due)
+    {
+        QList<Posting> out;
+        for (const Due& x : due)
+            out << Posting{x.what.id, x.due, x.due, x.what.amount};
+        return out;
+    }
+};
+
+TEST_F(Plans, AnOccurrenceIsPostedOnceWhoeverPostsItAndWhenever)
+{
+    const Template rent = monthly(kExpense, "1", "02", "2500.5", 31, "2026-01-01");
+    const Template pay = monthly(kIncome, "2", "i1", "8000", 10, "2026-02-10");
+    const QList<Due> due = dueUntil(App::conn, d("2026-02-28"));
+    // Ordered by date; each with its own template.
+    ASSERT_EQ(due.size(), 3);
+    EXPECT_EQ(due[0].due, d("2026-01-31"));
+    EXPECT_EQ(due[1].what.id, pay.id);
+    EXPECT_EQ(due[2].due, d("2026-02-28"));
+
+    // A second copy of the program read the same list; one posts, then the other tries.
+    Connection other;
+    other.open(dbPath());
+    post(App::conn, postingsOf(due.mid(0, 2)));
+    try {
+        post(other, postingsOf(due));
+        ADD_FAILURE() << "posted twice";
+    } catch (const DbError& e) {
+        EXPECT_EQ(e.kind(), DbError::Duplicate);
+    }
+    other.close();
+    EXPECT_EQ(rows("select 成员ID, 类型ID, 金额, 日期, 备注, 月份 from 支出帐"), QStringList({"1|02|2500.5|2026-01-31|定期|1"}));
+    EXPECT_EQ(rows("select 类型ID, 金额, 日期 from 收入帐"), QStringList({"i1|8000|2026-02-10"}));
+    EXPECT_EQ(rows("select 模板, 到期日, 结果, 帐, 行号 from 定期记录 order by 到期日"),
+              QStringList({QString("%1|2026-01-31|入帐|支出帐|1").arg(rent.id), QString("%1|2026-02-10|入帐|收入帐|1").arg(pay.id)}));
+
+    // After a new login only the February rent is left; skipped, it is gone for good.
+    App::closeConn();
+    openConn();
+    const QList<Due> left = dueUntil(App::conn, d("2026-02-28"));
+    ASSERT_EQ(left.size(), 1);
+    EXPECT_EQ(left[0].due, d("2026-02-28"));
+    skip(App::conn, {{rent.id, d("2026-02-28")}});
+    EXPECT_TRUE(dueUntil(App::conn, d("2026-02-28")).isEmpty());
+    EXPECT_THROW(post(App::conn, postingsOf(left)), DbError);
+    EXPECT_EQ(scalar("select count(*) from 支出帐"), "1");
+}
+
+TEST_F(Plans, ATemplateWhoseMemberTypeOrBankIsGoneIsListedWithTheReasonAndNotPosted)
+{
+    monthly(kExpense, "1", "03", "10", 1, "2026-03-01");
+    monthly(kExpense, "2", "02", "20", 1, "2026-03-01");
+    Template bank = monthly(kBank, "1", "活期", "30", 1, "2026-03-01");
+    bank.bankId = "b1";
+    bank.inOut = "存入";
+    save(App::conn, bank);
+    sql("delete from 支出类型 where ID = '03'; delete from 成员 where ID = '2'; delete from 银行;");
+    const QList<Due> due = dueUntil(App::conn, d("2026-03-01"));
+    ASSERT_EQ(due.size(), 3);
+    EXPECT_EQ(due[0].problem, "支出类型“03”已不存在，请修改这条定期收支");
+    EXPECT_EQ(due[1].problem, "成员“2”已不存在，请修改这条定期收支");
+    EXPECT_EQ(due[2].problem, "银行“b1”已不存在，请修改这条定期收支");
+    for (const Due& x : due)
+        EXPECT_THROW(post(App::conn, postingsOf({x})), DbError);
+    EXPECT_EQ(scalar("select (select count(*) from 支出帐) + (select count(*) from 银行帐) + (select count(*) from 定期记录)"), "0");
+
+    // Mended, it posts.
+    sql("insert into 银行 values ('b1','工行','6222')");
+    post(App::conn, postingsOf({dueUntil(App::conn, d("2026-03-01"))[2]}));
+    EXPECT_EQ(rows("select * from 银行帐"), QStringList({"b1|1|存入|活期|30|2026-03-01"}));
+}
+
+TEST_F(Plans, BudgetFiguresAgreeWithTheirOwnSums)
+{
+    // Amounts that binary fractions cannot hold, over three months and two members.
+    struct Record {
+        const char* member;
+        const char* type;
+        const char* amount;
+        const char* date;
+    };
+    const Record records[] = {{"1", "01", "0.1", "2026-03-01"}, {"2", "01", "0.2", "2026-03-31"}, {"1", "01", "1234.5678", "2026-03-15"},
+                              {"1", "02", "2500", "2026-03-05"}, {"2", "03", "99.99", "2026-02-28"}, {"1", "09", "7", "2026-03-02"},
+                              {"1", "01", "5", "2026-04-01"},    {"2", "03", "0.01", "2026-12-31"}};
+    QMap<QString, Money> march, marchOfOne, year;
+    for (const Record& r : records) {
+        sql(QString("insert into 支出帐 values ('%1','%2',%3,'%4','',%5)").arg(r.member, r.type, r.amount, r.date).arg(d(r.date).month()));
+        const Money m = *Money::parse(QString::fromLatin1(r.amount));
+        year[r.type] += m;
+        if (QString(r.date).startsWith("2026-03")) {
+            march[r.type] += m;
+            if (QString(r.member) == "1")
+                marchOfOne[r.type] += m;
+        }
+    }
+    // The household: food by default 1000, in March its own 1234.6778; rent by default; transport none.
+    Budgets::store(App::conn, "", Budgets::kDefault, {{"01", *Money::parse("1000")}, {"02", *Money::parse("2500")}});
+    Budgets::store(App::conn, "", "2026-03", {{"01", *Money::parse("1234.6778")}});
+    Budgets::store(App::conn, "1", Budgets::kDefault, {{"01", *Money::parse("100")}});
+
+    const Budgets::Execution m = Budgets::execution(App::conn, "", 2026, 3);
+    QStringList shown;
+    for (const Budgets::Line& l : m.lines)
+        shown << l.typeId + "|" + l.typeName + "|" + (l.budget ? l.budget->toPlain() : "-") + "|" + l.spent.toPlain() + "|"
+                     + (l.over() ? "over" : "");
+    EXPECT_EQ(shown, QStringList({"01|餐饮|1234.6778|" + march["01"].toPlain() + "|over", "02|房租|2500|2500|", "03|交通|-|0|",
+                                  "09|09|-|7|"}));
+    EXPECT_EQ(march["01"].toPlain(), "1234.8678");
+    EXPECT_EQ(m.spent, MoneyTotal(march["01"] + march["02"] + march["09"]));
+    EXPECT_EQ(m.budget, MoneyTotal(*Money::parse("3734.6778")));
+
+    // One member's March: only his records, only his budgets.
+    const Budgets::Execution one = Budgets::execution(App::conn, "1", 2026, 3);
+    EXPECT_EQ(one.lines[0].spent, MoneyTotal(marchOfOne["01"]));
+    EXPECT_EQ(*one.lines[0].budget, *Money::parse("100"));
+    EXPECT_FALSE(one.lines[1].budget.has_value());
+
+    // The year: eleven months of the default and March's own.
+    const Budgets::Execution y = Budgets::execution(App::conn, "", 2026, 0);
+    EXPECT_EQ(*y.lines[0].budget, *Money::parse("12234.6778"));
+    EXPECT_EQ(*y.lines[1].budget, *Money::parse("30000"));
+    Money all;
+    for (const Money& v : year)
+        all += v;
+    EXPECT_EQ(y.spent, MoneyTotal(all));
+
+    // 复制上月 into April: March's own food and the default rent become April's own.
+    EXPECT_EQ(Budgets::copyPreviousMonth(App::conn, "", 2026, 4), 2);
+    EXPECT_EQ(rows("select 类型ID, 金额 from 预算 where 年月 = '2026-04' order by 类型ID"), QStringList({"01|1234.6778", "02|2500"}));
+}
+
+TEST_F(Plans, PostingOverABudgetIsNamedWithTheAmountOver)
+{
+    Budgets::store(App::conn, "", Budgets::kDefault, {{"01", *Money::parse("100")}, {"02", *Money::parse("50")}});
+    Budgets::store(App::conn, "2", "2026-03", {{"02", *Money::parse("10")}});
+    sql("insert into 支出帐 values ('1','01',60,'2026-03-02','',3);"
+        "insert into 支出临时 values ('1','01',40.01,'2026-03-09','',3), ('2','02',20,'2026-03-09','',3), ('1','03',5,'2026-03-09','',3);");
+    const auto touched = Budgets::touchedBy(App::conn, "支出临时");
+    sql("insert into 支出帐 select * from 支出临时");
+    EXPECT_EQ(Budgets::overrunMessage(Budgets::overruns(App::conn, touched)),
+              "以下支出超出了预算：\n2026-03 全家 餐饮：超出 0.01 元\n2026-03 李四 房租：超出 10.00 元");
+    EXPECT_EQ(Budgets::overrunMessage(Budgets::overruns(App::conn, {{"1", "03", "2026-03"}})), "");
+}
+
+}  // namespace

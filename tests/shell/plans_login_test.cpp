@@ -1,0 +1,78 @@
+// What shows after a login: the recurring records due and the month's overview, over the main
+// window. An occurrence posted is not offered again at the next login; a restored older backup
+// brings back its own state, in which it is due again, and it is posted once there too.
+#include "shelltest.h"
+#include "backup.h"
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QTableView>
+
+namespace {
+
+class AfterLogin : public ShellTest {
+protected:
+    void SetUp() override
+    {
+        ShellTest::SetUp();
+        App::setToday(QDate(2026, 3, 5));
+        sql("insert into 成员 values ('1', '张三', '父亲', 'pw');"
+            "insert into 支出类型 values ('02', '房租', '');"
+            "insert into 定期收支 (帐, 成员ID, 类型ID, 金额, 备注, 周期, 间隔, 日, 开始日期) values"
+            " ('支出帐', '1', '02', 2500, '房租', '每月', 1, 1, '2026-03-01');");
+    }
+    MainWindow* logIn(LoginWindow* login)
+    {
+        attempt(login, "张三", "pw");
+        return login->mainWindow();
+    }
+    static QDialog* shown(MainWindow* main, const char* name)
+    {
+        auto* d = main ? main->findChild<QDialog*>(QString::fromUtf8(name)) : nullptr;
+        return d && d->isVisible() ? d : nullptr;
+    }
+};
+
+TEST_F(AfterLogin, DueRecordsAndTheOverviewShowAndAnOccurrenceIsPostedOnceAcrossLoginsAndARestore)
+{
+    LoginWindow* login = openLogin();
+    MainWindow* main = logIn(login);
+    ASSERT_NE(main, nullptr);
+    const QString before = Backup::listDated(folder() + "/backups").value(0).path;
+    ASSERT_FALSE(before.isEmpty());
+    QDialog* due = shown(main, "frmDue");
+    ASSERT_NE(due, nullptr);
+    ASSERT_NE(shown(main, "frmOverview"), nullptr);
+    EXPECT_EQ(gridRows(child<QTableView>(due, "DG")), QStringList({"|2026-03-01|2026-03-01|支出帐|张三|房租|2500|房租|"}));
+    EXPECT_TRUE(child<QLabel>(due, "lblNote")->text().contains("恢复较早的备份后"));
+    click(due, "cmdPost");
+    EXPECT_EQ(lastMessage(), "已入帐 1 笔。");
+    EXPECT_EQ(rows("select 日期, 金额 from 支出帐"), QStringList({"2026-03-01|2500"}));
+
+    // A new login: nothing due; the overview, switched off there, is not shown at the one after.
+    trigger(main, "mnurelogin");
+    main = logIn(login);
+    EXPECT_EQ(shown(main, "frmDue"), nullptr);
+    QDialog* overview = shown(main, "frmOverview");
+    ASSERT_NE(overview, nullptr);
+    child<QCheckBox>(overview, "chkShowAtLogin")->setChecked(false);
+    trigger(main, "mnurelogin");
+    main = logIn(login);
+    EXPECT_EQ(shown(main, "frmOverview"), nullptr);
+
+    // The backup from before the posting: the file as it was then, the occurrence due again.
+    App::scriptMessages(true);
+    App::queueFileChoice(before);
+    App::queueAnswer(1);
+    trigger(main, "mnurestore");
+    EXPECT_EQ(scalar("select count(*) from 支出帐"), "0");
+    main = logIn(login);
+    due = shown(main, "frmDue");
+    ASSERT_NE(due, nullptr);
+    EXPECT_NE(shown(main, "frmOverview"), nullptr);  // the backup's own setting
+    click(due, "cmdPost");
+    EXPECT_EQ(rows("select 日期, 金额 from 支出帐"), QStringList({"2026-03-01|2500"}));
+    EXPECT_EQ(rows("select 到期日, 结果 from 定期记录"), QStringList({"2026-03-01|入帐"}));
+}
+
+}  // namespace

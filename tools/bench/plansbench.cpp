@@ -1,0 +1,95 @@
+#include "plansbench.h"
+
+#include "budgets.h"
+#include "monthoverview.h"
+#include "recurring.h"
+#include "shell/app.h"
+
+#include <QDate>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QStringList>
+#include <memory>
+#include <sqlite3.h>
+
+namespace {
+
+double msSince(const QElapsedTimer& t)
+{
+    return static_cast<double>(t.nsecsElapsed()) / 1e6;
+}
+
+// Steps every statement to its end, reading every column of every row.
+void stepAll(sqlite3* db, const QStringList& statements)
+{
+    for (const QString& sql : statements) {
+        sqlite3_stmt* st = nullptr;
+        const QByteArray text = sql.toUtf8();
+        if (sqlite3_prepare_v2(db, text.constData(), -1, &st, nullptr) != SQLITE_OK)
+            std::fprintf(stderr, "bench: %s: %s\n", text.constData(), sqlite3_errmsg(db));
+        while (st && sqlite3_step(st) == SQLITE_ROW)
+            for (int c = 0; c < sqlite3_column_count(st); ++c)
+                (void)sqlite3_column_value(st, c);
+        sqlite3_finalize(st);
+    }
+}
+
+std::function<double()> timed(std::function<void()> work)
+{
+    return [work = std::move(work)] {
+        QElapsedTimer t;
+        t.start();
+        work();
+        return msSince(t);
+    };
+}
+
+QString range(const QDate& from, const QDate& to)
+{
+    return QStringLiteral("'%1' AND '%2'").arg(from.toString(Qt::ISODate), to.toString(Qt::ISODate));
+}
+
+}  // namespace
+
+void benchPlans(sqlite3* raw, const MeasureCase& measure)
+{
+    // Budgets for every expense type, a March of its own for a few; twenty monthly and weekly templates.
+    stepAll(raw, {QStringLiteral("INSERT OR REPLACE INTO 预算 SELECT '', ID, '', 1000 FROM 支出类型"),
+                  QStringLiteral("INSERT OR REPLACE INTO 预算 SELECT '', ID, strftime('%Y', 'now', 'localtime') || '-03', 1500"
+                                 " FROM 支出类型 LIMIT 5"),
+                  QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20)"
+                                 " INSERT INTO 定期收支 (帐, 成员ID, 类型ID, 金额, 备注, 周期, 间隔, 日, 开始日期)"
+                                 " SELECT '支出帐', (SELECT ID FROM 成员 LIMIT 1), (SELECT ID FROM 支出类型 LIMIT 1), i * 10, '',"
+                                 " CASE WHEN i % 4 = 0 THEN '每周' ELSE '每月' END, 1, i, date('now', 'localtime', '-2 years') FROM n")});
+    const QDate today = App::today();
+    const QDate month(today.year(), today.month(), 1), year(today.year(), 1, 1);
+    const QString expenseByType = QStringLiteral("SELECT 类型ID, sum(金额) FROM 支出帐 WHERE 日期 BETWEEN %1 GROUP BY 类型ID");
+    const QString budgets = QStringLiteral("SELECT 类型ID, 年月, 金额 FROM 预算 WHERE 成员ID = ''");
+
+    measure(QStringLiteral("预算执行: one month"),
+            timed([&] { Budgets::execution(App::conn, QString(), today.year(), today.month()); }),
+            timed([&] { stepAll(raw, {expenseByType.arg(range(month, month.addMonths(1).addDays(-1))), budgets}); }));
+    measure(QStringLiteral("预算执行: one year"), timed([&] { Budgets::execution(App::conn, QString(), today.year(), 0); }),
+            timed([&] { stepAll(raw, {expenseByType.arg(range(year, QDate(today.year(), 12, 31))), budgets}); }));
+
+    // The whole window: its figures and its widgets. The floor: the same figures in plain SQL.
+    const QDate last = month.addMonths(-1);
+    QStringList figures;
+    for (const char* ledger : {"收入帐", "支出帐"})
+        for (const QDate& m : {month, last})
+            figures << QStringLiteral("SELECT sum(金额) FROM %1 WHERE 日期 BETWEEN %2").arg(QString::fromUtf8(ledger), range(m, m.addMonths(1).addDays(-1)));
+    figures << expenseByType.arg(range(month, month.addMonths(1).addDays(-1))) << budgets
+            << QStringLiteral("SELECT * FROM 定期收支") << QStringLiteral("SELECT 模板, 到期日 FROM 定期记录");
+    for (const char* ledger : {"收入帐", "支出帐", "投资帐"})
+        figures << QStringLiteral("SELECT * FROM %1 ORDER BY 日期 DESC LIMIT 10").arg(QString::fromUtf8(ledger));
+    figures << QStringLiteral("SELECT sum(金额) FROM 收入帐") << QStringLiteral("SELECT sum(金额) FROM 支出帐")
+            << QStringLiteral("SELECT 存或取, sum(金额) FROM 银行帐 GROUP BY 存或取") << QStringLiteral("SELECT 类型, sum(余额) FROM 负债 GROUP BY 类型")
+            << QStringLiteral("SELECT sum(金额) FROM 投资帐");
+    measure(QStringLiteral("本月概览: the window with every part"),
+            timed([] { std::unique_ptr<QDialog> w(App::createWindow(QStringLiteral("frmOverview"), nullptr)); }),
+            timed([&] { stepAll(raw, figures); }));
+
+    measure(QStringLiteral("登录: recurring records due (20 templates, 2 years)"),
+            timed([&] { Recurring::dueUntil(App::conn, today); }),
+            timed([&] { stepAll(raw, {QStringLiteral("SELECT * FROM 定期收支"), QStringLiteral("SELECT 模板, 到期日 FROM 定期记录")}); }));
+}
