@@ -114,6 +114,7 @@ void ResultReader::mapFile(Connection& conn)
         size.reset();
         Statement(conn, QStringLiteral("PRAGMA mmap_size = 2147418112"), false).step();  // the engine maps at most the file
         mapped_ = &conn;
+        mappedHandle_ = conn.handle();
     } catch (const DbError&) {
         mapped_ = nullptr;  // read through the page cache, as without the map
     }
@@ -125,7 +126,9 @@ void ResultReader::finish()
     done_ = true;
     keyed_.reset();
     st_.reset();
-    if (Connection* conn = std::exchange(mapped_, nullptr)) {
+    Connection* conn = std::exchange(mapped_, nullptr);
+    // A connection closed meanwhile (and perhaps opened again on another file) has no map of ours.
+    if (conn && conn->isOpen() && conn->handle() == mappedHandle_) {
         try {
             Statement(*conn, QStringLiteral("PRAGMA mmap_size = ") + QString::number(mappedBefore_), false).step();
         } catch (const DbError&) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 class Connection;
+struct sqlite3;
 class Snapshot;
 class Statement;
 
@@ -44,6 +45,7 @@ private:
     std::unique_ptr<Keyed> keyed_;
     int firstCol_;
     bool done_ = false;
-    Connection* mapped_ = nullptr;  // the connection whose file is mapped for this read
-    qint64 mappedBefore_ = 0;       // its map size before
+    Connection* mapped_ = nullptr;     // the connection whose file is mapped for this read
+    sqlite3* mappedHandle_ = nullptr;  // its handle then
+    qint64 mappedBefore_ = 0;          // its map size before
 };

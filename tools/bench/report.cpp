@@ -142,13 +142,16 @@ int checkAgainst(const QString& file, const std::vector<Row>& table, double tole
     QString savedMachine, savedCaches;
     for (const QString& line : QString::fromUtf8(f.readAll()).split(u'\n')) {
         const QString t = line.trimmed().remove(QRegularExpression(QStringLiteral("^>\\s*")));
-        if (t.startsWith(QLatin1String("Machine:")) && savedMachine.isEmpty())
+        if (t.startsWith(QLatin1String("Machine:")))
             savedMachine = t.mid(8).trimmed();
-        if (t.startsWith(QLatin1String("Caches:")) && savedCaches.isEmpty())
+        if (t.startsWith(QLatin1String("Caches:")))
             savedCaches = t.mid(7).trimmed();
         const QStringList cells = t.split(u'|');
-        if (cells.size() != 10 || !t.startsWith(u'|'))
-            continue;  // not a row of the table of figures
+        if (cells.size() != 10 || !t.startsWith(u'|')) {
+            if (!saved.isEmpty())
+                break;  // the first table of figures is the one compared with
+            continue;
+        }
         bool sized = false;
         const int size = cells[2].trimmed().toInt(&sized);
         if (!sized)
@@ -177,7 +180,8 @@ int checkAgainst(const QString& file, const std::vector<Row>& table, double tole
         const bool byRatio = it->ratio > 0 && !r.ratio.empty();
         const double was = byRatio ? it->ratio : it->project;
         const double now = byRatio ? r.ratio.median() : (r.project.empty() ? -1 : r.project.median());
-        if (was <= 0 || now < 0)
+        // Two decimals say too little of a ratio under 0.10 (the first screen's) to compare it.
+        if (was < 0.10 || now < 0)
             continue;
         ++compared;
         const double change = now / was - 1;

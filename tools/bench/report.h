@@ -26,9 +26,10 @@ QString cachesAndKernel();
 // Prints both tables and the warnings for ratios that spread over 20 %.
 void printReport(const std::vector<Row>& table, const std::vector<Memory>& memory);
 
-// Compares this run with the table saved in `file` (the format printReport writes, as README or
-// docs/benchmark.md hold it): prints every figure of both whose project / floor ratio (or, where
-// there is no floor, the project's median time) moved by more than `tolerance` (0.15: 15 %).
+// Compares this run with the first table of figures in `file` (the format printReport writes, as
+// docs/benchmark.md holds it; the Machine and Caches lines before it name its machine): prints every
+// figure of both whose project / floor ratio (or, where there is no floor, the project's median
+// time) moved by more than `tolerance` (0.15: 15 %). Ratios under 0.10 are not compared.
 // Returns how many moved, or -1 when the file holds no table.
 int checkAgainst(const QString& file, const std::vector<Row>& table, double tolerance);
 
