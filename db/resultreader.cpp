@@ -7,7 +7,6 @@
 #include "statement.h"
 
 #include <sqlite3.h>
-#include <utility>
 
 namespace {
 
@@ -87,10 +86,8 @@ ResultReader::ResultReader(Connection& conn, std::unique_ptr<Statement> st, int 
     : st_(std::move(st)), firstCol_(firstCol)
 {
     keyed_ = planByLookup(conn, *st_, params);
-    if (keyed_) {
+    if (keyed_)
         st_.reset();  // read in its place
-        mapFile(conn);
-    }
     if (keyed_ && !keyed_->unmatched)
         advance();  // every row joins one of the table: straight to its first row
 }
@@ -100,41 +97,12 @@ ResultReader::~ResultReader()
     finish();
 }
 
-// Read one row of the ordering table at a time, the ledger is walked once for each of its rows
-// (a member, a bank), its pages found all over the file each time. Read through the engine's page
-// cache, each of those pages would be copied in by a system call, twelve times as many as one
-// sorted pass over the ledger reads, which on a machine with costly system calls took more time
-// than the sort it saves. For the while of the read the file is mapped into memory instead: the
-// engine reads its pages where they lie, each brought in once.
-void ResultReader::mapFile(Connection& conn)
-{
-    try {
-        Statement size(conn, QStringLiteral("PRAGMA mmap_size"), false);
-        mappedBefore_ = size.step() ? sqlite3_column_int64(size.handle(), 0) : 0;
-        size.reset();
-        Statement(conn, QStringLiteral("PRAGMA mmap_size = 2147418112"), false).step();  // the engine maps at most the file
-        mapped_ = &conn;
-        mappedHandle_ = conn.handle();
-    } catch (const DbError&) {
-        mapped_ = nullptr;  // read through the page cache, as without the map
-    }
-}
-
-// The statements are done with and the file's map, if one was made for the read, is given back.
+// The statements are done with: their memory is given back at once.
 void ResultReader::finish()
 {
     done_ = true;
     keyed_.reset();
     st_.reset();
-    Connection* conn = std::exchange(mapped_, nullptr);
-    // A connection closed meanwhile (and perhaps opened again on another file) has no map of ours.
-    if (conn && conn->isOpen() && conn->handle() == mappedHandle_) {
-        try {
-            Statement(*conn, QStringLiteral("PRAGMA mmap_size = ") + QString::number(mappedBefore_), false).step();
-        } catch (const DbError&) {
-            // the map stays until the connection closes
-        }
-    }
 }
 
 std::unique_ptr<ResultReader::Keyed> ResultReader::planByLookup(Connection& conn, const Statement& st,

@@ -1,13 +1,11 @@
 #pragma once
 
 #include <QVariantList>
-#include <QtGlobal>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
 class Connection;
-struct sqlite3;
 class Snapshot;
 class Statement;
 
@@ -38,14 +36,10 @@ private:
     static std::unique_ptr<Keyed> planByLookup(Connection& conn, const Statement& st, const QVariantList& params);
     Statement* current();
     bool advance();
-    void mapFile(Connection& conn);
     void finish();
 
     std::unique_ptr<Statement> st_;
     std::unique_ptr<Keyed> keyed_;
     int firstCol_;
     bool done_ = false;
-    Connection* mapped_ = nullptr;     // the connection whose file is mapped for this read
-    sqlite3* mappedHandle_ = nullptr;  // its handle then
-    qint64 mappedBefore_ = 0;          // its map size before
 };
