@@ -42,7 +42,7 @@ QStringList columnTexts(Connection& conn, const QString& sql, int column)
     QStringList out;
     Statement st(conn, sql, false);
     while (st.step())
-        out << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st.handle(), column)));
+        out << st.text(column);
     return out;
 }
 
@@ -79,4 +79,88 @@ void Statement::bindAll(const QVariantList& values)
 {
     for (qsizetype i = 0; i < values.size(); ++i)
         bind(static_cast<int>(i) + 1, values[i]);
+}
+
+void Statement::bindInt64(int index, std::int64_t value)
+{
+    const int rc = sqlite3_bind_int64(st_, index, value);
+    if (rc != SQLITE_OK)
+        conn_.raise(rc, sql_);
+}
+
+void Statement::bindBlob(int index, const QByteArray& bytes)
+{
+    const int rc = sqlite3_bind_blob(st_, index, bytes.constData(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+    if (rc != SQLITE_OK)
+        conn_.raise(rc, sql_);
+}
+
+void Statement::bindValue(int index, const sqlite3_value* value)
+{
+    const int rc = sqlite3_bind_value(st_, index, value);
+    if (rc != SQLITE_OK)
+        conn_.raise(rc, sql_);
+}
+
+int Statement::parameterCount() const
+{
+    return sqlite3_bind_parameter_count(st_);
+}
+
+int Statement::columnCount() const
+{
+    return sqlite3_column_count(st_);
+}
+
+bool Statement::isNull(int col) const
+{
+    return sqlite3_column_type(st_, col) == SQLITE_NULL;
+}
+
+int Statement::columnType(int col) const
+{
+    return sqlite3_column_type(st_, col);
+}
+
+std::int64_t Statement::int64(int col) const
+{
+    return sqlite3_column_int64(st_, col);
+}
+
+double Statement::real(int col) const
+{
+    return sqlite3_column_double(st_, col);
+}
+
+QString Statement::text(int col) const
+{
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st_, col));
+    return QString::fromUtf8(p, sqlite3_column_bytes(st_, col));
+}
+
+QByteArray Statement::blob(int col) const
+{
+    const auto* p = static_cast<const char*>(sqlite3_column_blob(st_, col));
+    return QByteArray(p, sqlite3_column_bytes(st_, col));
+}
+
+QVariant Statement::value(int col) const
+{
+    switch (sqlite3_column_type(st_, col)) {
+    case SQLITE_INTEGER:
+        return QVariant(static_cast<qlonglong>(int64(col)));
+    case SQLITE_FLOAT:
+        return QVariant(real(col));
+    case SQLITE_TEXT:
+        return QVariant(text(col));
+    case SQLITE_BLOB:
+        return QVariant(blob(col));
+    default:
+        return QVariant();
+    }
+}
+
+const sqlite3_value* Statement::cell(int col) const
+{
+    return sqlite3_column_value(st_, col);
 }

@@ -4,8 +4,11 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <cstdint>
+
 class Connection;
 struct sqlite3_stmt;
+struct sqlite3_value;
 
 // One prepared statement, finalized when it goes out of scope. The text is translated from the
 // windows' dialect before it is prepared.
@@ -21,11 +24,32 @@ public:
     void bind(int index, const QVariant& value);
     // Binds the values to the marks in order.
     void bindAll(const QVariantList& values);
+    // Binds a whole number, a byte string (as a blob) or a value taken from another statement
+    // (sqlite3_value, e.g. one column of another statement's row).
+    void bindInt64(int index, std::int64_t value);
+    void bindBlob(int index, const QByteArray& bytes);
+    void bindValue(int index, const sqlite3_value* value);
+    // The number of "?" marks in the statement.
+    int parameterCount() const;
 
     // True while a row is available; false when done. Errors raise DbError.
     bool step();
     // Back to before the first row; the bound values stay.
     void reset();
+    // The current row's cells (column from 0). A null reads as 0, an empty text or blob.
+    int columnCount() const;
+    bool isNull(int col) const;
+    int columnType(int col) const;  // SQLITE_INTEGER, SQLITE_FLOAT, SQLITE_TEXT, SQLITE_BLOB or SQLITE_NULL
+    std::int64_t int64(int col) const;
+    double real(int col) const;
+    QString text(int col) const;
+    QByteArray blob(int col) const;
+    // Whole numbers as qlonglong, reals as double, texts as QString, blobs as QByteArray, null as
+    // a null QVariant.
+    QVariant value(int col) const;
+    // The cell as the engine holds it, for binding into another statement; valid until the next step.
+    const sqlite3_value* cell(int col) const;
+
     sqlite3_stmt* handle() const { return st_; }
     const QString& sql() const { return sql_; }
 
