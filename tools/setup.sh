@@ -8,7 +8,7 @@ packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev
           qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n libsqlite3-dev sqlite3 libgtest-dev
           fonts-arphic-uming fonts-arphic-ukai libxkbcommon0 xauth
           clang libclang-rt-14-dev poppler-utils libquazip1-qt6-dev
-          librsvg2-bin dpkg-dev lintian desktop-file-utils appstream)
+          librsvg2-bin dpkg-dev lintian desktop-file-utils appstream ccache)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -22,5 +22,9 @@ fi
 [ "${1:-}" = --packages-only ] && exit 0
 build=${1:-"$here/build"}
 shift || true
-cmake -S "$here" -B "$build" -G Ninja "$@" >/dev/null
+# Compiled files are kept by ccache between builds and clones; the precompiled headers' users too.
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+export CCACHE_SLOPPINESS=${CCACHE_SLOPPINESS:-pch_defines,time_macros,include_file_mtime,include_file_ctime}
+cmake -S "$here" -B "$build" -G Ninja "${launcher[@]}" "$@" >/dev/null
 cmake --build "$build" -j"$(nproc)"
