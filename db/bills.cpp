@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace Bills {
@@ -688,7 +689,7 @@ Bill readText(const QByteArray& bytes)
             else
                 seen.insert(r.trade, start);
         }
-        bill.rows << r;
+        bill.rows.append(std::move(r));
     }
     if (bill.layout == Layout::Alipay)
         netRefunds(bill, rowOfTrade);
@@ -853,7 +854,7 @@ Bill readStatement(const QByteArray& bytes, const Columns& c)
             iso = r.date.toString(Qt::ISODate);
         const QString same = QStringList{iso, r.status, r.counterparty, r.item}.join(u'|');
         r.trade = same + QLatin1Char('|') + QString::number(++equal[same]);
-        bill.rows << r;
+        bill.rows.append(std::move(r));
     }
     bill.counted = countedTotals(bill);
     return bill;
