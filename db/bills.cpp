@@ -138,12 +138,13 @@ bool nextFilledRecord(const QString& text, qsizetype& pos, int& line, QStringLis
     return true;
 }
 
+// A header name with its ASCII blanks removed (the remembered statements' keys are made of these).
 QString normalName(const QString& name)
 {
     QString out;
     out.reserve(name.size());
     for (const QChar c : name)
-        if (!c.isSpace())
+        if (c != u' ' && (c < u'\t' || c > u'\r'))
             out += c == u'（' ? QChar(u'(') : c == u'）' ? QChar(u')') : c;
     return out;
 }

@@ -200,6 +200,9 @@ TEST(Bills, StatementsAreReadWithTheColumnsNamed)
     EXPECT_EQ(table.firstRows.size(), 4);
     EXPECT_EQ(Bills::guessDateForm(table, 0), u"yyyy/M/d"_s);
     EXPECT_EQ(Bills::guessDateForm(table, 1), QString());
+    // The key the columns are remembered by: blanks, brackets' widths and empty trailing names do not
+    // count, a full-width blank does (keys made before stay the same).
+    EXPECT_EQ(Bills::headerKey({u" 交易\t日期 "_s, u"金额（元）"_s, u"\u3000余额"_s, QString()}), u"交易日期,金额(元),\u3000余额"_s);
 
     const Bills::Columns columns{0, 1, -1, -1, 2, 3, u"yyyy/M/d"_s};
     EXPECT_EQ(Bills::Columns::fromText(columns.toText())->toText(), columns.toText());
