@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -253,6 +254,9 @@ QTableView* previewGrid(const QString& name, const QString& accessibleName, QAbs
     g->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     g->verticalHeader()->setDefaultSectionSize(g->fontMetrics().height() + 6);
     g->horizontalHeader()->setStretchLastSection(true);
+    // Columns fitted to their contents measure the first hundred rows (and those in view), not a
+    // thousand: a note is at most 20 characters, and measuring texts is most of a preview's time.
+    g->horizontalHeader()->setResizeContentsPrecision(100);
     return g;
 }
 
@@ -447,8 +451,9 @@ void BillImportWindow::refresh()
                 .arg(expense.toGrouped());
         };
         const bool same = stated->income == own.income && stated->expense == own.expense;
-        lblstated->setText(QStringLiteral("账单表头的合计：%1；账单各行扣除退款后：%2。%3")
-                               .arg(both(stated->incomeCount, stated->income, stated->expenseCount, stated->expense),
+        lblstated->setText(QStringLiteral("账单%1的合计：%2；账单各行扣除退款后：%3。%4")
+                               .arg(p.bill.statedAfterRows ? QStringLiteral("末尾") : QStringLiteral("表头"),
+                                    both(stated->incomeCount, stated->income, stated->expenseCount, stated->expense),
                                     both(own.incomeCount, own.income, own.expenseCount, own.expense),
                                     same ? QStringLiteral("两者相符。") : QStringLiteral("两者不同，请核对账单。")));
     }
@@ -549,7 +554,10 @@ void BillImportWindow::cmdimport_Click()
     BillPosting::Posted posted;
     try {
         WaitCursor wait;
+        QElapsedTimer backupTime;
+        backupTime.start();
         backup = Safekeeping::backupBeforeChange(&failure);
+        backupMs_ = static_cast<double>(backupTime.nsecsElapsed()) / 1e6;
         if (!backup.isEmpty())
             posted = BillPosting::post(App::conn, p.bill, p.choices);
     } catch (const std::exception& e) {

@@ -7,6 +7,7 @@
 #include "statement.h"
 
 #include <QSet>
+#include <algorithm>
 #include <sqlite3.h>
 
 namespace BillPosting {
@@ -95,9 +96,7 @@ void markImported(Connection& conn, Bills::Bill& bill)
     kept.bind(1, Bills::source(bill.layout));
     QHash<QString, Record> known;
     while (kept.step())
-        known.insert(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(kept.handle(), 0))).toCaseFolded(),
-                     {QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(kept.handle(), 1))),
-                      sqlite3_column_int64(kept.handle(), 2)});
+        known.insert(kept.text(0).toCaseFolded(), {kept.text(1), kept.int64(2)});
     if (known.isEmpty())
         return;
     QSet<int> paidBefore;  // lines of payments in the bill imported before
@@ -141,10 +140,7 @@ std::optional<Type> rememberedType(Connection& conn, Bills::Kind kind, const QSt
     st.bindAll({Bills::kindName(kind), counterparty});
     if (!st.step())
         return std::nullopt;
-    auto text = [&st](int column) {
-        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st.handle(), column)));
-    };
-    return Type{text(0), text(1)};
+    return Type{st.text(0), st.text(1)};
 }
 
 Posted post(Connection& conn, const Bills::Bill& bill, const Choices& choices)
@@ -165,9 +161,14 @@ Posted post(Connection& conn, const Bills::Bill& bill, const Choices& choices)
                                       "ON CONFLICT (收支, 交易对方) DO UPDATE SET 类型ID = excluded.类型ID")
                            .arg(sqlName(kTypesTable)),
                        false);
+    // The member and the source are the same for every row: bound once (a reset keeps them).
+    for (Statement* ledger : {&income, &expense})
+        ledger->bind(1, choices.member);
+    keep.bind(1, source);
     Posted posted;
     QSet<QString> remembered;
-    QHash<QString, Record> records;  // of the trades posted now
+    QHash<QString, Record> records;  // of the trades posted now whose refunds the bill took off
+    const bool refundsTaken = std::any_of(bill.rows.cbegin(), bill.rows.cend(), [](const Bills::Row& r) { return r.refundedFrom != 0; });
     for (const Bills::Row& row : bill.rows) {
         if (!Bills::posts(row))
             continue;
@@ -179,12 +180,17 @@ Posted post(Connection& conn, const Bills::Bill& bill, const Choices& choices)
             refuse(QStringLiteral("line %1: not an amount or date a record takes").arg(row.line));
         Statement& ledger = kind == Bills::Kind::Income ? income : expense;
         ledger.reset();
-        ledger.bindAll({choices.member, type, QVariant::fromValue(row.amount), row.date.toString(Qt::ISODate),
-                        Bills::note(row), row.date.month()});
+        ledger.bind(2, type);
+        ledger.bind(3, QVariant::fromValue(row.amount));
+        ledger.bind(4, row.date.toString(Qt::ISODate));
+        ledger.bind(5, Bills::note(row));
+        ledger.bindInt64(6, row.date.month());
         ledger.step();
         const sqlite3_int64 record = sqlite3_last_insert_rowid(conn.handle());
         keep.reset();
-        keep.bindAll({source, row.trade, ledgerOf(kind), static_cast<qlonglong>(record)});
+        keep.bind(2, row.trade);
+        keep.bind(3, ledgerOf(kind));
+        keep.bindInt64(4, record);
         keep.step();
         if (conn.changes() == 0) {
             // Imported meanwhile (the preview is older than the file): the record goes again.
@@ -193,7 +199,8 @@ Posted post(Connection& conn, const Bills::Bill& bill, const Choices& choices)
             drop.step();
             continue;
         }
-        records.insert(row.trade, {ledgerOf(kind), record});
+        if (refundsTaken)
+            records.insert(row.trade, {ledgerOf(kind), record});
         ++(kind == Bills::Kind::Income ? posted.income : posted.expense);
         const QString key = Choices::key(kind, row.counterparty);
         if (!remembered.contains(key)) {

@@ -9,8 +9,10 @@
 #include <QStringDecoder>
 #include <QStringList>
 #include <QTextBoundaryFinder>
+#include <algorithm>
 #include <array>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace Bills {
@@ -67,7 +69,8 @@ QString lineText(int line)
 
 // One record of CSV text starting at `pos`: cells split at commas, quoted cells keep commas, line
 // breaks and doubled quotes, blanks and tabs around a cell are dropped. `line` is advanced over the
-// lines the record takes. False at the end of the text.
+// lines the record takes. False at the end of the text. Text between the marks is taken a run at a
+// time: a bill of ten thousand rows holds two million characters.
 bool nextRecord(const QString& text, qsizetype& pos, int& line, QStringList& cells)
 {
     const qsizetype n = text.size();
@@ -75,45 +78,51 @@ bool nextRecord(const QString& text, qsizetype& pos, int& line, QStringList& cel
         return false;
     cells.clear();
     const int startLine = line;
-    QString cell;
-    bool quoted = false, wasQuoted = false;
-    while (pos < n) {
-        const QChar c = text[pos];
+    const QChar* d = text.constData();
+    QString cell;           // the cell so far, up to `run`
+    qsizetype run = pos;    // where the characters not yet in `cell` start
+    bool quoted = false, wasQuoted = false, ended = false;
+    auto take = [&](qsizetype end) {
+        cell.append(d + run, end - run);
+        run = end + 1;
+    };
+    while (pos < n && !ended) {
+        const QChar c = d[pos];
         if (quoted) {
             if (c == u'"') {
-                if (pos + 1 < n && text[pos + 1] == u'"') {
+                take(pos);
+                if (pos + 1 < n && d[pos + 1] == u'"') {
                     cell += u'"';
-                    pos += 2;
-                    continue;
+                    ++run;
+                    ++pos;
+                } else {
+                    quoted = false;
                 }
-                quoted = false;
-            } else {
-                if (c == u'\n')
-                    ++line;
-                cell += c;
+            } else if (c == u'\n') {
+                ++line;
             }
-            ++pos;
-            continue;
-        }
-        ++pos;
-        if (c == u'\n') {
+        } else if (c == u'\n') {
+            take(pos);
             ++line;
-            break;
-        }
-        if (c == u'"' && !wasQuoted && cell.trimmed().isEmpty()) {
+            ended = true;
+        } else if (c == u'"' && !wasQuoted && QStringView(d + run, pos - run).trimmed().isEmpty()) {
+            // Only blanks before the quote (and nothing taken yet, as no quote came before it).
             cell.clear();
+            run = pos + 1;
             quoted = wasQuoted = true;
         } else if (c == u',') {
+            take(pos);
             cells << cell.trimmed();
             cell.clear();
             wasQuoted = false;
-        } else {
-            cell += c;
         }
+        ++pos;
     }
     if (quoted)
         throw BillError(startLine, lineText(startLine) + QStringLiteral("这一格的引号没有配对，文件从这里到末尾都成了一格。"
                                                                          "文件可能被截断或改动过。"));
+    if (!ended)
+        take(n);
     cells << cell.trimmed();
     return true;
 }
@@ -125,15 +134,19 @@ bool nextFilledRecord(const QString& text, qsizetype& pos, int& line, QStringLis
         start = line;
         if (!nextRecord(text, pos, line, cells))
             return false;
-    } while (cells.join(QString()).isEmpty());
+    } while (std::all_of(cells.cbegin(), cells.cend(), [](const QString& c) { return c.isEmpty(); }));
     return true;
 }
 
-QString normalName(QString name)
+// A header name with its ASCII blanks removed (the remembered statements' keys are made of these).
+QString normalName(const QString& name)
 {
-    name.remove(QRegularExpression(QStringLiteral("\\s")));
-    name.replace(u'（', u'(').replace(u'）', u')');
-    return name;
+    QString out;
+    out.reserve(name.size());
+    for (const QChar c : name)
+        if (c != u' ' && (c < u'\t' || c > u'\r'))
+            out += c == u'（' ? QChar(u'(') : c == u'）' ? QChar(u')') : c;
+    return out;
 }
 
 // The layout whose header this row is, with the index of each column it reads; nothing when the row
@@ -215,6 +228,19 @@ std::optional<QDate> parseDate(const QString& text)
     return d;
 }
 
+// Digits, and a point with one or two decimals after them.
+bool plainAmount(QStringView s)
+{
+    qsizetype point = -1;
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        if (s[i] == u'.' && point < 0 && i > 0)
+            point = i;
+        else if (s[i] < u'0' || s[i] > u'9')
+            return false;
+    }
+    return !s.isEmpty() && (point < 0 || (s.size() - point >= 2 && s.size() - point <= 3));
+}
+
 enum class AmountRead { Ok, NotANumber, TooLarge, SubCent, Empty };
 
 // An amount as the bills write it: "12.50", "¥12.50", "￥1,234.00". An empty cell is 0 where `mayBeEmpty`
@@ -226,6 +252,12 @@ AmountRead parseAmount(const QString& text, Money& amount, bool mayBeEmpty)
     const bool signed_ = s.contains(u'¥') || s.contains(u'￥');
     s.remove(u'¥');
     s.remove(u'￥');
+    // Most amounts are digits with two decimals: read without the patterns below.
+    if (plainAmount(s))
+        if (const auto m = Money::parse(s)) {
+            amount = *m;
+            return *m > kMaxRecordAmount ? AmountRead::TooLarge : AmountRead::Ok;
+        }
     static const QRegularExpression grouped(QStringLiteral("^[+-]?\\d{1,3}(,\\d{3})+(\\.\\d+)?$"));
     if (grouped.match(s).hasMatch())
         s.remove(u',');
@@ -351,13 +383,17 @@ void netRefunds(Bill& bill, const QHash<QString, int>& rowOfTrade)
     }
 }
 
-// "支出：60笔 10849.88元" and "收入：1笔 3000.00元" in the lines before the header.
-std::optional<Totals> statedTotals(const QString& notes)
+// "支出：60笔 10849.88元" and "收入：1笔 3000.00元" in the lines before the header; after the rows of
+// the older Alipay layout, "已支出:47笔,2345.67元" (its "待支出" and "待收入" are trades not settled,
+// which no row posts).
+std::optional<Totals> statedTotals(const QString& notes, bool settledOnly = false)
 {
-    static const QRegularExpression total(
-        QStringLiteral("(收入|支出)\\s*[：:]\\s*(\\d+)\\s*笔\\s*[,，]?\\s*[¥￥]?\\s*([0-9][0-9,]*(?:\\.\\d+)?)\\s*元"));
+    static const QString total =
+        QStringLiteral("(收入|支出)\\s*[：:]\\s*(\\d+)\\s*笔\\s*[,，]?\\s*[¥￥]?\\s*([0-9][0-9,]*(?:\\.\\d+)?)\\s*元");
+    static const QRegularExpression anyTotal(total);
+    static const QRegularExpression settledTotal(QStringLiteral("(?:^|\\n)\\s*已") + total);
     std::optional<Totals> out;
-    for (auto it = total.globalMatch(notes); it.hasNext();) {
+    for (auto it = (settledOnly ? settledTotal : anyTotal).globalMatch(notes); it.hasNext();) {
         const QRegularExpressionMatch m = it.next();
         Money amount;
         if (parseAmount(m.captured(3), amount, false) != AmountRead::Ok)
@@ -599,11 +635,15 @@ Bill readText(const QByteArray& bytes)
     nextRecord(text, pos, line, cells);  // the header itself
     QHash<QString, int> seen;
     QHash<QString, int> rowOfTrade;  // the first row of each trade number, by its place in the bill
-    static const QRegularExpression rule(QStringLiteral("^-{5,}"));
     for (int start = 0; nextFilledRecord(text, pos, line, cells, start);) {
         // The older Alipay export ends its rows with a line of dashes and the totals after it.
-        if (rule.match(cells.first()).hasMatch())
+        if (cells.first().startsWith(QLatin1String("-----"))) {
+            if (const auto after = statedTotals(text.mid(pos), true)) {
+                bill.stated = after;
+                bill.statedAfterRows = true;
+            }
             break;
+        }
         if (cells.size() < needed)
             throw BillError(start, lineText(start) + QStringLiteral("这一行只有 %1 列，账单的表头有 %2 列；这一行可能被截断或改动过。")
                                                          .arg(cells.size())
@@ -650,7 +690,7 @@ Bill readText(const QByteArray& bytes)
             else
                 seen.insert(r.trade, start);
         }
-        bill.rows << r;
+        bill.rows.append(std::move(r));
     }
     if (bill.layout == Layout::Alipay)
         netRefunds(bill, rowOfTrade);
@@ -787,8 +827,17 @@ Bill readStatement(const QByteArray& bytes, const Columns& c)
     int line = found->rowsLine, firstUndated = 0;
     QStringList cells;
     QHash<QString, int> equal;  // rows of the same day, amount, counterparty and note so far
+    // A statement's rows share a few hundred days: each date cell is read once.
+    QHash<QString, std::optional<QDate>> dates;
+    QHash<qint64, QString> isoDates;  // by the day's number
     for (int start = 0; nextFilledRecord(text, pos, line, cells, start);) {
-        const auto date = c.date < cells.size() ? dateIn(cells.at(c.date), c.dateForm) : std::nullopt;
+        std::optional<QDate> date;
+        if (c.date < cells.size()) {
+            auto known = dates.constFind(cells.at(c.date));
+            if (known == dates.constEnd())
+                known = dates.insert(cells.at(c.date), dateIn(cells.at(c.date), c.dateForm));
+            date = *known;
+        }
         if (!date) {
             firstUndated = firstUndated ? firstUndated : start;
             continue;
@@ -801,9 +850,12 @@ Bill readStatement(const QByteArray& bytes, const Columns& c)
                                                          .arg(cells.size())
                                                          .arg(found->table.header.size()));
         Row r = statementRow(cells, found->table.header, c, start, *date);
-        const QString same = QStringList{r.date.toString(Qt::ISODate), r.status, r.counterparty, r.item}.join(u'|');
+        QString& iso = isoDates[r.date.toJulianDay()];
+        if (iso.isEmpty())
+            iso = r.date.toString(Qt::ISODate);
+        const QString same = QStringList{iso, r.status, r.counterparty, r.item}.join(u'|');
         r.trade = same + QLatin1Char('|') + QString::number(++equal[same]);
-        bill.rows << r;
+        bill.rows.append(std::move(r));
     }
     bill.counted = countedTotals(bill);
     return bill;

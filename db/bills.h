@@ -67,8 +67,10 @@ struct Bill {
     QString encoding;      // "UTF-8", "GB18030", or kWorkbook for an Excel workbook
     int headerLine = 0;
     QList<Row> rows;
-    // What the lines before the header say the bill holds ("支出：60笔 10849.88元"), when they say it.
+    // What the lines before the header say the bill holds ("支出：60笔 10849.88元"), when they say it;
+    // the older Alipay layout says it after its rows ("已支出:47笔,2345.67元").
     std::optional<Totals> stated;
+    bool statedAfterRows = false;
     // What the bill's own rows come to, refunds taken off, before anything is ticked or found imported.
     Totals counted;
 };

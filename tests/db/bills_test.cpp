@@ -39,7 +39,7 @@ TEST(Bills, EachLayoutIsRecognisedInItsEncodingAndReadRowByRow)
         QString refundedSkip, partlyPosted;
     };
     const Case cases[] = {
-        {"older Alipay", Layout::AlipayClassic, alipayClassicBill, "GB18030", u""_s, u"交易成功"_s, u"交易关闭"_s, u"交易成功"_s,
+        {"older Alipay", Layout::AlipayClassic, [](const QList<BillLine>& r) { return alipayClassicBill(r); }, "GB18030", u""_s, u"交易成功"_s, u"交易关闭"_s, u"交易成功"_s,
          u"交易成功"_s, u"yes"_s, u"已全额退款"_s, u"8"_s},
         {"newer Alipay", Layout::Alipay, [](const QList<BillLine>& r) { return alipayBill(r); }, "GB18030", u"不计收支"_s, u"交易成功"_s, u"交易关闭"_s, u"退款成功"_s,
          u"交易成功"_s, u""_s, u"已退款"_s, u"10"_s},
@@ -116,6 +116,38 @@ TEST(Bills, AlipayRefundsAreTakenOffTheirPayments)
     EXPECT_FALSE(Bills::read(alipayBill(lines)).stated.has_value());
 }
 
+// The older Alipay layout states its totals after the rows: what was settled is read ("待收入" and
+// "待支出" are trades no row posts), and set beside what the rows come to, also when the two differ.
+TEST(Bills, OlderAlipayTotalsAfterTheRowsAreRead)
+{
+    const QList<BillLine> lines = {
+        {u"C1"_s, u"2026-02-01 10:00:00"_s, u"支出"_s, u"超市"_s, u"订单"_s, u"88.00"_s, u"交易成功"_s},
+        {u"C2"_s, u"2026-02-02 10:00:00"_s, u"支出"_s, u"商城"_s, u"部分退货"_s, u"10.00"_s, u"交易成功"_s, u"2.00"_s},
+        {u"C3"_s, u"2026-02-03 10:00:00"_s, u"收入"_s, u"公司"_s, u"工资"_s, u"3000.00"_s, u"交易成功"_s},
+        {u"C4"_s, u"2026-02-04 10:00:00"_s, u"支出"_s, u"网店"_s, u"鞋"_s, u"60.00"_s, u"等待确认收货"_s},
+    };
+    const Bills::Totals rows{1, 2, Money::fromUnits(30'000'000), Money::fromUnits(960'000)};
+    const struct {
+        const char* name;
+        QStringList after;
+        std::optional<Bills::Totals> stated;
+    } cases[] = {
+        {"settled and pending", {u"已收入:1笔,3000.00元"_s, u"待收入:1笔,5.00元"_s, u"已支出:2笔,96.00元"_s, u"待支出:1笔,60.00元"_s}, rows},
+        {"full-width colon, grouped", {u"已支出：2笔，1,096.00元"_s, u"已收入：1笔，3,000.00元"_s},
+         Bills::Totals{1, 2, Money::fromUnits(30'000'000), Money::fromUnits(10'960'000)}},
+        {"pending only", {u"待收入:1笔,5.00元"_s, u"待支出:1笔,60.00元"_s}, std::nullopt},
+        {"none", {}, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bills::Bill bill = Bills::read(alipayClassicBill(lines, c.after));
+        EXPECT_EQ(bill.counted, rows);
+        EXPECT_EQ(bill.rows.size(), lines.size());
+        EXPECT_EQ(bill.stated, c.stated);
+        EXPECT_EQ(bill.statedAfterRows, c.stated.has_value());
+    }
+}
+
 // WeChat Pay's Excel bill reads as its CSV does, its header in row 17 or 18: shared and inline strings
 // as written (commas, quotes and markup among them), amounts stored as numbers or as "¥" text, times
 // stored as text or as date-formatted numbers, the header's totals from the notes above it.
@@ -168,6 +200,9 @@ TEST(Bills, StatementsAreReadWithTheColumnsNamed)
     EXPECT_EQ(table.firstRows.size(), 4);
     EXPECT_EQ(Bills::guessDateForm(table, 0), u"yyyy/M/d"_s);
     EXPECT_EQ(Bills::guessDateForm(table, 1), QString());
+    // The key the columns are remembered by: blanks, brackets' widths and empty trailing names do not
+    // count, a full-width blank does (keys made before stay the same).
+    EXPECT_EQ(Bills::headerKey({u" 交易\t日期 "_s, u"金额（元）"_s, u"\u3000余额"_s, QString()}), u"交易日期,金额(元),\u3000余额"_s);
 
     const Bills::Columns columns{0, 1, -1, -1, 2, 3, u"yyyy/M/d"_s};
     EXPECT_EQ(Bills::Columns::fromText(columns.toText())->toText(), columns.toText());

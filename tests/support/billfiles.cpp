@@ -29,7 +29,7 @@ QString csvCell(const QString& text)
     return u'"' + QString(text).replace(u"\""_s, u"\"\""_s) + u'"';
 }
 
-QByteArray alipayClassicBill(const QList<BillLine>& rows)
+QByteArray alipayClassicBill(const QList<BillLine>& rows, const QStringList& totals)
 {
     QString t = u"支付宝交易记录明细查询\r\n账号:[test@example.com]\r\n起始日期:[2026-01-01 00:00:00]    终止日期:[2026-03-01 00:00:00]\r\n"
                 u"---------------------------------交易记录明细列表------------------------------------\r\n"_s;
@@ -47,9 +47,10 @@ QByteArray alipayClassicBill(const QList<BillLine>& rows)
         t += padded({r.trade, u"T"_s + r.trade, r.time, r.time, r.time, u"其他（包括阿里巴巴和外部商家）"_s, u"即时到账交易"_s,
                      r.counterparty, r.item, r.amount, r.kind, r.status, u"0.00"_s, r.refund.isEmpty() ? u"0.00"_s : r.refund,
                      QString(), r.kind == u"支出"_s ? u"已支出"_s : u"已收入"_s});
-    t += u"------------------------------------------------------------------------------------\r\n"
-         u"共%1笔记录\r\n已收入:1笔,3000.00元\r\n待收入:0笔,0.00元\r\n已支出:1笔,12.50元\r\n导出时间:[2026-03-01 10:00:00]    用户:测试\r\n"_s
-             .arg(rows.size());
+    t += u"------------------------------------------------------------------------------------\r\n共%1笔记录\r\n"_s.arg(rows.size());
+    for (const QString& line : totals)
+        t += line + u"\r\n"_s;
+    t += u"导出时间:[2026-03-01 10:00:00]    用户:测试\r\n"_s;
     return gb18030(t);
 }
 
@@ -238,6 +239,37 @@ QByteArray weChatWorkbook(const QList<BillLine>& rows, int headerRow, const QStr
     const QByteArray sheet = w.sheet();
     return zipOf({{u"[Content_Types].xml"_s, "<Types/>"}, {u"xl/workbook.xml"_s, book}, {u"xl/_rels/workbook.xml.rels"_s, rels},
                   {u"xl/styles.xml"_s, styles}, {u"xl/sharedStrings.xml"_s, w.sharedStrings()}, {u"xl/worksheets/bill.xml"_s, sheet}});
+}
+
+QByteArray debitCreditStatement(const QList<Movement>& rows)
+{
+    QString t = u"招商银行交易流水\n账号: 6222 ****\n交易日期,交易时间,摘要,对方户名,支出金额,存入金额,余额\n"_s;
+    Money balance, paid, received;
+    for (const Movement& m : rows) {
+        const Money amount = Money::parse(m.amount).value();
+        const bool in = amount > Money();
+        (in ? received : paid) += in ? amount : Money() - amount;
+        balance += amount;
+        t += QStringList{m.date.toString(Qt::ISODate), u"12:00:00"_s, csvCell(m.note), csvCell(m.counterparty),
+                         in ? QString() : csvCell((Money() - amount).toGrouped()), in ? csvCell(amount.toGrouped()) : QString(),
+                         balance.toPlain()}
+                 .join(u',')
+             + u"\n"_s;
+    }
+    t += u"合计,,,,%1,%2,\n"_s.arg(csvCell(paid.toGrouped()), csvCell(received.toGrouped()));
+    return "\xEF\xBB\xBF" + t.toUtf8();
+}
+
+QByteArray signedStatement(const QList<Movement>& rows)
+{
+    QString t = u"记账日期,交易金额,对方名称,用途,余额\n"_s;
+    Money balance;
+    for (const Movement& m : rows) {
+        balance += Money::parse(m.amount).value();
+        t += QStringList{m.date.toString(u"yyyyMMdd"_s), m.amount, csvCell(m.counterparty), csvCell(m.note), balance.toPlain()}.join(u',')
+             + u"\n"_s;
+    }
+    return gb18030(t);
 }
 
 QByteArray billOf(Bills::Layout layout, const QList<BillLine>& rows)

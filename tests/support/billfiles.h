@@ -3,6 +3,7 @@
 #include "bills.h"
 
 #include <QByteArray>
+#include <QDate>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -24,8 +25,9 @@ struct BillLine {
 // One cell of a CSV row: quoted (inner quotes doubled) when it holds a comma, quote or line break.
 QString csvCell(const QString& text);
 
-// GB18030: account lines, the 16 columns padded with blanks and a tab, a line of dashes and totals.
-QByteArray alipayClassicBill(const QList<BillLine>& rows);
+// GB18030: account lines, the 16 columns padded with blanks and a tab, a line of dashes, the count of
+// rows, `totals` (as "已支出:1笔,12.50元") and the time of the export.
+QByteArray alipayClassicBill(const QList<BillLine>& rows, const QStringList& totals = {});
 // GB18030: two dozen lines of notes, then the 12 columns. `totals` takes the place of the first notes
 // (as "收入：1笔 3000.00元").
 QByteArray alipayBill(const QList<BillLine>& rows, const QStringList& totals = {});
@@ -38,6 +40,19 @@ QByteArray weChatBill(const QList<BillLine>& rows, bool byteOrderMark);
 QByteArray weChatWorkbook(const QList<BillLine>& rows, int headerRow, const QStringList& totals = {});
 // A ZIP file of these parts, each named and with its bytes.
 QByteArray zipOf(const QList<QPair<QString, QByteArray>>& parts);
+
+// A movement on a bank card, as its statement lists it.
+struct Movement {
+    QDate date;
+    QString amount;  // signed: "-88.00" paid out, "8000.00" received
+    QString counterparty;
+    QString note;
+};
+// UTF-8 with a byte-order mark: two lines about the account, then 交易日期, 交易时间, 摘要, 对方户名,
+// 支出金额, 存入金额, 余额 (dates as 2026-01-05, amounts grouped), and a line of totals.
+QByteArray debitCreditStatement(const QList<Movement>& rows);
+// GB18030: 记账日期, 交易金额, 对方名称, 用途, 余额 from the first line (dates as 20260105).
+QByteArray signedStatement(const QList<Movement>& rows);
 
 QByteArray billOf(Bills::Layout layout, const QList<BillLine>& rows);
 // The line of the first row in each layout's files (the header is the line before).
