@@ -6,6 +6,7 @@
 #include "toolbars.h"
 #include "reports/waitcursor.h"
 #include "shell/app.h"
+#include "shell/budgetwarning.h"
 #include "shell/inputs.h"
 #include "shell/safekeeping.h"
 #include "shell/undo.h"
@@ -583,5 +584,10 @@ void BillImportWindow::cmdimport_Click()
                     .arg(posted.expense)
                     .arg(lowered, QDir::toNativeSeparators(backup)),
                 64);
+    QList<Budgets::Touch> touched;  // the expenses posted, for the budgets they may have taken over
+    for (const Bills::Row& r : p.bill.rows)
+        if (Bills::posts(r) && Bills::postedKind(r) == Bills::Kind::Expense)
+            touched << Budgets::Touch{p.choices.member, p.choices.typeOf(r), r.date.toString(QStringLiteral("yyyy-MM"))};
+    warnOverBudget(touched);
     accept();
 }

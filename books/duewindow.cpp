@@ -96,7 +96,6 @@ void DueWindow::load()
     try {
         due_ = Recurring::dueUntil(App::conn, App::today());
         for (const Recurring::Due& d : due_) {
-            const Recurring::Names names = Recurring::namesOf(App::conn, d.what);
             auto* tick = fixed(QString());
             tick->setCheckable(d.problem.isEmpty());
             tick->setCheckState(d.problem.isEmpty() ? Qt::Checked : Qt::Unchecked);
@@ -106,8 +105,8 @@ void DueWindow::load()
             amount->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             for (QStandardItem* item : {date, amount})
                 item->setEditable(d.problem.isEmpty());
-            model_->appendRow({tick, fixed(d.due.toString(Qt::ISODate)), date, fixed(d.what.ledger), fixed(names.member),
-                               fixed(names.type), amount, fixed(d.what.note), fixed(d.problem)});
+            model_->appendRow({tick, fixed(d.due.toString(Qt::ISODate)), date, fixed(d.what.ledger), fixed(d.names.member),
+                               fixed(d.names.type), amount, fixed(d.what.note), fixed(d.problem)});
         }
     } catch (const std::exception& e) {
         due_.clear();

@@ -6,14 +6,8 @@
 
 #include <QDate>
 #include <QSet>
-#include <sqlite3.h>
 
 namespace {
-
-QString text(sqlite3_stmt* st, int col)
-{
-    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, col)), sqlite3_column_bytes(st, col));
-}
 
 bool exceeds(const MoneyTotal& spent, Money budget)
 {
@@ -38,7 +32,7 @@ QMap<QString, QMap<QString, Money>> allStored(Connection& conn, const QString& m
     Statement st(conn, QStringLiteral("SELECT 类型ID, 年月, 金额 FROM 预算 WHERE 成员ID = ?"), false);
     st.bind(1, memberId);
     while (st.step())
-        out[key(text(st.handle(), 0))][text(st.handle(), 1)] = Money::fromDouble(sqlite3_column_double(st.handle(), 2));
+        out[key(st.text(0))][st.text(1)] = Money::fromDouble(st.real(2));
     return out;
 }
 
@@ -72,7 +66,7 @@ QString nameOf(Connection& conn, const QString& table, const QString& field, con
 {
     Statement st(conn, QStringLiteral("SELECT %1 FROM %2 WHERE ID = ?").arg(field, table), false);
     st.bind(1, id);
-    return st.step() ? text(st.handle(), 0) : id;
+    return st.step() ? st.text(0) : id;
 }
 
 }  // namespace
@@ -88,7 +82,7 @@ QMap<QString, Money> stored(Connection& conn, const QString& memberId, const QSt
     Statement st(conn, QStringLiteral("SELECT 类型ID, 金额 FROM 预算 WHERE 成员ID = ? AND 年月 = ?"), false);
     st.bindAll({memberId, month});
     while (st.step())
-        out.insert(text(st.handle(), 0), Money::fromDouble(sqlite3_column_double(st.handle(), 1)));
+        out.insert(st.text(0), Money::fromDouble(st.real(1)));
     return out;
 }
 
@@ -119,7 +113,7 @@ int copyPreviousMonth(Connection& conn, const QString& memberId, int year, int m
         Statement st(conn, QStringLiteral("SELECT 类型ID FROM 预算 WHERE 成员ID = ?"), false);
         st.bind(1, memberId);
         while (st.step())
-            ids.insert(key(text(st.handle(), 0)), text(st.handle(), 0));
+            ids.insert(key(st.text(0)), st.text(0));
     }
     const auto all = allStored(conn, memberId);
     for (auto it = all.begin(); it != all.end(); ++it)
@@ -155,7 +149,7 @@ QMap<QString, MoneyTotal> spentByType(Connection& conn, const QString& memberId,
     st.bindAll(values);
     QMap<QString, MoneyTotal> out;
     while (st.step())
-        out[text(st.handle(), 0)] += MoneyTotal(Money::fromUnits(sqlite3_column_int64(st.handle(), 1)));
+        out[st.text(0)] += MoneyTotal(Money::fromUnits(st.int64(1)));
     return out;
 }
 
@@ -164,8 +158,9 @@ Execution execution(Connection& conn, const QString& memberId, int year, int mon
     const QString from = month == 0 ? monthKey(year, 1) + QStringLiteral("-01") : monthKey(year, month) + QStringLiteral("-01");
     const QString to = lastDayOf(monthKey(year, month == 0 ? 12 : month));
     const auto budgets = allStored(conn, memberId);
+    const QMap<QString, MoneyTotal> spentById = spentByType(conn, memberId, from, to);
     QMap<QString, MoneyTotal> spent;
-    for (auto [id, sum] : spentByType(conn, memberId, from, to).asKeyValueRange())
+    for (auto [id, sum] : spentById.asKeyValueRange())
         spent[key(id)] += sum;
 
     Execution e;
@@ -181,10 +176,10 @@ Execution execution(Connection& conn, const QString& memberId, int year, int mon
     {
         Statement st(conn, QStringLiteral("SELECT ID, 类型 FROM 支出类型 ORDER BY ID"), false);
         while (st.step())
-            if (!listed.contains(key(text(st.handle(), 0))))
-                add(text(st.handle(), 0), text(st.handle(), 1));
+            if (!listed.contains(key(st.text(0))))
+                add(st.text(0), st.text(1));
     }
-    for (auto [id, sum] : spentByType(conn, memberId, from, to).asKeyValueRange())
+    for (const QString& id : spentById.keys())
         if (!listed.contains(key(id)))
             add(id, id);
     return e;
@@ -196,7 +191,7 @@ QList<Touch> touchedBy(Connection& conn, const QString& staging)
     Statement st(conn, QStringLiteral("SELECT DISTINCT 成员ID, 类型ID, substr(日期, 1, 7) FROM \"%1\" "
                                       "WHERE 日期 IS NOT NULL AND 类型ID IS NOT NULL ORDER BY 3, 2, 1").arg(staging), false);
     while (st.step())
-        out << Touch{text(st.handle(), 0), text(st.handle(), 1), text(st.handle(), 2)};
+        out << Touch{st.text(0), st.text(1), st.text(2)};
     return out;
 }
 
@@ -244,7 +239,7 @@ QString value(Connection& conn, const QString& name, const QString& otherwise)
 {
     Statement st(conn, QStringLiteral("SELECT 值 FROM 设置 WHERE 名称 = ?"), false);
     st.bind(1, name);
-    return st.step() ? text(st.handle(), 0) : otherwise;
+    return st.step() ? st.text(0) : otherwise;
 }
 
 void setValue(Connection& conn, const QString& name, const QString& value)

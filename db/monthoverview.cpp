@@ -4,7 +4,6 @@
 #include "statement.h"
 
 #include <algorithm>
-#include <sqlite3.h>
 
 namespace Overview {
 
@@ -18,33 +17,44 @@ MoneyTotal sumOf(Connection& conn, const QString& sql, const QVariantList& value
 {
     Statement st(conn, sql, false);
     st.bindAll(values);
-    if (!st.step() || sqlite3_column_type(st.handle(), 0) == SQLITE_NULL)
+    if (!st.step() || st.isNull(0))
         return MoneyTotal();
-    return MoneyTotal(Money::fromUnits(sqlite3_column_int64(st.handle(), 0)));
+    return MoneyTotal(Money::fromUnits(st.int64(0)));
 }
 
-QString text(sqlite3_stmt* st, int col)
+// The first and last day of the month that holds `day`, as bound values.
+QVariantList monthRange(const QDate& day)
 {
-    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, col)), sqlite3_column_bytes(st, col));
+    const QDate first(day.year(), day.month(), 1);
+    return {first.toString(Qt::ISODate), first.addMonths(1).addDays(-1).toString(Qt::ISODate)};
+}
+
+MoneyTotal monthSum(Connection& conn, const QString& ledger, const QDate& day)
+{
+    return sumOf(conn, QStringLiteral("SELECT %1 FROM %2 WHERE 日期 BETWEEN ? AND ?").arg(kExactSum.arg(QStringLiteral("金额")), ledger),
+                 monthRange(day));
 }
 
 }  // namespace
 
 MonthTotals monthTotals(Connection& conn, const QDate& day)
 {
-    const QDate first(day.year(), day.month(), 1);
-    const QVariantList range = {first.toString(Qt::ISODate), first.addMonths(1).addDays(-1).toString(Qt::ISODate)};
-    const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE 日期 BETWEEN ? AND ?").arg(kExactSum.arg(QStringLiteral("金额")));
-    return {sumOf(conn, sql.arg(QStringLiteral("收入帐")), range), sumOf(conn, sql.arg(QStringLiteral("支出帐")), range)};
+    return {monthSum(conn, QStringLiteral("收入帐"), day), monthSum(conn, QStringLiteral("支出帐"), day)};
 }
 
-QList<Budgets::Line> largestExpenses(Connection& conn, const QDate& day, int count)
+QList<Budgets::Line> largestOf(QList<Budgets::Line> lines, int count)
 {
-    QList<Budgets::Line> lines = Budgets::execution(conn, QString(), day.year(), day.month()).lines;
     lines.removeIf([](const Budgets::Line& l) { return l.spent == MoneyTotal(); });
     std::stable_sort(lines.begin(), lines.end(),
                      [](const Budgets::Line& a, const Budgets::Line& b) { return (a.spent - b.spent).toDouble() > 0; });
     return lines.mid(0, count);
+}
+
+MonthFigures monthFigures(Connection& conn, const QDate& day, int count)
+{
+    const Budgets::Execution e = Budgets::execution(conn, QString(), day.year(), day.month());
+    const QDate before = QDate(day.year(), day.month(), 1).addDays(-1);
+    return {{monthSum(conn, QStringLiteral("收入帐"), day), e.spent}, monthTotals(conn, before), largestOf(e.lines, count)};
 }
 
 QList<Record> latestRecords(Connection& conn, int count)
@@ -66,8 +76,8 @@ QList<Record> latestRecords(Connection& conn, int count)
     st.bindAll({count, count, count, count});
     QList<Record> out;
     while (st.step())
-        out << Record{text(st.handle(), 0), text(st.handle(), 1), text(st.handle(), 2), text(st.handle(), 3),
-                      Money::fromDouble(sqlite3_column_double(st.handle(), 4)), text(st.handle(), 5)};
+        out << Record{st.text(0), st.text(1), st.text(2), st.text(3),
+                      Money::fromDouble(st.real(4)), st.text(5)};
     return out;
 }
 

@@ -21,9 +21,18 @@ struct MonthTotals {
 // Income and expenses of the month that holds `day`.
 MonthTotals monthTotals(Connection& conn, const QDate& day);
 
-// The month's largest expense types (at most `count`, each with something spent), largest first,
-// with the household's budgets.
-QList<Budgets::Line> largestExpenses(Connection& conn, const QDate& day, int count = 5);
+// The largest expense types of a month's 预算执行 lines (at most `count`, each with something
+// spent), largest first.
+QList<Budgets::Line> largestOf(QList<Budgets::Line> lines, int count = 5);
+
+// The month that holds `day` beside the month before, and its largest expense types: this month's
+// expenses are read once, by type, and give both its total and the largest.
+struct MonthFigures {
+    MonthTotals now;
+    MonthTotals last;
+    QList<Budgets::Line> largest;
+};
+MonthFigures monthFigures(Connection& conn, const QDate& day, int count = 5);
 
 // One of the latest records of the income, expense and investment ledgers.
 struct Record {

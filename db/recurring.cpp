@@ -7,6 +7,8 @@
 #include <QDateTime>
 #include <QSet>
 #include <algorithm>
+#include <limits>
+#include <optional>
 #include <sqlite3.h>
 
 namespace Recurring {
@@ -39,11 +41,6 @@ QDate nth(const Schedule& s, int n)
     return clampedDate(month.year(), month.month(), s.day);
 }
 
-QString text(sqlite3_stmt* st, int col)
-{
-    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, col)), sqlite3_column_bytes(st, col));
-}
-
 QDate dateOf(const QString& s)
 {
     return QDate::fromString(s, Qt::ISODate);
@@ -66,23 +63,29 @@ Period periodOf(const QString& name)
 
 const QString kFields = QStringLiteral("编号, 帐, 成员ID, 类型ID, 银行ID, 存或取, 金额, 备注, 周期, 间隔, 日, 开始日期, 结束日期, 次数");
 
-Template readTemplate(sqlite3_stmt* st)
+// A whole number of the file as an int: beyond an int's range it is the nearest end of the range.
+int intOf(const Statement& st, int col)
+{
+    return int(std::clamp<std::int64_t>(st.int64(col), std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+
+Template readTemplate(const Statement& st)
 {
     Template t;
-    t.id = sqlite3_column_int64(st, 0);
-    t.ledger = text(st, 1);
-    t.memberId = text(st, 2);
-    t.typeId = text(st, 3);
-    t.bankId = text(st, 4);
-    t.inOut = text(st, 5);
-    t.amount = Money::fromDouble(sqlite3_column_double(st, 6));
-    t.note = text(st, 7);
-    t.schedule.period = periodOf(text(st, 8));
-    t.schedule.interval = sqlite3_column_int(st, 9);
-    t.schedule.day = sqlite3_column_type(st, 10) == SQLITE_NULL ? 1 : sqlite3_column_int(st, 10);
-    t.schedule.start = dateOf(text(st, 11));
-    t.schedule.end = dateOf(text(st, 12));
-    t.schedule.count = sqlite3_column_int(st, 13);
+    t.id = st.int64(0);
+    t.ledger = st.text(1);
+    t.memberId = st.text(2);
+    t.typeId = st.text(3);
+    t.bankId = st.text(4);
+    t.inOut = st.text(5);
+    t.amount = Money::fromDouble(st.real(6));
+    t.note = st.text(7);
+    t.schedule.period = periodOf(st.text(8));
+    t.schedule.interval = intOf(st, 9);
+    t.schedule.day = st.isNull(10) ? 1 : intOf(st, 10);
+    t.schedule.start = dateOf(st.text(11));
+    t.schedule.end = dateOf(st.text(12));
+    t.schedule.count = intOf(st, 13);
     return t;
 }
 
@@ -93,7 +96,7 @@ Template templateOf(Connection& conn, qint64 id)
     st.bind(1, id);
     if (!st.step())
         throw DbError(DbError::NoRow, SQLITE_ERROR, QStringLiteral("定期收支 %1 已不存在").arg(id));
-    return readTemplate(st.handle());
+    return readTemplate(st);
 }
 
 bool exists(Connection& conn, const QString& table, const QString& id)
@@ -185,7 +188,7 @@ QList<Template> templates(Connection& conn)
     QList<Template> out;
     Statement st(conn, QStringLiteral("SELECT %1 FROM 定期收支 ORDER BY 编号").arg(kFields), false);
     while (st.step())
-        out << readTemplate(st.handle());
+        out << readTemplate(st);
     return out;
 }
 
@@ -246,7 +249,7 @@ Names namesOf(Connection& conn, const Template& t)
     auto name = [&conn](const QString& table, const QString& field, const QString& id) {
         Statement st(conn, QStringLiteral("SELECT %1 FROM %2 WHERE ID = ?").arg(field, table), false);
         st.bind(1, id);
-        return st.step() ? text(st.handle(), 0) : id;
+        return st.step() ? st.text(0) : id;
     };
     Names n;
     n.member = name(QStringLiteral("成员"), QStringLiteral("姓名"), t.memberId);
@@ -263,19 +266,18 @@ QList<Due> dueUntil(Connection& conn, const QDate& until)
     {
         Statement st(conn, QStringLiteral("SELECT 模板, 到期日 FROM 定期记录"), false);
         while (st.step())
-            done.insert({sqlite3_column_int64(st.handle(), 0), text(st.handle(), 1)});
+            done.insert({st.int64(0), st.text(1)});
     }
     QList<Due> out;
     for (const Template& t : templates(conn)) {
-        QString problem;
-        bool checked = false;
+        // The template's problem and names are looked up once, when it first has an occurrence due.
+        std::optional<Due> first;
         for (const QDate& d : datesUntil(t.schedule, until)) {
             if (done.contains({t.id, d.toString(Qt::ISODate)}))
                 continue;
-            if (!checked)
-                problem = problemOf(conn, t);
-            checked = true;
-            out << Due{t, d, problem};
+            if (!first)
+                first = Due{t, d, problemOf(conn, t), namesOf(conn, t)};
+            out << Due{t, d, first->problem, first->names};
         }
     }
     std::stable_sort(out.begin(), out.end(), [](const Due& a, const Due& b) { return a.due < b.due; });

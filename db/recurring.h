@@ -80,6 +80,7 @@ struct Due {
     Template what;
     QDate due;
     QString problem;  // not empty: it is listed with this reason and not posted
+    Names names;      // of its member and type, as namesOf gives them
 };
 // Every such occurrence up to and including `until`, by date, then by template.
 QList<Due> dueUntil(Connection& conn, const QDate& until);

@@ -1,6 +1,8 @@
 #include "budgetbar.h"
 
+#include <QApplication>
 #include <QPainter>
+#include <QStyle>
 #include <cmath>
 
 QColor budgetColor(double percent)
@@ -34,10 +36,12 @@ void BudgetBarDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
         QStyledItemDelegate::paint(painter, option, index);
         return;
     }
+    // The cell's background and selection without its text (the base class would put the text back).
     QStyleOptionViewItem plain = option;
     initStyleOption(&plain, index);
     plain.text.clear();
-    QStyledItemDelegate::paint(painter, plain, index);
+    const QWidget* view = option.widget;
+    (view ? view->style() : QApplication::style())->drawControl(QStyle::CE_ItemViewItem, &plain, painter, view);
     const QRect box = option.rect.adjusted(2, 3, -2, -3);
     QRect bar = box;
     bar.setWidth(int(box.width() * std::min(percent, 100.0) / 100.0));

@@ -159,27 +159,24 @@ void OverviewWindow::load()
     const QDate today = App::today();
     try {
         const WaitCursor wait;
-        const Overview::MonthTotals now = Overview::monthTotals(App::conn, today);
-        const Overview::MonthTotals last = Overview::monthTotals(App::conn, QDate(today.year(), today.month(), 1).addDays(-1));
+        const Overview::MonthFigures month = Overview::monthFigures(App::conn, today);
         int r = 0;
-        for (const Overview::MonthTotals* t : {&now, &last}) {
+        for (const Overview::MonthTotals* t : {&month.now, &month.last}) {
             const QString prefix = r++ == 0 ? QStringLiteral("lblThis_") : QStringLiteral("lblLast_");
             figures_.value(prefix + QLatin1Char('0'))->setText(t->income.toGrouped());
             figures_.value(prefix + QLatin1Char('1'))->setText(t->expense.toGrouped());
             figures_.value(prefix + QLatin1Char('2'))->setText(t->balance().toGrouped());
         }
         largest_->setHorizontalHeaderLabels({QStringLiteral("类型"), QStringLiteral("已支出"), QStringLiteral("预算"), QStringLiteral("执行")});
-        for (const Budgets::Line& l : Overview::largestExpenses(App::conn, today))
+        for (const Budgets::Line& l : month.largest)
             largest_->appendRow({cell(l.typeName), cell(l.spent.toGrouped(), true),
                                  cell(l.budget ? l.budget->toGrouped() : QString(), true),
                                  cell(budgetPercentText(l.budget.has_value(), l.percent()))});
         due_->setHorizontalHeaderLabels({QStringLiteral("到期日"), QStringLiteral("帐"), QStringLiteral("成员"), QStringLiteral("类型"),
                                          QStringLiteral("金额"), QStringLiteral("说明")});
-        for (const Recurring::Due& d : Recurring::dueUntil(App::conn, today.addDays(7))) {
-            const Recurring::Names names = Recurring::namesOf(App::conn, d.what);
-            due_->appendRow({cell(d.due.toString(Qt::ISODate)), cell(d.what.ledger), cell(names.member), cell(names.type),
+        for (const Recurring::Due& d : Recurring::dueUntil(App::conn, today.addDays(7)))
+            due_->appendRow({cell(d.due.toString(Qt::ISODate)), cell(d.what.ledger), cell(d.names.member), cell(d.names.type),
                              cell(d.what.amount.toGrouped(), true), cell(d.problem)});
-        }
         latest_->setHorizontalHeaderLabels({QStringLiteral("帐"), QStringLiteral("日期"), QStringLiteral("成员"), QStringLiteral("类型"),
                                             QStringLiteral("金额"), QStringLiteral("备注")});
         for (const Overview::Record& x : Overview::latestRecords(App::conn))

@@ -142,6 +142,26 @@ TEST_F(BillImportTest, EachLayoutPostsOnceWithTheRememberedTypes)
                            u"支付宝|C1|支出帐"_s, u"支付宝|C2|收入帐"_s}));
 }
 
+// The import posts expenses as 入帐 does: when they take a budget over (the household's or the
+// member's own), one message after the import's own names each and by how much; nothing is refused.
+TEST_F(BillImportTest, ImportTakingBudgetsOverNamesThemAfterItsOwnMessage)
+{
+    sql("insert into 预算 values ('', 'f', '', 12), ('02', 'f', '2026-02', 12.49), ('02', 'f', '2026-03', 1)");
+    ASSERT_TRUE(openImport(writeBill(u"W.csv"_s, billOf(Bills::Layout::WeChat, household(u"W"_s)))));
+    pick(u"cmdfindt"_s, 1);
+    selectParties({0});
+    pick(u"cmdfindo"_s, 0);
+    selectParties({1});
+    pick(u"cmdfindo"_s, 1);
+    const qsizetype before = messageTexts().size();
+    press(u"cmdimport"_s);
+    const QStringList shown = messageTexts().mid(before);
+    ASSERT_EQ(shown.size(), 2) << shown.join(u'\n').toStdString();
+    EXPECT_TRUE(shown[0].startsWith(u"已导入微信支付账单"_s));
+    EXPECT_EQ(shown[1], u"以下支出超出了预算：\n2026-02 全家 伙食：超出 0.50 元\n2026-02 李四 伙食：超出 0.01 元"_s);
+    EXPECT_EQ(count(u"支出帐"_s), u"1"_s);
+}
+
 // Alipay's refunds, rows of their own: taken off their payment in the same bill, and from the record of
 // a payment that an earlier bill imported (a correction that 撤销 takes back); a refund whose payment is
 // in neither, a transfer and goods not yet received are posted only when ticked. The header's totals

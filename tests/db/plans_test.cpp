@@ -4,6 +4,7 @@
 #include "budgets.h"
 #include "connection.h"
 #include "dberror.h"
+#include "monthoverview.h"
 #include "recurring.h"
 #include "support/testsupport.h"
 
@@ -58,6 +59,18 @@ TEST(Schedules, DueDatesFollowTheCalendar)
         {"yearly up to an end date", every(Period::Yearly, 1, 1, "2020-06-30", "2022-06-29"), "2030-01-01",
          {"2020-06-30", "2021-06-30"}},
         {"nothing before the start", every(Period::Monthly, 1, 5, "2026-05-01"), "2026-04-30", {}},
+        {"day 30 in February of 2100, no leap year, and back to the 30th", every(Period::Monthly, 1, 30, "2100-01-30"),
+         "2100-03-31", {"2100-01-30", "2100-02-28", "2100-03-30"}},
+        {"an end date and a count: the count comes first", every(Period::Monthly, 1, 5, "2026-01-01", "2026-12-31", 2),
+         "2027-12-31", {"2026-01-05", "2026-02-05"}},
+        {"an end date and a count: the end comes first", every(Period::Weekly, 1, 1, "2026-01-01", "2026-01-15", 10),
+         "2027-12-31", {"2026-01-01", "2026-01-08", "2026-01-15"}},
+        {"every three weeks across 29 February", every(Period::Weekly, 3, 1, "2024-02-15"), "2024-03-31",
+         {"2024-02-15", "2024-03-07", "2024-03-28"}},
+        {"weekly across a year end into a new year's week", every(Period::Weekly, 1, 1, "2026-12-24"), "2027-01-07",
+         {"2026-12-24", "2026-12-31", "2027-01-07"}},
+        {"yearly from 29 February with a count", every(Period::Yearly, 1, 1, "2024-02-29", nullptr, 2), "2030-12-31",
+         {"2024-02-29", "2025-02-28"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -151,6 +164,10 @@ TEST_F(Plans, ATemplateWhoseMemberTypeOrBankIsGoneIsListedWithTheReasonAndNotPos
     EXPECT_EQ(due[0].problem, "支出类型“03”已不存在，请修改这条定期收支");
     EXPECT_EQ(due[1].problem, "成员“2”已不存在，请修改这条定期收支");
     EXPECT_EQ(due[2].problem, "银行“b1”已不存在，请修改这条定期收支");
+    // What is gone is shown by its ID.
+    EXPECT_EQ(due[0].names.type, "03");
+    EXPECT_EQ(due[1].names.member, "2");
+    EXPECT_EQ(due[1].names.type, "房租");
     for (const Due& x : due)
         EXPECT_THROW(post(App::conn, postingsOf({x})), DbError);
     EXPECT_EQ(scalar("select (select count(*) from 支出帐) + (select count(*) from 银行帐) + (select count(*) from 定期记录)"), "0");
@@ -214,6 +231,13 @@ TEST_F(Plans, BudgetFiguresAgreeWithTheirOwnSums)
     for (const Money& v : year)
         all += v;
     EXPECT_EQ(y.spent, MoneyTotal(all));
+
+    // 本月概览 of March: the month's expenses, February's beside them, the largest types first.
+    const Overview::MonthFigures o = Overview::monthFigures(App::conn, d("2026-03-20"), 2);
+    EXPECT_EQ(o.now.expense, m.spent);
+    EXPECT_EQ(o.last.expense, MoneyTotal(*Money::parse("99.99")));
+    ASSERT_EQ(o.largest.size(), 2);
+    EXPECT_EQ(o.largest[0].typeId + "|" + o.largest[1].typeId, "02|01");
 
     // 复制上月 into April: March's own food and the default rent become April's own.
     EXPECT_EQ(Budgets::copyPreviousMonth(App::conn, "", 2026, 4), 2);

@@ -3,14 +3,26 @@
 #include <QString>
 #include <functional>
 
-// Kills a posting of staged records at random moments and checks the file after each kill.
+// What the helper posts.
+enum class CrashWork {
+    Staged,  // "<helper> post <file>": 收入临时 into 收入帐, as the entry form does
+    Due,     // "<helper> post-due <file>": every due occurrence of the recurring records, as 入帐 of
+             // the due window does (weekly expense templates, their occurrences the batch)
+};
+
+// Kills a posting at random moments and checks the file after each kill.
 struct CrashSetup {
-    QString helper;   // run as "<helper> post <file>": posts 收入临时 into 收入帐 as the entry form does
+    QString helper;
     QString emptyDb;  // the empty main.mdb to start from
     QString folder;   // where the working copy is made
+    CrashWork work = CrashWork::Staged;
     int batch = 60000;
     unsigned seed = 1;
 };
+// The last due date the "post-due" helper posts up to.
+inline constexpr const char* kCrashDueUntil = "2026-12-31";
+// Of the Due work: the occurrences of one template.
+inline constexpr int kCrashOccurrencesPerTemplate = 250;
 
 struct CrashFigures {
     int rounds = 0;
@@ -21,8 +33,10 @@ struct CrashFigures {
     QString failure;        // the first check that did not hold; empty when every check held
 };
 
-// Each round stages `batch` records, starts the helper, kills it (SIGKILL) after a random delay of
-// up to a little more than one whole run, and checks the file: PRAGMA integrity_check is ok, the
-// ledger holds the batch once or not at all and the staging table holds the rest. Then the helper
-// runs again to its end and must have posted the batch exactly once. Stops at the first failure.
+// Each round stages `batch` records (or templates with that many occurrences), starts the helper,
+// kills it (SIGKILL) after a random delay of up to a little more than one whole run, and checks the
+// file: PRAGMA integrity_check is ok, the ledger holds the batch once or not at all and the staging
+// table holds the rest (each posted occurrence recorded once, beside its own record). Then the helper
+// runs again to its end and must have posted the batch exactly once, and once more, posting nothing
+// more. Stops at the first failure.
 CrashFigures runCrashRounds(const CrashSetup& setup, int rounds, const std::function<void(const QString&)>& log = {});

@@ -1,24 +1,43 @@
 // crashtest post <file>: posts the staged income records of the file, as the entry form does.
-// crashtest <rounds> [--batch N] [--seed S] [--db empty.mdb]: kills such postings at random
+// crashtest post-due <file>: posts every due occurrence of the file's recurring records.
+// crashtest <rounds> [--due] [--batch N] [--seed S] [--db empty.mdb]: kills such postings at random
 // moments and checks the file after each kill; prints the figures, exits non-zero on a failure.
 #include "connection.h"
 #include "crashrounds.h"
 #include "posting.h"
+#include "recurring.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <random>
 
+namespace {
+
+// Posts every occurrence due, each on its due date with its template's amount, as 入帐 of the due
+// window does with every row ticked.
+void postDue(Connection& conn)
+{
+    QList<Recurring::Posting> postings;
+    for (const Recurring::Due& d : Recurring::dueUntil(conn, QDate::fromString(QString::fromLatin1(kCrashDueUntil), Qt::ISODate)))
+        postings << Recurring::Posting{d.what.id, d.due, d.due, d.what.amount};
+    Recurring::post(conn, postings);
+}
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
-    if (args.size() == 2 && args[0] == QLatin1String("post")) {
+    if (args.size() == 2 && (args[0] == QLatin1String("post") || args[0] == QLatin1String("post-due"))) {
         try {
             Connection conn;
             conn.open(args[1]);
-            postStaged(conn, QStringLiteral("收入临时"), QStringLiteral("收入帐"));
+            if (args[0] == QLatin1String("post"))
+                postStaged(conn, QStringLiteral("收入临时"), QStringLiteral("收入帐"));
+            else
+                postDue(conn);
             return 0;
         } catch (const std::exception& e) {
             std::fprintf(stderr, "%s\n", e.what());
@@ -29,8 +48,9 @@ int main(int argc, char** argv)
     bool ok = false;
     const int rounds = args.value(0).toInt(&ok);
     if (!ok || rounds < 1) {
-        std::fprintf(stderr, "usage: crashtest <rounds> [--batch N] [--seed S] [--db empty.mdb]\n"
-                             "       crashtest post <file>\n");
+        std::fprintf(stderr, "usage: crashtest <rounds> [--due] [--batch N] [--seed S] [--db empty.mdb]\n"
+                             "       crashtest post <file>\n"
+                             "       crashtest post-due <file>\n");
         return 2;
     }
     QTemporaryDir dir;
@@ -39,15 +59,19 @@ int main(int argc, char** argv)
     setup.emptyDb = QStringLiteral(KINBOOK_EMPTY_DB);
     setup.folder = dir.path();
     setup.seed = std::random_device()();
-    for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
-        if (args[i] == QLatin1String("--batch"))
-            setup.batch = args[i + 1].toInt();
-        else if (args[i] == QLatin1String("--seed"))
-            setup.seed = args[i + 1].toUInt();
-        else if (args[i] == QLatin1String("--db"))
-            setup.emptyDb = args[i + 1];
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const bool valued = i + 1 < args.size();
+        if (args[i] == QLatin1String("--due"))
+            setup.work = CrashWork::Due;
+        else if (valued && args[i] == QLatin1String("--batch"))
+            setup.batch = args[++i].toInt();
+        else if (valued && args[i] == QLatin1String("--seed"))
+            setup.seed = args[++i].toUInt();
+        else if (valued && args[i] == QLatin1String("--db"))
+            setup.emptyDb = args[++i];
     }
-    std::printf("%d rounds, batch of %d records, seed %u\n", rounds, setup.batch, setup.seed);
+    std::printf("%d rounds, batch of %d %s, seed %u\n", rounds, setup.batch,
+                setup.work == CrashWork::Due ? "due occurrences" : "staged records", setup.seed);
     const CrashFigures f = runCrashRounds(setup, rounds, [](const QString& line) {
         std::printf("%s\n", line.toLocal8Bit().constData());
         std::fflush(stdout);

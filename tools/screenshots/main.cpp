@@ -4,6 +4,7 @@
 // recorded instead of shown, so nothing waits for a click.
 #include "dberror.h"
 #include "ledgerrows.h"
+#include "books/duewindow.h"
 #include "books/picker.h"
 #include "reports/correctionform.h"
 #include "shell/about.h"
@@ -75,6 +76,16 @@ void fillSampleData()
     sql += QStringLiteral("insert into 银行帐 values ('01', '01', '支出', '活期', 1500, %1);").arg(day(1, 30));
     sql += QStringLiteral("insert into 负债 values (%1, '王叔叔', '欠人', 10000, '已还2000', 8000);").arg(day(1, 15));
     sql += QStringLiteral("insert into 负债 values (%1, '刘阿姨', '人欠', 3000, '', 3000);").arg(day(1, 18));
+    // Budgets (food over, utilities near) and recurring records begun last month, some of them due.
+    sql += QStringLiteral(
+        "insert into 预算 values ('', '01', '', 1800), ('', '02', '', 400), ('', '03', '', 5000), ('', '04', '', 300),"
+        " ('02', '01', '', 2000);"
+        "insert into 定期收支 (帐, 成员ID, 类型ID, 银行ID, 存或取, 金额, 备注, 周期, 间隔, 日, 开始日期) values"
+        " ('收入帐', '01', '01', null, null, 6800, '工资', '每月', 1, 5, date('now', 'localtime', 'start of month', '-1 month')),"
+        " ('支出帐', '02', '02', null, null, 326.4, '水电煤气', '每月', 1, 20, date('now', 'localtime', 'start of month', '-1 month')),"
+        " ('银行帐', '01', '活期', '01', '存入', 3000, '', '每月', 1, 6, date('now', 'localtime', 'start of month', '-1 month')),"
+        " ('支出帐', '03', '03', null, null, 120, '钢琴课', '每周', 2, null, date('now', 'localtime', '-20 days')),"
+        " ('支出帐', '09', '04', null, null, 45, '体检', '每年', 1, null, date('now', 'localtime', '-3 days'));");
     App::conn.execute(sql);
 }
 
@@ -271,6 +282,11 @@ int main(int argc, char** argv)
         shootResults(w, name);
         w->close();
         delete w;
+    }
+    if (QDialog* due = DueWindow::showIfDue(main)) {
+        // What a login finds due of the recurring records.
+        shoot(due, QStringLiteral("frmDue"));
+        delete due;
     }
     {
         // Correcting a posted record: the form over the first income record.
