@@ -2,8 +2,8 @@
 
 #include "connection.h"
 #include "dberror.h"
-#include "dialect.h"
 #include "ledgerrows.h"
+#include "sqltext.h"
 #include "statement.h"
 
 #include <QSet>

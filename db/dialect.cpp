@@ -1,5 +1,7 @@
 #include "dialect.h"
 
+#include "sqltext.h"
+
 #include <QDate>
 #include <QList>
 #include <QRegularExpression>
@@ -383,20 +385,6 @@ QList<Token> collateOrderTerms(const QList<Token>& toks)
 int expandTwoDigitYear(int yy)
 {
     return yy < 30 ? 2000 + yy : 1900 + yy;
-}
-
-QString sqlQuote(const QString& value)
-{
-    QString v = value;
-    v.replace(QLatin1Char('\''), QLatin1String("''"));
-    return QLatin1Char('\'') + v + QLatin1Char('\'');
-}
-
-QString sqlName(const QString& name)
-{
-    QString n = name;
-    n.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + n + QLatin1Char('"');
 }
 
 QString translateSql(const QString& sql)

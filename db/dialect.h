@@ -16,14 +16,6 @@
 // Quoted texts are never touched.
 QString translateSql(const QString& sql);
 
-// The name under which every connection knows the Chinese order of texts.
-inline constexpr const char kPinyinCollation[] = "PINYIN";
-
-// A value as an SQL text literal: between single quotes, inner quotes doubled.
-QString sqlQuote(const QString& value);
-// A table or field name as an SQL identifier: between double quotes, inner quotes doubled.
-QString sqlName(const QString& name);
-
 // The year of a two-digit year literal: 00 to 29 are 2000 to 2029, 30 to 99 are 1930 to 1999.
 int expandTwoDigitYear(int yy);
 

@@ -2,8 +2,8 @@
 
 #include "connection.h"
 #include "dberror.h"
-#include "dialect.h"
 #include "filecheck.h"
+#include "sqltext.h"
 #include "statement.h"
 
 #include <sqlite3.h>

@@ -3,6 +3,7 @@
 #include "connection.h"
 #include "dberror.h"
 #include "resultreader.h"
+#include "sqltext.h"
 #include "statement.h"
 
 #include <QDate>
@@ -13,13 +14,6 @@
 #include <sqlite3.h>
 
 namespace {
-
-QString quoteIdent(const QString& name)
-{
-    QString n = name;
-    n.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + n + QLatin1Char('"');
-}
 
 // "select <list> from <table> [where ...|order by ...]" over one plain table.
 const QRegularExpression& singleTableSelect()
@@ -64,7 +58,7 @@ void Recordset::prepare(Connection& conn, const QString& sql, const QVariantList
     if (lock == ReadOnly && !keyTable_.isEmpty()) {
         static const QRegularExpression select(QStringLiteral("^\\s*select\\s"), QRegularExpression::CaseInsensitiveOption);
         if (const auto m = select.match(sql); m.hasMatch()) {
-            readSql = m.captured(0) + quoteIdent(keyTable_) + QStringLiteral(".rowid, ") + sql.mid(m.capturedEnd());
+            readSql = m.captured(0) + sqlName(keyTable_) + QStringLiteral(".rowid, ") + sql.mid(m.capturedEnd());
             keyed = true;
         }
     }
@@ -543,7 +537,7 @@ void Recordset::addNew()
 void Recordset::reloadRow(std::int64_t rowid, int row, bool append)
 {
     Statement st(*conn_, QStringLiteral("select ") + quotedFieldNames().join(u',') + QStringLiteral(" from ")
-                     + quoteIdent(table_) + QStringLiteral(" where rowid=?"),
+                     + sqlName(table_) + QStringLiteral(" where rowid=?"),
                  false);
     sqlite3_bind_int64(st.handle(), 1, rowid);
     const bool found = st.step();
@@ -559,7 +553,7 @@ QStringList Recordset::quotedFieldNames() const
 {
     QStringList names;
     for (int i = 0; i < fieldCount(); ++i)
-        names << quoteIdent(snap_.column(i).name);
+        names << sqlName(snap_.column(i).name);
     return names;
 }
 
@@ -576,7 +570,7 @@ void Recordset::update()
         QStringList marks;
         for (int i = 0; i < fieldCount(); ++i)
             marks << QStringLiteral("?");
-        Statement st(*conn_, QStringLiteral("insert into ") + quoteIdent(table_) + QStringLiteral(" (") + names.join(u',')
+        Statement st(*conn_, QStringLiteral("insert into ") + sqlName(table_) + QStringLiteral(" (") + names.join(u',')
                          + QStringLiteral(") values (") + marks.join(u',') + QStringLiteral(")"),
                      false);
         for (int i = 0; i < fieldCount(); ++i)
@@ -589,7 +583,7 @@ void Recordset::update()
         QStringList sets;
         for (const QString& n : names)
             sets << n + QStringLiteral("=?");
-        Statement st(*conn_, QStringLiteral("update ") + quoteIdent(table_) + QStringLiteral(" set ") + sets.join(u',')
+        Statement st(*conn_, QStringLiteral("update ") + sqlName(table_) + QStringLiteral(" set ") + sets.join(u',')
                          + QStringLiteral(" where rowid=?"),
                      false);
         for (int i = 0; i < fieldCount(); ++i)
@@ -643,7 +637,7 @@ void Recordset::deleteCurrent()
     const std::int64_t rowid = snap_.rowid(pos_);
     {
         Transaction tx(*conn_);
-        Statement st(*conn_, QStringLiteral("delete from ") + quoteIdent(table_) + QStringLiteral(" where rowid=?"), false);
+        Statement st(*conn_, QStringLiteral("delete from ") + sqlName(table_) + QStringLiteral(" where rowid=?"), false);
         sqlite3_bind_int64(st.handle(), 1, rowid);
         st.step();
         tx.commit();
@@ -687,7 +681,7 @@ void Recordset::refreshRow(int row)
     const std::int64_t key = keyAt(row);
     if (key < 0)
         return;
-    Statement st(*conn_, keyRowSql_ + QStringLiteral(" WHERE ") + quoteIdent(keyTable_) + QStringLiteral(".rowid = ?"));
+    Statement st(*conn_, keyRowSql_ + QStringLiteral(" WHERE ") + sqlName(keyTable_) + QStringLiteral(".rowid = ?"));
     sqlite3_bind_int64(st.handle(), 1, key);
     if (!st.step()) {
         removeRow(row);
@@ -714,7 +708,7 @@ bool Recordset::insertKeyedRow(int row, std::int64_t key)
 {
     if (!keyed_ || row < 0 || row > rowCount())
         return false;
-    Statement st(*conn_, keyRowSql_ + QStringLiteral(" WHERE ") + quoteIdent(keyTable_) + QStringLiteral(".rowid = ?"));
+    Statement st(*conn_, keyRowSql_ + QStringLiteral(" WHERE ") + sqlName(keyTable_) + QStringLiteral(".rowid = ?"));
     sqlite3_bind_int64(st.handle(), 1, key);
     if (!st.step())
         return false;

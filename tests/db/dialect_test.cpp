@@ -34,10 +34,3 @@ TEST(Dialect, TranslatesTheWindowsStatementsForTheEngine)
     for (const auto& [written, read] : cases)
         EXPECT_EQ(translateSql(written), read) << written.toStdString();
 }
-
-TEST(Dialect, QuotingDoublesSingleQuotes)
-{
-    EXPECT_EQ(sqlQuote("abc"), "'abc'");
-    EXPECT_EQ(sqlQuote("' or ''='"), "''' or ''''='''");
-    EXPECT_EQ(sqlQuote(""), "''");
-}

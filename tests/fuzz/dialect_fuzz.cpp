@@ -7,6 +7,7 @@
 //    gives the same rows as SQLite gives for the clause as written, on small random tables.
 // The first byte chooses: even, a statement of the windows and a value; odd, a join.
 #include "dialect.h"
+#include "sqltext.h"
 #include "check.h"
 
 #include <QFile>

@@ -2,6 +2,7 @@
 
 #include "dialect.h"
 #include "pinyinorder.h"
+#include "sqltext.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
