@@ -150,8 +150,7 @@ QList<Object> objectsOf(Connection& conn)
     Statement st(conn,
                  QStringLiteral("SELECT type, name, tbl_name, sql FROM sqlite_master WHERE NOT (type = 'index' AND sql IS NULL "
                                 "AND name LIKE 'sqlite\\_autoindex\\_%' ESCAPE '\\') AND NOT (type = 'table' AND name IN "
-                                "('sqlite_sequence', 'sqlite_stat1', 'sqlite_stat4')) ORDER BY type, name"),
-                 false);
+                                "('sqlite_sequence', 'sqlite_stat1', 'sqlite_stat4')) ORDER BY type, name"));
     while (st.step()) {
         auto text = [&st](int column) {
             return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st.handle(), column)));

@@ -75,7 +75,7 @@ std::optional<QVariantList> read(Connection& conn, const QString& ledger, std::i
 {
     requireLedger(ledger);
     const QStringList f = fields(ledger);
-    Statement st(conn, QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(nameList(f), sqlName(ledger)), false);
+    Statement st(conn, QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(nameList(f), sqlName(ledger)));
     sqlite3_bind_int64(st.handle(), 1, rowid);
     if (!st.step())
         return std::nullopt;
@@ -119,7 +119,7 @@ std::optional<QVariantList> correct(Connection& conn, const QString& ledger, std
         QStringList sets;
         for (const QString& n : f)
             sets << sqlName(n) + QStringLiteral("=?");
-        Statement st(conn, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(sqlName(ledger), sets.join(u',')), false);
+        Statement st(conn, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(sqlName(ledger), sets.join(u',')));
         for (int i = 0; i < f.size(); ++i)
             bindValue(st, i + 1, to[i]);
         sqlite3_bind_int64(st.handle(), static_cast<int>(f.size()) + 1, rowid);
@@ -138,8 +138,7 @@ std::int64_t moveToBin(Connection& conn, const QString& ledger, std::int64_t row
     {
         Statement st(conn,
                      QStringLiteral("INSERT INTO %1 (帐本, 行号, 删除时间, %2) SELECT ?, rowid, ?, %2 FROM %3 WHERE rowid = ?")
-                         .arg(sqlName(kBinTable), f, sqlName(ledger)),
-                     false);
+                         .arg(sqlName(kBinTable), f, sqlName(ledger)));
         st.bind(1, ledger);
         st.bind(2, when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
         sqlite3_bind_int64(st.handle(), 3, rowid);
@@ -149,7 +148,7 @@ std::int64_t moveToBin(Connection& conn, const QString& ledger, std::int64_t row
         throw DbError(DbError::NoRow, SQLITE_ERROR, QStringLiteral("no such record"));
     const std::int64_t binId = sqlite3_last_insert_rowid(conn.handle());
     {
-        Statement st(conn, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(sqlName(ledger)), false);
+        Statement st(conn, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(sqlName(ledger)));
         sqlite3_bind_int64(st.handle(), 1, rowid);
         st.step();
     }
@@ -163,7 +162,7 @@ std::optional<Restored> restoreFromBin(Connection& conn, std::int64_t binId)
     Restored r;
     std::optional<std::int64_t> oldRowid;
     {
-        Statement st(conn, QStringLiteral("SELECT 帐本, 行号 FROM %1 WHERE 编号 = ?").arg(sqlName(kBinTable)), false);
+        Statement st(conn, QStringLiteral("SELECT 帐本, 行号 FROM %1 WHERE 编号 = ?").arg(sqlName(kBinTable)));
         sqlite3_bind_int64(st.handle(), 1, binId);
         if (!st.step())
             return std::nullopt;
@@ -173,7 +172,7 @@ std::optional<Restored> restoreFromBin(Connection& conn, std::int64_t binId)
     }
     requireLedger(r.ledger);
     if (oldRowid) {
-        Statement taken(conn, QStringLiteral("SELECT 1 FROM %1 WHERE rowid = ?").arg(sqlName(r.ledger)), false);
+        Statement taken(conn, QStringLiteral("SELECT 1 FROM %1 WHERE rowid = ?").arg(sqlName(r.ledger)));
         sqlite3_bind_int64(taken.handle(), 1, *oldRowid);
         if (taken.step())
             oldRowid.reset();  // another record has it now: the engine gives a new one
@@ -183,14 +182,13 @@ std::optional<Restored> restoreFromBin(Connection& conn, std::int64_t binId)
         Statement st(conn,
                      QStringLiteral("INSERT INTO %1 (%2%3) SELECT %4%3 FROM %5 WHERE 编号 = ?")
                          .arg(sqlName(r.ledger), oldRowid ? QStringLiteral("rowid, ") : QString(), f,
-                              oldRowid ? QStringLiteral("行号, ") : QString(), sqlName(kBinTable)),
-                     false);
+                              oldRowid ? QStringLiteral("行号, ") : QString(), sqlName(kBinTable)));
         sqlite3_bind_int64(st.handle(), 1, binId);
         st.step();
     }
     r.rowid = sqlite3_last_insert_rowid(conn.handle());
     {
-        Statement st(conn, QStringLiteral("DELETE FROM %1 WHERE 编号 = ?").arg(sqlName(kBinTable)), false);
+        Statement st(conn, QStringLiteral("DELETE FROM %1 WHERE 编号 = ?").arg(sqlName(kBinTable)));
         sqlite3_bind_int64(st.handle(), 1, binId);
         st.step();
     }
@@ -202,7 +200,7 @@ int emptyBin(Connection& conn)
 {
     Transaction tx(conn);
     {
-        Statement st(conn, QStringLiteral("DELETE FROM %1").arg(sqlName(kBinTable)), false);
+        Statement st(conn, QStringLiteral("DELETE FROM %1").arg(sqlName(kBinTable)));
         st.step();
     }
     const int n = conn.changes();

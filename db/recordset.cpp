@@ -537,8 +537,7 @@ void Recordset::addNew()
 void Recordset::reloadRow(std::int64_t rowid, int row, bool append)
 {
     Statement st(*conn_, QStringLiteral("select ") + quotedFieldNames().join(u',') + QStringLiteral(" from ")
-                     + sqlName(table_) + QStringLiteral(" where rowid=?"),
-                 false);
+                     + sqlName(table_) + QStringLiteral(" where rowid=?"));
     sqlite3_bind_int64(st.handle(), 1, rowid);
     const bool found = st.step();
     if (append) {
@@ -571,8 +570,7 @@ void Recordset::update()
         for (int i = 0; i < fieldCount(); ++i)
             marks << QStringLiteral("?");
         Statement st(*conn_, QStringLiteral("insert into ") + sqlName(table_) + QStringLiteral(" (") + names.join(u',')
-                         + QStringLiteral(") values (") + marks.join(u',') + QStringLiteral(")"),
-                     false);
+                         + QStringLiteral(") values (") + marks.join(u',') + QStringLiteral(")"));
         for (int i = 0; i < fieldCount(); ++i)
             st.bind(i + 1, buffer_[i]);
         st.step();
@@ -584,8 +582,7 @@ void Recordset::update()
         for (const QString& n : names)
             sets << n + QStringLiteral("=?");
         Statement st(*conn_, QStringLiteral("update ") + sqlName(table_) + QStringLiteral(" set ") + sets.join(u',')
-                         + QStringLiteral(" where rowid=?"),
-                     false);
+                         + QStringLiteral(" where rowid=?"));
         for (int i = 0; i < fieldCount(); ++i)
             st.bind(i + 1, buffer_[i]);
         sqlite3_bind_int64(st.handle(), fieldCount() + 1, rowid);
@@ -637,7 +634,7 @@ void Recordset::deleteCurrent()
     const std::int64_t rowid = snap_.rowid(pos_);
     {
         Transaction tx(*conn_);
-        Statement st(*conn_, QStringLiteral("delete from ") + sqlName(table_) + QStringLiteral(" where rowid=?"), false);
+        Statement st(*conn_, QStringLiteral("delete from ") + sqlName(table_) + QStringLiteral(" where rowid=?"));
         sqlite3_bind_int64(st.handle(), 1, rowid);
         st.step();
         tx.commit();

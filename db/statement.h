@@ -10,11 +10,10 @@ class Connection;
 struct sqlite3_stmt;
 struct sqlite3_value;
 
-// One prepared statement, finalized when it goes out of scope. The text is translated from the
-// windows' dialect before it is prepared.
+// One prepared statement, finalized when it goes out of scope.
 class Statement {
 public:
-    Statement(Connection& conn, const QString& sql, bool translate = true);
+    Statement(Connection& conn, const QString& sql);
     ~Statement();
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
@@ -59,5 +58,5 @@ private:
     QString sql_;
 };
 
-// One column of every row of a statement run as it stands (no dialect translation), as texts.
+// One column of every row of a statement, as texts.
 QStringList columnTexts(Connection& conn, const QString& sql, int column = 0);
