@@ -189,8 +189,7 @@ QString writeCopy(const QString& source, const QString& target)
         Statement(from, QStringLiteral("BEGIN")).step();
         Statement(from, QStringLiteral("SELECT count(*) FROM sqlite_master")).step();
         Statement mode(from, QStringLiteral("PRAGMA journal_mode"));
-        const bool wal = mode.step()
-                         && QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(mode.handle(), 0))).toLower() == "wal";
+        const bool wal = mode.step() && mode.text(0).compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
         if (wal)
             copyPages(from, temporary);  // the committed state is partly in the -wal file
         else

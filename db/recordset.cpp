@@ -89,18 +89,16 @@ void Recordset::prepare(Connection& conn, const QString& sql, const QVariantList
         st->bindAll(values);
     }
 
-    sqlite3_stmt* h = st->handle();
-    const int n = sqlite3_column_count(h);
+    const int n = st->columnCount();
     std::vector<Snapshot::ColumnInfo> cols(static_cast<std::size_t>(n - first));
     for (int i = first; i < n; ++i) {
         Snapshot::ColumnInfo& c = cols[static_cast<std::size_t>(i - first)];
-        c.name = QString::fromUtf8(sqlite3_column_name(h, i));
-        const char* decl = sqlite3_column_decltype(h, i);
-        const QByteArray d = decl ? QByteArray(decl).toUpper() : QByteArray();
+        c.name = st->columnName(i);
+        const QByteArray d = st->declaredType(i).toUpper();
         c.money = d == "CURRENCY" || d == "MONEY";
         c.integer = d.contains("INT");
         c.date = d == "DATE";
-        if (!table.isEmpty() && !sqlite3_column_origin_name(h, i))
+        if (!table.isEmpty() && !st->isTableColumn(i))
             table.clear();  // an expression: the snapshot cannot be written back
     }
     if (table.isEmpty() && first == 1 && !keyed) {
@@ -538,7 +536,7 @@ void Recordset::reloadRow(std::int64_t rowid, int row, bool append)
 {
     Statement st(*conn_, QStringLiteral("select ") + quotedFieldNames().join(u',') + QStringLiteral(" from ")
                      + sqlName(table_) + QStringLiteral(" where rowid=?"));
-    sqlite3_bind_int64(st.handle(), 1, rowid);
+    st.bindInt64(1, rowid);
     const bool found = st.step();
     if (append) {
         snap_.appendNullRow();
@@ -585,7 +583,7 @@ void Recordset::update()
                          + QStringLiteral(" where rowid=?"));
         for (int i = 0; i < fieldCount(); ++i)
             st.bind(i + 1, buffer_[i]);
-        sqlite3_bind_int64(st.handle(), fieldCount() + 1, rowid);
+        st.bindInt64(fieldCount() + 1, rowid);
         st.step();
     }
     tx.commit();
@@ -635,7 +633,7 @@ void Recordset::deleteCurrent()
     {
         Transaction tx(*conn_);
         Statement st(*conn_, QStringLiteral("delete from ") + sqlName(table_) + QStringLiteral(" where rowid=?"));
-        sqlite3_bind_int64(st.handle(), 1, rowid);
+        st.bindInt64(1, rowid);
         st.step();
         tx.commit();
     }
@@ -679,7 +677,7 @@ void Recordset::refreshRow(int row)
     if (key < 0)
         return;
     Statement st(*conn_, keyRowSql_ + QStringLiteral(" WHERE ") + sqlName(keyTable_) + QStringLiteral(".rowid = ?"));
-    sqlite3_bind_int64(st.handle(), 1, key);
+    st.bindInt64(1, key);
     if (!st.step()) {
         removeRow(row);
         return;
@@ -706,7 +704,7 @@ bool Recordset::insertKeyedRow(int row, std::int64_t key)
     if (!keyed_ || row < 0 || row > rowCount())
         return false;
     Statement st(*conn_, keyRowSql_ + QStringLiteral(" WHERE ") + sqlName(keyTable_) + QStringLiteral(".rowid = ?"));
-    sqlite3_bind_int64(st.handle(), 1, key);
+    st.bindInt64(1, key);
     if (!st.step())
         return false;
     snap_.insertRow(row, key, st.handle(), 0);

@@ -111,6 +111,21 @@ int Statement::columnCount() const
     return sqlite3_column_count(st_);
 }
 
+QString Statement::columnName(int col) const
+{
+    return QString::fromUtf8(sqlite3_column_name(st_, col));
+}
+
+QByteArray Statement::declaredType(int col) const
+{
+    return QByteArray(sqlite3_column_decltype(st_, col));
+}
+
+bool Statement::isTableColumn(int col) const
+{
+    return sqlite3_column_origin_name(st_, col) != nullptr;
+}
+
 bool Statement::isNull(int col) const
 {
     return sqlite3_column_type(st_, col) == SQLITE_NULL;

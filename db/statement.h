@@ -37,6 +37,11 @@ public:
     void reset();
     // The current row's cells (column from 0). A null reads as 0, an empty text or blob.
     int columnCount() const;
+    // A result column's name, the type its table declares for it (empty for an expression) and
+    // whether it is a column of a table (not an expression).
+    QString columnName(int col) const;
+    QByteArray declaredType(int col) const;
+    bool isTableColumn(int col) const;
     bool isNull(int col) const;
     int columnType(int col) const;  // SQLITE_INTEGER, SQLITE_FLOAT, SQLITE_TEXT, SQLITE_BLOB or SQLITE_NULL
     std::int64_t int64(int col) const;
