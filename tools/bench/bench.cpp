@@ -19,6 +19,7 @@
 #include "report.h"
 #include "plansbench.h"
 #include "filecheck.h"
+#include "pinyinorder.h"
 #include "recordset.h"
 #include "recordsetmodel.h"
 #include "sqltext.h"
@@ -274,6 +275,7 @@ int main(int argc, char** argv)
         sqlite3* raw = nullptr;
         sqlite3_open_v2(dbFile.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
         sqlite3_busy_timeout(raw, 5000);
+        PinyinOrder::registerOn(raw);  // the windows' statements order names in Chinese order
 
         {
             // Memory of a loaded income query: the heap it keeps per record beyond the texts it
