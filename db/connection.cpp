@@ -56,7 +56,7 @@ void Connection::setUp(sqlite3* db, const QString& path)
         close();
         throw DbError(DbError::Other, rc, QStringLiteral("cannot apply the safe settings"));
     }
-    // The statements order names in Chinese order (see inChineseOrder).
+    // The statements order names in Chinese order (inChineseOrder in sqltext.h).
     if (!PinyinOrder::registerOn(db_)) {
         close();
         throw DbError(DbError::Other, SQLITE_NOMEM, QStringLiteral("cannot register the Chinese order"));
