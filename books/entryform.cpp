@@ -219,7 +219,7 @@ void EntryForm::unload()
     // Closing empties the staging table, whatever was staged during the visit.
     if (!kind_.ledger.isEmpty()) {
         try {
-            App::conn.execute(QStringLiteral("delete * from ") + kind_.table);
+            App::conn.execute(QStringLiteral("delete from ") + kind_.table);
         } catch (...) {
         }
     }

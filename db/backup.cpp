@@ -186,11 +186,10 @@ QString writeCopy(const QString& source, const QString& target)
         from.open(source, true);
         // One read transaction for the whole copy: a writer waits (or the copy times out) and the
         // copy is one committed state of the file.
-        Statement(from, QStringLiteral("BEGIN"), false).step();
-        Statement(from, QStringLiteral("SELECT count(*) FROM sqlite_master"), false).step();
-        Statement mode(from, QStringLiteral("PRAGMA journal_mode"), false);
-        const bool wal = mode.step()
-                         && QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(mode.handle(), 0))).toLower() == "wal";
+        Statement(from, QStringLiteral("BEGIN")).step();
+        Statement(from, QStringLiteral("SELECT count(*) FROM sqlite_master")).step();
+        Statement mode(from, QStringLiteral("PRAGMA journal_mode"));
+        const bool wal = mode.step() && mode.text(0).compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
         if (wal)
             copyPages(from, temporary);  // the committed state is partly in the -wal file
         else

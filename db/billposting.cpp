@@ -2,8 +2,8 @@
 
 #include "connection.h"
 #include "dberror.h"
-#include "dialect.h"
 #include "ledgerrows.h"
+#include "sqltext.h"
 #include "statement.h"
 
 #include <QSet>
@@ -72,7 +72,7 @@ QList<Lowered> lowerEarlier(Connection& conn, const Bills::Bill& bill, Statement
         const qsizetype amountAt = fields.indexOf(QStringLiteral("金额")), noteAt = fields.indexOf(QStringLiteral("备注"));
         const Money now = Money::fromDouble(before->at(amountAt).toDouble());
         const Money lowered = std::max(Money(), now - refunds.value(key));
-        Statement update(conn, QStringLiteral("UPDATE %1 SET 金额 = ?, 备注 = ? WHERE rowid = ?").arg(sqlName(key.first)), false);
+        Statement update(conn, QStringLiteral("UPDATE %1 SET 金额 = ?, 备注 = ? WHERE rowid = ?").arg(sqlName(key.first)));
         update.bindAll({QVariant::fromValue(lowered), noteWithRefund(before->at(noteAt).toString(), refunds.value(key)),
                         static_cast<qlonglong>(key.second)});
         update.step();
@@ -92,7 +92,7 @@ void markImported(Connection& conn, Bills::Bill& bill)
 {
     // The numbers kept for the bill's payment service, read in one pass: a look-up per row outside a
     // transaction would take and release the file's read lock ten thousand times for a large bill.
-    Statement kept(conn, QStringLiteral("SELECT 交易号, 帐, 行号 FROM %1 WHERE 来源 = ?").arg(sqlName(kImportedTable)), false);
+    Statement kept(conn, QStringLiteral("SELECT 交易号, 帐, 行号 FROM %1 WHERE 来源 = ?").arg(sqlName(kImportedTable)));
     kept.bind(1, Bills::source(bill.layout));
     QHash<QString, Record> known;
     while (kept.step())
@@ -135,8 +135,7 @@ std::optional<Type> rememberedType(Connection& conn, Bills::Kind kind, const QSt
         return std::nullopt;
     Statement st(conn,
                  QStringLiteral("SELECT t.ID, t.类型 FROM %1 m JOIN %2 t ON t.ID = m.类型ID WHERE m.收支 = ? AND m.交易对方 = ?")
-                     .arg(sqlName(kTypesTable), sqlName(typeTableOf(kind))),
-                 false);
+                     .arg(sqlName(kTypesTable), sqlName(typeTableOf(kind))));
     st.bindAll({Bills::kindName(kind), counterparty});
     if (!st.step())
         return std::nullopt;
@@ -151,16 +150,14 @@ Posted post(Connection& conn, const Bills::Bill& bill, const Choices& choices)
     Transaction tx(conn);
     Statement keep(conn,
                    QStringLiteral("INSERT INTO %1 (来源, 交易号, 帐, 行号) VALUES (?, ?, ?, ?) ON CONFLICT DO NOTHING")
-                       .arg(sqlName(kImportedTable)),
-                   false);
+                       .arg(sqlName(kImportedTable)));
     const QString insert = QStringLiteral("INSERT INTO %1 (成员ID, 类型ID, 金额, 日期, 备注, 月份) VALUES (?, ?, ?, ?, ?, ?)");
-    Statement income(conn, insert.arg(sqlName(ledgerOf(Bills::Kind::Income))), false);
-    Statement expense(conn, insert.arg(sqlName(ledgerOf(Bills::Kind::Expense))), false);
+    Statement income(conn, insert.arg(sqlName(ledgerOf(Bills::Kind::Income))));
+    Statement expense(conn, insert.arg(sqlName(ledgerOf(Bills::Kind::Expense))));
     Statement remember(conn,
                        QStringLiteral("INSERT INTO %1 (收支, 交易对方, 类型ID) VALUES (?, ?, ?) "
                                       "ON CONFLICT (收支, 交易对方) DO UPDATE SET 类型ID = excluded.类型ID")
-                           .arg(sqlName(kTypesTable)),
-                       false);
+                           .arg(sqlName(kTypesTable)));
     // The member and the source are the same for every row: bound once (a reset keeps them).
     for (Statement* ledger : {&income, &expense})
         ledger->bind(1, choices.member);
@@ -194,7 +191,7 @@ Posted post(Connection& conn, const Bills::Bill& bill, const Choices& choices)
         keep.step();
         if (conn.changes() == 0) {
             // Imported meanwhile (the preview is older than the file): the record goes again.
-            Statement drop(conn, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(sqlName(ledgerOf(kind))), false);
+            Statement drop(conn, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(sqlName(ledgerOf(kind))));
             drop.bind(1, static_cast<qlonglong>(record));
             drop.step();
             continue;

@@ -29,7 +29,7 @@ QString key(const QString& id)
 QMap<QString, QMap<QString, Money>> allStored(Connection& conn, const QString& memberId)
 {
     QMap<QString, QMap<QString, Money>> out;
-    Statement st(conn, QStringLiteral("SELECT 类型ID, 年月, 金额 FROM 预算 WHERE 成员ID = ?"), false);
+    Statement st(conn, QStringLiteral("SELECT 类型ID, 年月, 金额 FROM 预算 WHERE 成员ID = ?"));
     st.bind(1, memberId);
     while (st.step())
         out[key(st.text(0))][st.text(1)] = Money::fromDouble(st.real(2));
@@ -64,7 +64,7 @@ QString lastDayOf(const QString& month)
 
 QString nameOf(Connection& conn, const QString& table, const QString& field, const QString& id)
 {
-    Statement st(conn, QStringLiteral("SELECT %1 FROM %2 WHERE ID = ?").arg(field, table), false);
+    Statement st(conn, QStringLiteral("SELECT %1 FROM %2 WHERE ID = ?").arg(field, table));
     st.bind(1, id);
     return st.step() ? st.text(0) : id;
 }
@@ -79,7 +79,7 @@ QString monthKey(int year, int month)
 QMap<QString, Money> stored(Connection& conn, const QString& memberId, const QString& month)
 {
     QMap<QString, Money> out;
-    Statement st(conn, QStringLiteral("SELECT 类型ID, 金额 FROM 预算 WHERE 成员ID = ? AND 年月 = ?"), false);
+    Statement st(conn, QStringLiteral("SELECT 类型ID, 金额 FROM 预算 WHERE 成员ID = ? AND 年月 = ?"));
     st.bindAll({memberId, month});
     while (st.step())
         out.insert(st.text(0), Money::fromDouble(st.real(1)));
@@ -90,11 +90,11 @@ void store(Connection& conn, const QString& memberId, const QString& month, cons
 {
     Transaction tx(conn);
     {
-        Statement drop(conn, QStringLiteral("DELETE FROM 预算 WHERE 成员ID = ? AND 年月 = ?"), false);
+        Statement drop(conn, QStringLiteral("DELETE FROM 预算 WHERE 成员ID = ? AND 年月 = ?"));
         drop.bindAll({memberId, month});
         drop.step();
     }
-    Statement put(conn, QStringLiteral("INSERT INTO 预算 (成员ID, 类型ID, 年月, 金额) VALUES (?, ?, ?, ?)"), false);
+    Statement put(conn, QStringLiteral("INSERT INTO 预算 (成员ID, 类型ID, 年月, 金额) VALUES (?, ?, ?, ?)"));
     for (auto it = budgets.begin(); it != budgets.end(); ++it) {
         put.reset();
         put.bindAll({memberId, it.key(), month, QVariant::fromValue(it.value())});
@@ -110,7 +110,7 @@ int copyPreviousMonth(Connection& conn, const QString& memberId, int year, int m
     QMap<QString, Money> copied;
     QMap<QString, QString> ids;  // the stored spelling of each type's ID
     {
-        Statement st(conn, QStringLiteral("SELECT 类型ID FROM 预算 WHERE 成员ID = ?"), false);
+        Statement st(conn, QStringLiteral("SELECT 类型ID FROM 预算 WHERE 成员ID = ?"));
         st.bind(1, memberId);
         while (st.step())
             ids.insert(key(st.text(0)), st.text(0));
@@ -145,7 +145,7 @@ QMap<QString, MoneyTotal> spentByType(Connection& conn, const QString& memberId,
         sql += QStringLiteral(" AND 成员ID = ?");
         values << memberId;
     }
-    Statement st(conn, sql + QStringLiteral(" GROUP BY 类型ID"), false);
+    Statement st(conn, sql + QStringLiteral(" GROUP BY 类型ID"));
     st.bindAll(values);
     QMap<QString, MoneyTotal> out;
     while (st.step())
@@ -174,7 +174,7 @@ Execution execution(Connection& conn, const QString& memberId, int year, int mon
         e.lines << line;
     };
     {
-        Statement st(conn, QStringLiteral("SELECT ID, 类型 FROM 支出类型 ORDER BY ID"), false);
+        Statement st(conn, QStringLiteral("SELECT ID, 类型 FROM 支出类型 ORDER BY ID"));
         while (st.step())
             if (!listed.contains(key(st.text(0))))
                 add(st.text(0), st.text(1));
@@ -189,7 +189,7 @@ QList<Touch> touchedBy(Connection& conn, const QString& staging)
 {
     QList<Touch> out;
     Statement st(conn, QStringLiteral("SELECT DISTINCT 成员ID, 类型ID, substr(日期, 1, 7) FROM \"%1\" "
-                                      "WHERE 日期 IS NOT NULL AND 类型ID IS NOT NULL ORDER BY 3, 2, 1").arg(staging), false);
+                                      "WHERE 日期 IS NOT NULL AND 类型ID IS NOT NULL ORDER BY 3, 2, 1").arg(staging));
     while (st.step())
         out << Touch{st.text(0), st.text(1), st.text(2)};
     return out;
@@ -237,14 +237,14 @@ namespace Settings {
 
 QString value(Connection& conn, const QString& name, const QString& otherwise)
 {
-    Statement st(conn, QStringLiteral("SELECT 值 FROM 设置 WHERE 名称 = ?"), false);
+    Statement st(conn, QStringLiteral("SELECT 值 FROM 设置 WHERE 名称 = ?"));
     st.bind(1, name);
     return st.step() ? st.text(0) : otherwise;
 }
 
 void setValue(Connection& conn, const QString& name, const QString& value)
 {
-    Statement st(conn, QStringLiteral("INSERT OR REPLACE INTO 设置 (名称, 值) VALUES (?, ?)"), false);
+    Statement st(conn, QStringLiteral("INSERT OR REPLACE INTO 设置 (名称, 值) VALUES (?, ?)"));
     st.bindAll({name, value});
     st.step();
 }

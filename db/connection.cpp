@@ -1,7 +1,6 @@
 #include "connection.h"
 
 #include "dberror.h"
-#include "dialect.h"
 #include "pinyinorder.h"
 #include "statement.h"
 
@@ -57,7 +56,7 @@ void Connection::setUp(sqlite3* db, const QString& path)
         close();
         throw DbError(DbError::Other, rc, QStringLiteral("cannot apply the safe settings"));
     }
-    // The statements order names in Chinese order (see translateSql).
+    // The statements order names in Chinese order (inChineseOrder in sqltext.h).
     if (!PinyinOrder::registerOn(db_)) {
         close();
         throw DbError(DbError::Other, SQLITE_NOMEM, QStringLiteral("cannot register the Chinese order"));
@@ -97,7 +96,7 @@ void Connection::execute(const QString& sql)
 {
     if (!db_)
         throw DbError(DbError::CannotOpen, SQLITE_MISUSE, QStringLiteral("connection is closed"), sql);
-    const QByteArray text = translateSql(sql).toUtf8();
+    const QByteArray text = sql.toUtf8();
     const char* tail = text.constData();
     const char* end = text.constData() + text.size();
     while (tail && tail < end) {

@@ -22,7 +22,7 @@ public:
     void close();
     const QString& path() const { return path_; }
 
-    // Runs a statement (in the windows' dialect); its result rows, if any, are discarded.
+    // Runs the statements of the text in turn; their result rows, if any, are discarded.
     void execute(const QString& sql);
     // Number of rows changed by the last statement.
     int changes() const;

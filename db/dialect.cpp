@@ -1,8 +1,6 @@
 #include "dialect.h"
 
-#include <QDate>
 #include <QList>
-#include <QRegularExpression>
 #include <memory>
 #include <optional>
 
@@ -75,25 +73,6 @@ bool isWord(const Token& t, const char* w)
 {
     return t.kind == Tok::Word && t.text.compare(QLatin1String(w), Qt::CaseInsensitive) == 0;
 }
-
-std::optional<QString> dateLiteral(const QString& hashed)
-{
-    static const QRegularExpression re(QStringLiteral("^#(\\d{1,2})[-/](\\d{1,2})[-/](\\d{2}|\\d{4})#$"));
-    const auto m = re.match(hashed);
-    if (!m.hasMatch())
-        return std::nullopt;
-    const int month = m.captured(1).toInt();
-    const int day = m.captured(2).toInt();
-    int year = m.captured(3).toInt();
-    if (m.captured(3).size() == 2)
-        year = expandTwoDigitYear(year);
-    const QDate d(year, month, day);
-    if (!d.isValid())
-        return std::nullopt;
-    return QLatin1Char('\'') + d.toString(QStringLiteral("yyyy-MM-dd")) + QLatin1Char('\'');
-}
-
-// ---- FROM clause: RIGHT JOIN read as LEFT JOIN ------------------------------------------------
 
 struct Node {
     // A leaf holds the table's tokens; a join holds its two sides and the ON condition.
@@ -246,58 +225,12 @@ private:
     qsizetype p_;
 };
 
-bool hasRightJoin(const Node& n)
-{
-    if (!n.isJoin())
-        return false;
-    return n.op == QLatin1String("RIGHT") || hasRightJoin(*n.left) || hasRightJoin(*n.right);
-}
-
 QString joinTokens(const QList<Token>& toks)
 {
     QString s;
     for (const Token& t : toks)
         s += t.text;
     return s;
-}
-
-QString render(const Node& n, bool asRightOperand)
-{
-    if (!n.isJoin())
-        return joinTokens(n.leaf);
-    const Node* l = n.left.get();
-    const Node* r = n.right.get();
-    QString op = n.op;
-    if (op == QLatin1String("RIGHT")) {
-        std::swap(l, r);
-        op = QStringLiteral("LEFT");
-    }
-    QString s = render(*l, false) + QLatin1Char(' ') + (op.isEmpty() ? QString() : op + QLatin1Char(' '))
-        + QStringLiteral("JOIN ") + render(*r, true) + QStringLiteral(" ON ") + joinTokens(n.cond);
-    return asRightOperand ? QLatin1Char('(') + s + QLatin1Char(')') : s;
-}
-
-QList<Token> rewriteJoins(const QList<Token>& toks)
-{
-    QList<Token> out;
-    qsizetype i = 0;
-    while (i < toks.size()) {
-        out.append(toks[i]);
-        if (isWord(toks[i], "FROM")) {
-            FromParser parser(toks, i + 1);
-            auto tree = parser.parseExpr();
-            if (tree && hasRightJoin(*tree)) {
-                out.append(Token{Tok::Space, QStringLiteral(" ")});
-                out.append(Token{Tok::Word, render(*tree, false)});
-                i = parser.pos();
-                if (i < toks.size() && toks[i].kind != Tok::Space)
-                    out.append(Token{Tok::Space, QStringLiteral(" ")});
-                continue;
-            }
-        }
-        ++i;
-    }
-    return out;
 }
 
 // The tokens from `i` on, blanks skipped.
@@ -313,133 +246,7 @@ bool isName(const Token& t)
     return t.kind == Tok::Word || t.kind == Tok::Ident;
 }
 
-// Every ORDER BY term that is just a column, [T.]column [ASC|DESC], is ordered in Chinese order.
-QList<Token> collateOrderTerms(const QList<Token>& toks)
-{
-    const auto isRowid = [](const Token& t) { return isWord(t, "rowid") || isWord(t, "oid") || isWord(t, "_rowid_"); };
-    QList<Token> out;
-    qsizetype i = 0;
-    while (i < toks.size()) {
-        out.append(toks[i]);
-        if (!isWord(toks[i], "ORDER")) {
-            ++i;
-            continue;
-        }
-        qsizetype j = nextToken(toks, i + 1);
-        if (j >= toks.size() || !isWord(toks[j], "BY")) {
-            ++i;
-            continue;
-        }
-        for (qsizetype k = i + 1; k <= j; ++k)
-            out.append(toks[k]);
-        i = j + 1;
-        // The terms, up to the end of the clause: a closing parenthesis, a semicolon or LIMIT.
-        for (;;) {
-            const qsizetype start = nextToken(toks, i);
-            qsizetype end = start;
-            if (end < toks.size() && isName(toks[end])) {
-                ++end;
-                if (end + 1 < toks.size() && toks[end].text == u'.' && isName(toks[end + 1]))
-                    end += 2;
-            }
-            const qsizetype after = nextToken(toks, end);
-            const bool endsTerm = after >= toks.size() || toks[after].text == u',' || toks[after].text == u')'
-                || toks[after].text == u';' || isWord(toks[after], "ASC") || isWord(toks[after], "DESC")
-                || isWord(toks[after], "LIMIT");
-            const bool column = end > start && endsTerm && !isRowid(toks[end - 1]) && !toks[start].text.at(0).isDigit();
-            // Copy the term, with the collation after its column.
-            int depth = 0;
-            qsizetype k = i;
-            for (; k < toks.size(); ++k) {
-                const Token& t = toks[k];
-                if (depth == 0 && (t.text == u',' || t.text == u')' || t.text == u';' || isWord(t, "LIMIT")))
-                    break;
-                if (t.text == u'(')
-                    ++depth;
-                else if (t.text == u')')
-                    --depth;
-                out.append(t);
-                if (column && k == end - 1) {
-                    out.append(Token{Tok::Space, QStringLiteral(" ")});
-                    out.append(Token{Tok::Word, QStringLiteral("COLLATE")});
-                    out.append(Token{Tok::Space, QStringLiteral(" ")});
-                    out.append(Token{Tok::Word, QString::fromLatin1(kPinyinCollation)});
-                }
-            }
-            i = k;
-            if (i < toks.size() && toks[i].text == u',') {
-                out.append(toks[i]);
-                ++i;
-                continue;
-            }
-            break;
-        }
-    }
-    return out;
-}
-
 }  // namespace
-
-int expandTwoDigitYear(int yy)
-{
-    return yy < 30 ? 2000 + yy : 1900 + yy;
-}
-
-QString sqlQuote(const QString& value)
-{
-    QString v = value;
-    v.replace(QLatin1Char('\''), QLatin1String("''"));
-    return QLatin1Char('\'') + v + QLatin1Char('\'');
-}
-
-QString sqlName(const QString& name)
-{
-    QString n = name;
-    n.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + n + QLatin1Char('"');
-}
-
-QString translateSql(const QString& sql)
-{
-    QList<Token> toks = tokenize(sql);
-    QList<Token> out;
-    out.reserve(toks.size());
-    for (qsizetype i = 0; i < toks.size(); ++i) {
-        Token t = toks[i];
-        if (t.kind == Tok::Hash) {
-            if (auto lit = dateLiteral(t.text))
-                t = Token{Tok::Quoted, *lit};
-        } else if (isWord(t, "delete")) {
-            // delete * from T -> delete from T
-            qsizetype j = i + 1;
-            while (j < toks.size() && toks[j].kind == Tok::Space)
-                ++j;
-            if (j < toks.size() && toks[j].kind == Tok::Punct && toks[j].text == u'*') {
-                qsizetype k = j + 1;
-                while (k < toks.size() && toks[k].kind == Tok::Space)
-                    ++k;
-                if (k < toks.size() && isWord(toks[k], "from")) {
-                    out.append(t);
-                    out.append(Token{Tok::Space, QStringLiteral(" ")});
-                    i = k - 1;
-                    continue;
-                }
-            }
-        } else if (t.kind == Tok::Word && t.text == QStringLiteral("查询") && i + 4 < toks.size()
-                   && toks[i + 1].text == u'.' && toks[i + 2].text == QStringLiteral("月份")
-                   && toks[i + 3].text == u'.' && toks[i + 4].text == QStringLiteral("月份")) {
-            out.append(t);
-            out.append(Token{Tok::Punct, QStringLiteral(".")});
-            out.append(Token{Tok::Ident, QStringLiteral("\"月份.月份\"")});
-            i += 4;
-            continue;
-        }
-        out.append(t);
-    }
-    out = rewriteJoins(out);
-    out = collateOrderTerms(out);
-    return joinTokens(out);
-}
 
 std::optional<LookupOrder> lookupOrder(const QString& sqliteSql)
 {

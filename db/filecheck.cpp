@@ -2,8 +2,8 @@
 
 #include "connection.h"
 #include "dberror.h"
-#include "dialect.h"
 #include "fileschema.h"
+#include "sqltext.h"
 #include "statement.h"
 
 #include <QDir>

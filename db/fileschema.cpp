@@ -150,13 +150,9 @@ QList<Object> objectsOf(Connection& conn)
     Statement st(conn,
                  QStringLiteral("SELECT type, name, tbl_name, sql FROM sqlite_master WHERE NOT (type = 'index' AND sql IS NULL "
                                 "AND name LIKE 'sqlite\\_autoindex\\_%' ESCAPE '\\') AND NOT (type = 'table' AND name IN "
-                                "('sqlite_sequence', 'sqlite_stat1', 'sqlite_stat4')) ORDER BY type, name"),
-                 false);
+                                "('sqlite_sequence', 'sqlite_stat1', 'sqlite_stat4')) ORDER BY type, name"));
     while (st.step()) {
-        auto text = [&st](int column) {
-            return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st.handle(), column)));
-        };
-        out << Object{text(0), text(1), text(2), normalisedSql(text(3))};
+        out << Object{st.text(0), st.text(1), st.text(2), normalisedSql(st.text(3))};
     }
     return out;
 }

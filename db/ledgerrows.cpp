@@ -2,8 +2,8 @@
 
 #include "connection.h"
 #include "dberror.h"
-#include "dialect.h"
 #include "filecheck.h"
+#include "sqltext.h"
 #include "statement.h"
 
 #include <sqlite3.h>
@@ -29,34 +29,13 @@ QString nameList(const QStringList& names)
     return quoted.join(u',');
 }
 
-// A stored value as it is: the engine's kind decides the variant's.
-QVariant columnValue(sqlite3_stmt* st, int col)
-{
-    switch (sqlite3_column_type(st, col)) {
-    case SQLITE_INTEGER:
-        return QVariant(static_cast<qlonglong>(sqlite3_column_int64(st, col)));
-    case SQLITE_FLOAT:
-        return QVariant(sqlite3_column_double(st, col));
-    case SQLITE_TEXT:
-        return QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, col)),
-                                          sqlite3_column_bytes(st, col)));
-    case SQLITE_BLOB:
-        return QVariant(QByteArray(static_cast<const char*>(sqlite3_column_blob(st, col)), sqlite3_column_bytes(st, col)));
-    default:
-        return QVariant();
-    }
-}
-
 // The value back as it was read: bytes stay bytes (another tool may have stored some).
 void bindValue(Statement& st, int index, const QVariant& v)
 {
-    if (v.metaType().id() == QMetaType::QByteArray) {
-        const QByteArray b = v.toByteArray();
-        if (sqlite3_bind_blob(st.handle(), index, b.constData(), static_cast<int>(b.size()), SQLITE_TRANSIENT) != SQLITE_OK)
-            throw DbError(DbError::Other, SQLITE_ERROR, QStringLiteral("cannot bind"), st.sql());
-        return;
-    }
-    st.bind(index, v);
+    if (v.metaType().id() == QMetaType::QByteArray)
+        st.bindBlob(index, v.toByteArray());
+    else
+        st.bind(index, v);
 }
 
 }  // namespace
@@ -75,13 +54,13 @@ std::optional<QVariantList> read(Connection& conn, const QString& ledger, std::i
 {
     requireLedger(ledger);
     const QStringList f = fields(ledger);
-    Statement st(conn, QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(nameList(f), sqlName(ledger)), false);
-    sqlite3_bind_int64(st.handle(), 1, rowid);
+    Statement st(conn, QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(nameList(f), sqlName(ledger)));
+    st.bindInt64(1, rowid);
     if (!st.step())
         return std::nullopt;
     QVariantList out;
     for (int i = 0; i < f.size(); ++i)
-        out << columnValue(st.handle(), i);
+        out << st.value(i);  // as stored: the engine's kind decides the variant's
     return out;
 }
 
@@ -119,10 +98,10 @@ std::optional<QVariantList> correct(Connection& conn, const QString& ledger, std
         QStringList sets;
         for (const QString& n : f)
             sets << sqlName(n) + QStringLiteral("=?");
-        Statement st(conn, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(sqlName(ledger), sets.join(u',')), false);
+        Statement st(conn, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(sqlName(ledger), sets.join(u',')));
         for (int i = 0; i < f.size(); ++i)
             bindValue(st, i + 1, to[i]);
-        sqlite3_bind_int64(st.handle(), static_cast<int>(f.size()) + 1, rowid);
+        st.bindInt64(static_cast<int>(f.size()) + 1, rowid);
         st.step();
     }
     auto after = read(conn, ledger, rowid);
@@ -138,19 +117,18 @@ std::int64_t moveToBin(Connection& conn, const QString& ledger, std::int64_t row
     {
         Statement st(conn,
                      QStringLiteral("INSERT INTO %1 (帐本, 行号, 删除时间, %2) SELECT ?, rowid, ?, %2 FROM %3 WHERE rowid = ?")
-                         .arg(sqlName(kBinTable), f, sqlName(ledger)),
-                     false);
+                         .arg(sqlName(kBinTable), f, sqlName(ledger)));
         st.bind(1, ledger);
         st.bind(2, when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-        sqlite3_bind_int64(st.handle(), 3, rowid);
+        st.bindInt64(3, rowid);
         st.step();
     }
     if (conn.changes() == 0)
         throw DbError(DbError::NoRow, SQLITE_ERROR, QStringLiteral("no such record"));
     const std::int64_t binId = sqlite3_last_insert_rowid(conn.handle());
     {
-        Statement st(conn, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(sqlName(ledger)), false);
-        sqlite3_bind_int64(st.handle(), 1, rowid);
+        Statement st(conn, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(sqlName(ledger)));
+        st.bindInt64(1, rowid);
         st.step();
     }
     tx.commit();
@@ -163,18 +141,18 @@ std::optional<Restored> restoreFromBin(Connection& conn, std::int64_t binId)
     Restored r;
     std::optional<std::int64_t> oldRowid;
     {
-        Statement st(conn, QStringLiteral("SELECT 帐本, 行号 FROM %1 WHERE 编号 = ?").arg(sqlName(kBinTable)), false);
-        sqlite3_bind_int64(st.handle(), 1, binId);
+        Statement st(conn, QStringLiteral("SELECT 帐本, 行号 FROM %1 WHERE 编号 = ?").arg(sqlName(kBinTable)));
+        st.bindInt64(1, binId);
         if (!st.step())
             return std::nullopt;
-        r.ledger = columnValue(st.handle(), 0).toString();
-        if (sqlite3_column_type(st.handle(), 1) == SQLITE_INTEGER)
-            oldRowid = sqlite3_column_int64(st.handle(), 1);
+        r.ledger = st.value(0).toString();
+        if (st.columnType(1) == SQLITE_INTEGER)
+            oldRowid = st.int64(1);
     }
     requireLedger(r.ledger);
     if (oldRowid) {
-        Statement taken(conn, QStringLiteral("SELECT 1 FROM %1 WHERE rowid = ?").arg(sqlName(r.ledger)), false);
-        sqlite3_bind_int64(taken.handle(), 1, *oldRowid);
+        Statement taken(conn, QStringLiteral("SELECT 1 FROM %1 WHERE rowid = ?").arg(sqlName(r.ledger)));
+        taken.bindInt64(1, *oldRowid);
         if (taken.step())
             oldRowid.reset();  // another record has it now: the engine gives a new one
     }
@@ -183,15 +161,14 @@ std::optional<Restored> restoreFromBin(Connection& conn, std::int64_t binId)
         Statement st(conn,
                      QStringLiteral("INSERT INTO %1 (%2%3) SELECT %4%3 FROM %5 WHERE 编号 = ?")
                          .arg(sqlName(r.ledger), oldRowid ? QStringLiteral("rowid, ") : QString(), f,
-                              oldRowid ? QStringLiteral("行号, ") : QString(), sqlName(kBinTable)),
-                     false);
-        sqlite3_bind_int64(st.handle(), 1, binId);
+                              oldRowid ? QStringLiteral("行号, ") : QString(), sqlName(kBinTable)));
+        st.bindInt64(1, binId);
         st.step();
     }
     r.rowid = sqlite3_last_insert_rowid(conn.handle());
     {
-        Statement st(conn, QStringLiteral("DELETE FROM %1 WHERE 编号 = ?").arg(sqlName(kBinTable)), false);
-        sqlite3_bind_int64(st.handle(), 1, binId);
+        Statement st(conn, QStringLiteral("DELETE FROM %1 WHERE 编号 = ?").arg(sqlName(kBinTable)));
+        st.bindInt64(1, binId);
         st.step();
     }
     tx.commit();
@@ -202,7 +179,7 @@ int emptyBin(Connection& conn)
 {
     Transaction tx(conn);
     {
-        Statement st(conn, QStringLiteral("DELETE FROM %1").arg(sqlName(kBinTable)), false);
+        Statement st(conn, QStringLiteral("DELETE FROM %1").arg(sqlName(kBinTable)));
         st.step();
     }
     const int n = conn.changes();

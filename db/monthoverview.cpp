@@ -15,7 +15,7 @@ const QString kExactSum = QStringLiteral("sum(CAST(round(%1 * 10000) AS INTEGER)
 
 MoneyTotal sumOf(Connection& conn, const QString& sql, const QVariantList& values = {})
 {
-    Statement st(conn, sql, false);
+    Statement st(conn, sql);
     st.bindAll(values);
     if (!st.step() || st.isNull(0))
         return MoneyTotal();
@@ -72,7 +72,7 @@ QList<Record> latestRecords(Connection& conn, int count)
                                        " ELSE (SELECT 类型 FROM 投资类型 WHERE ID = t.类型ID) END, t.类型ID), t.金额, t.备注"
                                        " FROM (%1) AS t LEFT JOIN 成员 ON 成员.ID = t.成员ID ORDER BY t.日期 DESC, t.r DESC LIMIT ?")
                             .arg(parts.join(QStringLiteral(" UNION ALL ")));
-    Statement st(conn, sql, false);
+    Statement st(conn, sql);
     st.bindAll({count, count, count, count});
     QList<Record> out;
     while (st.step())

@@ -1,6 +1,6 @@
 #include "pinyinorder.h"
 
-#include "dialect.h"
+#include "sqltext.h"
 
 #include <QLocale>
 #include <algorithm>

@@ -20,7 +20,7 @@ struct sqlite3;
 // compare equal and every sort is repeatable.
 //
 // The same order serves the statements' ORDER BY (a collation registered on every connection, see
-// kPinyinCollation in dialect.h) and the grids' header sort.
+// kPinyinCollation in sqltext.h) and the grids' header sort.
 class PinyinOrder {
 public:
     PinyinOrder();

@@ -3,6 +3,7 @@
 #include "connection.h"
 #include "dberror.h"
 #include "resultreader.h"
+#include "sqltext.h"
 #include "statement.h"
 
 #include <QDate>
@@ -13,13 +14,6 @@
 #include <sqlite3.h>
 
 namespace {
-
-QString quoteIdent(const QString& name)
-{
-    QString n = name;
-    n.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + n + QLatin1Char('"');
-}
 
 // "select <list> from <table> [where ...|order by ...]" over one plain table.
 const QRegularExpression& singleTableSelect()
@@ -64,7 +58,7 @@ void Recordset::prepare(Connection& conn, const QString& sql, const QVariantList
     if (lock == ReadOnly && !keyTable_.isEmpty()) {
         static const QRegularExpression select(QStringLiteral("^\\s*select\\s"), QRegularExpression::CaseInsensitiveOption);
         if (const auto m = select.match(sql); m.hasMatch()) {
-            readSql = m.captured(0) + quoteIdent(keyTable_) + QStringLiteral(".rowid, ") + sql.mid(m.capturedEnd());
+            readSql = m.captured(0) + sqlName(keyTable_) + QStringLiteral(".rowid, ") + sql.mid(m.capturedEnd());
             keyed = true;
         }
     }
@@ -95,18 +89,16 @@ void Recordset::prepare(Connection& conn, const QString& sql, const QVariantList
         st->bindAll(values);
     }
 
-    sqlite3_stmt* h = st->handle();
-    const int n = sqlite3_column_count(h);
+    const int n = st->columnCount();
     std::vector<Snapshot::ColumnInfo> cols(static_cast<std::size_t>(n - first));
     for (int i = first; i < n; ++i) {
         Snapshot::ColumnInfo& c = cols[static_cast<std::size_t>(i - first)];
-        c.name = QString::fromUtf8(sqlite3_column_name(h, i));
-        const char* decl = sqlite3_column_decltype(h, i);
-        const QByteArray d = decl ? QByteArray(decl).toUpper() : QByteArray();
+        c.name = st->columnName(i);
+        const QByteArray d = st->declaredType(i).toUpper();
         c.money = d == "CURRENCY" || d == "MONEY";
         c.integer = d.contains("INT");
         c.date = d == "DATE";
-        if (!table.isEmpty() && !sqlite3_column_origin_name(h, i))
+        if (!table.isEmpty() && !st->isTableColumn(i))
             table.clear();  // an expression: the snapshot cannot be written back
     }
     if (table.isEmpty() && first == 1 && !keyed) {
@@ -543,9 +535,8 @@ void Recordset::addNew()
 void Recordset::reloadRow(std::int64_t rowid, int row, bool append)
 {
     Statement st(*conn_, QStringLiteral("select ") + quotedFieldNames().join(u',') + QStringLiteral(" from ")
-                     + quoteIdent(table_) + QStringLiteral(" where rowid=?"),
-                 false);
-    sqlite3_bind_int64(st.handle(), 1, rowid);
+                     + sqlName(table_) + QStringLiteral(" where rowid=?"));
+    st.bindInt64(1, rowid);
     const bool found = st.step();
     if (append) {
         snap_.appendNullRow();
@@ -559,7 +550,7 @@ QStringList Recordset::quotedFieldNames() const
 {
     QStringList names;
     for (int i = 0; i < fieldCount(); ++i)
-        names << quoteIdent(snap_.column(i).name);
+        names << sqlName(snap_.column(i).name);
     return names;
 }
 
@@ -576,9 +567,8 @@ void Recordset::update()
         QStringList marks;
         for (int i = 0; i < fieldCount(); ++i)
             marks << QStringLiteral("?");
-        Statement st(*conn_, QStringLiteral("insert into ") + quoteIdent(table_) + QStringLiteral(" (") + names.join(u',')
-                         + QStringLiteral(") values (") + marks.join(u',') + QStringLiteral(")"),
-                     false);
+        Statement st(*conn_, QStringLiteral("insert into ") + sqlName(table_) + QStringLiteral(" (") + names.join(u',')
+                         + QStringLiteral(") values (") + marks.join(u',') + QStringLiteral(")"));
         for (int i = 0; i < fieldCount(); ++i)
             st.bind(i + 1, buffer_[i]);
         st.step();
@@ -589,12 +579,11 @@ void Recordset::update()
         QStringList sets;
         for (const QString& n : names)
             sets << n + QStringLiteral("=?");
-        Statement st(*conn_, QStringLiteral("update ") + quoteIdent(table_) + QStringLiteral(" set ") + sets.join(u',')
-                         + QStringLiteral(" where rowid=?"),
-                     false);
+        Statement st(*conn_, QStringLiteral("update ") + sqlName(table_) + QStringLiteral(" set ") + sets.join(u',')
+                         + QStringLiteral(" where rowid=?"));
         for (int i = 0; i < fieldCount(); ++i)
             st.bind(i + 1, buffer_[i]);
-        sqlite3_bind_int64(st.handle(), fieldCount() + 1, rowid);
+        st.bindInt64(fieldCount() + 1, rowid);
         st.step();
     }
     tx.commit();
@@ -643,8 +632,8 @@ void Recordset::deleteCurrent()
     const std::int64_t rowid = snap_.rowid(pos_);
     {
         Transaction tx(*conn_);
-        Statement st(*conn_, QStringLiteral("delete from ") + quoteIdent(table_) + QStringLiteral(" where rowid=?"), false);
-        sqlite3_bind_int64(st.handle(), 1, rowid);
+        Statement st(*conn_, QStringLiteral("delete from ") + sqlName(table_) + QStringLiteral(" where rowid=?"));
+        st.bindInt64(1, rowid);
         st.step();
         tx.commit();
     }
@@ -687,8 +676,8 @@ void Recordset::refreshRow(int row)
     const std::int64_t key = keyAt(row);
     if (key < 0)
         return;
-    Statement st(*conn_, keyRowSql_ + QStringLiteral(" WHERE ") + quoteIdent(keyTable_) + QStringLiteral(".rowid = ?"));
-    sqlite3_bind_int64(st.handle(), 1, key);
+    Statement st(*conn_, keyRowSql_ + QStringLiteral(" WHERE ") + sqlName(keyTable_) + QStringLiteral(".rowid = ?"));
+    st.bindInt64(1, key);
     if (!st.step()) {
         removeRow(row);
         return;
@@ -714,8 +703,8 @@ bool Recordset::insertKeyedRow(int row, std::int64_t key)
 {
     if (!keyed_ || row < 0 || row > rowCount())
         return false;
-    Statement st(*conn_, keyRowSql_ + QStringLiteral(" WHERE ") + quoteIdent(keyTable_) + QStringLiteral(".rowid = ?"));
-    sqlite3_bind_int64(st.handle(), 1, key);
+    Statement st(*conn_, keyRowSql_ + QStringLiteral(" WHERE ") + sqlName(keyTable_) + QStringLiteral(".rowid = ?"));
+    st.bindInt64(1, key);
     if (!st.step())
         return false;
     snap_.insertRow(row, key, st.handle(), 0);

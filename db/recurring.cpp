@@ -92,7 +92,7 @@ Template readTemplate(const Statement& st)
 // The template by its id, read within the caller's transaction.
 Template templateOf(Connection& conn, qint64 id)
 {
-    Statement st(conn, QStringLiteral("SELECT %1 FROM 定期收支 WHERE 编号 = ?").arg(kFields), false);
+    Statement st(conn, QStringLiteral("SELECT %1 FROM 定期收支 WHERE 编号 = ?").arg(kFields));
     st.bind(1, id);
     if (!st.step())
         throw DbError(DbError::NoRow, SQLITE_ERROR, QStringLiteral("定期收支 %1 已不存在").arg(id));
@@ -101,7 +101,7 @@ Template templateOf(Connection& conn, qint64 id)
 
 bool exists(Connection& conn, const QString& table, const QString& id)
 {
-    Statement st(conn, QStringLiteral("SELECT 1 FROM %1 WHERE ID = ?").arg(table), false);
+    Statement st(conn, QStringLiteral("SELECT 1 FROM %1 WHERE ID = ?").arg(table));
     st.bind(1, id);
     return st.step();
 }
@@ -110,7 +110,7 @@ bool exists(Connection& conn, const QString& table, const QString& id)
 void record(Connection& conn, qint64 templateId, const QDate& due, const QString& outcome, const QVariant& ledger,
             const QVariant& row)
 {
-    Statement st(conn, QStringLiteral("INSERT INTO 定期记录 (模板, 到期日, 结果, 帐, 行号, 时间) VALUES (?, ?, ?, ?, ?, ?)"), false);
+    Statement st(conn, QStringLiteral("INSERT INTO 定期记录 (模板, 到期日, 结果, 帐, 行号, 时间) VALUES (?, ?, ?, ?, ?, ?)"));
     st.bindAll({templateId, due.toString(Qt::ISODate), outcome, ledger, row,
                 QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))});
     st.step();
@@ -120,13 +120,13 @@ void record(Connection& conn, qint64 templateId, const QDate& due, const QString
 qint64 insertRecord(Connection& conn, const Template& t, const QDate& date, Money amount)
 {
     if (t.ledger == kBank) {
-        Statement st(conn, QStringLiteral("INSERT INTO 银行帐 (银行ID, 成员ID, 存或取, 类型, 金额, 日期) VALUES (?, ?, ?, ?, ?, ?)"), false);
+        Statement st(conn, QStringLiteral("INSERT INTO 银行帐 (银行ID, 成员ID, 存或取, 类型, 金额, 日期) VALUES (?, ?, ?, ?, ?, ?)"));
         st.bindAll({t.bankId, t.memberId, t.inOut, t.typeId, QVariant::fromValue(amount), date.toString(Qt::ISODate)});
         st.step();
     } else {
         if (t.ledger != kIncome && t.ledger != kExpense && t.ledger != kInvestment)
             throw DbError(DbError::BadValue, SQLITE_ERROR, QStringLiteral("not a ledger: ") + t.ledger);
-        Statement st(conn, QStringLiteral("INSERT INTO %1 (成员ID, 类型ID, 金额, 日期, 备注, 月份) VALUES (?, ?, ?, ?, ?, ?)").arg(t.ledger), false);
+        Statement st(conn, QStringLiteral("INSERT INTO %1 (成员ID, 类型ID, 金额, 日期, 备注, 月份) VALUES (?, ?, ?, ?, ?, ?)").arg(t.ledger));
         st.bindAll({t.memberId, t.typeId, QVariant::fromValue(amount), date.toString(Qt::ISODate), t.note, date.month()});
         st.step();
     }
@@ -186,7 +186,7 @@ QString describe(const Schedule& s)
 QList<Template> templates(Connection& conn)
 {
     QList<Template> out;
-    Statement st(conn, QStringLiteral("SELECT %1 FROM 定期收支 ORDER BY 编号").arg(kFields), false);
+    Statement st(conn, QStringLiteral("SELECT %1 FROM 定期收支 ORDER BY 编号").arg(kFields));
     while (st.step())
         out << readTemplate(st);
     return out;
@@ -204,14 +204,14 @@ void save(Connection& conn, Template& t)
     const QString names = QStringLiteral("帐, 成员ID, 类型ID, 银行ID, 存或取, 金额, 备注, 周期, 间隔, 日, 开始日期, 结束日期, 次数");
     Transaction tx(conn);
     if (t.id == 0) {
-        Statement st(conn, QStringLiteral("INSERT INTO 定期收支 (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)").arg(names), false);
+        Statement st(conn, QStringLiteral("INSERT INTO 定期收支 (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)").arg(names));
         st.bindAll(values);
         st.step();
         t.id = sqlite3_last_insert_rowid(conn.handle());
     } else {
         QString sets = names;
         sets.replace(QStringLiteral(", "), QStringLiteral(" = ?, ")).append(QStringLiteral(" = ?"));
-        Statement st(conn, QStringLiteral("UPDATE 定期收支 SET %1 WHERE 编号 = ?").arg(sets), false);
+        Statement st(conn, QStringLiteral("UPDATE 定期收支 SET %1 WHERE 编号 = ?").arg(sets));
         st.bindAll(values + QVariantList{t.id});
         st.step();
     }
@@ -222,7 +222,7 @@ void remove(Connection& conn, qint64 id)
 {
     Transaction tx(conn);
     for (const char* sql : {"DELETE FROM 定期记录 WHERE 模板 = ?", "DELETE FROM 定期收支 WHERE 编号 = ?"}) {
-        Statement st(conn, QString::fromUtf8(sql), false);
+        Statement st(conn, QString::fromUtf8(sql));
         st.bind(1, id);
         st.step();
     }
@@ -247,7 +247,7 @@ QString problemOf(Connection& conn, const Template& t)
 Names namesOf(Connection& conn, const Template& t)
 {
     auto name = [&conn](const QString& table, const QString& field, const QString& id) {
-        Statement st(conn, QStringLiteral("SELECT %1 FROM %2 WHERE ID = ?").arg(field, table), false);
+        Statement st(conn, QStringLiteral("SELECT %1 FROM %2 WHERE ID = ?").arg(field, table));
         st.bind(1, id);
         return st.step() ? st.text(0) : id;
     };
@@ -264,7 +264,7 @@ QList<Due> dueUntil(Connection& conn, const QDate& until)
 {
     QSet<QPair<qint64, QString>> done;
     {
-        Statement st(conn, QStringLiteral("SELECT 模板, 到期日 FROM 定期记录"), false);
+        Statement st(conn, QStringLiteral("SELECT 模板, 到期日 FROM 定期记录"));
         while (st.step())
             done.insert({st.int64(0), st.text(1)});
     }

@@ -40,12 +40,12 @@ bool mayBeUnmatched(Connection& conn, const LookupOrder& o, std::size_t tableRow
         return true;
     try {
         const QString col = o.rootColumn;
-        Statement nulls(conn, QStringLiteral("SELECT 1 FROM %1 WHERE %2 IS NULL LIMIT 1").arg(o.root, col), false);
+        Statement nulls(conn, QStringLiteral("SELECT 1 FROM %1 WHERE %2 IS NULL LIMIT 1").arg(o.root, col));
         if (nulls.step())
             return true;  // a null joins nothing
-        Statement first(conn, QStringLiteral("SELECT min(%2) FROM %1").arg(o.root, col), false);
-        Statement next(conn, QStringLiteral("SELECT min(%2) FROM %1 WHERE %2 > ?1").arg(o.root, col), false);
-        Statement match(conn, QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ?1 LIMIT 1").arg(o.table, o.key), false);
+        Statement first(conn, QStringLiteral("SELECT min(%2) FROM %1").arg(o.root, col));
+        Statement next(conn, QStringLiteral("SELECT min(%2) FROM %1 WHERE %2 > ?1").arg(o.root, col));
+        Statement match(conn, QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ?1 LIMIT 1").arg(o.table, o.key));
         Statement* values = &first;
         for (std::size_t n = 0;; ++n) {
             values->step();
@@ -116,8 +116,7 @@ std::unique_ptr<ResultReader::Keyed> ResultReader::planByLookup(Connection& conn
         Statement rows(conn,
                        QStringLiteral("SELECT rowid FROM ") + split->table + QStringLiteral(" ORDER BY ") + split->column
                            + (split->collation.isEmpty() ? QString() : QStringLiteral(" COLLATE ") + split->collation)
-                           + QStringLiteral(" LIMIT ") + QString::number(kMaxLookupRows + 1),
-                       false);
+                           + QStringLiteral(" LIMIT ") + QString::number(kMaxLookupRows + 1));
         while (rows.step())
             k->rowids.push_back(sqlite3_column_int64(rows.handle(), 0));
         if (k->rowids.size() > static_cast<std::size_t>(kMaxLookupRows))
@@ -128,22 +127,21 @@ std::unique_ptr<ResultReader::Keyed> ResultReader::planByLookup(Connection& conn
             + QString::number(k->rowidParam);
         // Worth it only when every table is reached through an index: a scan for each row of the
         // ordering table would cost far more than the one sort.
-        Statement plan(conn, QStringLiteral("EXPLAIN QUERY PLAN ") + byRow, false);
+        Statement plan(conn, QStringLiteral("EXPLAIN QUERY PLAN ") + byRow);
         while (plan.step()) {
             const QString detail = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(plan.handle(), 3)));
             if (detail.startsWith(QLatin1String("SCAN")) || detail.contains(QLatin1String("AUTOMATIC"))
                 || detail.contains(QLatin1String("TEMP B-TREE")))
                 return nullptr;
         }
-        k->byRow = std::make_unique<Statement>(conn, byRow, false);
+        k->byRow = std::make_unique<Statement>(conn, byRow);
         for (int i = 0; i < params.size(); ++i)
             k->byRow->bind(i + 1, params[i]);
         if (mayBeUnmatched(conn, *split, k->rowids.size())) {
             k->unmatched = std::make_unique<Statement>(
                 conn,
                 split->select + QStringLiteral(" WHERE NOT EXISTS (SELECT 1 FROM ") + split->table + QStringLiteral(" WHERE ")
-                    + split->on + QLatin1Char(')'),
-                false);
+                    + split->on + QLatin1Char(')'));
             for (int i = 0; i < params.size(); ++i)
                 k->unmatched->bind(i + 1, params[i]);
         }

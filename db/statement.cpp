@@ -2,16 +2,15 @@
 
 #include "connection.h"
 #include "dberror.h"
-#include "dialect.h"
 #include "money.h"
 
 #include <sqlite3.h>
 
-Statement::Statement(Connection& conn, const QString& sql, bool translate) : conn_(conn), sql_(sql)
+Statement::Statement(Connection& conn, const QString& sql) : conn_(conn), sql_(sql)
 {
     if (!conn.isOpen())
         throw DbError(DbError::CannotOpen, SQLITE_MISUSE, QStringLiteral("connection is closed"), sql);
-    const QByteArray text = (translate ? translateSql(sql) : sql).toUtf8();
+    const QByteArray text = sql.toUtf8();
     const int rc = sqlite3_prepare_v2(conn.handle(), text.constData(), static_cast<int>(text.size()), &st_, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(st_);
@@ -40,7 +39,7 @@ bool Statement::step()
 QStringList columnTexts(Connection& conn, const QString& sql, int column)
 {
     QStringList out;
-    Statement st(conn, sql, false);
+    Statement st(conn, sql);
     while (st.step())
         out << st.text(column);
     return out;
@@ -110,6 +109,21 @@ int Statement::parameterCount() const
 int Statement::columnCount() const
 {
     return sqlite3_column_count(st_);
+}
+
+QString Statement::columnName(int col) const
+{
+    return QString::fromUtf8(sqlite3_column_name(st_, col));
+}
+
+QByteArray Statement::declaredType(int col) const
+{
+    return QByteArray(sqlite3_column_decltype(st_, col));
+}
+
+bool Statement::isTableColumn(int col) const
+{
+    return sqlite3_column_origin_name(st_, col) != nullptr;
 }
 
 bool Statement::isNull(int col) const

@@ -10,11 +10,10 @@ class Connection;
 struct sqlite3_stmt;
 struct sqlite3_value;
 
-// One prepared statement, finalized when it goes out of scope. The text is translated from the
-// windows' dialect before it is prepared.
+// One prepared statement, finalized when it goes out of scope.
 class Statement {
 public:
-    Statement(Connection& conn, const QString& sql, bool translate = true);
+    Statement(Connection& conn, const QString& sql);
     ~Statement();
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
@@ -38,6 +37,11 @@ public:
     void reset();
     // The current row's cells (column from 0). A null reads as 0, an empty text or blob.
     int columnCount() const;
+    // A result column's name, the type its table declares for it (empty for an expression) and
+    // whether it is a column of a table (not an expression).
+    QString columnName(int col) const;
+    QByteArray declaredType(int col) const;
+    bool isTableColumn(int col) const;
     bool isNull(int col) const;
     int columnType(int col) const;  // SQLITE_INTEGER, SQLITE_FLOAT, SQLITE_TEXT, SQLITE_BLOB or SQLITE_NULL
     std::int64_t int64(int col) const;
@@ -59,5 +63,5 @@ private:
     QString sql_;
 };
 
-// One column of every row of a statement run as it stands (no dialect translation), as texts.
+// One column of every row of a statement, as texts.
 QStringList columnTexts(Connection& conn, const QString& sql, int column = 0);

@@ -2,7 +2,7 @@
 
 #include "connection.h"
 #include "dberror.h"
-#include "dialect.h"
+#include "sqltext.h"
 #include "statement.h"
 
 #include <sqlite3.h>

@@ -19,7 +19,7 @@ struct Report;
 
 struct Step {
     int version;      // the file's version once this step is done
-    const char* sql;  // statements run as they stand (no dialect translation); may be null
+    const char* sql;  // statements run as they stand; may be null
     // For a step that SQL alone cannot say (rebuilding tables from what the file holds).
     void (*run)(Connection& conn, Report& report) = nullptr;
 };

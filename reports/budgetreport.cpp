@@ -34,7 +34,7 @@ void fillResult(const Budgets::Execution& e)
     App::conn.execute(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS %1 (类型ID TEXT, 类型 TEXT, 预算 CURRENCY, 已支出 CURRENCY,"
                                      " 剩余 CURRENCY, 执行 TEXT)").arg(kResultTable));
     App::conn.execute(QStringLiteral("DELETE FROM temp.%1").arg(kResultTable));
-    Statement put(App::conn, QStringLiteral("INSERT INTO temp.%1 VALUES (?, ?, ?, ?, ?, ?)").arg(kResultTable), false);
+    Statement put(App::conn, QStringLiteral("INSERT INTO temp.%1 VALUES (?, ?, ?, ?, ?, ?)").arg(kResultTable));
     for (const Budgets::Line& l : e.lines) {
         put.reset();
         put.bindAll({l.typeId, l.typeName, l.budget ? QVariant::fromValue(*l.budget) : QVariant(), moneyValue(l.spent),

@@ -3,6 +3,7 @@
 #include "badamounts.h"
 #include "dberror.h"
 #include "queryoutputs.h"
+#include "sqltext.h"
 #include "books/picker.h"
 #include "shell/app.h"
 #include "shell/gridexport.h"
@@ -24,16 +25,16 @@
 const QueryKind kQueryKinds[3] = {
     {"frmquery_sr", "收入状况匹配查询", "查找收入类型", "收入类型", "类型", "类型ID:", "类型:",
      "SELECT 成员.姓名, 收入类型.类型, 收入帐.金额, 收入帐.日期, 收入帐.备注"
-     " FROM 成员 RIGHT JOIN (收入类型 RIGHT JOIN 收入帐 ON 收入类型.ID = 收入帐.类型ID) ON 成员.ID = 收入帐.成员ID",
-     "收入类型.ID", "收入帐.日期", " order by 成员.姓名", true, false},
+     " FROM 收入帐 LEFT JOIN 收入类型 ON 收入类型.ID = 收入帐.类型ID LEFT JOIN 成员 ON 成员.ID = 收入帐.成员ID",
+     "收入类型.ID", "收入帐.日期", "成员.姓名", true, false},
     {"frmquery_zc", "查询支出状况（匹配）", "查找支出类型", "支出类型", "类型", "类型ID:", "类型:",
      "SELECT 成员.姓名, 支出类型.类型, 支出帐.金额, 支出帐.日期, 支出帐.备注"
-     " FROM 成员 RIGHT JOIN (支出类型 RIGHT JOIN 支出帐 ON 支出类型.ID = 支出帐.类型ID) ON 成员.ID = 支出帐.成员ID",
-     "支出类型.ID", "支出帐.日期", " order by 成员.姓名", true, false},
+     " FROM 支出帐 LEFT JOIN 支出类型 ON 支出类型.ID = 支出帐.类型ID LEFT JOIN 成员 ON 成员.ID = 支出帐.成员ID",
+     "支出类型.ID", "支出帐.日期", "成员.姓名", true, false},
     {"frmquery_yh", "银行存取记录查询", "查找银行信息", "银行", "开户行", "银行ID:", "开户行:",
      "SELECT 成员.姓名, 银行.开户行, 银行帐.金额, 银行帐.日期, 银行帐.存或取,银行帐.类型"
-     " FROM 成员 RIGHT JOIN (银行 RIGHT JOIN 银行帐 ON 银行.ID = 银行帐.银行ID) ON 成员.ID = 银行帐.成员ID",
-     "银行.ID", "银行帐.日期", " order by 银行.开户行", false, true},
+     " FROM 银行帐 LEFT JOIN 银行 ON 银行.ID = 银行帐.银行ID LEFT JOIN 成员 ON 成员.ID = 银行帐.成员ID",
+     "银行.ID", "银行帐.日期", "银行.开户行", false, true},
 };
 
 namespace {
@@ -53,12 +54,19 @@ QPushButton* findButton(const QString& name, const QString& tip, QWidget* parent
     return b;
 }
 
-}  // namespace
-
-QString queryDate(const QDate& d)
+// A date as the ledgers store it.
+QString storedDate(const QDate& d)
 {
-    return QStringLiteral("%1-%2-%3").arg(d.month()).arg(d.day()).arg(d.year(), 4, 10, QLatin1Char('0'));
+    return d.toString(QStringLiteral("yyyy-MM-dd"));
 }
+
+// The rows in Chinese order of the names they are listed by.
+QString orderClause(const QueryKind& kind)
+{
+    return QStringLiteral(" order by ") + inChineseOrder(QString::fromUtf8(kind.orderColumn));
+}
+
+}  // namespace
 
 LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
     : DataWindow(QString::fromUtf8(kind.name), parent), kind_(kind)
@@ -181,7 +189,7 @@ LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
 
     // Load: every record of the ledger, no date condition.
     head_ = QString::fromUtf8(kind.head);
-    showResult(openResult(head_ + QString::fromUtf8(kind.orderBy)));
+    showResult(openResult(head_ + orderClause(kind)));
     showRange(false);
 
     if (coblx) {
@@ -242,7 +250,7 @@ void LedgerQuery::CmdqueryNow_Click()
     if (member.isEmpty() && other.isEmpty()) {
         // Neither chosen: the whole ledger, whatever the dates say, narrowed by the search boxes.
         const QString where = search.isEmpty() ? QString() : QStringLiteral(" where") + search.mid(4);
-        showResult(openResult(head_ + where + QString::fromUtf8(kind_.orderBy), searchValues));
+        showResult(openResult(head_ + where + orderClause(kind_), searchValues));
         showRange(false);
         return;
     }
@@ -272,8 +280,7 @@ void LedgerQuery::CmdqueryNow_Click()
 
 void LedgerQuery::showRange(bool datesApply)
 {
-    const auto day = [](const QDate& d) { return d.toString(QStringLiteral("yyyy-MM-dd")); };
-    lblRange->setText((datesApply ? day(dpfrom->date()) + QStringLiteral(" 至 ") + day(dpto->date())
+    lblRange->setText((datesApply ? storedDate(dpfrom->date()) + QStringLiteral(" 至 ") + storedDate(dpto->date())
                                   : QStringLiteral("全部日期"))
                       + searchShown_);
 }
@@ -305,10 +312,11 @@ bool LedgerQuery::openResult(const QString& sql, const QVariantList& values)
 
 void LedgerQuery::Query()
 {
-    const QString tail = QStringLiteral(" and ") + QString::fromUtf8(kind_.dateField) + QStringLiteral(" between #")
-        + queryDate(dpfrom->date()) + QStringLiteral("# and #") + queryDate(dpto->date()) + QLatin1Char('#')
-        + QString::fromUtf8(kind_.orderBy);
-    showResult(openResult(head_ + criteria_ + tail, criteriaValues_));
+    // The dates are bound after the criteria's values, as the ledgers store dates.
+    const QString tail = QStringLiteral(" and ") + QString::fromUtf8(kind_.dateField) + QStringLiteral(" between ? and ?")
+        + orderClause(kind_);
+    showResult(openResult(head_ + criteria_ + tail,
+                          criteriaValues_ + QVariantList{storedDate(dpfrom->date()), storedDate(dpto->date())}));
 }
 
 void LedgerQuery::showResult(bool ok)

@@ -4,7 +4,6 @@
 #include "shell/datagrid.h"
 #include "shell/datawindow.h"
 
-#include <QDate>
 #include <cstdint>
 
 class QAction;
@@ -29,7 +28,7 @@ struct QueryKind {
     const char* head;            // SELECT ... FROM ..., the joins that keep every ledger record
     const char* otherKey;        // the column the second criterion compares, e.g. "收入类型.ID"
     const char* dateField;       // the ledger's date column
-    const char* orderBy;         // " order by ..."
+    const char* orderColumn;     // the rows are listed in Chinese order of this column
     bool total;                  // shows "金额总计：...元" in lblJE
     bool direction;              // has the direction combo coblx ("存入" / "支出")
 };
@@ -124,6 +123,3 @@ private:
     QLineEdit* txtTo = nullptr;
 };
 
-// A date as the statements write it: m-d-yyyy (1-1-2030). Four-digit years, so that no century
-// rule can move a date of 2030 or later back by a hundred years.
-QString queryDate(const QDate& d);

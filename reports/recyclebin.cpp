@@ -1,6 +1,7 @@
 #include "recyclebin.h"
 
 #include "ledgerrows.h"
+#include "sqltext.h"
 #include "shell/app.h"
 #include "shell/inputs.h"
 
@@ -76,7 +77,10 @@ RecycleBinWindow::~RecycleBinWindow()
 void RecycleBinWindow::load()
 {
     try {
-        rs_.open(App::conn, kBinHead + QStringLiteral(" ORDER BY 回收站.删除时间 DESC, 回收站.编号 DESC"), {},
+        rs_.open(App::conn,
+                 kBinHead + QStringLiteral(" ORDER BY ") + inChineseOrder(QStringLiteral("回收站.删除时间"))
+                     + QStringLiteral(" DESC, ") + inChineseOrder(QStringLiteral("回收站.编号")) + QStringLiteral(" DESC"),
+                 {},
                  Recordset::ReadOnly);
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("无法读取回收站。"));

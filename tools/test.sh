@@ -18,5 +18,5 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ctest --test-dir "$here/build-asan" --output-on-failure -j"$jobs" --timeout 600
 
-echo "== fuzzing: money, the SQL dialect and the reading of bills, about a minute each"
+echo "== fuzzing: money and the reading of bills, about a minute each"
 "$here/tests/fuzz/run.sh" "$here/build-fuzz"

@@ -14,10 +14,9 @@ libs=($(pkg-config --libs Qt6Core sqlite3 quazip1-qt6))
 
 echo "== fuzz: building with $(clang++ --version | head -1)"
 clang++ "${flags[@]}" "$here/tests/fuzz/money_fuzz.cpp" "$here/db/money.cpp" -o "$out/money_fuzz" "${libs[@]}"
-clang++ "${flags[@]}" "$here/tests/fuzz/dialect_fuzz.cpp" "$here/db/dialect.cpp" -o "$out/dialect_fuzz" "${libs[@]}"
 clang++ "${flags[@]}" "$here/tests/fuzz/bills_fuzz.cpp" "$here/db/bills.cpp" "$here/db/workbook.cpp" "$here/db/money.cpp" -o "$out/bills_fuzz" "${libs[@]}"
 
-for target in money dialect bills; do
+for target in money bills; do
   echo "== fuzz: $target for ${seconds} s"
   mkdir -p "$out/corpus-$target"
   log="$out/$target.log"

@@ -1,9 +1,9 @@
 // The grids: sorting by their headers, names in Chinese order wherever the program orders them, and
 // taking rows out for spreadsheets (导出… writes CSV files, Ctrl+C copies the selected rows).
-#include "dialect.h"
 #include "money.h"
 #include "recordset.h"
 #include "shell/datagrid.h"
+#include "sqltext.h"
 #include "statement.h"
 #include "support/faultydisk.h"
 #include "support/testsupport.h"
@@ -126,7 +126,7 @@ TEST_F(GridOrderTest, NamesComeInPinyinOrderEverywhereAndTheFileNeedsNoCollation
         "insert into 收入帐 values" + records + ";");
     openConn();
 
-    EXPECT_EQ(columnTexts(App::conn, translateSql("select 姓名 from 成员 order by 姓名")), kPinyin);
+    EXPECT_EQ(columnTexts(App::conn, "select 姓名 from 成员 order by " + inChineseOrder("姓名")), kPinyin);
 
     EXPECT_EQ(columnOf(gridOf(openWindow("frmquery_sr").get()), 0), kPinyin);
 

@@ -92,7 +92,7 @@ QStringList rowsOf(const QString& file, const QString& query)
     sqlite3* db = nullptr;
     EXPECT_EQ(sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
     sqlite3_busy_timeout(db, 2000);
-    PinyinOrder::registerOn(db);  // translated statements order names as the program's connections do
+    PinyinOrder::registerOn(db);  // statements order names as the program's connections do
     sqlite3_stmt* st = nullptr;
     const QByteArray q = query.toUtf8();
     if (sqlite3_prepare_v2(db, q.constData(), -1, &st, nullptr) != SQLITE_OK) {

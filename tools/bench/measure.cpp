@@ -1,7 +1,8 @@
 #include "measure.h"
 
-#include "dialect.h"
 #include "pinyinorder.h"
+#include "sqltext.h"
+#include "reports/ledgerquery.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -12,15 +13,11 @@
 
 namespace Bench {
 
-const QString kIncomeHead =
-    QStringLiteral("SELECT 成员.姓名, 收入类型.类型, 收入帐.金额, 收入帐.日期, 收入帐.备注 FROM 成员 RIGHT JOIN (收入类型 RIGHT JOIN "
-                   "收入帐 ON 收入类型.ID = 收入帐.类型ID) ON 成员.ID = 收入帐.成员ID");
+const QString kIncomeHead = QString::fromUtf8(kQueryKinds[0].head);
 const QString kIncomeFloor =
     QStringLiteral("SELECT 成员.姓名, 收入类型.类型, 收入帐.金额, 收入帐.日期, 收入帐.备注 FROM 收入帐 LEFT JOIN 收入类型 ON "
                    "收入类型.ID = 收入帐.类型ID LEFT JOIN 成员 ON 成员.ID = 收入帐.成员ID");
-const QString kBankHead =
-    QStringLiteral("SELECT 成员.姓名, 银行.开户行, 银行帐.金额, 银行帐.日期, 银行帐.存或取,银行帐.类型 FROM 成员 RIGHT JOIN (银行 RIGHT JOIN "
-                   "银行帐 ON 银行.ID = 银行帐.银行ID) ON 成员.ID = 银行帐.成员ID");
+const QString kBankHead = QString::fromUtf8(kQueryKinds[2].head);
 const QString kBankFloor =
     QStringLiteral("SELECT 成员.姓名, 银行.开户行, 银行帐.金额, 银行帐.日期, 银行帐.存或取,银行帐.类型 FROM 银行帐 LEFT JOIN 银行 ON "
                    "银行.ID = 银行帐.银行ID LEFT JOIN 成员 ON 成员.ID = 银行帐.成员ID");
@@ -79,29 +76,11 @@ std::function<double()> stepping(sqlite3* db, const QStringList& statements)
     };
 }
 
-// The windows' date literals in the form SQLite reads; everything else as written.
-QString onlyDates(const QString& sql)
-{
-    QString out;
-    int i = 0;
-    while (i < sql.size()) {
-        const int a = sql.indexOf(u'#', i);
-        const int b = a < 0 ? -1 : sql.indexOf(u'#', a + 1);
-        if (a < 0 || b < 0) {
-            out += sql.mid(i);
-            break;
-        }
-        out += sql.mid(i, a - i) + translateSql(sql.mid(a, b - a + 1));
-        i = b + 1;
-    }
-    return out;
-}
-
-// A statement in SQLite's form with its texts ordered by their bytes, as a plain SQLite tool does:
-// the floor of the windows' statements, which order names by their pinyin.
+// A statement with its texts ordered by their bytes, as a plain SQLite tool does: the floor of the
+// windows' statements, which order names by their pinyin.
 QString binaryOrder(const QString& sql)
 {
-    return translateSql(sql).remove(QStringLiteral(" COLLATE ") + QLatin1String(kPinyinCollation));
+    return QString(sql).remove(QStringLiteral(" COLLATE ") + QLatin1String(kPinyinCollation));
 }
 
 double Spread::at(double q) const

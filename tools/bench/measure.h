@@ -11,8 +11,8 @@ struct sqlite3;
 
 namespace Bench {
 
-// The income and bank queries as the windows write them (RIGHT JOINs) and their floor (LEFT JOINs
-// from the ledger through its indexes), without their ORDER BY.
+// The income and bank queries as the windows build them and their floor (LEFT JOINs from the ledger
+// through its indexes), without their ORDER BY.
 extern const QString kIncomeHead, kIncomeFloor, kBankHead, kBankFloor;
 
 // Milliseconds since the first call.
@@ -21,9 +21,7 @@ double nowMs();
 long long step(sqlite3* db, const QStringList& statements);
 // A reference measured: the time to step the statements.
 std::function<double()> stepping(sqlite3* db, const QStringList& statements);
-// The windows' date literals in the form SQLite reads; everything else as written.
-QString onlyDates(const QString& sql);
-// A statement in SQLite's form with its texts ordered by their bytes, as a plain SQLite tool does.
+// A statement with its texts ordered by their bytes, as a plain SQLite tool does.
 QString binaryOrder(const QString& sql);
 
 // Minimum, median and maximum of a figure over the runs.

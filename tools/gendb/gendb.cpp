@@ -2,7 +2,10 @@
 //   kinbook_gendb [--seed N] [--end-year YYYY] schema.sql out.mdb records
 // `records` ledger records are shared out over income, expenses, investments, bank movements and
 // debts, spread over the twenty years that end with --end-year (default: this year).
-#include <sqlite3.h>
+#include "connection.h"
+#include "dberror.h"
+#include "emptyfile.h"
+#include "statement.h"
 
 #include <array>
 #include <cstdint>
@@ -30,47 +33,29 @@ struct Rng {
     int below(int n) { return static_cast<int>(next() % static_cast<std::uint64_t>(n)); }
 };
 
-void check(int rc, sqlite3* db, const char* what)
-{
-    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
-        std::fprintf(stderr, "kinbook_gendb: %s: %s\n", what, sqlite3_errmsg(db));
-        std::exit(1);
-    }
-}
-
-void exec(sqlite3* db, const std::string& sql)
-{
-    char* err = nullptr;
-    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
-        std::fprintf(stderr, "kinbook_gendb: %s\n", err ? err : "error");
-        std::exit(1);
-    }
-}
-
+// One insert statement run again and again; a value it cannot take raises DbError.
 struct Insert {
-    sqlite3* db;
-    sqlite3_stmt* st = nullptr;
-    Insert(sqlite3* d, const char* sql) : db(d) { check(sqlite3_prepare_v2(db, sql, -1, &st, nullptr), db, sql); }
-    ~Insert() { sqlite3_finalize(st); }
+    Statement st;
+    Insert(Connection& conn, const std::string& sql) : st(conn, QString::fromStdString(sql)) {}
     Insert& text(int i, const std::string& v)
     {
-        sqlite3_bind_text(st, i, v.c_str(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+        st.bind(i, QString::fromStdString(v));
         return *this;
     }
     Insert& real(int i, double v)
     {
-        sqlite3_bind_double(st, i, v);
+        st.bind(i, v);
         return *this;
     }
     Insert& integer(int i, long long v)
     {
-        sqlite3_bind_int64(st, i, v);
+        st.bindInt64(i, v);
         return *this;
     }
     void run()
     {
-        check(sqlite3_step(st), db, "insert");
-        sqlite3_reset(st);
+        st.step();
+        st.reset();
     }
 };
 
@@ -102,45 +87,13 @@ std::string note(Rng& r)
     return n;
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+// The reference lists and `records` ledger records, drawn from the seed.
+void fill(Connection& conn, std::uint64_t seed, int endYear, long long records)
 {
-    std::uint64_t seed = 1;
-    std::time_t now = std::time(nullptr);
-    int endYear = std::localtime(&now)->tm_year + 1900;
-    int a = 1;
-    for (; a + 1 < argc && argv[a][0] == '-' && argv[a][1] == '-'; a += 2) {
-        const std::string opt = argv[a];
-        if (opt == "--seed")
-            seed = std::strtoull(argv[a + 1], nullptr, 10);
-        else if (opt == "--end-year")
-            endYear = std::atoi(argv[a + 1]);
-        else
-            break;
-    }
-    if (argc - a != 3) {
-        std::fprintf(stderr, "usage: kinbook_gendb [--seed N] [--end-year YYYY] schema.sql out.mdb records\n");
-        return 2;
-    }
-    const std::filesystem::path schema = argv[a], out = argv[a + 1];
-    const long long records = std::atoll(argv[a + 2]);
-
-    std::ifstream in(schema);
-    std::stringstream text;
-    text << in.rdbuf();
-    const std::filesystem::path tmp = out.string() + ".tmp";
-    std::filesystem::remove(tmp);
-    sqlite3* db = nullptr;
-    check(sqlite3_open(tmp.c_str(), &db), db, "open");
-    exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;");
-    exec(db, text.str());
-    exec(db, "BEGIN");
-
     Rng r{seed};
     const int members = 24, incomeTypes = 30, expenseTypes = 40, investTypes = 12, banks = 20;
     {
-        Insert m(db, "insert into 成员 values(?,?,?,?)");
+        Insert m(conn, "insert into 成员 values(?,?,?,?)");
         for (int i = 1; i <= members; ++i)
             m.text(1, code('m', i))
                 .text(2, std::string(kFamily[static_cast<std::size_t>(i % 8)]) + kGiven[static_cast<std::size_t>(i - 1)])
@@ -148,7 +101,7 @@ int main(int argc, char** argv)
                 .text(4, std::to_string(100000 + r.below(900000)))
                 .run();
         auto types = [&](const char* table, char prefix, int n, const auto& names) {
-            Insert t(db, (std::string("insert into ") + table + " values(?,?,?)").c_str());
+            Insert t(conn, std::string("insert into ") + table + " values(?,?,?)");
             for (int i = 1; i <= n; ++i) {
                 std::string name = names[static_cast<std::size_t>((i - 1) % names.size())];
                 if (i > static_cast<int>(names.size()))
@@ -159,7 +112,7 @@ int main(int argc, char** argv)
         types("收入类型", 'i', incomeTypes, kIncome);
         types("支出类型", 'e', expenseTypes, kExpense);
         types("投资类型", 't', investTypes, kInvest);
-        Insert b(db, "insert into 银行 values(?,?,?)");
+        Insert b(conn, "insert into 银行 values(?,?,?)");
         for (int i = 1; i <= banks; ++i)
             b.text(1, code('b', i))
                 .text(2, std::string(kBank[static_cast<std::size_t>((i - 1) % kBank.size())]) + (i > 10 ? "分行" : ""))
@@ -177,11 +130,11 @@ int main(int argc, char** argv)
     };
     auto cents = [&](int lo, int hi) { return (lo + r.below(hi - lo)) / 100.0; };
 
-    Insert income(db, "insert into 收入帐 values(?,?,?,?,?,?)");
-    Insert expense(db, "insert into 支出帐 values(?,?,?,?,?,?)");
-    Insert invest(db, "insert into 投资帐 values(?,?,?,?,?,?)");
-    Insert bank(db, "insert into 银行帐 values(?,?,?,?,?,?)");
-    Insert debt(db, "insert into 负债 values(?,?,?,?,?,?)");
+    Insert income(conn, "insert into 收入帐 values(?,?,?,?,?,?)");
+    Insert expense(conn, "insert into 支出帐 values(?,?,?,?,?,?)");
+    Insert invest(conn, "insert into 投资帐 values(?,?,?,?,?,?)");
+    Insert bank(conn, "insert into 银行帐 values(?,?,?,?,?,?)");
+    Insert debt(conn, "insert into 负债 values(?,?,?,?,?,?)");
     for (long long n = 0; n < records; ++n) {
         const int kind = r.below(100);
         int month = 0;
@@ -212,8 +165,53 @@ int main(int argc, char** argv)
                 .real(6, amount - static_cast<double>(static_cast<long long>(back))).run();
         }
     }
-    exec(db, "COMMIT");
-    sqlite3_close(db);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::uint64_t seed = 1;
+    std::time_t now = std::time(nullptr);
+    int endYear = std::localtime(&now)->tm_year + 1900;
+    int a = 1;
+    for (; a + 1 < argc && argv[a][0] == '-' && argv[a][1] == '-'; a += 2) {
+        const std::string opt = argv[a];
+        if (opt == "--seed")
+            seed = std::strtoull(argv[a + 1], nullptr, 10);
+        else if (opt == "--end-year")
+            endYear = std::atoi(argv[a + 1]);
+        else
+            break;
+    }
+    if (argc - a != 3) {
+        std::fprintf(stderr, "usage: kinbook_gendb [--seed N] [--end-year YYYY] schema.sql out.mdb records\n");
+        return 2;
+    }
+    const std::filesystem::path schema = argv[a], out = argv[a + 1];
+    const long long records = std::atoll(argv[a + 2]);
+
+    std::ifstream in(schema);
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::filesystem::path tmp = out.string() + ".tmp";
+    std::filesystem::remove(tmp);
+    std::string error;
+    if (!EmptyFile::make(text.str(), tmp, error)) {
+        std::fprintf(stderr, "kinbook_gendb: %s\n", error.c_str());
+        return 1;
+    }
+    try {
+        Connection conn;
+        conn.open(QString::fromStdString(tmp.string()));
+        conn.execute(QStringLiteral("PRAGMA synchronous=OFF"));
+        Transaction tx(conn);
+        fill(conn, seed, endYear, records);
+        tx.commit();
+    } catch (const DbError& e) {
+        std::fprintf(stderr, "kinbook_gendb: %s\n", qPrintable(e.message()));
+        return 1;
+    }
     std::filesystem::rename(tmp, out);
     return 0;
 }
