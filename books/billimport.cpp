@@ -506,15 +506,15 @@ void BillImportWindow::cmdfindo_Click()
             return;
         }
     }
-    App::findTable = kind == Kind::Income ? QStringLiteral("收入类型") : QStringLiteral("支出类型");
-    App::findIdField = QStringLiteral("ID");
-    App::findNameField = QStringLiteral("类型");
-    if (!Picker::pick(this))
+    const std::optional<PickedRow> type =
+        Picker::choose(this, kind == Kind::Income ? QStringLiteral("收入类型") : QStringLiteral("支出类型"),
+                       QStringLiteral("ID"), QStringLiteral("类型"));
+    if (!type)
         return;
     for (int row : chosen) {
         const QString& key = p.parties.at(row).key;
-        p.choices.types.insert(key, App::findId);
-        p.typeNames.insert(key, App::findName);
+        p.choices.types.insert(key, type->id);
+        p.typeNames.insert(key, type->name);
     }
     refresh();
     dgparty->setFocus();

@@ -19,7 +19,6 @@ namespace App {
 
 Connection conn;
 QString curUser;
-QString findTable, findIdField, findNameField, findId, findName;
 
 namespace {
 bool g_busy = false;

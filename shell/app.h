@@ -20,8 +20,6 @@ inline const QString appTitle = QStringLiteral("kinbook");
 extern Connection conn;
 // "当前用户：" followed by the logged-in member's name (or "Manager").
 extern QString curUser;
-// The lookup picker's request and result.
-extern QString findTable, findIdField, findNameField, findId, findName;
 
 // The full path of main.mdb in the data folder in use (shell/datafolder).
 QString databasePath();

@@ -25,11 +25,6 @@ void DbTest::SetUp()
     App::scriptMessages(true);
     App::setToday(QDate());
     App::curUser.clear();
-    App::findTable.clear();
-    App::findIdField.clear();
-    App::findNameField.clear();
-    App::findId.clear();
-    App::findName.clear();
 }
 
 void DbTest::TearDown()

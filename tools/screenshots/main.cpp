@@ -299,10 +299,7 @@ int main(int argc, char** argv)
         }
     }
     {
-        App::findTable = QStringLiteral("成员");
-        App::findIdField = QStringLiteral("ID");
-        App::findNameField = QStringLiteral("姓名");
-        Picker find(main);
+        Picker find(QStringLiteral("成员"), QStringLiteral("ID"), QStringLiteral("姓名"), main);
         shoot(&find, QStringLiteral("frmFind"));
     }
     {
