@@ -34,7 +34,7 @@ QComboBox* bankChoiceBox(const QString& name, bool direction, QWidget* parent)
         ? QStringLiteral("系统默认为“存入或支出”两个类型，如果您改变了条目，请必须记住，否则将不利于查询！")
         : QStringLiteral("系统默认为“定期或活期”两个类型，如果您改变了条目，请必须记住，否则将不利于查询！");
     QObject::connect(c->lineEdit(), &QLineEdit::textEdited, c,
-                     [reminder] { App::msgBox(reminder, 64, QStringLiteral("重要提示")); });
+                     [reminder] { App::msgBox(reminder, App::MsgStyle::Information, QStringLiteral("重要提示")); });
     return c;
 }
 

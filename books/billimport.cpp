@@ -325,7 +325,7 @@ BillImportWindow* BillImportWindow::chooseAndRead(QWidget* parent)
             return statementWindow(bytes, unknown.table(), path, parent);
         }
     } catch (const Bills::BillError& e) {
-        App::msgBox(QStringLiteral("不能导入这个文件，帐上什么也没有改动。\n%1\n%2").arg(QDir::toNativeSeparators(path), e.text()), 64);
+        App::msgBox(QStringLiteral("不能导入这个文件，帐上什么也没有改动。\n%1\n%2").arg(QDir::toNativeSeparators(path), e.text()), App::MsgStyle::Information);
     }
     return nullptr;
 }
@@ -494,14 +494,14 @@ void BillImportWindow::cmdfindo_Click()
     for (const QModelIndex& i : dgparty->selectionModel()->selectedRows())
         chosen << i.row();
     if (chosen.isEmpty()) {
-        App::msgBox(QStringLiteral("请先在交易对方的列表中选中要选择类型的一行（可以选几行）。"), 64);
+        App::msgBox(QStringLiteral("请先在交易对方的列表中选中要选择类型的一行（可以选几行）。"), App::MsgStyle::Information);
         dgparty->setFocus();
         return;
     }
     const Kind kind = p.parties.at(chosen.first()).kind;
     for (int row : chosen) {
         if (p.parties.at(row).kind != kind) {
-            App::msgBox(QStringLiteral("选中的交易对方里既有收入也有支出：收入类型和支出类型要分开选择。"), 64);
+            App::msgBox(QStringLiteral("选中的交易对方里既有收入也有支出：收入类型和支出类型要分开选择。"), App::MsgStyle::Information);
             dgparty->setFocus();
             return;
         }
@@ -524,13 +524,13 @@ void BillImportWindow::cmdimport_Click()
 {
     Preview& p = *preview_;
     if (p.choices.member.isEmpty()) {
-        App::msgBox(QStringLiteral("成员不能为空"), 64);
+        App::msgBox(QStringLiteral("成员不能为空"), App::MsgStyle::Information);
         cmdfindt->setFocus();
         return;
     }
     const bool lowering = std::any_of(p.bill.rows.cbegin(), p.bill.rows.cend(), Bills::lowersEarlier);
     if (p.parties.isEmpty() && !lowering) {
-        App::msgBox(QStringLiteral("这份账单里没有要导入的收支：%1 笔交易都不导入（原因见“说明”列）。").arg(p.bill.rows.size()), 64);
+        App::msgBox(QStringLiteral("这份账单里没有要导入的收支：%1 笔交易都不导入（原因见“说明”列）。").arg(p.bill.rows.size()), App::MsgStyle::Information);
         return;
     }
     for (qsizetype i = 0; i < p.parties.size(); ++i) {
@@ -538,7 +538,7 @@ void BillImportWindow::cmdimport_Click()
         if (p.choices.types.value(party.key).isEmpty()) {
             App::msgBox(QStringLiteral("交易对方“%1”的%2还没有类型：请在列表中选中它，再点右边的按钮选择%2类型。")
                             .arg(shownCounterparty(party.counterparty), Bills::kindName(party.kind)),
-                        64);
+                        App::MsgStyle::Information);
             dgparty->selectRow(static_cast<int>(i));
             dgparty->scrollTo(dgparty->model()->index(static_cast<int>(i), 0));
             dgparty->setFocus();
@@ -560,7 +560,7 @@ void BillImportWindow::cmdimport_Click()
         App::msgBox(QStringLiteral("没有导入：导入前要先自动备份数据，但备份没有成功（%1）。帐上什么也没有改动。"
                                    "请检查备份文件夹和磁盘空间后再试。")
                         .arg(failure),
-                    64);
+                    App::MsgStyle::Information);
         return;
     }
     // Each record lowered by a refund is a correction that 撤销 takes back.
@@ -574,6 +574,6 @@ void BillImportWindow::cmdimport_Click()
                     .arg(posted.income)
                     .arg(posted.expense)
                     .arg(lowered, QDir::toNativeSeparators(backup)),
-                64);
+                App::MsgStyle::Information);
     accept();
 }

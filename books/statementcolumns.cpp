@@ -127,7 +127,7 @@ void StatementColumnsDialog::cmdok_Click()
         at = cboamount;
     }
     if (!missing.isEmpty()) {
-        App::msgBox(missing, 64);
+        App::msgBox(missing, App::MsgStyle::Information);
         at->setFocus();
         return;
     }

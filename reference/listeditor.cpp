@@ -262,7 +262,7 @@ void ListEditor::cmdupdate_Click()
 {
     for (int i = 0; i < kind_.requiredCount; ++i) {
         if (txtFields[i]->text().isEmpty()) {
-            App::msgBox(Label1[i]->text() + QStringLiteral(" 不能为空"), 64);
+            App::msgBox(Label1[i]->text() + QStringLiteral(" 不能为空"), App::MsgStyle::Information);
             txtFields[i]->setFocus();
             return;
         }

@@ -223,7 +223,7 @@ void AssetsWindow::Command1_Click()
         progress(QStringLiteral("统计完毕"));
     } catch (const BadAmount& bad) {
         clearFigures();
-        App::msgBox(QStringLiteral("统计没有完成：") + bad.text, 64);
+        App::msgBox(QStringLiteral("统计没有完成：") + bad.text, App::MsgStyle::Information);
     } catch (const std::exception& e) {
         clearFigures();
         showDbError(e, QStringLiteral("统计没有完成，请检查数据库。"));

@@ -287,7 +287,7 @@ void LedgerQuery::coblx_Click(int index)
 
 void LedgerQuery::coblx_Change()
 {
-    App::msgBox(QStringLiteral("如果您在前期银行帐内改变了条目，请引用您自定的内容"), 64, QStringLiteral("重要提示"));
+    App::msgBox(QStringLiteral("如果您在前期银行帐内改变了条目，请引用您自定的内容"), App::MsgStyle::Information, QStringLiteral("重要提示"));
 }
 
 bool LedgerQuery::openResult(const QString& sql, const QVariantList& values)
@@ -348,7 +348,7 @@ QString LedgerQuery::SumFld()
             } catch (const DbError&) {
                 App::msgBox(QStringLiteral("金额总计无法计算：")
                                 + badAmountText(rs_, r, field, QStringLiteral("第 %1 行的记录").arg(r + 1)),
-                            64);
+                            App::MsgStyle::Information);
                 return QStringLiteral("金额总计：无法计算");
             }
         }
@@ -409,13 +409,13 @@ bool LedgerQuery::readSearch(QString& sql, QVariantList& values)
             continue;
         bounds[i] = Money::parse(t);
         if (!bounds[i]) {
-            App::msgBox(QStringLiteral("金额的“%1”必须是一个数字，例如 100 或 99.50，请改正后再查询。").arg(i ? QStringLiteral("到") : QStringLiteral("从")), 64);
+            App::msgBox(QStringLiteral("金额的“%1”必须是一个数字，例如 100 或 99.50，请改正后再查询。").arg(i ? QStringLiteral("到") : QStringLiteral("从")), App::MsgStyle::Information);
             boxes[i]->setFocus();
             return false;
         }
     }
     if (bounds[0] && bounds[1] && *bounds[0] > *bounds[1]) {
-        App::msgBox(QStringLiteral("金额的“从”%1 大于“到”%2，请改正后再查询。").arg(bounds[0]->toPlain(), bounds[1]->toPlain()), 64);
+        App::msgBox(QStringLiteral("金额的“从”%1 大于“到”%2，请改正后再查询。").arg(bounds[0]->toPlain(), bounds[1]->toPlain()), App::MsgStyle::Information);
         txtFrom->setFocus();
         return false;
     }

@@ -131,7 +131,7 @@ void LedgerQuery::correctCurrent()
         return;
     }
     if (!before) {
-        App::msgBox(QStringLiteral("这条记录已经不在帐中。"), 64);
+        App::msgBox(QStringLiteral("这条记录已经不在帐中。"), App::MsgStyle::Information);
         rs_.removeRow(row);
         totalAgain();
         return;
@@ -147,7 +147,7 @@ void LedgerQuery::correctCurrent()
                 return false;
             }
             if (!after) {
-                App::msgBox(QStringLiteral("这条记录在打开修改窗口之后被改动或删除了，没有修改。"), 64);
+                App::msgBox(QStringLiteral("这条记录在打开修改窗口之后被改动或删除了，没有修改。"), App::MsgStyle::Information);
                 return false;
             }
             if (!LedgerRows::sameValues(*before, *after))
@@ -166,7 +166,7 @@ void LedgerQuery::correctCurrent()
 
 void LedgerQuery::deleteCurrentRecord()
 {
-    if (!canCorrect() || App::msgBox(QStringLiteral("真的要删除此记录吗"), 33) != 1)
+    if (!canCorrect() || App::msgBox(QStringLiteral("真的要删除此记录吗"), App::MsgStyle::Question) != App::MsgAnswer::Ok)
         return;
     const int row = rs_.position();
     const std::int64_t key = rs_.keyAt(row);
@@ -178,7 +178,7 @@ void LedgerQuery::deleteCurrentRecord()
             showDbError(e, QStringLiteral("这条记录没有删除。"));
             return;
         }
-        App::msgBox(QStringLiteral("这条记录已经不在帐中。"), 64);
+        App::msgBox(QStringLiteral("这条记录已经不在帐中。"), App::MsgStyle::Information);
         binId = -1;
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("这条记录没有删除。"));

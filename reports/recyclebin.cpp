@@ -114,7 +114,7 @@ void RecycleBinWindow::cmdempty_Click()
 {
     if (!rs_.isOpen() || rs_.rowCount() == 0)
         return;
-    if (App::msgBox(QStringLiteral("清空后回收站中的 %1 条记录将永久删除，不能再还原或撤销。真的要清空回收站吗").arg(rs_.rowCount()), 33) != 1)
+    if (App::msgBox(QStringLiteral("清空后回收站中的 %1 条记录将永久删除，不能再还原或撤销。真的要清空回收站吗").arg(rs_.rowCount()), App::MsgStyle::Question) != App::MsgAnswer::Ok)
         return;
     try {
         LedgerRows::emptyBin(App::conn);

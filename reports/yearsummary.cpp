@@ -162,7 +162,7 @@ void YearSummary::Command1_Click()
     const QDate today = App::today();
     const int y = year();
     const bool over = y < today.year() || (y == today.year() && today.month() == 12);
-    if (over || App::msgBox(QStringLiteral("尚未到年底，确实要进行年终处理吗"), 33, App::appTitle) != 2)
+    if (over || App::msgBox(QStringLiteral("尚未到年底，确实要进行年终处理吗"), App::MsgStyle::Question, App::appTitle) != App::MsgAnswer::Cancel)
         doNow();
 }
 
@@ -188,7 +188,7 @@ void YearSummary::doNow()
         rs_.close();
         shownYear_ = 0;
         showTotals();
-        App::msgBox(QStringLiteral("汇总中有无效的金额：") + bad.text, 64);
+        App::msgBox(QStringLiteral("汇总中有无效的金额：") + bad.text, App::MsgStyle::Information);
     } catch (const std::exception& e) {
         // The button stays, so the summary can be asked for again once the database is mended.
         rs_.close();

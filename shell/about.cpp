@@ -157,5 +157,5 @@ void AboutBox::StartSysInfo()
     const QString path = sysInfoPath();
     if (!path.isEmpty() && Platform::startProgram(path))
         return;
-    App::msgBox(QStringLiteral("此时系统信息不可用"), 0);
+    App::msgBox(QStringLiteral("此时系统信息不可用"), App::MsgStyle::Plain);
 }

@@ -24,7 +24,7 @@ namespace {
 bool g_busy = false;
 QPointer<QWidget> g_panel;
 bool g_scripting = false;
-QList<int> g_answers;
+QList<MsgAnswer> g_answers;
 QList<ShownMessage> g_shown;
 QDate g_today;
 QPointer<QWidget> g_notePanel;
@@ -94,12 +94,12 @@ bool isBusy()
     return g_busy;
 }
 
-int msgBox(const QString& text, int style, const QString& title)
+MsgAnswer msgBox(const QString& text, MsgStyle style, const QString& title)
 {
     const QString caption = title.isEmpty() ? appTitle : title;
     if (g_scripting) {
         g_shown.append(ShownMessage{text, style, caption});
-        return g_answers.isEmpty() ? 1 : g_answers.takeFirst();
+        return g_answers.isEmpty() ? MsgAnswer::Ok : g_answers.takeFirst();
     }
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(caption);
@@ -107,22 +107,22 @@ int msgBox(const QString& text, int style, const QString& title)
     box.setTextFormat(Qt::PlainText);
     box.setText(text);
     switch (style) {
-    case 16:
+    case MsgStyle::Stop:
         box.setIcon(QMessageBox::Critical);
         break;
-    case 33:
+    case MsgStyle::Question:
         box.setIcon(QMessageBox::Question);
         break;
-    case 64:
+    case MsgStyle::Information:
         box.setIcon(QMessageBox::Information);
         break;
-    default:
+    case MsgStyle::Plain:
         box.setIcon(QMessageBox::NoIcon);
         break;
     }
     QPushButton* ok = box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
     QPushButton* cancel = nullptr;
-    if (style == 33)
+    if (style == MsgStyle::Question)
         cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
     box.setDefaultButton(ok);
     box.setEscapeButton(cancel ? static_cast<QAbstractButton*>(cancel) : ok);
@@ -133,7 +133,7 @@ int msgBox(const QString& text, int style, const QString& title)
     box.exec();
     if (busy)
         QApplication::restoreOverrideCursor();
-    return box.clickedButton() == cancel && cancel ? 2 : 1;
+    return box.clickedButton() == cancel && cancel ? MsgAnswer::Cancel : MsgAnswer::Ok;
 }
 
 void scriptMessages(bool on)
@@ -191,7 +191,7 @@ QList<ShownFileDialog> shownFileDialogs()
     return g_fileDialogs;
 }
 
-void queueAnswer(int answer)
+void queueAnswer(MsgAnswer answer)
 {
     g_answers.append(answer);
 }

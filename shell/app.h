@@ -42,19 +42,24 @@ void setStatusPanel(QWidget* panel2);
 void setStatusNote(const QString& note);
 void setNotePanel(QWidget* panel);
 
-// The one message box: style 0 (OK), 16 (stop), 33 (OK and Cancel, question), 64 (information).
-// Title defaults to the application title. Returns 1 for OK, 2 for Cancel.
-int msgBox(const QString& text, int style = 0, const QString& title = QString());
+// The kinds of message box: OK alone without an icon, OK with the stop sign, OK and Cancel with a
+// question mark, OK with the information sign.
+enum class MsgStyle { Plain, Stop, Question, Information };
+// The button that closed a message box (Escape and the close box: Cancel where there is one).
+enum class MsgAnswer { Ok, Cancel };
+
+// The one message box. Title defaults to the application title.
+MsgAnswer msgBox(const QString& text, MsgStyle style = MsgStyle::Plain, const QString& title = QString());
 
 struct ShownMessage {
     QString text;
-    int style = 0;
+    MsgStyle style = MsgStyle::Plain;
     QString title;
 };
 // Tests script the answers: while scripting, no box is shown, every message is recorded and the
 // next scripted answer is returned (OK when none is left).
 void scriptMessages(bool on);
-void queueAnswer(int answer);
+void queueAnswer(MsgAnswer answer);
 bool isScripting();
 QList<ShownMessage> shownMessages();
 void clearShownMessages();

@@ -225,7 +225,7 @@ void LoginWindow::Pass()
 
 void LoginWindow::refuse()
 {
-    App::msgBox(QStringLiteral("密码错误，请重新输入"), 64);
+    App::msgBox(QStringLiteral("密码错误，请重新输入"), App::MsgStyle::Information);
     txtpw->setFocus();
     txtpw->selectAll();
 }
@@ -261,7 +261,7 @@ void LoginWindow::showAfterRestore()
 
 void LoginWindow::Image1_Click()
 {
-    App::msgBox(QStringLiteral("Administrator:qmr  password:7351"), 0);
+    App::msgBox(QStringLiteral("Administrator:qmr  password:7351"), App::MsgStyle::Plain);
 }
 
 void LoginWindow::Command2_Click()

@@ -243,7 +243,7 @@ void MainWindow::mnucalc_Click()
     }
 #endif
     if (!started)
-        App::msgBox(QStringLiteral("未能发现系统计算器！"), 64);
+        App::msgBox(QStringLiteral("未能发现系统计算器！"), App::MsgStyle::Information);
 }
 
 void MainWindow::mnubackup_Click()

@@ -54,7 +54,7 @@ int runLocked(Mode mode, bool& shown, QString& hint)
 {
     QString failure;
     if (!DataFolder::makeFolder(failure)) {
-        App::msgBox(failure, 16);
+        App::msgBox(failure, App::MsgStyle::Stop);
         return 1;
     }
     // Two copies on one database would share its staging tables, and one copy's closing would
@@ -63,13 +63,13 @@ int runLocked(Mode mode, bool& shown, QString& hint)
     // a copy that really runs keeps another from starting.
     Platform::FileLock lock;
     if (lock.tryLock(lockPath()) == Platform::FileLock::HeldElsewhere) {
-        App::msgBox(QStringLiteral("和顺家账已经在运行，不能再打开一次。\n请使用已经打开的窗口。"), 64);
+        App::msgBox(QStringLiteral("和顺家账已经在运行，不能再打开一次。\n请使用已经打开的窗口。"), App::MsgStyle::Information);
         return 2;
     }
     // A folder that cannot hold the lock file cannot take the database's journal either: the
     // start refuses it (Safekeeping::openAtStart) with a message that names the folder.
     if (DataFolder::makeEmptyIfNew(failure) == DataFolder::FirstStart::Failed) {
-        App::msgBox(failure, 16);
+        App::msgBox(failure, App::MsgStyle::Stop);
         return 1;
     }
     return runLogin(mode, shown, hint);

@@ -115,7 +115,7 @@ bool undoLast()
     if (done)
         step->announce();
     else
-        App::msgBox(why, 64);
+        App::msgBox(why, App::MsgStyle::Information);
     return done;
 }
 

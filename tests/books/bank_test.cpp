@@ -78,7 +78,7 @@ TEST_F(BankTest, SaveChecksCombosAndTheRowsOfTheLedger)
     for (const char* name : {"cmdfindo", "cbocq", "cbolx", "dpdate"})
         EXPECT_FALSE(enabled(name)) << name;
     clickRow(get<QTableView>("DG"), 1);
-    App::queueAnswer(2);
+    App::queueAnswer(App::MsgAnswer::Cancel);
     press("del");
     press("del");
     EXPECT_EQ(messageTexts().mid(4), QStringList(2, u"真的要删除此成员记录吗"_s));

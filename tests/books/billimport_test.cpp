@@ -370,7 +370,7 @@ TEST_F(BillImportTest, MessagesAreShownAsPlainText)
             format = box->textFormat();
         d->accept();
     });
-    App::msgBox(u"<b>交易对方</b>"_s, 64);
+    App::msgBox(u"<b>交易对方</b>"_s, App::MsgStyle::Information);
     App::scriptMessages(true);
     EXPECT_EQ(format, Qt::PlainText);
 }

@@ -158,7 +158,7 @@ TEST_F(ListEditorTest, IncomeTypesAddSaveEditCancelDeleteAndRefusals)
     // 删除 asks (a question with OK and Cancel), then the row is gone from grid and file at once.
     App::clearShownMessages();
     click(w, "cmddel");
-    EXPECT_EQ(App::shownMessages().value(0).style, 33);
+    EXPECT_EQ(App::shownMessages().value(0).style, App::MsgStyle::Question);
     EXPECT_EQ(gridRows(w), QStringList({"b|奖金|年终"}));
     EXPECT_EQ(rows(kIncome), gridRows(w));
 
@@ -187,7 +187,7 @@ TEST_F(ListEditorTest, DeleteLeavesTheNextOrNewLastRowCurrent)
         if (s.click >= 0)
             clickRow(grid(w), s.click);
         App::clearShownMessages();
-        App::queueAnswer(s.answer);
+        App::queueAnswer(s.answer == 2 ? App::MsgAnswer::Cancel : App::MsgAnswer::Ok);
         click(w, "cmddel");
         EXPECT_EQ(messageTexts(), QStringList({"真的要删除此成员记录吗"}));
         EXPECT_EQ(rows("select ID from 支出类型 order by ID").join(u','), s.left);
@@ -290,7 +290,7 @@ TEST_F(ListEditorTest, EachListsLayoutTabOrderAndRequiredFields)
             button(w, "cmdquit")->setFocus();  // the check has to bring the focus back
             click(w, "cmdupdate");
             EXPECT_EQ(messageTexts(), c.messages.mid(0, i + 1));
-            EXPECT_EQ(App::shownMessages().value(i).style, 64);
+            EXPECT_EQ(App::shownMessages().value(i).style, App::MsgStyle::Information);
             EXPECT_TRUE(box(w, i)->hasFocus()) << i;
             expectBrowsing(w, false);
             fill(w, {" "}, i);

@@ -102,7 +102,7 @@ protected:
         QTest::keyClick(w, Qt::Key_Z, Qt::ControlModifier);
     }
     // Deletes the current row with the Delete key, answering the question with `answer`.
-    static void deleteRow(QWidget* w, int answer = 1)
+    static void deleteRow(QWidget* w, App::MsgAnswer answer = App::MsgAnswer::Ok)
     {
         App::queueAnswer(answer);
         grid(w)->setFocus();
@@ -201,11 +201,12 @@ TEST_F(CorrectionsTest, DeleteUndoDeleteRestoreFromTheBinAndEmptyIt)
     const QStringList gridBefore = gridRows(grid(w.get()));
     const int row = select(w.get(), "元旦");
 
-    deleteRow(w.get(), 2);  // cancelled
+    deleteRow(w.get(), App::MsgAnswer::Cancel);  // cancelled
     EXPECT_EQ(ledger("收入帐"), fileBefore);
     deleteRow(w.get());
     const auto asked = App::shownMessages().back();
-    EXPECT_EQ(asked.text + QString::number(asked.style) + asked.title, "真的要删除此记录吗33kinbook");
+    EXPECT_EQ(asked.text + asked.title, "真的要删除此记录吗kinbook");
+    EXPECT_EQ(asked.style, App::MsgStyle::Question);
     EXPECT_EQ(ledger("收入帐"), fileBefore.mid(1));
     EXPECT_EQ(rows("select 帐本, 行号, 成员ID, 类型ID, 金额, 日期, 备注, 月份, 银行ID from 回收站"),
               QStringList({"收入帐|1|1|5|100|2026-01-05|元旦|1|NULL"}));
@@ -246,9 +247,9 @@ TEST_F(CorrectionsTest, DeleteUndoDeleteRestoreFromTheBinAndEmptyIt)
     w.reset();
     bin.reset(App::createWindow("frmRecycle", nullptr));
     bin->show();
-    App::queueAnswer(1);
+    App::queueAnswer(App::MsgAnswer::Ok);
     click(bin.get(), "cmdempty");
-    EXPECT_EQ(App::shownMessages().back().style, 33);
+    EXPECT_EQ(App::shownMessages().back().style, App::MsgStyle::Question);
     EXPECT_EQ(scalar("select count(*) from 回收站"), "0");
     EXPECT_EQ(ledger("收入帐"), fileBefore.mid(1));
     EXPECT_FALSE(child<QWidget>(bin.get(), "cmdempty")->isEnabled());

@@ -212,7 +212,8 @@ TEST_F(QueryTest, BankTypingWarnsOnEveryKeyAndOnlyTheListSwitchesTheDirection)
     QTest::keyClick(coblx, Qt::Key_Return);  // the combo holds the focus for its edit field
     ASSERT_EQ(App::shownMessages().size(), 2);
     const auto m = App::shownMessages().back();
-    EXPECT_EQ(m.title + QString::number(m.style) + m.text, "重要提示64如果您在前期银行帐内改变了条目，请引用您自定的内容");
+    EXPECT_EQ(m.title + m.text, "重要提示如果您在前期银行帐内改变了条目，请引用您自定的内容");
+    EXPECT_EQ(m.style, App::MsgStyle::Information);
     EXPECT_EQ(coblx->currentText(), "支出");
     // Nor does leaving the combo for the button with the mouse switch it.
     w->activateWindow();

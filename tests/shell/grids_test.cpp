@@ -205,7 +205,7 @@ TEST_F(GridOrderTest, EditingASortedListActsOnTheRecordsTheUserSees)
     EXPECT_EQ(columnOf(g, 1), (QStringList{"利息", "奖金", "工资"}));
 
     clickRow(g, 1);  // 奖金
-    App::queueAnswer(1);
+    App::queueAnswer(App::MsgAnswer::Ok);
     click(w.get(), "cmddel");
     EXPECT_EQ(rows("select ID from 收入类型 order by ID"), (QStringList{"1", "3"}));
     EXPECT_EQ(gridRows(g), (QStringList{"3|利息|", "1|工资|"}));

@@ -82,7 +82,7 @@ TEST_F(FileSafety, StartRefusesAFileItCannotUseAndSaysWhy)
         // The old message first; then the file, the cause and what to do, in Chinese only.
         ASSERT_FALSE(App::shownMessages().isEmpty());
         const App::ShownMessage m = App::shownMessages().last();
-        EXPECT_EQ(m.style, 16);
+        EXPECT_EQ(m.style, App::MsgStyle::Stop);
         EXPECT_EQ(m.text.section('\n', 0, 0), kNoDatabase);
         const QString why = m.text.section('\n', 1);
         EXPECT_TRUE(why.contains(QDir::toNativeSeparators(dbPath())) && why.contains(cause)) << why.toStdString();
@@ -104,12 +104,12 @@ TEST_F(FileSafety, DamagedFileOffersTheNewestSoundBackup)
     const QByteArray junk("\x00\x01 damaged", 10);
     writeFile(dbPath(), junk);
 
-    for (int answer : {2, 1}) {
+    for (App::MsgAnswer answer : {App::MsgAnswer::Cancel, App::MsgAnswer::Ok}) {
         App::scriptMessages(true);
         App::queueAnswer(answer);
         LoginWindow login;
         ASSERT_EQ(App::shownMessages().size(), 1);
-        EXPECT_EQ(App::shownMessages().first().style, 33);
+        EXPECT_EQ(App::shownMessages().first().style, App::MsgStyle::Question);
         EXPECT_TRUE(lastMessage().startsWith(kNoDatabase + "\n"));
         EXPECT_TRUE(lastMessage().contains(QDir::toNativeSeparators(sound))) << lastMessage().toStdString();
         EXPECT_EQ(login.isLoaded(), answer == 1);
@@ -158,7 +158,7 @@ TEST_F(FileSafety, BackupThatCannotBeMadeIsToldOnceAndTheProgramGoesOn)
         MainWindow* main = loggedIn();
         ASSERT_NE(main, nullptr);
         ASSERT_EQ(App::shownMessages().size(), 1);
-        EXPECT_EQ(App::shownMessages().first().style, 64);
+        EXPECT_EQ(App::shownMessages().first().style, App::MsgStyle::Information);
         EXPECT_TRUE(lastMessage().contains(diskFull ? "磁盘已满" : "无法写入")) << lastMessage().toStdString();
         auto* note = child<QLabel>(main, "Stabar_note");
         EXPECT_TRUE(note->isVisible() && note->text().startsWith("自动备份失败：")) << note->text().toStdString();
@@ -192,9 +192,9 @@ TEST_F(FileSafety, RestoreRefusesWhatIsNotASoundFileAndRoundTripsABackup)
     App::conn.execute("insert into 收入帐 values('2', 'i', 10, '2026-01-02', '', 1)");
     const QByteArray before = fileBytes(dbPath());
 
-    const std::vector<std::tuple<QString, int, QString>> refused = {
-        {text, 1, "不是数据库文件"}, {half, 1, "已损坏"}, {foreign, 1, "不是和顺家账的数据库"},
-        {newer, 1, "比本程序能打开的版本"}, {good, 2, "要用这个备份恢复数据吗？"}, {QString(), 1, QString()},
+    const std::vector<std::tuple<QString, App::MsgAnswer, QString>> refused = {
+        {text, App::MsgAnswer::Ok, "不是数据库文件"}, {half, App::MsgAnswer::Ok, "已损坏"}, {foreign, App::MsgAnswer::Ok, "不是和顺家账的数据库"},
+        {newer, App::MsgAnswer::Ok, "比本程序能打开的版本"}, {good, App::MsgAnswer::Cancel, "要用这个备份恢复数据吗？"}, {QString(), App::MsgAnswer::Ok, QString()},
     };
     for (const auto& [chosen, answer, says] : refused) {
         SCOPED_TRACE(chosen.toStdString());
@@ -211,7 +211,7 @@ TEST_F(FileSafety, RestoreRefusesWhatIsNotASoundFileAndRoundTripsABackup)
 
     App::scriptMessages(true);
     App::queueFileChoice(good);
-    App::queueAnswer(1);
+    App::queueAnswer(App::MsgAnswer::Ok);
     trigger(main, "mnurestore");
     ASSERT_EQ(App::shownFileDialogs().size(), 1);
     EXPECT_EQ(App::shownFileDialogs().first().proposed, backupsDir());
@@ -312,10 +312,10 @@ TEST_F(FileSafety, FileWithObjectsTheProgramDidNotMakeIsRefusedAtRestoreAndAtSta
         App::closeConn();
         writeFile(dbPath(), fileBytes(crafted));
         App::scriptMessages(true);
-        App::queueAnswer(2);
+        App::queueAnswer(App::MsgAnswer::Cancel);
         EXPECT_FALSE(LoginWindow().isLoaded());
         ASSERT_EQ(App::shownMessages().size(), 1);
-        EXPECT_EQ(App::shownMessages().first().style, 33);
+        EXPECT_EQ(App::shownMessages().first().style, App::MsgStyle::Question);
         EXPECT_TRUE(lastMessage().startsWith(kNoDatabase + "\n") && lastMessage().contains(named)
                     && lastMessage().contains(QDir::toNativeSeparators(good)))
             << lastMessage().toStdString();
@@ -325,7 +325,7 @@ TEST_F(FileSafety, FileWithObjectsTheProgramDidNotMakeIsRefusedAtRestoreAndAtSta
     }
     // Accepted, the backup takes the altered file's place; the trigger went aside with it.
     App::scriptMessages(true);
-    App::queueAnswer(1);
+    App::queueAnswer(App::MsgAnswer::Ok);
     EXPECT_TRUE(LoginWindow().isLoaded());
     EXPECT_EQ(scalar("select count(*) from pragma_table_info('收入帐')"), "6");
     EXPECT_EQ(scalar("select count(*) from 支出帐"), "1");
@@ -398,7 +398,7 @@ TEST_F(FileSafety, FolderThatCannotBeWrittenIsRefusedAtStart)
     }
     EXPECT_FALSE(loaded);
     ASSERT_EQ(App::shownMessages().size(), 1);
-    EXPECT_EQ(App::shownMessages().first().style, 16);
+    EXPECT_EQ(App::shownMessages().first().style, App::MsgStyle::Stop);
     EXPECT_TRUE(lastMessage().startsWith(kNoDatabase + "\n") && lastMessage().contains("文件夹 " + QDir::toNativeSeparators(folder()))
                 && lastMessage().contains("无法写入"))
         << lastMessage().toStdString();

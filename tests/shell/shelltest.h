@@ -55,7 +55,7 @@ protected:
     }
 
     // The one message shown since the last check; forgets it for the next.
-    static void expectOneMessage(const QString& text, int style)
+    static void expectOneMessage(const QString& text, App::MsgStyle style)
     {
         const auto shown = App::shownMessages();
         App::clearShownMessages();

@@ -123,7 +123,7 @@ TEST_F(ProgramStart, OnlyARunningCopyBlocksAStart)
         if (missing)
             QFile::remove(dbPath());
         EXPECT_NE(runDriven(), 0);
-        expectOneMessage(kRunning, 64);
+        expectOneMessage(kRunning, App::MsgStyle::Information);
         EXPECT_TRUE(shellWindows().isEmpty());
         EXPECT_FALSE(App::conn.isOpen());
         EXPECT_EQ(fileBytes(dbPath()), missing ? QByteArray() : before);

@@ -466,7 +466,7 @@ int main(int argc, char** argv)
                 measure(
                     del, repeat,
                     [&] {
-                        App::queueAnswer(1);
+                        App::queueAnswer(App::MsgAnswer::Ok);
                         const double t0 = nowMs();
                         clickButton(w.get(), QStringLiteral("cmddel"));
                         const double t = nowMs() - t0;
@@ -911,7 +911,7 @@ int main(int argc, char** argv)
                 [&] {
                     QDir(folder + QStringLiteral("/backups")).removeRecursively();
                     App::queueFileChoice(chosen);
-                    App::queueAnswer(1);
+                    App::queueAnswer(App::MsgAnswer::Ok);
                     const double t0 = nowMs();
                     const bool done = Safekeeping::restoreChosenBackup(nullptr);
                     const double t = nowMs() - t0;
