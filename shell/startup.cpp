@@ -4,6 +4,7 @@
 #include "datafolder.h"
 #include "loginwindow.h"
 #include "platform.h"
+#include "scriptedanswers.h"
 
 #include <QApplication>
 #include <QDir>
@@ -16,10 +17,10 @@ namespace Startup {
 namespace {
 
 // What a check of the start writes out: the folder, what the login window says, every message.
-void printCheck(bool loginShown, const QString& loginHint)
+void printCheck(const ScriptedAnswers& script, bool loginShown, const QString& loginHint)
 {
     QString out = QStringLiteral("数据文件夹：%1\n").arg(QDir::toNativeSeparators(DataFolder::folder()));
-    for (const App::ShownMessage& m : App::shownMessages())
+    for (const ScriptedAnswers::Message& m : script.messages())
         out += QStringLiteral("消息：%1\n").arg(m.text);
     out += loginShown ? QStringLiteral("登录窗口已显示\n") : QStringLiteral("登录窗口没有显示\n");
     if (!loginHint.isEmpty())
@@ -84,13 +85,21 @@ QString lockPath()
 
 int run(Mode mode)
 {
-    if (mode == Mode::CheckStart && !App::isScripting())
-        App::scriptMessages(true);
     bool shown = false;
     QString hint;
+    if (mode != Mode::CheckStart)
+        return runLocked(mode, shown, hint);
+    // A check answers every message itself, unless a script is answering already.
+    ScriptedAnswers own;
+    auto* script = dynamic_cast<ScriptedAnswers*>(App::answerer());
+    if (!script) {
+        script = &own;
+        App::setAnswerer(script);
+    }
     const int rc = runLocked(mode, shown, hint);
-    if (mode == Mode::CheckStart)
-        printCheck(shown, hint);
+    printCheck(*script, shown, hint);
+    if (script == &own)
+        App::setAnswerer(nullptr);
     return rc;
 }
 

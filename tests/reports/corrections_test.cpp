@@ -104,7 +104,7 @@ protected:
     // Deletes the current row with the Delete key, answering the question with `answer`.
     static void deleteRow(QWidget* w, App::MsgAnswer answer = App::MsgAnswer::Ok)
     {
-        App::queueAnswer(answer);
+        script().queueAnswer(answer);
         grid(w)->setFocus();
         QTest::keyClick(grid(w), Qt::Key_Delete);
     }
@@ -204,7 +204,7 @@ TEST_F(CorrectionsTest, DeleteUndoDeleteRestoreFromTheBinAndEmptyIt)
     deleteRow(w.get(), App::MsgAnswer::Cancel);  // cancelled
     EXPECT_EQ(ledger("收入帐"), fileBefore);
     deleteRow(w.get());
-    const auto asked = App::shownMessages().back();
+    const auto asked = script().messages().back();
     EXPECT_EQ(asked.text + asked.title, "真的要删除此记录吗kinbook");
     EXPECT_EQ(asked.style, App::MsgStyle::Question);
     EXPECT_EQ(ledger("收入帐"), fileBefore.mid(1));
@@ -247,9 +247,9 @@ TEST_F(CorrectionsTest, DeleteUndoDeleteRestoreFromTheBinAndEmptyIt)
     w.reset();
     bin.reset(App::createWindow("frmRecycle", nullptr));
     bin->show();
-    App::queueAnswer(App::MsgAnswer::Ok);
+    script().queueAnswer(App::MsgAnswer::Ok);
     click(bin.get(), "cmdempty");
-    EXPECT_EQ(App::shownMessages().back().style, App::MsgStyle::Question);
+    EXPECT_EQ(script().messages().back().style, App::MsgStyle::Question);
     EXPECT_EQ(scalar("select count(*) from 回收站"), "0");
     EXPECT_EQ(ledger("收入帐"), fileBefore.mid(1));
     EXPECT_FALSE(child<QWidget>(bin.get(), "cmdempty")->isEnabled());

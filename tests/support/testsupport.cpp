@@ -15,6 +15,24 @@
 #include <QTimer>
 #include <sqlite3.h>
 
+namespace {
+std::unique_ptr<ScriptedAnswers> g_script;
+}  // namespace
+
+void restartScript()
+{
+    auto fresh = std::make_unique<ScriptedAnswers>();
+    App::setAnswerer(fresh.get());
+    g_script = std::move(fresh);
+}
+
+ScriptedAnswers& script()
+{
+    if (!g_script)
+        restartScript();
+    return *g_script;
+}
+
 void DbTest::SetUp()
 {
     dir_ = std::make_unique<QTemporaryDir>();
@@ -22,7 +40,7 @@ void DbTest::SetUp()
     ASSERT_TRUE(QFile::copy(QStringLiteral(KINBOOK_EMPTY_DB), dbPath()));
     QFile::setPermissions(dbPath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
     Platform::setProgramFolder(dir_->path());
-    App::scriptMessages(true);
+    restartScript();
     App::setToday(QDate());
     App::curUser.clear();
 }
@@ -138,7 +156,7 @@ bool hasEnglish(const QString& text)
 QStringList messageTexts()
 {
     QStringList out;
-    for (const auto& m : App::shownMessages())
+    for (const auto& m : script().messages())
         out << m.text;
     return out;
 }

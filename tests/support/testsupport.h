@@ -3,6 +3,7 @@
 #include "money.h"
 #include "qtprint.h"
 #include "shell/app.h"
+#include "shell/scriptedanswers.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -26,7 +27,7 @@
 class QChart;
 
 // Every test works on its own fresh copy of the empty database, in a temporary program folder,
-// with message boxes scripted (App::queueAnswer) and recorded (App::shownMessages).
+// with message boxes and file dialogs answered and recorded by script().
 class DbTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -60,6 +61,11 @@ QString versionZeroSchema();
 // Whether a text meant for the user has words of English in it (file paths and the name main.mdb
 // aside): an engine's message that slipped through.
 bool hasEnglish(const QString& text);
+
+// The script that answers the message boxes and file dialogs, installed for every test; a fresh
+// one (nothing queued or recorded, no folders remembered) on restart.
+ScriptedAnswers& script();
+void restartScript();
 
 // Texts of the message boxes shown so far, and the last of them (empty when none).
 QStringList messageTexts();

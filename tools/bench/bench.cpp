@@ -34,6 +34,7 @@
 #include "shell/gridexport.h"
 #include "shell/platform.h"
 #include "shell/safekeeping.h"
+#include "shell/scriptedanswers.h"
 #include "shell/undo.h"
 
 #include <QAbstractButton>
@@ -62,6 +63,9 @@
 #include <optional>
 #include <sqlite3.h>
 #include <unistd.h>
+
+// The messages and file dialogs of the windows driven, answered from a script.
+static ScriptedAnswers g_script;
 #include <vector>
 
 using namespace Bench;
@@ -224,7 +228,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(App::appTitle);
     App::registerAllWindows();
-    App::scriptMessages(true);
+    App::setAnswerer(&g_script);
     if (const qsizetype once = app.arguments().indexOf(QStringLiteral("--once")); once > 0 && once + 2 < app.arguments().size())
         return runOnce(app.arguments()[once + 1], app.arguments()[once + 2]);
 
@@ -466,7 +470,7 @@ int main(int argc, char** argv)
                 measure(
                     del, repeat,
                     [&] {
-                        App::queueAnswer(App::MsgAnswer::Ok);
+                        g_script.queueAnswer(App::MsgAnswer::Ok);
                         const double t0 = nowMs();
                         clickButton(w.get(), QStringLiteral("cmddel"));
                         const double t = nowMs() - t0;
@@ -514,11 +518,11 @@ int main(int argc, char** argv)
                 [&] {
                     if (!grid)
                         return -1.0;
-                    App::queueFileChoice(csv);
+                    g_script.queueFileChoice(csv);
                     const double t0 = nowMs();
                     GridExport::exportRows(grid, QStringLiteral("收入"), w.get());
                     const double t = nowMs() - t0;
-                    App::clearShownMessages();
+                    g_script.clearMessages();
                     return t;
                 },
                 [&] {
@@ -769,7 +773,7 @@ int main(int argc, char** argv)
             measure(
                 r, repeat,
                 [&] {
-                    App::queueFileChoice(bill);
+                    g_script.queueFileChoice(bill);
                     const double t0 = nowMs();
                     std::unique_ptr<QDialog> w(window(QStringLiteral("frmImport")));
                     if (!w)
@@ -815,7 +819,7 @@ int main(int argc, char** argv)
                     sqlite3_exec(raw, removal.toUtf8().constData(), nullptr, nullptr, nullptr);
                     return t;
                 });
-            const QList<App::ShownMessage> shown = App::shownMessages();
+            const QList<ScriptedAnswers::Message> shown = g_script.messages();
             if (!shown.isEmpty())
                 r.note = shown.last().text.section(u'\n', 0, 0);
             table.push_back(r);
@@ -910,8 +914,8 @@ int main(int argc, char** argv)
                 r, repeat,
                 [&] {
                     QDir(folder + QStringLiteral("/backups")).removeRecursively();
-                    App::queueFileChoice(chosen);
-                    App::queueAnswer(App::MsgAnswer::Ok);
+                    g_script.queueFileChoice(chosen);
+                    g_script.queueAnswer(App::MsgAnswer::Ok);
                     const double t0 = nowMs();
                     const bool done = Safekeeping::restoreChosenBackup(nullptr);
                     const double t = nowMs() - t0;
