@@ -85,7 +85,8 @@ void LedgerQuery::setUpCorrections(QBoxLayout* layout)
     });
     connect(&rs_, &Recordset::loaded, this, [this] { updateCorrectionButtons(); });
     connect(&rs_, &Recordset::currentChanged, this, [this] { updateCorrectionButtons(); });
-    connect(&Undo::stack(), &QUndoStack::indexChanged, this, [this] { updateCorrectionButtons(); });
+    if (QUndoStack* steps = Undo::stack())
+        connect(steps, &QUndoStack::indexChanged, this, [this] { updateCorrectionButtons(); });
     connect(&Undo::notifier(), &Undo::Notifier::recordCorrected, this, &LedgerQuery::recordCorrected);
     connect(&Undo::notifier(), &Undo::Notifier::recordRestored, this, &LedgerQuery::recordRestored);
     updateCorrectionButtons();
@@ -103,12 +104,14 @@ void LedgerQuery::updateCorrectionButtons()
     const bool can = canCorrect();
     cmdedit->setEnabled(can);
     cmddel->setEnabled(can);
-    const bool undo = Undo::stack().canUndo() && !rs_.isLoading();
+    const QUndoStack* steps = Undo::stack();
+    const bool undo = steps && steps->canUndo() && !rs_.isLoading();
+    const QString stepText = steps ? steps->undoText() : QString();
     cmdundo->setEnabled(undo);
     undoAction_->setEnabled(undo);
-    const QString tip = QStringLiteral("撤销") + Undo::stack().undoText() + QStringLiteral("（Ctrl+Z）");
+    const QString tip = QStringLiteral("撤销") + stepText + QStringLiteral("（Ctrl+Z）");
     cmdundo->setToolTip(tip);
-    cmdundo->setAccessibleName(QStringLiteral("撤销") + Undo::stack().undoText());
+    cmdundo->setAccessibleName(QStringLiteral("撤销") + stepText);
 }
 
 void LedgerQuery::totalAgain()

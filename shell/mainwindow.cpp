@@ -20,6 +20,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
+#include <QUndoStack>
 
 namespace {
 
@@ -179,10 +180,19 @@ void MainWindow::buildMenus()
     setUpEditMenu();
 }
 
+MainWindow::~MainWindow()
+{
+    if (Undo::stack() == undoStack_)
+        Undo::setStack(previousUndoStack_);
+}
+
 void MainWindow::setUpEditMenu()
 {
-    // A new main window is a new session: nothing done before it can be taken back.
+    // A new main window is a new session, with its own stack: nothing done before it can be taken back.
     Undo::clear();
+    undoStack_ = new QUndoStack(this);
+    previousUndoStack_ = Undo::stack();
+    Undo::setStack(undoStack_);
     Undo::makeUndoAction(findChild<QAction*>(QStringLiteral("mnuundo")));
 }
 

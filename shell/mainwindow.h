@@ -4,6 +4,8 @@
 #include <QPointer>
 #include <QStringList>
 
+class QUndoStack;
+
 class QLabel;
 class QStatusBar;
 class LoginWindow;
@@ -16,6 +18,7 @@ public:
     // `login` is the hidden login window that "重新登录" shows again and that "退出" unloads; without
     // one the main window just closes.
     explicit MainWindow(LoginWindow* login = nullptr, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // The names of the windows that the menus open, in menu order.
     static QStringList dataWindowNames();
@@ -40,6 +43,9 @@ private:
     void mnuexit_Click();
 
     QPointer<LoginWindow> login_;
+    // The session's corrections and deletions, and the stack in use before this window's.
+    QUndoStack* undoStack_ = nullptr;
+    QPointer<QUndoStack> previousUndoStack_;
     QWidget* body_ = nullptr;
     QLabel* imgbag = nullptr;
     QLabel* Label1 = nullptr;

@@ -171,7 +171,7 @@ TEST_F(CorrectionsTest, CorrectThenUndoOnEachLedgerRowTotalAndFileFollow)
         EXPECT_EQ(ledger(kLedgers[c.kind]), fileBefore);
         EXPECT_EQ(gridRows(grid(w.get())), gridBefore);
         EXPECT_EQ(total(w.get()), totalBefore);
-        EXPECT_FALSE(Undo::stack().canUndo());
+        EXPECT_FALSE(Undo::stack()->canUndo());
     }
     EXPECT_TRUE(messageTexts().isEmpty()) << messageTexts().join('\n').toStdString();
 }
@@ -356,7 +356,7 @@ TEST_F(CorrectionsTest, RefusedCorrectionsAndFailedWritesLeaveFileGridAndUndoAsT
     EXPECT_EQ(fileBytes(dbPath()), bytes);
     EXPECT_EQ(gridRows(grid(w.get())), gridBefore);
     EXPECT_EQ(total(w.get()), totalBefore);
-    EXPECT_FALSE(Undo::stack().canUndo());
+    EXPECT_FALSE(Undo::stack()->canUndo());
 
     // An undo refused by a locked file keeps its step, and is done once the file is free.
     correct(w.get(), "button", [](QDialog* d) { retype(d, "txtJe", "1"); });
@@ -368,7 +368,7 @@ TEST_F(CorrectionsTest, RefusedCorrectionsAndFailedWritesLeaveFileGridAndUndoAsT
     EXPECT_TRUE(messageTexts().last().contains("撤销没有完成"));
     sqlite3_close(lock);
     EXPECT_EQ(ledger("收入帐"), corrected);
-    EXPECT_TRUE(Undo::stack().canUndo());
+    EXPECT_TRUE(Undo::stack()->canUndo());
     undoWithKeys(w.get());
     EXPECT_EQ(ledger("收入帐"), fileBefore);
     EXPECT_EQ(gridRows(grid(w.get())), gridBefore);

@@ -4,6 +4,7 @@
 #include "upgrade.h"
 
 #include "shell/platform.h"
+#include "shell/undo.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -13,6 +14,7 @@
 #include <QHeaderView>
 #include <QRegularExpression>
 #include <QTimer>
+#include <QUndoStack>
 #include <sqlite3.h>
 
 namespace {
@@ -43,6 +45,8 @@ void DbTest::SetUp()
     restartScript();
     App::setToday(QDate());
     App::curUser.clear();
+    undoStack_ = std::make_unique<QUndoStack>();
+    Undo::setStack(undoStack_.get());
 }
 
 void DbTest::TearDown()
@@ -52,6 +56,8 @@ void DbTest::TearDown()
         App::setBusy(false);
     Platform::setProgramFolder(QString());
     Platform::setStarter(nullptr);
+    Undo::setStack(nullptr);
+    undoStack_.reset();
     dir_.reset();
 }
 

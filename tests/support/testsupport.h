@@ -25,6 +25,7 @@
 #include <memory>
 
 class QChart;
+class QUndoStack;
 
 // Every test works on its own fresh copy of the empty database, in a temporary program folder,
 // with message boxes and file dialogs answered and recorded by script().
@@ -46,6 +47,8 @@ protected:
 
 private:
     std::unique_ptr<QTemporaryDir> dir_;
+    // The corrections and deletions of a test without a main window.
+    std::unique_ptr<QUndoStack> undoStack_;
 };
 
 // The rows of a query on any SQLite file, each row's fields joined with '|' (null as "NULL").

@@ -53,6 +53,7 @@
 #include <QProcess>
 #include <QTableView>
 #include <QTimer>
+#include <QUndoStack>
 #include <QtGlobal>
 #include <algorithm>
 #include <cstdio>
@@ -229,6 +230,8 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(App::appTitle);
     App::registerAllWindows();
     App::setAnswerer(&g_script);
+    QUndoStack undoSteps;  // the corrections and deletions of the query windows driven
+    Undo::setStack(&undoSteps);
     if (const qsizetype once = app.arguments().indexOf(QStringLiteral("--once")); once > 0 && once + 2 < app.arguments().size())
         return runOnce(app.arguments()[once + 1], app.arguments()[once + 2]);
 
