@@ -220,7 +220,8 @@ void EntryForm::unload()
     if (!kind_.ledger.isEmpty()) {
         try {
             App::conn.execute(QStringLiteral("delete * from ") + kind_.table);
-        } catch (...) {
+        } catch (const DbError& e) {
+            showDbError(e, QStringLiteral("没能清空“%1”中暂存的记录。").arg(kind_.table));
         }
     }
     rs_.close();

@@ -335,23 +335,24 @@ QString LedgerQuery::SumFld()
     // named instead of a figure.
     MoneyTotal total;
     const int field = rs_.fieldIndex(QStringLiteral("金额"));
-    if (field >= 0) {
-        try {
-            total = rs_.sum(field, 0);  // quick; a cell that holds no amount is looked for below
-            return QStringLiteral("金额总计：") + total.toGrouped() + QStringLiteral("元");
-        } catch (const DbError&) {
-        }
-        for (int r = 0; r < rs_.rowCount(); ++r) {
-            try {
-                if (const auto m = rs_.moneyAt(r, field))
+    int row = -1;  // the last record whose amount was read on its own: the one that holds none, if any
+    const auto amountAt = [&](int r) {
+        row = r;
+        return rs_.moneyAt(r, field);
+    };
+    try {
+        if (field >= 0 && rs_.editMode() == Recordset::EditNone) {
+            total = rs_.snapshot().sumAmounts(field, 0, amountAt);  // the amounts a block at a time
+        } else if (field >= 0) {
+            for (int r = 0; r < rs_.rowCount(); ++r)
+                if (const auto m = amountAt(r))
                     total += *m;
-            } catch (const DbError&) {
-                App::msgBox(QStringLiteral("金额总计无法计算：")
-                                + badAmountText(rs_, r, field, QStringLiteral("第 %1 行的记录").arg(r + 1)),
-                            App::MsgStyle::Information);
-                return QStringLiteral("金额总计：无法计算");
-            }
         }
+    } catch (const DbError&) {
+        App::msgBox(QStringLiteral("金额总计无法计算：")
+                        + badAmountText(rs_, row, field, QStringLiteral("第 %1 行的记录").arg(row + 1)),
+                    App::MsgStyle::Information);
+        return QStringLiteral("金额总计：无法计算");
     }
     return QStringLiteral("金额总计：") + total.toGrouped() + QStringLiteral("元");
 }
