@@ -4,7 +4,7 @@
 #include "picker.h"
 #include "statementcolumns.h"
 #include "toolbars.h"
-#include "reports/waitcursor.h"
+#include "shell/waitcursor.h"
 #include "shell/app.h"
 #include "shell/inputs.h"
 #include "shell/safekeeping.h"

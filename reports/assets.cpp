@@ -2,7 +2,7 @@
 
 #include "badamounts.h"
 #include "dberror.h"
-#include "waitcursor.h"
+#include "shell/waitcursor.h"
 #include "shell/app.h"
 #include "shell/inputs.h"
 #include "shell/valuelabel.h"
