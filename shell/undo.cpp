@@ -66,7 +66,7 @@ public:
     void announce() const override { emit notifier().recordCorrected(ledger_, rowid_); }
 
 protected:
-    bool takeBack() override { return LedgerRows::correct(App::conn, ledger_, rowid_, after_, before_); }
+    bool takeBack() override { return LedgerRows::correct(App::conn, ledger_, rowid_, after_, before_).has_value(); }
 
 private:
     QVariantList before_, after_;

@@ -19,13 +19,14 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUndoStack>
 #include <QVariant>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 
 class QChart;
-class QUndoStack;
+
 
 // Every test works on its own fresh copy of the empty database, in a temporary program folder,
 // with message boxes and file dialogs answered and recorded by script().
