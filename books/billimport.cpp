@@ -400,10 +400,10 @@ BillImportWindow::BillImportWindow(Bills::Bill bill, const QString& path, QWidge
     buttons->addWidget(cmdexit);
     layout->addLayout(buttons);
 
-    connect(cmdfindt, &QToolButton::clicked, this, [this] { cmdfindt_Click(); });
-    connect(cmdfindo, &QToolButton::clicked, this, [this] { cmdfindo_Click(); });
-    connect(dgparty, &QTableView::doubleClicked, this, [this] { cmdfindo_Click(); });
-    connect(cmdimport, &QPushButton::clicked, this, [this] { cmdimport_Click(); });
+    connect(cmdfindt, &QToolButton::clicked, this, [this] { pickMember(); });
+    connect(cmdfindo, &QToolButton::clicked, this, [this] { pickPartyType(); });
+    connect(dgparty, &QTableView::doubleClicked, this, [this] { pickPartyType(); });
+    connect(cmdimport, &QPushButton::clicked, this, [this] { importBill(); });
     connect(cmdexit, &QPushButton::clicked, this, [this] { reject(); });
     if (!p.parties.isEmpty())
         dgparty->selectRow(0);
@@ -478,7 +478,7 @@ void BillImportWindow::tickRow(int row, bool ticked)
     refresh();
 }
 
-void BillImportWindow::cmdfindt_Click()
+void BillImportWindow::pickMember()
 {
     if (!Picker::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), lblcyID, lblcy))
         return;
@@ -487,7 +487,7 @@ void BillImportWindow::cmdfindt_Click()
     refresh();
 }
 
-void BillImportWindow::cmdfindo_Click()
+void BillImportWindow::pickPartyType()
 {
     Preview& p = *preview_;
     QList<int> chosen;
@@ -520,7 +520,7 @@ void BillImportWindow::cmdfindo_Click()
     dgparty->setFocus();
 }
 
-void BillImportWindow::cmdimport_Click()
+void BillImportWindow::importBill()
 {
     Preview& p = *preview_;
     if (p.choices.member.isEmpty()) {

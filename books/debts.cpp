@@ -115,11 +115,11 @@ DebtsWindow::DebtsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmFz"), 
     setTabOrder(cmdupdate, cmdcancel);
     setTabOrder(cmdcancel, cmddel);
 
-    connect(cmdaddnew, &QPushButton::clicked, this, [this] { cmdaddnew_Click(); });
-    connect(cmdedit, &QPushButton::clicked, this, [this] { cmdedit_Click(); });
-    connect(cmdupdate, &QPushButton::clicked, this, [this] { cmdupdate_Click(); });
-    connect(cmdcancel, &QPushButton::clicked, this, [this] { cmdcancel_Click(); });
-    connect(cmddel, &QPushButton::clicked, this, [this] { cmddel_Click(); });
+    connect(cmdaddnew, &QPushButton::clicked, this, [this] { addDebt(); });
+    connect(cmdedit, &QPushButton::clicked, this, [this] { editDebt(); });
+    connect(cmdupdate, &QPushButton::clicked, this, [this] { saveDebt(); });
+    connect(cmdcancel, &QPushButton::clicked, this, [this] { cancelEdit(); });
+    connect(cmddel, &QPushButton::clicked, this, [this] { deleteDebt(); });
     connect(txtjehuan, &QLineEdit::textChanged, this, [this] { repayMark_ = true; });
     txtjehuan->installEventFilter(this);
 
@@ -188,7 +188,7 @@ void DebtsWindow::setButtons(bool sta)
     Combo1->setEnabled(!sta);
 }
 
-void DebtsWindow::cmdaddnew_Click()
+void DebtsWindow::addDebt()
 {
     if (!binder_->addNew())
         return;
@@ -199,7 +199,7 @@ void DebtsWindow::cmdaddnew_Click()
     setButtons(false);
 }
 
-void DebtsWindow::cmdedit_Click()
+void DebtsWindow::editDebt()
 {
     repaying_ = true;
     setButtons(false);
@@ -267,7 +267,7 @@ bool DebtsWindow::eventFilter(QObject* o, QEvent* e)
     return DataWindow::eventFilter(o, e);
 }
 
-void DebtsWindow::cmdupdate_Click()
+void DebtsWindow::saveDebt()
 {
     if (repaying_ && !rs_.hasCurrent()) {
         App::msgBox(QStringLiteral("没有选中的借款记录，不能还款：请先添加借款，或在列表中选一条记录"), App::MsgStyle::Information);
@@ -333,7 +333,7 @@ void DebtsWindow::cmdupdate_Click()
         endEditing();
 }
 
-void DebtsWindow::cmdcancel_Click()
+void DebtsWindow::cancelEdit()
 {
     binder_->cancel();
     endEditing();
@@ -350,7 +350,7 @@ void DebtsWindow::endEditing()
     txtJe->setEnabled(true);
 }
 
-void DebtsWindow::cmddel_Click()
+void DebtsWindow::deleteDebt()
 {
     confirmDeleteCurrent(rs_);
     setButtons(true);

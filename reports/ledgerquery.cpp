@@ -85,8 +85,8 @@ LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
     lbllx = valueBox(QStringLiteral("lbllx"), QString(otherName).remove(u':'), 1100, Shape1);
 
     const QDate today = App::today();
-    dpfrom = datePicker(QStringLiteral("dpfrom"), QDate(today.year(), 1, 1), Shape1);
-    dpto = datePicker(QStringLiteral("dpto"), today, Shape1);
+    fromDate = datePicker(QStringLiteral("dpfrom"), QDate(today.year(), 1, 1), Shape1);
+    toDate = datePicker(QStringLiteral("dpto"), today, Shape1);
 
     CmdqueryNow = new QPushButton(QStringLiteral("执行！"), Shape1);
     CmdqueryNow->setObjectName(QStringLiteral("CmdqueryNow"));
@@ -120,17 +120,17 @@ LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
     row = addSearchBoxes(grid, row, Shape1);
     auto* dates = new QHBoxLayout;
     dates->addWidget(new QLabel(QStringLiteral("日期："), Shape1));
-    dates->addWidget(buddyLabel(QStringLiteral("起"), dpfrom, Shape1));
-    dates->addWidget(dpfrom);
-    dates->addWidget(buddyLabel(QStringLiteral("止"), dpto, Shape1));
-    dates->addWidget(dpto);
+    dates->addWidget(buddyLabel(QStringLiteral("起"), fromDate, Shape1));
+    dates->addWidget(fromDate);
+    dates->addWidget(buddyLabel(QStringLiteral("止"), toDate, Shape1));
+    dates->addWidget(toDate);
     dates->addStretch(1);
     dates->addWidget(CmdqueryNow);
     grid->addLayout(dates, row, 0, 1, 6);
     grid->setColumnStretch(4, 1);
 
-    lblJE = new ValueLabel(QStringLiteral("lblJE"), QString(), this);
-    lblJE->setText(QStringLiteral("查询结果："));
+    totalLabel = new ValueLabel(QStringLiteral("lblJE"), QString(), this);
+    totalLabel->setText(QStringLiteral("查询结果："));
     // Which dates the list and its total cover: with no member, type or bank chosen, all of them.
     lblRange = new ValueLabel(QStringLiteral("lblRange"), QStringLiteral("日期范围"), this);
     auto* rangeCaption = new QLabel(QStringLiteral("日期范围："), this);
@@ -138,11 +138,11 @@ LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
     DG = new DataGrid(this);
     DG->setObjectName(QStringLiteral("DG"));
     DG->setAccessibleName(QStringLiteral("查询结果"));
-    lblJE->setBuddy(DG);
+    totalLabel->setBuddy(DG);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Shape1);
-    layout->addWidget(lblJE);
+    layout->addWidget(totalLabel);
     auto* rangeLine = new QHBoxLayout;
     rangeLine->addWidget(rangeCaption);
     rangeLine->addWidget(lblRange, 1);
@@ -157,19 +157,19 @@ LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
     for (QWidget* box : {static_cast<QWidget*>(txtNote), static_cast<QWidget*>(txtFrom), static_cast<QWidget*>(txtTo)})
         if (box)
             order << box;
-    order << dpfrom << dpto << CmdqueryNow << DG;
+    order << fromDate << toDate << CmdqueryNow << DG;
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 
-    connect(cmdfindt, &QPushButton::clicked, this, [this] { cmdfindt_Click(); });
-    connect(cmdfindo, &QPushButton::clicked, this, [this] { cmdfindo_Click(); });
-    connect(CmdqueryNow, &QPushButton::clicked, this, [this] { CmdqueryNow_Click(); });
+    connect(cmdfindt, &QPushButton::clicked, this, [this] { pickMember(); });
+    connect(cmdfindo, &QPushButton::clicked, this, [this] { pickOther(); });
+    connect(CmdqueryNow, &QPushButton::clicked, this, [this] { runQuery(); });
 
     // A result arrives in slices: its total is shown once the last slice is in, and a slice that
     // fails leaves no half result behind.
     connect(&rs_, &Recordset::loaded, this, [this] {
         if (kind_.total)
-            lblJE->setText(SumFld());
+            totalLabel->setText(totalText());
     });
     connect(&rs_, &Recordset::loadFailed, this, [this](const DbError& e) {
         rs_.close();
@@ -186,8 +186,8 @@ LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
 
     if (coblx) {
         // Choosing a list item (mouse, arrow keys) sets the direction; editing the text only warns.
-        connect(coblx, &QComboBox::activated, this, [this](int i) { coblx_Click(i); });
-        connect(coblx->lineEdit(), &QLineEdit::textEdited, this, [this] { coblx_Change(); });
+        connect(coblx, &QComboBox::activated, this, [this](int i) { chooseDirection(i); });
+        connect(coblx->lineEdit(), &QLineEdit::textEdited, this, [this] { warnOfTypedDirection(); });
         // Enter in the edit field would pick the item matching the typed text: that is not a choice
         // from the list, so it is kept from the combo. The keys reach the combo first (its edit field
         // hands the focus to it), and the combo passes them on to the edit field directly.
@@ -197,7 +197,7 @@ LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
         // pick the item matching the typed text: it is let go of that, so typing never chooses.
         QObject::disconnect(coblx->lineEdit(), &QLineEdit::editingFinished, coblx, nullptr);
         coblx->setCurrentIndex(0);
-        coblx_Click(0);
+        chooseDirection(0);
     }
 
     // The ring chart of the listed amounts, printing and PDF.
@@ -221,17 +221,17 @@ bool LedgerQuery::eventFilter(QObject* o, QEvent* e)
     return DataWindow::eventFilter(o, e);
 }
 
-void LedgerQuery::cmdfindt_Click()
+void LedgerQuery::pickMember()
 {
     Picker::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), lblcyID, lblcy);
 }
 
-void LedgerQuery::cmdfindo_Click()
+void LedgerQuery::pickOther()
 {
     Picker::pickInto(this, QString::fromUtf8(kind_.otherTable), QString::fromUtf8(kind_.otherNameField), lbllxID, lbllx);
 }
 
-void LedgerQuery::CmdqueryNow_Click()
+void LedgerQuery::runQuery()
 {
     QString search;
     QVariantList searchValues;
@@ -266,26 +266,26 @@ void LedgerQuery::CmdqueryNow_Click()
     }
     criteria_ += search;
     criteriaValues_ << searchValues;
-    Query();
+    runStatement();
     showRange(true);
 }
 
 void LedgerQuery::showRange(bool datesApply)
 {
     const auto day = [](const QDate& d) { return d.toString(QStringLiteral("yyyy-MM-dd")); };
-    lblRange->setText((datesApply ? day(dpfrom->date()) + QStringLiteral(" 至 ") + day(dpto->date())
+    lblRange->setText((datesApply ? day(fromDate->date()) + QStringLiteral(" 至 ") + day(toDate->date())
                                   : QStringLiteral("全部日期"))
                       + searchShown_);
 }
 
-void LedgerQuery::coblx_Click(int index)
+void LedgerQuery::chooseDirection(int index)
 {
     const QString t = coblx->itemText(index);
     if (t == kDeposit || t == kWithdrawal)
         direction_ = t;
 }
 
-void LedgerQuery::coblx_Change()
+void LedgerQuery::warnOfTypedDirection()
 {
     App::msgBox(QStringLiteral("如果您在前期银行帐内改变了条目，请引用您自定的内容"), App::MsgStyle::Information, QStringLiteral("重要提示"));
 }
@@ -303,23 +303,23 @@ bool LedgerQuery::openResult(const QString& sql, const QVariantList& values)
     }
 }
 
-void LedgerQuery::Query()
+void LedgerQuery::runStatement()
 {
     const QString tail = QStringLiteral(" and ") + QString::fromUtf8(kind_.dateField) + QStringLiteral(" between #")
-        + queryDate(dpfrom->date()) + QStringLiteral("# and #") + queryDate(dpto->date()) + QLatin1Char('#')
+        + queryDate(fromDate->date()) + QStringLiteral("# and #") + queryDate(toDate->date()) + QLatin1Char('#')
         + QString::fromUtf8(kind_.orderBy);
     showResult(openResult(head_ + criteria_ + tail, criteriaValues_));
 }
 
 void LedgerQuery::showResult(bool ok)
 {
-    BindRs();
+    showRows();
     // No total until every row is in: a part of it would be a wrong figure.
     if (kind_.total)
-        lblJE->setText(ok && !rs_.isLoading() ? SumFld() : QStringLiteral("查询结果："));
+        totalLabel->setText(ok && !rs_.isLoading() ? totalText() : QStringLiteral("查询结果："));
 }
 
-void LedgerQuery::BindRs()
+void LedgerQuery::showRows()
 {
     DG->setRecordset(&rs_);
     DG->setColumnTwips(2, 700);
@@ -327,7 +327,7 @@ void LedgerQuery::BindRs()
     DG->setColumnTwips(3, 800);
 }
 
-QString LedgerQuery::SumFld()
+QString LedgerQuery::totalText()
 {
     // Every record from the first to the end (the user may have moved while the rows arrived); an
     // empty amount counts 0. The current record stays where it is, so the grid keeps its selection.

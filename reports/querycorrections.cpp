@@ -117,7 +117,7 @@ void LedgerQuery::updateCorrectionButtons()
 void LedgerQuery::totalAgain()
 {
     if (kind_.total)
-        lblJE->setText(SumFld());
+        totalLabel->setText(totalText());
 }
 
 void LedgerQuery::correctCurrent()

@@ -58,8 +58,8 @@ RecycleBinWindow::RecycleBinWindow(QWidget* parent) : DataWindow(QStringLiteral(
     layout->addWidget(DG, 1);
     layout->addLayout(buttons);
 
-    connect(cmdrestore, &QPushButton::clicked, this, [this] { cmdrestore_Click(); });
-    connect(cmdempty, &QPushButton::clicked, this, [this] { cmdempty_Click(); });
+    connect(cmdrestore, &QPushButton::clicked, this, [this] { restoreSelected(); });
+    connect(cmdempty, &QPushButton::clicked, this, [this] { emptyAll(); });
     connect(cmdexit, &QPushButton::clicked, this, &QDialog::accept);
     connect(&rs_, &Recordset::currentChanged, this, [this] { updateButtons(); });
 
@@ -95,7 +95,7 @@ void RecycleBinWindow::updateButtons()
     cmdempty->setEnabled(rs_.isOpen() && rs_.rowCount() > 0);
 }
 
-void RecycleBinWindow::cmdrestore_Click()
+void RecycleBinWindow::restoreSelected()
 {
     if (!rs_.isOpen() || !rs_.hasCurrent())
         return;
@@ -110,7 +110,7 @@ void RecycleBinWindow::cmdrestore_Click()
     updateButtons();
 }
 
-void RecycleBinWindow::cmdempty_Click()
+void RecycleBinWindow::emptyAll()
 {
     if (!rs_.isOpen() || rs_.rowCount() == 0)
         return;

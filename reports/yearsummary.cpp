@@ -99,7 +99,7 @@ YearSummary::YearSummary(QWidget* parent) : DataWindow(QStringLiteral("frmYear")
     layout->addLayout(middle, 1);
     layout->addLayout(buttons);
 
-    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+    connect(Command1, &QPushButton::clicked, this, [this] { summarise(); });
     connect(Command2, &QPushButton::clicked, this, [this] { close(); });
     connect(cboYear, &QComboBox::currentIndexChanged, this, [this] { yearChosen(); });
     followRecordset(&rs_, this, [this] { redrawChart(); });
@@ -155,7 +155,7 @@ void YearSummary::yearChosen()
         doNow();
 }
 
-void YearSummary::Command1_Click()
+void YearSummary::summarise()
 {
     // Only a year that has not ended yet asks first: this year outside December (as ever), or a
     // year to come.
