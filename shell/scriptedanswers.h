@@ -19,8 +19,8 @@ public:
     struct FileDialogShown {
         App::FileDialog kind = App::FileDialog::Open;
         QString caption;
-        QString start;   // where the dialog opened
-        QString filter;  // the kinds of file offered
+        QString proposed;  // where the dialog opened
+        QString filter;    // the kinds of file offered
     };
 
     App::MsgAnswer message(const QString& text, App::MsgStyle style, const QString& title) override;

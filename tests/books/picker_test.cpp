@@ -26,8 +26,9 @@ TEST_F(PickerTest, HandsBackTheChosenRowOrNothing)
         const std::optional<PickedRow> row =
             Picker::choose(nullptr, QString::fromUtf8(c.table), u"ID"_s, QString::fromUtf8(c.name));
         EXPECT_EQ(row.has_value(), c.found != nullptr) << c.table << c.row;
-        if (row && c.found)
+        if (row && c.found) {
             EXPECT_EQ(row->id + u'|' + row->name, c.found);
+        }
     }
     EXPECT_EQ(messageTexts().size(), 1);
 }

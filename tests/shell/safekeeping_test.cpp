@@ -112,8 +112,8 @@ TEST_F(FileSafety, DamagedFileOffersTheNewestSoundBackup)
         EXPECT_EQ(script().messages().first().style, App::MsgStyle::Question);
         EXPECT_TRUE(lastMessage().startsWith(kNoDatabase + "\n"));
         EXPECT_TRUE(lastMessage().contains(QDir::toNativeSeparators(sound))) << lastMessage().toStdString();
-        EXPECT_EQ(login.isLoaded(), answer == 1);
-        EXPECT_EQ(fileBytes(dbPath()) == junk, answer == 2);
+        EXPECT_EQ(login.isLoaded(), answer == App::MsgAnswer::Ok);
+        EXPECT_EQ(fileBytes(dbPath()) == junk, answer == App::MsgAnswer::Cancel);
     }
     EXPECT_EQ(scalar("select 姓名 from 成员"), "甲");
     // The damaged file is kept, out of the way.
