@@ -34,7 +34,7 @@ QComboBox* bankChoiceBox(const QString& name, bool direction, QWidget* parent)
         ? QStringLiteral("系统默认为“存入或支出”两个类型，如果您改变了条目，请必须记住，否则将不利于查询！")
         : QStringLiteral("系统默认为“定期或活期”两个类型，如果您改变了条目，请必须记住，否则将不利于查询！");
     QObject::connect(c->lineEdit(), &QLineEdit::textEdited, c,
-                     [reminder] { App::msgBox(reminder, 64, QStringLiteral("重要提示")); });
+                     [reminder] { App::msgBox(reminder, App::MsgStyle::Information, QStringLiteral("重要提示")); });
     return c;
 }
 
@@ -99,8 +99,8 @@ BankLedger::BankLedger(QWidget* parent) : DataWindow(QStringLiteral("frmyhzhang"
     // Digits, the decimal point and Backspace; Enter does nothing.
     installAmountBox(txtJE, false, false);
 
-    connect(cmdfindo, &QToolButton::clicked, this, [this] { cmdfindo_Click(); });
-    connect(cmdfindt, &QToolButton::clicked, this, [this] { cmdfindt_Click(); });
+    connect(cmdfindo, &QToolButton::clicked, this, [this] { pickBank(); });
+    connect(cmdfindt, &QToolButton::clicked, this, [this] { pickMember(); });
     // Load.
     setButtons(true);
     try {
@@ -209,13 +209,13 @@ void BankLedger::doDelete()
     setButtons(true);
 }
 
-void BankLedger::cmdfindo_Click()
+void BankLedger::pickBank()
 {
     Picker::pickInto(this, QStringLiteral("银行"), QStringLiteral("开户行"), lblyhid, lblyh);
     txtJE->setFocus();
 }
 
-void BankLedger::cmdfindt_Click()
+void BankLedger::pickMember()
 {
     Picker::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), lblcyid, lblcy);
 }

@@ -36,8 +36,8 @@ private:
     void doUpdate();
     void doCancel();
     void doDelete();
-    void cmdfindo_Click();
-    void cmdfindt_Click();
+    void pickBank();
+    void pickMember();
     void showRow();
     void rememberChoice();
     void restoreChoice();

@@ -4,7 +4,7 @@
 #include "picker.h"
 #include "statementcolumns.h"
 #include "toolbars.h"
-#include "reports/waitcursor.h"
+#include "shell/waitcursor.h"
 #include "shell/app.h"
 #include "shell/budgetwarning.h"
 #include "shell/inputs.h"
@@ -330,7 +330,7 @@ BillImportWindow* BillImportWindow::chooseAndRead(QWidget* parent)
             return statementWindow(bytes, unknown.table(), path, parent);
         }
     } catch (const Bills::BillError& e) {
-        App::msgBox(QStringLiteral("不能导入这个文件，帐上什么也没有改动。\n%1\n%2").arg(QDir::toNativeSeparators(path), e.text()), 64);
+        App::msgBox(QStringLiteral("不能导入这个文件，帐上什么也没有改动。\n%1\n%2").arg(QDir::toNativeSeparators(path), e.text()), App::MsgStyle::Information);
     }
     return nullptr;
 }
@@ -405,10 +405,10 @@ BillImportWindow::BillImportWindow(Bills::Bill bill, const QString& path, QWidge
     buttons->addWidget(cmdexit);
     layout->addLayout(buttons);
 
-    connect(cmdfindt, &QToolButton::clicked, this, [this] { cmdfindt_Click(); });
-    connect(cmdfindo, &QToolButton::clicked, this, [this] { cmdfindo_Click(); });
-    connect(dgparty, &QTableView::doubleClicked, this, [this] { cmdfindo_Click(); });
-    connect(cmdimport, &QPushButton::clicked, this, [this] { cmdimport_Click(); });
+    connect(cmdfindt, &QToolButton::clicked, this, [this] { pickMember(); });
+    connect(cmdfindo, &QToolButton::clicked, this, [this] { pickPartyType(); });
+    connect(dgparty, &QTableView::doubleClicked, this, [this] { pickPartyType(); });
+    connect(cmdimport, &QPushButton::clicked, this, [this] { importBill(); });
     connect(cmdexit, &QPushButton::clicked, this, [this] { reject(); });
     if (!p.parties.isEmpty())
         dgparty->selectRow(0);
@@ -484,7 +484,7 @@ void BillImportWindow::tickRow(int row, bool ticked)
     refresh();
 }
 
-void BillImportWindow::cmdfindt_Click()
+void BillImportWindow::pickMember()
 {
     if (!Picker::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), lblcyID, lblcy))
         return;
@@ -493,50 +493,50 @@ void BillImportWindow::cmdfindt_Click()
     refresh();
 }
 
-void BillImportWindow::cmdfindo_Click()
+void BillImportWindow::pickPartyType()
 {
     Preview& p = *preview_;
     QList<int> chosen;
     for (const QModelIndex& i : dgparty->selectionModel()->selectedRows())
         chosen << i.row();
     if (chosen.isEmpty()) {
-        App::msgBox(QStringLiteral("请先在交易对方的列表中选中要选择类型的一行（可以选几行）。"), 64);
+        App::msgBox(QStringLiteral("请先在交易对方的列表中选中要选择类型的一行（可以选几行）。"), App::MsgStyle::Information);
         dgparty->setFocus();
         return;
     }
     const Kind kind = p.parties.at(chosen.first()).kind;
     for (int row : chosen) {
         if (p.parties.at(row).kind != kind) {
-            App::msgBox(QStringLiteral("选中的交易对方里既有收入也有支出：收入类型和支出类型要分开选择。"), 64);
+            App::msgBox(QStringLiteral("选中的交易对方里既有收入也有支出：收入类型和支出类型要分开选择。"), App::MsgStyle::Information);
             dgparty->setFocus();
             return;
         }
     }
-    App::findTable = kind == Kind::Income ? QStringLiteral("收入类型") : QStringLiteral("支出类型");
-    App::findIdField = QStringLiteral("ID");
-    App::findNameField = QStringLiteral("类型");
-    if (!Picker::pick(this))
+    const std::optional<PickedRow> type =
+        Picker::choose(this, kind == Kind::Income ? QStringLiteral("收入类型") : QStringLiteral("支出类型"),
+                       QStringLiteral("ID"), QStringLiteral("类型"));
+    if (!type)
         return;
     for (int row : chosen) {
         const QString& key = p.parties.at(row).key;
-        p.choices.types.insert(key, App::findId);
-        p.typeNames.insert(key, App::findName);
+        p.choices.types.insert(key, type->id);
+        p.typeNames.insert(key, type->name);
     }
     refresh();
     dgparty->setFocus();
 }
 
-void BillImportWindow::cmdimport_Click()
+void BillImportWindow::importBill()
 {
     Preview& p = *preview_;
     if (p.choices.member.isEmpty()) {
-        App::msgBox(QStringLiteral("成员不能为空"), 64);
+        App::msgBox(QStringLiteral("成员不能为空"), App::MsgStyle::Information);
         cmdfindt->setFocus();
         return;
     }
     const bool lowering = std::any_of(p.bill.rows.cbegin(), p.bill.rows.cend(), Bills::lowersEarlier);
     if (p.parties.isEmpty() && !lowering) {
-        App::msgBox(QStringLiteral("这份账单里没有要导入的收支：%1 笔交易都不导入（原因见“说明”列）。").arg(p.bill.rows.size()), 64);
+        App::msgBox(QStringLiteral("这份账单里没有要导入的收支：%1 笔交易都不导入（原因见“说明”列）。").arg(p.bill.rows.size()), App::MsgStyle::Information);
         return;
     }
     for (qsizetype i = 0; i < p.parties.size(); ++i) {
@@ -544,7 +544,7 @@ void BillImportWindow::cmdimport_Click()
         if (p.choices.types.value(party.key).isEmpty()) {
             App::msgBox(QStringLiteral("交易对方“%1”的%2还没有类型：请在列表中选中它，再点右边的按钮选择%2类型。")
                             .arg(shownCounterparty(party.counterparty), Bills::kindName(party.kind)),
-                        64);
+                        App::MsgStyle::Information);
             dgparty->selectRow(static_cast<int>(i));
             dgparty->scrollTo(dgparty->model()->index(static_cast<int>(i), 0));
             dgparty->setFocus();
@@ -569,7 +569,7 @@ void BillImportWindow::cmdimport_Click()
         App::msgBox(QStringLiteral("没有导入：导入前要先自动备份数据，但备份没有成功（%1）。帐上什么也没有改动。"
                                    "请检查备份文件夹和磁盘空间后再试。")
                         .arg(failure),
-                    64);
+                    App::MsgStyle::Information);
         return;
     }
     // Each record lowered by a refund is a correction that 撤销 takes back.
@@ -583,7 +583,7 @@ void BillImportWindow::cmdimport_Click()
                     .arg(posted.income)
                     .arg(posted.expense)
                     .arg(lowered, QDir::toNativeSeparators(backup)),
-                64);
+                App::MsgStyle::Information);
     QList<Budgets::Touch> touched;  // the expenses posted, for the budgets they may have taken over
     for (const Bills::Row& r : p.bill.rows)
         if (Bills::posts(r) && Bills::postedKind(r) == Bills::Kind::Expense)

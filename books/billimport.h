@@ -35,9 +35,9 @@ private:
     // before, or named now by the user.
     static BillImportWindow* statementWindow(const QByteArray& bytes, const Bills::Table& table, const QString& path,
                                              QWidget* parent);
-    void cmdfindt_Click();
-    void cmdfindo_Click();
-    void cmdimport_Click();
+    void pickMember();
+    void pickPartyType();
+    void importBill();
     // A greyed row ticked to be posted anyway, or unticked.
     void tickRow(int row, bool ticked);
     // After a pick: the grids and the summary line.

@@ -115,11 +115,11 @@ DebtsWindow::DebtsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmFz"), 
     setTabOrder(cmdupdate, cmdcancel);
     setTabOrder(cmdcancel, cmddel);
 
-    connect(cmdaddnew, &QPushButton::clicked, this, [this] { cmdaddnew_Click(); });
-    connect(cmdedit, &QPushButton::clicked, this, [this] { cmdedit_Click(); });
-    connect(cmdupdate, &QPushButton::clicked, this, [this] { cmdupdate_Click(); });
-    connect(cmdcancel, &QPushButton::clicked, this, [this] { cmdcancel_Click(); });
-    connect(cmddel, &QPushButton::clicked, this, [this] { cmddel_Click(); });
+    connect(cmdaddnew, &QPushButton::clicked, this, [this] { addDebt(); });
+    connect(cmdedit, &QPushButton::clicked, this, [this] { editDebt(); });
+    connect(cmdupdate, &QPushButton::clicked, this, [this] { saveDebt(); });
+    connect(cmdcancel, &QPushButton::clicked, this, [this] { cancelEdit(); });
+    connect(cmddel, &QPushButton::clicked, this, [this] { deleteDebt(); });
     connect(txtjehuan, &QLineEdit::textChanged, this, [this] { repayMark_ = true; });
     txtjehuan->installEventFilter(this);
 
@@ -188,7 +188,7 @@ void DebtsWindow::setButtons(bool sta)
     Combo1->setEnabled(!sta);
 }
 
-void DebtsWindow::cmdaddnew_Click()
+void DebtsWindow::addDebt()
 {
     if (!binder_->addNew())
         return;
@@ -199,7 +199,7 @@ void DebtsWindow::cmdaddnew_Click()
     setButtons(false);
 }
 
-void DebtsWindow::cmdedit_Click()
+void DebtsWindow::editDebt()
 {
     repaying_ = true;
     setButtons(false);
@@ -267,25 +267,25 @@ bool DebtsWindow::eventFilter(QObject* o, QEvent* e)
     return DataWindow::eventFilter(o, e);
 }
 
-void DebtsWindow::cmdupdate_Click()
+void DebtsWindow::saveDebt()
 {
     if (repaying_ && !rs_.hasCurrent()) {
-        App::msgBox(QStringLiteral("没有选中的借款记录，不能还款：请先添加借款，或在列表中选一条记录"), 64);
+        App::msgBox(QStringLiteral("没有选中的借款记录，不能还款：请先添加借款，或在列表中选一条记录"), App::MsgStyle::Information);
         return;
     }
     if (txtname->text().trimmed().isEmpty()) {
-        App::msgBox(QStringLiteral("债权人不能为空,呵呵"), 64);
+        App::msgBox(QStringLiteral("债权人不能为空,呵呵"), App::MsgStyle::Information);
         txtname->setFocus();
         return;
     }
     if (txtJe->text().trimmed().isEmpty()) {
-        App::msgBox(QStringLiteral("金额为零算什么??^_^"), 64);
+        App::msgBox(QStringLiteral("金额为零算什么??^_^"), App::MsgStyle::Information);
         txtJe->setFocus();
         return;
     }
     if (const QString problem = amountProblem(txtJe->text(), QStringLiteral("借款金额"), QStringLiteral("500 或 -30.5"));
         !problem.isEmpty()) {
-        App::msgBox(problem, 64);
+        App::msgBox(problem, App::MsgStyle::Information);
         txtJe->setFocus();
         return;
     }
@@ -294,7 +294,7 @@ void DebtsWindow::cmdupdate_Click()
         // An empty repayment box repays nothing: the balance stays and nothing is logged.
         const QString problem = txtjehuan->text().trimmed().isEmpty() ? QString() : repaymentProblem();
         if (!problem.isEmpty()) {
-            App::msgBox(problem, 64);
+            App::msgBox(problem, App::MsgStyle::Information);
             txtjehuan->setFocus();
             return;
         }
@@ -302,7 +302,7 @@ void DebtsWindow::cmdupdate_Click()
             storedBalance_ = rs_.value(QStringLiteral("余额"));
         if (storedBalance_.metaType() == QMetaType::fromType<Money>()
             && numericValue(txtjehuan->text()) > storedBalance_.value<Money>()
-            && App::msgBox(QStringLiteral("还款大于余额，确定吗？"), 33) != 1) {
+            && App::msgBox(QStringLiteral("还款大于余额，确定吗？"), App::MsgStyle::Question) != App::MsgAnswer::Ok) {
             txtjehuan->setFocus();
             return;
         }
@@ -315,7 +315,7 @@ void DebtsWindow::cmdupdate_Click()
             if (!balance) {
                 App::msgBox(QStringLiteral("不能计算还款后的余额：这条借款记录的余额“") + rs_.text(QStringLiteral("余额"))
                                 + QStringLiteral("”不是有效的金额，或还款后超出了金额的范围，请先改正这条记录"),
-                            64);
+                            App::MsgStyle::Information);
                 return;
             }
         }
@@ -333,7 +333,7 @@ void DebtsWindow::cmdupdate_Click()
         endEditing();
 }
 
-void DebtsWindow::cmdcancel_Click()
+void DebtsWindow::cancelEdit()
 {
     binder_->cancel();
     endEditing();
@@ -350,7 +350,7 @@ void DebtsWindow::endEditing()
     txtJe->setEnabled(true);
 }
 
-void DebtsWindow::cmddel_Click()
+void DebtsWindow::deleteDebt()
 {
     confirmDeleteCurrent(rs_);
     setButtons(true);

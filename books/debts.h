@@ -34,11 +34,11 @@ protected:
     bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
-    void cmdaddnew_Click();
-    void cmdedit_Click();
-    void cmdupdate_Click();
-    void cmdcancel_Click();
-    void cmddel_Click();
+    void addDebt();
+    void editDebt();
+    void saveDebt();
+    void cancelEdit();
+    void deleteDebt();
     void txtjehuan_LostFocus();
     bool appendRepayment();
     // What is wrong with the repayment typed, or empty.

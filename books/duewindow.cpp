@@ -128,7 +128,7 @@ void DueWindow::postTicked()
 {
     const QList<int> rows = tickedRows();
     if (rows.isEmpty()) {
-        App::msgBox(QStringLiteral("请先勾选要入帐的项目。"), 64);
+        App::msgBox(QStringLiteral("请先勾选要入帐的项目。"), App::MsgStyle::Information);
         return;
     }
     QList<Recurring::Posting> postings;
@@ -141,7 +141,7 @@ void DueWindow::postTicked()
         if (!date.isValid())
             problem = QStringLiteral("日期“%1”不是有效的日期，请按 2026-03-31 的样子填写。").arg(model_->item(r, Date)->text());
         if (!problem.isEmpty()) {
-            App::msgBox(QStringLiteral("第 %1 行：").arg(r + 1) + problem, 64);
+            App::msgBox(QStringLiteral("第 %1 行：").arg(r + 1) + problem, App::MsgStyle::Information);
             grid->setCurrentIndex(model_->index(r, date.isValid() ? Amount : Date));
             grid->setFocus();
             return;
@@ -156,7 +156,7 @@ void DueWindow::postTicked()
         const QString why = e.kind() == DbError::Duplicate
                                 ? QStringLiteral("其中有项目已经入帐或跳过（可能在另一处），这次一笔也没有入帐。清单已重新读取。")
                                 : e.userText() + QStringLiteral(" 这次一笔也没有入帐。");
-        App::msgBox(why, 64);
+        App::msgBox(why, App::MsgStyle::Information);
         load();
         return;
     } catch (const std::exception& e) {
@@ -169,7 +169,7 @@ void DueWindow::postTicked()
         message = Budgets::overrunMessage(Budgets::overruns(App::conn, touched));
     } catch (const std::exception&) {
     }
-    App::msgBox(message.isEmpty() ? QStringLiteral("已入帐 %1 笔。").arg(postings.size()) : message, 64);
+    App::msgBox(message.isEmpty() ? QStringLiteral("已入帐 %1 笔。").arg(postings.size()) : message, App::MsgStyle::Information);
     load();
     if (due_.isEmpty())
         accept();
@@ -182,7 +182,7 @@ void DueWindow::skipTicked()
         if (model_->item(r, Tick)->checkState() == Qt::Checked)
             skipped << qMakePair(due_[r].what.id, due_[r].due);
     if (skipped.isEmpty()) {
-        App::msgBox(QStringLiteral("请先勾选要跳过的项目。"), 64);
+        App::msgBox(QStringLiteral("请先勾选要跳过的项目。"), App::MsgStyle::Information);
         return;
     }
     try {

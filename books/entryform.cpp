@@ -102,8 +102,8 @@ EntryForm::EntryForm(const EntryFormKind& kind, QWidget* parent)
     // Amount: digits, the decimal point and Backspace; Enter moves on.
     installAmountBox(txtJe, false, true);
 
-    connect(cmdfindt, &QToolButton::clicked, this, [this] { cmdfindt_Click(); });
-    connect(cmdfindo, &QToolButton::clicked, this, [this] { cmdfindo_Click(); });
+    connect(cmdfindt, &QToolButton::clicked, this, [this] { pickMember(); });
+    connect(cmdfindo, &QToolButton::clicked, this, [this] { pickType(); });
 
     // Load.
     setButtons(true);
@@ -202,12 +202,12 @@ void EntryForm::doExit()
     done(QDialog::Accepted);
 }
 
-void EntryForm::cmdfindt_Click()
+void EntryForm::pickMember()
 {
     Picker::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), lblcyID, lblcy);
 }
 
-void EntryForm::cmdfindo_Click()
+void EntryForm::pickType()
 {
     Picker::pickInto(this, kind_.typeTable, QStringLiteral("类型"), lbllxID, lbllx);
     txtJe->setFocus();
@@ -220,7 +220,8 @@ void EntryForm::unload()
     if (!kind_.ledger.isEmpty()) {
         try {
             App::conn.execute(QStringLiteral("delete from ") + kind_.table);
-        } catch (...) {
+        } catch (const DbError& e) {
+            showDbError(e, QStringLiteral("没能清空“%1”中暂存的记录。").arg(kind_.table));
         }
     }
     rs_.close();

@@ -47,8 +47,8 @@ private:
     void doCancel();
     void doDelete();
     void doExit();
-    void cmdfindo_Click();
-    void cmdfindt_Click();
+    void pickType();
+    void pickMember();
     void unload();
 
     const EntryFormKind& kind_;

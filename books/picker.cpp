@@ -14,7 +14,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-Picker::Picker(QWidget* parent) : QDialog(parent)
+Picker::Picker(const QString& table, const QString& idField, const QString& nameField, QWidget* parent)
+    : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmFind"));
     setWindowTitle(QStringLiteral("查找相关信息"));
@@ -53,8 +54,7 @@ Picker::Picker(QWidget* parent) : QDialog(parent)
 
     try {
         rs_.open(App::conn,
-                 QStringLiteral("select ") + App::findIdField + QStringLiteral(",") + App::findNameField
-                     + QStringLiteral(" from ") + App::findTable,
+                 QStringLiteral("select ") + idField + QStringLiteral(",") + nameField + QStringLiteral(" from ") + table,
                  Recordset::ReadOnly);
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("无法读取列表。"));
@@ -70,11 +70,8 @@ Picker::~Picker() = default;
 void Picker::toolbarClick(const QString& key)
 {
     if (key == QLatin1String("ok")) {
-        if (rs_.isOpen() && rs_.hasCurrent()) {
-            App::findId = rs_.text(0);
-            App::findName = rs_.text(1);
-            chosen_ = true;
-        }
+        if (rs_.isOpen() && rs_.hasCurrent())
+            picked_ = PickedRow{rs_.text(0), rs_.text(1)};
         FG->setRecordset(nullptr);
         accept();
     } else if (key == QLatin1String("cancel")) {
@@ -82,25 +79,24 @@ void Picker::toolbarClick(const QString& key)
     }
 }
 
-bool Picker::pick(QWidget* parent)
+std::optional<PickedRow> Picker::choose(QWidget* parent, const QString& table, const QString& idField,
+                                        const QString& nameField)
 {
-    Picker f(parent);
+    Picker f(table, idField, nameField, parent);
     f.exec();
-    return f.chosen();
+    return f.picked();
 }
 
 bool Picker::pickInto(QWidget* parent, const QString& table, const QString& nameField, QLabel* idLabel,
                        QLabel* nameLabel)
 {
-    App::findTable = table;
-    App::findIdField = QStringLiteral("ID");
-    App::findNameField = nameField;
-    if (!pick(parent))
+    const std::optional<PickedRow> row = choose(parent, table, QStringLiteral("ID"), nameField);
+    if (!row)
         return false;
     for (QLabel* l : {idLabel, nameLabel})
         l->setTextFormat(Qt::PlainText);  // codes and names as they stand, never as markup
-    idLabel->setText(App::findId);
-    nameLabel->setText(App::findName);
+    idLabel->setText(row->id);
+    nameLabel->setText(row->name);
     return true;
 }
 

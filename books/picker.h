@@ -4,22 +4,29 @@
 #include "shell/datagrid.h"
 
 #include <QDialog>
+#include <optional>
 
 class QLabel;
 class QToolBar;
 
-// The lookup picker: lists the identifier and name of one reference table (named by
-// App::findTable, findIdField and findNameField) and hands the chosen row back through
-// App::findId and findName.
+// A row chosen in the picker: its identifier and name.
+struct PickedRow {
+    QString id;
+    QString name;
+};
+
+// The lookup picker: lists the identifier and name of one reference table and hands back the row
+// chosen.
 class Picker : public QDialog {
     Q_OBJECT
 public:
-    explicit Picker(QWidget* parent = nullptr);
+    Picker(const QString& table, const QString& idField, const QString& nameField, QWidget* parent = nullptr);
     ~Picker() override;
 
-    // Shows the picker modally. True when " 确认 " handed back a row; false after " 取消 ", the close
-    // box, an empty list or a failed read, and then findId and findName are left as they were.
-    static bool pick(QWidget* parent = nullptr);
+    // Shows the picker modally: the row " 确认 " chose; nothing after " 取消 ", the close box, an
+    // empty list or a failed read.
+    static std::optional<PickedRow> choose(QWidget* parent, const QString& table, const QString& idField,
+                                           const QString& nameField);
 
     // The name of a code in its reference table; empty when the code is no longer there.
     static QString nameOf(const QString& table, const QString& nameField, const QString& code);
@@ -28,7 +35,7 @@ public:
     static bool pickInto(QWidget* parent, const QString& table, const QString& nameField, QLabel* idLabel,
                          QLabel* nameLabel);
 
-    bool chosen() const { return chosen_; }
+    const std::optional<PickedRow>& picked() const { return picked_; }
 
 private:
     void toolbarClick(const QString& key);
@@ -36,5 +43,5 @@ private:
     Recordset rs_;
     DataGrid* FG = nullptr;
     QToolBar* Toolbar1 = nullptr;
-    bool chosen_ = false;
+    std::optional<PickedRow> picked_;
 };

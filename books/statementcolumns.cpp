@@ -57,7 +57,7 @@ StatementColumnsDialog::StatementColumnsDialog(const Bills::Table& table, QWidge
     ok->setObjectName(QStringLiteral("cmdok"));
     auto* cancel = new QPushButton(QStringLiteral("取消"), this);
     cancel->setObjectName(QStringLiteral("cmdcancel"));
-    connect(ok, &QPushButton::clicked, this, [this] { cmdok_Click(); });
+    connect(ok, &QPushButton::clicked, this, [this] { confirm(); });
     connect(cancel, &QPushButton::clicked, this, [this] { reject(); });
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -111,7 +111,7 @@ Bills::Columns StatementColumnsDialog::columns() const
     return c;
 }
 
-void StatementColumnsDialog::cmdok_Click()
+void StatementColumnsDialog::confirm()
 {
     const Bills::Columns c = columns();
     QString missing;
@@ -127,7 +127,7 @@ void StatementColumnsDialog::cmdok_Click()
         at = cboamount;
     }
     if (!missing.isEmpty()) {
-        App::msgBox(missing, 64);
+        App::msgBox(missing, App::MsgStyle::Information);
         at->setFocus();
         return;
     }

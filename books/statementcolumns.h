@@ -22,7 +22,7 @@ public:
     Bills::Columns columns() const;
 
 private:
-    void cmdok_Click();
+    void confirm();
     void guessForm();
     QComboBox* columnBox(const QString& name, const QString& says, const QString& pattern);
 

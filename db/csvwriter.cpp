@@ -2,11 +2,9 @@
 
 #include "recordset.h"
 
-#include <QFile>
-#include <QRandomGenerator>
+#include <QSaveFile>
 #include <charconv>
 #include <cmath>
-#include <filesystem>
 #include <string>
 
 namespace {
@@ -136,9 +134,10 @@ QByteArray lines(const Recordset& rs, const std::vector<Column>& columns, const 
 QFileDevice::FileError writeFile(const QString& path, const Recordset& rs, const std::vector<Column>& columns,
                                  const std::vector<int>& rows)
 {
-    // Beside the chosen file, under a name of its own; renamed over it once every byte is written.
-    QFile file(path + QStringLiteral(".%1.part").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+    // Written beside the chosen file and put in its place once every byte is written: a write that
+    // fails leaves an earlier file as it was.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
         return file.error() == QFileDevice::NoError ? QFileDevice::OpenError : file.error();
     std::string out = "\xEF\xBB\xBF";
     out.reserve(kChunk + 4096);
@@ -158,19 +157,10 @@ QFileDevice::FileError writeFile(const QString& path, const Recordset& rs, const
     }
     if (ok && !out.empty())
         ok = flush();
-    file.close();
-    QFileDevice::FileError e = ok && file.error() == QFileDevice::NoError ? QFileDevice::NoError
-        : file.error() == QFileDevice::NoError                            ? QFileDevice::WriteError
-                                                                          : file.error();
-    if (e == QFileDevice::NoError) {
-        std::error_code failed;
-        std::filesystem::rename(std::filesystem::path(file.fileName().toStdU16String()),
-                                std::filesystem::path(path.toStdU16String()), failed);
-        if (!failed)
-            return QFileDevice::NoError;
-        e = QFileDevice::RenameError;
-    }
-    file.remove();
+    if (ok && file.commit())
+        return QFileDevice::NoError;
+    const QFileDevice::FileError e = file.error() == QFileDevice::NoError ? QFileDevice::WriteError : file.error();
+    file.cancelWriting();
     return e;
 }
 

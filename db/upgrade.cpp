@@ -2,10 +2,14 @@
 
 #include "connection.h"
 #include "dberror.h"
+#include "schematext.h"
 #include "sqltext.h"
 #include "statement.h"
 
 #include <sqlite3.h>
+#include <initializer_list>
+#include <string>
+#include <string_view>
 
 namespace Upgrade {
 
@@ -105,77 +109,23 @@ private:
     Connection& conn_;
 };
 
-// The recycle bin: records deleted from the ledgers, each with its ledger, its rowid there and when
-// it was deleted, its fields under the ledgers' own names (checked as the ledgers check them).
-const char* const kRecycleBin = R"(
-CREATE TABLE 回收站 (
-    编号     INTEGER PRIMARY KEY,
-    帐本     TEXT COLLATE NOCASE,
-    行号     INTEGER,
-    删除时间 TEXT,
-    银行ID   TEXT COLLATE NOCASE,
-    成员ID   TEXT COLLATE NOCASE,
-    类型ID   TEXT COLLATE NOCASE,
-    存或取   TEXT COLLATE NOCASE,
-    类型     TEXT COLLATE NOCASE,
-    金额     CURRENCY CHECK (金额 IS NULL OR typeof(金额) IN ('integer', 'real')),
-    日期     DATE CHECK (日期 IS NULL OR (typeof(日期) = 'text' AND date(日期, '+0 days') IS 日期)),
-    备注     TEXT COLLATE NOCASE,
-    月份     INTEGER CHECK (月份 IS NULL OR (typeof(月份) = 'integer' AND 月份 BETWEEN 1 AND 12))
-);
-)";
-
-// Budgets, recurring records with their posted and skipped occurrences, and the household's settings.
-const char* const kPlans = R"(
--- Budgets: an amount per expense type per month, for the whole household (成员ID '') or one member.
--- The row with 年月 '' is the default that every month takes unless it has its own ('2026-03').
-CREATE TABLE 预算 (
-    成员ID TEXT COLLATE NOCASE NOT NULL DEFAULT '',
-    类型ID TEXT COLLATE NOCASE NOT NULL,
-    年月   TEXT NOT NULL CHECK (年月 = '' OR (length(年月) = 7 AND date(年月 || '-01', '+0 days') IS 年月 || '-01')),
-    金额   CURRENCY NOT NULL CHECK (typeof(金额) IN ('integer', 'real') AND 金额 >= 0),
-    PRIMARY KEY (成员ID, 类型ID, 年月)
-);
-
--- Recurring records: what each template posts (帐 names the ledger; 类型ID is the type, or for the
--- bank ledger its 类型 text, with 银行ID and 存或取), and when: monthly on day 日 (31 is the month's
--- last day), every 间隔 weeks, or yearly on the start date's day, from 开始日期 to an optional
--- 结束日期 or for an optional number of 次数.
-CREATE TABLE 定期收支 (
-    编号     INTEGER PRIMARY KEY,
-    帐       TEXT NOT NULL CHECK (帐 IN ('收入帐', '支出帐', '投资帐', '银行帐')),
-    成员ID   TEXT COLLATE NOCASE,
-    类型ID   TEXT COLLATE NOCASE,
-    银行ID   TEXT COLLATE NOCASE,
-    存或取   TEXT COLLATE NOCASE,
-    金额     CURRENCY NOT NULL CHECK (typeof(金额) IN ('integer', 'real')),
-    备注     TEXT COLLATE NOCASE,
-    周期     TEXT NOT NULL CHECK (周期 IN ('每月', '每周', '每年')),
-    间隔     INTEGER NOT NULL DEFAULT 1 CHECK (typeof(间隔) = 'integer' AND 间隔 BETWEEN 1 AND 520),
-    日       INTEGER CHECK (日 IS NULL OR (typeof(日) = 'integer' AND 日 BETWEEN 1 AND 31)),
-    开始日期 DATE NOT NULL CHECK (typeof(开始日期) = 'text' AND date(开始日期, '+0 days') IS 开始日期),
-    结束日期 DATE CHECK (结束日期 IS NULL OR (typeof(结束日期) = 'text' AND date(结束日期, '+0 days') IS 结束日期)),
-    次数     INTEGER CHECK (次数 IS NULL OR (typeof(次数) = 'integer' AND 次数 >= 1))
-);
-
--- Each occurrence of a template that was posted or skipped, once: written in the same transaction
--- as the record it posted (帐 and 行号 name it), so that no occurrence is ever posted twice.
-CREATE TABLE 定期记录 (
-    模板   INTEGER NOT NULL,
-    到期日 DATE NOT NULL CHECK (typeof(到期日) = 'text' AND date(到期日, '+0 days') IS 到期日),
-    结果   TEXT NOT NULL CHECK (结果 IN ('入帐', '跳过')),
-    帐     TEXT COLLATE NOCASE,
-    行号   INTEGER,
-    时间   TEXT,
-    PRIMARY KEY (模板, 到期日)
-);
-
--- The household's settings, by name (本月概览: whether the month's overview shows after a login).
-CREATE TABLE 设置 (
-    名称 TEXT COLLATE NOCASE PRIMARY KEY,
-    值   TEXT
-);
-)";
+// The CREATE TABLE statements of `tables`, as the schema file writes them (the one definition of
+// each table for the files made and the files upgraded).
+std::string tablesFromSchema(std::initializer_list<std::string_view> tables)
+{
+    const std::string_view schema = kSchemaSql;
+    std::string out;
+    for (const std::string_view table : tables) {
+        const std::string start = "CREATE TABLE " + std::string(table) + " (";
+        const std::size_t from = schema.find(start);
+        const std::size_t to = from == std::string_view::npos ? from : schema.find("\n);", from);
+        if (to == std::string_view::npos)
+            throw DbError(DbError::Other, SQLITE_ERROR,
+                          QStringLiteral("the schema defines no table %1").arg(QString::fromUtf8(table)));
+        out.append(schema.substr(from, to + 3 - from)).append("\n");
+    }
+    return out;
+}
 
 }  // namespace
 
@@ -227,22 +177,17 @@ int Report::setAsideCount() const
 
 const std::vector<Step>& steps()
 {
+    // Importing bills: the trade numbers already posted and the types given to counterparties.
+    static const std::string billImport = tablesFromSchema({"导入交易", "导入对方类型"});
+    // The recycle bin of records deleted from the ledgers.
+    static const std::string recycleBin = tablesFromSchema({"回收站"});
+    // Budgets, recurring records and settings.
+    static const std::string plans = tablesFromSchema({"预算", "定期收支", "定期记录", "设置"});
     static const std::vector<Step> list = {
         {1, nullptr, rebuildWithCorrectedChecks},
-        // Importing bills: the trade numbers already posted and the types given to counterparties.
-        {2,
-         "CREATE TABLE 导入交易 ("
-         " 来源 TEXT COLLATE NOCASE NOT NULL, 交易号 TEXT COLLATE NOCASE NOT NULL,"
-         " 帐 TEXT COLLATE NOCASE NOT NULL CHECK (帐 IN ('收入帐', '支出帐')), 行号 INTEGER,"
-         " PRIMARY KEY (来源, 交易号));"
-         "CREATE TABLE 导入对方类型 ("
-         " 收支 TEXT COLLATE NOCASE NOT NULL CHECK (收支 IN ('收入', '支出')),"
-         " 交易对方 TEXT COLLATE NOCASE NOT NULL, 类型ID TEXT COLLATE NOCASE NOT NULL,"
-         " PRIMARY KEY (收支, 交易对方));"},
-        // The recycle bin of records deleted from the ledgers.
-        {3, kRecycleBin},
-        // Budgets, recurring records and settings.
-        {4, kPlans},
+        {2, billImport.c_str()},
+        {3, recycleBin.c_str()},
+        {4, plans.c_str()},
     };
     return list;
 }

@@ -136,7 +136,7 @@ bool BudgetEditor::save()
         if (!problem.isEmpty() || !amount || amount->units() < 0) {
             App::msgBox(QStringLiteral("“%1”的预算：").arg(model_->item(r, TypeName)->text())
                             + (problem.isEmpty() ? QStringLiteral("预算不能是负数。") : problem),
-                        64);
+                        App::MsgStyle::Information);
             grid->setCurrentIndex(model_->index(r, Amount));
             grid->setFocus();
             return false;
@@ -149,7 +149,7 @@ bool BudgetEditor::save()
         showDbError(e, QStringLiteral("预算没有保存。"));
         return false;
     }
-    App::msgBox(QStringLiteral("预算已保存。"), 64);
+    App::msgBox(QStringLiteral("预算已保存。"), App::MsgStyle::Information);
     return true;
 }
 
@@ -158,7 +158,7 @@ void BudgetEditor::copyPrevious()
     const QDate m = monthBox->date();
     try {
         const int n = Budgets::copyPreviousMonth(App::conn, memberId(), m.year(), m.month());
-        App::msgBox(QStringLiteral("已把上月的 %1 项预算复制到 %2。").arg(n).arg(month()), 64);
+        App::msgBox(QStringLiteral("已把上月的 %1 项预算复制到 %2。").arg(n).arg(month()), App::MsgStyle::Information);
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("预算没有复制。"));
     }

@@ -106,12 +106,12 @@ void ListEditor::buildControls()
         connect(b, &QPushButton::clicked, this, slot);
         return b;
     };
-    cmdaddnew = button("cmdaddnew", "添加", &ListEditor::cmdaddnew_Click);
-    cmdupdate = button("cmdupdate", "保存", &ListEditor::cmdupdate_Click);
-    cmdcancel = button("cmdcancel", "取消", &ListEditor::cmdcancel_Click);
-    cmddel = button("cmddel", "删除", &ListEditor::cmddel_Click);
-    cmdedit = button("cmdedit", "编辑", &ListEditor::cmdedit_Click);
-    cmdquit = button("cmdquit", "退出", &ListEditor::cmdquit_Click);
+    cmdaddnew = button("cmdaddnew", "添加", &ListEditor::addEntry);
+    cmdupdate = button("cmdupdate", "保存", &ListEditor::saveEntry);
+    cmdcancel = button("cmdcancel", "取消", &ListEditor::cancelEdit);
+    cmddel = button("cmddel", "删除", &ListEditor::deleteEntry);
+    cmdedit = button("cmdedit", "编辑", &ListEditor::editEntry);
+    cmdquit = button("cmdquit", "退出", &ListEditor::quit);
     cmdexport = GridExport::exportButton(FG, u8(kind_.caption), this);
 
     if (kind_.layout == ListEditorKind::ButtonsBelow)
@@ -232,7 +232,7 @@ void ListEditor::setButtons(bool sta)
         box->setReadOnly(sta);
 }
 
-void ListEditor::cmdaddnew_Click()
+void ListEditor::addEntry()
 {
     if (!binder_->addNew())
         return;
@@ -240,7 +240,7 @@ void ListEditor::cmdaddnew_Click()
     txtFields[0]->setFocus();
 }
 
-void ListEditor::cmdedit_Click()
+void ListEditor::editEntry()
 {
     // Start the change on the row shown now, so that the grid keeps this row current until the
     // change is saved or cancelled. On an empty list there is no row: 保存 says so.
@@ -258,11 +258,11 @@ void ListEditor::cmdedit_Click()
     txtFields[kind_.tabOrder[0]]->setFocus();
 }
 
-void ListEditor::cmdupdate_Click()
+void ListEditor::saveEntry()
 {
     for (int i = 0; i < kind_.requiredCount; ++i) {
         if (txtFields[i]->text().isEmpty()) {
-            App::msgBox(Label1[i]->text() + QStringLiteral(" 不能为空"), 64);
+            App::msgBox(Label1[i]->text() + QStringLiteral(" 不能为空"), App::MsgStyle::Information);
             txtFields[i]->setFocus();
             return;
         }
@@ -271,19 +271,19 @@ void ListEditor::cmdupdate_Click()
         setButtons(true);
 }
 
-void ListEditor::cmdcancel_Click()
+void ListEditor::cancelEdit()
 {
     binder_->cancel();
     setButtons(true);
 }
 
-void ListEditor::cmddel_Click()
+void ListEditor::deleteEntry()
 {
     confirmDeleteCurrent(rs_);
     setButtons(true);
 }
 
-void ListEditor::cmdquit_Click()
+void ListEditor::quit()
 {
     close();
 }

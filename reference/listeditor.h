@@ -74,12 +74,12 @@ private:
     void bindTxt();
     void formQueryUnload();
 
-    void cmdaddnew_Click();
-    void cmdupdate_Click();
-    void cmdcancel_Click();
-    void cmddel_Click();
-    void cmdedit_Click();
-    void cmdquit_Click();
+    void addEntry();
+    void saveEntry();
+    void cancelEdit();
+    void deleteEntry();
+    void editEntry();
+    void quit();
 
     const ListEditorKind& kind_;
     Recordset rs_;

@@ -240,7 +240,7 @@ bool RecurringEditor::save()
                      amountBox))
         return false;
     if (hasEndBox->isChecked() && endBox->date() < startBox->date()) {
-        App::msgBox(QStringLiteral("结束日期不能早于开始日期。"), 64);
+        App::msgBox(QStringLiteral("结束日期不能早于开始日期。"), App::MsgStyle::Information);
         endBox->setFocus();
         return false;
     }
@@ -271,7 +271,7 @@ void RecurringEditor::removeSelected()
     const int row = grid->currentIndex().row();
     if (row < 0 || row >= templates_.size() || !grid->selectionModel()->hasSelection())
         return;
-    if (App::msgBox(QStringLiteral("真的要删除这条定期收支吗？已经入帐的记录不受影响。"), 33) != 1)
+    if (App::msgBox(QStringLiteral("真的要删除这条定期收支吗？已经入帐的记录不受影响。"), App::MsgStyle::Question) != App::MsgAnswer::Ok)
         return;
     try {
         Recurring::remove(App::conn, templates_[row].id);

@@ -2,7 +2,7 @@
 
 #include "badamounts.h"
 #include "dberror.h"
-#include "waitcursor.h"
+#include "shell/waitcursor.h"
 #include "shell/app.h"
 #include "shell/inputs.h"
 #include "shell/valuelabel.h"
@@ -68,7 +68,7 @@ AssetsWindow::AssetsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmcurt
     Label1->setFont(kaiFont(18));
     Label1->setAlignment(Qt::AlignCenter);
 
-    // Form_Load: the current month and the logged-in user.
+    // At opening: the current month and the logged-in user.
     const QDate today = App::today();
     lbldate = new ValueLabel(QStringLiteral("lbldate"), QString(), this);
     lbldate->setText(QString::number(today.year()) + QStringLiteral("年") + QString::number(today.month())
@@ -144,7 +144,7 @@ AssetsWindow::AssetsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmcurt
     layout->addWidget(stabar);
     layout->setContentsMargins(twips(120), twips(120), twips(120), 0);
 
-    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+    connect(Command1, &QPushButton::clicked, this, [this] { computeStatistics(); });
     connect(Command2, &QPushButton::clicked, this, [this] { close(); });
     showPosition({});
 }
@@ -180,7 +180,7 @@ std::optional<MoneyTotal> AssetsWindow::sumOf(const QString& sql, const QString&
     return sum;
 }
 
-void AssetsWindow::Command1_Click()
+void AssetsWindow::computeStatistics()
 {
     // Differences are taken exactly, an empty sum counting 0.
     const auto diff = [](const std::optional<MoneyTotal>& a, const std::optional<MoneyTotal>& b) {
@@ -223,7 +223,7 @@ void AssetsWindow::Command1_Click()
         progress(QStringLiteral("统计完毕"));
     } catch (const BadAmount& bad) {
         clearFigures();
-        App::msgBox(QStringLiteral("统计没有完成：") + bad.text, 64);
+        App::msgBox(QStringLiteral("统计没有完成：") + bad.text, App::MsgStyle::Information);
     } catch (const std::exception& e) {
         clearFigures();
         showDbError(e, QStringLiteral("统计没有完成，请检查数据库。"));

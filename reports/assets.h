@@ -28,7 +28,7 @@ public:
     const QList<ChartFigure>& position() const { return position_; }
 
 private:
-    void Command1_Click();
+    void computeStatistics();
     // The single value z of a one-row sum over `field` of `table`; empty when the sum is empty.
     std::optional<MoneyTotal> sumOf(const QString& sql, const QString& table, const QString& field);
     void progress(const QString& text);

@@ -3,7 +3,7 @@
 #include "budgetbar.h"
 #include "budgets.h"
 #include "statement.h"
-#include "waitcursor.h"
+#include "shell/waitcursor.h"
 #include "shell/app.h"
 #include "shell/datagrid.h"
 #include "shell/gridexport.h"

@@ -148,14 +148,14 @@ CorrectionForm::CorrectionForm(const QString& ledger, const QVariantList& values
         Picker::pickInto(this, otherTable, otherName, lbllxID, lbllx);
         txtJe->setFocus();
     });
-    connect(cmdsave, &QPushButton::clicked, this, [this] { cmdsave_Click(); });
+    connect(cmdsave, &QPushButton::clicked, this, [this] { saveCorrection(); });
     connect(cmdcancel, &QPushButton::clicked, this, &QDialog::reject);
 
     txtJe->setFocus();
     txtJe->selectAll();
 }
 
-void CorrectionForm::cmdsave_Click()
+void CorrectionForm::saveCorrection()
 {
     const EntryFormKind* kind = entryKindOf(ledger_);
     const bool passed = bank_ ? checkRecord({{lbllxID->text(), QStringLiteral("银行不能为空"), cmdfindo},

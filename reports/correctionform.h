@@ -28,7 +28,7 @@ public:
     CorrectionForm(const QString& ledger, const QVariantList& values, Saver save, QWidget* parent = nullptr);
 
 private:
-    void cmdsave_Click();
+    void saveCorrection();
     // What the form holds, in the ledger's field order. A control still showing what was read keeps
     // the value as stored (its kind, or an empty field, included).
     QVariantList values() const;

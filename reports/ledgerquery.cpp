@@ -93,8 +93,8 @@ LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
     lbllx = valueBox(QStringLiteral("lbllx"), QString(otherName).remove(u':'), 1100, Shape1);
 
     const QDate today = App::today();
-    dpfrom = datePicker(QStringLiteral("dpfrom"), QDate(today.year(), 1, 1), Shape1);
-    dpto = datePicker(QStringLiteral("dpto"), today, Shape1);
+    fromDate = datePicker(QStringLiteral("dpfrom"), QDate(today.year(), 1, 1), Shape1);
+    toDate = datePicker(QStringLiteral("dpto"), today, Shape1);
 
     CmdqueryNow = new QPushButton(QStringLiteral("执行！"), Shape1);
     CmdqueryNow->setObjectName(QStringLiteral("CmdqueryNow"));
@@ -128,17 +128,17 @@ LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
     row = addSearchBoxes(grid, row, Shape1);
     auto* dates = new QHBoxLayout;
     dates->addWidget(new QLabel(QStringLiteral("日期："), Shape1));
-    dates->addWidget(buddyLabel(QStringLiteral("起"), dpfrom, Shape1));
-    dates->addWidget(dpfrom);
-    dates->addWidget(buddyLabel(QStringLiteral("止"), dpto, Shape1));
-    dates->addWidget(dpto);
+    dates->addWidget(buddyLabel(QStringLiteral("起"), fromDate, Shape1));
+    dates->addWidget(fromDate);
+    dates->addWidget(buddyLabel(QStringLiteral("止"), toDate, Shape1));
+    dates->addWidget(toDate);
     dates->addStretch(1);
     dates->addWidget(CmdqueryNow);
     grid->addLayout(dates, row, 0, 1, 6);
     grid->setColumnStretch(4, 1);
 
-    lblJE = new ValueLabel(QStringLiteral("lblJE"), QString(), this);
-    lblJE->setText(QStringLiteral("查询结果："));
+    totalLabel = new ValueLabel(QStringLiteral("lblJE"), QString(), this);
+    totalLabel->setText(QStringLiteral("查询结果："));
     // Which dates the list and its total cover: with no member, type or bank chosen, all of them.
     lblRange = new ValueLabel(QStringLiteral("lblRange"), QStringLiteral("日期范围"), this);
     auto* rangeCaption = new QLabel(QStringLiteral("日期范围："), this);
@@ -146,11 +146,11 @@ LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
     DG = new DataGrid(this);
     DG->setObjectName(QStringLiteral("DG"));
     DG->setAccessibleName(QStringLiteral("查询结果"));
-    lblJE->setBuddy(DG);
+    totalLabel->setBuddy(DG);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Shape1);
-    layout->addWidget(lblJE);
+    layout->addWidget(totalLabel);
     auto* rangeLine = new QHBoxLayout;
     rangeLine->addWidget(rangeCaption);
     rangeLine->addWidget(lblRange, 1);
@@ -165,19 +165,19 @@ LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
     for (QWidget* box : {static_cast<QWidget*>(txtNote), static_cast<QWidget*>(txtFrom), static_cast<QWidget*>(txtTo)})
         if (box)
             order << box;
-    order << dpfrom << dpto << CmdqueryNow << DG;
+    order << fromDate << toDate << CmdqueryNow << DG;
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 
-    connect(cmdfindt, &QPushButton::clicked, this, [this] { cmdfindt_Click(); });
-    connect(cmdfindo, &QPushButton::clicked, this, [this] { cmdfindo_Click(); });
-    connect(CmdqueryNow, &QPushButton::clicked, this, [this] { CmdqueryNow_Click(); });
+    connect(cmdfindt, &QPushButton::clicked, this, [this] { pickMember(); });
+    connect(cmdfindo, &QPushButton::clicked, this, [this] { pickOther(); });
+    connect(CmdqueryNow, &QPushButton::clicked, this, [this] { runQuery(); });
 
     // A result arrives in slices: its total is shown once the last slice is in, and a slice that
     // fails leaves no half result behind.
     connect(&rs_, &Recordset::loaded, this, [this] {
         if (kind_.total)
-            lblJE->setText(SumFld());
+            totalLabel->setText(totalText());
     });
     connect(&rs_, &Recordset::loadFailed, this, [this](const DbError& e) {
         rs_.close();
@@ -194,8 +194,8 @@ LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
 
     if (coblx) {
         // Choosing a list item (mouse, arrow keys) sets the direction; editing the text only warns.
-        connect(coblx, &QComboBox::activated, this, [this](int i) { coblx_Click(i); });
-        connect(coblx->lineEdit(), &QLineEdit::textEdited, this, [this] { coblx_Change(); });
+        connect(coblx, &QComboBox::activated, this, [this](int i) { chooseDirection(i); });
+        connect(coblx->lineEdit(), &QLineEdit::textEdited, this, [this] { warnOfTypedDirection(); });
         // Enter in the edit field would pick the item matching the typed text: that is not a choice
         // from the list, so it is kept from the combo. The keys reach the combo first (its edit field
         // hands the focus to it), and the combo passes them on to the edit field directly.
@@ -205,7 +205,7 @@ LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
         // pick the item matching the typed text: it is let go of that, so typing never chooses.
         QObject::disconnect(coblx->lineEdit(), &QLineEdit::editingFinished, coblx, nullptr);
         coblx->setCurrentIndex(0);
-        coblx_Click(0);
+        chooseDirection(0);
     }
 
     // The ring chart of the listed amounts, printing and PDF.
@@ -229,17 +229,17 @@ bool LedgerQuery::eventFilter(QObject* o, QEvent* e)
     return DataWindow::eventFilter(o, e);
 }
 
-void LedgerQuery::cmdfindt_Click()
+void LedgerQuery::pickMember()
 {
     Picker::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), lblcyID, lblcy);
 }
 
-void LedgerQuery::cmdfindo_Click()
+void LedgerQuery::pickOther()
 {
     Picker::pickInto(this, QString::fromUtf8(kind_.otherTable), QString::fromUtf8(kind_.otherNameField), lbllxID, lbllx);
 }
 
-void LedgerQuery::CmdqueryNow_Click()
+void LedgerQuery::runQuery()
 {
     QString search;
     QVariantList searchValues;
@@ -274,27 +274,27 @@ void LedgerQuery::CmdqueryNow_Click()
     }
     criteria_ += search;
     criteriaValues_ << searchValues;
-    Query();
+    runStatement();
     showRange(true);
 }
 
 void LedgerQuery::showRange(bool datesApply)
 {
-    lblRange->setText((datesApply ? storedDate(dpfrom->date()) + QStringLiteral(" 至 ") + storedDate(dpto->date())
+    lblRange->setText((datesApply ? storedDate(fromDate->date()) + QStringLiteral(" 至 ") + storedDate(toDate->date())
                                   : QStringLiteral("全部日期"))
                       + searchShown_);
 }
 
-void LedgerQuery::coblx_Click(int index)
+void LedgerQuery::chooseDirection(int index)
 {
     const QString t = coblx->itemText(index);
     if (t == kDeposit || t == kWithdrawal)
         direction_ = t;
 }
 
-void LedgerQuery::coblx_Change()
+void LedgerQuery::warnOfTypedDirection()
 {
-    App::msgBox(QStringLiteral("如果您在前期银行帐内改变了条目，请引用您自定的内容"), 64, QStringLiteral("重要提示"));
+    App::msgBox(QStringLiteral("如果您在前期银行帐内改变了条目，请引用您自定的内容"), App::MsgStyle::Information, QStringLiteral("重要提示"));
 }
 
 bool LedgerQuery::openResult(const QString& sql, const QVariantList& values)
@@ -310,24 +310,24 @@ bool LedgerQuery::openResult(const QString& sql, const QVariantList& values)
     }
 }
 
-void LedgerQuery::Query()
+void LedgerQuery::runStatement()
 {
     // The dates are bound after the criteria's values, as the ledgers store dates.
     const QString tail = QStringLiteral(" and ") + QString::fromUtf8(kind_.dateField) + QStringLiteral(" between ? and ?")
         + orderClause(kind_);
     showResult(openResult(head_ + criteria_ + tail,
-                          criteriaValues_ + QVariantList{storedDate(dpfrom->date()), storedDate(dpto->date())}));
+                          criteriaValues_ + QVariantList{storedDate(fromDate->date()), storedDate(toDate->date())}));
 }
 
 void LedgerQuery::showResult(bool ok)
 {
-    BindRs();
+    showRows();
     // No total until every row is in: a part of it would be a wrong figure.
     if (kind_.total)
-        lblJE->setText(ok && !rs_.isLoading() ? SumFld() : QStringLiteral("查询结果："));
+        totalLabel->setText(ok && !rs_.isLoading() ? totalText() : QStringLiteral("查询结果："));
 }
 
-void LedgerQuery::BindRs()
+void LedgerQuery::showRows()
 {
     DG->setRecordset(&rs_);
     DG->setColumnTwips(2, 700);
@@ -335,7 +335,7 @@ void LedgerQuery::BindRs()
     DG->setColumnTwips(3, 800);
 }
 
-QString LedgerQuery::SumFld()
+QString LedgerQuery::totalText()
 {
     // Every record from the first to the end (the user may have moved while the rows arrived); an
     // empty amount counts 0. The current record stays where it is, so the grid keeps its selection.
@@ -343,23 +343,24 @@ QString LedgerQuery::SumFld()
     // named instead of a figure.
     MoneyTotal total;
     const int field = rs_.fieldIndex(QStringLiteral("金额"));
-    if (field >= 0) {
-        try {
-            total = rs_.sum(field, 0);  // quick; a cell that holds no amount is looked for below
-            return QStringLiteral("金额总计：") + total.toGrouped() + QStringLiteral("元");
-        } catch (const DbError&) {
-        }
-        for (int r = 0; r < rs_.rowCount(); ++r) {
-            try {
-                if (const auto m = rs_.moneyAt(r, field))
+    int row = -1;  // the last record whose amount was read on its own: the one that holds none, if any
+    const auto amountAt = [&](int r) {
+        row = r;
+        return rs_.moneyAt(r, field);
+    };
+    try {
+        if (field >= 0 && rs_.editMode() == Recordset::EditNone) {
+            total = rs_.snapshot().sumAmounts(field, 0, amountAt);  // the amounts a block at a time
+        } else if (field >= 0) {
+            for (int r = 0; r < rs_.rowCount(); ++r)
+                if (const auto m = amountAt(r))
                     total += *m;
-            } catch (const DbError&) {
-                App::msgBox(QStringLiteral("金额总计无法计算：")
-                                + badAmountText(rs_, r, field, QStringLiteral("第 %1 行的记录").arg(r + 1)),
-                            64);
-                return QStringLiteral("金额总计：无法计算");
-            }
         }
+    } catch (const DbError&) {
+        App::msgBox(QStringLiteral("金额总计无法计算：")
+                        + badAmountText(rs_, row, field, QStringLiteral("第 %1 行的记录").arg(row + 1)),
+                    App::MsgStyle::Information);
+        return QStringLiteral("金额总计：无法计算");
     }
     return QStringLiteral("金额总计：") + total.toGrouped() + QStringLiteral("元");
 }
@@ -417,13 +418,13 @@ bool LedgerQuery::readSearch(QString& sql, QVariantList& values)
             continue;
         bounds[i] = Money::parse(t);
         if (!bounds[i]) {
-            App::msgBox(QStringLiteral("金额的“%1”必须是一个数字，例如 100 或 99.50，请改正后再查询。").arg(i ? QStringLiteral("到") : QStringLiteral("从")), 64);
+            App::msgBox(QStringLiteral("金额的“%1”必须是一个数字，例如 100 或 99.50，请改正后再查询。").arg(i ? QStringLiteral("到") : QStringLiteral("从")), App::MsgStyle::Information);
             boxes[i]->setFocus();
             return false;
         }
     }
     if (bounds[0] && bounds[1] && *bounds[0] > *bounds[1]) {
-        App::msgBox(QStringLiteral("金额的“从”%1 大于“到”%2，请改正后再查询。").arg(bounds[0]->toPlain(), bounds[1]->toPlain()), 64);
+        App::msgBox(QStringLiteral("金额的“从”%1 大于“到”%2，请改正后再查询。").arg(bounds[0]->toPlain(), bounds[1]->toPlain()), App::MsgStyle::Information);
         txtFrom->setFocus();
         return false;
     }

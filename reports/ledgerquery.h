@@ -29,7 +29,7 @@ struct QueryKind {
     const char* otherKey;        // the column the second criterion compares, e.g. "收入类型.ID"
     const char* dateField;       // the ledger's date column
     const char* orderColumn;     // the rows are listed in Chinese order of this column
-    bool total;                  // shows "金额总计：...元" in lblJE
+    bool total;                  // shows "金额总计：...元" in totalLabel
     bool direction;              // has the direction combo coblx ("存入" / "支出")
 };
 
@@ -51,17 +51,17 @@ protected:
     bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
-    void cmdfindt_Click();
-    void cmdfindo_Click();
-    void CmdqueryNow_Click();
-    void coblx_Click(int index);
-    void coblx_Change();
+    void pickMember();
+    void pickOther();
+    void runQuery();
+    void chooseDirection(int index);
+    void warnOfTypedDirection();
     // Opens the result on `sql` with `values` bound to its "?" marks; false (with a message shown)
     // when the statement fails.
     bool openResult(const QString& sql, const QVariantList& values = {});
-    void Query();
-    void BindRs();
-    QString SumFld();
+    void runStatement();
+    void showRows();
+    QString totalText();
     void showResult(bool ok);
     // The line above the grid: the dates the list covers, "全部日期" when no date condition applies,
     // then the search conditions that narrow it.
@@ -104,11 +104,11 @@ private:
     QLabel* lbllxID = nullptr;
     QLabel* lbllx = nullptr;
     QComboBox* coblx = nullptr;
-    QDateEdit* dpfrom = nullptr;
-    QDateEdit* dpto = nullptr;
+    QDateEdit* fromDate = nullptr;
+    QDateEdit* toDate = nullptr;
     QPushButton* CmdqueryNow = nullptr;
     DataGrid* DG = nullptr;
-    QLabel* lblJE = nullptr;
+    QLabel* totalLabel = nullptr;
     QLabel* lblRange = nullptr;
 
     QString ledger_;       // the ledger the rows stand for

@@ -4,7 +4,7 @@
 #include "budgets.h"
 #include "monthoverview.h"
 #include "recurring.h"
-#include "waitcursor.h"
+#include "shell/waitcursor.h"
 #include "shell/app.h"
 #include "shell/inputs.h"
 #include "shell/valuelabel.h"

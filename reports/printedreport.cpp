@@ -398,7 +398,7 @@ bool exportPdf(const ReportContent& content, QWidget* parent)
     case Outcome::Cancelled:
         return false;
     case Outcome::Failed:
-        App::msgBox(QStringLiteral("无法导出PDF文件 ") + QDir::toNativeSeparators(path) + QStringLiteral("：") + problem, 64);
+        App::msgBox(QStringLiteral("无法导出PDF文件 ") + QDir::toNativeSeparators(path) + QStringLiteral("：") + problem, App::MsgStyle::Information);
         return false;
     }
     return false;

@@ -85,7 +85,8 @@ void LedgerQuery::setUpCorrections(QBoxLayout* layout)
     });
     connect(&rs_, &Recordset::loaded, this, [this] { updateCorrectionButtons(); });
     connect(&rs_, &Recordset::currentChanged, this, [this] { updateCorrectionButtons(); });
-    connect(&Undo::stack(), &QUndoStack::indexChanged, this, [this] { updateCorrectionButtons(); });
+    if (QUndoStack* steps = Undo::stack())
+        connect(steps, &QUndoStack::indexChanged, this, [this] { updateCorrectionButtons(); });
     connect(&Undo::notifier(), &Undo::Notifier::recordCorrected, this, &LedgerQuery::recordCorrected);
     connect(&Undo::notifier(), &Undo::Notifier::recordRestored, this, &LedgerQuery::recordRestored);
     updateCorrectionButtons();
@@ -103,18 +104,20 @@ void LedgerQuery::updateCorrectionButtons()
     const bool can = canCorrect();
     cmdedit->setEnabled(can);
     cmddel->setEnabled(can);
-    const bool undo = Undo::stack().canUndo() && !rs_.isLoading();
+    const QUndoStack* steps = Undo::stack();
+    const bool undo = steps && steps->canUndo() && !rs_.isLoading();
+    const QString stepText = steps ? steps->undoText() : QString();
     cmdundo->setEnabled(undo);
     undoAction_->setEnabled(undo);
-    const QString tip = QStringLiteral("撤销") + Undo::stack().undoText() + QStringLiteral("（Ctrl+Z）");
+    const QString tip = QStringLiteral("撤销") + stepText + QStringLiteral("（Ctrl+Z）");
     cmdundo->setToolTip(tip);
-    cmdundo->setAccessibleName(QStringLiteral("撤销") + Undo::stack().undoText());
+    cmdundo->setAccessibleName(QStringLiteral("撤销") + stepText);
 }
 
 void LedgerQuery::totalAgain()
 {
     if (kind_.total)
-        lblJE->setText(SumFld());
+        totalLabel->setText(totalText());
 }
 
 void LedgerQuery::correctCurrent()
@@ -131,7 +134,7 @@ void LedgerQuery::correctCurrent()
         return;
     }
     if (!before) {
-        App::msgBox(QStringLiteral("这条记录已经不在帐中。"), 64);
+        App::msgBox(QStringLiteral("这条记录已经不在帐中。"), App::MsgStyle::Information);
         rs_.removeRow(row);
         totalAgain();
         return;
@@ -147,7 +150,7 @@ void LedgerQuery::correctCurrent()
                 return false;
             }
             if (!after) {
-                App::msgBox(QStringLiteral("这条记录在打开修改窗口之后被改动或删除了，没有修改。"), 64);
+                App::msgBox(QStringLiteral("这条记录在打开修改窗口之后被改动或删除了，没有修改。"), App::MsgStyle::Information);
                 return false;
             }
             if (!LedgerRows::sameValues(*before, *after))
@@ -166,7 +169,7 @@ void LedgerQuery::correctCurrent()
 
 void LedgerQuery::deleteCurrentRecord()
 {
-    if (!canCorrect() || App::msgBox(QStringLiteral("真的要删除此记录吗"), 33) != 1)
+    if (!canCorrect() || App::msgBox(QStringLiteral("真的要删除此记录吗"), App::MsgStyle::Question) != App::MsgAnswer::Ok)
         return;
     const int row = rs_.position();
     const std::int64_t key = rs_.keyAt(row);
@@ -178,7 +181,7 @@ void LedgerQuery::deleteCurrentRecord()
             showDbError(e, QStringLiteral("这条记录没有删除。"));
             return;
         }
-        App::msgBox(QStringLiteral("这条记录已经不在帐中。"), 64);
+        App::msgBox(QStringLiteral("这条记录已经不在帐中。"), App::MsgStyle::Information);
         binId = -1;
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("这条记录没有删除。"));

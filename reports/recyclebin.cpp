@@ -59,8 +59,8 @@ RecycleBinWindow::RecycleBinWindow(QWidget* parent) : DataWindow(QStringLiteral(
     layout->addWidget(DG, 1);
     layout->addLayout(buttons);
 
-    connect(cmdrestore, &QPushButton::clicked, this, [this] { cmdrestore_Click(); });
-    connect(cmdempty, &QPushButton::clicked, this, [this] { cmdempty_Click(); });
+    connect(cmdrestore, &QPushButton::clicked, this, [this] { restoreSelected(); });
+    connect(cmdempty, &QPushButton::clicked, this, [this] { emptyAll(); });
     connect(cmdexit, &QPushButton::clicked, this, &QDialog::accept);
     connect(&rs_, &Recordset::currentChanged, this, [this] { updateButtons(); });
 
@@ -99,7 +99,7 @@ void RecycleBinWindow::updateButtons()
     cmdempty->setEnabled(rs_.isOpen() && rs_.rowCount() > 0);
 }
 
-void RecycleBinWindow::cmdrestore_Click()
+void RecycleBinWindow::restoreSelected()
 {
     if (!rs_.isOpen() || !rs_.hasCurrent())
         return;
@@ -114,11 +114,11 @@ void RecycleBinWindow::cmdrestore_Click()
     updateButtons();
 }
 
-void RecycleBinWindow::cmdempty_Click()
+void RecycleBinWindow::emptyAll()
 {
     if (!rs_.isOpen() || rs_.rowCount() == 0)
         return;
-    if (App::msgBox(QStringLiteral("清空后回收站中的 %1 条记录将永久删除，不能再还原或撤销。真的要清空回收站吗").arg(rs_.rowCount()), 33) != 1)
+    if (App::msgBox(QStringLiteral("清空后回收站中的 %1 条记录将永久删除，不能再还原或撤销。真的要清空回收站吗").arg(rs_.rowCount()), App::MsgStyle::Question) != App::MsgAnswer::Ok)
         return;
     try {
         LedgerRows::emptyBin(App::conn);

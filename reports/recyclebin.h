@@ -17,8 +17,8 @@ public:
 private:
     void load();
     void updateButtons();
-    void cmdrestore_Click();
-    void cmdempty_Click();
+    void restoreSelected();
+    void emptyAll();
 
     Recordset rs_;
     DataGrid* DG = nullptr;

@@ -2,7 +2,7 @@
 
 #include "badamounts.h"
 #include "dberror.h"
-#include "waitcursor.h"
+#include "shell/waitcursor.h"
 #include "shell/app.h"
 #include "shell/gridexport.h"
 #include "shell/inputs.h"
@@ -99,7 +99,7 @@ YearSummary::YearSummary(QWidget* parent) : DataWindow(QStringLiteral("frmYear")
     layout->addLayout(middle, 1);
     layout->addLayout(buttons);
 
-    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+    connect(Command1, &QPushButton::clicked, this, [this] { summarise(); });
     connect(Command2, &QPushButton::clicked, this, [this] { close(); });
     connect(cboYear, &QComboBox::currentIndexChanged, this, [this] { yearChosen(); });
     followRecordset(&rs_, this, [this] { redrawChart(); });
@@ -155,14 +155,14 @@ void YearSummary::yearChosen()
         doNow();
 }
 
-void YearSummary::Command1_Click()
+void YearSummary::summarise()
 {
     // Only a year that has not ended yet asks first: this year outside December (as ever), or a
     // year to come.
     const QDate today = App::today();
     const int y = year();
     const bool over = y < today.year() || (y == today.year() && today.month() == 12);
-    if (over || App::msgBox(QStringLiteral("尚未到年底，确实要进行年终处理吗"), 33, App::appTitle) != 2)
+    if (over || App::msgBox(QStringLiteral("尚未到年底，确实要进行年终处理吗"), App::MsgStyle::Question, App::appTitle) != App::MsgAnswer::Cancel)
         doNow();
 }
 
@@ -188,7 +188,7 @@ void YearSummary::doNow()
         rs_.close();
         shownYear_ = 0;
         showTotals();
-        App::msgBox(QStringLiteral("汇总中有无效的金额：") + bad.text, 64);
+        App::msgBox(QStringLiteral("汇总中有无效的金额：") + bad.text, App::MsgStyle::Information);
     } catch (const std::exception& e) {
         // The button stays, so the summary can be asked for again once the database is mended.
         rs_.close();

@@ -26,7 +26,7 @@ public:
     QList<MonthFigures> months() const;
 
 private:
-    void Command1_Click();
+    void summarise();
     void doNow();
     void fillYears();
     void yearChosen();

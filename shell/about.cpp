@@ -111,8 +111,8 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent)
     cmdSysInfo = new QPushButton(QStringLiteral("系统信息(&S)..."), this);
     cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
     cmdSysInfo->setAutoDefault(false);
-    connect(cmdOK, &QPushButton::clicked, this, &AboutBox::cmdOK_Click);
-    connect(cmdSysInfo, &QPushButton::clicked, this, &AboutBox::cmdSysInfo_Click);
+    connect(cmdOK, &QPushButton::clicked, this, &AboutBox::confirm);
+    connect(cmdSysInfo, &QPushButton::clicked, this, &AboutBox::showSystemInfo);
 
     auto* text = new QVBoxLayout;
     text->addWidget(lblTitle);
@@ -142,12 +142,12 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent)
     cmdOK->setFocus();
 }
 
-void AboutBox::cmdOK_Click()
+void AboutBox::confirm()
 {
     accept();
 }
 
-void AboutBox::cmdSysInfo_Click()
+void AboutBox::showSystemInfo()
 {
     StartSysInfo();
 }
@@ -157,5 +157,5 @@ void AboutBox::StartSysInfo()
     const QString path = sysInfoPath();
     if (!path.isEmpty() && Platform::startProgram(path))
         return;
-    App::msgBox(QStringLiteral("此时系统信息不可用"), 0);
+    App::msgBox(QStringLiteral("此时系统信息不可用"), App::MsgStyle::Plain);
 }

@@ -23,8 +23,8 @@ public:
     static QString sysInfoPath();
 
 private:
-    void cmdOK_Click();
-    void cmdSysInfo_Click();
+    void confirm();
+    void showSystemInfo();
     void StartSysInfo();
 
     QLabel* Picture1 = nullptr;

@@ -19,19 +19,13 @@ namespace App {
 
 Connection conn;
 QString curUser;
-QString findTable, findIdField, findNameField, findId, findName;
 
 namespace {
 bool g_busy = false;
 QPointer<QWidget> g_panel;
-bool g_scripting = false;
-QList<int> g_answers;
-QList<ShownMessage> g_shown;
 QDate g_today;
 QPointer<QWidget> g_notePanel;
 QString g_note;
-QStringList g_fileChoices;
-QList<ShownFileDialog> g_fileDialogs;
 QHash<QString, QString> g_lastFolders;  // by the kind of file: the folder a dialog last chose in
 QHash<QString, WindowFactory>& registry()
 {
@@ -95,56 +89,97 @@ bool isBusy()
     return g_busy;
 }
 
-int msgBox(const QString& text, int style, const QString& title)
-{
-    const QString caption = title.isEmpty() ? appTitle : title;
-    if (g_scripting) {
-        g_shown.append(ShownMessage{text, style, caption});
-        return g_answers.isEmpty() ? 1 : g_answers.takeFirst();
+namespace {
+
+// A person answers: real boxes and dialogs.
+class PersonAnswers : public Answerer {
+public:
+    MsgAnswer message(const QString& text, MsgStyle style, const QString& title) override;
+    QString chooseFile(FileDialog kind, const QString& caption, const QString& start, const QString& filter,
+                       QWidget* parent) override;
+};
+
+// A box or dialog shown while the busy cursor is up must still look usable.
+class ArrowWhileBusy {
+public:
+    ArrowWhileBusy() : busy_(g_busy)
+    {
+        if (busy_)
+            QApplication::setOverrideCursor(Qt::ArrowCursor);
     }
+    ~ArrowWhileBusy()
+    {
+        if (busy_)
+            QApplication::restoreOverrideCursor();
+    }
+    ArrowWhileBusy(const ArrowWhileBusy&) = delete;
+    ArrowWhileBusy& operator=(const ArrowWhileBusy&) = delete;
+
+private:
+    bool busy_;
+};
+
+MsgAnswer PersonAnswers::message(const QString& text, MsgStyle style, const QString& title)
+{
     QMessageBox box(QApplication::activeWindow());
-    box.setWindowTitle(caption);
+    box.setWindowTitle(title);
     // Messages name records, files and counterparties as they stand, never read as markup.
     box.setTextFormat(Qt::PlainText);
     box.setText(text);
     switch (style) {
-    case 16:
+    case MsgStyle::Stop:
         box.setIcon(QMessageBox::Critical);
         break;
-    case 33:
+    case MsgStyle::Question:
         box.setIcon(QMessageBox::Question);
         break;
-    case 64:
+    case MsgStyle::Information:
         box.setIcon(QMessageBox::Information);
         break;
-    default:
+    case MsgStyle::Plain:
         box.setIcon(QMessageBox::NoIcon);
         break;
     }
     QPushButton* ok = box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
     QPushButton* cancel = nullptr;
-    if (style == 33)
+    if (style == MsgStyle::Question)
         cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
     box.setDefaultButton(ok);
     box.setEscapeButton(cancel ? static_cast<QAbstractButton*>(cancel) : ok);
-    // A message box shown while the busy cursor is up must still be usable.
-    const bool busy = g_busy;
-    if (busy)
-        QApplication::setOverrideCursor(Qt::ArrowCursor);
-    box.exec();
-    if (busy)
-        QApplication::restoreOverrideCursor();
-    return box.clickedButton() == cancel && cancel ? 2 : 1;
+    {
+        const ArrowWhileBusy arrow;
+        box.exec();
+    }
+    return box.clickedButton() == cancel && cancel ? MsgAnswer::Cancel : MsgAnswer::Ok;
 }
 
-void scriptMessages(bool on)
+QString PersonAnswers::chooseFile(FileDialog kind, const QString& caption, const QString& start, const QString& filter,
+                                  QWidget* parent)
 {
-    g_scripting = on;
-    g_answers.clear();
-    g_shown.clear();
-    g_fileChoices.clear();
-    g_fileDialogs.clear();
+    const ArrowWhileBusy arrow;
+    return kind == FileDialog::Open ? QFileDialog::getOpenFileName(parent, caption, start, filter)
+                                    : QFileDialog::getSaveFileName(parent, caption, start, filter);
+}
+
+PersonAnswers g_person;
+Answerer* g_answerer = &g_person;
+
+}  // namespace
+
+MsgAnswer msgBox(const QString& text, MsgStyle style, const QString& title)
+{
+    return g_answerer->message(text, style, title.isEmpty() ? appTitle : title);
+}
+
+void setAnswerer(Answerer* answerer)
+{
+    g_answerer = answerer ? answerer : &g_person;
     g_lastFolders.clear();
+}
+
+Answerer* answerer()
+{
+    return g_answerer == &g_person ? nullptr : g_answerer;
 }
 
 QString chooseFile(FileDialog kind, const QString& caption, const QString& proposed, QWidget* parent, const QString& kinds)
@@ -163,53 +198,10 @@ QString chooseFile(FileDialog kind, const QString& caption, const QString& propo
     QString start = proposed;
     if (const QString last = g_lastFolders.value(fileKind); !last.isEmpty() && QFileInfo(last).isDir())
         start = suffix.isEmpty() ? last : QDir(last).filePath(proposedInfo.fileName());
-    QString chosen;
-    if (g_scripting) {
-        g_fileDialogs.append(ShownFileDialog{kind, caption, start, filter});
-        chosen = g_fileChoices.isEmpty() ? QString() : g_fileChoices.takeFirst();
-    } else {
-        // The busy cursor must not hide that the dialog waits for the user.
-        const bool busy = g_busy;
-        if (busy)
-            QApplication::setOverrideCursor(Qt::ArrowCursor);
-        chosen = kind == FileDialog::Open ? QFileDialog::getOpenFileName(parent, caption, start, filter)
-                                          : QFileDialog::getSaveFileName(parent, caption, start, filter);
-        if (busy)
-            QApplication::restoreOverrideCursor();
-    }
+    const QString chosen = g_answerer->chooseFile(kind, caption, start, filter, parent);
     if (!chosen.isEmpty())
         g_lastFolders.insert(fileKind, QFileInfo(chosen).absolutePath());
     return chosen;
-}
-
-void queueFileChoice(const QString& path)
-{
-    g_fileChoices.append(path);
-}
-
-QList<ShownFileDialog> shownFileDialogs()
-{
-    return g_fileDialogs;
-}
-
-void queueAnswer(int answer)
-{
-    g_answers.append(answer);
-}
-
-bool isScripting()
-{
-    return g_scripting;
-}
-
-QList<ShownMessage> shownMessages()
-{
-    return g_shown;
-}
-
-void clearShownMessages()
-{
-    g_shown.clear();
 }
 
 QDate today()

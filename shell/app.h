@@ -20,8 +20,6 @@ inline const QString appTitle = QStringLiteral("kinbook");
 extern Connection conn;
 // "当前用户：" followed by the logged-in member's name (or "Manager").
 extern QString curUser;
-// The lookup picker's request and result.
-extern QString findTable, findIdField, findNameField, findId, findName;
 
 // The full path of main.mdb in the data folder in use (shell/datafolder).
 QString databasePath();
@@ -44,40 +42,39 @@ void setStatusPanel(QWidget* panel2);
 void setStatusNote(const QString& note);
 void setNotePanel(QWidget* panel);
 
-// The one message box: style 0 (OK), 16 (stop), 33 (OK and Cancel, question), 64 (information).
-// Title defaults to the application title. Returns 1 for OK, 2 for Cancel.
-int msgBox(const QString& text, int style = 0, const QString& title = QString());
+// The kinds of message box: OK alone without an icon, OK with the stop sign, OK and Cancel with a
+// question mark, OK with the information sign.
+enum class MsgStyle { Plain, Stop, Question, Information };
+// The button that closed a message box (Escape and the close box: Cancel where there is one).
+enum class MsgAnswer { Ok, Cancel };
 
-struct ShownMessage {
-    QString text;
-    int style = 0;
-    QString title;
-};
-// Tests script the answers: while scripting, no box is shown, every message is recorded and the
-// next scripted answer is returned (OK when none is left).
-void scriptMessages(bool on);
-void queueAnswer(int answer);
-bool isScripting();
-QList<ShownMessage> shownMessages();
-void clearShownMessages();
+// The one message box. Title defaults to the application title.
+MsgAnswer msgBox(const QString& text, MsgStyle style = MsgStyle::Plain, const QString& title = QString());
 
 // The one file dialog: open (an existing file) or save (a new or replaced one). Returns the chosen
-// path, empty when the user gives up. While messages are scripted, no dialog is shown: every request
-// is recorded and the next scripted path is returned (empty, as a cancel, when none is left).
+// path, empty when the user gives up.
 // `filter`: the kinds of file offered (Qt's form); empty: the program's data files.
 enum class FileDialog { Open, Save };
 QString chooseFile(FileDialog kind, const QString& caption, const QString& proposed, QWidget* parent = nullptr,
                    const QString& filter = QString());
 // A dialog opens in the folder where the last one for the same kind of file (CSV, PDF, the household's
 // data and its backups) chose, during this run; the first where the caller proposes.
-struct ShownFileDialog {
-    FileDialog kind = FileDialog::Open;
-    QString caption;
-    QString proposed;  // where the dialog opened
-    QString filter;    // the kinds of file offered
+
+// Who answers the message boxes and file dialogs: by default a person, through real boxes and
+// dialogs; the start check and the tests install answers from a script (shell/scriptedanswers.h).
+class Answerer {
+public:
+    virtual ~Answerer() = default;
+    // `title` is never empty.
+    virtual MsgAnswer message(const QString& text, MsgStyle style, const QString& title) = 0;
+    // `start`: where the dialog opens; `filter`: the kinds of file offered. Empty: no file chosen.
+    virtual QString chooseFile(FileDialog kind, const QString& caption, const QString& start, const QString& filter,
+                               QWidget* parent) = 0;
 };
-void queueFileChoice(const QString& path);
-QList<ShownFileDialog> shownFileDialogs();
+// Installs `answerer` (not owned; null: a person again). The folders the dialogs remembered are
+// forgotten.
+void setAnswerer(Answerer* answerer);
+Answerer* answerer();
 
 // Today's date; tests can set the clock.
 QDate today();

@@ -13,5 +13,5 @@ void warnOverBudget(const QList<Budgets::Touch>& touched)
         return;
     }
     if (!message.isEmpty())
-        App::msgBox(message, 64);
+        App::msgBox(message, App::MsgStyle::Information);
 }

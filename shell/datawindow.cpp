@@ -54,12 +54,12 @@ void showDbError(const std::exception& e, const QString& what)
         text = QStringLiteral("操作失败：") + QString::fromLocal8Bit(e.what());
     if (!what.isEmpty())
         text = what + QStringLiteral("\n") + text;
-    App::msgBox(text, 64);
+    App::msgBox(text, App::MsgStyle::Information);
 }
 
 bool confirmDeleteCurrent(Recordset& rs)
 {
-    if (App::msgBox(QStringLiteral("真的要删除此成员记录吗"), 33) != 1)
+    if (App::msgBox(QStringLiteral("真的要删除此成员记录吗"), App::MsgStyle::Question) != App::MsgAnswer::Ok)
         return false;
     try {
         rs.deleteCurrent();

@@ -74,7 +74,7 @@ bool exportRows(DataGrid* grid, const QString& title, QWidget* parent)
 {
     Recordset* rs = grid->recordset();
     if (!rs || !rs->isOpen() || !grid->recordsetModel()) {
-        App::msgBox(QStringLiteral("表格中没有可以导出的记录。"), 64);
+        App::msgBox(QStringLiteral("表格中没有可以导出的记录。"), App::MsgStyle::Information);
         return false;
     }
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
@@ -84,7 +84,7 @@ bool exportRows(DataGrid* grid, const QString& title, QWidget* parent)
     if (path.isEmpty())
         return false;
     if (isDatabaseFile(path)) {
-        App::msgBox(QStringLiteral("不能导出到数据库文件 main.mdb 本身，请另选一个文件名。"), 64);
+        App::msgBox(QStringLiteral("不能导出到数据库文件 main.mdb 本身，请另选一个文件名。"), App::MsgStyle::Information);
         return false;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -102,10 +102,10 @@ bool exportRows(DataGrid* grid, const QString& title, QWidget* parent)
     if (e != QFileDevice::NoError) {
         App::msgBox(QStringLiteral("导出没有完成：%1。没有留下写了一半的文件。\n请换一个位置，或腾出磁盘空间后再试。")
                         .arg(writeCause(e, path)),
-                    64);
+                    App::MsgStyle::Information);
         return false;
     }
-    App::msgBox(QStringLiteral("已把 %1 条记录导出到 %2。").arg(rows).arg(QDir::toNativeSeparators(path)), 64);
+    App::msgBox(QStringLiteral("已把 %1 条记录导出到 %2。").arg(rows).arg(QDir::toNativeSeparators(path)), App::MsgStyle::Information);
     return true;
 }
 

@@ -156,7 +156,7 @@ public:
         QTimer::singleShot(0, this, [this] {
             queued_ = false;
             if (currentText() != refused_)
-                App::msgBox(text_, 64);
+                App::msgBox(text_, App::MsgStyle::Information);
         });
     }
 
@@ -330,14 +330,14 @@ bool checkRecord(std::initializer_list<RequiredValue> required, QLineEdit* amoun
 {
     for (const RequiredValue& r : required) {
         if (r.value.isEmpty()) {
-            App::msgBox(r.message, 64);
+            App::msgBox(r.message, App::MsgStyle::Information);
             r.fix->setFocus();
             return false;
         }
     }
     if (const QString problem = amountProblem(amount->text(), QStringLiteral("金额"), QStringLiteral("1234.56"));
         !problem.isEmpty()) {
-        App::msgBox(problem, 64);
+        App::msgBox(problem, App::MsgStyle::Information);
         amount->setFocus();
         return false;
     }
@@ -376,7 +376,7 @@ bool checkNoControlCharacters(QWidget* window)
     QWidget* named = qobject_cast<QComboBox*>(bad->parentWidget()) ? bad->parentWidget() : bad;
     App::msgBox(QStringLiteral("“") + named->accessibleName() +
                     QStringLiteral("”中有控制字符（例如换行、制表符）或不完整的字，没有保存：请删去它们后再保存"),
-                64);
+                App::MsgStyle::Information);
     bad->setFocus();
     return false;
 }
@@ -543,7 +543,7 @@ private:
             App::msgBox(QStringLiteral("“") + typed + QStringLiteral("”不是一个有效的日期，日期没有改变：请输入如 ") +
                             date().toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 或 ") +
                             date().toString(QStringLiteral("yyyy年M月d日")) + QStringLiteral(" 的日期"),
-                        64);
+                        App::MsgStyle::Information);
         }
     }
 

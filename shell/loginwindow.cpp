@@ -103,9 +103,9 @@ LoginWindow::LoginWindow(QWidget* parent) : QWidget(parent, Qt::Window)
         b->setAutoDefault(false);
         b->setDefault(false);
     }
-    connect(Command1, &QPushButton::clicked, this, &LoginWindow::Command1_Click);
-    connect(Command2, &QPushButton::clicked, this, &LoginWindow::Command2_Click);
-    connect(Image1, &QAbstractButton::clicked, this, &LoginWindow::Image1_Click);
+    connect(Command1, &QPushButton::clicked, this, &LoginWindow::logIn);
+    connect(Command2, &QPushButton::clicked, this, &LoginWindow::quit);
+    connect(Image1, &QAbstractButton::clicked, this, &LoginWindow::showAdministratorHint);
 
     auto* fields = new QGridLayout;
     fields->setVerticalSpacing(twips(180));
@@ -156,7 +156,7 @@ LoginWindow::LoginWindow(QWidget* parent) : QWidget(parent, Qt::Window)
 
 LoginWindow::~LoginWindow()
 {
-    Form_QueryUnload();
+    unload();
 }
 
 void LoginWindow::Addcbo()
@@ -183,7 +183,7 @@ void LoginWindow::fillNames()
     }
 }
 
-void LoginWindow::Command1_Click()
+void LoginWindow::logIn()
 {
     Pass();
     txtpw->clear();
@@ -225,7 +225,7 @@ void LoginWindow::Pass()
 
 void LoginWindow::refuse()
 {
-    App::msgBox(QStringLiteral("密码错误，请重新输入"), 64);
+    App::msgBox(QStringLiteral("密码错误，请重新输入"), App::MsgStyle::Information);
     txtpw->setFocus();
     txtpw->selectAll();
 }
@@ -259,19 +259,19 @@ void LoginWindow::showAfterRestore()
     showAgain();
 }
 
-void LoginWindow::Image1_Click()
+void LoginWindow::showAdministratorHint()
 {
-    App::msgBox(QStringLiteral("Administrator:qmr  password:7351"), 0);
+    App::msgBox(QStringLiteral("Administrator:qmr  password:7351"), App::MsgStyle::Plain);
 }
 
-void LoginWindow::Command2_Click()
+void LoginWindow::quit()
 {
     close();
 }
 
 void LoginWindow::closeEvent(QCloseEvent* e)
 {
-    Form_QueryUnload();
+    unload();
     e->accept();
 }
 
@@ -285,7 +285,7 @@ void LoginWindow::showEvent(QShowEvent* e)
         move(s->availableGeometry().center() - rect().center());
 }
 
-void LoginWindow::Form_QueryUnload()
+void LoginWindow::unload()
 {
     if (unloaded_)
         return;

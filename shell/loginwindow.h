@@ -40,10 +40,10 @@ private:
     void Pass();
     void refuse();
     void openMain();
-    void Command1_Click();
-    void Command2_Click();
-    void Image1_Click();
-    void Form_QueryUnload();
+    void logIn();
+    void quit();
+    void showAdministratorHint();
+    void unload();
 
     QComboBox* cbouser = nullptr;
     QLineEdit* txtpw = nullptr;

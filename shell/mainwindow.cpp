@@ -20,6 +20,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
+#include <QUndoStack>
 
 namespace {
 
@@ -105,43 +106,43 @@ MainWindow::MainWindow(LoginWindow* login, QWidget* parent) : QMainWindow(parent
     body_ = new QWidget(this);
     body_->setObjectName(QStringLiteral("body"));
     setCentralWidget(body_);
-    imgbag = new QLabel(body_);
-    imgbag->setObjectName(QStringLiteral("imgbag"));
-    imgbag->setPixmap(Pictures::homePicture());
-    imgbag->setScaledContents(true);
-    imgbag->setAccessibleName(QStringLiteral("温馨的家"));
-    Label1 = new QLabel(QStringLiteral("温馨的家"), body_);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setFont(kaiFont(12));
-    Label1->setAttribute(Qt::WA_TranslucentBackground);
-    Label1->move(twips(240), twips(180));
-    Label1->adjustSize();
+    background_ = new QLabel(body_);
+    background_->setObjectName(QStringLiteral("imgbag"));
+    background_->setPixmap(Pictures::homePicture());
+    background_->setScaledContents(true);
+    background_->setAccessibleName(QStringLiteral("温馨的家"));
+    titleLabel_ = new QLabel(QStringLiteral("温馨的家"), body_);
+    titleLabel_->setObjectName(QStringLiteral("Label1"));
+    titleLabel_->setFont(kaiFont(12));
+    titleLabel_->setAttribute(Qt::WA_TranslucentBackground);
+    titleLabel_->move(twips(240), twips(180));
+    titleLabel_->adjustSize();
 
-    Stabar = new QStatusBar(this);
-    Stabar->setObjectName(QStringLiteral("Stabar"));
-    Stabar->setSizeGripEnabled(true);
+    statusBar_ = new QStatusBar(this);
+    statusBar_->setObjectName(QStringLiteral("Stabar"));
+    statusBar_->setSizeGripEnabled(true);
     // Both panels say what they show ("当前用户：张三", "加载完毕..."): that is what a screen reader
     // hears. A member's name is shown as stored, even one that looks like markup.
-    panel1_ = new ValueLabel(QStringLiteral("Stabar_1"), QString(), Stabar);
-    panel2_ = new ValueLabel(QStringLiteral("Stabar_2"), QString(), Stabar);
+    panel1_ = new ValueLabel(QStringLiteral("Stabar_1"), QString(), statusBar_);
+    panel2_ = new ValueLabel(QStringLiteral("Stabar_2"), QString(), statusBar_);
     for (QLabel* p : {panel1_, panel2_}) {
         p->setText(QStringLiteral("正在加载..."));
         p->setFrameShape(QFrame::Panel);
         p->setFrameShadow(QFrame::Sunken);
-        Stabar->addWidget(p, 1);
+        statusBar_->addWidget(p, 1);
     }
     // A lasting note, such as a backup that could not be made; hidden while there is none.
-    note_ = new QLabel(Stabar);
+    note_ = new QLabel(statusBar_);
     note_->setObjectName(QStringLiteral("Stabar_note"));
     note_->setTextFormat(Qt::PlainText);
     note_->setFrameShape(QFrame::Panel);
     note_->setFrameShadow(QFrame::Sunken);
-    Stabar->addPermanentWidget(note_);
-    setStatusBar(Stabar);
+    statusBar_->addPermanentWidget(note_);
+    setStatusBar(statusBar_);
 
     buildMenus();
     resize(twips(8085), twips(6705) + menuBar()->sizeHint().height());
-    Form_Load();
+    startSession();
 }
 
 void MainWindow::buildMenus()
@@ -169,24 +170,33 @@ void MainWindow::buildMenus()
     auto item = [this](const char* name) { return findChild<QAction*>(QString::fromUtf8(name)); };
     item("mnuhelp")->setShortcut(QKeySequence(Qt::Key_F1));
     item("mnucalc")->setShortcut(QKeySequence(Qt::Key_F8));
-    connect(item("mnuabout"), &QAction::triggered, this, &MainWindow::mnuabout_Click);
-    connect(item("mnuhelp"), &QAction::triggered, this, &MainWindow::mnuhelp_Click);
-    connect(item("mnucalc"), &QAction::triggered, this, &MainWindow::mnucalc_Click);
-    connect(item("mnubackup"), &QAction::triggered, this, &MainWindow::mnubackup_Click);
-    connect(item("mnurestore"), &QAction::triggered, this, &MainWindow::mnurestore_Click);
-    connect(item("mnurelogin"), &QAction::triggered, this, &MainWindow::mnurelogin_Click);
-    connect(item("mnuexit"), &QAction::triggered, this, &MainWindow::mnuexit_Click);
+    connect(item("mnuabout"), &QAction::triggered, this, &MainWindow::showAbout);
+    connect(item("mnuhelp"), &QAction::triggered, this, &MainWindow::showHelp);
+    connect(item("mnucalc"), &QAction::triggered, this, &MainWindow::startCalculator);
+    connect(item("mnubackup"), &QAction::triggered, this, &MainWindow::backUp);
+    connect(item("mnurestore"), &QAction::triggered, this, &MainWindow::restoreBackup);
+    connect(item("mnurelogin"), &QAction::triggered, this, &MainWindow::logInAgain);
+    connect(item("mnuexit"), &QAction::triggered, this, &MainWindow::exitProgram);
     setUpEditMenu();
+}
+
+MainWindow::~MainWindow()
+{
+    if (Undo::stack() == undoStack_)
+        Undo::setStack(previousUndoStack_);
 }
 
 void MainWindow::setUpEditMenu()
 {
-    // A new main window is a new session: nothing done before it can be taken back.
+    // A new main window is a new session, with its own stack: nothing done before it can be taken back.
     Undo::clear();
+    undoStack_ = new QUndoStack(this);
+    previousUndoStack_ = Undo::stack();
+    Undo::setStack(undoStack_);
     Undo::makeUndoAction(findChild<QAction*>(QStringLiteral("mnuundo")));
 }
 
-void MainWindow::Form_Load()
+void MainWindow::startSession()
 {
     panel1_->setText(App::curUser);
     App::setStatusPanel(panel2_);
@@ -194,21 +204,21 @@ void MainWindow::Form_Load()
     App::setBusy(false);
 }
 
-void MainWindow::Form_Resize()
+void MainWindow::placeBackground()
 {
-    imgbag->setGeometry(0, 0, body_->width(), body_->height());
+    background_->setGeometry(0, 0, body_->width(), body_->height());
 }
 
 void MainWindow::resizeEvent(QResizeEvent* e)
 {
     QMainWindow::resizeEvent(e);
-    Form_Resize();
+    placeBackground();
 }
 
 void MainWindow::showEvent(QShowEvent* e)
 {
     QMainWindow::showEvent(e);
-    Form_Resize();
+    placeBackground();
     if (centred_)
         return;
     centred_ = true;
@@ -216,19 +226,19 @@ void MainWindow::showEvent(QShowEvent* e)
         move(s->availableGeometry().center() - rect().center());
 }
 
-void MainWindow::mnuabout_Click()
+void MainWindow::showAbout()
 {
     AboutBox about(this);
     about.exec();
 }
 
-void MainWindow::mnuhelp_Click()
+void MainWindow::showHelp()
 {
     HelpWindow help(this);
     help.exec();
 }
 
-void MainWindow::mnucalc_Click()
+void MainWindow::startCalculator()
 {
     bool started = false;
 #ifdef Q_OS_WIN
@@ -243,15 +253,15 @@ void MainWindow::mnucalc_Click()
     }
 #endif
     if (!started)
-        App::msgBox(QStringLiteral("未能发现系统计算器！"), 64);
+        App::msgBox(QStringLiteral("未能发现系统计算器！"), App::MsgStyle::Information);
 }
 
-void MainWindow::mnubackup_Click()
+void MainWindow::backUp()
 {
     Safekeeping::backupToChosenFile(this);
 }
 
-void MainWindow::mnurestore_Click()
+void MainWindow::restoreBackup()
 {
     if (!Safekeeping::restoreChosenBackup(this))
         return;
@@ -262,7 +272,7 @@ void MainWindow::mnurestore_Click()
     close();
 }
 
-void MainWindow::mnurelogin_Click()
+void MainWindow::logInAgain()
 {
     relogin_ = true;
     // The login shows before this window goes, so that the program always has a window.
@@ -271,7 +281,7 @@ void MainWindow::mnurelogin_Click()
     close();
 }
 
-void MainWindow::mnuexit_Click()
+void MainWindow::exitProgram()
 {
     close();
 }

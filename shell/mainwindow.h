@@ -4,6 +4,8 @@
 #include <QPointer>
 #include <QStringList>
 
+class QUndoStack;
+
 class QLabel;
 class QStatusBar;
 class LoginWindow;
@@ -16,6 +18,7 @@ public:
     // `login` is the hidden login window that "重新登录" shows again and that "退出" unloads; without
     // one the main window just closes.
     explicit MainWindow(LoginWindow* login = nullptr, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // The names of the windows that the menus open, in menu order.
     static QStringList dataWindowNames();
@@ -29,21 +32,24 @@ private:
     void buildMenus();
     // 编辑: 撤销 takes back the corrections and deletions of this session; 回收站 opens the bin.
     void setUpEditMenu();
-    void Form_Load();
-    void Form_Resize();
-    void mnuabout_Click();
-    void mnuhelp_Click();
-    void mnucalc_Click();
-    void mnubackup_Click();
-    void mnurestore_Click();
-    void mnurelogin_Click();
-    void mnuexit_Click();
+    void startSession();
+    void placeBackground();
+    void showAbout();
+    void showHelp();
+    void startCalculator();
+    void backUp();
+    void restoreBackup();
+    void logInAgain();
+    void exitProgram();
 
     QPointer<LoginWindow> login_;
+    // The session's corrections and deletions, and the stack in use before this window's.
+    QUndoStack* undoStack_ = nullptr;
+    QPointer<QUndoStack> previousUndoStack_;
     QWidget* body_ = nullptr;
-    QLabel* imgbag = nullptr;
-    QLabel* Label1 = nullptr;
-    QStatusBar* Stabar = nullptr;
+    QLabel* background_ = nullptr;
+    QLabel* titleLabel_ = nullptr;
+    QStatusBar* statusBar_ = nullptr;
     QLabel* panel1_ = nullptr;
     QLabel* panel2_ = nullptr;
     QLabel* note_ = nullptr;

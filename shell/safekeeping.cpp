@@ -101,7 +101,7 @@ QString backupNow(QString* failure = nullptr)
             g_failureTold = true;
             App::msgBox(QStringLiteral("未能自动备份数据：%1。\n程序会继续运行，但这次没有备份。请检查文件夹 %2 和磁盘空间。")
                             .arg(cause, native(folder)),
-                        64);
+                        App::MsgStyle::Information);
         }
     }
     return made;
@@ -109,7 +109,7 @@ QString backupNow(QString* failure = nullptr)
 
 void refuse(const QString& why)
 {
-    App::msgBox(kNoDatabase + QLatin1Char('\n') + why, 16);
+    App::msgBox(kNoDatabase + QLatin1Char('\n') + why, App::MsgStyle::Stop);
 }
 
 QString whenMade(const QString& path)
@@ -132,7 +132,7 @@ void tellSetAside(const Upgrade::Report& report)
                     .arg(report.to)
                     .arg(report.setAsideCount())
                     .arg(where.join(QStringLiteral("、")), Upgrade::kSetAsideTable),
-                64);
+                App::MsgStyle::Information);
 }
 
 bool openFile(bool takeBackup, bool offerBackup, const FileCheck::Report* checked = nullptr);
@@ -184,7 +184,7 @@ bool offerNewestBackup(const FileCheck::Report& report)
     const QString ask = kNoDatabase + QLatin1Char('\n') + why
                         + QStringLiteral("\n最新的完好备份是 %1（%2）。要用它恢复数据吗？").arg(native(sound), whenMade(sound))
                         + (present ? QStringLiteral("\n现在的文件会先移到备份文件夹里保存。") : QString());
-    if (App::msgBox(ask, 33) != 1)
+    if (App::msgBox(ask, App::MsgStyle::Question) != App::MsgAnswer::Ok)
         return false;
     try {
         if (present)
@@ -301,7 +301,7 @@ void backupToChosenFile(QWidget* parent)
     const QFileInfo chosen(target), own(App::databasePath());
     if (chosen.absoluteFilePath() == own.absoluteFilePath()
         || (chosen.exists() && chosen.canonicalFilePath() == own.canonicalFilePath())) {
-        App::msgBox(QStringLiteral("不能把备份写到数据库文件 main.mdb 本身，请另选一个文件名。"), 64);
+        App::msgBox(QStringLiteral("不能把备份写到数据库文件 main.mdb 本身，请另选一个文件名。"), App::MsgStyle::Information);
         return;
     }
     App::setBusy(true);
@@ -309,11 +309,11 @@ void backupToChosenFile(QWidget* parent)
         Backup::copy(App::databasePath(), target, true);
     } catch (const DbError& e) {
         App::setBusy(false);
-        App::msgBox(QStringLiteral("备份没有完成：%1。\n请换一个位置，或腾出磁盘空间后再试。").arg(copyCause(e, chosen.absolutePath())), 64);
+        App::msgBox(QStringLiteral("备份没有完成：%1。\n请换一个位置，或腾出磁盘空间后再试。").arg(copyCause(e, chosen.absolutePath())), App::MsgStyle::Information);
         return;
     }
     App::setBusy(false);
-    App::msgBox(QStringLiteral("数据已备份到 %1。").arg(native(target)), 64);
+    App::msgBox(QStringLiteral("数据已备份到 %1。").arg(native(target)), App::MsgStyle::Information);
 }
 
 bool restoreChosenBackup(QWidget* parent)
@@ -332,7 +332,7 @@ bool restoreChosenBackup(QWidget* parent)
     } catch (const DbError& e) {
         report = FileCheck::inspect(chosen, Upgrade::newestVersion(), false);
         if (report.sound()) {
-            App::msgBox(QStringLiteral("没有恢复：%1，现在的文件没有改动。").arg(copyCause(e, QFileInfo(path).absolutePath())), 64);
+            App::msgBox(QStringLiteral("没有恢复：%1，现在的文件没有改动。").arg(copyCause(e, QFileInfo(path).absolutePath())), App::MsgStyle::Information);
             return false;
         }
     }
@@ -342,7 +342,7 @@ bool restoreChosenBackup(QWidget* parent)
     };
     if (!report.sound()) {
         discard();
-        App::msgBox(QStringLiteral("不能用这个文件恢复数据，什么也没有改动。\n") + FileCheck::describe(report, chosen, false), 64);
+        App::msgBox(QStringLiteral("不能用这个文件恢复数据，什么也没有改动。\n") + FileCheck::describe(report, chosen, false), App::MsgStyle::Information);
         return false;
     }
     const QList<FileCheck::Count> theirs = FileCheck::ledgerCounts(copy), ours = FileCheck::ledgerCounts(path);
@@ -352,7 +352,7 @@ bool restoreChosenBackup(QWidget* parent)
     const QString ask = QStringLiteral("要用这个备份恢复数据吗？\n备份文件：%1\n备份时间：%2\n%3\n\n恢复后，备份以后记下的帐都会没有；"
                                        "恢复前会先把现在的文件备份到备份文件夹。恢复后请重新登录。")
                             .arg(native(chosen), whenMade(chosen), counts);
-    if (App::msgBox(ask, 33) != 1) {
+    if (App::msgBox(ask, App::MsgStyle::Question) != App::MsgAnswer::Ok) {
         discard();
         return false;
     }
@@ -361,7 +361,7 @@ bool restoreChosenBackup(QWidget* parent)
     if (backupNow().isEmpty()) {
         discard();
         App::setBusy(false);
-        App::msgBox(QStringLiteral("没有恢复：现在的文件没能先备份，为安全起见什么也没有改动。"), 64);
+        App::msgBox(QStringLiteral("没有恢复：现在的文件没能先备份，为安全起见什么也没有改动。"), App::MsgStyle::Information);
         return false;
     }
     try {
@@ -370,14 +370,14 @@ bool restoreChosenBackup(QWidget* parent)
     } catch (const DbError& e) {
         // Nothing was replaced: the current file opens again as it was.
         App::setBusy(false);
-        App::msgBox(QStringLiteral("没有恢复：%1，现在的文件没有改动。").arg(copyCause(e, QFileInfo(path).absolutePath())), 64);
+        App::msgBox(QStringLiteral("没有恢复：%1，现在的文件没有改动。").arg(copyCause(e, QFileInfo(path).absolutePath())), App::MsgStyle::Information);
         openFile(false, false);
         return false;
     }
     const bool reopened = openFile(false, false, &report);
     App::setBusy(false);
     if (reopened)
-        App::msgBox(QStringLiteral("已用备份 %1 恢复数据，请重新登录。").arg(QFileInfo(chosen).fileName()), 64);
+        App::msgBox(QStringLiteral("已用备份 %1 恢复数据，请重新登录。").arg(QFileInfo(chosen).fileName()), App::MsgStyle::Information);
     return true;
 }
 

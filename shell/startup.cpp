@@ -4,6 +4,7 @@
 #include "datafolder.h"
 #include "loginwindow.h"
 #include "platform.h"
+#include "scriptedanswers.h"
 
 #include <QApplication>
 #include <QDir>
@@ -16,10 +17,10 @@ namespace Startup {
 namespace {
 
 // What a check of the start writes out: the folder, what the login window says, every message.
-void printCheck(bool loginShown, const QString& loginHint)
+void printCheck(const ScriptedAnswers& script, bool loginShown, const QString& loginHint)
 {
     QString out = QStringLiteral("数据文件夹：%1\n").arg(QDir::toNativeSeparators(DataFolder::folder()));
-    for (const App::ShownMessage& m : App::shownMessages())
+    for (const ScriptedAnswers::Message& m : script.messages())
         out += QStringLiteral("消息：%1\n").arg(m.text);
     out += loginShown ? QStringLiteral("登录窗口已显示\n") : QStringLiteral("登录窗口没有显示\n");
     if (!loginHint.isEmpty())
@@ -54,7 +55,7 @@ int runLocked(Mode mode, bool& shown, QString& hint)
 {
     QString failure;
     if (!DataFolder::makeFolder(failure)) {
-        App::msgBox(failure, 16);
+        App::msgBox(failure, App::MsgStyle::Stop);
         return 1;
     }
     // Two copies on one database would share its staging tables, and one copy's closing would
@@ -63,13 +64,13 @@ int runLocked(Mode mode, bool& shown, QString& hint)
     // a copy that really runs keeps another from starting.
     Platform::FileLock lock;
     if (lock.tryLock(lockPath()) == Platform::FileLock::HeldElsewhere) {
-        App::msgBox(QStringLiteral("和顺家账已经在运行，不能再打开一次。\n请使用已经打开的窗口。"), 64);
+        App::msgBox(QStringLiteral("和顺家账已经在运行，不能再打开一次。\n请使用已经打开的窗口。"), App::MsgStyle::Information);
         return 2;
     }
     // A folder that cannot hold the lock file cannot take the database's journal either: the
     // start refuses it (Safekeeping::openAtStart) with a message that names the folder.
     if (DataFolder::makeEmptyIfNew(failure) == DataFolder::FirstStart::Failed) {
-        App::msgBox(failure, 16);
+        App::msgBox(failure, App::MsgStyle::Stop);
         return 1;
     }
     return runLogin(mode, shown, hint);
@@ -84,13 +85,21 @@ QString lockPath()
 
 int run(Mode mode)
 {
-    if (mode == Mode::CheckStart && !App::isScripting())
-        App::scriptMessages(true);
     bool shown = false;
     QString hint;
+    if (mode != Mode::CheckStart)
+        return runLocked(mode, shown, hint);
+    // A check answers every message itself, unless a script is answering already.
+    ScriptedAnswers own;
+    auto* script = dynamic_cast<ScriptedAnswers*>(App::answerer());
+    if (!script) {
+        script = &own;
+        App::setAnswerer(script);
+    }
     const int rc = runLocked(mode, shown, hint);
-    if (mode == Mode::CheckStart)
-        printCheck(shown, hint);
+    printCheck(*script, shown, hint);
+    if (script == &own)
+        App::setAnswerer(nullptr);
     return rc;
 }
 

@@ -9,15 +9,17 @@
 class QAction;
 class QUndoStack;
 
-// Taking back the corrections and deletions of this session, one step at a time: one stack for the
-// whole program, shown as 编辑 → 撤销 (Ctrl+Z) in the main window and reachable with Ctrl+Z in the
-// query windows. Each step knows its ledger row (by rowid) and its values. A step is taken back in
+// Taking back the corrections and deletions of this session, one step at a time: the main window's
+// stack, shown as its 编辑 → 撤销 (Ctrl+Z) and reachable with Ctrl+Z in the query windows. Each step knows its ledger row (by rowid) and its values. A step is taken back in
 // the file first; only when the file has taken it does the stack move, so that an undo the file
 // refuses leaves the stack and the file as they were, with a message. A new session (a login, a
 // restored backup, the connection closed) starts with an empty stack.
 namespace Undo {
 
-QUndoStack& stack();
+// The stack the steps go on: the main window's (tests without one install their own). Null: none,
+// and steps pushed are not kept.
+QUndoStack* stack();
+void setStack(QUndoStack* stack);
 void clear();
 
 // A correction has been written: the record `rowid` of `ledger` held `before` and now holds `after`

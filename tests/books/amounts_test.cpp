@@ -60,7 +60,7 @@ TEST_F(AmountTest, PastesAndInputMethodCommitsGetInWholeOrNotAtAll)
         for (const auto& c : cases) {
             QLineEdit* amount = amountBoxOf(window);
             typeInto(amount, "12");
-            App::clearShownMessages();
+            script().clearMessages();
             paste(amount, QString::fromUtf8(c.paste));
             const char* expected = window == 2 ? c.signedBox : c.plain;
             EXPECT_EQ(amount->text(), expected ? QString::fromUtf8(expected) : u"12"_s) << window << c.paste;

@@ -35,7 +35,7 @@ TEST_F(BankTest, SaveChecksCombosAndTheRowsOfTheLedger)
     expectRefused("txtJE", {"12.3.4"}, "update", u"数字"_s);
     box("txtJE")->setText("12.3");
     press("update");
-    App::clearShownMessages();
+    script().clearMessages();
 
     addRow(1, 0, "1000");
     EXPECT_EQ(focusName(), "txtJE");
@@ -58,7 +58,7 @@ TEST_F(BankTest, SaveChecksCombosAndTheRowsOfTheLedger)
     comboText("cbolx")->selectAll();
     typeInto(comboText("cbolx"), "通知");
     EXPECT_EQ(messageTexts(), (QStringList{cq, cq, lx, lx}));
-    EXPECT_EQ(App::shownMessages().first().title, "重要提示");
+    EXPECT_EQ(script().messages().first().title, "重要提示");
     press("update");
     EXPECT_EQ(rows("select 银行ID,成员ID,存或取,类型,金额,日期 from 银行帐 order by rowid"),
               (QStringList{"b1|01|存入|活期|12.3|2026-03-05", "b2|01|存入|活期|1000|2026-03-05",
@@ -78,7 +78,7 @@ TEST_F(BankTest, SaveChecksCombosAndTheRowsOfTheLedger)
     for (const char* name : {"cmdfindo", "cbocq", "cbolx", "dpdate"})
         EXPECT_FALSE(enabled(name)) << name;
     clickRow(get<QTableView>("DG"), 1);
-    App::queueAnswer(2);
+    script().queueAnswer(App::MsgAnswer::Cancel);
     press("del");
     press("del");
     EXPECT_EQ(messageTexts().mid(4), QStringList(2, u"真的要删除此成员记录吗"_s));

@@ -25,7 +25,7 @@ protected:
     // What the menu item does: the file dialog answered with `path`. False when no window opened.
     bool openImport(const QString& path)
     {
-        App::queueFileChoice(path);
+        script().queueFileChoice(path);
         QDialog* d = App::createWindow(u"frmImport"_s, nullptr);
         if (d)
             open(d);
@@ -389,15 +389,15 @@ TEST_F(BillImportTest, PostingIsAllOrNothingAndTextsStayText)
 // A message that names a counterparty shows it as written, never as markup.
 TEST_F(BillImportTest, MessagesAreShownAsPlainText)
 {
-    App::scriptMessages(false);
+    App::setAnswerer(nullptr);
     Qt::TextFormat format = Qt::RichText;
     whenModal([&](QDialog* d) {
         if (auto* box = qobject_cast<QMessageBox*>(d))
             format = box->textFormat();
         d->accept();
     });
-    App::msgBox(u"<b>交易对方</b>"_s, 64);
-    App::scriptMessages(true);
+    App::msgBox(u"<b>交易对方</b>"_s, App::MsgStyle::Information);
+    App::setAnswerer(&script());
     EXPECT_EQ(format, Qt::PlainText);
 }
 

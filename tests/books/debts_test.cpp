@@ -85,18 +85,18 @@ TEST_F(DebtsTest, LoanThenRepaymentsLowerTheBalance)
     for (const char c : {'4', '0', '0'})
         QTest::keyClick(box("txtjehuan"), c);
     EXPECT_EQ(texts("txtjehuan"), "400");
-    App::queueAnswer(2);
+    script().queueAnswer(App::MsgAnswer::Cancel);
     get<QPushButton>("cmdupdate")->click();
     EXPECT_EQ(table(), "2026-9-1还 200 元|#300");
-    App::queueAnswer(1);
+    script().queueAnswer(App::MsgAnswer::Ok);
     get<QPushButton>("cmdupdate")->click();
     EXPECT_EQ(table(), "2026-9-1还 200 元|2026-10-2还 400 元|#-100");
     EXPECT_EQ(messageTexts(), QStringList(2, u"还款大于余额，确定吗？"_s));
-    App::clearShownMessages();
+    script().clearMessages();
 
     typeInto(box("txtname"), "x");
     EXPECT_EQ(texts("txtname"), "王五");
-    App::queueAnswer(2);
+    script().queueAnswer(App::MsgAnswer::Cancel);
     press("cmddel");
     press("cmddel");
     EXPECT_EQ(messageTexts(), QStringList(2, u"真的要删除此成员记录吗"_s));

@@ -57,10 +57,10 @@ TEST_F(EntryTest, BrowseDeleteAndTheCloseBox)
     typeInto(box("txtJe"), "99");
     EXPECT_EQ(texts("txtJe"), "30");
     EXPECT_FALSE(enabled("cmdfindt") || enabled("cmdfindo"));
-    App::queueAnswer(2);
+    script().queueAnswer(App::MsgAnswer::Cancel);
     press("del");
     press("del");
-    EXPECT_EQ(App::shownMessages().first().style, 33);
+    EXPECT_EQ(script().messages().first().style, App::MsgStyle::Question);
     EXPECT_EQ(messageTexts(), QStringList(2, u"真的要删除此成员记录吗"_s));
     EXPECT_EQ(texts("txtJe"), "20.5");
     EXPECT_EQ(rows("select 金额 from 支出临时"), (QStringList{"10", "20.5"}));

@@ -43,7 +43,7 @@ TEST_F(FileFaultTest, PostingOnAFullDiskOrAFailingDiskIsAllOrNothingAndSaysWhy)
                                " 3 from n;")
                     .arg(staged));
             open(new EntryForm(kEntryForms[0]));
-            App::clearShownMessages();
+            script().clearMessages();
             FaultyDisk::arm(goodWrites, fault.code);
             press("exit");
             FaultyDisk::disarm();

@@ -8,7 +8,7 @@ namespace {
 using PickerTest = BooksTest;
 
 // The chosen row, or the first at once; 取消, the close box, an empty list and an unreadable table
-// (the only one with a message) hand back nothing and leave the last pick as it was.
+// (the only one with a message) hand back nothing.
 TEST_F(PickerTest, HandsBackTheChosenRowOrNothing)
 {
     sql("delete from 收入类型;");
@@ -22,12 +22,13 @@ TEST_F(PickerTest, HandsBackTheChosenRowOrNothing)
                  {"成员", "姓名", 1, true, false, nullptr},    {"成员", "姓名", 1, true, true, nullptr},
                  {"收入类型", "类型", -1, false, false, nullptr}, {"无此表", "姓名", -1, false, false, nullptr}};
     for (const auto& c : cases) {
-        App::findTable = QString::fromUtf8(c.table);
-        App::findIdField = u"ID"_s;
-        App::findNameField = QString::fromUtf8(c.name);
         pick({}, c.row, c.cancel, c.closeBox);
-        EXPECT_EQ(Picker::pick(), c.found != nullptr) << c.table << c.row;
-        EXPECT_EQ(App::findId + u'|' + App::findName, c.found ? c.found : "01|张三");
+        const std::optional<PickedRow> row =
+            Picker::choose(nullptr, QString::fromUtf8(c.table), u"ID"_s, QString::fromUtf8(c.name));
+        EXPECT_EQ(row.has_value(), c.found != nullptr) << c.table << c.row;
+        if (row && c.found) {
+            EXPECT_EQ(row->id + u'|' + row->name, c.found);
+        }
     }
     EXPECT_EQ(messageTexts().size(), 1);
 }

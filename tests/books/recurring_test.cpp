@@ -47,7 +47,7 @@ TEST_F(RecurringTest, DueRecordsArePostedOrSkippedOnceAndABrokenTemplateWaitsWit
     ASSERT_EQ(model->rowCount(), 2);
 
     // February skipped for good; the broken template is still there.
-    App::clearShownMessages();
+    script().clearMessages();
     press("cmdSkip");
     ASSERT_EQ(model->rowCount(), 1);
     EXPECT_EQ(rows("select 到期日, 结果, 帐, 行号 from 定期记录 order by 到期日"),

@@ -156,9 +156,9 @@ TEST_F(ListEditorTest, IncomeTypesAddSaveEditCancelDeleteAndRefusals)
     App::conn.execute(QStringLiteral("PRAGMA query_only = 0"));
 
     // 删除 asks (a question with OK and Cancel), then the row is gone from grid and file at once.
-    App::clearShownMessages();
+    script().clearMessages();
     click(w, "cmddel");
-    EXPECT_EQ(App::shownMessages().value(0).style, 33);
+    EXPECT_EQ(script().messages().value(0).style, App::MsgStyle::Question);
     EXPECT_EQ(gridRows(w), QStringList({"b|奖金|年终"}));
     EXPECT_EQ(rows(kIncome), gridRows(w));
 
@@ -186,8 +186,8 @@ TEST_F(ListEditorTest, DeleteLeavesTheNextOrNewLastRowCurrent)
         SCOPED_TRACE(s.left);
         if (s.click >= 0)
             clickRow(grid(w), s.click);
-        App::clearShownMessages();
-        App::queueAnswer(s.answer);
+        script().clearMessages();
+        script().queueAnswer(s.answer == 2 ? App::MsgAnswer::Cancel : App::MsgAnswer::Ok);
         click(w, "cmddel");
         EXPECT_EQ(messageTexts(), QStringList({"真的要删除此成员记录吗"}));
         EXPECT_EQ(rows("select ID from 支出类型 order by ID").join(u','), s.left);
@@ -197,7 +197,7 @@ TEST_F(ListEditorTest, DeleteLeavesTheNextOrNewLastRowCurrent)
         expectBrowsing(w, true);
     }
 
-    App::clearShownMessages();
+    script().clearMessages();
     click(w, "cmdedit");
     fill(w, {"1", "饭"});
     click(w, "cmdupdate");
@@ -264,7 +264,7 @@ TEST_F(ListEditorTest, EachListsLayoutTabOrderAndRequiredFields)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.form);
-        App::clearShownMessages();
+        script().clearMessages();
         QDialog* w = open(c.form);
         QApplication::processEvents();  // the layout settles
         const QRect frame = child<QGroupBox>(w, "Frame1")->geometry();
@@ -290,7 +290,7 @@ TEST_F(ListEditorTest, EachListsLayoutTabOrderAndRequiredFields)
             button(w, "cmdquit")->setFocus();  // the check has to bring the focus back
             click(w, "cmdupdate");
             EXPECT_EQ(messageTexts(), c.messages.mid(0, i + 1));
-            EXPECT_EQ(App::shownMessages().value(i).style, 64);
+            EXPECT_EQ(script().messages().value(i).style, App::MsgStyle::Information);
             EXPECT_TRUE(box(w, i)->hasFocus()) << i;
             expectBrowsing(w, false);
             fill(w, {" "}, i);

@@ -137,7 +137,7 @@ TEST_F(ChartsTest, OnlyAYearNotOverAsksAndCancelLeavesItEmpty)
     struct Case { int month, year, answer; };  // answer 0: no question
     for (const Case& c : {Case{12, now, 0}, Case{6, now, 2}, Case{6, now, 1}, Case{6, now - 1, 0}, Case{12, now + 1, 2}}) {
         SCOPED_TRACE(QStringLiteral("%1/%2 answered %3").arg(c.month).arg(c.year).arg(c.answer).toStdString());
-        App::clearShownMessages();
+        script().clearMessages();
         App::setToday(QDate(now, c.month, 10));
         YearSummary w;
         w.show();
@@ -145,10 +145,10 @@ TEST_F(ChartsTest, OnlyAYearNotOverAsksAndCancelLeavesItEmpty)
         cbo->setCurrentIndex(cbo->findData(c.year));
         ASSERT_EQ(w.year(), c.year);
         if (c.answer)
-            App::queueAnswer(c.answer);
+            script().queueAnswer(c.answer == 2 ? App::MsgAnswer::Cancel : App::MsgAnswer::Ok);
         click(&w, "Command1");
         EXPECT_EQ(messageTexts(), c.answer ? QStringList{"尚未到年底，确实要进行年终处理吗"} : QStringList());
-        EXPECT_EQ(App::shownMessages().value(0).style, c.answer ? 33 : 0);
+        EXPECT_EQ(script().messages().value(0).style, c.answer ? App::MsgStyle::Question : App::MsgStyle::Plain);
         EXPECT_EQ(gridRows(child<DataGrid>(&w, "dg")).size(), c.answer == 2 ? 0 : 12);
         EXPECT_EQ(child<QPushButton>(&w, "Command1")->isEnabled(), c.answer == 2);
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);

@@ -102,9 +102,9 @@ protected:
         QTest::keyClick(w, Qt::Key_Z, Qt::ControlModifier);
     }
     // Deletes the current row with the Delete key, answering the question with `answer`.
-    static void deleteRow(QWidget* w, int answer = 1)
+    static void deleteRow(QWidget* w, App::MsgAnswer answer = App::MsgAnswer::Ok)
     {
-        App::queueAnswer(answer);
+        script().queueAnswer(answer);
         grid(w)->setFocus();
         QTest::keyClick(grid(w), Qt::Key_Delete);
     }
@@ -171,7 +171,7 @@ TEST_F(CorrectionsTest, CorrectThenUndoOnEachLedgerRowTotalAndFileFollow)
         EXPECT_EQ(ledger(kLedgers[c.kind]), fileBefore);
         EXPECT_EQ(gridRows(grid(w.get())), gridBefore);
         EXPECT_EQ(total(w.get()), totalBefore);
-        EXPECT_FALSE(Undo::stack().canUndo());
+        EXPECT_FALSE(Undo::stack()->canUndo());
     }
     EXPECT_TRUE(messageTexts().isEmpty()) << messageTexts().join('\n').toStdString();
 }
@@ -201,11 +201,12 @@ TEST_F(CorrectionsTest, DeleteUndoDeleteRestoreFromTheBinAndEmptyIt)
     const QStringList gridBefore = gridRows(grid(w.get()));
     const int row = select(w.get(), "元旦");
 
-    deleteRow(w.get(), 2);  // cancelled
+    deleteRow(w.get(), App::MsgAnswer::Cancel);  // cancelled
     EXPECT_EQ(ledger("收入帐"), fileBefore);
     deleteRow(w.get());
-    const auto asked = App::shownMessages().back();
-    EXPECT_EQ(asked.text + QString::number(asked.style) + asked.title, "真的要删除此记录吗33kinbook");
+    const auto asked = script().messages().back();
+    EXPECT_EQ(asked.text + asked.title, "真的要删除此记录吗kinbook");
+    EXPECT_EQ(asked.style, App::MsgStyle::Question);
     EXPECT_EQ(ledger("收入帐"), fileBefore.mid(1));
     EXPECT_EQ(rows("select 帐本, 行号, 成员ID, 类型ID, 金额, 日期, 备注, 月份, 银行ID from 回收站"),
               QStringList({"收入帐|1|1|5|100|2026-01-05|元旦|1|NULL"}));
@@ -246,9 +247,9 @@ TEST_F(CorrectionsTest, DeleteUndoDeleteRestoreFromTheBinAndEmptyIt)
     w.reset();
     bin.reset(App::createWindow("frmRecycle", nullptr));
     bin->show();
-    App::queueAnswer(1);
+    script().queueAnswer(App::MsgAnswer::Ok);
     click(bin.get(), "cmdempty");
-    EXPECT_EQ(App::shownMessages().back().style, 33);
+    EXPECT_EQ(script().messages().back().style, App::MsgStyle::Question);
     EXPECT_EQ(scalar("select count(*) from 回收站"), "0");
     EXPECT_EQ(ledger("收入帐"), fileBefore.mid(1));
     EXPECT_FALSE(child<QWidget>(bin.get(), "cmdempty")->isEnabled());
@@ -355,7 +356,7 @@ TEST_F(CorrectionsTest, RefusedCorrectionsAndFailedWritesLeaveFileGridAndUndoAsT
     EXPECT_EQ(fileBytes(dbPath()), bytes);
     EXPECT_EQ(gridRows(grid(w.get())), gridBefore);
     EXPECT_EQ(total(w.get()), totalBefore);
-    EXPECT_FALSE(Undo::stack().canUndo());
+    EXPECT_FALSE(Undo::stack()->canUndo());
 
     // An undo refused by a locked file keeps its step, and is done once the file is free.
     correct(w.get(), "button", [](QDialog* d) { retype(d, "txtJe", "1"); });
@@ -367,7 +368,7 @@ TEST_F(CorrectionsTest, RefusedCorrectionsAndFailedWritesLeaveFileGridAndUndoAsT
     EXPECT_TRUE(messageTexts().last().contains("撤销没有完成"));
     sqlite3_close(lock);
     EXPECT_EQ(ledger("收入帐"), corrected);
-    EXPECT_TRUE(Undo::stack().canUndo());
+    EXPECT_TRUE(Undo::stack()->canUndo());
     undoWithKeys(w.get());
     EXPECT_EQ(ledger("收入帐"), fileBefore);
     EXPECT_EQ(gridRows(grid(w.get())), gridBefore);

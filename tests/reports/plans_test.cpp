@@ -88,7 +88,7 @@ TEST_F(PlansTest, BudgetExecutionShowsBudgetSpentLeftAndBarsForAMonthAndAYear)
     EXPECT_EQ(gridRows(grid).value(0), "01|餐饮||500.20||无预算");
 
     const QString csv = folder() + "/预算.csv";
-    App::queueFileChoice(csv);
+    script().queueFileChoice(csv);
     click(&w, "cmdexport");
     EXPECT_TRUE(fileBytes(csv).contains("01,餐饮,,500.20,,无预算"));
 }

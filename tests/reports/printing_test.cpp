@@ -71,10 +71,10 @@ TEST_F(PrintingTest, LongQueryIsPagedWithItsHeaderOnEveryPageAndEveryRowOnce)
     LedgerQuery w(kQueryKinds[0]);
     w.show();
     const QString pdf = folder() + "/收入.pdf";
-    App::queueFileChoice(pdf);
+    script().queueFileChoice(pdf);
     click(&w, "cmdPdf");  // the rows still arriving are read first
     EXPECT_TRUE(messageTexts().isEmpty());
-    EXPECT_EQ(App::shownFileDialogs().back().proposed.section(u'/', -1), "收入状况匹配查询-20260725.pdf");
+    EXPECT_EQ(script().fileDialogs().back().proposed.section(u'/', -1), "收入状况匹配查询-20260725.pdf");
 
     const QStringList pages = pdfPages(pdf);
     const int count = pdfPageCount(pdf);
@@ -127,7 +127,7 @@ TEST_F(PrintingTest, YearSummaryOnOnePageWithTotalsAndChartAndTheSameInThePrevie
     cbo->setCurrentIndex(cbo->findData(year));
     click(&w, "Command1");
     const QString pdf = folder() + "/year.pdf";
-    App::queueFileChoice(folder() + "/year");  // the suffix is added
+    script().queueFileChoice(folder() + "/year");  // the suffix is added
     click(&w, "cmdPdf");
     ASSERT_EQ(pdfPageCount(pdf), 1);
     const QString text = squeezed(pdfPages(pdf).value(0));
@@ -161,8 +161,8 @@ TEST_F(PrintingTest, AFileThatCannotBeWrittenIsToldAndLeavesNothingUnderItsName)
     struct Case { QString path; bool diskFills; };
     for (const Case& c : {Case{folder() + "/没有的文件夹/x.pdf", false}, Case{folder() + "/同名文件夹.pdf", false},
                           Case{folder() + "/old.pdf", true}}) {
-        App::clearShownMessages();
-        App::queueFileChoice(c.path);
+        script().clearMessages();
+        script().queueFileChoice(c.path);
         {
             std::unique_ptr<FileSizeLimit> full(c.diskFills ? new FileSizeLimit(4096) : nullptr);
             click(&w, "cmdPdf");
@@ -174,7 +174,7 @@ TEST_F(PrintingTest, AFileThatCannotBeWrittenIsToldAndLeavesNothingUnderItsName)
         EXPECT_EQ(fileBytes(folder() + "/old.pdf"), "what was there");
     }
     // Giving up in the file dialog writes nothing and says nothing.
-    App::clearShownMessages();
+    script().clearMessages();
     click(&w, "cmdPdf");
     EXPECT_TRUE(messageTexts().isEmpty());
     EXPECT_EQ(filesInFolder().size(), 2);

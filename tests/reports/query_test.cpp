@@ -210,9 +210,10 @@ TEST_F(QueryTest, BankTypingWarnsOnEveryKeyAndOnlyTheListSwitchesTheDirection)
     for (const QChar c : QStringLiteral("支出"))  // one key each, as an input method hands them over
         QTest::sendKeyEvent(QTest::Click, coblx->lineEdit(), Qt::Key_unknown, QString(c), Qt::NoModifier);
     QTest::keyClick(coblx, Qt::Key_Return);  // the combo holds the focus for its edit field
-    ASSERT_EQ(App::shownMessages().size(), 2);
-    const auto m = App::shownMessages().back();
-    EXPECT_EQ(m.title + QString::number(m.style) + m.text, "重要提示64如果您在前期银行帐内改变了条目，请引用您自定的内容");
+    ASSERT_EQ(script().messages().size(), 2);
+    const auto m = script().messages().back();
+    EXPECT_EQ(m.title + m.text, "重要提示如果您在前期银行帐内改变了条目，请引用您自定的内容");
+    EXPECT_EQ(m.style, App::MsgStyle::Information);
     EXPECT_EQ(coblx->currentText(), "支出");
     // Nor does leaving the combo for the button with the mouse switch it.
     w->activateWindow();
@@ -227,7 +228,7 @@ TEST_F(QueryTest, BankTypingWarnsOnEveryKeyAndOnlyTheListSwitchesTheDirection)
     QAbstractItemView* view = coblx->view();
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(1, 0)).center());
     EXPECT_EQ(query(w.get()), QStringList({"张三|工行|40|2026-03-01|支出|活期"}));
-    EXPECT_EQ(App::shownMessages().size(), 2);
+    EXPECT_EQ(script().messages().size(), 2);
     coblx->setFocus();
     QTest::keyClick(coblx, Qt::Key_Up);
     EXPECT_EQ(sorted(query(w.get())), sorted(kMemberDeposits));
@@ -329,7 +330,7 @@ TEST_F(SearchTest, ARangeThatIsNoRangeIsRefusedWithAMessage)
         {"1", "1.2.3", "金额的“到”必须是一个数字，例如 100 或 99.50，请改正后再查询。", "txtTo"},
     };
     for (const Case& c : cases) {
-        App::clearShownMessages();
+        script().clearMessages();
         type(w.get(), "txtFrom", c.from);
         type(w.get(), "txtTo", c.to);
         click(w.get(), "CmdqueryNow");

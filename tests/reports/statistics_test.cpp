@@ -197,7 +197,7 @@ TEST_F(StatisticsTest, AmountsThatAreNoAmountsAreNamedWithTheirRecord)
         sql("delete from 收入帐; delete from 负债;");
         records("100", "好");
         records(c.sql, "坏");
-        App::clearShownMessages();
+        script().clearMessages();
         const QString amount = QString::fromUtf8(c.shown);
 
         EXPECT_EQ(queryTotal(), "金额总计：无法计算") << c.sql;

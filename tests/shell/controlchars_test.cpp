@@ -67,7 +67,7 @@ TEST_F(ControlCharacters, EveryTextBoxRefusesThemWhole)
             const bool multiLine = qobject_cast<QPlainTextEdit*>(box);
             for (const QString& t : bad) {
                 const QString before = text(box);
-                App::clearShownMessages();
+                script().clearMessages();
                 paste(box, t);
                 const bool refused = !(multiLine && t == "a\r\nb");
                 EXPECT_EQ(text(box), refused ? before : before + "a\nb") << w.window << name.toStdString();

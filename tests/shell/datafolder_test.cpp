@@ -131,19 +131,19 @@ TEST_F(DataFolderStart, MissingFileBesideBackupsOffersTheBackup)
     QFile::setPermissions(backup, QFile::ReadOwner | QFile::WriteOwner);
     makeDatabase(backup, QStringLiteral("insert into 成员(ID, 姓名, 密码) values ('01', '李明', '')"));
     for (const Kind kind : {Kind::Named, Kind::Personal}) {
-        App::clearShownMessages();
-        App::queueAnswer(2);
+        script().clearMessages();
+        script().queueAnswer(App::MsgAnswer::Cancel);
         EXPECT_NE(start(kind, data()), 0);
-        ASSERT_EQ(App::shownMessages().size(), 1);
-        EXPECT_EQ(App::shownMessages().at(0).style, 33);
-        EXPECT_TRUE(App::shownMessages().at(0).text.contains(QDir::toNativeSeparators(backup)));
+        ASSERT_EQ(script().messages().size(), 1);
+        EXPECT_EQ(script().messages().at(0).style, App::MsgStyle::Question);
+        EXPECT_TRUE(script().messages().at(0).text.contains(QDir::toNativeSeparators(backup)));
         EXPECT_FALSE(QFile::exists(data() + "/main.mdb"));
         EXPECT_EQ(hint_, QStringLiteral("<no login window>"));
     }
-    App::clearShownMessages();
-    App::queueAnswer(1);
+    script().clearMessages();
+    script().queueAnswer(App::MsgAnswer::Ok);
     EXPECT_EQ(start(Kind::Named, data()), 0);
-    EXPECT_EQ(App::shownMessages().size(), 1);
+    EXPECT_EQ(script().messages().size(), 1);
     EXPECT_EQ(names_, QStringList{"李明"});
     EXPECT_EQ(hint_, QString());
     EXPECT_EQ(rowsOf(data() + "/main.mdb", "select 姓名 from 成员"), QStringList{"李明"});
@@ -154,9 +154,9 @@ TEST_F(DataFolderStart, FolderThatCannotBeMadeIsRefused)
 {
     const QString underAFile = dbPath() + "/books";
     EXPECT_NE(start(Kind::Named, underAFile), 0);
-    ASSERT_EQ(App::shownMessages().size(), 1);
-    EXPECT_EQ(App::shownMessages().at(0).style, 16);
-    EXPECT_TRUE(App::shownMessages().at(0).text.startsWith("不能建立数据文件夹 " + QDir::toNativeSeparators(underAFile)));
+    ASSERT_EQ(script().messages().size(), 1);
+    EXPECT_EQ(script().messages().at(0).style, App::MsgStyle::Stop);
+    EXPECT_TRUE(script().messages().at(0).text.startsWith("不能建立数据文件夹 " + QDir::toNativeSeparators(underAFile)));
     EXPECT_EQ(fileBytes(dbPath()), fileBytes(QStringLiteral(KINBOOK_EMPTY_DB)));
 }
 

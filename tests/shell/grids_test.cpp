@@ -104,7 +104,7 @@ protected:
     // Exports through 导出… to `file`; the bytes written.
     QByteArray exportTo(QDialog* w, const QString& file)
     {
-        App::queueFileChoice(file);
+        script().queueFileChoice(file);
         click(w, "cmdexport");
         return fileBytes(file);
     }
@@ -205,7 +205,7 @@ TEST_F(GridOrderTest, EditingASortedListActsOnTheRecordsTheUserSees)
     EXPECT_EQ(columnOf(g, 1), (QStringList{"利息", "奖金", "工资"}));
 
     clickRow(g, 1);  // 奖金
-    App::queueAnswer(1);
+    script().queueAnswer(App::MsgAnswer::Ok);
     click(w.get(), "cmddel");
     EXPECT_EQ(rows("select ID from 收入类型 order by ID"), (QStringList{"1", "3"}));
     EXPECT_EQ(gridRows(g), (QStringList{"3|利息|", "1|工资|"}));
@@ -253,12 +253,12 @@ TEST_F(ExportTest, AnExportedQueryReadsBackAsTheGridShowsItAndAddsUpToItsTotal)
 
     // The dialog offers CSV files; it opens first in the documents folder, then where the last
     // export went.
-    const App::ShownFileDialog first = App::shownFileDialogs().last();
+    const ScriptedAnswers::FileDialogShown first = script().fileDialogs().last();
     EXPECT_EQ(first.filter, "CSV 文件 (*.csv);;所有文件 (*)");
     EXPECT_EQ(QFileInfo(first.proposed).absolutePath(),
               QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).absolutePath());
     exportTo(w.get(), file);
-    EXPECT_EQ(App::shownFileDialogs().last().proposed, QFileInfo(file).absolutePath() + "/" + QFileInfo(first.proposed).fileName());
+    EXPECT_EQ(script().fileDialogs().last().proposed, QFileInfo(file).absolutePath() + "/" + QFileInfo(first.proposed).fileName());
 }
 
 // Each window writes the columns its grid shows: never the concealed passwords or the hidden month.
@@ -308,7 +308,7 @@ TEST_F(ExportTest, AFailedExportSaysWhyAndLeavesNoHalfFile)
     const QByteArray database = fileBytes(dbPath());
     exportTo(w.get(), dbPath());
     EXPECT_EQ(fileBytes(dbPath()), database);
-    App::queueFileChoice(QString());  // the user gives up: nothing happens
+    script().queueFileChoice(QString());  // the user gives up: nothing happens
     click(w.get(), "cmdexport");
 
     const QString because = "导出没有完成：%1。没有留下写了一半的文件。\n请换一个位置，或腾出磁盘空间后再试。";

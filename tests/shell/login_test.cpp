@@ -19,12 +19,12 @@ TEST_F(Login, EmptyMemberTableLetsOnlyTheSuperUserIn)
     auto* pic = child<QAbstractButton>(w, "Image1");
     EXPECT_EQ(pic->toolTip(), QStringLiteral("点击这里可以查看超级用户帐号及密码"));
     click(w, "Image1");
-    expectOneMessage(QStringLiteral("Administrator:qmr  password:7351"), 0);
+    expectOneMessage(QStringLiteral("Administrator:qmr  password:7351"), App::MsgStyle::Plain);
     child<QWidget>(w, "Command2")->setFocus();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     ASSERT_EQ(QApplication::focusWidget(), pic);
     QTest::keyClick(pic, Qt::Key_Space);
-    expectOneMessage(QStringLiteral("Administrator:qmr  password:7351"), 0);
+    expectOneMessage(QStringLiteral("Administrator:qmr  password:7351"), App::MsgStyle::Plain);
 
     typeInto(child<QComboBox>(w, "cbouser")->lineEdit(), QStringLiteral("qmr"));
     auto* pw = child<QLineEdit>(w, "txtpw");
@@ -130,7 +130,7 @@ TEST_F(Login, WrongEmptyAndInjectedLoginsAreRefused)
     for (const auto& a : attempts) {
         SCOPED_TRACE((a.name + QStringLiteral(" / ") + a.password).toStdString());
         attempt(w, a.name, a.password);
-        expectOneMessage(kRefused, 64);
+        expectOneMessage(kRefused, App::MsgStyle::Information);
         // The name stays; the password box is empty and has the focus for the next try.
         EXPECT_EQ(cbo->currentText(), a.name);
         EXPECT_EQ(pw->text(), QString());

@@ -168,7 +168,7 @@ TEST_F(MainWindowTest, F8StartsADesktopCalculatorOrSaysThereIsNone)
         if (c.startSucceeds && !c.started.isEmpty())
             EXPECT_TRUE(messageTexts().isEmpty());
         else
-            expectOneMessage(QStringLiteral("未能发现系统计算器！"), 64);
+            expectOneMessage(QStringLiteral("未能发现系统计算器！"), App::MsgStyle::Information);
     }
 }
 
@@ -222,13 +222,13 @@ TEST_F(MainWindowTest, SystemInformationStartsTheRegisteredToolOrSaysItIsMissing
         if (r.startSucceeds && !r.started.isEmpty())
             EXPECT_TRUE(messageTexts().isEmpty());
         else
-            expectOneMessage(QStringLiteral("此时系统信息不可用"), 0);
+            expectOneMessage(QStringLiteral("此时系统信息不可用"), App::MsgStyle::Plain);
     }
     // Without a registry (every system but Windows) the button ends in the message.
 #ifndef Q_OS_WIN
     AboutBox::setRegistryReader({});
     pressSysInfo();
-    expectOneMessage(QStringLiteral("此时系统信息不可用"), 0);
+    expectOneMessage(QStringLiteral("此时系统信息不可用"), App::MsgStyle::Plain);
 #endif
 }
 

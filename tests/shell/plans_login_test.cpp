@@ -61,9 +61,9 @@ TEST_F(AfterLogin, DueRecordsAndTheOverviewShowAndAnOccurrenceIsPostedOnceAcross
     EXPECT_EQ(shown(main, "frmOverview"), nullptr);
 
     // The backup from before the posting: the file as it was then, the occurrence due again.
-    App::scriptMessages(true);
-    App::queueFileChoice(before);
-    App::queueAnswer(1);
+    restartScript();
+    script().queueFileChoice(before);
+    script().queueAnswer(App::MsgAnswer::Ok);
     trigger(main, "mnurestore");
     EXPECT_EQ(scalar("select count(*) from 支出帐"), "0");
     main = logIn(login);

@@ -80,9 +80,9 @@ TEST_F(FileSafety, StartRefusesAFileItCannotUseAndSaysWhy)
         sqlite3_close(holder);
         holder = nullptr;
         // The old message first; then the file, the cause and what to do, in Chinese only.
-        ASSERT_FALSE(App::shownMessages().isEmpty());
-        const App::ShownMessage m = App::shownMessages().last();
-        EXPECT_EQ(m.style, 16);
+        ASSERT_FALSE(script().messages().isEmpty());
+        const ScriptedAnswers::Message m = script().messages().last();
+        EXPECT_EQ(m.style, App::MsgStyle::Stop);
         EXPECT_EQ(m.text.section('\n', 0, 0), kNoDatabase);
         const QString why = m.text.section('\n', 1);
         EXPECT_TRUE(why.contains(QDir::toNativeSeparators(dbPath())) && why.contains(cause)) << why.toStdString();
@@ -104,16 +104,16 @@ TEST_F(FileSafety, DamagedFileOffersTheNewestSoundBackup)
     const QByteArray junk("\x00\x01 damaged", 10);
     writeFile(dbPath(), junk);
 
-    for (int answer : {2, 1}) {
-        App::scriptMessages(true);
-        App::queueAnswer(answer);
+    for (App::MsgAnswer answer : {App::MsgAnswer::Cancel, App::MsgAnswer::Ok}) {
+        restartScript();
+        script().queueAnswer(answer);
         LoginWindow login;
-        ASSERT_EQ(App::shownMessages().size(), 1);
-        EXPECT_EQ(App::shownMessages().first().style, 33);
+        ASSERT_EQ(script().messages().size(), 1);
+        EXPECT_EQ(script().messages().first().style, App::MsgStyle::Question);
         EXPECT_TRUE(lastMessage().startsWith(kNoDatabase + "\n"));
         EXPECT_TRUE(lastMessage().contains(QDir::toNativeSeparators(sound))) << lastMessage().toStdString();
-        EXPECT_EQ(login.isLoaded(), answer == 1);
-        EXPECT_EQ(fileBytes(dbPath()) == junk, answer == 2);
+        EXPECT_EQ(login.isLoaded(), answer == App::MsgAnswer::Ok);
+        EXPECT_EQ(fileBytes(dbPath()) == junk, answer == App::MsgAnswer::Cancel);
     }
     EXPECT_EQ(scalar("select 姓名 from 成员"), "甲");
     // The damaged file is kept, out of the way.
@@ -157,8 +157,8 @@ TEST_F(FileSafety, BackupThatCannotBeMadeIsToldOnceAndTheProgramGoesOn)
             writeFile(backupsDir(), "a file where the folder should be");
         MainWindow* main = loggedIn();
         ASSERT_NE(main, nullptr);
-        ASSERT_EQ(App::shownMessages().size(), 1);
-        EXPECT_EQ(App::shownMessages().first().style, 64);
+        ASSERT_EQ(script().messages().size(), 1);
+        EXPECT_EQ(script().messages().first().style, App::MsgStyle::Information);
         EXPECT_TRUE(lastMessage().contains(diskFull ? "磁盘已满" : "无法写入")) << lastMessage().toStdString();
         auto* note = child<QLabel>(main, "Stabar_note");
         EXPECT_TRUE(note->isVisible() && note->text().startsWith("自动备份失败：")) << note->text().toStdString();
@@ -169,7 +169,7 @@ TEST_F(FileSafety, BackupThatCannotBeMadeIsToldOnceAndTheProgramGoesOn)
             full.emplace();
         App::closeConn();
         full.reset();
-        EXPECT_EQ(App::shownMessages().size(), 1) << "told once";
+        EXPECT_EQ(script().messages().size(), 1) << "told once";
         EXPECT_EQ(scalar("select 姓名 from 成员"), "乙");
         EXPECT_TRUE(QDir(backupsDir()).entryList(QDir::Files | QDir::Hidden).isEmpty()) << "no half copy left";
     }
@@ -192,29 +192,29 @@ TEST_F(FileSafety, RestoreRefusesWhatIsNotASoundFileAndRoundTripsABackup)
     App::conn.execute("insert into 收入帐 values('2', 'i', 10, '2026-01-02', '', 1)");
     const QByteArray before = fileBytes(dbPath());
 
-    const std::vector<std::tuple<QString, int, QString>> refused = {
-        {text, 1, "不是数据库文件"}, {half, 1, "已损坏"}, {foreign, 1, "不是和顺家账的数据库"},
-        {newer, 1, "比本程序能打开的版本"}, {good, 2, "要用这个备份恢复数据吗？"}, {QString(), 1, QString()},
+    const std::vector<std::tuple<QString, App::MsgAnswer, QString>> refused = {
+        {text, App::MsgAnswer::Ok, "不是数据库文件"}, {half, App::MsgAnswer::Ok, "已损坏"}, {foreign, App::MsgAnswer::Ok, "不是和顺家账的数据库"},
+        {newer, App::MsgAnswer::Ok, "比本程序能打开的版本"}, {good, App::MsgAnswer::Cancel, "要用这个备份恢复数据吗？"}, {QString(), App::MsgAnswer::Ok, QString()},
     };
     for (const auto& [chosen, answer, says] : refused) {
         SCOPED_TRACE(chosen.toStdString());
-        App::scriptMessages(true);
-        App::queueFileChoice(chosen);
-        App::queueAnswer(answer);
+        restartScript();
+        script().queueFileChoice(chosen);
+        script().queueAnswer(answer);
         trigger(main, "mnurestore");
-        EXPECT_EQ(!App::shownMessages().isEmpty() && lastMessage().contains(says), !says.isEmpty()) << lastMessage().toStdString();
+        EXPECT_EQ(!script().messages().isEmpty() && lastMessage().contains(says), !says.isEmpty()) << lastMessage().toStdString();
         EXPECT_EQ(fileBytes(dbPath()), before);
         EXPECT_EQ(backups(), QStringList({good}));
         EXPECT_TRUE(main->isVisible() && App::conn.isOpen());
         EXPECT_TRUE(QDir(folder()).entryList(QDir::Files | QDir::Hidden).filter(".part").isEmpty()) << "the copy checked is gone";
     }
 
-    App::scriptMessages(true);
-    App::queueFileChoice(good);
-    App::queueAnswer(1);
+    restartScript();
+    script().queueFileChoice(good);
+    script().queueAnswer(App::MsgAnswer::Ok);
     trigger(main, "mnurestore");
-    ASSERT_EQ(App::shownFileDialogs().size(), 1);
-    EXPECT_EQ(App::shownFileDialogs().first().proposed, backupsDir());
+    ASSERT_EQ(script().fileDialogs().size(), 1);
+    EXPECT_EQ(script().fileDialogs().first().proposed, backupsDir());
     ASSERT_EQ(messageTexts().size(), 2);
     EXPECT_TRUE(messageTexts()[0].contains("收入帐：备份 0 条，现在 1 条")) << messageTexts()[0].toStdString();
     // What was written after the backup is gone from the file, and kept in the copy made first.
@@ -242,11 +242,11 @@ TEST_F(FileSafety, BackupToAChosenFileNeverOverTheOpenFile)
              {chosen, "数据已备份到 " + QDir::toNativeSeparators(chosen)},
              {dbPath(), "不能把备份写到数据库文件 main.mdb 本身"},
              {folder() + "/blocked/copy.mdb", "备份没有完成"}}) {
-        App::scriptMessages(true);
-        App::queueFileChoice(target);
+        restartScript();
+        script().queueFileChoice(target);
         trigger(main, "mnubackup");
-        ASSERT_EQ(App::shownFileDialogs().size(), 1);
-        EXPECT_TRUE(App::shownFileDialogs().first().proposed.endsWith("/和顺家账备份-20261206.mdb"));
+        ASSERT_EQ(script().fileDialogs().size(), 1);
+        EXPECT_TRUE(script().fileDialogs().first().proposed.endsWith("/和顺家账备份-20261206.mdb"));
         EXPECT_TRUE(lastMessage().startsWith(says)) << lastMessage().toStdString();
         EXPECT_EQ(fileBytes(dbPath()), before);
     }
@@ -296,8 +296,8 @@ TEST_F(FileSafety, FileWithObjectsTheProgramDidNotMakeIsRefusedAtRestoreAndAtSta
         makeDatabase(crafted, craft);
         const QByteArray craftedHash = hashOf(crafted), ownHash = hashOf(dbPath());
 
-        App::scriptMessages(true);
-        App::queueFileChoice(crafted);
+        restartScript();
+        script().queueFileChoice(crafted);
         trigger(main, "mnurestore");
         ASSERT_EQ(messageTexts().size(), 1);
         EXPECT_TRUE(lastMessage().startsWith("不能用这个文件恢复数据") && lastMessage().contains("被别的程序改动过")
@@ -311,11 +311,11 @@ TEST_F(FileSafety, FileWithObjectsTheProgramDidNotMakeIsRefusedAtRestoreAndAtSta
         delete main;
         App::closeConn();
         writeFile(dbPath(), fileBytes(crafted));
-        App::scriptMessages(true);
-        App::queueAnswer(2);
+        restartScript();
+        script().queueAnswer(App::MsgAnswer::Cancel);
         EXPECT_FALSE(LoginWindow().isLoaded());
-        ASSERT_EQ(App::shownMessages().size(), 1);
-        EXPECT_EQ(App::shownMessages().first().style, 33);
+        ASSERT_EQ(script().messages().size(), 1);
+        EXPECT_EQ(script().messages().first().style, App::MsgStyle::Question);
         EXPECT_TRUE(lastMessage().startsWith(kNoDatabase + "\n") && lastMessage().contains(named)
                     && lastMessage().contains(QDir::toNativeSeparators(good)))
             << lastMessage().toStdString();
@@ -324,8 +324,8 @@ TEST_F(FileSafety, FileWithObjectsTheProgramDidNotMakeIsRefusedAtRestoreAndAtSta
         EXPECT_EQ(hashOf(crafted), craftedHash);
     }
     // Accepted, the backup takes the altered file's place; the trigger went aside with it.
-    App::scriptMessages(true);
-    App::queueAnswer(1);
+    restartScript();
+    script().queueAnswer(App::MsgAnswer::Ok);
     EXPECT_TRUE(LoginWindow().isLoaded());
     EXPECT_EQ(scalar("select count(*) from pragma_table_info('收入帐')"), "6");
     EXPECT_EQ(scalar("select count(*) from 支出帐"), "1");
@@ -350,7 +350,7 @@ TEST_F(FileSafety, OldFileIsCheckedAsItsVersionMadeItBeforeTheUpgrade)
     ASSERT_EQ(scalar("select count(*) from 升级待核对"), "1");
     // Written by another program since: checked the whole way at the next start.
     sql("insert into 成员 values('9', '丁', '', '9');");
-    App::clearShownMessages();
+    script().clearMessages();
     EXPECT_TRUE(LoginWindow().isLoaded());
     EXPECT_EQ(messageTexts(), QStringList());
 }
@@ -397,8 +397,8 @@ TEST_F(FileSafety, FolderThatCannotBeWrittenIsRefusedAtStart)
         restore.dropped = false;
     }
     EXPECT_FALSE(loaded);
-    ASSERT_EQ(App::shownMessages().size(), 1);
-    EXPECT_EQ(App::shownMessages().first().style, 16);
+    ASSERT_EQ(script().messages().size(), 1);
+    EXPECT_EQ(script().messages().first().style, App::MsgStyle::Stop);
     EXPECT_TRUE(lastMessage().startsWith(kNoDatabase + "\n") && lastMessage().contains("文件夹 " + QDir::toNativeSeparators(folder()))
                 && lastMessage().contains("无法写入"))
         << lastMessage().toStdString();

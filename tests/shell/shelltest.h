@@ -55,10 +55,10 @@ protected:
     }
 
     // The one message shown since the last check; forgets it for the next.
-    static void expectOneMessage(const QString& text, int style)
+    static void expectOneMessage(const QString& text, App::MsgStyle style)
     {
-        const auto shown = App::shownMessages();
-        App::clearShownMessages();
+        const auto shown = script().messages();
+        script().clearMessages();
         ASSERT_EQ(shown.size(), 1);
         EXPECT_EQ(shown.at(0).text, text);
         EXPECT_EQ(shown.at(0).style, style);

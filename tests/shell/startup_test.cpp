@@ -53,8 +53,8 @@ TEST_F(ProgramStart, MissingDatabaseEndsWithTheMessage)
 {
     QFile::remove(dbPath());
     EXPECT_NE(runDriven(), 0);
-    ASSERT_EQ(App::shownMessages().size(), 1);
-    EXPECT_TRUE(App::shownMessages().first().text.startsWith(kNoDatabase + "\n"));
+    ASSERT_EQ(script().messages().size(), 1);
+    EXPECT_TRUE(script().messages().first().text.startsWith(kNoDatabase + "\n"));
     EXPECT_TRUE(shellWindows().isEmpty());
     EXPECT_FALSE(App::conn.isOpen());
     EXPECT_FALSE(QFile::exists(dbPath()));
@@ -96,7 +96,7 @@ TEST_F(ProgramStart, OnlyARunningCopyBlocksAStart)
         click(login, "Command2");
     };
     for (const QByteArray& content : leftBehind) {
-        App::clearShownMessages();
+        script().clearMessages();
         writeFile(Startup::lockPath(), content);
         EXPECT_EQ(runDriven(cancel), 0) << content.toHex().toStdString();
         EXPECT_TRUE(messageTexts().isEmpty()) << messageTexts().join(u'\n').toStdString();
@@ -123,7 +123,7 @@ TEST_F(ProgramStart, OnlyARunningCopyBlocksAStart)
         if (missing)
             QFile::remove(dbPath());
         EXPECT_NE(runDriven(), 0);
-        expectOneMessage(kRunning, 64);
+        expectOneMessage(kRunning, App::MsgStyle::Information);
         EXPECT_TRUE(shellWindows().isEmpty());
         EXPECT_FALSE(App::conn.isOpen());
         EXPECT_EQ(fileBytes(dbPath()), missing ? QByteArray() : before);

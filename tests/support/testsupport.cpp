@@ -4,6 +4,7 @@
 #include "upgrade.h"
 
 #include "shell/platform.h"
+#include "shell/undo.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -13,7 +14,26 @@
 #include <QHeaderView>
 #include <QRegularExpression>
 #include <QTimer>
+#include <QUndoStack>
 #include <sqlite3.h>
+
+namespace {
+std::unique_ptr<ScriptedAnswers> g_script;
+}  // namespace
+
+void restartScript()
+{
+    auto fresh = std::make_unique<ScriptedAnswers>();
+    App::setAnswerer(fresh.get());
+    g_script = std::move(fresh);
+}
+
+ScriptedAnswers& script()
+{
+    if (!g_script)
+        restartScript();
+    return *g_script;
+}
 
 void DbTest::SetUp()
 {
@@ -22,14 +42,11 @@ void DbTest::SetUp()
     ASSERT_TRUE(QFile::copy(QStringLiteral(KINBOOK_EMPTY_DB), dbPath()));
     QFile::setPermissions(dbPath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
     Platform::setProgramFolder(dir_->path());
-    App::scriptMessages(true);
+    restartScript();
     App::setToday(QDate());
     App::curUser.clear();
-    App::findTable.clear();
-    App::findIdField.clear();
-    App::findNameField.clear();
-    App::findId.clear();
-    App::findName.clear();
+    undoStack_ = std::make_unique<QUndoStack>();
+    Undo::setStack(undoStack_.get());
 }
 
 void DbTest::TearDown()
@@ -39,6 +56,8 @@ void DbTest::TearDown()
         App::setBusy(false);
     Platform::setProgramFolder(QString());
     Platform::setStarter(nullptr);
+    Undo::setStack(nullptr);
+    undoStack_.reset();
     dir_.reset();
 }
 
@@ -143,7 +162,7 @@ bool hasEnglish(const QString& text)
 QStringList messageTexts()
 {
     QStringList out;
-    for (const auto& m : App::shownMessages())
+    for (const auto& m : script().messages())
         out << m.text;
     return out;
 }

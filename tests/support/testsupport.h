@@ -3,6 +3,7 @@
 #include "money.h"
 #include "qtprint.h"
 #include "shell/app.h"
+#include "shell/scriptedanswers.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -18,6 +19,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUndoStack>
 #include <QVariant>
 #include <functional>
 #include <gtest/gtest.h>
@@ -25,8 +27,9 @@
 
 class QChart;
 
+
 // Every test works on its own fresh copy of the empty database, in a temporary program folder,
-// with message boxes scripted (App::queueAnswer) and recorded (App::shownMessages).
+// with message boxes and file dialogs answered and recorded by script().
 class DbTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -45,6 +48,8 @@ protected:
 
 private:
     std::unique_ptr<QTemporaryDir> dir_;
+    // The corrections and deletions of a test without a main window.
+    std::unique_ptr<QUndoStack> undoStack_;
 };
 
 // The rows of a query on any SQLite file, each row's fields joined with '|' (null as "NULL").
@@ -60,6 +65,11 @@ QString versionZeroSchema();
 // Whether a text meant for the user has words of English in it (file paths and the name main.mdb
 // aside): an engine's message that slipped through.
 bool hasEnglish(const QString& text);
+
+// The script that answers the message boxes and file dialogs, installed for every test; a fresh
+// one (nothing queued or recorded, no folders remembered) on restart.
+ScriptedAnswers& script();
+void restartScript();
 
 // Texts of the message boxes shown so far, and the last of them (empty when none).
 QStringList messageTexts();

@@ -35,6 +35,7 @@
 #include "shell/gridexport.h"
 #include "shell/platform.h"
 #include "shell/safekeeping.h"
+#include "shell/scriptedanswers.h"
 #include "shell/undo.h"
 
 #include <QAbstractButton>
@@ -53,6 +54,7 @@
 #include <QProcess>
 #include <QTableView>
 #include <QTimer>
+#include <QUndoStack>
 #include <QtGlobal>
 #include <algorithm>
 #include <cstdio>
@@ -63,6 +65,9 @@
 #include <optional>
 #include <sqlite3.h>
 #include <unistd.h>
+
+// The messages and file dialogs of the windows driven, answered from a script.
+static ScriptedAnswers g_script;
 #include <vector>
 
 using namespace Bench;
@@ -248,11 +253,11 @@ double importBill(sqlite3* raw, const QString& file, Row& backup, bool& columnsN
             if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
                 clickButton(d, QStringLiteral("cmdok"));
         });
-        App::queueFileChoice(file);
+        g_script.queueFileChoice(file);
         delete window(QStringLiteral("frmImport"));
         columnsNamed = true;
     }
-    App::queueFileChoice(file);
+    g_script.queueFileChoice(file);
     const double t0 = nowMs();
     std::unique_ptr<QDialog> w(window(QStringLiteral("frmImport")));
     if (!w)
@@ -315,7 +320,9 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(App::appTitle);
     App::registerAllWindows();
-    App::scriptMessages(true);
+    App::setAnswerer(&g_script);
+    QUndoStack undoSteps;  // the corrections and deletions of the query windows driven
+    Undo::setStack(&undoSteps);
     if (const qsizetype once = app.arguments().indexOf(QStringLiteral("--once")); once > 0 && once + 2 < app.arguments().size())
         return runOnce(app.arguments()[once + 1], app.arguments()[once + 2]);
 
@@ -558,7 +565,7 @@ int main(int argc, char** argv)
                 measure(
                     del, repeat,
                     [&] {
-                        App::queueAnswer(1);
+                        g_script.queueAnswer(App::MsgAnswer::Ok);
                         const double t0 = nowMs();
                         clickButton(w.get(), QStringLiteral("cmddel"));
                         const double t = nowMs() - t0;
@@ -606,11 +613,11 @@ int main(int argc, char** argv)
                 [&] {
                     if (!grid)
                         return -1.0;
-                    App::queueFileChoice(csv);
+                    g_script.queueFileChoice(csv);
                     const double t0 = nowMs();
                     GridExport::exportRows(grid, QStringLiteral("收入"), w.get());
                     const double t = nowMs() - t0;
-                    App::clearShownMessages();
+                    g_script.clearMessages();
                     return t;
                 },
                 [&] {
@@ -867,7 +874,7 @@ int main(int argc, char** argv)
                 measure(
                     r, repeat, [&] { return importBill(raw, imported.file, backup, imported.columnsNamed); },
                     [&] { return insertRecords(raw, records); });
-                const QList<App::ShownMessage> shown = App::shownMessages();
+                const QList<ScriptedAnswers::Message> shown = g_script.messages();
                 if (!shown.isEmpty())
                     r.note = shown.last().text.section(u'\n', 0, 0);
                 table.push_back(r);
@@ -963,8 +970,8 @@ int main(int argc, char** argv)
                 r, repeat,
                 [&] {
                     QDir(folder + QStringLiteral("/backups")).removeRecursively();
-                    App::queueFileChoice(chosen);
-                    App::queueAnswer(1);
+                    g_script.queueFileChoice(chosen);
+                    g_script.queueAnswer(App::MsgAnswer::Ok);
                     const double t0 = nowMs();
                     const bool done = Safekeeping::restoreChosenBackup(nullptr);
                     const double t = nowMs() - t0;

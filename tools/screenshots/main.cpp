@@ -13,6 +13,7 @@
 #include "shell/help.h"
 #include "shell/language.h"
 #include "shell/loginwindow.h"
+#include "shell/scriptedanswers.h"
 #include "shell/mainwindow.h"
 #include "shell/pictures.h"
 #include "shell/platform.h"
@@ -39,6 +40,8 @@
 namespace {
 
 QString g_out;
+// The messages and file dialogs of the windows shown, answered from a script.
+ScriptedAnswers g_script;
 int g_written = 0;
 int g_failed = 0;
 
@@ -189,7 +192,7 @@ void shootPdfPage(QWidget* w, const QString& name)
 {
     QTemporaryDir dir;
     const QString pdf = dir.path() + QStringLiteral("/report.pdf");
-    App::queueFileChoice(pdf);
+    g_script.queueFileChoice(pdf);
     press(w, QStringLiteral("cmdPdf"));
     QProcess render;
     render.start(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("70"),
@@ -246,7 +249,7 @@ int main(int argc, char** argv)
     }
     QFile::setPermissions(folder.path() + QStringLiteral("/main.mdb"), QFile::ReadOwner | QFile::WriteOwner);
     Platform::setProgramFolder(folder.path());
-    App::scriptMessages(true);
+    App::setAnswerer(&g_script);
     App::registerAllWindows();
     if (!App::openConn())
         return 1;
@@ -269,7 +272,7 @@ int main(int argc, char** argv)
     shoot(main, QStringLiteral("frmmain"));
     shootMenu(main, QStringLiteral("mnusystem"), QStringLiteral("frmmain_menu"));
 
-    App::queueFileChoice(writeSampleBill(folder.path()));
+    g_script.queueFileChoice(writeSampleBill(folder.path()));
     for (const QString& name : MainWindow::dataWindowNames()) {
         if (!App::hasWindow(name))
             continue;
@@ -315,10 +318,7 @@ int main(int argc, char** argv)
         }
     }
     {
-        App::findTable = QStringLiteral("成员");
-        App::findIdField = QStringLiteral("ID");
-        App::findNameField = QStringLiteral("姓名");
-        Picker find(main);
+        Picker find(QStringLiteral("成员"), QStringLiteral("ID"), QStringLiteral("姓名"), main);
         shoot(&find, QStringLiteral("frmFind"));
     }
     {
@@ -338,7 +338,7 @@ int main(int argc, char** argv)
     shoot(login, QStringLiteral("frmlogin"));
     delete login;
 
-    for (const auto& m : App::shownMessages())
+    for (const auto& m : g_script.messages())
         std::fprintf(stderr, "message: %s\n", qPrintable(m.text));
     std::printf("%d pictures\n", g_written);
     // A picture that could not be written fails the run, so that no script takes it for done.
