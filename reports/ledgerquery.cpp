@@ -53,6 +53,18 @@ QPushButton* findButton(const QString& name, const QString& tip, QWidget* parent
     return b;
 }
 
+// The whole ledger in the order its ORDER BY gives: by the member's name, or for the bank ledger by
+// the bank's, read through that table.
+ByLookup wholeLedgerOrder(const QueryKind& kind)
+{
+    const QString ledger = QString::fromUtf8(kind.dateField).section(u'.', 0, 0);
+    if (QString::fromUtf8(kind.otherTable) == QStringLiteral("银行"))
+        return {ledger, QStringLiteral("银行ID"), QStringLiteral("银行"), QStringLiteral("ID"), QStringLiteral("开户行"),
+                QStringLiteral("PINYIN")};
+    return {ledger, QStringLiteral("成员ID"), QStringLiteral("成员"), QStringLiteral("ID"), QStringLiteral("姓名"),
+            QStringLiteral("PINYIN")};
+}
+
 }  // namespace
 
 QString queryDate(const QDate& d)
@@ -181,7 +193,7 @@ LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
 
     // Load: every record of the ledger, no date condition.
     head_ = QString::fromUtf8(kind.head);
-    showResult(openResult(head_ + QString::fromUtf8(kind.orderBy)));
+    showResult(openResult(head_, {}, wholeLedgerOrder(kind)));
     showRange(false);
 
     if (coblx) {
@@ -241,8 +253,11 @@ void LedgerQuery::CmdqueryNow_Click()
     const QString other = lbllxID->text();
     if (member.isEmpty() && other.isEmpty()) {
         // Neither chosen: the whole ledger, whatever the dates say, narrowed by the search boxes.
-        const QString where = search.isEmpty() ? QString() : QStringLiteral(" where") + search.mid(4);
-        showResult(openResult(head_ + where + QString::fromUtf8(kind_.orderBy), searchValues));
+        if (search.isEmpty())
+            showResult(openResult(head_, {}, wholeLedgerOrder(kind_)));
+        else
+            showResult(openResult(head_ + QStringLiteral(" where") + search.mid(4) + QString::fromUtf8(kind_.orderBy),
+                                  searchValues));
         showRange(false);
         return;
     }
@@ -290,11 +305,14 @@ void LedgerQuery::coblx_Change()
     App::msgBox(QStringLiteral("如果您在前期银行帐内改变了条目，请引用您自定的内容"), 64, QStringLiteral("重要提示"));
 }
 
-bool LedgerQuery::openResult(const QString& sql, const QVariantList& values)
+bool LedgerQuery::openResult(const QString& sql, const QVariantList& values, const std::optional<ByLookup>& order)
 {
     rs_.close();
     try {
-        rs_.openInSlices(App::conn, sql, values, Recordset::ReadOnly);
+        if (order)
+            rs_.openByLookup(App::conn, sql, *order, values);
+        else
+            rs_.openInSlices(App::conn, sql, values, Recordset::ReadOnly);
         return true;
     } catch (const std::exception& e) {
         rs_.close();

@@ -59,7 +59,7 @@ private:
     void coblx_Change();
     // Opens the result on `sql` with `values` bound to its "?" marks; false (with a message shown)
     // when the statement fails.
-    bool openResult(const QString& sql, const QVariantList& values = {});
+    bool openResult(const QString& sql, const QVariantList& values = {}, const std::optional<ByLookup>& order = std::nullopt);
     void Query();
     void BindRs();
     QString SumFld();
