@@ -646,6 +646,7 @@ void Snapshot::reorder(const std::vector<std::uint32_t>& dest)
         c.cells = c.cells.scattered(dest);
         c.shown.moveRows(dest);
         c.grouped.moveRows(dest);
+        c.groupText = {};  // the groups are together now
     }
     if (rowids_.size() == static_cast<std::size_t>(rows_))
         rowids_ = rowids_.scattered(dest);

@@ -342,6 +342,8 @@ TEST_F(RecordsetTest, ALedgerReadByLookupHasTheRowsOfItsStatementInNameOrder)
     ledger(5000);
     sql("insert into 成员 values('6','张三','',''), ('7','无帐','',''), ('M','amy','','');"
         "update 收入帐 set 成员ID = 'm' where rowid % 13 = 0;"
+        "update 收入帐 set 备注 = rowid * 1000 where rowid % 11 = 0;"  // texts and numbers in one column
+        "update 收入帐 set 备注 = '很长很长的一条备注' where rowid = 4321;"
         "insert into 银行 values('b1','工行',''), ('b2','建行',''), ('b3',null,''), ('b4','工行','');"
         "insert into 银行帐 select case rowid % 5 when 0 then 'b9' when 1 then 'B4' else 'b' || (rowid % 3 + 1) end,"
         " 成员ID, '存入', '活期', 金额, 日期 from 收入帐;");
@@ -390,6 +392,15 @@ TEST_F(RecordsetTest, ALedgerReadByLookupHasTheRowsOfItsStatementInNameOrder)
         EXPECT_LT(rs.textBytes(), plain.textBytes() + 100);
         for (int r = 0; r < rs.rowCount(); ++r)
             ASSERT_EQ(rs.keyAt(r), plain.keyAt(r)) << r;
+        // The widest cells are found where they went.
+        const auto widest = [](const Recordset& r, int field) {
+            qsizetype most = 0;
+            for (const int row : r.widestRows(field))
+                most = std::max(most, r.textAt(row, field).size());
+            return most;
+        };
+        for (int f = 0; f < rs.fieldCount(); ++f)
+            EXPECT_EQ(widest(rs, f), widest(plain, f)) << f;
         EXPECT_EQ(rs.sum(c.select == unindexed ? 1 : 2, 0), plain.sum(c.select == unindexed ? 1 : 2, 0));
         // Opened again as the window does after a correction: the same order.
         rs.openByLookup(conn, rs.sql(), *rs.lookupOrder());
