@@ -127,7 +127,9 @@ QString withColumnsFirst(const QString& select, const QString& columns)
 struct ResultReader::Lookup {
     std::vector<std::int64_t> rows;                       // the table's rowids in order
     std::unordered_map<std::int64_t, std::uint32_t> rank;  // rowid -> 1 + its place in `rows`
-    // The first rows, one row of the table at a time, while no record can lack its row.
+    // The first rows: those of the records that name no row of the table, if there can be any, then
+    // one row of the table at a time.
+    std::unique_ptr<Statement> unmatched;
     std::unique_ptr<Statement> byRow;
     int rowidParam = 0;
     std::size_t nextRow = 0;
@@ -189,11 +191,17 @@ std::unique_ptr<ResultReader::Lookup> ResultReader::plan(Connection& conn, const
     k->pass->bindAll(params);
 
     const QString byRow = select + QStringLiteral(" WHERE %1.rowid = ?%2").arg(table).arg(params.size() + 1);
-    if (!k->rows.empty() && plannedAs(conn, byRow, false) && !mayBeUnmatched(conn, o, k->rows.size())) {
+    if (!k->rows.empty() && plannedAs(conn, byRow, false)) {
         k->byRow = std::make_unique<Statement>(conn, byRow);
         k->byRow->bindAll(params);
         k->rowidParam = static_cast<int>(params.size()) + 1;
         k->byRow->bindInt64(k->rowidParam, k->rows.front());
+        if (mayBeUnmatched(conn, o, k->rows.size())) {
+            k->unmatched = std::make_unique<Statement>(
+                conn, select + QStringLiteral(" WHERE NOT EXISTS (SELECT 1 FROM %1 WHERE %1.%2 = %3.%4)")
+                          .arg(table, quoted(o.key), quoted(o.ledger), quoted(o.ledgerKey)));
+            k->unmatched->bindAll(params);
+        }
     }
     return k;
 }
@@ -219,16 +227,22 @@ bool ResultReader::read(Snapshot& snap, int maxRows)
     return true;
 }
 
-// The records of the table's first rows, through the ledger's index. False when they were all.
+// The records that name no row of the table, then those of the table's first rows through the
+// ledger's index. False when they were all.
 bool ResultReader::readFirstRows(Snapshot& snap, int maxRows)
 {
     Lookup& k = *lookup_;
     for (int n = 0; n < maxRows;) {
-        if (k.byRow->step()) {
+        Statement& st = k.unmatched ? *k.unmatched : *k.byRow;
+        if (st.step()) {
             if (firstCol_ == 1)
-                snap.pushRowid(k.byRow->int64(0));
-            snap.appendRow(k.byRow->handle(), firstCol_);
+                snap.pushRowid(st.int64(0));
+            snap.appendRow(st.handle(), firstCol_);
             ++n;
+            continue;
+        }
+        if (k.unmatched) {
+            k.unmatched.reset();
             continue;
         }
         if (++k.nextRow == k.rows.size()) {
@@ -238,6 +252,7 @@ bool ResultReader::readFirstRows(Snapshot& snap, int maxRows)
         k.byRow->reset();
         k.byRow->bindInt64(k.rowidParam, k.rows[k.nextRow]);
     }
+    k.unmatched.reset();
     k.byRow.reset();
     return true;
 }

@@ -32,10 +32,11 @@ struct ByLookup {
 // order it is stored, which the engine does without sorting anything, and each row is then put in
 // its place by the rank of its name among the table's rows, the whole result at once when the last
 // row is in. The engine's own sort would take longer, and reading the records of each name in turn
-// through the ledger's index would read every page of the ledger once for each name. When no record
-// can lack its row in the table, the first rows are read through that index before the pass, so
-// that a window shows them at once: they are the first rows of the result, and the result read by
-// the pass takes their place when it is complete.
+// through the ledger's index would read every page of the ledger once for each name. The first rows are
+// read before the pass, so that a window shows them at once: those of the records that name no row
+// (looked for only when a few index seeks cannot rule them out), then those of the table's first
+// rows through that index. They are the first rows of the result, and the result read by the pass
+// takes their place when it is complete.
 class ResultReader {
 public:
     // `firstCol` is 1 when column 0 is the rowid.

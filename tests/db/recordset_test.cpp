@@ -354,13 +354,14 @@ TEST_F(RecordsetTest, ALedgerReadByLookupHasTheRowsOfItsStatementInNameOrder)
     const ByLookup byMember{"收入帐", "成员ID", "成员", "ID", "姓名", "PINYIN"};
     const ByLookup byBank{"银行帐", "银行ID", "银行", "ID", "开户行", "PINYIN"};
     const ByLookup byRelation{"收入帐", "备注", "成员", "关系", "姓名", "PINYIN"};
-    struct Case { QString select; ByLookup order; QString ledger; QString cleanUp; bool byLookup; int firstRows; };
+    struct Case { QString select; ByLookup order; QString ledger; QString cleanUp; bool byLookup; };
     const Case cases[] = {
-        // Codes '9' and null name nothing: no row shows before the pass.
-        {income, byMember, "收入帐", "", true, 0},
-        {bank, byBank, "银行帐", "", true, 0},
-        {unindexed, byRelation, "收入帐", "", false, 200},
-        {income, byMember, "收入帐", "delete from 收入帐 where 成员ID is null or 成员ID = '9';", true, 200},
+        {income, byMember, "收入帐", "", true},  // codes '9' and null name nothing: they come first
+        {bank, byBank, "银行帐", "", true},
+        {unindexed, byRelation, "收入帐", "", false},
+        // A few such records, then none: the first screen goes on to the names (or starts there).
+        {income, byMember, "收入帐", "delete from 收入帐 where (成员ID is null or 成员ID = '9') and rowid > 100;", true},
+        {income, byMember, "收入帐", "delete from 收入帐 where 成员ID is null or 成员ID = '9';", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.select.toStdString() + c.cleanUp.toStdString());
@@ -381,7 +382,7 @@ TEST_F(RecordsetTest, ALedgerReadByLookupHasTheRowsOfItsStatementInNameOrder)
         rs.openByLookup(conn, c.select, c.order);
         ASSERT_TRUE(rs.isLoading());
         const QStringList firstRows = cells(rs);
-        EXPECT_EQ(firstRows.size(), c.firstRows);
+        EXPECT_EQ(firstRows.size(), 200);
         ASSERT_TRUE(rs.finishLoading());
         EXPECT_EQ(model.rowCount(), plain.rowCount());
         const QStringList got = cells(rs);
