@@ -38,8 +38,10 @@ Recordset::Recordset(QObject* parent) : QObject(parent), slices_(new QTimer(this
 
 Recordset::~Recordset() = default;
 
-void Recordset::prepare(Connection& conn, const QString& sql, const QVariantList& values, LockType lock)
+void Recordset::prepare(Connection& conn, const QString& sql, const QVariantList& values, LockType lock,
+                        const ByLookup* wanted)
 {
+    const std::optional<ByLookup> order = wanted ? std::optional<ByLookup>(*wanted) : std::nullopt;  // may be order_
     close();
     QString table;
     QString readSql = sql;
@@ -56,9 +58,8 @@ void Recordset::prepare(Connection& conn, const QString& sql, const QVariantList
     // A keyed result reads its table's rowid first, beside the columns.
     bool keyed = false;
     if (lock == ReadOnly && !keyTable_.isEmpty()) {
-        static const QRegularExpression select(QStringLiteral("^\\s*select\\s"), QRegularExpression::CaseInsensitiveOption);
-        if (const auto m = select.match(sql); m.hasMatch()) {
-            readSql = m.captured(0) + sqlName(keyTable_) + QStringLiteral(".rowid, ") + sql.mid(m.capturedEnd());
+        if (const QString withKey = withColumnsFirst(sql, sqlName(keyTable_) + QStringLiteral(".rowid")); !withKey.isEmpty()) {
+            readSql = withKey;
             keyed = true;
         }
     }
@@ -108,13 +109,20 @@ void Recordset::prepare(Connection& conn, const QString& sql, const QVariantList
         first = 0;
     }
 
-    auto reader = std::make_unique<ResultReader>(conn, std::move(st), first, values);
+    std::unique_ptr<ResultReader> reader;
+    if (order) {
+        st.reset();
+        reader = std::make_unique<ResultReader>(conn, first == 1 ? readSql : sql, values, first, *order);
+    } else {
+        reader = std::make_unique<ResultReader>(std::move(st), first);
+    }
     snap_.setColumns(std::move(cols));
     conn_ = &conn;
     sql_ = sql;
     table_ = table;
     keyed_ = keyed;
     values_ = values;
+    order_ = order;
     open_ = true;
     ++generation_;
     reader_ = std::move(reader);
@@ -135,9 +143,15 @@ void Recordset::openInSlices(Connection& conn, const QString& sql, const QVarian
     start(conn, sql, values, lock, kFirstSlice);
 }
 
-void Recordset::start(Connection& conn, const QString& sql, const QVariantList& values, LockType lock, int firstRows)
+void Recordset::openByLookup(Connection& conn, const QString& select, const ByLookup& order, const QVariantList& values)
 {
-    prepare(conn, sql, values, lock);
+    start(conn, select, values, ReadOnly, kFirstSlice, &order);
+}
+
+void Recordset::start(Connection& conn, const QString& sql, const QVariantList& values, LockType lock, int firstRows,
+                      const ByLookup* order)
+{
+    prepare(conn, sql, values, lock, order);
     try {
         if (!reader_->read(snap_, firstRows))
             reader_.reset();
@@ -219,6 +233,7 @@ void Recordset::close()
     table_.clear();
     keyed_ = false;
     values_.clear();
+    order_.reset();
     open_ = false;
     conn_ = nullptr;
     if (was)

@@ -2,6 +2,7 @@
 
 #include "dberror.h"
 #include "money.h"
+#include "resultreader.h"
 #include "snapshot.h"
 
 #include <QObject>
@@ -15,7 +16,6 @@
 
 class Connection;
 class QTimer;
-class ResultReader;
 
 // A static snapshot of a SELECT, in the statement's order, with a current row.
 //
@@ -44,6 +44,9 @@ public:
     // The same with `values` bound to the statement's "?" marks, in order.
     void open(Connection& conn, const QString& sql, const QVariantList& values, LockType lock = Pessimistic);
     void openInSlices(Connection& conn, const QString& sql, const QVariantList& values = {}, LockType lock = ReadOnly);
+    // Read-only, in slices: the rows of `select` in the order `order` describes (see ByLookup). The
+    // rows after the first screen arrive all at once, when the last is read.
+    void openByLookup(Connection& conn, const QString& select, const ByLookup& order, const QVariantList& values = {});
     void close();
     // Rows are still being read (after openInSlices).
     bool isLoading() const { return reader_ != nullptr; }
@@ -53,6 +56,8 @@ public:
     bool isOpen() const { return open_; }
     bool isEditable() const { return !table_.isEmpty(); }
     const QString& sql() const { return sql_; }
+    // The order of the last open by lookup; nothing after any other open.
+    std::optional<ByLookup> lookupOrder() const { return order_; }
 
     // Position.
     bool bof() const;
@@ -144,9 +149,10 @@ signals:
     void loadFailed(const DbError& error);    // reading stopped; the rows read so far stay
 
 private:
-    void prepare(Connection& conn, const QString& sql, const QVariantList& values, LockType lock);
+    void prepare(Connection& conn, const QString& sql, const QVariantList& values, LockType lock, const ByLookup* order);
     // Opens and reads `firstRows` rows; the rest, if any, in slices.
-    void start(Connection& conn, const QString& sql, const QVariantList& values, LockType lock, int firstRows);
+    void start(Connection& conn, const QString& sql, const QVariantList& values, LockType lock, int firstRows,
+               const ByLookup* order = nullptr);
     void readSlice();
     // Reads a slice of rows, or all that are left; false when reading failed.
     bool readRows(bool all);
@@ -173,4 +179,5 @@ private:
     QString keyTable_, keyRowSql_;
     bool keyed_ = false;  // the open result carries keys
     QVariantList values_;
+    std::optional<ByLookup> order_;
 };

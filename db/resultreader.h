@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QVariantList>
 #include <cstdint>
 #include <memory>
@@ -9,37 +10,63 @@ class Connection;
 class Snapshot;
 class Statement;
 
-// Reads the rows of a SELECT into a snapshot in the statement's order, as many at a time as asked.
+// A whole-ledger listing in the order of a name from a small table that each record names by a
+// code (its member, its bank). The rows of a statement "SELECT ... FROM <ledger> LEFT JOIN <table>
+// ON <table>.<key> = <ledger>.<ledgerKey> ..." (further joins allowed, no WHERE, no ORDER BY) come
+// in the order of
+//     <table>.<order> COLLATE <collation>, <table>.rowid, <ledger>.rowid
+// that is: the records whose code names no row of the table first, then the table's rows by name,
+// each with its records in the order they were put in.
+struct ByLookup {
+    QString ledger;     // the table of records
+    QString ledgerKey;  // its column holding the code
+    QString table;      // the small table
+    QString key;        // the table's column the code names
+    QString order;      // the table's column the rows are ordered by
+    QString collation;  // empty for the column's own
+};
+
+// Reads the rows of a SELECT into a snapshot, as many at a time as asked.
 //
-// The whole-ledger listings are ordered by a name from a small table that they LEFT JOIN (members,
-// banks). The engine would sort the whole join before handing over the first row, which keeps a
-// window empty for most of its load. Such a statement is read one row of that table at a time
-// instead, in the table's order, each through the index of the join, after the rows that join no
-// row of it (their name is empty, and empty sorts first). The rows are the same, in an order that
-// the ORDER BY allows. Any other statement is simply stepped.
+// A statement is simply stepped. A listing read by lookup is read in one pass over the ledger in the
+// order it is stored, which the engine does without sorting anything, and each row is then put in
+// its place by the rank of its name among the table's rows, the whole result at once when the last
+// row is in. The engine's own sort would take longer, and reading the records of each name in turn
+// through the ledger's index would read every page of the ledger once for each name. The first rows are
+// read before the pass, so that a window shows them at once: those of the records that name no row
+// (looked for only when a few index seeks cannot rule them out), then those of the table's first
+// rows through that index. They are the first rows of the result, and the result read by the pass
+// takes their place when it is complete.
 class ResultReader {
 public:
-    // `st` is the prepared statement; the values bound to it are given again in `params`, for the
-    // statements that may be read in its place. `firstCol` is 1 when column 0 is the rowid.
-    ResultReader(Connection& conn, std::unique_ptr<Statement> st, int firstCol, const QVariantList& params = {});
+    // `firstCol` is 1 when column 0 is the rowid.
+    ResultReader(std::unique_ptr<Statement> st, int firstCol);
+    // `select` is the statement described by `order`; `params` are bound to its "?" marks.
+    ResultReader(Connection& conn, const QString& select, const QVariantList& params, int firstCol, const ByLookup& order);
     ~ResultReader();
     ResultReader(const ResultReader&) = delete;
     ResultReader& operator=(const ResultReader&) = delete;
 
-    // Appends up to `maxRows` rows; false once the last row has been read.
+    // Appends up to `maxRows` rows; false once the last row has been read. A result read by lookup
+    // shows only the rows read before the pass until the last row is in; then all of them at once.
     bool read(Snapshot& snap, int maxRows);
-    // Whether the rows come one row of the ordering table at a time.
-    bool byLookup() const { return keyed_ != nullptr; }
+    // Whether the rows are read in one pass and put in order here (the engine could plan it so).
+    bool byLookup() const { return lookup_ != nullptr; }
 
 private:
-    struct Keyed;
-    static std::unique_ptr<Keyed> planByLookup(Connection& conn, const Statement& st, const QVariantList& params);
-    Statement* current();
-    bool advance();
+    struct Lookup;
+    static std::unique_ptr<Lookup> plan(Connection& conn, const QString& select, const QVariantList& params,
+                                        const ByLookup& order);
+    bool readFirstRows(Snapshot& snap, int maxRows);
+    bool readPass(Snapshot& snap, int maxRows);
     void finish();
 
     std::unique_ptr<Statement> st_;
-    std::unique_ptr<Keyed> keyed_;
+    std::unique_ptr<Lookup> lookup_;
     int firstCol_;
     bool done_ = false;
 };
+
+// `select` with `columns` put before its own (they come first in each row); empty when it does not
+// start with SELECT.
+QString withColumnsFirst(const QString& select, const QString& columns);

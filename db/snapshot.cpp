@@ -293,6 +293,27 @@ void Snapshot::Cells::insert(std::size_t row, Cell c)
     set(row, c);
 }
 
+Snapshot::Cells Snapshot::Cells::scattered(const std::vector<std::uint32_t>& dest) const
+{
+    Cells out;
+    out.layout_ = layout_;
+    out.numbers_ = numbers_;
+    out.size_ = size_;
+    if (layout_ == Layout::Nulls)
+        return out;
+    out.blocks_.reserve(blocks_.size());
+    for (std::size_t b = 0; b < blocks_.size(); ++b)
+        out.blocks_.push_back(std::unique_ptr<std::byte[]>(new std::byte[kBlock * width()]));
+    const std::size_t w = layout_ == Layout::Mixed ? 8 : width();
+    for (std::size_t r = 0; r < size_; ++r) {
+        const std::size_t to = dest[r];
+        std::memcpy(out.slot(to), slot(r), w);
+        if (layout_ == Layout::Mixed)
+            out.blocks_[to / kBlock][kBlock * 8 + to % kBlock] = blocks_[r / kBlock][kBlock * 8 + r % kBlock];
+    }
+    return out;
+}
+
 void Snapshot::Cells::addAmounts(std::size_t from, MoneyTotal& total,
                                  const std::function<std::optional<Money>(int)>& other) const
 {
@@ -436,6 +457,12 @@ void Snapshot::Widest::shiftFrom(int r)
             ++row[i];
 }
 
+void Snapshot::Widest::moveRows(const std::vector<std::uint32_t>& dest)
+{
+    for (int i = 0; i < count; ++i)
+        row[i] = static_cast<int>(dest[static_cast<std::size_t>(row[i])]);
+}
+
 // ---- the snapshot ----------------------------------------------------------------------------
 
 Snapshot::Snapshot() = default;
@@ -457,7 +484,7 @@ void Snapshot::clear()
     rows_ = 0;
 }
 
-Snapshot::Cell Snapshot::readCell(Column& c, sqlite3_stmt* st, int col)
+Snapshot::Cell Snapshot::readCell(Column& c, sqlite3_stmt* st, int col, std::uint64_t& last)
 {
     switch (sqlite3_column_type(st, col)) {
     case SQLITE_NULL:
@@ -480,13 +507,13 @@ Snapshot::Cell Snapshot::readCell(Column& c, sqlite3_stmt* st, int col)
     default: {
         const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
         const auto n = static_cast<std::size_t>(sqlite3_column_bytes(st, col));
-        if (c.lastText != ~std::uint64_t(0)) {
-            const QByteArrayView last = texts_.view(c.lastText);
-            if (static_cast<std::size_t>(last.size()) == n && (n == 0 || std::memcmp(last.data(), p, n) == 0))
-                return {CellType::Text, c.lastText};
+        if (last != ~std::uint64_t(0)) {
+            const QByteArrayView before = texts_.view(last);
+            if (static_cast<std::size_t>(before.size()) == n && (n == 0 || std::memcmp(before.data(), p, n) == 0))
+                return {CellType::Text, last};
         }
-        c.lastText = texts_.add(p, n);
-        return {CellType::Text, c.lastText};
+        last = texts_.add(p, n);
+        return {CellType::Text, last};
     }
     }
 }
@@ -547,12 +574,18 @@ void Snapshot::offerWidths(Column& c, Cell cell, int row)
     }
 }
 
-void Snapshot::appendRow(sqlite3_stmt* st, int firstCol)
+void Snapshot::appendRow(sqlite3_stmt* st, int firstCol, int group)
 {
     for (std::size_t f = 0; f < columns_.size(); ++f) {
         Column& c = columns_[f];
-        const std::uint64_t last = c.lastText;
-        const Cell cell = readCell(c, st, static_cast<int>(f) + firstCol);
+        std::uint64_t* lastText = &c.lastText;
+        if (group >= 0) {
+            if (static_cast<std::size_t>(group) >= c.groupText.size())
+                c.groupText.resize(static_cast<std::size_t>(group) + 1, ~std::uint64_t(0));
+            lastText = &c.groupText[static_cast<std::size_t>(group)];
+        }
+        const std::uint64_t last = *lastText;
+        const Cell cell = readCell(c, st, static_cast<int>(f) + firstCol, *lastText);
         c.cells.push(cell);
         // A text that repeats the one above it is no wider than that one.
         if (cell.type != CellType::Text || cell.bits != last)
@@ -565,7 +598,7 @@ void Snapshot::replaceRow(int row, sqlite3_stmt* st, int firstCol)
 {
     for (std::size_t f = 0; f < columns_.size(); ++f) {
         Column& c = columns_[f];
-        const Cell cell = readCell(c, st, static_cast<int>(f) + firstCol);
+        const Cell cell = readCell(c, st, static_cast<int>(f) + firstCol, c.lastText);
         c.cells.set(static_cast<std::size_t>(row), cell);
         c.shown.forget(row, false);
         c.grouped.forget(row, false);
@@ -577,7 +610,7 @@ void Snapshot::insertRow(int row, std::int64_t rowid, sqlite3_stmt* st, int firs
 {
     for (std::size_t f = 0; f < columns_.size(); ++f) {
         Column& c = columns_[f];
-        const Cell cell = readCell(c, st, static_cast<int>(f) + firstCol);
+        const Cell cell = readCell(c, st, static_cast<int>(f) + firstCol, c.lastText);
         c.cells.insert(static_cast<std::size_t>(row), cell);
         c.shown.shiftFrom(row);
         c.grouped.shiftFrom(row);
@@ -604,6 +637,27 @@ void Snapshot::eraseRow(int row)
     if (static_cast<std::size_t>(row) < rowids_.size())
         rowids_.erase(static_cast<std::size_t>(row));
     --rows_;
+}
+
+// A column at a time, so that no more than one column is held twice.
+void Snapshot::reorder(const std::vector<std::uint32_t>& dest)
+{
+    for (Column& c : columns_) {
+        c.cells = c.cells.scattered(dest);
+        c.shown.moveRows(dest);
+        c.grouped.moveRows(dest);
+        c.groupText = {};  // the groups are together now
+    }
+    if (rowids_.size() == static_cast<std::size_t>(rows_))
+        rowids_ = rowids_.scattered(dest);
+}
+
+void Snapshot::swap(Snapshot& other)
+{
+    std::swap(columns_, other.columns_);
+    std::swap(rowids_, other.rowids_);
+    std::swap(texts_, other.texts_);
+    std::swap(rows_, other.rows_);
 }
 
 void Snapshot::pushRowid(std::int64_t id)

@@ -48,14 +48,19 @@ public:
     int columnCount() const { return static_cast<int>(columns_.size()); }
     const ColumnInfo& column(int c) const { return columns_[static_cast<std::size_t>(c)].info; }
 
-    // Reads the statement's current row from column `firstCol` on.
-    void appendRow(sqlite3_stmt* st, int firstCol);
+    // Reads the statement's current row from column `firstCol` on. Rows of one `group` (0 and up)
+    // that will end up together after reorder() share their repeated texts as neighbours do.
+    void appendRow(sqlite3_stmt* st, int firstCol, int group = -1);
     // Overwrites row `row` from the statement's current row.
     void replaceRow(int row, sqlite3_stmt* st, int firstCol);
     // Puts the statement's current row before row `row` (rowCount(): after the last), with its rowid.
     void insertRow(int row, std::int64_t rowid, sqlite3_stmt* st, int firstCol);
     void appendNullRow();
     void eraseRow(int row);
+    // Moves every row `r` to place `dest[r]`; `dest` holds each of 0 .. rowCount() - 1 once.
+    void reorder(const std::vector<std::uint32_t>& dest);
+    // Trades rows, cells and texts with `other` (of the same columns).
+    void swap(Snapshot& other);
 
     void pushRowid(std::int64_t id);
     std::int64_t rowid(int row) const;
@@ -105,6 +110,8 @@ private:
         Cell get(std::size_t row) const;
         void erase(std::size_t row);
         void insert(std::size_t row, Cell c);
+        // A copy with cell `r` at `dest[r]`.
+        Cells scattered(const std::vector<std::uint32_t>& dest) const;
         void addAmounts(std::size_t from, MoneyTotal& total, const std::function<std::optional<Money>(int)>& other) const;
         std::size_t bytes() const;
         std::size_t size() const { return size_; }
@@ -157,6 +164,7 @@ private:
         void offer(std::uint32_t w, int r);
         void forget(int r, bool shift);
         void shiftFrom(int r);  // a row was put before row r
+        void moveRows(const std::vector<std::uint32_t>& dest);
     };
 
     struct Column {
@@ -165,9 +173,10 @@ private:
         Widest shown;    // by the width of the text as stored
         Widest grouped;  // numbers, by the width of their "#,##0.00" form
         std::uint64_t lastText = ~std::uint64_t(0);  // the column's last text: a repeat is stored once
+        std::vector<std::uint64_t> groupText;        // the same for each group of appendRow()
     };
 
-    Cell readCell(Column& c, sqlite3_stmt* st, int col);
+    Cell readCell(Column& c, sqlite3_stmt* st, int col, std::uint64_t& last);
     void offerWidths(Column& c, Cell cell, int row);
     Cell cell(int row, int c) const;
     QString textOf(Cell cell) const;

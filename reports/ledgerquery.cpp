@@ -54,6 +54,16 @@ QPushButton* findButton(const QString& name, const QString& tip, QWidget* parent
     return b;
 }
 
+// The whole ledger in the order of its name column (the member's name, the bank's), read through
+// the table that holds the names and the ledger's own code column for it ("成员ID", "银行ID").
+ByLookup wholeLedgerOrder(const QueryKind& kind)
+{
+    const QString ledger = QString::fromUtf8(kind.dateField).section(u'.', 0, 0);
+    const QString table = QString::fromUtf8(kind.orderColumn).section(u'.', 0, 0);
+    const QString column = QString::fromUtf8(kind.orderColumn).section(u'.', 1);
+    return {ledger, table + QStringLiteral("ID"), table, QStringLiteral("ID"), column, QString::fromLatin1(kPinyinCollation)};
+}
+
 // A date as the ledgers store it.
 QString storedDate(const QDate& d)
 {
@@ -189,7 +199,7 @@ LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
 
     // Load: every record of the ledger, no date condition.
     head_ = QString::fromUtf8(kind.head);
-    showResult(openResult(head_ + orderClause(kind)));
+    showResult(openResult(head_, {}, wholeLedgerOrder(kind)));
     showRange(false);
 
     if (coblx) {
@@ -249,8 +259,10 @@ void LedgerQuery::runQuery()
     const QString other = lbllxID->text();
     if (member.isEmpty() && other.isEmpty()) {
         // Neither chosen: the whole ledger, whatever the dates say, narrowed by the search boxes.
-        const QString where = search.isEmpty() ? QString() : QStringLiteral(" where") + search.mid(4);
-        showResult(openResult(head_ + where + orderClause(kind_), searchValues));
+        if (search.isEmpty())
+            showResult(openResult(head_, {}, wholeLedgerOrder(kind_)));
+        else
+            showResult(openResult(head_ + QStringLiteral(" where") + search.mid(4) + orderClause(kind_), searchValues));
         showRange(false);
         return;
     }
@@ -297,11 +309,14 @@ void LedgerQuery::warnOfTypedDirection()
     App::msgBox(QStringLiteral("如果您在前期银行帐内改变了条目，请引用您自定的内容"), App::MsgStyle::Information, QStringLiteral("重要提示"));
 }
 
-bool LedgerQuery::openResult(const QString& sql, const QVariantList& values)
+bool LedgerQuery::openResult(const QString& sql, const QVariantList& values, const std::optional<ByLookup>& order)
 {
     rs_.close();
     try {
-        rs_.openInSlices(App::conn, sql, values, Recordset::ReadOnly);
+        if (order)
+            rs_.openByLookup(App::conn, sql, *order, values);
+        else
+            rs_.openInSlices(App::conn, sql, values, Recordset::ReadOnly);
         return true;
     } catch (const std::exception& e) {
         rs_.close();

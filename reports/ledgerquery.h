@@ -58,7 +58,7 @@ private:
     void warnOfTypedDirection();
     // Opens the result on `sql` with `values` bound to its "?" marks; false (with a message shown)
     // when the statement fails.
-    bool openResult(const QString& sql, const QVariantList& values = {});
+    bool openResult(const QString& sql, const QVariantList& values = {}, const std::optional<ByLookup>& order = std::nullopt);
     void runStatement();
     void showRows();
     QString totalText();

@@ -232,5 +232,5 @@ void LedgerQuery::recordRestored(const QString& ledger, std::int64_t rowid, cons
     // statement can tell.
     const QString sql = rs_.sql();
     const QVariantList values = rs_.values();
-    showResult(openResult(sql, values));
+    showResult(openResult(sql, values, rs_.lookupOrder()));
 }
