@@ -40,12 +40,9 @@ QLineEdit* amountBox(const QString& name, QWidget* parent)
 
 }  // namespace
 
-DebtsWindow::DebtsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmFz"), parent)
+// The fields of a debt, each with its label.
+QFrame* DebtsWindow::buildFields()
 {
-    setWindowTitle(QStringLiteral("债权债务管理"));
-    setEscapeCloses(false);
-    resize(twips(7600), twips(6000));
-
     auto* frame = new QFrame(this);
     frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
     dpdate = datePicker(QStringLiteral("dpdate"), App::today(), frame);
@@ -79,7 +76,12 @@ DebtsWindow::DebtsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmFz"), 
     grid->addWidget(txtjehuan, 2, 3);
     grid->addWidget(buddyLabel(QStringLiteral("还款记录："), txtjilu, frame), 3, 0);
     grid->addWidget(txtjilu, 3, 1, 1, 3);
+    return frame;
+}
 
+// 添加, 编辑(还款) and 保存 in one place, 取消, 删除.
+QGridLayout* DebtsWindow::buildButtons()
+{
     cmdaddnew = commandButton(QStringLiteral("cmdaddnew"), QStringLiteral("添加"), this);
     cmdedit = commandButton(QStringLiteral("cmdedit"), QStringLiteral("编辑(还款)"), this);
     cmdupdate = commandButton(QStringLiteral("cmdupdate"), QStringLiteral("保存"), this);
@@ -92,6 +94,49 @@ DebtsWindow::DebtsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmFz"), 
     buttons->addWidget(cmdcancel, 2, 0);
     buttons->addWidget(cmddel, 3, 0);
     buttons->setRowStretch(4, 1);
+    return buttons;
+}
+
+// The debts read and bound to the fields and the grid.
+void DebtsWindow::loadDebts()
+{
+    try {
+        rs_.open(App::conn, QStringLiteral("select 借款日期,债权人,类型,金额,还款记录,余额 from 负债"),
+                 Recordset::Pessimistic);
+    } catch (const std::exception& e) {
+        showDbError(e, QStringLiteral("无法读取“负债”。"));
+    }
+    DG->setRecordset(&rs_);
+    binder_ = new Binder(&rs_, this);
+    binder_->bind(txtname, QStringLiteral("债权人"));
+    binder_->bind(txtJe, QStringLiteral("金额"));
+    binder_->bind(txtjilu, QStringLiteral("还款记录"));
+    binder_->bind(Combo1, QStringLiteral("类型"));
+    // The first list entry, unless a current row shows its own type.
+    if (!rs_.hasCurrent())
+        Combo1->setCurrentIndex(0);
+    if (rs_.isOpen()) {
+        const int widths[] = {800, 700, 600, 800, -1, 800};
+        for (int c = 0; c < 6; ++c)
+            if (widths[c] > 0)
+                DG->setColumnTwips(c, widths[c]);
+        for (int c : {3, 5}) {
+            DG->setColumnAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+            DG->setColumnFormat(c, RecordsetModel::Format::Grouped);
+        }
+    }
+}
+
+DebtsWindow::DebtsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmFz"), parent)
+{
+    setWindowTitle(QStringLiteral("债权债务管理"));
+    setEscapeCloses(false);
+    resize(twips(7600), twips(6000));
+
+    QFrame* frame = buildFields();
+
+    QGridLayout* buttons = buildButtons();
+
 
     DG = new DataGrid(this);
     DG->setObjectName(QStringLiteral("DG"));
@@ -123,32 +168,7 @@ DebtsWindow::DebtsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmFz"), 
     connect(txtjehuan, &QLineEdit::textChanged, this, [this] { repayMark_ = true; });
     txtjehuan->installEventFilter(this);
 
-    // Load.
-    try {
-        rs_.open(App::conn, QStringLiteral("select 借款日期,债权人,类型,金额,还款记录,余额 from 负债"),
-                 Recordset::Pessimistic);
-    } catch (const std::exception& e) {
-        showDbError(e, QStringLiteral("无法读取“负债”。"));
-    }
-    DG->setRecordset(&rs_);
-    binder_ = new Binder(&rs_, this);
-    binder_->bind(txtname, QStringLiteral("债权人"));
-    binder_->bind(txtJe, QStringLiteral("金额"));
-    binder_->bind(txtjilu, QStringLiteral("还款记录"));
-    binder_->bind(Combo1, QStringLiteral("类型"));
-    // The first list entry, unless a current row shows its own type.
-    if (!rs_.hasCurrent())
-        Combo1->setCurrentIndex(0);
-    if (rs_.isOpen()) {
-        const int widths[] = {800, 700, 600, 800, -1, 800};
-        for (int c = 0; c < 6; ++c)
-            if (widths[c] > 0)
-                DG->setColumnTwips(c, widths[c]);
-        for (int c : {3, 5}) {
-            DG->setColumnAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
-            DG->setColumnFormat(c, RecordsetModel::Format::Grouped);
-        }
-    }
+    loadDebts();
     // A repayment typed for one row is not logged for another: moving to another row while repaying
     // leaves the repayment to be logged again for the row now current.
     connect(&rs_, &Recordset::currentChanged, this, [this] {

@@ -9,6 +9,8 @@
 #include <QVariant>
 
 class QComboBox;
+class QFrame;
+class QGridLayout;
 class QDateEdit;
 class QLineEdit;
 class QPlainTextEdit;
@@ -34,6 +36,9 @@ protected:
     bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
+    QFrame* buildFields();
+    QGridLayout* buildButtons();
+    void loadDebts();
     void addDebt();
     void editDebt();
     void saveDebt();

@@ -557,6 +557,82 @@ std::optional<FoundTable> tableIn(const QString& text)
     throw BillError(0, text);
 }
 
+// Where the header starts: the first of the leading lines that names the columns of one of the
+// layouts, read in the encoding that makes it one (recorded in `bill` with its line); -1 for none.
+qsizetype findHeader(const QByteArray& body, const QList<const char*>& encodings, Bill& bill, Header& header)
+{
+    qsizetype headerAt = -1;
+    qsizetype at = 0;
+    for (int line = 1; line <= kHeaderSearchLines && at < body.size() && headerAt < 0; ++line) {
+        qsizetype end = body.indexOf('\n', at);
+        if (end < 0)
+            end = body.size();
+        const QByteArray raw = body.mid(at, end - at);
+        for (const char* enc : encodings) {
+            if (raw.size() > kHeaderMaxBytes)
+                break;
+            QStringDecoder d(enc);
+            const QString text = d.decode(raw);
+            qsizetype pos = 0;
+            int l = line;
+            QStringList cells;
+            try {
+                nextRecord(text, pos, l, cells);
+            } catch (const BillError&) {
+                continue;
+            }
+            if (recognise(cells, header)) {
+                bill.encoding = QString::fromLatin1(enc);
+                bill.headerLine = line;
+                headerAt = at;
+                break;
+            }
+        }
+        at = end + 1;
+    }
+    return headerAt;
+}
+
+// One row of the bill from its cells (`start`: its line), the reason it is greyed, if any, and how
+// it is posted when ticked anyway.
+Row readRow(const QStringList& cells, const Header& header, int start)
+{
+    auto column = [&header](Field f) { return header.index[static_cast<int>(f)]; };
+    Row r;
+    r.line = start;
+    r.trade = cells[column(Field::Trade)];
+    if (r.trade.isEmpty())
+        throw BillError(start, lineText(start) + QStringLiteral("“%1”是空的，无法知道这笔交易是否已经导入过。")
+                                                     .arg(QString::fromUtf8(columnName(header, Field::Trade))));
+    Field timeField = Field::Time;
+    if (column(Field::PaidTime) >= 0 && !cells[column(Field::PaidTime)].isEmpty())
+        timeField = Field::PaidTime;
+    const QString when = cells[column(timeField)];
+    const auto date = parseDate(when);
+    if (!date)
+        throw BillError(start, lineText(start) + QStringLiteral("“%1”一列的“%2”不是日期。")
+                                                     .arg(QString::fromUtf8(columnName(header, timeField)), excerpt(when)));
+    r.date = *date;
+    r.kindText = cells[column(Field::Kind)];
+    r.kind = r.kindText == QStringLiteral("收入")   ? Kind::Income
+             : r.kindText == QStringLiteral("支出") ? Kind::Expense
+                                                    : Kind::Neither;
+    r.counterparty = cleanText(cells[column(Field::Counterparty)]);
+    r.item = cleanText(cells[column(Field::Item)]);
+    r.amount = readAmount(cells[column(Field::Amount)], QString::fromUtf8(columnName(header, Field::Amount)), start);
+    r.status = cleanText(cells[column(Field::Status)]);
+    if (column(Field::Refund) >= 0)
+        r.refunded = readAmount(cells[column(Field::Refund)], QString::fromUtf8(columnName(header, Field::Refund)), start, true);
+    else if (r.status.contains(QStringLiteral("退款")))
+        r.refunded = refundInStatus(r.status, start);
+    r.skip = skipReason(r);
+    if (r.skip == kTransfer)
+        r.tickAs = Kind::Expense;
+    else if (r.skip == kAwaitingReceipt)
+        r.tickAs = r.kind;
+    return r;
+}
+
 Bill readText(const QByteArray& bytes)
 {
     const bool bom = bytes.startsWith("\xEF\xBB\xBF");
@@ -565,41 +641,9 @@ Bill readText(const QByteArray& bytes)
     if (!bom)
         encodings << "GB18030";
 
-    // The header: the first of the leading lines that names the columns of one of the layouts, read in
-    // the encoding that makes it one.
     Bill bill;
     Header header;
-    qsizetype headerAt = -1;
-    {
-        qsizetype at = 0;
-        for (int line = 1; line <= kHeaderSearchLines && at < body.size() && headerAt < 0; ++line) {
-            qsizetype end = body.indexOf('\n', at);
-            if (end < 0)
-                end = body.size();
-            const QByteArray raw = body.mid(at, end - at);
-            for (const char* enc : encodings) {
-                if (raw.size() > kHeaderMaxBytes)
-                    break;
-                QStringDecoder d(enc);
-                const QString text = d.decode(raw);
-                qsizetype pos = 0;
-                int l = line;
-                QStringList cells;
-                try {
-                    nextRecord(text, pos, l, cells);
-                } catch (const BillError&) {
-                    continue;
-                }
-                if (recognise(cells, header)) {
-                    bill.encoding = QString::fromLatin1(enc);
-                    bill.headerLine = line;
-                    headerAt = at;
-                    break;
-                }
-            }
-            at = end + 1;
-        }
-    }
+    const qsizetype headerAt = findHeader(body, encodings, bill, header);
     if (headerAt < 0)
         refuseUnknown(body);
     bill.layout = header.known->layout;
@@ -625,7 +669,6 @@ Bill readText(const QByteArray& bytes)
         }
     }
 
-    auto column = [&header](Field f) { return header.index[static_cast<int>(f)]; };
     int needed = 0;
     for (int i : header.index)
         needed = std::max(needed, i + 1);
@@ -648,38 +691,7 @@ Bill readText(const QByteArray& bytes)
             throw BillError(start, lineText(start) + QStringLiteral("这一行只有 %1 列，账单的表头有 %2 列；这一行可能被截断或改动过。")
                                                          .arg(cells.size())
                                                          .arg(header.known->columns.size()));
-        Row r;
-        r.line = start;
-        r.trade = cells[column(Field::Trade)];
-        if (r.trade.isEmpty())
-            throw BillError(start, lineText(start) + QStringLiteral("“%1”是空的，无法知道这笔交易是否已经导入过。")
-                                                         .arg(QString::fromUtf8(columnName(header, Field::Trade))));
-        Field timeField = Field::Time;
-        if (column(Field::PaidTime) >= 0 && !cells[column(Field::PaidTime)].isEmpty())
-            timeField = Field::PaidTime;
-        const QString when = cells[column(timeField)];
-        const auto date = parseDate(when);
-        if (!date)
-            throw BillError(start, lineText(start) + QStringLiteral("“%1”一列的“%2”不是日期。")
-                                                         .arg(QString::fromUtf8(columnName(header, timeField)), excerpt(when)));
-        r.date = *date;
-        r.kindText = cells[column(Field::Kind)];
-        r.kind = r.kindText == QStringLiteral("收入")   ? Kind::Income
-                 : r.kindText == QStringLiteral("支出") ? Kind::Expense
-                                                        : Kind::Neither;
-        r.counterparty = cleanText(cells[column(Field::Counterparty)]);
-        r.item = cleanText(cells[column(Field::Item)]);
-        r.amount = readAmount(cells[column(Field::Amount)], QString::fromUtf8(columnName(header, Field::Amount)), start);
-        r.status = cleanText(cells[column(Field::Status)]);
-        if (column(Field::Refund) >= 0)
-            r.refunded = readAmount(cells[column(Field::Refund)], QString::fromUtf8(columnName(header, Field::Refund)), start, true);
-        else if (r.status.contains(QStringLiteral("退款")))
-            r.refunded = refundInStatus(r.status, start);
-        r.skip = skipReason(r);
-        if (r.skip == kTransfer)
-            r.tickAs = Kind::Expense;
-        else if (r.skip == kAwaitingReceipt)
-            r.tickAs = r.kind;
+        Row r = readRow(cells, header, start);
         if (!rowOfTrade.contains(r.trade))
             rowOfTrade.insert(r.trade, static_cast<int>(bill.rows.size()));
         if (r.skip.isEmpty()) {

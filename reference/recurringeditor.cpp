@@ -44,23 +44,9 @@ void selectId(QComboBox* box, const QString& id)
 
 }  // namespace
 
-RecurringEditor::RecurringEditor(QWidget* parent) : DataWindow(QStringLiteral("frmRecurring"), parent)
+// The fields of a template, each with its label.
+QGridLayout* RecurringEditor::buildFields()
 {
-    setWindowTitle(QStringLiteral("定期收支"));
-    setFont(songFont(9));
-    setEscapeCloses(false);
-    resize(twips(11000), twips(7600));
-
-    model_ = new QStandardItemModel(this);
-    grid = new QTableView(this);
-    grid->setObjectName(QStringLiteral("DG"));
-    grid->setModel(model_);
-    grid->setAccessibleName(QStringLiteral("定期收支"));
-    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid->horizontalHeader()->setStretchLastSection(true);
-
     ledgerBox = new QComboBox(this);
     ledgerBox->setObjectName(QStringLiteral("cboLedger"));
     ledgerBox->addItems(kLedgers);
@@ -111,6 +97,27 @@ RecurringEditor::RecurringEditor(QWidget* parent) : DataWindow(QStringLiteral("f
                             {QStringLiteral("结束日期"), endBox}});
     addFieldRow(fields, 4, {{QStringLiteral("次数"), countBox}});
     fields->addWidget(hasEndBox, 4, 2, 1, 2);
+    return fields;
+}
+
+RecurringEditor::RecurringEditor(QWidget* parent) : DataWindow(QStringLiteral("frmRecurring"), parent)
+{
+    setWindowTitle(QStringLiteral("定期收支"));
+    setFont(songFont(9));
+    setEscapeCloses(false);
+    resize(twips(11000), twips(7600));
+
+    model_ = new QStandardItemModel(this);
+    grid = new QTableView(this);
+    grid->setObjectName(QStringLiteral("DG"));
+    grid->setModel(model_);
+    grid->setAccessibleName(QStringLiteral("定期收支"));
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->horizontalHeader()->setStretchLastSection(true);
+
+    QGridLayout* fields = buildFields();
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);

@@ -4,6 +4,7 @@
 #include "shell/datawindow.h"
 
 class QCheckBox;
+class QGridLayout;
 class QComboBox;
 class QDateEdit;
 class QLineEdit;
@@ -19,6 +20,7 @@ public:
     explicit RecurringEditor(QWidget* parent = nullptr);
 
 private:
+    QGridLayout* buildFields();
     void load(qint64 select = 0);
     void showTemplate(int row);
     void fillTypes();

@@ -78,6 +78,106 @@ QString orderClause(const QueryKind& kind)
 
 }  // namespace
 
+// The frame of the criteria: member, type or bank, the direction of a bank movement, the search
+// boxes, the dates and 执行！.
+QFrame* LedgerQuery::buildCriteria()
+{
+    const QueryKind& kind = kind_;
+    auto* frame = new QFrame(this);
+    frame->setObjectName(QStringLiteral("Shape1"));
+    frame->setFrameShape(QFrame::Box);
+    frame->setFrameShadow(QFrame::Sunken);
+
+    Label5 = new QLabel(QStringLiteral("选择查询条件："), frame);
+    Label5->setObjectName(QStringLiteral("Label5"));
+
+    cmdfindt = findButton(QStringLiteral("cmdfindt"), QStringLiteral("查找成员"), frame);
+    lblcyID = valueBox(QStringLiteral("lblcyID"), QStringLiteral("成员ID"), 1100, frame);
+    lblcy = valueBox(QStringLiteral("lblcy"), QStringLiteral("成员"), 1100, frame);
+    cmdfindo = findButton(QStringLiteral("cmdfindo"), QString::fromUtf8(kind.otherTip), frame);
+    const QString otherId = QString::fromUtf8(kind.otherIdCaption);
+    const QString otherName = QString::fromUtf8(kind.otherNameCaption);
+    lbllxID = valueBox(QStringLiteral("lbllxID"), QString(otherId).remove(u':'), 1100, frame);
+    lbllx = valueBox(QStringLiteral("lbllx"), QString(otherName).remove(u':'), 1100, frame);
+
+    const QDate today = App::today();
+    fromDate = datePicker(QStringLiteral("dpfrom"), QDate(today.year(), 1, 1), frame);
+    toDate = datePicker(QStringLiteral("dpto"), today, frame);
+
+    CmdqueryNow = new QPushButton(QStringLiteral("执行！"), frame);
+    CmdqueryNow->setObjectName(QStringLiteral("CmdqueryNow"));
+    CmdqueryNow->setToolTip(QStringLiteral("执行查询"));
+    CmdqueryNow->setDefault(true);
+
+    auto* grid = new QGridLayout(frame);
+    grid->addWidget(Label5, 0, 0, 1, 6);
+    grid->addWidget(cmdfindt, 1, 0);
+    grid->addWidget(new QLabel(QStringLiteral("成员ID:"), frame), 1, 1);
+    grid->addWidget(lblcyID, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("成员:"), frame), 1, 3);
+    grid->addWidget(lblcy, 1, 4, 1, 2);
+    grid->addWidget(cmdfindo, 2, 0);
+    grid->addWidget(new QLabel(otherId, frame), 2, 1);
+    grid->addWidget(lbllxID, 2, 2);
+    grid->addWidget(new QLabel(otherName, frame), 2, 3);
+    grid->addWidget(lbllx, 2, 4, 1, 2);
+    int row = 3;
+    if (kind.direction) {
+        coblx = new QComboBox(frame);
+        coblx->setObjectName(QStringLiteral("coblx"));
+        coblx->setEditable(true);
+        coblx->setInsertPolicy(QComboBox::NoInsert);
+        coblx->setCompleter(nullptr);  // the typed text stays as typed
+        coblx->addItems({kDeposit, kWithdrawal});
+        grid->addWidget(buddyLabel(QStringLiteral("存或取："), coblx, frame), row, 1);
+        grid->addWidget(coblx, row, 2);
+        ++row;
+    }
+    row = addSearchBoxes(grid, row, frame);
+    auto* dates = new QHBoxLayout;
+    dates->addWidget(new QLabel(QStringLiteral("日期："), frame));
+    dates->addWidget(buddyLabel(QStringLiteral("起"), fromDate, frame));
+    dates->addWidget(fromDate);
+    dates->addWidget(buddyLabel(QStringLiteral("止"), toDate, frame));
+    dates->addWidget(toDate);
+    dates->addStretch(1);
+    dates->addWidget(CmdqueryNow);
+    grid->addLayout(dates, row, 0, 1, 6);
+    grid->setColumnStretch(4, 1);
+    return frame;
+}
+
+void LedgerQuery::setKeyboardOrder()
+{
+    // The keyboard walks the criteria in reading order, then the grid.
+    QList<QWidget*> order = {cmdfindt, lblcyID, lblcy, cmdfindo, lbllxID, lbllx};
+    if (coblx)
+        order << coblx;
+    for (QWidget* box : {static_cast<QWidget*>(txtNote), static_cast<QWidget*>(txtFrom), static_cast<QWidget*>(txtTo)})
+        if (box)
+            order << box;
+    order << fromDate << toDate << CmdqueryNow << DG;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+}
+
+void LedgerQuery::setUpDirection()
+{
+    // Choosing a list item (mouse, arrow keys) sets the direction; editing the text only warns.
+    connect(coblx, &QComboBox::activated, this, [this](int i) { chooseDirection(i); });
+    connect(coblx->lineEdit(), &QLineEdit::textEdited, this, [this] { warnOfTypedDirection(); });
+    // Enter in the edit field would pick the item matching the typed text: that is not a choice
+    // from the list, so it is kept from the combo. The keys reach the combo first (its edit field
+    // hands the focus to it), and the combo passes them on to the edit field directly.
+    coblx->installEventFilter(this);
+    coblx->lineEdit()->installEventFilter(this);
+    // Leaving the edit field (Tab, a click elsewhere, opening the list) likewise makes the combo
+    // pick the item matching the typed text: it is let go of that, so typing never chooses.
+    QObject::disconnect(coblx->lineEdit(), &QLineEdit::editingFinished, coblx, nullptr);
+    coblx->setCurrentIndex(0);
+    chooseDirection(0);
+}
+
 LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
     : DataWindow(QString::fromUtf8(kind.name), parent), kind_(kind)
 {
@@ -85,67 +185,7 @@ LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
     setFont(songFont(9));
     resize(twips(8400), twips(6600));
 
-    auto* Shape1 = new QFrame(this);
-    Shape1->setObjectName(QStringLiteral("Shape1"));
-    Shape1->setFrameShape(QFrame::Box);
-    Shape1->setFrameShadow(QFrame::Sunken);
-
-    Label5 = new QLabel(QStringLiteral("选择查询条件："), Shape1);
-    Label5->setObjectName(QStringLiteral("Label5"));
-
-    cmdfindt = findButton(QStringLiteral("cmdfindt"), QStringLiteral("查找成员"), Shape1);
-    lblcyID = valueBox(QStringLiteral("lblcyID"), QStringLiteral("成员ID"), 1100, Shape1);
-    lblcy = valueBox(QStringLiteral("lblcy"), QStringLiteral("成员"), 1100, Shape1);
-    cmdfindo = findButton(QStringLiteral("cmdfindo"), QString::fromUtf8(kind.otherTip), Shape1);
-    const QString otherId = QString::fromUtf8(kind.otherIdCaption);
-    const QString otherName = QString::fromUtf8(kind.otherNameCaption);
-    lbllxID = valueBox(QStringLiteral("lbllxID"), QString(otherId).remove(u':'), 1100, Shape1);
-    lbllx = valueBox(QStringLiteral("lbllx"), QString(otherName).remove(u':'), 1100, Shape1);
-
-    const QDate today = App::today();
-    fromDate = datePicker(QStringLiteral("dpfrom"), QDate(today.year(), 1, 1), Shape1);
-    toDate = datePicker(QStringLiteral("dpto"), today, Shape1);
-
-    CmdqueryNow = new QPushButton(QStringLiteral("执行！"), Shape1);
-    CmdqueryNow->setObjectName(QStringLiteral("CmdqueryNow"));
-    CmdqueryNow->setToolTip(QStringLiteral("执行查询"));
-    CmdqueryNow->setDefault(true);
-
-    auto* grid = new QGridLayout(Shape1);
-    grid->addWidget(Label5, 0, 0, 1, 6);
-    grid->addWidget(cmdfindt, 1, 0);
-    grid->addWidget(new QLabel(QStringLiteral("成员ID:"), Shape1), 1, 1);
-    grid->addWidget(lblcyID, 1, 2);
-    grid->addWidget(new QLabel(QStringLiteral("成员:"), Shape1), 1, 3);
-    grid->addWidget(lblcy, 1, 4, 1, 2);
-    grid->addWidget(cmdfindo, 2, 0);
-    grid->addWidget(new QLabel(otherId, Shape1), 2, 1);
-    grid->addWidget(lbllxID, 2, 2);
-    grid->addWidget(new QLabel(otherName, Shape1), 2, 3);
-    grid->addWidget(lbllx, 2, 4, 1, 2);
-    int row = 3;
-    if (kind.direction) {
-        coblx = new QComboBox(Shape1);
-        coblx->setObjectName(QStringLiteral("coblx"));
-        coblx->setEditable(true);
-        coblx->setInsertPolicy(QComboBox::NoInsert);
-        coblx->setCompleter(nullptr);  // the typed text stays as typed
-        coblx->addItems({kDeposit, kWithdrawal});
-        grid->addWidget(buddyLabel(QStringLiteral("存或取："), coblx, Shape1), row, 1);
-        grid->addWidget(coblx, row, 2);
-        ++row;
-    }
-    row = addSearchBoxes(grid, row, Shape1);
-    auto* dates = new QHBoxLayout;
-    dates->addWidget(new QLabel(QStringLiteral("日期："), Shape1));
-    dates->addWidget(buddyLabel(QStringLiteral("起"), fromDate, Shape1));
-    dates->addWidget(fromDate);
-    dates->addWidget(buddyLabel(QStringLiteral("止"), toDate, Shape1));
-    dates->addWidget(toDate);
-    dates->addStretch(1);
-    dates->addWidget(CmdqueryNow);
-    grid->addLayout(dates, row, 0, 1, 6);
-    grid->setColumnStretch(4, 1);
+    QFrame* criteria = buildCriteria();
 
     totalLabel = new ValueLabel(QStringLiteral("lblJE"), QString(), this);
     totalLabel->setText(QStringLiteral("查询结果："));
@@ -159,7 +199,7 @@ LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
     totalLabel->setBuddy(DG);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(Shape1);
+    layout->addWidget(criteria);
     layout->addWidget(totalLabel);
     auto* rangeLine = new QHBoxLayout;
     rangeLine->addWidget(rangeCaption);
@@ -168,16 +208,7 @@ LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
     layout->addLayout(rangeLine);
     layout->addWidget(DG, 1);
 
-    // The keyboard walks the criteria in reading order, then the grid.
-    QList<QWidget*> order = {cmdfindt, lblcyID, lblcy, cmdfindo, lbllxID, lbllx};
-    if (coblx)
-        order << coblx;
-    for (QWidget* box : {static_cast<QWidget*>(txtNote), static_cast<QWidget*>(txtFrom), static_cast<QWidget*>(txtTo)})
-        if (box)
-            order << box;
-    order << fromDate << toDate << CmdqueryNow << DG;
-    for (qsizetype i = 1; i < order.size(); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    setKeyboardOrder();
 
     connect(cmdfindt, &QPushButton::clicked, this, [this] { pickMember(); });
     connect(cmdfindo, &QPushButton::clicked, this, [this] { pickOther(); });
@@ -202,21 +233,8 @@ LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
     showResult(openResult(head_, {}, wholeLedgerOrder(kind)));
     showRange(false);
 
-    if (coblx) {
-        // Choosing a list item (mouse, arrow keys) sets the direction; editing the text only warns.
-        connect(coblx, &QComboBox::activated, this, [this](int i) { chooseDirection(i); });
-        connect(coblx->lineEdit(), &QLineEdit::textEdited, this, [this] { warnOfTypedDirection(); });
-        // Enter in the edit field would pick the item matching the typed text: that is not a choice
-        // from the list, so it is kept from the combo. The keys reach the combo first (its edit field
-        // hands the focus to it), and the combo passes them on to the edit field directly.
-        coblx->installEventFilter(this);
-        coblx->lineEdit()->installEventFilter(this);
-        // Leaving the edit field (Tab, a click elsewhere, opening the list) likewise makes the combo
-        // pick the item matching the typed text: it is let go of that, so typing never chooses.
-        QObject::disconnect(coblx->lineEdit(), &QLineEdit::editingFinished, coblx, nullptr);
-        coblx->setCurrentIndex(0);
-        chooseDirection(0);
-    }
+    if (coblx)
+        setUpDirection();
 
     // The ring chart of the listed amounts, printing and PDF.
     addQueryOutputs(this, layout);

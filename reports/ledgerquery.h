@@ -10,6 +10,7 @@ class QAction;
 class QBoxLayout;
 class QComboBox;
 class QDateEdit;
+class QFrame;
 class QGridLayout;
 class QLabel;
 class QLineEdit;
@@ -51,6 +52,9 @@ protected:
     bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
+    QFrame* buildCriteria();
+    void setKeyboardOrder();
+    void setUpDirection();
     void pickMember();
     void pickOther();
     void runQuery();
