@@ -44,63 +44,63 @@ BankLedger::BankLedger(QWidget* parent) : DataWindow(QStringLiteral("frmyhzhang"
     setEscapeCloses(false);
     resize(twips(7800), twips(6300));
 
-    Toolbar1 = Toolbars::editingToolbar(this, QStringLiteral("入帐/返回"),
+    toolbar = Toolbars::editingToolbar(this, QStringLiteral("入帐/返回"),
                                        {[this] { doAddNew(); }, [this] { doUpdate(); }, [this] { doCancel(); },
                                         [this] { doDelete(); }, [this] { done(QDialog::Accepted); }});
 
     auto* frame = new QFrame(this);
     frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    lblyhid = valueBox(QStringLiteral("lblyhid"), QStringLiteral("银行ID"), 1200, frame);
-    lblyh = valueBox(QStringLiteral("lblyh"), QStringLiteral("银行"), 1200, frame);
-    cmdfindo = Toolbars::lookupButton(QStringLiteral("cmdfindo"), QStringLiteral("查找银行信息"), frame);
-    lblcyid = valueBox(QStringLiteral("lblcyid"), QStringLiteral("成员ID"), 1200, frame);
-    lblcy = valueBox(QStringLiteral("lblcy"), QStringLiteral("成员"), 1200, frame);
-    cmdfindt = Toolbars::lookupButton(QStringLiteral("cmdfindt"), QStringLiteral("查找成员信息"), frame);
-    cbocq = bankChoiceBox(QStringLiteral("cbocq"), true, frame);
-    cbolx = bankChoiceBox(QStringLiteral("cbolx"), false, frame);
-    txtJE = new QLineEdit(frame);
-    txtJE->setObjectName(QStringLiteral("txtJE"));
-    txtJE->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    installFocusColor(txtJE);
-    dpdate = datePicker(QStringLiteral("dpdate"), App::today(), frame);
+    bankIdLabel = valueBox(QStringLiteral("lblyhid"), QStringLiteral("银行ID"), 1200, frame);
+    bankLabel = valueBox(QStringLiteral("lblyh"), QStringLiteral("银行"), 1200, frame);
+    pickBankButton = Toolbars::lookupButton(QStringLiteral("cmdfindo"), QStringLiteral("查找银行信息"), frame);
+    memberIdLabel = valueBox(QStringLiteral("lblcyid"), QStringLiteral("成员ID"), 1200, frame);
+    memberLabel = valueBox(QStringLiteral("lblcy"), QStringLiteral("成员"), 1200, frame);
+    pickMemberButton = Toolbars::lookupButton(QStringLiteral("cmdfindt"), QStringLiteral("查找成员信息"), frame);
+    directionBox = bankChoiceBox(QStringLiteral("cbocq"), true, frame);
+    termBox = bankChoiceBox(QStringLiteral("cbolx"), false, frame);
+    amountEdit = new QLineEdit(frame);
+    amountEdit->setObjectName(QStringLiteral("txtJE"));
+    amountEdit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    installFocusColor(amountEdit);
+    dateEdit = datePicker(QStringLiteral("dpdate"), App::today(), frame);
 
     auto* grid = new QGridLayout(frame);
-    addFieldRow(grid, 0, {{QStringLiteral("银行ID:"), lblyhid}, {QStringLiteral("银行:"), lblyh}});
-    grid->addWidget(cmdfindo, 0, 4);
-    addFieldRow(grid, 1, {{QStringLiteral("成员ID:"), lblcyid}, {QStringLiteral("成员:"), lblcy}});
-    grid->addWidget(cmdfindt, 1, 4);
-    addFieldRow(grid, 2, {{QStringLiteral("存或取:"), cbocq}, {QStringLiteral("类型:"), cbolx}});
-    addFieldRow(grid, 3, {{QStringLiteral("金  额:"), txtJE}, {QStringLiteral("日期:"), dpdate}});
+    addFieldRow(grid, 0, {{QStringLiteral("银行ID:"), bankIdLabel}, {QStringLiteral("银行:"), bankLabel}});
+    grid->addWidget(pickBankButton, 0, 4);
+    addFieldRow(grid, 1, {{QStringLiteral("成员ID:"), memberIdLabel}, {QStringLiteral("成员:"), memberLabel}});
+    grid->addWidget(pickMemberButton, 1, 4);
+    addFieldRow(grid, 2, {{QStringLiteral("存或取:"), directionBox}, {QStringLiteral("类型:"), termBox}});
+    addFieldRow(grid, 3, {{QStringLiteral("金  额:"), amountEdit}, {QStringLiteral("日期:"), dateEdit}});
     grid->setColumnStretch(3, 1);
 
-    Label7 = new QLabel(QStringLiteral("银行存取记录："), this);
-    Label7->setObjectName(QStringLiteral("Label7"));
-    DG = new DataGrid(this);
-    DG->setObjectName(QStringLiteral("DG"));
-    Label7->setBuddy(DG);
-    DG->setAccessibleName(QStringLiteral("银行存取记录"));
+    recordsCaption = new QLabel(QStringLiteral("银行存取记录："), this);
+    recordsCaption->setObjectName(QStringLiteral("Label7"));
+    recordsGrid = new DataGrid(this);
+    recordsGrid->setObjectName(QStringLiteral("DG"));
+    recordsCaption->setBuddy(recordsGrid);
+    recordsGrid->setAccessibleName(QStringLiteral("银行存取记录"));
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(Toolbar1);
+    layout->addWidget(toolbar);
     auto* body = new QVBoxLayout;
     body->setContentsMargins(6, 6, 6, 6);
     body->addWidget(frame);
-    body->addWidget(Label7);
-    body->addWidget(DG, 1);
+    body->addWidget(recordsCaption);
+    body->addWidget(recordsGrid, 1);
     layout->addLayout(body, 1);
 
-    setTabOrder(cmdfindo, cmdfindt);
-    setTabOrder(cmdfindt, cbocq);
-    setTabOrder(cbocq, cbolx);
-    setTabOrder(cbolx, txtJE);
-    setTabOrder(txtJE, dpdate);
+    setTabOrder(pickBankButton, pickMemberButton);
+    setTabOrder(pickMemberButton, directionBox);
+    setTabOrder(directionBox, termBox);
+    setTabOrder(termBox, amountEdit);
+    setTabOrder(amountEdit, dateEdit);
 
     // Digits, the decimal point and Backspace; Enter does nothing.
-    installAmountBox(txtJE, false, false);
+    installAmountBox(amountEdit, false, false);
 
-    connect(cmdfindo, &QToolButton::clicked, this, [this] { pickBank(); });
-    connect(cmdfindt, &QToolButton::clicked, this, [this] { pickMember(); });
+    connect(pickBankButton, &QToolButton::clicked, this, [this] { pickBank(); });
+    connect(pickMemberButton, &QToolButton::clicked, this, [this] { pickMember(); });
     // Load.
     setButtons(true);
     try {
@@ -109,22 +109,22 @@ BankLedger::BankLedger(QWidget* parent) : DataWindow(QStringLiteral("frmyhzhang"
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("无法读取“银行帐”。"));
     }
-    DG->setRecordset(&rs_);
+    recordsGrid->setRecordset(&rs_);
     binder_ = new Binder(&rs_, this);
-    binder_->bind(lblyhid, QStringLiteral("银行ID"));
-    binder_->bind(lblcyid, QStringLiteral("成员ID"));
-    binder_->bind(txtJE, QStringLiteral("金额"));
-    cbocq->setCurrentIndex(0);
-    cbolx->setCurrentIndex(0);
+    binder_->bind(bankIdLabel, QStringLiteral("银行ID"));
+    binder_->bind(memberIdLabel, QStringLiteral("成员ID"));
+    binder_->bind(amountEdit, QStringLiteral("金额"));
+    directionBox->setCurrentIndex(0);
+    termBox->setCurrentIndex(0);
     rememberChoice();
     // While browsing, every field shows the current row, its bank and member named.
     connect(&rs_, &Recordset::currentChanged, this, [this] { showRow(); });
     connect(&rs_, &Recordset::reset, this, [this] { showRow(); });
     showRow();
     if (rs_.isOpen()) {
-        DG->setColumnTwips(4, 1300);
-        DG->setColumnAlignment(4, Qt::AlignRight | Qt::AlignVCenter);
-        DG->setColumnFormat(4, RecordsetModel::Format::Grouped);
+        recordsGrid->setColumnTwips(4, 1300);
+        recordsGrid->setColumnAlignment(4, Qt::AlignRight | Qt::AlignVCenter);
+        recordsGrid->setColumnFormat(4, RecordsetModel::Format::Grouped);
     }
 }
 
@@ -132,14 +132,14 @@ BankLedger::~BankLedger() = default;
 
 void BankLedger::setButtons(bool sta)
 {
-    Toolbars::setEditingState(Toolbar1, sta, false);
+    Toolbars::setEditingState(toolbar, sta, false);
     // The amount takes input and the lookups work only while a row is being added: nothing typed
     // or picked is lost unseen.
-    txtJE->setReadOnly(sta);
-    cmdfindo->setEnabled(!sta);
-    cmdfindt->setEnabled(!sta);
+    amountEdit->setReadOnly(sta);
+    pickBankButton->setEnabled(!sta);
+    pickMemberButton->setEnabled(!sta);
     // A combo or date changed while browsing would show a row other than the one stored.
-    for (QWidget* w : std::initializer_list<QWidget*>{cbocq, cbolx, dpdate})
+    for (QWidget* w : std::initializer_list<QWidget*>{directionBox, termBox, dateEdit})
         w->setEnabled(!sta);
 }
 
@@ -147,26 +147,26 @@ void BankLedger::showRow()
 {
     if (!rs_.isOpen() || rs_.editMode() != Recordset::EditNone || rs_.position() < 0 || rs_.position() >= rs_.rowCount())
         return;
-    lblyh->setText(Picker::nameOf(QStringLiteral("银行"), QStringLiteral("开户行"), rs_.text(QStringLiteral("银行ID"))));
-    lblcy->setText(Picker::nameOf(QStringLiteral("成员"), QStringLiteral("姓名"), rs_.text(QStringLiteral("成员ID"))));
-    cbocq->setEditText(rs_.text(QStringLiteral("存或取")));
-    cbolx->setEditText(rs_.text(QStringLiteral("类型")));
+    bankLabel->setText(Picker::nameOf(QStringLiteral("银行"), QStringLiteral("开户行"), rs_.text(QStringLiteral("银行ID"))));
+    memberLabel->setText(Picker::nameOf(QStringLiteral("成员"), QStringLiteral("姓名"), rs_.text(QStringLiteral("成员ID"))));
+    directionBox->setEditText(rs_.text(QStringLiteral("存或取")));
+    termBox->setEditText(rs_.text(QStringLiteral("类型")));
     if (const QDate d = QDate::fromString(rs_.text(QStringLiteral("日期")), Qt::ISODate); d.isValid())
-        dpdate->setDate(d);
+        dateEdit->setDate(d);
 }
 
 void BankLedger::rememberChoice()
 {
-    lastChoice_ = {lblyh->text(), lblcy->text(), cbocq->currentText(), cbolx->currentText(), dpdate->date()};
+    lastChoice_ = {bankLabel->text(), memberLabel->text(), directionBox->currentText(), termBox->currentText(), dateEdit->date()};
 }
 
 void BankLedger::restoreChoice()
 {
-    lblyh->setText(lastChoice_.bank);
-    lblcy->setText(lastChoice_.member);
-    cbocq->setEditText(lastChoice_.direction);
-    cbolx->setEditText(lastChoice_.kind);
-    dpdate->setDate(lastChoice_.date);
+    bankLabel->setText(lastChoice_.bank);
+    memberLabel->setText(lastChoice_.member);
+    directionBox->setEditText(lastChoice_.direction);
+    termBox->setEditText(lastChoice_.kind);
+    dateEdit->setDate(lastChoice_.date);
 }
 
 void BankLedger::doAddNew()
@@ -176,20 +176,20 @@ void BankLedger::doAddNew()
     // A new row starts from the last one added, for quick entry of similar rows.
     restoreChoice();
     setButtons(false);
-    cmdfindt->setFocus();
+    pickMemberButton->setFocus();
 }
 
 void BankLedger::doUpdate()
 {
-    if (!checkRecord({{lblyhid->text(), QStringLiteral("银行不能为空"), cmdfindo},
-                      {lblcyid->text(), QStringLiteral("成员不能为空"), cmdfindt},
-                      {txtJE->text(), QStringLiteral("金额不能为空"), txtJE}},
-                     txtJE))
+    if (!checkRecord({{bankIdLabel->text(), QStringLiteral("银行不能为空"), pickBankButton},
+                      {memberIdLabel->text(), QStringLiteral("成员不能为空"), pickMemberButton},
+                      {amountEdit->text(), QStringLiteral("金额不能为空"), amountEdit}},
+                     amountEdit))
         return;
     const bool saved = binder_->save([&](Recordset& rs) {
-        rs.setValue(QStringLiteral("存或取"), cbocq->currentText());
-        rs.setValue(QStringLiteral("类型"), cbolx->currentText());
-        rs.setValue(QStringLiteral("日期"), dpdate->date());
+        rs.setValue(QStringLiteral("存或取"), directionBox->currentText());
+        rs.setValue(QStringLiteral("类型"), termBox->currentText());
+        rs.setValue(QStringLiteral("日期"), dateEdit->date());
     });
     if (saved) {
         rememberChoice();
@@ -211,13 +211,13 @@ void BankLedger::doDelete()
 
 void BankLedger::pickBank()
 {
-    Picker::pickInto(this, QStringLiteral("银行"), QStringLiteral("开户行"), lblyhid, lblyh);
-    txtJE->setFocus();
+    Picker::pickInto(this, QStringLiteral("银行"), QStringLiteral("开户行"), bankIdLabel, bankLabel);
+    amountEdit->setFocus();
 }
 
 void BankLedger::pickMember()
 {
-    Picker::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), lblcyid, lblcy);
+    Picker::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), memberIdLabel, memberLabel);
 }
 
 void BankLedger::done(int r)

@@ -354,62 +354,62 @@ BillImportWindow::BillImportWindow(Bills::Bill bill, const QString& path, QWidge
         showDbError(e, QStringLiteral("无法读取以前导入的记录。"));
     }
 
-    lblfile = new ValueLabel(QStringLiteral("lblfile"), QString(), this);
+    fileLabel = new ValueLabel(QStringLiteral("lblfile"), QString(), this);
     const QString form = p.bill.encoding == Bills::kWorkbook ? p.bill.encoding : p.bill.encoding + QStringLiteral(" 编码");
-    lblfile->setText(QStringLiteral("%1：%2（%3，%4 笔交易）")
+    fileLabel->setText(QStringLiteral("%1：%2（%3，%4 笔交易）")
                          .arg(Bills::layoutName(p.bill.layout), QFileInfo(path).fileName(), form)
                          .arg(p.bill.rows.size()));
 
     auto* member = new QWidget(this);
-    lblcyID = valueBox(QStringLiteral("lblcyID"), QStringLiteral("成员ID"), 1200, member);
-    lblcy = valueBox(QStringLiteral("lblcy"), QStringLiteral("成员"), 1200, member);
-    cmdfindt = Toolbars::lookupButton(QStringLiteral("cmdfindt"), QStringLiteral("查找成员"), member);
+    memberIdLabel = valueBox(QStringLiteral("lblcyID"), QStringLiteral("成员ID"), 1200, member);
+    memberLabel = valueBox(QStringLiteral("lblcy"), QStringLiteral("成员"), 1200, member);
+    pickMemberButton = Toolbars::lookupButton(QStringLiteral("cmdfindt"), QStringLiteral("查找成员"), member);
     auto* memberRow = new QGridLayout(member);
     memberRow->setContentsMargins(0, 0, 0, 0);
-    addFieldRow(memberRow, 0, {{QStringLiteral("成员ID:"), lblcyID}, {QStringLiteral("成员:"), lblcy}});
-    memberRow->addWidget(cmdfindt, 0, 4);
+    addFieldRow(memberRow, 0, {{QStringLiteral("成员ID:"), memberIdLabel}, {QStringLiteral("成员:"), memberLabel}});
+    memberRow->addWidget(pickMemberButton, 0, 4);
     memberRow->setColumnStretch(5, 1);
 
     auto* parties = new PartiesModel(p, this);
     dgparty = previewGrid(QStringLiteral("dgparty"), QStringLiteral("交易对方和类型"), parties, this);
-    cmdfindo = Toolbars::lookupButton(QStringLiteral("cmdfindo"), QStringLiteral("为选中的交易对方选择类型"), this);
+    pickTypeButton = Toolbars::lookupButton(QStringLiteral("cmdfindo"), QStringLiteral("为选中的交易对方选择类型"), this);
     auto* rows = new RowsModel(p, [this](int row, bool ticked) { tickRow(row, ticked); }, this);
-    DG = previewGrid(QStringLiteral("DG"), QStringLiteral("账单中的交易"), rows, this);
-    DG->setSelectionMode(QAbstractItemView::SingleSelection);
-    lblsum = new ValueLabel(QStringLiteral("lblsum"), QString(), this);
-    lblstated = new ValueLabel(QStringLiteral("lblstated"), QString(), this);
-    lblstated->setVisible(p.bill.stated.has_value());
-    cmdimport = new QPushButton(QStringLiteral("导入"), this);
-    cmdimport->setObjectName(QStringLiteral("cmdimport"));
-    cmdexit = new QPushButton(QStringLiteral("返回"), this);
-    cmdexit->setObjectName(QStringLiteral("cmdexit"));
+    rowsGrid = previewGrid(QStringLiteral("DG"), QStringLiteral("账单中的交易"), rows, this);
+    rowsGrid->setSelectionMode(QAbstractItemView::SingleSelection);
+    totalsLabel = new ValueLabel(QStringLiteral("lblsum"), QString(), this);
+    statedTotalsLabel = new ValueLabel(QStringLiteral("lblstated"), QString(), this);
+    statedTotalsLabel->setVisible(p.bill.stated.has_value());
+    importButton = new QPushButton(QStringLiteral("导入"), this);
+    importButton->setObjectName(QStringLiteral("cmdimport"));
+    closeButton = new QPushButton(QStringLiteral("返回"), this);
+    closeButton->setObjectName(QStringLiteral("cmdexit"));
     // Enter in a list never posts the bill: only a click on 导入 (or Space on it) does.
-    for (QPushButton* b : {cmdimport, cmdexit})
+    for (QPushButton* b : {importButton, closeButton})
         b->setAutoDefault(false);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(lblfile);
+    layout->addWidget(fileLabel);
     layout->addWidget(member);
     layout->addWidget(buddyLabel(QStringLiteral("交易对方和类型（选中一行或几行，再点右边的按钮选择类型）:"), dgparty, this));
     auto* partyRow = new QHBoxLayout;
     partyRow->addWidget(dgparty, 1);
-    partyRow->addWidget(cmdfindo, 0, Qt::AlignTop);
+    partyRow->addWidget(pickTypeButton, 0, Qt::AlignTop);
     layout->addLayout(partyRow, 1);
-    layout->addWidget(buddyLabel(QStringLiteral("账单中的交易（灰色的不导入）:"), DG, this));
-    layout->addWidget(DG, 2);
-    layout->addWidget(lblsum);
-    layout->addWidget(lblstated);
+    layout->addWidget(buddyLabel(QStringLiteral("账单中的交易（灰色的不导入）:"), rowsGrid, this));
+    layout->addWidget(rowsGrid, 2);
+    layout->addWidget(totalsLabel);
+    layout->addWidget(statedTotalsLabel);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    buttons->addWidget(cmdimport);
-    buttons->addWidget(cmdexit);
+    buttons->addWidget(importButton);
+    buttons->addWidget(closeButton);
     layout->addLayout(buttons);
 
-    connect(cmdfindt, &QToolButton::clicked, this, [this] { pickMember(); });
-    connect(cmdfindo, &QToolButton::clicked, this, [this] { pickPartyType(); });
+    connect(pickMemberButton, &QToolButton::clicked, this, [this] { pickMember(); });
+    connect(pickTypeButton, &QToolButton::clicked, this, [this] { pickPartyType(); });
     connect(dgparty, &QTableView::doubleClicked, this, [this] { pickPartyType(); });
-    connect(cmdimport, &QPushButton::clicked, this, [this] { importBill(); });
-    connect(cmdexit, &QPushButton::clicked, this, [this] { reject(); });
+    connect(importButton, &QPushButton::clicked, this, [this] { importBill(); });
+    connect(closeButton, &QPushButton::clicked, this, [this] { reject(); });
     if (!p.parties.isEmpty())
         dgparty->selectRow(0);
     refresh();
@@ -441,7 +441,7 @@ void BillImportWindow::refresh()
                        .arg(totals[1].toGrouped());
     if (lowering > 0)
         text += QStringLiteral("从以前导入的记录中扣除退款 %1 笔，共 %2 元。").arg(lowering).arg(refunds.toGrouped());
-    lblsum->setText(text + QStringLiteral("不导入 %1 笔（原因见“说明”列）。").arg(p.bill.rows.size() - counts[0] - counts[1] - lowering));
+    totalsLabel->setText(text + QStringLiteral("不导入 %1 笔（原因见“说明”列）。").arg(p.bill.rows.size() - counts[0] - counts[1] - lowering));
     if (const auto& stated = p.bill.stated) {
         const Bills::Totals& own = p.bill.counted;
         auto both = [](int incomeCount, Money income, int expenseCount, Money expense) {
@@ -452,22 +452,22 @@ void BillImportWindow::refresh()
                 .arg(expense.toGrouped());
         };
         const bool same = stated->income == own.income && stated->expense == own.expense;
-        lblstated->setText(QStringLiteral("账单%1的合计：%2；账单各行扣除退款后：%3。%4")
+        statedTotalsLabel->setText(QStringLiteral("账单%1的合计：%2；账单各行扣除退款后：%3。%4")
                                .arg(p.bill.statedAfterRows ? QStringLiteral("末尾") : QStringLiteral("表头"),
                                     both(stated->incomeCount, stated->income, stated->expenseCount, stated->expense),
                                     both(own.incomeCount, own.income, own.expenseCount, own.expense),
                                     same ? QStringLiteral("两者相符。") : QStringLiteral("两者不同，请核对账单。")));
     }
     // The columns fit what they show; of the rows, only member, type and remark change after a pick.
-    for (QTableView* g : {dgparty, DG})
+    for (QTableView* g : {dgparty, rowsGrid})
         static_cast<PreviewModel*>(g->model())->changed();
     dgparty->resizeColumnsToContents();
     if (!fitted_) {
-        DG->resizeColumnsToContents();
+        rowsGrid->resizeColumnsToContents();
         fitted_ = true;
     } else {
         for (int column : {RowsModel::Member, RowsModel::Type, RowsModel::Reason})
-            DG->resizeColumnToContents(column);
+            rowsGrid->resizeColumnToContents(column);
     }
 }
 
@@ -486,10 +486,10 @@ void BillImportWindow::tickRow(int row, bool ticked)
 
 void BillImportWindow::pickMember()
 {
-    if (!Picker::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), lblcyID, lblcy))
+    if (!Picker::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), memberIdLabel, memberLabel))
         return;
-    preview_->choices.member = lblcyID->text();
-    preview_->memberName = lblcy->text();
+    preview_->choices.member = memberIdLabel->text();
+    preview_->memberName = memberLabel->text();
     refresh();
 }
 
@@ -531,7 +531,7 @@ void BillImportWindow::importBill()
     Preview& p = *preview_;
     if (p.choices.member.isEmpty()) {
         App::msgBox(QStringLiteral("成员不能为空"), App::MsgStyle::Information);
-        cmdfindt->setFocus();
+        pickMemberButton->setFocus();
         return;
     }
     const bool lowering = std::any_of(p.bill.rows.cbegin(), p.bill.rows.cend(), Bills::lowersEarlier);

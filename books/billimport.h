@@ -47,15 +47,15 @@ private:
     bool fitted_ = false;
     double backupMs_ = -1;
 
-    QLabel* lblfile = nullptr;
-    QLabel* lblcyID = nullptr;
-    QLabel* lblcy = nullptr;
-    QToolButton* cmdfindt = nullptr;
+    QLabel* fileLabel = nullptr;
+    QLabel* memberIdLabel = nullptr;
+    QLabel* memberLabel = nullptr;
+    QToolButton* pickMemberButton = nullptr;
     QTableView* dgparty = nullptr;
-    QToolButton* cmdfindo = nullptr;
-    QTableView* DG = nullptr;
-    QLabel* lblsum = nullptr;
-    QLabel* lblstated = nullptr;  // the totals the bill states before its rows, beside its rows' own
-    QPushButton* cmdimport = nullptr;
-    QPushButton* cmdexit = nullptr;
+    QToolButton* pickTypeButton = nullptr;
+    QTableView* rowsGrid = nullptr;
+    QLabel* totalsLabel = nullptr;
+    QLabel* statedTotalsLabel = nullptr;  // the totals the bill states before its rows, beside its rows' own
+    QPushButton* importButton = nullptr;
+    QPushButton* closeButton = nullptr;
 };

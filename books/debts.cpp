@@ -45,54 +45,54 @@ QFrame* DebtsWindow::buildFields()
 {
     auto* frame = new QFrame(this);
     frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    dpdate = datePicker(QStringLiteral("dpdate"), App::today(), frame);
-    txtname = new QLineEdit(frame);
-    txtname->setObjectName(QStringLiteral("txtname"));
-    Combo1 = new QComboBox(frame);
-    Combo1->setObjectName(QStringLiteral("Combo1"));
-    Combo1->setEditable(true);
-    Combo1->addItems({QStringLiteral("欠人"), QStringLiteral("人欠")});
-    Combo1->setInsertPolicy(QComboBox::NoInsert);
-    Combo1->setCompleter(nullptr);
-    txtJe = amountBox(QStringLiteral("txtJe"), frame);
-    txtjehuan = amountBox(QStringLiteral("txtjehuan"), frame);
-    txtjehuan->setEnabled(false);
-    txtjilu = new QPlainTextEdit(frame);
-    txtjilu->setObjectName(QStringLiteral("txtjilu"));
-    txtjilu->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    txtjilu->setTabChangesFocus(true);
-    txtjilu->setFixedHeight(txtjilu->fontMetrics().lineSpacing() * 2 + 2 * txtjilu->frameWidth() + 8);
+    dateEdit = datePicker(QStringLiteral("dpdate"), App::today(), frame);
+    creditorEdit = new QLineEdit(frame);
+    creditorEdit->setObjectName(QStringLiteral("txtname"));
+    debtKindBox = new QComboBox(frame);
+    debtKindBox->setObjectName(QStringLiteral("Combo1"));
+    debtKindBox->setEditable(true);
+    debtKindBox->addItems({QStringLiteral("欠人"), QStringLiteral("人欠")});
+    debtKindBox->setInsertPolicy(QComboBox::NoInsert);
+    debtKindBox->setCompleter(nullptr);
+    amountEdit = amountBox(QStringLiteral("txtJe"), frame);
+    repaymentEdit = amountBox(QStringLiteral("txtjehuan"), frame);
+    repaymentEdit->setEnabled(false);
+    repaymentLogEdit = new QPlainTextEdit(frame);
+    repaymentLogEdit->setObjectName(QStringLiteral("txtjilu"));
+    repaymentLogEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    repaymentLogEdit->setTabChangesFocus(true);
+    repaymentLogEdit->setFixedHeight(repaymentLogEdit->fontMetrics().lineSpacing() * 2 + 2 * repaymentLogEdit->frameWidth() + 8);
 
     auto* grid = new QGridLayout(frame);
-    grid->addWidget(buddyLabel(QStringLiteral("借款时间："), dpdate, frame), 0, 0);
-    grid->addWidget(dpdate, 0, 1);
-    grid->addWidget(buddyLabel(QStringLiteral("债权人："), txtname, frame), 1, 0);
-    grid->addWidget(txtname, 1, 1);
-    grid->addWidget(buddyLabel(QStringLiteral("类  型："), Combo1, frame), 1, 2);
-    grid->addWidget(Combo1, 1, 3);
-    grid->addWidget(buddyLabel(QStringLiteral("借款金额："), txtJe, frame), 2, 0);
-    grid->addWidget(txtJe, 2, 1);
-    grid->addWidget(buddyLabel(QStringLiteral("还  款："), txtjehuan, frame), 2, 2);
-    grid->addWidget(txtjehuan, 2, 3);
-    grid->addWidget(buddyLabel(QStringLiteral("还款记录："), txtjilu, frame), 3, 0);
-    grid->addWidget(txtjilu, 3, 1, 1, 3);
+    grid->addWidget(buddyLabel(QStringLiteral("借款时间："), dateEdit, frame), 0, 0);
+    grid->addWidget(dateEdit, 0, 1);
+    grid->addWidget(buddyLabel(QStringLiteral("债权人："), creditorEdit, frame), 1, 0);
+    grid->addWidget(creditorEdit, 1, 1);
+    grid->addWidget(buddyLabel(QStringLiteral("类  型："), debtKindBox, frame), 1, 2);
+    grid->addWidget(debtKindBox, 1, 3);
+    grid->addWidget(buddyLabel(QStringLiteral("借款金额："), amountEdit, frame), 2, 0);
+    grid->addWidget(amountEdit, 2, 1);
+    grid->addWidget(buddyLabel(QStringLiteral("还  款："), repaymentEdit, frame), 2, 2);
+    grid->addWidget(repaymentEdit, 2, 3);
+    grid->addWidget(buddyLabel(QStringLiteral("还款记录："), repaymentLogEdit, frame), 3, 0);
+    grid->addWidget(repaymentLogEdit, 3, 1, 1, 3);
     return frame;
 }
 
 // 添加, 编辑(还款) and 保存 in one place, 取消, 删除.
 QGridLayout* DebtsWindow::buildButtons()
 {
-    cmdaddnew = commandButton(QStringLiteral("cmdaddnew"), QStringLiteral("添加"), this);
-    cmdedit = commandButton(QStringLiteral("cmdedit"), QStringLiteral("编辑(还款)"), this);
-    cmdupdate = commandButton(QStringLiteral("cmdupdate"), QStringLiteral("保存"), this);
-    cmdcancel = commandButton(QStringLiteral("cmdcancel"), QStringLiteral("取消"), this);
-    cmddel = commandButton(QStringLiteral("cmddel"), QStringLiteral("删除"), this);
+    addButton = commandButton(QStringLiteral("cmdaddnew"), QStringLiteral("添加"), this);
+    editButton = commandButton(QStringLiteral("cmdedit"), QStringLiteral("编辑(还款)"), this);
+    saveButton = commandButton(QStringLiteral("cmdupdate"), QStringLiteral("保存"), this);
+    cancelButton = commandButton(QStringLiteral("cmdcancel"), QStringLiteral("取消"), this);
+    deleteButton = commandButton(QStringLiteral("cmddel"), QStringLiteral("删除"), this);
     auto* buttons = new QGridLayout;
-    buttons->addWidget(cmdaddnew, 0, 0);
-    buttons->addWidget(cmdedit, 1, 0);  // 编辑(还款) and 保存 share one place
-    buttons->addWidget(cmdupdate, 1, 0);
-    buttons->addWidget(cmdcancel, 2, 0);
-    buttons->addWidget(cmddel, 3, 0);
+    buttons->addWidget(addButton, 0, 0);
+    buttons->addWidget(editButton, 1, 0);  // 编辑(还款) and 保存 share one place
+    buttons->addWidget(saveButton, 1, 0);
+    buttons->addWidget(cancelButton, 2, 0);
+    buttons->addWidget(deleteButton, 3, 0);
     buttons->setRowStretch(4, 1);
     return buttons;
 }
@@ -106,23 +106,23 @@ void DebtsWindow::loadDebts()
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("无法读取“负债”。"));
     }
-    DG->setRecordset(&rs_);
+    debtsGrid->setRecordset(&rs_);
     binder_ = new Binder(&rs_, this);
-    binder_->bind(txtname, QStringLiteral("债权人"));
-    binder_->bind(txtJe, QStringLiteral("金额"));
-    binder_->bind(txtjilu, QStringLiteral("还款记录"));
-    binder_->bind(Combo1, QStringLiteral("类型"));
+    binder_->bind(creditorEdit, QStringLiteral("债权人"));
+    binder_->bind(amountEdit, QStringLiteral("金额"));
+    binder_->bind(repaymentLogEdit, QStringLiteral("还款记录"));
+    binder_->bind(debtKindBox, QStringLiteral("类型"));
     // The first list entry, unless a current row shows its own type.
     if (!rs_.hasCurrent())
-        Combo1->setCurrentIndex(0);
+        debtKindBox->setCurrentIndex(0);
     if (rs_.isOpen()) {
         const int widths[] = {800, 700, 600, 800, -1, 800};
         for (int c = 0; c < 6; ++c)
             if (widths[c] > 0)
-                DG->setColumnTwips(c, widths[c]);
+                debtsGrid->setColumnTwips(c, widths[c]);
         for (int c : {3, 5}) {
-            DG->setColumnAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
-            DG->setColumnFormat(c, RecordsetModel::Format::Grouped);
+            debtsGrid->setColumnAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+            debtsGrid->setColumnFormat(c, RecordsetModel::Format::Grouped);
         }
     }
 }
@@ -138,35 +138,35 @@ DebtsWindow::DebtsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmFz"), 
     QGridLayout* buttons = buildButtons();
 
 
-    DG = new DataGrid(this);
-    DG->setObjectName(QStringLiteral("DG"));
-    DG->setAccessibleName(QStringLiteral("借款记录"));
+    debtsGrid = new DataGrid(this);
+    debtsGrid->setObjectName(QStringLiteral("DG"));
+    debtsGrid->setAccessibleName(QStringLiteral("借款记录"));
 
     auto* top = new QHBoxLayout;
     top->addWidget(frame, 1);
     top->addLayout(buttons);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    layout->addWidget(DG, 1);
+    layout->addWidget(debtsGrid, 1);
 
-    setTabOrder(dpdate, txtname);
-    setTabOrder(txtname, Combo1);
-    setTabOrder(Combo1, txtJe);
-    setTabOrder(txtJe, txtjehuan);
-    setTabOrder(txtjehuan, txtjilu);
-    setTabOrder(txtjilu, cmdaddnew);
-    setTabOrder(cmdaddnew, cmdedit);
-    setTabOrder(cmdedit, cmdupdate);
-    setTabOrder(cmdupdate, cmdcancel);
-    setTabOrder(cmdcancel, cmddel);
+    setTabOrder(dateEdit, creditorEdit);
+    setTabOrder(creditorEdit, debtKindBox);
+    setTabOrder(debtKindBox, amountEdit);
+    setTabOrder(amountEdit, repaymentEdit);
+    setTabOrder(repaymentEdit, repaymentLogEdit);
+    setTabOrder(repaymentLogEdit, addButton);
+    setTabOrder(addButton, editButton);
+    setTabOrder(editButton, saveButton);
+    setTabOrder(saveButton, cancelButton);
+    setTabOrder(cancelButton, deleteButton);
 
-    connect(cmdaddnew, &QPushButton::clicked, this, [this] { addDebt(); });
-    connect(cmdedit, &QPushButton::clicked, this, [this] { editDebt(); });
-    connect(cmdupdate, &QPushButton::clicked, this, [this] { saveDebt(); });
-    connect(cmdcancel, &QPushButton::clicked, this, [this] { cancelEdit(); });
-    connect(cmddel, &QPushButton::clicked, this, [this] { deleteDebt(); });
-    connect(txtjehuan, &QLineEdit::textChanged, this, [this] { repayMark_ = true; });
-    txtjehuan->installEventFilter(this);
+    connect(addButton, &QPushButton::clicked, this, [this] { addDebt(); });
+    connect(editButton, &QPushButton::clicked, this, [this] { editDebt(); });
+    connect(saveButton, &QPushButton::clicked, this, [this] { saveDebt(); });
+    connect(cancelButton, &QPushButton::clicked, this, [this] { cancelEdit(); });
+    connect(deleteButton, &QPushButton::clicked, this, [this] { deleteDebt(); });
+    connect(repaymentEdit, &QLineEdit::textChanged, this, [this] { repayMark_ = true; });
+    repaymentEdit->installEventFilter(this);
 
     loadDebts();
     // A repayment typed for one row is not logged for another: moving to another row while repaying
@@ -196,16 +196,16 @@ Money DebtsWindow::numericValue(const QString& text)
 
 void DebtsWindow::setButtons(bool sta)
 {
-    cmdaddnew->setEnabled(sta);
-    cmdedit->setVisible(sta);
-    cmdupdate->setVisible(!sta);
-    cmdcancel->setEnabled(!sta);
-    cmddel->setEnabled(sta);
+    addButton->setEnabled(sta);
+    editButton->setVisible(sta);
+    saveButton->setVisible(!sta);
+    cancelButton->setEnabled(!sta);
+    deleteButton->setEnabled(sta);
     // Bound boxes take input only while editing: what is typed while browsing would never be saved.
-    txtname->setReadOnly(sta);
-    txtJe->setReadOnly(sta);
-    txtjilu->setReadOnly(sta);
-    Combo1->setEnabled(!sta);
+    creditorEdit->setReadOnly(sta);
+    amountEdit->setReadOnly(sta);
+    repaymentLogEdit->setReadOnly(sta);
+    debtKindBox->setEnabled(!sta);
 }
 
 void DebtsWindow::addDebt()
@@ -214,7 +214,7 @@ void DebtsWindow::addDebt()
         return;
     // A new loan starts as "欠人", the first entry: a loan without a type would count in no figure
     // of the asset statistics. Another type can still be chosen or typed.
-    Combo1->setEditText(Combo1->itemText(0));
+    debtKindBox->setEditText(debtKindBox->itemText(0));
     repaying_ = false;
     setButtons(false);
 }
@@ -223,41 +223,41 @@ void DebtsWindow::editDebt()
 {
     repaying_ = true;
     setButtons(false);
-    txtjehuan->setText(QStringLiteral("0"));
+    repaymentEdit->setText(QStringLiteral("0"));
     repayMark_ = true;  // also when the box already held "0"
     loggedEntry_.clear();
-    txtjehuan->setEnabled(true);
-    txtJe->setEnabled(false);
+    repaymentEdit->setEnabled(true);
+    amountEdit->setEnabled(false);
 }
 
 bool DebtsWindow::appendRepayment()
 {
     if (!repayMark_)
         return true;
-    const QString amount = txtjehuan->text();
+    const QString amount = repaymentEdit->text();
     const bool none = amount.trimmed().isEmpty();
     if (!none && !repaymentProblem().isEmpty())
         return false;  // logged once it reads as an amount; the save refuses it until then
     // One repayment, one entry: an amount changed after it was logged replaces its own entry. Only
     // money actually repaid is logged: an empty box or a zero (the "0" that 编辑(还款) puts in) writes
     // no entry, and takes back the one logged before.
-    QString log = txtjilu->toPlainText();
+    QString log = repaymentLogEdit->toPlainText();
     if (!loggedEntry_.isEmpty() && log.endsWith(loggedEntry_))
         log.chop(loggedEntry_.size());
     loggedEntry_.clear();
     if (!none && numericValue(amount) != Money())
-        loggedEntry_ = dpdate->date().toString(QStringLiteral("yyyy-M-d")) + QStringLiteral("还 ") + amount
+        loggedEntry_ = dateEdit->date().toString(QStringLiteral("yyyy-M-d")) + QStringLiteral("还 ") + amount
             + QStringLiteral(" 元|");
-    if (log + loggedEntry_ != txtjilu->toPlainText())
-        txtjilu->setPlainText(log + loggedEntry_);
+    if (log + loggedEntry_ != repaymentLogEdit->toPlainText())
+        repaymentLogEdit->setPlainText(log + loggedEntry_);
     repayMark_ = false;
     return true;
 }
 
 QString DebtsWindow::repaymentProblem() const
 {
-    const QString problem = amountProblem(txtjehuan->text(), QStringLiteral("还款金额"), QStringLiteral("200"));
-    if (problem.isEmpty() && numericValue(txtjehuan->text()) < Money())
+    const QString problem = amountProblem(repaymentEdit->text(), QStringLiteral("还款金额"), QStringLiteral("200"));
+    if (problem.isEmpty() && numericValue(repaymentEdit->text()) < Money())
         return QStringLiteral("还款金额不能是负数，请改正后再保存");
     return problem;
 }
@@ -270,15 +270,15 @@ void DebtsWindow::txtjehuan_LostFocus()
 
 bool DebtsWindow::eventFilter(QObject* o, QEvent* e)
 {
-    if (o == txtjehuan && e->type() == QEvent::FocusIn) {
+    if (o == repaymentEdit && e->type() == QEvent::FocusIn) {
         // The "0" that 编辑(还款) puts in is selected, so that what is typed replaces it; after the
         // click that brought the focus has placed the cursor.
-        QTimer::singleShot(0, txtjehuan, [box = txtjehuan] {
+        QTimer::singleShot(0, repaymentEdit, [box = repaymentEdit] {
             if (box->hasFocus())
                 box->selectAll();
         });
     }
-    if (o == txtjehuan && e->type() == QEvent::FocusOut) {
+    if (o == repaymentEdit && e->type() == QEvent::FocusOut) {
         // Only a move to another control of this window leaves the box; switching windows does not.
         const auto reason = static_cast<QFocusEvent*>(e)->reason();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
@@ -293,44 +293,44 @@ void DebtsWindow::saveDebt()
         App::msgBox(QStringLiteral("没有选中的借款记录，不能还款：请先添加借款，或在列表中选一条记录"), App::MsgStyle::Information);
         return;
     }
-    if (txtname->text().trimmed().isEmpty()) {
+    if (creditorEdit->text().trimmed().isEmpty()) {
         App::msgBox(QStringLiteral("债权人不能为空,呵呵"), App::MsgStyle::Information);
-        txtname->setFocus();
+        creditorEdit->setFocus();
         return;
     }
-    if (txtJe->text().trimmed().isEmpty()) {
+    if (amountEdit->text().trimmed().isEmpty()) {
         App::msgBox(QStringLiteral("金额为零算什么??^_^"), App::MsgStyle::Information);
-        txtJe->setFocus();
+        amountEdit->setFocus();
         return;
     }
-    if (const QString problem = amountProblem(txtJe->text(), QStringLiteral("借款金额"), QStringLiteral("500 或 -30.5"));
+    if (const QString problem = amountProblem(amountEdit->text(), QStringLiteral("借款金额"), QStringLiteral("500 或 -30.5"));
         !problem.isEmpty()) {
         App::msgBox(problem, App::MsgStyle::Information);
-        txtJe->setFocus();
+        amountEdit->setFocus();
         return;
     }
     std::optional<Money> balance;
     if (repaying_) {
         // An empty repayment box repays nothing: the balance stays and nothing is logged.
-        const QString problem = txtjehuan->text().trimmed().isEmpty() ? QString() : repaymentProblem();
+        const QString problem = repaymentEdit->text().trimmed().isEmpty() ? QString() : repaymentProblem();
         if (!problem.isEmpty()) {
             App::msgBox(problem, App::MsgStyle::Information);
-            txtjehuan->setFocus();
+            repaymentEdit->setFocus();
             return;
         }
         if (rs_.editMode() == Recordset::EditNone)
             storedBalance_ = rs_.value(QStringLiteral("余额"));
         if (storedBalance_.metaType() == QMetaType::fromType<Money>()
-            && numericValue(txtjehuan->text()) > storedBalance_.value<Money>()
+            && numericValue(repaymentEdit->text()) > storedBalance_.value<Money>()
             && App::msgBox(QStringLiteral("还款大于余额，确定吗？"), App::MsgStyle::Question) != App::MsgAnswer::Ok) {
-            txtjehuan->setFocus();
+            repaymentEdit->setFocus();
             return;
         }
         appendRepayment();  // a repayment whose box was never left is logged now, once
         if (storedBalance_.isValid() && !storedBalance_.isNull()) {
             // A stored balance is whatever the file holds: the new one is checked, never wrapped.
             balance = storedBalance_.metaType() == QMetaType::fromType<Money>()
-                ? (MoneyTotal(storedBalance_.value<Money>()) - numericValue(txtjehuan->text())).toMoney()
+                ? (MoneyTotal(storedBalance_.value<Money>()) - numericValue(repaymentEdit->text())).toMoney()
                 : std::nullopt;
             if (!balance) {
                 App::msgBox(QStringLiteral("不能计算还款后的余额：这条借款记录的余额“") + rs_.text(QStringLiteral("余额"))
@@ -343,8 +343,8 @@ void DebtsWindow::saveDebt()
     const bool saved = binder_->save([&](Recordset& rs) {
         if (!repaying_) {
             // Only a new loan takes its date from the picker: a repayment keeps the date the money was lent.
-            rs.setValue(QStringLiteral("借款日期"), dpdate->date());
-            rs.setValue(QStringLiteral("余额"), QVariant::fromValue(numericValue(txtJe->text())));
+            rs.setValue(QStringLiteral("借款日期"), dateEdit->date());
+            rs.setValue(QStringLiteral("余额"), QVariant::fromValue(numericValue(amountEdit->text())));
         } else if (balance) {
             rs.setValue(QStringLiteral("余额"), QVariant::fromValue(*balance));
         }
@@ -366,8 +366,8 @@ void DebtsWindow::endEditing()
     loggedEntry_.clear();
     storedBalance_ = QVariant();
     setButtons(true);
-    txtjehuan->setEnabled(false);
-    txtJe->setEnabled(true);
+    repaymentEdit->setEnabled(false);
+    amountEdit->setEnabled(true);
 }
 
 void DebtsWindow::deleteDebt()

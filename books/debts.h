@@ -57,16 +57,16 @@ private:
     QString loggedEntry_;      // the entry this repayment appended to the record box
     QVariant storedBalance_;   // 余额 of the row being repaid, as stored before the edit
 
-    QDateEdit* dpdate = nullptr;
-    QLineEdit* txtname = nullptr;
-    QComboBox* Combo1 = nullptr;
-    QLineEdit* txtJe = nullptr;
-    QLineEdit* txtjehuan = nullptr;
-    QPlainTextEdit* txtjilu = nullptr;
-    DataGrid* DG = nullptr;
-    QPushButton* cmdaddnew = nullptr;
-    QPushButton* cmdedit = nullptr;
-    QPushButton* cmdupdate = nullptr;
-    QPushButton* cmdcancel = nullptr;
-    QPushButton* cmddel = nullptr;
+    QDateEdit* dateEdit = nullptr;
+    QLineEdit* creditorEdit = nullptr;
+    QComboBox* debtKindBox = nullptr;
+    QLineEdit* amountEdit = nullptr;
+    QLineEdit* repaymentEdit = nullptr;
+    QPlainTextEdit* repaymentLogEdit = nullptr;
+    DataGrid* debtsGrid = nullptr;
+    QPushButton* addButton = nullptr;
+    QPushButton* editButton = nullptr;
+    QPushButton* saveButton = nullptr;
+    QPushButton* cancelButton = nullptr;
+    QPushButton* deleteButton = nullptr;
 };

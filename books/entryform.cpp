@@ -43,67 +43,67 @@ EntryForm::EntryForm(const EntryFormKind& kind, QWidget* parent)
     setEscapeCloses(false);
     resize(twips(7200), twips(6300));
 
-    Toolbar1 = Toolbars::editingToolbar(this, kind.exitCaption,
+    toolbar = Toolbars::editingToolbar(this, kind.exitCaption,
                                        {[this] { doAddNew(); }, [this] { doUpdate(); }, [this] { doCancel(); },
                                         [this] { doDelete(); }, [this] { doExit(); }});
 
-    auto* Frame1 = new QFrame(this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    auto* fieldsFrame = new QFrame(this);
+    fieldsFrame->setObjectName(QStringLiteral("Frame1"));
+    fieldsFrame->setFrameStyle(QFrame::Box | QFrame::Sunken);
 
-    lblcyID = valueBox(QStringLiteral("lblcyID"), QStringLiteral("成员ID"), 1200, Frame1);
-    lblcy = valueBox(QStringLiteral("lblcy"), QStringLiteral("成员"), 1200, Frame1);
-    cmdfindt = Toolbars::lookupButton(QStringLiteral("cmdfindt"), QStringLiteral("查找成员"), Frame1);
-    lbllxID = valueBox(QStringLiteral("lbllxID"), QStringLiteral("类型ID"), 1200, Frame1);
-    lbllx = valueBox(QStringLiteral("lbllx"), QStringLiteral("类型"), 1200, Frame1);
-    cmdfindo = Toolbars::lookupButton(QStringLiteral("cmdfindo"), kind.typeTip, Frame1);
-    txtJe = new QLineEdit(Frame1);
-    txtJe->setObjectName(QStringLiteral("txtJe"));
-    txtJe->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    txtMemo = new QLineEdit(Frame1);
-    txtMemo->setObjectName(QStringLiteral("txtMemo"));
-    setCharacterLimit(txtMemo, 20);
-    dpDate = datePicker(QStringLiteral("dpDate"), App::today(), Frame1);
+    memberIdLabel = valueBox(QStringLiteral("lblcyID"), QStringLiteral("成员ID"), 1200, fieldsFrame);
+    memberLabel = valueBox(QStringLiteral("lblcy"), QStringLiteral("成员"), 1200, fieldsFrame);
+    pickMemberButton = Toolbars::lookupButton(QStringLiteral("cmdfindt"), QStringLiteral("查找成员"), fieldsFrame);
+    typeIdLabel = valueBox(QStringLiteral("lbllxID"), QStringLiteral("类型ID"), 1200, fieldsFrame);
+    typeLabel = valueBox(QStringLiteral("lbllx"), QStringLiteral("类型"), 1200, fieldsFrame);
+    pickTypeButton = Toolbars::lookupButton(QStringLiteral("cmdfindo"), kind.typeTip, fieldsFrame);
+    amountEdit = new QLineEdit(fieldsFrame);
+    amountEdit->setObjectName(QStringLiteral("txtJe"));
+    amountEdit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    noteEdit = new QLineEdit(fieldsFrame);
+    noteEdit->setObjectName(QStringLiteral("txtMemo"));
+    setCharacterLimit(noteEdit, 20);
+    dateEdit = datePicker(QStringLiteral("dpDate"), App::today(), fieldsFrame);
 
-    auto* grid = new QGridLayout(Frame1);
-    addFieldRow(grid, 0, {{QStringLiteral("成员ID:"), lblcyID}, {QStringLiteral("成员:"), lblcy}});
-    grid->addWidget(cmdfindt, 0, 4);
-    addFieldRow(grid, 1, {{QStringLiteral("类型ID:"), lbllxID}, {QStringLiteral("类型:"), lbllx}});
-    grid->addWidget(cmdfindo, 1, 4);
-    addFieldRow(grid, 2, {{QStringLiteral("金额:"), txtJe}, {QStringLiteral("日期:"), dpDate}});
-    grid->addWidget(buddyLabel(QStringLiteral("备注:"), txtMemo, Frame1), 3, 0);
-    grid->addWidget(txtMemo, 3, 1, 1, 3);
+    auto* grid = new QGridLayout(fieldsFrame);
+    addFieldRow(grid, 0, {{QStringLiteral("成员ID:"), memberIdLabel}, {QStringLiteral("成员:"), memberLabel}});
+    grid->addWidget(pickMemberButton, 0, 4);
+    addFieldRow(grid, 1, {{QStringLiteral("类型ID:"), typeIdLabel}, {QStringLiteral("类型:"), typeLabel}});
+    grid->addWidget(pickTypeButton, 1, 4);
+    addFieldRow(grid, 2, {{QStringLiteral("金额:"), amountEdit}, {QStringLiteral("日期:"), dateEdit}});
+    grid->addWidget(buddyLabel(QStringLiteral("备注:"), noteEdit, fieldsFrame), 3, 0);
+    grid->addWidget(noteEdit, 3, 1, 1, 3);
     grid->setColumnStretch(3, 1);
 
-    FG = new DataGrid(this);
-    FG->setObjectName(QStringLiteral("FG"));
-    FG->setAccessibleName(kind.caption);
-    Label2 = new QLabel(QStringLiteral("请单击工具条相应按钮进行操作"), this);
-    Label2->setObjectName(QStringLiteral("Label2"));
+    stagedGrid = new DataGrid(this);
+    stagedGrid->setObjectName(QStringLiteral("FG"));
+    stagedGrid->setAccessibleName(kind.caption);
+    hintLabel = new QLabel(QStringLiteral("请单击工具条相应按钮进行操作"), this);
+    hintLabel->setObjectName(QStringLiteral("Label2"));
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(Toolbar1);
+    layout->addWidget(toolbar);
     auto* body = new QVBoxLayout;
     body->setContentsMargins(6, 6, 6, 6);
-    body->addWidget(Frame1);
-    body->addWidget(FG, 1);
+    body->addWidget(fieldsFrame);
+    body->addWidget(stagedGrid, 1);
     auto* bottom = new QHBoxLayout;
-    bottom->addWidget(Label2, 1);
-    bottom->addWidget(GridExport::exportButton(FG, kind.caption, this));
+    bottom->addWidget(hintLabel, 1);
+    bottom->addWidget(GridExport::exportButton(stagedGrid, kind.caption, this));
     body->addLayout(bottom);
     layout->addLayout(body, 1);
 
-    setTabOrder(cmdfindt, cmdfindo);
-    setTabOrder(cmdfindo, txtJe);
-    setTabOrder(txtJe, txtMemo);
-    setTabOrder(txtMemo, dpDate);
+    setTabOrder(pickMemberButton, pickTypeButton);
+    setTabOrder(pickTypeButton, amountEdit);
+    setTabOrder(amountEdit, noteEdit);
+    setTabOrder(noteEdit, dateEdit);
 
     // Amount: digits, the decimal point and Backspace; Enter moves on.
-    installAmountBox(txtJe, false, true);
+    installAmountBox(amountEdit, false, true);
 
-    connect(cmdfindt, &QToolButton::clicked, this, [this] { pickMember(); });
-    connect(cmdfindo, &QToolButton::clicked, this, [this] { pickType(); });
+    connect(pickMemberButton, &QToolButton::clicked, this, [this] { pickMember(); });
+    connect(pickTypeButton, &QToolButton::clicked, this, [this] { pickType(); });
 
     // Load.
     setButtons(true);
@@ -113,19 +113,19 @@ EntryForm::EntryForm(const EntryFormKind& kind, QWidget* parent)
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("无法读取“%1”。").arg(kind.table));
     }
-    FG->setRecordset(&rs_);
+    stagedGrid->setRecordset(&rs_);
     if (rs_.isOpen()) {
-        FG->setColumnTwips(2, 700);
-        FG->setColumnAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
-        FG->setColumnFormat(2, RecordsetModel::Format::Grouped);
-        FG->setColumnTwips(3, 700);
-        FG->setColumnHiddenWidth(5);
+        stagedGrid->setColumnTwips(2, 700);
+        stagedGrid->setColumnAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+        stagedGrid->setColumnFormat(2, RecordsetModel::Format::Grouped);
+        stagedGrid->setColumnTwips(3, 700);
+        stagedGrid->setColumnHiddenWidth(5);
     }
     binder_ = new Binder(&rs_, this);
-    binder_->bind(lbllxID, QStringLiteral("类型ID"));
-    binder_->bind(lblcyID, QStringLiteral("成员ID"));
-    binder_->bind(txtJe, QStringLiteral("金额"));
-    binder_->bind(txtMemo, QStringLiteral("备注"));
+    binder_->bind(typeIdLabel, QStringLiteral("类型ID"));
+    binder_->bind(memberIdLabel, QStringLiteral("成员ID"));
+    binder_->bind(amountEdit, QStringLiteral("金额"));
+    binder_->bind(noteEdit, QStringLiteral("备注"));
 }
 
 EntryForm::~EntryForm()
@@ -136,13 +136,13 @@ EntryForm::~EntryForm()
 
 void EntryForm::setButtons(bool sta)
 {
-    Toolbars::setEditingState(Toolbar1, sta, kind_.exitFollowsState);
+    Toolbars::setEditingState(toolbar, sta, kind_.exitFollowsState);
     // What is typed or picked outside an edit would never reach the file: the boxes take input and
     // the lookups work only while a record is being added.
-    txtJe->setReadOnly(sta);
-    txtMemo->setReadOnly(sta);
-    cmdfindt->setEnabled(!sta);
-    cmdfindo->setEnabled(!sta);
+    amountEdit->setReadOnly(sta);
+    noteEdit->setReadOnly(sta);
+    pickMemberButton->setEnabled(!sta);
+    pickTypeButton->setEnabled(!sta);
 }
 
 void EntryForm::doAddNew()
@@ -150,19 +150,19 @@ void EntryForm::doAddNew()
     if (!binder_->addNew())
         return;
     setButtons(false);
-    cmdfindt->setFocus();
-    lblcy->setText(QString());
-    lbllx->setText(QString());
+    pickMemberButton->setFocus();
+    memberLabel->setText(QString());
+    typeLabel->setText(QString());
 }
 
 void EntryForm::doUpdate()
 {
-    if (!checkRecord({{lbllxID->text(), kind_.emptyTypeMessage, cmdfindo},
-                      {lblcyID->text(), QStringLiteral("成员不能为空"), cmdfindt},
-                      {txtJe->text(), kind_.emptyAmountMessage, txtJe}},
-                     txtJe))
+    if (!checkRecord({{typeIdLabel->text(), kind_.emptyTypeMessage, pickTypeButton},
+                      {memberIdLabel->text(), QStringLiteral("成员不能为空"), pickMemberButton},
+                      {amountEdit->text(), kind_.emptyAmountMessage, amountEdit}},
+                     amountEdit))
         return;
-    const QDate date = dpDate->date();
+    const QDate date = dateEdit->date();
     const bool saved = binder_->save([&](Recordset& rs) {
         rs.setValue(QStringLiteral("日期"), date);
         rs.setValue(QStringLiteral("月份"), date.month());
@@ -204,13 +204,13 @@ void EntryForm::doExit()
 
 void EntryForm::pickMember()
 {
-    Picker::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), lblcyID, lblcy);
+    Picker::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), memberIdLabel, memberLabel);
 }
 
 void EntryForm::pickType()
 {
-    Picker::pickInto(this, kind_.typeTable, QStringLiteral("类型"), lbllxID, lbllx);
-    txtJe->setFocus();
+    Picker::pickInto(this, kind_.typeTable, QStringLiteral("类型"), typeIdLabel, typeLabel);
+    amountEdit->setFocus();
 }
 
 void EntryForm::unload()

@@ -56,16 +56,16 @@ private:
     Binder* binder_ = nullptr;
     bool unloaded_ = false;
 
-    QToolBar* Toolbar1 = nullptr;
-    QLabel* lblcyID = nullptr;
-    QLabel* lblcy = nullptr;
-    QToolButton* cmdfindt = nullptr;
-    QLabel* lbllxID = nullptr;
-    QLabel* lbllx = nullptr;
-    QToolButton* cmdfindo = nullptr;
-    QLineEdit* txtJe = nullptr;
-    QLineEdit* txtMemo = nullptr;
-    QDateEdit* dpDate = nullptr;
-    DataGrid* FG = nullptr;
-    QLabel* Label2 = nullptr;
+    QToolBar* toolbar = nullptr;
+    QLabel* memberIdLabel = nullptr;
+    QLabel* memberLabel = nullptr;
+    QToolButton* pickMemberButton = nullptr;
+    QLabel* typeIdLabel = nullptr;
+    QLabel* typeLabel = nullptr;
+    QToolButton* pickTypeButton = nullptr;
+    QLineEdit* amountEdit = nullptr;
+    QLineEdit* noteEdit = nullptr;
+    QDateEdit* dateEdit = nullptr;
+    DataGrid* stagedGrid = nullptr;
+    QLabel* hintLabel = nullptr;
 };

@@ -23,18 +23,18 @@ Picker::Picker(const QString& table, const QString& idField, const QString& name
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
     resize(twips(4200), twips(3600));
 
-    Toolbar1 = new QToolBar(this);
-    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
-    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    Toolbar1->addSeparator();
-    QAction* ok = Toolbar1->addAction(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral(" 确认 "));
+    toolbar = new QToolBar(this);
+    toolbar->setObjectName(QStringLiteral("Toolbar1"));
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    toolbar->addSeparator();
+    QAction* ok = toolbar->addAction(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral(" 确认 "));
     ok->setObjectName(QStringLiteral("ok"));
-    Toolbar1->addSeparator();
+    toolbar->addSeparator();
     QAction* cancel =
-        Toolbar1->addAction(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral(" 取消 "));
+        toolbar->addAction(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral(" 取消 "));
     cancel->setObjectName(QStringLiteral("cancel"));
     for (QAction* a : {ok, cancel}) {
-        if (QWidget* b = Toolbar1->widgetForAction(a)) {
+        if (QWidget* b = toolbar->widgetForAction(a)) {
             b->setObjectName(a->objectName());
             // Reachable with Tab, and named for a screen reader by its caption.
             b->setFocusPolicy(Qt::TabFocus);
@@ -43,14 +43,14 @@ Picker::Picker(const QString& table, const QString& idField, const QString& name
         connect(a, &QAction::triggered, this, [this, a] { toolbarClick(a->objectName()); });
     }
 
-    FG = new DataGrid(this);
-    FG->setObjectName(QStringLiteral("FG"));
-    FG->setAccessibleName(QStringLiteral("查找结果"));
+    rowsGrid = new DataGrid(this);
+    rowsGrid->setObjectName(QStringLiteral("FG"));
+    rowsGrid->setAccessibleName(QStringLiteral("查找结果"));
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(Toolbar1);
-    layout->addWidget(FG);
+    layout->addWidget(toolbar);
+    layout->addWidget(rowsGrid);
 
     try {
         rs_.open(App::conn,
@@ -59,10 +59,10 @@ Picker::Picker(const QString& table, const QString& idField, const QString& name
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("无法读取列表。"));
     }
-    FG->setRecordset(&rs_);
-    FG->setColumnTwips(0, 700);
-    FG->horizontalHeader()->setStretchLastSection(true);
-    FG->setFocus();
+    rowsGrid->setRecordset(&rs_);
+    rowsGrid->setColumnTwips(0, 700);
+    rowsGrid->horizontalHeader()->setStretchLastSection(true);
+    rowsGrid->setFocus();
 }
 
 Picker::~Picker() = default;
@@ -72,7 +72,7 @@ void Picker::toolbarClick(const QString& key)
     if (key == QLatin1String("ok")) {
         if (rs_.isOpen() && rs_.hasCurrent())
             picked_ = PickedRow{rs_.text(0), rs_.text(1)};
-        FG->setRecordset(nullptr);
+        rowsGrid->setRecordset(nullptr);
         accept();
     } else if (key == QLatin1String("cancel")) {
         reject();

@@ -41,7 +41,7 @@ private:
     void toolbarClick(const QString& key);
 
     Recordset rs_;
-    DataGrid* FG = nullptr;
-    QToolBar* Toolbar1 = nullptr;
+    DataGrid* rowsGrid = nullptr;
+    QToolBar* toolbar = nullptr;
     std::optional<PickedRow> picked_;
 };

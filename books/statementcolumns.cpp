@@ -27,31 +27,31 @@ StatementColumnsDialog::StatementColumnsDialog(const Bills::Table& table, QWidge
     for (int r = 0; r < table.firstRows.size(); ++r)
         for (int c = 0; c < table.header.size(); ++c)
             model->setItem(r, c, new QStandardItem(table.firstRows.at(r).value(c)));
-    DGrows = new QTableView(this);
-    DGrows->setObjectName(QStringLiteral("DGrows"));
-    DGrows->setModel(model);
-    DGrows->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    DGrows->setTabKeyNavigation(false);
-    DGrows->resizeColumnsToContents();
+    firstRowsGrid = new QTableView(this);
+    firstRowsGrid->setObjectName(QStringLiteral("DGrows"));
+    firstRowsGrid->setModel(model);
+    firstRowsGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    firstRowsGrid->setTabKeyNavigation(false);
+    firstRowsGrid->resizeColumnsToContents();
 
-    cbodate = columnBox(QStringLiteral("cbodate"), QStringLiteral("（请选择）"), QStringLiteral("日期|时间"));
-    cboform = new QComboBox(this);
-    cboform->setObjectName(QStringLiteral("cboform"));
+    dateColumnBox = columnBox(QStringLiteral("cbodate"), QStringLiteral("（请选择）"), QStringLiteral("日期|时间"));
+    dateFormBox = new QComboBox(this);
+    dateFormBox->setObjectName(QStringLiteral("cboform"));
     for (const QString& form : Bills::dateForms())
-        cboform->addItem(QStringLiteral("%1（%2）").arg(QDate(2026, 3, 1).toString(form), form), form);
-    cboamount = columnBox(QStringLiteral("cboamount"), QStringLiteral("（无：支出、收入分两列）"), QStringLiteral("^(交易)?金额"));
-    cbodebit = columnBox(QStringLiteral("cbodebit"), QStringLiteral("（无）"), QStringLiteral("支出|借方|转出"));
-    cbocredit = columnBox(QStringLiteral("cbocredit"), QStringLiteral("（无）"), QStringLiteral("收入|存入|贷方|转入"));
-    cboparty = columnBox(QStringLiteral("cboparty"), QStringLiteral("（无）"), QStringLiteral("对方"));
-    cbonote = columnBox(QStringLiteral("cbonote"), QStringLiteral("（无）"), QStringLiteral("摘要|用途|备注|附言|说明"));
+        dateFormBox->addItem(QStringLiteral("%1（%2）").arg(QDate(2026, 3, 1).toString(form), form), form);
+    amountColumnBox = columnBox(QStringLiteral("cboamount"), QStringLiteral("（无：支出、收入分两列）"), QStringLiteral("^(交易)?金额"));
+    debitColumnBox = columnBox(QStringLiteral("cbodebit"), QStringLiteral("（无）"), QStringLiteral("支出|借方|转出"));
+    creditColumnBox = columnBox(QStringLiteral("cbocredit"), QStringLiteral("（无）"), QStringLiteral("收入|存入|贷方|转入"));
+    counterpartyColumnBox = columnBox(QStringLiteral("cboparty"), QStringLiteral("（无）"), QStringLiteral("对方"));
+    noteColumnBox = columnBox(QStringLiteral("cbonote"), QStringLiteral("（无）"), QStringLiteral("摘要|用途|备注|附言|说明"));
     guessForm();
-    connect(cbodate, &QComboBox::currentIndexChanged, this, [this] { guessForm(); });
+    connect(dateColumnBox, &QComboBox::currentIndexChanged, this, [this] { guessForm(); });
 
     auto* fields = new QGridLayout;
-    addFieldRow(fields, 0, {{QStringLiteral("日期(&D):"), cbodate}, {QStringLiteral("日期形式(&F):"), cboform}});
-    addFieldRow(fields, 1, {{QStringLiteral("金额(&A):"), cboamount}});
-    addFieldRow(fields, 2, {{QStringLiteral("支出/借方(&O):"), cbodebit}, {QStringLiteral("收入/贷方(&I):"), cbocredit}});
-    addFieldRow(fields, 3, {{QStringLiteral("交易对方(&P):"), cboparty}, {QStringLiteral("备注(&N):"), cbonote}});
+    addFieldRow(fields, 0, {{QStringLiteral("日期(&D):"), dateColumnBox}, {QStringLiteral("日期形式(&F):"), dateFormBox}});
+    addFieldRow(fields, 1, {{QStringLiteral("金额(&A):"), amountColumnBox}});
+    addFieldRow(fields, 2, {{QStringLiteral("支出/借方(&O):"), debitColumnBox}, {QStringLiteral("收入/贷方(&I):"), creditColumnBox}});
+    addFieldRow(fields, 3, {{QStringLiteral("交易对方(&P):"), counterpartyColumnBox}, {QStringLiteral("备注(&N):"), noteColumnBox}});
 
     auto* ok = new QPushButton(QStringLiteral("确定"), this);
     ok->setObjectName(QStringLiteral("cmdok"));
@@ -66,8 +66,8 @@ StatementColumnsDialog::StatementColumnsDialog(const Bills::Table& table, QWidge
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(intro);
-    layout->addWidget(buddyLabel(QStringLiteral("表头和前几行(&R):"), DGrows, this));
-    layout->addWidget(DGrows, 1);
+    layout->addWidget(buddyLabel(QStringLiteral("表头和前几行(&R):"), firstRowsGrid, this));
+    layout->addWidget(firstRowsGrid, 1);
     layout->addLayout(fields);
     layout->addLayout(buttons);
     resize(twips(9000), twips(5400));
@@ -93,21 +93,21 @@ QComboBox* StatementColumnsDialog::columnBox(const QString& name, const QString&
 
 void StatementColumnsDialog::guessForm()
 {
-    const QString form = Bills::guessDateForm(table_, cbodate->currentData().toInt());
+    const QString form = Bills::guessDateForm(table_, dateColumnBox->currentData().toInt());
     if (!form.isEmpty())
-        cboform->setCurrentIndex(cboform->findData(form));
+        dateFormBox->setCurrentIndex(dateFormBox->findData(form));
 }
 
 Bills::Columns StatementColumnsDialog::columns() const
 {
     Bills::Columns c;
-    c.date = cbodate->currentData().toInt();
-    c.dateForm = cboform->currentData().toString();
-    c.amount = cboamount->currentData().toInt();
-    c.debit = c.amount >= 0 ? -1 : cbodebit->currentData().toInt();
-    c.credit = c.amount >= 0 ? -1 : cbocredit->currentData().toInt();
-    c.counterparty = cboparty->currentData().toInt();
-    c.note = cbonote->currentData().toInt();
+    c.date = dateColumnBox->currentData().toInt();
+    c.dateForm = dateFormBox->currentData().toString();
+    c.amount = amountColumnBox->currentData().toInt();
+    c.debit = c.amount >= 0 ? -1 : debitColumnBox->currentData().toInt();
+    c.credit = c.amount >= 0 ? -1 : creditColumnBox->currentData().toInt();
+    c.counterparty = counterpartyColumnBox->currentData().toInt();
+    c.note = noteColumnBox->currentData().toInt();
     return c;
 }
 
@@ -118,13 +118,13 @@ void StatementColumnsDialog::confirm()
     QWidget* at = nullptr;
     if (c.date < 0) {
         missing = QStringLiteral("请选择日期所在的列。");
-        at = cbodate;
+        at = dateColumnBox;
     } else if (!Bills::formReads(table_, c.date, c.dateForm)) {
         missing = QStringLiteral("日期这一列的前几行不全是“%1”形式的日期：请选择别的列或别的日期形式。").arg(c.dateForm);
-        at = cboform;
+        at = dateFormBox;
     } else if (!c.complete()) {
         missing = QStringLiteral("请选择金额所在的列，或者支出（借方）和收入（贷方）两列。");
-        at = cboamount;
+        at = amountColumnBox;
     }
     if (!missing.isEmpty()) {
         App::msgBox(missing, App::MsgStyle::Information);

@@ -27,12 +27,12 @@ private:
     QComboBox* columnBox(const QString& name, const QString& says, const QString& pattern);
 
     Bills::Table table_;
-    QComboBox* cbodate = nullptr;
-    QComboBox* cboform = nullptr;
-    QComboBox* cboamount = nullptr;
-    QComboBox* cbodebit = nullptr;
-    QComboBox* cbocredit = nullptr;
-    QComboBox* cboparty = nullptr;
-    QComboBox* cbonote = nullptr;
-    QTableView* DGrows = nullptr;
+    QComboBox* dateColumnBox = nullptr;
+    QComboBox* dateFormBox = nullptr;
+    QComboBox* amountColumnBox = nullptr;
+    QComboBox* debitColumnBox = nullptr;
+    QComboBox* creditColumnBox = nullptr;
+    QComboBox* counterpartyColumnBox = nullptr;
+    QComboBox* noteColumnBox = nullptr;
+    QTableView* firstRowsGrid = nullptr;
 };

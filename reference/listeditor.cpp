@@ -69,16 +69,16 @@ ListEditor::~ListEditor()
 
 void ListEditor::buildControls()
 {
-    FG = new DataGrid(this);
-    FG->setObjectName(QStringLiteral("FG"));
-    FG->setAccessibleName(u8(kind_.caption));
+    listGrid = new DataGrid(this);
+    listGrid->setObjectName(QStringLiteral("FG"));
+    listGrid->setAccessibleName(u8(kind_.caption));
 
-    Frame1 = new QGroupBox(u8(kind_.frameCaption), this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    auto* fields = new QGridLayout(Frame1);
+    fieldsBox = new QGroupBox(u8(kind_.frameCaption), this);
+    fieldsBox->setObjectName(QStringLiteral("Frame1"));
+    auto* fields = new QGridLayout(fieldsBox);
     fields->setColumnStretch(2, 1);
     for (int i = 0; i < kind_.fieldCount; ++i) {
-        auto* box = new QLineEdit(Frame1);
+        auto* box = new QLineEdit(fieldsBox);
         box->setObjectName(QStringLiteral("txtFields_%1").arg(i));
         box->setMinimumWidth(twips(1800));
         if (i == kind_.passwordField) {
@@ -87,9 +87,9 @@ void ListEditor::buildControls()
         }
         installFocusColor(box);
         installEnterAsTab(box);
-        QLabel* caption = buddyLabel(u8(kind_.fields[i].caption), box, Frame1);
+        QLabel* caption = buddyLabel(u8(kind_.fields[i].caption), box, fieldsBox);
         caption->setObjectName(QStringLiteral("Label1_%1").arg(i));
-        auto* colon = new QLabel(QStringLiteral("："), Frame1);
+        auto* colon = new QLabel(QStringLiteral("："), fieldsBox);
         colon->setObjectName(QStringLiteral("Label2_%1").arg(i));
         fields->addWidget(caption, i, 0);
         fields->addWidget(colon, i, 1);
@@ -106,13 +106,13 @@ void ListEditor::buildControls()
         connect(b, &QPushButton::clicked, this, slot);
         return b;
     };
-    cmdaddnew = button("cmdaddnew", "添加", &ListEditor::addEntry);
-    cmdupdate = button("cmdupdate", "保存", &ListEditor::saveEntry);
-    cmdcancel = button("cmdcancel", "取消", &ListEditor::cancelEdit);
-    cmddel = button("cmddel", "删除", &ListEditor::deleteEntry);
-    cmdedit = button("cmdedit", "编辑", &ListEditor::editEntry);
-    cmdquit = button("cmdquit", "退出", &ListEditor::quit);
-    cmdexport = GridExport::exportButton(FG, u8(kind_.caption), this);
+    addButton = button("cmdaddnew", "添加", &ListEditor::addEntry);
+    saveButton = button("cmdupdate", "保存", &ListEditor::saveEntry);
+    cancelButton = button("cmdcancel", "取消", &ListEditor::cancelEdit);
+    deleteButton = button("cmddel", "删除", &ListEditor::deleteEntry);
+    editButton = button("cmdedit", "编辑", &ListEditor::editEntry);
+    quitButton = button("cmdquit", "退出", &ListEditor::quit);
+    exportButton = GridExport::exportButton(listGrid, u8(kind_.caption), this);
 
     if (kind_.layout == ListEditorKind::ButtonsBelow)
         layOutButtonsBelow();
@@ -123,7 +123,7 @@ void ListEditor::buildControls()
     QList<QWidget*> order;
     for (int i = 0; i < kind_.fieldCount; ++i)
         order << txtFields[kind_.tabOrder[i]];
-    order << cmdupdate << cmdedit << cmdcancel << cmddel << cmdquit << cmdaddnew << cmdexport << FG;
+    order << saveButton << editButton << cancelButton << deleteButton << quitButton << addButton << exportButton << listGrid;
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -131,24 +131,24 @@ void ListEditor::buildControls()
 void ListEditor::layOutButtonsBelow()
 {
     auto* buttons = new QGridLayout;
-    buttons->addWidget(cmdaddnew, 0, 0);
-    buttons->addWidget(cmdedit, 0, 1);
-    buttons->addWidget(cmdupdate, 1, 0);
-    buttons->addWidget(cmdcancel, 1, 1);
-    buttons->addWidget(cmddel, 2, 0);
-    buttons->addWidget(cmdquit, 2, 1);
-    buttons->addWidget(cmdexport, 3, 0);
+    buttons->addWidget(addButton, 0, 0);
+    buttons->addWidget(editButton, 0, 1);
+    buttons->addWidget(saveButton, 1, 0);
+    buttons->addWidget(cancelButton, 1, 1);
+    buttons->addWidget(deleteButton, 2, 0);
+    buttons->addWidget(quitButton, 2, 1);
+    buttons->addWidget(exportButton, 3, 0);
 
     auto* left = new QVBoxLayout;
-    left->addWidget(Frame1);
+    left->addWidget(fieldsBox);
     left->addSpacing(twips(120));
     left->addLayout(buttons);
     left->addStretch(1);
 
     auto* main = new QHBoxLayout(this);
     main->addLayout(left);
-    main->addWidget(FG, 1);
-    FG->setMinimumWidth(twips(4200));
+    main->addWidget(listGrid, 1);
+    listGrid->setMinimumWidth(twips(4200));
     resize(twips(8400), twips(4200));
 }
 
@@ -158,25 +158,25 @@ void ListEditor::layOutButtonsBeside()
     auto* place = new QWidget(this);
     auto* swap = new QHBoxLayout(place);
     swap->setContentsMargins(0, 0, 0, 0);
-    swap->addWidget(cmdedit);
-    swap->addWidget(cmdupdate);
+    swap->addWidget(editButton);
+    swap->addWidget(saveButton);
     auto* buttons = new QGridLayout;
-    buttons->addWidget(cmdaddnew, 0, 0);
+    buttons->addWidget(addButton, 0, 0);
     buttons->addWidget(place, 1, 0);
-    buttons->addWidget(cmdcancel, 2, 0);
-    buttons->addWidget(cmddel, 3, 0);
-    buttons->addWidget(cmdquit, 4, 0);
-    buttons->addWidget(cmdexport, 5, 0);
+    buttons->addWidget(cancelButton, 2, 0);
+    buttons->addWidget(deleteButton, 3, 0);
+    buttons->addWidget(quitButton, 4, 0);
+    buttons->addWidget(exportButton, 5, 0);
     buttons->setRowStretch(6, 1);
 
     auto* top = new QHBoxLayout;
-    top->addWidget(Frame1, 1);
+    top->addWidget(fieldsBox, 1);
     top->addLayout(buttons);
 
     auto* main = new QVBoxLayout(this);
     main->addLayout(top);
-    main->addWidget(FG, 1);
-    FG->setMinimumHeight(twips(2000));
+    main->addWidget(listGrid, 1);
+    listGrid->setMinimumHeight(twips(2000));
     resize(twips(6600), twips(5400));
 }
 
@@ -188,21 +188,21 @@ void ListEditor::formLoad()
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("不能打开%1列表。").arg(u8(kind_.caption)));
     }
-    FG->setRecordset(&rs_);
+    listGrid->setRecordset(&rs_);
     if (kind_.hiddenColumn >= 0 && kind_.hiddenColumn < rs_.fieldCount()) {
         // Passwords: width 0, the column can neither be dragged open nor reached with the keys, and
         // its cells give a screen reader nothing to read out.
-        FG->setColumnHiddenWidth(kind_.hiddenColumn);
-        FG->setColumnFormat(kind_.hiddenColumn, RecordsetModel::Format::Concealed);
-        FG->horizontalHeader()->setSectionResizeMode(kind_.hiddenColumn, QHeaderView::Fixed);
-        FG->setColumnHidden(kind_.hiddenColumn, true);
+        listGrid->setColumnHiddenWidth(kind_.hiddenColumn);
+        listGrid->setColumnFormat(kind_.hiddenColumn, RecordsetModel::Format::Concealed);
+        listGrid->horizontalHeader()->setSectionResizeMode(kind_.hiddenColumn, QHeaderView::Fixed);
+        listGrid->setColumnHidden(kind_.hiddenColumn, true);
     }
     binder_ = new Binder(&rs_, this);
     bindTxt();
     setButtons(true);
     if (!loaded_) {
         // Without the list there is nothing to add to, edit or delete.
-        for (QPushButton* b : {cmdaddnew, cmdedit, cmddel})
+        for (QPushButton* b : {addButton, editButton, deleteButton})
             b->setEnabled(false);
     }
 }
@@ -216,15 +216,15 @@ void ListEditor::bindTxt()
 void ListEditor::setButtons(bool sta)
 {
     browsing_ = sta;
-    cmdaddnew->setEnabled(sta);
-    cmdcancel->setEnabled(!sta);
-    cmddel->setEnabled(sta);
+    addButton->setEnabled(sta);
+    cancelButton->setEnabled(!sta);
+    deleteButton->setEnabled(sta);
     if (kind_.swapEditSave) {
-        cmdedit->setVisible(sta);
-        cmdupdate->setVisible(!sta);
+        editButton->setVisible(sta);
+        saveButton->setVisible(!sta);
     } else {
-        cmdedit->setEnabled(sta);
-        cmdupdate->setEnabled(!sta);
+        editButton->setEnabled(sta);
+        saveButton->setEnabled(!sta);
     }
     // Typing while browsing would change nothing that could be saved: the boxes only take text
     // while a row is being added or edited.

@@ -88,16 +88,16 @@ private:
     bool browsing_ = true;
     bool centred_ = false;
 
-    DataGrid* FG = nullptr;
-    QGroupBox* Frame1 = nullptr;
+    DataGrid* listGrid = nullptr;
+    QGroupBox* fieldsBox = nullptr;
     QList<QLineEdit*> txtFields;
     QList<QLabel*> Label1;
     QList<QLabel*> Label2;
-    QPushButton* cmdaddnew = nullptr;
-    QPushButton* cmdupdate = nullptr;
-    QPushButton* cmdcancel = nullptr;
-    QPushButton* cmddel = nullptr;
-    QPushButton* cmdedit = nullptr;
-    QPushButton* cmdquit = nullptr;
-    QPushButton* cmdexport = nullptr;  // 导出…: the list as a CSV file
+    QPushButton* addButton = nullptr;
+    QPushButton* saveButton = nullptr;
+    QPushButton* cancelButton = nullptr;
+    QPushButton* deleteButton = nullptr;
+    QPushButton* editButton = nullptr;
+    QPushButton* quitButton = nullptr;
+    QPushButton* exportButton = nullptr;  // 导出…: the list as a CSV file
 };

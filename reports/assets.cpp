@@ -63,30 +63,30 @@ AssetsWindow::AssetsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmcurt
     setFont(songFont(9));
     resize(twips(15000), twips(6800));
 
-    auto* Label1 = new QLabel(QStringLiteral("当前资产查询"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setFont(kaiFont(18));
-    Label1->setAlignment(Qt::AlignCenter);
+    auto* titleLabel = new QLabel(QStringLiteral("当前资产查询"), this);
+    titleLabel->setObjectName(QStringLiteral("Label1"));
+    titleLabel->setFont(kaiFont(18));
+    titleLabel->setAlignment(Qt::AlignCenter);
 
     // At opening: the current month and the logged-in user.
     const QDate today = App::today();
-    lbldate = new ValueLabel(QStringLiteral("lbldate"), QString(), this);
-    lbldate->setText(QString::number(today.year()) + QStringLiteral("年") + QString::number(today.month())
+    dateLabel = new ValueLabel(QStringLiteral("lbldate"), QString(), this);
+    dateLabel->setText(QString::number(today.year()) + QStringLiteral("年") + QString::number(today.month())
                      + QStringLiteral("月份"));
-    lbluser = new ValueLabel(QStringLiteral("lbluser"), QString(), this);
-    lbluser->setText(App::curUser);
-    lbluser->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    userLabel = new ValueLabel(QStringLiteral("lbluser"), QString(), this);
+    userLabel->setText(App::curUser);
+    userLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     auto* Line1 = new QFrame(this);
     Line1->setObjectName(QStringLiteral("Line1"));
     Line1->setFrameShape(QFrame::HLine);
     Line1->setFrameShadow(QFrame::Sunken);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(Label1);
+    layout->addWidget(titleLabel);
     auto* titleLine = new QHBoxLayout;
-    titleLine->addWidget(lbldate);
+    titleLine->addWidget(dateLabel);
     titleLine->addStretch(1);
-    titleLine->addWidget(lbluser);
+    titleLine->addWidget(userLabel);
     layout->addLayout(titleLine);
     layout->addWidget(Line1);
 
@@ -120,16 +120,16 @@ AssetsWindow::AssetsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmcurt
     body->addWidget(chart, 3);
     layout->addLayout(body, 1);
 
-    Command1 = new QPushButton(QStringLiteral("统计"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setDefault(true);
-    Command2 = new QPushButton(QStringLiteral("返回"), this);
-    Command2->setObjectName(QStringLiteral("Command2"));
+    countButton = new QPushButton(QStringLiteral("统计"), this);
+    countButton->setObjectName(QStringLiteral("Command1"));
+    countButton->setDefault(true);
+    closeButton = new QPushButton(QStringLiteral("返回"), this);
+    closeButton->setObjectName(QStringLiteral("Command2"));
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    buttons->addWidget(Command1);
+    buttons->addWidget(countButton);
     printing_ = PrintedReport::addButtons(this, buttons, [this] { return report(); });
-    buttons->addWidget(Command2);
+    buttons->addWidget(closeButton);
     layout->addLayout(buttons);
 
     stabar = new QStatusBar(this);
@@ -144,8 +144,8 @@ AssetsWindow::AssetsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmcurt
     layout->addWidget(stabar);
     layout->setContentsMargins(twips(120), twips(120), twips(120), 0);
 
-    connect(Command1, &QPushButton::clicked, this, [this] { computeStatistics(); });
-    connect(Command2, &QPushButton::clicked, this, [this] { close(); });
+    connect(countButton, &QPushButton::clicked, this, [this] { computeStatistics(); });
+    connect(closeButton, &QPushButton::clicked, this, [this] { close(); });
     showPosition({});
 }
 
@@ -268,7 +268,7 @@ ReportContent AssetsWindow::report()
     }
     ReportContent c;
     c.title = windowTitle();
-    c.about << lbldate->text() << kNote.trimmed();
+    c.about << dateLabel->text() << kNote.trimmed();
     c.table = printed_;
     c.amountColumns << 2;
     c.chart = [figures = position_](QChart* chart) { drawPositionChart(chart, kChartTitle, figures); };

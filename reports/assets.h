@@ -41,10 +41,10 @@ private:
     Recordset rs_;
     QMap<int, QLabel*> lblxf_;
     QMap<int, QLabel*> lblyh_;
-    QLabel* lbldate = nullptr;
-    QLabel* lbluser = nullptr;
-    QPushButton* Command1 = nullptr;
-    QPushButton* Command2 = nullptr;
+    QLabel* dateLabel = nullptr;
+    QLabel* userLabel = nullptr;
+    QPushButton* countButton = nullptr;
+    QPushButton* closeButton = nullptr;
     QStatusBar* stabar = nullptr;
     QLabel* stabar_1 = nullptr;
     QLabel* stabar_2 = nullptr;

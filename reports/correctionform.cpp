@@ -73,31 +73,31 @@ CorrectionForm::CorrectionForm(const QString& ledger, const QVariantList& values
 
     const QString memberTip = bank_ ? QStringLiteral("查找成员信息") : QStringLiteral("查找成员");
     const QString otherTip = bank_ ? QStringLiteral("查找银行信息") : (kind ? kind->typeTip : QString());
-    lblcyID = valueBox(bank_ ? QStringLiteral("lblcyid") : QStringLiteral("lblcyID"), QStringLiteral("成员ID"), 1200, this);
-    lblcy = valueBox(QStringLiteral("lblcy"), QStringLiteral("成员"), 1200, this);
-    cmdfindt = Toolbars::lookupButton(QStringLiteral("cmdfindt"), memberTip, this);
-    lbllxID = valueBox(bank_ ? QStringLiteral("lblyhid") : QStringLiteral("lbllxID"),
+    memberIdLabel = valueBox(bank_ ? QStringLiteral("lblcyid") : QStringLiteral("lblcyID"), QStringLiteral("成员ID"), 1200, this);
+    memberLabel = valueBox(QStringLiteral("lblcy"), QStringLiteral("成员"), 1200, this);
+    pickMemberButton = Toolbars::lookupButton(QStringLiteral("cmdfindt"), memberTip, this);
+    typeIdLabel = valueBox(bank_ ? QStringLiteral("lblyhid") : QStringLiteral("lbllxID"),
                        bank_ ? QStringLiteral("银行ID") : QStringLiteral("类型ID"), 1200, this);
-    lbllx = valueBox(bank_ ? QStringLiteral("lblyh") : QStringLiteral("lbllx"),
+    typeLabel = valueBox(bank_ ? QStringLiteral("lblyh") : QStringLiteral("lbllx"),
                      bank_ ? QStringLiteral("银行") : QStringLiteral("类型"), 1200, this);
-    cmdfindo = Toolbars::lookupButton(QStringLiteral("cmdfindo"), otherTip, this);
-    txtJe = new QLineEdit(this);
-    txtJe->setObjectName(bank_ ? QStringLiteral("txtJE") : QStringLiteral("txtJe"));
-    txtJe->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    pickTypeButton = Toolbars::lookupButton(QStringLiteral("cmdfindo"), otherTip, this);
+    amountEdit = new QLineEdit(this);
+    amountEdit->setObjectName(bank_ ? QStringLiteral("txtJE") : QStringLiteral("txtJe"));
+    amountEdit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     // The key filter of the entry form the record came from: Enter moves on there, not in the bank's.
-    installAmountBox(txtJe, false, !bank_);
+    installAmountBox(amountEdit, false, !bank_);
 
     const QString otherTable = bank_ ? QStringLiteral("银行") : (kind ? kind->typeTable : QString());
     const QString otherName = bank_ ? QStringLiteral("开户行") : QStringLiteral("类型");
     const int memberField = bank_ ? BankMember : Member, otherField = bank_ ? Bank : Type;
-    for (QLabel* l : {lblcyID, lblcy, lbllxID, lbllx})
+    for (QLabel* l : {memberIdLabel, memberLabel, typeIdLabel, typeLabel})
         l->setTextFormat(Qt::PlainText);
-    lblcyID->setText(shown(stored_.value(memberField)));
-    lblcy->setText(Picker::nameOf(QStringLiteral("成员"), QStringLiteral("姓名"), lblcyID->text()));
-    lbllxID->setText(shown(stored_.value(otherField)));
-    lbllx->setText(Picker::nameOf(otherTable, otherName, lbllxID->text()));
-    txtJe->setText(shown(stored_.value(bank_ ? BankAmount : Amount)));
-    dpDate = dateBox(bank_ ? QStringLiteral("dpdate") : QStringLiteral("dpDate"), stored_.value(bank_ ? BankDate : Date), this);
+    memberIdLabel->setText(shown(stored_.value(memberField)));
+    memberLabel->setText(Picker::nameOf(QStringLiteral("成员"), QStringLiteral("姓名"), memberIdLabel->text()));
+    typeIdLabel->setText(shown(stored_.value(otherField)));
+    typeLabel->setText(Picker::nameOf(otherTable, otherName, typeIdLabel->text()));
+    amountEdit->setText(shown(stored_.value(bank_ ? BankAmount : Amount)));
+    dateEdit = dateBox(bank_ ? QStringLiteral("dpdate") : QStringLiteral("dpDate"), stored_.value(bank_ ? BankDate : Date), this);
 
     auto* grid = new QGridLayout;
     int row = 0;
@@ -106,70 +106,70 @@ CorrectionForm::CorrectionForm(const QString& ledger, const QVariantList& values
         grid->addWidget(b, row++, 4);
     };
     if (bank_) {
-        pickRow(QStringLiteral("银行ID:"), lbllxID, QStringLiteral("银行:"), lbllx, cmdfindo);
-        pickRow(QStringLiteral("成员ID:"), lblcyID, QStringLiteral("成员:"), lblcy, cmdfindt);
-        cbocq = bankChoiceBox(QStringLiteral("cbocq"), true, this);
-        cbolx = bankChoiceBox(QStringLiteral("cbolx"), false, this);
-        cbocq->setEditText(shown(stored_.value(Direction)));
-        cbolx->setEditText(shown(stored_.value(Kind)));
-        addFieldRow(grid, row++, {{QStringLiteral("存或取:"), cbocq}, {QStringLiteral("类型:"), cbolx}});
-        addFieldRow(grid, row++, {{QStringLiteral("金  额:"), txtJe}, {QStringLiteral("日期:"), dpDate}});
+        pickRow(QStringLiteral("银行ID:"), typeIdLabel, QStringLiteral("银行:"), typeLabel, pickTypeButton);
+        pickRow(QStringLiteral("成员ID:"), memberIdLabel, QStringLiteral("成员:"), memberLabel, pickMemberButton);
+        directionBox = bankChoiceBox(QStringLiteral("cbocq"), true, this);
+        termBox = bankChoiceBox(QStringLiteral("cbolx"), false, this);
+        directionBox->setEditText(shown(stored_.value(Direction)));
+        termBox->setEditText(shown(stored_.value(Kind)));
+        addFieldRow(grid, row++, {{QStringLiteral("存或取:"), directionBox}, {QStringLiteral("类型:"), termBox}});
+        addFieldRow(grid, row++, {{QStringLiteral("金  额:"), amountEdit}, {QStringLiteral("日期:"), dateEdit}});
     } else {
-        pickRow(QStringLiteral("成员ID:"), lblcyID, QStringLiteral("成员:"), lblcy, cmdfindt);
-        pickRow(QStringLiteral("类型ID:"), lbllxID, QStringLiteral("类型:"), lbllx, cmdfindo);
-        addFieldRow(grid, row++, {{QStringLiteral("金额:"), txtJe}, {QStringLiteral("日期:"), dpDate}});
-        txtMemo = new QLineEdit(this);
-        txtMemo->setObjectName(QStringLiteral("txtMemo"));
-        setCharacterLimit(txtMemo, 20);
-        txtMemo->setText(shown(stored_.value(Note)));
-        grid->addWidget(buddyLabel(QStringLiteral("备注:"), txtMemo, this), row, 0);
-        grid->addWidget(txtMemo, row++, 1, 1, 3);
+        pickRow(QStringLiteral("成员ID:"), memberIdLabel, QStringLiteral("成员:"), memberLabel, pickMemberButton);
+        pickRow(QStringLiteral("类型ID:"), typeIdLabel, QStringLiteral("类型:"), typeLabel, pickTypeButton);
+        addFieldRow(grid, row++, {{QStringLiteral("金额:"), amountEdit}, {QStringLiteral("日期:"), dateEdit}});
+        noteEdit = new QLineEdit(this);
+        noteEdit->setObjectName(QStringLiteral("txtMemo"));
+        setCharacterLimit(noteEdit, 20);
+        noteEdit->setText(shown(stored_.value(Note)));
+        grid->addWidget(buddyLabel(QStringLiteral("备注:"), noteEdit, this), row, 0);
+        grid->addWidget(noteEdit, row++, 1, 1, 3);
     }
     grid->setColumnStretch(3, 1);
 
-    cmdsave = new QPushButton(QStringLiteral("保存"), this);
-    cmdsave->setObjectName(QStringLiteral("cmdsave"));
-    cmdsave->setDefault(true);
-    cmdcancel = new QPushButton(QStringLiteral("取消"), this);
-    cmdcancel->setObjectName(QStringLiteral("cmdcancel"));
-    cmdcancel->setAutoDefault(false);
+    saveButton = new QPushButton(QStringLiteral("保存"), this);
+    saveButton->setObjectName(QStringLiteral("cmdsave"));
+    saveButton->setDefault(true);
+    cancelButton = new QPushButton(QStringLiteral("取消"), this);
+    cancelButton->setObjectName(QStringLiteral("cmdcancel"));
+    cancelButton->setAutoDefault(false);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    buttons->addWidget(cmdsave);
-    buttons->addWidget(cmdcancel);
+    buttons->addWidget(saveButton);
+    buttons->addWidget(cancelButton);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addLayout(buttons);
 
-    connect(cmdfindt, &QToolButton::clicked, this, [this] {
-        Picker::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), lblcyID, lblcy);
+    connect(pickMemberButton, &QToolButton::clicked, this, [this] {
+        Picker::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), memberIdLabel, memberLabel);
     });
-    connect(cmdfindo, &QToolButton::clicked, this, [this, otherTable, otherName] {
-        Picker::pickInto(this, otherTable, otherName, lbllxID, lbllx);
-        txtJe->setFocus();
+    connect(pickTypeButton, &QToolButton::clicked, this, [this, otherTable, otherName] {
+        Picker::pickInto(this, otherTable, otherName, typeIdLabel, typeLabel);
+        amountEdit->setFocus();
     });
-    connect(cmdsave, &QPushButton::clicked, this, [this] { saveCorrection(); });
-    connect(cmdcancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(saveButton, &QPushButton::clicked, this, [this] { saveCorrection(); });
+    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
-    txtJe->setFocus();
-    txtJe->selectAll();
+    amountEdit->setFocus();
+    amountEdit->selectAll();
 }
 
 void CorrectionForm::saveCorrection()
 {
     const EntryFormKind* kind = entryKindOf(ledger_);
-    const bool passed = bank_ ? checkRecord({{lbllxID->text(), QStringLiteral("银行不能为空"), cmdfindo},
-                                             {lblcyID->text(), QStringLiteral("成员不能为空"), cmdfindt},
-                                             {txtJe->text(), QStringLiteral("金额不能为空"), txtJe}},
-                                            txtJe)
-                              : checkRecord({{lbllxID->text(), kind ? kind->emptyTypeMessage : QString(), cmdfindo},
-                                             {lblcyID->text(), QStringLiteral("成员不能为空"), cmdfindt},
-                                             {txtJe->text(), kind ? kind->emptyAmountMessage : QString(), txtJe}},
-                                            txtJe);
+    const bool passed = bank_ ? checkRecord({{typeIdLabel->text(), QStringLiteral("银行不能为空"), pickTypeButton},
+                                             {memberIdLabel->text(), QStringLiteral("成员不能为空"), pickMemberButton},
+                                             {amountEdit->text(), QStringLiteral("金额不能为空"), amountEdit}},
+                                            amountEdit)
+                              : checkRecord({{typeIdLabel->text(), kind ? kind->emptyTypeMessage : QString(), pickTypeButton},
+                                             {memberIdLabel->text(), QStringLiteral("成员不能为空"), pickMemberButton},
+                                             {amountEdit->text(), kind ? kind->emptyAmountMessage : QString(), amountEdit}},
+                                            amountEdit);
     if (passed && checkNoControlCharacters(this) && save_ && save_(values())) {
         // A corrected expense may take its type over the month's budget: said once, nothing refused.
         if (ledger_ == QStringLiteral("支出帐"))
-            warnOverBudget({{lblcyID->text(), lbllxID->text(), dpDate->date().toString(QStringLiteral("yyyy-MM"))}});
+            warnOverBudget({{memberIdLabel->text(), typeIdLabel->text(), dateEdit->date().toString(QStringLiteral("yyyy-MM"))}});
         accept();
     }
 }
@@ -182,26 +182,26 @@ QVariant CorrectionForm::kept(int field, const QString& text) const
 QVariantList CorrectionForm::values() const
 {
     const int amountField = bank_ ? BankAmount : Amount, dateField = bank_ ? BankDate : Date;
-    QVariant amount = kept(amountField, txtJe->text());
+    QVariant amount = kept(amountField, amountEdit->text());
     if (amount.metaType().id() == QMetaType::QString)
-        amount = QVariant::fromValue(Money::parse(QString(txtJe->text()).remove(u' ')).value_or(Money()));
+        amount = QVariant::fromValue(Money::parse(QString(amountEdit->text()).remove(u' ')).value_or(Money()));
     // A date left as read (or left empty) keeps what is stored; the month follows the date.
     const QDate stored = QDate::fromString(shown(stored_.value(dateField)), QStringLiteral("yyyy-MM-dd"));
-    const bool dateKept = dpDate->date() == (stored.isValid() ? stored : dpDate->minimumDate());
-    const QVariant date = dateKept ? stored_.value(dateField) : QVariant(dpDate->date().toString(QStringLiteral("yyyy-MM-dd")));
+    const bool dateKept = dateEdit->date() == (stored.isValid() ? stored : dateEdit->minimumDate());
+    const QVariant date = dateKept ? stored_.value(dateField) : QVariant(dateEdit->date().toString(QStringLiteral("yyyy-MM-dd")));
 
     QVariantList v = stored_;
     if (bank_) {
-        v[Bank] = kept(Bank, lbllxID->text());
-        v[BankMember] = kept(BankMember, lblcyID->text());
-        v[Direction] = kept(Direction, cbocq->currentText());
-        v[Kind] = kept(Kind, cbolx->currentText());
+        v[Bank] = kept(Bank, typeIdLabel->text());
+        v[BankMember] = kept(BankMember, memberIdLabel->text());
+        v[Direction] = kept(Direction, directionBox->currentText());
+        v[Kind] = kept(Kind, termBox->currentText());
     } else {
-        v[Member] = kept(Member, lblcyID->text());
-        v[Type] = kept(Type, lbllxID->text());
-        v[Note] = kept(Note, txtMemo->text());
+        v[Member] = kept(Member, memberIdLabel->text());
+        v[Type] = kept(Type, typeIdLabel->text());
+        v[Note] = kept(Note, noteEdit->text());
         if (!dateKept)
-            v[Month] = dpDate->date().month();
+            v[Month] = dateEdit->date().month();
     }
     v[amountField] = amount;
     v[dateField] = date;

@@ -39,17 +39,17 @@ private:
     Saver save_;
     bool bank_ = false;
 
-    QLabel* lblcyID = nullptr;  // member code
-    QLabel* lblcy = nullptr;
-    QToolButton* cmdfindt = nullptr;
-    QLabel* lbllxID = nullptr;  // type or bank code
-    QLabel* lbllx = nullptr;
-    QToolButton* cmdfindo = nullptr;
-    QComboBox* cbocq = nullptr;
-    QComboBox* cbolx = nullptr;
-    QLineEdit* txtJe = nullptr;
-    QLineEdit* txtMemo = nullptr;
-    QDateEdit* dpDate = nullptr;
-    QPushButton* cmdsave = nullptr;
-    QPushButton* cmdcancel = nullptr;
+    QLabel* memberIdLabel = nullptr;  // member code
+    QLabel* memberLabel = nullptr;
+    QToolButton* pickMemberButton = nullptr;
+    QLabel* typeIdLabel = nullptr;  // type or bank code
+    QLabel* typeLabel = nullptr;
+    QToolButton* pickTypeButton = nullptr;
+    QComboBox* directionBox = nullptr;
+    QComboBox* termBox = nullptr;
+    QLineEdit* amountEdit = nullptr;
+    QLineEdit* noteEdit = nullptr;
+    QDateEdit* dateEdit = nullptr;
+    QPushButton* saveButton = nullptr;
+    QPushButton* cancelButton = nullptr;
 };

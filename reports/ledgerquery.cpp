@@ -88,49 +88,49 @@ QFrame* LedgerQuery::buildCriteria()
     frame->setFrameShape(QFrame::Box);
     frame->setFrameShadow(QFrame::Sunken);
 
-    Label5 = new QLabel(QStringLiteral("选择查询条件："), frame);
-    Label5->setObjectName(QStringLiteral("Label5"));
+    criteriaCaption = new QLabel(QStringLiteral("选择查询条件："), frame);
+    criteriaCaption->setObjectName(QStringLiteral("Label5"));
 
-    cmdfindt = findButton(QStringLiteral("cmdfindt"), QStringLiteral("查找成员"), frame);
-    lblcyID = valueBox(QStringLiteral("lblcyID"), QStringLiteral("成员ID"), 1100, frame);
-    lblcy = valueBox(QStringLiteral("lblcy"), QStringLiteral("成员"), 1100, frame);
-    cmdfindo = findButton(QStringLiteral("cmdfindo"), QString::fromUtf8(kind.otherTip), frame);
+    pickMemberButton = findButton(QStringLiteral("cmdfindt"), QStringLiteral("查找成员"), frame);
+    memberIdLabel = valueBox(QStringLiteral("lblcyID"), QStringLiteral("成员ID"), 1100, frame);
+    memberLabel = valueBox(QStringLiteral("lblcy"), QStringLiteral("成员"), 1100, frame);
+    pickOtherButton = findButton(QStringLiteral("cmdfindo"), QString::fromUtf8(kind.otherTip), frame);
     const QString otherId = QString::fromUtf8(kind.otherIdCaption);
     const QString otherName = QString::fromUtf8(kind.otherNameCaption);
-    lbllxID = valueBox(QStringLiteral("lbllxID"), QString(otherId).remove(u':'), 1100, frame);
-    lbllx = valueBox(QStringLiteral("lbllx"), QString(otherName).remove(u':'), 1100, frame);
+    otherIdLabel = valueBox(QStringLiteral("lbllxID"), QString(otherId).remove(u':'), 1100, frame);
+    otherLabel = valueBox(QStringLiteral("lbllx"), QString(otherName).remove(u':'), 1100, frame);
 
     const QDate today = App::today();
     fromDate = datePicker(QStringLiteral("dpfrom"), QDate(today.year(), 1, 1), frame);
     toDate = datePicker(QStringLiteral("dpto"), today, frame);
 
-    CmdqueryNow = new QPushButton(QStringLiteral("执行！"), frame);
-    CmdqueryNow->setObjectName(QStringLiteral("CmdqueryNow"));
-    CmdqueryNow->setToolTip(QStringLiteral("执行查询"));
-    CmdqueryNow->setDefault(true);
+    runButton = new QPushButton(QStringLiteral("执行！"), frame);
+    runButton->setObjectName(QStringLiteral("CmdqueryNow"));
+    runButton->setToolTip(QStringLiteral("执行查询"));
+    runButton->setDefault(true);
 
     auto* grid = new QGridLayout(frame);
-    grid->addWidget(Label5, 0, 0, 1, 6);
-    grid->addWidget(cmdfindt, 1, 0);
+    grid->addWidget(criteriaCaption, 0, 0, 1, 6);
+    grid->addWidget(pickMemberButton, 1, 0);
     grid->addWidget(new QLabel(QStringLiteral("成员ID:"), frame), 1, 1);
-    grid->addWidget(lblcyID, 1, 2);
+    grid->addWidget(memberIdLabel, 1, 2);
     grid->addWidget(new QLabel(QStringLiteral("成员:"), frame), 1, 3);
-    grid->addWidget(lblcy, 1, 4, 1, 2);
-    grid->addWidget(cmdfindo, 2, 0);
+    grid->addWidget(memberLabel, 1, 4, 1, 2);
+    grid->addWidget(pickOtherButton, 2, 0);
     grid->addWidget(new QLabel(otherId, frame), 2, 1);
-    grid->addWidget(lbllxID, 2, 2);
+    grid->addWidget(otherIdLabel, 2, 2);
     grid->addWidget(new QLabel(otherName, frame), 2, 3);
-    grid->addWidget(lbllx, 2, 4, 1, 2);
+    grid->addWidget(otherLabel, 2, 4, 1, 2);
     int row = 3;
     if (kind.direction) {
-        coblx = new QComboBox(frame);
-        coblx->setObjectName(QStringLiteral("coblx"));
-        coblx->setEditable(true);
-        coblx->setInsertPolicy(QComboBox::NoInsert);
-        coblx->setCompleter(nullptr);  // the typed text stays as typed
-        coblx->addItems({kDeposit, kWithdrawal});
-        grid->addWidget(buddyLabel(QStringLiteral("存或取："), coblx, frame), row, 1);
-        grid->addWidget(coblx, row, 2);
+        directionBox = new QComboBox(frame);
+        directionBox->setObjectName(QStringLiteral("coblx"));
+        directionBox->setEditable(true);
+        directionBox->setInsertPolicy(QComboBox::NoInsert);
+        directionBox->setCompleter(nullptr);  // the typed text stays as typed
+        directionBox->addItems({kDeposit, kWithdrawal});
+        grid->addWidget(buddyLabel(QStringLiteral("存或取："), directionBox, frame), row, 1);
+        grid->addWidget(directionBox, row, 2);
         ++row;
     }
     row = addSearchBoxes(grid, row, frame);
@@ -141,7 +141,7 @@ QFrame* LedgerQuery::buildCriteria()
     dates->addWidget(buddyLabel(QStringLiteral("止"), toDate, frame));
     dates->addWidget(toDate);
     dates->addStretch(1);
-    dates->addWidget(CmdqueryNow);
+    dates->addWidget(runButton);
     grid->addLayout(dates, row, 0, 1, 6);
     grid->setColumnStretch(4, 1);
     return frame;
@@ -150,13 +150,13 @@ QFrame* LedgerQuery::buildCriteria()
 void LedgerQuery::setKeyboardOrder()
 {
     // The keyboard walks the criteria in reading order, then the grid.
-    QList<QWidget*> order = {cmdfindt, lblcyID, lblcy, cmdfindo, lbllxID, lbllx};
-    if (coblx)
-        order << coblx;
-    for (QWidget* box : {static_cast<QWidget*>(txtNote), static_cast<QWidget*>(txtFrom), static_cast<QWidget*>(txtTo)})
+    QList<QWidget*> order = {pickMemberButton, memberIdLabel, memberLabel, pickOtherButton, otherIdLabel, otherLabel};
+    if (directionBox)
+        order << directionBox;
+    for (QWidget* box : {static_cast<QWidget*>(noteSearchEdit), static_cast<QWidget*>(amountFromEdit), static_cast<QWidget*>(amountToEdit)})
         if (box)
             order << box;
-    order << fromDate << toDate << CmdqueryNow << DG;
+    order << fromDate << toDate << runButton << resultGrid;
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -164,17 +164,17 @@ void LedgerQuery::setKeyboardOrder()
 void LedgerQuery::setUpDirection()
 {
     // Choosing a list item (mouse, arrow keys) sets the direction; editing the text only warns.
-    connect(coblx, &QComboBox::activated, this, [this](int i) { chooseDirection(i); });
-    connect(coblx->lineEdit(), &QLineEdit::textEdited, this, [this] { warnOfTypedDirection(); });
+    connect(directionBox, &QComboBox::activated, this, [this](int i) { chooseDirection(i); });
+    connect(directionBox->lineEdit(), &QLineEdit::textEdited, this, [this] { warnOfTypedDirection(); });
     // Enter in the edit field would pick the item matching the typed text: that is not a choice
     // from the list, so it is kept from the combo. The keys reach the combo first (its edit field
     // hands the focus to it), and the combo passes them on to the edit field directly.
-    coblx->installEventFilter(this);
-    coblx->lineEdit()->installEventFilter(this);
+    directionBox->installEventFilter(this);
+    directionBox->lineEdit()->installEventFilter(this);
     // Leaving the edit field (Tab, a click elsewhere, opening the list) likewise makes the combo
     // pick the item matching the typed text: it is let go of that, so typing never chooses.
-    QObject::disconnect(coblx->lineEdit(), &QLineEdit::editingFinished, coblx, nullptr);
-    coblx->setCurrentIndex(0);
+    QObject::disconnect(directionBox->lineEdit(), &QLineEdit::editingFinished, directionBox, nullptr);
+    directionBox->setCurrentIndex(0);
     chooseDirection(0);
 }
 
@@ -190,29 +190,29 @@ LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
     totalLabel = new ValueLabel(QStringLiteral("lblJE"), QString(), this);
     totalLabel->setText(QStringLiteral("查询结果："));
     // Which dates the list and its total cover: with no member, type or bank chosen, all of them.
-    lblRange = new ValueLabel(QStringLiteral("lblRange"), QStringLiteral("日期范围"), this);
+    rangeLabel = new ValueLabel(QStringLiteral("lblRange"), QStringLiteral("日期范围"), this);
     auto* rangeCaption = new QLabel(QStringLiteral("日期范围："), this);
-    rangeCaption->setBuddy(lblRange);
-    DG = new DataGrid(this);
-    DG->setObjectName(QStringLiteral("DG"));
-    DG->setAccessibleName(QStringLiteral("查询结果"));
-    totalLabel->setBuddy(DG);
+    rangeCaption->setBuddy(rangeLabel);
+    resultGrid = new DataGrid(this);
+    resultGrid->setObjectName(QStringLiteral("DG"));
+    resultGrid->setAccessibleName(QStringLiteral("查询结果"));
+    totalLabel->setBuddy(resultGrid);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(criteria);
     layout->addWidget(totalLabel);
     auto* rangeLine = new QHBoxLayout;
     rangeLine->addWidget(rangeCaption);
-    rangeLine->addWidget(lblRange, 1);
-    rangeLine->addWidget(GridExport::exportButton(DG, windowTitle(), this));
+    rangeLine->addWidget(rangeLabel, 1);
+    rangeLine->addWidget(GridExport::exportButton(resultGrid, windowTitle(), this));
     layout->addLayout(rangeLine);
-    layout->addWidget(DG, 1);
+    layout->addWidget(resultGrid, 1);
 
     setKeyboardOrder();
 
-    connect(cmdfindt, &QPushButton::clicked, this, [this] { pickMember(); });
-    connect(cmdfindo, &QPushButton::clicked, this, [this] { pickOther(); });
-    connect(CmdqueryNow, &QPushButton::clicked, this, [this] { runQuery(); });
+    connect(pickMemberButton, &QPushButton::clicked, this, [this] { pickMember(); });
+    connect(pickOtherButton, &QPushButton::clicked, this, [this] { pickOther(); });
+    connect(runButton, &QPushButton::clicked, this, [this] { runQuery(); });
 
     // A result arrives in slices: its total is shown once the last slice is in, and a slice that
     // fails leaves no half result behind.
@@ -233,7 +233,7 @@ LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
     showResult(openResult(head_, {}, wholeLedgerOrder(kind)));
     showRange(false);
 
-    if (coblx)
+    if (directionBox)
         setUpDirection();
 
     // The ring chart of the listed amounts, printing and PDF.
@@ -243,13 +243,13 @@ LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
 LedgerQuery::~LedgerQuery()
 {
     // The grid lets go of the result before the result goes.
-    DG->setRecordset(nullptr);
+    resultGrid->setRecordset(nullptr);
     rs_.close();
 }
 
 bool LedgerQuery::eventFilter(QObject* o, QEvent* e)
 {
-    if (coblx && (o == coblx || o == coblx->lineEdit()) && e->type() == QEvent::KeyPress) {
+    if (directionBox && (o == directionBox || o == directionBox->lineEdit()) && e->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(e)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter)
             return true;
@@ -259,12 +259,12 @@ bool LedgerQuery::eventFilter(QObject* o, QEvent* e)
 
 void LedgerQuery::pickMember()
 {
-    Picker::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), lblcyID, lblcy);
+    Picker::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), memberIdLabel, memberLabel);
 }
 
 void LedgerQuery::pickOther()
 {
-    Picker::pickInto(this, QString::fromUtf8(kind_.otherTable), QString::fromUtf8(kind_.otherNameField), lbllxID, lbllx);
+    Picker::pickInto(this, QString::fromUtf8(kind_.otherTable), QString::fromUtf8(kind_.otherNameField), otherIdLabel, otherLabel);
 }
 
 void LedgerQuery::runQuery()
@@ -273,8 +273,8 @@ void LedgerQuery::runQuery()
     QVariantList searchValues;
     if (!readSearch(search, searchValues))
         return;
-    const QString member = lblcyID->text();
-    const QString other = lbllxID->text();
+    const QString member = memberIdLabel->text();
+    const QString other = otherIdLabel->text();
     if (member.isEmpty() && other.isEmpty()) {
         // Neither chosen: the whole ledger, whatever the dates say, narrowed by the search boxes.
         if (search.isEmpty())
@@ -310,14 +310,14 @@ void LedgerQuery::runQuery()
 
 void LedgerQuery::showRange(bool datesApply)
 {
-    lblRange->setText((datesApply ? storedDate(fromDate->date()) + QStringLiteral(" 至 ") + storedDate(toDate->date())
+    rangeLabel->setText((datesApply ? storedDate(fromDate->date()) + QStringLiteral(" 至 ") + storedDate(toDate->date())
                                   : QStringLiteral("全部日期"))
                       + searchShown_);
 }
 
 void LedgerQuery::chooseDirection(int index)
 {
-    const QString t = coblx->itemText(index);
+    const QString t = directionBox->itemText(index);
     if (t == kDeposit || t == kWithdrawal)
         direction_ = t;
 }
@@ -362,10 +362,10 @@ void LedgerQuery::showResult(bool ok)
 
 void LedgerQuery::showRows()
 {
-    DG->setRecordset(&rs_);
-    DG->setColumnTwips(2, 700);
-    DG->setColumnAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
-    DG->setColumnTwips(3, 800);
+    resultGrid->setRecordset(&rs_);
+    resultGrid->setColumnTwips(2, 700);
+    resultGrid->setColumnAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+    resultGrid->setColumnTwips(3, 800);
 }
 
 QString LedgerQuery::totalText()
@@ -404,18 +404,18 @@ int LedgerQuery::addSearchBoxes(QGridLayout* grid, int row, QWidget* parent)
 {
     auto* line = new QHBoxLayout;
     if (!kind_.direction) {
-        txtNote = new QLineEdit(parent);
-        txtNote->setObjectName(QStringLiteral("txtNote"));
-        txtNote->setToolTip(QStringLiteral("备注中含有这段文字的记录（不分大小写）"));
-        line->addWidget(buddyLabel(QStringLiteral("备注包含："), txtNote, parent));
-        line->addWidget(txtNote, 1);
+        noteSearchEdit = new QLineEdit(parent);
+        noteSearchEdit->setObjectName(QStringLiteral("txtNote"));
+        noteSearchEdit->setToolTip(QStringLiteral("备注中含有这段文字的记录（不分大小写）"));
+        line->addWidget(buddyLabel(QStringLiteral("备注包含："), noteSearchEdit, parent));
+        line->addWidget(noteSearchEdit, 1);
     }
-    txtFrom = new QLineEdit(parent);
-    txtFrom->setObjectName(QStringLiteral("txtFrom"));
-    txtTo = new QLineEdit(parent);
-    txtTo->setObjectName(QStringLiteral("txtTo"));
+    amountFromEdit = new QLineEdit(parent);
+    amountFromEdit->setObjectName(QStringLiteral("txtFrom"));
+    amountToEdit = new QLineEdit(parent);
+    amountToEdit->setObjectName(QStringLiteral("txtTo"));
     line->addWidget(new QLabel(QStringLiteral("金额："), parent));
-    for (auto [box, caption] : {std::pair{txtFrom, "从"}, std::pair{txtTo, "到"}}) {
+    for (auto [box, caption] : {std::pair{amountFromEdit, "从"}, std::pair{amountToEdit, "到"}}) {
         installAmountBox(box, false, false);
         box->setAccessibleName(QStringLiteral("金额") + QString::fromUtf8(caption));  // "从" alone says too little
         box->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -435,16 +435,16 @@ bool LedgerQuery::readSearch(QString& sql, QVariantList& values)
     values.clear();
     QString shown;
     const QString ledger = QString::fromUtf8(kind_.dateField).section(u'.', 0, 0);
-    if (txtNote && !txtNote->text().isEmpty()) {
+    if (noteSearchEdit && !noteSearchEdit->text().isEmpty()) {
         // Anywhere in the note, letter case aside; %, _ and the escape itself stand for themselves.
-        QString pattern = txtNote->text();
+        QString pattern = noteSearchEdit->text();
         pattern.replace(u'\\', QLatin1String("\\\\")).replace(u'%', QLatin1String("\\%")).replace(u'_', QLatin1String("\\_"));
         sql += QStringLiteral(" and ") + ledger + QStringLiteral(".备注 like ? escape '\\'");
         values << QStringLiteral("%") + pattern + QStringLiteral("%");
-        shown += QStringLiteral("，备注包含“%1”").arg(txtNote->text());
+        shown += QStringLiteral("，备注包含“%1”").arg(noteSearchEdit->text());
     }
     std::optional<Money> bounds[2];
-    QLineEdit* boxes[2] = {txtFrom, txtTo};
+    QLineEdit* boxes[2] = {amountFromEdit, amountToEdit};
     for (int i = 0; i < 2; ++i) {
         const QString t = boxes[i]->text().trimmed();
         if (t.isEmpty())
@@ -458,7 +458,7 @@ bool LedgerQuery::readSearch(QString& sql, QVariantList& values)
     }
     if (bounds[0] && bounds[1] && *bounds[0] > *bounds[1]) {
         App::msgBox(QStringLiteral("金额的“从”%1 大于“到”%2，请改正后再查询。").arg(bounds[0]->toPlain(), bounds[1]->toPlain()), App::MsgStyle::Information);
-        txtFrom->setFocus();
+        amountFromEdit->setFocus();
         return false;
     }
     // An amount counts as the grid shows it, to the ten-thousandth: half of one either side.

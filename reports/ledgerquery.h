@@ -100,30 +100,30 @@ private:
     QString direction_;
     QString searchShown_;  // the search conditions of the list shown, for the range line
 
-    QLabel* Label5 = nullptr;
-    QPushButton* cmdfindt = nullptr;
-    QPushButton* cmdfindo = nullptr;
-    QLabel* lblcyID = nullptr;
-    QLabel* lblcy = nullptr;
-    QLabel* lbllxID = nullptr;
-    QLabel* lbllx = nullptr;
-    QComboBox* coblx = nullptr;
+    QLabel* criteriaCaption = nullptr;
+    QPushButton* pickMemberButton = nullptr;
+    QPushButton* pickOtherButton = nullptr;
+    QLabel* memberIdLabel = nullptr;
+    QLabel* memberLabel = nullptr;
+    QLabel* otherIdLabel = nullptr;
+    QLabel* otherLabel = nullptr;
+    QComboBox* directionBox = nullptr;
     QDateEdit* fromDate = nullptr;
     QDateEdit* toDate = nullptr;
-    QPushButton* CmdqueryNow = nullptr;
-    DataGrid* DG = nullptr;
+    QPushButton* runButton = nullptr;
+    DataGrid* resultGrid = nullptr;
     QLabel* totalLabel = nullptr;
-    QLabel* lblRange = nullptr;
+    QLabel* rangeLabel = nullptr;
 
     QString ledger_;       // the ledger the rows stand for
     int resultSerial_ = 0;  // which result the grid shows, among those of every query window
-    QPushButton* cmdedit = nullptr;
-    QPushButton* cmddel = nullptr;
-    QPushButton* cmdundo = nullptr;
+    QPushButton* editButton = nullptr;
+    QPushButton* deleteButton = nullptr;
+    QPushButton* undoButton = nullptr;
     QAction* undoAction_ = nullptr;
 
-    QLineEdit* txtNote = nullptr;
-    QLineEdit* txtFrom = nullptr;
-    QLineEdit* txtTo = nullptr;
+    QLineEdit* noteSearchEdit = nullptr;
+    QLineEdit* amountFromEdit = nullptr;
+    QLineEdit* amountToEdit = nullptr;
 };
 

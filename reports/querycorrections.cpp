@@ -58,25 +58,25 @@ void LedgerQuery::setUpCorrections(QBoxLayout* layout)
     ledger_ = QString::fromUtf8(kind_.dateField).section(u'.', 0, 0);
     rs_.keepRowKeys(ledger_, QString::fromUtf8(kind_.head));
 
-    cmdedit = button(QStringLiteral("cmdedit"), QStringLiteral("修改"), QStringLiteral("修改选中的记录（双击或回车）"), this);
-    cmddel = button(QStringLiteral("cmddel"), QStringLiteral("删除"), QStringLiteral("删除选中的记录，放入回收站（Delete 键）"), this);
-    cmdundo = button(QStringLiteral("cmdundo"), QStringLiteral("撤销"), QStringLiteral("撤销"), this);
+    editButton = button(QStringLiteral("cmdedit"), QStringLiteral("修改"), QStringLiteral("修改选中的记录（双击或回车）"), this);
+    deleteButton = button(QStringLiteral("cmddel"), QStringLiteral("删除"), QStringLiteral("删除选中的记录，放入回收站（Delete 键）"), this);
+    undoButton = button(QStringLiteral("cmdundo"), QStringLiteral("撤销"), QStringLiteral("撤销"), this);
     auto* row = new QHBoxLayout;
     row->addStretch(1);
-    for (QPushButton* b : {cmdedit, cmddel, cmdundo})
+    for (QPushButton* b : {editButton, deleteButton, undoButton})
         row->addWidget(b);
-    layout->insertLayout(layout->indexOf(DG), row);
+    layout->insertLayout(layout->indexOf(resultGrid), row);
 
     undoAction_ = new QAction(QStringLiteral("撤销"), this);
     undoAction_->setShortcut(QKeySequence::Undo);
     addAction(undoAction_);
 
-    connect(cmdedit, &QPushButton::clicked, this, [this] { correctCurrent(); });
-    connect(cmddel, &QPushButton::clicked, this, [this] { deleteCurrentRecord(); });
-    connect(cmdundo, &QPushButton::clicked, this, [this] { undoLast(); });
+    connect(editButton, &QPushButton::clicked, this, [this] { correctCurrent(); });
+    connect(deleteButton, &QPushButton::clicked, this, [this] { deleteCurrentRecord(); });
+    connect(undoButton, &QPushButton::clicked, this, [this] { undoLast(); });
     connect(undoAction_, &QAction::triggered, this, [this] { undoLast(); });
-    connect(DG, &QAbstractItemView::doubleClicked, this, [this] { correctCurrent(); });
-    DG->installEventFilter(new RecordKeys(
+    connect(resultGrid, &QAbstractItemView::doubleClicked, this, [this] { correctCurrent(); });
+    resultGrid->installEventFilter(new RecordKeys(
         this, [this] { return canCorrect(); }, [this] { correctCurrent(); }, [this] { deleteCurrentRecord(); }));
 
     connect(&rs_, &Recordset::reset, this, [this] {
@@ -102,16 +102,16 @@ bool LedgerQuery::canCorrect() const
 void LedgerQuery::updateCorrectionButtons()
 {
     const bool can = canCorrect();
-    cmdedit->setEnabled(can);
-    cmddel->setEnabled(can);
+    editButton->setEnabled(can);
+    deleteButton->setEnabled(can);
     const QUndoStack* steps = Undo::stack();
     const bool undo = steps && steps->canUndo() && !rs_.isLoading();
     const QString stepText = steps ? steps->undoText() : QString();
-    cmdundo->setEnabled(undo);
+    undoButton->setEnabled(undo);
     undoAction_->setEnabled(undo);
     const QString tip = QStringLiteral("撤销") + stepText + QStringLiteral("（Ctrl+Z）");
-    cmdundo->setToolTip(tip);
-    cmdundo->setAccessibleName(QStringLiteral("撤销") + stepText);
+    undoButton->setToolTip(tip);
+    undoButton->setAccessibleName(QStringLiteral("撤销") + stepText);
 }
 
 void LedgerQuery::totalAgain()

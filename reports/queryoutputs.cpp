@@ -127,17 +127,17 @@ QueryChart::QueryChart(const QString& queryTitle, Recordset* rs, QWidget* parent
     setWindowTitle(queryTitle + QStringLiteral(" - 图表"));
     setFont(songFont(9));
     resize(twips(9600), twips(6600));
-    cboGroup = new QComboBox(this);
-    cboGroup->setObjectName(QStringLiteral("cboGroup"));
-    cboGroup->addItems({QStringLiteral("按类型"), QStringLiteral("按成员")});
+    chartGroupingBox = new QComboBox(this);
+    chartGroupingBox->setObjectName(QStringLiteral("cboGroup"));
+    chartGroupingBox->addItems({QStringLiteral("按类型"), QStringLiteral("按成员")});
     chart = newChartView(QStringLiteral("chart"), QStringLiteral("所列金额的环形图"), this);
     auto* close = new QPushButton(QStringLiteral("关闭"), this);
     close->setObjectName(QStringLiteral("cmdClose"));
     close->setAutoDefault(false);
 
     auto* top = new QHBoxLayout;
-    top->addWidget(buddyLabel(QStringLiteral("分组："), cboGroup, this));
-    top->addWidget(cboGroup);
+    top->addWidget(buddyLabel(QStringLiteral("分组："), chartGroupingBox, this));
+    top->addWidget(chartGroupingBox);
     top->addStretch(1);
     top->addWidget(close);
     auto* layout = new QVBoxLayout(this);
@@ -145,7 +145,7 @@ QueryChart::QueryChart(const QString& queryTitle, Recordset* rs, QWidget* parent
     layout->addWidget(chart, 1);
 
     connect(close, &QPushButton::clicked, this, &QDialog::close);
-    connect(cboGroup, &QComboBox::currentIndexChanged, this, [this] { redraw(); });
+    connect(chartGroupingBox, &QComboBox::currentIndexChanged, this, [this] { redraw(); });
     if (rs)
         followRecordset(rs, this, [this] { redraw(); });
     redraw();
@@ -153,7 +153,7 @@ QueryChart::QueryChart(const QString& queryTitle, Recordset* rs, QWidget* parent
 
 int QueryChart::grouping() const
 {
-    return cboGroup->currentIndex();
+    return chartGroupingBox->currentIndex();
 }
 
 QList<ChartFigure> QueryChart::totals(const Recordset* rs, int grouping)

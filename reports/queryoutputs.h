@@ -34,7 +34,7 @@ private:
     void redraw();
 
     QPointer<Recordset> rs_;
-    QComboBox* cboGroup = nullptr;
+    QComboBox* chartGroupingBox = nullptr;
     QChartView* chart = nullptr;
     QList<ChartFigure> figures_;
 };

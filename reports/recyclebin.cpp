@@ -34,34 +34,34 @@ RecycleBinWindow::RecycleBinWindow(QWidget* parent) : DataWindow(QStringLiteral(
 
     auto* caption = new QLabel(QStringLiteral("已删除的记录（还原后回到原来的帐中）："), this);
     caption->setObjectName(QStringLiteral("Label1"));
-    DG = new DataGrid(this);
-    DG->setObjectName(QStringLiteral("DG"));
-    DG->setAccessibleName(QStringLiteral("已删除的记录"));
-    caption->setBuddy(DG);
-    cmdrestore = new QPushButton(QStringLiteral("还原"), this);
-    cmdrestore->setObjectName(QStringLiteral("cmdrestore"));
-    cmdrestore->setToolTip(QStringLiteral("把选中的记录放回原来的帐中"));
-    cmdempty = new QPushButton(QStringLiteral("清空"), this);
-    cmdempty->setObjectName(QStringLiteral("cmdempty"));
-    cmdempty->setToolTip(QStringLiteral("永久删除回收站中的全部记录"));
-    cmdexit = new QPushButton(QStringLiteral("返回"), this);
-    cmdexit->setObjectName(QStringLiteral("cmdexit"));
-    for (QPushButton* b : {cmdrestore, cmdempty, cmdexit})
+    binGrid = new DataGrid(this);
+    binGrid->setObjectName(QStringLiteral("DG"));
+    binGrid->setAccessibleName(QStringLiteral("已删除的记录"));
+    caption->setBuddy(binGrid);
+    restoreButton = new QPushButton(QStringLiteral("还原"), this);
+    restoreButton->setObjectName(QStringLiteral("cmdrestore"));
+    restoreButton->setToolTip(QStringLiteral("把选中的记录放回原来的帐中"));
+    emptyButton = new QPushButton(QStringLiteral("清空"), this);
+    emptyButton->setObjectName(QStringLiteral("cmdempty"));
+    emptyButton->setToolTip(QStringLiteral("永久删除回收站中的全部记录"));
+    closeButton = new QPushButton(QStringLiteral("返回"), this);
+    closeButton->setObjectName(QStringLiteral("cmdexit"));
+    for (QPushButton* b : {restoreButton, emptyButton, closeButton})
         b->setAutoDefault(false);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    buttons->addWidget(cmdrestore);
-    buttons->addWidget(cmdempty);
-    buttons->addWidget(cmdexit);
+    buttons->addWidget(restoreButton);
+    buttons->addWidget(emptyButton);
+    buttons->addWidget(closeButton);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(caption);
-    layout->addWidget(DG, 1);
+    layout->addWidget(binGrid, 1);
     layout->addLayout(buttons);
 
-    connect(cmdrestore, &QPushButton::clicked, this, [this] { restoreSelected(); });
-    connect(cmdempty, &QPushButton::clicked, this, [this] { emptyAll(); });
-    connect(cmdexit, &QPushButton::clicked, this, &QDialog::accept);
+    connect(restoreButton, &QPushButton::clicked, this, [this] { restoreSelected(); });
+    connect(emptyButton, &QPushButton::clicked, this, [this] { emptyAll(); });
+    connect(closeButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(&rs_, &Recordset::currentChanged, this, [this] { updateButtons(); });
 
     rs_.keepRowKeys(LedgerRows::kBinTable, kBinHead);
@@ -70,7 +70,7 @@ RecycleBinWindow::RecycleBinWindow(QWidget* parent) : DataWindow(QStringLiteral(
 
 RecycleBinWindow::~RecycleBinWindow()
 {
-    DG->setRecordset(nullptr);
+    binGrid->setRecordset(nullptr);
     rs_.close();
 }
 
@@ -85,18 +85,18 @@ void RecycleBinWindow::load()
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("无法读取回收站。"));
     }
-    DG->setRecordset(&rs_);
+    binGrid->setRecordset(&rs_);
     for (const auto& [column, tw] : {std::pair{1, 800}, {2, 900}, {3, 1000}, {5, 1100}, {7, 800}, {8, 1000}})
-        DG->setColumnTwips(column, tw);
-    DG->setColumnAlignment(4, Qt::AlignRight | Qt::AlignVCenter);
-    DG->setColumnFormat(4, RecordsetModel::Format::Grouped);
+        binGrid->setColumnTwips(column, tw);
+    binGrid->setColumnAlignment(4, Qt::AlignRight | Qt::AlignVCenter);
+    binGrid->setColumnFormat(4, RecordsetModel::Format::Grouped);
     updateButtons();
 }
 
 void RecycleBinWindow::updateButtons()
 {
-    cmdrestore->setEnabled(rs_.isOpen() && rs_.hasCurrent());
-    cmdempty->setEnabled(rs_.isOpen() && rs_.rowCount() > 0);
+    restoreButton->setEnabled(rs_.isOpen() && rs_.hasCurrent());
+    emptyButton->setEnabled(rs_.isOpen() && rs_.rowCount() > 0);
 }
 
 void RecycleBinWindow::restoreSelected()

@@ -21,8 +21,8 @@ private:
     void emptyAll();
 
     Recordset rs_;
-    DataGrid* DG = nullptr;
-    QPushButton* cmdrestore = nullptr;
-    QPushButton* cmdempty = nullptr;
-    QPushButton* cmdexit = nullptr;
+    DataGrid* binGrid = nullptr;
+    QPushButton* restoreButton = nullptr;
+    QPushButton* emptyButton = nullptr;
+    QPushButton* closeButton = nullptr;
 };

@@ -59,49 +59,49 @@ YearSummary::YearSummary(QWidget* parent) : DataWindow(QStringLiteral("frmYear")
     setFont(songFont(9));
     resize(twips(14400), twips(6900));
 
-    cboYear = new QComboBox(this);
-    cboYear->setObjectName(QStringLiteral("cboYear"));
+    yearBox = new QComboBox(this);
+    yearBox->setObjectName(QStringLiteral("cboYear"));
     fillYears();
 
     dg = new DataGrid(this);
     dg->setObjectName(QStringLiteral("dg"));
     dg->setAccessibleName(QStringLiteral("年终汇总"));
     dg->setRecordset(&rs_);  // empty until the summary is shown
-    lblTotals = new ValueLabel(QStringLiteral("lblTotals"), QString(), this);
-    lblTotals->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    totalsLabel = new ValueLabel(QStringLiteral("lblTotals"), QString(), this);
+    totalsLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     chart = newChartView(QStringLiteral("chart"), QStringLiteral("各月收入、支出与结余图表"), this);
 
-    Command1 = new QPushButton(QStringLiteral("汇总"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setDefault(true);
-    Command2 = new QPushButton(QStringLiteral("返回"), this);
-    Command2->setObjectName(QStringLiteral("Command2"));
+    summaryButton = new QPushButton(QStringLiteral("汇总"), this);
+    summaryButton->setObjectName(QStringLiteral("Command1"));
+    summaryButton->setDefault(true);
+    closeButton = new QPushButton(QStringLiteral("返回"), this);
+    closeButton->setObjectName(QStringLiteral("Command2"));
 
     auto* top = new QHBoxLayout;
-    top->addWidget(buddyLabel(QStringLiteral("年份："), cboYear, this));
-    top->addWidget(cboYear);
+    top->addWidget(buddyLabel(QStringLiteral("年份："), yearBox, this));
+    top->addWidget(yearBox);
     top->addStretch(1);
     auto* middle = new QHBoxLayout;
     auto* left = new QVBoxLayout;
     left->addWidget(dg, 1);
-    left->addWidget(lblTotals);
+    left->addWidget(totalsLabel);
     middle->addLayout(left, 2);
     middle->addWidget(chart, 3);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(GridExport::exportButton(dg, windowTitle(), this));
     buttons->addStretch(1);
-    buttons->addWidget(Command1);
+    buttons->addWidget(summaryButton);
     printing_ = PrintedReport::addButtons(this, buttons, [this] { return report(); });
     printing_.setEnabled(false);  // until there is a summary to print
-    buttons->addWidget(Command2);
+    buttons->addWidget(closeButton);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(middle, 1);
     layout->addLayout(buttons);
 
-    connect(Command1, &QPushButton::clicked, this, [this] { summarise(); });
-    connect(Command2, &QPushButton::clicked, this, [this] { close(); });
-    connect(cboYear, &QComboBox::currentIndexChanged, this, [this] { yearChosen(); });
+    connect(summaryButton, &QPushButton::clicked, this, [this] { summarise(); });
+    connect(closeButton, &QPushButton::clicked, this, [this] { close(); });
+    connect(yearBox, &QComboBox::currentIndexChanged, this, [this] { yearChosen(); });
     followRecordset(&rs_, this, [this] { redrawChart(); });
     redrawChart();
 }
@@ -137,15 +137,15 @@ void YearSummary::fillYears()
     } catch (const std::exception&) {
         // Without the ledgers' dates the list offers this year alone; 汇总 will say what is wrong.
     }
-    const QSignalBlocker quiet(cboYear);
+    const QSignalBlocker quiet(yearBox);
     for (int y = last; y >= first; --y)
-        cboYear->addItem(QString::number(y), y);
-    cboYear->setCurrentIndex(cboYear->findData(thisYear));
+        yearBox->addItem(QString::number(y), y);
+    yearBox->setCurrentIndex(yearBox->findData(thisYear));
 }
 
 int YearSummary::year() const
 {
-    return cboYear->currentData().toInt();
+    return yearBox->currentData().toInt();
 }
 
 void YearSummary::yearChosen()
@@ -181,7 +181,7 @@ void YearSummary::doNow()
             dg->setColumnFormat(c, RecordsetModel::Format::Grouped);
             dg->setColumnAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
         }
-        Command1->setEnabled(false);
+        summaryButton->setEnabled(false);
         shownYear_ = y;
         showTotals();
     } catch (const BadAmount& bad) {
@@ -218,7 +218,7 @@ QList<MonthFigures> YearSummary::months() const
 void YearSummary::showTotals()
 {
     if (!shownYear_) {
-        lblTotals->setText(QString());
+        totalsLabel->setText(QString());
         return;
     }
     try {
@@ -228,11 +228,11 @@ void YearSummary::showTotals()
             year.expense += m.expense;
             year.invested += m.invested;
         }
-        lblTotals->setText(QStringLiteral("合计：收入 %1　支出 %2　投资 %3　结余 %4")
+        totalsLabel->setText(QStringLiteral("合计：收入 %1　支出 %2　投资 %3　结余 %4")
                                .arg(year.income.toGrouped(), year.expense.toGrouped(), year.invested.toGrouped(),
                                     year.balance().toGrouped()));
     } catch (const DbError&) {
-        lblTotals->setText(QStringLiteral("合计：无法计算（有的金额无效）"));
+        totalsLabel->setText(QStringLiteral("合计：无法计算（有的金额无效）"));
     }
 }
 
@@ -251,7 +251,7 @@ ReportContent YearSummary::report() const
     c.title = windowTitle();
     c.about << QStringLiteral("年份：%1年").arg(shownYear_);
     c.table = dg->model();
-    c.totals << lblTotals->text();
+    c.totals << totalsLabel->text();
     try {
         c.chart = [title = chartTitle(shownYear_), figures = months()](QChart* chart) { drawYearChart(chart, title, figures); };
     } catch (const DbError&) {

@@ -39,11 +39,11 @@ private:
 
     Recordset rs_;
     int shownYear_ = 0;  // the year the grid holds; 0 before the summary is shown
-    QComboBox* cboYear = nullptr;
-    QPushButton* Command1 = nullptr;
-    QPushButton* Command2 = nullptr;
+    QComboBox* yearBox = nullptr;
+    QPushButton* summaryButton = nullptr;
+    QPushButton* closeButton = nullptr;
     PrintedReport::Buttons printing_{};
     DataGrid* dg = nullptr;
-    QLabel* lblTotals = nullptr;
+    QLabel* totalsLabel = nullptr;
     QChartView* chart = nullptr;
 };

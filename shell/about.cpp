@@ -77,60 +77,60 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("关于"));
     setWindowIcon(Pictures::windowIcon());
 
-    Picture1 = new QLabel(this);
-    Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setPixmap(Pictures::aboutPicture());
-    Picture1->setAccessibleName(QStringLiteral("和顺家账"));
-    Picture1->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
+    picture = new QLabel(this);
+    picture->setObjectName(QStringLiteral("Picture1"));
+    picture->setPixmap(Pictures::aboutPicture());
+    picture->setAccessibleName(QStringLiteral("和顺家账"));
+    picture->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
 
-    lblTitle = new QLabel(QStringLiteral("和顺家账系统"), this);
-    lblTitle->setObjectName(QStringLiteral("lblTitle"));
-    lblTitle->setFont(songFont(14));
-    lblVersion = new QLabel(QStringLiteral("版本 %1.%2.%3")
+    titleLabel = new QLabel(QStringLiteral("和顺家账系统"), this);
+    titleLabel->setObjectName(QStringLiteral("lblTitle"));
+    titleLabel->setFont(songFont(14));
+    versionLabel = new QLabel(QStringLiteral("版本 %1.%2.%3")
                                 .arg(KINBOOK_VERSION_MAJOR)
                                 .arg(KINBOOK_VERSION_MINOR)
                                 .arg(KINBOOK_VERSION_REVISION),
                             this);
-    lblVersion->setObjectName(QStringLiteral("lblVersion"));
-    lblVersion->setFont(songFont(10));
-    lblDescription = new QLabel(QStringLiteral("快速上手，使用方便，分散录入，集中查询。"), this);
-    lblDescription->setObjectName(QStringLiteral("lblDescription"));
-    lblDescription->setFont(songFont(10));
-    lblDescription->setWordWrap(true);
+    versionLabel->setObjectName(QStringLiteral("lblVersion"));
+    versionLabel->setFont(songFont(10));
+    descriptionLabel = new QLabel(QStringLiteral("快速上手，使用方便，分散录入，集中查询。"), this);
+    descriptionLabel->setObjectName(QStringLiteral("lblDescription"));
+    descriptionLabel->setFont(songFont(10));
+    descriptionLabel->setWordWrap(true);
 
     // Where the books are: the data folder chosen at start.
-    lblDataFolder = new ValueLabel(QStringLiteral("lblDataFolder"), QString(), this);
-    lblDataFolder->setText(QStringLiteral("数据文件夹：") + QDir::toNativeSeparators(DataFolder::folder()));
-    lblDataFolder->setFont(songFont(10));
-    lblDataFolder->setWordWrap(true);
-    lblDataFolder->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    dataFolderLabel = new ValueLabel(QStringLiteral("lblDataFolder"), QString(), this);
+    dataFolderLabel->setText(QStringLiteral("数据文件夹：") + QDir::toNativeSeparators(DataFolder::folder()));
+    dataFolderLabel->setFont(songFont(10));
+    dataFolderLabel->setWordWrap(true);
+    dataFolderLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    cmdOK = new QPushButton(QStringLiteral("确定"), this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setDefault(true);
-    cmdSysInfo = new QPushButton(QStringLiteral("系统信息(&S)..."), this);
-    cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
-    cmdSysInfo->setAutoDefault(false);
-    connect(cmdOK, &QPushButton::clicked, this, &AboutBox::confirm);
-    connect(cmdSysInfo, &QPushButton::clicked, this, &AboutBox::showSystemInfo);
+    okButton = new QPushButton(QStringLiteral("确定"), this);
+    okButton->setObjectName(QStringLiteral("cmdOK"));
+    okButton->setDefault(true);
+    systemInfoButton = new QPushButton(QStringLiteral("系统信息(&S)..."), this);
+    systemInfoButton->setObjectName(QStringLiteral("cmdSysInfo"));
+    systemInfoButton->setAutoDefault(false);
+    connect(okButton, &QPushButton::clicked, this, &AboutBox::confirm);
+    connect(systemInfoButton, &QPushButton::clicked, this, &AboutBox::showSystemInfo);
 
     auto* text = new QVBoxLayout;
-    text->addWidget(lblTitle);
-    text->addWidget(lblVersion);
+    text->addWidget(titleLabel);
+    text->addWidget(versionLabel);
     text->addSpacing(twips(120));
-    text->addWidget(lblDescription);
+    text->addWidget(descriptionLabel);
     text->addSpacing(twips(120));
-    text->addWidget(lblDataFolder);
+    text->addWidget(dataFolderLabel);
     text->addStretch(1);
     auto* top = new QHBoxLayout;
-    top->addWidget(Picture1, 0, Qt::AlignTop);
+    top->addWidget(picture, 0, Qt::AlignTop);
     top->addSpacing(twips(240));
     top->addLayout(text, 1);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    buttons->addWidget(cmdOK);
-    buttons->addWidget(cmdSysInfo);
+    buttons->addWidget(okButton);
+    buttons->addWidget(systemInfoButton);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top, 1);
@@ -139,7 +139,7 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent)
     layout->addWidget(separatorLine(QStringLiteral("Line1_1"), this));
     layout->addLayout(buttons);
     resize(twips(5730), twips(3600));
-    cmdOK->setFocus();
+    okButton->setFocus();
 }
 
 void AboutBox::confirm()

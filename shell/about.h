@@ -27,11 +27,11 @@ private:
     void showSystemInfo();
     void StartSysInfo();
 
-    QLabel* Picture1 = nullptr;
-    QLabel* lblTitle = nullptr;
-    QLabel* lblVersion = nullptr;
-    QLabel* lblDescription = nullptr;
-    QLabel* lblDataFolder = nullptr;
-    QPushButton* cmdOK = nullptr;
-    QPushButton* cmdSysInfo = nullptr;
+    QLabel* picture = nullptr;
+    QLabel* titleLabel = nullptr;
+    QLabel* versionLabel = nullptr;
+    QLabel* descriptionLabel = nullptr;
+    QLabel* dataFolderLabel = nullptr;
+    QPushButton* okButton = nullptr;
+    QPushButton* systemInfoButton = nullptr;
 };

@@ -26,16 +26,16 @@ HelpWindow::HelpWindow(QWidget* parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("帮助"));
     setWindowIcon(Pictures::windowIcon());
 
-    Label1 = new QLabel(helpText(), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setFont(songFont(11));
-    Label1->setTextFormat(Qt::PlainText);
-    Label1->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
-    Label1->setFocusPolicy(Qt::StrongFocus);
+    textLabel = new QLabel(helpText(), this);
+    textLabel->setObjectName(QStringLiteral("Label1"));
+    textLabel->setFont(songFont(11));
+    textLabel->setTextFormat(Qt::PlainText);
+    textLabel->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+    textLabel->setFocusPolicy(Qt::StrongFocus);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(twips(240), twips(240), twips(240), twips(240));
-    layout->addWidget(Label1);
+    layout->addWidget(textLabel);
     layout->addStretch(1);
     layout->setSizeConstraint(QLayout::SetMinimumSize);
     resize(qMax(twips(7000), sizeHint().width()), qMax(twips(2400), sizeHint().height()));

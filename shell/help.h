@@ -12,5 +12,5 @@ public:
     static QString helpText();
 
 private:
-    QLabel* Label1 = nullptr;
+    QLabel* textLabel = nullptr;
 };

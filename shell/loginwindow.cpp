@@ -72,50 +72,50 @@ LoginWindow::LoginWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     Image1->setAccessibleName(Image1->toolTip());
     Image1->setFixedSize(twips(1755), twips(2040));
 
-    cbouser = new QComboBox(this);
-    cbouser->setObjectName(QStringLiteral("cbouser"));
-    cbouser->setEditable(true);
-    cbouser->setInsertPolicy(QComboBox::NoInsert);
+    memberBox = new QComboBox(this);
+    memberBox->setObjectName(QStringLiteral("cbouser"));
+    memberBox->setEditable(true);
+    memberBox->setInsertPolicy(QComboBox::NoInsert);
     // What is typed is what is checked: no completion that turns "Al" into "Alice".
-    cbouser->setCompleter(nullptr);
-    cbouser->setFont(songFont(12));
-    cbouser->setMinimumWidth(twips(1600));
-    txtpw = new QLineEdit(this);
-    txtpw->setObjectName(QStringLiteral("txtpw"));
-    txtpw->setEchoMode(QLineEdit::Password);
+    memberBox->setCompleter(nullptr);
+    memberBox->setFont(songFont(12));
+    memberBox->setMinimumWidth(twips(1600));
+    passwordEdit = new QLineEdit(this);
+    passwordEdit->setObjectName(QStringLiteral("txtpw"));
+    passwordEdit->setEchoMode(QLineEdit::Password);
     // A "*" for each character typed, whatever mask the desktop's style would choose.
-    txtpw->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
-    setCharacterLimit(txtpw, 6);
-    txtpw->setFont(songFont(12));
-    QLabel* Label1 = buddyLabel(QStringLiteral("用户名："), cbouser, this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setFont(songFont(12));
-    QLabel* Label2 = buddyLabel(QStringLiteral("密  码："), txtpw, this);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setFont(songFont(12));
+    passwordEdit->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+    setCharacterLimit(passwordEdit, 6);
+    passwordEdit->setFont(songFont(12));
+    QLabel* memberCaption = buddyLabel(QStringLiteral("用户名："), memberBox, this);
+    memberCaption->setObjectName(QStringLiteral("Label1"));
+    memberCaption->setFont(songFont(12));
+    QLabel* passwordCaption = buddyLabel(QStringLiteral("密  码："), passwordEdit, this);
+    passwordCaption->setObjectName(QStringLiteral("Label2"));
+    passwordCaption->setFont(songFont(12));
 
-    Command1 = new QPushButton(QStringLiteral("确定{&O}"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command2 = new QPushButton(QStringLiteral("取消{&C}"), this);
-    Command2->setObjectName(QStringLiteral("Command2"));
+    okButton = new QPushButton(QStringLiteral("确定{&O}"), this);
+    okButton->setObjectName(QStringLiteral("Command1"));
+    cancelButton = new QPushButton(QStringLiteral("取消{&C}"), this);
+    cancelButton->setObjectName(QStringLiteral("Command2"));
     // Neither is a default or cancel button: Enter and Esc do nothing special here.
-    for (QPushButton* b : {Command1, Command2}) {
+    for (QPushButton* b : {okButton, cancelButton}) {
         b->setAutoDefault(false);
         b->setDefault(false);
     }
-    connect(Command1, &QPushButton::clicked, this, &LoginWindow::logIn);
-    connect(Command2, &QPushButton::clicked, this, &LoginWindow::quit);
+    connect(okButton, &QPushButton::clicked, this, &LoginWindow::logIn);
+    connect(cancelButton, &QPushButton::clicked, this, &LoginWindow::quit);
     connect(Image1, &QAbstractButton::clicked, this, &LoginWindow::showAdministratorHint);
 
     auto* fields = new QGridLayout;
     fields->setVerticalSpacing(twips(180));
-    fields->addWidget(Label1, 0, 0);
-    fields->addWidget(cbouser, 0, 1);
-    fields->addWidget(Label2, 1, 0);
-    fields->addWidget(txtpw, 1, 1);
+    fields->addWidget(memberCaption, 0, 0);
+    fields->addWidget(memberBox, 0, 1);
+    fields->addWidget(passwordCaption, 1, 0);
+    fields->addWidget(passwordEdit, 1, 1);
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(Command1);
-    buttons->addWidget(Command2);
+    buttons->addWidget(okButton);
+    buttons->addWidget(cancelButton);
     auto* right = new QVBoxLayout;
     right->setContentsMargins(twips(150), twips(240), twips(150), twips(180));
     right->addLayout(fields);
@@ -126,32 +126,32 @@ LoginWindow::LoginWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     row->addWidget(Image1, 0, Qt::AlignLeft | Qt::AlignTop);
     row->addLayout(right, 1);
     // How to begin, on a book that has no members yet (a first start).
-    lblStart = new QLabel(QStringLiteral("这是一本新账本，还没有家庭成员。请先以超级用户 %1（密码 %2）登录，"
+    startNoteLabel = new QLabel(QStringLiteral("这是一本新账本，还没有家庭成员。请先以超级用户 %1（密码 %2）登录，"
                                          "再在“期初设置[F]”→“成员信息”里录入家庭成员。")
                               .arg(kSuperName, kSuperPassword),
                           this);
-    lblStart->setObjectName(QStringLiteral("lblStart"));
-    lblStart->setFont(songFont(10));
-    lblStart->setWordWrap(true);
-    lblStart->setContentsMargins(twips(150), twips(60), twips(150), twips(120));
-    lblStart->hide();
+    startNoteLabel->setObjectName(QStringLiteral("lblStart"));
+    startNoteLabel->setFont(songFont(10));
+    startNoteLabel->setWordWrap(true);
+    startNoteLabel->setContentsMargins(twips(150), twips(60), twips(150), twips(120));
+    startNoteLabel->hide();
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addLayout(row);
-    layout->addWidget(lblStart);
+    layout->addWidget(startNoteLabel);
 
-    setTabOrder(cbouser, txtpw);
-    setTabOrder(txtpw, Command1);
-    setTabOrder(Command1, Command2);
-    setTabOrder(Command2, Image1);
+    setTabOrder(memberBox, passwordEdit);
+    setTabOrder(passwordEdit, okButton);
+    setTabOrder(okButton, cancelButton);
+    setTabOrder(cancelButton, Image1);
     guardTextInput(this);
     Addcbo();
-    lblStart->setVisible(loaded_ && cbouser->count() == 0);
+    startNoteLabel->setVisible(loaded_ && memberBox->count() == 0);
     setFixedSize(layout->sizeHint().expandedTo(QSize(twips(4650), twips(2040))));
-    cbouser->setCurrentIndex(-1);
-    cbouser->clearEditText();
-    cbouser->setFocus();
+    memberBox->setCurrentIndex(-1);
+    memberBox->clearEditText();
+    memberBox->setFocus();
 }
 
 LoginWindow::~LoginWindow()
@@ -169,12 +169,12 @@ void LoginWindow::Addcbo()
 
 void LoginWindow::fillNames()
 {
-    cbouser->clear();
+    memberBox->clear();
     try {
         Recordset rs;
         rs.open(App::conn, QStringLiteral("select 姓名 from 成员"), Recordset::ReadOnly);
         while (!rs.eof()) {
-            cbouser->addItem(rs.text(QStringLiteral("姓名")));
+            memberBox->addItem(rs.text(QStringLiteral("姓名")));
             rs.moveNext();
         }
     } catch (const std::exception& e) {
@@ -186,13 +186,13 @@ void LoginWindow::fillNames()
 void LoginWindow::logIn()
 {
     Pass();
-    txtpw->clear();
+    passwordEdit->clear();
 }
 
 void LoginWindow::Pass()
 {
-    const QString u = cbouser->currentText();
-    const QString p = txtpw->text();
+    const QString u = memberBox->currentText();
+    const QString p = passwordEdit->text();
     if (u == kSuperName && p == kSuperPassword) {
         App::curUser = QStringLiteral("当前用户：Manager");
         openMain();
@@ -216,7 +216,7 @@ void LoginWindow::Pass()
         name = rs.text(QStringLiteral("姓名"));
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("无法核对用户名和密码。"));
-        txtpw->setFocus();
+        passwordEdit->setFocus();
         return;
     }
     App::curUser = QStringLiteral("当前用户：") + name;
@@ -226,8 +226,8 @@ void LoginWindow::Pass()
 void LoginWindow::refuse()
 {
     App::msgBox(QStringLiteral("密码错误，请重新输入"), App::MsgStyle::Information);
-    txtpw->setFocus();
-    txtpw->selectAll();
+    passwordEdit->setFocus();
+    passwordEdit->selectAll();
 }
 
 void LoginWindow::openMain()
@@ -243,15 +243,15 @@ void LoginWindow::openMain()
 void LoginWindow::showAgain()
 {
     // The members as they are now: some may have been added or renamed since the last login.
-    const QString last = cbouser->currentText();
+    const QString last = memberBox->currentText();
     fillNames();
-    cbouser->setCurrentIndex(-1);
-    cbouser->setEditText(last);
-    txtpw->clear();
+    memberBox->setCurrentIndex(-1);
+    memberBox->setEditText(last);
+    passwordEdit->clear();
     show();
     raise();
     activateWindow();
-    txtpw->setFocus();
+    passwordEdit->setFocus();
 }
 
 void LoginWindow::showAfterRestore()
@@ -295,7 +295,7 @@ void LoginWindow::unload()
 
 QString LoginWindow::startHint() const
 {
-    return !lblStart->isHidden() ? lblStart->text() : QString();
+    return !startNoteLabel->isHidden() ? startNoteLabel->text() : QString();
 }
 
 MainWindow* LoginWindow::mainWindow() const

@@ -45,12 +45,12 @@ private:
     void showAdministratorHint();
     void unload();
 
-    QComboBox* cbouser = nullptr;
-    QLineEdit* txtpw = nullptr;
-    QPushButton* Command1 = nullptr;
-    QPushButton* Command2 = nullptr;
+    QComboBox* memberBox = nullptr;
+    QLineEdit* passwordEdit = nullptr;
+    QPushButton* okButton = nullptr;
+    QPushButton* cancelButton = nullptr;
     QAbstractButton* Image1 = nullptr;
-    QLabel* lblStart = nullptr;
+    QLabel* startNoteLabel = nullptr;
     QPointer<MainWindow> main_;
     bool loaded_ = false;
     bool unloaded_ = false;
