@@ -262,7 +262,7 @@ QString DebtsWindow::repaymentProblem() const
     return problem;
 }
 
-void DebtsWindow::txtjehuan_LostFocus()
+void DebtsWindow::repaymentBoxLeft()
 {
     if (repaying_)
         appendRepayment();
@@ -282,7 +282,7 @@ bool DebtsWindow::eventFilter(QObject* o, QEvent* e)
         // Only a move to another control of this window leaves the box; switching windows does not.
         const auto reason = static_cast<QFocusEvent*>(e)->reason();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-            txtjehuan_LostFocus();
+            repaymentBoxLeft();
     }
     return DataWindow::eventFilter(o, e);
 }

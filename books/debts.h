@@ -44,7 +44,7 @@ private:
     void saveDebt();
     void cancelEdit();
     void deleteDebt();
-    void txtjehuan_LostFocus();
+    void repaymentBoxLeft();
     bool appendRepayment();
     // What is wrong with the repayment typed, or empty.
     QString repaymentProblem() const;

@@ -94,9 +94,9 @@ void ListEditor::buildControls()
         fields->addWidget(caption, i, 0);
         fields->addWidget(colon, i, 1);
         fields->addWidget(box, i, 2);
-        txtFields << box;
-        Label1 << caption;
-        Label2 << colon;
+        fieldEdits << box;
+        fieldCaptions << caption;
+        fieldColons << colon;
     }
 
     auto button = [this](const char* name, const char* text, void (ListEditor::*slot)()) {
@@ -122,7 +122,7 @@ void ListEditor::buildControls()
     // The boxes in the list's own order, then the commands beginning with 保存, then the grid.
     QList<QWidget*> order;
     for (int i = 0; i < kind_.fieldCount; ++i)
-        order << txtFields[kind_.tabOrder[i]];
+        order << fieldEdits[kind_.tabOrder[i]];
     order << saveButton << editButton << cancelButton << deleteButton << quitButton << addButton << exportButton << listGrid;
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
@@ -210,7 +210,7 @@ void ListEditor::formLoad()
 void ListEditor::bindTxt()
 {
     for (int i = 0; i < kind_.fieldCount; ++i)
-        binder_->bind(txtFields[i], u8(kind_.fields[i].field));
+        binder_->bind(fieldEdits[i], u8(kind_.fields[i].field));
 }
 
 void ListEditor::setButtons(bool sta)
@@ -228,7 +228,7 @@ void ListEditor::setButtons(bool sta)
     }
     // Typing while browsing would change nothing that could be saved: the boxes only take text
     // while a row is being added or edited.
-    for (QLineEdit* box : std::as_const(txtFields))
+    for (QLineEdit* box : std::as_const(fieldEdits))
         box->setReadOnly(sta);
 }
 
@@ -237,7 +237,7 @@ void ListEditor::addEntry()
     if (!binder_->addNew())
         return;
     setButtons(false);
-    txtFields[0]->setFocus();
+    fieldEdits[0]->setFocus();
 }
 
 void ListEditor::editEntry()
@@ -255,15 +255,15 @@ void ListEditor::editEntry()
     setButtons(false);
     // 编辑 is withdrawn under the keyboard's focus: the focus goes to the first box rather than
     // falling on to 取消, where the next Space would throw the change away.
-    txtFields[kind_.tabOrder[0]]->setFocus();
+    fieldEdits[kind_.tabOrder[0]]->setFocus();
 }
 
 void ListEditor::saveEntry()
 {
     for (int i = 0; i < kind_.requiredCount; ++i) {
-        if (txtFields[i]->text().isEmpty()) {
-            App::msgBox(Label1[i]->text() + QStringLiteral(" 不能为空"), App::MsgStyle::Information);
-            txtFields[i]->setFocus();
+        if (fieldEdits[i]->text().isEmpty()) {
+            App::msgBox(fieldCaptions[i]->text() + QStringLiteral(" 不能为空"), App::MsgStyle::Information);
+            fieldEdits[i]->setFocus();
             return;
         }
     }

@@ -90,9 +90,9 @@ private:
 
     DataGrid* listGrid = nullptr;
     QGroupBox* fieldsBox = nullptr;
-    QList<QLineEdit*> txtFields;
-    QList<QLabel*> Label1;
-    QList<QLabel*> Label2;
+    QList<QLineEdit*> fieldEdits;
+    QList<QLabel*> fieldCaptions;
+    QList<QLabel*> fieldColons;
     QPushButton* addButton = nullptr;
     QPushButton* saveButton = nullptr;
     QPushButton* cancelButton = nullptr;

@@ -95,7 +95,7 @@ AssetsWindow::AssetsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmcurt
         auto* frame = new QGroupBox(QString::fromUtf8(g.caption), this);
         frame->setObjectName(QString::fromUtf8(g.frame));
         auto* grid = new QGridLayout(frame);
-        auto& array = QByteArray(g.array) == "lblxf" ? lblxf_ : lblyh_;
+        auto& array = QByteArray(g.array) == "lblxf" ? incomeExpenseLabels_ : positionLabels_;
         for (int c = 0; c < g.cellCount; ++c) {
             const auto& cell = g.cells[c];
             const QString text = QString::fromUtf8(cell.captionText);
@@ -191,29 +191,29 @@ void AssetsWindow::computeStatistics()
         const WaitCursor wait;
         progress(QStringLiteral("正在统计收入帐...."));
         const auto income = sumOf(QStringLiteral("select 金额 as z from 收入帐"), QStringLiteral("收入帐"), amount);
-        lblxf(1)->setText(sumText(income));
+        incomeExpenseLabel(1)->setText(sumText(income));
         progress(QStringLiteral("正在统计支出帐...."));
         const auto expense = sumOf(QStringLiteral("select 金额 as z from 支出帐"), QStringLiteral("支出帐"), amount);
-        lblxf(2)->setText(sumText(expense));
-        lblxf(3)->setText(diff(income, expense));
+        incomeExpenseLabel(2)->setText(sumText(expense));
+        incomeExpenseLabel(3)->setText(diff(income, expense));
 
         progress(QStringLiteral("正在统计银行帐...."));
         const auto in = sumOf(QStringLiteral("select 金额 as z from 银行帐 where 存或取='存入'"), QStringLiteral("银行帐"), amount);
-        lblyh(3)->setText(sumText(in));
+        positionLabel(3)->setText(sumText(in));
         const auto out = sumOf(QStringLiteral("select 金额 as z from 银行帐 where 存或取='支出'"), QStringLiteral("银行帐"), amount);
-        lblyh(4)->setText(sumText(out));
-        lblyh(5)->setText(diff(in, out));
+        positionLabel(4)->setText(sumText(out));
+        positionLabel(5)->setText(diff(in, out));
 
         progress(QStringLiteral("正在统计负债状况...."));
         const auto borrowed = sumOf(QStringLiteral("select 余额 as z from 负债 where 类型='欠人'"), QStringLiteral("负债"), balance);
-        lblyh(8)->setText(sumText(borrowed));
+        positionLabel(8)->setText(sumText(borrowed));
         const auto lent = sumOf(QStringLiteral("select 余额 as z from 负债 where 类型='人欠'"), QStringLiteral("负债"), balance);
-        lblyh(7)->setText(sumText(lent));
-        lblyh(6)->setText(diff(borrowed, lent));
+        positionLabel(7)->setText(sumText(lent));
+        positionLabel(6)->setText(diff(borrowed, lent));
 
         progress(QStringLiteral("正在统计其它投资状况...."));
         const auto invested = sumOf(QStringLiteral("select 金额 as z from 投资帐"), QStringLiteral("投资帐"), amount);
-        lblyh(12)->setText(invested ? invested->toGrouped() : QStringLiteral(" "));
+        positionLabel(12)->setText(invested ? invested->toGrouped() : QStringLiteral(" "));
         const MoneyTotal zero;
         showPosition({{QStringLiteral("收入/支出余额"), income.value_or(zero) - expense.value_or(zero)},
                       {QStringLiteral("银行余额"), in.value_or(zero) - out.value_or(zero)},
@@ -235,9 +235,9 @@ void AssetsWindow::clearFigures()
     // No half-computed position stays on show.
     rs_.close();
     for (int i : {1, 2, 3})
-        lblxf(i)->setText(QString());  // clear() would not tell a screen reader
+        incomeExpenseLabel(i)->setText(QString());  // clear() would not tell a screen reader
     for (int i : {3, 4, 5, 6, 7, 8, 12})
-        lblyh(i)->setText(QString());
+        positionLabel(i)->setText(QString());
     progress(QString());
     showPosition({});
 }
@@ -258,7 +258,7 @@ ReportContent AssetsWindow::report()
     printed_->clear();
     printed_->setHorizontalHeaderLabels({QStringLiteral("类别"), QStringLiteral("项目"), QStringLiteral("金额")});
     for (const Group& g : kGroups) {
-        const auto& array = QByteArray(g.array) == "lblxf" ? lblxf_ : lblyh_;
+        const auto& array = QByteArray(g.array) == "lblxf" ? incomeExpenseLabels_ : positionLabels_;
         for (int c = 0; c < g.cellCount; ++c) {
             auto* amount = new QStandardItem(array.value(g.cells[c].valueIndex)->text().trimmed());
             amount->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);

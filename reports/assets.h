@@ -35,12 +35,12 @@ private:
     void clearFigures();
     void showPosition(QList<ChartFigure> figures);
     ReportContent report();
-    QLabel* lblxf(int i) const { return lblxf_.value(i); }
-    QLabel* lblyh(int i) const { return lblyh_.value(i); }
+    QLabel* incomeExpenseLabel(int i) const { return incomeExpenseLabels_.value(i); }
+    QLabel* positionLabel(int i) const { return positionLabels_.value(i); }
 
     Recordset rs_;
-    QMap<int, QLabel*> lblxf_;
-    QMap<int, QLabel*> lblyh_;
+    QMap<int, QLabel*> incomeExpenseLabels_;
+    QMap<int, QLabel*> positionLabels_;
     QLabel* dateLabel = nullptr;
     QLabel* userLabel = nullptr;
     QPushButton* countButton = nullptr;

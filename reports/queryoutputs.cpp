@@ -47,12 +47,12 @@ QueryOutputs::QueryOutputs(LedgerQuery* w, QBoxLayout* layout)
     auto* row = new QHBoxLayout;
     row->addStretch(1);
     if (w->kind().total) {
-        auto* cmdChart = new QPushButton(QStringLiteral("图表"), w);
-        cmdChart->setObjectName(QStringLiteral("cmdChart"));
-        cmdChart->setToolTip(QStringLiteral("按类型或成员显示所列金额的环形图"));
-        cmdChart->setAutoDefault(false);
-        row->addWidget(cmdChart);
-        connect(cmdChart, &QPushButton::clicked, this, [this] { openChart(); });
+        auto* chartButton = new QPushButton(QStringLiteral("图表"), w);
+        chartButton->setObjectName(QStringLiteral("cmdChart"));
+        chartButton->setToolTip(QStringLiteral("按类型或成员显示所列金额的环形图"));
+        chartButton->setAutoDefault(false);
+        row->addWidget(chartButton);
+        connect(chartButton, &QPushButton::clicked, this, [this] { openChart(); });
     }
     PrintedReport::addButtons(w, row, [this] { return report(); });
     layout->addLayout(row);
