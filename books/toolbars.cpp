@@ -27,14 +27,6 @@ QToolBar* keyedToolbar(QWidget* parent, std::initializer_list<ToolButtonSpec> bu
     return bar;
 }
 
-QAction* toolAction(QToolBar* bar, const QString& key)
-{
-    for (QAction* a : bar->actions())
-        if (a->objectName() == key)
-            return a;
-    return nullptr;
-}
-
 QToolBar* editingToolbar(QWidget* parent, const QString& exitCaption, const EditingActions& actions)
 {
     QToolBar* bar = keyedToolbar(parent, {

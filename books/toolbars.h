@@ -22,7 +22,6 @@ struct ToolButtonSpec {
 // A toolbar whose actions and buttons carry their keys as object names. The buttons take the focus
 // with Tab, so the toolbar is usable from the keyboard.
 QToolBar* keyedToolbar(QWidget* parent, std::initializer_list<ToolButtonSpec> buttons);
-QAction* toolAction(QToolBar* bar, const QString& key);
 
 // The five buttons of an editing window ("添加数据", "保存数据", "取消更改", "删除数据" and the exit
 // button), each calling its action.

@@ -712,11 +712,6 @@ Bill readText(const QByteArray& bytes)
 
 }  // namespace
 
-Bill readFile(const QString& path)
-{
-    return read(fileBytes(path));
-}
-
 QByteArray fileBytes(const QString& path)
 {
     QFile f(path);

@@ -135,7 +135,6 @@ inline constexpr qint64 kMaxFileBytes = 64LL * 1024 * 1024;
 // Reads a bill; raises BillError for anything that is not a sound bill: nothing of such a file is
 // to be posted (UnknownLayout for a table of a layout it does not know).
 Bill read(const QByteArray& bytes);
-Bill readFile(const QString& path);
 // The bytes of a file, refused (BillError) when it cannot be read or is too large for a bill.
 QByteArray fileBytes(const QString& path);
 // Reads a statement whose table read() gave, with its columns named. Rows have no trade numbers: each

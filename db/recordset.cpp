@@ -268,11 +268,6 @@ void Recordset::setPos(int p)
     emit currentChanged(pos_);
 }
 
-void Recordset::moveFirst()
-{
-    setPos(rowCount() > 0 ? 0 : -1);
-}
-
 void Recordset::moveNext()
 {
     if (mode_ != EditNone)
@@ -326,11 +321,6 @@ QStringList Recordset::fieldNames() const
 bool Recordset::isMoneyField(int field) const
 {
     return field >= 0 && field < fieldCount() && snap_.column(field).money;
-}
-
-bool Recordset::isDateField(int field) const
-{
-    return field >= 0 && field < fieldCount() && snap_.column(field).date;
 }
 
 static QString variantText(const QVariant& v)

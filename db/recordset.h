@@ -67,7 +67,6 @@ public:
     // row is at rowCount().
     int position() const { return pos_; }
     bool hasCurrent() const;
-    void moveFirst();
     void moveNext();
     void moveLast();
     void moveTo(int row);
@@ -78,7 +77,6 @@ public:
     int fieldIndex(const QString& name) const;  // -1 when there is none; ignores letter case
     QStringList fieldNames() const;
     bool isMoneyField(int field) const;
-    bool isDateField(int field) const;
     // The saved rows' cells, for readers of every row (a pending edit is not in them).
     const Snapshot& snapshot() const { return snap_; }
 
@@ -119,7 +117,6 @@ public:
     // WHERE and ORDER BY; a row is re-read through it by its key. Set once, it holds for every later
     // read-only open whose statement starts with SELECT.
     void keepRowKeys(const QString& table, const QString& rowSql);
-    const QString& keyTable() const { return keyTable_; }
     std::int64_t keyAt(int row) const;     // -1 when the result carries no keys
     int rowOfKey(std::int64_t key) const;  // -1 when no row has it
     // The values bound to the statement of the last open.

@@ -101,11 +101,6 @@ void Statement::bindValue(int index, const sqlite3_value* value)
         conn_.raise(rc, sql_);
 }
 
-int Statement::parameterCount() const
-{
-    return sqlite3_bind_parameter_count(st_);
-}
-
 int Statement::columnCount() const
 {
     return sqlite3_column_count(st_);

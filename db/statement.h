@@ -28,8 +28,6 @@ public:
     void bindInt64(int index, std::int64_t value);
     void bindBlob(int index, const QByteArray& bytes);
     void bindValue(int index, const sqlite3_value* value);
-    // The number of "?" marks in the statement.
-    int parameterCount() const;
 
     // True while a row is available; false when done. Errors raise DbError.
     bool step();

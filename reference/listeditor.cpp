@@ -45,14 +45,6 @@ const ListEditorKind kListEditors[5] = {
      {0, 1, 2, 3}, ListEditorKind::ButtonsBeside},
 };
 
-const ListEditorKind* findListEditor(const QString& form)
-{
-    for (const ListEditorKind& k : kListEditors)
-        if (form == QLatin1String(k.form))
-            return &k;
-    return nullptr;
-}
-
 ListEditor::ListEditor(const ListEditorKind& kind, QWidget* parent)
     : DataWindow(u8(kind.form), parent), kind_(kind)
 {

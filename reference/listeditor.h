@@ -42,7 +42,6 @@ struct ListEditorKind {
 
 // frmsrlx, frmzclx, frmtzlx, frmyhxx, frmuser.
 extern const ListEditorKind kListEditors[5];
-const ListEditorKind* findListEditor(const QString& form);
 
 // The editor of one reference list: a grid of every row, a frame of boxes bound to the current row
 // and the commands 添加, 保存, 取消, 删除, 编辑, 退出.
