@@ -95,6 +95,11 @@ Position position(Connection& conn)
     return p;
 }
 
+Glance glance(Connection& conn, const QDate& today, int dueDays)
+{
+    return {monthFigures(conn, today), Recurring::dueUntil(conn, today.addDays(dueDays)), latestRecords(conn), position(conn)};
+}
+
 QString positionLine(const Position& p)
 {
     return QStringLiteral("收支余额 %1，银行余额 %2，借入 %3，借出 %4，其它投资 %5")

@@ -2,6 +2,7 @@
 
 #include "budgets.h"
 #include "money.h"
+#include "recurring.h"
 
 #include <QDate>
 #include <QList>
@@ -53,5 +54,15 @@ struct Position {
 Position position(Connection& conn);
 // "收支余额 1,234.00，银行余额 …，借入 …，借出 …，其它投资 …"
 QString positionLine(const Position& p);
+
+// Everything 本月概览 shows on `today`: the month beside the last, its largest expense types, the
+// occurrences due within the next `dueDays` days, the latest records and the position.
+struct Glance {
+    MonthFigures month;
+    QList<Recurring::Due> due;
+    QList<Record> latest;
+    Position position;
+};
+Glance glance(Connection& conn, const QDate& today, int dueDays = 7);
 
 }  // namespace Overview

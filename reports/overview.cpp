@@ -159,29 +159,29 @@ void OverviewWindow::load()
     const QDate today = App::today();
     try {
         const WaitCursor wait;
-        const Overview::MonthFigures month = Overview::monthFigures(App::conn, today);
+        const Overview::Glance g = Overview::glance(App::conn, today);
         int r = 0;
-        for (const Overview::MonthTotals* t : {&month.now, &month.last}) {
+        for (const Overview::MonthTotals* t : {&g.month.now, &g.month.last}) {
             const QString prefix = r++ == 0 ? QStringLiteral("lblThis_") : QStringLiteral("lblLast_");
             figures_.value(prefix + QLatin1Char('0'))->setText(t->income.toGrouped());
             figures_.value(prefix + QLatin1Char('1'))->setText(t->expense.toGrouped());
             figures_.value(prefix + QLatin1Char('2'))->setText(t->balance().toGrouped());
         }
         largest_->setHorizontalHeaderLabels({QStringLiteral("类型"), QStringLiteral("已支出"), QStringLiteral("预算"), QStringLiteral("执行")});
-        for (const Budgets::Line& l : month.largest)
+        for (const Budgets::Line& l : g.month.largest)
             largest_->appendRow({cell(l.typeName), cell(l.spent.toGrouped(), true),
                                  cell(l.budget ? l.budget->toGrouped() : QString(), true),
                                  cell(budgetPercentText(l.budget.has_value(), l.percent()))});
         due_->setHorizontalHeaderLabels({QStringLiteral("到期日"), QStringLiteral("帐"), QStringLiteral("成员"), QStringLiteral("类型"),
                                          QStringLiteral("金额"), QStringLiteral("说明")});
-        for (const Recurring::Due& d : Recurring::dueUntil(App::conn, today.addDays(7)))
+        for (const Recurring::Due& d : g.due)
             due_->appendRow({cell(d.due.toString(Qt::ISODate)), cell(d.what.ledger), cell(d.names.member), cell(d.names.type),
                              cell(d.what.amount.toGrouped(), true), cell(d.problem)});
         latest_->setHorizontalHeaderLabels({QStringLiteral("帐"), QStringLiteral("日期"), QStringLiteral("成员"), QStringLiteral("类型"),
                                             QStringLiteral("金额"), QStringLiteral("备注")});
-        for (const Overview::Record& x : Overview::latestRecords(App::conn))
+        for (const Overview::Record& x : g.latest)
             latest_->appendRow({cell(x.ledger), cell(x.date), cell(x.member), cell(x.type), cell(x.amount.toGrouped(), true), cell(x.note)});
-        position->setText(Overview::positionLine(Overview::position(App::conn)));
+        position->setText(Overview::positionLine(g.position));
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("本月概览没有读出来。"));
     }
