@@ -41,6 +41,7 @@ DueWindow::DueWindow(QWidget* parent) : DataWindow(QStringLiteral("frmDue"), par
     grid->setModel(model_);
     grid->setAccessibleName(QStringLiteral("到期的定期收支"));
     grid->horizontalHeader()->setStretchLastSection(true);
+    grid->horizontalHeader()->setResizeContentsPrecision(100);  // a long list is fitted to its first rows
     grid->setEditTriggers(QAbstractItemView::AllEditTriggers);
     caption->setBuddy(grid);
     // What the list rests on: the occurrences this file records as posted or skipped.

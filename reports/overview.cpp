@@ -62,6 +62,9 @@ QTableView* OverviewWindow::table(const QString& name, const QString& spokenName
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->horizontalHeader()->setStretchLastSection(true);
+    // Columns fitted to their contents measure the first hundred rows: a file not opened for long
+    // may have hundreds of occurrences due, and measuring texts would be most of the window's time.
+    view->horizontalHeader()->setResizeContentsPrecision(100);
     view->verticalHeader()->hide();
     return view;
 }

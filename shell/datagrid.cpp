@@ -57,7 +57,14 @@ void DataGrid::setRecordset(Recordset* rs)
     connect(model_, &QAbstractItemModel::modelReset, this,
             [this] { horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder); });  // a new result, its own order
     connect(model_, &QAbstractItemModel::rowsInserted, this, [this] { fitColumns(false); });
-    connect(model_, &QAbstractItemModel::dataChanged, this, [this] { fitColumns(false); });
+    // A change of cells widens only their columns; a new alignment changes no width.
+    connect(model_, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& from, const QModelIndex& to, const QList<int>& roles) {
+                if (roles == QList<int>{Qt::TextAlignmentRole})
+                    return;
+                for (int c = from.column(); c <= to.column(); ++c)
+                    fitColumn(c, false);
+            });
     connect(rs, &Recordset::rowRemoved, this, [this] { removing_ = false; });
     connect(rs, &Recordset::currentChanged, this, [this](int row) { followRecordset(row); });
     connect(rs, &Recordset::reset, this, [this] {

@@ -15,6 +15,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QScreen>
@@ -454,8 +455,17 @@ protected:
         return typing_ ? QValidator::Intermediate : QDateEdit::validate(input, pos);
     }
 
+    // The calendar is made when it may first be shown (a click on the arrow or a key), not with the
+    // box: every window has date boxes, and a calendar takes longer to make than the rest of a window.
+    void mousePressEvent(QMouseEvent* e) override
+    {
+        fitCalendar();
+        QDateEdit::mousePressEvent(e);
+    }
+
     void keyPressEvent(QKeyEvent* e) override
     {
+        fitCalendar();
         if (e->matches(QKeySequence::Paste) && (typing_ || wholeSelected())) {
             typed_ = QGuiApplication::clipboard()->text().trimmed();
             typing_ = true;
@@ -505,6 +515,16 @@ protected:
     }
 
 private:
+    // The popup is no smaller than the calendar asks, so that its last row of days is never cut.
+    void fitCalendar()
+    {
+        if (calendarFitted_ || !calendarPopup())
+            return;
+        calendarFitted_ = true;
+        if (QCalendarWidget* calendar = calendarWidget())
+            calendar->setMinimumSize(calendar->sizeHint());
+    }
+
     bool wholeSelected() const
     {
         const QLineEdit* edit = lineEdit();
@@ -549,6 +569,7 @@ private:
 
     bool typing_ = false;
     QString typed_;
+    bool calendarFitted_ = false;
 };
 
 }  // namespace
@@ -559,9 +580,6 @@ QDateEdit* datePicker(const QString& name, const QDate& date, QWidget* parent)
     d->setObjectName(name);
     d->setCalendarPopup(true);
     d->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-    // The popup is no smaller than the calendar asks, so that its last row of days is never cut.
-    if (QCalendarWidget* calendar = d->calendarWidget())
-        calendar->setMinimumSize(calendar->sizeHint());
     return d;
 }
 
