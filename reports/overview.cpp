@@ -57,8 +57,8 @@ QTableView* OverviewWindow::table(const QString& name, const QString& spokenName
     *model = new QStandardItemModel(this);
     auto* view = new QTableView(this);
     view->setObjectName(name);
-    view->setModel(*model);
     view->setAccessibleName(spokenName);
+    lists_ << std::pair{view, *model};  // shown when filled (load)
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->horizontalHeader()->setStretchLastSection(true);
@@ -188,6 +188,10 @@ void OverviewWindow::load()
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("本月概览没有读出来。"));
     }
-    for (QTableView* view : findChildren<QTableView*>())
+    // The lists are shown once they are filled: a view that watched a list grow row by row would
+    // follow each row, and the due list may have hundreds.
+    for (auto [view, model] : lists_) {
+        view->setModel(model);
         view->resizeColumnsToContents();
+    }
 }

@@ -2,7 +2,9 @@
 
 #include "shell/datawindow.h"
 
+#include <QList>
 #include <QMap>
+#include <utility>
 
 class QCheckBox;
 class QLabel;
@@ -28,6 +30,7 @@ private:
     QStandardItemModel* largest_ = nullptr;
     QStandardItemModel* due_ = nullptr;
     QStandardItemModel* latest_ = nullptr;
+    QList<std::pair<QTableView*, QStandardItemModel*>> lists_;  // each list's view and its rows
     QLabel* position = nullptr;
     QCheckBox* showAtLogin = nullptr;
 };
