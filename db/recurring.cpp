@@ -5,6 +5,7 @@
 #include "statement.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QSet>
 #include <algorithm>
 #include <limits>
@@ -262,22 +263,34 @@ Names namesOf(Connection& conn, const Template& t)
 
 QList<Due> dueUntil(Connection& conn, const QDate& until)
 {
-    QSet<QPair<qint64, QString>> done;
+    // The occurrences recorded, by template and day. A stored date that is not written exactly as
+    // the schedule writes its dates can match no occurrence, and is left out.
+    QSet<QPair<qint64, qint64>> done;
     {
         Statement st(conn, QStringLiteral("SELECT 模板, 到期日 FROM 定期记录"));
-        while (st.step())
-            done.insert({st.int64(0), st.text(1)});
+        while (st.step()) {
+            const QString text = st.text(1);
+            const QDate day = QDate::fromString(text, Qt::ISODate);
+            if (day.isValid() && day.toString(Qt::ISODate) == text)
+                done.insert({st.int64(0), day.toJulianDay()});
+        }
     }
+    // A template's problem and names are looked up when it first has an occurrence due, and once for
+    // all templates of the same member, type and bank.
+    QHash<QString, std::pair<QString, Names>> looked;
     QList<Due> out;
     for (const Template& t : templates(conn)) {
-        // The template's problem and names are looked up once, when it first has an occurrence due.
-        std::optional<Due> first;
+        std::optional<std::pair<QString, Names>> found;
         for (const QDate& d : datesUntil(t.schedule, until)) {
-            if (done.contains({t.id, d.toString(Qt::ISODate)}))
+            if (done.contains({t.id, d.toJulianDay()}))
                 continue;
-            if (!first)
-                first = Due{t, d, problemOf(conn, t), namesOf(conn, t)};
-            out << Due{t, d, first->problem, first->names};
+            if (!found) {
+                const QString key = QStringList{t.ledger, t.memberId, t.typeId, t.bankId, t.inOut}.join(QLatin1Char('\n'));
+                if (!looked.contains(key))
+                    looked.insert(key, {problemOf(conn, t), namesOf(conn, t)});
+                found = looked.value(key);
+            }
+            out << Due{t, d, found->first, found->second};
         }
     }
     std::stable_sort(out.begin(), out.end(), [](const Due& a, const Due& b) { return a.due < b.due; });
