@@ -134,11 +134,11 @@ TEST_F(CorrectionsTest, CorrectThenUndoOnEachLedgerRowTotalAndFileFollow)
         {1, "药", "double",
          [](QDialog* d) {
              pickId(d, "cmdfindt", "1");
-             retype(d, "txtJe", "100");
+             retype(d, "txtJe", "123456789.5");  // wider than the column was
              child<QDateEdit>(d, "dpDate")->setDate(QDate(2026, 6, 30));
              retype(d, "txtMemo", "药品");
          },
-         3, "3|1|8|100|2026-06-30|药品|6", "张三|伙食|100|2026-06-30|药品", "124.00", "125.00"},
+         3, "3|1|8|123456789.5|2026-06-30|药品|6", "张三|伙食|123456789.5|2026-06-30|药品", "124.00", "123,456,814.50"},
         {2, "建行", "button",
          [](QDialog* d) {
              pickId(d, "cmdfindo", "b1");
@@ -166,6 +166,7 @@ TEST_F(CorrectionsTest, CorrectThenUndoOnEachLedgerRowTotalAndFileFollow)
         EXPECT_EQ(gridRows(grid(w.get())), gridAfter);
         EXPECT_EQ(grid(w.get())->currentIndex().row(), row);
         EXPECT_TRUE(total(w.get()).contains(c.totalAfter)) << total(w.get()).toStdString();
+        EXPECT_EQ(narrowColumns(grid(w.get())), QStringList());  // the corrected cells are not cut off
 
         undoWithKeys(w.get());
         EXPECT_EQ(ledger(kLedgers[c.kind]), fileBefore);
