@@ -7,6 +7,7 @@
 #include "shell/app.h"
 
 #include <QDate>
+#include <algorithm>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
@@ -15,6 +16,7 @@
 #include <QStringList>
 #include <memory>
 #include <sqlite3.h>
+#include <vector>
 
 namespace {
 
@@ -98,17 +100,21 @@ void benchPlans(sqlite3* raw, const MeasureCase& measure)
     const QDate today = App::today();
     const QDate month(today.year(), today.month(), 1), year(today.year(), 1, 1);
     // The floor gives the figures the program shows: amounts taken to four decimals and added up
-    // exactly (the engine's own sum of real numbers would round). The period's records are found in
-    // the date index and read in rowid order, the fastest way SQLite has to them.
+    // exactly (the engine's own sum of real numbers would round). The period's records are read in
+    // the faster of two ways, timed each run: in date order through the date index, or found in the
+    // date index and read in rowid order (each page once).
     const QString exact = QStringLiteral("sum(CAST(round(%1 * 10000) AS INTEGER))");
-    const QString expenseByType = QStringLiteral("SELECT 类型ID, %1 FROM 支出帐 WHERE rowid IN"
-                                                 " (SELECT rowid FROM 支出帐 WHERE 日期 BETWEEN %2) GROUP BY 类型ID")
-                                      .arg(exact.arg(QStringLiteral("金额")));
+    const QString byDate = QStringLiteral("SELECT 类型ID, %1 FROM 支出帐 WHERE 日期 BETWEEN %2 GROUP BY 类型ID")
+                               .arg(exact.arg(QStringLiteral("金额")));
+    const QString byPage = QStringLiteral("SELECT 类型ID, %1 FROM 支出帐 WHERE rowid IN"
+                                          " (SELECT rowid FROM 支出帐 WHERE 日期 BETWEEN %2) GROUP BY 类型ID")
+                               .arg(exact.arg(QStringLiteral("金额")));
     // Every expense type is listed by name, spent on or not.
     const QString budgets = QStringLiteral("SELECT 类型ID, 年月, 金额 FROM 预算 WHERE 成员ID = ''");
     const QString types = QStringLiteral("SELECT ID, 类型 FROM 支出类型");
-    const QStringList monthFigures = {expenseByType.arg(range(month, month.addMonths(1).addDays(-1))), budgets, types};
-    const QStringList yearFigures = {expenseByType.arg(range(year, QDate(today.year(), 12, 31))), budgets, types};
+    const QString thisMonth = range(month, month.addMonths(1).addDays(-1)), thisYear = range(year, QDate(today.year(), 12, 31));
+    const std::vector<QStringList> monthFigures = {{byDate.arg(thisMonth), budgets, types}, {byPage.arg(thisMonth), budgets, types}};
+    const std::vector<QStringList> yearFigures = {{byDate.arg(thisYear), budgets, types}, {byPage.arg(thisYear), budgets, types}};
 
     // The overview's figures in plain SQL, each read once (this month's expenses by type give its total too).
     const QDate last = month.addMonths(-1);
@@ -116,7 +122,7 @@ void benchPlans(sqlite3* raw, const MeasureCase& measure)
     QStringList overview;
     for (const auto& [ledger, m] : {std::pair{"收入帐", month}, std::pair{"收入帐", last}, std::pair{"支出帐", last}})
         overview << QStringLiteral("SELECT %1 FROM %2 WHERE 日期 BETWEEN %3").arg(amount, QString::fromUtf8(ledger), range(m, m.addMonths(1).addDays(-1)));
-    overview << monthFigures << QStringLiteral("SELECT * FROM 定期收支") << QStringLiteral("SELECT 模板, 到期日 FROM 定期记录");
+    overview << QStringLiteral("SELECT * FROM 定期收支") << QStringLiteral("SELECT 模板, 到期日 FROM 定期记录");
     for (const char* ledger : {"收入帐", "支出帐", "投资帐"})
         overview << QStringLiteral("SELECT * FROM %1 ORDER BY 日期 DESC LIMIT 10").arg(QString::fromUtf8(ledger));
     overview << QStringLiteral("SELECT %1 FROM 收入帐").arg(amount) << QStringLiteral("SELECT %1 FROM 支出帐").arg(amount)
@@ -124,18 +130,37 @@ void benchPlans(sqlite3* raw, const MeasureCase& measure)
              << QStringLiteral("SELECT 类型, %1 FROM 负债 GROUP BY 类型").arg(exact.arg(QStringLiteral("余额")))
              << QStringLiteral("SELECT %1 FROM 投资帐").arg(amount);
 
-    auto floorOf = [&](const QStringList& statements) { return timed([checked, statements] { stepAll(checked, statements); }); };
-    auto bareFloorOf = [&](const QStringList& statements) { return timed([raw, statements] { stepAll(raw, statements); }); };
+    // This month's expenses by type, in either way, with the rest of the overview.
+    const std::vector<QStringList> overviewFigures = {overview + monthFigures[0], overview + monthFigures[1]};
+
+    // The fastest of the ways, each timed on its own; the way that goes first (and finds the page
+    // cache as the work before left it) changes from run to run.
+    auto fastestOn = [](sqlite3* db, const std::vector<QStringList>& ways) {
+        return std::function<double()>([db, ways, first = std::size_t(0)]() mutable {
+            double best = -1;
+            for (std::size_t i = 0; i < ways.size(); ++i) {
+                QElapsedTimer t;
+                t.start();
+                stepAll(db, ways[(first + i) % ways.size()]);
+                const double ms = msSince(t);
+                best = best < 0 ? ms : std::min(best, ms);
+            }
+            first = (first + 1) % ways.size();
+            return best;
+        });
+    };
+    auto floorOf = [&](const std::vector<QStringList>& ways) { return fastestOn(checked, ways); };
+    auto bareFloorOf = [&](const std::vector<QStringList>& ways) { return fastestOn(raw, ways); };
 
     measure(QStringLiteral("预算执行: one month"), timed([&] { Budgets::execution(App::conn, QString(), today.year(), today.month()); }),
             floorOf(monthFigures));
     measure(QStringLiteral("预算执行: one year"), timed([&] { Budgets::execution(App::conn, QString(), today.year(), 0); }),
             floorOf(yearFigures));
-    measure(QStringLiteral("本月概览: the figures of every part"), timed([&] { Overview::glance(App::conn, today); }), floorOf(overview));
+    measure(QStringLiteral("本月概览: the figures of every part"), timed([&] { Overview::glance(App::conn, today); }), floorOf(overviewFigures));
     // What the page checks cost: the floor with them, against the same SQL without.
     measure(QStringLiteral("page checks: 预算执行 month floor, with / without"), floorOf(monthFigures), bareFloorOf(monthFigures));
     measure(QStringLiteral("page checks: 预算执行 year floor, with / without"), floorOf(yearFigures), bareFloorOf(yearFigures));
-    measure(QStringLiteral("page checks: 本月概览 floor, with / without"), floorOf(overview), bareFloorOf(overview));
+    measure(QStringLiteral("page checks: 本月概览 floor, with / without"), floorOf(overviewFigures), bareFloorOf(overviewFigures));
 
     // What a user waits for: the window opened on this month (it counts at once), 统计 clicked for the
     // year, the overview shown, each until the window has painted; beside the floor of its figures.
@@ -155,10 +180,10 @@ void benchPlans(sqlite3* raw, const MeasureCase& measure)
     }
     report.reset();
     measure(QStringLiteral("本月概览: the window with every part, painted"), openedAndPainted(QStringLiteral("frmOverview")),
-            floorOf(overview));
+            floorOf(overviewFigures));
 
     measure(QStringLiteral("登录: recurring records due (20 templates, 2 years)"),
             timed([&] { Recurring::dueUntil(App::conn, today); }),
-            floorOf({QStringLiteral("SELECT * FROM 定期收支"), QStringLiteral("SELECT 模板, 到期日 FROM 定期记录")}));
+            floorOf({{QStringLiteral("SELECT * FROM 定期收支"), QStringLiteral("SELECT 模板, 到期日 FROM 定期记录")}}));
     sqlite3_close(checked);
 }
