@@ -46,12 +46,12 @@ std::optional<Money> budgetIn(const QMap<QString, Money>& months, const QString&
     return std::nullopt;
 }
 
-// The budget over a month (1 to 12) or a whole year (0): none when no month of it has one.
-std::optional<Money> budgetOver(const QMap<QString, Money>& months, int year, int month)
+// The budget over some months ("2026-03"): none when no month of them has one.
+std::optional<Money> budgetOver(const QMap<QString, Money>& months, const QStringList& period)
 {
     std::optional<Money> sum;
-    for (int m = month == 0 ? 1 : month; m <= (month == 0 ? 12 : month); ++m)
-        if (const auto b = budgetIn(months, monthKey(year, m)))
+    for (const QString& month : period)
+        if (const auto b = budgetIn(months, month))
             sum = sum.value_or(Money()) + *b;
     return sum;
 }
@@ -164,10 +164,11 @@ QMap<QString, MoneyTotal> spentByType(Connection& conn, const QString& memberId,
 
 Execution execution(Connection& conn, const QString& memberId, int year, int month)
 {
-    const QString from = month == 0 ? monthKey(year, 1) + QStringLiteral("-01") : monthKey(year, month) + QStringLiteral("-01");
-    const QString to = lastDayOf(monthKey(year, month == 0 ? 12 : month));
+    QStringList period;  // its months
+    for (int m = month == 0 ? 1 : month; m <= (month == 0 ? 12 : month); ++m)
+        period << monthKey(year, m);
     const auto budgets = allStored(conn, memberId);
-    const QMap<QString, MoneyTotal> spentById = spentByType(conn, memberId, from, to);
+    const QMap<QString, MoneyTotal> spentById = spentByType(conn, memberId, period.first() + QStringLiteral("-01"), lastDayOf(period.last()));
     QMap<QString, MoneyTotal> spent;
     for (auto [id, sum] : spentById.asKeyValueRange())
         spent[key(id)] += sum;
@@ -175,7 +176,7 @@ Execution execution(Connection& conn, const QString& memberId, int year, int mon
     Execution e;
     QSet<QString> listed;
     auto add = [&](const QString& id, const QString& name) {
-        Line line{id, name, budgetOver(budgets.value(key(id)), year, month), spent.value(key(id))};
+        Line line{id, name, budgetOver(budgets.value(key(id)), period), spent.value(key(id))};
         listed.insert(key(id));
         if (line.budget)
             e.budget += *line.budget;
