@@ -7,13 +7,13 @@
 #include "shell/app.h"
 
 #include <QDate>
-#include <algorithm>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QPushButton>
 #include <QElapsedTimer>
 #include <QStringList>
+#include <algorithm>
 #include <memory>
 #include <sqlite3.h>
 #include <vector>
@@ -101,7 +101,7 @@ void benchPlans(sqlite3* raw, const MeasureCase& measure)
     const QDate month(today.year(), today.month(), 1), year(today.year(), 1, 1);
     // The floor gives the figures the program shows: amounts taken to four decimals and added up
     // exactly (the engine's own sum of real numbers would round). The period's records are read in
-    // the faster of two ways, timed each run: in date order through the date index, or found in the
+    // the faster of two ways (fastestOn, below): in date order through the date index, or found in the
     // date index and read in rowid order (each page once).
     const QString exact = QStringLiteral("sum(CAST(round(%1 * 10000) AS INTEGER))");
     const QString byDate = QStringLiteral("SELECT 类型ID, %1 FROM 支出帐 WHERE 日期 BETWEEN %2 GROUP BY 类型ID")
