@@ -51,10 +51,14 @@ void Connection::setUp(sqlite3* db, const QString& path)
     sqlite3_busy_timeout(db, 2000);
     db_ = db;
     path_ = path;
-    const int rc = applySafeSettings(db_);
-    if (rc != SQLITE_OK) {
+    // The synchronous setting reads the file's header: a file that is no database, or one locked by
+    // another writer, is told here as what it is.
+    if (const int rc = applySafeSettings(db_); rc != SQLITE_OK) {
+        const int ext = sqlite3_extended_errcode(db_);
+        const QString msg = QString::fromUtf8(sqlite3_errmsg(db_));
         close();
-        throw DbError(DbError::Other, rc, QStringLiteral("cannot apply the safe settings"));
+        throw DbError(ext == SQLITE_OK ? DbError::Other : DbError::classify(ext, msg), ext == SQLITE_OK ? rc : ext,
+                      ext == SQLITE_OK ? QStringLiteral("cannot apply the safe settings") : msg);
     }
     // The statements order names in Chinese order (inChineseOrder in sqltext.h).
     if (!PinyinOrder::registerOn(db_)) {
@@ -78,7 +82,8 @@ int applySafeSettings(sqlite3* db)
     if (rc == SQLITE_OK && on != 1)
         rc = SQLITE_ERROR;
     if (rc == SQLITE_OK)
-        rc = sqlite3_exec(db, "PRAGMA trusted_schema = OFF; PRAGMA cell_size_check = ON", nullptr, nullptr, nullptr);
+        rc = sqlite3_exec(db, "PRAGMA trusted_schema = OFF; PRAGMA cell_size_check = ON; PRAGMA synchronous = EXTRA", nullptr,
+                          nullptr, nullptr);
     return rc;
 }
 

@@ -43,8 +43,11 @@ private:
 
 // The settings every connection to a household file gets before it reads anything: the file's
 // schema cannot call the program's functions or write to the schema itself (defensive mode,
-// trusted_schema off), and every page read is checked for sizes that would run past its end.
-// Returns SQLite's code (SQLITE_OK when all are set).
+// trusted_schema off), every page read is checked for sizes that would run past its end, and a
+// commit is on the disk when it returns (synchronous EXTRA: the rollback journal's removal, which
+// is what makes a commit final, is flushed with its folder; under FULL a power cut can bring the
+// journal back and roll the commit back at the next opening). Returns SQLite's code (SQLITE_OK when
+// all are set).
 int applySafeSettings(sqlite3* db);
 
 // Runs a block of statements as one transaction: rolled back on destruction unless committed.
