@@ -1,6 +1,7 @@
 #include "billimport.h"
 
 #include "dberror.h"
+#include "diskwrites.h"
 #include "picker.h"
 #include "statementcolumns.h"
 #include "toolbars.h"
@@ -282,7 +283,15 @@ public:
             return std::nullopt;
         return c;
     }
-    void set(const Bills::Columns& c) { store_.setValue(key_, c.toText()); }
+    void set(const Bills::Columns& c)
+    {
+        // Qt's settings write the file whole under another name and rename it; its folder is flushed
+        // too, so that the answer is still there after a power cut.
+        store_.setValue(key_, c.toText());
+        store_.sync();
+        if (store_.status() == QSettings::NoError)
+            DiskWrites::settle(QFile::encodeName(store_.fileName()).toStdString());
+    }
     void forget() { store_.remove(key_); }
 
 private:

@@ -2,6 +2,7 @@
 
 #include "connection.h"
 #include "dberror.h"
+#include "diskwrites.h"
 #include "statement.h"
 
 #include <QDir>
@@ -9,7 +10,6 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
-#include <QTemporaryFile>
 #include <algorithm>
 #include <filesystem>
 #include <sqlite3.h>
@@ -22,8 +22,6 @@ namespace {
 
 constexpr int kNewestKept = 10;
 constexpr int kMonthsKept = 12;
-const QString kPartSuffix = QStringLiteral(".part");
-
 std::filesystem::path fsPath(const QString& path)
 {
 #ifdef Q_OS_WIN
@@ -36,6 +34,12 @@ std::filesystem::path fsPath(const QString& path)
 [[noreturn]] void fail(DbError::Kind kind, int code, const QString& message)
 {
     throw DbError(kind, code, message);
+}
+
+[[noreturn]] void failWith(const std::error_code& ec)
+{
+    fail(ec == std::errc::no_space_on_device ? DbError::DiskFull : DbError::CannotOpen, SQLITE_CANTOPEN,
+         QString::fromLocal8Bit(ec.message()));
 }
 
 // The copy's own connection: closed on every way out.
@@ -70,7 +74,6 @@ public:
         check(vfs->xOpen(vfs, name_, file(), SQLITE_OPEN_MAIN_DB | SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, &flags));
     }
     void write(const char* p, int n, sqlite3_int64 at) { check(file()->pMethods->xWrite(file(), p, n, at)); }
-    void sync() { check(file()->pMethods->xSync(file(), SQLITE_SYNC_FULL)); }
 
     static void check(int rc)
     {
@@ -86,7 +89,7 @@ private:
 };
 
 // Copies the file of `from`, which holds a read transaction (no writer can change the file
-// meanwhile), byte for byte into `target` in blocks of 64 KiB, and flushes it to the disk. The file is
+// meanwhile), byte for byte into `target` in blocks of 64 KiB (putting it in place flushes it). The file is
 // read through the connection's own handle: a second handle on it, once closed, would drop the
 // locks this process holds on the file (POSIX locks belong to the process, not to a handle).
 void copyBytes(Connection& from, const QString& target)
@@ -107,7 +110,6 @@ void copyBytes(Connection& from, const QString& target)
         EngineFile::check(file->pMethods->xRead(file, buffer.get(), n, at));
         out.write(buffer.get(), n, at);
     }
-    out.sync();
 }
 
 // Copies the database of `from` page by page through the engine's online backup, in one step; the
@@ -145,7 +147,7 @@ void copyPages(Connection& from, const QString& target)
 // time, and -2, -3 ... for more than one in a second.
 QString freshName(const QString& folder, const QString& prefix, const QDateTime& when)
 {
-    if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir())
+    if (DiskWrites::makeFolders(fsPath(folder)) || !QFileInfo(folder).isDir())
         fail(DbError::CannotOpen, SQLITE_CANTOPEN, QStringLiteral("cannot make the folder ") + folder);
     const QString stem = folder + QLatin1Char('/') + prefix + when.toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString path = stem + QStringLiteral(".mdb");
@@ -154,13 +156,25 @@ QString freshName(const QString& folder, const QString& prefix, const QDateTime&
     return path;
 }
 
-// Removes the hidden temporary copies in `dir` whose names match `stem` + anything + the suffix.
-int removeParts(const QDir& dir, const QString& stem)
+// Removes the hidden temporary copies in `dir` that DiskWrites::createBeside made for a file whose
+// name `target` matches, and only those.
+int removeParts(const QDir& dir, const QRegularExpression& target)
 {
     int removed = 0;
-    for (const QString& name : dir.entryList({QLatin1Char('.') + stem + QLatin1Char('*') + kPartSuffix}, QDir::Files | QDir::Hidden))
-        removed += QFile::remove(dir.filePath(name)) ? 1 : 0;
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        const QString targetName = name.section(QLatin1Char('.'), 1, -3);
+        if (target.match(targetName).hasMatch()
+            && DiskWrites::isTemporaryFor(QFile::encodeName(name).toStdString(), QFile::encodeName(targetName).toStdString()))
+            removed += DiskWrites::remove(fsPath(dir.filePath(name))) ? 1 : 0;
+    }
     return removed;
+}
+
+// The names of the dated backups.
+const QRegularExpression& datedName()
+{
+    static const QRegularExpression re(QStringLiteral("^main-(\\d{8}-\\d{6})(?:-(\\d+))?\\.mdb$"));
+    return re;
 }
 
 }  // namespace
@@ -172,14 +186,17 @@ QString folderFor(const QString& databasePath)
 
 QString writeCopy(const QString& source, const QString& target)
 {
-    // A name of its own beside the target: never one of the user's files.
-    QTemporaryFile part(QFileInfo(target).absolutePath() + QStringLiteral("/.") + QFileInfo(target).fileName()
-                        + QStringLiteral(".XXXXXX") + kPartSuffix);
-    part.setAutoRemove(false);
-    if (!part.open())
+    // A name of its own beside the target: never one of the user's files. Readable by its owner
+    // alone until it is put in place (a restored main.mdb takes the permissions of the one it replaces).
+    std::error_code ec;
+    const std::filesystem::path part = DiskWrites::createBeside(fsPath(QFileInfo(target).absoluteFilePath()), 0600, ec);
+    if (ec)
         fail(DbError::CannotOpen, SQLITE_CANTOPEN, QStringLiteral("cannot create a file beside ") + target);
-    const QString temporary = part.fileName();
-    part.close();
+#ifdef Q_OS_WIN
+    const QString temporary = QString::fromStdWString(part.wstring());
+#else
+    const QString temporary = QFile::decodeName(QByteArray::fromStdString(part.string()));
+#endif
 
     try {
         Connection from;
@@ -195,7 +212,7 @@ QString writeCopy(const QString& source, const QString& target)
         else
             copyBytes(from, temporary);
     } catch (...) {
-        QFile::remove(temporary);
+        DiskWrites::remove(part);
         throw;
     }
     return temporary;
@@ -203,14 +220,24 @@ QString writeCopy(const QString& source, const QString& target)
 
 void putInPlace(const QString& temporary, const QString& target)
 {
-    for (const char* journal : {"-journal", "-wal", "-shm"})
-        QFile::remove(target + QString::fromLatin1(journal));
+    // A journal left beside the replaced file would be played back into the new one: it goes first,
+    // and for good, before the new file takes the name.
+    bool removed = false;
+    for (const char* journal : {"-journal", "-wal", "-shm"}) {
+        const QString path = target + QString::fromLatin1(journal);
+        if (QFileInfo::exists(path)) {
+            DiskWrites::remove(fsPath(path));
+            removed = true;
+        }
+    }
     std::error_code ec;
-    std::filesystem::rename(fsPath(temporary), fsPath(target), ec);
+    if (removed)
+        ec = DiskWrites::flushFolder(fsPath(QFileInfo(target).absolutePath()));
+    if (!ec)
+        ec = DiskWrites::place(fsPath(temporary), fsPath(target));
     if (ec) {
-        QFile::remove(temporary);
-        fail(ec == std::errc::no_space_on_device ? DbError::DiskFull : DbError::CannotOpen, SQLITE_CANTOPEN,
-             QString::fromStdString(ec.message()));
+        DiskWrites::remove(fsPath(temporary));
+        failWith(ec);
     }
 }
 
@@ -231,20 +258,19 @@ QString makeDated(const QString& source, const QString& folder, const QDateTime&
 QString moveAside(const QString& path, const QString& folder, const QDateTime& when)
 {
     const QString aside = freshName(folder, QStringLiteral("damaged-"), when);
-    std::error_code ec;
-    std::filesystem::rename(fsPath(path), fsPath(aside), ec);
-    if (ec)
-        fail(DbError::CannotOpen, SQLITE_CANTOPEN, QString::fromStdString(ec.message()));
+    // The journal goes first: the file must never leave it behind, where it would be played back
+    // into the copy that takes the file's place.
     const QString journal = path + QStringLiteral("-journal");
     if (QFileInfo::exists(journal))
-        std::filesystem::rename(fsPath(journal), fsPath(aside + QStringLiteral("-journal")), ec);
+        DiskWrites::place(fsPath(journal), fsPath(aside + QStringLiteral("-journal")));
+    if (const std::error_code ec = DiskWrites::place(fsPath(path), fsPath(aside)))
+        failWith(ec);
     return aside;
 }
 
 bool parseName(const QString& fileName, Dated& dated)
 {
-    static const QRegularExpression re(QStringLiteral("^main-(\\d{8}-\\d{6})(?:-(\\d+))?\\.mdb$"));
-    const QRegularExpressionMatch m = re.match(fileName);
+    const QRegularExpressionMatch m = datedName().match(fileName);
     if (!m.hasMatch())
         return false;
     dated.time = QDateTime::fromString(m.captured(1), QStringLiteral("yyyyMMdd-HHmmss"));
@@ -294,14 +320,20 @@ int prune(const QString& folder, const QDate& today)
 {
     int removed = 0;
     for (const Dated& d : beyondKeeping(listDated(folder), today))
-        removed += QFile::remove(d.path) ? 1 : 0;
-    return removed + removeParts(QDir(folder), QStringLiteral("main-"));
+        removed += DiskWrites::remove(fsPath(d.path)) ? 1 : 0;
+    return removed + removeUnfinishedDated(folder);
+}
+
+int removeUnfinishedDated(const QString& folder)
+{
+    return removeParts(QDir(folder), datedName());
 }
 
 int removeUnfinished(const QString& target)
 {
     const QFileInfo info(target);
-    return removeParts(info.absoluteDir(), info.fileName() + QLatin1Char('.'));
+    return removeParts(info.absoluteDir(),
+                       QRegularExpression(QLatin1Char('^') + QRegularExpression::escape(info.fileName()) + QLatin1Char('$')));
 }
 
 }  // namespace Backup

@@ -1,8 +1,9 @@
 #include "csvwriter.h"
 
+#include "diskwrites.h"
 #include "recordset.h"
 
-#include <QSaveFile>
+#include <QFileInfo>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -134,18 +135,19 @@ QByteArray lines(const Recordset& rs, const std::vector<Column>& columns, const 
 QFileDevice::FileError writeFile(const QString& path, const Recordset& rs, const std::vector<Column>& columns,
                                  const std::vector<int>& rows)
 {
-    // Written beside the chosen file and put in its place once every byte is written: a write that
-    // fails leaves an earlier file as it was.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.error() == QFileDevice::NoError ? QFileDevice::OpenError : file.error();
+    // Written beside the chosen file and put in its place once every byte is written and on the
+    // disk: a write that fails leaves an earlier file as it was, and a file said to be written stays.
+    DiskWrites::Writer file(QFile::encodeName(QFileInfo(path).absoluteFilePath()).toStdString());
+    if (file.open())
+        return QFileDevice::OpenError;
     std::string out = "\xEF\xBB\xBF";
     out.reserve(kChunk + 4096);
     headerLine(out, columns, ',');
+    std::error_code ec;
     const auto flush = [&] {
-        const bool ok = file.write(out.data(), static_cast<qint64>(out.size())) == static_cast<qint64>(out.size());
+        ec = file.write(out.data(), out.size());
         out.clear();
-        return ok;
+        return !ec;
     };
     bool ok = true;
     for (const int r : rows) {
@@ -157,11 +159,11 @@ QFileDevice::FileError writeFile(const QString& path, const Recordset& rs, const
     }
     if (ok && !out.empty())
         ok = flush();
-    if (ok && file.commit())
-        return QFileDevice::NoError;
-    const QFileDevice::FileError e = file.error() == QFileDevice::NoError ? QFileDevice::WriteError : file.error();
-    file.cancelWriting();
-    return e;
+    if (!ok)
+        return ec == std::errc::no_space_on_device ? QFileDevice::ResourceError : QFileDevice::WriteError;
+    if ((ec = file.commit()))
+        return ec == std::errc::no_space_on_device ? QFileDevice::ResourceError : QFileDevice::RenameError;
+    return QFileDevice::NoError;
 }
 
 }  // namespace CsvWriter

@@ -27,8 +27,9 @@ QByteArray lines(const Recordset& rs, const std::vector<Column>& columns, const 
                  char separator, bool headers);
 
 // The rows as a CSV file with its headers, in UTF-8 after a byte-order mark (so that Excel and WPS
-// read Chinese as Chinese). Written under a temporary name beside `path` and renamed over it once
-// every byte is written: a failure leaves no half file, and an earlier file at `path` as it was.
+// read Chinese as Chinese). Written under a temporary name beside `path` and put in its place once
+// every byte is written and on the disk, its folder flushed (DiskWrites): a failure leaves no half
+// file, and an earlier file at `path` as it was; a file written stays written.
 // NoError, or what went wrong.
 QFileDevice::FileError writeFile(const QString& path, const Recordset& rs, const std::vector<Column>& columns,
                                  const std::vector<int>& rows);

@@ -1,5 +1,7 @@
 #include "printedreport.h"
 
+#include "diskwrites.h"
+
 #include "money.h"
 
 #include "charts.h"
@@ -20,7 +22,6 @@
 #include <QPrinter>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <algorithm>
 #include <cmath>
@@ -323,18 +324,17 @@ void printWithPreview(const ReportContent& content, QWidget* parent)
 
 Outcome writePdf(const ReportContent& content, const QString& path, QWidget* progressParent, QString* problem)
 {
-    // QSaveFile writes beside the target under a name of its own and renames only a complete file;
-    // whatever goes wrong before, the target keeps what it held (or stays absent). It is opened
-    // first, so that a place that cannot be written is told before the pages are laid out.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Written beside the target under a name of its own and put in its place only complete and on the
+    // disk (DiskWrites): whatever goes wrong before, the target keeps what it held (or stays absent).
+    // It is opened first, so that a place that cannot be written is told before the pages are laid
+    // out.
+    DiskWrites::Writer file(QFile::encodeName(QFileInfo(path).absoluteFilePath()).toStdString());
+    if (file.open()) {
         if (problem)
-            *problem = cause(file.error());
+            *problem = cause(QFileDevice::OpenError);
         return Outcome::Failed;
     }
-    // The PDF is made in memory and written in one piece whose every byte is counted: a write cut
-    // short (a full disk, a size limit) would otherwise still be renamed into place, since the
-    // save file does not count an error of its last flush against the commit.
+    // The PDF is made in memory and written in one piece whose every byte is counted.
     QBuffer pdf;
     pdf.open(QIODevice::WriteOnly);
     int pages = 0;
@@ -346,17 +346,16 @@ Outcome writePdf(const ReportContent& content, const QString& path, QWidget* pro
         writer.setCreator(QStringLiteral("和顺家账"));
         pages = paint(content, &writer, progressParent);
     }
-    const bool written = pages > 0 && file.write(pdf.data()) == pdf.data().size() && file.flush();
-    if (!written) {
-        file.cancelWriting();
-        file.commit();  // removes the temporary file
-        if (pages != 0 && problem)
-            *problem = cause(QFileDevice::WriteError);
-        return pages == 0 ? Outcome::Cancelled : Outcome::Failed;
-    }
-    if (!file.commit()) {
+    if (pages == 0)
+        return Outcome::Cancelled;  // the temporary file goes with `file`
+    if (file.write(pdf.data().constData(), static_cast<std::size_t>(pdf.data().size()))) {
         if (problem)
-            *problem = cause(file.error());
+            *problem = cause(QFileDevice::WriteError);
+        return Outcome::Failed;
+    }
+    if (file.commit()) {
+        if (problem)
+            *problem = cause(QFileDevice::RenameError);
         return Outcome::Failed;
     }
     return Outcome::Written;
