@@ -3,6 +3,8 @@
 #include "app.h"
 #include "backup.h"
 #include "dberror.h"
+#include "diskwrites.h"
+#include "emptyfile.h"
 #include "filecheck.h"
 #include "upgrade.h"
 
@@ -147,8 +149,9 @@ bool folderWritable(const QString& folder)
 }
 
 // The folder cannot be written (a missing folder is the missing file's business): refused as a
-// read-only file is. Otherwise a restore that was killed may have left its unfinished copy of
-// main.mdb beside it, hidden and as large as the file: it is removed.
+// read-only file is. Otherwise what the program's own work left when it was killed or the power went
+// is removed, and only that: a restore's unfinished copy of main.mdb beside it and a backup's in
+// backups/ (hidden, as large as the file), and a first start's main.mdb.tmp with its journal.
 bool folderUsable()
 {
     const QString path = App::databasePath();
@@ -160,6 +163,9 @@ bool folderUsable()
         return false;
     }
     Backup::removeUnfinished(path);
+    Backup::removeUnfinishedDated(backupsFolder());
+    for (const std::filesystem::path& leftover : EmptyFile::leftovers(QFile::encodeName(path).toStdString()))
+        DiskWrites::remove(leftover);
     return true;
 }
 

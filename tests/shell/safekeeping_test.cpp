@@ -409,17 +409,42 @@ TEST_F(FileSafety, FolderThatCannotBeWrittenIsRefusedAtStart)
 #endif
 }
 
-// What a killed restore left beside main.mdb goes at the next start; other files stay.
+// What the program's own work left when it was killed goes at the next start: a restore's copy
+// beside main.mdb, a backup's in backups/, a first start's main.mdb.tmp and its journal. Other files
+// stay, however like them they look.
 TEST_F(FileSafety, UnfinishedCopyBesideTheFileIsRemovedAtStart)
 {
     const QByteArray copy = fileBytes(dbPath());
-    writeFile(folder() + "/.main.mdb.Ab12Cd.part", copy);
-    writeFile(folder() + "/.notes.txt.Ab12Cd.part", "not ours");
-    writeFile(folder() + "/main.mdb.part", "not hidden: not ours");
+    QDir().mkpath(backupsDir());
+    const QStringList ours = {"/.main.mdb.Ab12Cd.part", "/backups/.main-20261206-193012.mdb.Xy34Zw.part",
+                              "/backups/.main-20261206-193012-2.mdb.Xy34Zw.part", "/main.mdb.tmp", "/main.mdb.tmp-journal"};
+    const QStringList theirs = {"/.notes.txt.Ab12Cd.part", "/main.mdb.part", "/backups/.main-notes.part",
+                                "/backups/.main-20261206-193012.mdb.part", "/main.mdb.tmp.keep", "/backups/main.mdb.tmp"};
+    for (const QString& name : ours + theirs)
+        writeFile(folder() + name, copy);
     openConn();
     EXPECT_TRUE(App::conn.isOpen());
-    EXPECT_EQ(QDir(folder()).entryList({"*.part"}, QDir::Files | QDir::Hidden, QDir::Name),
-              QStringList({".notes.txt.Ab12Cd.part", "main.mdb.part"}));
+    for (const QString& name : ours)
+        EXPECT_FALSE(QFile::exists(folder() + name)) << name.toStdString();
+    for (const QString& name : theirs)
+        EXPECT_TRUE(QFile::exists(folder() + name)) << name.toStdString();
+}
+
+// A restored main.mdb keeps the permissions the file it replaces had.
+TEST_F(FileSafety, RestoredFileKeepsThePermissionsOfTheOneItReplaces)
+{
+    MainWindow* main = loggedIn();
+    ASSERT_NE(main, nullptr);
+    const QString chosen = backups().value(0);
+    ASSERT_FALSE(chosen.isEmpty());
+    const QFile::Permissions before = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser
+                                      | QFile::ReadGroup | QFile::ReadOther;
+    ASSERT_TRUE(QFile::setPermissions(dbPath(), before));
+    script().queueFileChoice(chosen);
+    script().queueAnswer(App::MsgAnswer::Ok);
+    trigger(main, "mnurestore");
+    EXPECT_TRUE(lastMessage().startsWith("已用备份")) << lastMessage().toStdString();
+    EXPECT_EQ(QFile::permissions(dbPath()), before);
 }
 
 }  // namespace
