@@ -6,8 +6,10 @@
 --
 -- The file's version. A file of an older version is brought up to this one by the upgrade steps
 -- in db/upgrade.cpp; a change to the tables here is always a new step there as well.
-PRAGMA user_version = 4;
+PRAGMA user_version = 5;
 
+-- 密码 holds the member's password as a salted hash of it without letter case (libsodium's
+-- crypto_pwhash string, from version 5 on), never as typed.
 CREATE TABLE 成员 (
     ID   TEXT COLLATE NOCASE UNIQUE,
     姓名 TEXT COLLATE NOCASE,

@@ -2,6 +2,7 @@
 
 #include "connection.h"
 #include "dberror.h"
+#include "passwords.h"
 #include "schematext.h"
 #include "sqltext.h"
 #include "statement.h"
@@ -127,6 +128,28 @@ std::string tablesFromSchema(std::initializer_list<std::string_view> tables)
     return out;
 }
 
+// Version 5: the members' passwords were kept as typed, so every copy of the file carried them. Each
+// is replaced by its salted hash (Passwords::hash, of the text without letter case, as the login
+// compared it); a member without a password (NULL) keeps none.
+void hashPasswords(Connection& conn, Report&)
+{
+    QList<QPair<qint64, QString>> members;
+    {
+        Statement read(conn, QStringLiteral("SELECT rowid, 密码 FROM 成员 WHERE 密码 IS NOT NULL"));
+        while (read.step())
+            members << qMakePair(static_cast<qint64>(read.int64(0)), read.value(1).toString());
+    }
+    Statement write(conn, QStringLiteral("UPDATE 成员 SET 密码 = ? WHERE rowid = ?"));
+    for (const auto& [rowid, password] : std::as_const(members)) {
+        if (Passwords::isHash(password))
+            continue;
+        write.reset();
+        write.bind(1, Passwords::hash(password));
+        write.bindInt64(2, rowid);
+        write.step();
+    }
+}
+
 }  // namespace
 
 QString setAsideTableSql()
@@ -188,6 +211,7 @@ const std::vector<Step>& steps()
         {2, billImport.c_str()},
         {3, recycleBin.c_str()},
         {4, plans.c_str()},
+        {5, nullptr, hashPasswords},
     };
     return list;
 }

@@ -1,6 +1,7 @@
 #include "listeditor.h"
 
 #include "dberror.h"
+#include "passwords.h"
 #include "shell/app.h"
 #include "shell/gridexport.h"
 #include "shell/inputs.h"
@@ -201,8 +202,19 @@ void ListEditor::formLoad()
 
 void ListEditor::bindTxt()
 {
+    // The password box shows no stored password (the file keeps only its hash): it is empty on every
+    // row, and what is typed into it becomes the new password on 保存.
     for (int i = 0; i < kind_.fieldCount; ++i)
-        binder_->bind(fieldEdits[i], u8(kind_.fields[i].field));
+        if (i != kind_.passwordField)
+            binder_->bind(fieldEdits[i], u8(kind_.fields[i].field));
+    if (kind_.passwordField >= 0) {
+        const auto clear = [this] {
+            if (rs_.editMode() == Recordset::EditNone)
+                fieldEdits[kind_.passwordField]->clear();
+        };
+        connect(&rs_, &Recordset::currentChanged, this, clear);
+        connect(&rs_, &Recordset::reset, this, clear);
+    }
 }
 
 void ListEditor::setButtons(bool sta)
@@ -252,20 +264,34 @@ void ListEditor::editEntry()
 
 void ListEditor::saveEntry()
 {
+    const bool adding = rs_.editMode() == Recordset::EditAdd;
     for (int i = 0; i < kind_.requiredCount; ++i) {
+        // A member being edited keeps the password they have when the box is left empty.
+        if (i == kind_.passwordField && !adding)
+            continue;
         if (fieldEdits[i]->text().isEmpty()) {
             App::msgBox(fieldCaptions[i]->text() + QStringLiteral(" 不能为空"), App::MsgStyle::Information);
             fieldEdits[i]->setFocus();
             return;
         }
     }
-    if (binder_->save())
+    QLineEdit* password = kind_.passwordField >= 0 ? fieldEdits[kind_.passwordField] : nullptr;
+    const auto setPassword = [this, password](Recordset& rs) {
+        if (password && !password->text().isEmpty())
+            rs.setValue(u8(kind_.fields[kind_.passwordField].field), Passwords::hash(password->text()));
+    };
+    if (binder_->save(setPassword)) {
+        if (password)
+            password->clear();
         setButtons(true);
+    }
 }
 
 void ListEditor::cancelEdit()
 {
     binder_->cancel();
+    if (kind_.passwordField >= 0)
+        fieldEdits[kind_.passwordField]->clear();
     setButtons(true);
 }
 

@@ -4,6 +4,7 @@
 #include "datawindow.h"
 #include "inputs.h"
 #include "mainwindow.h"
+#include "passwords.h"
 #include "pictures.h"
 #include "recordset.h"
 
@@ -198,8 +199,9 @@ void LoginWindow::Pass()
         openMain();
         return;
     }
-    // No member has an empty name; the name and password are bound values, so no typed text can
-    // change what the statement matches.
+    // No member has an empty name; the name is a bound value, so no typed text can change what the
+    // statement matches. The file keeps each password as a salted hash of it without letter case:
+    // the typed one is checked against the hashes of the members of that name (letter case aside).
     if (u.isEmpty()) {
         refuse();
         return;
@@ -207,13 +209,14 @@ void LoginWindow::Pass()
     QString name;
     try {
         Recordset rs;
-        rs.open(App::conn, QStringLiteral("select 姓名 from 成员 where 姓名=? and 密码=?"), {u, p},
-                Recordset::ReadOnly);
-        if (rs.bof() || rs.eof()) {
+        rs.open(App::conn, QStringLiteral("select 姓名, 密码 from 成员 where 姓名=?"), {u}, Recordset::ReadOnly);
+        for (; !rs.bof() && !rs.eof() && name.isEmpty(); rs.moveNext())
+            if (Passwords::matches(rs.text(QStringLiteral("密码")), p))
+                name = rs.text(QStringLiteral("姓名"));
+        if (name.isEmpty()) {
             refuse();
             return;
         }
-        name = rs.text(QStringLiteral("姓名"));
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("无法核对用户名和密码。"));
         passwordEdit->setFocus();

@@ -3,6 +3,7 @@
 #include "connection.h"
 #include "dberror.h"
 #include "support/testsupport.h"
+#include "passwords.h"
 #include "upgrade.h"
 
 #include <algorithm>
@@ -78,6 +79,10 @@ TEST_F(FileVersions, OldFileUpgradedKeepsEveryRowAndTakesTheShapeOfANewFile)
     expected.replaceInStrings("|01/02/2026|", "|NULL|").replaceInStrings("|1|6|30||", "|1|6|30|NULL|");
     expected.replaceInStrings("|2026-2-3|", "|NULL|").replaceInStrings("|2/3/26", "|NULL").replaceInStrings("|昨天|", "|NULL|");
     QStringList after = contents();
+    // The password is kept as its hash (version 5), which the password typed matches, letter case aside.
+    const QString password = scalar("select 密码 from 成员");
+    EXPECT_TRUE(Passwords::matches(password, "111")) << password.toStdString();
+    expected.replaceInStrings("|父亲|111", "|父亲|" + password);
     // The tables an upgrade adds (and the values it set aside) are checked above as shape; here the
     // rows of the tables there were.
     QStringList tablesBefore;

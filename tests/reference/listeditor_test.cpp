@@ -1,3 +1,4 @@
+#include "passwords.h"
 #include "reference/listeditor.h"
 #include "support/testsupport.h"
 
@@ -207,21 +208,23 @@ TEST_F(ListEditorTest, DeleteLeavesTheNextOrNewLastRowCurrent)
     expectBrowsing(w, false);
 }
 
-// In the member list: the password is bound but shown as "*", its grid column hidden and not read
-// out either. Nothing reaches the file except through 保存: not text typed while browsing, not a row
-// left pending when the window closes, and the grid cannot leave a row being edited.
+// In the member list: the password box shows "*" for what is typed and nothing stored, the grid's
+// password column is hidden and not read out either. Nothing reaches the file except through 保存:
+// not text typed while browsing, not a row left pending when the window closes, and the grid cannot
+// leave a row being edited.
 TEST_F(ListEditorTest, MembersPasswordHiddenAndNothingWrittenWithoutSave)
 {
     sql("insert into 成员 values ('1','张三','父','p1'); insert into 成员 values ('2','李四','母','p2')");
-    const QStringList stored = {"1|张三|父|p1", "2|李四|母|p2"};
+    hashPasswords(dbPath());
     const auto members = [this] { return rows("select * from 成员 order by ID"); };
+    const QStringList stored = members();
     QDialog* w = open("frmuser");
     QLineEdit* pw = box(w, 3);
-    EXPECT_EQ(pw->text(), "p1");
+    EXPECT_EQ(pw->text(), "");
     EXPECT_EQ(pw->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, pw), '*');
     EXPECT_TRUE(grid(w)->columnWidth(3) == 0 && grid(w)->columnWidth(2) > 0);
     QAccessibleInterface* cell = QAccessible::queryAccessibleInterface(grid(w))->tableInterface()->cellAt(0, 3);
-    EXPECT_FALSE(cell && cell->text(QAccessible::Name).contains("p1"));
+    EXPECT_FALSE(cell && cell->text(QAccessible::Name).contains("argon2"));
 
     fill(w, {"王五"}, 1);
     EXPECT_EQ(box(w, 1)->text(), "张三");
@@ -246,6 +249,47 @@ TEST_F(ListEditorTest, MembersPasswordHiddenAndNothingWrittenWithoutSave)
     EXPECT_TRUE(w->isVisible());
     EXPECT_TRUE(w->close());
     EXPECT_EQ(members(), stored);
+}
+
+// A member's password is kept as its salted hash, never as typed: the box shows no stored password,
+// an empty box on 编辑 keeps the one there is, a password typed replaces it, and a new member needs
+// one. Each matches what was typed, letter case aside.
+TEST_F(ListEditorTest, MemberPasswordsAreKeptAsHashesAndAnEmptyBoxKeepsTheOld)
+{
+    const auto password = [this](const QString& id) { return scalar("select 密码 from 成员 where ID = '" + id + "'"); };
+    QDialog* w = open("frmuser");
+    click(w, "cmdaddnew");
+    fill(w, {"1", "张三", "父亲"});
+    click(w, "cmdupdate");
+    EXPECT_EQ(messageTexts(), QStringList{"密码 不能为空"});
+    fill(w, {"AbC1"}, 3);
+    click(w, "cmdupdate");
+    const QString first = password("1");
+    EXPECT_TRUE(first.startsWith("$argon2id$")) << first.toStdString();
+    EXPECT_FALSE(first.contains("AbC1", Qt::CaseInsensitive));
+    EXPECT_TRUE(Passwords::matches(first, "abc1") && Passwords::matches(first, "ABC1") && !Passwords::matches(first, "abc2"));
+    EXPECT_EQ(box(w, 3)->text(), "");
+
+    // 编辑 with the box left empty: the relation changes, the password stays.
+    click(w, "cmdedit");
+    EXPECT_EQ(box(w, 3)->text(), "");
+    fill(w, {"爸爸"}, 2);
+    click(w, "cmdupdate");
+    EXPECT_EQ(rows("select 关系 from 成员"), QStringList{"爸爸"});
+    EXPECT_EQ(password("1"), first);
+
+    // A new password replaces it; the same password hashes differently each time (its salt).
+    click(w, "cmdedit");
+    fill(w, {"AbC1"}, 3);
+    click(w, "cmdupdate");
+    EXPECT_NE(password("1"), first);
+    EXPECT_TRUE(Passwords::matches(password("1"), "abc1"));
+    click(w, "cmdedit");
+    fill(w, {"新密码"}, 3);
+    click(w, "cmdcancel");
+    EXPECT_EQ(box(w, 3)->text(), "");
+    EXPECT_TRUE(Passwords::matches(password("1"), "abc1"));
+    EXPECT_EQ(messageTexts().size(), 1);
 }
 
 // What differs between the five lists: the button arrangement, each box's label as its buddy, the tab

@@ -54,6 +54,7 @@ TEST_F(Login, MembersLogInByNameAsStoredAndComeBackToTheLogin)
         "insert into 成员 values ('01', 'Alice', '母亲', 'pw42');"
         "insert into 成员 values ('04', 'Al', '父亲', 'pw7');"
         "insert into 成员 values ('05', '<b>Kim</b>', '女儿', 'k1');");
+    hashPasswords(dbPath());
     QPointer<LoginWindow> w = openLogin();
     auto* cbo = child<QComboBox>(w, "cbouser");
     auto* pw = child<QLineEdit>(w, "txtpw");
@@ -64,6 +65,7 @@ TEST_F(Login, MembersLogInByNameAsStoredAndComeBackToTheLogin)
     EXPECT_EQ(names, QStringList({"张三", "Zed", "Alice", "Al", "<b>Kim</b>"}));
     EXPECT_EQ(cbo->currentText(), QString());
     sql("insert into 成员 values ('06', 'Carol', '女儿', 'c4');");  // added while the program runs
+    hashPasswords(dbPath());
 
     // The status panel shows the stored name whole (never as markup). 重新登录 brings the login back
     // with the members as they are now, the name as typed and an empty password; the next login comes at once, before the old
@@ -93,9 +95,10 @@ TEST_F(Login, MembersLogInByNameAsStoredAndComeBackToTheLogin)
     click(w, "Command1");
     loggedInAs(QStringLiteral("张三"), QStringLiteral("张三"));
 
-    // Typed: without letter case, never completed to another member's name, or not in the list.
+    // Typed: names and passwords without letter case, never completed to another member's name, or
+    // not in the list.
     const struct { QString typed, password, stored; } logins[] = {
-        {"aLICE", "pw42", "Alice"}, {"Al", "pw7", "Al"}, {"<b>Kim</b>", "k1", "<b>Kim</b>"}, {"carol", "c4", "Carol"}};
+        {"aLICE", "pw42", "Alice"}, {"Al", "PW7", "Al"}, {"<b>Kim</b>", "k1", "<b>Kim</b>"}, {"carol", "c4", "Carol"}};
     for (const auto& l : logins) {
         attempt(w, l.typed, l.password);
         loggedInAs(l.typed, l.stored);
@@ -111,6 +114,7 @@ TEST_F(Login, WrongEmptyAndInjectedLoginsAreRefused)
 {
     sql("insert into 成员 values ('01', 'Alice', '母亲', 'pw42');"
         "insert into 成员 values ('02', 'Bob', '父亲', 'longpass');");
+    hashPasswords(dbPath());
     App::curUser = QStringLiteral("unchanged");
     QPointer<LoginWindow> w = openLogin();
     auto* cbo = child<QComboBox>(w, "cbouser");

@@ -20,6 +20,7 @@ protected:
             "insert into 支出类型 values ('02', '房租', '');"
             "insert into 定期收支 (帐, 成员ID, 类型ID, 金额, 备注, 周期, 间隔, 日, 开始日期) values"
             " ('支出帐', '1', '02', 2500, '房租', '每月', 1, 1, '2026-03-01');");
+        hashPasswords(dbPath());
     }
     MainWindow* logIn(LoginWindow* login)
     {

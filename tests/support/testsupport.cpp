@@ -1,5 +1,6 @@
 #include "testsupport.h"
 
+#include "passwords.h"
 #include "pinyinorder.h"
 #include "upgrade.h"
 
@@ -103,6 +104,17 @@ void makeDatabase(const QString& file, const QString& statements)
     sqlite3_free(err);
     sqlite3_close(db);
     ASSERT_EQ(rc, SQLITE_OK) << msg.toStdString();
+}
+
+void hashPasswords(const QString& file)
+{
+    QString update;
+    for (const QString& row : rowsOf(file, QStringLiteral("select rowid, 密码 from 成员 where 密码 is not null"))) {
+        const QString password = row.section(u'|', 1);
+        if (!Passwords::isHash(password))
+            update += QStringLiteral("update 成员 set 密码 = '%1' where rowid = %2;").arg(Passwords::hash(password), row.section(u'|', 0, 0));
+    }
+    makeDatabase(file, update);
 }
 
 QStringList rowsOf(const QString& file, const QString& query)

@@ -61,6 +61,9 @@ QByteArray fileBytes(const QString& path);
 void writeFile(const QString& path, const QByteArray& bytes);
 // The schema of main.mdb as the builds before file versions made it (version 0).
 QString versionZeroSchema();
+// Keeps the members' passwords written into a file as typed (by a test's SQL) as the program keeps
+// them: each replaced by its hash (Passwords::hash).
+void hashPasswords(const QString& file);
 
 // Whether a text meant for the user has words of English in it (file paths and the name main.mdb
 // aside): an engine's message that slipped through.
