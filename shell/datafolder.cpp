@@ -1,6 +1,7 @@
 #include "datafolder.h"
 
 #include "backup.h"
+#include "diskwrites.h"
 #include "emptyfile.h"
 #include "platform.h"
 
@@ -44,10 +45,42 @@ Choice choose(const QString& dataOption, const QString& environment, const QStri
     return Choice{cleaned(personalFolder), Kind::Personal};
 }
 
-Choice chooseForThisRun(const QString& dataOption)
+Choice checked(const Choice& choice, bool dataGiven, const QString& dataOption, const std::optional<QString>& home,
+               const QString& dataHome)
 {
-    return choose(dataOption, qEnvironmentVariable(kEnvironmentVariable), Platform::programFolder(),
-                  QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    Choice refused{QString(), Kind::Refused, QString()};
+    if (dataGiven && dataOption.trimmed().isEmpty()) {
+        refused.refusal = QStringLiteral("--data 后面没有写文件夹。请写明账本所在的文件夹，例如 --data ~/账本，"
+                                         "或者不用 --data。");
+        return refused;
+    }
+    if (choice.kind != Kind::Personal || QDir::isAbsolutePath(dataHome))
+        return choice;
+    const QString advice = QStringLiteral("请把环境变量 HOME 设为当前用户的主文件夹，或用 --data 指定账本所在的文件夹"
+                                          "（例如 --data ~/账本）。");
+    if (!home || home->isEmpty())
+        refused.refusal = QStringLiteral("没有设置环境变量 HOME（当前用户的主文件夹），不知道账本应放在哪里，所以什么也没有写。\n")
+                          + advice;
+    else if (!QFileInfo(*home).isDir())
+        refused.refusal = QStringLiteral("环境变量 HOME 指向的文件夹 %1 不存在，账本不能放在那里，所以什么也没有写。\n")
+                              .arg(native(*home))
+                          + advice;
+    return refused.refusal.isEmpty() ? choice : refused;
+}
+
+Choice chooseForThisRun(const QString& dataOption, bool dataGiven)
+{
+    const Choice choice = choose(dataOption, qEnvironmentVariable(kEnvironmentVariable), Platform::programFolder(),
+                                 QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    std::optional<QString> home;
+    if (qEnvironmentVariableIsSet("HOME"))
+        home = qEnvironmentVariable("HOME");
+#ifdef Q_OS_WIN
+    // Windows keeps the user's data folder in the profile, not under HOME.
+    if (choice.kind == Kind::Personal)
+        home = QDir::homePath();
+#endif
+    return checked(choice, dataGiven, dataOption, home, qEnvironmentVariable("XDG_DATA_HOME"));
 }
 
 void use(const Choice& choice)
@@ -78,7 +111,11 @@ QString databasePath()
 bool makeFolder(QString& failure)
 {
     const Choice c = current();
-    if (c.kind == Kind::Portable || QDir().mkpath(c.folder))
+    if (c.kind == Kind::Refused) {
+        failure = c.refusal;
+        return false;
+    }
+    if (c.kind == Kind::Portable || !DiskWrites::makeFolders(QFile::encodeName(c.folder).toStdString()))
         return true;
     failure = QStringLiteral("不能建立数据文件夹 %1。\n请检查这个位置能否写入，或用 --data 指定另一个文件夹。").arg(native(c.folder));
     return false;
@@ -87,7 +124,7 @@ bool makeFolder(QString& failure)
 FirstStart makeEmptyIfNew(QString& failure)
 {
     const Choice c = current();
-    if (c.kind == Kind::Portable || holdsBooks(c.folder))
+    if (c.kind == Kind::Portable || c.kind == Kind::Refused || holdsBooks(c.folder))
         return FirstStart::NotNeeded;
     const QString schema = schemaText();
     std::string error = "the schema carried by the program is missing";

@@ -6,17 +6,34 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// Restoring from the command line shows no window: it runs without a display.
+bool restoring(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--restore") == 0 || std::strncmp(argv[i], "--restore=", 10) == 0)
+            return true;
+    return false;
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
+    const bool restoreOnly = restoring(argc, argv);
+    const std::unique_ptr<QCoreApplication> app(restoreOnly ? new QCoreApplication(argc, argv) : new QApplication(argc, argv));
     // With no organisation name the user's data folder is ~/.local/share/kinbook.
-    QApplication::setApplicationName(App::appTitle);
-    QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
-                                            .arg(KINBOOK_VERSION_MAJOR)
-                                            .arg(KINBOOK_VERSION_MINOR)
-                                            .arg(KINBOOK_VERSION_REVISION));
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.kinbook.kinbook"));
+    QCoreApplication::setApplicationName(App::appTitle);
+    QCoreApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
+                                                .arg(KINBOOK_VERSION_MAJOR)
+                                                .arg(KINBOOK_VERSION_MINOR)
+                                                .arg(KINBOOK_VERSION_REVISION));
+    if (!restoreOnly)
+        QGuiApplication::setDesktopFileName(QStringLiteral("org.kinbook.kinbook"));
     Language::useChinese();  // without Qt's translations Qt's own texts stay English; nothing else changes
 
     QCommandLineParser options;
@@ -29,10 +46,17 @@ int main(int argc, char** argv)
                                   QStringLiteral("DIR"));
     const QCommandLineOption checkStart(QStringLiteral("check-start"),
                                         QStringLiteral("检查启动：消息写到标准输出并按“确定”回答，登录窗口显示后立即关闭。"));
+    const QCommandLineOption restore(QStringLiteral("restore"),
+                                     QStringLiteral("用备份文件 FILE 恢复数据（同“恢复数据…”：先检查，再备份现在的文件），不打开窗口；"
+                                                    "成功时退出状态为 0。"),
+                                     QStringLiteral("FILE"));
     options.addOption(data);
     options.addOption(checkStart);
-    options.process(app);
-    DataFolder::use(DataFolder::chooseForThisRun(options.value(data)));
+    options.addOption(restore);
+    options.process(*app);
+    DataFolder::use(DataFolder::chooseForThisRun(options.value(data), options.isSet(data)));
+    if (restoreOnly)
+        return Startup::restore(options.value(restore));
 
     QApplication::setWindowIcon(Pictures::windowIcon());
     App::registerAllWindows();

@@ -322,68 +322,144 @@ void backupToChosenFile(QWidget* parent)
     App::msgBox(QStringLiteral("数据已备份到 %1。").arg(native(target)), App::MsgStyle::Information);
 }
 
-bool restoreChosenBackup(QWidget* parent)
-{
-    const QString chosen = App::chooseFile(App::FileDialog::Open, QStringLiteral("恢复数据"), backupsFolder(), parent);
-    if (chosen.isEmpty())
-        return false;
-    // The chosen file is copied beside main.mdb first; that copy is what is checked, counted and put
-    // in place, so that what goes in place is what was checked, and is not checked twice.
-    const QString path = App::databasePath();
-    QString copy;
+namespace {
+
+// A backup about to take main.mdb's place: the chosen file copied beside main.mdb, and the check of
+// that copy. The copy is what is counted and put in place, so that what goes in place is what was
+// checked, and it is not checked twice.
+struct Candidate {
+    QString chosen, copy;
     FileCheck::Report report;
+    void discard()
+    {
+        if (!copy.isEmpty())
+            QFile::remove(std::exchange(copy, QString()));
+    }
+};
+
+// Copies and checks the chosen file; false with the message when it cannot be used (nothing is left
+// behind then).
+bool readyRestore(Candidate& candidate, QString& refusal)
+{
+    const QString path = App::databasePath();
     try {
-        copy = Backup::writeCopy(chosen, path);
-        report = FileCheck::inspect(copy, Upgrade::newestVersion(), false);
+        candidate.copy = Backup::writeCopy(candidate.chosen, path);
+        candidate.report = FileCheck::inspect(candidate.copy, Upgrade::newestVersion(), false);
     } catch (const DbError& e) {
-        report = FileCheck::inspect(chosen, Upgrade::newestVersion(), false);
-        if (report.sound()) {
-            App::msgBox(QStringLiteral("没有恢复：%1，现在的文件没有改动。").arg(copyCause(e, QFileInfo(path).absolutePath())), App::MsgStyle::Information);
+        candidate.report = FileCheck::inspect(candidate.chosen, Upgrade::newestVersion(), false);
+        if (candidate.report.sound()) {
+            refusal = QStringLiteral("没有恢复：%1，现在的文件没有改动。").arg(copyCause(e, QFileInfo(path).absolutePath()));
             return false;
         }
     }
-    const auto discard = [&copy] {
-        if (!copy.isEmpty())
-            QFile::remove(copy);
-    };
-    if (!report.sound()) {
-        discard();
-        App::msgBox(QStringLiteral("不能用这个文件恢复数据，什么也没有改动。\n") + FileCheck::describe(report, chosen, false), App::MsgStyle::Information);
+    if (!candidate.report.sound()) {
+        candidate.discard();
+        refusal = QStringLiteral("不能用这个文件恢复数据，什么也没有改动。\n") + FileCheck::describe(candidate.report, candidate.chosen, false);
         return false;
     }
-    const QList<FileCheck::Count> theirs = FileCheck::ledgerCounts(copy), ours = FileCheck::ledgerCounts(path);
+    return true;
+}
+
+// The checked copy takes main.mdb's place (the current file is backed up before, by the caller):
+// App::conn is closed first. False with the message when nothing was replaced.
+bool putCandidateInPlace(Candidate& candidate, QString& refusal)
+{
+    const QString path = App::databasePath();
+    try {
+        App::conn.close();
+        Backup::putInPlace(std::exchange(candidate.copy, QString()), path);
+    } catch (const DbError& e) {
+        refusal = QStringLiteral("没有恢复：%1，现在的文件没有改动。").arg(copyCause(e, QFileInfo(path).absolutePath()));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool restoreChosenBackup(QWidget* parent)
+{
+    Candidate candidate;
+    candidate.chosen = App::chooseFile(App::FileDialog::Open, QStringLiteral("恢复数据"), backupsFolder(), parent);
+    if (candidate.chosen.isEmpty())
+        return false;
+    QString refusal;
+    if (!readyRestore(candidate, refusal)) {
+        App::msgBox(refusal, App::MsgStyle::Information);
+        return false;
+    }
+    const QString path = App::databasePath();
+    const QList<FileCheck::Count> theirs = FileCheck::ledgerCounts(candidate.copy), ours = FileCheck::ledgerCounts(path);
     QString counts;
     for (qsizetype i = 0; i < theirs.size(); ++i)
         counts += QStringLiteral("\n%1：备份 %2 条，现在 %3 条").arg(theirs[i].table).arg(theirs[i].rows).arg(ours.value(i).rows);
     const QString ask = QStringLiteral("要用这个备份恢复数据吗？\n备份文件：%1\n备份时间：%2\n%3\n\n恢复后，备份以后记下的帐都会没有；"
                                        "恢复前会先把现在的文件备份到备份文件夹。恢复后请重新登录。")
-                            .arg(native(chosen), whenMade(chosen), counts);
+                            .arg(native(candidate.chosen), whenMade(candidate.chosen), counts);
     if (App::msgBox(ask, App::MsgStyle::Question) != App::MsgAnswer::Ok) {
-        discard();
+        candidate.discard();
         return false;
     }
 
     App::setBusy(true);
+    // The backup of the current file is on the disk, with its name, before main.mdb is replaced.
     if (backupNow().isEmpty()) {
-        discard();
+        candidate.discard();
         App::setBusy(false);
         App::msgBox(QStringLiteral("没有恢复：现在的文件没能先备份，为安全起见什么也没有改动。"), App::MsgStyle::Information);
         return false;
     }
-    try {
-        App::conn.close();
-        Backup::putInPlace(copy, path);
-    } catch (const DbError& e) {
+    if (!putCandidateInPlace(candidate, refusal)) {
         // Nothing was replaced: the current file opens again as it was.
         App::setBusy(false);
-        App::msgBox(QStringLiteral("没有恢复：%1，现在的文件没有改动。").arg(copyCause(e, QFileInfo(path).absolutePath())), App::MsgStyle::Information);
+        App::msgBox(refusal, App::MsgStyle::Information);
         openFile(false, false);
         return false;
     }
-    const bool reopened = openFile(false, false, &report);
+    const bool reopened = openFile(false, false, &candidate.report);
     App::setBusy(false);
     if (reopened)
-        App::msgBox(QStringLiteral("已用备份 %1 恢复数据，请重新登录。").arg(QFileInfo(chosen).fileName()), App::MsgStyle::Information);
+        App::msgBox(QStringLiteral("已用备份 %1 恢复数据，请重新登录。").arg(QFileInfo(candidate.chosen).fileName()), App::MsgStyle::Information);
+    return true;
+}
+
+bool restoreFromFile(const QString& chosen, QString& said)
+{
+    Candidate candidate;
+    candidate.chosen = QFileInfo(chosen).absoluteFilePath();
+    QString refusal;
+    if (!readyRestore(candidate, refusal)) {
+        said = refusal;
+        return false;
+    }
+    // The current file is backed up first; one that cannot be copied because it is unusable (damaged,
+    // not the program's) is moved into the backups instead, as the start does.
+    const QString path = App::databasePath();
+    QString keptAs;
+    if (QFileInfo::exists(path)) {
+        QString failure;
+        keptAs = backupBeforeChange(&failure);
+        if (keptAs.isEmpty()) {
+            if (!FileCheck::inspect(path, Upgrade::newestVersion(), false).replaceable()) {
+                candidate.discard();
+                said = QStringLiteral("没有恢复：现在的文件没能先备份（%1），为安全起见什么也没有改动。").arg(failure);
+                return false;
+            }
+            try {
+                keptAs = Backup::moveAside(path, backupsFolder(), now());
+            } catch (const DbError& e) {
+                candidate.discard();
+                said = QStringLiteral("没有恢复：现在的文件没能移到备份文件夹（%1），什么也没有改动。").arg(copyCause(e, backupsFolder()));
+                return false;
+            }
+        }
+    }
+    if (!putCandidateInPlace(candidate, refusal)) {
+        said = refusal;
+        return false;
+    }
+    said = QStringLiteral("已用 %1 恢复数据：%2").arg(native(candidate.chosen), native(path))
+           + (keptAs.isEmpty() ? QStringLiteral("（原来没有这个文件）。") : QStringLiteral("；原来的文件保存为 %1。").arg(native(keptAs)));
     return true;
 }
 

@@ -35,4 +35,10 @@ void backupToChosenFile(QWidget* parent);
 // and App::conn reopened on it: the caller then goes back to the login.
 bool restoreChosenBackup(QWidget* parent);
 
+// kinbook --restore FILE: what 恢复数据… does, without a window or a question, App::conn closed: the
+// file copied beside main.mdb and checked, the current file backed up (an unusable one moved into the
+// backups), the copy put in place. True when main.mdb was replaced; `said` is the one line for the
+// user either way.
+bool restoreFromFile(const QString& chosen, QString& said);
+
 }  // namespace Safekeeping

@@ -4,6 +4,7 @@
 #include "datafolder.h"
 #include "loginwindow.h"
 #include "platform.h"
+#include "safekeeping.h"
 #include "scriptedanswers.h"
 
 #include <QApplication>
@@ -77,6 +78,28 @@ int runLocked(Mode mode, bool& shown, QString& hint)
 }
 
 }  // namespace
+
+int restore(const QString& file)
+{
+    const auto say = [](const QString& line, bool ok) {
+        std::fputs((line + QLatin1Char('\n')).toUtf8().constData(), ok ? stdout : stderr);
+        std::fflush(ok ? stdout : stderr);
+    };
+    QString failure;
+    if (!DataFolder::makeFolder(failure)) {
+        say(failure, false);
+        return 1;
+    }
+    Platform::FileLock lock;
+    if (lock.tryLock(lockPath()) == Platform::FileLock::HeldElsewhere) {
+        say(QStringLiteral("和顺家账正在使用 %1，没有恢复。请先退出程序再恢复。").arg(QDir::toNativeSeparators(App::databasePath())), false);
+        return 2;
+    }
+    QString said;
+    const bool restored = Safekeeping::restoreFromFile(file, said);
+    say(said, restored);
+    return restored ? 0 : 1;
+}
 
 QString lockPath()
 {

@@ -20,4 +20,10 @@ enum class Mode { Interactive, CheckStart };
 // the program's exit status: 0 after a normal end, non-zero when the program could not start.
 int run(Mode mode = Mode::Interactive);
 
+// kinbook --restore FILE: FILE takes main.mdb's place as 恢复数据… does it (Safekeeping::restoreFromFile),
+// without a window, while no copy of the program runs on the file (the lock held meanwhile). One line
+// says what was done (standard output) or why not (standard error). Returns the exit status: 0 only
+// when main.mdb was replaced, 2 when the program is running on it, 1 otherwise.
+int restore(const QString& file);
+
 }  // namespace Startup
