@@ -54,7 +54,13 @@ QString name(const char* array, int index)
 
 QString sumText(const std::optional<MoneyTotal>& sum)
 {
-    return (sum ? sum->toPlain() : QString()) + QLatin1Char(' ');
+    if (!sum)
+        return QStringLiteral(" ");
+    // Beyond what one record can hold, a total's plain digits can no longer be read at a glance
+    // ("922337203730702.5808"): it is grouped, as the differences are.
+    const MoneyTotal bound(kMaxRecordAmount);
+    const bool large = (*sum - bound).toDouble() > 0 || (*sum + bound).toDouble() < 0;
+    return (large ? sum->toGrouped() : sum->toPlain()) + QLatin1Char(' ');
 }
 
 AssetsWindow::AssetsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmcurt"), parent)

@@ -54,5 +54,6 @@ private:
     QStandardItemModel* printed_ = nullptr;  // the figures as a table, made for printing
 };
 
-// A sum label: the plain form followed by one blank ("1234.5 "); an empty sum leaves the blank.
+// A sum label: the plain form followed by one blank ("1234.5 "), grouped beyond the largest amount of
+// a record ("922,337,203,730,702.58 "); an empty sum leaves the blank.
 QString sumText(const std::optional<MoneyTotal>& sum);

@@ -213,11 +213,14 @@ private:
     int limit_ = 0;
 };
 
-// The amount boxes' keys: what the rule would refuse is swallowed before the box sees it, quietly.
+// The amount boxes' keys: what the rule would refuse is swallowed before the box sees it, and said
+// at once. Refused quietly, the keys typed after it would make another amount of what is left
+// ("1e-3" would become 13); the message takes the keys that follow until it is answered, and the
+// box shows what it holds.
 class AmountKeys : public QObject {
 public:
-    AmountKeys(QObject* parent, QString allowed, bool enterMovesOn)
-        : QObject(parent), allowed_(std::move(allowed)), enter_(enterMovesOn) {}
+    AmountKeys(QObject* parent, QString allowed, bool enterMovesOn, QString refusal)
+        : QObject(parent), allowed_(std::move(allowed)), enter_(enterMovesOn), refusal_(std::move(refusal)) {}
     bool eventFilter(QObject* o, QEvent* e) override
     {
         if (e->type() != QEvent::KeyPress)
@@ -239,15 +242,19 @@ public:
             return false;
         if (!t.at(0).isPrint())
             return false;
-        for (const QChar c : t)
-            if (!allowed_.contains(plainForm(c)))
+        for (const QChar c : t) {
+            if (!allowed_.contains(plainForm(c))) {
+                App::msgBox(refusal_.arg(t), App::MsgStyle::Information);
                 return true;
+            }
+        }
         return false;
     }
 
 private:
     QString allowed_;
     bool enter_;
+    QString refusal_;
 };
 
 // A multi-line box has no rule of its own to ask: a change that brought in a control character is
@@ -291,7 +298,11 @@ void installEnterAsTab(QWidget* box)
 void installAmountBox(QLineEdit* box, bool negative, bool enterMovesOn)
 {
     const QString allowed = negative ? QStringLiteral("-0123456789.") : QStringLiteral("0123456789.");
-    box->installEventFilter(new AmountKeys(box, allowed, enterMovesOn));
+    box->installEventFilter(new AmountKeys(box, allowed, enterMovesOn,
+                                           negative ? QStringLiteral("“%1”不是金额的一部分，没有输入：金额只能由数字、小数点和负号组成，"
+                                                                     "例如 500 或 -30.5")
+                                                    : QStringLiteral("“%1”不是金额的一部分，没有输入：金额只能由数字和小数点组成，"
+                                                                     "例如 1234.56")));
     box->setValidator(new InputRule(box, allowed,
                                     negative ? QStringLiteral("粘贴的内容不是一个金额，没有粘贴：金额只能由数字、小数点和负号组成，"
                                                               "例如 500 或 -30.5")

@@ -31,8 +31,9 @@ void installEnterAsTab(QWidget* box);
 // The rule of every amount box. Digits and the decimal point, and the minus sign where `negative`,
 // get in however they come: typed, pasted, dropped or committed by an input method. Full-width
 // digits, the full-width point and minus (and the ideographic full stop) are read as their plain
-// forms. Anything else is refused whole, the box unchanged: a key press quietly, a paste or other
-// insertion with a message. enterMovesOn: Enter moves on like Tab (false: it does nothing).
+// forms. Anything else is refused whole, the box unchanged, with a message (a key press too: keys
+// typed after a refused one must not make another amount of what is left). enterMovesOn: Enter moves
+// on like Tab (false: it does nothing).
 void installAmountBox(QLineEdit* box, bool negative, bool enterMovesOn);
 
 // The save-time check of an amount box's text (blanks ignored): empty when it is an amount of at

@@ -74,6 +74,36 @@ TEST_F(AmountTest, PastesAndInputMethodCommitsGetInWholeOrNotAtAll)
     }
 }
 
+// Typing "1e-3" into an amount box: the "e" is refused at once with a message, the box then holding
+// "1". Refused quietly, the keys after it would have made 13 unseen; while the message shows, the keys
+// typed go to it (here it is answered at once, and the "-" is refused and said too).
+TEST_F(AmountTest, AKeyThatIsNoPartOfAnAmountIsSaidAtOnce)
+{
+    // The box as it was when each message showed.
+    struct Watching : ScriptedAnswers {
+        QLineEdit* box = nullptr;
+        QStringList seen;
+        App::MsgAnswer message(const QString& text, App::MsgStyle style, const QString& title) override
+        {
+            seen << box->text() + u" / "_s + text;
+            return ScriptedAnswers::message(text, style, title);
+        }
+    };
+    for (int window = 0; window < 3; ++window) {
+        Watching answers;
+        answers.box = amountBoxOf(window);
+        App::setAnswerer(&answers);
+        typeInto(answers.box, u"1e-3"_s);
+        App::setAnswerer(&script());
+        const QString notPart = window == 2 ? u"”不是金额的一部分，没有输入：金额只能由数字、小数点和负号组成，例如 500 或 -30.5"_s
+                                            : u"”不是金额的一部分，没有输入：金额只能由数字和小数点组成，例如 1234.56"_s;
+        QStringList expected{u"1 / “e"_s + notPart};
+        if (window != 2)
+            expected << u"1 / “-"_s + notPart;
+        EXPECT_EQ(answers.seen, expected) << window;
+    }
+}
+
 // The debts window refuses the bound of a record at save, for the loan and for a repayment, and
 // stores the largest negative loan within it.
 TEST_F(AmountTest, DebtAmountsBeyondTheBoundAreRefusedAtSave)

@@ -85,6 +85,9 @@ TEST_F(EntryTest, SaveRefusalsAndPostingLoseNothing)
     pick("cmdfindt", 1, true, true);
     EXPECT_EQ(texts("lbllxID lblcyID"), "g|01");
     typeInto(box("txtJe"), "1a2-+ 3.4.5");
+    // Each key that is no part of an amount is refused and said, never dropped unseen.
+    const QString notPart = u"”不是金额的一部分，没有输入：金额只能由数字和小数点组成，例如 1234.56"_s;
+    EXPECT_EQ(messageTexts().mid(3), (QStringList{u"“a"_s + notPart, u"“-"_s + notPart, u"“+"_s + notPart, u"“ "_s + notPart}));
     QTest::keyClick(box("txtJe"), Qt::Key_Backspace);
     EXPECT_EQ(texts("txtJe"), "123.4.");
     expectRefused("txtJe", {"123.4.5", "."}, "update", u"数字"_s);
@@ -147,7 +150,7 @@ TEST_F(EntryTest, SaveRefusalsAndPostingLoseNothing)
     enterDate(u"２０２５年１２月３１日"_s, false);
     sql("create trigger stop_save before insert on 收入临时 begin select raise(abort, 'no'); end;");
     press("update");
-    EXPECT_EQ(messageTexts().size(), 15) << messageTexts().join(u'\n').toStdString();
+    EXPECT_EQ(messageTexts().size(), 19) << messageTexts().join(u'\n').toStdString();
     EXPECT_EQ(texts("txtJe txtMemo"), "88.5|" + nineteen + u"👍🏽"_s);
     sql("drop trigger stop_save;");
     press("update");
@@ -159,7 +162,7 @@ TEST_F(EntryTest, SaveRefusalsAndPostingLoseNothing)
     sql("create trigger stop_post before delete on 收入临时 begin select raise(abort, 'no'); end;");
     press("exit");
     EXPECT_TRUE(w->isVisible());
-    EXPECT_EQ(messageTexts().size(), 16);
+    EXPECT_EQ(messageTexts().size(), 20);
     EXPECT_EQ(count("收入帐") + count("收入临时"), "02");
     sql("drop trigger stop_post;");
     press("exit");

@@ -154,8 +154,9 @@ TEST_F(StatisticsTest, FailingStatementsShowAMessageAndTheWindowsStayUsable)
     EXPECT_EQ(gridRows(child<DataGrid>(&y, "dg")), QStringList());
 }
 
-// Totals beyond a single amount are shown in full, never wrapped around; and every report adds up
-// exactly, as the query total does (the engine's sum of real numbers rounds).
+// Totals beyond a single amount are shown in full, never wrapped around, and grouped where they
+// exceed what one record can hold; and every report adds up exactly, as the query total does (the
+// engine's sum of real numbers rounds).
 TEST_F(StatisticsTest, SumsBeyondASingleAmountAreShownInFull)
 {
     const struct {
@@ -163,8 +164,10 @@ TEST_F(StatisticsTest, SumsBeyondASingleAmountAreShownInFull)
         int count;
         const char* total;
         const char* plain;
-    } cases[] = {{"500000000000000", 2, "1,000,000,000,000,000.00", "1000000000000000 "},
-                 {"99999999999.99", 20000, "1,999,999,999,999,800.00", "1999999999999800 "}};
+    } cases[] = {{"500000000000000", 2, "1,000,000,000,000,000.00", "1,000,000,000,000,000.00 "},
+                 {"99999999999.99", 20000, "1,999,999,999,999,800.00", "1,999,999,999,999,800.00 "},
+                 {"99999999999.99", 1, "99,999,999,999.99", "99999999999.99 "},
+                 {"0.5", 1, "0.50", "0.5 "}};
     for (const auto& c : cases) {
         sql("delete from 收入帐; delete from 负债;");
         for (int i = 0; i < c.count && i < 2; ++i)
