@@ -346,8 +346,14 @@ Outcome writePdf(const ReportContent& content, const QString& path, QWidget* pro
         writer.setCreator(QStringLiteral("和顺家账"));
         pages = paint(content, &writer, progressParent);
     }
+    // Cancelled, or nothing could be painted: the temporary file goes with `file`.
     if (pages == 0)
-        return Outcome::Cancelled;  // the temporary file goes with `file`
+        return Outcome::Cancelled;
+    if (pages < 0) {
+        if (problem)
+            *problem = cause(QFileDevice::WriteError);
+        return Outcome::Failed;
+    }
     if (file.write(pdf.data().constData(), static_cast<std::size_t>(pdf.data().size()))) {
         if (problem)
             *problem = cause(QFileDevice::WriteError);
