@@ -287,6 +287,8 @@ public:
     {
         // Qt's settings write the file whole under another name and rename it; its folder is flushed
         // too, so that the answer is still there after a power cut.
+        if (store_.value(key_).toString() == c.toText())
+            return;  // as remembered: nothing to write
         store_.setValue(key_, c.toText());
         store_.sync();
         if (store_.status() == QSettings::NoError)

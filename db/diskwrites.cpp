@@ -114,6 +114,9 @@ std::error_code flushFile(const Path& file)
     int rc = ::fcntl(fd, F_FULLFSYNC);
     if (rc != 0)
         rc = ::fsync(fd);
+#elif defined(__linux__)
+    // The bytes and what it takes to read them (the size): all that a file put in place needs.
+    const int rc = ::fdatasync(fd);
 #else
     const int rc = ::fsync(fd);
 #endif
