@@ -95,7 +95,7 @@ struct Case {
 };
 
 struct Budget {
-    int states = 200;  // rebuilt states checked at most (the distinct ones)
+    int states = 200;  // rebuilt states checked at most (the distinct ones); 30 under the sanitizers
     unsigned seed = 1;
 };
 
@@ -106,15 +106,17 @@ struct Outcome {
     int checkedDone = 0;    // of them after the program said done
     int folderFlushes = 0;  // the program's own folder flushes in the record
     QString failure;        // the first state that failed its check, and why; empty when all held
-    // For each kind of folder flush in the record: whether, all of that kind taken out of the record
-    // (as if that line of the program were gone), some state failed its check.
+    // For each kind of folder flush the case must notice (Case::mustNotice) that is in the record:
+    // whether, all of that kind taken out of the record (as if that line of the program were gone),
+    // some state failed its check.
     std::map<Flush, bool> noticed;
 };
 
 // Makes the folder, records the operation, and checks the rebuilt states: first those of every
 // point with every unflushed name and write lost, all kept, the names or the writes alone lost, and
 // each folder's names alone lost; then states with random choices, as many as the budget leaves.
-// Then each kind of folder flush is taken out of the record in turn (see Outcome::noticed).
+// Then each kind of folder flush the case must notice is taken out of the record in turn (see
+// Outcome::noticed).
 Outcome explore(const Case& c, const Budget& budget);
 
 // The budget of this build: fewer states under the sanitizers (KINBOOK_POWERLOSS_STATES sets it).
