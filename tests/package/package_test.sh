@@ -27,7 +27,7 @@ grep -q "main.mdb" "$work/run/contents" && fail "the package carries a main.mdb"
 echo "== Depends"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "$depends"
-for d in libqt6widgets6 libsqlite3-0 qt6-translations-l10n "fonts-arphic-uming | fonts-noto-cjk"; do
+for d in libqt6widgets6 libsqlite3-0 libsodium23 qt6-translations-l10n "fonts-arphic-uming | fonts-noto-cjk"; do
   [[ $depends == *"$d"* ]] || fail "Depends lacks $d"
 done
 
@@ -52,7 +52,16 @@ start() {
 says() { grep -qF -- "$1" "$work/run/out" || fail "the start did not say: $1"; }
 members() { sqlite3 "$1" "select group_concat(姓名) from 成员"; }
 
+echo "== a home folder that is not there: refused, nothing written"
+env HOME="$work/run/home" QT_QPA_PLATFORM=offscreen "$root/usr/bin/kinbook" --check-start > "$work/run/out" 2>/dev/null \
+  && fail "the program started without its home folder"
+cat "$work/run/out"
+says "HOME"
+says "--data"
+[ -e "$work/run/home" ] && fail "the missing home folder was made"
+
 echo "== first start with an empty home"
+mkdir -p "$work/run/home"
 books=$work/run/home/.local/share/kinbook
 start "$root/usr/bin/kinbook" --check-start
 says "数据文件夹：$books"
