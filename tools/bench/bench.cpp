@@ -291,8 +291,8 @@ double insertRecords(sqlite3* raw, const std::vector<BillRecord>& records)
     const double t0 = nowMs();
     sqlite3_exec(raw, "begin", nullptr, nullptr, nullptr);
     sqlite3_stmt* st[2] = {nullptr, nullptr};
-    sqlite3_prepare_v2(raw, "insert into 收入帐 values ('m1', 'i1', ?, ?, ?, ?)", -1, &st[0], nullptr);
-    sqlite3_prepare_v2(raw, "insert into 支出帐 values ('m1', 'e1', ?, ?, ?, ?)", -1, &st[1], nullptr);
+    sqlite3_prepare_v2(raw, "insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('m1', 'i1', ?, ?, ?, ?)", -1, &st[0], nullptr);
+    sqlite3_prepare_v2(raw, "insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('m1', 'e1', ?, ?, ?, ?)", -1, &st[1], nullptr);
     for (const BillRecord& b : records) {
         sqlite3_stmt* s = st[b.income ? 0 : 1];
         const QByteArray date = b.date.toUtf8(), note = (b.counterparty + u' ' + b.item).toUtf8();
@@ -815,7 +815,7 @@ int main(int argc, char** argv)
             Row r{QStringLiteral("收入帐录入: post 10,000 staged"), size};
             const QString stage = QStringLiteral(
                 "with recursive n(i) as (select 1 union all select i+1 from n where i < 10000) "
-                "insert into 收入临时 select 'm1','i1',12.5,'%1-03-05','bench',3 from n").arg(year);
+                "insert into 收入临时 (成员ID, 类型ID, 金额, 日期, 备注, 月份) select 'm1','i1',12.5,'%1-03-05','bench',3 from n").arg(year);
             auto staged = [&] { sqlite3_exec(raw, stage.toUtf8().constData(), nullptr, nullptr, nullptr); };
             measure(
                 r, repeat,
