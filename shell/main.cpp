@@ -3,12 +3,17 @@
 #include "shell/language.h"
 #include "shell/pictures.h"
 #include "shell/startup.h"
+#include "shell/synccommand.h"
+#include "shell/syncwindow.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 
 int main(int argc, char** argv)
 {
+    // A run of the sync needs no window system (a scheduled job on a computer nobody is logged in to).
+    if (SyncCommand::requested(argc, argv))
+        return SyncCommand::run(argc, argv);
     QApplication app(argc, argv);
     // With no organisation name the user's data folder is ~/.local/share/kinbook.
     QApplication::setApplicationName(App::appTitle);
@@ -29,12 +34,16 @@ int main(int argc, char** argv)
                                   QStringLiteral("DIR"));
     const QCommandLineOption checkStart(QStringLiteral("check-start"),
                                         QStringLiteral("检查启动：消息写到标准输出并按“确定”回答，登录窗口显示后立即关闭。"));
+    const QCommandLineOption sync(QStringLiteral("sync"),
+                                  QStringLiteral("同步：应用其它电脑的变更，发送这台电脑的变更，列出所做的，然后退出（不打开窗口）。"));
     options.addOption(data);
     options.addOption(checkStart);
+    options.addOption(sync);
     options.process(app);
     DataFolder::use(DataFolder::chooseForThisRun(options.value(data)));
 
     QApplication::setWindowIcon(Pictures::windowIcon());
     App::registerAllWindows();
+    SyncService::setAutomatic(true);
     return Startup::run(options.isSet(checkStart) ? Startup::Mode::CheckStart : Startup::Mode::Interactive);
 }

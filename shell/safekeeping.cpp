@@ -4,6 +4,7 @@
 #include "backup.h"
 #include "dberror.h"
 #include "filecheck.h"
+#include "sync.h"
 #include "upgrade.h"
 
 #include <QDir>
@@ -364,6 +365,9 @@ bool restoreChosenBackup(QWidget* parent)
         App::msgBox(QStringLiteral("没有恢复：现在的文件没能先备份，为安全起见什么也没有改动。"), App::MsgStyle::Information);
         return false;
     }
+    // What this computer recorded and has not sent yet is in the file being replaced: sent first.
+    if (Sync::settings(App::conn).configured())
+        Sync::run(App::conn, Sync::Mode::SendOnly);
     try {
         App::conn.close();
         Backup::putInPlace(copy, path);
@@ -375,6 +379,8 @@ bool restoreChosenBackup(QWidget* parent)
         return false;
     }
     const bool reopened = openFile(false, false, &report);
+    if (reopened)
+        Sync::afterRestore(App::conn);
     App::setBusy(false);
     if (reopened)
         App::msgBox(QStringLiteral("已用备份 %1 恢复数据，请重新登录。").arg(QFileInfo(chosen).fileName()), App::MsgStyle::Information);
