@@ -42,24 +42,35 @@ std::map<QString, Progress> readProgress(Connection& conn)
     return out;
 }
 
-void writeProgress(Connection& conn, const Progress& p)
-{
-    Statement st(conn, QStringLiteral("INSERT INTO %1 (机器, 序号, 时刻, 节点) VALUES (?, ?, ?, ?) "
-                                      "ON CONFLICT (机器) DO UPDATE SET 序号 = excluded.序号, 时刻 = excluded.时刻, 节点 = excluded.节点")
-                           .arg(sqlName(SyncTables::kProgressTable)));
-    st.bind(1, p.machine);
-    st.bindInt64(2, p.sequence);
-    st.bindInt64(3, p.stamp);
-    st.bindInt64(4, p.node);
-    st.step();
-}
+// The notes of a run, their statements prepared once: progress per computer, and the log.
+class Notes {
+public:
+    explicit Notes(Connection& conn)
+        : progress_(conn, QStringLiteral("INSERT INTO %1 (机器, 序号, 时刻, 节点) VALUES (?, ?, ?, ?) ON CONFLICT (机器) DO "
+                                         "UPDATE SET 序号 = excluded.序号, 时刻 = excluded.时刻, 节点 = excluded.节点")
+                                .arg(sqlName(SyncTables::kProgressTable))),
+          log_(conn, QStringLiteral("INSERT INTO %1 (时间, 类别, 文件, 说明) VALUES (?, ?, ?, ?)").arg(sqlName(SyncTables::kLogTable)))
+    {
+    }
+    void progress(const Progress& p)
+    {
+        progress_.reset();
+        progress_.bind(1, p.machine);
+        progress_.bindInt64(2, p.sequence);
+        progress_.bindInt64(3, p.stamp);
+        progress_.bindInt64(4, p.node);
+        progress_.step();
+    }
+    void log(const QString& kind, const QString& file, const QString& text)
+    {
+        log_.reset();
+        log_.bindAll({QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), kind, file, text});
+        log_.step();
+    }
 
-void log(Connection& conn, const QString& kind, const QString& file, const QString& text)
-{
-    Statement st(conn, QStringLiteral("INSERT INTO %1 (时间, 类别, 文件, 说明) VALUES (?, ?, ?, ?)").arg(sqlName(SyncTables::kLogTable)));
-    st.bindAll({QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), kind, file, text});
-    st.step();
-}
+private:
+    Statement progress_, log_;
+};
 
 void pruneLog(Connection& conn)
 {
@@ -174,7 +185,20 @@ void applyFolder(Connection& conn, const Settings& s, const SyncFile::Listing& l
     SyncRecorder* sync = conn.sync();
     const QString self = s.machine.toCaseFolded();
     const QString identity = SyncTables::machineIdentity(conn.path());
+    {
+        // Nothing new in the folder (the usual case): no transaction, nothing written.
+        const std::map<QString, Progress> before = readProgress(conn);
+        bool any = false;
+        for (auto it = listing.files.begin(); it != listing.files.end() && !any; ++it) {
+            const auto p = before.find(it.key());
+            any = it.value().contains((p == before.end() ? 0 : p->second.sequence) + 1);
+        }
+        if (!any)
+            return;
+    }
     Transaction tx(conn);
+    Notes notes(conn);
+    Statement savepoint(conn, QStringLiteral("SAVEPOINT 同步文件")), release(conn, QStringLiteral("RELEASE 同步文件"));
     std::map<QString, Progress> progress = readProgress(conn);
     QSet<std::int64_t> pending;
     {
@@ -183,6 +207,7 @@ void applyFolder(Connection& conn, const Settings& s, const SyncFile::Listing& l
             pending << st.int64(0);
     }
     const std::int64_t ownNode = sync->node();
+    SyncApply::Run apply(conn);
     bool restored = false;
     bool moved = true;
     QStringList waiting;  // of the last pass, when nothing more could be applied
@@ -208,9 +233,9 @@ void applyFolder(Connection& conn, const Settings& s, const SyncFile::Listing& l
             }
             const auto refuse = [&](const QString& why) {
                 report.refused << QStringLiteral("%1：%2").arg(name, why);
-                log(conn, QStringLiteral("拒绝"), name, why + QStringLiteral("，没有应用"));
+                notes.log(QStringLiteral("拒绝"), name, why + QStringLiteral("，没有应用"));
                 p.sequence = next;
-                writeProgress(conn, p);
+                notes.progress(p);
                 moved = true;
             };
             if (file.state == SyncFile::State::Damaged) {
@@ -238,25 +263,27 @@ void applyFolder(Connection& conn, const Settings& s, const SyncFile::Listing& l
             }
             if (origin != self && file.header.node == ownNode)
                 sync->forgetNode();  // another computer took this computer's range
-            if (const QString why = SyncApply::check(conn, file.changeset); !why.isEmpty()) {
+            if (const QString why = apply.check(file.changeset); !why.isEmpty()) {
                 refuse(why);
                 continue;
             }
-            conn.execute(QStringLiteral("SAVEPOINT 同步文件"));
+            savepoint.reset();
+            savepoint.step();
             try {
-                const SyncApply::Outcome out = SyncApply::apply(conn, file.changeset, file.header.stamp, file.header.machine);
+                const SyncApply::Outcome out = apply.apply(file.changeset, file.header.stamp, file.header.machine);
                 p.sequence = next;
                 p.stamp = std::max(p.stamp, file.header.stamp);
                 p.node = file.header.node;
                 p.machine = file.header.machine;
-                writeProgress(conn, p);
+                notes.progress(p);
                 const QString text = QStringLiteral("%1 处变更").arg(out.changes);
-                log(conn, QStringLiteral("应用"), name, text);
+                notes.log(QStringLiteral("应用"), name, text);
                 for (const QString& c : out.conflicts)
-                    log(conn, QStringLiteral("冲突"), name, c);
+                    notes.log(QStringLiteral("冲突"), name, c);
                 report.applied << QStringLiteral("%1（%2）").arg(name, text);
                 report.conflicts << out.conflicts;
-                conn.execute(QStringLiteral("RELEASE 同步文件"));
+                release.reset();
+                release.step();
             } catch (const DbError& e) {
                 sqlite3_exec(conn.handle(), "ROLLBACK TO 同步文件; RELEASE 同步文件", nullptr, nullptr, nullptr);
                 refuse(QStringLiteral("这台电脑的账本不接受其中的变更（%1）").arg(e.userText()));
@@ -271,8 +298,10 @@ void applyFolder(Connection& conn, const Settings& s, const SyncFile::Listing& l
 }
 
 // Writes this computer's recorded changesets to the folder.
-void sendPending(Connection& conn, const Settings& s, Report& report)
+void sendPending(Connection& conn, const Settings& s, const SyncFile::Listing& listing, Report& report)
 {
+    if (pendingCount(conn) == 0)
+        return;
     SyncRecorder* sync = conn.sync();
     const QString identity = SyncTables::machineIdentity(conn.path());
     struct Pending {
@@ -289,7 +318,6 @@ void sendPending(Connection& conn, const Settings& s, Report& report)
         const std::map<QString, Progress> progress = readProgress(conn);
         const auto own = progress.find(s.machine.toCaseFolded());
         std::int64_t first = (own == progress.end() ? 0 : own->second.sequence) + 1;
-        const SyncFile::Listing listing = SyncFile::list(s.folder);
         // Files of this name beyond what was sent from here are this computer's from before its file
         // was put back (applied by now), unless they hold the very changesets still pending.
         const QString firstFile = listing.files.value(s.machine.toCaseFolded()).value(first);
@@ -307,6 +335,7 @@ void sendPending(Connection& conn, const Settings& s, Report& report)
         tx.commit();
     }
     QList<Pending> sent;
+    QStringList sentText;
     for (const Pending& p : pending) {
         SyncFile::Header h;
         h.machine = s.machine;
@@ -331,18 +360,20 @@ void sendPending(Connection& conn, const Settings& s, Report& report)
         }
         sent << p;
         report.sent << QStringLiteral("%1（%2 处变更）").arg(name).arg(changeCount(p.changeset));
+        sentText << QStringLiteral("%1 处变更").arg(changeCount(p.changeset));
     }
     if (sent.isEmpty())
         return;
     Transaction tx(conn);
+    Notes notes(conn);
     Statement drop(conn, QStringLiteral("DELETE FROM %1 WHERE 序号 = ?").arg(sqlName(SyncTables::kOutboxTable)));
     for (qsizetype k = 0; k < sent.size(); ++k) {
         drop.reset();
         drop.bindInt64(1, sent[k].sequence);
         drop.step();
-        log(conn, QStringLiteral("发送"), SyncFile::fileName(s.machine, sent[k].sequence), report.sent.value(report.sent.size() - sent.size() + k));
+        notes.log(QStringLiteral("发送"), SyncFile::fileName(s.machine, sent[k].sequence), sentText[k]);
     }
-    writeProgress(conn, Progress{s.machine, sent.back().sequence, sent.back().stamp, node});
+    notes.progress(Progress{s.machine, sent.back().sequence, sent.back().stamp, node});
     tx.commit();
 }
 
@@ -415,7 +446,7 @@ QString configure(Connection& conn, const QString& folderGiven, const QString& m
                 put.step();
             }
         }
-        log(conn, QStringLiteral("设置"), QString(), QStringLiteral("同步文件夹 %1，本机名称 %2").arg(QDir::toNativeSeparators(folder), machine));
+        Notes(conn).log(QStringLiteral("设置"), QString(), QStringLiteral("同步文件夹 %1，本机名称 %2").arg(QDir::toNativeSeparators(folder), machine));
         tx.commit();
     }
     return QString();
@@ -440,10 +471,11 @@ Report run(Connection& conn, Mode mode)
         return report;
     }
     try {
+        const SyncFile::Listing listing = SyncFile::list(s.folder);
         if (mode == Mode::Full)
-            applyFolder(conn, s, SyncFile::list(s.folder), report);
+            applyFolder(conn, s, listing, report);
         if (report.failure.isEmpty())
-            sendPending(conn, s, report);
+            sendPending(conn, s, listing, report);
     } catch (const DbError& e) {
         report.failure = QStringLiteral("同步没有完成：%1").arg(e.userText());
     }

@@ -15,6 +15,7 @@
 #include <QDateTime>
 #include <QHash>
 #include <QSet>
+#include <QStringDecoder>
 #include <QTextBoundaryFinder>
 #include <cmath>
 #include <map>
@@ -152,6 +153,22 @@ bool hasControl(const QString& t, bool lineBreaks)
     return false;
 }
 
+// A date as the windows write it, YYYY-MM-DD; an invalid date for anything else.
+QDate dateOf(const QByteArray& text)
+{
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-')
+        return QDate();
+    int parts[3] = {0, 0, 0};
+    const int starts[3] = {0, 5, 8}, lengths[3] = {4, 2, 2};
+    for (int p = 0; p < 3; ++p)
+        for (int k = starts[p]; k < starts[p] + lengths[p]; ++k) {
+            if (text[k] < '0' || text[k] > '9')
+                return QDate();
+            parts[p] = parts[p] * 10 + (text[k] - '0');
+        }
+    return QDate(parts[0], parts[1], parts[2]);
+}
+
 // Why the value cannot be in the field (empty when it can).
 QString refusal(Rule rule, const Value& v)
 {
@@ -172,12 +189,8 @@ QString refusal(Rule rule, const Value& v)
             return QStringLiteral("超出记录能存的金额");
         return QString();
     }
-    case Rule::Date: {
-        const QString text = QString::fromUtf8(v.bytes);
-        const QDate d = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
-        return v.type == SQLITE_TEXT && d.isValid() && d.toString(QStringLiteral("yyyy-MM-dd")) == text ? QString()
-                                                                                                       : QStringLiteral("不是日期");
-    }
+    case Rule::Date:
+        return v.type == SQLITE_TEXT && dateOf(v.bytes).isValid() ? QString() : QStringLiteral("不是日期");
     case Rule::Month:
         return v.type == SQLITE_INTEGER && v.i >= 1 && v.i <= 12 ? QString() : QStringLiteral("不是月份");
     default:
@@ -185,12 +198,13 @@ QString refusal(Rule rule, const Value& v)
     }
     if (v.type != SQLITE_TEXT)
         return v.type == SQLITE_INTEGER || v.type == SQLITE_FLOAT ? QString() : QStringLiteral("不是文字");
-    const QString text = QString::fromUtf8(v.bytes);
-    if (text.toUtf8() != v.bytes)
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8.decode(v.bytes);
+    if (utf8.hasError())
         return QStringLiteral("不是有效的文字");
     if (hasControl(text, rule == Rule::LongText))
         return QStringLiteral("含有控制字符");
-    if (rule == Rule::Note && graphemes(text) > 20)
+    if (rule == Rule::Note && text.size() > 20 && graphemes(text) > 20)
         return QStringLiteral("超过 20 个字");
     if (rule == Rule::Text && text.size() > 255)
         return QStringLiteral("太长");
@@ -205,7 +219,7 @@ QString rowRefusal(const SyncTables::Table& t, const Shape& s, const Row& row)
     if (t.kind == SyncTables::Kind::Ledger || t.kind == SyncTables::Kind::Bin) {
         const int date = s.indexOf(QStringLiteral("日期")), month = s.indexOf(QStringLiteral("月份"));
         if (date >= 0 && month >= 0 && !row[date].isNull() && !row[month].isNull()
-            && QDate::fromString(QString::fromUtf8(row[date].bytes), QStringLiteral("yyyy-MM-dd")).month() != row[month].i)
+            && dateOf(row[date].bytes).month() != row[month].i)
             return QStringLiteral("月份与日期不符");
     }
     if (t.kind == SyncTables::Kind::Bin) {
@@ -232,16 +246,32 @@ QString whenText(std::int64_t stamp)
 
 
 // The state of applying one changeset.
+}  // namespace
+
+// The state of applying changesets within one transaction: the tables' statements, prepared once,
+// and what one changeset leaves to settle once all of it is applied.
 class Applier {
 public:
-    Applier(Connection& conn, std::int64_t stamp, const QString& origin)
-        : conn_(conn), stamp_(stamp), origin_(origin), versions_(conn), sync_(conn.sync())
+    explicit Applier(Connection& conn) : conn_(conn), versions_(conn), sync_(conn.sync())
     {
         self_ = sync_ ? sync_->machine() : QString();
     }
 
+    // One changeset of `origin`, made at `stamp`.
+    void begin(std::int64_t stamp, const QString& origin)
+    {
+        stamp_ = stamp;
+        origin_ = origin;
+        outcome = Outcome();
+        living_.clear();
+        refused_.clear();
+        binAdded_.clear();
+        duplicates_.clear();
+    }
     void change(const Change& c);
     void finish();
+    const Shape& shape(const QString& table);
+    Connection& connection() { return conn_; }
     Outcome outcome;
 
 private:
@@ -250,7 +280,11 @@ private:
         Shape shape;
         QList<int> keys;
         std::unique_ptr<Statement> select, insert, remove;
+        int tombstones = -1;  // whether 同步版本 holds a deleted row of the table (-1: not asked yet)
     };
+    bool hasTombstones(TableState& t);
+    bool tryInsert(TableState& t, const Row& row);
+    void afterInsert(TableState& t, const Change& c, const Row& key, SyncVersions::Version v);
     TableState& state(const QString& table);
     Row keyOf(const TableState& t, const Row& row) const;
     void bindKey(Statement& st, const TableState& t, const Row& key, int first) const;
@@ -277,7 +311,7 @@ private:
     }
 
     Connection& conn_;
-    std::int64_t stamp_;
+    std::int64_t stamp_ = 0;
     QString origin_, self_;
     SyncVersions::Store versions_;
     SyncRecorder* sync_;
@@ -313,6 +347,11 @@ Applier::TableState& Applier::state(const QString& table)
         conn_, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(name, names.join(u','), marks.join(u',')));
     t.remove = std::make_unique<Statement>(conn_, QStringLiteral("DELETE FROM %1 WHERE %2").arg(name, where.join(QStringLiteral(" AND "))));
     return t;
+}
+
+const Shape& Applier::shape(const QString& table)
+{
+    return state(table).shape;
 }
 
 Row Applier::keyOf(const TableState& t, const Row& row) const
@@ -401,9 +440,55 @@ void Applier::change(const Change& c)
         deleted(t, c);
 }
 
+bool Applier::hasTombstones(TableState& t)
+{
+    if (t.tombstones < 0) {
+        Statement st(conn_, QStringLiteral("SELECT 1 FROM %1 WHERE 表 = ? AND 旧值 IS NOT NULL LIMIT 1").arg(sqlName(SyncTables::kVersionsTable)));
+        st.bind(1, t.shape.table);
+        t.tombstones = st.step() ? 1 : 0;
+    }
+    return t.tombstones > 0;
+}
+
+bool Applier::tryInsert(TableState& t, const Row& row)
+{
+    try {
+        insertRow(t, row);
+        return true;
+    } catch (const DbError& e) {
+        if (e.code() == SQLITE_CONSTRAINT_PRIMARYKEY || e.code() == SQLITE_CONSTRAINT_UNIQUE)
+            return false;  // a row there already: settled the long way
+        throw;
+    }
+}
+
+void Applier::afterInsert(TableState& t, const Change& c, const Row& key, SyncVersions::Version v)
+{
+    if (t.table->kind == SyncTables::Kind::Bin && !isConflictEntry(t, key)) {
+        const int ledger = t.shape.indexOf(QStringLiteral("帐本")), row = t.shape.indexOf(QStringLiteral("行号"));
+        if (c.fresh[row].type == SQLITE_INTEGER)
+            binAdded_[{QString::fromUtf8(c.fresh[ledger].bytes), c.fresh[row].i}] << key[0].i;
+    }
+    if (v.deleted || t.table->stampInserts) {
+        // A row deleted here and put back there (from the bin, under its key): written anew, and
+        // its entry in this bin goes, as it went from that computer's.
+        if (v.deleted && t.table->kind == SyncTables::Kind::Ledger)
+            living_ << LedgerKey{t.shape.table, key[0].i};
+        v.stamps = QList<std::int64_t>(c.columns, stamp_);
+        v.deleted.reset();
+        v.origin = origin_;
+        versions_.write(t.shape.table, versionKey(key), v);
+    }
+}
+
 void Applier::inserted(TableState& t, const Change& c)
 {
     const Row key = keyOf(t, c.fresh);
+    // The usual case, a new row of a table with no deleted rows noted: straight in.
+    if (!hasTombstones(t) && tryInsert(t, c.fresh)) {
+        afterInsert(t, c, key, SyncVersions::Version());
+        return;
+    }
     const std::optional<Row> now = current(t, key);
     // A row's key is its own: an insert meets a row only when the row is put back under its key (the
     // computer noted it as written then) or in the books a computer sent when it joined (stamp 0).
@@ -419,21 +504,7 @@ void Applier::inserted(TableState& t, const Change& c)
                 throw;
             sameReferenceId(t, c.fresh);
         }
-        if (t.table->kind == SyncTables::Kind::Bin && !isConflictEntry(t, key)) {
-            const int ledger = t.shape.indexOf(QStringLiteral("帐本")), row = t.shape.indexOf(QStringLiteral("行号"));
-            if (c.fresh[row].type == SQLITE_INTEGER)
-                binAdded_[{QString::fromUtf8(c.fresh[ledger].bytes), c.fresh[row].i}] << key[0].i;
-        }
-        if (v.deleted || t.table->stampInserts) {
-            // A row deleted here and put back there (from the bin, under its key): written anew, and
-            // its entry in this bin goes, as it went from that computer's.
-            if (v.deleted && t.table->kind == SyncTables::Kind::Ledger)
-                living_ << LedgerKey{t.shape.table, key[0].i};
-            v.stamps = QList<std::int64_t>(c.columns, incomingStamp);
-            v.deleted.reset();
-            v.origin = origin_;
-            versions_.write(t.shape.table, versionKey(key), v);
-        }
+        afterInsert(t, c, key, v);
         return;
     }
     // The same row: nothing to write, but a row put back is as late as its putting back, here as there.
@@ -509,6 +580,7 @@ void Applier::deleted(TableState& t, const Change& c)
             v.deletedAt = stamp_;
             v.origin = origin_;
             versions_.write(t.shape.table, versionKey(key), v);
+            t.tombstones = 1;
         }
         return;
     }
@@ -530,6 +602,7 @@ void Applier::deleted(TableState& t, const Change& c)
     v.deletedAt = stamp_;
     v.origin = origin_;
     versions_.write(t.shape.table, versionKey(key), v);
+    t.tombstones = 1;
 }
 
 void Applier::merge(TableState& t, const Row& key, const Row& now, const Change& c, std::int64_t incomingStamp)
@@ -738,8 +811,6 @@ void Applier::finish()
         dropRecord(r.first, r.second, stamp_, kDuplicateNote);
 }
 
-}  // namespace
-
 std::int64_t conflictBinKey(const QString& ledger, std::int64_t key, const QByteArray& values)
 {
     QCryptographicHash h(QCryptographicHash::Sha256);
@@ -753,12 +824,15 @@ std::int64_t conflictBinKey(const QString& ledger, std::int64_t key, const QByte
     return kConflictKeys | (n & (kConflictKeys - 1));
 }
 
-QString check(Connection& conn, const QByteArray& changeset)
+Run::Run(Connection& conn) : applier_(std::make_unique<Applier>(conn)) {}
+
+Run::~Run() = default;
+
+QString Run::check(const QByteArray& changeset)
 {
     Changes changes(changeset);
     if (!changes.get())
         return QStringLiteral("变更内容无法读取");
-    std::map<QString, Shape> shapes;
     Change c;
     int rc;
     while ((rc = sqlite3changeset_next(changes.get())) == SQLITE_ROW) {
@@ -767,10 +841,7 @@ QString check(Connection& conn, const QByteArray& changeset)
         const SyncTables::Table* t = SyncTables::find(c.table);
         if (!t)
             return QStringLiteral("含有不同步的表“%1”").arg(c.table);
-        auto it = shapes.find(c.table);
-        if (it == shapes.end())
-            it = shapes.emplace(c.table, SyncTables::shapeOf(conn, c.table)).first;
-        const Shape& s = it->second;
+        const Shape& s = applier_->shape(c.table);
         if (c.columns != s.fields.size() || c.pk != s.primaryKey)
             return QStringLiteral("表“%1”的字段与这台电脑的不同").arg(c.table);
         for (int k = 0; k < c.columns; ++k) {
@@ -799,26 +870,37 @@ QString check(Connection& conn, const QByteArray& changeset)
     return QString();
 }
 
-Outcome apply(Connection& conn, const QByteArray& changeset, std::int64_t stamp, const QString& origin)
+Outcome Run::apply(const QByteArray& changeset, std::int64_t stamp, const QString& origin)
 {
+    Connection& conn = applier_->connection();
     SyncRecorder::Quiet quiet(conn.sync());
-    Applier applier(conn, stamp, origin);
     Changes changes(changeset);
     if (!changes.get())
         throw DbError(DbError::BadValue, SQLITE_CORRUPT, QStringLiteral("a changeset that cannot be read"));
+    applier_->begin(stamp, origin);
     Change c;
     int rc;
     while ((rc = sqlite3changeset_next(changes.get())) == SQLITE_ROW) {
         if (!readChange(changes.get(), c))
             throw DbError(DbError::BadValue, SQLITE_CORRUPT, QStringLiteral("a change that cannot be read"));
-        applier.change(c);
+        applier_->change(c);
     }
     if (rc != SQLITE_DONE)
         throw DbError(DbError::BadValue, SQLITE_CORRUPT, QStringLiteral("a changeset cut short"));
-    applier.finish();
+    applier_->finish();
     if (SyncRecorder* sync = conn.sync())
         sync->sawStamp(stamp);
-    return applier.outcome;
+    return applier_->outcome;
+}
+
+QString check(Connection& conn, const QByteArray& changeset)
+{
+    return Run(conn).check(changeset);
+}
+
+Outcome apply(Connection& conn, const QByteArray& changeset, std::int64_t stamp, const QString& origin)
+{
+    return Run(conn).apply(changeset, stamp, origin);
 }
 
 }  // namespace SyncApply

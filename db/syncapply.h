@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <memory>
 
 class Connection;
 
@@ -27,17 +28,35 @@ class Connection;
 // record goes to the bin. Every computer settles a conflict alike, whichever changeset it sees first.
 namespace SyncApply {
 
-// Empty when the changeset may be applied to the file; otherwise why not, in Chinese.
-QString check(Connection& conn, const QByteArray& changeset);
-
 struct Outcome {
     int changes = 0;        // rows inserted, changed or deleted
     QStringList conflicts;  // one sentence each, for the sync window
 };
 
-// Applies a checked changeset of computer `origin`, made at `stamp`, within the caller's
-// transaction; nothing of it is recorded as this computer's own change, except the entries it
-// puts into the recycle bin. A change the file refuses raises DbError: the caller rolls back.
+class Applier;
+
+// Checking and applying changesets within one transaction of the caller, the statements prepared
+// once for all of them.
+class Run {
+public:
+    explicit Run(Connection& conn);
+    ~Run();
+    Run(const Run&) = delete;
+    Run& operator=(const Run&) = delete;
+
+    // Empty when the changeset may be applied to the file; otherwise why not, in Chinese.
+    QString check(const QByteArray& changeset);
+    // Applies a checked changeset of computer `origin`, made at `stamp`; nothing of it is recorded
+    // as this computer's own change, except the entries it puts into the recycle bin. A change the
+    // file refuses raises DbError: the caller rolls back (to a savepoint, and goes on with the Run).
+    Outcome apply(const QByteArray& changeset, std::int64_t stamp, const QString& origin);
+
+private:
+    std::unique_ptr<Applier> applier_;
+};
+
+// The same for one changeset.
+QString check(Connection& conn, const QByteArray& changeset);
 Outcome apply(Connection& conn, const QByteArray& changeset, std::int64_t stamp, const QString& origin);
 
 // The key the recycle bin gives a record that a conflict put there: the same on every computer.

@@ -18,6 +18,7 @@
 #include "once.h"
 #include "report.h"
 #include "plansbench.h"
+#include "syncbench.h"
 #include "filecheck.h"
 #include "pinyinorder.h"
 #include "recordset.h"
@@ -912,6 +913,14 @@ int main(int argc, char** argv)
             measure(r, repeat, project, floor);
             table.push_back(r);
         });
+        benchSync(raw, folder, year,
+                  [&](const QString& work, const std::function<double()>& project, const std::function<double()>& floor,
+                      const std::function<double()>& written, const QString& note) {
+                      Row r{work, size};
+                      measure(r, repeat, project, floor, written);
+                      r.note = note;
+                      table.push_back(r);
+                  });
         sqlite3_close(raw);
         {
             // The automatic backup at start, beside a plain copy of the file (what cp does) as the floor.

@@ -101,7 +101,7 @@ void fill(Connection& conn, std::uint64_t seed, int endYear, long long records)
                 .text(4, std::to_string(100000 + r.below(900000)))
                 .run();
         auto types = [&](const char* table, char prefix, int n, const auto& names) {
-            Insert t(conn, std::string("insert into ") + table + " values(?,?,?)");
+            Insert t(conn, std::string("insert into ") + table + " (ID, 类型, 备注) values(?,?,?)");
             for (int i = 1; i <= n; ++i) {
                 std::string name = names[static_cast<std::size_t>((i - 1) % names.size())];
                 if (i > static_cast<int>(names.size()))
