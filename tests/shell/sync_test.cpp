@@ -8,6 +8,7 @@
 #include "sync.h"
 #include "syncfile.h"
 #include "synctables.h"
+#include "shell/safekeeping.h"
 #include "shell/syncwindow.h"
 
 #include <QProcess>
@@ -164,6 +165,36 @@ TEST_F(SyncShellTest, AfterALoginAndAtTheEndTheProgramSyncsByItself)
     EXPECT_TRUE(QFile::exists(shared + "/书房-00000001.kbsync"));
     ASSERT_TRUE(Sync::run(other).ok());
     EXPECT_EQ(figures(other).section('|', 0, 0).section(' ', 0, 0), "6");
+}
+
+// 恢复数据… on a computer that syncs: what it recorded and had not sent goes to the folder before the
+// backup goes in place; then the folder's changes that the backup lacks, its own included, come
+// back, nothing twice, and its new records take numbers its old ones never had.
+TEST_F(SyncShellTest, RestoringABackupFromTheMenuSendsFirstAndCatchesUpAfter)
+{
+    openConn();
+    ASSERT_EQ(Sync::configure(App::conn, shared, "书房"), QString());
+    postMany(App::conn, 2, 3);
+    ASSERT_TRUE(Sync::run(App::conn).ok());
+    const QString backup = Safekeeping::backupBeforeChange();
+    ASSERT_FALSE(backup.isEmpty());
+    postMany(App::conn, 3, 5);
+    const QString range = scalar("select max(编号) >> 32 from 收入帐");
+    EXPECT_EQ(Sync::pendingCount(App::conn), 1);
+
+    script().queueFileChoice(backup);
+    script().queueAnswer(App::MsgAnswer::Ok);
+    ASSERT_TRUE(Safekeeping::restoreChosenBackup(nullptr));
+    EXPECT_TRUE(QFile::exists(shared + "/书房-00000002.kbsync"));
+    EXPECT_EQ(scalar("select count(*) from 收入帐"), "2");
+    const Sync::Report r = Sync::run(App::conn);
+    EXPECT_TRUE(r.ok()) << r.lines().join('\n').toStdString();
+    EXPECT_EQ(r.applied.size(), 1);
+    EXPECT_EQ(scalar("select count(*) from 收入帐"), "5");
+    postMany(App::conn, 1, 7);
+    EXPECT_NE(scalar("select 编号 >> 32 from 收入帐 where 备注 = '批7'"), range);
+    ASSERT_TRUE(Sync::run(App::conn).ok());
+    EXPECT_EQ(QDir(shared).entryList({"书房-*.kbsync"}), QStringList({"书房-00000001.kbsync", "书房-00000002.kbsync", "书房-00000003.kbsync"}));
 }
 
 // `kinbook --sync`: two data folders started from the same book with one sync folder; what each
