@@ -432,6 +432,9 @@ void Applier::deleteRow(TableState& t, const Row& key)
 void Applier::change(const Change& c)
 {
     TableState& t = state(c.table);
+    // What check() refuses is never applied, whoever calls this without it.
+    if (!t.table || c.columns != t.shape.fields.size() || c.pk != t.shape.primaryKey)
+        throw DbError(DbError::BadValue, SQLITE_ERROR, QStringLiteral("a change of another shape: ") + c.table);
     if (c.op == SQLITE_INSERT)
         inserted(t, c);
     else if (c.op == SQLITE_UPDATE)
