@@ -177,8 +177,12 @@ Parsed read(const QString& path)
         p.why = QStringLiteral("文件无法读取");
         return p;
     }
-    const QByteArray bytes = f.read(kMostBytes + 64 * 1024 + 1);
-    return parse(bytes, QFileInfo(path).fileName());
+    if (f.size() > kMostBytes + 64 * 1024) {
+        Parsed p;
+        p.why = QStringLiteral("文件太大，不是和顺家账的同步文件");
+        return p;
+    }
+    return parse(f.readAll(), QFileInfo(path).fileName());
 }
 
 Listing list(const QString& folder)
