@@ -107,16 +107,24 @@ void recordChangeset(Connection& conn, const QByteArray& changeset, std::int64_t
     Changes changes(changeset);
     if (!changes.get())
         throw DbError(DbError::Other, SQLITE_CORRUPT, QStringLiteral("a changeset that cannot be read"));
-    Store store(conn);
+    std::unique_ptr<Store> store;  // prepared at the first change noted (a posting notes none)
     sqlite3_changeset_iter* it = changes.get();
+    const char* lastName = nullptr;
+    QString table;
+    const SyncTables::Table* t = nullptr;
     while (sqlite3changeset_next(it) == SQLITE_ROW) {
         const char* name = nullptr;
         int columns = 0, op = 0, indirect = 0;
         sqlite3changeset_op(it, &name, &columns, &op, &indirect);
-        const QString table = QString::fromUtf8(name);
-        const SyncTables::Table* t = SyncTables::find(table);
+        if (name != lastName) {  // the changes of one table come together
+            lastName = name;
+            table = QString::fromUtf8(name);
+            t = SyncTables::find(table);
+        }
         if (!t || (op == SQLITE_INSERT && !t->stampInserts))
             continue;
+        if (!store)
+            store = std::make_unique<Store>(conn);
         unsigned char* pk = nullptr;
         int pkColumns = 0;
         sqlite3changeset_pk(it, &pk, &pkColumns);
@@ -132,7 +140,7 @@ void recordChangeset(Connection& conn, const QByteArray& changeset, std::int64_t
             key << SyncTables::Value::of(v);
         }
         const QByteArray k = keyOf(key);
-        Version v = op == SQLITE_INSERT ? Version() : store.read(table, k);
+        Version v = op == SQLITE_INSERT ? Version() : store->read(table, k);
         v.stamps.resize(columns, 0);
         v.origin = machine;
         v.deleted.reset();
@@ -153,7 +161,7 @@ void recordChangeset(Connection& conn, const QByteArray& changeset, std::int64_t
                     v.stamps[c] = stamp;
             }
         }
-        store.write(table, k, v);
+        store->write(table, k, v);
     }
 }
 
