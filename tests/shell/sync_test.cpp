@@ -8,6 +8,7 @@
 #include "sync.h"
 #include "syncfile.h"
 #include "synctables.h"
+#include "shell/platform.h"
 #include "shell/safekeeping.h"
 #include "shell/syncwindow.h"
 
@@ -140,6 +141,10 @@ TEST_F(SyncShellTest, TheWindowSetsUpSyncsAndListsWhatWasDone)
     EXPECT_TRUE(heard(w.get(), {"lblstate"})[0].contains("应用 1 个，冲突 1 处")) << heard(w.get(), {"lblstate"})[0].toStdString();
     ASSERT_TRUE(Sync::run(other).failure.isEmpty());
     EXPECT_EQ(figures(other), figures(App::conn));
+    // The other computer joined with an empty book and took this one's as it was set up.
+    Statement members(other, "select 姓名 from 成员");
+    ASSERT_TRUE(members.step());
+    EXPECT_EQ(members.text(0), "张三");
 }
 
 // The program's own runs: after a login it applies what the folder holds and sends what this
@@ -235,6 +240,13 @@ TEST_F(SyncShellTest, TheCommandKeepsTwoDataFoldersInStep)
     EXPECT_EQ(figures(ca).section(' ', 0, 0), "20");
     ca.close();
     cb.close();
+    // The program open on the books: nothing touched, status 2.
+    {
+        Platform::FileLock lock;
+        ASSERT_EQ(lock.tryLock(a + "/main.mdb.lock"), Platform::FileLock::Acquired);
+        EXPECT_EQ(run(a, &printed), 2);
+        EXPECT_TRUE(printed.contains("已经在运行")) << printed.toStdString();
+    }
     // Not set up, and a folder that holds no book: a status that says it, and why.
     const QString bare = otherFolder("阳台");
     EXPECT_EQ(run(bare, &printed), 1);

@@ -19,6 +19,9 @@
 #include "report.h"
 #include "plansbench.h"
 #include "syncbench.h"
+#include "connection.h"
+#include "statement.h"
+#include "syncrecorder.h"
 #include "filecheck.h"
 #include "pinyinorder.h"
 #include "recordset.h"
@@ -814,10 +817,20 @@ int main(int argc, char** argv)
         }
         {
             Row r{QStringLiteral("收入帐录入: post 10,000 staged"), size};
+            // Staged as the entry form stages them: each with its key from this computer's range.
             const QString stage = QStringLiteral(
                 "with recursive n(i) as (select 1 union all select i+1 from n where i < 10000) "
-                "insert into 收入临时 (成员ID, 类型ID, 金额, 日期, 备注, 月份) select 'm1','i1',12.5,'%1-03-05','bench',3 from n").arg(year);
-            auto staged = [&] { sqlite3_exec(raw, stage.toUtf8().constData(), nullptr, nullptr, nullptr); };
+                "insert into 收入临时 (成员ID, 类型ID, 金额, 日期, 备注, 月份, 编号) select 'm1','i1',12.5,'%1-03-05','bench',3, ? + i from n").arg(year);
+            auto staged = [&] {
+                Transaction tx(App::conn);
+                const std::int64_t first = App::conn.sync() ? *App::conn.sync()->nextKey(QStringLiteral("收入临时")) : (std::int64_t(1) << 44);
+                for (int i = 1; i < 10000 && App::conn.sync(); ++i)
+                    App::conn.sync()->nextKey(QStringLiteral("收入临时"));
+                Statement st(App::conn, stage);
+                st.bindInt64(1, first - 1);
+                st.step();
+                tx.commit();
+            };
             measure(
                 r, repeat,
                 [&] {
