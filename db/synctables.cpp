@@ -7,6 +7,7 @@
 
 #include <QCryptographicHash>
 #include <QDataStream>
+#include <QHash>
 #include <QIODevice>
 #include <QSysInfo>
 #include <cmath>
@@ -50,10 +51,13 @@ const QList<Table>& tables()
 
 const Table* find(const QString& name)
 {
-    for (const Table& t : tables())
-        if (QString::fromUtf8(t.name) == name)
-            return &t;
-    return nullptr;
+    static const QHash<QString, const Table*> byName = [] {
+        QHash<QString, const Table*> out;
+        for (const Table& t : tables())
+            out.insert(QString::fromUtf8(t.name), &t);
+        return out;
+    }();
+    return byName.value(name, nullptr);
 }
 
 bool isKeyed(const QString& table)
