@@ -289,54 +289,68 @@ TEST_F(SyncShellTest, AnApplyKilledAtAnyMomentAppliesEachChangesetOnce)
         ASSERT_EQ(Sync::configure(c, shared, "客厅"), QString());
     }
     // How long a whole run takes, measured on a copy; the kills fall within it.
-    const QString probe = otherFolder("量");
-    QFile::remove(probe + "/main.mdb");
-    QFile::copy(b + "/main.mdb", probe + "/main.mdb");
+    const QString pristine = folder() + "/客厅.mdb";
+    ASSERT_TRUE(QFile::copy(b + "/main.mdb", pristine));
+    const auto fresh = [&] {
+        for (const QString& f : QDir(b).entryList(QDir::Files))
+            QFile::remove(b + "/" + f);
+        QDir(b + "/backups").removeRecursively();
+        return QFile::copy(pristine, b + "/main.mdb");
+    };
+    const auto syncB = [&b] {
+        auto p = std::make_unique<QProcess>();
+        p->start(KINBOOK_PROGRAM, {"--sync", "--data", b});
+        EXPECT_TRUE(p->waitForStarted());
+        return p;
+    };
     QElapsedTimer clock;
     clock.start();
     {
-        QProcess p;
-        p.start(KINBOOK_PROGRAM, {"--sync", "--data", probe});
-        ASSERT_TRUE(p.waitForFinished(120000));
-        ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+        auto p = syncB();
+        ASSERT_TRUE(p->waitForFinished(120000));
+        ASSERT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
     }
     const qint64 whole = std::max<qint64>(clock.elapsed(), 50);
-    // Until three kills came while the apply's transaction was open (its journal left beside the
-    // file), at most forty runs.
+    // Each trial starts from the computer's book as it joined; up to three runs are killed at random
+    // moments, then a run goes to its end. Until three kills came while the apply's transaction was
+    // open (its journal left beside the file), at most eight trials.
     int killed = 0, inTransaction = 0;
-    for (int round = 0; round < 40 && inTransaction < 3; ++round) {
-        QProcess p;
-        p.start(KINBOOK_PROGRAM, {"--sync", "--data", b});
-        ASSERT_TRUE(p.waitForStarted());
-        QTest::qWait(int(QRandomGenerator::global()->bounded(whole)));
-        if (p.state() == QProcess::Running) {
-            ::kill(pid_t(p.processId()), SIGKILL);
-            ++killed;
+    for (int trial = 0; trial < 8 && inTransaction < 3; ++trial) {
+        ASSERT_TRUE(fresh());
+        for (int k = 0; k < 3; ++k) {
+            auto p = syncB();
+            QTest::qWait(int(QRandomGenerator::global()->bounded(whole)));
+            const bool running = p->state() == QProcess::Running;
+            if (running) {
+                ::kill(pid_t(p->processId()), SIGKILL);
+                ++killed;
+            }
+            p->waitForFinished(60000);
+            if (QFileInfo(b + "/main.mdb-journal").size() > 0 || QFileInfo(b + "/main.mdb-wal").size() > 0)
+                ++inTransaction;
+            // Whatever the moment, the file holds whole changesets only, each once.
+            Connection c;
+            c.open(b + "/main.mdb");
+            Statement st(c, "select (select count(*) from 同步日志 where 类别 = '应用') - (select count(distinct 文件) from 同步日志 where 类别 = '应用'),"
+                            " (select count(*) from 同步日志 where 类别 = '应用') - coalesce((select 序号 from 同步进度 where 机器 = '书房'), 0)");
+            ASSERT_TRUE(st.step());
+            EXPECT_EQ(st.int64(0), 0);  // no changeset applied twice
+            EXPECT_EQ(st.int64(1), 0);  // and the note of what was applied is what was applied
+            if (!running)
+                break;  // it had finished: nothing left to kill in this trial
         }
-        p.waitForFinished(60000);
-        if (QFileInfo(b + "/main.mdb-journal").size() > 0 || QFileInfo(b + "/main.mdb-wal").size() > 0)
-            ++inTransaction;
-        // Whatever the moment, the file holds whole changesets only, each once.
+        auto last = syncB();
+        ASSERT_TRUE(last->waitForFinished(120000));
+        EXPECT_EQ(last->exitCode(), 0) << last->readAllStandardError().toStdString();
         Connection c;
         c.open(b + "/main.mdb");
-        Statement st(c, "select (select count(*) from 同步日志 where 类别 = '应用') - (select count(distinct 文件) from 同步日志 where 类别 = '应用'),"
-                        " (select count(*) from 同步日志 where 类别 = '应用') - coalesce((select 序号 from 同步进度 where 机器 = '书房'), 0)");
-        ASSERT_TRUE(st.step());
-        EXPECT_EQ(st.int64(0), 0);  // no changeset applied twice
-        EXPECT_EQ(st.int64(1), 0);  // and the note of what was applied is what was applied
+        EXPECT_EQ(figures(c), expected);
+        Statement progress(c, "select 序号 from 同步进度 where 机器 = '书房'");
+        ASSERT_TRUE(progress.step());
+        // The book was empty when it joined: forty postings, eight corrections and eight deletions.
+        EXPECT_EQ(progress.int64(0), 56);
     }
     EXPECT_GT(inTransaction, 0);
-    QProcess last;
-    last.start(KINBOOK_PROGRAM, {"--sync", "--data", b});
-    ASSERT_TRUE(last.waitForFinished(120000));
-    EXPECT_EQ(last.exitCode(), 0) << last.readAllStandardError().toStdString();
-    Connection c;
-    c.open(b + "/main.mdb");
-    EXPECT_EQ(figures(c), expected);
-    Statement progress(c, "select 序号 from 同步进度 where 机器 = '书房'");
-    ASSERT_TRUE(progress.step());
-    // The book was empty when it joined: forty postings, eight corrections and eight deletions.
-    EXPECT_EQ(progress.int64(0), 56);
     EXPECT_EQ(QDir(shared).entryList({"书房-*.kbsync"}).size(), 56);
     std::printf("[          ] %d runs killed, %d of them within the apply's transaction (a whole run took %lld ms)\n", killed,
                 inTransaction, static_cast<long long>(whole));
