@@ -5,6 +5,7 @@
 #include "ledgerrows.h"
 #include "sqltext.h"
 #include "statement.h"
+#include "syncrecorder.h"
 
 #include <QSet>
 #include <algorithm>
@@ -151,7 +152,7 @@ Posted post(Connection& conn, const Bills::Bill& bill, const Choices& choices)
     Statement keep(conn,
                    QStringLiteral("INSERT INTO %1 (来源, 交易号, 帐, 行号) VALUES (?, ?, ?, ?) ON CONFLICT DO NOTHING")
                        .arg(sqlName(kImportedTable)));
-    const QString insert = QStringLiteral("INSERT INTO %1 (成员ID, 类型ID, 金额, 日期, 备注, 月份) VALUES (?, ?, ?, ?, ?, ?)");
+    const QString insert = QStringLiteral("INSERT INTO %1 (成员ID, 类型ID, 金额, 日期, 备注, 月份, rowid) VALUES (?, ?, ?, ?, ?, ?, ?)");
     Statement income(conn, insert.arg(sqlName(ledgerOf(Bills::Kind::Income))));
     Statement expense(conn, insert.arg(sqlName(ledgerOf(Bills::Kind::Expense))));
     Statement remember(conn,
@@ -182,6 +183,10 @@ Posted post(Connection& conn, const Bills::Bill& bill, const Choices& choices)
         ledger.bind(4, row.date.toString(Qt::ISODate));
         ledger.bind(5, Bills::note(row));
         ledger.bindInt64(6, row.date.month());
+        if (const auto key = newRowKey(conn, ledgerOf(kind)))
+            ledger.bindInt64(7, *key);
+        else
+            ledger.bind(7, QVariant());
         ledger.step();
         const sqlite3_int64 record = sqlite3_last_insert_rowid(conn.handle());
         keep.reset();

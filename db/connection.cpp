@@ -3,9 +3,13 @@
 #include "dberror.h"
 #include "pinyinorder.h"
 #include "statement.h"
+#include "syncrecorder.h"
+#include "synctables.h"
 
 #include <QFileInfo>
 #include <sqlite3.h>
+
+Connection::Connection() = default;
 
 Connection::~Connection()
 {
@@ -30,7 +34,14 @@ void Connection::open(const QString& path, bool readOnly)
         sqlite3_close(db);
         throw DbError(DbError::classify(ext, msg), ext, msg);
     }
+    readOnly_ = readOnly;
     setUp(db, path);
+    // A file with the sync's tables records its changes from its first write on.
+    try {
+        sync();
+    } catch (const DbError&) {
+        sync_.reset();  // asked for again at the first transaction, where a failure is the write's
+    }
 }
 
 void Connection::openInMemory()
@@ -91,10 +102,19 @@ void Connection::close()
 {
     if (!db_)
         return;
+    sync_.reset();  // its session belongs to this handle
     // Statements still open (a recordset being read) are finalized by their owners; close_v2
     // defers the close until they are.
     sqlite3_close_v2(db_);
     db_ = nullptr;
+    readOnly_ = false;
+}
+
+SyncRecorder* Connection::sync()
+{
+    if (!sync_ && db_ && !readOnly_ && path_ != QStringLiteral(":memory:") && SyncTables::fileHasSync(*this))
+        sync_ = std::make_unique<SyncRecorder>(*this);
+    return sync_.get();
 }
 
 void Connection::execute(const QString& sql)
@@ -140,17 +160,28 @@ void Connection::raise(int rc, const QString& sql) const
 
 Transaction::Transaction(Connection& conn) : conn_(conn)
 {
+    SyncRecorder* sync = conn_.sync();
+    if (sync)
+        sync->beginning();
     conn_.execute(QStringLiteral("BEGIN IMMEDIATE"));
 }
 
 Transaction::~Transaction()
 {
-    if (!done_ && conn_.isOpen())
+    if (!done_ && conn_.isOpen()) {
         sqlite3_exec(conn_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        if (conn_.sync_)
+            conn_.sync_->rolledBack();
+    }
 }
 
 void Transaction::commit()
 {
+    // The transaction's changes are recorded for the other computers in the transaction itself.
+    if (conn_.sync_)
+        conn_.sync_->committing();
     conn_.execute(QStringLiteral("COMMIT"));
     done_ = true;
+    if (conn_.sync_)
+        conn_.sync_->committed();
 }

@@ -1,14 +1,16 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 
 struct sqlite3;
+class SyncRecorder;
 
 // The one connection to main.mdb. Opening never creates a file: a missing, locked or unreadable
 // file is reported as a DbError.
 class Connection {
 public:
-    Connection() = default;
+    Connection();
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -31,14 +33,22 @@ public:
 
     sqlite3* handle() const { return db_; }
 
+    // What this file records of its changes for the family's other computers, and the keys of its
+    // new rows (db/syncrecorder.h); null for a file without them (an older version, a file in
+    // memory). Made when the file is opened, or when first asked for after an upgrade.
+    SyncRecorder* sync();
+
     // Raises a DbError built from the engine's last error on this connection.
     [[noreturn]] void raise(int rc, const QString& sql) const;
 
 private:
+    friend class Transaction;
     void setUp(sqlite3* db, const QString& path);
 
     sqlite3* db_ = nullptr;
     QString path_;
+    bool readOnly_ = false;
+    std::unique_ptr<SyncRecorder> sync_;
 };
 
 // The settings every connection to a household file gets before it reads anything: the file's

@@ -5,6 +5,7 @@
 #include "filecheck.h"
 #include "sqltext.h"
 #include "statement.h"
+#include "syncrecorder.h"
 
 #include <sqlite3.h>
 
@@ -115,12 +116,17 @@ std::int64_t moveToBin(Connection& conn, const QString& ledger, std::int64_t row
     const QString f = nameList(fields(ledger));
     Transaction tx(conn);
     {
+        const std::optional<std::int64_t> key = newRowKey(conn, kBinTable);
         Statement st(conn,
-                     QStringLiteral("INSERT INTO %1 (帐本, 行号, 删除时间, %2) SELECT ?, rowid, ?, %2 FROM %3 WHERE rowid = ?")
+                     QStringLiteral("INSERT INTO %1 (编号, 帐本, 行号, 删除时间, %2) SELECT ?, ?, rowid, ?, %2 FROM %3 WHERE rowid = ?")
                          .arg(sqlName(kBinTable), f, sqlName(ledger)));
-        st.bind(1, ledger);
-        st.bind(2, when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-        st.bindInt64(3, rowid);
+        if (key)
+            st.bindInt64(1, *key);
+        else
+            st.bind(1, QVariant());
+        st.bind(2, ledger);
+        st.bind(3, when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        st.bindInt64(4, rowid);
         st.step();
     }
     if (conn.changes() == 0)
@@ -150,19 +156,27 @@ std::optional<Restored> restoreFromBin(Connection& conn, std::int64_t binId)
             oldRowid = st.int64(1);
     }
     requireLedger(r.ledger);
+    // Books kept in step with other computers give it a new number: the old one was deleted there
+    // too, and a record deleted once stays deleted wherever a correction does not bring it back.
+    if (oldRowid && conn.sync() && conn.sync()->isRecording())
+        oldRowid.reset();
     if (oldRowid) {
         Statement taken(conn, QStringLiteral("SELECT 1 FROM %1 WHERE rowid = ?").arg(sqlName(r.ledger)));
         taken.bindInt64(1, *oldRowid);
         if (taken.step())
-            oldRowid.reset();  // another record has it now: the engine gives a new one
+            oldRowid.reset();  // another record has it now: it gets a new one
     }
+    // A new number is this computer's to give (or the engine's, in a file without keys).
+    const std::optional<std::int64_t> key = oldRowid ? oldRowid : newRowKey(conn, r.ledger);
     const QString f = nameList(fields(r.ledger));
     {
         Statement st(conn,
-                     QStringLiteral("INSERT INTO %1 (%2%3) SELECT %4%3 FROM %5 WHERE 编号 = ?")
-                         .arg(sqlName(r.ledger), oldRowid ? QStringLiteral("rowid, ") : QString(), f,
-                              oldRowid ? QStringLiteral("行号, ") : QString(), sqlName(kBinTable)));
+                     QStringLiteral("INSERT INTO %1 (%2%3) SELECT %4%3 FROM %5 WHERE 编号 = ?1")
+                         .arg(sqlName(r.ledger), key ? QStringLiteral("rowid, ") : QString(), f,
+                              key ? QStringLiteral("?2, ") : QString(), sqlName(kBinTable)));
         st.bindInt64(1, binId);
+        if (key)
+            st.bindInt64(2, *key);
         st.step();
     }
     r.rowid = sqlite3_last_insert_rowid(conn.handle());

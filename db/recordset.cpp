@@ -5,6 +5,7 @@
 #include "resultreader.h"
 #include "sqltext.h"
 #include "statement.h"
+#include "syncrecorder.h"
 
 #include <QDate>
 #include <QElapsedTimer>
@@ -572,10 +573,16 @@ void Recordset::update()
         QStringList marks;
         for (int i = 0; i < fieldCount(); ++i)
             marks << QStringLiteral("?");
-        Statement st(*conn_, QStringLiteral("insert into ") + sqlName(table_) + QStringLiteral(" (") + names.join(u',')
-                         + QStringLiteral(") values (") + marks.join(u',') + QStringLiteral(")"));
+        // A row kept in step with the family's other computers gets its key from this computer's range.
+        const std::optional<std::int64_t> key = newRowKey(*conn_, table_);
+        Statement st(*conn_, QStringLiteral("insert into ") + sqlName(table_) + QStringLiteral(" (")
+                         + (key ? QStringLiteral("rowid,") : QString()) + names.join(u',') + QStringLiteral(") values (")
+                         + (key ? QStringLiteral("?,") : QString()) + marks.join(u',') + QStringLiteral(")"));
+        const int first = key ? 2 : 1;
+        if (key)
+            st.bindInt64(1, *key);
         for (int i = 0; i < fieldCount(); ++i)
-            st.bind(i + 1, buffer_[i]);
+            st.bind(i + first, buffer_[i]);
         st.step();
         rowid = sqlite3_last_insert_rowid(conn_->handle());
     } else {

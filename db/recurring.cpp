@@ -3,6 +3,7 @@
 #include "connection.h"
 #include "dberror.h"
 #include "statement.h"
+#include "syncrecorder.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -120,15 +121,17 @@ void record(Connection& conn, qint64 templateId, const QDate& due, const QString
 // Inserts the record of one occurrence into its ledger; its rowid.
 qint64 insertRecord(Connection& conn, const Template& t, const QDate& date, Money amount)
 {
+    if (t.ledger != kBank && t.ledger != kIncome && t.ledger != kExpense && t.ledger != kInvestment)
+        throw DbError(DbError::BadValue, SQLITE_ERROR, QStringLiteral("not a ledger: ") + t.ledger);
+    const std::optional<std::int64_t> key = newRowKey(conn, t.ledger);
+    const QVariant keyValue = key ? QVariant(qlonglong(*key)) : QVariant();
     if (t.ledger == kBank) {
-        Statement st(conn, QStringLiteral("INSERT INTO 银行帐 (银行ID, 成员ID, 存或取, 类型, 金额, 日期) VALUES (?, ?, ?, ?, ?, ?)"));
-        st.bindAll({t.bankId, t.memberId, t.inOut, t.typeId, QVariant::fromValue(amount), date.toString(Qt::ISODate)});
+        Statement st(conn, QStringLiteral("INSERT INTO 银行帐 (银行ID, 成员ID, 存或取, 类型, 金额, 日期, rowid) VALUES (?, ?, ?, ?, ?, ?, ?)"));
+        st.bindAll({t.bankId, t.memberId, t.inOut, t.typeId, QVariant::fromValue(amount), date.toString(Qt::ISODate), keyValue});
         st.step();
     } else {
-        if (t.ledger != kIncome && t.ledger != kExpense && t.ledger != kInvestment)
-            throw DbError(DbError::BadValue, SQLITE_ERROR, QStringLiteral("not a ledger: ") + t.ledger);
-        Statement st(conn, QStringLiteral("INSERT INTO %1 (成员ID, 类型ID, 金额, 日期, 备注, 月份) VALUES (?, ?, ?, ?, ?, ?)").arg(t.ledger));
-        st.bindAll({t.memberId, t.typeId, QVariant::fromValue(amount), date.toString(Qt::ISODate), t.note, date.month()});
+        Statement st(conn, QStringLiteral("INSERT INTO %1 (成员ID, 类型ID, 金额, 日期, 备注, 月份, rowid) VALUES (?, ?, ?, ?, ?, ?, ?)").arg(t.ledger));
+        st.bindAll({t.memberId, t.typeId, QVariant::fromValue(amount), date.toString(Qt::ISODate), t.note, date.month(), keyValue});
         st.step();
     }
     return sqlite3_last_insert_rowid(conn.handle());
@@ -205,8 +208,9 @@ void save(Connection& conn, Template& t)
     const QString names = QStringLiteral("帐, 成员ID, 类型ID, 银行ID, 存或取, 金额, 备注, 周期, 间隔, 日, 开始日期, 结束日期, 次数");
     Transaction tx(conn);
     if (t.id == 0) {
-        Statement st(conn, QStringLiteral("INSERT INTO 定期收支 (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)").arg(names));
-        st.bindAll(values);
+        const std::optional<std::int64_t> key = newRowKey(conn, QStringLiteral("定期收支"));
+        Statement st(conn, QStringLiteral("INSERT INTO 定期收支 (%1, 编号) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)").arg(names));
+        st.bindAll(values + QVariantList{key ? QVariant(qlonglong(*key)) : QVariant()});
         st.step();
         t.id = sqlite3_last_insert_rowid(conn.handle());
     } else {

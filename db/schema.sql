@@ -6,39 +6,48 @@
 --
 -- The file's version. A file of an older version is brought up to this one by the upgrade steps
 -- in db/upgrade.cpp; a change to the tables here is always a new step there as well.
-PRAGMA user_version = 5;
+PRAGMA user_version = 6;
 
 -- 密码 holds the member's password as a salted hash of it without letter case (libsodium's
 -- crypto_pwhash string, from version 5 on), never as typed.
+--
+-- Every row that is kept in step with the family's other computers carries a key, 编号, as the
+-- last field: the program gives it from this computer's own range (db/syncrecorder.h), so that two
+-- computers never give one key to two rows. Rows of files older than version 6 kept their rowid.
 CREATE TABLE 成员 (
     ID   TEXT COLLATE NOCASE UNIQUE,
     姓名 TEXT COLLATE NOCASE,
     关系 TEXT COLLATE NOCASE,
-    密码 TEXT COLLATE NOCASE
+    密码 TEXT COLLATE NOCASE,
+    编号 INTEGER PRIMARY KEY
 );
 
 CREATE TABLE 收入类型 (
     ID   TEXT COLLATE NOCASE UNIQUE,
     类型 TEXT COLLATE NOCASE,
-    备注 TEXT COLLATE NOCASE
+    备注 TEXT COLLATE NOCASE,
+    编号 INTEGER PRIMARY KEY
 );
 
 CREATE TABLE 支出类型 (
     ID   TEXT COLLATE NOCASE UNIQUE,
     类型 TEXT COLLATE NOCASE,
-    备注 TEXT COLLATE NOCASE
+    备注 TEXT COLLATE NOCASE,
+    编号 INTEGER PRIMARY KEY
 );
 
 CREATE TABLE 投资类型 (
     ID   TEXT COLLATE NOCASE UNIQUE,
     类型 TEXT COLLATE NOCASE,
-    备注 TEXT COLLATE NOCASE
+    备注 TEXT COLLATE NOCASE,
+    编号 INTEGER PRIMARY KEY
 );
 
 CREATE TABLE 银行 (
     ID     TEXT COLLATE NOCASE UNIQUE,
     开户行 TEXT COLLATE NOCASE,
-    帐号   TEXT COLLATE NOCASE
+    帐号   TEXT COLLATE NOCASE,
+    编号 INTEGER PRIMARY KEY
 );
 
 -- The three ledgers and the two staging tables share one shape, column for column, so that
@@ -49,7 +58,8 @@ CREATE TABLE 收入帐 (
     金额   CURRENCY CHECK (金额 IS NULL OR typeof(金额) IN ('integer', 'real')),
     日期   DATE CHECK (日期 IS NULL OR (typeof(日期) = 'text' AND date(日期, '+0 days') IS 日期)),
     备注   TEXT COLLATE NOCASE,
-    月份   INTEGER CHECK (月份 IS NULL OR (typeof(月份) = 'integer' AND 月份 BETWEEN 1 AND 12))
+    月份   INTEGER CHECK (月份 IS NULL OR (typeof(月份) = 'integer' AND 月份 BETWEEN 1 AND 12)),
+    编号 INTEGER PRIMARY KEY
 );
 
 CREATE TABLE 收入临时 (
@@ -58,7 +68,8 @@ CREATE TABLE 收入临时 (
     金额   CURRENCY CHECK (金额 IS NULL OR typeof(金额) IN ('integer', 'real')),
     日期   DATE CHECK (日期 IS NULL OR (typeof(日期) = 'text' AND date(日期, '+0 days') IS 日期)),
     备注   TEXT COLLATE NOCASE,
-    月份   INTEGER CHECK (月份 IS NULL OR (typeof(月份) = 'integer' AND 月份 BETWEEN 1 AND 12))
+    月份   INTEGER CHECK (月份 IS NULL OR (typeof(月份) = 'integer' AND 月份 BETWEEN 1 AND 12)),
+    编号 INTEGER PRIMARY KEY
 );
 
 CREATE TABLE 支出帐 (
@@ -67,7 +78,8 @@ CREATE TABLE 支出帐 (
     金额   CURRENCY CHECK (金额 IS NULL OR typeof(金额) IN ('integer', 'real')),
     日期   DATE CHECK (日期 IS NULL OR (typeof(日期) = 'text' AND date(日期, '+0 days') IS 日期)),
     备注   TEXT COLLATE NOCASE,
-    月份   INTEGER CHECK (月份 IS NULL OR (typeof(月份) = 'integer' AND 月份 BETWEEN 1 AND 12))
+    月份   INTEGER CHECK (月份 IS NULL OR (typeof(月份) = 'integer' AND 月份 BETWEEN 1 AND 12)),
+    编号 INTEGER PRIMARY KEY
 );
 
 CREATE TABLE 支出临时 (
@@ -76,7 +88,8 @@ CREATE TABLE 支出临时 (
     金额   CURRENCY CHECK (金额 IS NULL OR typeof(金额) IN ('integer', 'real')),
     日期   DATE CHECK (日期 IS NULL OR (typeof(日期) = 'text' AND date(日期, '+0 days') IS 日期)),
     备注   TEXT COLLATE NOCASE,
-    月份   INTEGER CHECK (月份 IS NULL OR (typeof(月份) = 'integer' AND 月份 BETWEEN 1 AND 12))
+    月份   INTEGER CHECK (月份 IS NULL OR (typeof(月份) = 'integer' AND 月份 BETWEEN 1 AND 12)),
+    编号 INTEGER PRIMARY KEY
 );
 
 CREATE TABLE 投资帐 (
@@ -85,7 +98,8 @@ CREATE TABLE 投资帐 (
     金额   CURRENCY CHECK (金额 IS NULL OR typeof(金额) IN ('integer', 'real')),
     日期   DATE CHECK (日期 IS NULL OR (typeof(日期) = 'text' AND date(日期, '+0 days') IS 日期)),
     备注   TEXT COLLATE NOCASE,
-    月份   INTEGER CHECK (月份 IS NULL OR (typeof(月份) = 'integer' AND 月份 BETWEEN 1 AND 12))
+    月份   INTEGER CHECK (月份 IS NULL OR (typeof(月份) = 'integer' AND 月份 BETWEEN 1 AND 12)),
+    编号 INTEGER PRIMARY KEY
 );
 
 CREATE TABLE 银行帐 (
@@ -94,7 +108,8 @@ CREATE TABLE 银行帐 (
     存或取 TEXT COLLATE NOCASE,
     类型   TEXT COLLATE NOCASE,
     金额   CURRENCY CHECK (金额 IS NULL OR typeof(金额) IN ('integer', 'real')),
-    日期   DATE CHECK (日期 IS NULL OR (typeof(日期) = 'text' AND date(日期, '+0 days') IS 日期))
+    日期   DATE CHECK (日期 IS NULL OR (typeof(日期) = 'text' AND date(日期, '+0 days') IS 日期)),
+    编号 INTEGER PRIMARY KEY
 );
 
 CREATE TABLE 负债 (
@@ -103,7 +118,8 @@ CREATE TABLE 负债 (
     类型     TEXT COLLATE NOCASE,
     金额     CURRENCY CHECK (金额 IS NULL OR typeof(金额) IN ('integer', 'real')),
     还款记录 TEXT COLLATE NOCASE,
-    余额     CURRENCY CHECK (余额 IS NULL OR typeof(余额) IN ('integer', 'real'))
+    余额     CURRENCY CHECK (余额 IS NULL OR typeof(余额) IN ('integer', 'real')),
+    编号 INTEGER PRIMARY KEY
 );
 
 -- Bills imported from Alipay and WeChat Pay: the trade number of every record an import posted (so
@@ -126,6 +142,8 @@ CREATE TABLE 导入对方类型 (
 
 -- The recycle bin: records deleted from the ledgers, each with its ledger, its rowid there and when
 -- it was deleted, its fields under the ledgers' own names (checked as the ledgers check them).
+-- 说明 says why a record is there when it was not deleted by hand (a correction that lost to
+-- another computer's).
 -- The statistics, the year summary and the queries never read it.
 CREATE TABLE 回收站 (
     编号     INTEGER PRIMARY KEY,
@@ -140,7 +158,8 @@ CREATE TABLE 回收站 (
     金额     CURRENCY CHECK (金额 IS NULL OR typeof(金额) IN ('integer', 'real')),
     日期     DATE CHECK (日期 IS NULL OR (typeof(日期) = 'text' AND date(日期, '+0 days') IS 日期)),
     备注     TEXT COLLATE NOCASE,
-    月份     INTEGER CHECK (月份 IS NULL OR (typeof(月份) = 'integer' AND 月份 BETWEEN 1 AND 12))
+    月份     INTEGER CHECK (月份 IS NULL OR (typeof(月份) = 'integer' AND 月份 BETWEEN 1 AND 12)),
+    说明     TEXT
 );
 
 -- Budgets: an amount per expense type per month, for the whole household (成员ID '') or one member.
@@ -190,6 +209,59 @@ CREATE TABLE 定期记录 (
 CREATE TABLE 设置 (
     名称 TEXT COLLATE NOCASE PRIMARY KEY,
     值   TEXT
+);
+
+-- Keeping the books in step with the family's other computers through a shared folder (db/sync.h).
+-- None of these tables is itself sent: each computer keeps its own.
+-- The keys this computer hands out: per table (a staging table counts as its ledger) its range and
+-- the next key of it, so that a key is never given twice, not even after its row was deleted.
+CREATE TABLE 同步键 (
+    表     TEXT PRIMARY KEY,
+    节点   INTEGER NOT NULL,
+    下一个 INTEGER NOT NULL
+);
+
+-- This computer's changes, one changeset per committed transaction, written in the same transaction
+-- and kept until the changeset file is in the folder: 机器 and 标识 name the computer, 时刻 orders
+-- the change among every computer's, 依赖 lists the other computers' changesets applied before it.
+CREATE TABLE 同步发件 (
+    序号 INTEGER PRIMARY KEY,
+    机器 TEXT COLLATE NOCASE NOT NULL,
+    标识 TEXT NOT NULL,
+    时刻 INTEGER NOT NULL,
+    依赖 TEXT NOT NULL,
+    内容 BLOB NOT NULL
+);
+
+-- For every computer, this one too: the last of its changesets applied here (this one's: sent from
+-- here), the time of the last, and the range of its keys.
+CREATE TABLE 同步进度 (
+    机器 TEXT COLLATE NOCASE PRIMARY KEY,
+    序号 INTEGER NOT NULL,
+    时刻 INTEGER NOT NULL DEFAULT 0,
+    节点 INTEGER
+);
+
+-- When each field of a row was last changed and by which computer (a conflict goes to the later
+-- change); for a deleted row, when it was deleted and what it held (a correction made elsewhere
+-- brings it back).
+CREATE TABLE 同步版本 (
+    表       TEXT NOT NULL,
+    键       BLOB NOT NULL,
+    时刻     TEXT NOT NULL,
+    来源     TEXT,
+    旧值     BLOB,
+    删除时刻 INTEGER,
+    PRIMARY KEY (表, 键)
+);
+
+-- What was sent, applied and refused, and every conflict, as the sync window lists them.
+CREATE TABLE 同步日志 (
+    编号 INTEGER PRIMARY KEY,
+    时间 TEXT NOT NULL,
+    类别 TEXT NOT NULL,
+    文件 TEXT,
+    说明 TEXT
 );
 
 -- The code indexes serve the queries' joins and criteria. The date indexes also carry the month and

@@ -150,6 +150,44 @@ void hashPasswords(Connection& conn, Report&)
     }
 }
 
+// Version 6: every row that other computers keep too gets a key of its own (the last field, 编号,
+// an INTEGER PRIMARY KEY), which SQLite's session extension needs to name a row in a changeset.
+// Each table is made again from the schema file's definition and its rows copied with their rowid
+// as key, so that every record keeps its number (the recycle bin, the imported trades and the
+// recurring occurrences name records by it); its indexes are made again as they were. Then the
+// tables of the sync itself.
+void addRowKeys(Connection& conn, Report&)
+{
+    static const char* const kKeyed[] = {"成员",     "收入类型", "支出类型", "投资类型", "银行",   "收入帐", "收入临时",
+                                         "支出帐",   "支出临时", "投资帐",   "银行帐",   "负债",   "回收站"};
+    for (const char* name : kKeyed) {
+        const QString table = QString::fromUtf8(name);
+        const QString info = QStringLiteral("PRAGMA table_info(%1)").arg(sqlName(table));
+        const QStringList old = columnTexts(conn, info, 1);
+        const QStringList indexes = columnTexts(conn, QStringLiteral("SELECT sql FROM sqlite_master WHERE tbl_name = %1 AND "
+                                                                "type IN ('index', 'trigger') AND sql IS NOT NULL ORDER BY rowid")
+                                                     .arg(sqlQuote(table)));
+        const QString fresh = table + QStringLiteral(" 升级");
+        QString definition = QString::fromStdString(tablesFromSchema({name}));
+        definition.replace(QStringLiteral("CREATE TABLE %1 (").arg(table), QStringLiteral("CREATE TABLE %1 (").arg(sqlName(fresh)));
+        exec(conn, definition);
+        const QStringList now = columnTexts(conn, QStringLiteral("PRAGMA table_info(%1)").arg(sqlName(fresh)), 1);
+        QStringList common;
+        for (const QString& field : old)
+            if (now.contains(field))
+                common << sqlName(field);
+        const bool hadKey = old.contains(QStringLiteral("编号"));
+        exec(conn, QStringLiteral("INSERT INTO %1 (%2%3) SELECT %4%3 FROM %5")
+                       .arg(sqlName(fresh), hadKey ? QString() : QStringLiteral("编号, "), common.join(QStringLiteral(", ")),
+                            hadKey ? QString() : QStringLiteral("rowid, "), sqlName(table)));
+        exec(conn, QStringLiteral("DROP TABLE %1").arg(sqlName(table)));
+        exec(conn, QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(sqlName(fresh), sqlName(table)));
+        for (const QString& sql : indexes)
+            exec(conn, sql);
+    }
+    exec(conn, QString::fromStdString(tablesFromSchema({"同步键", "同步发件", "同步进度", "同步版本", "同步日志"})));
+}
+
 }  // namespace
 
 QString setAsideTableSql()
@@ -212,6 +250,7 @@ const std::vector<Step>& steps()
         {3, recycleBin.c_str()},
         {4, plans.c_str()},
         {5, nullptr, hashPasswords},
+        {6, nullptr, addRowKeys},
     };
     return list;
 }

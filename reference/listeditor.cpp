@@ -29,19 +29,19 @@ QString u8(const char* s)
 // The five lists. The type lists show their buttons below the frame and the grid on the right; the
 // banks and the members show the buttons beside the frame and the grid across the bottom.
 const ListEditorKind kListEditors[5] = {
-    {"frmsrlx", "收入类型", "类型信息", "select * from 收入类型",
+    {"frmsrlx", "收入类型", "类型信息", "select ID,类型,备注 from 收入类型",
      {{"ID", " I D"}, {"类型", "类型"}, {"备注", "备注"}, {nullptr, nullptr}}, 3, 2, false, -1, -1,
      {0, 1, 2, 0}, ListEditorKind::ButtonsBelow},
-    {"frmzclx", "支出类型", "类型信息", "select * from 支出类型",
+    {"frmzclx", "支出类型", "类型信息", "select ID,类型,备注 from 支出类型",
      {{"ID", " I D"}, {"类型", "类型"}, {"备注", "备注"}, {nullptr, nullptr}}, 3, 2, false, -1, -1,
      {0, 1, 2, 0}, ListEditorKind::ButtonsBelow},
-    {"frmtzlx", "其它投资类型", "类型信息", "select * from 投资类型",
+    {"frmtzlx", "其它投资类型", "类型信息", "select ID,类型,备注 from 投资类型",
      {{"ID", " I D"}, {"类型", "类型"}, {"备注", "备注"}, {nullptr, nullptr}}, 3, 2, false, -1, -1,
      {2, 0, 1, 0}, ListEditorKind::ButtonsBelow},
     {"frmyhxx", "银行信息", "银行信息", "select ID,开户行,帐号 from 银行",
      {{"ID", " I D"}, {"开户行", "开户行"}, {"帐号", "开户帐号"}, {nullptr, nullptr}}, 3, 3, true, -1, -1,
      {0, 1, 2, 0}, ListEditorKind::ButtonsBeside},
-    {"frmuser", "家庭成员", "成员信息", "select * from 成员",
+    {"frmuser", "家庭成员", "成员信息", "select ID,姓名,关系,密码 from 成员",
      {{"ID", " I D"}, {"姓名", "姓名"}, {"关系", "关系"}, {"密码", "密码"}}, 4, 4, true, 3, 3,
      {0, 1, 2, 3}, ListEditorKind::ButtonsBeside},
 };

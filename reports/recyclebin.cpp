@@ -13,9 +13,10 @@
 
 namespace {
 
-// Every record of the bin with the names of its member and of its type or bank as they are now.
+// Every record of the bin with the names of its member and of its type or bank as they are now, and
+// why it is there when it was not deleted by hand (a correction that lost to another computer's).
 const QString kBinHead = QStringLiteral(
-    "SELECT 回收站.删除时间, 回收站.帐本, 成员.姓名 AS 成员,"
+    "SELECT 回收站.删除时间, 回收站.说明, 回收站.帐本, 成员.姓名 AS 成员,"
     " CASE 回收站.帐本"
     "  WHEN '收入帐' THEN (SELECT 类型 FROM 收入类型 WHERE ID = 回收站.类型ID)"
     "  WHEN '支出帐' THEN (SELECT 类型 FROM 支出类型 WHERE ID = 回收站.类型ID)"
@@ -86,10 +87,10 @@ void RecycleBinWindow::load()
         showDbError(e, QStringLiteral("无法读取回收站。"));
     }
     binGrid->setRecordset(&rs_);
-    for (const auto& [column, tw] : {std::pair{1, 800}, {2, 900}, {3, 1000}, {5, 1100}, {7, 800}, {8, 1000}})
+    for (const auto& [column, tw] : {std::pair{1, 900}, {2, 800}, {3, 900}, {4, 1000}, {6, 1100}, {8, 800}, {9, 1000}})
         binGrid->setColumnTwips(column, tw);
-    binGrid->setColumnAlignment(4, Qt::AlignRight | Qt::AlignVCenter);
-    binGrid->setColumnFormat(4, RecordsetModel::Format::Grouped);
+    binGrid->setColumnAlignment(5, Qt::AlignRight | Qt::AlignVCenter);
+    binGrid->setColumnFormat(5, RecordsetModel::Format::Grouped);
     updateButtons();
 }
 

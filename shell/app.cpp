@@ -2,6 +2,7 @@
 
 #include "datafolder.h"
 #include "safekeeping.h"
+#include "syncwindow.h"
 #include "undo.h"
 
 #include <QApplication>
@@ -41,11 +42,17 @@ QString databasePath()
 
 bool openConn()
 {
-    return conn.isOpen() || Safekeeping::openAtStart();
+    if (conn.isOpen())
+        return true;
+    if (!Safekeeping::openAtStart())
+        return false;
+    SyncService::afterOpen();  // the other computers' changes, before the login lists the members
+    return true;
 }
 
 void closeConn()
 {
+    SyncService::beforeClose();
     Safekeeping::closeAtEnd();
     Undo::clear();  // the steps name rows of the file that was open
 }
@@ -157,6 +164,8 @@ QString PersonAnswers::chooseFile(FileDialog kind, const QString& caption, const
                                   QWidget* parent)
 {
     const ArrowWhileBusy arrow;
+    if (kind == FileDialog::Folder)
+        return QFileDialog::getExistingDirectory(parent, caption, start);
     return kind == FileDialog::Open ? QFileDialog::getOpenFileName(parent, caption, start, filter)
                                     : QFileDialog::getSaveFileName(parent, caption, start, filter);
 }
@@ -277,6 +286,7 @@ void registerAllWindows()
     registerReferenceWindows();
     registerBooksWindows();
     registerReportsWindows();
+    registerSyncWindow();  // last registered: its run after a login comes first
 }
 
 }  // namespace App

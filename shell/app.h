@@ -51,10 +51,10 @@ enum class MsgAnswer { Ok, Cancel };
 // The one message box. Title defaults to the application title.
 MsgAnswer msgBox(const QString& text, MsgStyle style = MsgStyle::Plain, const QString& title = QString());
 
-// The one file dialog: open (an existing file) or save (a new or replaced one). Returns the chosen
-// path, empty when the user gives up.
+// The one file dialog: open (an existing file), save (a new or replaced one) or a folder. Returns the
+// chosen path, empty when the user gives up.
 // `filter`: the kinds of file offered (Qt's form); empty: the program's data files.
-enum class FileDialog { Open, Save };
+enum class FileDialog { Open, Save, Folder };
 QString chooseFile(FileDialog kind, const QString& caption, const QString& proposed, QWidget* parent = nullptr,
                    const QString& filter = QString());
 // A dialog opens in the folder where the last one for the same kind of file (CSV, PDF, the household's

@@ -3,6 +3,8 @@
 #include "shell/language.h"
 #include "shell/pictures.h"
 #include "shell/startup.h"
+#include "shell/synccommand.h"
+#include "shell/syncwindow.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -24,6 +26,9 @@ bool restoring(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    // A run of the sync needs no window system (a scheduled job on a computer nobody is logged in to).
+    if (SyncCommand::requested(argc, argv))
+        return SyncCommand::run(argc, argv);
     const bool restoreOnly = restoring(argc, argv);
     const std::unique_ptr<QCoreApplication> app(restoreOnly ? new QCoreApplication(argc, argv) : new QApplication(argc, argv));
     // With no organisation name the user's data folder is ~/.local/share/kinbook.
@@ -50,9 +55,12 @@ int main(int argc, char** argv)
                                      QStringLiteral("用备份文件 FILE 恢复数据（同“恢复数据…”：先检查，再备份现在的文件），不打开窗口；"
                                                     "成功时退出状态为 0。"),
                                      QStringLiteral("FILE"));
+    const QCommandLineOption sync(QStringLiteral("sync"),
+                                  QStringLiteral("同步：应用其它电脑的变更，发送这台电脑的变更，列出所做的，然后退出（不打开窗口）。"));
     options.addOption(data);
     options.addOption(checkStart);
     options.addOption(restore);
+    options.addOption(sync);
     options.process(*app);
     DataFolder::use(DataFolder::chooseForThisRun(options.value(data), options.isSet(data)));
     if (restoreOnly)
@@ -60,5 +68,6 @@ int main(int argc, char** argv)
 
     QApplication::setWindowIcon(Pictures::windowIcon());
     App::registerAllWindows();
+    SyncService::setAutomatic(true);
     return Startup::run(options.isSet(checkStart) ? Startup::Mode::CheckStart : Startup::Mode::Interactive);
 }

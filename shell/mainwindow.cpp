@@ -76,6 +76,7 @@ constexpr MenuRow kMenuRows[] = {
     {"mnu4bbb", "-", nullptr, false},
     {"mnubackup", "备份数据…", nullptr, false},
     {"mnurestore", "恢复数据…", nullptr, false},
+    {"mnusync", "同步…", "frmSync", false},
     {"mnu4ccc", "-", nullptr, false},
     {"mnurelogin", "重新登录", nullptr, false},
     {"mnuexit", "退出", nullptr, false},

@@ -6,6 +6,8 @@
 #include "diskwrites.h"
 #include "emptyfile.h"
 #include "filecheck.h"
+#include "sync.h"
+#include "synctables.h"
 #include "upgrade.h"
 
 #include <QDir>
@@ -360,6 +362,14 @@ bool readyRestore(Candidate& candidate, QString& refusal)
     return true;
 }
 
+// What this computer recorded for the other computers and has not sent yet is in the file about to
+// be replaced: it goes to the sync folder first.
+void sendPendingBeforeReplace(Connection& conn)
+{
+    if (SyncTables::fileHasSync(conn) && Sync::settings(conn).configured())
+        Sync::run(conn, Sync::Mode::SendOnly);
+}
+
 // The checked copy takes main.mdb's place (the current file is backed up before, by the caller):
 // App::conn is closed first. False with the message when nothing was replaced.
 bool putCandidateInPlace(Candidate& candidate, QString& refusal)
@@ -409,6 +419,7 @@ bool restoreChosenBackup(QWidget* parent)
         App::msgBox(QStringLiteral("没有恢复：现在的文件没能先备份，为安全起见什么也没有改动。"), App::MsgStyle::Information);
         return false;
     }
+    sendPendingBeforeReplace(App::conn);
     if (!putCandidateInPlace(candidate, refusal)) {
         // Nothing was replaced: the current file opens again as it was.
         App::setBusy(false);
@@ -417,6 +428,8 @@ bool restoreChosenBackup(QWidget* parent)
         return false;
     }
     const bool reopened = openFile(false, false, &candidate.report);
+    if (reopened)
+        Sync::afterRestore(App::conn);
     App::setBusy(false);
     if (reopened)
         App::msgBox(QStringLiteral("已用备份 %1 恢复数据，请重新登录。").arg(QFileInfo(candidate.chosen).fileName()), App::MsgStyle::Information);
@@ -454,12 +467,33 @@ bool restoreFromFile(const QString& chosen, QString& said)
             }
         }
     }
+    if (QFileInfo::exists(path)) {
+        try {
+            Connection current;
+            current.open(path);
+            sendPendingBeforeReplace(current);
+        } catch (const DbError&) {
+            // A file that cannot be opened has nothing to send that could be read from it.
+        }
+    }
     if (!putCandidateInPlace(candidate, refusal)) {
         said = refusal;
         return false;
     }
+    // Keys of this computer's new rows come from a new range: the backup's next ones may be in the
+    // sync folder already. A file without the sync's tables takes a range when it is upgraded.
+    QString syncNote;
+    try {
+        Connection restored;
+        restored.open(path);
+        if (restored.sync())
+            Sync::afterRestore(restored);
+    } catch (const DbError& e) {
+        syncNote = QStringLiteral("（同步的设置没能更新：%1）").arg(e.userText());
+    }
     said = QStringLiteral("已用 %1 恢复数据：%2").arg(native(candidate.chosen), native(path))
-           + (keptAs.isEmpty() ? QStringLiteral("（原来没有这个文件）。") : QStringLiteral("；原来的文件保存为 %1。").arg(native(keptAs)));
+           + (keptAs.isEmpty() ? QStringLiteral("（原来没有这个文件）。") : QStringLiteral("；原来的文件保存为 %1。").arg(native(keptAs)))
+           + syncNote;
     return true;
 }
 

@@ -46,6 +46,7 @@ strip --strip-unneeded --remove-section=.comment --remove-section=.note "$stage/
 doc=$stage/usr/share/doc/kinbook
 install -d "$doc"
 sed "s|@MAINTAINER@|$maintainer|" "$here/packaging/copyright" > "$doc/copyright"
+install -m 644 "$here/docs/sync.md" "$doc/sync.md"
 {
   echo "kinbook ($version) unstable; urgency=medium"
   echo
@@ -67,6 +68,7 @@ Architecture: $arch
 Maintainer: $maintainer
 Installed-Size: $(du -sk --exclude=DEBIAN "$stage" | cut -f1)
 Depends: $shlibs, qt6-translations-l10n, fonts-arphic-uming | fonts-noto-cjk
+Suggests: syncthing
 Section: misc
 Priority: optional
 Homepage: $(sed -n 's/^KINBOOK_HOMEPAGE:STRING=//p' "$build/CMakeCache.txt")
@@ -77,7 +79,9 @@ Description: household book-keeping program (和顺家账)
  Alipay and WeChat Pay bills can be imported. Its windows are in Chinese.
  .
  The books are one SQLite file in ~/.local/share/kinbook, backed up at each
- start; removing the package leaves them there.
+ start; removing the package leaves them there. Several computers of a family
+ can keep the same books through a folder that Syncthing (or a network share,
+ or a USB stick) carries between them.
 CONTROL
 
 (cd "$stage" && find usr -type f -print0 | sort -z | xargs -0 md5sum) > "$stage/DEBIAN/md5sums"

@@ -14,9 +14,9 @@ protected:
     void SetUp() override
     {
         DbTest::SetUp();
-        sql("insert into 成员 values('01','张三','父亲',''),('02','李四','母亲','');"
-            "insert into 收入类型 values('g','工资',''),('j','奖金','');insert into 支出类型 values('f','伙食','');"
-            "insert into 投资类型 values('s','股票','');insert into 银行 values('b1','工行','6222'),('b2','农行','9559');");
+        sql("insert into 成员 (ID, 姓名, 关系, 密码) values('01','张三','父亲',''),('02','李四','母亲','');"
+            "insert into 收入类型 (ID, 类型, 备注) values('g','工资',''),('j','奖金','');insert into 支出类型 (ID, 类型, 备注) values('f','伙食','');"
+            "insert into 投资类型 (ID, 类型, 备注) values('s','股票','');insert into 银行 (ID, 开户行, 帐号) values('b1','工行','6222'),('b2','农行','9559');");
         App::setToday(QDate(2026, 3, 5));
         openConn();
     }

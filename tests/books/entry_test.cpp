@@ -48,7 +48,7 @@ TEST_F(EntryTest, IncomeRecordGoesToTheLedger)
 // throws the staged records away and leaves the ledger as it was.
 TEST_F(EntryTest, BrowseDeleteAndTheCloseBox)
 {
-    sql("insert into 支出帐 values('01','f',9,'2026-01-01','旧',1);");
+    sql("insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('01','f',9,'2026-01-01','旧',1);");
     open(new EntryForm(kEntryForms[1]));
     for (const char* amount : {"10", "20.5", "30"}) {
         fillRecord(0, 0, amount);
@@ -191,7 +191,7 @@ TEST_F(EntryTest, InvestmentsGoStraightToTheirLedger)
 TEST_F(EntryTest, GridFitsEveryStagedAmountAndDateAndWidensOnSave)
 {
     sql("with recursive n(i) as (select 1 union all select i+1 from n where i < 1500) "
-        "insert into 收入临时 select '01', 'g', i % 90 + 0.5, '2026-03-05', '', 3 from n;"
+        "insert into 收入临时 (成员ID, 类型ID, 金额, 日期, 备注, 月份) select '01', 'g', i % 90 + 0.5, '2026-03-05', '', 3 from n;"
         "update 收入临时 set 金额 = 12345.6, 备注 = '年终奖和补发的工资' where rowid = 1400;");
     open(new EntryForm(kEntryForms[0]));
     auto* fg = get<QTableView>("FG");
@@ -210,7 +210,7 @@ namespace {
 TEST_F(EntryTest, PostingOverBudgetsNamesThemAndByHowMuch)
 {
     sql("insert into 预算 values ('', 'f', '', 100), ('01', 'f', '2026-03', 20), ('', 'f', '2026-04', 1);"
-        "insert into 支出帐 values('01','f',40,'2026-03-01','',3);");
+        "insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('01','f',40,'2026-03-01','',3);");
     open(new EntryForm(kEntryForms[1]));
     fillRecord(0, 0, "60");
     press("update");

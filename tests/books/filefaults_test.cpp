@@ -38,7 +38,7 @@ TEST_F(FileFaultTest, PostingOnAFullDiskOrAFailingDiskIsAllOrNothingAndSaysWhy)
     for (const auto& fault : faults) {
         for (int goodWrites : {0, 1, 2, 5, 20, 60}) {
             SCOPED_TRACE(std::to_string(fault.code) + " after " + std::to_string(goodWrites) + " writes");
-            sql(QStringLiteral("delete from 收入帐; insert into 收入临时 with recursive n(i) as (select 1 union all"
+            sql(QStringLiteral("delete from 收入帐; insert into 收入临时 (成员ID, 类型ID, 金额, 日期, 备注, 月份) with recursive n(i) as (select 1 union all"
                                " select i + 1 from n where i < %1) select '01', 'g', i / 100.0, '2026-03-05', '第' || i,"
                                " 3 from n;")
                     .arg(staged));

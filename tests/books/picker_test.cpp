@@ -37,7 +37,7 @@ TEST_F(PickerTest, HandsBackTheChosenRowOrNothing)
 // bold text.
 TEST_F(PickerTest, NamesLandAsTheyStand)
 {
-    sql("insert into 银行 values('<i>9</i>','<b>Kim</b>','');");
+    sql("insert into 银行 (ID, 开户行, 帐号) values('<i>9</i>','<b>Kim</b>','');");
     QLabel id, name;
     whenModal([](QDialog* d) {
         clickRow(child<QTableView>(d, "FG"), 2);
@@ -53,8 +53,8 @@ TEST_F(PickerTest, NamesLandAsTheyStand)
 // and the picker.
 TEST_F(PickerTest, PickedIdsAndNamesAreHeardWithTheirValues)
 {
-    sql("insert into 收入临时 values('01','j',5,'2026-01-01','',1);"
-        "insert into 银行帐 values('b2','01','存入','活期',5,'2026-01-01');");
+    sql("insert into 收入临时 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('01','j',5,'2026-01-01','',1);"
+        "insert into 银行帐 (银行ID, 成员ID, 存或取, 类型, 金额, 日期) values('b2','01','存入','活期',5,'2026-01-01');");
     const struct {
         std::function<QDialog*()> make;
         QStringList labels, atOpen, afterPicks;

@@ -64,7 +64,7 @@ TEST_F(Backups, ACopyTakenWhileAnotherConnectionWritesIsOneCommittedState)
         sqlite3_open(dbPath().toUtf8().constData(), &db);
         sqlite3_busy_timeout(db, 5000);
         const QByteArray batch = QString("begin; with recursive n(i) as (select 1 union all select i + 1 from n where i < %1) "
-                                         "insert into 收入帐 select 'm', 't', i, '2026-01-02', 'x', 1 from n; commit;")
+                                         "insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) select 'm', 't', i, '2026-01-02', 'x', 1 from n; commit;")
                                      .arg(kBatch)
                                      .toUtf8();
         while (!stop) {
@@ -117,7 +117,7 @@ TEST_F(Backups, EachVersionIsAcceptedExactlyAsItsStepsMakeIt)
     for (int version = 0; version <= newest; ++version) {
         SCOPED_TRACE(version);
         const QString file = folder() + QString("/v%1.mdb").arg(version);
-        makeDatabase(file, versionZeroSchema() + "insert into 收入帐 values('1', '5', 20, '01/02/2026', '', 2);");
+        makeDatabase(file, versionZeroSchema() + "insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('1', '5', 20, '01/02/2026', '', 2);");
         std::vector<Upgrade::Step> upTo;
         std::copy_if(Upgrade::steps().begin(), Upgrade::steps().end(), std::back_inserter(upTo),
                      [version](const Upgrade::Step& s) { return s.version <= version; });
@@ -156,7 +156,7 @@ TEST_F(Backups, ConnectionsAreDefensive)
 TEST_F(Backups, ACopyIsTheWholeCommittedFileAndKeepsTheLocksHeldOnIt)
 {
     sql("with recursive n(i) as (select 1 union all select i + 1 from n where i < 2000) "
-        "insert into 收入帐 select 'm', 't', i, '2026-01-02', hex(zeroblob(100)), 1 from n");
+        "insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) select 'm', 't', i, '2026-01-02', hex(zeroblob(100)), 1 from n");
     sqlite3* ours = nullptr;
     sqlite3_open(dbPath().toUtf8().constData(), &ours);
     ASSERT_EQ(sqlite3_exec(ours, "begin; select count(*) from 收入帐;", nullptr, nullptr, nullptr), SQLITE_OK);
@@ -165,7 +165,7 @@ TEST_F(Backups, ACopyIsTheWholeCommittedFileAndKeepsTheLocksHeldOnIt)
     EXPECT_EQ(fileBytes(copy), fileBytes(dbPath()));
 
     // Our connection writes (its lock is taken); a copy is made and closes its own handle.
-    ASSERT_EQ(sqlite3_exec(ours, "commit; begin immediate; insert into 成员 values('9', '丁', '', '9');", nullptr, nullptr,
+    ASSERT_EQ(sqlite3_exec(ours, "commit; begin immediate; insert into 成员 (ID, 姓名, 关系, 密码) values('9', '丁', '', '9');", nullptr, nullptr,
                            nullptr),
               SQLITE_OK);
     Backup::copy(dbPath(), folder() + "/during-write.mdb", false);
@@ -189,7 +189,7 @@ TEST_F(Backups, ACopyIsTheWholeCommittedFileAndKeepsTheLocksHeldOnIt)
 
     // WAL: the last records are in the -wal file while a connection keeps it open.
     ASSERT_EQ(sqlite3_exec(ours, "pragma journal_mode = wal; pragma wal_autocheckpoint = 0; "
-                                 "insert into 成员 values('10', '戊', '', '10');",
+                                 "insert into 成员 (ID, 姓名, 关系, 密码) values('10', '戊', '', '10');",
                            nullptr, nullptr, nullptr),
               SQLITE_OK);
     const QString walCopy = folder() + "/wal.mdb";

@@ -35,13 +35,14 @@ TEST(Passwords, TheUpgradeToVersionFiveHashesEveryStoredPassword)
     const std::vector<Upgrade::Step>& all = Upgrade::steps();
     const auto five = std::find_if(all.begin(), all.end(), [](const Upgrade::Step& s) { return s.version == 5; });
     ASSERT_NE(five, all.end());
+    const auto six = std::next(five);
     Connection conn;
     conn.open(file);
     Upgrade::run(conn, std::vector<Upgrade::Step>(all.begin(), five));
     ASSERT_EQ(Upgrade::fileVersion(conn), 4);
-    conn.execute(QStringLiteral("insert into 成员 values ('1', '张三', '父亲', 'AbC'), ('2', '李四', '母亲', ''), "
+    conn.execute(QStringLiteral("insert into 成员 (ID, 姓名, 关系, 密码) values ('1', '张三', '父亲', 'AbC'), ('2', '李四', '母亲', ''), "
                                 "('3', '小明', '儿子', null), ('4', 'Zoë', '女儿', 'ÄÖ12')"));
-    const Upgrade::Report report = Upgrade::run(conn);
+    const Upgrade::Report report = Upgrade::run(conn, std::vector<Upgrade::Step>(all.begin(), six));
     conn.close();
 
     EXPECT_EQ(report.from, 4);

@@ -83,10 +83,10 @@ protected:
     void SetUp() override
     {
         DbTest::SetUp();
-        sql("insert into 成员 values ('1','张三','父亲',''), ('2','李四','母亲','');"
-            "insert into 支出类型 values ('01','餐饮',''), ('02','房租',''), ('03','交通','');"
-            "insert into 收入类型 values ('i1','工资','');"
-            "insert into 银行 values ('b1','工行','6222');");
+        sql("insert into 成员 (ID, 姓名, 关系, 密码) values ('1','张三','父亲',''), ('2','李四','母亲','');"
+            "insert into 支出类型 (ID, 类型, 备注) values ('01','餐饮',''), ('02','房租',''), ('03','交通','');"
+            "insert into 收入类型 (ID, 类型, 备注) values ('i1','工资','');"
+            "insert into 银行 (ID, 开户行, 帐号) values ('b1','工行','6222');");
         openConn();
     }
     Template monthly(const QString& ledger, const QString& member, const QString& type, const char* amount, int day,
@@ -136,7 +136,8 @@ TEST_F(Plans, AnOccurrenceIsPostedOnceWhoeverPostsItAndWhenever)
     EXPECT_EQ(rows("select 成员ID, 类型ID, 金额, 日期, 备注, 月份 from 支出帐"), QStringList({"1|02|2500.5|2026-01-31|定期|1"}));
     EXPECT_EQ(rows("select 类型ID, 金额, 日期 from 收入帐"), QStringList({"i1|8000|2026-02-10"}));
     EXPECT_EQ(rows("select 模板, 到期日, 结果, 帐, 行号 from 定期记录 order by 到期日"),
-              QStringList({QString("%1|2026-01-31|入帐|支出帐|1").arg(rent.id), QString("%1|2026-02-10|入帐|收入帐|1").arg(pay.id)}));
+              QStringList({QString("%1|2026-01-31|入帐|支出帐|%2").arg(rent.id).arg(scalar("select rowid from 支出帐")),
+                           QString("%1|2026-02-10|入帐|收入帐|%2").arg(pay.id).arg(scalar("select rowid from 收入帐"))}));
 
     // After a new login only the February rent is left; skipped, it is gone for good.
     App::closeConn();
@@ -173,9 +174,9 @@ TEST_F(Plans, ATemplateWhoseMemberTypeOrBankIsGoneIsListedWithTheReasonAndNotPos
     EXPECT_EQ(scalar("select (select count(*) from 支出帐) + (select count(*) from 银行帐) + (select count(*) from 定期记录)"), "0");
 
     // Mended, it posts.
-    sql("insert into 银行 values ('b1','工行','6222')");
+    sql("insert into 银行 (ID, 开户行, 帐号) values ('b1','工行','6222')");
     post(App::conn, postingsOf({dueUntil(App::conn, d("2026-03-01"))[2]}));
-    EXPECT_EQ(rows("select * from 银行帐"), QStringList({"b1|1|存入|活期|30|2026-03-01"}));
+    EXPECT_EQ(rows("select 银行ID, 成员ID, 存或取, 类型, 金额, 日期 from 银行帐"), QStringList({"b1|1|存入|活期|30|2026-03-01"}));
 }
 
 TEST_F(Plans, BudgetFiguresAgreeWithTheirOwnSums)
@@ -192,7 +193,7 @@ TEST_F(Plans, BudgetFiguresAgreeWithTheirOwnSums)
                               {"1", "01", "5", "2026-04-01"},    {"2", "03", "0.01", "2026-12-31"}};
     QMap<QString, Money> march, marchOfOne, year;
     for (const Record& r : records) {
-        sql(QString("insert into 支出帐 values ('%1','%2',%3,'%4','',%5)").arg(r.member, r.type, r.amount, r.date).arg(d(r.date).month()));
+        sql(QString("insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('%1','%2',%3,'%4','',%5)").arg(r.member, r.type, r.amount, r.date).arg(d(r.date).month()));
         const Money m = *Money::parse(QString::fromLatin1(r.amount));
         year[r.type] += m;
         if (QString(r.date).startsWith("2026-03")) {
@@ -248,10 +249,10 @@ TEST_F(Plans, PostingOverABudgetIsNamedWithTheAmountOver)
 {
     Budgets::store(App::conn, "", Budgets::kDefault, {{"01", *Money::parse("100")}, {"02", *Money::parse("50")}});
     Budgets::store(App::conn, "2", "2026-03", {{"02", *Money::parse("10")}});
-    sql("insert into 支出帐 values ('1','01',60,'2026-03-02','',3);"
-        "insert into 支出临时 values ('1','01',40.01,'2026-03-09','',3), ('2','02',20,'2026-03-09','',3), ('1','03',5,'2026-03-09','',3);");
+    sql("insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('1','01',60,'2026-03-02','',3);"
+        "insert into 支出临时 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('1','01',40.01,'2026-03-09','',3), ('2','02',20,'2026-03-09','',3), ('1','03',5,'2026-03-09','',3);");
     const auto touched = Budgets::touchedBy(App::conn, "支出临时");
-    sql("insert into 支出帐 select * from 支出临时");
+    sql("insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) select 成员ID, 类型ID, 金额, 日期, 备注, 月份 from 支出临时");
     EXPECT_EQ(Budgets::overrunMessage(Budgets::overruns(App::conn, touched)),
               "以下支出超出了预算：\n2026-03 全家 餐饮：超出 0.01 元\n2026-03 李四 房租：超出 10.00 元");
     EXPECT_EQ(Budgets::overrunMessage(Budgets::overruns(App::conn, {{"1", "03", "2026-03"}})), "");

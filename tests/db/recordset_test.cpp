@@ -19,7 +19,7 @@ namespace {
 const QString kIncome =
     "SELECT 成员.姓名, 收入类型.类型, 收入帐.金额, 收入帐.日期, 收入帐.备注 FROM 收入帐 LEFT JOIN 收入类型 ON "
     "收入类型.ID = 收入帐.类型ID LEFT JOIN 成员 ON 成员.ID = 收入帐.成员ID order by " + inChineseOrder("成员.姓名");
-const QString kTypes = "insert into 收入类型 values('1','工资','每月'), ('2','奖金',null), ('3','利息','');";
+const QString kTypes = "insert into 收入类型 (ID, 类型, 备注) values('1','工资','每月'), ('2','奖金',null), ('3','利息','');";
 
 class RecordsetTest : public DbTest {
 protected:
@@ -37,11 +37,11 @@ protected:
     // name, and records of a member and a type that do not exist or are not given.
     void ledger(int n)
     {
-        sql("insert into 成员 values('1','amy','',''), ('2','Amy','',''), ('3','张三','',''), ('4',null,'',''),"
+        sql("insert into 成员 (ID, 姓名, 关系, 密码) values('1','amy','',''), ('2','Amy','',''), ('3','张三','',''), ('4',null,'',''),"
             " ('5','bob','','');"
-            "insert into 收入类型 values('5','工资',null), ('6','奖金',null);"
+            "insert into 收入类型 (ID, 类型, 备注) values('5','工资',null), ('6','奖金',null);"
             + QString("with recursive n(i) as (select 1 union all select i+1 from n where i < %1) "
-                      "insert into 收入帐 select case i % 7 when 6 then '9' when 5 then null else i % 5 + 1 end,"
+                      "insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) select case i % 7 when 6 then '9' when 5 then null else i % 5 + 1 end,"
                       " case i % 3 when 0 then '7' else i % 2 + 5 end, i * 1.25, date('2020-01-01', '+' || (i % 900) || ' days'),"
                       " '备注' || i, 1 from n;")
                   .arg(n));
@@ -81,7 +81,7 @@ TEST_F(RecordsetTest, BrowsesASnapshotAndMovingNeverWrites)
 {
     sql(kTypes);
     Recordset rs;
-    rs.open(conn, "select * from 收入类型 order by ID desc");
+    rs.open(conn, "select ID, 类型, 备注 from 收入类型 order by ID desc");
     EXPECT_EQ(rs.fieldNames(), QStringList({"ID", "类型", "备注"}));
     EXPECT_EQ(cells(rs), QStringList({"3|利息|", "2|奖金|NULL", "1|工资|每月"}));
     EXPECT_FALSE(rs.bof() || rs.eof());
@@ -101,7 +101,7 @@ TEST_F(RecordsetTest, BrowsesASnapshotAndMovingNeverWrites)
     EXPECT_EQ(rs.text(0), "1");
 
     Recordset empty;
-    empty.open(conn, "select * from 支出类型");
+    empty.open(conn, "select ID, 类型, 备注 from 支出类型");
     EXPECT_TRUE(empty.bof() && empty.eof() && !empty.hasCurrent());
     conn.open("/nonexistent/elsewhere.mdb");
     EXPECT_EQ(conn.path(), dbPath());
@@ -115,7 +115,7 @@ TEST_F(RecordsetTest, WritesKeepSnapshotFileAndGridModelInStep)
 {
     sql(kTypes);
     Recordset rs;
-    rs.open(conn, "select * from 收入类型");
+    rs.open(conn, "select ID, 类型, 备注 from 收入类型");
     RecordsetModel model(&rs);
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
     rs.addNew();
@@ -127,7 +127,7 @@ TEST_F(RecordsetTest, WritesKeepSnapshotFileAndGridModelInStep)
     EXPECT_EQ(rs.editMode(), Recordset::EditNone);
     EXPECT_EQ(rs.position(), 3);
     EXPECT_EQ(model.index(3, 1).data().toString(), "租金");
-    EXPECT_EQ(rows("select * from 收入类型 where ID='4'"), QStringList({"4|租金|NULL"}));
+    EXPECT_EQ(rows("select ID, 类型, 备注 from 收入类型 where ID='4'"), QStringList({"4|租金|NULL"}));
 
     rs.moveTo(1);
     rs.setValue("类型", QString("年终奖"));
@@ -163,7 +163,7 @@ TEST_F(RecordsetTest, WritesKeepSnapshotFileAndGridModelInStep)
     EXPECT_EQ(scalar("select count(*) from 收入类型"), "0");
     EXPECT_THROW(rs.deleteCurrent(), DbError);
 
-    sql("insert into 收入类型 values('7','租金',null);");
+    sql("insert into 收入类型 (ID, 类型, 备注) values('7','租金',null);");
     rs.open(conn, "select ID from 收入类型");
     EXPECT_EQ(model.rowCount(), 1);
     EXPECT_EQ(model.columnCount(), 1);
@@ -178,8 +178,8 @@ TEST_F(RecordsetTest, RefusedWritesLeaveFileAndSnapshotAsTheyWere)
 {
     sql(kTypes);
     Recordset rs;
-    rs.open(conn, "select * from 收入类型");
-    sql("insert into 收入类型 values('a','甲',null)");
+    rs.open(conn, "select ID, 类型, 备注 from 收入类型");
+    sql("insert into 收入类型 (ID, 类型, 备注) values('a','甲',null)");
     rs.addNew();
     rs.setValue("ID", QString("A"));
     EXPECT_EQ(refusal([&] { rs.update(); }), DbError::Duplicate);
@@ -215,7 +215,7 @@ TEST_F(RecordsetTest, RefusedWritesLeaveFileAndSnapshotAsTheyWere)
     Recordset join, sum, ro;
     join.open(conn, "select 收入类型.ID, 成员.姓名 from 收入类型 left join 成员 on 成员.ID = 收入类型.ID");
     sum.open(conn, "select sum(金额)as z from 收入帐");
-    ro.open(conn, "select * from 收入类型", Recordset::ReadOnly);
+    ro.open(conn, "select ID, 类型, 备注 from 收入类型", Recordset::ReadOnly);
     EXPECT_FALSE(join.isEditable() || sum.isEditable());
     EXPECT_TRUE(sum.value("z").isNull());  // a sum over no rows is null
     EXPECT_THROW(join.addNew(), DbError);
@@ -227,7 +227,7 @@ TEST_F(RecordsetTest, RefusedWritesLeaveFileAndSnapshotAsTheyWere)
 // month; values bound to "?" marks are compared whole, a quote or a NUL included.
 TEST_F(RecordsetTest, CodesCompareWithoutCaseAndBoundValuesWhole)
 {
-    sql("insert into 成员 values('m','王五','',''), ('1','张三','',''), ('01','李四','',''),"
+    sql("insert into 成员 (ID, 姓名, 关系, 密码) values('m','王五','',''), ('1','张三','',''), ('01','李四','',''),"
         " ('n', 'a' || char(0) || '''b', '', 'p''w');");
     const auto match = [this](const QString& statement, const QVariantList& values = {}) {
         Recordset rs;
@@ -317,7 +317,7 @@ TEST_F(RecordsetTest, EveryKindOfCellShowsAsTheEngineHandsItOver)
 TEST_F(RecordsetTest, DeletingAcrossBlocksAndEditingKeepEveryOtherRow)
 {
     sql("with recursive n(i) as (select 1 union all select i+1 from n where i < 2500) "
-        "insert into 收入临时 select 'm' || i, null, i, null, '第' || i, null from n;");
+        "insert into 收入临时 (成员ID, 类型ID, 金额, 日期, 备注, 月份) select 'm' || i, null, i, null, '第' || i, null from n;");
     Recordset rs;
     rs.open(conn, "select * from 收入临时");
     for (const int row : {2400, 1024, 1023, 7, 0}) {
@@ -340,12 +340,12 @@ TEST_F(RecordsetTest, DeletingAcrossBlocksAndEditingKeepEveryOtherRow)
 TEST_F(RecordsetTest, ALedgerReadByLookupHasTheRowsOfItsStatementInNameOrder)
 {
     ledger(5000);
-    sql("insert into 成员 values('6','张三','',''), ('7','无帐','',''), ('M','amy','','');"
+    sql("insert into 成员 (ID, 姓名, 关系, 密码) values('6','张三','',''), ('7','无帐','',''), ('M','amy','','');"
         "update 收入帐 set 成员ID = 'm' where rowid % 13 = 0;"
         "update 收入帐 set 备注 = rowid * 1000 where rowid % 11 = 0;"  // texts and numbers in one column
         "update 收入帐 set 备注 = '很长很长的一条备注' where rowid = 4321;"
-        "insert into 银行 values('b1','工行',''), ('b2','建行',''), ('b3',null,''), ('b4','工行','');"
-        "insert into 银行帐 select case rowid % 5 when 0 then 'b9' when 1 then 'B4' else 'b' || (rowid % 3 + 1) end,"
+        "insert into 银行 (ID, 开户行, 帐号) values('b1','工行',''), ('b2','建行',''), ('b3',null,''), ('b4','工行','');"
+        "insert into 银行帐 (银行ID, 成员ID, 存或取, 类型, 金额, 日期) select case rowid % 5 when 0 then 'b9' when 1 then 'B4' else 'b' || (rowid % 3 + 1) end,"
         " 成员ID, '存入', '活期', 金额, 日期 from 收入帐;");
     const QString income = kIncome.section(" order by", 0, 0);
     const QString bank = "SELECT 成员.姓名, 银行.开户行, 银行帐.金额, 银行帐.日期 FROM 银行帐 LEFT JOIN 银行 ON 银行.ID = 银行帐.银行ID"

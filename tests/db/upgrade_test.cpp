@@ -14,12 +14,16 @@ const QStringList kDated = {"收入帐.日期", "收入临时.日期", "支出�
 
 class FileVersions : public DbTest {
 protected:
-    // Every row of every table, with its rowid, and the shape of every table and index.
+    // Every row of every table, with its rowid (a field that is the rowid under a name of its own, as
+    // a row's key 编号 is, shown once), and the shape of every table and index.
     QStringList contents()
     {
         QStringList out;
-        for (const QString& t : rows("select name from sqlite_master where type = 'table' order by name"))
-            out << t + ": " + rows("select rowid, * from \"" + t + "\" order by rowid").join("; ");
+        for (const QString& t : rows("select name from sqlite_master where type = 'table' order by name")) {
+            const QStringList fields = rows("select '\"' || name || '\"' from pragma_table_info('" + t
+                                            + "') where not (pk = 1 and type = 'INTEGER') order by cid");
+            out << t + ": " + rows("select rowid, " + fields.join(", ") + " from \"" + t + "\" order by rowid").join("; ");
+        }
         return out;
     }
     // The values an upgrade set aside are not part of the shape.
@@ -51,16 +55,16 @@ TEST_F(FileVersions, OldFileUpgradedKeepsEveryRowAndTakesTheShapeOfANewFile)
 {
     writeFile(dbPath(), {});
     makeDatabase(dbPath(), versionZeroSchema() +
-        "insert into 成员 values('1','张三','父亲','111');"
-        "insert into 收入帐 values('1','5',100,'2002-01-01','元旦',1);"
-        "insert into 收入帐 values('1','5',20,'01/02/2026','斜线',2);"
-        "insert into 收入帐 values('1','6',30,'','空',3);"
-        "insert into 收入临时 values('1','5',5,'2026-2-3','',2);"
-        "insert into 支出帐 values('1','7',8.25,null,'无日期',null);"
-        "insert into 投资帐 values('1','8',1000,'2024-02-29','',2);"
-        "insert into 银行帐 values('b','1','存入','活期',500,'2/3/26');"
-        "insert into 负债 values('2025-05-05','李四','欠人',300,'',300);"
-        "insert into 负债 values('昨天','王五','人欠',50,'',50);");
+        "insert into 成员 (ID, 姓名, 关系, 密码) values('1','张三','父亲','111');"
+        "insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('1','5',100,'2002-01-01','元旦',1);"
+        "insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('1','5',20,'01/02/2026','斜线',2);"
+        "insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('1','6',30,'','空',3);"
+        "insert into 收入临时 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('1','5',5,'2026-2-3','',2);"
+        "insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('1','7',8.25,null,'无日期',null);"
+        "insert into 投资帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('1','8',1000,'2024-02-29','',2);"
+        "insert into 银行帐 (银行ID, 成员ID, 存或取, 类型, 金额, 日期) values('b','1','存入','活期',500,'2/3/26');"
+        "insert into 负债 (借款日期, 债权人, 类型, 金额, 还款记录, 余额) values('2025-05-05','李四','欠人',300,'',300);"
+        "insert into 负债 (借款日期, 债权人, 类型, 金额, 还款记录, 余额) values('昨天','王五','人欠',50,'',50);");
     const QStringList before = contents();
     conn.open(dbPath());
     const Upgrade::Report report = Upgrade::run(conn);
@@ -115,8 +119,8 @@ TEST_F(FileVersions, AFileFromBeforeTheRecycleBinGetsItAndKeepsEveryRow)
     Upgrade::run(conn, std::vector<Upgrade::Step>(all.begin(), bin));
     conn.close();
     ASSERT_TRUE(rows("select name from sqlite_master where name = '回收站'").isEmpty());
-    sql("insert into 收入帐 values('1','5',100,'2026-01-01','元旦',1); insert into 负债 values('2026-01-01','李四','欠人',3,'',3);"
-        "insert into 银行帐 values('b','1','存入','活期',5.5,'2026-01-02');");
+    sql("insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('1','5',100,'2026-01-01','元旦',1); insert into 负债 (借款日期, 债权人, 类型, 金额, 还款记录, 余额) values('2026-01-01','李四','欠人',3,'',3);"
+        "insert into 银行帐 (银行ID, 成员ID, 存或取, 类型, 金额, 日期) values('b','1','存入','活期',5.5,'2026-01-02');");
     const QStringList before = contents();
 
     conn.open(dbPath());
@@ -124,7 +128,8 @@ TEST_F(FileVersions, AFileFromBeforeTheRecycleBinGetsItAndKeepsEveryRow)
     conn.close();
     QStringList after = contents();
     // The tables of the later steps come empty: the bin, the budgets, the recurring records, the settings.
-    for (const char* added : {"回收站: ", "预算: ", "定期收支: ", "定期记录: ", "设置: "})
+    for (const char* added : {"回收站: ", "预算: ", "定期收支: ", "定期记录: ", "设置: ", "同步键: ", "同步发件: ", "同步进度: ",
+                              "同步版本: ", "同步日志: "})
         EXPECT_EQ(after.removeAll(QString::fromUtf8(added)), 1) << added;
     EXPECT_EQ(after, before);
     EXPECT_EQ(shape(dbPath()), shape(KINBOOK_EMPTY_DB));

@@ -175,8 +175,8 @@ TEST_F(ListEditorTest, IncomeTypesAddSaveEditCancelDeleteAndRefusals)
 // asks, and 编辑 then 保存 gives a clear message.
 TEST_F(ListEditorTest, DeleteLeavesTheNextOrNewLastRowCurrent)
 {
-    sql("insert into 支出类型 values ('1','饭',''); insert into 支出类型 values ('2','衣','');"
-        "insert into 支出类型 values ('3','住',''); insert into 支出类型 values ('4','行','')");
+    sql("insert into 支出类型 (ID, 类型, 备注) values ('1','饭',''); insert into 支出类型 (ID, 类型, 备注) values ('2','衣','');"
+        "insert into 支出类型 (ID, 类型, 备注) values ('3','住',''); insert into 支出类型 (ID, 类型, 备注) values ('4','行','')");
     const auto stored = [this] { return rows("select ID, 类型, 备注 from 支出类型 order by ID"); };
     QDialog* w = open("frmzclx");
     // Row clicked first (-1: none), the answer to the prompt, the IDs left, the boxes and grid row then.
@@ -214,9 +214,9 @@ TEST_F(ListEditorTest, DeleteLeavesTheNextOrNewLastRowCurrent)
 // leave a row being edited.
 TEST_F(ListEditorTest, MembersPasswordHiddenAndNothingWrittenWithoutSave)
 {
-    sql("insert into 成员 values ('1','张三','父','p1'); insert into 成员 values ('2','李四','母','p2')");
+    sql("insert into 成员 (ID, 姓名, 关系, 密码) values ('1','张三','父','p1'); insert into 成员 (ID, 姓名, 关系, 密码) values ('2','李四','母','p2')");
     hashPasswords(dbPath());
-    const auto members = [this] { return rows("select * from 成员 order by ID"); };
+    const auto members = [this] { return rows("select ID, 姓名, 关系, 密码 from 成员 order by ID"); };
     const QStringList stored = members();
     QDialog* w = open("frmuser");
     QLineEdit* pw = box(w, 3);

@@ -55,7 +55,7 @@ protected:
         }
         QString s;
         for (const Record& r : written)
-            s += QStringLiteral("insert into %1 values('1','1',%2,'%3','',%4);")
+            s += QStringLiteral("insert into %1 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('1','1',%2,'%3','',%4);")
                      .arg(tables[r.ledger])
                      .arg(QString::number(r.cents / 100.0, 'f', 2), r.date.toString(Qt::ISODate))
                      .arg(r.date.month());
@@ -133,7 +133,7 @@ TEST_F(ChartsTest, AnyYearIsSummedExactlyAndItsChartHoldsTheTablesFigures)
 TEST_F(ChartsTest, OnlyAYearNotOverAsksAndCancelLeavesItEmpty)
 {
     const int now = QDate::currentDate().year();
-    sql(QStringLiteral("insert into 收入帐 values('1','1',5,'%1-01-01','',1), ('1','1',5,'%2-01-01','',1);").arg(now + 1).arg(now - 1));
+    sql(QStringLiteral("insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('1','1',5,'%1-01-01','',1), ('1','1',5,'%2-01-01','',1);").arg(now + 1).arg(now - 1));
     struct Case { int month, year, answer; };  // answer 0: no question
     for (const Case& c : {Case{12, now, 0}, Case{6, now, 2}, Case{6, now, 1}, Case{6, now - 1, 0}, Case{12, now + 1, 2}}) {
         SCOPED_TRACE(QStringLiteral("%1/%2 answered %3").arg(c.month).arg(c.year).arg(c.answer).toStdString());
@@ -158,9 +158,9 @@ TEST_F(ChartsTest, OnlyAYearNotOverAsksAndCancelLeavesItEmpty)
 TEST_F(ChartsTest, RingOfTheListedRecordsByTypeOrMemberFollowsEachQuery)
 {
     App::setToday(QDate(2026, 7, 25));
-    sql("insert into 成员 values('1','张三','',''), ('2','李四','','');"
-        "insert into 收入类型 values('5','工资',null), ('6','奖金',null);"
-        "insert into 收入帐 values('1','5',100,'2026-01-01','',1), ('1','6',50.25,'2026-02-01','',2),"
+    sql("insert into 成员 (ID, 姓名, 关系, 密码) values('1','张三','',''), ('2','李四','','');"
+        "insert into 收入类型 (ID, 类型, 备注) values('5','工资',null), ('6','奖金',null);"
+        "insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('1','5',100,'2026-01-01','',1), ('1','6',50.25,'2026-02-01','',2),"
         " ('2','5',200.5,'2026-03-01','',3), ('2','7',3,'2026-03-03','',3), ('2','6',0.1,'2026-04-01','',4),"
         " ('1','5',0.2,'2026-05-01','',5), ('1','5',9,'2025-05-01','',5);");
     struct Row { QString member, type; Money amount; QDate date; };

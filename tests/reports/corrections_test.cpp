@@ -6,6 +6,7 @@
 #include "shell/datagrid.h"
 #include "shell/mainwindow.h"
 #include "shell/undo.h"
+#include "ledgerrows.h"
 #include "support/testsupport.h"
 
 #include <QAction>
@@ -26,9 +27,9 @@ protected:
         DbTest::SetUp();
         App::setToday(QDate(2026, 7, 25));
         // Income of a member since deleted (9), two identical expenses, a note that is null.
-        sql("insert into 成员 values('1','张三','',''), ('2','李四','','');"
-            "insert into 收入类型 values('5','工资',null), ('6','奖金',null); insert into 支出类型 values('8','伙食',null);"
-            "insert into 银行 values('b1','工行',''), ('b2','建行','');"
+        sql("insert into 成员 (ID, 姓名, 关系, 密码) values('1','张三','',''), ('2','李四','','');"
+            "insert into 收入类型 (ID, 类型, 备注) values('5','工资',null), ('6','奖金',null); insert into 支出类型 (ID, 类型, 备注) values('8','伙食',null);"
+            "insert into 银行 (ID, 开户行, 帐号) values('b1','工行',''), ('b2','建行','');"
             "insert into 收入帐(rowid,成员ID,类型ID,金额,日期,备注,月份) values(1,'1','5',100,'2026-01-05','元旦',1),"
             " (2,'2','6',50.25,'2026-03-01','',3), (3,'9','5',7,'2026-04-02',null,4);"
             "insert into 支出帐(rowid,成员ID,类型ID,金额,日期,备注,月份) values(1,'1','8',12.5,'2026-02-02','菜',2),"
@@ -56,7 +57,10 @@ protected:
         grid(w)->selectRow(row);
         return row;
     }
-    QStringList ledger(const QString& table) { return rows("select rowid, * from " + table + " order by rowid"); }
+    QStringList ledger(const QString& table)
+    {
+        return rows("select rowid, " + LedgerRows::fields(table).join(", ") + " from " + table + " order by rowid");
+    }
 
     // Opens the correction form with a gesture ("enter", "double" or the button), lets `fill` change
     // it and presses 保存. Returns where the focus went when the form stayed open (it is then closed),
@@ -309,9 +313,9 @@ TEST_F(CorrectionsTest, RecordsInTheBinCountInNoTotal)
         return out;
     };
     const QStringList base = figures();
-    sql("insert into 收入帐 values('1','5',1000,'" + year + "-02-03','多余',2);"
-        "insert into 支出帐 values('2','8',300,'" + year + "-02-04','多余',2);"
-        "insert into 银行帐 values('b1','2','存入','活期',700,'" + year + "-02-05'), ('b1','2','支出','活期',70,'" + year + "-02-06');");
+    sql("insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('1','5',1000,'" + year + "-02-03','多余',2);"
+        "insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('2','8',300,'" + year + "-02-04','多余',2);"
+        "insert into 银行帐 (银行ID, 成员ID, 存或取, 类型, 金额, 日期) values('b1','2','存入','活期',700,'" + year + "-02-05'), ('b1','2','支出','活期',70,'" + year + "-02-06');");
     ASSERT_NE(figures(), base);
     for (int kind : {0, 1, 2}) {
         auto w = open(kind);

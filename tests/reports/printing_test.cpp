@@ -61,9 +61,9 @@ protected:
 TEST_F(PrintingTest, LongQueryIsPagedWithItsHeaderOnEveryPageAndEveryRowOnce)
 {
     const int n = 500;
-    sql("insert into 成员 values('1','张三','',''), ('2','李四','','');"
-        "insert into 收入类型 values('5','工资',null), ('6','奖金',null);"
-        "with recursive n(i) as (select 0 union all select i + 1 from n where i < 499) insert into 收入帐 select"
+    sql("insert into 成员 (ID, 姓名, 关系, 密码) values('1','张三','',''), ('2','李四','','');"
+        "insert into 收入类型 (ID, 类型, 备注) values('5','工资',null), ('6','奖金',null);"
+        "with recursive n(i) as (select 0 union all select i + 1 from n where i < 499) insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) select"
         " 1 + i % 2, 5 + i % 3 / 2, (i * 7919 % 100000 + 1) / 100.0, '2026-03-01', printf('n%04d', i), 3 from n;");
     const Money total =
         Money::fromUnits(scalar("select sum(cast(round(金额 * 100) as integer)) from 收入帐").toLongLong() * 100);
@@ -117,8 +117,8 @@ TEST_F(PrintingTest, LongQueryIsPagedWithItsHeaderOnEveryPageAndEveryRowOnce)
 TEST_F(PrintingTest, YearSummaryOnOnePageWithTotalsAndChartAndTheSameInThePreview)
 {
     const int year = QDate::currentDate().year() - 1;
-    sql(QStringLiteral("insert into 收入帐 values('1','1',1234.5,'%1-03-02','',3), ('1','1',0.1,'%1-12-31','',12);"
-                       "insert into 支出帐 values('1','1',20,'%1-03-05','',3);")
+    sql(QStringLiteral("insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('1','1',1234.5,'%1-03-02','',3), ('1','1',0.1,'%1-12-31','',12);"
+                       "insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('1','1',20,'%1-03-05','',3);")
             .arg(year));
     openConn();
     YearSummary w;

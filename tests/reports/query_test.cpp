@@ -56,15 +56,15 @@ protected:
         App::setToday(QDate(2026, 7, 25));
         // 张三 on both ends of the default range and just outside it; a deleted member (9), a deleted
         // type (7), an empty amount, an ID with a quote.
-        sql("insert into 成员 values('1','张三','父亲',''), ('2','李四','母亲',''), ('x''y','赵六','','');"
-            "insert into 收入类型 values('5','工资',null), ('6','奖金',null);"
-            "insert into 收入帐 values('1','5',100,'2026-01-01','元旦',1), ('1','6',50.25,'2026-07-25','',7),"
+        sql("insert into 成员 (ID, 姓名, 关系, 密码) values('1','张三','父亲',''), ('2','李四','母亲',''), ('x''y','赵六','','');"
+            "insert into 收入类型 (ID, 类型, 备注) values('5','工资',null), ('6','奖金',null);"
+            "insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('1','5',100,'2026-01-01','元旦',1), ('1','6',50.25,'2026-07-25','',7),"
             " ('1','5',30,'2025-12-31','',12), ('1','5',40,'2026-07-26','',7), ('2','5',200.5,'2026-03-01','',3),"
             " ('9','5',7,'2026-03-02','',3), ('2','7',3,'2026-03-03','',3), ('2','6',null,'2026-04-01','空',4),"
             " ('x''y','5',5,'2026-02-02','',2);"
             // The bank ledger, with a deleted bank (b9), a deleted member (9) and last year.
-            "insert into 银行 values('b1','工行','111'), ('b2','建行','222');"
-            "insert into 银行帐 values('b1','1','存入','活期',100,'2026-02-01'), ('b1','1','支出','活期',40,'2026-03-01'),"
+            "insert into 银行 (ID, 开户行, 帐号) values('b1','工行','111'), ('b2','建行','222');"
+            "insert into 银行帐 (银行ID, 成员ID, 存或取, 类型, 金额, 日期) values('b1','1','存入','活期',100,'2026-02-01'), ('b1','1','支出','活期',40,'2026-03-01'),"
             " ('b2','2','存入','定期',500,'2026-04-01'), ('b9','1','存入','活期',8,'2026-05-01'),"
             " ('b1','9','存入','活期',9,'2026-05-02'), ('b1','1','存入','活期',77,'2025-05-02');");
         openConn();
@@ -89,13 +89,13 @@ protected:
         App::setToday(QDate(2026, 7, 25));
         // Notes with quotes, the wildcards of LIKE, its escape, an emoji and latin letters; one record
         // of last year.
-        sql("insert into 成员 values('1','张三','',''), ('2','李四','','');"
-            "insert into 收入类型 values('5','工资',null);"
-            "insert into 收入帐 values('1','5',10,'2026-02-01',''' or ''''=''',2), ('1','5',20,'2026-02-02','100%',2),"
+        sql("insert into 成员 (ID, 姓名, 关系, 密码) values('1','张三','',''), ('2','李四','','');"
+            "insert into 收入类型 (ID, 类型, 备注) values('5','工资',null);"
+            "insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('1','5',10,'2026-02-01',''' or ''''=''',2), ('1','5',20,'2026-02-02','100%',2),"
             " ('1','5',30,'2026-02-03','a_b',2), ('2','5',40,'2026-02-04','ab',2), ('2','5',50,'2026-02-05','看病🙂',2),"
             " ('2','5',60,'2025-02-06','Hospital visit',2), ('2','5',70,'2026-02-07','axb%\\',2), ('2','5',80.005,'2026-02-08','',2);"
-            "insert into 银行 values('b1','工行','');"
-            "insert into 银行帐 values('b1','1','存入','活期',100,'2026-02-01'), ('b1','1','存入','活期',900,'2026-02-02');");
+            "insert into 银行 (ID, 开户行, 帐号) values('b1','工行','');"
+            "insert into 银行帐 (银行ID, 成员ID, 存或取, 类型, 金额, 日期) values('b1','1','存入','活期',100,'2026-02-01'), ('b1','1','存入','活期',900,'2026-02-02');");
         openConn();
     }
 
@@ -158,7 +158,7 @@ TEST_F(QueryTest, EachCombinationOfCriteriaListsItsRecordsByNameWithTheirTotal)
 
 TEST_F(QueryTest, RangeRunsFromNewYearToTodayAndIn2030FindsTheRecordsOf2030)
 {
-    sql("insert into 收入帐 values('1','5',1000,'2030-06-01','',6), ('1','5',9,'1930-06-01','',6);");
+    sql("insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('1','5',1000,'2030-06-01','',6), ('1','5',9,'1930-06-01','',6);");
     App::setToday(QDate(2030, 6, 15));
     auto w = open(0, "1");
     EXPECT_EQ(child<QDateEdit>(w.get(), "dpfrom")->date(), QDate(2030, 1, 1));
@@ -170,8 +170,8 @@ TEST_F(QueryTest, RangeRunsFromNewYearToTodayAndIn2030FindsTheRecordsOf2030)
 // The expense query picks its types from the expense types (an ID the income types do not have).
 TEST_F(QueryTest, ExpenseQueryListsByTheExpenseTypes)
 {
-    sql("insert into 支出类型 values('8','伙食',null);"
-        "insert into 支出帐 values('1','8',12.5,'2026-02-02','菜',2), ('2','8',1234.5,'2026-02-03','',2);");
+    sql("insert into 支出类型 (ID, 类型, 备注) values('8','伙食',null);"
+        "insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('1','8',12.5,'2026-02-02','菜',2), ('2','8',1234.5,'2026-02-03','',2);");
     auto w = open(1, "", "8");
     EXPECT_EQ(sorted(query(w.get())), sorted({"张三|伙食|12.5|2026-02-02|菜", "李四|伙食|1234.5|2026-02-03|"}));
     EXPECT_EQ(total(w.get()), "金额总计：1,247.00元");
@@ -238,7 +238,7 @@ TEST_F(QueryTest, ALargeLedgerShowsItsFirstRowsAtOnceItsTotalOnceAllAreInAndFits
 {
     // 3000 more records; the widest note and amount far down the list.
     sql("with recursive n(i) as (select 1 union all select i+1 from n where i < 3000) "
-        "insert into 收入帐 select case i % 3 when 0 then '1' else '2' end, '5', i % 50 + 0.25, '2025-05-01',"
+        "insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) select case i % 3 when 0 then '1' else '2' end, '5', i % 50 + 0.25, '2025-05-01',"
         " 'n' || (i % 10), 5 from n;"
         "update 收入帐 set 备注 = '这是一条特别长的备注，写在很后面', 金额 = 12345678.75 where rowid = 2900;");
     Recordset oneShot;

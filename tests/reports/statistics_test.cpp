@@ -37,8 +37,8 @@ protected:
     // An income record of this year, a balance still owed, with `amount` written as SQL.
     void records(const QString& amount, const QString& note)
     {
-        sql("insert into 收入帐 values('1','5'," + amount + ",'" + year_ + "-03-02','" + note + "',3);"
-            "insert into 负债 values('" + year_ + "-01-01','老王','欠人',1,''," + amount + ");");
+        sql("insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('1','5'," + amount + ",'" + year_ + "-03-02','" + note + "',3);"
+            "insert into 负债 (借款日期, 债权人, 类型, 金额, 还款记录, 余额) values('" + year_ + "-01-01','老王','欠人',1,''," + amount + ");");
     }
     // The figures of the asset statistics after "统计": income, its balance, borrowed, the difference.
     QStringList assets()
@@ -85,13 +85,13 @@ TEST_F(StatisticsTest, SumsAreExactDebtsUseTheBalanceAndOtherTextsCountNowhere)
     EXPECT_EQ(label(&w, "stabar_1"), "统计完毕");
 
     // Pressed again, everything is read afresh.
-    sql("insert into 收入帐 values('1','5',0.1,'2026-01-01','',1), ('2','5',0.2,'2001-01-01','',1);"
-        "insert into 支出帐 values('1','5',1234.8,'2026-01-01','',1);"
-        "insert into 银行帐 values('b1','1','存入','活期',100,'2026-01-01'), ('b1','1','支出','活期',1334.5,'2026-01-02'),"
+    sql("insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('1','5',0.1,'2026-01-01','',1), ('2','5',0.2,'2001-01-01','',1);"
+        "insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('1','5',1234.8,'2026-01-01','',1);"
+        "insert into 银行帐 (银行ID, 成员ID, 存或取, 类型, 金额, 日期) values('b1','1','存入','活期',100,'2026-01-01'), ('b1','1','支出','活期',1334.5,'2026-01-02'),"
         " ('b1','1','转帐','活期',999,'2026-01-03');"
-        "insert into 负债 values('2026-01-01','老王','欠人',1000,'',250.5), ('2026-01-01','小李','人欠',50,'',50),"
+        "insert into 负债 (借款日期, 债权人, 类型, 金额, 还款记录, 余额) values('2026-01-01','老王','欠人',1000,'',250.5), ('2026-01-01','小李','人欠',50,'',50),"
         " ('2026-01-01','某人','其它',777,'',777);"
-        "insert into 投资帐 values('1','1',1234.5,'2026-01-01','',1);");
+        "insert into 投资帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('1','1',1234.5,'2026-01-01','',1);");
     click(&w, "Command1");
     EXPECT_EQ(figures(&w), QStringList({"0.3 ", "1234.8 ", "-1,234.50", "100 ", "1334.5 ", "-1,234.50", "250.5 ", "50 ",
                                        "200.50", "1,234.50"}));
@@ -107,7 +107,7 @@ TEST_F(StatisticsTest, SumsAreExactDebtsUseTheBalanceAndOtherTextsCountNowhere)
     const char* const shownBy[5] = {"lblxf_3", "lblyh_5", "lblyh_8", "lblyh_7", "lblyh_12"};
     for (int round = 0; round < 2; ++round) {
         if (round)
-            sql("insert into 收入帐 values('1','5',5000,'2026-02-01','',2); insert into 投资帐 values('1','1',1,'2026-01-01','',1);");
+            sql("insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('1','5',5000,'2026-02-01','',2); insert into 投资帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('1','1',1,'2026-01-01','',1);");
         click(&w, "Command1");
         const QList<ChartFigure>& position = w.position();
         auto* bars = qobject_cast<QBarSeries*>(chartOf(&w)->series().value(0));
@@ -129,7 +129,7 @@ TEST_F(StatisticsTest, FailingStatementsShowAMessageAndTheWindowsStayUsable)
 {
     App::setToday(QDate(2026, 12, 31));
     LedgerQuery q(kQueryKinds[0]);  // opened while the database is still whole
-    sql("insert into 收入帐 values('1','5',10,'2026-01-01','',1);"
+    sql("insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('1','5',10,'2026-01-01','',1);"
         "drop view 查询; drop table 负债; drop table 收入类型; drop table 投资帐;");
     AssetsWindow c;
     YearSummary y;
@@ -173,7 +173,7 @@ TEST_F(StatisticsTest, SumsBeyondASingleAmountAreShownInFull)
         for (int i = 0; i < c.count && i < 2; ++i)
             records(c.amount, "");
         sql(QStringLiteral("with recursive n(i) as (select 3 union all select i + 1 from n where i < %1)"
-                           " insert into 收入帐 select '1','5',%2,'%3-03-02','',3 from n where i <= %1;")
+                           " insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) select '1','5',%2,'%3-03-02','',3 from n where i <= %1;")
                 .arg(c.count)
                 .arg(c.amount, year_));
         const QString total = QString::fromUtf8(c.total);

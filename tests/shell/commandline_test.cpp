@@ -140,11 +140,11 @@ TEST_F(CommandLine, RestoreFromTheCommandLineChecksBacksUpAndSaysWhatItDid)
     const QString data = installed_.filePath("books"), book = data + "/main.mdb";
     QDir().mkpath(data);
     ASSERT_TRUE(QFile::copy(QStringLiteral(KINBOOK_EMPTY_DB), book));
-    makeDatabase(book, "insert into 收入帐 values('01','g',1,'2026-03-01','现在',3);");
+    makeDatabase(book, "insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('01','g',1,'2026-03-01','现在',3);");
     ::chmod(QFile::encodeName(book).constData(), 0644);
     const QString backup = installed_.filePath("备份.mdb"), notes = installed_.filePath("notes.mdb");
     ASSERT_TRUE(QFile::copy(QStringLiteral(KINBOOK_EMPTY_DB), backup));
-    makeDatabase(backup, "insert into 收入帐 values('01','g',9,'2025-12-31','备份',12);");
+    makeDatabase(backup, "insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('01','g',9,'2025-12-31','备份',12);");
     writeFile(notes, "收入 100 元");
     const QByteArray current = fileBytes(book);
 

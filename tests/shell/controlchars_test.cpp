@@ -19,7 +19,7 @@ protected:
     void SetUp() override
     {
         ShellTest::SetUp();
-        sql("insert into 成员 values ('01', 'Alice', '母亲', 'pw42');");
+        sql("insert into 成员 (ID, 姓名, 关系, 密码) values ('01', 'Alice', '母亲', 'pw42');");
     }
     static QString text(QWidget* box)
     {
@@ -118,9 +118,9 @@ TEST_F(ControlCharacters, SaveRefusesThemWhateverRouteTheyCameBy)
 // matched whole by the query: its record is listed and no engine message appears.
 TEST_F(ControlCharacters, ACodeHoldingOneIsStillMatchedWhole)
 {
-    sql("delete from 成员; insert into 成员 values ('a' || char(0) || '''b', '张三', '', '');"
-        "insert into 收入类型 values ('5', '工资', '');"
-        "insert into 收入帐 values ('a' || char(0) || '''b', '5', 12.5, '2026-03-01', '', 3),"
+    sql("delete from 成员; insert into 成员 (ID, 姓名, 关系, 密码) values ('a' || char(0) || '''b', '张三', '', '');"
+        "insert into 收入类型 (ID, 类型, 备注) values ('5', '工资', '');"
+        "insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('a' || char(0) || '''b', '5', 12.5, '2026-03-01', '', 3),"
         " ('a', '5', 1, '2026-03-01', '', 3);");
     App::setToday(QDate(2026, 7, 1));
     openConn();

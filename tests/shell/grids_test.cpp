@@ -94,9 +94,9 @@ protected:
         App::setToday(QDate(2026, 12, 5));
         // Notes that a CSV must quote (a bare carriage return too), and notes a spreadsheet would run
         // as formulas.
-        sql("insert into 成员 values('1','张三','父亲','pw1'), ('2','李四','母亲','pw2');"
-            "insert into 收入类型 values('5','工资','');"
-            "insert into 收入帐 values('1','5',100,'2026-01-01','逗号,在这里',1), ('2','5',1234.5,'2026-02-01','引号\"在这里',2),"
+        sql("insert into 成员 (ID, 姓名, 关系, 密码) values('1','张三','父亲','pw1'), ('2','李四','母亲','pw2');"
+            "insert into 收入类型 (ID, 类型, 备注) values('5','工资','');"
+            "insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('1','5',100,'2026-01-01','逗号,在这里',1), ('2','5',1234.5,'2026-02-01','引号\"在这里',2),"
             " ('1','5',0.1,'2026-03-01','换行' || char(13, 10) || '在这里',3), ('2','5',3,'2026-04-01','=1+1',4),"
             " ('1','5',7.125,'2026-05-01','-5 退款',5), ('2','5',20,'2026-06-01','@SUM(A1)' || char(13) || '回车',6), ('1','5',null,'2026-07-01','+86',7);");
         openConn();
@@ -122,8 +122,8 @@ TEST_F(GridOrderTest, NamesComeInPinyinOrderEverywhereAndTheFileNeedsNoCollation
         members += QStringLiteral("%1('m%2','%3','','')").arg(i ? "," : "").arg(at).arg(kPinyin[at]);
         records += QStringLiteral("%1('m%2','5',%3,'2026-01-01','',1)").arg(i ? "," : "").arg(at).arg(at + 1);
     }
-    sql("insert into 成员 values" + members + "; insert into 收入类型 values('5','工资','');"
-        "insert into 收入帐 values" + records + ";");
+    sql("insert into 成员 (ID, 姓名, 关系, 密码) values" + members + "; insert into 收入类型 (ID, 类型, 备注) values('5','工资','');"
+        "insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values" + records + ";");
     openConn();
 
     EXPECT_EQ(columnTexts(App::conn, "select 姓名 from 成员 order by " + inChineseOrder("姓名")), kPinyin);
@@ -149,8 +149,8 @@ TEST_F(GridOrderTest, NamesComeInPinyinOrderEverywhereAndTheFileNeedsNoCollation
 // and current; a new query shows its own order again.
 TEST_F(GridOrderTest, AQueryGridSortsNumbersAndDatesAndKeepsTheChosenRecord)
 {
-    sql("insert into 成员 values('1','张三','','');"
-        "insert into 收入帐 values('1','5',100,'2026-03-01','a',3), ('1','5',9,'2025-12-31','b',12),"
+    sql("insert into 成员 (ID, 姓名, 关系, 密码) values('1','张三','','');"
+        "insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('1','5',100,'2026-03-01','a',3), ('1','5',9,'2025-12-31','b',12),"
         " ('1','5',25.5,'2026-01-10','c',1), ('1','5',null,'2026-02-02','d',2), ('1','5',1000.25,'2024-05-05','e',5);");
     openConn();
     auto w = openWindow("frmquery_sr");
@@ -176,9 +176,9 @@ TEST_F(GridOrderTest, AQueryGridSortsNumbersAndDatesAndKeepsTheChosenRecord)
 // and the total is shown.
 TEST_F(GridOrderTest, SortingWhileRowsStillArriveSortsThemAll)
 {
-    sql("insert into 成员 values('1','张三','','');"
+    sql("insert into 成员 (ID, 姓名, 关系, 密码) values('1','张三','','');"
         "with recursive n(i) as (select 1 union all select i+1 from n where i < 3000) "
-        "insert into 收入帐 select '1', '5', (i * 37) % 1000 + 0.5, '2026-01-01', '', 1 from n;");
+        "insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) select '1', '5', (i * 37) % 1000 + 0.5, '2026-01-01', '', 1 from n;");
     openConn();
     auto w = openWindow("frmquery_sr");
     Recordset* rs = gridOf(w.get())->recordset();
@@ -196,7 +196,7 @@ TEST_F(GridOrderTest, SortingWhileRowsStillArriveSortsThemAll)
 // sort; the table holds exactly what the grid shows.
 TEST_F(GridOrderTest, EditingASortedListActsOnTheRecordsTheUserSees)
 {
-    sql("insert into 收入类型 values('1','工资',''), ('2','奖金',''), ('3','利息','');");
+    sql("insert into 收入类型 (ID, 类型, 备注) values('1','工资',''), ('2','奖金',''), ('3','利息','');");
     openConn();
     auto w = openWindow("frmsrlx");
     DataGrid* g = gridOf(w.get());
@@ -264,7 +264,7 @@ TEST_F(ExportTest, AnExportedQueryReadsBackAsTheGridShowsItAndAddsUpToItsTotal)
 // Each window writes the columns its grid shows: never the concealed passwords or the hidden month.
 TEST_F(ExportTest, EachWindowWritesTheColumnsItsGridShows)
 {
-    sql("insert into 收入临时 values('1','5',12.5,'2026-12-01','早餐',12);");
+    sql("insert into 收入临时 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('1','5',12.5,'2026-12-01','早餐',12);");
     struct Case { const char* window; QStringList headers; QString firstRow; };
     const Case cases[] = {
         {"frmuser", {"ID", "姓名", "关系"}, "1,张三,父亲"},
@@ -289,7 +289,7 @@ TEST_F(ExportTest, EachWindowWritesTheColumnsItsGridShows)
 TEST_F(ExportTest, AFailedExportSaysWhyAndLeavesNoHalfFile)
 {
     sql("with recursive n(i) as (select 1 union all select i+1 from n where i < 500) "
-        "insert into 收入帐 select '1', '5', i, '2026-01-01', '很长的备注文字很长的备注文字', 1 from n;");
+        "insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) select '1', '5', i, '2026-01-01', '很长的备注文字很长的备注文字', 1 from n;");
     auto w = openWindow("frmquery_sr");
     const QString missing = folder() + "/没有的文件夹/收入.csv";
     exportTo(w.get(), missing);

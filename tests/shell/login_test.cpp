@@ -49,11 +49,11 @@ TEST_F(Login, EmptyMemberTableLetsOnlyTheSuperUserIn)
 
 TEST_F(Login, MembersLogInByNameAsStoredAndComeBackToTheLogin)
 {
-    sql("insert into 成员 values ('03', '张三', '儿子', '张3');"
-        "insert into 成员 values ('02', 'Zed', '父亲', '111');"
-        "insert into 成员 values ('01', 'Alice', '母亲', 'pw42');"
-        "insert into 成员 values ('04', 'Al', '父亲', 'pw7');"
-        "insert into 成员 values ('05', '<b>Kim</b>', '女儿', 'k1');");
+    sql("insert into 成员 (ID, 姓名, 关系, 密码) values ('03', '张三', '儿子', '张3');"
+        "insert into 成员 (ID, 姓名, 关系, 密码) values ('02', 'Zed', '父亲', '111');"
+        "insert into 成员 (ID, 姓名, 关系, 密码) values ('01', 'Alice', '母亲', 'pw42');"
+        "insert into 成员 (ID, 姓名, 关系, 密码) values ('04', 'Al', '父亲', 'pw7');"
+        "insert into 成员 (ID, 姓名, 关系, 密码) values ('05', '<b>Kim</b>', '女儿', 'k1');");
     hashPasswords(dbPath());
     QPointer<LoginWindow> w = openLogin();
     auto* cbo = child<QComboBox>(w, "cbouser");
@@ -64,7 +64,7 @@ TEST_F(Login, MembersLogInByNameAsStoredAndComeBackToTheLogin)
         names << cbo->itemText(i);
     EXPECT_EQ(names, QStringList({"张三", "Zed", "Alice", "Al", "<b>Kim</b>"}));
     EXPECT_EQ(cbo->currentText(), QString());
-    sql("insert into 成员 values ('06', 'Carol', '女儿', 'c4');");  // added while the program runs
+    sql("insert into 成员 (ID, 姓名, 关系, 密码) values ('06', 'Carol', '女儿', 'c4');");  // added while the program runs
     hashPasswords(dbPath());
 
     // The status panel shows the stored name whole (never as markup). 重新登录 brings the login back
@@ -112,8 +112,8 @@ TEST_F(Login, MembersLogInByNameAsStoredAndComeBackToTheLogin)
 
 TEST_F(Login, WrongEmptyAndInjectedLoginsAreRefused)
 {
-    sql("insert into 成员 values ('01', 'Alice', '母亲', 'pw42');"
-        "insert into 成员 values ('02', 'Bob', '父亲', 'longpass');");
+    sql("insert into 成员 (ID, 姓名, 关系, 密码) values ('01', 'Alice', '母亲', 'pw42');"
+        "insert into 成员 (ID, 姓名, 关系, 密码) values ('02', 'Bob', '父亲', 'longpass');");
     hashPasswords(dbPath());
     App::curUser = QStringLiteral("unchanged");
     QPointer<LoginWindow> w = openLogin();

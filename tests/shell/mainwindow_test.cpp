@@ -77,7 +77,7 @@ TEST_F(MainWindowTest, MenusHoldEveryItemAndEachOpensItsWindow)
         "mnu3overview 本月概览 frmOverview",
         "mnuedit 编辑[&E]", "mnuundo 撤销", "mnu5aaa -", "mnurecycle 回收站 frmRecycle",
         "mnusystem 系统[&S]", "mnuabout 关于 frmAbout", "mnuhelp 帮助 frmHelp", "mnu4aaa -", "mnucalc 计算器", "mnu4bbb -",
-        "mnubackup 备份数据…", "mnurestore 恢复数据…", "mnu4ccc -", "mnurelogin 重新登录", "mnuexit 退出"};
+        "mnubackup 备份数据…", "mnurestore 恢复数据…", "mnusync 同步… frmSync", "mnu4ccc -", "mnurelogin 重新登录", "mnuexit 退出"};
     // Items that open no window of their own (file dialogs, the calculator) or end the session.
     const QStringList noWindow = {"mnuundo", "mnuimport", "mnucalc", "mnubackup", "mnurestore", "mnurelogin", "mnuexit"};
     QStringList seen, withIcons;

@@ -16,8 +16,8 @@ protected:
     {
         ShellTest::SetUp();
         App::setToday(QDate(2026, 3, 5));
-        sql("insert into 成员 values ('1', '张三', '父亲', 'pw');"
-            "insert into 支出类型 values ('02', '房租', '');"
+        sql("insert into 成员 (ID, 姓名, 关系, 密码) values ('1', '张三', '父亲', 'pw');"
+            "insert into 支出类型 (ID, 类型, 备注) values ('02', '房租', '');"
             "insert into 定期收支 (帐, 成员ID, 类型ID, 金额, 备注, 周期, 间隔, 日, 开始日期) values"
             " ('支出帐', '1', '02', 2500, '房租', '每月', 1, 1, '2026-03-01');");
         hashPasswords(dbPath());

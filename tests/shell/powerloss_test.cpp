@@ -180,8 +180,9 @@ void makeBook(const QString& root, const QString& statements)
 {
     QFile::copy(QStringLiteral(KINBOOK_EMPTY_DB), bookOf(root));
     QFile::setPermissions(bookOf(root), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
-    makeDatabase(bookOf(root), u"insert into 成员 values('01','张三','父亲',null);"
-                             u"insert into 收入类型 values('g','工资','');insert into 支出类型 values('f','伙食','');"_s
+    makeDatabase(bookOf(root), u"insert into 成员 (ID, 姓名, 关系) values('01','张三','父亲');"
+                             u"insert into 收入类型 (ID, 类型, 备注) values('g','工资','');"
+                             u"insert into 支出类型 (ID, 类型, 备注) values('f','伙食','');"_s
                                  + statements);
 }
 
@@ -203,8 +204,8 @@ PowerLoss::Case posting()
     return {u"posting a batch (入帐)"_s,
             [](const QString& root) {
                 makeBook(root, QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 from n where i < %1) "
-                                              "insert into 收入临时 select '01', 'g', i, '2026-03-01', '第' || i || '笔工资', 3 from n;"
-                                              "insert into 收入帐 values('01','g',1,'2026-02-01','',2);")
+                                              "insert into 收入临时 (成员ID, 类型ID, 金额, 日期, 备注, 月份) select '01', 'g', i, '2026-03-01', '第' || i || '笔工资', 3 from n;"
+                                              "insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('01','g',1,'2026-02-01','',2);")
                                    .arg(kStaged));
             },
             [](const QString& root, PowerLoss::Recorder& recorder) {
@@ -271,7 +272,7 @@ PowerLoss::Case startBackup()
 {
     return {u"the start's backup"_s,
             [](const QString& root) {
-                makeBook(root, u"insert into 收入帐 values('01','g',8000,'2026-03-01','工资',3);"_s);
+                makeBook(root, u"insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('01','g',8000,'2026-03-01','工资',3);"_s);
                 QDir().mkpath(root + u"/backups"_s);
                 for (int day = 1; day <= 10; ++day)
                     QFile::copy(bookOf(root), root + QStringLiteral("/backups/main-202603%1-120000.mdb").arg(day, 2, 10, QLatin1Char('0')));
@@ -349,14 +350,14 @@ PowerLoss::Case upgrade()
 // it, as after a login.
 void prepareRestore(const QString& root)
 {
-    makeBook(root, u"insert into 收入帐 values('01','g',1,'2026-03-01','',3),('01','g',2,'2026-03-02','',3),"
+    makeBook(root, u"insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('01','g',1,'2026-03-01','',3),('01','g',2,'2026-03-02','',3),"
                    "('01','g',3,'2026-03-03','',3);"_s);
     QDir().mkpath(root + u"/backups"_s);
     const QString chosen = root + u"/backups/main-20260101-120000.mdb"_s;
     QFile::copy(QStringLiteral(KINBOOK_EMPTY_DB), chosen);
-    makeDatabase(chosen, u"insert into 收入帐 values('01','g',9,'2025-12-31','备份',12);"_s);
+    makeDatabase(chosen, u"insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('01','g',9,'2025-12-31','备份',12);"_s);
     openBook(root);
-    App::conn.execute(u"insert into 收入帐 values('01','g',4,'2026-03-04','',3)"_s);
+    App::conn.execute(u"insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('01','g',4,'2026-03-04','',3)"_s);
 }
 
 QString checkRestore(const QString& root, bool done)
@@ -482,7 +483,7 @@ void prepareImport(const QString& root, const QString& file, const QByteArray& b
     makeBook(root, u"insert into 导入对方类型 values "_s + parties + u";"_s);
     writeFile(file, bytes);
     openBook(root);
-    App::conn.execute(u"insert into 支出帐 values('01','f',3,'2026-03-10','早饭',3)"_s);
+    App::conn.execute(u"insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('01','f',3,'2026-03-10','早饭',3)"_s);
 }
 
 PowerLoss::Case billImport()

@@ -95,7 +95,7 @@ TEST_F(FileSafety, StartRefusesAFileItCannotUseAndSaysWhy)
 
 TEST_F(FileSafety, DamagedFileOffersTheNewestSoundBackup)
 {
-    sql("insert into 成员 values('1', '甲', '', '1');");
+    sql("insert into 成员 (ID, 姓名, 关系, 密码) values('1', '甲', '', '1');");
     openConn();
     App::closeConn();
     ASSERT_EQ(backups().size(), 1);
@@ -130,13 +130,13 @@ TEST_F(FileSafety, BackupsAtStartAndAtTheEndOfAWritingSessionOnly)
     // A new login on the file as it was left needs no second copy of it.
     openConn();
     EXPECT_EQ(backups().size(), 1);
-    App::conn.execute("insert into 成员 values('2', '乙', '', '2')");
+    App::conn.execute("insert into 成员 (ID, 姓名, 关系, 密码) values('2', '乙', '', '2')");
     App::closeConn();
     ASSERT_EQ(backups().size(), 2);
     EXPECT_EQ(rowsOf(backups()[0], "select 姓名 from 成员"), QStringList({"乙"}));
     EXPECT_EQ(rowsOf(backups()[1], "select 姓名 from 成员"), QStringList());
     // Another program wrote in between: the next login copies the file as it now is.
-    sql("insert into 成员 values('3', '丙', '', '3')");
+    sql("insert into 成员 (ID, 姓名, 关系, 密码) values('3', '丙', '', '3')");
     openConn();
     ASSERT_EQ(backups().size(), 3);
     EXPECT_EQ(rowsOf(backups()[0], "select 姓名 from 成员 order by ID"), QStringList({"乙", "丙"}));
@@ -164,7 +164,7 @@ TEST_F(FileSafety, BackupThatCannotBeMadeIsToldOnceAndTheProgramGoesOn)
         EXPECT_TRUE(note->isVisible() && note->text().startsWith("自动备份失败：")) << note->text().toStdString();
 
         full.reset();
-        App::conn.execute("insert into 成员 values('2', '乙', '', '2')");
+        App::conn.execute("insert into 成员 (ID, 姓名, 关系, 密码) values('2', '乙', '', '2')");
         if (diskFull)
             full.emplace();
         App::closeConn();
@@ -178,7 +178,7 @@ TEST_F(FileSafety, BackupThatCannotBeMadeIsToldOnceAndTheProgramGoesOn)
 TEST_F(FileSafety, RestoreRefusesWhatIsNotASoundFileAndRoundTripsABackup)
 {
     sql("with recursive n(i) as (select 1 union all select i + 1 from n where i < 300) "
-        "insert into 支出帐 select 'm', 't', i, '2026-01-02', hex(zeroblob(500)), 1 from n");
+        "insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) select 'm', 't', i, '2026-01-02', hex(zeroblob(500)), 1 from n");
     MainWindow* main = loggedIn();
     ASSERT_NE(main, nullptr);
     const QString good = backups().value(0);
@@ -189,7 +189,7 @@ TEST_F(FileSafety, RestoreRefusesWhatIsNotASoundFileAndRoundTripsABackup)
     makeDatabase(foreign, "create table notes(t);");
     writeFile(text, "收入 100 元");
     writeFile(half, fileBytes(good).left(fileBytes(good).size() / 2));
-    App::conn.execute("insert into 收入帐 values('2', 'i', 10, '2026-01-02', '', 1)");
+    App::conn.execute("insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('2', 'i', 10, '2026-01-02', '', 1)");
     const QByteArray before = fileBytes(dbPath());
 
     const std::vector<std::tuple<QString, App::MsgAnswer, QString>> refused = {
@@ -232,7 +232,7 @@ TEST_F(FileSafety, RestoreRefusesWhatIsNotASoundFileAndRoundTripsABackup)
 TEST_F(FileSafety, BackupToAChosenFileNeverOverTheOpenFile)
 {
     App::setToday(QDate(2026, 12, 6));
-    sql("insert into 成员 values('1', '甲', '', '1');");
+    sql("insert into 成员 (ID, 姓名, 关系, 密码) values('1', '甲', '', '1');");
     MainWindow* main = loggedIn();
     ASSERT_NE(main, nullptr);
     const QByteArray before = fileBytes(dbPath());
@@ -256,7 +256,7 @@ TEST_F(FileSafety, BackupToAChosenFileNeverOverTheOpenFile)
 TEST_F(FileSafety, OldFileIsUpgradedAtStartAfterABackupOfItAsItWas)
 {
     writeFile(dbPath(), {});
-    makeDatabase(dbPath(), versionZeroSchema() + "insert into 收入帐 values('1', 'i', 5, '01/02/2026', '', 1);");
+    makeDatabase(dbPath(), versionZeroSchema() + "insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('1', 'i', 5, '01/02/2026', '', 1);");
     openConn();
     ASSERT_EQ(backups().size(), 1);
     EXPECT_EQ(rowsOf(backups().first(), "select 日期 from 收入帐"), QStringList({"01/02/2026"}));
@@ -272,7 +272,7 @@ TEST_F(FileSafety, OldFileIsUpgradedAtStartAfterABackupOfItAsItWas)
 TEST_F(FileSafety, FileWithObjectsTheProgramDidNotMakeIsRefusedAtRestoreAndAtStart)
 {
     const QString plainLedger = "成员ID TEXT COLLATE NOCASE, 类型ID TEXT COLLATE NOCASE, 金额 CURRENCY, 日期 DATE, "
-                                "备注 TEXT COLLATE NOCASE, 月份 INTEGER";
+                                "备注 TEXT COLLATE NOCASE, 月份 INTEGER, 编号 INTEGER PRIMARY KEY";
     std::vector<std::pair<QString, QString>> crafts;  // what is done to a sound file, the object named
     for (const char* table : {"收入帐", "支出帐", "投资帐", "银行帐", "负债", "回收站"})
         crafts.emplace_back(QString("create trigger tw after insert on %1 begin delete from 支出帐; end;").arg(table), "触发器 tw");
@@ -288,7 +288,7 @@ TEST_F(FileSafety, FileWithObjectsTheProgramDidNotMakeIsRefusedAtRestoreAndAtSta
     for (const auto& [craft, named] : crafts) {
         SCOPED_TRACE(craft.toStdString());
         fresh();
-        sql("insert into 支出帐 values('1', 't', 8, '2026-01-02', '', 1);");
+        sql("insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('1', 't', 8, '2026-01-02', '', 1);");
         MainWindow* main = loggedIn();
         ASSERT_NE(main, nullptr);
         const QString good = backups().value(0), crafted = folder() + "/crafted.mdb";
@@ -327,7 +327,7 @@ TEST_F(FileSafety, FileWithObjectsTheProgramDidNotMakeIsRefusedAtRestoreAndAtSta
     restartScript();
     script().queueAnswer(App::MsgAnswer::Ok);
     EXPECT_TRUE(LoginWindow().isLoaded());
-    EXPECT_EQ(scalar("select count(*) from pragma_table_info('收入帐')"), "6");
+    EXPECT_EQ(scalar("select count(*) from pragma_table_info('收入帐')"), "7");
     EXPECT_EQ(scalar("select count(*) from 支出帐"), "1");
 }
 
@@ -344,12 +344,12 @@ TEST_F(FileSafety, OldFileIsCheckedAsItsVersionMadeItBeforeTheUpgrade)
     EXPECT_EQ(scalar("pragma user_version"), "0");
 
     writeFile(dbPath(), {});
-    makeDatabase(dbPath(), versionZeroSchema() + "insert into 收入帐 values('1', 'i', 5, '01/02/2026', '', 1);");
+    makeDatabase(dbPath(), versionZeroSchema() + "insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('1', 'i', 5, '01/02/2026', '', 1);");
     openConn();
     App::closeConn();
     ASSERT_EQ(scalar("select count(*) from 升级待核对"), "1");
     // Written by another program since: checked the whole way at the next start.
-    sql("insert into 成员 values('9', '丁', '', '9');");
+    sql("insert into 成员 (ID, 姓名, 关系, 密码) values('9', '丁', '', '9');");
     script().clearMessages();
     EXPECT_TRUE(LoginWindow().isLoaded());
     EXPECT_EQ(messageTexts(), QStringList());

@@ -18,6 +18,10 @@
 #include "once.h"
 #include "report.h"
 #include "plansbench.h"
+#include "syncbench.h"
+#include "connection.h"
+#include "statement.h"
+#include "syncrecorder.h"
 #include "filecheck.h"
 #include "pinyinorder.h"
 #include "recordset.h"
@@ -291,8 +295,8 @@ double insertRecords(sqlite3* raw, const std::vector<BillRecord>& records)
     const double t0 = nowMs();
     sqlite3_exec(raw, "begin", nullptr, nullptr, nullptr);
     sqlite3_stmt* st[2] = {nullptr, nullptr};
-    sqlite3_prepare_v2(raw, "insert into 收入帐 values ('m1', 'i1', ?, ?, ?, ?)", -1, &st[0], nullptr);
-    sqlite3_prepare_v2(raw, "insert into 支出帐 values ('m1', 'e1', ?, ?, ?, ?)", -1, &st[1], nullptr);
+    sqlite3_prepare_v2(raw, "insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('m1', 'i1', ?, ?, ?, ?)", -1, &st[0], nullptr);
+    sqlite3_prepare_v2(raw, "insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('m1', 'e1', ?, ?, ?, ?)", -1, &st[1], nullptr);
     for (const BillRecord& b : records) {
         sqlite3_stmt* s = st[b.income ? 0 : 1];
         const QByteArray date = b.date.toUtf8(), note = (b.counterparty + u' ' + b.item).toUtf8();
@@ -813,10 +817,20 @@ int main(int argc, char** argv)
         }
         {
             Row r{QStringLiteral("收入帐录入: post 10,000 staged"), size};
+            // Staged as the entry form stages them: each with its key from this computer's range.
             const QString stage = QStringLiteral(
                 "with recursive n(i) as (select 1 union all select i+1 from n where i < 10000) "
-                "insert into 收入临时 select 'm1','i1',12.5,'%1-03-05','bench',3 from n").arg(year);
-            auto staged = [&] { sqlite3_exec(raw, stage.toUtf8().constData(), nullptr, nullptr, nullptr); };
+                "insert into 收入临时 (成员ID, 类型ID, 金额, 日期, 备注, 月份, 编号) select 'm1','i1',12.5,'%1-03-05','bench',3, ? + i from n").arg(year);
+            auto staged = [&] {
+                Transaction tx(App::conn);
+                const std::int64_t first = App::conn.sync() ? *App::conn.sync()->nextKey(QStringLiteral("收入临时")) : (std::int64_t(1) << 44);
+                for (int i = 1; i < 10000 && App::conn.sync(); ++i)
+                    App::conn.sync()->nextKey(QStringLiteral("收入临时"));
+                Statement st(App::conn, stage);
+                st.bindInt64(1, first - 1);
+                st.step();
+                tx.commit();
+            };
             measure(
                 r, repeat,
                 [&] {
@@ -912,6 +926,14 @@ int main(int argc, char** argv)
             measure(r, repeat, project, floor);
             table.push_back(r);
         });
+        benchSync(raw, folder, year,
+                  [&](const QString& work, const std::function<double()>& project, const std::function<double()>& floor,
+                      const std::function<double()>& written, const QString& note) {
+                      Row r{work, size};
+                      measure(r, repeat, project, floor, written);
+                      r.note = note;
+                      table.push_back(r);
+                  });
         sqlite3_close(raw);
         {
             // The automatic backup at start, beside a plain copy of the file (what cp does) as the floor.

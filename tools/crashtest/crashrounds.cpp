@@ -82,7 +82,7 @@ QString stage(const QString& file, const CrashSetup& setup, QString& total)
     }
     QString err = exec(db.get(),
                        QStringLiteral("begin; delete from 收入帐; delete from 收入临时;"
-                                      "insert into 收入临时 with recursive n(i) as (select 1 union all select i + 1 from n"
+                                      "insert into 收入临时 (成员ID, 类型ID, 金额, 日期, 备注, 月份) with recursive n(i) as (select 1 union all select i + 1 from n"
                                       " where i < %1) select printf('%02d', i % 24), 'g', (i % 100000) / 100.0 + 0.01,"
                                       " '2026-03-05', '批量' || i, 3 from n; commit;")
                            .arg(setup.batch));
@@ -109,7 +109,7 @@ Counts countsOf(sqlite3* db, const CrashSetup& setup)
     c.ledger = scalar(db, QStringLiteral("select count(*) from 支出帐")).toInt();
     const int recorded = scalar(db, QStringLiteral("select count(*) from 定期记录")).toInt();
     const int linked = scalar(db, QStringLiteral("select count(distinct 支出帐.rowid) from 定期记录 join 支出帐 on 支出帐.rowid = 定期记录.行号"
-                                                 " join 定期收支 on 编号 = 模板 where 支出帐.日期 = 到期日 and 支出帐.金额 = 定期收支.金额"))
+                                                 " join 定期收支 on 定期收支.编号 = 模板 where 支出帐.日期 = 到期日 and 支出帐.金额 = 定期收支.金额"))
                            .toInt();
     if (recorded != c.ledger || linked != c.ledger)
         c.problem = QStringLiteral("%1 records, %2 occurrences recorded, %3 of them beside their own record")

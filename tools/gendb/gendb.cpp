@@ -93,7 +93,7 @@ void fill(Connection& conn, std::uint64_t seed, int endYear, long long records)
     Rng r{seed};
     const int members = 24, incomeTypes = 30, expenseTypes = 40, investTypes = 12, banks = 20;
     {
-        Insert m(conn, "insert into 成员 values(?,?,?,?)");
+        Insert m(conn, "insert into 成员 (ID, 姓名, 关系, 密码) values(?,?,?,?)");
         for (int i = 1; i <= members; ++i)
             m.text(1, code('m', i))
                 .text(2, std::string(kFamily[static_cast<std::size_t>(i % 8)]) + kGiven[static_cast<std::size_t>(i - 1)])
@@ -101,7 +101,7 @@ void fill(Connection& conn, std::uint64_t seed, int endYear, long long records)
                 .text(4, std::to_string(100000 + r.below(900000)))
                 .run();
         auto types = [&](const char* table, char prefix, int n, const auto& names) {
-            Insert t(conn, std::string("insert into ") + table + " values(?,?,?)");
+            Insert t(conn, std::string("insert into ") + table + " (ID, 类型, 备注) values(?,?,?)");
             for (int i = 1; i <= n; ++i) {
                 std::string name = names[static_cast<std::size_t>((i - 1) % names.size())];
                 if (i > static_cast<int>(names.size()))
@@ -112,7 +112,7 @@ void fill(Connection& conn, std::uint64_t seed, int endYear, long long records)
         types("收入类型", 'i', incomeTypes, kIncome);
         types("支出类型", 'e', expenseTypes, kExpense);
         types("投资类型", 't', investTypes, kInvest);
-        Insert b(conn, "insert into 银行 values(?,?,?)");
+        Insert b(conn, "insert into 银行 (ID, 开户行, 帐号) values(?,?,?)");
         for (int i = 1; i <= banks; ++i)
             b.text(1, code('b', i))
                 .text(2, std::string(kBank[static_cast<std::size_t>((i - 1) % kBank.size())]) + (i > 10 ? "分行" : ""))
@@ -130,11 +130,11 @@ void fill(Connection& conn, std::uint64_t seed, int endYear, long long records)
     };
     auto cents = [&](int lo, int hi) { return (lo + r.below(hi - lo)) / 100.0; };
 
-    Insert income(conn, "insert into 收入帐 values(?,?,?,?,?,?)");
-    Insert expense(conn, "insert into 支出帐 values(?,?,?,?,?,?)");
-    Insert invest(conn, "insert into 投资帐 values(?,?,?,?,?,?)");
-    Insert bank(conn, "insert into 银行帐 values(?,?,?,?,?,?)");
-    Insert debt(conn, "insert into 负债 values(?,?,?,?,?,?)");
+    Insert income(conn, "insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values(?,?,?,?,?,?)");
+    Insert expense(conn, "insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values(?,?,?,?,?,?)");
+    Insert invest(conn, "insert into 投资帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values(?,?,?,?,?,?)");
+    Insert bank(conn, "insert into 银行帐 (银行ID, 成员ID, 存或取, 类型, 金额, 日期) values(?,?,?,?,?,?)");
+    Insert debt(conn, "insert into 负债 (借款日期, 债权人, 类型, 金额, 还款记录, 余额) values(?,?,?,?,?,?)");
     for (long long n = 0; n < records; ++n) {
         const int kind = r.below(100);
         int month = 0;

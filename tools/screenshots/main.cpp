@@ -49,36 +49,36 @@ int g_failed = 0;
 void fillSampleData()
 {
     QString sql = QStringLiteral(
-        "insert into 成员 values ('01', '张建国', '父亲', '123456');"
-        "insert into 成员 values ('02', '李秀英', '母亲', '654321');"
-        "insert into 成员 values ('03', '张小明', '儿子', '1111');"
-        "insert into 收入类型 values ('01', '工资', '每月');"
-        "insert into 收入类型 values ('02', '奖金', '年终');"
-        "insert into 收入类型 values ('03', '利息', '');"
-        "insert into 支出类型 values ('01', '伙食', '');"
-        "insert into 支出类型 values ('02', '水电煤气', '');"
-        "insert into 支出类型 values ('03', '教育', '学费、书本');"
-        "insert into 支出类型 values ('04', '医疗', '');"
-        "insert into 投资类型 values ('01', '股票', '');"
-        "insert into 投资类型 values ('02', '基金', '');"
-        "insert into 银行 values ('01', '工商银行', '6222 0202 0001 1234');"
-        "insert into 银行 values ('02', '建设银行', '6217 0000 1000 5678');");
+        "insert into 成员 (ID, 姓名, 关系, 密码) values ('01', '张建国', '父亲', '123456');"
+        "insert into 成员 (ID, 姓名, 关系, 密码) values ('02', '李秀英', '母亲', '654321');"
+        "insert into 成员 (ID, 姓名, 关系, 密码) values ('03', '张小明', '儿子', '1111');"
+        "insert into 收入类型 (ID, 类型, 备注) values ('01', '工资', '每月');"
+        "insert into 收入类型 (ID, 类型, 备注) values ('02', '奖金', '年终');"
+        "insert into 收入类型 (ID, 类型, 备注) values ('03', '利息', '');"
+        "insert into 支出类型 (ID, 类型, 备注) values ('01', '伙食', '');"
+        "insert into 支出类型 (ID, 类型, 备注) values ('02', '水电煤气', '');"
+        "insert into 支出类型 (ID, 类型, 备注) values ('03', '教育', '学费、书本');"
+        "insert into 支出类型 (ID, 类型, 备注) values ('04', '医疗', '');"
+        "insert into 投资类型 (ID, 类型, 备注) values ('01', '股票', '');"
+        "insert into 投资类型 (ID, 类型, 备注) values ('02', '基金', '');"
+        "insert into 银行 (ID, 开户行, 帐号) values ('01', '工商银行', '6222 0202 0001 1234');"
+        "insert into 银行 (ID, 开户行, 帐号) values ('02', '建设银行', '6217 0000 1000 5678');");
     const int year = App::today().year();
     auto day = [year](int month, int d) { return QStringLiteral("'%1-%2-%3'").arg(year).arg(month, 2, 10, QChar(u'0')).arg(d, 2, 10, QChar(u'0')); };
     for (int m = 1; m <= App::today().month(); ++m) {
-        sql += QStringLiteral("insert into 收入帐 values ('01', '01', 6800, %1, '%2月工资', %3);").arg(day(m, 5)).arg(m).arg(m);
-        sql += QStringLiteral("insert into 收入帐 values ('02', '01', 5200.5, %1, '', %2);").arg(day(m, 8)).arg(m);
-        sql += QStringLiteral("insert into 支出帐 values ('02', '01', 1850.75, %1, '超市', %2);").arg(day(m, 12)).arg(m);
-        sql += QStringLiteral("insert into 支出帐 values ('01', '02', 326.4, %1, '', %2);").arg(day(m, 20)).arg(m);
+        sql += QStringLiteral("insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('01', '01', 6800, %1, '%2月工资', %3);").arg(day(m, 5)).arg(m).arg(m);
+        sql += QStringLiteral("insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('02', '01', 5200.5, %1, '', %2);").arg(day(m, 8)).arg(m);
+        sql += QStringLiteral("insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('02', '01', 1850.75, %1, '超市', %2);").arg(day(m, 12)).arg(m);
+        sql += QStringLiteral("insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('01', '02', 326.4, %1, '', %2);").arg(day(m, 20)).arg(m);
         if (m % 3 == 0)
-            sql += QStringLiteral("insert into 投资帐 values ('01', '02', 2000, %1, '定投', %2);").arg(day(m, 25)).arg(m);
-        sql += QStringLiteral("insert into 银行帐 values ('01', '01', '存入', '活期', 3000, %1);").arg(day(m, 6));
+            sql += QStringLiteral("insert into 投资帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('01', '02', 2000, %1, '定投', %2);").arg(day(m, 25)).arg(m);
+        sql += QStringLiteral("insert into 银行帐 (银行ID, 成员ID, 存或取, 类型, 金额, 日期) values ('01', '01', '存入', '活期', 3000, %1);").arg(day(m, 6));
     }
-    sql += QStringLiteral("insert into 支出帐 values ('03', '03', 4500, %1, '学费', 2);").arg(day(2, 28));
-    sql += QStringLiteral("insert into 银行帐 values ('02', '02', '存入', '定期', 20000, %1);").arg(day(1, 10));
-    sql += QStringLiteral("insert into 银行帐 values ('01', '01', '支出', '活期', 1500, %1);").arg(day(1, 30));
-    sql += QStringLiteral("insert into 负债 values (%1, '王叔叔', '欠人', 10000, '已还2000', 8000);").arg(day(1, 15));
-    sql += QStringLiteral("insert into 负债 values (%1, '刘阿姨', '人欠', 3000, '', 3000);").arg(day(1, 18));
+    sql += QStringLiteral("insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('03', '03', 4500, %1, '学费', 2);").arg(day(2, 28));
+    sql += QStringLiteral("insert into 银行帐 (银行ID, 成员ID, 存或取, 类型, 金额, 日期) values ('02', '02', '存入', '定期', 20000, %1);").arg(day(1, 10));
+    sql += QStringLiteral("insert into 银行帐 (银行ID, 成员ID, 存或取, 类型, 金额, 日期) values ('01', '01', '支出', '活期', 1500, %1);").arg(day(1, 30));
+    sql += QStringLiteral("insert into 负债 (借款日期, 债权人, 类型, 金额, 还款记录, 余额) values (%1, '王叔叔', '欠人', 10000, '已还2000', 8000);").arg(day(1, 15));
+    sql += QStringLiteral("insert into 负债 (借款日期, 债权人, 类型, 金额, 还款记录, 余额) values (%1, '刘阿姨', '人欠', 3000, '', 3000);").arg(day(1, 18));
     // Budgets (food over, utilities near) and recurring records begun last month, some of them due.
     sql += QStringLiteral(
         "insert into 预算 values ('', '01', '', 1800), ('', '02', '', 400), ('', '03', '', 5000), ('', '04', '', 300),"
