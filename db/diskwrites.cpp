@@ -1,6 +1,7 @@
 #include "diskwrites.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <random>
 #include <utility>
 
@@ -149,18 +150,42 @@ std::error_code flushFolder(const Path& folder)
     return {};
 }
 
-std::error_code place(const Path& temporary, const Path& target)
+namespace {
+
+// Renames `temporary` to `target` unless a file is there already (std::errc::file_exists).
+std::error_code renameNoReplace(const Path& temporary, const Path& target)
+{
+#ifdef __linux__
+    if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
+        return {};
+    // A file system that cannot rename so (some network and FUSE ones) is asked the plain way below.
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+        return lastError();
+#endif
+    // The names a file is put in place under this way are the program's own in that folder (one
+    // computer's changesets, written by it alone): nobody else makes one between these two steps.
+    std::error_code ec;
+    if (std::filesystem::exists(target, ec) || ec)
+        return ec ? ec : std::make_error_code(std::errc::file_exists);
+    std::filesystem::rename(temporary, target, ec);
+    return ec;
+}
+
+std::error_code placeAs(const Path& temporary, const Path& target, bool replace)
 {
 #ifndef _WIN32
     // A file put in place of another keeps what that one allowed (main.mdb restored stays 0644).
     struct stat existing;
-    if (::stat(target.c_str(), &existing) == 0)
+    if (replace && ::stat(target.c_str(), &existing) == 0)
         ::chmod(temporary.c_str(), existing.st_mode & 07777);
 #endif
     if (const std::error_code ec = flushFile(temporary))
         return ec;
     std::error_code ec;
-    std::filesystem::rename(temporary, target, ec);
+    if (replace)
+        std::filesystem::rename(temporary, target, ec);
+    else
+        ec = renameNoReplace(temporary, target);
     if (ec)
         return ec;
     if (g_observer)
@@ -170,6 +195,18 @@ std::error_code place(const Path& temporary, const Path& target)
     if (folderOf(temporary) != folderOf(target))
         ec = flushFolder(folderOf(temporary));
     return ec;
+}
+
+}  // namespace
+
+std::error_code place(const Path& temporary, const Path& target)
+{
+    return placeAs(temporary, target, true);
+}
+
+std::error_code placeNew(const Path& temporary, const Path& target)
+{
+    return placeAs(temporary, target, false);
 }
 
 std::error_code makeFolders(const Path& folder)
@@ -262,13 +299,23 @@ std::error_code Writer::write(const char* data, std::size_t size)
 
 std::error_code Writer::commit()
 {
+    return finish(true);
+}
+
+std::error_code Writer::commitNew()
+{
+    return finish(false);
+}
+
+std::error_code Writer::finish(bool replace)
+{
     if (fd_ < 0)
         return std::make_error_code(std::errc::bad_file_descriptor);
     // A close can report a write that failed late (a full disk on some file systems).
     const int rc = closeFile(std::exchange(fd_, -1));
     std::error_code ec = rc == 0 ? std::error_code() : lastError();
     if (!ec)
-        ec = place(temporary_, target_);
+        ec = placeAs(temporary_, target_, replace);
     if (ec) {
         discard();
         return ec;
@@ -293,6 +340,17 @@ std::error_code writeWhole(const Path& target, std::string_view bytes)
         ec = writer.write(bytes.data(), bytes.size());
     if (!ec)
         ec = writer.commit();
+    return ec;
+}
+
+std::error_code writeNew(const Path& target, std::string_view bytes)
+{
+    Writer writer(target);
+    std::error_code ec = writer.open();
+    if (!ec)
+        ec = writer.write(bytes.data(), bytes.size());
+    if (!ec)
+        ec = writer.commitNew();
     return ec;
 }
 

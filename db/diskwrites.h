@@ -45,6 +45,10 @@ std::error_code flushFolder(const Path& folder);
 // the temporary is left where it is, for the caller to remove.
 std::error_code place(const Path& temporary, const Path& target);
 
+// As place, for a file that is written once and never again: a file already at `target` is kept
+// and std::errc::file_exists returned, the temporary left for the caller to remove.
+std::error_code placeNew(const Path& temporary, const Path& target);
+
 // Makes the folder and those above it that are missing, each one's parent flushed, so that a new
 // folder and what is put in it cannot vanish together.
 std::error_code makeFolders(const Path& folder);
@@ -71,10 +75,15 @@ public:
     std::error_code open();
     std::error_code write(const char* data, std::size_t size);
     std::error_code commit();
+    // As commit, by placeNew: a target already there is kept (std::errc::file_exists) and what was
+    // written removed.
+    std::error_code commitNew();
     // Removes what was written; the target stays as it was.
     void discard();
 
 private:
+    std::error_code finish(bool replace);
+
     Path target_, temporary_;
     int fd_ = -1;
     std::int64_t written_ = 0;
@@ -83,6 +92,8 @@ private:
 
 // Writes `bytes` as `target` through a Writer.
 std::error_code writeWhole(const Path& target, std::string_view bytes);
+// The same for a file never written again: one already at `target` is kept (std::errc::file_exists).
+std::error_code writeNew(const Path& target, std::string_view bytes);
 
 // A file that another writer (Qt's settings) has put under its name: its bytes and its folder
 // flushed.

@@ -302,6 +302,9 @@ void sendPending(Connection& conn, const Settings& s, const SyncFile::Listing& l
 {
     if (pendingCount(conn) == 0)
         return;
+    // A changeset that was being written when the program was killed or the power went is still
+    // pending: written again below, what was left of it goes.
+    SyncFile::removeUnfinished(s.folder, s.machine);
     SyncRecorder* sync = conn.sync();
     const QString identity = SyncTables::machineIdentity(conn.path());
     struct Pending {

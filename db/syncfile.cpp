@@ -1,5 +1,7 @@
 #include "syncfile.h"
 
+#include "diskwrites.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -7,12 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
-
-#ifdef Q_OS_UNIX
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
-#endif
+#include <system_error>
 
 namespace SyncFile {
 
@@ -26,25 +23,12 @@ const QRegularExpression& namePattern()
     return re;
 }
 
-// Flushes what was written to the file or folder at `path` to the disk.
-bool flushToDisk(const QString& path, bool folder)
+std::filesystem::path fsPath(const QString& path)
 {
-#ifdef Q_OS_UNIX
-    const int fd = ::open(QFile::encodeName(path).constData(), (folder ? O_RDONLY | O_DIRECTORY : O_WRONLY) | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    int rc;
-    do {
-        rc = ::fsync(fd);
-    } while (rc != 0 && errno == EINTR);
-    ::close(fd);
-    // A folder on a file system that cannot flush folders (some network shares) is as flushed as
-    // it gets.
-    return rc == 0 || (folder && (errno == EINVAL || errno == EBADF));
+#ifdef Q_OS_WIN
+    return std::filesystem::path(path.toStdWString());
 #else
-    Q_UNUSED(path);
-    Q_UNUSED(folder);
-    return true;
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
 #endif
 }
 
@@ -206,32 +190,39 @@ Written writeNew(const QString& folder, const QString& name, const QByteArray& b
     const QString target = QDir(folder).filePath(name);
     if (QFileInfo::exists(target))
         return Written::Exists;
-    const QString part = QDir(folder).filePath(QStringLiteral(".%1.part").arg(name));
     const auto fail = [&](const QString& why) {
-        QFile::remove(part);
         if (failure)
             *failure = why;
         return Written::Failed;
     };
-    {
-        QFile f(part);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return fail(QStringLiteral("同步文件夹 %1 无法写入").arg(QDir::toNativeSeparators(folder)));
-        if (f.write(bytes) != bytes.size() || !f.flush())
-            return fail(QStringLiteral("写入同步文件夹时出错（磁盘已满？）"));
-        f.close();
-    }
-    if (!flushToDisk(part, false))
-        return fail(QStringLiteral("同步文件没能写到磁盘上"));
-    // Another computer cannot write this computer's names: the only writer of `target` is this one.
-    if (QFileInfo::exists(target)) {
-        QFile::remove(part);
+    // Written beside its name, flushed, renamed (never over a file of that name) and the folder
+    // flushed; a writer not committed removes what it wrote.
+    DiskWrites::Writer writer(fsPath(target));
+    if (writer.open())
+        return fail(QStringLiteral("同步文件夹 %1 无法写入").arg(QDir::toNativeSeparators(folder)));
+    if (writer.write(bytes.constData(), static_cast<std::size_t>(bytes.size())))
+        return fail(QStringLiteral("写入同步文件夹时出错（磁盘已满？）"));
+    const std::error_code ec = writer.commitNew();
+    if (ec == std::errc::file_exists)
         return Written::Exists;
-    }
-    if (!QFile::rename(part, target))
-        return fail(QStringLiteral("同步文件没能改名为 %1").arg(name));
-    flushToDisk(folder, true);
+    if (ec)
+        return fail(QStringLiteral("同步文件 %1 没能写到磁盘上").arg(name));
     return Written::Done;
+}
+
+int removeUnfinished(const QString& folder, const QString& machine)
+{
+    int removed = 0;
+    const QString own = machine.toCaseFolded();
+    for (const QString& entry : QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        const QString targetName = entry.section(QLatin1Char('.'), 1, -3);
+        QString named;
+        std::int64_t sequence = 0;
+        if (parseName(targetName, named, sequence) && named.toCaseFolded() == own
+            && DiskWrites::isTemporaryFor(QFile::encodeName(entry).toStdString(), QFile::encodeName(targetName).toStdString()))
+            removed += DiskWrites::remove(fsPath(QDir(folder).filePath(entry))) ? 1 : 0;
+    }
+    return removed;
 }
 
 }  // namespace SyncFile

@@ -62,10 +62,16 @@ struct Listing {
 };
 Listing list(const QString& folder);
 
-// Puts `bytes` into the folder under `name`: written to a hidden temporary file there, flushed to
-// the disk, renamed, and the folder flushed. A file already there under that name is never
-// replaced (Exists). Failed: `failure` says why, in Chinese, and nothing is left behind.
+// Puts `bytes` into the folder under `name` the way the program puts every file in place
+// (db/diskwrites.h): written to a hidden temporary file there, flushed to the disk, renamed, and
+// the folder flushed. A file already there under that name is never replaced (Exists). Failed:
+// `failure` says why, in Chinese, and nothing is left behind.
 enum class Written { Done, Exists, Failed };
 Written writeNew(const QString& folder, const QString& name, const QByteArray& bytes, QString* failure = nullptr);
+
+// Removes the hidden temporary files that writing `machine`'s changesets left in the folder when
+// the program was killed or the power went, and only those (another computer's are its own
+// business); how many.
+int removeUnfinished(const QString& folder, const QString& machine);
 
 }  // namespace SyncFile

@@ -49,6 +49,17 @@ TEST(DiskWrites, AFileTakesItsPlaceWholeOrNotAtAll)
 
     // A folder that cannot take the file: nothing is made.
     EXPECT_TRUE(DiskWrites::writeWhole(pathOf(dir.filePath(QStringLiteral("无/导出.csv"))), "x"));
+
+    // A file written once and never again: one already under its name keeps its bytes, and what was
+    // written for it goes.
+    const QString once = dir.filePath(QStringLiteral("书房-00000001.kbsync"));
+    EXPECT_FALSE(DiskWrites::writeNew(pathOf(once), "first"));
+    EXPECT_EQ(DiskWrites::writeNew(pathOf(once), "second"), std::errc::file_exists);
+    EXPECT_EQ(DiskWrites::writeNew(pathOf(target), "newer"), std::errc::file_exists);
+    EXPECT_EQ(fileBytes(once), "first");
+    EXPECT_EQ(fileBytes(target), "new");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              QStringList({QStringLiteral("书房-00000001.kbsync"), QStringLiteral("导出.csv")}));
 }
 
 // Folders are made with those above them; a file in the way is an error.

@@ -574,6 +574,55 @@ TEST_F(SyncTest, ConflictsLoseNothingAndEndTheSameOnBoth)
     }
 }
 
+// A changeset file is written once and never again: what a send cut short left of this computer's
+// own files goes (and only that), the changeset is sent whole at the next run, and a file already
+// under its name is never written over.
+TEST_F(SyncTest, ASendCutShortIsSentWholeLaterAndNoFileIsWrittenOver)
+{
+    Computer& a = computer("书房", familyBook());
+    a.setUp();
+    a.post("收入帐", "1", "i1", 100);
+    ASSERT_EQ(Sync::pendingCount(a.conn), 2);  // the book when it joined, and the posting
+    const struct {
+        const char* name;
+        bool left;
+    } found[] = {
+        {".书房-00000001.kbsync.Ab12Cd.part", false},  // this computer's, cut short
+        {".书房-00000002.kbsync.x9Y8z7.part", false},
+        {".客厅-00000001.kbsync.Ab12Cd.part", true},   // another computer's, in the middle of its own send
+        {".书房-00000001.kbsync.part", true},          // not a name the program makes
+        {".书房-notes.Ab12Cd.part", true},
+    };
+    for (const auto& f : found)
+        writeFile(shared + "/" + f.name, "kinbook-sync 1\n{\"machine\"");
+    // Another tool put a file under the name of this computer's second changeset.
+    const QString second = shared + "/" + SyncFile::fileName("书房", 2);
+    writeFile(second, "不是同步文件");
+
+    Sync::Report r = a.sync();
+    EXPECT_FALSE(r.failure.isEmpty());
+    EXPECT_EQ(r.sent.size(), 1);
+    EXPECT_EQ(fileBytes(second), "不是同步文件");
+    EXPECT_EQ(Sync::pendingCount(a.conn), 1);
+    for (const auto& f : found)
+        EXPECT_EQ(QFileInfo::exists(shared + "/" + f.name), f.left) << f.name;
+
+    QFile::remove(second);
+    r = a.sync();
+    EXPECT_TRUE(r.ok()) << r.lines().join('\n').toStdString();
+    EXPECT_EQ(r.sent.size(), 1);
+    EXPECT_EQ(Sync::pendingCount(a.conn), 0);
+    EXPECT_EQ(filesIn(shared), QStringList({"书房-00000001.kbsync", "书房-00000002.kbsync"}));
+    EXPECT_EQ(SyncFile::read(second).state, SyncFile::State::Complete);
+    EXPECT_EQ(QDir(shared).entryList({"*.part"}, QDir::Files | QDir::Hidden).size(), 3);
+
+    // A computer that joins takes both, each once.
+    Computer& b = computer("客厅", familyBook());
+    b.setUp();
+    EXPECT_EQ(b.sync().applied.size(), 2);
+    EXPECT_EQ(b.ledgerFigures(), a.ledgerFigures());
+}
+
 // A changeset file is from elsewhere: one that is damaged or crafted is refused with a message that
 // names it, nothing of it is applied, and the others (of other computers) still are.
 TEST_F(SyncTest, DamagedOrCraftedFilesAreRefusedAndTheOthersApplied)
