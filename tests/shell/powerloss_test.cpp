@@ -17,6 +17,9 @@
 #include "recordset.h"
 #include "recurring.h"
 #include "statement.h"
+#include "sync.h"
+#include "syncfile.h"
+#include "syncrecorder.h"
 #include "upgrade.h"
 
 #include "reports/printedreport.h"
@@ -627,9 +630,195 @@ PowerLoss::Case pdfExport()
             {F::AfterRename}};
 }
 
+// ---------------------------------------------------------------------------------------------
+// The sync. Its folder lies in the book's folder, so that a power cut takes both; the program keeps
+// the folder's whole path, so a rebuilt state points its book at its own copy of the folder, as a
+// person who moved the folder does in 同步….
+
+const QString kThisComputer = u"书房"_s;
+const QString kOtherComputer = u"客厅"_s;
+
+QString syncFolderOf(const QString& root)
+{
+    return root + u"/同步"_s;
+}
+
+// The changeset files in the sync folder, and what else the program left there (hidden).
+QStringList changesetFiles(const QString& root)
+{
+    return QDir(syncFolderOf(root)).entryList({u"*"_s + SyncFile::kSuffix}, QDir::Files, QDir::Name);
+}
+QStringList hiddenFiles(const QString& root)
+{
+    return QDir(syncFolderOf(root)).entryList({u".*"_s}, QDir::Files | QDir::Hidden | QDir::System);
+}
+
+// The next run of the sync on App::conn after the start, the folder pointed at its rebuilt copy;
+// empty when it synced and nothing is left to send.
+QString syncAgain(const QString& root)
+{
+    if (const QString why = Sync::configure(App::conn, syncFolderOf(root), kThisComputer); !why.isEmpty())
+        return u"the sync could not be pointed at its folder: "_s + why;
+    const Sync::Report r = Sync::run(App::conn);
+    if (!r.ok())
+        return u"the next sync failed: "_s + r.lines().join(u" / "_s);
+    if (const int pending = Sync::pendingCount(App::conn); pending > 0)
+        return QStringLiteral("%1 changesets still to send after the next sync").arg(pending);
+    return QString();
+}
+
+constexpr int kSent = 40;
+
+// This computer posts a batch and sends it: the posting's changeset is in the book with the posting
+// (or neither is), and the next run puts it in the folder once, whole, as the program wrote it.
+PowerLoss::Case sending()
+{
+    static QByteArray written;  // the posting's changeset file, as the recorded run wrote it
+    return {u"sending a posting to the other computers"_s,
+            [](const QString& root) {
+                makeBook(root, QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 from n where i < %1) "
+                                              "insert into 收入临时 (成员ID, 类型ID, 金额, 日期, 备注, 月份) "
+                                              "select '01', 'g', i, '2026-03-01', '第' || i || '笔工资', 3 from n;"
+                                              "insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('01','g',1,'2026-02-01','',2);")
+                                   .arg(kSent));
+                QDir().mkpath(syncFolderOf(root));
+                Connection conn;
+                conn.open(bookOf(root));
+                Sync::configure(conn, syncFolderOf(root), kThisComputer);
+                Sync::run(conn);  // the books as they joined: the first changeset
+            },
+            [](const QString& root, PowerLoss::Recorder& recorder) {
+                Connection conn;
+                conn.open(bookOf(root));
+                postStaged(conn, u"收入临时"_s, u"收入帐"_s);
+                const Sync::Report r = Sync::run(conn);
+                if (r.ok() && r.sent.size() == 1)
+                    recorder.done(u"已发送"_s);
+                conn.close();
+                written = fileBytes(syncFolderOf(root) + u"/"_s + SyncFile::fileName(kThisComputer, 2));
+            },
+            [](const QString& root, bool done) -> QString {
+                const QString second = syncFolderOf(root) + u"/"_s + SyncFile::fileName(kThisComputer, 2);
+                if (done && fileBytes(second) != written)
+                    return u"the posting's changeset file is not there whole after the send said done"_s;
+                if (QString failed = startOn(root); !failed.isEmpty())
+                    return failed;
+                const QString got = countNow(u"select (select count(*) from 收入帐) || '/' || (select count(*) from 收入临时)"_s);
+                const QString posted = QString::number(kSent + 1) + u"/0"_s, staged = u"1/"_s + QString::number(kSent);
+                if (got != posted && (done || got != staged)) {
+                    App::conn.close();
+                    return u"收入帐/收入临时 hold "_s + got + (done ? u" after the send said done"_s : u", half posted"_s);
+                }
+                const QString synced = syncAgain(root);
+                App::conn.close();
+                if (!synced.isEmpty())
+                    return synced;
+                QStringList expected = {SyncFile::fileName(kThisComputer, 1)};
+                if (got == posted)
+                    expected << SyncFile::fileName(kThisComputer, 2);
+                if (changesetFiles(root) != expected)
+                    return u"the sync folder holds "_s + changesetFiles(root).join(u", "_s) + u" for the books "_s + got;
+                if (got == posted && fileBytes(second) != written)
+                    return u"the posting's changeset file is not the one the program made"_s;
+                if (!hiddenFiles(root).isEmpty())
+                    return u"the sync left "_s + hiddenFiles(root).join(u", "_s);
+                return endStart(root);
+            },
+            {F::AfterRename, F::JournalRemoved}};
+}
+
+constexpr int kApplied = 30;
+
+// Another computer joined with an empty book, took this one's, posted a batch and sent it; this
+// computer applies what it sent: all of it with the note of what was applied, or nothing, and the
+// next run applies what is left, each changeset once.
+PowerLoss::Case applying()
+{
+    static QString after;  // the books and the notes once it is applied
+    return {u"applying another computer's changesets"_s,
+            [](const QString& root) {
+                makeBook(root, u"insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('01','g',1,'2026-02-01','',2);"_s);
+                QDir().mkpath(syncFolderOf(root));
+                {
+                    Connection conn;
+                    conn.open(bookOf(root));
+                    Sync::configure(conn, syncFolderOf(root), kThisComputer);
+                    Sync::run(conn);
+                }
+                // The other computer's book lies beside the recorded folder.
+                const QString other = root + u"/../"_s + kOtherComputer;
+                QDir().mkpath(other);
+                QFile::copy(QStringLiteral(KINBOOK_EMPTY_DB), bookOf(other));
+                QFile::setPermissions(bookOf(other), QFile::ReadOwner | QFile::WriteOwner);
+                Connection conn;
+                conn.open(bookOf(other));
+                Sync::configure(conn, syncFolderOf(root), kOtherComputer);
+                Sync::run(conn);
+                // Two batches, staged as the entry form stages them (keys of its own range): two changesets.
+                for (int batch = 0; batch < 2; ++batch) {
+                    {
+                        Transaction tx(conn);
+                        Statement st(conn, u"insert into 收入临时 (成员ID, 类型ID, 金额, 日期, 备注, 月份, 编号) "
+                                           "values ('01', 'g', ?, '2026-03-05', '客厅记的', 3, ?)"_s);
+                        for (int i = 1; i <= kApplied / 2; ++i) {
+                            st.reset();
+                            st.bindInt64(1, batch * 100 + i);
+                            st.bindInt64(2, *conn.sync()->nextKey(u"收入临时"_s));
+                            st.step();
+                        }
+                        tx.commit();
+                    }
+                    postStaged(conn, u"收入临时"_s, u"收入帐"_s);
+                }
+                Sync::run(conn);
+            },
+            [](const QString& root, PowerLoss::Recorder& recorder) {
+                Connection conn;
+                conn.open(bookOf(root));
+                const Sync::Report r = Sync::run(conn);
+                if (r.ok() && r.applied.size() == 2 && r.waiting.isEmpty())
+                    recorder.done(u"已应用"_s);
+                conn.close();
+                after = rowsNow(bookOf(root), u"select (select count(*) || ' ' || total(金额) from 收入帐), (select count(*) from 收入临时),"
+                                             " (select group_concat(文件, ',') from (select 文件 from 同步日志 where 类别 = '应用' order by 文件)),"
+                                             " (select group_concat(机器 || ':' || 序号, ',') from (select * from 同步进度 order by 机器))"_s)
+                            .join(u"\n"_s);
+            },
+            [](const QString& root, bool done) -> QString {
+                if (QString failed = startOn(root); !failed.isEmpty())
+                    return failed;
+                const auto books = [] {
+                    Statement st(App::conn, u"select (select count(*) || ' ' || total(金额) from 收入帐), (select count(*) from 收入临时),"
+                                            " (select group_concat(文件, ',') from (select 文件 from 同步日志 where 类别 = '应用' order by 文件)),"
+                                            " (select group_concat(机器 || ':' || 序号, ',') from (select * from 同步进度 order by 机器))"_s);
+                    QStringList cells;
+                    if (st.step())
+                        for (int i = 0; i < 4; ++i)
+                            cells << st.value(i).toString();
+                    return cells.join(u'|');
+                };
+                const QString now = books();
+                const bool applied = now == after;
+                const bool untouched = now.startsWith(u"1 1.0|0||"_s);
+                if (!applied && (done || !untouched)) {
+                    App::conn.close();
+                    return u"the books and notes hold "_s + now + (done ? u" after the apply said done"_s : u", half applied"_s);
+                }
+                const QString synced = syncAgain(root);
+                const QString again = books();
+                App::conn.close();
+                if (!synced.isEmpty())
+                    return synced;
+                if (again != after)
+                    return u"after the next sync the books and notes hold "_s + again + u", not "_s + after;
+                return endStart(root);
+            },
+            {F::JournalRemoved}};
+}
+
 const std::vector<std::function<PowerLoss::Case()>> kCases = {
     posting,   postingDue,      startBackup, upgrade,   restore,  restoreFromCommandLine, firstStart, billImport,
-    statementImport, statementColumns, csvExport, pdfExport,
+    statementImport, statementColumns, csvExport, pdfExport, sending, applying,
 };
 
 class PowerLossTest : public ::testing::TestWithParam<std::size_t> {
@@ -680,7 +869,7 @@ std::string caseName(const ::testing::TestParamInfo<std::size_t>& info)
 {
     static const char* const names[] = {"Posting",   "PostingDue",      "StartBackup", "Upgrade",   "Restore", "RestoreFromCommandLine",
                                         "FirstStart", "BillImport",     "StatementImport", "StatementColumns", "CsvExport",
-                                        "PdfExport"};
+                                        "PdfExport", "Sending", "Applying"};
     return names[info.param];
 }
 
