@@ -8,66 +8,86 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <cstring>
+#include <cstdio>
 #include <memory>
 
 namespace {
 
-// Restoring from the command line shows no window: it runs without a display.
-bool restoring(int argc, char** argv)
-{
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--restore") == 0 || std::strncmp(argv[i], "--restore=", 10) == 0)
+// The program's options. Read once before the application object is made (whether the run needs a
+// display) and once by it (Qt's help, version and errors).
+struct CommandLine {
+    QCommandLineParser parser;
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption data{QStringLiteral("data"),
+                                  QStringLiteral("账本所在的文件夹（main.mdb 和 backups/），也可用环境变量 %1 指定。")
+                                      .arg(QLatin1String(DataFolder::kEnvironmentVariable)),
+                                  QStringLiteral("DIR")};
+    const QCommandLineOption checkStart{QStringLiteral("check-start"),
+                                        QStringLiteral("检查启动：消息写到标准输出并按“确定”回答，登录窗口显示后立即关闭。")};
+    const QCommandLineOption restore{QStringLiteral("restore"),
+                                     QStringLiteral("用备份文件 FILE 恢复数据（同“恢复数据…”：先检查，再备份现在的文件），不打开窗口；"
+                                                    "成功时退出状态为 0。"),
+                                     QStringLiteral("FILE")};
+    const QCommandLineOption sync{QStringLiteral("sync"),
+                                  QStringLiteral("同步：应用其它电脑的变更，发送这台电脑的变更，列出所做的，然后退出（不打开窗口）。")};
+
+    CommandLine()
+    {
+        parser.setApplicationDescription(QStringLiteral("和顺家账：家庭记账"));
+        for (const QCommandLineOption* o : {&data, &checkStart, &restore, &sync})
+            parser.addOption(*o);
+    }
+    // The sync, a restore, the help and the version show no window: they run without a display (a
+    // scheduled job on a computer nobody is logged in to). So does a command line Qt refuses, to
+    // say why.
+    static bool windowless(int argc, char** argv)
+    {
+        CommandLine early;
+        QStringList arguments;
+        for (int i = 0; i < argc; ++i)
+            arguments << QString::fromLocal8Bit(argv[i]);
+        if (!early.parser.parse(arguments))
             return true;
-    return false;
-}
+        for (const QCommandLineOption* o : {&early.help, &early.version, &early.restore, &early.sync})
+            if (early.parser.isSet(*o))
+                return true;
+        return false;
+    }
+};
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    // A run of the sync needs no window system (a scheduled job on a computer nobody is logged in to).
-    if (SyncCommand::requested(argc, argv))
-        return SyncCommand::run(argc, argv);
-    const bool restoreOnly = restoring(argc, argv);
-    const std::unique_ptr<QCoreApplication> app(restoreOnly ? new QCoreApplication(argc, argv) : new QApplication(argc, argv));
+    const bool windowless = CommandLine::windowless(argc, argv);
+    const std::unique_ptr<QCoreApplication> app(windowless ? new QCoreApplication(argc, argv) : new QApplication(argc, argv));
     // With no organisation name the user's data folder is ~/.local/share/kinbook.
     QCoreApplication::setApplicationName(App::appTitle);
     QCoreApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
                                                 .arg(KINBOOK_VERSION_MAJOR)
                                                 .arg(KINBOOK_VERSION_MINOR)
                                                 .arg(KINBOOK_VERSION_REVISION));
-    if (!restoreOnly)
+    if (!windowless)
         QGuiApplication::setDesktopFileName(QStringLiteral("org.kinbook.kinbook"));
     Language::useChinese();  // without Qt's translations Qt's own texts stay English; nothing else changes
 
-    QCommandLineParser options;
-    options.setApplicationDescription(QStringLiteral("和顺家账：家庭记账"));
-    options.addHelpOption();
-    options.addVersionOption();
-    const QCommandLineOption data(QStringLiteral("data"),
-                                  QStringLiteral("账本所在的文件夹（main.mdb 和 backups/），也可用环境变量 %1 指定。")
-                                      .arg(QLatin1String(DataFolder::kEnvironmentVariable)),
-                                  QStringLiteral("DIR"));
-    const QCommandLineOption checkStart(QStringLiteral("check-start"),
-                                        QStringLiteral("检查启动：消息写到标准输出并按“确定”回答，登录窗口显示后立即关闭。"));
-    const QCommandLineOption restore(QStringLiteral("restore"),
-                                     QStringLiteral("用备份文件 FILE 恢复数据（同“恢复数据…”：先检查，再备份现在的文件），不打开窗口；"
-                                                    "成功时退出状态为 0。"),
-                                     QStringLiteral("FILE"));
-    const QCommandLineOption sync(QStringLiteral("sync"),
-                                  QStringLiteral("同步：应用其它电脑的变更，发送这台电脑的变更，列出所做的，然后退出（不打开窗口）。"));
-    options.addOption(data);
-    options.addOption(checkStart);
-    options.addOption(restore);
-    options.addOption(sync);
-    options.process(*app);
-    DataFolder::use(DataFolder::chooseForThisRun(options.value(data), options.isSet(data)));
-    if (restoreOnly)
-        return Startup::restore(options.value(restore));
+    CommandLine options;
+    options.parser.process(*app);  // --help and --version print and end here, as does an unknown option
+    const QCommandLineParser& given = options.parser;
+    if (given.isSet(options.checkStart) + given.isSet(options.restore) + given.isSet(options.sync) > 1) {
+        std::fputs("--check-start、--restore 和 --sync 一次只能用一个。\n", stderr);
+        return 1;
+    }
+    const DataFolder::Choice folder = DataFolder::chooseForThisRun(given.value(options.data), given.isSet(options.data));
+    if (given.isSet(options.sync))
+        return SyncCommand::run(folder);
+    DataFolder::use(folder);
+    if (given.isSet(options.restore))
+        return Startup::restore(given.value(options.restore));
 
     QApplication::setWindowIcon(Pictures::windowIcon());
     App::registerAllWindows();
     SyncService::setAutomatic(true);
-    return Startup::run(options.isSet(checkStart) ? Startup::Mode::CheckStart : Startup::Mode::Interactive);
+    return Startup::run(given.isSet(options.checkStart) ? Startup::Mode::CheckStart : Startup::Mode::Interactive);
 }

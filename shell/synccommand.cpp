@@ -6,10 +6,7 @@
 #include "startup.h"
 #include "sync.h"
 
-#include <QCommandLineParser>
-#include <QCoreApplication>
 #include <cstdio>
-#include <cstring>
 
 namespace SyncCommand {
 
@@ -35,29 +32,9 @@ public:
 
 }  // namespace
 
-bool requested(int argc, char** argv)
+int run(const DataFolder::Choice& choice)
 {
-    for (int k = 1; k < argc; ++k)
-        if (std::strcmp(argv[k], "--sync") == 0 || std::strcmp(argv[k], "-sync") == 0)
-            return true;
-    return false;
-}
-
-int run(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(App::appTitle);
-    QCommandLineParser options;
-    const QCommandLineOption sync(QStringLiteral("sync"), QStringLiteral("同步后退出"));
-    const QCommandLineOption data(QStringLiteral("data"), QStringLiteral("账本所在的文件夹"), QStringLiteral("DIR"));
-    options.addOption(sync);
-    options.addOption(data);
-    if (!options.parse(QCoreApplication::arguments())) {
-        print(stderr, options.errorText());
-        return 1;
-    }
     // A home folder that is not known, or an empty --data, names no book: refused, nothing written.
-    const DataFolder::Choice choice = DataFolder::chooseForThisRun(options.value(data), options.isSet(data));
     if (choice.kind == DataFolder::Kind::Refused) {
         print(stderr, choice.refusal);
         return 1;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "datafolder.h"
+
 // `kinbook --sync [--data DIR]`: one run of the sync without windows (for scripts and scheduled
 // jobs): the data folder is chosen as at start, main.mdb opened as at start (checked, backed up,
 // upgraded), the other computers' changesets applied and this computer's written to the folder. It
@@ -10,8 +12,7 @@
 //   3  synced, but a changeset file was refused (named in the output)
 namespace SyncCommand {
 
-// Whether the command line asks for it; checked before the program makes its windows.
-bool requested(int argc, char** argv);
-int run(int argc, char** argv);
+// The run, in the data folder chosen from the command line (a refused choice is printed).
+int run(const DataFolder::Choice& choice);
 
 }  // namespace SyncCommand

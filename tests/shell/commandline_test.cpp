@@ -74,15 +74,16 @@ protected:
         int status = -1;
         QString out, err;
     };
-    // Runs the program with `arguments`; `home`: HOME (nullopt: unset).
-    Run run(const QStringList& arguments, const std::optional<QString>& home)
+    // Runs the program with `arguments`; `home`: HOME (nullopt: unset). Without `display` the
+    // program finds none (a scheduled job, a remote shell): a window could not open.
+    Run run(const QStringList& arguments, const std::optional<QString>& home, bool display = true)
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"HOME", "XDG_DATA_HOME", "KINBOOK_DATA"})
+        for (const char* name : {"HOME", "XDG_DATA_HOME", "KINBOOK_DATA", "DISPLAY", "WAYLAND_DISPLAY"})
             env.remove(QString::fromLatin1(name));
         if (home)
             env.insert("HOME", *home);
-        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("QT_QPA_PLATFORM", display ? "offscreen" : "xcb");
         env.insert("XDG_RUNTIME_DIR", installed_.path());
         QProcess p;
         p.setProcessEnvironment(env);
@@ -174,6 +175,47 @@ TEST_F(CommandLine, RestoreFromTheCommandLineChecksBacksUpAndSaysWhatItDid)
     ASSERT_EQ(::stat(QFile::encodeName(book).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0644u);
     EXPECT_EQ(everything(data), QStringList({"backups", "main.mdb"}));
+}
+
+// The options together, as scripts give them, on a computer without a display: --help and
+// --version win over everything else and write nothing; --sync, --restore and --check-start are one
+// run each and refused together, writing nothing; --sync and --restore need no display; an option
+// the program does not know is named.
+TEST_F(CommandLine, OptionsTogetherWithoutADisplay)
+{
+    const QString data = installed_.filePath("books"), backup = installed_.filePath("备份.mdb");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(KINBOOK_EMPTY_DB), backup));
+    const struct {
+        QStringList arguments;
+        int status;
+        const char* out;  // in standard output ("" for nothing in particular)
+        const char* err;  // in standard error
+        bool writes;      // the data folder is there after (made, or it held a book before)
+        bool book = false;  // the data folder holds a book before
+    } cases[] = {
+        {{"--help"}, 0, "--sync", "", false},
+        {{"--sync", "--help", "--data", data}, 0, "--restore <FILE>", "", false},
+        {{"--restore", backup, "--version"}, 0, "1.", "", false},
+        {{"--version", "--sync"}, 0, "1.", "", false},
+        {{"--sync", "--restore", backup, "--data", data}, 1, "", "--sync", false},
+        {{"--check-start", "--sync", "--data", data}, 1, "", "--check-start", false},
+        {{"--sync", "--bogus", "--data", data}, 1, "", "bogus", false},
+        {{"--sync", "--data", data}, 1, "", "还没有设置同步", true, true},
+        {{"--restore", backup, "--data", data}, 0, "已用", "", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        if (c.book) {
+            QDir().mkpath(data);
+            ASSERT_TRUE(QFile::copy(QStringLiteral(KINBOOK_EMPTY_DB), data + "/main.mdb"));
+        }
+        const Run r = run(c.arguments, installed_.path(), false);
+        EXPECT_EQ(r.status, c.status) << r.out.toStdString() << r.err.toStdString();
+        EXPECT_TRUE(r.out.contains(QString::fromUtf8(c.out))) << r.out.toStdString();
+        EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.err))) << r.err.toStdString();
+        EXPECT_EQ(QFileInfo::exists(data), c.writes);
+        QDir(data).removeRecursively();
+    }
 }
 
 }  // namespace
