@@ -8,6 +8,8 @@
 
 #include <QSet>
 #include <algorithm>
+#include <cmath>
+#include <optional>
 #include <sqlite3.h>
 
 namespace BillPosting {
@@ -94,15 +96,28 @@ void markImported(Connection& conn, Bills::Bill& bill)
     // transaction would take and release the file's read lock ten thousand times for a large bill.
     Statement kept(conn, QStringLiteral("SELECT 交易号, 帐, 行号 FROM %1 WHERE 来源 = ?").arg(sqlName(kImportedTable)));
     kept.bind(1, Bills::source(bill.layout));
+    // A payment service's trade numbers compare without letter case; a statement's rows are known by
+    // numbers made of their account, texts and balance, which compare exactly. Statements imported
+    // before those numbers were made are known by the numbers of then (Bills::formerStatementKeys).
+    const bool statement = bill.layout == Bills::Layout::Statement;
+    auto keyOf = [statement](const QString& trade) { return statement ? trade : trade.toCaseFolded(); };
     QHash<QString, Record> known;
-    while (kept.step())
-        known.insert(kept.text(0).toCaseFolded(), {kept.text(1), kept.int64(2)});
-    if (known.isEmpty())
+    QSet<QString> former;
+    while (kept.step()) {
+        const QString trade = kept.text(0);
+        if (statement && !trade.startsWith(u'#'))
+            former.insert(trade);
+        else
+            known.insert(keyOf(trade), {kept.text(1), kept.int64(2)});
+    }
+    if (known.isEmpty() && former.isEmpty())
         return;
+    const QStringList formerKeys = former.isEmpty() ? QStringList() : Bills::formerStatementKeys(bill);
     QSet<int> paidBefore;  // lines of payments in the bill imported before
-    for (Bills::Row& row : bill.rows) {
+    for (qsizetype i = 0; i < bill.rows.size(); ++i) {
+        Bills::Row& row = bill.rows[i];
         if ((row.skip.isEmpty() || row.tickAs != Bills::Kind::Neither || !row.refundOf.isEmpty())
-            && known.contains(row.trade.toCaseFolded())) {
+            && (known.contains(keyOf(row.trade)) || (!former.isEmpty() && former.contains(formerKeys.at(i))))) {
             if (row.skip.isEmpty() && row.refundOf.isEmpty())
                 paidBefore.insert(row.line);
             row.skip = kImportedBefore;
@@ -129,6 +144,63 @@ void markImported(Connection& conn, Bills::Bill& bill)
     }
 }
 
+void markEnteredByHand(Connection& conn, Bills::Bill& bill)
+{
+    QDate first, last;
+    for (const Bills::Row& row : bill.rows)
+        if (row.skip.isEmpty() && row.kind != Bills::Kind::Neither) {
+            first = first.isValid() ? std::min(first, row.date) : row.date;
+            last = last.isValid() ? std::max(last, row.date) : row.date;
+        }
+    if (!first.isValid())
+        return;
+    struct Entered {
+        qint64 rowid;
+        QDate date;
+        QString note;
+        bool taken = false;
+    };
+    for (const Bills::Kind kind : {Bills::Kind::Income, Bills::Kind::Expense}) {
+        // The ledger's records of those days (through its date index), less those an import posted.
+        Statement records(conn, QStringLiteral("SELECT rowid, 金额, 日期, 备注 FROM %1 WHERE 日期 BETWEEN ? AND ? AND rowid NOT IN "
+                                               "(SELECT 行号 FROM %2 WHERE 帐 = ? AND 行号 IS NOT NULL)")
+                                    .arg(sqlName(ledgerOf(kind)), sqlName(kImportedTable)));
+        records.bindAll({first.addDays(-3).toString(Qt::ISODate), last.addDays(3).toString(Qt::ISODate), ledgerOf(kind)});
+        QHash<std::int64_t, QList<Entered>> byAmount;  // by the amount's units
+        while (records.step()) {
+            const double amount = records.real(1);
+            const QDate date = QDate::fromString(records.text(2), Qt::ISODate);
+            if ((records.columnType(1) != SQLITE_INTEGER && records.columnType(1) != SQLITE_FLOAT) || !std::isfinite(amount)
+                || std::abs(amount) > kMaxRecordAmount.toDouble() || !date.isValid())
+                continue;
+            byAmount[Money::fromDouble(amount).units()].append({records.int64(0), date, records.text(3)});
+        }
+        if (byAmount.isEmpty())
+            continue;
+        for (Bills::Row& row : bill.rows) {
+            if (!row.skip.isEmpty() || row.kind != kind)
+                continue;
+            const auto candidates = byAmount.find(row.amount.units());
+            if (candidates == byAmount.end())
+                continue;
+            Entered* nearest = nullptr;
+            for (Entered& e : *candidates) {
+                const qint64 apart = std::abs(e.date.daysTo(row.date));
+                if (!e.taken && apart <= 3 && (!nearest || apart < std::abs(nearest->date.daysTo(row.date))))
+                    nearest = &e;
+            }
+            if (!nearest)
+                continue;
+            nearest->taken = true;
+            QStringList said = {nearest->date.toString(Qt::ISODate), row.amount.toGrouped()};
+            if (!nearest->note.isEmpty())
+                said << nearest->note;
+            row.skip = QStringLiteral("%1（%2）").arg(kEnteredByHand, said.join(u' '));
+            row.tickAs = row.kind;
+        }
+    }
+}
+
 std::optional<Type> rememberedType(Connection& conn, Bills::Kind kind, const QString& counterparty)
 {
     if (kind == Bills::Kind::Neither)
@@ -148,6 +220,17 @@ Posted post(Connection& conn, const Bills::Bill& bill, const Choices& choices)
         refuse(QStringLiteral("no member chosen"));
     const QString source = Bills::source(bill.layout);
     Transaction tx(conn);
+    // The movements of a bank's statement also into the bank's ledger, when a bank is chosen.
+    std::optional<Statement> bankLedger;
+    if (!choices.bank.isEmpty()) {
+        Statement bank(conn, QStringLiteral("SELECT 1 FROM 银行 WHERE ID = ?"));
+        bank.bind(1, choices.bank);
+        if (!bank.step())
+            refuse(QStringLiteral("the bank %1 is not in 银行").arg(choices.bank));
+        bankLedger.emplace(conn, QStringLiteral("INSERT INTO 银行帐 (银行ID, 成员ID, 存或取, 类型, 金额, 日期) VALUES (?, ?, ?, '活期', ?, ?)"));
+        bankLedger->bind(1, choices.bank);
+        bankLedger->bind(2, choices.member);
+    }
     Statement keep(conn,
                    QStringLiteral("INSERT INTO %1 (来源, 交易号, 帐, 行号) VALUES (?, ?, ?, ?) ON CONFLICT DO NOTHING")
                        .arg(sqlName(kImportedTable)));
@@ -199,6 +282,14 @@ Posted post(Connection& conn, const Bills::Bill& bill, const Choices& choices)
         if (refundsTaken)
             records.insert(row.trade, {ledgerOf(kind), record});
         ++(kind == Bills::Kind::Income ? posted.income : posted.expense);
+        if (bankLedger) {
+            bankLedger->reset();
+            bankLedger->bind(3, kind == Bills::Kind::Income ? QStringLiteral("存入") : QStringLiteral("支出"));
+            bankLedger->bind(4, QVariant::fromValue(row.amount));
+            bankLedger->bind(5, row.date.toString(Qt::ISODate));
+            bankLedger->step();
+            ++posted.bank;
+        }
         const QString key = Choices::key(kind, row.counterparty);
         if (!remembered.contains(key)) {
             remembered.insert(key);

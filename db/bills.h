@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QDate>
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <optional>
 #include <stdexcept>
@@ -64,7 +65,7 @@ struct Totals {
 
 struct Bill {
     Layout layout = Layout::WeChat;
-    QString encoding;      // "UTF-8", "GB18030", or kWorkbook for an Excel workbook
+    QString encoding;      // "UTF-8", "GB18030", or kWorkbook or kOldWorkbook for an Excel workbook
     int headerLine = 0;
     QList<Row> rows;
     // What the lines before the header say the bill holds ("支出：60笔 10849.88元"), when they say it;
@@ -73,9 +74,13 @@ struct Bill {
     bool statedAfterRows = false;
     // What the bill's own rows come to, refunds taken off, before anything is ticked or found imported.
     Totals counted;
+    // A statement's words in its 收支 column that say neither way as far as the program knows and were
+    // not named yet (their rows are greyed until the user says what each means).
+    QStringList unknownWords;
 };
 
 inline const QString kWorkbook = QStringLiteral("Excel 工作簿");
+inline const QString kOldWorkbook = QStringLiteral("旧版 Excel 工作簿");
 
 // A file that is not a bill of the three layouts, or a bill with a fault: what is wrong, for the
 // user, starting with the line it is on ("第 12 行：...") when there is one.
@@ -91,20 +96,44 @@ private:
 };
 
 // A table in a layout the program does not know (a bank's statement): its header and first rows, for
-// the user to say which column holds what.
+// the user to say which column holds what, and what the lines above it say of the statement.
 struct Table {
-    int headerLine = 0;
+    int headerLine = 0;  // 0: the table has no header row; its columns are named 第 1 列, 第 2 列, ...
     QStringList header;
     QList<QStringList> firstRows;  // up to five, each with a date
+    QChar separator = u',';        // of its cells: a comma, or a tab
+    QString account;               // the card or account number the lines above the table give
+    QDate periodEnd;               // the last day of the statement's period they give (invalid: none)
+    bool creditCard = false;       // they or the header say 信用卡
 };
 
 // Which column of a statement holds what (from 0; -1: none): the date, and either the signed amount or
-// the debit (支出) and credit (收入) columns; the counterparty and the note may be left out.
+// the debit (支出) and credit (收入) columns; the counterparty and the note may be left out. With them,
+// what tells the direction of a movement, the columns that tell movements apart (balance, account)
+// and the currency, and the bank whose ledger the movements also go into.
 struct Columns {
     int date = -1, amount = -1, debit = -1, credit = -1, counterparty = -1, note = -1;
     QString dateForm;  // one of dateForms()
+    // 金额为正数时: what a positive amount in the amount column is (a credit card lists purchases above
+    // zero); a negative one is the other.
+    Kind positive = Kind::Income;
+    // 收支列: a column whose words say which way the money went (借/贷, 收/支, 存入/支取, ...): the amount
+    // is then taken without its sign. Its words beyond the common ones, as the user named them
+    // (Neither: 不计收支).
+    int direction = -1;
+    QMap<QString, Kind> words;
+    int balance = -1, currency = -1, account = -1;
+    QString bank;           // the file's bank (银行.ID): the account when the file names none
+    bool alsoBank = false;  // 同时记入银行帐: each posted movement also into 银行帐 of that bank
+    // For dates without a year: the last day of the statement's period, as the user gave it. Not
+    // remembered: each statement has its own.
+    QDate periodEnd;
+
     bool complete() const { return date >= 0 && !dateForm.isEmpty() && (amount >= 0 || (debit >= 0 && credit >= 0)); }
-    // As one line of text, and back (nothing for a line that is no such text).
+    // The largest column named.
+    int widest() const;
+    // As one line of text, and back (nothing for a line that is no such text). Lines written before
+    // the direction and the other additions were there read with their defaults.
     QString toText() const;
     static std::optional<Columns> fromText(const QString& text);
 };
@@ -120,14 +149,24 @@ private:
     Table table_;
 };
 
-// The date forms a statement may write ("yyyy-MM-dd", "yyyyMMdd", ...), a time after the date allowed.
+// The date forms a statement may write ("yyyy-MM-dd", "yyyyMMdd", "M/d", ...), a time after the date
+// allowed. Some have no year: the year comes from the statement's period.
 QStringList dateForms();
+bool formHasYear(const QString& form);
 // Whether `form` reads every date of `column` in the table's first rows.
 bool formReads(const Table& table, int column, const QString& form);
 // The first form that reads them; empty when none does.
 QString guessDateForm(const Table& table, int column);
 // The header as a key: the same for every statement of one layout.
 QString headerKey(const QStringList& header);
+// The direction a word of a statement's 收支 column says, when it is one of the common ones (借 Dr,
+// 贷 Cr, 收, 支出, 存入, 支取, ...; letter case and blanks aside).
+std::optional<Kind> commonDirection(const QString& word);
+// Whether a currency (a column's value or a code beside an amount) is the yuan: 人民币, CNY, RMB, ...
+bool isYuan(const QString& currency);
+// The last day of a statement's period as the lines above its table tell it ("2024年01月",
+// "起始日期：20260101 结束日期：20260131", ...); invalid when they tell none.
+QDate periodEndIn(const QString& lines);
 
 // The largest file taken for a bill; a bill of 10,000 rows is about 2 MB.
 inline constexpr qint64 kMaxFileBytes = 64LL * 1024 * 1024;
@@ -138,10 +177,17 @@ Bill read(const QByteArray& bytes);
 // The bytes of a file, refused (BillError) when it cannot be read or is too large for a bill.
 QByteArray fileBytes(const QString& path);
 // Reads a statement whose table read() gave, with its columns named. Rows have no trade numbers: each
-// gets one made of its date, amount, counterparty, note and its place among the equal rows of its day,
-// so that overlapping statements post each movement once. Rows after the last dated one are the
-// statement's totals and are left out.
+// gets one made of its account (the card or account number of the lines above the table or of its
+// column, else the bank chosen), date, amount, counterparty, note, balance and its place among the
+// rows equal in all of these, so that overlapping statements post each movement once and the same
+// movement on two cards twice; texts compare exactly. Rows after the last dated one are the
+// statement's totals and are left out. Rows in another currency than the yuan are greyed "外币（HKD）"
+// and can be ticked; rows whose 收支 word is not known yet are greyed and their words listed in
+// Bill::unknownWords.
 Bill readStatement(const QByteArray& bytes, const Columns& columns);
+// The numbers the program gave a statement's rows before they named the account (date, amount,
+// counterparty, note, place among such rows of the file): statements imported then are known by them.
+QStringList formerStatementKeys(const Bill& bill);
 
 // "支付宝账单（旧版）", "支付宝账单", "微信支付账单", "银行流水".
 QString layoutName(Layout layout);

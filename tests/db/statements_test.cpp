@@ -1,0 +1,397 @@
+// Reading banks' statements as they come: the direction of the money by its sign or by a column,
+// old Excel and workbooks without shared strings, amounts with a currency, dates without a year,
+// tables without a header, the identity of a movement, and what a refusal says.
+#include "bills.h"
+#include "support/billfiles.h"
+#include "support/statementfiles.h"
+
+#include <QFile>
+#include <QSet>
+#include <QStringEncoder>
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+using Bills::Kind;
+
+namespace {
+
+Money yuan(double amount)
+{
+    return Money::fromDouble(amount);
+}
+
+// The table read() offers for a statement (a failure when it reads the file otherwise).
+Bills::Table tableOf(const QByteArray& bytes)
+{
+    try {
+        Bills::read(bytes);
+        ADD_FAILURE() << "read as a bill";
+    } catch (const Bills::UnknownLayout& e) {
+        return e.table();
+    } catch (const Bills::BillError& e) {
+        ADD_FAILURE() << "refused: " << e.text().toStdString();
+    }
+    return {};
+}
+
+// What a file's reading or a statement's refusal says, as "line: text" ("none" when it reads).
+template <typename Read>
+QString refusalOf(Read read)
+{
+    try {
+        read();
+    } catch (const Bills::UnknownLayout&) {
+        return u"table"_s;
+    } catch (const Bills::BillError& e) {
+        return QString::number(e.line()) + u": "_s + e.text();
+    }
+    return u"none"_s;
+}
+
+// Each row: date, 收/支 as shown, amount, and the reason it is greyed (with how a tick posts it).
+QStringList shown(const Bills::Bill& bill)
+{
+    QStringList out;
+    for (const Bills::Row& r : bill.rows)
+        out << QStringList{r.date.toString(Qt::ISODate), r.kindText, r.amount.toPlain(), r.skip,
+                           r.tickAs == Kind::Neither ? QString() : Bills::kindName(r.tickAs)}
+                   .join(u'|');
+    return out;
+}
+
+Bills::Columns columns(int date, const QString& form, int amount, int counterparty, int note)
+{
+    Bills::Columns c;
+    c.date = date;
+    c.dateForm = form;
+    c.amount = amount;
+    c.counterparty = counterparty;
+    c.note = note;
+    return c;
+}
+
+const QList<BankMovement> kCard = movements({{QDate(2026, 1, 5), yuan(-120), u"超市"_s, u"购物"_s},
+                                             {QDate(2026, 1, 8), yuan(30), u"超市"_s, u"退货"_s},
+                                             {QDate(2026, 1, 20), yuan(500), u"还款"_s, u"还款"_s}});
+
+// A credit card lists purchases above zero: with 金额为正数时 是支出 they are expenses and its refunds
+// and repayments income; read as a debit card they would all be the other way. A column of its own
+// says the direction where a bank writes one: the common words, and any other named by the user.
+TEST(Statements, TheMoneyGoesTheWayTheSignOrTheDirectionColumnSays)
+{
+    Bills::Columns card = columns(0, u"yyyy/M/d"_s, 3, 2, -1);
+    card.positive = Kind::Expense;
+    const QByteArray cgb = cgbCredit(kCard).bytes();
+    EXPECT_TRUE(tableOf(cgb).creditCard);
+    EXPECT_EQ(shown(Bills::readStatement(cgb, card)),
+              QStringList({u"2026-01-05|支出|120||"_s, u"2026-01-08|收入|30||"_s, u"2026-01-20|收入|500||"_s}));
+    card.positive = Kind::Income;
+    EXPECT_EQ(shown(Bills::readStatement(cgb, card)),
+              QStringList({u"2026-01-05|收入|120||"_s, u"2026-01-08|支出|30||"_s, u"2026-01-20|支出|500||"_s}));
+
+    // 交通银行: 借 Dr and 贷 Cr beside unsigned amounts, whatever 金额为正数时 says.
+    Bills::Columns bocom = columns(0, u"yyyy-MM-dd"_s, 4, 6, 7);
+    bocom.direction = 3;
+    bocom.positive = Kind::Expense;
+    const QByteArray debit = bocomDebit(kCard).bytes();
+    EXPECT_FALSE(tableOf(debit).creditCard);
+    EXPECT_EQ(shown(Bills::readStatement(debit, bocom)),
+              QStringList({u"2026-01-05|支出|120||"_s, u"2026-01-08|收入|30||"_s, u"2026-01-20|收入|500||"_s}));
+
+    // The words banks use, one row each; 冲正 is none of them until the user names it.
+    const QStringList words = {u"收入"_s, u"支出"_s, u"存入"_s, u"支取"_s, u"收"_s, u"支"_s, u"贷"_s, u"借 Dr"_s, u"CR"_s, u"D"_s, u"冲正"_s, u"冲正"_s};
+    StatementFile file;
+    file.header = {u"日期"_s, u"收支"_s, u"金额"_s, u"摘要"_s};
+    for (const QString& w : words)
+        file.rows << QStringList{u"2026-02-01"_s, w, u"-10.00"_s, w};
+    Bills::Columns worded = columns(0, u"yyyy-MM-dd"_s, 2, -1, 3);
+    worded.direction = 1;
+    Bills::Bill bill = Bills::readStatement(file.bytes(), worded);
+    QStringList kinds;
+    for (const Bills::Row& r : bill.rows)
+        kinds << r.kindText + u":"_s + (r.skip.isEmpty() ? Bills::kindName(r.kind) : r.skip);
+    EXPECT_EQ(kinds, QStringList({u"收入:收入"_s, u"支出:支出"_s, u"收入:收入"_s, u"支出:支出"_s, u"收入:收入"_s, u"支出:支出"_s,
+                                  u"收入:收入"_s, u"支出:支出"_s, u"收入:收入"_s, u"支出:支出"_s, u"冲正:收支不明（冲正）"_s,
+                                  u"冲正:收支不明（冲正）"_s}));
+    EXPECT_EQ(bill.unknownWords, QStringList({u"冲正"_s}));
+    EXPECT_EQ(bill.rows.first().amount, yuan(10));  // the amount without its sign
+    worded.words.insert(u"冲正"_s, Kind::Income);
+    bill = Bills::readStatement(file.bytes(), worded);
+    EXPECT_TRUE(bill.unknownWords.isEmpty());
+    EXPECT_EQ(shown(bill).last(), u"2026-02-01|收入|10||"_s);
+    // A word named 不计收支 is greyed; a tick posts it the way its sign says.
+    worded.words.insert(u"冲正"_s, Kind::Neither);
+    EXPECT_EQ(shown(Bills::readStatement(file.bytes(), worded)).last(), u"2026-02-01|冲正|10|不计收支|支出"_s);
+}
+
+// .xls (BIFF8, made by LibreOffice for the test) reads as its sheet shows it: texts, numbers and dates
+// cells; the file that a bank calls .xls but is tab-separated GB18030 text reads as text.
+TEST(Statements, OldExcelAndTextCalledXlsRead)
+{
+    QFile xls(ccbWorkbookPath());
+    ASSERT_TRUE(xls.open(QIODevice::ReadOnly)) << ccbWorkbookPath().toStdString();
+    const QByteArray book = xls.readAll();
+    const Bills::Table table = tableOf(book);
+    EXPECT_EQ(table.headerLine, 5);
+    EXPECT_EQ(table.header.mid(4, 3), QStringList({u"交易日期"_s, u"交易金额"_s, u"账户余额"_s}));
+    ASSERT_FALSE(table.firstRows.isEmpty());
+    EXPECT_EQ(table.firstRows.first(), QStringList({u"1"_s, u"代发工资"_s, u"人民币"_s, u"钞"_s, u"2026-01-05"_s, u"8000"_s, u"8000"_s,
+                                                    u"一月工资"_s, u"6217000099990000/某某公司"_s}));
+    EXPECT_EQ(table.account, u"6217000010001234567"_s);
+    EXPECT_EQ(table.periodEnd, QDate(2026, 1, 31));
+    Bills::Columns c = columns(4, u"yyyy-MM-dd"_s, 5, 8, 1);
+    c.balance = 6;
+    c.currency = 2;
+    const Bills::Bill bill = Bills::readStatement(book, c);
+    EXPECT_EQ(bill.encoding, Bills::kOldWorkbook);
+    EXPECT_EQ(shown(bill), QStringList({u"2026-01-05|收入|8000||"_s, u"2026-01-10|支出|88||"_s, u"2026-01-10|支出|88||"_s,
+                                        u"2026-01-12|支出|1200.5||"_s, u"2026-01-21|收入|0.35|外币（美元）|收入"_s}));
+    EXPECT_EQ(bill.counted, (Bills::Totals{1, 3, yuan(8000), yuan(1376.5)}));
+
+    const QList<BankMovement> list = movements({{QDate(2026, 1, 5), yuan(8000), u"公司"_s, u"工资"_s},
+                                                {QDate(2026, 1, 9), yuan(-1234.5), u"房东"_s, u"房租"_s}});
+    const QByteArray text = spdbTabText(list).bytes();
+    const Bills::Table tabs = tableOf(text);
+    EXPECT_EQ(tabs.separator, u'\t');
+    EXPECT_EQ(tabs.header.size(), 7);
+    EXPECT_EQ(tabs.account, u"6225880000009999"_s);
+    Bills::Columns s = columns(0, u"yyyyMMdd"_s, 4, 6, 2);
+    s.direction = 3;
+    EXPECT_EQ(shown(Bills::readStatement(text, s)), QStringList({u"2026-01-05|收入|8000||"_s, u"2026-01-09|支出|1234.5||"_s}));
+}
+
+// Workbooks written with inline strings and without sharedStrings.xml and styles.xml read, a bill's
+// and a statement's alike.
+TEST(Statements, WorkbooksWithoutSharedStringsOrStylesRead)
+{
+    QList<QStringList> lines = {{u"微信支付账单明细"_s}};
+    for (int i = 2; i < 17; ++i)
+        lines << QStringList{u"说明 %1"_s.arg(i)};
+    lines << QStringList{u"交易时间"_s, u"交易类型"_s, u"交易对方"_s, u"商品"_s, u"收/支"_s, u"金额(元)"_s, u"支付方式"_s,
+                         u"当前状态"_s, u"交易单号"_s, u"商户单号"_s, u"备注"_s}
+          << QStringList{u"2026-02-28 12:30:00"_s, u"商户消费"_s, u"美团外卖"_s, u"午餐"_s, u"支出"_s, u"¥12.50"_s, u"零钱"_s,
+                         u"支付成功"_s, u"W1"_s, QString(), u"/"_s};
+    const Bills::Bill bill = Bills::read(inlineWorkbook(lines));
+    EXPECT_EQ(bill.layout, Bills::Layout::WeChat);
+    ASSERT_EQ(bill.rows.size(), 1);
+    EXPECT_EQ(bill.rows.first().amount, yuan(12.5));
+
+    const QByteArray statement = inlineWorkbook({{u"交易日期"_s, u"摘要"_s, u"金额"_s, u"余额"_s},
+                                                 {u"2026-03-01"_s, u"工资"_s, u"5000.5"_s, u"5000.5"_s},
+                                                 {u"2026-03-02"_s, u"午饭"_s, u"-25"_s, u"4975.5"_s}});
+    EXPECT_EQ(tableOf(statement).header.size(), 4);
+    EXPECT_EQ(shown(Bills::readStatement(statement, columns(0, u"yyyy-MM-dd"_s, 2, -1, 1))),
+              QStringList({u"2026-03-01|收入|5000.5||"_s, u"2026-03-02|支出|25||"_s}));
+}
+
+// Amounts with a currency code or sign before or after them; rows in another currency than the yuan
+// greyed "外币（…）" and posted only when ticked; dates without a year take it from the statement's
+// period, December rows of a January statement the year before.
+TEST(Statements, CurrencyCodesAndDatesWithoutAYear)
+{
+    const QList<BankMovement> list = movements({{QDate(2026, 1, 5), yuan(-123.18), u"商场"_s, QString()},
+                                                {QDate(2026, 1, 6), yuan(-13.5), u"便利店"_s, QString()},
+                                                {QDate(2026, 1, 7), yuan(50), u"退款"_s, QString()},
+                                                {QDate(2026, 1, 8), yuan(-20), u"Amazon"_s, QString(), u"USD"_s}});
+    Bills::Columns bocom = columns(0, u"yyyy-MM-dd"_s, 3, 2, -1);
+    bocom.positive = Kind::Expense;
+    const QByteArray credit = bocomCredit(list).bytes();
+    EXPECT_TRUE(credit.contains("CNY 13.50") && credit.contains("CNY123.18")) << credit.constData();
+    EXPECT_EQ(shown(Bills::readStatement(credit, bocom)), QStringList({u"2026-01-05|支出|123.18||"_s, u"2026-01-06|支出|13.5||"_s,
+                                                                       u"2026-01-07|收入|50||"_s, u"2026-01-08|支出|20|外币（USD）|支出"_s}));
+    // Codes and signs as banks place them, the sign before or after the code.
+    StatementFile amounts;
+    amounts.header = {u"日期"_s, u"金额"_s, u"摘要"_s};
+    for (const char* cell : {"CNY 1.00", "CNY2.00", "-CNY 3.00", "CNY -4.00", "5.00 CNY", "¥6.00", "7.00元", "RMB8", "HKD 9.00", "US$10.00", "JPY 1100"})
+        amounts.rows << QStringList{u"2026-01-01"_s, QString::fromUtf8(cell), QString::fromUtf8(cell)};
+    QStringList read;
+    for (const Bills::Row& r : Bills::readStatement(amounts.bytes(), columns(0, u"yyyy-MM-dd"_s, 1, -1, 2)).rows)
+        read << r.status + (r.skip.isEmpty() ? QString() : u" "_s + r.skip);
+    EXPECT_EQ(read, QStringList({u"1"_s, u"2"_s, u"-3"_s, u"-4"_s, u"5"_s, u"6"_s, u"7"_s, u"8"_s, u"9 外币（HKD）"_s, u"10 外币（US$）"_s,
+                                 u"1100 外币（JPY）"_s}));
+
+    // 招商银行's credit card: 12/29 and 01/02 under "（2024年01月）".
+    const QList<BankMovement> yearEnd = movements({{QDate(2023, 12, 29), yuan(-99), u"书店"_s, u"买书"_s},
+                                                   {QDate(2024, 1, 2), yuan(-18), u"咖啡"_s, u"拿铁"_s},
+                                                   {QDate(2024, 1, 10), yuan(117), u"还款"_s, u"谢谢"_s}});
+    const QByteArray cmb = cmbCredit(yearEnd, u"2024年01月"_s).bytes();
+    const Bills::Table table = tableOf(cmb);
+    EXPECT_EQ(Bills::guessDateForm(table, 0), u"M/d"_s);
+    EXPECT_EQ(table.periodEnd, QDate(2024, 1, 31));
+    EXPECT_TRUE(table.creditCard);
+    Bills::Columns cmbColumns = columns(0, u"M/d"_s, 3, -1, 2);
+    cmbColumns.positive = Kind::Expense;
+    EXPECT_EQ(shown(Bills::readStatement(cmb, cmbColumns)),
+              QStringList({u"2023-12-29|支出|99||"_s, u"2024-01-02|支出|18||"_s, u"2024-01-10|收入|117||"_s}));
+    // Without a period above the table the user gives one; without either the statement is refused.
+    QByteArray untitled = cmb;
+    QStringEncoder gb("GB18030");
+    untitled.replace(QByteArray(gb.encode(u"（2024年01月）"_s)), QByteArray());
+    EXPECT_TRUE(refusalOf([&] { Bills::readStatement(untitled, cmbColumns); }).contains(u"请在“流水的各列”里填写账单月份"_s));
+    cmbColumns.periodEnd = QDate(2024, 2, 29);
+    EXPECT_EQ(Bills::readStatement(untitled, cmbColumns).rows.first().date, QDate(2023, 12, 29));
+
+    const struct {
+        const char* lines;
+        QDate end;
+    } periods[] = {
+        {"招商银行信用卡对账单（…2024年01月）", QDate(2024, 1, 31)},
+        {"起始日期：20260101 结束日期：20260131", QDate(2026, 1, 31)},
+        {"账单周期：2026/01/01-2026/01/31", QDate(2026, 1, 31)},
+        {"账单日 2024年01月05日", QDate(2024, 1, 5)},
+        {"2023年12月\n打印时间 2024-02-01 10:00", QDate(2024, 2, 1)},
+        {"卡号 6217000010001234567", QDate()},
+        {"2024-13 2024年2月30日", QDate()},
+    };
+    for (const auto& p : periods)
+        EXPECT_EQ(Bills::periodEndIn(QString::fromUtf8(p.lines)), p.end) << p.lines;
+}
+
+// A movement is known by its account (the card number above the table or in a column, else the bank
+// chosen), its texts as written and its balance: the same rows on two cards, or differing in letter
+// case, are two movements; two equal payments of a day are told apart by the balance after each, so
+// that a statement holding only the second knows it as the second.
+TEST(Statements, AMovementIsKnownByItsAccountTextsAndBalance)
+{
+    auto trades = [](const QByteArray& bytes, const Bills::Columns& c) {
+        QStringList out;
+        for (const Bills::Row& r : Bills::readStatement(bytes, c).rows)
+            out << r.trade;
+        return out;
+    };
+    Bills::Columns bocom = columns(0, u"yyyy-MM-dd"_s, 4, 6, 7);
+    bocom.direction = 3;
+    bocom.balance = 5;
+    StatementFile one = bocomDebit(kCard), other = one;
+    other.above[1] = u"账号：6222 6000 3333 4444"_s;
+    EXPECT_EQ(trades(one.bytes(), bocom), trades(one.bytes(), bocom));
+    const QStringList first = trades(one.bytes(), bocom), second = trades(other.bytes(), bocom);
+    EXPECT_TRUE(QSet<QString>(first.cbegin(), first.cend()).intersect(QSet<QString>(second.cbegin(), second.cend())).isEmpty());
+
+    // Without a number above the table, the bank chosen stands for the account.
+    one.above.removeLast();
+    Bills::Columns atBank = bocom;
+    atBank.bank = u"b1"_s;
+    EXPECT_NE(trades(one.bytes(), bocom).first(), trades(one.bytes(), atBank).first());
+
+    StatementFile cased;
+    cased.header = {u"日期"_s, u"金额"_s, u"对方"_s};
+    cased.rows = {{u"2026-01-05"_s, u"-9.90"_s, u"ABC Shop"_s}, {u"2026-01-05"_s, u"-9.90"_s, u"abc shop"_s}};
+    const QStringList casedTrades = trades(cased.bytes(), columns(0, u"yyyy-MM-dd"_s, 1, 2, -1));
+    EXPECT_TRUE(casedTrades[0].endsWith(u"-1"_s) && casedTrades[1].endsWith(u"-1"_s));
+    EXPECT_NE(casedTrades[0].toCaseFolded(), casedTrades[1].toCaseFolded());
+
+    // Two payments of 88 on one day: the later statement holds both, the earlier only the second.
+    const QList<BankMovement> day = movements({{QDate(2026, 1, 10), yuan(-88), u"超市"_s, u"消费"_s},
+                                               {QDate(2026, 1, 10), yuan(-88), u"超市"_s, u"消费"_s}},
+                                              yuan(1000));
+    StatementFile both = bocomDebit(day), secondOnly = both;
+    secondOnly.rows.removeFirst();
+    const QStringList all = trades(both.bytes(), bocom);
+    EXPECT_EQ(trades(secondOnly.bytes(), bocom), all.mid(1));
+    EXPECT_NE(all[0], all[1]);
+}
+
+// A table without a header row gets columns named 第 1 列…; a file that cannot be a statement says what
+// it lacks; 京东 and 美团 bills, whose headers share names with Alipay's and WeChat Pay's, are tables
+// whose columns the user names, not broken bills.
+TEST(Statements, TablesWithoutAHeaderAndWhatARefusalSays)
+{
+    StatementFile bare;
+    bare.rows = {{u"2026-01-05"_s, u"工资"_s, u"8000.00"_s}, {u"2026-01-06"_s, u"午饭"_s, u"-25.00"_s}};
+    const Bills::Table table = tableOf(bare.bytes());
+    EXPECT_EQ(table.headerLine, 0);
+    EXPECT_EQ(table.header, QStringList({u"第 1 列"_s, u"第 2 列"_s, u"第 3 列"_s}));
+    EXPECT_EQ(table.firstRows.size(), 2);
+    EXPECT_EQ(shown(Bills::readStatement(bare.bytes(), columns(0, u"yyyy-MM-dd"_s, 2, -1, 1))),
+              QStringList({u"2026-01-05|收入|8000||"_s, u"2026-01-06|支出|25||"_s}));
+
+    StatementFile noDates;
+    noDates.header = {u"序号"_s, u"摘要"_s, u"金额"_s};
+    noDates.rows = {{u"1"_s, u"工资"_s, u"8000"_s}};
+    StatementFile noAmounts;
+    noAmounts.header = {u"日期"_s, u"摘要"_s, u"对方"_s};
+    noAmounts.rows = {{u"2026-01-05"_s, u"工资"_s, u"公司"_s}};
+    EXPECT_TRUE(refusalOf([&] { Bills::read(noDates.bytes()); }).contains(u"没有找到一行带日期的流水"_s));
+    EXPECT_TRUE(refusalOf([&] { Bills::read(noAmounts.bytes()); }).startsWith(u"1: "_s));
+    EXPECT_TRUE(refusalOf([&] { Bills::read(noAmounts.bytes()); }).contains(u"第 1 行的表头和它下面带日期的行，但没有一列是金额"_s));
+
+    const QList<BankMovement> list = movements({{QDate(2026, 1, 5), yuan(-59), u"京东自营"_s, u"鼠标"_s},
+                                                {QDate(2026, 1, 9), yuan(-100), u"白条"_s, u"还款"_s}});
+    for (const StatementFile& bill : {jdBill(list), meituanBill(list)})
+        EXPECT_EQ(refusalOf([&] { Bills::read(bill.bytes()); }), u"table"_s) << bill.header.join(u',').toStdString();
+    Bills::Columns jd = columns(0, u"yyyy-MM-dd"_s, 3, 1, 2);
+    jd.direction = 6;
+    const Bills::Bill bill = Bills::readStatement(jdBill(list).bytes(), jd);
+    EXPECT_EQ(shown(bill), QStringList({u"2026-01-05|支出|59||"_s, u"2026-01-09|不计收支|100|收支不明（不计收支）|"_s}));
+    EXPECT_EQ(bill.unknownWords, QStringList({u"不计收支"_s}));
+}
+
+// A cell of more than a megabyte (a quoted cell full of commas and line breaks) is refused at once,
+// naming the line its row starts on, in the first rows and further down alike; a megabyte reads.
+TEST(Statements, ACellOverOneMegabyteIsRefusedNamingItsLine)
+{
+    auto full = [](qsizetype chars) {
+        QString cell;
+        while (cell.size() < chars)
+            cell += u"a,b\n"_s;
+        cell.truncate(chars);
+        return cell;
+    };
+    StatementFile file;
+    file.header = {u"日期"_s, u"金额"_s, u"摘要"_s};
+    for (int i = 0; i < 10; ++i)
+        file.rows << QStringList{u"2026-01-%1"_s.arg(i + 1, 2, 10, QChar(u'0')), u"-1.00"_s, u"午饭"_s};
+    StatementFile early = file, late = file, fits = file;
+    early.rows[1][2] = full(1024 * 1024 + 1);
+    late.rows[8][2] = full(1024 * 1024 + 1);
+    fits.rows[1][2] = full(1024 * 1024);
+    const QString early1 = refusalOf([&] { Bills::read(early.bytes()); });
+    EXPECT_TRUE(early1.startsWith(u"3: 第 3 行：这一行有一格超过了 1 MB"_s)) << early1.toStdString();
+    const Bills::Columns c = columns(0, u"yyyy-MM-dd"_s, 1, -1, 2);
+    EXPECT_EQ(refusalOf([&] { Bills::read(late.bytes()); }), u"table"_s);
+    const QString late1 = refusalOf([&] { Bills::readStatement(late.bytes(), c); });
+    // Rows 1 to 8 take one line each, the ninth's quoted cell starts on line 10.
+    EXPECT_TRUE(late1.startsWith(u"10: 第 10 行：这一行有一格超过了 1 MB"_s)) << late1.left(80).toStdString();
+    EXPECT_EQ(Bills::readStatement(fits.bytes(), c).rows.size(), 10);
+    // A bill's cell too.
+    const QString bill = refusalOf([&] {
+        Bills::read(weChatBill({{u"W1"_s, u"2026-02-28 12:30:00"_s, u"支出"_s, u"美团"_s, full(1024 * 1024 + 1), u"1.00"_s, u"支付成功"_s}}, true));
+    });
+    EXPECT_TRUE(bill.contains(u"第 %1 行：这一行有一格超过了 1 MB"_s.arg(firstRowLine(Bills::Layout::WeChat)))) << bill.left(80).toStdString();
+}
+
+// The columns named for a header are remembered as one line with everything the dialog asks, and a
+// line written before the additions reads with their defaults.
+TEST(Statements, ColumnsAreRememberedWithEverythingAsked)
+{
+    Bills::Columns c = columns(0, u"M/d"_s, 3, 2, 1);
+    c.positive = Kind::Expense;
+    c.direction = 4;
+    c.balance = 5;
+    c.currency = 6;
+    c.account = 7;
+    c.bank = u"b;1=&2"_s;
+    c.alsoBank = true;
+    c.words = {{u"冲正"_s, Kind::Income}, {u"a;b=c&d"_s, Kind::Neither}, {u"扣款"_s, Kind::Expense}};
+    c.periodEnd = QDate(2024, 1, 31);
+    const auto back = Bills::Columns::fromText(c.toText());
+    ASSERT_TRUE(back.has_value()) << c.toText().toStdString();
+    EXPECT_EQ(back->toText(), c.toText());
+    EXPECT_EQ(back->words, c.words);
+    EXPECT_EQ(back->bank, c.bank);
+    EXPECT_TRUE(back->alsoBank);
+    EXPECT_FALSE(back->periodEnd.isValid());  // each statement has its own
+
+    const auto before = Bills::Columns::fromText(u"0;-1;4;5;3;2;yyyy-MM-dd"_s);
+    ASSERT_TRUE(before.has_value());
+    EXPECT_EQ(before->positive, Kind::Income);
+    EXPECT_EQ(before->direction, -1);
+    EXPECT_EQ(before->balance, -1);
+    EXPECT_TRUE(before->bank.isEmpty());
+    QString spoilt = c.toText();
+    for (const QString& bad : {spoilt.replace(u";E;"_s, u";N;"_s), c.toText().replace(u";1;b"_s, u";2;b"_s), c.toText() + u";"_s})
+        EXPECT_FALSE(Bills::Columns::fromText(bad).has_value()) << bad.toStdString();
+}
+
+}  // namespace
