@@ -2,6 +2,7 @@
 
 #include "dberror.h"
 #include "picker.h"
+#include "statement.h"
 #include "statementcolumns.h"
 #include "toolbars.h"
 #include "shell/waitcursor.h"
@@ -299,14 +300,32 @@ BillImportWindow* BillImportWindow::statementWindow(const QByteArray& bytes, con
     RememberedColumns remembered(table.header);
     std::optional<Bills::Columns> columns = remembered.get();
     const bool known = columns.has_value();
-    if (!known)
-        columns = StatementColumnsDialog::ask(table, parent);
+    // Dates without a year need the statement's month: from the lines above the table, or asked.
+    if (!known || (!Bills::formHasYear(columns->dateForm) && !table.periodEnd.isValid()))
+        columns = StatementColumnsDialog::ask(table, columns, parent);
     if (!columns)
         return nullptr;
     try {
         Bills::Bill bill = Bills::readStatement(bytes, *columns);
+        // Words of the 收支 column that say neither way as far as the program knows: asked once each.
+        if (!bill.unknownWords.isEmpty()) {
+            const QString column = table.header.value(columns->direction);
+            for (const QString& word : bill.unknownWords) {
+                const auto rows = std::count_if(bill.rows.cbegin(), bill.rows.cend(), [&word](const Bills::Row& r) {
+                    return r.kindText == word && r.skip.startsWith(QStringLiteral("收支不明"));
+                });
+                const std::optional<Kind> kind = DirectionWordDialog::ask(word, column, static_cast<int>(rows), parent);
+                if (!kind)
+                    return nullptr;
+                columns->words.insert(word, *kind);
+            }
+            bill = Bills::readStatement(bytes, *columns);
+        }
         remembered.set(*columns);
-        return new BillImportWindow(std::move(bill), path, parent);
+        auto* window = new BillImportWindow(std::move(bill), path, parent);
+        if (columns->alsoBank)
+            window->alsoIntoBank(columns->bank);
+        return window;
     } catch (const Bills::BillError&) {
         if (known)
             remembered.forget();  // asked again next time
@@ -314,12 +333,27 @@ BillImportWindow* BillImportWindow::statementWindow(const QByteArray& bytes, con
     }
 }
 
+void BillImportWindow::alsoIntoBank(const QString& bank)
+{
+    QString name = bank;
+    try {
+        Statement named(App::conn, QStringLiteral("SELECT 开户行 FROM 银行 WHERE ID = ?"));
+        named.bind(1, bank);
+        if (named.step())
+            name = named.text(0);
+    } catch (const std::exception& e) {
+        showDbError(e, QStringLiteral("无法读取银行信息。"));
+    }
+    preview_->choices.bank = bank;
+    fileLabel->setText(fileLabel->text() + QStringLiteral("，各笔同时记入银行帐（%1）").arg(name));
+}
+
 BillImportWindow* BillImportWindow::chooseAndRead(QWidget* parent)
 {
     const QString downloads = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
     const QString path = App::chooseFile(App::FileDialog::Open, QStringLiteral("导入账单"),
                                          downloads.isEmpty() ? QDir::homePath() : downloads, parent,
-                                         QStringLiteral("支付宝、微信支付账单，银行流水 (*.csv *.CSV *.txt *.xlsx *.XLSX);;所有文件 (*)"));
+                                         QStringLiteral("支付宝、微信支付账单，银行流水 (*.csv *.CSV *.txt *.xlsx *.XLSX *.xls *.XLS);;所有文件 (*)"));
     if (path.isEmpty())
         return nullptr;
     try {
@@ -349,13 +383,16 @@ BillImportWindow::BillImportWindow(Bills::Bill bill, const QString& path, QWidge
         p.notes << Bills::note(r);
     try {
         BillPosting::markImported(App::conn, p.bill);
+        if (p.bill.layout == Bills::Layout::Statement)
+            BillPosting::markEnteredByHand(App::conn, p.bill);
         p.collectParties();
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("无法读取以前导入的记录。"));
     }
 
     fileLabel = new ValueLabel(QStringLiteral("lblfile"), QString(), this);
-    const QString form = p.bill.encoding == Bills::kWorkbook ? p.bill.encoding : p.bill.encoding + QStringLiteral(" 编码");
+    const bool workbook = p.bill.encoding == Bills::kWorkbook || p.bill.encoding == Bills::kOldWorkbook;
+    const QString form = workbook ? p.bill.encoding : p.bill.encoding + QStringLiteral(" 编码");
     fileLabel->setText(QStringLiteral("%1：%2（%3，%4 笔交易）")
                          .arg(Bills::layoutName(p.bill.layout), QFileInfo(path).fileName(), form)
                          .arg(p.bill.rows.size()));
@@ -578,11 +615,12 @@ void BillImportWindow::importBill()
     const QString lowered = posted.lowered.isEmpty()
                                 ? QString()
                                 : QStringLiteral("以前导入的 %1 笔记录扣除了退款（可以撤销）。").arg(posted.lowered.size());
-    App::msgBox(QStringLiteral("已导入%1：收入 %2 笔，支出 %3 笔。%4\n导入前的数据已备份为 %5。")
+    const QString bank = posted.bank == 0 ? QString() : QStringLiteral("同时记入银行帐 %1 笔。").arg(posted.bank);
+    App::msgBox(QStringLiteral("已导入%1：收入 %2 笔，支出 %3 笔。%4%5\n导入前的数据已备份为 %6。")
                     .arg(Bills::layoutName(p.bill.layout))
                     .arg(posted.income)
                     .arg(posted.expense)
-                    .arg(lowered, QDir::toNativeSeparators(backup)),
+                    .arg(lowered, bank, QDir::toNativeSeparators(backup)),
                 App::MsgStyle::Information);
     QList<Budgets::Touch> touched;  // the expenses posted, for the budgets they may have taken over
     for (const Bills::Row& r : p.bill.rows)
