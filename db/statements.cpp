@@ -311,10 +311,10 @@ Row statementRow(const QStringList& cells, const QStringList& header, const Colu
         r.kindText = m.word;
         r.skip = QStringLiteral("收支不明（%1）").arg(m.word);
     } else if (r.kind == Kind::Neither) {
-        // A word the user named 不计收支: posted only when ticked, the way its sign says.
+        // A word the user named 不计收支: posted only when ticked, as an expense (as a bill's transfers).
         r.kindText = m.word;
         r.skip = QStringLiteral("不计收支");
-        r.tickAs = kindBySign(m.signedAmount, c.positive);
+        r.tickAs = Kind::Expense;
     } else if (!isYuan(m.currency)) {
         r.skip = QStringLiteral("外币（%1）").arg(m.currency);
         r.tickAs = r.kind;
