@@ -50,7 +50,6 @@ struct BillImportWindow::Preview {
     BillPosting::Choices choices;
     QString memberName;
     QHash<QString, QString> typeNames;  // by Choices::key
-    QStringList notes;                  // of each row
     QList<Party> parties;               // of the rows to be posted, in the order they first come
 
     QString typeName(const Bills::Row& r) const
@@ -64,15 +63,16 @@ struct BillImportWindow::Preview {
 void BillImportWindow::Preview::collectParties()
 {
     parties.clear();
-    QHash<QString, int> at;
+    QHash<QString, int> at[2];  // of income and of expense, by the counterparty
     for (const Bills::Row& r : bill.rows) {
         if (!Bills::posts(r))
             continue;
         const Kind kind = Bills::postedKind(r);
-        const QString key = BillPosting::Choices::key(kind, r.counterparty);
-        auto it = at.constFind(key);
-        if (it == at.constEnd()) {
-            it = at.insert(key, static_cast<int>(parties.size()));
+        QHash<QString, int>& ofKind = at[kind == Kind::Income ? 0 : 1];
+        auto it = ofKind.constFind(r.counterparty);
+        if (it == ofKind.constEnd()) {
+            const QString key = BillPosting::Choices::key(kind, r.counterparty);
+            it = ofKind.insert(r.counterparty, static_cast<int>(parties.size()));
             parties << Party{kind, r.counterparty, key, 0, MoneyTotal()};
             if (!choices.types.contains(key))
                 if (const auto type = BillPosting::rememberedType(App::conn, kind, r.counterparty)) {
@@ -177,7 +177,7 @@ public:
         case KindText:
             return r.ticked ? Bills::kindName(r.tickAs) : r.kindText;
         case Note:
-            return p_.notes.at(index.row());
+            return Bills::note(r);
         case Amount:
             return r.amount.toGrouped();
         case Member:
@@ -306,7 +306,7 @@ BillImportWindow* BillImportWindow::statementWindow(const QByteArray& bytes, con
     if (!columns)
         return nullptr;
     try {
-        Bills::Bill bill = Bills::readStatement(bytes, *columns);
+        Bills::Bill bill = Bills::readStatement(bytes, *columns, table.sheet);
         // Words of the 收支 column that say neither way as far as the program knows: asked once each.
         if (!bill.unknownWords.isEmpty()) {
             const QString column = table.header.value(columns->direction);
@@ -319,7 +319,7 @@ BillImportWindow* BillImportWindow::statementWindow(const QByteArray& bytes, con
                     return nullptr;
                 columns->words.insert(word, *kind);
             }
-            bill = Bills::readStatement(bytes, *columns);
+            bill = Bills::readStatement(bytes, *columns, table.sheet);
         }
         remembered.set(*columns);
         auto* window = new BillImportWindow(std::move(bill), path, parent);
@@ -379,8 +379,6 @@ BillImportWindow::BillImportWindow(Bills::Bill bill, const QString& path, QWidge
     resize(twips(10800), twips(7800));
 
     // What the ledgers hold already: the trades imported before and the types given before.
-    for (const Bills::Row& r : p.bill.rows)
-        p.notes << Bills::note(r);
     try {
         BillPosting::markImported(App::conn, p.bill);
         if (p.bill.layout == Bills::Layout::Statement)

@@ -247,6 +247,20 @@ bool decodesCleanly(const char* encoding, QByteArrayView bytes)
 
 Bill readText(QByteArrayView bytes);
 
+// A workbook's sheet, as CSV text: a bill, or a statement's table that keeps the sheet's text.
+Bill readSheet(const QString& csv, const QString& encoding)
+{
+    try {
+        Bill bill = readText(csv.toUtf8());
+        bill.encoding = encoding;
+        return bill;
+    } catch (const UnknownLayout& unknown) {
+        Table table = unknown.table();
+        table.sheet = csv;
+        throw UnknownLayout(unknown.text(), std::move(table));
+    }
+}
+
 }  // namespace
 
 BillError::BillError(int line, const QString& text) : std::runtime_error(text.toStdString()), line_(line), text_(text) {}
@@ -260,9 +274,7 @@ Bill read(const QByteArray& bytes)
         const auto csv = Workbook::firstSheetAsCsv(bytes, &error);
         if (!csv)
             throw BillError(0, error);
-        Bill bill = readText(csv->toUtf8());
-        bill.encoding = kWorkbook;
-        return bill;
+        return readSheet(*csv, kWorkbook);
     }
     if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
         throw BillError(0, QStringLiteral("这个文件是 UTF-16 编码的文字。支付宝和微信支付的账单是 UTF-8 或 GB18030 编码的 CSV 文件"
@@ -272,9 +284,7 @@ Bill read(const QByteArray& bytes)
         const auto csv = OldWorkbook::firstSheetAsCsv(bytes, &error);
         if (!csv)
             throw BillError(0, error);
-        Bill bill = readText(csv->toUtf8());
-        bill.encoding = kOldWorkbook;
-        return bill;
+        return readSheet(*csv, kOldWorkbook);
     }
     if (bytes.left(4096).contains('\0'))
         throw BillError(0, QStringLiteral("这个文件既不是文字（CSV）文件，也不是 Excel 工作簿（.xlsx 或 .xls），不是账单或流水。"

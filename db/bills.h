@@ -105,6 +105,9 @@ struct Table {
     QString account;               // the card or account number the lines above the table give
     QDate periodEnd;               // the last day of the statement's period they give (invalid: none)
     bool creditCard = false;       // they or the header say 信用卡
+    // A workbook's first sheet as CSV text, as read() made it: readStatement takes it instead of
+    // reading the workbook a second time.
+    QString sheet;
 };
 
 // Which column of a statement holds what (from 0; -1: none): the date, and either the signed amount or
@@ -184,7 +187,7 @@ QByteArray fileBytes(const QString& path);
 // statement's totals and are left out. Rows in another currency than the yuan are greyed "外币（HKD）"
 // and can be ticked; rows whose 收支 word is not known yet are greyed and their words listed in
 // Bill::unknownWords.
-Bill readStatement(const QByteArray& bytes, const Columns& columns);
+Bill readStatement(const QByteArray& bytes, const Columns& columns, const QString& sheet = {});
 // The numbers the program gave a statement's rows before they named the account (date, amount,
 // counterparty, note, place among such rows of the file): statements imported then are known by them.
 QStringList formerStatementKeys(const Bill& bill);

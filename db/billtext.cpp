@@ -58,8 +58,8 @@ bool nextRecord(const QString& text, qsizetype& pos, int& line, QStringList& cel
             quoted = wasQuoted = true;
         } else if (c == separator) {
             take(pos);
-            cells << cell.trimmed();
-            cell.clear();
+            cells << std::move(cell).trimmed();
+            cell = QString();
             wasQuoted = false;
         }
         ++pos;
@@ -69,7 +69,7 @@ bool nextRecord(const QString& text, qsizetype& pos, int& line, QStringList& cel
                                                                          "文件可能被截断或改动过。"));
     if (!ended)
         take(n);
-    cells << cell.trimmed();
+    cells << std::move(cell).trimmed();
     return true;
 }
 
@@ -95,6 +95,15 @@ QString normalName(const QString& name)
 
 QString cleanText(const QString& text)
 {
+    // Most cells hold nothing to clean: kept as they are, without a copy.
+    bool plain = !text.isEmpty() && text.front() != u' ' && text.back() != u' ' && text != QStringLiteral("/");
+    for (qsizetype i = 0; plain && i < text.size(); ++i) {
+        const QChar c = text[i];
+        plain = c.unicode() > u' ' ? c.unicode() < 0x7f || (c.category() != QChar::Other_Control && !c.isSpace())
+                                   : c == u' ' && i + 1 < text.size() && text[i + 1] != u' ';
+    }
+    if (plain || text.isEmpty())
+        return text;
     QString out = text;
     for (QChar& c : out)
         if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
@@ -132,6 +141,11 @@ bool plainAmount(QStringView s)
 
 AmountRead parseAmount(const QString& text, Money& amount, bool mayBeEmpty)
 {
+    if (plainAmount(text))
+        if (const auto m = Money::parse(text)) {
+            amount = *m;
+            return *m > kMaxRecordAmount ? AmountRead::TooLarge : AmountRead::Ok;
+        }
     QString s = text;
     s.remove(u' ');
     const bool signed_ = s.contains(u'¥') || s.contains(u'￥');

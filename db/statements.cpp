@@ -87,7 +87,9 @@ Money statementAmount(const QString& cell, const QString& column, int line, bool
     const bool plain = std::all_of(cell.cbegin(), cell.cend(), [](QChar c) {
         return (c >= u'0' && c <= u'9') || c == u'.' || c == u',' || c == u'-' || c == u'+' || c == u' ';
     });
-    const QRegularExpressionMatch m = plain ? QRegularExpressionMatch() : coded.match(cell.trimmed());
+    if (plain)
+        return readAmount(cell, column, line, mayBeEmpty);
+    const QRegularExpressionMatch m = coded.match(cell.trimmed());
     if (m.hasMatch() && (m.capturedLength(2) > 0 || m.capturedLength(3) > 0 || m.capturedLength(5) > 0)) {
         currency = (m.captured(2) + m.captured(3) + m.captured(5)).toUpper();
         return readAmount(m.captured(1) + m.captured(4), column, line, mayBeEmpty);
@@ -226,11 +228,16 @@ std::optional<FoundTable> tableIn(const QString& text, bool whole, bool& needMor
     return std::nullopt;
 }
 
-// The text of a statement: a workbook's first sheet as CSV, or the file's text.
-QString statementText(const QByteArray& bytes, QString& encoding)
+// The text of a statement: a workbook's first sheet as CSV (`sheet`, when read() made it already), or
+// the file's text.
+QString statementText(const QByteArray& bytes, const QString& sheet, QString& encoding)
 {
     if (Workbook::looksLikeZip(bytes) || OldWorkbook::looksLikeOle(bytes)) {
         const bool old = OldWorkbook::looksLikeOle(bytes);
+        if (!sheet.isEmpty()) {
+            encoding = old ? kOldWorkbook : kWorkbook;
+            return sheet;
+        }
         QString error;
         auto csv = old ? OldWorkbook::firstSheetAsCsv(bytes, &error) : Workbook::firstSheetAsCsv(bytes, &error);
         if (!csv)
@@ -263,7 +270,7 @@ Kind kindBySign(Money amount, Kind positive)
 
 Movement movementOf(const QStringList& cells, const QStringList& header, const Columns& c, int line)
 {
-    auto name = [&header](int column) { return header.value(column, QStringLiteral("第 %1 列").arg(column + 1)); };
+    auto name = [&header](int column) { return column < header.size() ? header.at(column) : QStringLiteral("第 %1 列").arg(column + 1); };
     Movement m;
     QString code;
     if (c.amount >= 0) {
@@ -476,6 +483,8 @@ std::optional<Kind> commonDirection(const QString& word)
 
 bool isYuan(const QString& currency)
 {
+    if (currency.isEmpty())
+        return true;
     QString key = currency;
     key.remove(u' ');
     key = key.toUpper();
@@ -568,11 +577,11 @@ std::optional<Columns> Columns::fromText(const QString& text)
     return ok && c.complete() ? std::optional<Columns>(c) : std::nullopt;
 }
 
-Bill readStatement(const QByteArray& bytes, const Columns& c)
+Bill readStatement(const QByteArray& bytes, const Columns& c, const QString& sheet)
 {
     Bill bill;
     bill.layout = Layout::Statement;
-    const QString text = statementText(bytes, bill.encoding);
+    const QString text = statementText(bytes, sheet, bill.encoding);
     bool needMore = false;
     const auto found = tableIn(text, true, needMore);
     if (!found || !c.complete())
@@ -594,8 +603,10 @@ Bill readStatement(const QByteArray& bytes, const Columns& c)
     QSet<QString> unknown;
     // A statement's rows share a few hundred days: each date cell is read once.
     QHash<QString, std::optional<QDate>> dates;
-    QHash<qint64, QString> isoDates;  // by the day's number
+    QHash<qint64, std::pair<QString, QString>> isoDates;  // by the day's number: "2026-01-05" and "#20260105"
     QCryptographicHash identity(QCryptographicHash::Sha1);
+    QString said;  // the identity's parts, one after the other
+    bill.rows.reserve(text.count(u'\n', Qt::CaseSensitive) - found->rowsLine + 2);
     for (int start = 0; nextFilledRecord(text, pos, line, cells, start, table.separator);) {
         std::optional<QDate> date;
         if (c.date < cells.size()) {
@@ -625,26 +636,30 @@ Bill readStatement(const QByteArray& bytes, const Columns& c)
             unknown.insert(r.kindText);
             bill.unknownWords << r.kindText;
         }
-        QString& iso = isoDates[r.date.toJulianDay()];
-        if (iso.isEmpty())
-            iso = r.date.toString(Qt::ISODate);
+        auto& day = isoDates[r.date.toJulianDay()];
+        if (day.first.isEmpty()) {
+            day.first = r.date.toString(Qt::ISODate);
+            day.second = QLatin1Char('#') + QString(day.first).remove(u'-');
+        }
+        const QString& iso = day.first;
         // The movement's identity: the account it is on (a column's, else the statement's, else the
         // bank chosen), its day, money, currency and texts as written, and the balance after it.
         QString account = c.account >= 0 ? accountCell(cells.at(c.account)) : QString();
         if (account.isEmpty())
             account = !table.account.isEmpty() ? table.account : c.bank.isEmpty() ? QString() : QStringLiteral("银行 ") + c.bank;
-        identity.reset();
+        said.clear();
         for (const QString& part : {account, iso, r.status, currency, r.counterparty, r.item, balanceOf(cells, c)}) {
-            identity.addData(part.toUtf8());
-            identity.addData(QByteArrayView("\x1f", 1));
+            said += part;
+            said += QChar(u'\x1f');
         }
+        identity.reset();
+        identity.addData(said.toUtf8());
         const QByteArray base = identity.result();
         quint64 first64 = 0;
         std::memcpy(&first64, base.constData(), sizeof first64);
         // "#20260105" and 96 bits of the identity: the day first, so that a statement's numbers go
         // into the file's index of them in order, as its rows come.
-        r.trade = QLatin1Char('#') + QString::fromLatin1(r.date.toString(QStringLiteral("yyyyMMdd")).toLatin1() + base.first(12).toHex())
-                  + QLatin1Char('-') + QString::number(++equal[first64]);
+        r.trade = day.second + QLatin1StringView(base.first(12).toHex()) + QLatin1Char('-') + QString::number(++equal[first64]);
         bill.rows.append(std::move(r));
     }
     bill.counted = countedTotals(bill);

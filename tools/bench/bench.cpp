@@ -50,11 +50,14 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <quazip.h>
+#include <quazipfile.h>
 #include <QTimer>
 #include <QUndoStack>
 #include <QtGlobal>
@@ -243,6 +246,74 @@ void writeStatement(const QString& path, const std::vector<BillRecord>& records)
         f.write(t.toUtf8());
 }
 
+// The same statement as an Excel workbook (.xlsx): texts as shared strings, amounts as numbers.
+void writeStatementWorkbook(const QString& csvPath, const QString& path)
+{
+    QFile csv(csvPath);
+    if (!csv.open(QIODevice::ReadOnly))
+        return;
+    QStringList strings;
+    QHash<QString, int> stringAt;
+    QString sheet = QStringLiteral("<?xml version=\"1.0\"?><worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>");
+    const QStringList lines = QString::fromUtf8(csv.readAll()).split(u'\n');
+    for (int r = 0; r < lines.size(); ++r) {
+        sheet += QStringLiteral("<row r=\"%1\">").arg(r + 1);
+        const QStringList cells = lines[r].split(u',');
+        for (int c = 0; c < cells.size() && c < 26; ++c) {
+            const QString& text = cells[c];
+            if (text.isEmpty())
+                continue;
+            const QString at = QString(QChar(u'A' + c)) + QString::number(r + 1);
+            bool number = false;
+            text.toDouble(&number);
+            if (number) {
+                sheet += QStringLiteral("<c r=\"%1\"><v>%2</v></c>").arg(at, text);
+                continue;
+            }
+            auto known = stringAt.constFind(text);
+            if (known == stringAt.constEnd()) {
+                known = stringAt.insert(text, static_cast<int>(strings.size()));
+                strings << text.toHtmlEscaped();
+            }
+            sheet += QStringLiteral("<c r=\"%1\" t=\"s\"><v>%2</v></c>").arg(at).arg(known.value());
+        }
+        sheet += QStringLiteral("</row>");
+    }
+    sheet += QStringLiteral("</sheetData></worksheet>");
+    const QString shared = QStringLiteral("<?xml version=\"1.0\"?><sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><si><t>")
+                           + strings.join(QStringLiteral("</t></si><si><t>")) + QStringLiteral("</t></si></sst>");
+    QuaZip zip(path);
+    if (!zip.open(QuaZip::mdCreate))
+        return;
+    for (const auto& [name, bytes] : {std::pair{QStringLiteral("[Content_Types].xml"), QByteArray("<Types/>")},
+                                      std::pair{QStringLiteral("xl/sharedStrings.xml"), shared.toUtf8()},
+                                      std::pair{QStringLiteral("xl/worksheets/sheet1.xml"), sheet.toUtf8()}}) {
+        QuaZipFile file(&zip);
+        file.open(QIODevice::WriteOnly, QuaZipNewInfo(name));
+        file.write(bytes);
+        file.close();
+    }
+    zip.close();
+}
+
+// The same statement as an old Excel workbook (.xls, BIFF8), written by a Debian-packaged Perl module
+// (tools/bench/statement-xls.pl); false when it is not installed.
+bool writeStatementOldWorkbook(const QString& csvPath, const QString& path)
+{
+    return QProcess::execute(QStringLiteral("perl"), {QStringLiteral(KINBOOK_BENCH_DIR "/statement-xls.pl"), csvPath, path}) == 0
+           && QFile::exists(path);
+}
+
+// The keys the import keeps for statement rows, of their length and form, made before the floor's
+// clock starts.
+QStringList statementKeys(const std::vector<BillRecord>& records)
+{
+    QStringList out;
+    for (std::size_t i = 0; i < records.size(); ++i)
+        out << QStringLiteral("#%1%2-1").arg(QString(records[i].date).remove(u'-')).arg(i * 2654435761ULL % 1000000000000ULL, 24, 16, QChar(u'0'));
+    return out;
+}
+
 // 导入账单 of `file` as a user does it: the file chosen, read and previewed, the member picked (the
 // types are remembered from an earlier import), 导入 pressed; what was posted is taken away again. The
 // automatic backup before posting, as the window timed it, is taken off and goes to `backup`. A
@@ -286,8 +357,9 @@ double importBill(sqlite3* raw, const QString& file, Row& backup, bool& columnsN
     return t - backupMs;
 }
 
-// The floor of an import: the same records inserted with the C API in one transaction.
-double insertRecords(sqlite3* raw, const std::vector<BillRecord>& records)
+// The floor of an import: the same records inserted with the C API in one transaction, and with
+// `keys` each record's import key beside it (as a statement's rows are kept).
+double insertRecords(sqlite3* raw, const std::vector<BillRecord>& records, const QStringList& keys = {})
 {
     const QStringList last = QStringList{QString::number(lastRowid(raw, "收入帐")), QString::number(lastRowid(raw, "支出帐"))};
     const double t0 = nowMs();
@@ -295,7 +367,10 @@ double insertRecords(sqlite3* raw, const std::vector<BillRecord>& records)
     sqlite3_stmt* st[2] = {nullptr, nullptr};
     sqlite3_prepare_v2(raw, "insert into 收入帐 values ('m1', 'i1', ?, ?, ?, ?)", -1, &st[0], nullptr);
     sqlite3_prepare_v2(raw, "insert into 支出帐 values ('m1', 'e1', ?, ?, ?, ?)", -1, &st[1], nullptr);
-    for (const BillRecord& b : records) {
+    sqlite3_stmt* key = nullptr;
+    sqlite3_prepare_v2(raw, "insert into 导入交易 (来源, 交易号, 帐, 行号) values ('银行', ?, ?, ?)", -1, &key, nullptr);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const BillRecord& b = records[i];
         sqlite3_stmt* s = st[b.income ? 0 : 1];
         const QByteArray date = b.date.toUtf8(), note = (b.counterparty + u' ' + b.item).toUtf8();
         sqlite3_bind_double(s, 1, b.amount);
@@ -304,12 +379,23 @@ double insertRecords(sqlite3* raw, const std::vector<BillRecord>& records)
         sqlite3_bind_int(s, 4, QDate::fromString(b.date, Qt::ISODate).month());
         sqlite3_step(s);
         sqlite3_reset(s);
+        if (i < static_cast<std::size_t>(keys.size())) {
+            const QByteArray k = keys[static_cast<qsizetype>(i)].toUtf8();
+            sqlite3_bind_text(key, 1, k.constData(), static_cast<int>(k.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_text(key, 2, b.income ? "收入帐" : "支出帐", -1, SQLITE_STATIC);
+            sqlite3_bind_int64(key, 3, sqlite3_last_insert_rowid(raw));
+            sqlite3_step(key);
+            sqlite3_reset(key);
+        }
     }
     sqlite3_finalize(st[0]);
     sqlite3_finalize(st[1]);
+    sqlite3_finalize(key);
     sqlite3_exec(raw, "commit", nullptr, nullptr, nullptr);
     const double t = nowMs() - t0;
-    const QString removal = QStringLiteral("delete from 收入帐 where rowid > %1; delete from 支出帐 where rowid > %2;").arg(last[0], last[1]);
+    const QString removal =
+        QStringLiteral("delete from 收入帐 where rowid > %1; delete from 支出帐 where rowid > %2; delete from 导入交易 where 来源 = '银行';")
+            .arg(last[0], last[1]);
     sqlite3_exec(raw, removal.toUtf8().constData(), nullptr, nullptr, nullptr);
     return t;
 }
@@ -916,8 +1002,14 @@ int main(int argc, char** argv)
             // before posting reported apart (importBill); the floor: the same rows inserted with the C API.
             const std::vector<BillRecord> records = billRecords(10000, year);
             const QString bill = data + QStringLiteral("/bill-10000.csv"), statement = data + QStringLiteral("/statement-10000.csv");
+            const QString workbook = data + QStringLiteral("/statement-10000.xlsx"), oldWorkbook = data + QStringLiteral("/statement-10000.xls");
             writeBill(bill, records);
             writeStatement(statement, records);
+            writeStatementWorkbook(statement, workbook);
+            QFile::remove(oldWorkbook);
+            if (!writeStatementOldWorkbook(statement, oldWorkbook))
+                std::fprintf(stderr, "bench: no .xls statement (perl's Spreadsheet::WriteExcel, Debian libspreadsheet-writeexcel-perl, is missing)\n");
+            const QStringList keys = statementKeys(records);
             QString remember;
             for (int c = 0; c < 50; ++c)
                 remember += QStringLiteral("insert or replace into 导入对方类型 values ('收入', '商户%1', 'i%2'), ('支出', '商户%1', 'e%3');")
@@ -925,21 +1017,29 @@ int main(int argc, char** argv)
                                 .arg(c % 30 + 1)
                                 .arg(c % 40 + 1);
             sqlite3_exec(raw, remember.toUtf8().constData(), nullptr, nullptr, nullptr);
+            // A statement's floor keeps each row's import key too.
             const struct {
                 QString file, work, backupWork;
                 bool columnsNamed;
+                QStringList floorKeys;
             } imports[] = {
                 {bill, QStringLiteral("导入账单: read, preview and post a 10,000-row bill (its backup apart)"),
-                 QStringLiteral("导入账单: the automatic backup before posting"), true},
+                 QStringLiteral("导入账单: the automatic backup before posting"), true, {}},
                 {statement, QStringLiteral("导入账单: read, preview and post a 10,000-row bank statement (its backup apart)"),
-                 QStringLiteral("导入账单: the automatic backup before posting a statement"), false},
+                 QStringLiteral("导入账单: the automatic backup before posting a statement"), false, keys},
+                {workbook, QStringLiteral("导入账单: read, preview and post a 10,000-row bank statement as .xlsx (its backup apart)"),
+                 QStringLiteral("导入账单: the automatic backup before posting a .xlsx statement"), true, keys},
+                {oldWorkbook, QStringLiteral("导入账单: read, preview and post a 10,000-row bank statement as .xls (its backup apart)"),
+                 QStringLiteral("导入账单: the automatic backup before posting a .xls statement"), true, keys},
             };
             for (auto imported : imports) {
+                if (!QFile::exists(imported.file))
+                    continue;
                 Row r{imported.work, size};
                 Row backup{imported.backupWork, size};
                 measure(
                     r, repeat, [&] { return importBill(raw, imported.file, backup, imported.columnsNamed); },
-                    [&] { return insertRecords(raw, records); });
+                    [&] { return insertRecords(raw, records, imported.floorKeys); });
                 const QList<ScriptedAnswers::Message> shown = g_script.messages();
                 if (!shown.isEmpty())
                     r.note = shown.last().text.section(u'\n', 0, 0);
