@@ -68,6 +68,6 @@ StatementFile meituanBill(const QList<BankMovement>& list);
 QByteArray inlineWorkbook(const QList<QStringList>& lines);
 
 // The old Excel workbook (BIFF8) kept beside the tests: a 建设银行 statement of five rows made with
-// LibreOffice (tests/data/README.md gives the recipe), and its movements.
+// LibreOffice from ccb-statement.csv (tests/data/make-xls.sh is the recipe), and its movements.
 QString ccbWorkbookPath();
 QList<BankMovement> ccbWorkbookMovements();
