@@ -147,36 +147,44 @@ void markImported(Connection& conn, Bills::Bill& bill)
 void markEnteredByHand(Connection& conn, Bills::Bill& bill)
 {
     QDate first, last;
+    QSet<std::int64_t> amounts[2];  // of the rows to be posted, income and expense, in units
     for (const Bills::Row& row : bill.rows)
         if (row.skip.isEmpty() && row.kind != Bills::Kind::Neither) {
             first = first.isValid() ? std::min(first, row.date) : row.date;
             last = last.isValid() ? std::max(last, row.date) : row.date;
+            amounts[row.kind == Bills::Kind::Income ? 0 : 1].insert(row.amount.units());
         }
     if (!first.isValid())
         return;
     struct Entered {
         qint64 rowid;
         QDate date;
-        QString note;
         bool taken = false;
     };
     for (const Bills::Kind kind : {Bills::Kind::Income, Bills::Kind::Expense}) {
-        // The ledger's records of those days (through its date index), less those an import posted.
-        Statement records(conn, QStringLiteral("SELECT rowid, 金额, 日期, 备注 FROM %1 WHERE 日期 BETWEEN ? AND ? AND rowid NOT IN "
+        // The ledger's records of those days (through its date index), less those an import posted;
+        // of them, those of an amount that a row has.
+        Statement records(conn, QStringLiteral("SELECT rowid, 金额, 日期 FROM %1 WHERE 日期 BETWEEN ? AND ? AND rowid NOT IN "
                                                "(SELECT 行号 FROM %2 WHERE 帐 = ? AND 行号 IS NOT NULL)")
                                     .arg(sqlName(ledgerOf(kind)), sqlName(kImportedTable)));
         records.bindAll({first.addDays(-3).toString(Qt::ISODate), last.addDays(3).toString(Qt::ISODate), ledgerOf(kind)});
+        const QSet<std::int64_t>& wanted = amounts[kind == Bills::Kind::Income ? 0 : 1];
         QHash<std::int64_t, QList<Entered>> byAmount;  // by the amount's units
         while (records.step()) {
             const double amount = records.real(1);
-            const QDate date = QDate::fromString(records.text(2), Qt::ISODate);
             if ((records.columnType(1) != SQLITE_INTEGER && records.columnType(1) != SQLITE_FLOAT) || !std::isfinite(amount)
-                || std::abs(amount) > kMaxRecordAmount.toDouble() || !date.isValid())
+                || std::abs(amount) > kMaxRecordAmount.toDouble())
                 continue;
-            byAmount[Money::fromDouble(amount).units()].append({records.int64(0), date, records.text(3)});
+            const std::int64_t units = Money::fromDouble(amount).units();
+            if (!wanted.contains(units))
+                continue;
+            const QDate date = QDate::fromString(records.text(2), Qt::ISODate);
+            if (date.isValid())
+                byAmount[units].append({records.int64(0), date});
         }
         if (byAmount.isEmpty())
             continue;
+        Statement note(conn, QStringLiteral("SELECT 备注 FROM %1 WHERE rowid = ?").arg(sqlName(ledgerOf(kind))));
         for (Bills::Row& row : bill.rows) {
             if (!row.skip.isEmpty() || row.kind != kind)
                 continue;
@@ -193,8 +201,10 @@ void markEnteredByHand(Connection& conn, Bills::Bill& bill)
                 continue;
             nearest->taken = true;
             QStringList said = {nearest->date.toString(Qt::ISODate), row.amount.toGrouped()};
-            if (!nearest->note.isEmpty())
-                said << nearest->note;
+            note.reset();
+            note.bindInt64(1, nearest->rowid);
+            if (note.step() && !note.text(0).isEmpty())
+                said << note.text(0);
             row.skip = QStringLiteral("%1（%2）").arg(kEnteredByHand, said.join(u' '));
             row.tickAs = row.kind;
         }
