@@ -201,12 +201,14 @@ private:
                 break;
             if (!xml.isStartElement() || xml.name() != u"c")
                 continue;
+            // The attributes come as a copy: taken once a cell.
+            const QXmlStreamAttributes attributes = xml.attributes();
             int c = -1, r = -1;
-            cellPlace(xml.attributes().value(QStringLiteral("r")), c, r);
+            cellPlace(attributes.value(QStringLiteral("r")), c, r);
             column = c > column ? c : column + 1;
             if (column >= kMaxColumns)
                 throw Failure{QStringLiteral("工作表第 %1 行超过了 Excel 的列数。").arg(row)};
-            const QString text = cell(xml);
+            const QString text = cell(xml, attributes);
             while (cells.size() <= column)
                 cells << QString();
             cells[column] = csvCell(text);
@@ -221,10 +223,10 @@ private:
     }
 
     // The text of the cell the reader is on, leaving it at the cell's end.
-    QString cell(QXmlStreamReader& xml)
+    QString cell(QXmlStreamReader& xml, const QXmlStreamAttributes& attributes)
     {
-        const QString type = xml.attributes().value(QStringLiteral("t")).toString();
-        const int style = xml.attributes().value(QStringLiteral("s")).toInt();
+        const QStringView type = attributes.value(QStringLiteral("t"));
+        const int style = attributes.value(QStringLiteral("s")).toInt();
         QString value, inline_;
         while (!xml.atEnd()) {
             xml.readNext();
