@@ -279,7 +279,7 @@ public:
     std::optional<Bills::Columns> get()
     {
         const auto c = Bills::Columns::fromText(store_.value(key_).toString());
-        if (!c || std::max({c->date, c->amount, c->debit, c->credit, c->counterparty, c->note}) >= columnCount_)
+        if (!c || c->widest() >= columnCount_)
             return std::nullopt;
         return c;
     }
