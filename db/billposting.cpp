@@ -53,18 +53,19 @@ QList<Lowered> lowerEarlier(Connection& conn, const Bills::Bill& bill, Statement
     QHash<QPair<QString, qint64>, Money> refunds;
     QList<QPair<QString, qint64>> order;
     const QString source = Bills::source(bill.layout);
-    for (const Bills::Row& row : bill.rows) {
-        if (!Bills::lowersEarlier(row))
+    const Bills::Rows& rows = bill.rows;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        if (!rows.lowersEarlier(i))
             continue;
         keep.reset();
-        keep.bindAll({source, row.trade, row.earlierLedger, static_cast<qlonglong>(row.earlierRecord)});
+        keep.bindAll({source, rows.trade(i), rows.earlierLedger(i), static_cast<qlonglong>(rows.earlierRecord(i))});
         keep.step();
         if (conn.changes() == 0)
             continue;  // taken off meanwhile (the preview is older than the file)
-        const QPair<QString, qint64> key(row.earlierLedger, row.earlierRecord);
+        const QPair<QString, qint64> key(rows.earlierLedger(i), rows.earlierRecord(i));
         if (!refunds.contains(key))
             order << key;
-        refunds[key] += row.amount;
+        refunds[key] += rows.amount(i);
     }
     for (const auto& key : order) {
         const auto before = LedgerRows::read(conn, key.first, key.second);
@@ -114,33 +115,32 @@ void markImported(Connection& conn, Bills::Bill& bill)
         return;
     const QStringList formerKeys = former.isEmpty() ? QStringList() : Bills::formerStatementKeys(bill);
     QSet<int> paidBefore;  // lines of payments in the bill imported before
-    for (qsizetype i = 0; i < bill.rows.size(); ++i) {
-        Bills::Row& row = bill.rows[i];
-        if ((row.skip.isEmpty() || row.tickAs != Bills::Kind::Neither || !row.refundOf.isEmpty())
-            && (known.contains(keyOf(row.trade)) || (!former.isEmpty() && former.contains(formerKeys.at(i))))) {
-            if (row.skip.isEmpty() && row.refundOf.isEmpty())
-                paidBefore.insert(row.line);
-            row.skip = kImportedBefore;
-            row.tickAs = Bills::Kind::Neither;
-            row.ticked = false;
+    Bills::Rows& rows = bill.rows;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        if ((!rows.skipped(i) || rows.tickAs(i) != Bills::Kind::Neither || rows.isRefund(i))
+            && (known.contains(keyOf(rows.trade(i))) || (!former.isEmpty() && former.contains(formerKeys.at(i))))) {
+            if (!rows.skipped(i) && !rows.isRefund(i))
+                paidBefore.insert(rows.line(i));
+            rows.setSkip(i, kImportedBefore);
+            rows.setTickAs(i, Bills::Kind::Neither);
+            rows.setTicked(i, false);
         }
     }
-    for (Bills::Row& row : bill.rows) {
-        if (row.refundOf.isEmpty() || row.skip == kImportedBefore
-            || (row.refundedFrom != 0 && !paidBefore.contains(row.refundedFrom)))
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        if (!rows.isRefund(i) || rows.skip(i) == kImportedBefore
+            || (rows.refundedFrom(i) != 0 && !paidBefore.contains(rows.refundedFrom(i))))
             continue;
-        const Record payment = known.value(row.refundOf.toCaseFolded());
+        const Record payment = known.value(rows.refundOf(i).toCaseFolded());
         if (payment.rowid == 0)
             continue;  // not imported before: the refund stays as the bill left it
         if (!LedgerRows::read(conn, payment.ledger, payment.rowid)) {
-            row.skip = kRecordGone;
-            row.tickAs = Bills::Kind::Income;
+            rows.setSkip(i, kRecordGone);
+            rows.setTickAs(i, Bills::Kind::Income);
             continue;
         }
-        row.skip.clear();
-        row.tickAs = Bills::Kind::Neither;
-        row.earlierLedger = payment.ledger;
-        row.earlierRecord = payment.rowid;
+        rows.setSkip(i, QString());
+        rows.setTickAs(i, Bills::Kind::Neither);
+        rows.setEarlier(i, payment.ledger, payment.rowid);
     }
 }
 
@@ -148,11 +148,13 @@ void markEnteredByHand(Connection& conn, Bills::Bill& bill)
 {
     QDate first, last;
     QSet<std::int64_t> amounts[2];  // of the rows to be posted, income and expense, in units
-    for (const Bills::Row& row : bill.rows)
-        if (row.skip.isEmpty() && row.kind != Bills::Kind::Neither) {
-            first = first.isValid() ? std::min(first, row.date) : row.date;
-            last = last.isValid() ? std::max(last, row.date) : row.date;
-            amounts[row.kind == Bills::Kind::Income ? 0 : 1].insert(row.amount.units());
+    Bills::Rows& rows = bill.rows;
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        if (!rows.skipped(i) && rows.kind(i) != Bills::Kind::Neither) {
+            const QDate date = rows.date(i);
+            first = first.isValid() ? std::min(first, date) : date;
+            last = last.isValid() ? std::max(last, date) : date;
+            amounts[rows.kind(i) == Bills::Kind::Income ? 0 : 1].insert(rows.amount(i).units());
         }
     if (!first.isValid())
         return;
@@ -185,43 +187,52 @@ void markEnteredByHand(Connection& conn, Bills::Bill& bill)
         if (byAmount.isEmpty())
             continue;
         Statement note(conn, QStringLiteral("SELECT 备注 FROM %1 WHERE rowid = ?").arg(sqlName(ledgerOf(kind))));
-        for (Bills::Row& row : bill.rows) {
-            if (!row.skip.isEmpty() || row.kind != kind)
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            if (rows.skipped(i) || rows.kind(i) != kind)
                 continue;
-            const auto candidates = byAmount.find(row.amount.units());
+            const auto candidates = byAmount.find(rows.amount(i).units());
             if (candidates == byAmount.end())
                 continue;
+            const QDate date = rows.date(i);
             Entered* nearest = nullptr;
             for (Entered& e : *candidates) {
-                const qint64 apart = std::abs(e.date.daysTo(row.date));
-                if (!e.taken && apart <= 3 && (!nearest || apart < std::abs(nearest->date.daysTo(row.date))))
+                const qint64 apart = std::abs(e.date.daysTo(date));
+                if (!e.taken && apart <= 3 && (!nearest || apart < std::abs(nearest->date.daysTo(date))))
                     nearest = &e;
             }
             if (!nearest)
                 continue;
             nearest->taken = true;
-            QStringList said = {nearest->date.toString(Qt::ISODate), row.amount.toGrouped()};
+            QStringList said = {nearest->date.toString(Qt::ISODate), rows.amount(i).toGrouped()};
             note.reset();
             note.bindInt64(1, nearest->rowid);
             if (note.step() && !note.text(0).isEmpty())
                 said << note.text(0);
-            row.skip = QStringLiteral("%1（%2）").arg(kEnteredByHand, said.join(u' '));
-            row.tickAs = row.kind;
+            rows.setSkip(i, QStringLiteral("%1（%2）").arg(kEnteredByHand, said.join(u' ')));
+            rows.setTickAs(i, kind);
         }
     }
 }
 
-std::optional<Type> rememberedType(Connection& conn, Bills::Kind kind, const QString& counterparty)
+RememberedTypes::RememberedTypes(Connection& conn) : conn_(conn) {}
+
+RememberedTypes::~RememberedTypes() = default;
+
+std::optional<Type> RememberedTypes::of(Bills::Kind kind, const QString& counterparty)
 {
     if (kind == Bills::Kind::Neither)
         return std::nullopt;
-    Statement st(conn,
-                 QStringLiteral("SELECT t.ID, t.类型 FROM %1 m JOIN %2 t ON t.ID = m.类型ID WHERE m.收支 = ? AND m.交易对方 = ?")
-                     .arg(sqlName(kTypesTable), sqlName(typeTableOf(kind))));
-    st.bindAll({Bills::kindName(kind), counterparty});
-    if (!st.step())
-        return std::nullopt;
-    return Type{st.text(0), st.text(1)};
+    std::unique_ptr<Statement>& st = lookups_[kind == Bills::Kind::Income ? 0 : 1];
+    if (!st)
+        st = std::make_unique<Statement>(
+            conn_, QStringLiteral("SELECT t.ID, t.类型 FROM %1 m JOIN %2 t ON t.ID = m.类型ID WHERE m.收支 = ? AND m.交易对方 = ?")
+                       .arg(sqlName(kTypesTable), sqlName(typeTableOf(kind))));
+    st->bindAll({Bills::kindName(kind), counterparty});
+    std::optional<Type> type;
+    if (st->step())
+        type = Type{st->text(0), st->text(1)};
+    st->reset();  // no read left open between look-ups
+    return type;
 }
 
 Posted post(Connection& conn, const Bills::Bill& bill, const Choices& choices)
@@ -256,29 +267,51 @@ Posted post(Connection& conn, const Bills::Bill& bill, const Choices& choices)
         ledger->bind(1, choices.member);
     keep.bind(1, source);
     Posted posted;
-    QSet<QString> remembered;
     QHash<QString, Record> records;  // of the trades posted now whose refunds the bill took off
-    const bool refundsTaken = std::any_of(bill.rows.cbegin(), bill.rows.cend(), [](const Bills::Row& r) { return r.refundedFrom != 0; });
-    for (const Bills::Row& row : bill.rows) {
-        if (!Bills::posts(row))
+    const Bills::Rows& rows = bill.rows;
+    bool refundsTaken = false;
+    for (qsizetype i = 0; i < rows.size() && !refundsTaken; ++i)
+        refundsTaken = rows.refundedFrom(i) != 0;
+    // Rows share their counterparties (and types) and days: each looked up and written once.
+    struct Party {
+        QString type;
+        bool remembered = false;  // its type kept for the next bill
+    };
+    QHash<quint64, Party> parties;  // by where the rows keep the counterparty, and the kind
+    QHash<qint64, QString> days;    // "2026-01-05", by the day's number
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        if (!rows.posts(i))
             continue;
-        const Bills::Kind kind = Bills::postedKind(row);
-        const QString type = choices.typeOf(row);
+        const Bills::Kind kind = rows.postedKind(i);
+        const quint64 partyKey = (quint64(rows.counterpartyKey(i)) << 2) | quint64(kind);
+        auto found = parties.find(partyKey);
+        if (found == parties.end())
+            found = parties.insert(partyKey, Party{choices.types.value(Choices::key(kind, rows.counterparty(i)))});
+        Party& party = found.value();
+        const QString type = party.type;
+        const int line = rows.line(i);
         if (kind == Bills::Kind::Neither || type.isEmpty())
-            refuse(QStringLiteral("line %1: no type chosen").arg(row.line));
-        if (row.amount <= Money() || row.amount > kMaxRecordAmount || !row.date.isValid())
-            refuse(QStringLiteral("line %1: not an amount or date a record takes").arg(row.line));
+            refuse(QStringLiteral("line %1: no type chosen").arg(line));
+        const Money amount = rows.amount(i);
+        const QDate date = rows.date(i);
+        if (amount <= Money() || amount > kMaxRecordAmount || !date.isValid())
+            refuse(QStringLiteral("line %1: not an amount or date a record takes").arg(line));
+        QString& day = days[date.toJulianDay()];
+        if (day.isEmpty())
+            day = date.toString(Qt::ISODate);
+        const QString counterparty = rows.counterparty(i);
         Statement& ledger = kind == Bills::Kind::Income ? income : expense;
         ledger.reset();
         ledger.bind(2, type);
-        ledger.bind(3, QVariant::fromValue(row.amount));
-        ledger.bind(4, row.date.toString(Qt::ISODate));
-        ledger.bind(5, Bills::note(row));
-        ledger.bindInt64(6, row.date.month());
+        ledger.bind(3, QVariant::fromValue(amount));
+        ledger.bind(4, day);
+        ledger.bind(5, Bills::note(counterparty, rows.item(i)));
+        ledger.bindInt64(6, date.month());
         ledger.step();
         const sqlite3_int64 record = sqlite3_last_insert_rowid(conn.handle());
+        const QString trade = rows.trade(i);
         keep.reset();
-        keep.bind(2, row.trade);
+        keep.bind(2, trade);
         keep.bind(3, ledgerOf(kind));
         keep.bindInt64(4, record);
         keep.step();
@@ -290,32 +323,31 @@ Posted post(Connection& conn, const Bills::Bill& bill, const Choices& choices)
             continue;
         }
         if (refundsTaken)
-            records.insert(row.trade, {ledgerOf(kind), record});
+            records.insert(trade, {ledgerOf(kind), record});
         ++(kind == Bills::Kind::Income ? posted.income : posted.expense);
         if (bankLedger) {
             bankLedger->reset();
             bankLedger->bind(3, kind == Bills::Kind::Income ? QStringLiteral("存入") : QStringLiteral("支出"));
-            bankLedger->bind(4, QVariant::fromValue(row.amount));
-            bankLedger->bind(5, row.date.toString(Qt::ISODate));
+            bankLedger->bind(4, QVariant::fromValue(amount));
+            bankLedger->bind(5, day);
             bankLedger->step();
             ++posted.bank;
         }
-        const QString key = Choices::key(kind, row.counterparty);
-        if (!remembered.contains(key)) {
-            remembered.insert(key);
+        if (!party.remembered) {
+            party.remembered = true;
             remember.reset();
-            remember.bindAll({Bills::kindName(kind), row.counterparty, type});
+            remember.bindAll({Bills::kindName(kind), counterparty, type});
             remember.step();
         }
     }
     // Refunds taken off a payment of this bill are kept against the record it became, so that a later
     // bill holding them again does not take them off once more.
-    for (const Bills::Row& row : bill.rows) {
-        const auto payment = records.constFind(row.refundOf);
-        if (row.refundedFrom == 0 || row.ticked || payment == records.constEnd())
+    for (qsizetype i = 0; i < rows.size() && refundsTaken; ++i) {
+        const auto payment = records.constFind(rows.refundOf(i));
+        if (rows.refundedFrom(i) == 0 || rows.ticked(i) || payment == records.constEnd())
             continue;
         keep.reset();
-        keep.bindAll({source, row.trade, payment->ledger, static_cast<qlonglong>(payment->rowid)});
+        keep.bindAll({source, rows.trade(i), payment->ledger, static_cast<qlonglong>(payment->rowid)});
         keep.step();
     }
     posted.lowered = lowerEarlier(conn, bill, keep);

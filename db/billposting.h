@@ -6,9 +6,11 @@
 #include <QList>
 #include <QString>
 #include <QVariantList>
+#include <memory>
 #include <optional>
 
 class Connection;
+class Statement;
 
 // Bills in the ledgers: the trade numbers already imported and the type each counterparty was given,
 // both kept by the import in tables of their own (the ledgers keep their six fields), and the posting
@@ -37,8 +39,18 @@ struct Type {
     QString id;
     QString name;
 };
-// The type an earlier import gave this counterparty, while that type is still in its table.
-std::optional<Type> rememberedType(Connection& conn, Bills::Kind kind, const QString& counterparty);
+// The types earlier imports gave counterparties, while those types are still in their tables.
+class RememberedTypes {
+public:
+    explicit RememberedTypes(Connection& conn);
+    ~RememberedTypes();
+    // The type an earlier import gave this counterparty.
+    std::optional<Type> of(Bills::Kind kind, const QString& counterparty);
+
+private:
+    Connection& conn_;
+    std::unique_ptr<Statement> lookups_[2];  // of income and of expense, made when first needed
+};
 
 // The member of the whole bill and the type chosen for each counterparty; for a bank's statement,
 // the bank (银行.ID) whose ledger each movement also goes into, or none.

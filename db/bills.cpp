@@ -183,34 +183,39 @@ const char* columnName(const Header& h, Field f)
 void netRefunds(Bill& bill, const QHash<QString, int>& rowOfTrade)
 {
     QHash<int, Money> taken;  // by the payment's place in the bill
-    for (Row& r : bill.rows) {
-        const qsizetype cut = r.trade.indexOf(u'_');
-        if (r.kind != Kind::Neither || cut <= 0 || !r.status.contains(QStringLiteral("退款")))
+    Rows& rows = bill.rows;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        if (rows.kind(i) != Kind::Neither)
             continue;
-        r.refundOf = r.trade.left(cut);
-        r.tickAs = Kind::Neither;
-        const auto at = rowOfTrade.constFind(r.refundOf);
+        const QString trade = rows.trade(i);
+        const qsizetype cut = trade.indexOf(u'_');
+        if (cut <= 0 || !rows.status(i).contains(QStringLiteral("退款")))
+            continue;
+        const QString refundOf = trade.left(cut);
+        rows.setRefundOf(i, refundOf);
+        rows.setTickAs(i, Kind::Neither);
+        const auto at = rowOfTrade.constFind(refundOf);
         if (at == rowOfTrade.constEnd()) {
-            r.skip = kNotInBooks;
-            r.tickAs = Kind::Income;
+            rows.setSkip(i, kNotInBooks);
+            rows.setTickAs(i, Kind::Income);
             continue;
         }
-        Row& payment = bill.rows[at.value()];
-        if (!payment.skip.isEmpty() || payment.kind == Kind::Neither) {
-            r.skip = QStringLiteral("原交易（第 %1 行）不导入").arg(payment.line);
+        const int payment = at.value();
+        if (rows.skipped(payment) || rows.kind(payment) == Kind::Neither) {
+            rows.setSkip(i, QStringLiteral("原交易（第 %1 行）不导入").arg(rows.line(payment)));
             continue;
         }
-        taken[at.value()] += r.amount;
-        r.refundedFrom = payment.line;
-        r.skip = QStringLiteral("已从第 %1 行扣除").arg(payment.line);
+        taken[payment] += rows.amount(i);
+        rows.setRefundedFrom(i, rows.line(payment));
+        rows.setSkip(i, QStringLiteral("已从第 %1 行扣除").arg(rows.line(payment)));
     }
     for (auto it = taken.cbegin(); it != taken.cend(); ++it) {
-        Row& payment = bill.rows[it.key()];
-        payment.refunded += it.value();
-        if (it.value() >= payment.amount)
-            payment.skip = QStringLiteral("已全额退款");
+        const int payment = it.key();
+        rows.setRefunded(payment, rows.refunded(payment) + it.value());
+        if (it.value() >= rows.amount(payment))
+            rows.setSkip(payment, QStringLiteral("已全额退款"));
         else
-            payment.amount -= it.value();
+            rows.setAmount(payment, rows.amount(payment) - it.value());
     }
 }
 
@@ -247,11 +252,11 @@ bool decodesCleanly(const char* encoding, QByteArrayView bytes)
 
 Bill readText(QByteArrayView bytes);
 
-// A workbook's sheet, as CSV text: a bill, or a statement's table that keeps the sheet's text.
-Bill readSheet(const QString& csv, const QString& encoding)
+// A workbook's sheet, as CSV text in UTF-8: a bill, or a statement's table that keeps the sheet's text.
+Bill readSheet(const QByteArray& csv, const QString& encoding)
 {
     try {
-        Bill bill = readText(csv.toUtf8());
+        Bill bill = readText(csv);
         bill.encoding = encoding;
         return bill;
     } catch (const UnknownLayout& unknown) {
@@ -422,6 +427,7 @@ Bill readText(QByteArrayView bytes)
     nextRecord(text, pos, line, cells);  // the header itself
     QHash<QString, int> seen;
     QHash<QString, int> rowOfTrade;  // the first row of each trade number, by its place in the bill
+    bill.rows.reserve(text.count(u'\n'));
     for (int start = 0; nextFilledRecord(text, pos, line, cells, start);) {
         // The older Alipay export ends its rows with a line of dashes and the totals after it.
         if (cells.first().startsWith(QLatin1String("-----"))) {
@@ -520,12 +526,17 @@ QString firstCharacters(const QString& text, int count)
     return text.left(f.position());
 }
 
+QString note(const QString& counterparty, const QString& item, int characters)
+{
+    QString text = counterparty;
+    if (!item.isEmpty() && item != counterparty)
+        text = text.isEmpty() ? item : text + QLatin1Char(' ') + item;
+    return firstCharacters(text, characters);
+}
+
 QString note(const Row& row, int characters)
 {
-    QString text = row.counterparty;
-    if (!row.item.isEmpty() && row.item != row.counterparty)
-        text = text.isEmpty() ? row.item : text + QLatin1Char(' ') + row.item;
-    return firstCharacters(text, characters);
+    return note(row.counterparty, row.item, characters);
 }
 
 }  // namespace Bills

@@ -83,6 +83,208 @@ bool nextFilledRecord(const QString& text, qsizetype& pos, int& line, QStringLis
     return true;
 }
 
+namespace {
+
+// The length in bytes of the blank (as QChar::isSpace has it) that UTF-8 text starts with at `p`,
+// `n` bytes from its end; 0 for none.
+int blankAt(const unsigned char* p, qsizetype n)
+{
+    const unsigned char c = p[0];
+    if (c == ' ' || (c >= '\t' && c <= '\r'))
+        return 1;
+    if (c == 0xC2 && n >= 2 && (p[1] == 0x85 || p[1] == 0xA0))
+        return 2;
+    if (n >= 3 && ((c == 0xE1 && p[1] == 0x9A && p[2] == 0x80)
+                   || (c == 0xE2 && p[1] == 0x80 && ((p[2] >= 0x80 && p[2] <= 0x8A) || p[2] == 0xA8 || p[2] == 0xA9 || p[2] == 0xAF))
+                   || (c == 0xE2 && p[1] == 0x81 && p[2] == 0x9F) || (c == 0xE3 && p[1] == 0x80 && p[2] == 0x80)))
+        return 3;
+    return 0;
+}
+
+// The same for the blank UTF-8 text ends with at `end`, `n` bytes after its start.
+int blankBefore(const unsigned char* end, qsizetype n)
+{
+    if (n >= 1 && (end[-1] == ' ' || (end[-1] >= '\t' && end[-1] <= '\r')))
+        return 1;
+    if (n >= 2 && end[-2] == 0xC2 && blankAt(end - 2, 2) == 2)
+        return 2;
+    if (n >= 3 && end[-3] >= 0xE1 && blankAt(end - 3, 3) == 3)
+        return 3;
+    return 0;
+}
+
+// The UTF-16 length of UTF-8 text.
+qsizetype utf16Length(QByteArrayView utf8)
+{
+    qsizetype units = 0;
+    for (const char ch : utf8) {
+        const auto b = static_cast<unsigned char>(ch);
+        units += (b & 0xC0) != 0x80 ? (b >= 0xF0 ? 2 : 1) : 0;
+    }
+    return units;
+}
+
+bool allAscii(QByteArrayView bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+}  // namespace
+
+void ByteRecords::checkLength(const Span& cell, qsizetype rawFrom, qsizetype rawTo, int startLine)
+{
+    const qsizetype bytes = cell.size + (rawTo - rawFrom);
+    if (bytes <= kMaxCellChars || bytes < nextCheck_)
+        return;
+    const QByteArrayView own(buffer_.constData() + cell.at, cell.own ? cell.size : 0), raw = text_.sliced(rawFrom, rawTo - rawFrom);
+    qsizetype units = 0;
+    if (utf8_) {
+        units = utf16Length(own) + utf16Length(raw);
+    } else {
+        QStringDecoder gb("GB18030", QStringConverter::Flag::Stateless);
+        units = QString(gb.decode(own)).size() + QString(gb.decode(raw)).size();
+    }
+    if (units > kMaxCellChars)
+        throw CellTooLong(startLine, lineText(startLine) + QStringLiteral("这一行有一格超过了 1 MB（一百多万个字符），不是账单或流水里的内容。"
+                                                                         "文件可能被别的程序改动过。"));
+    // A byte adds one character at most: none can be over before so many more.
+    nextCheck_ = bytes + (kMaxCellChars - units) + 1;
+}
+
+bool ByteRecords::blank(QByteArrayView bytes) const
+{
+    if (!utf8_ && !allAscii(bytes))
+        return QString(QStringDecoder("GB18030", QStringConverter::Flag::Stateless).decode(bytes)).trimmed().isEmpty();
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    for (qsizetype at = 0; at < bytes.size();)
+        if (const int n = blankAt(p + at, bytes.size() - at))
+            at += n;
+        else
+            return false;
+    return true;
+}
+
+ByteRecords::Span ByteRecords::finish(Span cell)
+{
+    const char* base = cell.own ? buffer_.constData() : text_.data();
+    if (!utf8_ && !allAscii(QByteArrayView(base + cell.at, cell.size))) {
+        QStringDecoder gb("GB18030", QStringConverter::Flag::Stateless);
+        const QString decoded = gb.decode(QByteArrayView(base + cell.at, cell.size));
+        const QByteArray utf8 = decoded.trimmed().toUtf8();
+        const qsizetype at = buffer_.size();
+        buffer_.append(utf8);
+        return Span{at, utf8.size(), true};
+    }
+    const auto* p = reinterpret_cast<const unsigned char*>(base + cell.at);
+    qsizetype from = 0, to = cell.size;
+    while (from < to)
+        if (const int blank = blankAt(p + from, to - from))
+            from += blank;
+        else
+            break;
+    while (to > from)
+        if (const int blank = blankBefore(p + to, to - from))
+            to -= blank;
+        else
+            break;
+    return Span{cell.at + from, to - from, cell.own};
+}
+
+bool ByteRecords::next(qsizetype& pos, int& line)
+{
+    const qsizetype n = text_.size();
+    if (pos >= n)
+        return false;
+    buffer_.clear();
+    spans_.clear();
+    nextCheck_ = 0;
+    const int startLine = line;
+    const char* d = text_.data();
+    Span cell{pos, 0, false};  // the cell so far: the text from `run` on is not in it yet
+    qsizetype run = pos;
+    bool quoted = false, wasQuoted = false, ended = false;
+    auto take = [&](qsizetype end) {
+        if (cell.own)
+            buffer_.append(d + run, end - run);
+        cell.size += end - run;
+        run = end + 1;
+    };
+    while (pos < n && !ended) {
+        if (cell.size + (pos - run) > kMaxCellChars)
+            checkLength(cell, run, pos, startLine);
+        const char c = d[pos];
+        if (quoted) {
+            if (c == '"') {
+                take(pos);
+                if (pos + 1 < n && d[pos + 1] == '"') {
+                    buffer_.append('"');
+                    ++cell.size;
+                    ++run;
+                    ++pos;
+                } else {
+                    quoted = false;
+                }
+            } else if (c == '\n') {
+                ++line;
+            }
+        } else if (c == '\n') {
+            take(pos);
+            ++line;
+            ended = true;
+        } else if (c == '"' && !wasQuoted && blank(text_.sliced(run, pos - run))) {
+            // Only blanks before the quote (and nothing taken yet, as no quote came before it): the
+            // cell is what the quotes hold, gathered in the buffer.
+            cell = Span{buffer_.size(), 0, true};
+            run = pos + 1;
+            quoted = wasQuoted = true;
+        } else if (c == separator_) {
+            take(pos);
+            spans_.push_back(finish(cell));
+            cell = Span{run, 0, false};
+            wasQuoted = false;
+        }
+        ++pos;
+    }
+    if (quoted)
+        throw BillError(startLine, lineText(startLine) + QStringLiteral("这一格的引号没有配对，文件从这里到末尾都成了一格。"
+                                                                         "文件可能被截断或改动过。"));
+    if (!ended)
+        take(n);
+    spans_.push_back(finish(cell));
+    cells_.clear();
+    for (const Span& s : spans_)
+        cells_.emplace_back((s.own ? buffer_.constData() : d) + s.at, s.size);
+    return true;
+}
+
+bool ByteRecords::nextFilled(qsizetype& pos, int& line, int& start)
+{
+    do {
+        start = line;
+        if (!next(pos, line))
+            return false;
+    } while (std::all_of(cells_.cbegin(), cells_.cend(), [](QByteArrayView c) { return c.isEmpty(); }));
+    return true;
+}
+
+bool isCleanUtf8(QByteArrayView cell)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(cell.data());
+    const qsizetype n = cell.size();
+    if (n == 0 || p[0] == ' ' || p[n - 1] == ' ' || cell == "/")
+        return false;
+    for (qsizetype i = 0; i < n; ++i) {
+        const unsigned char c = p[i];
+        if (c < 0x80) {
+            if (c < ' ' || c == 0x7f || (c == ' ' && p[i + 1] == ' '))
+                return false;
+        } else if ((c == 0xC2 && i + 1 < n && p[i + 1] <= 0xA0) || ((c == 0xE1 || c == 0xE2 || c == 0xE3) && blankAt(p + i, n - i) > 0)) {
+            return false;  // a control character of the second block, or a blank beyond ASCII
+        }
+    }
+    return true;
+}
+
 QString normalName(const QString& name)
 {
     QString out;
@@ -199,11 +401,13 @@ Money readAmount(const QString& text, const QString& column, int line, bool mayB
 Totals countedTotals(const Bill& bill)
 {
     Totals t;
-    for (const Row& r : bill.rows) {
-        if (!r.skip.isEmpty() || r.kind == Kind::Neither)
+    const Rows& rows = bill.rows;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const Kind kind = rows.kind(i);
+        if (rows.skipped(i) || kind == Kind::Neither)
             continue;
-        ++(r.kind == Kind::Income ? t.incomeCount : t.expenseCount);
-        (r.kind == Kind::Income ? t.income : t.expense) += r.amount;
+        ++(kind == Kind::Income ? t.incomeCount : t.expenseCount);
+        (kind == Kind::Income ? t.income : t.expense) += rows.amount(i);
     }
     return t;
 }

@@ -2,8 +2,10 @@
 
 #include "bills.h"
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 // What the readers of bills (bills.cpp) and of bank statements (statements.cpp) share: the CSV
 // records of a file's text, its cells cleaned for the books, its amounts and the lines messages name.
@@ -33,6 +35,43 @@ QString lineText(int line);
 bool nextRecord(const QString& text, qsizetype& pos, int& line, QStringList& cells, QChar separator = u',');
 // The next record that holds anything, starting on line `start`; false at the end of the text.
 bool nextFilledRecord(const QString& text, qsizetype& pos, int& line, QStringList& cells, int& start, QChar separator = u',');
+
+// The records of a text as the file holds it, read without making the whole text a QString: UTF-8 or
+// GB18030, whose separators, quotes and line ends are the same ASCII bytes and never part of another
+// character. Each record is read as nextRecord reads it; its cells are given as UTF-8, views of the
+// text where they can be and of the reader's own buffer where a cell had quotes to take out or was
+// in GB18030. A cell is over kMaxCellChars when it has more characters (UTF-16 units) than that.
+class ByteRecords {
+public:
+    ByteRecords(QByteArrayView text, bool utf8, char separator) : text_(text), utf8_(utf8), separator_(separator) {}
+    // The record starting at `pos`, as nextRecord; its cells are valid until the next call.
+    bool next(qsizetype& pos, int& line);
+    // The next record that holds anything, starting on line `start`, as nextFilledRecord.
+    bool nextFilled(qsizetype& pos, int& line, int& start);
+    const std::vector<QByteArrayView>& cells() const { return cells_; }
+
+private:
+    struct Span {
+        qsizetype at = 0, size = 0;
+        bool own = false;  // in buffer_, not in the text
+    };
+    // The cell's UTF-16 length, over kMaxCellChars or not, once it has more bytes than that.
+    void checkLength(const Span& cell, qsizetype rawFrom, qsizetype rawTo, int startLine);
+    Span finish(Span cell);
+    // Whether the bytes are blanks only (or nothing).
+    bool blank(QByteArrayView bytes) const;
+
+    QByteArrayView text_;
+    bool utf8_;
+    char separator_;
+    QByteArray buffer_;
+    std::vector<Span> spans_;
+    std::vector<QByteArrayView> cells_;
+    qsizetype nextCheck_ = 0;
+};
+
+// Whether the UTF-8 text `cell` is as cleanText leaves it (nothing to clean).
+bool isCleanUtf8(QByteArrayView cell);
 
 // A header name with its ASCII blanks removed and full-width brackets made plain.
 QString normalName(const QString& name);

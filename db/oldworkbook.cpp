@@ -11,7 +11,7 @@ namespace OldWorkbook {
 namespace {
 
 // The most text the sheet may give: a statement of 10,000 rows is a few MB.
-constexpr qsizetype kMaxSheetChars = 64LL * 1024 * 1024;
+constexpr qsizetype kMaxSheetBytes = 64LL * 1024 * 1024;
 
 QString csvCell(QString text)
 {
@@ -60,7 +60,7 @@ bool looksLikeOle(const QByteArray& bytes)
     return bytes.startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1");
 }
 
-std::optional<QString> firstSheetAsCsv(const QByteArray& bytes, QString* error)
+std::optional<QByteArray> firstSheetAsCsv(const QByteArray& bytes, QString* error)
 {
     auto fail = [error](const QString& text) {
         if (error)
@@ -91,7 +91,7 @@ std::optional<QString> firstSheetAsCsv(const QByteArray& bytes, QString* error)
     unsigned short columns = 0;
     if (freexl_worksheet_dimensions(book.xls, &rows, &columns) != FREEXL_OK)
         return fail(QStringLiteral("这个旧版 Excel 工作簿的工作表读不出来，文件可能已损坏。"));
-    QString out;
+    QByteArray out;
     QStringList cells;
     for (unsigned int r = 0; r < rows; ++r) {
         cells.clear();
@@ -104,9 +104,9 @@ std::optional<QString> firstSheetAsCsv(const QByteArray& bytes, QString* error)
         while (!cells.isEmpty() && cells.last().isEmpty())
             cells.removeLast();
         if (r > 0)
-            out += u'\n';
-        out += cells.join(u',');
-        if (out.size() > kMaxSheetChars)
+            out += '\n';
+        out += cells.join(u',').toUtf8();
+        if (out.size() > kMaxSheetBytes)
             return fail(QStringLiteral("工作表太大，不是一份账单。"));
     }
     return out;

@@ -15,6 +15,6 @@ bool looksLikeOle(const QByteArray& bytes);
 // The first worksheet as CSV text, in the form Workbook::firstSheetAsCsv gives (line N is row N,
 // cells quoted where they hold a comma or a quote, line breaks inside a cell made blanks). Nothing,
 // with `error` set to a message for the user, when the bytes are not a workbook FreeXL can read.
-std::optional<QString> firstSheetAsCsv(const QByteArray& bytes, QString* error);
+std::optional<QByteArray> firstSheetAsCsv(const QByteArray& bytes, QString* error);
 
 }  // namespace OldWorkbook

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStringDecoder>
 #include <QUrl>
 #include <algorithm>
 #include <array>
@@ -124,15 +125,6 @@ QString accountIn(const QString& lines)
     return out.size() >= 4 ? out : QString();
 }
 
-// A card or account number of a column: its blanks and dashes aside.
-QString accountCell(const QString& cell)
-{
-    QString out = cleanText(cell);
-    out.remove(u' ');
-    out.remove(u'-');
-    return out;
-}
-
 // A table found in a text: where its rows start and where the lines above it end.
 struct FoundTable {
     Table table;
@@ -228,35 +220,70 @@ std::optional<FoundTable> tableIn(const QString& text, bool whole, bool& needMor
     return std::nullopt;
 }
 
-// The text of a statement: a workbook's first sheet as CSV (`sheet`, when read() made it already), or
-// the file's text.
-QString statementText(const QByteArray& bytes, const QString& sheet, QString& encoding)
+// A statement's text as the file holds it (or a workbook's first sheet as CSV, in UTF-8) and whether
+// it is UTF-8 (else GB18030), with `encoding` named for the user. `sheet`: the sheet as read() made it.
+struct StatementBytes {
+    QByteArray sheet;  // a workbook's sheet, when it is one
+    QByteArrayView body;
+    bool utf8 = true;
+};
+
+StatementBytes statementBytes(const QByteArray& bytes, const QByteArray& sheet, QString& encoding)
 {
+    StatementBytes out;
     if (Workbook::looksLikeZip(bytes) || OldWorkbook::looksLikeOle(bytes)) {
         const bool old = OldWorkbook::looksLikeOle(bytes);
-        if (!sheet.isEmpty()) {
-            encoding = old ? kOldWorkbook : kWorkbook;
-            return sheet;
-        }
-        QString error;
-        auto csv = old ? OldWorkbook::firstSheetAsCsv(bytes, &error) : Workbook::firstSheetAsCsv(bytes, &error);
-        if (!csv)
-            throw BillError(0, error);
         encoding = old ? kOldWorkbook : kWorkbook;
-        return std::move(*csv);
+        if (!sheet.isEmpty()) {
+            out.sheet = sheet;
+        } else {
+            QString error;
+            auto csv = old ? OldWorkbook::firstSheetAsCsv(bytes, &error) : Workbook::firstSheetAsCsv(bytes, &error);
+            if (!csv)
+                throw BillError(0, error);
+            out.sheet = std::move(*csv);
+        }
+        out.body = out.sheet;
+        return out;
     }
-    const QByteArrayView body = bytes.startsWith("\xEF\xBB\xBF") ? QByteArrayView(bytes).sliced(3) : QByteArrayView(bytes);
-    return decodeAny(body, &encoding);
+    out.body = bytes.startsWith("\xEF\xBB\xBF") ? QByteArrayView(bytes).sliced(3) : QByteArrayView(bytes);
+    // As decodeAny has it: UTF-8 when the whole text reads as such, GB18030 otherwise.
+    out.utf8 = out.body.isValidUtf8();
+    encoding = out.utf8 ? QStringLiteral("UTF-8") : QStringLiteral("GB18030");
+    return out;
 }
 
-// The money of one row and which way it went.
-struct Movement {
-    Money signedAmount;  // as the file writes it: the amount column's, or credit less debit
-    Kind kind = Kind::Neither;
-    QString word;        // of the 收支 column, when it decided
-    bool wordKnown = true;
-    QString currency;
-};
+// The table of a statement's text, found in as much of its first lines as it takes (tableIn): the
+// text is not made a QString whole.
+std::optional<FoundTable> tableOf(QByteArrayView body, bool utf8)
+{
+    for (qsizetype piece = 256 * 1024;; piece *= 4) {
+        const bool whole = piece >= body.size();
+        QByteArrayView part = body;
+        if (!whole) {
+            const qsizetype cut = body.first(piece).lastIndexOf('\n');
+            part = body.first(cut > 0 ? cut + 1 : piece);
+        }
+        const QString text = utf8 ? QString::fromUtf8(part) : QString(QStringDecoder("GB18030").decode(part));
+        bool needMore = false;
+        auto found = tableIn(text, whole, needMore);
+        if (!needMore)
+            return found;
+    }
+}
+
+// Where line `line` (from 1) of a text starts.
+qsizetype lineStart(QByteArrayView body, int line)
+{
+    qsizetype at = 0;
+    for (int l = 1; l < line; ++l) {
+        const qsizetype end = body.indexOf('\n', at);
+        if (end < 0)
+            return body.size();
+        at = end + 1;
+    }
+    return at;
+}
 
 Kind otherKind(Kind kind)
 {
@@ -268,83 +295,310 @@ Kind kindBySign(Money amount, Kind positive)
     return amount > Money() ? positive : amount < Money() ? otherKind(positive) : Kind::Neither;
 }
 
-Movement movementOf(const QStringList& cells, const QStringList& header, const Columns& c, int line)
+// An amount written with digits alone (an optional sign, digits, a point and one or two decimals)
+// within what a record takes, read at once; nothing for any other cell, which statementAmount reads
+// (and refuses where it is no amount). An empty cell is 0 where it may be empty.
+std::optional<Money> plainAmountOf(QByteArrayView cell, bool mayBeEmpty)
 {
-    auto name = [&header](int column) { return column < header.size() ? header.at(column) : QStringLiteral("第 %1 列").arg(column + 1); };
-    Movement m;
-    QString code;
-    if (c.amount >= 0) {
-        m.signedAmount = statementAmount(cells.at(c.amount), name(c.amount), line, false, code);
-        m.kind = kindBySign(m.signedAmount, c.positive);
-    } else {
-        QString creditCode;
-        const Money debit = statementAmount(cells.at(c.debit), name(c.debit), line, true, code);
-        const Money credit = statementAmount(cells.at(c.credit), name(c.credit), line, true, creditCode);
-        m.signedAmount = std::max(credit, Money() - credit) - std::max(debit, Money() - debit);
-        m.kind = kindBySign(m.signedAmount, Kind::Income);
-        if (code.isEmpty())
-            code = creditCode;
+    const qsizetype n = cell.size();
+    if (n == 0)
+        return mayBeEmpty ? std::optional<Money>(Money()) : std::nullopt;
+    qsizetype i = 0;
+    const bool negative = cell[0] == '-';
+    if (cell[0] == '-' || cell[0] == '+')
+        ++i;
+    const qsizetype digitsFrom = i;
+    std::int64_t whole = 0;
+    for (; i < n && cell[i] >= '0' && cell[i] <= '9'; ++i) {
+        if (i - digitsFrom >= 15)
+            return std::nullopt;
+        whole = whole * 10 + (cell[i] - '0');
     }
-    m.currency = c.currency >= 0 ? cleanText(cells.at(c.currency)) : QString();
-    if (m.currency.isEmpty())
-        m.currency = code;
-    if (c.amount >= 0 && c.direction >= 0 && !cleanText(cells.at(c.direction)).isEmpty()) {
-        m.word = cleanText(cells.at(c.direction));
-        const auto named = c.words.constFind(m.word);
-        const std::optional<Kind> said = named != c.words.constEnd() ? std::optional<Kind>(*named) : commonDirection(m.word);
-        m.wordKnown = said.has_value();
-        m.kind = said.value_or(Kind::Neither);
+    if (i == digitsFrom)
+        return std::nullopt;
+    std::int64_t units = whole * 10000;
+    if (i < n) {
+        const qsizetype decimals = n - i - 1;
+        if (cell[i] != '.' || decimals < 1 || decimals > 2)
+            return std::nullopt;
+        std::int64_t fraction = 0;
+        for (++i; i < n; ++i) {
+            if (cell[i] < '0' || cell[i] > '9')
+                return std::nullopt;
+            fraction = fraction * 10 + (cell[i] - '0');
+        }
+        units += fraction * (decimals == 1 ? 1000 : 100);
     }
-    return m;
+    if (units > kMaxRecordAmount.units())
+        return std::nullopt;
+    return Money::fromUnits(negative ? -units : units);
 }
 
-// One dated row of a statement, and in `currency` the currency its movement is in.
-Row statementRow(const QStringList& cells, const QStringList& header, const Columns& c, int line, QDate date, QString& currency)
+// Money::toPlain() as UTF-8, written into `out` (32 bytes are enough); its length.
+qsizetype writePlain(Money m, char* out)
 {
-    const Movement m = movementOf(cells, header, c, line);
-    currency = isYuan(m.currency) ? QString() : m.currency;
-    Row r;
-    r.line = line;
-    r.date = date;
-    r.amount = std::max(m.signedAmount, Money() - m.signedAmount);
-    r.counterparty = c.counterparty >= 0 ? cleanText(cells.at(c.counterparty)) : QString();
-    r.item = c.note >= 0 ? cleanText(cells.at(c.note)) : QString();
-    r.status = m.signedAmount.toPlain();
-    r.kind = r.amount == Money() ? Kind::Neither : m.kind;
-    r.kindText = kindName(r.kind);
-    if (r.amount == Money()) {
-        r.skip = QStringLiteral("金额为零");
-    } else if (!m.wordKnown) {
-        r.kindText = m.word;
-        r.skip = QStringLiteral("收支不明（%1）").arg(m.word);
-    } else if (r.kind == Kind::Neither) {
-        // A word the user named 不计收支: posted only when ticked, as an expense (as a bill's transfers).
-        r.kindText = m.word;
-        r.skip = QStringLiteral("不计收支");
-        r.tickAs = Kind::Expense;
-    } else if (!isYuan(m.currency)) {
-        r.skip = QStringLiteral("外币（%1）").arg(m.currency);
-        r.tickAs = r.kind;
+    std::uint64_t units = m.units() < 0 ? 0 - static_cast<std::uint64_t>(m.units()) : static_cast<std::uint64_t>(m.units());
+    char digits[24];
+    int n = 0;
+    std::uint64_t whole = units / 10000;
+    do {
+        digits[n++] = static_cast<char>('0' + whole % 10);
+        whole /= 10;
+    } while (whole != 0);
+    qsizetype at = 0;
+    if (m.units() < 0)
+        out[at++] = '-';
+    while (n > 0)
+        out[at++] = digits[--n];
+    unsigned fraction = static_cast<unsigned>(units % 10000);
+    if (fraction != 0) {
+        out[at++] = '.';
+        for (unsigned place = 1000; fraction != 0; place /= 10) {
+            out[at++] = static_cast<char>('0' + fraction / place);
+            fraction %= place;
+        }
     }
-    return r;
+    return at;
 }
 
-// The part of a row's identity beyond its account, date and texts: its balance, as a number where
-// it is one (so that "7,912.00" and "7912" are one balance).
-QString balanceOf(const QStringList& cells, const Columns& c)
-{
-    if (c.balance < 0)
-        return QString();
-    const QString cell = cleanText(cells.at(c.balance));
-    Money m;
-    QString currency;
-    try {
-        m = statementAmount(cell, QString(), 0, false, currency);
-    } catch (const BillError&) {
-        return cell;
+// The dates of the date cells read so far, by the cell's text: a statement's rows share a few
+// hundred days. A table of its own, found by a quick hash of the few bytes of a date.
+class DateCells {
+public:
+    DateCells() : entries_(1024) {}
+
+    // The date of `cell`, read with `read` the first time the cell is met.
+    template <typename Read>
+    const std::optional<QDate>& dateOf(QByteArrayView cell, Read read)
+    {
+        std::uint32_t h = 2166136261u;
+        for (const char c : cell)
+            h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+        const std::size_t mask = entries_.size() - 1;
+        std::size_t at = h & mask;
+        for (; entries_[at].used; at = (at + 1) & mask)
+            if (entries_[at].cell == cell)
+                return entries_[at].date;
+        if (2 * (count_ + 1) > entries_.size()) {
+            grow();
+            return dateOf(cell, read);
+        }
+        ++count_;
+        entries_[at] = Entry{cell.toByteArray(), read(), true};
+        return entries_[at].date;
     }
-    return m.toPlain();
-}
+
+private:
+    struct Entry {
+        QByteArray cell;
+        std::optional<QDate> date;
+        bool used = false;
+    };
+    void grow()
+    {
+        std::vector<Entry> old(entries_.size() * 2);
+        old.swap(entries_);
+        const std::size_t mask = entries_.size() - 1;
+        for (Entry& e : old) {
+            if (!e.used)
+                continue;
+            std::uint32_t h = 2166136261u;
+            for (const char c : e.cell)
+                h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+            std::size_t at = h & mask;
+            while (entries_[at].used)
+                at = (at + 1) & mask;
+            entries_[at] = std::move(e);
+        }
+    }
+    std::vector<Entry> entries_;
+    std::size_t count_ = 0;
+};
+
+// Reads the dated rows of a statement's table into compact rows, a row at a time from the file's
+// bytes: the cells of the columns named are read where they lie, and made QStrings only where a cell
+// needs more than plain digits and clean text (an amount with a currency, a word of the 收支 column, a
+// text to clean).
+class StatementReader {
+public:
+    StatementReader(const Columns& c, const Table& table, Bill& bill) : c_(c), table_(table), bill_(bill)
+    {
+        const QString account = !table.account.isEmpty() ? table.account : c.bank.isEmpty() ? QString() : QStringLiteral("银行 ") + c.bank;
+        defaultAccount_ = account.toUtf8();
+    }
+
+    // The row of `cells` (starting on line `start`), dated `date`.
+    void read(const std::vector<QByteArrayView>& cells, int start, QDate date)
+    {
+        Movement m = movementOf(cells, start);
+        const Money amount = std::max(m.signedAmount, Money() - m.signedAmount);
+        Rows::StatementRow r;
+        r.line = start;
+        r.date = date;
+        r.amount = amount;
+        r.kind = amount == Money() ? Kind::Neither : m.kind;
+        QString kindText = kindName(r.kind), skip;
+        if (amount == Money()) {
+            skip = QStringLiteral("金额为零");
+        } else if (!m.wordKnown) {
+            kindText = m.word;
+            skip = QStringLiteral("收支不明（%1）").arg(m.word);
+            if (!unknown_.contains(m.word)) {
+                unknown_.insert(m.word);
+                bill_.unknownWords << m.word;
+            }
+        } else if (r.kind == Kind::Neither) {
+            // A word the user named 不计收支: posted only when ticked, as an expense (as a bill's transfers).
+            kindText = m.word;
+            skip = QStringLiteral("不计收支");
+            r.tickAs = Kind::Expense;
+        } else if (!isYuan(m.currency)) {
+            skip = QStringLiteral("外币（%1）").arg(m.currency);
+            r.tickAs = r.kind;
+        }
+        const QByteArray kindBytes = kindText.toUtf8(), skipBytes = skip.toUtf8();
+        r.kindText = kindBytes;
+        r.skip = skipBytes;
+        r.counterparty = c_.counterparty >= 0 ? clean(cells.at(c_.counterparty), counterparty_) : QByteArrayView();
+        r.item = c_.note >= 0 ? clean(cells.at(c_.note), item_) : QByteArrayView();
+        char status[32];
+        r.status = QByteArrayView(status, writePlain(m.signedAmount, status));
+        // The movement's identity: the account it is on (a column's, else the statement's, else the
+        // bank chosen), its day, money, currency and texts as written, and the balance after it.
+        QByteArray account;
+        if (c_.account >= 0) {
+            QString a = cleanText(QString::fromUtf8(cells.at(c_.account)));
+            a.remove(u' ');
+            a.remove(u'-');
+            account = a.toUtf8();
+        }
+        said_.clear();
+        said_ += account.isEmpty() ? QByteArrayView(defaultAccount_) : QByteArrayView(account);
+        said_ += '\x1f';
+        said_ += isoDay(date);
+        said_ += '\x1f';
+        said_ += r.status;
+        said_ += '\x1f';
+        if (!isYuan(m.currency))
+            said_ += m.currency.toUtf8();
+        said_ += '\x1f';
+        said_ += r.counterparty;
+        said_ += '\x1f';
+        said_ += r.item;
+        said_ += '\x1f';
+        said_ += balanceOf(cells);
+        said_ += '\x1f';
+        identity_.reset();
+        identity_.addData(said_);
+        r.digest = identity_.resultView().data();
+        bill_.rows.appendStatement(r);
+    }
+
+private:
+    // The money of one row and which way it went.
+    struct Movement {
+        Money signedAmount;  // as the file writes it: the amount column's, or credit less debit
+        Kind kind = Kind::Neither;
+        QString word;        // of the 收支 column, when it decided
+        bool wordKnown = true;
+        QString currency;
+    };
+
+    QString columnName(int column) const
+    {
+        return column < table_.header.size() ? table_.header.at(column) : QStringLiteral("第 %1 列").arg(column + 1);
+    }
+
+    Money amountOf(QByteArrayView cell, int column, int line, bool mayBeEmpty, QString& currency) const
+    {
+        if (const auto plain = plainAmountOf(cell, mayBeEmpty))
+            return *plain;
+        return statementAmount(QString::fromUtf8(cell), columnName(column), line, mayBeEmpty, currency);
+    }
+
+    Movement movementOf(const std::vector<QByteArrayView>& cells, int line) const
+    {
+        Movement m;
+        QString code;
+        if (c_.amount >= 0) {
+            m.signedAmount = amountOf(cells.at(c_.amount), c_.amount, line, false, code);
+            m.kind = kindBySign(m.signedAmount, c_.positive);
+        } else {
+            QString creditCode;
+            const Money debit = amountOf(cells.at(c_.debit), c_.debit, line, true, code);
+            const Money credit = amountOf(cells.at(c_.credit), c_.credit, line, true, creditCode);
+            m.signedAmount = std::max(credit, Money() - credit) - std::max(debit, Money() - debit);
+            m.kind = kindBySign(m.signedAmount, Kind::Income);
+            if (code.isEmpty())
+                code = creditCode;
+        }
+        m.currency = c_.currency >= 0 ? cleanText(QString::fromUtf8(cells.at(c_.currency))) : QString();
+        if (m.currency.isEmpty())
+            m.currency = code;
+        if (c_.amount >= 0 && c_.direction >= 0) {
+            const QString word = cleanText(QString::fromUtf8(cells.at(c_.direction)));
+            if (!word.isEmpty()) {
+                m.word = word;
+                const auto named = c_.words.constFind(m.word);
+                const std::optional<Kind> said = named != c_.words.constEnd() ? std::optional<Kind>(*named) : commonDirection(m.word);
+                m.wordKnown = said.has_value();
+                m.kind = said.value_or(Kind::Neither);
+            }
+        }
+        return m;
+    }
+
+    // A cell as cleanText leaves it, in UTF-8: the cell itself when there is nothing to clean, else
+    // the cleaned text in `buffer`.
+    static QByteArrayView clean(QByteArrayView cell, QByteArray& buffer)
+    {
+        if (cell.isEmpty() || isCleanUtf8(cell))
+            return cell;
+        buffer = cleanText(QString::fromUtf8(cell)).toUtf8();
+        return buffer;
+    }
+
+    // The part of a row's identity beyond its account, date and texts: its balance, as a number where
+    // it is one (so that "7,912.00" and "7912" are one balance).
+    QByteArrayView balanceOf(const std::vector<QByteArrayView>& cells)
+    {
+        if (c_.balance < 0)
+            return {};
+        const QByteArrayView cell = clean(cells.at(c_.balance), balance_);
+        Money m;
+        if (const auto plain = plainAmountOf(cell, false)) {
+            m = *plain;
+        } else {
+            QString currency;
+            try {
+                m = statementAmount(QString::fromUtf8(cell), QString(), 0, false, currency);
+            } catch (const BillError&) {
+                return cell;
+            }
+        }
+        char plain[32];
+        balancePlain_ = QByteArray(plain, writePlain(m, plain));
+        return balancePlain_;
+    }
+
+    // "2026-01-05": a statement's rows share a few hundred days, each written once.
+    QByteArrayView isoDay(const QDate& date)
+    {
+        QByteArray& iso = isoDays_[date.toJulianDay()];
+        if (iso.isEmpty())
+            iso = date.toString(Qt::ISODate).toUtf8();
+        return iso;
+    }
+
+    const Columns& c_;
+    const Table& table_;
+    Bill& bill_;
+    QByteArray defaultAccount_;
+    QSet<QString> unknown_;
+    QHash<qint64, QByteArray> isoDays_;
+    QByteArray counterparty_, item_, balance_, balancePlain_, said_;
+    QCryptographicHash identity_{QCryptographicHash::Sha1};
+};
 
 QString percent(const QString& text)
 {
@@ -577,13 +831,12 @@ std::optional<Columns> Columns::fromText(const QString& text)
     return ok && c.complete() ? std::optional<Columns>(c) : std::nullopt;
 }
 
-Bill readStatement(const QByteArray& bytes, const Columns& c, const QString& sheet)
+Bill readStatement(const QByteArray& bytes, const Columns& c, const QByteArray& sheet)
 {
     Bill bill;
     bill.layout = Layout::Statement;
-    const QString text = statementText(bytes, sheet, bill.encoding);
-    bool needMore = false;
-    const auto found = tableIn(text, true, needMore);
+    const StatementBytes text = statementBytes(bytes, sheet, bill.encoding);
+    const auto found = tableOf(text.body, text.utf8);
     if (!found || !c.complete())
         throw BillError(0, QStringLiteral("这个文件里没有找到流水的表头和带日期的行，无法按所选的列导入。"));
     const Table& table = found->table;
@@ -595,25 +848,28 @@ Bill readStatement(const QByteArray& bytes, const Columns& c, const QString& she
     bill.headerLine = table.headerLine;
     const int needed = 1 + c.widest();
     const bool workbook = bill.encoding == kWorkbook || bill.encoding == kOldWorkbook;
-    qsizetype pos = found->rowsAt;
+    qsizetype pos = lineStart(text.body, found->rowsLine);
     int line = found->rowsLine, firstUndated = 0;
-    QStringList cells;
-    // How many rows so far were equal in all but their place, by the first 64 bits of their identity.
-    QHash<quint64, int> equal;
-    QSet<QString> unknown;
-    // A statement's rows share a few hundred days: each date cell is read once.
-    QHash<QString, std::optional<QDate>> dates;
-    QHash<qint64, std::pair<QString, QString>> isoDates;  // by the day's number: "2026-01-05" and "#20260105"
-    QCryptographicHash identity(QCryptographicHash::Sha1);
-    QString said;  // the identity's parts, one after the other
-    bill.rows.reserve(text.count(u'\n', Qt::CaseSensitive) - found->rowsLine + 2);
-    for (int start = 0; nextFilledRecord(text, pos, line, cells, start, table.separator);) {
+    ByteRecords records(text.body, text.utf8, static_cast<char>(table.separator.unicode()));
+    StatementReader reader(c, table, bill);
+    // A statement's rows share a few hundred days: each date cell is read once (a time after the day
+    // aside, where the form has no blank of its own).
+    DateCells dates;
+    const bool cutTime = !c.dateForm.contains(u' ');
+    std::vector<QByteArrayView> cells;
+    bill.rows.reserve(text.body.count('\n') - found->rowsLine + 2);
+    for (int start = 0; records.nextFilled(pos, line, start);) {
+        cells = records.cells();
         std::optional<QDate> date;
-        if (c.date < cells.size()) {
-            auto known = dates.constFind(cells.at(c.date));
-            if (known == dates.constEnd())
-                known = dates.insert(cells.at(c.date), dateIn(cells.at(c.date), c.dateForm, periodEnd));
-            date = *known;
+        if (c.date < static_cast<int>(cells.size())) {
+            QByteArrayView key = cells[static_cast<std::size_t>(c.date)];
+            // dateIn reads only the day of an ASCII cell of up to 40 characters that has a time after it.
+            if (cutTime && key.size() <= 40 && std::all_of(key.begin(), key.end(), [](char b) { return static_cast<unsigned char>(b) < 0x80; })) {
+                const auto time = std::find_if(key.begin(), key.end(), [](char b) { return b == ' ' || b == 'T'; });
+                if (time != key.begin() && time != key.end())
+                    key.truncate(time - key.begin());
+            }
+            date = dates.dateOf(key, [&] { return dateIn(QString::fromUtf8(key), c.dateForm, periodEnd); });
         }
         if (!date) {
             firstUndated = firstUndated ? firstUndated : start;
@@ -624,44 +880,14 @@ Bill readStatement(const QByteArray& bytes, const Columns& c, const QString& she
                                                                        .arg(c.dateForm));
         // A workbook's row ends at its last cell that holds anything; a text's row cut short is spoilt.
         if (workbook)
-            while (cells.size() < needed)
-                cells << QString();
-        if (cells.size() < needed)
+            cells.resize(std::max(cells.size(), static_cast<std::size_t>(needed)));
+        if (static_cast<int>(cells.size()) < needed)
             throw BillError(start, lineText(start) + QStringLiteral("这一行只有 %1 列，流水的表头有 %2 列；这一行可能被截断或改动过。")
                                                          .arg(cells.size())
                                                          .arg(table.header.size()));
-        QString currency;
-        Row r = statementRow(cells, table.header, c, start, *date, currency);
-        if (r.skip.startsWith(QStringLiteral("收支不明")) && !unknown.contains(r.kindText)) {
-            unknown.insert(r.kindText);
-            bill.unknownWords << r.kindText;
-        }
-        auto& day = isoDates[r.date.toJulianDay()];
-        if (day.first.isEmpty()) {
-            day.first = r.date.toString(Qt::ISODate);
-            day.second = QLatin1Char('#') + QString(day.first).remove(u'-');
-        }
-        const QString& iso = day.first;
-        // The movement's identity: the account it is on (a column's, else the statement's, else the
-        // bank chosen), its day, money, currency and texts as written, and the balance after it.
-        QString account = c.account >= 0 ? accountCell(cells.at(c.account)) : QString();
-        if (account.isEmpty())
-            account = !table.account.isEmpty() ? table.account : c.bank.isEmpty() ? QString() : QStringLiteral("银行 ") + c.bank;
-        said.clear();
-        for (const QString& part : {account, iso, r.status, currency, r.counterparty, r.item, balanceOf(cells, c)}) {
-            said += part;
-            said += QChar(u'\x1f');
-        }
-        identity.reset();
-        identity.addData(said.toUtf8());
-        const QByteArray base = identity.result();
-        quint64 first64 = 0;
-        std::memcpy(&first64, base.constData(), sizeof first64);
-        // "#20260105" and 96 bits of the identity: the day first, so that a statement's numbers go
-        // into the file's index of them in order, as its rows come.
-        r.trade = day.second + QLatin1StringView(base.first(12).toHex()) + QLatin1Char('-') + QString::number(++equal[first64]);
-        bill.rows.append(std::move(r));
+        reader.read(cells, start, *date);
     }
+    bill.rows.numberEqualRows();
     bill.counted = countedTotals(bill);
     return bill;
 }
@@ -671,8 +897,9 @@ QStringList formerStatementKeys(const Bill& bill)
     QStringList out;
     out.reserve(bill.rows.size());
     QHash<QString, int> equal;
-    for (const Row& r : bill.rows) {
-        const QString same = QStringList{r.date.toString(Qt::ISODate), r.status, r.counterparty, r.item}.join(u'|');
+    const Rows& rows = bill.rows;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const QString same = QStringList{rows.date(i).toString(Qt::ISODate), rows.status(i), rows.counterparty(i), rows.item(i)}.join(u'|');
         out << same + QLatin1Char('|') + QString::number(++equal[same]);
     }
     return out;

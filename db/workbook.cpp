@@ -19,7 +19,7 @@ namespace {
 // The most a part of the workbook may take unpacked, and the most text the sheet may give: a bill of
 // 10,000 rows is a few MB.
 constexpr qint64 kMaxPartBytes = 64LL * 1024 * 1024;
-constexpr qsizetype kMaxSheetChars = 64LL * 1024 * 1024;
+constexpr qsizetype kMaxSheetBytes = 64LL * 1024 * 1024;
 // The columns and rows an Excel sheet can have.
 constexpr int kMaxColumns = 16384;
 constexpr int kMaxRows = 1048576;
@@ -172,7 +172,7 @@ class SheetReader {
 public:
     SheetReader(const QStringList& strings, const QList<bool>& dates) : strings_(strings), dates_(dates) {}
 
-    QString read(const QByteArray& bytes)
+    QByteArray read(const QByteArray& bytes)
     {
         QXmlStreamReader xml(bytes);
         int row = 0;
@@ -214,11 +214,11 @@ private:
             cells[column] = csvCell(text);
         }
         while (line_ < row - 1) {
-            out_ += u'\n';
+            out_ += '\n';
             ++line_;
         }
-        out_ += cells.join(u',');
-        if (out_.size() > kMaxSheetChars)
+        out_ += cells.join(u',').toUtf8();
+        if (out_.size() > kMaxSheetBytes)
             throw Failure{QStringLiteral("工作表太大，不是一份账单。")};
     }
 
@@ -251,7 +251,7 @@ private:
 
     const QStringList& strings_;
     const QList<bool>& dates_;
-    QString out_;
+    QByteArray out_;
     int line_ = 0;  // the lines written so far, less one
 };
 
@@ -286,7 +286,7 @@ bool looksLikeZip(const QByteArray& bytes)
     return bytes.startsWith("PK\x03\x04");
 }
 
-std::optional<QString> firstSheetAsCsv(const QByteArray& bytes, QString* error)
+std::optional<QByteArray> firstSheetAsCsv(const QByteArray& bytes, QString* error)
 {
     QByteArray copy = bytes;
     QBuffer buffer(&copy);

@@ -85,7 +85,7 @@ TEST_F(StatementPosting, RecordsEnteredByHandGreyTheirRowOnce)
     EXPECT_EQ(skips(bill), QStringList({u"可能已录入（2026-01-04 8,000.00 一月工资）"_s, QString(), u"可能已录入（2026-01-10 88.00）"_s,
                                         u"可能已录入（2026-01-13 88.00）"_s, QString(), QString(), QString()}));
     EXPECT_EQ(bill.rows[0].tickAs, Kind::Income);
-    bill.rows[0].ticked = true;
+    bill.rows.setTicked(0, true);
     const BillPosting::Posted posted = post(bill);
     EXPECT_EQ(posted.income, 3);
     EXPECT_EQ(posted.expense, 2);

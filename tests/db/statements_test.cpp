@@ -2,6 +2,7 @@
 // old Excel and workbooks without shared strings, amounts with a currency, dates without a year,
 // tables without a header, the identity of a movement, and what a refusal says.
 #include "bills.h"
+#include "billtext.h"
 #include "support/billfiles.h"
 #include "support/statementfiles.h"
 
@@ -395,3 +396,171 @@ TEST(Statements, ColumnsAreRememberedWithEverythingAsked)
 }
 
 }  // namespace
+
+// A statement is read from the file's bytes, not from its text made a QString: each record gives the
+// cells (in UTF-8) that the text's own reading gives, in UTF-8 and GB18030 alike, with commas or
+// tabs: blanks of every kind around a cell taken off, quotes opened only after blanks, doubled quotes,
+// quoted line breaks counted, a quote never closed refused on its line.
+TEST(Statements, StatementBytesReadCellForCellAsTheirText)
+{
+    const QStringList records = {
+        u"  a , b ,c"_s,
+        u"\"x,y\",\"he said \"\"hi\"\"\",z"_s,
+        u"  \"q\"  ,\"a\"b,c\"d\"e"_s,
+        u"\u00A0NBSP\u00A0,\u3000全角\u3000,\u2003em\u2003,\u0085nel\u2028,\u1680x\u205F"_s,
+        u"\"multi\nline\",x\n,,\n"_s,
+        u"\u3000\"after an ideographic blank\",商户,\"含，逗号\",中文😀"_s,
+        u"\t\tx\t, \"\u202F\" ,\u200Bzero width\u200B"_s,
+        u"last without a line end"_s,
+    };
+    for (const char separator : {',', '\t'}) {
+        const QChar sep = QChar::fromLatin1(separator);
+        QString text = records.join(u'\n');
+        if (separator == '\t')
+            text.replace(u',', u'\t');
+        for (const bool utf8 : {true, false}) {
+            const QByteArray bytes = utf8 ? text.toUtf8() : QByteArray(QStringEncoder("GB18030").encode(text));
+            Bills::Text::ByteRecords byteRecords(bytes, utf8, separator);
+            qsizetype at = 0, pos = 0;
+            int byteLine = 1, line = 1, count = 0;
+            QStringList cells;
+            while (Bills::Text::nextRecord(text, pos, line, cells, sep)) {
+                ASSERT_TRUE(byteRecords.next(at, byteLine)) << count;
+                QStringList fromBytes;
+                for (const QByteArrayView cell : byteRecords.cells())
+                    fromBytes << QString::fromUtf8(cell);
+                EXPECT_EQ(fromBytes, cells) << "record " << count << (utf8 ? " UTF-8" : " GB18030") << " separator " << int(separator);
+                EXPECT_EQ(byteLine, line);
+                ++count;
+            }
+            EXPECT_FALSE(byteRecords.next(at, byteLine));
+            EXPECT_EQ(count, 10);
+        }
+    }
+    // A quote never closed: the record's first line is named.
+    const QByteArray open = "a,b\n\"never closed,c\nd\n";
+    Bills::Text::ByteRecords unclosed(open, true, ',');
+    qsizetype at = 0;
+    int line = 1;
+    ASSERT_TRUE(unclosed.next(at, line));
+    EXPECT_EQ(refusalOf([&] { unclosed.next(at, line); }).left(5), u"2: 第 "_s);
+
+    // Whether a cell is left as it is by cleanText, told from its bytes.
+    const QStringList cleanOrNot = {u"abc"_s, u" a"_s, u"a "_s, u"a  b"_s, u"a b"_s, u"/"_s, u"a/b"_s, u"\u00A0x"_s, u"x\u0085"_s,
+                                    u"x\u0080y"_s, u"x\u009Fy"_s, u"\u3000"_s, u"x\u2028y"_s, u"x\u2029y"_s, u"x\u202Fy"_s,
+                                    u"x\u205Fy"_s, u"x\u1680y"_s, u"x\u200By"_s, u"中文"_s, u"😀👨‍👩‍👧"_s, u"a\u007Fb"_s, u"a\tb"_s,
+                                    u"“引号”—…"_s, u"x\u2000y"_s, u"x\u200Ay"_s, u"x\u00A9y"_s, u"x\u3001y"_s, u"x\u1681y"_s};
+    for (const QString& cell : cleanOrNot)
+        EXPECT_EQ(Bills::Text::isCleanUtf8(cell.toUtf8()), Bills::Text::cleanText(cell) == cell) << cell.toStdString();
+}
+
+// The rows of a bill are held compactly: each row reads back as it was put in, field by field and as
+// a whole, also after one is replaced or a field changed; texts that rows share read back for each.
+TEST(Statements, RowsReadBackAsTheyWerePutIn)
+{
+    Bills::Row full;
+    full.line = 12;
+    full.trade = u"2026010522001"_s;
+    full.date = QDate(2026, 1, 5);
+    full.kind = Kind::Expense;
+    full.kindText = u"支出"_s;
+    full.counterparty = u"老王, \"小店\" 😀"_s;
+    full.item = u"第一行 第二行"_s;
+    full.amount = yuan(12.5);
+    full.refunded = yuan(2.25);
+    full.status = u"交易成功"_s;
+    full.skip = u"已全额退款"_s;
+    full.tickAs = Kind::Income;
+    full.ticked = true;
+    full.refundOf = u"P9"_s;
+    full.refundedFrom = 7;
+    full.earlierLedger = u"支出帐"_s;
+    full.earlierRecord = 1234567890123;
+    auto fields = [](const Bills::Row& r) {
+        return QStringList{QString::number(r.line), r.trade, r.date.toString(Qt::ISODate), Bills::kindName(r.kind), r.kindText,
+                           r.counterparty, r.item, r.amount.toPlain(), r.refunded.toPlain(), r.status, r.skip,
+                           Bills::kindName(r.tickAs), r.ticked ? u"ticked"_s : QString(), r.refundOf, QString::number(r.refundedFrom),
+                           r.earlierLedger, QString::number(r.earlierRecord)};
+    };
+    Bills::Rows rows;
+    rows << Bills::Row() << full << full;
+    ASSERT_EQ(rows.size(), 3);
+    EXPECT_EQ(fields(rows[0]), fields(Bills::Row()));
+    EXPECT_EQ(fields(rows[1]), fields(full));
+    EXPECT_EQ(fields(rows.last()), fields(full));
+    EXPECT_EQ(rows.counterpartyKey(1), rows.counterpartyKey(2));
+    EXPECT_EQ(rows.counterparty(2), full.counterparty);
+    EXPECT_TRUE(rows.skipped(1) && rows.isRefund(1) && !rows.skipped(0));
+    EXPECT_EQ(rows.posts(1), Bills::posts(full));
+    EXPECT_EQ(rows.postedKind(1), Kind::Income);
+
+    rows.setTicked(1, false);
+    rows.setSkip(1, QString());
+    rows.setAmount(1, yuan(10));
+    rows.setEarlier(1, u"收入帐"_s, 5);
+    Bills::Row changed = full;
+    changed.ticked = false;
+    changed.skip.clear();
+    changed.amount = yuan(10);
+    changed.earlierLedger = u"收入帐"_s;
+    changed.earlierRecord = 5;
+    EXPECT_EQ(fields(rows[1]), fields(changed));
+    EXPECT_TRUE(rows.lowersEarlier(1));
+    EXPECT_EQ(fields(rows[2]), fields(full));  // its twin keeps its own
+
+    Bills::Row other = full;
+    other.counterparty = u"新的对方"_s;
+    other.trade = u"X1"_s;
+    rows.replace(2, other);
+    EXPECT_EQ(fields(rows[2]), fields(other));
+    int seen = 0;
+    for (const Bills::Row& r : rows)
+        seen += r.line;
+    EXPECT_EQ(seen, 24);
+}
+
+// Amounts of plain digits, read at once, are read as amounts written any other way are: signs,
+// leading zeros and one or two decimals; more decimals, more than a record takes and an empty cell
+// refused as before, naming the column and the line.
+TEST(Statements, PlainAmountsReadAsAnyOther)
+{
+    StatementFile file;
+    file.header = {u"日期"_s, u"金额"_s, u"余额"_s};
+    const QStringList cells = {u"007.10"_s, u"+12"_s, u"-0.50"_s, u"12.3"_s, u"1,234.50"_s, u"-99999999999.99"_s, u" 8.00 "_s};
+    for (const QString& cell : cells)
+        file.rows << QStringList{u"2026-01-05 10:00:00"_s, cell, cell};
+    QStringList read;
+    const Bills::Bill bill = Bills::readStatement(file.bytes(), columns(0, u"yyyy-MM-dd"_s, 1, -1, -1));
+    for (const Bills::Row& r : bill.rows)
+        read << r.date.toString(Qt::ISODate) + u" "_s + r.status + u" "_s + Bills::kindName(r.kind);
+    EXPECT_EQ(read, QStringList({u"2026-01-05 7.1 收入"_s, u"2026-01-05 12 收入"_s, u"2026-01-05 -0.5 支出"_s, u"2026-01-05 12.3 收入"_s,
+                                 u"2026-01-05 1234.5 收入"_s, u"2026-01-05 -99999999999.99 支出"_s, u"2026-01-05 8 收入"_s}));
+    // The balance as a number: "1,234.50" and "1234.5" are one balance, so one identity.
+    Bills::Columns withBalance = columns(0, u"yyyy-MM-dd"_s, 1, -1, -1);
+    withBalance.balance = 2;
+    StatementFile same;
+    same.header = file.header;
+    same.rows = {{u"2026-01-05"_s, u"-1.00"_s, u"1,234.50"_s}, {u"2026-01-05"_s, u"-1.00"_s, u"1234.5"_s}};
+    const Bills::Bill twins = Bills::readStatement(same.bytes(), withBalance);
+    EXPECT_EQ(twins.rows[0].trade.chopped(2), twins.rows[1].trade.chopped(2));
+    EXPECT_TRUE(twins.rows[1].trade.endsWith(u"-2"_s));
+
+    const struct {
+        const char* cell;
+        const char* says;
+    } refused[] = {
+        {"12.345", "有两位以上的小数"}, {"100000000000.00", "超过了一笔帐的上限"}, {"", "没有金额"}, {"12,34", "不是数字"}, {"--1", "不是数字"},
+    };
+    for (const auto& r : refused) {
+        StatementFile bad;
+        bad.header = file.header;
+        bad.rows = {{u"2026-01-05"_s, u"1.00"_s, QString()}, {u"2026-01-06"_s, QString::fromUtf8(r.cell), QString()}};
+        const QString says = refusalOf([&] { Bills::readStatement(bad.bytes(), columns(0, u"yyyy-MM-dd"_s, 1, -1, -1)); });
+        EXPECT_TRUE(says.startsWith(u"3: 第 3 行：“金额”"_s) && says.contains(QString::fromUtf8(r.says))) << r.cell << ": " << says.toStdString();
+    }
+    // A date cell longer than a date and its time is no date, however it starts.
+    StatementFile longDate;
+    longDate.header = file.header;
+    longDate.rows = {{u"2026-01-05"_s, u"1.00"_s, QString()}, {u"2026-01-06 10:00:00 and a great deal more text"_s, u"2.00"_s, QString()}};
+    EXPECT_EQ(Bills::readStatement(longDate.bytes(), columns(0, u"yyyy-MM-dd"_s, 1, -1, -1)).rows.size(), 1);
+}
