@@ -564,3 +564,48 @@ TEST(Statements, PlainAmountsReadAsAnyOther)
     longDate.rows = {{u"2026-01-05"_s, u"1.00"_s, QString()}, {u"2026-01-06 10:00:00 and a great deal more text"_s, u"2.00"_s, QString()}};
     EXPECT_EQ(Bills::readStatement(longDate.bytes(), columns(0, u"yyyy-MM-dd"_s, 1, -1, -1)).rows.size(), 1);
 }
+
+// A workbook's sheet reads as Excel shows it: shared strings of several runs without their phonetic
+// guides, inline strings with CDATA and character references, numbers as stored (no float noise, no
+// zeros Excel would not show), numbers in a date format as dates, rows and cells the sheet leaves out
+// as empty ones, commas and quotes quoted and line breaks made blanks.
+TEST(Statements, WorkbookSheetsReadAsExcelShowsThem)
+{
+    const QByteArray strings = R"(<?xml version="1.0" encoding="UTF-8"?>
+<sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">
+<si><t>日期</t></si><si><t>金额</t></si><si><r><t>对</t></r><r><rPr><b/></rPr><t xml:space="preserve">方 </t></r><rPh sb="0" eb="1"><t>ドウ</t></rPh></si>
+<si><t>摘要</t></si><si><t>老王, "小店"</t></si></sst>)";
+    const QByteArray styles = R"(<?xml version="1.0"?>
+<styleSheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">
+<numFmts count="1"><numFmt numFmtId="164" formatCode="yyyy&quot;年&quot;m&quot;月&quot;d&quot;日&quot;"/></numFmts>
+<cellXfs count="3"><xf numFmtId="0"/><xf numFmtId="14"/><xf numFmtId="164"/></cellXfs></styleSheet>)";
+    const QByteArray sheet = R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
+<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><sheetData>
+<row r="2"><c r="A2" t="s"><v>0</v></c><c r="B2" t="s"><v>1</v></c><c r="C2" t="s"><v> 2 </v></c><c r="D2" t="s"><v>3</v></c>
+ <c r="E2" t="inlineStr"><is><t>数</t></is></c></row>
+<row r="3"><c r="A3" s="1"><v>46023</v></c><c r="B3"><v>-0.30000000000000004</v></c><c r="C3" t="s"><v>4</v></c>
+ <c r="D3" t="inlineStr"><is><t><![CDATA[第一行
+第二行]]></t></is></c><c r="E3"><v>1e-05</v></c></row>
+<row r="5"><c r="A5" s="2"><v>46024.5</v></c><c r="B5"><v>12.50</v></c><c r="D5" t="inlineStr"><is><r><t>&#x4E2D;&amp;</t></r><r><t>&lt;b&gt;</t></r></is></c>
+ <c r="E5"><v>123456789012345678</v></c></row>
+<row><c s="1"><v>46025</v></c><c><v>007</v></c><c t="str"><v>007</v></c><c t="b"><v>1</v></c><c><v>-0</v></c></row>
+<row><c s="1"><v>46026</v></c><c><v>100.0</v></c><c/><c/><c><v>1234.56</v></c><c/></row>
+</sheetData></worksheet>)";
+    const QByteArray book = zipOf({{u"[Content_Types].xml"_s, "<Types/>"}, {u"xl/sharedStrings.xml"_s, strings},
+                                   {u"xl/styles.xml"_s, styles}, {u"xl/worksheets/sheet1.xml"_s, sheet}});
+    const Bills::Table table = tableOf(book);
+    EXPECT_EQ(QString::fromUtf8(table.sheet),
+              u"\n日期,金额,对方 ,摘要,数\n"
+              "2026-01-01 00:00:00,-0.3,\"老王, \"\"小店\"\"\",第一行 第二行,1e-05\n\n"
+              "2026-01-02 12:00:00,12.5,,中&<b>,1.23456789012346e+17\n"
+              "2026-01-03 00:00:00,7,007,1,0\n"
+              "2026-01-04 00:00:00,100,,,1234.56,"_s);
+    EXPECT_EQ(table.header, QStringList({u"日期"_s, u"金额"_s, u"对方"_s, u"摘要"_s, u"数"_s}));
+    const Bills::Bill bill = Bills::readStatement(book, columns(0, u"yyyy-MM-dd"_s, 1, 2, 3), table.sheet);
+    ASSERT_EQ(bill.rows.size(), 4);
+    EXPECT_EQ(bill.rows[0].counterparty, u"老王, \"小店\""_s);
+    EXPECT_EQ(bill.rows[0].item, u"第一行 第二行"_s);
+    EXPECT_EQ(bill.rows[1].line, 5);
+    // Read again from the workbook itself, the same.
+    EXPECT_EQ(Bills::readStatement(book, columns(0, u"yyyy-MM-dd"_s, 1, 2, 3)).rows.last().trade, bill.rows.last().trade);
+}
