@@ -258,15 +258,15 @@ QTableView* previewGrid(const QString& name, const QString& accessibleName, QAbs
     auto* g = new QTableView(parent);
     g->setObjectName(name);
     g->setAccessibleName(accessibleName);
-    g->setModel(model);
     g->setSelectionBehavior(QAbstractItemView::SelectRows);
     g->setEditTriggers(QAbstractItemView::NoEditTriggers);
     g->setTabKeyNavigation(false);
     g->setWordWrap(false);
     g->setFont(songFont(9));
-    // Fixed row heights: ten thousand rows cost no measuring.
+    // Fixed row heights, set before the rows come: ten thousand rows cost no measuring.
     g->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     g->verticalHeader()->setDefaultSectionSize(g->fontMetrics().height() + 6);
+    g->setModel(model);
     g->horizontalHeader()->setStretchLastSection(true);
     // Columns fitted to their contents measure the first hundred rows (and those in view), not a
     // thousand: a note is at most 20 characters, and measuring texts is most of a preview's time.

@@ -45,6 +45,38 @@ QString noteWithRefund(const QString& note, Money refund)
     return kept.isEmpty() ? said : kept + QLatin1Char(' ') + said;
 }
 
+// The UTF-16 length of UTF-8 text.
+qsizetype utf16Length(QByteArrayView utf8)
+{
+    qsizetype units = 0;
+    for (const char ch : utf8) {
+        const auto b = static_cast<unsigned char>(ch);
+        units += (b & 0xC0) != 0x80 ? (b >= 0xF0 ? 2 : 1) : 0;
+    }
+    return units;
+}
+
+// Bills::note() of a row's counterparty and item kept in UTF-8, in UTF-8 (in `out` where it is made).
+QByteArrayView noteUtf8(QByteArrayView counterparty, QByteArrayView item, QByteArray& out)
+{
+    const bool both = !item.isEmpty() && item != counterparty;
+    const qsizetype units = utf16Length(counterparty) + (both ? utf16Length(item) + (counterparty.isEmpty() ? 0 : 1) : 0);
+    if (units > 20) {
+        // Cut as the user sees the characters.
+        out = Bills::note(QString::fromUtf8(counterparty), QString::fromUtf8(item)).toUtf8();
+        return out;
+    }
+    if (!both)
+        return counterparty;
+    if (counterparty.isEmpty())
+        return item;
+    out.resize(0);
+    out += counterparty;
+    out += ' ';
+    out += item;
+    return out;
+}
+
 // Lowers each record that refunds in the bill give back to, by all of them at once; the refunds'
 // numbers are kept against the record.
 QList<Lowered> lowerEarlier(Connection& conn, const Bills::Bill& bill, Statement& keep)
@@ -240,6 +272,17 @@ Posted post(Connection& conn, const Bills::Bill& bill, const Choices& choices)
     if (choices.member.isEmpty())
         refuse(QStringLiteral("no member chosen"));
     const QString source = Bills::source(bill.layout);
+    // Rows share their counterparties (and types) and days: each looked up and written once. Bound
+    // where they are, so made before the statements and kept until they are gone.
+    struct Party {
+        QString type;
+        QByteArray typeUtf8;
+        bool remembered = false;  // its type kept for the next bill
+    };
+    QHash<quint64, Party> parties;  // by where the rows keep the counterparty, and the kind
+    QHash<qint64, QByteArray> days; // "2026-01-05", by the day's number
+    QByteArray note;
+    const QByteArray incomeLedger = ledgerOf(Bills::Kind::Income).toUtf8(), expenseLedger = ledgerOf(Bills::Kind::Expense).toUtf8();
     Transaction tx(conn);
     // The movements of a bank's statement also into the bank's ledger, when a bank is chosen.
     std::optional<Statement> bankLedger;
@@ -272,47 +315,42 @@ Posted post(Connection& conn, const Bills::Bill& bill, const Choices& choices)
     bool refundsTaken = false;
     for (qsizetype i = 0; i < rows.size() && !refundsTaken; ++i)
         refundsTaken = rows.refundedFrom(i) != 0;
-    // Rows share their counterparties (and types) and days: each looked up and written once.
-    struct Party {
-        QString type;
-        bool remembered = false;  // its type kept for the next bill
-    };
-    QHash<quint64, Party> parties;  // by where the rows keep the counterparty, and the kind
-    QHash<qint64, QString> days;    // "2026-01-05", by the day's number
+
     for (qsizetype i = 0; i < rows.size(); ++i) {
         if (!rows.posts(i))
             continue;
         const Bills::Kind kind = rows.postedKind(i);
         const quint64 partyKey = (quint64(rows.counterpartyKey(i)) << 2) | quint64(kind);
         auto found = parties.find(partyKey);
-        if (found == parties.end())
-            found = parties.insert(partyKey, Party{choices.types.value(Choices::key(kind, rows.counterparty(i)))});
+        if (found == parties.end()) {
+            const QString type = choices.types.value(Choices::key(kind, rows.counterparty(i)));
+            found = parties.insert(partyKey, Party{type, type.toUtf8()});
+        }
         Party& party = found.value();
-        const QString type = party.type;
         const int line = rows.line(i);
-        if (kind == Bills::Kind::Neither || type.isEmpty())
+        if (kind == Bills::Kind::Neither || party.type.isEmpty())
             refuse(QStringLiteral("line %1: no type chosen").arg(line));
         const Money amount = rows.amount(i);
         const QDate date = rows.date(i);
         if (amount <= Money() || amount > kMaxRecordAmount || !date.isValid())
             refuse(QStringLiteral("line %1: not an amount or date a record takes").arg(line));
-        QString& day = days[date.toJulianDay()];
+        QByteArray& day = days[date.toJulianDay()];
         if (day.isEmpty())
-            day = date.toString(Qt::ISODate);
-        const QString counterparty = rows.counterparty(i);
+            day = date.toString(Qt::ISODate).toUtf8();
         Statement& ledger = kind == Bills::Kind::Income ? income : expense;
         ledger.reset();
-        ledger.bind(2, type);
-        ledger.bind(3, QVariant::fromValue(amount));
-        ledger.bind(4, day);
-        ledger.bind(5, Bills::note(counterparty, rows.item(i)));
+        ledger.bindUtf8(2, party.typeUtf8, false);
+        ledger.bindMoney(3, amount);
+        ledger.bindUtf8(4, day, false);
+        ledger.bindUtf8(5, noteUtf8(rows.counterpartyUtf8(i), rows.itemUtf8(i), note));
         ledger.bindInt64(6, date.month());
         ledger.step();
         const sqlite3_int64 record = sqlite3_last_insert_rowid(conn.handle());
-        const QString trade = rows.trade(i);
+        char tradeBuffer[64];
+        const QByteArrayView trade = rows.tradeUtf8(i, tradeBuffer);
         keep.reset();
-        keep.bind(2, trade);
-        keep.bind(3, ledgerOf(kind));
+        keep.bindUtf8(2, trade);
+        keep.bindUtf8(3, kind == Bills::Kind::Income ? incomeLedger : expenseLedger, false);
         keep.bindInt64(4, record);
         keep.step();
         if (conn.changes() == 0) {
@@ -323,20 +361,20 @@ Posted post(Connection& conn, const Bills::Bill& bill, const Choices& choices)
             continue;
         }
         if (refundsTaken)
-            records.insert(trade, {ledgerOf(kind), record});
+            records.insert(QString::fromUtf8(trade), {ledgerOf(kind), record});
         ++(kind == Bills::Kind::Income ? posted.income : posted.expense);
         if (bankLedger) {
             bankLedger->reset();
             bankLedger->bind(3, kind == Bills::Kind::Income ? QStringLiteral("存入") : QStringLiteral("支出"));
-            bankLedger->bind(4, QVariant::fromValue(amount));
-            bankLedger->bind(5, day);
+            bankLedger->bindMoney(4, amount);
+            bankLedger->bindUtf8(5, day);
             bankLedger->step();
             ++posted.bank;
         }
         if (!party.remembered) {
             party.remembered = true;
             remember.reset();
-            remember.bindAll({Bills::kindName(kind), counterparty, type});
+            remember.bindAll({Bills::kindName(kind), rows.counterparty(i), party.type});
             remember.step();
         }
     }

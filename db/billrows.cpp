@@ -113,12 +113,17 @@ QDate Rows::date(qsizetype i) const
 
 QString Rows::trade(qsizetype i) const
 {
+    char buffer[64];
+    return QString::fromUtf8(tradeUtf8(i, buffer));
+}
+
+QByteArrayView Rows::tradeUtf8(qsizetype i, char (&out)[64]) const
+{
     const Stored& r = rows_[static_cast<std::size_t>(i)];
     if (r.place == 0)
-        return text(r.texts[Trade]);
+        return textView(r.texts[Trade]);
     // "#20260105", 96 bits of the identity's digest, and the place among equal rows: the day first,
     // so that a statement's numbers go into the file's index of them in order, as its rows come.
-    char out[64];
     int at = 0;
     int year = 0, month = 0, day = 0;
     QDate::fromJulianDay(r.day).getDate(&year, &month, &day);
@@ -139,7 +144,7 @@ QString Rows::trade(qsizetype i) const
         digits[n++] = static_cast<char>('0' + place % 10);
     while (n > 0)
         out[at++] = digits[--n];
-    return QString::fromLatin1(out, at);
+    return QByteArrayView(out, at);
 }
 
 void Rows::store(Stored& r, const Row& row)

@@ -135,6 +135,11 @@ public:
     QString skip(qsizetype i) const { return text(rows_[static_cast<std::size_t>(i)].texts[Skip]); }
     QString refundOf(qsizetype i) const { return text(rows_[static_cast<std::size_t>(i)].texts[RefundOf]); }
     QString earlierLedger(qsizetype i) const { return text(rows_[static_cast<std::size_t>(i)].texts[EarlierLedger]); }
+    // The counterparty and the item of row i as they are kept, in UTF-8.
+    QByteArrayView counterpartyUtf8(qsizetype i) const { return textView(rows_[static_cast<std::size_t>(i)].texts[Counterparty]); }
+    QByteArrayView itemUtf8(qsizetype i) const { return textView(rows_[static_cast<std::size_t>(i)].texts[Item]); }
+    // The trade number of row i in UTF-8: in `buffer` (or where it is kept).
+    QByteArrayView tradeUtf8(qsizetype i, char (&buffer)[64]) const;
     // Whether row i has a reason not to be posted (Row::skip not empty), or is a refund of a trade.
     bool skipped(qsizetype i) const { return rows_[static_cast<std::size_t>(i)].texts[Skip] != 0; }
     bool isRefund(qsizetype i) const { return rows_[static_cast<std::size_t>(i)].texts[RefundOf] != 0; }

@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QStringList>
 #include <QTemporaryFile>
 #include <freexl.h>
 
@@ -13,34 +12,53 @@ namespace {
 // The most text the sheet may give: a statement of 10,000 rows is a few MB.
 constexpr qsizetype kMaxSheetBytes = 64LL * 1024 * 1024;
 
-QString csvCell(QString text)
+// Appends a cell, as the sheet shows it near enough, to a row of CSV text: numbers as stored (12.5,
+// not 12.500000000000002), dates and times as FreeXL writes them ("2026-01-05", "2026-01-05 10:00:00"),
+// line breaks made blanks, quoted where it holds a comma or a quote.
+void appendCell(QByteArray& out, const FreeXL_CellValue& v)
 {
-    for (QChar& c : text)
-        if (c == u'\n' || c == u'\r')
-            c = u' ';
-    if (!text.contains(u',') && !text.contains(u'"'))
-        return text;
-    return u'"' + text.replace(QStringLiteral("\""), QStringLiteral("\"\"")) + u'"';
-}
-
-// A cell as the sheet shows it, near enough: numbers as stored (12.5, not 12.500000000000002),
-// dates and times as FreeXL writes them ("2026-01-05", "2026-01-05 10:00:00").
-QString cellText(const FreeXL_CellValue& v)
-{
+    QByteArray made;
+    QByteArrayView text;
     switch (v.type) {
     case FREEXL_CELL_INT:
-        return QString::number(v.value.int_value);
+        made = QByteArray::number(v.value.int_value);
+        text = made;
+        break;
     case FREEXL_CELL_DOUBLE:
-        return QString::number(v.value.double_value, 'g', 15);
+        made = QByteArray::number(v.value.double_value, 'g', 15);
+        text = made;
+        break;
     case FREEXL_CELL_TEXT:
     case FREEXL_CELL_SST_TEXT:
     case FREEXL_CELL_DATE:
     case FREEXL_CELL_DATETIME:
     case FREEXL_CELL_TIME:
-        return v.value.text_value ? QString::fromUtf8(v.value.text_value) : QString();
+        text = v.value.text_value ? QByteArrayView(v.value.text_value) : QByteArrayView();
+        if (!text.isValidUtf8()) {
+            made = QString::fromUtf8(text).toUtf8();  // what is no UTF-8 made U+FFFD, as QString has it
+            text = made;
+        }
+        break;
     default:
-        return QString();
+        break;
     }
+    const bool quote = text.contains(',') || text.contains('"');
+    if (!quote && !text.contains('\n') && !text.contains('\r')) {
+        out += text;
+        return;
+    }
+    if (quote)
+        out += '"';
+    for (const char c : text) {
+        if (c == '\n' || c == '\r')
+            out += ' ';
+        else if (c == '"')
+            out += "\"\"";
+        else
+            out += c;
+    }
+    if (quote)
+        out += '"';
 }
 
 // Closes the workbook however the reading ends.
@@ -92,20 +110,23 @@ std::optional<QByteArray> firstSheetAsCsv(const QByteArray& bytes, QString* erro
     if (freexl_worksheet_dimensions(book.xls, &rows, &columns) != FREEXL_OK)
         return fail(QStringLiteral("这个旧版 Excel 工作簿的工作表读不出来，文件可能已损坏。"));
     QByteArray out;
-    QStringList cells;
     for (unsigned int r = 0; r < rows; ++r) {
-        cells.clear();
+        if (r > 0)
+            out += '\n';
+        // The row up to its last cell that holds anything.
+        qsizetype filled = out.size();
         for (unsigned short c = 0; c < columns; ++c) {
             FreeXL_CellValue value;
             if (freexl_get_cell_value(book.xls, r, c, &value) != FREEXL_OK)
                 return fail(QStringLiteral("旧版 Excel 工作表第 %1 行第 %2 列读不出来，文件可能已损坏。").arg(r + 1).arg(c + 1));
-            cells << csvCell(cellText(value));
+            if (c > 0)
+                out += ',';
+            const qsizetype before = out.size();
+            appendCell(out, value);
+            if (out.size() > before)
+                filled = out.size();
         }
-        while (!cells.isEmpty() && cells.last().isEmpty())
-            cells.removeLast();
-        if (r > 0)
-            out += '\n';
-        out += cells.join(u',').toUtf8();
+        out.truncate(filled);
         if (out.size() > kMaxSheetBytes)
             return fail(QStringLiteral("工作表太大，不是一份账单。"));
     }

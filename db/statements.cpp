@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <string>
 
 namespace Bills {
 
@@ -437,11 +438,11 @@ public:
         r.date = date;
         r.amount = amount;
         r.kind = amount == Money() ? Kind::Neither : m.kind;
-        QString kindText = kindName(r.kind), skip;
+        QString word, skip;  // the 收支 word shown instead of the kind, and why the row is greyed
         if (amount == Money()) {
             skip = QStringLiteral("金额为零");
         } else if (!m.wordKnown) {
-            kindText = m.word;
+            word = m.word;
             skip = QStringLiteral("收支不明（%1）").arg(m.word);
             if (!unknown_.contains(m.word)) {
                 unknown_.insert(m.word);
@@ -449,15 +450,15 @@ public:
             }
         } else if (r.kind == Kind::Neither) {
             // A word the user named 不计收支: posted only when ticked, as an expense (as a bill's transfers).
-            kindText = m.word;
+            word = m.word;
             skip = QStringLiteral("不计收支");
             r.tickAs = Kind::Expense;
         } else if (!isYuan(m.currency)) {
             skip = QStringLiteral("外币（%1）").arg(m.currency);
             r.tickAs = r.kind;
         }
-        const QByteArray kindBytes = kindText.toUtf8(), skipBytes = skip.toUtf8();
-        r.kindText = kindBytes;
+        const QByteArray wordBytes = word.toUtf8(), skipBytes = skip.toUtf8();
+        r.kindText = word.isEmpty() ? kindNames_[static_cast<int>(r.kind)] : QByteArrayView(wordBytes);
         r.skip = skipBytes;
         r.counterparty = c_.counterparty >= 0 ? clean(cells.at(c_.counterparty), counterparty_) : QByteArrayView();
         r.item = c_.note >= 0 ? clean(cells.at(c_.note), item_) : QByteArrayView();
@@ -473,23 +474,14 @@ public:
             account = a.toUtf8();
         }
         said_.clear();
-        said_ += account.isEmpty() ? QByteArrayView(defaultAccount_) : QByteArrayView(account);
-        said_ += '\x1f';
-        said_ += isoDay(date);
-        said_ += '\x1f';
-        said_ += r.status;
-        said_ += '\x1f';
-        if (!isYuan(m.currency))
-            said_ += m.currency.toUtf8();
-        said_ += '\x1f';
-        said_ += r.counterparty;
-        said_ += '\x1f';
-        said_ += r.item;
-        said_ += '\x1f';
-        said_ += balanceOf(cells);
-        said_ += '\x1f';
+        const QByteArray currency = isYuan(m.currency) ? QByteArray() : m.currency.toUtf8();
+        for (const QByteArrayView part : {account.isEmpty() ? QByteArrayView(defaultAccount_) : QByteArrayView(account), isoDay(date), r.status,
+                                          QByteArrayView(currency), r.counterparty, r.item, balanceOf(cells)}) {
+            said_.append(part.data(), static_cast<std::size_t>(part.size()));
+            said_ += '\x1f';
+        }
         identity_.reset();
-        identity_.addData(said_);
+        identity_.addData(QByteArrayView(said_.data(), static_cast<qsizetype>(said_.size())));
         r.digest = identity_.resultView().data();
         bill_.rows.appendStatement(r);
     }
@@ -596,7 +588,9 @@ private:
     QByteArray defaultAccount_;
     QSet<QString> unknown_;
     QHash<qint64, QByteArray> isoDays_;
-    QByteArray counterparty_, item_, balance_, balancePlain_, said_;
+    QByteArray counterparty_, item_, balance_, balancePlain_;
+    std::string said_;
+    const QByteArray kindNames_[3] = {kindName(Kind::Neither).toUtf8(), kindName(Kind::Income).toUtf8(), kindName(Kind::Expense).toUtf8()};
     QCryptographicHash identity_{QCryptographicHash::Sha1};
 };
 
