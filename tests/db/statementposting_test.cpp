@@ -146,3 +146,29 @@ TEST_F(StatementPosting, OnlyTheSameMovementOfTheSameAccountIsImportedBefore)
 }
 
 }  // namespace
+
+// Each record's note is the counterparty and the item as Bills::note makes them, short or cut to 20
+// characters as the user sees them (an emoji and a family of them one each), the item left out where
+// it is the counterparty; the amount as written, whole or with its cents; the number kept beside it.
+TEST_F(StatementPosting, NotesAndAmountsPostAsTheRowsSay)
+{
+    const QList<BankMovement> list = movements({{QDate(2026, 1, 5), yuan(-12), u"超市"_s, u"购物"_s},
+                                                {QDate(2026, 1, 5), yuan(-12.5), u"超市"_s, u"超市"_s},
+                                                {QDate(2026, 1, 6), yuan(-1), QString(), u"手续费"_s},
+                                                {QDate(2026, 1, 6), yuan(-2), u"一二三四五六七八九十"_s, u"一二三四五六七八九"_s},
+                                                {QDate(2026, 1, 7), yuan(-3), u"一二三四五六七八九十"_s, u"一二三四五六七八九十"_s + u"甲"_s},
+                                                {QDate(2026, 1, 7), yuan(-4), u"😀👨‍👩‍👧abcdefghijklmnopq"_s, u"更多"_s},
+                                                {QDate(2026, 1, 8), yuan(99999999999.99), u"ABC Ltd."_s, u"x"_s}});
+    const Bills::Bill bill = previewed(bocomDebit(list));
+    ASSERT_EQ(bill.rows.size(), list.size());
+    QStringList expected;
+    for (const Bills::Row& r : bill.rows)
+        expected << Bills::note(r) + u"|"_s + r.amount.toPlain() + u"|"_s + r.trade;
+    post(bill);
+    EXPECT_EQ(rows(u"select 备注 || '|' || 金额 || '|' || (select 交易号 from 导入交易 where 行号 = t.rowid and 帐 = t.帐) from "
+                   "(select rowid, '支出帐' as 帐, * from 支出帐 union all select rowid, '收入帐', * from 收入帐) t order by 日期, 金额"_s),
+              expected);
+    EXPECT_EQ(expected[1].section(u'|', 0, 0), u"超市"_s);
+    EXPECT_EQ(expected[4].section(u'|', 0, 0), u"一二三四五六七八九十 一二三四五六七八九"_s);
+    EXPECT_EQ(expected[5].section(u'|', 0, 0), u"😀👨‍👩‍👧abcdefghijklmnopq "_s);  // twenty: the blank is the last
+}
