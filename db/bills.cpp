@@ -73,6 +73,20 @@ struct Header {
     int foreign = 0;  // names the layout does not have
 };
 
+// The names of each known layout's columns, as QStrings (made once: the leading lines of every file
+// are each looked at as a header).
+const std::array<QStringList, 3>& layoutNames()
+{
+    static const std::array<QStringList, 3> names = [] {
+        std::array<QStringList, 3> out;
+        for (std::size_t i = 0; i < knownLayouts().size(); ++i)
+            for (const Column& col : knownLayouts()[i].columns)
+                out[i] << QString::fromUtf8(col.name);
+        return out;
+    }();
+    return names;
+}
+
 bool recognise(const QStringList& cells, Header& header)
 {
     QStringList names;
@@ -80,10 +94,11 @@ bool recognise(const QStringList& cells, Header& header)
         names << normalName(c);
     int best = 0;
     bool tie = false;
-    for (const LayoutColumns& s : knownLayouts()) {
+    for (std::size_t l = 0; l < knownLayouts().size(); ++l) {
+        const LayoutColumns& s = knownLayouts()[l];
         int matches = 0;
-        for (const Column& col : s.columns)
-            matches += names.contains(QString::fromUtf8(col.name)) ? 1 : 0;
+        for (const QString& name : layoutNames()[l])
+            matches += names.contains(name) ? 1 : 0;
         if (matches > best) {
             best = matches;
             tie = false;
