@@ -55,8 +55,19 @@ std::uint32_t Rows::keep(QByteArrayView utf8, bool shared)
     // taken); it is only ever half full, and beyond that a text is kept with its row.
     std::uint32_t* slot = nullptr;
     if (shared) {
-        if (shared_.empty())
-            shared_.assign(2 * kMaxShared, 0);
+        // Twice as many places as texts, up to the most kept.
+        if (2 * (sharedCount_ + 1) > shared_.size() && shared_.size() < 2 * kMaxShared) {
+            std::vector<std::uint32_t> old(std::max<std::size_t>(64, 2 * shared_.size()), 0);
+            old.swap(shared_);
+            for (const std::uint32_t at : old) {
+                if (at == 0)
+                    continue;
+                std::size_t to = hashOf(textView(at)) & (shared_.size() - 1);
+                while (shared_[to] != 0)
+                    to = (to + 1) & (shared_.size() - 1);
+                shared_[to] = at;
+            }
+        }
         const std::size_t mask = shared_.size() - 1;
         for (std::size_t at = hashOf(utf8) & mask;; at = (at + 1) & mask) {
             if (shared_[at] == 0) {

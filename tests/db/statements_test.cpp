@@ -517,6 +517,21 @@ TEST(Statements, RowsReadBackAsTheyWerePutIn)
     for (const Bills::Row& r : rows)
         seen += r.line;
     EXPECT_EQ(seen, 24);
+
+    // More counterparties than are kept once: each still reads back as it was, and rows of one
+    // number of a counterparty have that counterparty.
+    Bills::Rows many;
+    for (int i = 0; i < 150000; ++i) {
+        Bills::Row r;
+        r.counterparty = i % 2 == 0 ? u"对方 %1"_s.arg(i / 2) : u"常客"_s;
+        many << r;
+    }
+    int wrong = 0;
+    for (qsizetype i = 0; i < many.size(); ++i)
+        wrong += many.counterparty(i) != (i % 2 == 0 ? u"对方 %1"_s.arg(i / 2) : u"常客"_s);
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(many.counterpartyKey(1), many.counterpartyKey(149999));
+    EXPECT_NE(many.counterpartyKey(0), many.counterpartyKey(2));
 }
 
 // Amounts of plain digits, read at once, are read as amounts written any other way are: signs,
