@@ -5,6 +5,7 @@
 #include "statement.h"
 
 #include <QDate>
+#include <QHash>
 #include <QSet>
 
 namespace {
@@ -206,13 +207,17 @@ QList<Overrun> overruns(Connection& conn, const QList<Touch>& touches)
 {
     QList<Overrun> out;
     QSet<QString> seen;
+    QHash<QString, QMap<QString, QMap<QString, Money>>> stored;  // each member's budgets, read once
     for (const Touch& t : touches) {
         for (const QString& member : {QString(), t.memberId}) {
             const QString id = member + QLatin1Char('\n') + key(t.typeId) + QLatin1Char('\n') + t.month;
             if (seen.contains(id))
                 continue;
             seen.insert(id);
-            const auto budget = budgetIn(allStored(conn, member).value(key(t.typeId)), t.month);
+            auto budgets = stored.constFind(member);
+            if (budgets == stored.constEnd())
+                budgets = stored.insert(member, allStored(conn, member));
+            const auto budget = budgetIn(budgets->value(key(t.typeId)), t.month);
             if (!budget)
                 continue;
             MoneyTotal spent;

@@ -74,7 +74,8 @@ Description: household book-keeping program (和顺家账)
  kinbook keeps a family's books on the desktop: income, expenses,
  investments, bank deposits and withdrawals, and loans owed and lent, with
  filtered listings, totals, the asset position and the summary of the year.
- Alipay and WeChat Pay bills can be imported. Its windows are in Chinese.
+ Alipay and WeChat Pay bills and banks' statements (CSV, .xlsx, .xls) can
+ be imported. Its windows are in Chinese.
  .
  The books are one SQLite file in ~/.local/share/kinbook, backed up at each
  start; removing the package leaves them there.

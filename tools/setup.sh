@@ -7,8 +7,9 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
           qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n libsqlite3-dev sqlite3 libgtest-dev
           fonts-arphic-uming fonts-arphic-ukai libxkbcommon0 xauth
-          clang libclang-rt-14-dev poppler-utils libquazip1-qt6-dev libsodium-dev
-          librsvg2-bin dpkg-dev lintian desktop-file-utils appstream ccache)
+          clang libclang-rt-14-dev poppler-utils libquazip1-qt6-dev libsodium-dev libxml2-dev libfreexl-dev
+          librsvg2-bin dpkg-dev lintian desktop-file-utils appstream ccache
+          libspreadsheet-writeexcel-perl)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -230,11 +230,11 @@ TEST_F(BillImportTest, AlipayRefundsAreTakenOffTheirPaymentsHereOrBefore)
     EXPECT_EQ(rows(u"select 金额, 备注 from 支出帐 where rowid = 1"_s), QStringList({u"100|商城 外套"_s}));
 }
 
-// Two banks' statements that overlap: one with debit and credit columns (UTF-8), one with signed
-// amounts (GB18030, dates as 20260110). Each time the user names the columns (chosen already where
-// the header says what they hold, the date form guessed); the second statement posts only what the
-// first did not, equal rows of one day counted by their place; the next statement of a known header
-// goes straight to the preview.
+// Two statements of one card that overlap (debit and credit columns, UTF-8), then another bank's card
+// with the same movements (signed amounts, GB18030, dates as 20260110). The user names the columns of
+// each layout once (chosen already where the header says what they hold, the date form guessed); the
+// card's second statement goes straight to the preview and posts only what the first did not, the
+// two equal payments of a day told apart by their balance; the other card's movements are its own.
 TEST_F(BillImportTest, BankStatementsOfAnyLayoutPostEachMovementOnce)
 {
     const QList<Movement> movements = {
@@ -243,6 +243,7 @@ TEST_F(BillImportTest, BankStatementsOfAnyLayoutPostEachMovementOnce)
         {QDate(2026, 1, 20), u"-35.00"_s, u"书店"_s, u"买书"_s},          {QDate(2026, 1, 25), u"500.00"_s, u"老李"_s, u"还款"_s},
     };
     const QString first = writeBill(u"cmb.csv"_s, debitCreditStatement(movements.mid(0, 4)));
+    const QString overlapping = writeBill(u"cmb-2.csv"_s, debitCreditStatement(movements.mid(2), Money::fromUnits(80'000'000 - 880'000)));
     const QString second = writeBill(u"icbc.csv"_s, signedStatement(movements.mid(1)));
 
     auto answer = [](const QStringList& chosen, const QString& form, std::function<void(QDialog*)> more = {}) {
@@ -285,6 +286,25 @@ TEST_F(BillImportTest, BankStatementsOfAnyLayoutPostEachMovementOnce)
     press(u"cmdimport"_s);
     EXPECT_TRUE(lastMessage().startsWith(u"已导入银行流水：收入 1 笔，支出 3 笔。"_s)) << lastMessage().toStdString();
 
+    // The same card again, from the second payment of 10 January on: no question, the rows posted
+    // before greyed.
+    auto noQuestion = [] {
+        auto waiting = std::make_shared<bool>(true);
+        QTimer::singleShot(2000, [waiting] {
+            if (QWidget* m = *waiting ? QApplication::activeModalWidget() : nullptr) {
+                ADD_FAILURE() << "the columns were asked for again";
+                m->close();
+            }
+        });
+        return waiting;
+    };
+    auto waiting = noQuestion();
+    ASSERT_TRUE(openImport(overlapping));
+    *waiting = false;
+    EXPECT_EQ(grid(u"DG"_s), QStringList({u"2026-01-10|支出|超市 消费|88.00|||已导入过"_s, u"2026-01-12|支出|老王, 小店 转账|1,200.50|||已导入过"_s,
+                                          u"2026-01-20|支出|书店 买书|35.00|||请选择类型"_s, u"2026-01-25|收入|老李 还款|500.00|||请选择类型"_s}));
+    w->close();
+
     answer({u"第 1 列：记账日期"_s, u"第 2 列：交易金额"_s, u"（无）"_s, u"（无）"_s, u"第 3 列：对方名称"_s, u"第 4 列：用途"_s},
            u"yyyyMMdd"_s, [](QDialog* d) {
                auto* form = child<QComboBox>(d, u"cboform"_s);
@@ -295,29 +315,23 @@ TEST_F(BillImportTest, BankStatementsOfAnyLayoutPostEachMovementOnce)
                form->setCurrentIndex(guessed);
            });
     ASSERT_TRUE(openImport(second));
-    EXPECT_EQ(grid(u"DG"_s).mid(2), QStringList({u"2026-01-12|支出|老王, 小店 转账|1,200.50|||已导入过"_s,
-                                                 u"2026-01-20|支出|书店 买书|35.00|||请选择类型"_s,
-                                                 u"2026-01-25|收入|老李 还款|500.00|||请选择类型"_s}));
-    EXPECT_EQ(grid(u"DG"_s)[1], u"2026-01-10|支出|超市 消费|88.00|||已导入过"_s);
+    EXPECT_EQ(grid(u"DG"_s), QStringList({u"2026-01-10|支出|超市 消费|88.00||伙食|"_s, u"2026-01-10|支出|超市 消费|88.00||伙食|"_s,
+                                          u"2026-01-12|支出|老王, 小店 转账|1,200.50||伙食|"_s, u"2026-01-20|支出|书店 买书|35.00|||请选择类型"_s,
+                                          u"2026-01-25|收入|老李 还款|500.00|||请选择类型"_s}));
     pick(u"cmdfindt"_s, 0);
-    selectParties({0});
+    selectParties({2});
     pickId(w.get(), u"cmdfindo"_s, u"f"_s);
-    selectParties({1});
+    selectParties({3});
     pickId(w.get(), u"cmdfindo"_s, u"j"_s);
     press(u"cmdimport"_s);
     EXPECT_EQ(rows(u"select 金额, 日期, 备注 from 支出帐 order by rowid"_s),
               QStringList({u"88|2026-01-10|超市 消费"_s, u"88|2026-01-10|超市 消费"_s, u"1200.5|2026-01-12|老王, 小店 转账"_s,
+                           u"88|2026-01-10|超市 消费"_s, u"88|2026-01-10|超市 消费"_s, u"1200.5|2026-01-12|老王, 小店 转账"_s,
                            u"35|2026-01-20|书店 买书"_s}));
     EXPECT_EQ(rows(u"select 类型ID, 金额, 日期 from 收入帐 order by rowid"_s), QStringList({u"g|8000|2026-01-05"_s, u"j|500|2026-01-25"_s}));
 
     // The header is known now: no question, and nothing left to post.
-    auto waiting = std::make_shared<bool>(true);
-    QTimer::singleShot(2000, [waiting] {
-        if (QWidget* m = *waiting ? QApplication::activeModalWidget() : nullptr) {
-            ADD_FAILURE() << "the columns were asked for again";
-            m->close();
-        }
-    });
+    waiting = noQuestion();
     ASSERT_TRUE(openImport(second));
     *waiting = false;
     EXPECT_TRUE(grid(u"dgparty"_s).isEmpty());
