@@ -1,6 +1,7 @@
 #include "connection.h"
 
 #include "dberror.h"
+#include "exactsum.h"
 #include "pinyinorder.h"
 #include "statement.h"
 
@@ -60,6 +61,11 @@ void Connection::setUp(sqlite3* db, const QString& path)
     if (!PinyinOrder::registerOn(db_)) {
         close();
         throw DbError(DbError::Other, SQLITE_NOMEM, QStringLiteral("cannot register the Chinese order"));
+    }
+    // The totals add up amounts exactly (EXACT_SUM, exactsum.h).
+    if (!ExactSum::registerOn(db_)) {
+        close();
+        throw DbError(DbError::Other, SQLITE_NOMEM, QStringLiteral("cannot register the exact sum"));
     }
     // Reading the schema proves that the file is a readable database and not locked by another writer.
     try {

@@ -2,6 +2,8 @@
 
 #include "badamounts.h"
 #include "dberror.h"
+#include "exactsum.h"
+#include "statement.h"
 #include "shell/waitcursor.h"
 #include "shell/app.h"
 #include "shell/gridexport.h"
@@ -266,22 +268,27 @@ QList<MonthFigures> YearSummary::sumYear(int year)
     const QVariantList days{QDate(year, 1, 1).toString(Qt::ISODate), QDate(year, 12, 31).toString(Qt::ISODate)};
     MoneyTotal MonthFigures::*const kinds[3] = {&MonthFigures::income, &MonthFigures::expense, &MonthFigures::invested};
     for (int k = 0; k < 3; ++k) {
-        Recordset records;
-        records.open(App::conn, kRecordsOfYear.arg(QString::fromUtf8(kLedgers[k])), days, Recordset::ReadOnly);
-        for (int r = 0; r < records.rowCount(); ++r) {
-            const int month = records.valueAt(r, 0).toInt();
-            if (month < 1 || month > 12)
-                continue;  // a month no row of the summary has
-            try {
-                if (const auto amount = records.moneyAt(r, 1))
+        // The year's records are stepped once, each amount added to its month as it is read: no
+        // result is kept, and no grouping sorts them.
+        const QString ledger = QString::fromUtf8(kLedgers[k]);
+        Statement records(App::conn, kRecordsOfYear.arg(ledger));
+        records.bindAll(days);
+        try {
+            while (records.step()) {
+                const std::int64_t month = records.int64(0);
+                if (month < 1 || month > 12)
+                    continue;  // a month no row of the summary has
+                if (const auto amount = ExactSum::amountAt(records, 1))
                     months[month - 1].*kinds[k] += *amount;
-            } catch (const DbError&) {
-                // An amount another tool wrote that is no amount is named; no figure is made from it.
-                const QString bad = findBadAmount(QString::fromUtf8(kLedgers[k]), QStringLiteral("金额"));
-                if (bad.isEmpty())
-                    throw;
-                throw BadAmount{bad};
             }
+        } catch (const DbError& e) {
+            // An amount another tool wrote that is no amount is named; no figure is made from it.
+            if (e.kind() != DbError::BadValue)
+                throw;
+            const QString bad = findBadAmount(ledger, QStringLiteral("金额"));
+            if (bad.isEmpty())
+                throw;
+            throw BadAmount{bad};
         }
     }
     for (int m = 0; m < 12; ++m)
