@@ -6,6 +6,8 @@
 #include "statement.h"
 
 #include <QFileInfo>
+#include <algorithm>
+#include <cstring>
 #include <sqlite3.h>
 
 Connection::~Connection()
@@ -67,6 +69,7 @@ void Connection::setUp(sqlite3* db, const QString& path)
         close();
         throw DbError(DbError::Other, SQLITE_NOMEM, QStringLiteral("cannot register the exact sum"));
     }
+    watchCommits();
     // Reading the schema proves that the file is a readable database and not locked by another writer.
     try {
         Statement check(*this, QStringLiteral("select count(*) from sqlite_master"));
@@ -86,6 +89,65 @@ int applySafeSettings(sqlite3* db)
     if (rc == SQLITE_OK)
         rc = sqlite3_exec(db, "PRAGMA trusted_schema = OFF; PRAGMA cell_size_check = ON", nullptr, nullptr, nullptr);
     return rc;
+}
+
+void Connection::setCommitListener(CommitListener listener)
+{
+    listener_ = std::move(listener);
+    watchCommits();
+}
+
+void Connection::watchCommits()
+{
+    if (!db_)
+        return;
+    changedTables_.clear();
+    changedTemporary_ = false;
+    if (!listener_) {
+        sqlite3_update_hook(db_, nullptr, nullptr);
+        sqlite3_commit_hook(db_, nullptr, nullptr);
+        sqlite3_rollback_hook(db_, nullptr, nullptr);
+        return;
+    }
+    // Each changed row names its table; the names are kept once, the last one compared first.
+    sqlite3_update_hook(
+        db_,
+        [](void* self, int, const char* database, const char* table, sqlite3_int64) {
+            auto* c = static_cast<Connection*>(self);
+            if (std::strcmp(database, "main") != 0) {
+                c->changedTemporary_ = true;
+                return;
+            }
+            auto& seen = c->changedTables_;
+            if (!seen.empty() && seen.back() == table)
+                return;
+            if (std::find(seen.begin(), seen.end(), table) == seen.end())
+                seen.emplace_back(table);
+        },
+        this);
+    sqlite3_commit_hook(
+        db_,
+        [](void* self) {
+            auto* c = static_cast<Connection*>(self);
+            QStringList tables;
+            for (const std::string& t : c->changedTables_)
+                tables << QString::fromUtf8(t.data(), qsizetype(t.size()));
+            const bool temporaryOnly = tables.isEmpty() && c->changedTemporary_;
+            c->changedTables_.clear();
+            c->changedTemporary_ = false;
+            if (!temporaryOnly && c->listener_)
+                c->listener_(tables);
+            return 0;
+        },
+        this);
+    sqlite3_rollback_hook(
+        db_,
+        [](void* self) {
+            auto* c = static_cast<Connection*>(self);
+            c->changedTables_.clear();
+            c->changedTemporary_ = false;
+        },
+        this);
 }
 
 void Connection::close()

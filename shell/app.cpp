@@ -1,6 +1,7 @@
 #include "app.h"
 
 #include "datafolder.h"
+#include "filechanges.h"
 #include "safekeeping.h"
 #include "undo.h"
 
@@ -41,6 +42,7 @@ QString databasePath()
 
 bool openConn()
 {
+    FileChanges::watch();  // the windows showing figures follow every commit
     return conn.isOpen() || Safekeeping::openAtStart();
 }
 
