@@ -206,6 +206,11 @@ QString chooseFile(FileDialog kind, const QString& caption, const QString& propo
     return chosen;
 }
 
+QString chooseFileIn(FileDialog kind, const QString& caption, const QString& folder, QWidget* parent)
+{
+    return g_answerer->chooseFile(kind, caption, folder, QStringLiteral("和顺家账数据 (*.mdb);;所有文件 (*)"), parent);
+}
+
 QDate today()
 {
     return g_today.isValid() ? g_today : QDate::currentDate();

@@ -318,7 +318,7 @@ void backupToChosenFile(QWidget* parent)
 
 bool restoreChosenBackup(QWidget* parent)
 {
-    const QString chosen = App::chooseFile(App::FileDialog::Open, QStringLiteral("恢复数据"), backupsFolder(), parent);
+    const QString chosen = App::chooseFileIn(App::FileDialog::Open, QStringLiteral("恢复数据"), backupsFolder(), parent);
     if (chosen.isEmpty())
         return false;
     // The chosen file is copied beside main.mdb first; that copy is what is checked, counted and put
