@@ -7,34 +7,70 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
+namespace {
+
+struct Options {
+    QCommandLineOption help{QStringLiteral("help")};
+    QCommandLineOption version{QStringLiteral("version")};
+    QCommandLineOption data{QStringLiteral("data"),
+                            QStringLiteral("账本所在的文件夹（main.mdb 和 backups/），也可用环境变量 %1 指定。")
+                                .arg(QLatin1String(DataFolder::kEnvironmentVariable)),
+                            QStringLiteral("DIR")};
+    QCommandLineOption checkStart{QStringLiteral("check-start"),
+                                  QStringLiteral("检查启动：消息写到标准输出并按“确定”回答，登录窗口显示后立即关闭。")};
+
+    explicit Options(QCommandLineParser& parser)
+    {
+        parser.setApplicationDescription(QStringLiteral("和顺家账：家庭记账"));
+        help = parser.addHelpOption();
+        version = parser.addVersionOption();
+        parser.addOption(data);
+        parser.addOption(checkStart);
+    }
+};
+
+// Whether the command line asks for what is printed without any window (the help, the version, or
+// the message of an option not known): that needs no display, and none may be there (over ssh).
+bool answeredWithoutWindows(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    const Options options(parser);
+    return !parser.parse(arguments) || parser.isSet(options.help) || parser.isSet(QStringLiteral("help-all"))
+        || parser.isSet(options.version);
+}
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
     // With no organisation name the user's data folder is ~/.local/share/kinbook.
-    QApplication::setApplicationName(App::appTitle);
-    QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
-                                            .arg(KINBOOK_VERSION_MAJOR)
-                                            .arg(KINBOOK_VERSION_MINOR)
-                                            .arg(KINBOOK_VERSION_REVISION));
+    QCoreApplication::setApplicationName(App::appTitle);
+    QCoreApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
+                                                .arg(KINBOOK_VERSION_MAJOR)
+                                                .arg(KINBOOK_VERSION_MINOR)
+                                                .arg(KINBOOK_VERSION_REVISION));
+    if (answeredWithoutWindows(argc, argv)) {
+        const QCoreApplication app(argc, argv);
+        Language::useChinese();
+        QCommandLineParser parser;
+        const Options options(parser);
+        parser.process(app);  // prints the help, the version or what is wrong, and ends the program
+        return 0;
+    }
+
+    QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("org.kinbook.kinbook"));
     Language::useChinese();  // without Qt's translations Qt's own texts stay English; nothing else changes
 
-    QCommandLineParser options;
-    options.setApplicationDescription(QStringLiteral("和顺家账：家庭记账"));
-    options.addHelpOption();
-    options.addVersionOption();
-    const QCommandLineOption data(QStringLiteral("data"),
-                                  QStringLiteral("账本所在的文件夹（main.mdb 和 backups/），也可用环境变量 %1 指定。")
-                                      .arg(QLatin1String(DataFolder::kEnvironmentVariable)),
-                                  QStringLiteral("DIR"));
-    const QCommandLineOption checkStart(QStringLiteral("check-start"),
-                                        QStringLiteral("检查启动：消息写到标准输出并按“确定”回答，登录窗口显示后立即关闭。"));
-    options.addOption(data);
-    options.addOption(checkStart);
-    options.process(app);
-    DataFolder::use(DataFolder::chooseForThisRun(options.value(data)));
+    QCommandLineParser parser;
+    const Options options(parser);
+    parser.process(app);
+    DataFolder::use(DataFolder::chooseForThisRun(parser.value(options.data)));
 
     QApplication::setWindowIcon(Pictures::windowIcon());
     App::registerAllWindows();
-    return Startup::run(options.isSet(checkStart) ? Startup::Mode::CheckStart : Startup::Mode::Interactive);
+    return Startup::run(parser.isSet(options.checkStart) ? Startup::Mode::CheckStart : Startup::Mode::Interactive);
 }
