@@ -127,6 +127,10 @@ void DebtsWindow::loadDebts()
         for (int c = 0; c < 6; ++c)
             if (widths[c] > 0)
                 debtsGrid->setColumnTwips(c, widths[c]);
+        // The repayment log grows with every repayment: it takes the room the other columns leave,
+        // cut short, its whole text as a tooltip, and never pushes 余额 out of view.
+        debtsGrid->setColumnTwips(4, 900);
+        debtsGrid->setColumnElastic(4);
         for (int c : {3, 5}) {
             debtsGrid->setColumnAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
             debtsGrid->setColumnFormat(c, RecordsetModel::Format::Grouped);

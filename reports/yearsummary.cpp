@@ -83,11 +83,12 @@ YearSummary::YearSummary(QWidget* parent) : DataWindow(QStringLiteral("frmYear")
     top->addWidget(buddyLabel(QStringLiteral("年份："), yearBox, this));
     top->addWidget(yearBox);
     top->addStretch(1);
+    // The grid as wide as its columns, so that none is out of view; the chart takes the rest. The
+    // totals line under both, wrapped when the window is narrow: 结余 at its end is never cut off.
+    dg->keepColumnsInView();
+    totalsLabel->setWordWrap(true);
     auto* middle = new QHBoxLayout;
-    auto* left = new QVBoxLayout;
-    left->addWidget(dg, 1);
-    left->addWidget(totalsLabel);
-    middle->addLayout(left, 2);
+    middle->addWidget(dg, 2);
     middle->addWidget(chart, 3);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(GridExport::exportButton(dg, windowTitle(), this));
@@ -99,6 +100,7 @@ YearSummary::YearSummary(QWidget* parent) : DataWindow(QStringLiteral("frmYear")
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(middle, 1);
+    layout->addWidget(totalsLabel);
     layout->addLayout(buttons);
 
     connect(summaryButton, &QPushButton::clicked, this, [this] { summarise(); });
