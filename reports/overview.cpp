@@ -27,6 +27,7 @@ QStandardItem* cell(const QString& text, bool amount = false)
 {
     auto* item = new QStandardItem(text);
     item->setEditable(false);
+    item->setToolTip(text);  // a cell cut short is read whole
     if (amount)
         item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     return item;
@@ -67,6 +68,7 @@ QTableView* OverviewWindow::table(const QString& name, const QString& spokenName
     // may have hundreds of occurrences due, and measuring texts would be most of the window's time.
     view->horizontalHeader()->setResizeContentsPrecision(100);
     view->verticalHeader()->hide();
+    view->setWordWrap(false);
     return view;
 }
 
