@@ -4,6 +4,7 @@
 #include "dberror.h"
 #include "statement.h"
 
+#include <cstdint>
 #include <sqlite3.h>
 
 namespace ExactSum {
@@ -34,9 +35,21 @@ struct Sum {
     bool bad;
 };
 
+// The sum kept in the engine's memory for the aggregate, which is zeroed at the first row and only
+// aligned for 8 bytes: the 128-bit total is placed on its own alignment within it. Null when `bytes`
+// is 0 and no row came.
+Sum* sumIn(sqlite3_context* context, int bytes)
+{
+    void* memory = sqlite3_aggregate_context(context, bytes ? int(sizeof(Sum) + alignof(Sum)) : 0);
+    if (!memory)
+        return nullptr;
+    const auto address = reinterpret_cast<std::uintptr_t>(memory);
+    return reinterpret_cast<Sum*>((address + alignof(Sum) - 1) & ~std::uintptr_t(alignof(Sum) - 1));
+}
+
 void step(sqlite3_context* context, int, sqlite3_value** args)
 {
-    auto* sum = static_cast<Sum*>(sqlite3_aggregate_context(context, sizeof(Sum)));
+    auto* sum = sumIn(context, 1);
     if (!sum) {
         sqlite3_result_error_nomem(context);
         return;
@@ -65,7 +78,7 @@ void step(sqlite3_context* context, int, sqlite3_value** args)
 void final(sqlite3_context* context)
 {
     // The memory was zeroed by the engine at the first row (none: no row at all).
-    const auto* sum = static_cast<Sum*>(sqlite3_aggregate_context(context, 0));
+    const Sum* sum = sumIn(context, 0);
     if (sum && sum->bad) {
         sqlite3_result_error(context, kBadAmount, -1);
         return;

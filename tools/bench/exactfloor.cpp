@@ -5,6 +5,7 @@
 #include <QString>
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <sqlite3.h>
@@ -69,9 +70,17 @@ struct Sum {
     bool bad;
 };
 
+// The engine's memory for an aggregate is aligned for 8 bytes only: the 128-bit sum on its own.
+Sum* sumIn(sqlite3_context* c, bool make)
+{
+    void* memory = sqlite3_aggregate_context(c, make ? int(sizeof(Sum) + alignof(Sum)) : 0);
+    const auto address = reinterpret_cast<std::uintptr_t>(memory);
+    return memory ? reinterpret_cast<Sum*>((address + alignof(Sum) - 1) & ~std::uintptr_t(alignof(Sum) - 1)) : nullptr;
+}
+
 void aggregateStep(sqlite3_context* c, int, sqlite3_value** v)
 {
-    auto* s = static_cast<Sum*>(sqlite3_aggregate_context(c, sizeof(Sum)));
+    auto* s = sumIn(c, true);
     if (!s || sqlite3_value_type(v[0]) == SQLITE_NULL)
         return;
     Units u = 0;
@@ -85,7 +94,7 @@ void aggregateStep(sqlite3_context* c, int, sqlite3_value** v)
 
 void aggregateFinal(sqlite3_context* c)
 {
-    const auto* s = static_cast<Sum*>(sqlite3_aggregate_context(c, 0));
+    const Sum* s = sumIn(c, false);
     if (s && s->bad)
         sqlite3_result_error(c, "not an amount", -1);
     else if (!s || !s->any)
