@@ -69,6 +69,14 @@ YearSummary::YearSummary(QWidget* parent) : DataWindow(QStringLiteral("frmYear")
     dg->setObjectName(QStringLiteral("dg"));
     dg->setAccessibleName(QStringLiteral("年终汇总"));
     dg->setRecordset(&rs_);  // empty until the summary is shown
+    // The columns' widths, formats and alignment hold for every summary shown: each is measured once
+    // when its months arrive.
+    dg->setColumnTwips(0, 700);
+    for (int c = 1; c <= 3; ++c) {
+        dg->setColumnTwips(c, 1800);
+        dg->setColumnFormat(c, RecordsetModel::Format::Grouped);
+        dg->setColumnAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+    }
     totalsLabel = new ValueLabel(QStringLiteral("lblTotals"), QString(), this);
     totalsLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     chart = newChartView(QStringLiteral("chart"), QStringLiteral("各月收入、支出与结余图表"), this);
@@ -179,12 +187,6 @@ void YearSummary::doNow()
         for (const MonthFigures& m : sumYear(y))
             totals << shownTotal(m.income) << shownTotal(m.expense) << shownTotal(m.invested);
         rs_.open(App::conn, monthsStatement(), totals, Recordset::ReadOnly);
-        dg->setColumnTwips(0, 700);
-        for (int c = 1; c <= 3; ++c) {
-            dg->setColumnTwips(c, 1800);
-            dg->setColumnFormat(c, RecordsetModel::Format::Grouped);
-            dg->setColumnAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
-        }
         summaryButton->setEnabled(false);
         shownYear_ = y;
         showTotals();

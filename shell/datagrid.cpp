@@ -136,6 +136,7 @@ int DataGrid::neededWidth(int column)
         const QModelIndex idx = model_->index(model_->gridRow(r), column);
         need = std::max(need, itemDelegateForIndex(idx)->sizeHint(option, idx).width() + grid);
     }
+    needed_.insert(column, need);
     return need;
 }
 
@@ -171,7 +172,7 @@ void DataGrid::fitMinimumWidth()
         + verticalScrollBar()->sizeHint().width();
     for (int c = 0; c < model_->columnCount(); ++c)
         if (!isColumnHidden(c))
-            width += neededWidth(c);
+            width += needed_.contains(c) ? needed_.value(c) : neededWidth(c);
     setMinimumWidth(width);
 }
 
@@ -180,11 +181,11 @@ void DataGrid::fitElastic()
     if (!model_ || !rs_ || elastic_ < 0 || elastic_ >= model_->columnCount() || hidden_.contains(elastic_))
         return;
     // The room the other columns leave, as wide as they need to be (the last one is stretched
-    // over what is left, so its own need counts, not its width).
+    // over what is left, so its own need counts, not its width), as they were last measured.
     int others = 0;
     for (int c = 0; c < model_->columnCount(); ++c)
         if (c != elastic_ && !isColumnHidden(c))
-            others += neededWidth(c);
+            others += needed_.contains(c) ? needed_.value(c) : neededWidth(c);
     const int room = viewport()->width() - others;
     const int width = std::max(minWidth_.value(elastic_, 0), std::min(neededWidth(elastic_), room));
     if (horizontalHeader()->sectionSize(elastic_) != width)

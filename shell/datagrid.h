@@ -53,8 +53,10 @@ private:
     // Every shown column to its content; `shrink` lets a column narrow (after a new load).
     void fitColumns(bool shrink);
     void fitColumn(int column, bool shrink);
-    // The width a column needs for its header and its widest cells, at least the width it was given.
+    // The width a column needs for its header and its widest cells, at least the width it was given;
+    // kept in needed_ as each column is fitted.
     int neededWidth(int column);
+    QHash<int, int> needed_;  // pixels, by column, as last measured
     void fitElastic();
     void fitMinimumWidth();
     int elastic_ = -1;
