@@ -102,7 +102,6 @@ void Connection::watchCommits()
     if (!db_)
         return;
     changedTables_.clear();
-    changedTemporary_ = false;
     if (!listener_) {
         sqlite3_update_hook(db_, nullptr, nullptr);
         sqlite3_commit_hook(db_, nullptr, nullptr);
@@ -114,10 +113,8 @@ void Connection::watchCommits()
         db_,
         [](void* self, int, const char* database, const char* table, sqlite3_int64) {
             auto* c = static_cast<Connection*>(self);
-            if (std::strcmp(database, "main") != 0) {
-                c->changedTemporary_ = true;
-                return;
-            }
+            if (std::strcmp(database, "main") != 0)
+                return;  // a temporary table
             auto& seen = c->changedTables_;
             if (!seen.empty() && seen.back() == table)
                 return;
@@ -132,10 +129,9 @@ void Connection::watchCommits()
             QStringList tables;
             for (const std::string& t : c->changedTables_)
                 tables << QString::fromUtf8(t.data(), qsizetype(t.size()));
-            const bool temporaryOnly = tables.isEmpty() && c->changedTemporary_;
             c->changedTables_.clear();
-            c->changedTemporary_ = false;
-            if (!temporaryOnly && c->listener_)
+            // A transaction that wrote only temporary tables leaves the file as it was.
+            if (c->listener_ && sqlite3_txn_state(c->db_, "main") == SQLITE_TXN_WRITE)
                 c->listener_(tables);
             return 0;
         },
@@ -143,9 +139,7 @@ void Connection::watchCommits()
     sqlite3_rollback_hook(
         db_,
         [](void* self) {
-            auto* c = static_cast<Connection*>(self);
-            c->changedTables_.clear();
-            c->changedTemporary_ = false;
+            static_cast<Connection*>(self)->changedTables_.clear();
         },
         this);
 }

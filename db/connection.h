@@ -53,9 +53,8 @@ private:
     sqlite3* db_ = nullptr;
     QString path_;
     CommitListener listener_;
-    // The transaction under way: the file's tables it changed, and whether it changed temporary ones.
+    // The file's tables that the transaction under way changed.
     std::vector<std::string> changedTables_;
-    bool changedTemporary_ = false;
 };
 
 // The settings every connection to a household file gets before it reads anything: the file's
