@@ -5,6 +5,7 @@
 #include "statement.h"
 
 #include <cstdint>
+#include <new>
 #include <sqlite3.h>
 
 namespace ExactSum {
@@ -31,25 +32,31 @@ std::optional<MoneyTotal> amountOf(sqlite3_value* v)
 
 struct Sum {
     MoneyTotal total;
-    bool any;
-    bool bad;
+    bool any = false;
+    bool bad = false;
 };
 
-// The sum kept in the engine's memory for the aggregate, which is zeroed at the first row and only
-// aligned for 8 bytes: the 128-bit total is placed on its own alignment within it. Null when `bytes`
-// is 0 and no row came.
-Sum* sumIn(sqlite3_context* context, int bytes)
+// The sum, in the memory the engine keeps for the aggregate: zeroed at the first row and aligned for
+// 8 bytes only, so the sum is made at its own alignment within it, once (its last byte says so).
+// Null when `make` is false and no row came.
+Sum* sumIn(sqlite3_context* context, bool make)
 {
-    void* memory = sqlite3_aggregate_context(context, bytes ? int(sizeof(Sum) + alignof(Sum)) : 0);
+    constexpr int kBytes = int(sizeof(Sum) + alignof(Sum) + 1);
+    auto* memory = static_cast<unsigned char*>(sqlite3_aggregate_context(context, make ? kBytes : 0));
     if (!memory)
         return nullptr;
     const auto address = reinterpret_cast<std::uintptr_t>(memory);
-    return reinterpret_cast<Sum*>((address + alignof(Sum) - 1) & ~std::uintptr_t(alignof(Sum) - 1));
+    void* place = reinterpret_cast<void*>((address + alignof(Sum) - 1) & ~std::uintptr_t(alignof(Sum) - 1));
+    if (!memory[kBytes - 1]) {
+        memory[kBytes - 1] = 1;
+        return new (place) Sum;
+    }
+    return std::launder(static_cast<Sum*>(place));
 }
 
 void step(sqlite3_context* context, int, sqlite3_value** args)
 {
-    auto* sum = sumIn(context, 1);
+    auto* sum = sumIn(context, true);
     if (!sum) {
         sqlite3_result_error_nomem(context);
         return;
@@ -77,8 +84,8 @@ void step(sqlite3_context* context, int, sqlite3_value** args)
 
 void final(sqlite3_context* context)
 {
-    // The memory was zeroed by the engine at the first row (none: no row at all).
-    const Sum* sum = sumIn(context, 0);
+    // None: no row at all.
+    const Sum* sum = sumIn(context, false);
     if (sum && sum->bad) {
         sqlite3_result_error(context, kBadAmount, -1);
         return;
