@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <algorithm>
 
 namespace {
 
@@ -29,6 +30,20 @@ struct Options {
     }
 };
 
+// The options that Qt's windowing takes for itself ("-platform xcb", "-style fusion"): they are no
+// mistake, and the windows' application removes them before the program's own are read.
+bool isQtOption(const QString& name)
+{
+    static const QStringList kQt = {
+        QStringLiteral("platform"), QStringLiteral("platformpluginpath"), QStringLiteral("platformtheme"),
+        QStringLiteral("plugin"), QStringLiteral("qmljsdebugger"), QStringLiteral("qwindowgeometry"),
+        QStringLiteral("qwindowicon"), QStringLiteral("qwindowtitle"), QStringLiteral("reverse"), QStringLiteral("session"),
+        QStringLiteral("display"), QStringLiteral("geometry"), QStringLiteral("name"), QStringLiteral("title"),
+        QStringLiteral("visual"), QStringLiteral("style"), QStringLiteral("stylesheet"), QStringLiteral("widgetcount"),
+        QStringLiteral("nograb"), QStringLiteral("dograb"), QStringLiteral("sync")};
+    return kQt.contains(name);
+}
+
 // Whether the command line asks for what is printed without any window (the help, the version, or
 // the message of an option not known): that needs no display, and none may be there (over ssh).
 bool answeredWithoutWindows(int argc, char** argv)
@@ -37,9 +52,13 @@ bool answeredWithoutWindows(int argc, char** argv)
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);  // "-platform" as Qt reads it
     const Options options(parser);
-    return !parser.parse(arguments) || parser.isSet(options.help) || parser.isSet(QStringLiteral("help-all"))
-        || parser.isSet(options.version);
+    if (!parser.parse(arguments)) {
+        const QStringList unknown = parser.unknownOptionNames();
+        return unknown.isEmpty() || !std::all_of(unknown.begin(), unknown.end(), isQtOption);
+    }
+    return parser.isSet(options.help) || parser.isSet(QStringLiteral("help-all")) || parser.isSet(options.version);
 }
 
 }  // namespace

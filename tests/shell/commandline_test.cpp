@@ -48,6 +48,7 @@ TEST(CommandLine, HelpAndVersionAnswerWithoutADisplay)
         {{"--version"}, 0, "kinbook 1.1.0"},
         {{"-v"}, 0, "kinbook 1.1.0"},
         {{"--no-such-option"}, 1, "no-such-option"},
+        {{"-platform", "minimal", "--nonsense"}, 1, "nonsense"},
     };
     for (const auto& c : cases) {
         const Finished r = runWithoutDisplay(c.arguments);
@@ -57,6 +58,17 @@ TEST(CommandLine, HelpAndVersionAnswerWithoutADisplay)
         EXPECT_TRUE((r.out + r.err).contains(QString::fromUtf8(c.says))) << args.toStdString() << "\n"
                                                                          << (r.out + r.err).toStdString();
     }
+}
+
+// Qt's own options are no mistake: with one of them the program goes on to its windows (here on
+// Qt's platform without a screen, its start checked and the login window closed once shown).
+TEST(CommandLine, QtsOwnOptionsStartTheProgram)
+{
+    QTemporaryDir folder;
+    const Finished r = runWithoutDisplay({"-platform", "offscreen", "--data", folder.path(), "--check-start"});
+    EXPECT_FALSE(r.crashed);
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(QFile::exists(folder.path() + "/main.mdb"));
 }
 
 }  // namespace
