@@ -1,10 +1,13 @@
 #include "connection.h"
 
 #include "dberror.h"
+#include "exactsum.h"
 #include "pinyinorder.h"
 #include "statement.h"
 
 #include <QFileInfo>
+#include <algorithm>
+#include <cstring>
 #include <sqlite3.h>
 
 Connection::~Connection()
@@ -65,6 +68,12 @@ void Connection::setUp(sqlite3* db, const QString& path)
         close();
         throw DbError(DbError::Other, SQLITE_NOMEM, QStringLiteral("cannot register the Chinese order"));
     }
+    // The totals add up amounts exactly (EXACT_SUM, exactsum.h).
+    if (!ExactSum::registerOn(db_)) {
+        close();
+        throw DbError(DbError::Other, SQLITE_NOMEM, QStringLiteral("cannot register the exact sum"));
+    }
+    watchCommits();
     // Reading the schema proves that the file is a readable database and not locked by another writer.
     try {
         Statement check(*this, QStringLiteral("select count(*) from sqlite_master"));
@@ -85,6 +94,59 @@ int applySafeSettings(sqlite3* db)
         rc = sqlite3_exec(db, "PRAGMA trusted_schema = OFF; PRAGMA cell_size_check = ON; PRAGMA synchronous = EXTRA", nullptr,
                           nullptr, nullptr);
     return rc;
+}
+
+void Connection::setCommitListener(CommitListener listener)
+{
+    listener_ = std::move(listener);
+    watchCommits();
+}
+
+void Connection::watchCommits()
+{
+    if (!db_)
+        return;
+    changedTables_.clear();
+    if (!listener_) {
+        sqlite3_update_hook(db_, nullptr, nullptr);
+        sqlite3_commit_hook(db_, nullptr, nullptr);
+        sqlite3_rollback_hook(db_, nullptr, nullptr);
+        return;
+    }
+    // Each changed row names its table; the names are kept once, the last one compared first.
+    sqlite3_update_hook(
+        db_,
+        [](void* self, int, const char* database, const char* table, sqlite3_int64) {
+            auto* c = static_cast<Connection*>(self);
+            if (std::strcmp(database, "main") != 0)
+                return;  // a temporary table
+            auto& seen = c->changedTables_;
+            if (!seen.empty() && seen.back() == table)
+                return;
+            if (std::find(seen.begin(), seen.end(), table) == seen.end())
+                seen.emplace_back(table);
+        },
+        this);
+    sqlite3_commit_hook(
+        db_,
+        [](void* self) {
+            auto* c = static_cast<Connection*>(self);
+            QStringList tables;
+            for (const std::string& t : c->changedTables_)
+                tables << QString::fromUtf8(t.data(), qsizetype(t.size()));
+            c->changedTables_.clear();
+            // A transaction that wrote only temporary tables leaves the file as it was.
+            if (c->listener_ && sqlite3_txn_state(c->db_, "main") == SQLITE_TXN_WRITE)
+                c->listener_(tables);
+            return 0;
+        },
+        this);
+    sqlite3_rollback_hook(
+        db_,
+        [](void* self) {
+            static_cast<Connection*>(self)->changedTables_.clear();
+        },
+        this);
 }
 
 void Connection::close()

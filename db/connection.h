@@ -1,6 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+#include <functional>
+#include <string>
+#include <vector>
 
 struct sqlite3;
 
@@ -31,14 +35,26 @@ public:
 
     sqlite3* handle() const { return db_; }
 
+    // Told of every transaction committed that changed the file, with the names of the file's
+    // tables it changed (a change of temporary tables alone is not told); empty when the engine did
+    // not name them (a table emptied at once). It is called from within the engine's commit: it
+    // must not use the connection, and a commit that fails after all has been told too. It stays
+    // for every file this connection opens.
+    using CommitListener = std::function<void(const QStringList& tables)>;
+    void setCommitListener(CommitListener listener);
+
     // Raises a DbError built from the engine's last error on this connection.
     [[noreturn]] void raise(int rc, const QString& sql) const;
 
 private:
     void setUp(sqlite3* db, const QString& path);
+    void watchCommits();
 
     sqlite3* db_ = nullptr;
     QString path_;
+    CommitListener listener_;
+    // The file's tables that the transaction under way changed.
+    std::vector<std::string> changedTables_;
 };
 
 // The settings every connection to a household file gets before it reads anything: the file's

@@ -324,6 +324,21 @@ QStringList narrowColumns(QTableView* grid)
     return out;
 }
 
+QStringList columnsOutOfView(QTableView* grid)
+{
+    QStringList out;
+    QHeaderView* header = grid->horizontalHeader();
+    const int room = grid->viewport()->width();
+    for (int c = 0; c < grid->model()->columnCount(); ++c) {
+        if (grid->isColumnHidden(c))
+            continue;
+        const int right = header->sectionPosition(c) + header->sectionSize(c);
+        if (right > room)
+            out << QStringLiteral("%1: ends at %2 > %3").arg(grid->model()->headerData(c, Qt::Horizontal).toString()).arg(right).arg(room);
+    }
+    return out;
+}
+
 void editCell(QTableView* grid, int row, int column, const QString& text)
 {
     QApplication::setActiveWindow(grid->window());

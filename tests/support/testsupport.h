@@ -123,3 +123,7 @@ QStringList heard(QObject* window, const QStringList& names);
 // The shown columns of a grid that are narrower than their header or their widest cell, each cell of
 // every row measured by Qt itself: "header: width < needed" for each.
 QStringList narrowColumns(QTableView* grid);
+
+// The shown columns of a grid that end beyond its visible width at its present size, so that the
+// person has to scroll to see them: "header: ends at x > width" for each.
+QStringList columnsOutOfView(QTableView* grid);

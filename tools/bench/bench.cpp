@@ -16,10 +16,12 @@
 #include "backup.h"
 #include "connection.h"
 #include "emptyfile.h"
+#include "exactfloor.h"
 #include "measure.h"
 #include "once.h"
 #include "report.h"
 #include "plansbench.h"
+#include "connection.h"
 #include "filecheck.h"
 #include "pinyinorder.h"
 #include "recordset.h"
@@ -96,6 +98,52 @@ void clickButton(QWidget* w, const QString& name)
         a->trigger();
     else
         std::fprintf(stderr, "bench: no control %s in %s\n", qPrintable(name), qPrintable(w->objectName()));
+}
+
+// A total as a label shows it ("1,234.50", "1234.5 ", " ") in the plain form ("1234.5"; "" for none).
+QString plainTotal(const QString& shown)
+{
+    const QString text = QString(shown).remove(u',').trimmed();
+    if (text.isEmpty())
+        return QString();
+    const auto t = MoneyTotal::parse(text);
+    return t ? t->toPlain() : QStringLiteral("?") + text;
+}
+
+// The year summary's 36 totals as its grid holds them in the plain form: the twelve months of
+// income, then of expenses, then of investments.
+QStringList monthTotals(QWidget* w)
+{
+    QStringList out;
+    auto* summary = qobject_cast<YearSummary*>(w);
+    if (!summary)
+        return out;
+    try {
+        const QList<MonthFigures> months = summary->months();
+        for (MoneyTotal MonthFigures::*kind : {&MonthFigures::income, &MonthFigures::expense, &MonthFigures::invested})
+            for (const MonthFigures& m : months)
+                out << (m.*kind).toPlain();
+    } catch (const std::exception&) {
+    }
+    return out;
+}
+
+// Whether the program showed the floor's totals: "same totals", or the first that differs.
+QString sameTotals(const QStringList& shown, const ExactFloor& floor)
+{
+    const std::vector<std::string> computed = floor.totals();
+    for (std::size_t i = 0; i < computed.size(); ++i) {
+        // A month without records is shown as 0.
+        QString f = QString::fromStdString(computed[i]);
+        if (f.isEmpty() && shown.size() == 36)
+            f = QStringLiteral("0");
+        if (qsizetype(i) >= shown.size() || shown[qsizetype(i)] != f) {
+            std::fprintf(stderr, "bench: the program's total %zu is %s, the floor's %s\n", i + 1, qPrintable(shown.value(qsizetype(i))),
+                         qPrintable(f));
+            return QStringLiteral("TOTALS DIFFER (total %1)").arg(i + 1);
+        }
+    }
+    return QStringLiteral("same totals");
 }
 
 void setLabel(QWidget* w, const QString& name, const QString& text)
@@ -543,6 +591,11 @@ int main(int argc, char** argv)
         sqlite3_open_v2(dbFile.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
         sqlite3_busy_timeout(raw, 5000);
         PinyinOrder::registerOn(raw);  // the windows' statements order names in Chinese order
+        // The floors of the exact totals read the file as the program does, with its page checks.
+        sqlite3* checked = nullptr;
+        sqlite3_open_v2(dbFile.toUtf8().constData(), &checked, SQLITE_OPEN_READONLY, nullptr);
+        if (applySafeSettings(checked) != SQLITE_OK)
+            std::fprintf(stderr, "bench: cannot apply the safe settings: %s\n", sqlite3_errmsg(checked));
 
         {
             // Memory of a loaded income query: the heap it keeps per record beyond the texts it
@@ -855,6 +908,8 @@ int main(int argc, char** argv)
             table.push_back(r);
         }
         {
+            // The exact figures: the floor adds up the same amounts with the C API (exactfloor.h),
+            // on a connection with the program's page checks, and must come to the same totals.
             Row r{QStringLiteral("资产统计: 统计"), size};
             std::unique_ptr<QDialog> w(window(QStringLiteral("frmcurt")));
             const QStringList written = {
@@ -863,6 +918,7 @@ int main(int argc, char** argv)
                 QStringLiteral("select sum(金额)as z from 银行帐 where 存或取='支出'"),
                 QStringLiteral("select sum(余额)as z from 负债 where 类型='欠人'"),
                 QStringLiteral("select sum(余额)as z from 负债 where 类型='人欠'"), QStringLiteral("select sum(金额)as z from 投资帐")};
+            const ExactFloor floor = ExactFloor::assets(checked);
             measure(
                 r, repeat,
                 [&] {
@@ -872,18 +928,20 @@ int main(int argc, char** argv)
                     clickButton(w.get(), QStringLiteral("Command1"));
                     return nowMs() - t0;
                 },
-                stepping(raw, {QStringLiteral("select (select sum(金额) from 收入帐), (select sum(金额) from 支出帐), "
-                                              "(select sum(金额) from 投资帐), "
-                                              "(select sum(金额) from 银行帐 where 存或取='存入'), (select sum(金额) from 银行帐 where 存或取='支出'), "
-                                              "(select sum(余额) from 负债 where 类型='欠人'), (select sum(余额) from 负债 where 类型='人欠')")}),
-                stepping(raw, written));
-            if (auto* l = w ? w->findChild<QLabel*>(QStringLiteral("lblxf_3")) : nullptr)
-                r.note = QStringLiteral("余额 ") + l->text();
+                floor, stepping(raw, written));
+            if (w && !r.project.empty()) {
+                QStringList shown;
+                for (const char* label : {"lblxf_1", "lblxf_2", "lblyh_3", "lblyh_4", "lblyh_8", "lblyh_7", "lblyh_12"})
+                    if (auto* l = w->findChild<QLabel*>(QString::fromUtf8(label)))
+                        shown << plainTotal(l->text());
+                r.note = QStringLiteral("%1; floor: %2").arg(sameTotals(shown, floor), QString::fromStdString(floor.way()));
+            }
             table.push_back(r);
         }
         {
             Row r{QStringLiteral("年终处理: 汇总"), size};
-            const QString y = QString::number(year);
+            const ExactFloor floor = ExactFloor::year(checked, year);
+            QStringList shown;
             measure(
                 r, repeat,
                 [&] {
@@ -894,21 +952,22 @@ int main(int argc, char** argv)
                         clickButton(w.get(), QStringLiteral("Command1"));
                     const double t = nowMs() - t0;
                     App::setToday(QDate());
+                    shown = monthTotals(w.get());
                     return w ? t : -1.0;
                 },
-                stepping(raw, {QStringLiteral("select 月份, sum(金额) from 收入帐 where 日期 between '%1-01-01' and '%1-12-31' group by 月份").arg(y),
-                               QStringLiteral("select 月份, sum(金额) from 支出帐 where 日期 between '%1-01-01' and '%1-12-31' group by 月份").arg(y),
-                               QStringLiteral("select 月份, sum(金额) from 投资帐 where 日期 between '%1-01-01' and '%1-12-31' group by 月份").arg(y)}),
-                stepping(raw, {QStringLiteral("select 查询.\"月份.月份\" as 月份,收入总额,支出总额,投资总额 from 查询")}));
+                floor, stepping(raw, {QStringLiteral("select 查询.\"月份.月份\" as 月份,收入总额,支出总额,投资总额 from 查询")}));
+            if (!r.project.empty())
+                r.note = QStringLiteral("%1; floor: %2").arg(sameTotals(shown, floor), QString::fromStdString(floor.way()));
             table.push_back(r);
         }
         {
             // Another year than this one: the same sums with the year bound, through the date
             // indexes. The chart is redrawn from the event loop afterwards (measured below).
             Row r{QStringLiteral("年终处理: 汇总 of last year"), size};
-            const QString y = QString::number(year - 1);
             std::unique_ptr<QDialog> w(window(QStringLiteral("frmYear")));
             auto* years = w ? w->findChild<QComboBox*>(QStringLiteral("cboYear")) : nullptr;
+            const ExactFloor floor = ExactFloor::year(checked, year - 1);
+            QStringList shown;
             measure(
                 r, repeat,
                 [&] {
@@ -918,13 +977,14 @@ int main(int argc, char** argv)
                     const double t0 = nowMs();
                     clickButton(w.get(), QStringLiteral("Command1"));  // a past year: no question
                     const double t = nowMs() - t0;
+                    shown = monthTotals(w.get());
                     w.reset(window(QStringLiteral("frmYear")));
                     years = w ? w->findChild<QComboBox*>(QStringLiteral("cboYear")) : nullptr;
                     return t;
                 },
-                stepping(raw, {QStringLiteral("select 月份, sum(金额) from 收入帐 where 日期 between '%1-01-01' and '%1-12-31' group by 月份").arg(y),
-                               QStringLiteral("select 月份, sum(金额) from 支出帐 where 日期 between '%1-01-01' and '%1-12-31' group by 月份").arg(y),
-                               QStringLiteral("select 月份, sum(金额) from 投资帐 where 日期 between '%1-01-01' and '%1-12-31' group by 月份").arg(y)}));
+                floor);
+            if (!r.project.empty())
+                r.note = QStringLiteral("%1; floor: %2").arg(sameTotals(shown, floor), QString::fromStdString(floor.way()));
             table.push_back(r);
         }
         {
@@ -1111,6 +1171,7 @@ int main(int argc, char** argv)
             measure(r, repeat, project, floor);
             table.push_back(r);
         });
+        sqlite3_close(checked);
         sqlite3_close(raw);
         {
             // The automatic backup at start, beside a plain copy of the file (what cp does) as the floor.
