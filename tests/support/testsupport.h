@@ -59,7 +59,8 @@ void makeDatabase(const QString& file, const QString& statements);
 // A file's bytes (empty when it cannot be read), and a file written with these bytes.
 QByteArray fileBytes(const QString& path);
 void writeFile(const QString& path, const QByteArray& bytes);
-// The schema of main.mdb as the builds before file versions made it (version 0).
+// The schema of main.mdb as the builds before file versions made it (version 0): their schema file,
+// kept as test data.
 QString versionZeroSchema();
 
 // Whether a text meant for the user has words of English in it (file paths and the name main.mdb
