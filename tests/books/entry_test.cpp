@@ -92,11 +92,12 @@ TEST_F(EntryTest, SaveRefusalsAndPostingLoseNothing)
                   u"金额不能超过 99,999,999,999.99，请改正后再保存"_s);
     expectRefused("txtJe", {"12.345", "0.001", "0.0050"}, "update", u"金额最多只能有两位小数"_s);
 
-    // A full-width amount from an input method is stored as the number. The note holds 20 characters
+    // A full-width amount from an input method is stored as the number (zeros after the cents are
+    // still cents). The note holds 20 characters
     // as the user sees them (an emoji, or a thumb with its skin tone, is one): a 21st is not taken, and
     // a paste that would go beyond 20 is refused whole. The month is the date's.
     box("txtJe")->clear();
-    typeInto(box("txtJe"), u"８８．５"_s);
+    typeInto(box("txtJe"), u"８８．５００"_s);
     const QString nineteen = u"一二三四五六七八九十一二三四五六七八九"_s;
     typeInto(box("txtMemo"), nineteen);
     QTest::sendKeyEvent(QTest::Click, box("txtMemo"), Qt::Key_unknown, u"😀"_s, Qt::NoModifier);
@@ -123,7 +124,7 @@ TEST_F(EntryTest, SaveRefusalsAndPostingLoseNothing)
         return dpDate->date();
     };
     const struct { QString text; bool viaPaste; QDate kept; } dates[] = {
-        {u"2025-12-28"_s, false, {2025, 12, 28}}, {u"2024/3/1"_s, false, {2024, 3, 1}},
+        {u"2025-12-28"_s, false, {2025, 12, 28}}, {u"2024/3/1"_s, false, {2024, 3, 1}}, {u"２０２４／３／２"_s, false, {2024, 3, 2}},
         {u"2023.07.09"_s, false, {2023, 7, 9}},   {u"20221231"_s, false, {2022, 12, 31}},
         {u"２０２１年１月２日"_s, false, {2021, 1, 2}}, {u" 2020年2月29日 "_s, true, {2020, 2, 29}},
         {u"2025-02-30"_s, false, {2020, 2, 29}},  {u"2025-13-01"_s, true, {2020, 2, 29}},
@@ -148,7 +149,7 @@ TEST_F(EntryTest, SaveRefusalsAndPostingLoseNothing)
     sql("create trigger stop_save before insert on 收入临时 begin select raise(abort, 'no'); end;");
     press("update");
     EXPECT_EQ(messageTexts().size(), 15) << messageTexts().join(u'\n').toStdString();
-    EXPECT_EQ(texts("txtJe txtMemo"), "88.5|" + nineteen + u"👍🏽"_s);
+    EXPECT_EQ(texts("txtJe txtMemo"), "88.500|" + nineteen + u"👍🏽"_s);
     sql("drop trigger stop_save;");
     press("update");
     EXPECT_EQ(rows("select 成员ID,类型ID,金额,typeof(金额),日期,月份,备注 from 收入临时"),

@@ -57,7 +57,8 @@ TEST(Bills, EachLayoutIsRecognisedInItsEncodingAndReadRowByRow)
             {u"T3"_s, u"2026-02-01 10:00:00"_s, c.neither, u"余额宝"_s, u"转入"_s, u"500.00"_s, c.success},
             {u"T4"_s, u"2026-02-02 10:00:00"_s, u"支出"_s, u"超市"_s, u"订单"_s, u"88.00"_s, c.closed},
             {u"T5"_s, u"2026-02-03 10:00:00"_s, u"支出"_s, u"商城"_s, u"退货"_s, u"50.00"_s, c.refunded, column ? u"50.00"_s : QString()},
-            {u"T6"_s, u"2026-02-04 10:00:00"_s, u"支出"_s, u"商城"_s, u"部分退货"_s, u"10.00"_s, c.partly, column ? u"2.00"_s : QString()},
+            // Zeros after the cents are still cents.
+            {u"T6"_s, u"2026-02-04 10:00:00"_s, u"支出"_s, u"商城"_s, u"部分退货"_s, u"10.000"_s, c.partly, column ? u"2.00"_s : QString()},
             {u"T1"_s, u"2026-02-28 12:30:00"_s, u"支出"_s, u"美团外卖"_s, u"午餐"_s, u"12.50"_s, c.success},
         };
         const Bills::Bill bill = Bills::read(c.write(lines));
@@ -217,6 +218,13 @@ TEST(Bills, StatementsAreReadWithTheColumnsNamed)
                                 u"4|2026-01-06|100|公司|工资|1|2026-01-06|收入|100|公司|"_s,
                                 u"5|2026-01-07|0|银行|结息|1|2026-01-07||0|银行|金额为零"_s}));
     EXPECT_EQ(bill.counted, (Bills::Totals{1, 2, Money::fromUnits(1'000'000), Money::fromUnits(250'000)}));
+
+    // Debit and credit columns: a debit written with a minus sign is paid out all the same.
+    const QByteArray twoColumns = u"日期,支出,收入,对方\n2026-01-05,-88.00,,超市\n2026-01-06,88.00,,超市\n2026-01-07,,100.00,公司\n"_s.toUtf8();
+    QStringList kinds;
+    for (const Bills::Row& r : Bills::readStatement(twoColumns, {0, -1, 1, 2, 3, -1, u"yyyy-MM-dd"_s}).rows)
+        kinds << Bills::kindName(r.kind) + r.amount.toPlain();
+    EXPECT_EQ(kinds, QStringList({u"支出88"_s, u"支出88"_s, u"收入100"_s}));
 
     QByteArray undated = statement;
     undated.replace("2026/1/6", "6 Jan");

@@ -42,6 +42,8 @@ TEST(Schedules, DueDatesFollowTheCalendar)
         {"day 31 is each month's last day, 29 February in a leap year", every(Period::Monthly, 1, 31, "2024-01-15"), "2024-05-31",
          {"2024-01-31", "2024-02-29", "2024-03-31", "2024-04-30", "2024-05-31"}},
         {"day 31 in a common year", every(Period::Monthly, 1, 31, "2023-01-31"), "2023-03-30", {"2023-01-31", "2023-02-28"}},
+        {"day 31 from a start in February: each later month's own last day", every(Period::Monthly, 1, 31, "2023-02-10"),
+         "2023-05-31", {"2023-02-28", "2023-03-31", "2023-04-30", "2023-05-31"}},
         {"day 29 across a year end into a leap February", every(Period::Monthly, 1, 29, "2023-12-01"), "2024-03-31",
          {"2023-12-29", "2024-01-29", "2024-02-29", "2024-03-29"}},
         {"a start after the month's day begins next month", every(Period::Monthly, 1, 10, "2026-01-15"), "2026-03-31",
@@ -242,18 +244,35 @@ TEST_F(Plans, BudgetFiguresAgreeWithTheirOwnSums)
     // 复制上月 into April: March's own food and the default rent become April's own.
     EXPECT_EQ(Budgets::copyPreviousMonth(App::conn, "", 2026, 4), 2);
     EXPECT_EQ(rows("select 类型ID, 金额 from 预算 where 年月 = '2026-04' order by 类型ID"), QStringList({"01|1234.6778", "02|2500"}));
+    // Into January: December of the year before.
+    Budgets::store(App::conn, "", "2026-12", {{"03", *Money::parse("60")}});
+    EXPECT_EQ(Budgets::copyPreviousMonth(App::conn, "", 2027, 1), 3);
+    EXPECT_EQ(rows("select 类型ID, 金额 from 预算 where 年月 = '2027-01' order by 类型ID"), QStringList({"01|1000", "02|2500", "03|60"}));
+
+    // The position: deposits less withdrawals.
+    sql("insert into 银行帐 values ('b1','1','存入','活期',100,'2026-03-01'), ('b1','1','支出','活期',30.5,'2026-03-02');");
+    const Overview::Position p = Overview::position(App::conn);
+    EXPECT_EQ((p.deposited - p.withdrawn).toPlain(), "69.5");
 }
 
 TEST_F(Plans, PostingOverABudgetIsNamedWithTheAmountOver)
 {
-    Budgets::store(App::conn, "", Budgets::kDefault, {{"01", *Money::parse("100")}, {"02", *Money::parse("50")}});
+    // A type's ID in records as in the budget, letter case aside.
+    sql("insert into 支出类型 values ('A1','服装','')");
+    Budgets::store(App::conn, "", Budgets::kDefault, {{"01", *Money::parse("100")}, {"02", *Money::parse("50")}, {"A1", *Money::parse("30")}});
     Budgets::store(App::conn, "2", "2026-03", {{"02", *Money::parse("10")}});
     sql("insert into 支出帐 values ('1','01',60,'2026-03-02','',3);"
-        "insert into 支出临时 values ('1','01',40.01,'2026-03-09','',3), ('2','02',20,'2026-03-09','',3), ('1','03',5,'2026-03-09','',3);");
+        "insert into 支出临时 values ('1','01',40.01,'2026-03-09','',3), ('2','02',20,'2026-03-09','',3), ('1','03',5,'2026-03-09','',3),"
+        " ('1','a1',31,'2026-03-09','',3);");
     const auto touched = Budgets::touchedBy(App::conn, "支出临时");
     sql("insert into 支出帐 select * from 支出临时");
     EXPECT_EQ(Budgets::overrunMessage(Budgets::overruns(App::conn, touched)),
-              "以下支出超出了预算：\n2026-03 全家 餐饮：超出 0.01 元\n2026-03 李四 房租：超出 10.00 元");
+              "以下支出超出了预算：\n2026-03 全家 餐饮：超出 0.01 元\n2026-03 李四 房租：超出 10.00 元\n2026-03 全家 服装：超出 1.00 元");
+    QStringList clothes;
+    for (const Budgets::Line& l : Budgets::execution(App::conn, "", 2026, 3).lines)
+        if (l.typeId.compare("a1", Qt::CaseInsensitive) == 0)
+            clothes << l.typeId + "|" + l.spent.toPlain() + "|" + (l.over() ? "over" : "");
+    EXPECT_EQ(clothes, QStringList({"A1|31|over"}));
     EXPECT_EQ(Budgets::overrunMessage(Budgets::overruns(App::conn, {{"1", "03", "2026-03"}})), "");
 }
 

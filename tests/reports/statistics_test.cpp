@@ -164,7 +164,9 @@ TEST_F(StatisticsTest, SumsBeyondASingleAmountAreShownInFull)
         const char* total;
         const char* plain;
     } cases[] = {{"500000000000000", 2, "1,000,000,000,000,000.00", "1000000000000000 "},
-                 {"99999999999.99", 20000, "1,999,999,999,999,800.00", "1999999999999800 "}};
+                 {"99999999999.99", 20000, "1,999,999,999,999,800.00", "1999999999999800 "},
+                 // cents that no double near 10^14 holds
+                 {"99999999999.99", 1001, "100,099,999,999,989.99", "100099999999989.99 "}};
     for (const auto& c : cases) {
         sql("delete from 收入帐; delete from 负债;");
         for (int i = 0; i < c.count && i < 2; ++i)
