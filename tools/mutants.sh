@@ -2,8 +2,8 @@
 # Mutation testing: puts small faults into source files one at a time and runs the tests that cover
 # each file; a fault that no test catches (a survivor) is a fault a later change could bring in
 # unnoticed.
-#   tools/mutants.sh [--sample N] [--seed S] [--mutants A,B,...] [--timeout SECONDS] FILE[:FIRST-LAST]...
-# FILE is a source file of the repository (db/budgets.cpp); FIRST-LAST limits it to those lines.
+#   tools/mutants.sh [--sample N] [--seed S] [--mutants A,B,...] [--timeout SECONDS] FILE[:FIRST-LAST,...]...
+# FILE is a source file of the repository (db/budgets.cpp); FIRST-LAST,... limits it to those lines.
 # --sample N tries N mutants of each file, drawn with the seed S (1 when not given); --mutants the
 # mutants of those numbers (as a run lists them); without either, every mutant. The mutants are
 # those of tools/mutants/mutate.cpp (a comparison, an arithmetic or logical operator, a constant, a
@@ -104,10 +104,8 @@ total=0
 totalCaught=0
 for spec in "${files[@]}"; do
   file=${spec%%:*}
-  range=${spec#"$file"}
-  range=${range#:}
-  first=${range%-*}
-  last=${range#*-}
+  ranges=${spec#"$file"}
+  ranges=${ranges#:}
   [ -f "$here/$file" ] || { echo "no file $file" >&2; exit 2; }
   start=$(date +%s)
   runTests "$file" 1800 || { echo "== the tests of $file fail without any mutant: mend them first" >&2; exit 1; }
@@ -115,7 +113,8 @@ for spec in "${files[@]}"; do
   [ "$limit" -ge "$timeout" ] || limit=$timeout
 
   mapfile -t mutants < <("$build/tools/mutants/kinbook_mutate" list "$here/$file" |
-    awk -F'\t' -v a="${first:-0}" -v b="${last:-1000000}" '$2 >= a && $2 <= b')
+    awk -F'\t' -v r="${ranges:-0-1000000}" 'BEGIN { n = split(r, part, ",") }
+      { for (i = 1; i <= n; ++i) { split(part[i], ab, "-"); if ($2 >= ab[1] && $2 <= ab[2]) { print; next } } }')
   if [ -n "$chosen" ]; then
     mapfile -t mutants < <(printf '%s\n' "${mutants[@]}" | awk -F'\t' -v c="$chosen" 'index(c, "," $1 ",")')
   elif [ "$sample" -gt 0 ] && [ "${#mutants[@]}" -gt "$sample" ]; then
