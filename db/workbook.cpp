@@ -295,8 +295,12 @@ std::optional<QString> firstSheetAsCsv(const QByteArray& bytes, QString* error)
         const auto sheet = part(zip, firstSheetPath(zip));
         if (!sheet)
             throw Failure{QStringLiteral("这是一个 ZIP 压缩文件，但不是 Excel 工作簿（.xlsx）：里面没有工作表。")};
-        const QStringList strings = sharedStrings(part(zip, QStringLiteral("xl/sharedStrings.xml")).value_or(QByteArray()));
-        const QList<bool> dates = dateStyles(part(zip, QStringLiteral("xl/styles.xml")).value_or(QByteArray()));
+        // A workbook that writes its texts into the cells has no shared strings, and one without styles
+        // no dates to tell apart: either part may be missing (an empty text is no XML).
+        const auto stringsPart = part(zip, QStringLiteral("xl/sharedStrings.xml"));
+        const QStringList strings = stringsPart ? sharedStrings(*stringsPart) : QStringList();
+        const auto stylesPart = part(zip, QStringLiteral("xl/styles.xml"));
+        const QList<bool> dates = stylesPart ? dateStyles(*stylesPart) : QList<bool>();
         SheetReader reader(strings, dates);
         return reader.read(*sheet);
     } catch (const Failure& f) {
