@@ -2,6 +2,7 @@
 # Installs the Debian packages that kinbook needs (only those missing) and builds it.
 #   tools/setup.sh [build-dir] [extra cmake options...]
 #   tools/setup.sh --packages-only     (installs, builds nothing)
+# KINBOOK_BUILD_TARGETS="a b": builds only those targets (and what they need).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
@@ -28,4 +29,6 @@ launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 export CCACHE_SLOPPINESS=${CCACHE_SLOPPINESS:-pch_defines,time_macros,include_file_mtime,include_file_ctime}
 cmake -S "$here" -B "$build" -G Ninja "${launcher[@]}" "$@" >/dev/null
-cmake --build "$build" -j"$(nproc)"
+targets=()
+[ -z "${KINBOOK_BUILD_TARGETS:-}" ] || targets=(--target $KINBOOK_BUILD_TARGETS)
+cmake --build "$build" -j"$(nproc)" "${targets[@]}"

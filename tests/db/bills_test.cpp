@@ -58,7 +58,8 @@ TEST(Bills, EachLayoutIsRecognisedInItsEncodingAndReadRowByRow)
             {u"T3"_s, u"2026-02-01 10:00:00"_s, c.neither, u"余额宝"_s, u"转入"_s, u"500.00"_s, c.success},
             {u"T4"_s, u"2026-02-02 10:00:00"_s, u"支出"_s, u"超市"_s, u"订单"_s, u"88.00"_s, c.closed},
             {u"T5"_s, u"2026-02-03 10:00:00"_s, u"支出"_s, u"商城"_s, u"退货"_s, u"50.00"_s, c.refunded, column ? u"50.00"_s : QString()},
-            {u"T6"_s, u"2026-02-04 10:00:00"_s, u"支出"_s, u"商城"_s, u"部分退货"_s, u"10.00"_s, c.partly, column ? u"2.00"_s : QString()},
+            // Zeros after the cents are still cents.
+            {u"T6"_s, u"2026-02-04 10:00:00"_s, u"支出"_s, u"商城"_s, u"部分退货"_s, u"10.000"_s, c.partly, column ? u"2.00"_s : QString()},
             {u"T1"_s, u"2026-02-28 12:30:00"_s, u"支出"_s, u"美团外卖"_s, u"午餐"_s, u"12.50"_s, c.success},
         };
         const Bills::Bill bill = Bills::read(c.write(lines));
@@ -210,6 +211,7 @@ TEST(Bills, StatementsAreReadWithTheColumnsNamed)
     EXPECT_FALSE(Bills::Columns::fromText(u"0;-1;-1;-1;2;3;yyyy/M/d"_s).has_value());  // no amount
     const Bills::Bill bill = Bills::readStatement(statement, columns);
     EXPECT_EQ(bill.layout, Layout::Statement);
+    EXPECT_EQ(bill.headerLine, 1);
     QStringList got, trades;
     for (const Bills::Row& r : bill.rows) {
         got << QString::number(r.line) + u"|"_s + summary(r).section(u'|', 1);
@@ -223,17 +225,43 @@ TEST(Bills, StatementsAreReadWithTheColumnsNamed)
     EXPECT_EQ(QSet<QString>(trades.cbegin(), trades.cend()).size(), 4);
     EXPECT_EQ(bill.counted, (Bills::Totals{1, 2, Money::fromUnits(1'000'000), Money::fromUnits(250'000)}));
 
+    // Debit and credit columns, the counterparty first: a debit written with a minus sign is paid out
+    // all the same. The same statement as an Excel workbook reads alike.
+    const QStringList twoColumns = {u"对方,日期,支出,收入"_s, u"超市,2026-01-05,-88.00,"_s, u"超市,2026-01-06,88.00,"_s, u"公司,2026-01-07,,100.00"_s};
+    QByteArray sheet = "<worksheet><sheetData>";
+    for (const QString& line : twoColumns) {
+        sheet += "<row>";
+        for (const QString& cell : line.split(u','))
+            sheet += "<c t=\"inlineStr\"><is><t>" + cell.toUtf8() + "</t></is></c>";
+        sheet += "</row>";
+    }
+    sheet += "</sheetData></worksheet>";
+    for (const QByteArray& bytes : {(twoColumns.join(u'\n') + u'\n').toUtf8(), zipOf({{u"xl/worksheets/sheet1.xml"_s, sheet}})}) {
+        QStringList kinds;
+        for (const Bills::Row& r : Bills::readStatement(bytes, {1, -1, 2, 3, 0, -1, u"yyyy-MM-dd"_s}).rows)
+            kinds << Bills::kindName(r.kind) + r.amount.toPlain() + r.counterparty;
+        EXPECT_EQ(kinds, QStringList({u"支出88超市"_s, u"支出88超市"_s, u"收入100公司"_s}));
+    }
+
     QByteArray undated = statement;
     undated.replace("2026/1/6", "6 Jan");
     QByteArray cut = statement;
     cut.replace(",公司,工资", "");
-    for (const auto& [bytes, says] : {std::pair{undated, u"第 4 行：这一行没有“yyyy/M/d”形式的日期"_s}, std::pair{cut, u"第 4 行：这一行只有 2 列"_s}}) {
+    const struct {
+        QByteArray bytes;
+        QString says;
+        int line;
+    } refused[] = {{undated, u"第 4 行：这一行没有“yyyy/M/d”形式的日期"_s, 4},
+                   {cut, u"第 4 行：这一行只有 2 列"_s, 4},
+                   {"no table here\n", u"这个文件里没有找到流水的表头"_s, 0},
+                   {zipOf({{u"xl/worksheets/sheet1.xml"_s, "<worksheet><sheetData><row>"}}), u"不是完好的 XML"_s, 0}};
+    for (const auto& c : refused) {
         try {
-            Bills::readStatement(bytes, columns);
+            Bills::readStatement(c.bytes, columns);
             ADD_FAILURE() << "read";
         } catch (const Bills::BillError& e) {
-            EXPECT_TRUE(e.text().startsWith(says)) << e.text().toStdString();
-            EXPECT_EQ(e.line(), 4);
+            EXPECT_TRUE(e.text().contains(c.says)) << e.text().toStdString();
+            EXPECT_EQ(e.line(), c.line);
         }
     }
 }
@@ -302,6 +330,7 @@ TEST(Bills, BrokenFilesAreRefusedNamingTheLine)
         {"a third decimal", with([](BillLine& b) { b.amount = u"0.001"_s; }), second, u"“金额(元)”一列的“¥0.001”有两位以上的小数"_s},
         {"a yuan sign alone", with([](BillLine& b) { b.amount.clear(); }), second, u"“金额(元)”一列的“¥”没有金额"_s},
         {"amount beyond a record's", with([](BillLine& b) { b.amount = u"100000000000"_s; }), second, u"上限"_s},
+        {"grouped amount beyond a record's", with([](BillLine& b) { b.amount = u"100,000,000,000.00"_s; }), second, u"上限"_s},
         {"date that is no date", with([](BillLine& b) { b.time = u"2026-02-30 10:00:00"_s; }), second, u"不是日期"_s},
         {"no trade number", with([](BillLine& b) { b.trade.clear(); }), second, u"“交易单号”是空的"_s},
         {"header without a column", missingColumn, second - 2, u"缺少“金额(元)”列"_s},

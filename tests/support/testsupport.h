@@ -59,7 +59,8 @@ void makeDatabase(const QString& file, const QString& statements);
 // A file's bytes (empty when it cannot be read), and a file written with these bytes.
 QByteArray fileBytes(const QString& path);
 void writeFile(const QString& path, const QByteArray& bytes);
-// The schema of main.mdb as the builds before file versions made it (version 0).
+// The schema of main.mdb as the builds before file versions made it (version 0): their schema file,
+// kept as test data.
 QString versionZeroSchema();
 // Keeps the members' passwords written into a file as typed (by a test's SQL) as the program keeps
 // them: each replaced by its hash (Passwords::hash).
