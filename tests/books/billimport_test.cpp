@@ -417,7 +417,9 @@ TEST_F(BillImportTest, PostingIsAllOrNothingAndTextsStayText)
     sql(u"drop trigger stop;"_s);
 
     // Posted without the types chosen (not through this window, which asks for each): refused whole.
-    EXPECT_THROW(BillPosting::post(App::conn, Bills::read(fileBytes(file)), {u"01"_s, {}}), DbError);
+    BillPosting::Choices memberOnly;
+    memberOnly.member = u"01"_s;
+    EXPECT_THROW(BillPosting::post(App::conn, Bills::read(fileBytes(file)), memberOnly), DbError);
     untouched();
 
     // A trade posted by someone else since the preview was made is not posted again.

@@ -236,9 +236,15 @@ TEST(Bills, StatementsAreReadWithTheColumnsNamed)
         sheet += "</row>";
     }
     sheet += "</sheetData></worksheet>";
+    Bills::Columns debitAndCredit;
+    debitAndCredit.date = 1;
+    debitAndCredit.debit = 2;
+    debitAndCredit.credit = 3;
+    debitAndCredit.counterparty = 0;
+    debitAndCredit.dateForm = u"yyyy-MM-dd"_s;
     for (const QByteArray& bytes : {(twoColumns.join(u'\n') + u'\n').toUtf8(), zipOf({{u"xl/worksheets/sheet1.xml"_s, sheet}})}) {
         QStringList kinds;
-        for (const Bills::Row& r : Bills::readStatement(bytes, {1, -1, 2, 3, 0, -1, u"yyyy-MM-dd"_s}).rows)
+        for (const Bills::Row& r : Bills::readStatement(bytes, debitAndCredit).rows)
             kinds << Bills::kindName(r.kind) + r.amount.toPlain() + r.counterparty;
         EXPECT_EQ(kinds, QStringList({u"支出88超市"_s, u"支出88超市"_s, u"收入100公司"_s}));
     }
