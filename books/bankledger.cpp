@@ -122,6 +122,11 @@ BankLedger::BankLedger(QWidget* parent) : DataWindow(QStringLiteral("frmyhzhang"
     connect(&rs_, &Recordset::reset, this, [this] { showRow(); });
     showRow();
     if (rs_.isOpen()) {
+        // The codes and the two short words need less than a column's usual width: each is as wide
+        // as its header and cells, so that 日期 stays in view beside them.
+        const int widths[] = {800, 800, 700, 700};
+        for (int c = 0; c < 4; ++c)
+            recordsGrid->setColumnTwips(c, widths[c]);
         recordsGrid->setColumnTwips(4, 1300);
         recordsGrid->setColumnAlignment(4, Qt::AlignRight | Qt::AlignVCenter);
         recordsGrid->setColumnFormat(4, RecordsetModel::Format::Grouped);

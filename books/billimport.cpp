@@ -3,6 +3,7 @@
 #include "dberror.h"
 #include "diskwrites.h"
 #include "picker.h"
+#include "statement.h"
 #include "statementcolumns.h"
 #include "toolbars.h"
 #include "shell/waitcursor.h"
@@ -24,6 +25,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPalette>
+#include <QSet>
 #include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
@@ -50,12 +52,11 @@ struct BillImportWindow::Preview {
     BillPosting::Choices choices;
     QString memberName;
     QHash<QString, QString> typeNames;  // by Choices::key
-    QStringList notes;                  // of each row
     QList<Party> parties;               // of the rows to be posted, in the order they first come
 
-    QString typeName(const Bills::Row& r) const
+    QString typeName(qsizetype row) const
     {
-        return typeNames.value(BillPosting::Choices::key(Bills::postedKind(r), r.counterparty));
+        return typeNames.value(BillPosting::Choices::key(bill.rows.postedKind(row), bill.rows.counterparty(row)));
     }
     // The counterparties of the rows to be posted, with the types remembered for them.
     void collectParties();
@@ -64,25 +65,34 @@ struct BillImportWindow::Preview {
 void BillImportWindow::Preview::collectParties()
 {
     parties.clear();
-    QHash<QString, int> at;
-    for (const Bills::Row& r : bill.rows) {
-        if (!Bills::posts(r))
+    QHash<QString, int> at[2];         // of income and of expense, by the counterparty
+    QHash<quint32, int> atKept[2];     // the same, by where the rows keep the counterparty
+    BillPosting::RememberedTypes remembered(App::conn);
+    const Bills::Rows& rows = bill.rows;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        if (!rows.posts(i))
             continue;
-        const Kind kind = Bills::postedKind(r);
-        const QString key = BillPosting::Choices::key(kind, r.counterparty);
-        auto it = at.constFind(key);
-        if (it == at.constEnd()) {
-            it = at.insert(key, static_cast<int>(parties.size()));
-            parties << Party{kind, r.counterparty, key, 0, MoneyTotal()};
-            if (!choices.types.contains(key))
-                if (const auto type = BillPosting::rememberedType(App::conn, kind, r.counterparty)) {
-                    choices.types.insert(key, type->id);
-                    typeNames.insert(key, type->name);
-                }
+        const Kind kind = rows.postedKind(i);
+        const int k = kind == Kind::Income ? 0 : 1;
+        auto kept = atKept[k].constFind(rows.counterpartyKey(i));
+        if (kept == atKept[k].constEnd()) {
+            const QString counterparty = rows.counterparty(i);
+            auto it = at[k].constFind(counterparty);
+            if (it == at[k].constEnd()) {
+                const QString key = BillPosting::Choices::key(kind, counterparty);
+                it = at[k].insert(counterparty, static_cast<int>(parties.size()));
+                parties << Party{kind, counterparty, key, 0, MoneyTotal()};
+                if (!choices.types.contains(key))
+                    if (const auto type = remembered.of(kind, counterparty)) {
+                        choices.types.insert(key, type->id);
+                        typeNames.insert(key, type->name);
+                    }
+            }
+            kept = atKept[k].insert(rows.counterpartyKey(i), it.value());
         }
-        Party& party = parties[it.value()];
+        Party& party = parties[kept.value()];
         ++party.count;
-        party.total += r.amount;
+        party.total += rows.amount(i);
     }
 }
 
@@ -137,7 +147,7 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override
     {
         Qt::ItemFlags f = PreviewModel::flags(index);
-        if (index.isValid() && index.column() == Reason && p_.bill.rows.at(index.row()).tickAs != Kind::Neither)
+        if (index.isValid() && index.column() == Reason && p_.bill.rows.tickAs(index.row()) != Kind::Neither)
             f |= Qt::ItemIsUserCheckable;
         return f;
     }
@@ -153,46 +163,49 @@ public:
     {
         if (!index.isValid())
             return {};
-        const Bills::Row& r = p_.bill.rows.at(index.row());
-        const bool posted = Bills::posts(r) || Bills::lowersEarlier(r);
+        const Bills::Rows& rows = p_.bill.rows;
+        const int r = index.row();
+        const bool posts = rows.posts(r);
+        const bool posted = posts || rows.lowersEarlier(r);
+        const bool checkable = rows.tickAs(r) != Kind::Neither;
         switch (role) {
         case Qt::DisplayRole:
             break;
         case Qt::CheckStateRole:
-            if (index.column() == Reason && r.tickAs != Kind::Neither)
-                return r.ticked ? Qt::Checked : Qt::Unchecked;
+            if (index.column() == Reason && checkable)
+                return rows.ticked(r) ? Qt::Checked : Qt::Unchecked;
             return {};
         case Qt::ForegroundRole:
             return posted ? QVariant() : QVariant(QApplication::palette().color(QPalette::Disabled, QPalette::Text));
         case Qt::TextAlignmentRole:
             return index.column() == Amount ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
         case Qt::ToolTipRole:
-            return index.column() == Note ? QVariant(QStringLiteral("交易对方：%1\n商品：%2").arg(r.counterparty, r.item)) : QVariant();
+            return index.column() == Note ? QVariant(QStringLiteral("交易对方：%1\n商品：%2").arg(rows.counterparty(r), rows.item(r))) : QVariant();
         default:
             return {};
         }
         switch (index.column()) {
         case Date:
-            return r.date.toString(Qt::ISODate);
+            return rows.date(r).toString(Qt::ISODate);
         case KindText:
-            return r.ticked ? Bills::kindName(r.tickAs) : r.kindText;
+            return rows.ticked(r) ? Bills::kindName(rows.tickAs(r)) : rows.kindText(r);
         case Note:
-            return p_.notes.at(index.row());
+            return Bills::note(rows.counterparty(r), rows.item(r));
         case Amount:
-            return r.amount.toGrouped();
+            return rows.amount(r).toGrouped();
         case Member:
-            return Bills::posts(r) ? p_.memberName : QString();
+            return posts ? p_.memberName : QString();
         case Type:
-            return Bills::posts(r) ? p_.typeName(r) : QString();
+            return posts ? p_.typeName(r) : QString();
         case Reason:
-            if (Bills::lowersEarlier(r))
+            if (rows.lowersEarlier(r))
                 return QStringLiteral("退款：从以前导入的记录中扣除");
-            if (r.ticked)
-                return QStringLiteral("%1，仍导入为%2").arg(r.skip, Bills::kindName(r.tickAs));
+            if (rows.ticked(r))
+                return QStringLiteral("%1，仍导入为%2").arg(rows.skip(r), Bills::kindName(rows.tickAs(r)));
             if (!posted)
-                return r.skip;
-            if (r.refunded > Money())
-                return QStringLiteral("已扣除退款 %1").arg(r.refunded.toGrouped());
+                return rows.skip(r);
+            if (rows.refunded(r) > Money())
+                return QStringLiteral("已扣除退款 %1").arg(rows.refunded(r).toGrouped());
             return p_.typeName(r).isEmpty() ? QStringLiteral("请选择类型") : QString();
         default:
             return {};
@@ -246,15 +259,15 @@ QTableView* previewGrid(const QString& name, const QString& accessibleName, QAbs
     auto* g = new QTableView(parent);
     g->setObjectName(name);
     g->setAccessibleName(accessibleName);
-    g->setModel(model);
     g->setSelectionBehavior(QAbstractItemView::SelectRows);
     g->setEditTriggers(QAbstractItemView::NoEditTriggers);
     g->setTabKeyNavigation(false);
     g->setWordWrap(false);
     g->setFont(songFont(9));
-    // Fixed row heights: ten thousand rows cost no measuring.
+    // Fixed row heights, set before the rows come: ten thousand rows cost no measuring.
     g->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     g->verticalHeader()->setDefaultSectionSize(g->fontMetrics().height() + 6);
+    g->setModel(model);
     g->horizontalHeader()->setStretchLastSection(true);
     // Columns fitted to their contents measure the first hundred rows (and those in view), not a
     // thousand: a note is at most 20 characters, and measuring texts is most of a preview's time.
@@ -279,7 +292,7 @@ public:
     std::optional<Bills::Columns> get()
     {
         const auto c = Bills::Columns::fromText(store_.value(key_).toString());
-        if (!c || std::max({c->date, c->amount, c->debit, c->credit, c->counterparty, c->note}) >= columnCount_)
+        if (!c || c->widest() >= columnCount_)
             return std::nullopt;
         return c;
     }
@@ -310,14 +323,32 @@ BillImportWindow* BillImportWindow::statementWindow(const QByteArray& bytes, con
     RememberedColumns remembered(table.header);
     std::optional<Bills::Columns> columns = remembered.get();
     const bool known = columns.has_value();
-    if (!known)
-        columns = StatementColumnsDialog::ask(table, parent);
+    // Dates without a year need the statement's month: from the lines above the table, or asked.
+    if (!known || (!Bills::formHasYear(columns->dateForm) && !table.periodEnd.isValid()))
+        columns = StatementColumnsDialog::ask(table, columns, parent);
     if (!columns)
         return nullptr;
     try {
-        Bills::Bill bill = Bills::readStatement(bytes, *columns);
+        Bills::Bill bill = Bills::readStatement(bytes, *columns, table.sheet);
+        // Words of the 收支 column that say neither way as far as the program knows: asked once each.
+        if (!bill.unknownWords.isEmpty()) {
+            const QString column = table.header.value(columns->direction);
+            for (const QString& word : bill.unknownWords) {
+                qsizetype rows = 0;
+                for (qsizetype i = 0; i < bill.rows.size(); ++i)
+                    rows += bill.rows.skipped(i) && bill.rows.kindText(i) == word && bill.rows.skip(i).startsWith(QStringLiteral("收支不明"));
+                const std::optional<Kind> kind = DirectionWordDialog::ask(word, column, static_cast<int>(rows), parent);
+                if (!kind)
+                    return nullptr;
+                columns->words.insert(word, *kind);
+            }
+            bill = Bills::readStatement(bytes, *columns, table.sheet);
+        }
         remembered.set(*columns);
-        return new BillImportWindow(std::move(bill), path, parent);
+        auto* window = new BillImportWindow(std::move(bill), path, parent);
+        if (columns->alsoBank)
+            window->alsoIntoBank(columns->bank);
+        return window;
     } catch (const Bills::BillError&) {
         if (known)
             remembered.forget();  // asked again next time
@@ -325,12 +356,27 @@ BillImportWindow* BillImportWindow::statementWindow(const QByteArray& bytes, con
     }
 }
 
+void BillImportWindow::alsoIntoBank(const QString& bank)
+{
+    QString name = bank;
+    try {
+        Statement named(App::conn, QStringLiteral("SELECT 开户行 FROM 银行 WHERE ID = ?"));
+        named.bind(1, bank);
+        if (named.step())
+            name = named.text(0);
+    } catch (const std::exception& e) {
+        showDbError(e, QStringLiteral("无法读取银行信息。"));
+    }
+    preview_->choices.bank = bank;
+    fileLabel->setText(fileLabel->text() + QStringLiteral("，各笔同时记入银行帐（%1）").arg(name));
+}
+
 BillImportWindow* BillImportWindow::chooseAndRead(QWidget* parent)
 {
     const QString downloads = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
     const QString path = App::chooseFile(App::FileDialog::Open, QStringLiteral("导入账单"),
                                          downloads.isEmpty() ? QDir::homePath() : downloads, parent,
-                                         QStringLiteral("支付宝、微信支付账单，银行流水 (*.csv *.CSV *.txt *.xlsx *.XLSX);;所有文件 (*)"));
+                                         QStringLiteral("支付宝、微信支付账单，银行流水 (*.csv *.CSV *.txt *.xlsx *.XLSX *.xls *.XLS);;所有文件 (*)"));
     if (path.isEmpty())
         return nullptr;
     try {
@@ -356,17 +402,18 @@ BillImportWindow::BillImportWindow(Bills::Bill bill, const QString& path, QWidge
     resize(twips(10800), twips(7800));
 
     // What the ledgers hold already: the trades imported before and the types given before.
-    for (const Bills::Row& r : p.bill.rows)
-        p.notes << Bills::note(r);
     try {
         BillPosting::markImported(App::conn, p.bill);
+        if (p.bill.layout == Bills::Layout::Statement)
+            BillPosting::markEnteredByHand(App::conn, p.bill);
         p.collectParties();
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("无法读取以前导入的记录。"));
     }
 
     fileLabel = new ValueLabel(QStringLiteral("lblfile"), QString(), this);
-    const QString form = p.bill.encoding == Bills::kWorkbook ? p.bill.encoding : p.bill.encoding + QStringLiteral(" 编码");
+    const bool workbook = p.bill.encoding == Bills::kWorkbook || p.bill.encoding == Bills::kOldWorkbook;
+    const QString form = workbook ? p.bill.encoding : p.bill.encoding + QStringLiteral(" 编码");
     fileLabel->setText(QStringLiteral("%1：%2（%3，%4 笔交易）")
                          .arg(Bills::layoutName(p.bill.layout), QFileInfo(path).fileName(), form)
                          .arg(p.bill.rows.size()));
@@ -440,10 +487,10 @@ void BillImportWindow::refresh()
     }
     int lowering = 0;
     MoneyTotal refunds;
-    for (const Bills::Row& r : p.bill.rows)
-        if (Bills::lowersEarlier(r)) {
+    for (qsizetype i = 0; i < p.bill.rows.size(); ++i)
+        if (p.bill.rows.lowersEarlier(i)) {
             ++lowering;
-            refunds += r.amount;
+            refunds += p.bill.rows.amount(i);
         }
     QString text = QStringLiteral("将导入：收入 %1 笔，共 %2 元；支出 %3 笔，共 %4 元。")
                        .arg(counts[0])
@@ -484,7 +531,7 @@ void BillImportWindow::refresh()
 
 void BillImportWindow::tickRow(int row, bool ticked)
 {
-    preview_->bill.rows[row].ticked = ticked;
+    preview_->bill.rows.setTicked(row, ticked);
     try {
         preview_->collectParties();
     } catch (const std::exception& e) {
@@ -545,7 +592,9 @@ void BillImportWindow::importBill()
         pickMemberButton->setFocus();
         return;
     }
-    const bool lowering = std::any_of(p.bill.rows.cbegin(), p.bill.rows.cend(), Bills::lowersEarlier);
+    bool lowering = false;
+    for (qsizetype i = 0; i < p.bill.rows.size() && !lowering; ++i)
+        lowering = p.bill.rows.lowersEarlier(i);
     if (p.parties.isEmpty() && !lowering) {
         App::msgBox(QStringLiteral("这份账单里没有要导入的收支：%1 笔交易都不导入（原因见“说明”列）。").arg(p.bill.rows.size()), App::MsgStyle::Information);
         return;
@@ -589,16 +638,30 @@ void BillImportWindow::importBill()
     const QString lowered = posted.lowered.isEmpty()
                                 ? QString()
                                 : QStringLiteral("以前导入的 %1 笔记录扣除了退款（可以撤销）。").arg(posted.lowered.size());
-    App::msgBox(QStringLiteral("已导入%1：收入 %2 笔，支出 %3 笔。%4\n导入前的数据已备份为 %5。")
+    const QString bank = posted.bank == 0 ? QString() : QStringLiteral("同时记入银行帐 %1 笔。").arg(posted.bank);
+    App::msgBox(QStringLiteral("已导入%1：收入 %2 笔，支出 %3 笔。%4%5\n导入前的数据已备份为 %6。")
                     .arg(Bills::layoutName(p.bill.layout))
                     .arg(posted.income)
                     .arg(posted.expense)
-                    .arg(lowered, QDir::toNativeSeparators(backup)),
+                    .arg(lowered, bank, QDir::toNativeSeparators(backup)),
                 App::MsgStyle::Information);
-    QList<Budgets::Touch> touched;  // the expenses posted, for the budgets they may have taken over
-    for (const Bills::Row& r : p.bill.rows)
-        if (Bills::posts(r) && Bills::postedKind(r) == Bills::Kind::Expense)
-            touched << Budgets::Touch{p.choices.member, p.choices.typeOf(r), r.date.toString(QStringLiteral("yyyy-MM"))};
+    // The expenses posted, for the budgets they may have taken over: each type and month once.
+    QList<Budgets::Touch> touched;
+    QHash<quint32, QString> typeOf;  // by where the rows keep the counterparty
+    QSet<QPair<QString, int>> seen;  // type and month (year * 100 + month)
+    const Bills::Rows& rows = p.bill.rows;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        if (!rows.posts(i) || rows.postedKind(i) != Bills::Kind::Expense)
+            continue;
+        auto type = typeOf.constFind(rows.counterpartyKey(i));
+        if (type == typeOf.constEnd())
+            type = typeOf.insert(rows.counterpartyKey(i), p.choices.types.value(BillPosting::Choices::key(Kind::Expense, rows.counterparty(i))));
+        const QDate date = rows.date(i);
+        if (!seen.contains({type.value(), date.year() * 100 + date.month()})) {
+            seen.insert({type.value(), date.year() * 100 + date.month()});
+            touched << Budgets::Touch{p.choices.member, type.value(), date.toString(QStringLiteral("yyyy-MM"))};
+        }
+    }
     warnOverBudget(touched);
     accept();
 }

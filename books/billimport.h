@@ -35,6 +35,8 @@ private:
     // before, or named now by the user.
     static BillImportWindow* statementWindow(const QByteArray& bytes, const Bills::Table& table, const QString& path,
                                              QWidget* parent);
+    // Each movement posted also into 银行帐 of this bank (银行.ID), as the statement's columns say.
+    void alsoIntoBank(const QString& bank);
     void pickMember();
     void pickPartyType();
     void importBill();

@@ -46,6 +46,8 @@ QFrame* DebtsWindow::buildFields()
     auto* frame = new QFrame(this);
     frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
     dateEdit = datePicker(QStringLiteral("dpdate"), App::today(), frame);
+    // The day of a repayment, shown while one is edited: the loan keeps its own date.
+    repaidDateEdit = datePicker(QStringLiteral("dphuan"), App::today(), frame);
     creditorEdit = new QLineEdit(frame);
     creditorEdit->setObjectName(QStringLiteral("txtname"));
     debtKindBox = new QComboBox(frame);
@@ -66,6 +68,11 @@ QFrame* DebtsWindow::buildFields()
     auto* grid = new QGridLayout(frame);
     grid->addWidget(buddyLabel(QStringLiteral("借款时间："), dateEdit, frame), 0, 0);
     grid->addWidget(dateEdit, 0, 1);
+    repaidDateLabel = buddyLabel(QStringLiteral("还款日期："), repaidDateEdit, frame);
+    grid->addWidget(repaidDateLabel, 0, 2);
+    grid->addWidget(repaidDateEdit, 0, 3);
+    repaidDateLabel->hide();
+    repaidDateEdit->hide();
     grid->addWidget(buddyLabel(QStringLiteral("债权人："), creditorEdit, frame), 1, 0);
     grid->addWidget(creditorEdit, 1, 1);
     grid->addWidget(buddyLabel(QStringLiteral("类  型："), debtKindBox, frame), 1, 2);
@@ -120,6 +127,10 @@ void DebtsWindow::loadDebts()
         for (int c = 0; c < 6; ++c)
             if (widths[c] > 0)
                 debtsGrid->setColumnTwips(c, widths[c]);
+        // The repayment log grows with every repayment: it takes the room the other columns leave,
+        // cut short, its whole text as a tooltip, and never pushes 余额 out of view.
+        debtsGrid->setColumnTwips(4, 900);
+        debtsGrid->setColumnElastic(4);
         for (int c : {3, 5}) {
             debtsGrid->setColumnAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
             debtsGrid->setColumnFormat(c, RecordsetModel::Format::Grouped);
@@ -149,9 +160,10 @@ DebtsWindow::DebtsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmFz"), 
     layout->addLayout(top);
     layout->addWidget(debtsGrid, 1);
 
-    setTabOrder(dateEdit, creditorEdit);
     setTabOrder(creditorEdit, debtKindBox);
     setTabOrder(debtKindBox, amountEdit);
+    setTabOrder(dateEdit, repaidDateEdit);
+    setTabOrder(repaidDateEdit, creditorEdit);
     setTabOrder(amountEdit, repaymentEdit);
     setTabOrder(repaymentEdit, repaymentLogEdit);
     setTabOrder(repaymentLogEdit, addButton);
@@ -166,6 +178,14 @@ DebtsWindow::DebtsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmFz"), 
     connect(cancelButton, &QPushButton::clicked, this, [this] { cancelEdit(); });
     connect(deleteButton, &QPushButton::clicked, this, [this] { deleteDebt(); });
     connect(repaymentEdit, &QLineEdit::textChanged, this, [this] { repayMark_ = true; });
+    // Another day chosen for a repayment already logged: its entry follows.
+    connect(repaidDateEdit, &QDateEdit::dateChanged, this, [this] {
+        if (!repaying_)
+            return;
+        repayMark_ = true;
+        if (!loggedEntry_.isEmpty())
+            appendRepayment();
+    });
     repaymentEdit->installEventFilter(this);
 
     loadDebts();
@@ -228,6 +248,20 @@ void DebtsWindow::editDebt()
     loggedEntry_.clear();
     repaymentEdit->setEnabled(true);
     amountEdit->setEnabled(false);
+    // The repayment's own day, today unless the person chooses another; the loan's date box is not
+    // the repayment's, and nothing a repayment saves changes the loan's date.
+    {
+        const QSignalBlocker quiet(repaidDateEdit);
+        repaidDateEdit->setDate(App::today());
+    }
+    showRepaymentDate(true);
+}
+
+void DebtsWindow::showRepaymentDate(bool shown)
+{
+    repaidDateLabel->setVisible(shown);
+    repaidDateEdit->setVisible(shown);
+    dateEdit->setEnabled(!shown);
 }
 
 bool DebtsWindow::appendRepayment()
@@ -246,7 +280,7 @@ bool DebtsWindow::appendRepayment()
         log.chop(loggedEntry_.size());
     loggedEntry_.clear();
     if (!none && numericValue(amount) != Money())
-        loggedEntry_ = dateEdit->date().toString(QStringLiteral("yyyy-M-d")) + QStringLiteral("还 ") + amount
+        loggedEntry_ = repaidDateEdit->date().toString(QStringLiteral("yyyy-M-d")) + QStringLiteral("还 ") + amount
             + QStringLiteral(" 元|");
     if (log + loggedEntry_ != repaymentLogEdit->toPlainText())
         repaymentLogEdit->setPlainText(log + loggedEntry_);
@@ -368,6 +402,7 @@ void DebtsWindow::endEditing()
     setButtons(true);
     repaymentEdit->setEnabled(false);
     amountEdit->setEnabled(true);
+    showRepaymentDate(false);
 }
 
 void DebtsWindow::deleteDebt()

@@ -12,6 +12,7 @@ class QComboBox;
 class QFrame;
 class QGridLayout;
 class QDateEdit;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -49,6 +50,8 @@ private:
     // What is wrong with the repayment typed, or empty.
     QString repaymentProblem() const;
     void endEditing();
+    // The repayment's date box shown (while a repayment is edited) or hidden.
+    void showRepaymentDate(bool shown);
 
     Recordset rs_;
     Binder* binder_ = nullptr;
@@ -57,7 +60,9 @@ private:
     QString loggedEntry_;      // the entry this repayment appended to the record box
     QVariant storedBalance_;   // 余额 of the row being repaid, as stored before the edit
 
-    QDateEdit* dateEdit = nullptr;
+    QDateEdit* dateEdit = nullptr;        // 借款时间: a new loan's date
+    QDateEdit* repaidDateEdit = nullptr;  // 还款日期: the day of the repayment being edited
+    QLabel* repaidDateLabel = nullptr;
     QLineEdit* creditorEdit = nullptr;
     QComboBox* debtKindBox = nullptr;
     QLineEdit* amountEdit = nullptr;

@@ -3,6 +3,7 @@
 #include "budgets.h"
 #include "dberror.h"
 #include "shell/app.h"
+#include "shell/filechanges.h"
 #include "shell/inputs.h"
 
 #include <QHBoxLayout>
@@ -70,10 +71,14 @@ DueWindow::DueWindow(QWidget* parent) : DataWindow(QStringLiteral("frmDue"), par
     layout->addWidget(note);
     layout->addLayout(buttons);
 
+    connect(model_, &QStandardItemModel::itemChanged, this, [this](QStandardItem* item) { remember(item); });
     connect(postButton, &QPushButton::clicked, this, [this] { postTicked(); });
     connect(skipButton, &QPushButton::clicked, this, [this] { skipTicked(); });
     connect(closeButton, &QPushButton::clicked, this, &QDialog::accept);
     load();
+    // A record entered by hand, a template mended or an occurrence posted elsewhere while the list
+    // is open: it is read again.
+    FileChanges::follow(this, [this] { load(); }, FileChanges::noFigures());
 }
 
 DueWindow* DueWindow::showIfDue(QWidget* parent)
@@ -88,31 +93,54 @@ DueWindow* DueWindow::showIfDue(QWidget* parent)
     return w;
 }
 
+QString DueWindow::keyOf(const Recurring::Due& d)
+{
+    return QString::number(d.what.id) + QLatin1Char('|') + d.due.toString(Qt::ISODate);
+}
+
+void DueWindow::remember(QStandardItem* item)
+{
+    if (filling_ || item->row() >= due_.size())
+        return;
+    const QVariant choice = item->column() == Tick ? QVariant(int(item->checkState())) : QVariant(item->text());
+    chosen_[keyOf(due_[item->row()])].insert(item->column(), choice);
+}
+
 void DueWindow::load()
 {
+    filling_ = true;
     model_->clear();
     model_->setHorizontalHeaderLabels({QStringLiteral("入帐"), QStringLiteral("到期日"), QStringLiteral("日期"), QStringLiteral("帐"),
                                        QStringLiteral("成员"), QStringLiteral("类型"), QStringLiteral("金额"),
                                        QStringLiteral("备注"), QStringLiteral("说明")});
     try {
         due_ = Recurring::dueUntil(App::conn, App::today());
+        Recurring::markEnteredByHand(App::conn, due_);
         for (const Recurring::Due& d : due_) {
-            auto* tick = fixed(QString());
-            tick->setCheckable(d.problem.isEmpty());
-            tick->setCheckState(d.problem.isEmpty() ? Qt::Checked : Qt::Unchecked);
-            tick->setAccessibleText(QStringLiteral("入帐"));
-            auto* date = new QStandardItem(d.due.toString(Qt::ISODate));
-            auto* amount = new QStandardItem(d.what.amount.toPlain());
+            const QHash<int, QVariant> chosen = chosen_.value(keyOf(d));
+            const bool postable = d.problem.isEmpty();
+            // What seems entered by hand already is not posted unless the person ticks it.
+            const Qt::CheckState tick = !postable ? Qt::Unchecked
+                : chosen.contains(Tick)          ? Qt::CheckState(chosen.value(Tick).toInt())
+                : d.seemsEntered.isValid()       ? Qt::Unchecked
+                                                 : Qt::Checked;
+            auto* tickItem = fixed(QString());
+            tickItem->setCheckable(postable);
+            tickItem->setCheckState(tick);
+            tickItem->setAccessibleText(QStringLiteral("入帐"));
+            auto* date = new QStandardItem(chosen.value(Date, d.due.toString(Qt::ISODate)).toString());
+            auto* amount = new QStandardItem(chosen.value(Amount, d.what.amount.toPlain()).toString());
             amount->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             for (QStandardItem* item : {date, amount})
-                item->setEditable(d.problem.isEmpty());
-            model_->appendRow({tick, fixed(d.due.toString(Qt::ISODate)), date, fixed(d.what.ledger), fixed(d.names.member),
-                               fixed(d.names.type), amount, fixed(d.what.note), fixed(d.problem)});
+                item->setEditable(postable);
+            model_->appendRow({tickItem, fixed(d.due.toString(Qt::ISODate)), date, fixed(d.what.ledger), fixed(d.names.member),
+                               fixed(d.names.type), amount, fixed(d.what.note), fixed(Recurring::noteOf(d))});
         }
     } catch (const std::exception& e) {
         due_.clear();
         showDbError(e, QStringLiteral("无法读取到期的定期收支。"));
     }
+    filling_ = false;
     grid->resizeColumnsToContents();
 }
 

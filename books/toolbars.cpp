@@ -6,6 +6,7 @@
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
+#include <QVariant>
 
 namespace Toolbars {
 
@@ -61,8 +62,15 @@ QToolButton* lookupButton(const QString& name, const QString& tooltip, QWidget* 
 {
     auto* b = new QToolButton(parent);
     b->setObjectName(name);
-    b->setIcon(QIcon::fromTheme(QStringLiteral("edit-find"),
-                                QApplication::style()->standardIcon(QStyle::SP_FileDialogContentsView)));
+    // The icon is made once and kept by the application (every window with a look-up button has it).
+    const char* const kept = "kinbookLookupIcon";
+    QVariant icon = qApp->property(kept);
+    if (!icon.isValid()) {
+        icon = QVariant::fromValue(QIcon::fromTheme(QStringLiteral("edit-find"),
+                                                    QApplication::style()->standardIcon(QStyle::SP_FileDialogContentsView)));
+        qApp->setProperty(kept, icon);
+    }
+    b->setIcon(icon.value<QIcon>());
     b->setIconSize(QSize(16, 15));
     b->setToolTip(tooltip);
     b->setAccessibleName(b->toolTip());

@@ -5,7 +5,9 @@
 #include "statement.h"
 
 #include <QDate>
+#include <QHash>
 #include <QSet>
+#include <algorithm>
 
 namespace {
 
@@ -161,11 +163,18 @@ QMap<QString, MoneyTotal> spentByType(Connection& conn, const QString& memberId,
 
 Execution execution(Connection& conn, const QString& memberId, int year, int month)
 {
+    return month == 0 ? execution(conn, memberId, year, 1, 12) : execution(conn, memberId, year, month, month);
+}
+
+Execution execution(Connection& conn, const QString& memberId, int year, int fromMonth, int toMonth)
+{
     QStringList period;  // its months
-    for (int m = month == 0 ? 1 : month; m <= (month == 0 ? 12 : month); ++m)
+    for (int m = std::max(fromMonth, 1); m <= std::min(toMonth, 12); ++m)
         period << monthKey(year, m);
     const auto budgets = allStored(conn, memberId);
-    const QMap<QString, MoneyTotal> spentById = spentByType(conn, memberId, period.first() + QStringLiteral("-01"), lastDayOf(period.last()));
+    const QMap<QString, MoneyTotal> spentById = period.isEmpty()
+        ? QMap<QString, MoneyTotal>()
+        : spentByType(conn, memberId, period.first() + QStringLiteral("-01"), lastDayOf(period.last()));
     QMap<QString, MoneyTotal> spent;
     for (auto [id, sum] : spentById.asKeyValueRange())
         spent[key(id)] += sum;
@@ -192,6 +201,49 @@ Execution execution(Connection& conn, const QString& memberId, int year, int mon
     return e;
 }
 
+QDate firstRecordDate(Connection& conn)
+{
+    // Each ledger's earliest date is one look into its date index.
+    QDate first;
+    for (const char* ledger : {"收入帐", "支出帐", "投资帐", "银行帐"}) {
+        Statement st(conn, QStringLiteral("SELECT min(日期) FROM %1").arg(QString::fromUtf8(ledger)));
+        const QDate d = st.step() ? QDate::fromString(st.text(0), Qt::ISODate) : QDate();
+        if (d.isValid() && (!first.isValid() || d < first))
+            first = d;
+    }
+    return first;
+}
+
+CountedMonths countedMonths(Connection& conn, int year, YearPart part, const QDate& today)
+{
+    CountedMonths m;
+    m.year = year;
+    m.firstRecord = firstRecordDate(conn);
+    if (part == YearPart::ToDate)
+        m.to = year < today.year() ? 12 : year == today.year() ? today.month() : 0;
+    if (m.firstRecord.isValid() && m.firstRecord.year() >= year) {
+        m.from = m.firstRecord.year() == year ? m.firstRecord.month() : 13;
+        m.cutByFirstRecord = m.from > 1;
+    }
+    return m;
+}
+
+QString countedMonthsText(const CountedMonths& m)
+{
+    QString text = QStringLiteral("计入的月份：");
+    if (m.none())
+        text += QStringLiteral("无");
+    else if (m.from == m.to)
+        text += QStringLiteral("%1年%2月").arg(m.year).arg(m.from);
+    else
+        text += QStringLiteral("%1年%2月至%3月，共 %4 个月").arg(m.year).arg(m.from).arg(m.to).arg(m.count());
+    if (m.cutByFirstRecord)
+        text += QStringLiteral("（账本的第一笔记录在 %1，之前的月份不计）").arg(m.firstRecord.toString(Qt::ISODate));
+    else if (m.none())
+        text += QStringLiteral("（%1年还没有开始）").arg(m.year);
+    return text;
+}
+
 QList<Touch> touchedBy(Connection& conn, const QString& staging)
 {
     QList<Touch> out;
@@ -206,13 +258,17 @@ QList<Overrun> overruns(Connection& conn, const QList<Touch>& touches)
 {
     QList<Overrun> out;
     QSet<QString> seen;
+    QHash<QString, QMap<QString, QMap<QString, Money>>> stored;  // each member's budgets, read once
     for (const Touch& t : touches) {
         for (const QString& member : {QString(), t.memberId}) {
             const QString id = member + QLatin1Char('\n') + key(t.typeId) + QLatin1Char('\n') + t.month;
             if (seen.contains(id))
                 continue;
             seen.insert(id);
-            const auto budget = budgetIn(allStored(conn, member).value(key(t.typeId)), t.month);
+            auto budgets = stored.constFind(member);
+            if (budgets == stored.constEnd())
+                budgets = stored.insert(member, allStored(conn, member));
+            const auto budget = budgetIn(budgets->value(key(t.typeId)), t.month);
             if (!budget)
                 continue;
             MoneyTotal spent;

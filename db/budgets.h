@@ -2,6 +2,7 @@
 
 #include "money.h"
 
+#include <QDate>
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -44,6 +45,31 @@ struct Execution {
 };
 // `month` 1 to 12 for a month, 0 for the whole year (the budgets of its twelve months added up).
 Execution execution(Connection& conn, const QString& memberId, int year, int month);
+// Months `fromMonth` to `toMonth` of `year`: the budgets of each added up, the spending of those
+// months. None (fromMonth above toMonth): no budget, nothing spent.
+Execution execution(Connection& conn, const QString& memberId, int year, int fromMonth, int toMonth);
+
+// The date of the book's first record: the earliest of the income, expense, investment and bank
+// ledgers; invalid when they hold none.
+QDate firstRecordDate(Connection& conn);
+
+// The months of a year that its budget counts: from January, or from the month of the book's first
+// record when the book began that year (no month of a year before it); to December for the whole
+// year (全年), or to the month of `today` for the year to date (年初至今: all of a year past, none of
+// a year to come). A book without records counts every month asked for.
+enum class YearPart { Whole, ToDate };
+struct CountedMonths {
+    int year = 0;
+    int from = 1;      // 1 to 12
+    int to = 12;       // below `from`: no month is counted
+    QDate firstRecord;  // of the book; invalid without records
+    bool cutByFirstRecord = false;  // months before the first record were left out
+    bool none() const { return to < from; }
+    int count() const { return none() ? 0 : to - from + 1; }
+};
+CountedMonths countedMonths(Connection& conn, int year, YearPart part, const QDate& today);
+// "计入的月份：2026年3月至12月，共 10 个月（账本的第一笔记录在 2026-03-14，之前的月份不计）"
+QString countedMonthsText(const CountedMonths& months);
 
 // The spending of a month by type ID, for the household or one member.
 QMap<QString, MoneyTotal> spentByType(Connection& conn, const QString& memberId, const QString& from, const QString& to);

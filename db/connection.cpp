@@ -1,12 +1,15 @@
 #include "connection.h"
 
 #include "dberror.h"
+#include "exactsum.h"
 #include "pinyinorder.h"
 #include "statement.h"
 #include "syncrecorder.h"
 #include "synctables.h"
 
 #include <QFileInfo>
+#include <algorithm>
+#include <cstring>
 #include <sqlite3.h>
 
 Connection::Connection() = default;
@@ -76,6 +79,12 @@ void Connection::setUp(sqlite3* db, const QString& path)
         close();
         throw DbError(DbError::Other, SQLITE_NOMEM, QStringLiteral("cannot register the Chinese order"));
     }
+    // The totals add up amounts exactly (EXACT_SUM, exactsum.h).
+    if (!ExactSum::registerOn(db_)) {
+        close();
+        throw DbError(DbError::Other, SQLITE_NOMEM, QStringLiteral("cannot register the exact sum"));
+    }
+    watchCommits();
     // Reading the schema proves that the file is a readable database and not locked by another writer.
     try {
         Statement check(*this, QStringLiteral("select count(*) from sqlite_master"));
@@ -98,6 +107,68 @@ int applySafeSettings(sqlite3* db)
     return rc;
 }
 
+void Connection::setCommitListener(CommitListener listener)
+{
+    listener_ = std::move(listener);
+    watchCommits();
+}
+
+void Connection::watchCommits()
+{
+    if (!db_)
+        return;
+    changedTables_.clear();
+    const bool recording = sync_ && sync_->recording();
+    if (!listener_ && !recording) {
+        sqlite3_update_hook(db_, nullptr, nullptr);
+        sqlite3_commit_hook(db_, nullptr, nullptr);
+        sqlite3_rollback_hook(db_, nullptr, nullptr);
+        return;
+    }
+    // One set of hooks for both who want them: the sync's recorder (a write outside a transaction of
+    // the program's cannot be recorded, and is refused) and the listener (each changed row names its
+    // table; the names are kept once, the last one compared first).
+    sqlite3_update_hook(
+        db_,
+        [](void* self, int op, const char* database, const char* table, sqlite3_int64 rowid) {
+            auto* c = static_cast<Connection*>(self);
+            if (c->sync_ && c->sync_->recording())
+                SyncRecorder::noteWrite(c->sync_.get(), op, database, table, rowid);
+            if (!c->listener_ || std::strcmp(database, "main") != 0)
+                return;  // nobody listens, or a temporary table
+            auto& seen = c->changedTables_;
+            if (!seen.empty() && seen.back() == table)
+                return;
+            if (std::find(seen.begin(), seen.end(), table) == seen.end())
+                seen.emplace_back(table);
+        },
+        this);
+    sqlite3_commit_hook(
+        db_,
+        [](void* self) {
+            auto* c = static_cast<Connection*>(self);
+            if (c->sync_ && c->sync_->recording() && SyncRecorder::vetoUnrecordedCommit(c->sync_.get()) != 0) {
+                c->changedTables_.clear();
+                return 1;  // rolled back: nothing to tell
+            }
+            QStringList tables;
+            for (const std::string& t : c->changedTables_)
+                tables << QString::fromUtf8(t.data(), qsizetype(t.size()));
+            c->changedTables_.clear();
+            // A transaction that wrote only temporary tables leaves the file as it was.
+            if (c->listener_ && sqlite3_txn_state(c->db_, "main") == SQLITE_TXN_WRITE)
+                c->listener_(tables);
+            return 0;
+        },
+        this);
+    sqlite3_rollback_hook(
+        db_,
+        [](void* self) {
+            static_cast<Connection*>(self)->changedTables_.clear();
+        },
+        this);
+}
+
 void Connection::close()
 {
     if (!db_)
@@ -112,8 +183,10 @@ void Connection::close()
 
 SyncRecorder* Connection::sync()
 {
-    if (!sync_ && db_ && !readOnly_ && path_ != QStringLiteral(":memory:") && SyncTables::fileHasSync(*this))
+    if (!sync_ && db_ && !readOnly_ && path_ != QStringLiteral(":memory:") && SyncTables::fileHasSync(*this)) {
         sync_ = std::make_unique<SyncRecorder>(*this);
+        watchCommits();  // the recorder's session, started as it was made, is told through the hooks
+    }
     return sync_.get();
 }
 

@@ -2,6 +2,10 @@
 
 #include <QString>
 #include <memory>
+#include <QStringList>
+#include <functional>
+#include <string>
+#include <vector>
 
 struct sqlite3;
 class SyncRecorder;
@@ -38,17 +42,29 @@ public:
     // memory). Made when the file is opened, or when first asked for after an upgrade.
     SyncRecorder* sync();
 
+    // Told of every transaction committed that changed the file, with the names of the file's
+    // tables it changed (a change of temporary tables alone is not told); empty when the engine did
+    // not name them (a table emptied at once). It is called from within the engine's commit: it
+    // must not use the connection, and a commit that fails after all has been told too. It stays
+    // for every file this connection opens.
+    using CommitListener = std::function<void(const QStringList& tables)>;
+    void setCommitListener(CommitListener listener);
+
     // Raises a DbError built from the engine's last error on this connection.
     [[noreturn]] void raise(int rc, const QString& sql) const;
 
 private:
     friend class Transaction;
     void setUp(sqlite3* db, const QString& path);
+    void watchCommits();
 
     sqlite3* db_ = nullptr;
     QString path_;
     bool readOnly_ = false;
     std::unique_ptr<SyncRecorder> sync_;
+    CommitListener listener_;
+    // The file's tables that the transaction under way changed.
+    std::vector<std::string> changedTables_;
 };
 
 // The settings every connection to a household file gets before it reads anything: the file's

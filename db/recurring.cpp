@@ -2,6 +2,7 @@
 
 #include "connection.h"
 #include "dberror.h"
+#include "exactsum.h"
 #include "statement.h"
 #include "syncrecorder.h"
 
@@ -10,6 +11,8 @@
 #include <QSet>
 #include <algorithm>
 #include <limits>
+#include <map>
+#include <memory>
 #include <optional>
 #include <sqlite3.h>
 
@@ -294,11 +297,98 @@ QList<Due> dueUntil(Connection& conn, const QDate& until)
                     looked.insert(key, {problemOf(conn, t), namesOf(conn, t)});
                 found = looked.value(key);
             }
-            out << Due{t, d, found->first, found->second};
+            out << Due{t, d, found->first, found->second, QDate()};
         }
     }
     std::stable_sort(out.begin(), out.end(), [](const Due& a, const Due& b) { return a.due < b.due; });
     return out;
+}
+
+void markEnteredByHand(Connection& conn, QList<Due>& due)
+{
+    for (Due& d : due)
+        d.seemsEntered = QDate();
+    if (due.isEmpty())
+        return;
+    // The records that templates posted are not entered by hand.
+    QSet<QPair<QString, qint64>> posted;
+    {
+        Statement st(conn, QStringLiteral("SELECT 帐, 行号 FROM 定期记录 WHERE 行号 IS NOT NULL"));
+        while (st.step())
+            posted.insert({st.text(0), st.int64(1)});
+    }
+    // Each occurrence's records near its date: found in an index that holds the date (or the
+    // direction) with the amount, so that only the records of about its amount are read from the
+    // ledger and tested there for the other fields ("+": not looked up in their own indexes); their
+    // amount is then compared exactly.
+    std::map<QString, std::unique_ptr<Statement>> near;  // by ledger
+    struct Candidate {
+        qsizetype occurrence;
+        QPair<QString, qint64> record;
+        QDate date;
+        qint64 distance;
+    };
+    QList<Candidate> candidates;
+    for (qsizetype i = 0; i < due.size(); ++i) {
+        const Due& d = due[i];
+        const Template& t = d.what;
+        if (!d.problem.isEmpty() || !d.due.isValid())
+            continue;
+        std::unique_ptr<Statement>& st = near[t.ledger];
+        if (!st && t.ledger == kBank)
+            st = std::make_unique<Statement>(conn, QStringLiteral("SELECT rowid, 日期, 金额 FROM 银行帐 WHERE 日期 BETWEEN ? AND ?"
+                                                                  " AND 金额 BETWEEN ? AND ? AND 存或取 = ? AND +银行ID = ?"
+                                                                  " AND +成员ID = ? AND +类型 = ?"));
+        else if (!st && (t.ledger == kIncome || t.ledger == kExpense || t.ledger == kInvestment))
+            st = std::make_unique<Statement>(conn, QStringLiteral("SELECT rowid, 日期, 金额 FROM %1 WHERE 日期 BETWEEN ? AND ?"
+                                                                  " AND 金额 BETWEEN ? AND ? AND +成员ID = ? AND +类型ID = ?")
+                                                       .arg(t.ledger));
+        if (!st)
+            continue;
+        st->reset();
+        QVariantList values = {d.due.addDays(-kEnteredWithinDays).toString(Qt::ISODate),
+                               d.due.addDays(kEnteredWithinDays).toString(Qt::ISODate), t.amount.toDouble() - 0.0001,
+                               t.amount.toDouble() + 0.0001};
+        if (t.ledger == kBank)
+            values << t.inOut << t.bankId << t.memberId << t.typeId;
+        else
+            values << t.memberId << t.typeId;
+        st->bindAll(values);
+        while (st->step()) {
+            const QPair<QString, qint64> record{t.ledger, st->int64(0)};
+            const QDate date = dateOf(st->text(1));
+            if (posted.contains(record) || !date.isValid())
+                continue;
+            std::optional<Money> amount;
+            try {
+                amount = ExactSum::amountAt(*st, 2);
+            } catch (const DbError&) {
+                continue;  // an amount that is none is no occurrence's
+            }
+            if (amount == t.amount)
+                candidates << Candidate{i, record, date, std::abs(date.daysTo(d.due))};
+        }
+    }
+    // The nearest pairs first; each record and each occurrence taken once.
+    std::stable_sort(candidates.begin(), candidates.end(), [&due](const Candidate& a, const Candidate& b) {
+        if (a.distance != b.distance)
+            return a.distance < b.distance;
+        return due[a.occurrence].due < due[b.occurrence].due;
+    });
+    QSet<QPair<QString, qint64>> taken;
+    for (const Candidate& c : candidates) {
+        if (due[c.occurrence].seemsEntered.isValid() || taken.contains(c.record))
+            continue;
+        taken.insert(c.record);
+        due[c.occurrence].seemsEntered = c.date;
+    }
+}
+
+QString noteOf(const Due& d)
+{
+    if (!d.problem.isEmpty() || !d.seemsEntered.isValid())
+        return d.problem;
+    return QStringLiteral("可能已手工录入（%1）").arg(d.seemsEntered.toString(Qt::ISODate));
 }
 
 void post(Connection& conn, const QList<Posting>& postings)

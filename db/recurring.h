@@ -81,9 +81,22 @@ struct Due {
     QDate due;
     QString problem;  // not empty: it is listed with this reason and not posted
     Names names;      // of its member and type, as namesOf gives them
+    QDate seemsEntered;  // valid: the date of a record that seems to be this one entered by hand
 };
 // Every such occurrence up to and including `until`, by date, then by template.
 QList<Due> dueUntil(Connection& conn, const QDate& until);
+
+// How many days a record entered by hand may lie from an occurrence's due date and still seem to
+// be that occurrence.
+inline constexpr int kEnteredWithinDays = 3;
+// Marks each occurrence (without a problem) that seems to have been entered by hand already: a
+// record of its ledger with the same member and type (for the bank ledger the same bank, 存或取 and
+// 类型), the same amount to the ten-thousandth, dated at most kEnteredWithinDays from the due date,
+// and not posted from a template. A record stands for one occurrence only: the nearest in date (the
+// earlier occurrence on a tie). `seemsEntered` is set to its date.
+void markEnteredByHand(Connection& conn, QList<Due>& due);
+// What the lists say of an occurrence (说明): its problem, or "可能已手工录入（2026-03-02）".
+QString noteOf(const Due& d);
 
 // An occurrence to post: the record's date and amount as the user left them.
 struct Posting {

@@ -4,6 +4,8 @@
 #include "dberror.h"
 #include "money.h"
 
+#include <QStringEncoder>
+#include <QVarLengthArray>
 #include <sqlite3.h>
 
 Statement::Statement(Connection& conn, const QString& sql) : conn_(conn), sql_(sql)
@@ -83,6 +85,32 @@ void Statement::bindAll(const QVariantList& values)
 void Statement::bindInt64(int index, std::int64_t value)
 {
     const int rc = sqlite3_bind_int64(st_, index, value);
+    if (rc != SQLITE_OK)
+        conn_.raise(rc, sql_);
+}
+
+void Statement::bindText(int index, QStringView text)
+{
+    // Most texts are short: converted on the stack.
+    QStringEncoder encoder(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
+    QVarLengthArray<char, 256> utf8(encoder.requiredSpace(text.size()));
+    const qsizetype n = encoder.appendToBuffer(utf8.data(), text) - utf8.data();
+    const int rc = sqlite3_bind_text(st_, index, utf8.constData(), static_cast<int>(n), SQLITE_TRANSIENT);
+    if (rc != SQLITE_OK)
+        conn_.raise(rc, sql_);
+}
+
+void Statement::bindUtf8(int index, QByteArrayView utf8, bool copy)
+{
+    const int rc = sqlite3_bind_text(st_, index, utf8.data() ? utf8.data() : "", static_cast<int>(utf8.size()),
+                                     copy ? SQLITE_TRANSIENT : SQLITE_STATIC);
+    if (rc != SQLITE_OK)
+        conn_.raise(rc, sql_);
+}
+
+void Statement::bindMoney(int index, const Money& m)
+{
+    const int rc = m.units() % 10000 == 0 ? sqlite3_bind_int64(st_, index, m.units() / 10000) : sqlite3_bind_double(st_, index, m.toDouble());
     if (rc != SQLITE_OK)
         conn_.raise(rc, sql_);
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 class Connection;
+class Money;
 struct sqlite3_stmt;
 struct sqlite3_value;
 
@@ -26,6 +27,13 @@ public:
     // Binds a whole number, a byte string (as a blob) or a value taken from another statement
     // (sqlite3_value, e.g. one column of another statement's row).
     void bindInt64(int index, std::int64_t value);
+    // A text or an amount, as bind() binds them (without going through a QVariant, for a statement
+    // stepped for every row of a long list).
+    void bindText(int index, QStringView text);
+    void bindMoney(int index, const Money& amount);
+    // A text already in UTF-8: copied by the engine, or (`copy` false) read where it is, which the
+    // caller keeps unchanged until the statement is finalized or the mark bound again.
+    void bindUtf8(int index, QByteArrayView utf8, bool copy = true);
     void bindBlob(int index, const QByteArray& bytes);
     void bindValue(int index, const sqlite3_value* value);
 

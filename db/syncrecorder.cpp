@@ -71,18 +71,16 @@ void SyncRecorder::startSession()
             throw DbError(DbError::Other, SQLITE_ERROR, QStringLiteral("cannot record the table ") + QString::fromUtf8(t.name));
         }
     }
-    sqlite3_commit_hook(db, &SyncRecorder::vetoUnrecordedCommit, this);
-    sqlite3_update_hook(db, &SyncRecorder::noteWrite, this);
+    conn_.watchCommits();  // its hooks tell this recorder of every write and commit
 }
 
 void SyncRecorder::endSession()
 {
     if (!session_)
         return;
-    sqlite3_commit_hook(conn_.handle(), nullptr, nullptr);
-    sqlite3_update_hook(conn_.handle(), nullptr, nullptr);
     sqlite3session_delete(session_);
     session_ = nullptr;
+    conn_.watchCommits();
 }
 
 void SyncRecorder::renewSession()

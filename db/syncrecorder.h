@@ -93,6 +93,9 @@ private:
     void renewSession();
     void flushKeys();
     void capture();
+    // Called by the connection's hooks (Connection::watchCommits) while a session records.
+    friend class Connection;
+    bool recording() const { return session_ != nullptr; }
     static int vetoUnrecordedCommit(void* self);
     static void noteWrite(void* self, int op, const char* database, const char* table, long long rowid);
 

@@ -12,10 +12,10 @@ namespace Workbook {
 // Whether the bytes start as a ZIP file does (a workbook or any other ZIP).
 bool looksLikeZip(const QByteArray& bytes);
 
-// The first worksheet as CSV text: line N is the sheet's row N (rows the sheet leaves out are empty
+// The first worksheet as CSV text in UTF-8: line N is the sheet's row N (rows the sheet leaves out are empty
 // lines), cells in their columns, each quoted where it holds a comma or a quote, line breaks inside
 // a cell made blanks. Nothing, with `error` set to a message for the user, when the bytes are not a
 // sound workbook or it is too large.
-std::optional<QString> firstSheetAsCsv(const QByteArray& bytes, QString* error);
+std::optional<QByteArray> firstSheetAsCsv(const QByteArray& bytes, QString* error);
 
 }  // namespace Workbook

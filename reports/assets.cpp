@@ -2,6 +2,7 @@
 
 #include "badamounts.h"
 #include "dberror.h"
+#include "exactsum.h"
 #include "shell/waitcursor.h"
 #include "shell/app.h"
 #include "shell/inputs.h"
@@ -168,13 +169,9 @@ std::optional<MoneyTotal> AssetsWindow::sumOf(const QString& sql, const QString&
     // The amounts are added up exactly, as the query total does: the engine's sum of real numbers
     // would round. An amount that is no amount (not a finite number, beyond an amount's range, a
     // text another tool wrote) is named with its record rather than any figure shown.
-    std::optional<MoneyTotal> sum;
     try {
-        rs_.open(App::conn, sql, Recordset::ReadOnly);
-        if (rs_.rowCount() > 0)
-            sum = rs_.sum(rs_.fieldIndex(QStringLiteral("z")), 0);
+        return ExactSum::total(App::conn, sql);
     } catch (const DbError& e) {
-        rs_.close();
         if (e.kind() != DbError::BadValue && e.kind() != DbError::Overflow)
             throw;
         const QString bad = findBadAmount(table, field);
@@ -182,8 +179,6 @@ std::optional<MoneyTotal> AssetsWindow::sumOf(const QString& sql, const QString&
             throw;
         throw BadAmount{bad};
     }
-    rs_.close();
-    return sum;
 }
 
 void AssetsWindow::computeStatistics()
@@ -196,29 +191,29 @@ void AssetsWindow::computeStatistics()
     try {
         const WaitCursor wait;
         progress(QStringLiteral("正在统计收入帐...."));
-        const auto income = sumOf(QStringLiteral("select 金额 as z from 收入帐"), QStringLiteral("收入帐"), amount);
+        const auto income = sumOf(QStringLiteral("select EXACT_SUM(金额) from 收入帐"), QStringLiteral("收入帐"), amount);
         incomeExpenseLabel(1)->setText(sumText(income));
         progress(QStringLiteral("正在统计支出帐...."));
-        const auto expense = sumOf(QStringLiteral("select 金额 as z from 支出帐"), QStringLiteral("支出帐"), amount);
+        const auto expense = sumOf(QStringLiteral("select EXACT_SUM(金额) from 支出帐"), QStringLiteral("支出帐"), amount);
         incomeExpenseLabel(2)->setText(sumText(expense));
         incomeExpenseLabel(3)->setText(diff(income, expense));
 
         progress(QStringLiteral("正在统计银行帐...."));
-        const auto in = sumOf(QStringLiteral("select 金额 as z from 银行帐 where 存或取='存入'"), QStringLiteral("银行帐"), amount);
+        const auto in = sumOf(QStringLiteral("select EXACT_SUM(金额) from 银行帐 where 存或取='存入'"), QStringLiteral("银行帐"), amount);
         positionLabel(3)->setText(sumText(in));
-        const auto out = sumOf(QStringLiteral("select 金额 as z from 银行帐 where 存或取='支出'"), QStringLiteral("银行帐"), amount);
+        const auto out = sumOf(QStringLiteral("select EXACT_SUM(金额) from 银行帐 where 存或取='支出'"), QStringLiteral("银行帐"), amount);
         positionLabel(4)->setText(sumText(out));
         positionLabel(5)->setText(diff(in, out));
 
         progress(QStringLiteral("正在统计负债状况...."));
-        const auto borrowed = sumOf(QStringLiteral("select 余额 as z from 负债 where 类型='欠人'"), QStringLiteral("负债"), balance);
+        const auto borrowed = sumOf(QStringLiteral("select EXACT_SUM(余额) from 负债 where 类型='欠人'"), QStringLiteral("负债"), balance);
         positionLabel(8)->setText(sumText(borrowed));
-        const auto lent = sumOf(QStringLiteral("select 余额 as z from 负债 where 类型='人欠'"), QStringLiteral("负债"), balance);
+        const auto lent = sumOf(QStringLiteral("select EXACT_SUM(余额) from 负债 where 类型='人欠'"), QStringLiteral("负债"), balance);
         positionLabel(7)->setText(sumText(lent));
         positionLabel(6)->setText(diff(borrowed, lent));
 
         progress(QStringLiteral("正在统计其它投资状况...."));
-        const auto invested = sumOf(QStringLiteral("select 金额 as z from 投资帐"), QStringLiteral("投资帐"), amount);
+        const auto invested = sumOf(QStringLiteral("select EXACT_SUM(金额) from 投资帐"), QStringLiteral("投资帐"), amount);
         positionLabel(12)->setText(invested ? invested->toGrouped() : QStringLiteral(" "));
         const MoneyTotal zero;
         showPosition({{QStringLiteral("收入/支出余额"), income.value_or(zero) - expense.value_or(zero)},
@@ -239,7 +234,6 @@ void AssetsWindow::computeStatistics()
 void AssetsWindow::clearFigures()
 {
     // No half-computed position stays on show.
-    rs_.close();
     for (int i : {1, 2, 3})
         incomeExpenseLabel(i)->setText(QString());  // clear() would not tell a screen reader
     for (int i : {3, 4, 5, 6, 7, 8, 12})

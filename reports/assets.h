@@ -2,7 +2,6 @@
 
 #include "charts.h"
 #include "printedreport.h"
-#include "recordset.h"
 #include "shell/datawindow.h"
 
 #include <QMap>
@@ -29,7 +28,8 @@ public:
 
 private:
     void computeStatistics();
-    // The single value z of a one-row sum over `field` of `table`; empty when the sum is empty.
+    // The exact total of a statement "select EXACT_SUM(field) from table ..."; empty when no record
+    // was summed. An amount that is none raises BadAmount, naming the first such record of `table`.
     std::optional<MoneyTotal> sumOf(const QString& sql, const QString& table, const QString& field);
     void progress(const QString& text);
     void clearFigures();
@@ -38,7 +38,6 @@ private:
     QLabel* incomeExpenseLabel(int i) const { return incomeExpenseLabels_.value(i); }
     QLabel* positionLabel(int i) const { return positionLabels_.value(i); }
 
-    Recordset rs_;
     QMap<int, QLabel*> incomeExpenseLabels_;
     QMap<int, QLabel*> positionLabels_;
     QLabel* dateLabel = nullptr;

@@ -72,6 +72,10 @@ BudgetReport::BudgetReport(QWidget* parent) : DataWindow(QStringLiteral("frmBudg
     periodBox = new QComboBox(this);
     periodBox->setObjectName(QStringLiteral("cboPeriod"));
     periodBox->addItems({QStringLiteral("按月"), QStringLiteral("按年")});
+    yearPartBox = new QComboBox(this);
+    yearPartBox->setObjectName(QStringLiteral("cboYearPart"));
+    yearPartBox->addItems({QStringLiteral("全年"), QStringLiteral("年初至今")});
+    yearPartBox->setEnabled(false);  // for a year
     monthBox = datePicker(QStringLiteral("dtMonth"), App::today(), this);
     monthBox->setDisplayFormat(QStringLiteral("yyyy-MM"));
     auto* compute = new QPushButton(QStringLiteral("统计"), this);
@@ -79,14 +83,16 @@ BudgetReport::BudgetReport(QWidget* parent) : DataWindow(QStringLiteral("frmBudg
     compute->setDefault(true);
     auto* criteria = new QGridLayout;
     addFieldRow(criteria, 0, {{QStringLiteral("范围"), scopeBox}, {QStringLiteral("期间"), periodBox},
-                              {QStringLiteral("年月"), monthBox}});
-    criteria->addWidget(compute, 0, 6);
+                              {QStringLiteral("年内"), yearPartBox}, {QStringLiteral("年月"), monthBox}});
+    criteria->addWidget(compute, 0, 8);
 
     grid = new DataGrid(this);
     grid->setObjectName(QStringLiteral("DG"));
     grid->setAccessibleName(QStringLiteral("各类支出的预算执行"));
     grid->setItemDelegateForColumn(5, new BudgetBarDelegate(grid));
     totals = new ValueLabel(QStringLiteral("lblTotals"), QString(), this);
+    monthsLabel = new ValueLabel(QStringLiteral("lblMonths"), QString(), this);
+    monthsLabel->setWordWrap(true);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -102,12 +108,15 @@ BudgetReport::BudgetReport(QWidget* parent) : DataWindow(QStringLiteral("frmBudg
     layout->addLayout(criteria);
     layout->addWidget(grid, 1);
     layout->addWidget(totals);
+    layout->addWidget(monthsLabel);
     layout->addLayout(buttons);
 
     connect(compute, &QPushButton::clicked, this, [this] { this->compute(); });
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
-    connect(periodBox, &QComboBox::currentIndexChanged, this,
-            [this](int i) { monthBox->setDisplayFormat(i == 0 ? QStringLiteral("yyyy-MM") : QStringLiteral("yyyy")); });
+    connect(periodBox, &QComboBox::currentIndexChanged, this, [this](int i) {
+        monthBox->setDisplayFormat(i == 0 ? QStringLiteral("yyyy-MM") : QStringLiteral("yyyy"));
+        yearPartBox->setEnabled(i == 1);
+    });
     this->compute();
 }
 
@@ -121,7 +130,8 @@ QString BudgetReport::periodText() const
 {
     const QDate m = monthBox->date();
     return periodBox->currentIndex() == 0 ? QStringLiteral("%1年%2月").arg(m.year()).arg(m.month())
-                                          : QStringLiteral("%1年").arg(m.year());
+                                          : QStringLiteral("%1年%2").arg(m.year()).arg(yearPartBox->currentIndex() == 0 ? QString()
+                                                                                                        : yearPartBox->currentText());
 }
 
 void BudgetReport::compute()
@@ -129,8 +139,18 @@ void BudgetReport::compute()
     const QDate m = monthBox->date();
     try {
         const WaitCursor wait;
-        const Budgets::Execution e = Budgets::execution(App::conn, scopeBox->currentData().toString(), m.year(),
-                                                        periodBox->currentIndex() == 0 ? m.month() : 0);
+        // A month is counted as chosen; a year from the book's first record, whole or to this month.
+        Budgets::CountedMonths months;
+        if (periodBox->currentIndex() == 0) {
+            months.year = m.year();
+            months.from = months.to = m.month();
+        } else {
+            months = Budgets::countedMonths(App::conn, m.year(),
+                                            yearPartBox->currentIndex() == 0 ? Budgets::YearPart::Whole : Budgets::YearPart::ToDate,
+                                            App::today());
+        }
+        const Budgets::Execution e = Budgets::execution(App::conn, scopeBox->currentData().toString(), m.year(), months.from, months.to);
+        monthsLabel->setText(Budgets::countedMonthsText(months));
         fillResult(e);
         rs_.open(App::conn, QStringLiteral("SELECT 类型ID, 类型, 预算, 已支出, 剩余, 执行 FROM temp.%1 ORDER BY rowid").arg(kResultTable),
                  {}, Recordset::ReadOnly);
@@ -145,6 +165,7 @@ void BudgetReport::compute()
                                  (e.budget - e.spent).toGrouped()));
     } catch (const std::exception& e) {
         totals->setText(QString());
+        monthsLabel->setText(QString());
         showDbError(e, QStringLiteral("预算执行没有统计出来。"));
     }
     printing_.setEnabled(rs_.isOpen());
@@ -157,6 +178,6 @@ ReportContent BudgetReport::report() const
     c.title = windowTitle();
     c.about << QStringLiteral("范围：%1　期间：%2").arg(scopeBox->currentText(), periodText());
     c.table = grid->model();
-    c.totals << totals->text();
+    c.totals << totals->text() << monthsLabel->text();
     return c;
 }

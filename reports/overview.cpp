@@ -6,6 +6,7 @@
 #include "recurring.h"
 #include "shell/waitcursor.h"
 #include "shell/app.h"
+#include "shell/filechanges.h"
 #include "shell/inputs.h"
 #include "shell/valuelabel.h"
 
@@ -26,6 +27,7 @@ QStandardItem* cell(const QString& text, bool amount = false)
 {
     auto* item = new QStandardItem(text);
     item->setEditable(false);
+    item->setToolTip(text);  // a cell cut short is read whole
     if (amount)
         item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     return item;
@@ -66,6 +68,7 @@ QTableView* OverviewWindow::table(const QString& name, const QString& spokenName
     // may have hundreds of occurrences due, and measuring texts would be most of the window's time.
     view->horizontalHeader()->setResizeContentsPrecision(100);
     view->verticalHeader()->hide();
+    view->setWordWrap(false);
     return view;
 }
 
@@ -141,6 +144,9 @@ OverviewWindow::OverviewWindow(QWidget* parent) : DataWindow(QStringLiteral("frm
     });
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     load();
+    // What the window shows follows the file: after a posting (the due records after the login among
+    // them), a correction or an import, in this window or another, it is read again.
+    FileChanges::follow(this, [this] { load(); }, FileChanges::noFigures());
 }
 
 OverviewWindow* OverviewWindow::showAfterLogin(QWidget* parent)
@@ -160,9 +166,12 @@ OverviewWindow* OverviewWindow::showAfterLogin(QWidget* parent)
 void OverviewWindow::load()
 {
     const QDate today = App::today();
+    for (auto [view, model] : lists_)
+        model->clear();
     try {
         const WaitCursor wait;
-        const Overview::Glance g = Overview::glance(App::conn, today);
+        Overview::Glance g = Overview::glance(App::conn, today);
+        Recurring::markEnteredByHand(App::conn, g.due);
         int r = 0;
         for (const Overview::MonthTotals* t : {&g.month.now, &g.month.last}) {
             const QString prefix = r++ == 0 ? QStringLiteral("lblThis_") : QStringLiteral("lblLast_");
@@ -179,7 +188,7 @@ void OverviewWindow::load()
                                          QStringLiteral("金额"), QStringLiteral("说明")});
         for (const Recurring::Due& d : g.due)
             due_->appendRow({cell(d.due.toString(Qt::ISODate)), cell(d.what.ledger), cell(d.names.member), cell(d.names.type),
-                             cell(d.what.amount.toGrouped(), true), cell(d.problem)});
+                             cell(d.what.amount.toGrouped(), true), cell(Recurring::noteOf(d))});
         latest_->setHorizontalHeaderLabels({QStringLiteral("帐"), QStringLiteral("日期"), QStringLiteral("成员"), QStringLiteral("类型"),
                                             QStringLiteral("金额"), QStringLiteral("备注")});
         for (const Overview::Record& x : g.latest)

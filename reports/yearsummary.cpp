@@ -2,6 +2,8 @@
 
 #include "badamounts.h"
 #include "dberror.h"
+#include "exactsum.h"
+#include "statement.h"
 #include "shell/waitcursor.h"
 #include "shell/app.h"
 #include "shell/gridexport.h"
@@ -67,6 +69,14 @@ YearSummary::YearSummary(QWidget* parent) : DataWindow(QStringLiteral("frmYear")
     dg->setObjectName(QStringLiteral("dg"));
     dg->setAccessibleName(QStringLiteral("年终汇总"));
     dg->setRecordset(&rs_);  // empty until the summary is shown
+    // The columns' widths, formats and alignment hold for every summary shown: each is measured once
+    // when its months arrive.
+    dg->setColumnTwips(0, 700);
+    for (int c = 1; c <= 3; ++c) {
+        dg->setColumnTwips(c, 1800);
+        dg->setColumnFormat(c, RecordsetModel::Format::Grouped);
+        dg->setColumnAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+    }
     totalsLabel = new ValueLabel(QStringLiteral("lblTotals"), QString(), this);
     totalsLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     chart = newChartView(QStringLiteral("chart"), QStringLiteral("各月收入、支出与结余图表"), this);
@@ -81,11 +91,12 @@ YearSummary::YearSummary(QWidget* parent) : DataWindow(QStringLiteral("frmYear")
     top->addWidget(buddyLabel(QStringLiteral("年份："), yearBox, this));
     top->addWidget(yearBox);
     top->addStretch(1);
+    // The grid as wide as its columns, so that none is out of view; the chart takes the rest. The
+    // totals line under both, wrapped when the window is narrow: 结余 at its end is never cut off.
+    dg->keepColumnsInView();
+    totalsLabel->setWordWrap(true);
     auto* middle = new QHBoxLayout;
-    auto* left = new QVBoxLayout;
-    left->addWidget(dg, 1);
-    left->addWidget(totalsLabel);
-    middle->addLayout(left, 2);
+    middle->addWidget(dg, 2);
     middle->addWidget(chart, 3);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(GridExport::exportButton(dg, windowTitle(), this));
@@ -97,6 +108,7 @@ YearSummary::YearSummary(QWidget* parent) : DataWindow(QStringLiteral("frmYear")
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(middle, 1);
+    layout->addWidget(totalsLabel);
     layout->addLayout(buttons);
 
     connect(summaryButton, &QPushButton::clicked, this, [this] { summarise(); });
@@ -175,12 +187,6 @@ void YearSummary::doNow()
         for (const MonthFigures& m : sumYear(y))
             totals << shownTotal(m.income) << shownTotal(m.expense) << shownTotal(m.invested);
         rs_.open(App::conn, monthsStatement(), totals, Recordset::ReadOnly);
-        dg->setColumnTwips(0, 700);
-        for (int c = 1; c <= 3; ++c) {
-            dg->setColumnTwips(c, 1800);
-            dg->setColumnFormat(c, RecordsetModel::Format::Grouped);
-            dg->setColumnAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
-        }
         summaryButton->setEnabled(false);
         shownYear_ = y;
         showTotals();
@@ -266,22 +272,27 @@ QList<MonthFigures> YearSummary::sumYear(int year)
     const QVariantList days{QDate(year, 1, 1).toString(Qt::ISODate), QDate(year, 12, 31).toString(Qt::ISODate)};
     MoneyTotal MonthFigures::*const kinds[3] = {&MonthFigures::income, &MonthFigures::expense, &MonthFigures::invested};
     for (int k = 0; k < 3; ++k) {
-        Recordset records;
-        records.open(App::conn, kRecordsOfYear.arg(QString::fromUtf8(kLedgers[k])), days, Recordset::ReadOnly);
-        for (int r = 0; r < records.rowCount(); ++r) {
-            const int month = records.valueAt(r, 0).toInt();
-            if (month < 1 || month > 12)
-                continue;  // a month no row of the summary has
-            try {
-                if (const auto amount = records.moneyAt(r, 1))
+        // The year's records are stepped once, each amount added to its month as it is read: no
+        // result is kept, and no grouping sorts them.
+        const QString ledger = QString::fromUtf8(kLedgers[k]);
+        Statement records(App::conn, kRecordsOfYear.arg(ledger));
+        records.bindAll(days);
+        try {
+            while (records.step()) {
+                const std::int64_t month = records.int64(0);
+                if (month < 1 || month > 12)
+                    continue;  // a month no row of the summary has
+                if (const auto amount = ExactSum::amountAt(records, 1))
                     months[month - 1].*kinds[k] += *amount;
-            } catch (const DbError&) {
-                // An amount another tool wrote that is no amount is named; no figure is made from it.
-                const QString bad = findBadAmount(QString::fromUtf8(kLedgers[k]), QStringLiteral("金额"));
-                if (bad.isEmpty())
-                    throw;
-                throw BadAmount{bad};
             }
+        } catch (const DbError& e) {
+            // An amount another tool wrote that is no amount is named; no figure is made from it.
+            if (e.kind() != DbError::BadValue)
+                throw;
+            const QString bad = findBadAmount(ledger, QStringLiteral("金额"));
+            if (bad.isEmpty())
+                throw;
+            throw BadAmount{bad};
         }
     }
     for (int m = 0; m < 12; ++m)

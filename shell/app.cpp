@@ -1,6 +1,7 @@
 #include "app.h"
 
 #include "datafolder.h"
+#include "filechanges.h"
 #include "safekeeping.h"
 #include "syncwindow.h"
 #include "undo.h"
@@ -42,6 +43,7 @@ QString databasePath()
 
 bool openConn()
 {
+    FileChanges::watch();  // the windows showing figures follow every commit
     if (conn.isOpen())
         return true;
     if (!Safekeeping::openAtStart())
@@ -211,6 +213,11 @@ QString chooseFile(FileDialog kind, const QString& caption, const QString& propo
     if (!chosen.isEmpty())
         g_lastFolders.insert(fileKind, QFileInfo(chosen).absolutePath());
     return chosen;
+}
+
+QString chooseFileIn(FileDialog kind, const QString& caption, const QString& folder, QWidget* parent)
+{
+    return g_answerer->chooseFile(kind, caption, folder, QStringLiteral("和顺家账数据 (*.mdb);;所有文件 (*)"), parent);
 }
 
 QDate today()

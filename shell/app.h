@@ -59,6 +59,9 @@ QString chooseFile(FileDialog kind, const QString& caption, const QString& propo
                    const QString& filter = QString());
 // A dialog opens in the folder where the last one for the same kind of file (CSV, PDF, the household's
 // data and its backups) chose, during this run; the first where the caller proposes.
+// The program's data files, in a dialog that always opens on `folder` (the automatic backups to
+// restore from, wherever the last copy went), its choice not remembered for the others.
+QString chooseFileIn(FileDialog kind, const QString& caption, const QString& folder, QWidget* parent = nullptr);
 
 // Who answers the message boxes and file dialogs: by default a person, through real boxes and
 // dialogs; the start check and the tests install answers from a script (shell/scriptedanswers.h).

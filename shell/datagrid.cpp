@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <algorithm>
@@ -120,12 +121,10 @@ void DataGrid::fitColumns(bool shrink)
     }
 }
 
-void DataGrid::fitColumn(int column, bool shrink)
+int DataGrid::neededWidth(int column)
 {
     // The widths were chosen for the short dates and narrow digits of another font: a column is
     // never so narrow that its header or any of its cells is cut off.
-    if (!model_ || !rs_ || column >= model_->columnCount() || hidden_.contains(column))
-        return;
     QHeaderView* header = horizontalHeader();
     int need = std::max(minWidth_.value(column, header->defaultSectionSize()), header->sectionSizeHint(column));
     QStyleOptionViewItem option;
@@ -137,8 +136,73 @@ void DataGrid::fitColumn(int column, bool shrink)
         const QModelIndex idx = model_->index(model_->gridRow(r), column);
         need = std::max(need, itemDelegateForIndex(idx)->sizeHint(option, idx).width() + grid);
     }
+    needed_.insert(column, need);
+    return need;
+}
+
+void DataGrid::fitColumn(int column, bool shrink)
+{
+    if (!model_ || !rs_ || column >= model_->columnCount() || hidden_.contains(column))
+        return;
+    if (column == elastic_) {
+        fitElastic();
+        return;
+    }
+    QHeaderView* header = horizontalHeader();
+    const int need = neededWidth(column);
     if (shrink ? header->sectionSize(column) != need : header->sectionSize(column) < need)
         header->resizeSection(column, need);
+    if (elastic_ >= 0)
+        fitElastic();
+    if (columnsInView_)
+        fitMinimumWidth();
+}
+
+void DataGrid::keepColumnsInView()
+{
+    columnsInView_ = true;
+    fitMinimumWidth();
+}
+
+void DataGrid::fitMinimumWidth()
+{
+    if (!model_ || !rs_)
+        return;
+    int width = 2 * frameWidth() + (verticalHeader()->isVisible() ? verticalHeader()->width() : 0)
+        + verticalScrollBar()->sizeHint().width();
+    for (int c = 0; c < model_->columnCount(); ++c)
+        if (!isColumnHidden(c))
+            width += needed_.contains(c) ? needed_.value(c) : neededWidth(c);
+    setMinimumWidth(width);
+}
+
+void DataGrid::fitElastic()
+{
+    if (!model_ || !rs_ || elastic_ < 0 || elastic_ >= model_->columnCount() || hidden_.contains(elastic_))
+        return;
+    // The room the other columns leave, as wide as they need to be (the last one is stretched
+    // over what is left, so its own need counts, not its width), as they were last measured.
+    int others = 0;
+    for (int c = 0; c < model_->columnCount(); ++c)
+        if (c != elastic_ && !isColumnHidden(c))
+            others += needed_.contains(c) ? needed_.value(c) : neededWidth(c);
+    const int room = viewport()->width() - others;
+    const int width = std::max(minWidth_.value(elastic_, 0), std::min(neededWidth(elastic_), room));
+    if (horizontalHeader()->sectionSize(elastic_) != width)
+        horizontalHeader()->resizeSection(elastic_, width);
+}
+
+void DataGrid::setColumnElastic(int column)
+{
+    elastic_ = column;
+    setTextElideMode(Qt::ElideRight);
+    fitElastic();
+}
+
+void DataGrid::resizeEvent(QResizeEvent* e)
+{
+    QTableView::resizeEvent(e);
+    fitElastic();
 }
 
 void DataGrid::setColumnAlignment(int column, Qt::Alignment a)

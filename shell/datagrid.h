@@ -33,11 +33,19 @@ public:
     void setColumnAlignment(int column, Qt::Alignment a);
     void setColumnFormat(int column, RecordsetModel::Format f);
     void setColumnHiddenWidth(int column);  // width 0
+    // The column gives way to the others: at most the room they leave in the grid (and at least the
+    // width given it), so that a text that grows (a repayment log) never pushes the columns after it
+    // out of view. Its cells are cut short with "…"; each shows its whole text as a tooltip.
+    void setColumnElastic(int column);
+    // The grid asks its layout for the width of all its columns (as wide as they need to be), so
+    // that none is out of view at any size of its window.
+    void keepColumnsInView();
     // Sorts as a click on the header of `column` does: by it, or the other way when it is sorted by it.
     void sortByHeader(int column);
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
 
 private:
     void setUpSorting();
@@ -45,6 +53,14 @@ private:
     // Every shown column to its content; `shrink` lets a column narrow (after a new load).
     void fitColumns(bool shrink);
     void fitColumn(int column, bool shrink);
+    // The width a column needs for its header and its widest cells, at least the width it was given;
+    // kept in needed_ as each column is fitted.
+    int neededWidth(int column);
+    QHash<int, int> needed_;  // pixels, by column, as last measured
+    void fitElastic();
+    void fitMinimumWidth();
+    int elastic_ = -1;
+    bool columnsInView_ = false;
     QHash<int, int> minWidth_;  // pixels, by column
     QSet<int> hidden_;
     QPointer<Recordset> rs_;

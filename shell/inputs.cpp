@@ -509,14 +509,19 @@ protected:
         QDateEdit::keyPressEvent(e);
     }
 
-    void inputMethodEvent(QInputMethodEvent* e) override
+    // A spin box hands what an input method commits straight to its line edit, past inputMethodEvent():
+    // a date committed whole is taken here first.
+    bool event(QEvent* e) override
     {
-        if (!e->commitString().isEmpty() && (typing_ || wholeSelected())) {
-            type(e->commitString());
-            e->accept();
-            return;
+        if (e->type() == QEvent::InputMethod) {
+            auto* im = static_cast<QInputMethodEvent*>(e);
+            if (!im->commitString().isEmpty() && (typing_ || wholeSelected())) {
+                type(im->commitString());
+                im->accept();
+                return true;
+            }
         }
-        QDateEdit::inputMethodEvent(e);
+        return QDateEdit::event(e);
     }
 
     void focusOutEvent(QFocusEvent* e) override

@@ -148,8 +148,7 @@ LoginWindow::LoginWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     setTabOrder(cancelButton, Image1);
     guardTextInput(this);
     Addcbo();
-    startNoteLabel->setVisible(loaded_ && memberBox->count() == 0);
-    setFixedSize(layout->sizeHint().expandedTo(QSize(twips(4650), twips(2040))));
+    showStartNote();
     memberBox->setCurrentIndex(-1);
     memberBox->clearEditText();
     memberBox->setFocus();
@@ -182,6 +181,14 @@ void LoginWindow::fillNames()
         // The names are only a convenience: a member can still type theirs.
         showDbError(e, QStringLiteral("无法读取成员名单。"));
     }
+}
+
+void LoginWindow::showStartNote()
+{
+    // How to begin is said while the book has no members; the window fits what it shows.
+    startNoteLabel->setVisible(loaded_ && memberBox->count() == 0);
+    layout()->activate();
+    setFixedSize(layout()->sizeHint().expandedTo(QSize(twips(4650), twips(2040))));
 }
 
 void LoginWindow::logIn()
@@ -248,6 +255,7 @@ void LoginWindow::showAgain()
     // The members as they are now: some may have been added or renamed since the last login.
     const QString last = memberBox->currentText();
     fillNames();
+    showStartNote();
     memberBox->setCurrentIndex(-1);
     memberBox->setEditText(last);
     passwordEdit->clear();

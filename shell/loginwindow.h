@@ -37,6 +37,7 @@ protected:
 private:
     void Addcbo();
     void fillNames();
+    void showStartNote();
     void Pass();
     void refuse();
     void openMain();

@@ -8,10 +8,26 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
 namespace {
+
+// The options that Qt's windowing takes for itself ("-platform xcb", "-style fusion"): they are no
+// mistake, and the windows' application removes them before the program's own are read. (Qt's "-sync"
+// of X11 is not among them: --sync is the program's own.)
+bool isQtOption(const QString& name)
+{
+    static const QStringList kQt = {
+        QStringLiteral("platform"), QStringLiteral("platformpluginpath"), QStringLiteral("platformtheme"),
+        QStringLiteral("plugin"), QStringLiteral("qmljsdebugger"), QStringLiteral("qwindowgeometry"),
+        QStringLiteral("qwindowicon"), QStringLiteral("qwindowtitle"), QStringLiteral("reverse"), QStringLiteral("session"),
+        QStringLiteral("display"), QStringLiteral("geometry"), QStringLiteral("name"), QStringLiteral("title"),
+        QStringLiteral("visual"), QStringLiteral("style"), QStringLiteral("stylesheet"), QStringLiteral("widgetcount"),
+        QStringLiteral("nograb"), QStringLiteral("dograb")};
+    return kQt.contains(name);
+}
 
 // The program's options. Read once before the application object is made (whether the run needs a
 // display) and once by it (Qt's help, version and errors).
@@ -39,20 +55,24 @@ struct CommandLine {
             parser.addOption(*o);
     }
     // The sync, a restore, the help and the version show no window: they run without a display (a
-    // scheduled job on a computer nobody is logged in to). So does a command line Qt refuses, to
-    // say why.
+    // scheduled job on a computer nobody is logged in to, a session over ssh). So does a command
+    // line with an option that neither the program nor Qt's windowing knows, to say why. Qt's own
+    // options ("-platform offscreen") go on to the windows.
     static bool windowless(int argc, char** argv)
     {
         CommandLine early;
+        early.parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);  // "-platform" as Qt reads it
         QStringList arguments;
         for (int i = 0; i < argc; ++i)
             arguments << QString::fromLocal8Bit(argv[i]);
-        if (!early.parser.parse(arguments))
-            return true;
+        if (!early.parser.parse(arguments)) {
+            const QStringList unknown = early.parser.unknownOptionNames();
+            return unknown.isEmpty() || !std::all_of(unknown.begin(), unknown.end(), isQtOption);
+        }
         for (const QCommandLineOption* o : {&early.help, &early.version, &early.restore, &early.sync})
             if (early.parser.isSet(*o))
                 return true;
-        return false;
+        return early.parser.isSet(QStringLiteral("help-all"));
     }
 };
 

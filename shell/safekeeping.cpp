@@ -390,7 +390,7 @@ bool putCandidateInPlace(Candidate& candidate, QString& refusal)
 bool restoreChosenBackup(QWidget* parent)
 {
     Candidate candidate;
-    candidate.chosen = App::chooseFile(App::FileDialog::Open, QStringLiteral("恢复数据"), backupsFolder(), parent);
+    candidate.chosen = App::chooseFileIn(App::FileDialog::Open, QStringLiteral("恢复数据"), backupsFolder(), parent);
     if (candidate.chosen.isEmpty())
         return false;
     QString refusal;

@@ -5,7 +5,9 @@
 # names another folder), installed with DESTDIR into a staging root with the /usr layout, the
 # copyright, changelog and manual page added as Debian wants them, DEBIAN/control written with the
 # libraries' packages found by dpkg-shlibdeps, then dpkg-deb. Nothing is installed on the system
-# except the build tools of tools/setup.sh.
+# except the build tools of tools/setup.sh. With KINBOOK_PACKAGE_PROGRAM=path/to/kinbook the program
+# another build folder made (tools/test.sh builds its own with the flags of this one) is packaged
+# instead, and nothing is compiled.
 set -euo pipefail
 umask 022
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -20,21 +22,19 @@ maintainer=${maintainer:-"kinbook developers <kinbook@users.noreply.github.com>"
 # Dates and file times come from the last commit, so that the same sources give the same package.
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$here" log -1 --format=%ct 2>/dev/null || date +%s)}
 
-echo "== Release build of kinbook $version in $build"
-launcher=()
-command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-# Debian's hardening flags (stack protector, fortified functions, read-only relocations), taken
-# from the repository folder so that they are the same wherever this is run from. No -g: the program
-# is stripped anyway, and without it ccache reuses objects across build folders.
 cd "$here"
-export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-cxxflags=$(dpkg-buildflags --get CPPFLAGS; dpkg-buildflags --get CXXFLAGS)
-cxxflags=$(echo $cxxflags | sed 's/\(^\| \)-g\( \|$\)/ /')
-cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKINBOOK_TESTS=OFF \
-      -DKINBOOK_SYSTEM_INSTALL=ON -DCMAKE_INSTALL_PREFIX=/usr "${launcher[@]}" \
-      -DCMAKE_CXX_FLAGS="$cxxflags" \
-      -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
-cmake --build "$build" -j"$(nproc)" --target kinbook kinbook_icons
+if [ -n "${KINBOOK_PACKAGE_PROGRAM:-}" ]; then
+  program=$(realpath "$KINBOOK_PACKAGE_PROGRAM")
+  echo "== packaging $program (kinbook $version) in $build"
+  cmake -S "$here" -B "$build" -G Ninja -DKINBOOK_PROGRAM="$program" -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
+  cmake --build "$build" -j"$(nproc)" --target kinbook_icons
+else
+  echo "== Release build of kinbook $version in $build"
+  source "$here/tools/releaseflags.sh"
+  cmake -S "$here" -B "$build" -G Ninja "${release_options[@]}" -DKINBOOK_TESTS=OFF -DKINBOOK_PROGRAM= \
+        -DKINBOOK_SYSTEM_INSTALL=ON -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
+  cmake --build "$build" -j"$(nproc)" --target kinbook kinbook_icons
+fi
 
 echo "== staging"
 # The staging root sits where dpkg-shlibdeps expects a package's files: debian/<package>/.
@@ -76,7 +76,8 @@ Description: household book-keeping program (和顺家账)
  kinbook keeps a family's books on the desktop: income, expenses,
  investments, bank deposits and withdrawals, and loans owed and lent, with
  filtered listings, totals, the asset position and the summary of the year.
- Alipay and WeChat Pay bills can be imported. Its windows are in Chinese.
+ Alipay and WeChat Pay bills and banks' statements (CSV, .xlsx, .xls) can
+ be imported. Its windows are in Chinese.
  .
  The books are one SQLite file in ~/.local/share/kinbook, backed up at each
  start; removing the package leaves them there. Several computers of a family

@@ -89,12 +89,13 @@ protected:
         EXPECT_EQ(messageTexts(), messages);
     }
 
-    // Each text, put into the box and saved, is refused with a message containing `word`: the focus
-    // back in the box, the text kept (the caller's next save shows the window still editing).
+    // Each text, put into the box and saved (the focus on the save button), is refused with a message
+    // containing `word`: the focus back in the box, the text kept (the caller's next save shows the window still editing).
     void expectRefused(const QString& boxName, const QStringList& bad, const QString& save, const QString& word)
     {
         for (const QString& text : bad) {
             box(boxName)->setText(text);
+            get(save)->setFocus();
             const qsizetype shown = messageTexts().size();
             press(save);
             EXPECT_EQ(messageTexts().size(), shown + 1);

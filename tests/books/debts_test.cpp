@@ -35,7 +35,8 @@ protected:
 // A loan of 500 whose type is left as 添加 starts it, "欠人": it counts as borrowed in 资产统计. Then
 // repayments: 200 (the box left twice gives one entry, a corrected amount replaces its own entry), 0
 // and nothing (no entry, balance kept), and 400 saved at once (balance negative). The loan keeps its
-// date; the entries take one date form whatever the locale. Typing while browsing is refused; delete asks.
+// date; the entries take their repayment's date in one form whatever the locale. Typing while
+// browsing is refused; delete asks.
 TEST_F(DebtsTest, LoanThenRepaymentsLowerTheBalance)
 {
     const QLocale before;
@@ -61,8 +62,9 @@ TEST_F(DebtsTest, LoanThenRepaymentsLowerTheBalance)
     press("cmdupdate");
     EXPECT_EQ(table(), "#500");
 
-    get<QDateEdit>("dpdate")->setDate(QDate(2026, 9, 1));
-    repay("200");
+    press("cmdedit");
+    get<QDateEdit>("dphuan")->setDate(QDate(2026, 9, 1));
+    repay("200", false);
     EXPECT_FALSE(enabled("txtJe"));
     box("txtjehuan")->setFocus();
     leaveRepayment();
@@ -73,12 +75,14 @@ TEST_F(DebtsTest, LoanThenRepaymentsLowerTheBalance)
     press("cmdupdate");
     EXPECT_EQ(rows("select 借款日期,金额,还款记录,余额 from 负债"), QStringList{u"2026-03-05|500|2026-9-1还 200 元||300"_s});
 
-    get<QDateEdit>("dpdate")->setDate(QDate(2026, 10, 2));
-    repay("70");
+    press("cmdedit");
+    get<QDateEdit>("dphuan")->setDate(QDate(2026, 10, 2));
+    repay("70", false);
     repay("0", false);  // a repayment taken back to 0 takes its entry back
     press("cmdupdate");
     // A click into the repayment box selects its "0": what is typed replaces it. More than the
-    // balance of 300 asks first, and 取消 writes nothing. Saved without leaving the box: one entry.
+    // balance of 300 asks first, and 取消 writes nothing. Saved without leaving the box: one entry,
+    // on the repayment's day as it starts, today.
     press("cmdedit");
     QTest::mouseClick(box("txtjehuan"), Qt::LeftButton);
     QCoreApplication::processEvents();
@@ -90,7 +94,7 @@ TEST_F(DebtsTest, LoanThenRepaymentsLowerTheBalance)
     EXPECT_EQ(table(), "2026-9-1还 200 元|#300");
     script().queueAnswer(App::MsgAnswer::Ok);
     get<QPushButton>("cmdupdate")->click();
-    EXPECT_EQ(table(), "2026-9-1还 200 元|2026-10-2还 400 元|#-100");
+    EXPECT_EQ(table(), "2026-9-1还 200 元|2026-3-5还 400 元|#-100");
     EXPECT_EQ(messageTexts(), QStringList(2, u"还款大于余额，确定吗？"_s));
     script().clearMessages();
 
@@ -142,6 +146,43 @@ TEST_F(DebtsTest, RefusalsAndCancelLoseNothing)
     EXPECT_EQ(texts("txtjilu"), "");
     EXPECT_TRUE(enabled("txtJe"));
     EXPECT_EQ(rows("select 债权人,类型,金额,ifnull(还款记录,''),余额 from 负债"), QStringList{u"钱七|人欠|0||0"_s});
+}
+
+// A loan of 2 December repaid on the 7th: the repayment has its own date box, 还款日期, today as it
+// starts, and its entry takes that date; the loan's date box is not the repayment's (it rests while
+// a repayment is edited), and 借款日期 never changes by a repayment.
+TEST_F(DebtsTest, ARepaymentHasItsOwnDateAndTheLoanKeepsItsDate)
+{
+    App::setToday(QDate(2026, 12, 7));
+    open(new DebtsWindow());
+    EXPECT_FALSE(get("dphuan")->isVisible());
+    get<QDateEdit>("dpdate")->setDate(QDate(2026, 12, 2));
+    newLoan("老王", "", "5000");
+    press("cmdupdate");
+    EXPECT_EQ(rows("select 借款日期, 余额 from 负债"), QStringList({"2026-12-02|5000"}));
+
+    press("cmdedit");
+    EXPECT_TRUE(get("dphuan")->isVisible());
+    EXPECT_EQ(get<QDateEdit>("dphuan")->date(), QDate(2026, 12, 7));
+    EXPECT_FALSE(enabled("dpdate"));
+    EXPECT_EQ(heard(w.get(), {"dphuan"}), QStringList({"还款日期"}));
+    repay("5000", false);
+    EXPECT_EQ(texts("txtjilu"), "2026-12-7还 5000 元|");
+    // Another day chosen after the entry was logged: the entry follows it.
+    get<QDateEdit>("dphuan")->setDate(QDate(2026, 12, 6));
+    EXPECT_EQ(texts("txtjilu"), "2026-12-6还 5000 元|");
+    press("cmdupdate");
+    EXPECT_EQ(rows("select 借款日期, 还款记录, 余额 from 负债"), QStringList({"2026-12-02|2026-12-6还 5000 元||0"}));
+    EXPECT_FALSE(get("dphuan")->isVisible());
+    EXPECT_TRUE(enabled("dpdate"));
+    EXPECT_EQ(get<QDateEdit>("dpdate")->date(), QDate(2026, 12, 2));
+
+    // The loan's date box moved before a repayment changes nothing of the loan either.
+    get<QDateEdit>("dpdate")->setDate(QDate(2026, 12, 20));
+    press("cmdedit");
+    repay("0", false);
+    press("cmdupdate");
+    EXPECT_EQ(rows("select 借款日期, 还款记录 from 负债"), QStringList({"2026-12-02|2026-12-6还 5000 元|"}));
 }
 
 }  // namespace

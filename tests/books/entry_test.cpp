@@ -3,6 +3,7 @@
 
 #include <QCalendarWidget>
 #include <QClipboard>
+#include <QInputMethodEvent>
 
 namespace {
 
@@ -95,11 +96,12 @@ TEST_F(EntryTest, SaveRefusalsAndPostingLoseNothing)
                   u"金额不能超过 99,999,999,999.99，请改正后再保存"_s);
     expectRefused("txtJe", {"12.345", "0.001", "0.0050"}, "update", u"金额最多只能有两位小数"_s);
 
-    // A full-width amount from an input method is stored as the number. The note holds 20 characters
+    // A full-width amount from an input method is stored as the number (zeros after the cents are
+    // still cents). The note holds 20 characters
     // as the user sees them (an emoji, or a thumb with its skin tone, is one): a 21st is not taken, and
     // a paste that would go beyond 20 is refused whole. The month is the date's.
     box("txtJe")->clear();
-    typeInto(box("txtJe"), u"８８．５"_s);
+    typeInto(box("txtJe"), u"８８．５００"_s);
     const QString nineteen = u"一二三四五六七八九十一二三四五六七八九"_s;
     typeInto(box("txtMemo"), nineteen);
     QTest::sendKeyEvent(QTest::Click, box("txtMemo"), Qt::Key_unknown, u"😀"_s, Qt::NoModifier);
@@ -113,27 +115,34 @@ TEST_F(EntryTest, SaveRefusalsAndPostingLoseNothing)
     // text that is no real date is refused with a message and the box keeps its date; typing into one
     // section edits that section only.
     auto* dpDate = get<QDateEdit>("dpDate");
-    const auto enterDate = [&](const QString& text, bool viaPaste) {
+    enum How { Typed, Pasted, Committed };  // committed: by an input method
+    const auto enterDate = [&](const QString& text, How how) {
         dpDate->setFocus();
         QTest::keyClick(dpDate, Qt::Key_A, Qt::ControlModifier);
-        if (viaPaste) {
+        if (how == Pasted) {
             QGuiApplication::clipboard()->setText(text);
             QTest::keyClick(dpDate, Qt::Key_V, Qt::ControlModifier);
         } else {
-            typeInto(dpDate, text);
+            if (how == Committed) {
+                QInputMethodEvent commit;
+                commit.setCommitString(text);
+                QApplication::sendEvent(dpDate, &commit);
+            } else {
+                typeInto(dpDate, text);
+            }
             QTest::keyClick(dpDate, Qt::Key_Return);
         }
         return dpDate->date();
     };
-    const struct { QString text; bool viaPaste; QDate kept; } dates[] = {
-        {u"2025-12-28"_s, false, {2025, 12, 28}}, {u"2024/3/1"_s, false, {2024, 3, 1}},
-        {u"2023.07.09"_s, false, {2023, 7, 9}},   {u"20221231"_s, false, {2022, 12, 31}},
-        {u"２０２１年１月２日"_s, false, {2021, 1, 2}}, {u" 2020年2月29日 "_s, true, {2020, 2, 29}},
-        {u"2025-02-30"_s, false, {2020, 2, 29}},  {u"2025-13-01"_s, true, {2020, 2, 29}},
-        {u"明天"_s, true, {2020, 2, 29}},
+    const struct { QString text; How how; QDate kept; } dates[] = {
+        {u"2025-12-28"_s, Typed, {2025, 12, 28}}, {u"2024/3/1"_s, Typed, {2024, 3, 1}}, {u"２０２４／３／２"_s, Committed, {2024, 3, 2}},
+        {u"2023.07.09"_s, Typed, {2023, 7, 9}},   {u"20221231"_s, Typed, {2022, 12, 31}},
+        {u"２０２１年１月２日"_s, Typed, {2021, 1, 2}}, {u" 2020年2月29日 "_s, Pasted, {2020, 2, 29}},
+        {u"2025-02-30"_s, Typed, {2020, 2, 29}},  {u"2025-13-01"_s, Pasted, {2020, 2, 29}},
+        {u"1000-01-01"_s, Typed, {2020, 2, 29}},  {u"明天"_s, Pasted, {2020, 2, 29}},
     };
     for (const auto& d : dates)
-        EXPECT_EQ(enterDate(d.text, d.viaPaste), d.kept) << d.text.toStdString();
+        EXPECT_EQ(enterDate(d.text, d.how), d.kept) << d.text.toStdString();
     EXPECT_TRUE(messageTexts().last().contains(u"不是一个有效的日期"_s));
     QTest::keyClick(dpDate, Qt::Key_End);
     QTest::keyClick(dpDate, Qt::Key_Left, Qt::ShiftModifier);
@@ -147,11 +156,17 @@ TEST_F(EntryTest, SaveRefusalsAndPostingLoseNothing)
     EXPECT_TRUE(calendar->isVisible());
     EXPECT_GE(calendar->height(), calendar->sizeHint().height());
     calendar->window()->hide();
-    enterDate(u"２０２５年１２月３１日"_s, false);
+    // A date taken whole is then selected whole: the next one typed replaces it.
+    dpDate->setFocus();
+    QTest::keyClick(dpDate, Qt::Key_A, Qt::ControlModifier);
+    typeInto(dpDate, u"2025-12-28"_s);
+    typeInto(dpDate, u"2024-01-02"_s);
+    EXPECT_EQ(dpDate->date(), QDate(2024, 1, 2));
+    enterDate(u"２０２５年１２月３１日"_s, Typed);
     sql("create trigger stop_save before insert on 收入临时 begin select raise(abort, 'no'); end;");
     press("update");
-    EXPECT_EQ(messageTexts().size(), 19) << messageTexts().join(u'\n').toStdString();
-    EXPECT_EQ(texts("txtJe txtMemo"), "88.5|" + nineteen + u"👍🏽"_s);
+    EXPECT_EQ(messageTexts().size(), 20) << messageTexts().join(u'\n').toStdString();
+    EXPECT_EQ(texts("txtJe txtMemo"), "88.500|" + nineteen + u"👍🏽"_s);
     sql("drop trigger stop_save;");
     press("update");
     EXPECT_EQ(rows("select 成员ID,类型ID,金额,typeof(金额),日期,月份,备注 from 收入临时"),
@@ -162,7 +177,7 @@ TEST_F(EntryTest, SaveRefusalsAndPostingLoseNothing)
     sql("create trigger stop_post before delete on 收入临时 begin select raise(abort, 'no'); end;");
     press("exit");
     EXPECT_TRUE(w->isVisible());
-    EXPECT_EQ(messageTexts().size(), 20);
+    EXPECT_EQ(messageTexts().size(), 21);
     EXPECT_EQ(count("收入帐") + count("收入临时"), "02");
     sql("drop trigger stop_post;");
     press("exit");

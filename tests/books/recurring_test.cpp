@@ -46,7 +46,10 @@ TEST_F(RecurringTest, DueRecordsArePostedOrSkippedOnceAndABrokenTemplateWaitsWit
     EXPECT_EQ(rows("select 成员ID, 类型ID, 金额, 日期, 备注, 月份 from 支出帐"), QStringList({"01|f|1499.5|2026-01-30|房租|1"}));
     ASSERT_EQ(model->rowCount(), 2);
 
-    // February skipped for good; the broken template is still there.
+    // February stays unticked as the person left it; ticked again, it is skipped for good; the
+    // broken template is still there.
+    EXPECT_EQ(model->index(0, 0).data(Qt::CheckStateRole).toInt(), Qt::Unchecked);
+    toggleTick(0);
     script().clearMessages();
     press("cmdSkip");
     ASSERT_EQ(model->rowCount(), 1);
@@ -99,6 +102,51 @@ TEST_F(RecurringTest, ATemplateIsWrittenFromItsWindow)
     sql("delete from 成员 where ID = '02'");
     open(new RecurringEditor);
     EXPECT_TRUE(gridRows(grid()).value(0).endsWith("|成员“02”已不存在，请修改这条定期收支"));
+}
+
+// A salary typed in by hand is not posted a second time by one 入帐: its occurrence comes unticked,
+// saying why; what the person ticks, unticks or types stays so whenever the list is read again.
+TEST_F(RecurringTest, AnOccurrenceEnteredByHandComesUntickedAndThePersonsChoicesStay)
+{
+    sql("insert into 定期收支 (帐, 成员ID, 类型ID, 金额, 备注, 周期, 间隔, 日, 开始日期) values"
+        " ('收入帐', '01', 'g', 8000, '工资', '每月', 1, 2, '2026-03-01'),"
+        " ('支出帐', '01', 'f', 1500, '房租', '每月', 1, 1, '2026-02-01');"
+        "insert into 收入帐 values ('01', 'g', 8000, '2026-03-03', '三月工资', 3);");
+    open(new DueWindow);
+    auto* model = grid()->model();
+    const auto ticks = [model] {
+        QList<int> out;
+        for (int r = 0; r < model->rowCount(); ++r)
+            out << model->index(r, 0).data(Qt::CheckStateRole).toInt();
+        return out;
+    };
+    EXPECT_EQ(gridRows(grid()), QStringList({"|2026-02-01|2026-02-01|支出帐|张三|伙食|1500|房租|",
+                                             "|2026-03-01|2026-03-01|支出帐|张三|伙食|1500|房租|",
+                                             "|2026-03-02|2026-03-02|收入帐|张三|工资|8000|工资|可能已手工录入（2026-03-03）"}));
+    EXPECT_EQ(ticks(), QList<int>({Qt::Checked, Qt::Checked, Qt::Unchecked}));
+
+    // February's rent typed in by hand meanwhile (in 支出帐录入): read again, it is unticked too;
+    // March's amount, changed by the person, and its tick stay.
+    editCell(grid(), 1, 6, "1450");
+    App::conn.execute("insert into 支出帐 values ('01', 'f', 1500, '2026-01-30', '', 1)");
+    QApplication::processEvents();
+    EXPECT_EQ(gridRows(grid()).value(0), "|2026-02-01|2026-02-01|支出帐|张三|伙食|1500|房租|可能已手工录入（2026-01-30）");
+    EXPECT_EQ(gridRows(grid()).value(1), "|2026-03-01|2026-03-01|支出帐|张三|伙食|1450|房租|");
+    EXPECT_EQ(ticks(), QList<int>({Qt::Unchecked, Qt::Checked, Qt::Unchecked}));
+
+    // The salary is the person's to decide: ticked, it stays ticked after the list is read again.
+    toggleTick(2);
+    App::conn.execute("insert into 投资帐 values ('01', 's', 1, '2026-03-01', '', 3)");
+    QApplication::processEvents();
+    EXPECT_EQ(ticks(), QList<int>({Qt::Unchecked, Qt::Checked, Qt::Checked}));
+
+    // 入帐 posts what is ticked; February's rent waits, unticked, with its reason.
+    press("cmdPost");
+    EXPECT_EQ(rows("select 类型ID, 金额, 日期 from 收入帐 order by rowid"),
+              QStringList({"g|8000|2026-03-03", "g|8000|2026-03-02"}));
+    EXPECT_EQ(rows("select 金额, 日期 from 支出帐 order by rowid"), QStringList({"1500|2026-01-30", "1450|2026-03-01"}));
+    EXPECT_EQ(gridRows(grid()), QStringList({"|2026-02-01|2026-02-01|支出帐|张三|伙食|1500|房租|可能已手工录入（2026-01-30）"}));
+    EXPECT_EQ(ticks(), QList<int>({Qt::Unchecked}));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "support/billfiles.h"
 
 #include <QRandomGenerator>
+#include <QSet>
 #include <QStringEncoder>
 #include <gtest/gtest.h>
 
@@ -57,7 +58,8 @@ TEST(Bills, EachLayoutIsRecognisedInItsEncodingAndReadRowByRow)
             {u"T3"_s, u"2026-02-01 10:00:00"_s, c.neither, u"余额宝"_s, u"转入"_s, u"500.00"_s, c.success},
             {u"T4"_s, u"2026-02-02 10:00:00"_s, u"支出"_s, u"超市"_s, u"订单"_s, u"88.00"_s, c.closed},
             {u"T5"_s, u"2026-02-03 10:00:00"_s, u"支出"_s, u"商城"_s, u"退货"_s, u"50.00"_s, c.refunded, column ? u"50.00"_s : QString()},
-            {u"T6"_s, u"2026-02-04 10:00:00"_s, u"支出"_s, u"商城"_s, u"部分退货"_s, u"10.00"_s, c.partly, column ? u"2.00"_s : QString()},
+            // Zeros after the cents are still cents.
+            {u"T6"_s, u"2026-02-04 10:00:00"_s, u"支出"_s, u"商城"_s, u"部分退货"_s, u"10.000"_s, c.partly, column ? u"2.00"_s : QString()},
             {u"T1"_s, u"2026-02-28 12:30:00"_s, u"支出"_s, u"美团外卖"_s, u"午餐"_s, u"12.50"_s, c.success},
         };
         const Bills::Bill bill = Bills::read(c.write(lines));
@@ -204,31 +206,68 @@ TEST(Bills, StatementsAreReadWithTheColumnsNamed)
     // count, a full-width blank does (keys made before stay the same).
     EXPECT_EQ(Bills::headerKey({u" 交易\t日期 "_s, u"金额（元）"_s, u"\u3000余额"_s, QString()}), u"交易日期,金额(元),\u3000余额"_s);
 
-    const Bills::Columns columns{0, 1, -1, -1, 2, 3, u"yyyy/M/d"_s};
+    const Bills::Columns columns = *Bills::Columns::fromText(u"0;1;-1;-1;2;3;yyyy/M/d"_s);
     EXPECT_EQ(Bills::Columns::fromText(columns.toText())->toText(), columns.toText());
     EXPECT_FALSE(Bills::Columns::fromText(u"0;-1;-1;-1;2;3;yyyy/M/d"_s).has_value());  // no amount
     const Bills::Bill bill = Bills::readStatement(statement, columns);
     EXPECT_EQ(bill.layout, Layout::Statement);
-    QStringList got;
-    for (const Bills::Row& r : bill.rows)
-        got << QString::number(r.line) + u"|"_s + summary(r);
-    EXPECT_EQ(got, QStringList({u"2|2026-01-05|-12.5|超市|消费|1|2026-01-05|支出|12.5|超市|"_s,
-                                u"3|2026-01-05|-12.5|超市|消费|2|2026-01-05|支出|12.5|超市|"_s,
-                                u"4|2026-01-06|100|公司|工资|1|2026-01-06|收入|100|公司|"_s,
-                                u"5|2026-01-07|0|银行|结息|1|2026-01-07||0|银行|金额为零"_s}));
+    EXPECT_EQ(bill.headerLine, 1);
+    QStringList got, trades;
+    for (const Bills::Row& r : bill.rows) {
+        got << QString::number(r.line) + u"|"_s + summary(r).section(u'|', 1);
+        trades << r.trade;
+    }
+    EXPECT_EQ(got, QStringList({u"2|2026-01-05|支出|12.5|超市|"_s, u"3|2026-01-05|支出|12.5|超市|"_s, u"4|2026-01-06|收入|100|公司|"_s,
+                                u"5|2026-01-07||0|银行|金额为零"_s}));
+    // Equal rows of a day are told apart by their place; the numbers start with the day.
+    EXPECT_EQ(trades[0].chopped(2), trades[1].chopped(2));
+    EXPECT_TRUE(trades[0].startsWith(u"#20260105"_s) && trades[0].endsWith(u"-1"_s) && trades[1].endsWith(u"-2"_s)) << trades[0].toStdString();
+    EXPECT_EQ(QSet<QString>(trades.cbegin(), trades.cend()).size(), 4);
     EXPECT_EQ(bill.counted, (Bills::Totals{1, 2, Money::fromUnits(1'000'000), Money::fromUnits(250'000)}));
+
+    // Debit and credit columns, the counterparty first: a debit written with a minus sign is paid out
+    // all the same. The same statement as an Excel workbook reads alike.
+    const QStringList twoColumns = {u"对方,日期,支出,收入"_s, u"超市,2026-01-05,-88.00,"_s, u"超市,2026-01-06,88.00,"_s, u"公司,2026-01-07,,100.00"_s};
+    QByteArray sheet = "<worksheet><sheetData>";
+    for (const QString& line : twoColumns) {
+        sheet += "<row>";
+        for (const QString& cell : line.split(u','))
+            sheet += "<c t=\"inlineStr\"><is><t>" + cell.toUtf8() + "</t></is></c>";
+        sheet += "</row>";
+    }
+    sheet += "</sheetData></worksheet>";
+    Bills::Columns debitAndCredit;
+    debitAndCredit.date = 1;
+    debitAndCredit.debit = 2;
+    debitAndCredit.credit = 3;
+    debitAndCredit.counterparty = 0;
+    debitAndCredit.dateForm = u"yyyy-MM-dd"_s;
+    for (const QByteArray& bytes : {(twoColumns.join(u'\n') + u'\n').toUtf8(), zipOf({{u"xl/worksheets/sheet1.xml"_s, sheet}})}) {
+        QStringList kinds;
+        for (const Bills::Row& r : Bills::readStatement(bytes, debitAndCredit).rows)
+            kinds << Bills::kindName(r.kind) + r.amount.toPlain() + r.counterparty;
+        EXPECT_EQ(kinds, QStringList({u"支出88超市"_s, u"支出88超市"_s, u"收入100公司"_s}));
+    }
 
     QByteArray undated = statement;
     undated.replace("2026/1/6", "6 Jan");
     QByteArray cut = statement;
     cut.replace(",公司,工资", "");
-    for (const auto& [bytes, says] : {std::pair{undated, u"第 4 行：这一行没有“yyyy/M/d”形式的日期"_s}, std::pair{cut, u"第 4 行：这一行只有 2 列"_s}}) {
+    const struct {
+        QByteArray bytes;
+        QString says;
+        int line;
+    } refused[] = {{undated, u"第 4 行：这一行没有“yyyy/M/d”形式的日期"_s, 4},
+                   {cut, u"第 4 行：这一行只有 2 列"_s, 4},
+                   {"no table here\n", u"这个文件里没有找到流水的表头"_s, 0},
+                   {zipOf({{u"xl/worksheets/sheet1.xml"_s, "<worksheet><sheetData><row>"}}), u"不是完好的 XML"_s, 0}};
+    for (const auto& c : refused) {
         try {
-            Bills::readStatement(bytes, columns);
+            Bills::readStatement(c.bytes, columns);
             ADD_FAILURE() << "read";
         } catch (const Bills::BillError& e) {
-            EXPECT_TRUE(e.text().startsWith(says)) << e.text().toStdString();
-            EXPECT_EQ(e.line(), 4);
+            EXPECT_TRUE(e.text().contains(c.says)) << e.text().toStdString();
+            EXPECT_EQ(e.line(), c.line);
         }
     }
 }
@@ -297,6 +336,7 @@ TEST(Bills, BrokenFilesAreRefusedNamingTheLine)
         {"a third decimal", with([](BillLine& b) { b.amount = u"0.001"_s; }), second, u"“金额(元)”一列的“¥0.001”有两位以上的小数"_s},
         {"a yuan sign alone", with([](BillLine& b) { b.amount.clear(); }), second, u"“金额(元)”一列的“¥”没有金额"_s},
         {"amount beyond a record's", with([](BillLine& b) { b.amount = u"100000000000"_s; }), second, u"上限"_s},
+        {"grouped amount beyond a record's", with([](BillLine& b) { b.amount = u"100,000,000,000.00"_s; }), second, u"上限"_s},
         {"date that is no date", with([](BillLine& b) { b.time = u"2026-02-30 10:00:00"_s; }), second, u"不是日期"_s},
         {"no trade number", with([](BillLine& b) { b.trade.clear(); }), second, u"“交易单号”是空的"_s},
         {"header without a column", missingColumn, second - 2, u"缺少“金额(元)”列"_s},
@@ -308,7 +348,8 @@ TEST(Bills, BrokenFilesAreRefusedNamingTheLine)
                                 : QByteArray("x"),
          0, u"没有认出"_s},
         {"10 MB of noise", noise, 0, u"既不是文字（CSV）文件，也不是 Excel 工作簿"_s},
-        {"an older Excel file", QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1") + noise.left(4096), 0, u"旧版 Excel（.xls）"_s},
+        {"an older Excel file that is broken", QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1") + noise.left(4096), 0,
+         u"不是能读的旧版 Excel 工作簿"_s},
         {"a ZIP that is no workbook", zipOf({{u"readme.txt"_s, "hello"}}), 0, u"不是 Excel 工作簿"_s},
         {"a workbook cut short", workbook.left(workbook.size() / 2), 0, u"不完整或已损坏"_s},
         {"a workbook whose sheet is no XML", zipOf({{u"xl/worksheets/sheet1.xml"_s, "<worksheet><sheetData><row>"}}), 0,

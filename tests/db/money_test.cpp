@@ -63,6 +63,9 @@ TEST(Money, NothingWrapsAround)
                        std::numeric_limits<double>::quiet_NaN(), 1e300, 922337203685478.0})
         EXPECT_EQ(Money::fromNumber(bad), std::nullopt) << bad;
     EXPECT_EQ(Money::fromYuan(922337203685478), std::nullopt);
+    EXPECT_EQ(Money::fromYuan(-922337203685477), Money::fromUnits(-9223372036854770000));
+    // The ends of the range convert: -2^63 ten-thousandths is exact as a double.
+    EXPECT_EQ(Money::fromNumber(-922337203685477.625), Money::fromUnits(INT64_MIN));
 
     MoneyTotal total;
     for (int i = 0; i < 3; ++i)
@@ -76,4 +79,6 @@ TEST(Money, NothingWrapsAround)
     EXPECT_EQ((MoneyTotal::fromYuan(INT64_MIN) - MoneyTotal::fromYuan(1)).toGrouped(),
               "-9,223,372,036,854,775,809.00");
     EXPECT_EQ(MoneyTotal::fromNumber(1e31), std::nullopt);
+    EXPECT_TRUE(MoneyTotal::fromNumber(1e30).has_value());
+    EXPECT_EQ(MoneyTotal::fromNumber(-1234.5)->toPlain(), "-1234.5");
 }

@@ -42,6 +42,8 @@ TEST(Schedules, DueDatesFollowTheCalendar)
         {"day 31 is each month's last day, 29 February in a leap year", every(Period::Monthly, 1, 31, "2024-01-15"), "2024-05-31",
          {"2024-01-31", "2024-02-29", "2024-03-31", "2024-04-30", "2024-05-31"}},
         {"day 31 in a common year", every(Period::Monthly, 1, 31, "2023-01-31"), "2023-03-30", {"2023-01-31", "2023-02-28"}},
+        {"day 31 from a start in February: each later month's own last day", every(Period::Monthly, 1, 31, "2023-02-10"),
+         "2023-05-31", {"2023-02-28", "2023-03-31", "2023-04-30", "2023-05-31"}},
         {"day 29 across a year end into a leap February", every(Period::Monthly, 1, 29, "2023-12-01"), "2024-03-31",
          {"2023-12-29", "2024-01-29", "2024-02-29", "2024-03-29"}},
         {"a start after the month's day begins next month", every(Period::Monthly, 1, 10, "2026-01-15"), "2026-03-31",
@@ -53,6 +55,8 @@ TEST(Schedules, DueDatesFollowTheCalendar)
         {"every two weeks across a year end", every(Period::Weekly, 2, 1, "2025-12-20"), "2026-01-31",
          {"2025-12-20", "2026-01-03", "2026-01-17", "2026-01-31"}},
         {"weekly with a count", every(Period::Weekly, 1, 1, "2026-03-01", nullptr, 3), "2027-01-01",
+         {"2026-03-01", "2026-03-08", "2026-03-15"}},
+        {"every 0 weeks, as another tool may write it: every week", every(Period::Weekly, 0, 1, "2026-03-01"), "2026-03-15",
          {"2026-03-01", "2026-03-08", "2026-03-15"}},
         {"yearly on 29 February", every(Period::Yearly, 1, 1, "2024-02-29"), "2028-12-31",
          {"2024-02-29", "2025-02-28", "2026-02-28", "2027-02-28", "2028-02-29"}},
@@ -149,6 +153,11 @@ TEST_F(Plans, AnOccurrenceIsPostedOnceWhoeverPostsItAndWhenever)
     EXPECT_TRUE(dueUntil(App::conn, d("2026-02-28")).isEmpty());
     EXPECT_THROW(post(App::conn, postingsOf(left)), DbError);
     EXPECT_EQ(scalar("select count(*) from 支出帐"), "1");
+
+    // A template removed goes with what is recorded of it; the other stays.
+    remove(App::conn, rent.id);
+    EXPECT_EQ(rows("select 编号 from 定期收支"), QStringList({QString::number(pay.id)}));
+    EXPECT_EQ(rows("select distinct 模板 from 定期记录"), QStringList({QString::number(pay.id)}));
 }
 
 TEST_F(Plans, ATemplateWhoseMemberTypeOrBankIsGoneIsListedWithTheReasonAndNotPosted)
@@ -190,7 +199,7 @@ TEST_F(Plans, BudgetFiguresAgreeWithTheirOwnSums)
     };
     const Record records[] = {{"1", "01", "0.1", "2026-03-01"}, {"2", "01", "0.2", "2026-03-31"}, {"1", "01", "1234.5678", "2026-03-15"},
                               {"1", "02", "2500", "2026-03-05"}, {"2", "03", "99.99", "2026-02-28"}, {"1", "09", "7", "2026-03-02"},
-                              {"1", "01", "5", "2026-04-01"},    {"2", "03", "0.01", "2026-12-31"}};
+                              {"1", "01", "5", "2026-04-01"},    {"2", "03", "0.01", "2026-12-31"}, {"2", "03", "7", "2026-03-20"}};
     QMap<QString, Money> march, marchOfOne, year;
     for (const Record& r : records) {
         sql(QString("insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('%1','%2',%3,'%4','',%5)").arg(r.member, r.type, r.amount, r.date).arg(d(r.date).month()));
@@ -212,10 +221,10 @@ TEST_F(Plans, BudgetFiguresAgreeWithTheirOwnSums)
     for (const Budgets::Line& l : m.lines)
         shown << l.typeId + "|" + l.typeName + "|" + (l.budget ? l.budget->toPlain() : "-") + "|" + l.spent.toPlain() + "|"
                      + (l.over() ? "over" : "");
-    EXPECT_EQ(shown, QStringList({"01|餐饮|1234.6778|" + march["01"].toPlain() + "|over", "02|房租|2500|2500|", "03|交通|-|0|",
+    EXPECT_EQ(shown, QStringList({"01|餐饮|1234.6778|" + march["01"].toPlain() + "|over", "02|房租|2500|2500|", "03|交通|-|7|",
                                   "09|09|-|7|"}));
     EXPECT_EQ(march["01"].toPlain(), "1234.8678");
-    EXPECT_EQ(m.spent, MoneyTotal(march["01"] + march["02"] + march["09"]));
+    EXPECT_EQ(m.spent, MoneyTotal(march["01"] + march["02"] + march["03"] + march["09"]));
     EXPECT_EQ(m.budget, MoneyTotal(*Money::parse("3734.6778")));
 
     // One member's March: only his records, only his budgets.
@@ -239,22 +248,56 @@ TEST_F(Plans, BudgetFiguresAgreeWithTheirOwnSums)
     EXPECT_EQ(o.last.expense, MoneyTotal(*Money::parse("99.99")));
     ASSERT_EQ(o.largest.size(), 2);
     EXPECT_EQ(o.largest[0].typeId + "|" + o.largest[1].typeId, "02|01");
+    // Asked for more: only the types spent on, those of equal spending in the order of their IDs.
+    QStringList largest;
+    for (const Budgets::Line& l : Overview::monthFigures(App::conn, d("2026-03-20"), 5).largest)
+        largest << l.typeId;
+    EXPECT_EQ(largest, QStringList({"02", "01", "03", "09"}));
+    // The share of a budget used: spending over a zero budget counts as over.
+    const struct {
+        std::optional<Money> budget;
+        const char* spent;
+        double percent;
+    } shares[] = {{Money(), "0", 0}, {Money(), "0.5", 1000}, {*Money::parse("200"), "50", 25}, {std::nullopt, "50", 0}};
+    for (const auto& c : shares)
+        EXPECT_EQ((Budgets::Line{"01", "餐饮", c.budget, *Money::parse(c.spent)}.percent()), c.percent) << c.spent;
 
     // 复制上月 into April: March's own food and the default rent become April's own.
     EXPECT_EQ(Budgets::copyPreviousMonth(App::conn, "", 2026, 4), 2);
     EXPECT_EQ(rows("select 类型ID, 金额 from 预算 where 年月 = '2026-04' order by 类型ID"), QStringList({"01|1234.6778", "02|2500"}));
+    // Stored again, the month holds only what was stored last.
+    Budgets::store(App::conn, "", "2026-04", {{"02", *Money::parse("2400")}});
+    EXPECT_EQ(rows("select 类型ID, 金额 from 预算 where 年月 = '2026-04'"), QStringList({"02|2400"}));
+    // Into January: December of the year before.
+    Budgets::store(App::conn, "", "2026-12", {{"03", *Money::parse("60")}});
+    EXPECT_EQ(Budgets::copyPreviousMonth(App::conn, "", 2027, 1), 3);
+    EXPECT_EQ(rows("select 类型ID, 金额 from 预算 where 年月 = '2027-01' order by 类型ID"), QStringList({"01|1000", "02|2500", "03|60"}));
+
+    // The position: deposits less withdrawals, what is owed to others and by others.
+    sql("insert into 银行帐 values ('b1','1','存入','活期',100,'2026-03-01'), ('b1','1','支出','活期',30.5,'2026-03-02');"
+        "insert into 负债 values ('2026-01-01','老王','欠人',500,'',300), ('2026-01-02','小李','人欠',200,'',150);");
+    const Overview::Position p = Overview::position(App::conn);
+    EXPECT_EQ(Overview::positionLine(p).section("，", 1), "银行余额 69.50，借入 300.00，借出 150.00，其它投资 0.00");
 }
 
 TEST_F(Plans, PostingOverABudgetIsNamedWithTheAmountOver)
 {
-    Budgets::store(App::conn, "", Budgets::kDefault, {{"01", *Money::parse("100")}, {"02", *Money::parse("50")}});
+    // A type's ID in records as in the budget, letter case aside.
+    sql("insert into 支出类型 values ('A1','服装','')");
+    Budgets::store(App::conn, "", Budgets::kDefault, {{"01", *Money::parse("100")}, {"02", *Money::parse("50")}, {"A1", *Money::parse("30")}});
     Budgets::store(App::conn, "2", "2026-03", {{"02", *Money::parse("10")}});
     sql("insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('1','01',60,'2026-03-02','',3);"
-        "insert into 支出临时 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('1','01',40.01,'2026-03-09','',3), ('2','02',20,'2026-03-09','',3), ('1','03',5,'2026-03-09','',3);");
+        "insert into 支出临时 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('1','01',40.01,'2026-03-09','',3), ('2','02',20,'2026-03-09','',3), ('1','03',5,'2026-03-09','',3),"
+        " ('1','a1',31,'2026-03-09','',3);");
     const auto touched = Budgets::touchedBy(App::conn, "支出临时");
     sql("insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) select 成员ID, 类型ID, 金额, 日期, 备注, 月份 from 支出临时");
     EXPECT_EQ(Budgets::overrunMessage(Budgets::overruns(App::conn, touched)),
-              "以下支出超出了预算：\n2026-03 全家 餐饮：超出 0.01 元\n2026-03 李四 房租：超出 10.00 元");
+              "以下支出超出了预算：\n2026-03 全家 餐饮：超出 0.01 元\n2026-03 李四 房租：超出 10.00 元\n2026-03 全家 服装：超出 1.00 元");
+    QStringList clothes;
+    for (const Budgets::Line& l : Budgets::execution(App::conn, "", 2026, 3).lines)
+        if (l.typeId.compare("a1", Qt::CaseInsensitive) == 0)
+            clothes << l.typeId + "|" + l.spent.toPlain() + "|" + (l.over() ? "over" : "");
+    EXPECT_EQ(clothes, QStringList({"A1|31|over"}));
     EXPECT_EQ(Budgets::overrunMessage(Budgets::overruns(App::conn, {{"1", "03", "2026-03"}})), "");
 }
 

@@ -1,19 +1,30 @@
 #!/usr/bin/env bash
 # The Debian package: built by tools/package.sh, its contents and Depends listed, checked by lintian,
 # desktop-file-validate and appstreamcli, unpacked with dpkg -x into a temporary root (nothing is
-# installed on the system) and started from there headless with a temporary HOME.
-#   tests/package/package_test.sh SOURCE-DIR WORK-DIR
+# installed on the system) and started from there headless with a temporary HOME. Made twice from the
+# same sources and date, it is the same file byte for byte.
+#   tests/package/package_test.sh SOURCE-DIR WORK-DIR [PROGRAM]
+# PROGRAM: a kinbook that a build of the test suite made, packaged instead of building one.
 set -euo pipefail
 src=$1
 work=$(realpath -m "$2")
 fail() { echo "FAIL: $*" >&2; exit 1; }
 unset KINBOOK_DATA XDG_DATA_HOME
+[ -z "${3:-}" ] || export KINBOOK_PACKAGE_PROGRAM=$3
+# A date of the sources that is not today's: the package's dates come from it, never from the clock.
+export SOURCE_DATE_EPOCH=1767225600
 
 # The package build is kept between runs (WORK-DIR/build); the rest starts afresh.
-rm -rf "$work/out" "$work/root" "$work/run"
-mkdir -p "$work/out" "$work/run"
+rm -rf "$work/out" "$work/again" "$work/root" "$work/run"
+mkdir -p "$work/out" "$work/again" "$work/run"
 KINBOOK_PACKAGE_BUILD=$work/build bash "$src/tools/package.sh" "$work/out" | tail -1
 deb=$(ls "$work"/out/kinbook_*_"$(dpkg --print-architecture)".deb)
+
+echo "== reproducible"
+[ "$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/kinbook/changelog.gz | gzip -dc | sed -n 's/^ -- .*>  //p')" \
+  = "Thu, 01 Jan 2026 00:00:00 +0000" ] || fail "the changelog's date is not the sources' date"
+KINBOOK_PACKAGE_BUILD=$work/build bash "$src/tools/package.sh" "$work/again" >/dev/null
+cmp "$deb" "$work/again/$(basename "$deb")" || fail "the same sources made another package"
 
 echo "== contents"
 dpkg-deb -c "$deb" | awk '{print $1, $6}' | tee "$work/run/contents"

@@ -166,6 +166,8 @@ TEST_F(StatisticsTest, SumsBeyondASingleAmountAreShownInFull)
         const char* plain;
     } cases[] = {{"500000000000000", 2, "1,000,000,000,000,000.00", "1,000,000,000,000,000.00 "},
                  {"99999999999.99", 20000, "1,999,999,999,999,800.00", "1,999,999,999,999,800.00 "},
+                 // cents that no double near 10^14 holds
+                 {"99999999999.99", 1001, "100,099,999,999,989.99", "100,099,999,999,989.99 "},
                  {"99999999999.99", 1, "99,999,999,999.99", "99999999999.99 "},
                  {"0.5", 1, "0.50", "0.5 "}};
     for (const auto& c : cases) {
@@ -218,4 +220,29 @@ TEST_F(StatisticsTest, AmountsThatAreNoAmountsAreNamedWithTheirRecord)
         for (const QString& m : shown)
             EXPECT_TRUE(m.contains("备注：坏") && m.contains("其它工具")) << m.toStdString();
     }
+}
+
+// A year of a household with large figures: at the size 年终处理 opens with, every month's column
+// and the whole totals line, 结余 at its end, are in view.
+TEST_F(StatisticsTest, TheYearSummaryShowsEveryColumnAndTheWholeTotalsLine)
+{
+    for (const auto& [ledger, amount, day] : {std::tuple{"收入帐", "12345678.9", 5}, std::tuple{"支出帐", "1234567.89", 6},
+                                             std::tuple{"投资帐", "9876543.21", 7}})
+        sql(QStringLiteral("with recursive m(i) as (select 1 union all select i + 1 from m where i < 12)"
+                           " insert into %1 select '1', '5', %2, '%3-' || substr('0' || i, -2) || '-0%4', '', i from m;")
+                .arg(QString::fromUtf8(ledger), QString::fromUtf8(amount), year_)
+                .arg(day));
+    YearSummary y;
+    y.show();
+    click(&y, "Command1");
+    QApplication::processEvents();
+    auto* grid = child<DataGrid>(&y, "dg");
+    EXPECT_EQ(columnsOutOfView(grid), QStringList());
+    EXPECT_EQ(narrowColumns(grid), QStringList());
+    auto* totals = child<QLabel>(&y, "lblTotals");
+    EXPECT_TRUE(totals->text().endsWith("结余 14,814,813.60")) << totals->text().toStdString();
+    // The line is shown whole: on one line as wide as it needs, or wrapped over lines as high as they need.
+    const bool whole = totals->wordWrap() ? totals->height() >= totals->heightForWidth(totals->width())
+                                          : totals->width() >= totals->sizeHint().width();
+    EXPECT_TRUE(whole) << totals->width() << " x " << totals->height() << " for " << totals->sizeHint().width();
 }

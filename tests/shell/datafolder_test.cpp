@@ -2,6 +2,7 @@
 #include "shell/about.h"
 #include "shell/datafolder.h"
 #include "shell/startup.h"
+#include "emptyfile.h"
 #include "upgrade.h"
 
 #include <QTimer>
@@ -45,12 +46,19 @@ TEST(DataFolderChoice, NamedThenBesideTheProgramThenTheUsersOwn)
     EXPECT_EQ(DataFolder::choose("books", {}, r + "/bare", personal).folder, QDir::current().absoluteFilePath("books"));
 }
 
-// The schema carried inside the program makes the same file as the build's empty main.mdb.
-TEST(DataFolderChoice, CarriedSchemaIsTheBuildsSchema)
+// The schema carried inside the program makes a file of the newest version as that version's own build
+// made it (tests/data/versions): the same tables, indexes and query, and the version.
+TEST(DataFolderChoice, CarriedSchemaMakesTheNewestVersionsFile)
 {
-    QFile schema(QStringLiteral(KINBOOK_SCHEMA));
-    ASSERT_TRUE(schema.open(QIODevice::ReadOnly));
-    EXPECT_EQ(DataFolder::schemaText(), QString::fromUtf8(schema.readAll()));
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString made = dir.path() + "/main.mdb";
+    std::string error;
+    ASSERT_TRUE(EmptyFile::make(DataFolder::schemaText().toStdString(), QFile::encodeName(made).toStdString(), error)) << error;
+    const QString kept = QStringLiteral(KINBOOK_TEST_DIR "/data/versions/v%1.mdb").arg(Upgrade::newestVersion());
+    const QString schema = "select type, name, tbl_name, sql from sqlite_master order by type, name";
+    EXPECT_EQ(rowsOf(made, schema), rowsOf(kept, schema));
+    EXPECT_EQ(rowsOf(made, "pragma user_version"), rowsOf(kept, "pragma user_version"));
 }
 
 class DataFolderStart : public ShellTest {

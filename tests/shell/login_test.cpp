@@ -47,6 +47,31 @@ TEST_F(Login, EmptyMemberTableLetsOnlyTheSuperUserIn)
     EXPECT_TRUE(messageTexts().isEmpty());
 }
 
+// A new book says how to begin; once members have been entered, 重新登录 shows the login without it
+// (no room kept for it), and a book without members again says it again.
+TEST_F(Login, TheNoteOnANewBookGoesOnceItHasMembers)
+{
+    QPointer<LoginWindow> w = openLogin();
+    EXPECT_TRUE(w->startHint().startsWith("这是一本新账本，还没有家庭成员"));
+    const int withNote = w->height();
+    attempt(w, "qmr", "7351");
+    ASSERT_NE(w->mainWindow(), nullptr);
+    App::conn.execute("insert into 成员 values ('01', '张三', '父亲', 'pw')");  // as 成员信息 saves it
+    trigger(w->mainWindow(), "mnurelogin");
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(w->startHint(), QString());
+    EXPECT_FALSE(child<QLabel>(w, "lblStart")->isVisible());
+    EXPECT_LT(w->height(), withNote);
+    EXPECT_EQ(child<QComboBox>(w, "cbouser")->itemText(0), "张三");
+
+    attempt(w, "张三", "pw");
+    ASSERT_NE(w->mainWindow(), nullptr);
+    App::conn.execute("delete from 成员");
+    trigger(w->mainWindow(), "mnurelogin");
+    EXPECT_TRUE(w->startHint().startsWith("这是一本新账本"));
+    EXPECT_EQ(w->height(), withNote);
+}
+
 TEST_F(Login, MembersLogInByNameAsStoredAndComeBackToTheLogin)
 {
     sql("insert into 成员 (ID, 姓名, 关系, 密码) values ('03', '张三', '儿子', '张3');"

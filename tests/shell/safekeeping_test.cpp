@@ -253,6 +253,29 @@ TEST_F(FileSafety, BackupToAChosenFileNeverOverTheOpenFile)
     EXPECT_EQ(rowsOf(chosen, "select 姓名 from 成员"), QStringList({"甲"}));
 }
 
+// 恢复数据 opens on backups/, where the automatic copies are, also after a copy went to a USB stick
+// and after a restore from elsewhere; 备份数据 goes on opening where its last copy went.
+TEST_F(FileSafety, RestoreAlwaysOpensOnTheBackupsFolder)
+{
+    App::setToday(QDate(2026, 12, 6));
+    MainWindow* main = loggedIn();
+    ASSERT_NE(main, nullptr);
+    const QString stick = folder() + "/U盘";
+    ASSERT_TRUE(QDir().mkpath(stick));
+    script().queueFileChoice(stick + "/和顺家账备份-20261206.mdb");
+    trigger(main, "mnubackup");
+    for (const QString& chosen : {QString(), stick + "/和顺家账备份-20261206.mdb"}) {
+        script().queueFileChoice(chosen);
+        script().queueAnswer(App::MsgAnswer::Cancel);  // the question before a restore
+        trigger(main, "mnurestore");
+        ASSERT_FALSE(script().fileDialogs().isEmpty());
+        EXPECT_EQ(script().fileDialogs().last().proposed, backupsDir());
+    }
+    script().queueFileChoice(QString());
+    trigger(main, "mnubackup");
+    EXPECT_EQ(QFileInfo(script().fileDialogs().last().proposed).absolutePath(), stick);
+}
+
 TEST_F(FileSafety, OldFileIsUpgradedAtStartAfterABackupOfItAsItWas)
 {
     writeFile(dbPath(), {});

@@ -241,10 +241,10 @@ QByteArray weChatWorkbook(const QList<BillLine>& rows, int headerRow, const QStr
                   {u"xl/styles.xml"_s, styles}, {u"xl/sharedStrings.xml"_s, w.sharedStrings()}, {u"xl/worksheets/bill.xml"_s, sheet}});
 }
 
-QByteArray debitCreditStatement(const QList<Movement>& rows)
+QByteArray debitCreditStatement(const QList<Movement>& rows, Money opening)
 {
     QString t = u"招商银行交易流水\n账号: 6222 ****\n交易日期,交易时间,摘要,对方户名,支出金额,存入金额,余额\n"_s;
-    Money balance, paid, received;
+    Money balance = opening, paid, received;
     for (const Movement& m : rows) {
         const Money amount = Money::parse(m.amount).value();
         const bool in = amount > Money();

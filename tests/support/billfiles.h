@@ -49,8 +49,9 @@ struct Movement {
     QString note;
 };
 // UTF-8 with a byte-order mark: two lines about the account, then 交易日期, 交易时间, 摘要, 对方户名,
-// 支出金额, 存入金额, 余额 (dates as 2026-01-05, amounts grouped), and a line of totals.
-QByteArray debitCreditStatement(const QList<Movement>& rows);
+// 支出金额, 存入金额, 余额 (dates as 2026-01-05, amounts grouped, the balance from `opening` on), and a
+// line of totals.
+QByteArray debitCreditStatement(const QList<Movement>& rows, Money opening = {});
 // GB18030: 记账日期, 交易金额, 对方名称, 用途, 余额 from the first line (dates as 20260105).
 QByteArray signedStatement(const QList<Movement>& rows);
 

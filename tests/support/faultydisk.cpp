@@ -2,6 +2,7 @@
 
 #include <csignal>
 #include <cstring>
+#include <utility>
 #include <sqlite3.h>
 
 namespace {
@@ -30,10 +31,14 @@ public:
     }
     static void disarm() { armed_ = false; }
     static int failedWrites() { return failed_; }
+    static void beforeWrite(std::function<void(const QString&)> hook) { hook_ = std::move(hook); }
+    static QStringList closedUnflushed() { return std::exchange(unflushed_, {}); }
 
 private:
     struct File {
         sqlite3_file base;
+        const char* name;
+        bool unflushed;
         sqlite3_file* real() { return reinterpret_cast<sqlite3_file*>(this + 1); }
     };
     static File* self(sqlite3_file* f) { return reinterpret_cast<File*>(f); }
@@ -41,6 +46,8 @@ private:
     static int open(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* f, int flags, int* outFlags)
     {
         File* file = self(f);
+        file->name = name;
+        file->unflushed = false;
         std::memset(file->real(), 0, static_cast<std::size_t>(base_->szOsFile));
         const int rc = base_->xOpen(base_, name, file->real(), flags, outFlags);
         file->base.pMethods = file->real()->pMethods ? &io_ : nullptr;
@@ -48,18 +55,39 @@ private:
     }
     static int write(sqlite3_file* f, const void* data, int amount, sqlite3_int64 offset)
     {
+        if (hook_) {
+            // Once: what the hook does may write too.
+            const auto hook = std::exchange(hook_, nullptr);
+            hook(QString::fromUtf8(self(f)->name ? self(f)->name : ""));
+        }
         if (armed_ && goodWrites_-- <= 0) {
             ++failed_;
             return code_;
         }
+        self(f)->unflushed = true;
         return self(f)->real()->pMethods->xWrite(self(f)->real(), data, amount, offset);
+    }
+    static int truncate(sqlite3_file* f, sqlite3_int64 size)
+    {
+        self(f)->unflushed = true;
+        return self(f)->real()->pMethods->xTruncate(self(f)->real(), size);
+    }
+    static int sync(sqlite3_file* f, int flags)
+    {
+        const int rc = self(f)->real()->pMethods->xSync(self(f)->real(), flags);
+        if (rc == SQLITE_OK)
+            self(f)->unflushed = false;
+        return rc;
+    }
+    static int close(sqlite3_file* f)
+    {
+        if (self(f)->unflushed && self(f)->name)
+            unflushed_ << QString::fromUtf8(self(f)->name);
+        return self(f)->real()->pMethods->xClose(self(f)->real());
     }
 #define KINBOOK_FORWARD(name, params, args) \
     static int name params { return self(f)->real()->pMethods->name args; }
-    KINBOOK_FORWARD(xClose, (sqlite3_file * f), (self(f)->real()))
     KINBOOK_FORWARD(xRead, (sqlite3_file * f, void* d, int n, sqlite3_int64 o), (self(f)->real(), d, n, o))
-    KINBOOK_FORWARD(xTruncate, (sqlite3_file * f, sqlite3_int64 s), (self(f)->real(), s))
-    KINBOOK_FORWARD(xSync, (sqlite3_file * f, int flags), (self(f)->real(), flags))
     KINBOOK_FORWARD(xFileSize, (sqlite3_file * f, sqlite3_int64 * s), (self(f)->real(), s))
     KINBOOK_FORWARD(xLock, (sqlite3_file * f, int l), (self(f)->real(), l))
     KINBOOK_FORWARD(xUnlock, (sqlite3_file * f, int l), (self(f)->real(), l))
@@ -67,18 +95,26 @@ private:
     KINBOOK_FORWARD(xFileControl, (sqlite3_file * f, int op, void* a), (self(f)->real(), op, a))
     KINBOOK_FORWARD(xSectorSize, (sqlite3_file * f), (self(f)->real()))
     KINBOOK_FORWARD(xDeviceCharacteristics, (sqlite3_file * f), (self(f)->real()))
+    KINBOOK_FORWARD(xShmMap, (sqlite3_file * f, int i, int n, int w, void volatile** p), (self(f)->real(), i, n, w, p))
+    KINBOOK_FORWARD(xShmLock, (sqlite3_file * f, int o, int n, int fl), (self(f)->real(), o, n, fl))
+    KINBOOK_FORWARD(xShmUnmap, (sqlite3_file * f, int d), (self(f)->real(), d))
+    KINBOOK_FORWARD(xFetch, (sqlite3_file * f, sqlite3_int64 o, int n, void** p), (self(f)->real(), o, n, p))
+    KINBOOK_FORWARD(xUnfetch, (sqlite3_file * f, sqlite3_int64 o, void* p), (self(f)->real(), o, p))
 #undef KINBOOK_FORWARD
+    static void xShmBarrier(sqlite3_file* f) { self(f)->real()->pMethods->xShmBarrier(self(f)->real()); }
 
-    // Version 1: no shared memory and no memory mapping, which the rollback journal does not need.
+    // With the shared memory of WAL files (the writes of a WAL file pass by write() all the same).
     static inline const sqlite3_io_methods io_ = {
-        1,       &xClose, &xRead,   &write,   &xTruncate, &xSync,   &xFileSize, &xLock,  &xUnlock, &xCheckReservedLock,
-        &xFileControl, &xSectorSize, &xDeviceCharacteristics, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+        3,       &close,  &xRead,   &write,   &truncate,  &sync,    &xFileSize, &xLock,  &xUnlock, &xCheckReservedLock,
+        &xFileControl, &xSectorSize, &xDeviceCharacteristics, &xShmMap, &xShmLock, &xShmBarrier, &xShmUnmap, &xFetch, &xUnfetch};
     static inline sqlite3_vfs* base_ = nullptr;
     static inline sqlite3_vfs vfs_{};
     static inline bool armed_ = false;
     static inline int goodWrites_ = 0;
     static inline int code_ = SQLITE_FULL;
     static inline int failed_ = 0;
+    static inline std::function<void(const QString&)> hook_;
+    static inline QStringList unflushed_;
 };
 
 }  // namespace
@@ -104,6 +140,17 @@ void disarm()
 int failedWrites()
 {
     return FaultyVfs::failedWrites();
+}
+
+void beforeFirstWrite(std::function<void(const QString&)> hook)
+{
+    FaultyVfs::install();
+    FaultyVfs::beforeWrite(std::move(hook));
+}
+
+QStringList closedUnflushed()
+{
+    return FaultyVfs::closedUnflushed();
 }
 
 }  // namespace FaultyDisk

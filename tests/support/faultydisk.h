@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QStringList>
+#include <functional>
 #include <sys/resource.h>
 
 // SQLite's own file system with its writes made to fail, as on a full disk or a failing device.
@@ -15,6 +17,11 @@ void arm(int goodWrites, int code);
 void disarm();
 // The writes refused since the last arm().
 int failedWrites();
+// Calls `hook` with the file's name just before the next write SQLite makes (once).
+void beforeFirstWrite(std::function<void(const QString&)> hook);
+// The files SQLite closed, since the last call, with writes it had not flushed to the disk after
+// them: what a power cut could leave half written.
+QStringList closedUnflushed();
 
 }  // namespace FaultyDisk
 

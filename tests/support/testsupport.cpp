@@ -2,7 +2,6 @@
 
 #include "passwords.h"
 #include "pinyinorder.h"
-#include "upgrade.h"
 
 #include "shell/platform.h"
 #include "shell/undo.h"
@@ -161,7 +160,9 @@ void writeFile(const QString& path, const QByteArray& bytes)
 
 QString versionZeroSchema()
 {
-    return QString::fromUtf8(Upgrade::versionZeroSchema());
+    // The schema file of the last build before file versions, not the program's own copy of it.
+    QFile schema(QStringLiteral(KINBOOK_TEST_DIR "/data/versions/v0.sql"));
+    return schema.open(QIODevice::ReadOnly) ? QString::fromUtf8(schema.readAll()) : QString();
 }
 
 bool hasEnglish(const QString& text)
@@ -320,6 +321,21 @@ QStringList narrowColumns(QTableView* grid)
                        .arg(grid->model()->headerData(c, Qt::Horizontal).toString())
                        .arg(grid->columnWidth(c))
                        .arg(need);
+    }
+    return out;
+}
+
+QStringList columnsOutOfView(QTableView* grid)
+{
+    QStringList out;
+    QHeaderView* header = grid->horizontalHeader();
+    const int room = grid->viewport()->width();
+    for (int c = 0; c < grid->model()->columnCount(); ++c) {
+        if (grid->isColumnHidden(c))
+            continue;
+        const int right = header->sectionPosition(c) + header->sectionSize(c);
+        if (right > room)
+            out << QStringLiteral("%1: ends at %2 > %3").arg(grid->model()->headerData(c, Qt::Horizontal).toString()).arg(right).arg(room);
     }
     return out;
 }

@@ -59,7 +59,8 @@ void makeDatabase(const QString& file, const QString& statements);
 // A file's bytes (empty when it cannot be read), and a file written with these bytes.
 QByteArray fileBytes(const QString& path);
 void writeFile(const QString& path, const QByteArray& bytes);
-// The schema of main.mdb as the builds before file versions made it (version 0).
+// The schema of main.mdb as the builds before file versions made it (version 0): their schema file,
+// kept as test data.
 QString versionZeroSchema();
 // Keeps the members' passwords written into a file as typed (by a test's SQL) as the program keeps
 // them: each replaced by its hash (Passwords::hash).
@@ -123,3 +124,7 @@ QStringList heard(QObject* window, const QStringList& names);
 // The shown columns of a grid that are narrower than their header or their widest cell, each cell of
 // every row measured by Qt itself: "header: width < needed" for each.
 QStringList narrowColumns(QTableView* grid);
+
+// The shown columns of a grid that end beyond its visible width at its present size, so that the
+// person has to scroll to see them: "header: ends at x > width" for each.
+QStringList columnsOutOfView(QTableView* grid);

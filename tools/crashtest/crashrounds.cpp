@@ -1,15 +1,12 @@
 #include "crashrounds.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <algorithm>
-#include <chrono>
 #include <memory>
 #include <random>
 #include <sqlite3.h>
-#include <thread>
 
 namespace {
 
@@ -146,23 +143,45 @@ QString check(const QString& file, const CrashSetup& setup, const QString& total
     return QStringLiteral("the ledger holds %1 records and %2 wait to be posted, of a batch of %3").arg(c.ledger).arg(c.waiting).arg(batch);
 }
 
-// Runs the helper to its end; an error text when it failed.
-QStringList helperArguments(const CrashSetup& setup, const QString& file)
+QStringList helperArguments(const CrashSetup& setup, const QString& file, long killBefore = 0)
 {
-    return {setup.work == CrashWork::Due ? QStringLiteral("post-due") : QStringLiteral("post"), file};
+    return {setup.work == CrashWork::Due ? QStringLiteral("post-due") : QStringLiteral("post"), file,
+            QString::number(killBefore)};
 }
 
-QString runToEnd(const CrashSetup& setup, const QString& file, qint64* ms = nullptr)
+// Runs the helper to its end; an error text when it failed. `operations`: how many it made that
+// change the disk.
+QString runToEnd(const CrashSetup& setup, const QString& file, long* operations = nullptr)
 {
     QProcess p;
-    QElapsedTimer t;
-    t.start();
     p.start(setup.helper, helperArguments(setup, file));
     if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
         return QStringLiteral("the helper failed: ") + QString::fromLocal8Bit(p.readAllStandardError());
-    if (ms)
-        *ms = t.elapsed();
+    if (operations)
+        *operations = p.readAllStandardOutput().trimmed().toLong();
     return QString();
+}
+
+// The operations before which the helper is killed, 1 to `operations` + 1 (the last: a whole run):
+// all of them when the rounds are that many, otherwise spread evenly from the first to the last,
+// or drawn at random with a seed.
+QList<long> killPoints(long operations, int rounds, unsigned seed)
+{
+    QList<long> points;
+    const long all = operations + 1;
+    if (rounds >= all) {
+        for (long k = 1; k <= all; ++k)
+            points << k;
+    } else if (seed == 0) {
+        for (int r = 0; r < rounds; ++r)
+            points << 1 + (rounds > 1 ? (all - 1) * r / (rounds - 1) : 0);
+    } else {
+        std::mt19937 random(seed);
+        std::uniform_int_distribution<long> point(1, all);
+        for (int r = 0; r < rounds; ++r)
+            points << point(random);
+    }
+    return points;
 }
 
 }  // namespace
@@ -181,38 +200,35 @@ CrashFigures runCrashRounds(const CrashSetup& setup, int rounds, const std::func
     QString total;
     bool posted = false;
 
-    // One whole run first: how long a posting takes from the start of the process to its end.
-    if (QString e = stage(file, setup, total); !e.isEmpty()) {
-        f.failure = QStringLiteral("staging: ") + e;
-        return f;
-    }
-    if (QString e = runToEnd(setup, file, &f.fullRunMs); !e.isEmpty()) {
-        f.failure = e;
-        return f;
-    }
-    if (QString e = check(file, setup, total, posted); !e.isEmpty() || !posted) {
-        f.failure = QStringLiteral("a whole run: ") + (e.isEmpty() ? QStringLiteral("nothing posted") : e);
-        return f;
+    // Whole runs first: the operations of one, counted on a file as the rounds find it (the first run
+    // makes the file grow, the later ones reuse its pages).
+    for (int run = 0; run < 2; ++run) {
+        if (QString e = stage(file, setup, total); !e.isEmpty()) {
+            f.failure = QStringLiteral("staging: ") + e;
+            return f;
+        }
+        if (QString e = runToEnd(setup, file, &f.operations); !e.isEmpty()) {
+            f.failure = e;
+            return f;
+        }
+        if (QString e = check(file, setup, total, posted); !e.isEmpty() || !posted) {
+            f.failure = QStringLiteral("a whole run: ") + (e.isEmpty() ? QStringLiteral("nothing posted") : e);
+            return f;
+        }
     }
 
-    std::mt19937 random(setup.seed);
-    // A little beyond one whole run, so that some kills come after the commit.
-    std::uniform_int_distribution<qint64> delay(0, f.fullRunMs * 1100);
-    for (int round = 1; round <= rounds; ++round) {
+    const QList<long> points = killPoints(f.operations, rounds, setup.seed);
+    for (int round = 1; round <= points.size(); ++round) {
         if (QString e = stage(file, setup, total); !e.isEmpty()) {
             f.failure = QStringLiteral("staging: ") + e;
             return f;
         }
         QProcess p;
-        p.start(setup.helper, helperArguments(setup, file));
-        if (!p.waitForStarted()) {
-            f.failure = QStringLiteral("the helper does not start: ") + setup.helper;
+        p.start(setup.helper, helperArguments(setup, file, points[round - 1]));
+        if (!p.waitForFinished(120000)) {
+            f.failure = QStringLiteral("the helper does not start or end: ") + setup.helper;
             return f;
         }
-        const qint64 us = delay(random);
-        std::this_thread::sleep_for(std::chrono::microseconds(us));
-        p.kill();  // SIGKILL
-        p.waitForFinished();
         const bool journalLeft = QFileInfo(journal).size() > 0;
 
         QString e = check(file, setup, total, posted);
@@ -230,9 +246,10 @@ CrashFigures runCrashRounds(const CrashSetup& setup, int rounds, const std::func
         }
         f.rounds = round;
         if (log)
-            log(QStringLiteral("round %1: killed after %2 ms, %3")
+            log(QStringLiteral("round %1: killed before operation %2 of %3, %4")
                     .arg(round)
-                    .arg(us / 1000.0, 0, 'f', 1)
+                    .arg(points[round - 1])
+                    .arg(f.operations)
                     .arg(!e.isEmpty() ? e : journalLeft ? QStringLiteral("journal rolled back, posted on restart")
                                                       : QStringLiteral("checked, posted once on restart")));
         if (!e.isEmpty()) {

@@ -17,7 +17,7 @@ struct CrashSetup {
     QString folder;   // where the working copy is made
     CrashWork work = CrashWork::Staged;
     int batch = 60000;
-    unsigned seed = 1;
+    unsigned seed = 0;  // 0: the kill points spread evenly over the posting; otherwise drawn at random
 };
 // The last due date the "post-due" helper posts up to.
 inline constexpr const char* kCrashDueUntil = "2026-12-31";
@@ -28,15 +28,16 @@ struct CrashFigures {
     int rounds = 0;
     int beforeWriting = 0;  // killed before the transaction wrote: nothing posted, no journal left
     int whileWriting = 0;   // killed with the journal on disk: rolled back when the file was opened next
-    int afterCommit = 0;    // killed once the batch was posted
-    qint64 fullRunMs = 0;   // one whole run of the helper, start to end
+    int afterCommit = 0;    // the batch posted (the helper's last operation was passed)
+    long operations = 0;    // of one whole run of the helper: those that change the disk
     QString failure;        // the first check that did not hold; empty when every check held
 };
 
-// Each round stages `batch` records (or templates with that many occurrences), starts the helper,
-// kills it (SIGKILL) after a random delay of up to a little more than one whole run, and checks the
-// file: PRAGMA integrity_check is ok, the ledger holds the batch once or not at all and the staging
-// table holds the rest (each posted occurrence recorded once, beside its own record). Then the helper
-// runs again to its end and must have posted the batch exactly once, and once more, posting nothing
-// more. Stops at the first failure.
+// Each round stages `batch` records (or templates with that many occurrences), starts the helper
+// telling it where to be killed (SIGKILL: before one of the operations that change the disk, which a
+// whole run counted first; or just after the last), and checks the file: PRAGMA integrity_check is
+// ok, the ledger holds the batch once or not at all and the staging table holds the rest (each posted
+// occurrence recorded once, beside its own record). Then the helper runs again to its end and must
+// have posted the batch exactly once, and once more, posting nothing more. With as many rounds as
+// there are such points, every point is tried. Stops at the first failure.
 CrashFigures runCrashRounds(const CrashSetup& setup, int rounds, const std::function<void(const QString&)>& log = {});
