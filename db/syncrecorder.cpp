@@ -92,11 +92,20 @@ void SyncRecorder::renewSession()
         sqlite3session_enable(session_, 0);
 }
 
-void SyncRecorder::noteWrite(void* self, int, const char*, const char* table, long long)
+void SyncRecorder::noteWrite(void* self, int op, const char*, const char* table, long long)
 {
     auto* r = static_cast<SyncRecorder*>(self);
-    if (!r->inTransaction_ && !r->unrecordedWrite_ && SyncTables::find(QString::fromUtf8(table)))
+    if (r->lastTable_ != table) {
+        r->lastTable_ = table;
+        r->lastKept_ = SyncTables::find(QString::fromUtf8(table));
+    }
+    const SyncTables::Table* kept = r->lastKept_;
+    if (!kept)
+        return;
+    if (!r->inTransaction_)
         r->unrecordedWrite_ = true;
+    else if (op != SQLITE_INSERT || kept->stampInserts)
+        r->versionsToNote_ = true;
 }
 
 int SyncRecorder::vetoUnrecordedCommit(void* self)
@@ -224,6 +233,7 @@ void SyncRecorder::beginning()
         renewSession();
     inTransaction_ = true;
     unrecordedWrite_ = false;
+    versionsToNote_ = false;
 }
 
 void SyncRecorder::committing()
@@ -261,7 +271,10 @@ void SyncRecorder::capture()
     if (changeset.isEmpty())
         return;
     const std::int64_t stamp = nextStamp();
-    SyncVersions::recordChangeset(conn_, changeset, stamp, machine_);
+    // The engine tells the update hook of every row written but those a REPLACE removes, which
+    // nothing here writes to a table kept in step.
+    if (std::exchange(versionsToNote_, false))
+        SyncVersions::recordChangeset(conn_, changeset, stamp, machine_);
 
     QJsonObject applied;
     std::int64_t sequence = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -8,6 +9,9 @@
 
 class Connection;
 struct sqlite3_session;
+namespace SyncTables {
+struct Table;
+}
 
 // What a household file records of its own changes for the family's other computers, and the keys
 // of its new rows. One per connection (Connection::sync()), for a file that has the sync's tables.
@@ -108,6 +112,14 @@ private:
     bool recordedInTransaction_ = false;
     bool inTransaction_ = false;     // between a Transaction's BEGIN and its end
     bool unrecordedWrite_ = false;   // a table kept in step written outside a Transaction
+    // Since the last capture, a row of a table kept in step updated or deleted, or inserted where
+    // inserts are noted (SyncTables::Table::stampInserts): SyncVersions has something to note. A
+    // posting (inserts into a ledger only) has not, and its changeset is not read through again.
+    bool versionsToNote_ = false;
+    // The table the engine last told of, and whether it is kept in step (a statement writes its
+    // rows one by one: the name is looked up once).
+    QByteArray lastTable_;
+    const SyncTables::Table* lastKept_ = nullptr;
 };
 
 // The key for a new row of `table` on this connection (SyncRecorder::nextKey); nothing for a file
