@@ -55,6 +55,7 @@ public:
 
 private:
     friend class Transaction;
+    friend class SyncRecorder;  // its session started or ended, the hooks are set again
     void setUp(sqlite3* db, const QString& path);
     void watchCommits();
 
