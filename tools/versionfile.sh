@@ -24,11 +24,11 @@ cmake --build "$work/build" --target kinbook_mkdb >/dev/null
 mkdb=$(find "$work/build" -name kinbook_mkdb -type f -perm -u+x | head -1)
 "$mkdb" "$work/src/db/schema.sql" "$work/v$version.mdb"
 # A member, an income type and two records; before version 1 also a date the old checks let through.
-sqlite3 "$work/v$version.mdb" "insert into 成员 values ('01', '张三', '父亲', '123');
-  insert into 收入类型 values ('g', '工资', '');
-  insert into 收入帐 values ('01', 'g', 1234.5, '2026-03-01', '三月', 3), ('01', 'g', 0.1, '2026-03-02', '', 3);"
+sqlite3 "$work/v$version.mdb" "insert into 成员 (ID, 姓名, 关系, 密码) values ('01', '张三', '父亲', '123');
+  insert into 收入类型 (ID, 类型, 备注) values ('g', '工资', '');
+  insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('01', 'g', 1234.5, '2026-03-01', '三月', 3), ('01', 'g', 0.1, '2026-03-02', '', 3);"
 if [ "$version" = 0 ]; then
-  sqlite3 "$work/v$version.mdb" "insert into 收入帐 values ('01', 'g', 20, '01/02/2026', '', 2);"
+  sqlite3 "$work/v$version.mdb" "insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('01', 'g', 20, '01/02/2026', '', 2);"
 fi
 mkdir -p "$out"
 cp "$work/v$version.mdb" "$out/v$version.mdb"

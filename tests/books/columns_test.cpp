@@ -11,7 +11,7 @@ class ColumnsTest : public BooksTest {};
 
 TEST_F(ColumnsTest, TheBankLedgerShowsEveryColumn)
 {
-    sql("insert into 银行帐 values ('b1', '01', '存入', '活期', 1234567.89, '2026-01-05'),"
+    sql("insert into 银行帐 (银行ID, 成员ID, 存或取, 类型, 金额, 日期) values ('b1', '01', '存入', '活期', 1234567.89, '2026-01-05'),"
         " ('b2', '02', '支出', '定期', 88000, '2026-12-31');");
     open(new BankLedger());
     auto* grid = get<QTableView>("DG");
@@ -24,7 +24,7 @@ TEST_F(ColumnsTest, TheDebtsShowTheBalanceHoweverLongTheRepaymentLog)
     QString log;
     for (int month = 1; month <= 12; ++month)
         log += QStringLiteral("2026-%1-5还 2000 元|").arg(month);
-    sql(QStringLiteral("insert into 负债 values ('2025-12-02', '王叔叔', '欠人', 1000000, '%1', 976000),"
+    sql(QStringLiteral("insert into 负债 (借款日期, 债权人, 类型, 金额, 还款记录, 余额) values ('2025-12-02', '王叔叔', '欠人', 1000000, '%1', 976000),"
                        " ('2026-01-18', '刘阿姨', '人欠', 3000, '', 3000);")
             .arg(log));
     open(new DebtsWindow());

@@ -111,7 +111,7 @@ TEST_F(RecurringTest, AnOccurrenceEnteredByHandComesUntickedAndThePersonsChoices
     sql("insert into 定期收支 (帐, 成员ID, 类型ID, 金额, 备注, 周期, 间隔, 日, 开始日期) values"
         " ('收入帐', '01', 'g', 8000, '工资', '每月', 1, 2, '2026-03-01'),"
         " ('支出帐', '01', 'f', 1500, '房租', '每月', 1, 1, '2026-02-01');"
-        "insert into 收入帐 values ('01', 'g', 8000, '2026-03-03', '三月工资', 3);");
+        "insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('01', 'g', 8000, '2026-03-03', '三月工资', 3);");
     open(new DueWindow);
     auto* model = grid()->model();
     const auto ticks = [model] {
@@ -128,7 +128,7 @@ TEST_F(RecurringTest, AnOccurrenceEnteredByHandComesUntickedAndThePersonsChoices
     // February's rent typed in by hand meanwhile (in 支出帐录入): read again, it is unticked too;
     // March's amount, changed by the person, and its tick stay.
     editCell(grid(), 1, 6, "1450");
-    App::conn.execute("insert into 支出帐 values ('01', 'f', 1500, '2026-01-30', '', 1)");
+    App::conn.execute("insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('01', 'f', 1500, '2026-01-30', '', 1)");
     QApplication::processEvents();
     EXPECT_EQ(gridRows(grid()).value(0), "|2026-02-01|2026-02-01|支出帐|张三|伙食|1500|房租|可能已手工录入（2026-01-30）");
     EXPECT_EQ(gridRows(grid()).value(1), "|2026-03-01|2026-03-01|支出帐|张三|伙食|1450|房租|");
@@ -136,7 +136,7 @@ TEST_F(RecurringTest, AnOccurrenceEnteredByHandComesUntickedAndThePersonsChoices
 
     // The salary is the person's to decide: ticked, it stays ticked after the list is read again.
     toggleTick(2);
-    App::conn.execute("insert into 投资帐 values ('01', 's', 1, '2026-03-01', '', 3)");
+    App::conn.execute("insert into 投资帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('01', 's', 1, '2026-03-01', '', 3)");
     QApplication::processEvents();
     EXPECT_EQ(ticks(), QList<int>({Qt::Unchecked, Qt::Checked, Qt::Checked}));
 

@@ -245,7 +245,7 @@ TEST_F(StatementImportTest, AWordOfTheDirectionColumnIsAskedOnce)
 // record's date, amount and note, and posts only when ticked.
 TEST_F(StatementImportTest, ARecordEnteredByHandIsGreyedUntilTicked)
 {
-    sql("insert into 收入帐 values('01','g',8000,'2026-01-04','一月工资',1);");
+    sql("insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('01','g',8000,'2026-01-04','一月工资',1);");
     answerColumns();
     ASSERT_TRUE(openImport(write(u"bocom.csv"_s, bocomDebit(kMonth).bytes())));
     EXPECT_EQ(grid(u"DG"_s).first(), u"2026-01-05|收入|公司 工资|8,000.00|||可能已录入（2026-01-04 8,000.00 一月工资）"_s);

@@ -38,14 +38,14 @@ TEST_F(Commits, EachCommitTellsTheTablesItChanged)
         const char* statements;
         QStringList told;
     } cases[] = {
-        {"insert into 收入帐 values ('1', 'g', 5, '2026-03-01', '', 3)", {"收入帐"}},
-        {"begin; insert into 支出帐 values ('1', 'f', 5, '2026-03-01', '', 3); update 收入帐 set 金额 = 6;"
-         " insert into 支出帐 values ('1', 'f', 7, '2026-03-02', '', 3); commit",
+        {"insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('1', 'g', 5, '2026-03-01', '', 3)", {"收入帐"}},
+        {"begin; insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('1', 'f', 5, '2026-03-01', '', 3); update 收入帐 set 金额 = 6;"
+         " insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('1', 'f', 7, '2026-03-02', '', 3); commit",
          {"支出帐,收入帐"}},
         // Refused by the ledger's check: nothing changed, nothing told; the statement after it never runs.
-        {"insert into 支出帐 values ('1', 'f', 'many', '2026-03-03', '', 3); insert into 银行帐 values ('b', '1', '存入', '活期', 1, '2026-03-01')",
+        {"insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('1', 'f', 'many', '2026-03-03', '', 3); insert into 银行帐 (银行ID, 成员ID, 存或取, 类型, 金额, 日期) values ('b', '1', '存入', '活期', 1, '2026-03-01')",
          {}},
-        {"insert into 银行帐 values ('b', '1', '存入', '活期', 1, '2026-03-01'); insert into 负债 values ('2026-03-01', '王', '欠人', 1, '', 1)",
+        {"insert into 银行帐 (银行ID, 成员ID, 存或取, 类型, 金额, 日期) values ('b', '1', '存入', '活期', 1, '2026-03-01'); insert into 负债 (借款日期, 债权人, 类型, 金额, 还款记录, 余额) values ('2026-03-01', '王', '欠人', 1, '', 1)",
          {"银行帐", "负债"}},
         {"begin; delete from 收入帐 where 金额 = 6; rollback", {}},
         {"select count(*) from 收入帐", {}},

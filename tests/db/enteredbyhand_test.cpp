@@ -34,7 +34,7 @@ protected:
 TEST_F(EnteredByHand, ARecordOfTheSameKindAmountAndNearDateIsSeenOnce)
 {
     const QString salary = "('收入帐', '01', 'g', null, null, 8000, '每月', 1, 1, '2026-03-01')";
-    const QString income = "insert into 收入帐 values ";
+    const QString income = "insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ";
     const struct {
         const char* name;
         QString templates;
@@ -49,7 +49,7 @@ TEST_F(EnteredByHand, ARecordOfTheSameKindAmountAndNearDateIsSeenOnce)
         {"another member", salary, income + "('02', 'g', 8000, '2026-03-01', '', 3)", {"2026-03-01: "}},
         {"another type", salary, income + "('01', 'j', 8000, '2026-03-01', '', 3)", {"2026-03-01: "}},
         {"codes compare without letter case", salary, income + "('01', 'G', 8000, '2026-03-01', '', 3)", {"2026-03-01: 2026-03-01"}},
-        {"another ledger", salary, "insert into 支出帐 values ('01', 'g', 8000, '2026-03-01', '', 3)", {"2026-03-01: "}},
+        {"another ledger", salary, "insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('01', 'g', 8000, '2026-03-01', '', 3)", {"2026-03-01: "}},
         {"a record a template posted", salary,
          income + "('01', 'g', 8000, '2026-03-01', '', 3); insert into 定期记录 values (99, '2026-02-01', '入帐', '收入帐', 1, '')",
          {"2026-03-01: "}},
@@ -57,24 +57,24 @@ TEST_F(EnteredByHand, ARecordOfTheSameKindAmountAndNearDateIsSeenOnce)
          {"2026-03-01: 2026-03-02"}},
         {"one record for two occurrences a week apart: the nearer",
          "('支出帐', '01', 'f', null, null, 50, '每周', 1, null, '2026-02-20')",
-         "insert into 支出帐 values ('01', 'f', 50, '2026-02-24', '', 2)", {"2026-02-20: ", "2026-02-27: 2026-02-24"}},
+         "insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('01', 'f', 50, '2026-02-24', '', 2)", {"2026-02-20: ", "2026-02-27: 2026-02-24"}},
         {"two policies alike, one record: the first", "('支出帐', '01', 'f', null, null, 300, '每月', 1, 1, '2026-03-01'),"
                                                        " ('支出帐', '01', 'f', null, null, 300, '每月', 1, 1, '2026-03-01')",
-         "insert into 支出帐 values ('01', 'f', 300, '2026-03-01', '', 3)", {"2026-03-01: 2026-03-01", "2026-03-01: "}},
+         "insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('01', 'f', 300, '2026-03-01', '', 3)", {"2026-03-01: 2026-03-01", "2026-03-01: "}},
         {"two policies alike, two records", "('支出帐', '01', 'f', null, null, 300, '每月', 1, 1, '2026-03-01'),"
                                             " ('支出帐', '01', 'f', null, null, 300, '每月', 1, 1, '2026-03-01')",
-         "insert into 支出帐 values ('01', 'f', 300, '2026-03-01', '', 3), ('01', 'f', 300, '2026-03-03', '', 3)",
+         "insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('01', 'f', 300, '2026-03-01', '', 3), ('01', 'f', 300, '2026-03-03', '', 3)",
          {"2026-03-01: 2026-03-01", "2026-03-01: 2026-03-03"}},
         {"a bank deposit", "('银行帐', '01', '活期', 'b1', '存入', 1000, '每月', 1, 1, '2026-03-01')",
-         "insert into 银行帐 values ('b1', '01', '存入', '活期', 1000, '2026-03-02')", {"2026-03-01: 2026-03-02"}},
+         "insert into 银行帐 (银行ID, 成员ID, 存或取, 类型, 金额, 日期) values ('b1', '01', '存入', '活期', 1000, '2026-03-02')", {"2026-03-01: 2026-03-02"}},
         {"a withdrawal is not a deposit", "('银行帐', '01', '活期', 'b1', '存入', 1000, '每月', 1, 1, '2026-03-01')",
-         "insert into 银行帐 values ('b1', '01', '支出', '活期', 1000, '2026-03-02'), ('b1', '01', '存入', '定期', 1000, '2026-03-02'),"
+         "insert into 银行帐 (银行ID, 成员ID, 存或取, 类型, 金额, 日期) values ('b1', '01', '支出', '活期', 1000, '2026-03-02'), ('b1', '01', '存入', '定期', 1000, '2026-03-02'),"
          " ('b2', '01', '存入', '活期', 1000, '2026-03-02')",
          {"2026-03-01: "}},
     };
     // The members, types and banks are there, so that no occurrence has a problem.
-    sql("insert into 成员 values ('01', '张三', '', ''), ('02', '李四', '', ''); insert into 收入类型 values ('g', '工资', ''),"
-        " ('j', '奖金', ''); insert into 支出类型 values ('f', '保险', ''); insert into 银行 values ('b1', '工行', ''), ('b2', '农行', '');");
+    sql("insert into 成员 (ID, 姓名, 关系, 密码) values ('01', '张三', '', ''), ('02', '李四', '', ''); insert into 收入类型 (ID, 类型, 备注) values ('g', '工资', ''),"
+        " ('j', '奖金', ''); insert into 支出类型 (ID, 类型, 备注) values ('f', '保险', ''); insert into 银行 (ID, 开户行, 帐号) values ('b1', '工行', ''), ('b2', '农行', '');");
     for (const auto& c : cases)
         EXPECT_EQ(marked(c.templates, c.records), c.expected) << c.name;
 }

@@ -274,8 +274,8 @@ TEST_F(Plans, BudgetFiguresAgreeWithTheirOwnSums)
     EXPECT_EQ(rows("select 类型ID, 金额 from 预算 where 年月 = '2027-01' order by 类型ID"), QStringList({"01|1000", "02|2500", "03|60"}));
 
     // The position: deposits less withdrawals, what is owed to others and by others.
-    sql("insert into 银行帐 values ('b1','1','存入','活期',100,'2026-03-01'), ('b1','1','支出','活期',30.5,'2026-03-02');"
-        "insert into 负债 values ('2026-01-01','老王','欠人',500,'',300), ('2026-01-02','小李','人欠',200,'',150);");
+    sql("insert into 银行帐 (银行ID, 成员ID, 存或取, 类型, 金额, 日期) values ('b1','1','存入','活期',100,'2026-03-01'), ('b1','1','支出','活期',30.5,'2026-03-02');"
+        "insert into 负债 (借款日期, 债权人, 类型, 金额, 还款记录, 余额) values ('2026-01-01','老王','欠人',500,'',300), ('2026-01-02','小李','人欠',200,'',150);");
     const Overview::Position p = Overview::position(App::conn);
     EXPECT_EQ(Overview::positionLine(p).section("，", 1), "银行余额 69.50，借入 300.00，借出 150.00，其它投资 0.00");
 }
@@ -283,7 +283,7 @@ TEST_F(Plans, BudgetFiguresAgreeWithTheirOwnSums)
 TEST_F(Plans, PostingOverABudgetIsNamedWithTheAmountOver)
 {
     // A type's ID in records as in the budget, letter case aside.
-    sql("insert into 支出类型 values ('A1','服装','')");
+    sql("insert into 支出类型 (ID, 类型, 备注) values ('A1','服装','')");
     Budgets::store(App::conn, "", Budgets::kDefault, {{"01", *Money::parse("100")}, {"02", *Money::parse("50")}, {"A1", *Money::parse("30")}});
     Budgets::store(App::conn, "2", "2026-03", {{"02", *Money::parse("10")}});
     sql("insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('1','01',60,'2026-03-02','',3);"

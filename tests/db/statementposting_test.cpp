@@ -16,8 +16,8 @@ protected:
     void SetUp() override
     {
         DbTest::SetUp();
-        sql("insert into 成员 values('01','张三','',''); insert into 收入类型 values('g','工资',''); insert into 支出类型 values('f','伙食','');"
-            "insert into 银行 values('b1','工行','6222');");
+        sql("insert into 成员 (ID, 姓名, 关系, 密码) values('01','张三','',''); insert into 收入类型 (ID, 类型, 备注) values('g','工资',''); insert into 支出类型 (ID, 类型, 备注) values('f','伙食','');"
+            "insert into 银行 (ID, 开户行, 帐号) values('b1','工行','6222');");
         openConn();
     }
     // 交通银行's layout: 借贷 beside unsigned amounts, the balance and the card number above the table.
@@ -70,9 +70,9 @@ Money yuan(double amount)
 // a greyed row posts when ticked.
 TEST_F(StatementPosting, RecordsEnteredByHandGreyTheirRowOnce)
 {
-    sql("insert into 收入帐 values('01','g',8000,'2026-01-04','一月工资',1);"
-        "insert into 支出帐 values('01','f',88,'2026-01-13','',1), ('01','f',88,'2026-01-10','',1), ('01','f',35,'2026-01-20','买书',1);"
-        "insert into 支出帐 values('01','f',66,'2026-01-20','',1);"
+    sql("insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('01','g',8000,'2026-01-04','一月工资',1);"
+        "insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('01','f',88,'2026-01-13','',1), ('01','f',88,'2026-01-10','',1), ('01','f',35,'2026-01-20','买书',1);"
+        "insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('01','f',66,'2026-01-20','',1);"
         "insert into 导入交易 values('微信支付','W1','支出帐',(select max(rowid) from 支出帐));");
     const QList<BankMovement> list = movements({{QDate(2026, 1, 5), yuan(8000), u"公司"_s, u"工资"_s},
                                                 {QDate(2026, 1, 9), yuan(8000), u"公司"_s, u"奖金"_s},

@@ -14,10 +14,10 @@ protected:
         DbTest::SetUp();
         App::setToday(QDate(2026, 7, 20));
         // The book begins with a salary on 14 March; food has a budget of 1000 each month.
-        sql("insert into 支出类型 values ('01', '餐饮', '');"
+        sql("insert into 支出类型 (ID, 类型, 备注) values ('01', '餐饮', '');"
             "insert into 预算 values ('', '01', '', 1000);"
-            "insert into 收入帐 values ('1', 'i', 8000, '2026-03-14', '', 3);"
-            "insert into 支出帐 values ('1', '01', 200, '2026-03-15', '', 3), ('1', '01', 300, '2026-07-02', '', 7),"
+            "insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('1', 'i', 8000, '2026-03-14', '', 3);"
+            "insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('1', '01', 200, '2026-03-15', '', 3), ('1', '01', 300, '2026-07-02', '', 7),"
             " ('1', '01', 400, '2026-11-30', '预付', 11);");
         openConn();
     }
@@ -50,7 +50,7 @@ TEST_F(BudgetYear, AYearCountsItsMonthsFromTheFirstRecordWholeOrToDate)
     EXPECT_EQ(year(w, 2027, 0), QStringList({"01|餐饮|12,000.00|0.00|12,000.00|0%", "计入的月份：2027年1月至12月，共 12 个月"}));
 
     // An earlier record: the book now began in 2025, and 2026 counts from January.
-    sql("insert into 银行帐 values ('b', '1', '存入', '活期', 10, '2025-12-31')");
+    sql("insert into 银行帐 (银行ID, 成员ID, 存或取, 类型, 金额, 日期) values ('b', '1', '存入', '活期', 10, '2025-12-31')");
     EXPECT_EQ(year(w, 2026, 1), QStringList({"01|餐饮|7,000.00|500.00|6,500.00|7%", "计入的月份：2026年1月至7月，共 7 个月"}));
     EXPECT_EQ(year(w, 2025, 1).value(1), "计入的月份：2025年12月（账本的第一笔记录在 2025-12-31，之前的月份不计）");
 }

@@ -229,7 +229,7 @@ TEST_F(StatisticsTest, TheYearSummaryShowsEveryColumnAndTheWholeTotalsLine)
     for (const auto& [ledger, amount, day] : {std::tuple{"收入帐", "12345678.9", 5}, std::tuple{"支出帐", "1234567.89", 6},
                                              std::tuple{"投资帐", "9876543.21", 7}})
         sql(QStringLiteral("with recursive m(i) as (select 1 union all select i + 1 from m where i < 12)"
-                           " insert into %1 select '1', '5', %2, '%3-' || substr('0' || i, -2) || '-0%4', '', i from m;")
+                           " insert into %1 (成员ID, 类型ID, 金额, 日期, 备注, 月份) select '1', '5', %2, '%3-' || substr('0' || i, -2) || '-0%4', '', i from m;")
                 .arg(QString::fromUtf8(ledger), QString::fromUtf8(amount), year_)
                 .arg(day));
     YearSummary y;

@@ -56,7 +56,7 @@ TEST_F(Login, TheNoteOnANewBookGoesOnceItHasMembers)
     const int withNote = w->height();
     attempt(w, "qmr", "7351");
     ASSERT_NE(w->mainWindow(), nullptr);
-    App::conn.execute("insert into 成员 values ('01', '张三', '父亲', 'pw')");  // as 成员信息 saves it
+    App::conn.execute("insert into 成员 (ID, 姓名, 关系, 密码) values ('01', '张三', '父亲', 'pw')");  // as 成员信息 saves it
     trigger(w->mainWindow(), "mnurelogin");
     EXPECT_TRUE(w->isVisible());
     EXPECT_EQ(w->startHint(), QString());

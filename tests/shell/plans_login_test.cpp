@@ -81,7 +81,7 @@ TEST_F(AfterLogin, DueRecordsAndTheOverviewShowAndAnOccurrenceIsPostedOnceAcross
 // anywhere else (入帐, 跳过, a correction, a deletion), it shows what the file holds.
 TEST_F(AfterLogin, TheOverviewUnderTheDueWindowFollowsEveryPostingAndCorrection)
 {
-    sql("insert into 收入类型 values ('g', '工资', '');"
+    sql("insert into 收入类型 (ID, 类型, 备注) values ('g', '工资', '');"
         "insert into 定期收支 (帐, 成员ID, 类型ID, 金额, 备注, 周期, 间隔, 日, 开始日期) values"
         " ('收入帐', '1', 'g', 8000, '工资', '每月', 1, 2, '2026-03-01');");
     MainWindow* main = logIn(openLogin());
