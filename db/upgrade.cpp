@@ -240,8 +240,25 @@ const std::vector<Step>& steps()
 {
     // Importing bills: the trade numbers already posted and the types given to counterparties.
     static const std::string billImport = tablesFromSchema({"导入交易", "导入对方类型"});
-    // The recycle bin of records deleted from the ledgers.
-    static const std::string recycleBin = tablesFromSchema({"回收站"});
+    // The recycle bin of records deleted from the ledgers, as version 3 made it: a later version
+    // changed it in the schema file (version 6 gave it 说明 and remade it from there), so the schema
+    // file's definition is not what a file of versions 3 to 5 holds.
+    static const std::string recycleBin = R"(CREATE TABLE 回收站 (
+    编号     INTEGER PRIMARY KEY,
+    帐本     TEXT COLLATE NOCASE,
+    行号     INTEGER,
+    删除时间 TEXT,
+    银行ID   TEXT COLLATE NOCASE,
+    成员ID   TEXT COLLATE NOCASE,
+    类型ID   TEXT COLLATE NOCASE,
+    存或取   TEXT COLLATE NOCASE,
+    类型     TEXT COLLATE NOCASE,
+    金额     CURRENCY CHECK (金额 IS NULL OR typeof(金额) IN ('integer', 'real')),
+    日期     DATE CHECK (日期 IS NULL OR (typeof(日期) = 'text' AND date(日期, '+0 days') IS 日期)),
+    备注     TEXT COLLATE NOCASE,
+    月份     INTEGER CHECK (月份 IS NULL OR (typeof(月份) = 'integer' AND 月份 BETWEEN 1 AND 12))
+);
+)";
     // Budgets, recurring records and settings.
     static const std::string plans = tablesFromSchema({"预算", "定期收支", "定期记录", "设置"});
     static const std::vector<Step> list = {

@@ -167,7 +167,7 @@ TEST_F(Backups, AFileOfEachVersionAsItsOwnBuildMadeItIsAcceptedAndUpgradedToTheN
         const FileCheck::Report r = FileCheck::inspect(file, newest, false);
         EXPECT_TRUE(r.sound()) << FileCheck::describe(r, file).toStdString();
         EXPECT_EQ(r.version, version);
-        const QStringList records = rowsOf(file, "select * from 收入帐 order by rowid");
+        const QStringList records = rowsOf(file, "select 成员ID, 类型ID, 金额, 日期, 备注, 月份 from 收入帐 order by rowid");
         conn.open(file);
         const Upgrade::Report up = Upgrade::run(conn);
         EXPECT_EQ(schemaOf(conn), newestSchema);
