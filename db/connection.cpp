@@ -236,7 +236,14 @@ Transaction::Transaction(Connection& conn) : conn_(conn)
     SyncRecorder* sync = conn_.sync();
     if (sync)
         sync->beginning();
-    conn_.execute(QStringLiteral("BEGIN IMMEDIATE"));
+    try {
+        conn_.execute(QStringLiteral("BEGIN IMMEDIATE"));
+    } catch (...) {
+        // No transaction began (the file busy, say): a write outside one is still refused.
+        if (sync)
+            sync->rolledBack();
+        throw;
+    }
 }
 
 Transaction::~Transaction()

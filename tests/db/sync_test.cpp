@@ -2,6 +2,8 @@
 // recording of every write, the changeset files and a carrier that is late, out of order, twice or
 // cut short, the conflicts, damaged and crafted files, a restored backup, and three computers doing
 // random work that end with the same books.
+#include "billposting.h"
+#include "bills.h"
 #include "budgets.h"
 #include "connection.h"
 #include "dberror.h"
@@ -322,6 +324,19 @@ TEST_F(SyncTest, EveryWriteIsRecordedWithItsCommit)
         {"a deletion from another ledger", [&] { LedgerRows::moveToBin(a.conn, "收入帐", 1, QDateTime::currentDateTime()); },
          {"收入帐-", "回收站+"}},
         {"the bin emptied", [&] { LedgerRows::emptyBin(a.conn); }, {"回收站-"}},
+        {"a bank's statement, also into the bank's ledger", [&] {
+             Bills::Columns c;
+             c.date = 0;
+             c.dateForm = "yyyy-MM-dd";
+             c.amount = 1;
+             c.counterparty = 2;
+             const Bills::Bill bill = Bills::readStatement("日期,金额,对方\n2026-02-03,-45.5,超市\n", c);
+             BillPosting::Choices choices;
+             choices.member = "1";
+             choices.bank = "b1";
+             choices.types.insert(BillPosting::Choices::key(Bills::Kind::Expense, "超市"), "e1");
+             BillPosting::post(a.conn, bill, choices);
+         }, {"支出帐+", "银行帐+", "导入交易+", "导入对方类型+"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -330,6 +345,13 @@ TEST_F(SyncTest, EveryWriteIsRecordedWithItsCommit)
         EXPECT_EQ(a.scalar("select count(*) from 同步发件").toInt(), before.toInt() + 1);
         EXPECT_EQ(outboxTables(), c.tables);
     }
+
+    // Every row added here has a key of this computer's range, also those that the statement's posting
+    // wrote into the ledgers.
+    for (const char* ledger : {"收入帐", "支出帐", "银行帐"})
+        EXPECT_EQ(a.scalar(QString("select count(*) from %1 where 编号 >= %2 and (编号 >> 32) != %3").arg(ledger).arg(1LL << 32).arg(record >> 32)), "0")
+            << ledger;
+    EXPECT_EQ(a.scalar(QString("select count(*) from 银行帐 where (编号 >> 32) = %1").arg(record >> 32)), "1");
 
     // Rolled back: nothing recorded, and the next transaction records only its own change.
     const QString count = a.scalar("select count(*) from 同步发件");
