@@ -123,6 +123,13 @@ TEST(Statements, TheMoneyGoesTheWayTheSignOrTheDirectionColumnSays)
     // A word named 不计收支 is greyed; a tick posts it the way its sign says.
     worded.words.insert(u"冲正"_s, Kind::Neither);
     EXPECT_EQ(shown(Bills::readStatement(file.bytes(), worded)).last(), u"2026-02-01|冲正|10|不计收支|支出"_s);
+    // The amount in the first column: its direction still read.
+    StatementFile amountFirst;
+    amountFirst.header = {u"金额"_s, u"日期"_s, u"收支"_s};
+    amountFirst.rows = {{u"-10.00"_s, u"2026-02-01"_s, u"收"_s}};
+    Bills::Columns first = columns(1, u"yyyy-MM-dd"_s, 0, -1, -1);
+    first.direction = 2;
+    EXPECT_EQ(shown(Bills::readStatement(amountFirst.bytes(), first)), QStringList({u"2026-02-01|收入|10||"_s}));
 }
 
 // .xls (BIFF8, made by LibreOffice for the test) reads as its sheet shows it: texts, numbers and dates
