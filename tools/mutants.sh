@@ -48,7 +48,7 @@ testsOf() {
     db/billposting.cpp) echo "test_db StatementPosting.*" "test_books BillImportTest.*:StatementImportTest.*" ;;
     db/fileschema.cpp) echo "test_db Backups.*:FileVersions.*" "test_shell FileSafety.*" ;;
     db/money.cpp) echo "test_db -CrashSafety.*" "test_books AmountTest.*:EntryTest.*:BillImportTest.*" "test_reports StatisticsTest.*:QueryTest.*" ;;
-    shell/inputs.cpp) echo "test_books AmountTest.*:EntryTest.*:BankTest.*:DebtsTest.*" "test_shell ControlCharacters.*" ;;
+    shell/inputs.cpp) echo "test_books AmountTest.*:EntryTest.*:BankTest.*:DebtsTest.*" "test_shell ControlCharacters.*" "test_reference ListEditorTest.*" ;;
     *) echo "test_db -CrashSafety.*" "test_shell *" "test_reference *" "test_books *" "test_reports *" ;;
   esac
 }
