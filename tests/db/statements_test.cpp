@@ -123,13 +123,13 @@ TEST(Statements, TheMoneyGoesTheWayTheSignOrTheDirectionColumnSays)
     // A word named 不计收支 is greyed; a tick posts it the way its sign says.
     worded.words.insert(u"冲正"_s, Kind::Neither);
     EXPECT_EQ(shown(Bills::readStatement(file.bytes(), worded)).last(), u"2026-02-01|冲正|10|不计收支|支出"_s);
-    // The amount in the first column: its direction still read.
-    StatementFile amountFirst;
-    amountFirst.header = {u"金额"_s, u"日期"_s, u"收支"_s};
-    amountFirst.rows = {{u"-10.00"_s, u"2026-02-01"_s, u"收"_s}};
-    Bills::Columns first = columns(1, u"yyyy-MM-dd"_s, 0, -1, -1);
-    first.direction = 2;
-    EXPECT_EQ(shown(Bills::readStatement(amountFirst.bytes(), first)), QStringList({u"2026-02-01|收入|10||"_s}));
+    // The direction in the first column.
+    StatementFile directionFirst;
+    directionFirst.header = {u"收支"_s, u"日期"_s, u"金额"_s};
+    directionFirst.rows = {{u"收"_s, u"2026-02-01"_s, u"-10.00"_s}};
+    Bills::Columns first = columns(1, u"yyyy-MM-dd"_s, 2, -1, -1);
+    first.direction = 0;
+    EXPECT_EQ(shown(Bills::readStatement(directionFirst.bytes(), first)), QStringList({u"2026-02-01|收入|10||"_s}));
 }
 
 // .xls (BIFF8, made by LibreOffice for the test) reads as its sheet shows it: texts, numbers and dates
@@ -372,6 +372,9 @@ TEST(Statements, ACellOverOneMegabyteIsRefusedNamingItsLine)
     // Rows 1 to 8 take one line each, the ninth's quoted cell starts on line 10.
     EXPECT_TRUE(late1.startsWith(u"10: 第 10 行：这一行有一格超过了 1 MB"_s)) << late1.left(80).toStdString();
     EXPECT_EQ(Bills::readStatement(fits.bytes(), c).rows.size(), 10);
+    StatementFile fitsWide = file;
+    fitsWide.rows[1][2] = full(1024 * 1024 - 1) + u"午"_s;  // a megabyte of characters, more of bytes
+    EXPECT_EQ(Bills::readStatement(fitsWide.bytes(), c).rows.size(), 10);
     // A bill's cell too.
     const QString bill = refusalOf([&] {
         Bills::read(weChatBill({{u"W1"_s, u"2026-02-28 12:30:00"_s, u"支出"_s, u"美团"_s, full(1024 * 1024 + 1), u"1.00"_s, u"支付成功"_s}}, true));
