@@ -254,6 +254,20 @@ TEST_F(BillImportTest, AlipayRefundsAreTakenOffTheirPaymentsHereOrBefore)
     ASSERT_TRUE(openImport(writeBill(u"may.csv"_s, alipayBill({
         {u"E2_r3"_s, u"2026-05-01 10:00:00"_s, u"不计收支"_s, u"超市"_s, u"退款"_s, u"1.00"_s, u"退款成功"_s}}))));
     EXPECT_EQ(grid(u"DG"_s), QStringList({u"2026-05-01|不计收支|超市 退款|1.00|||原交易的记录已不在账本中"_s}));
+
+    // A refund listed above its payment (the newest rows come first) is kept against the payment's
+    // record as well: a later bill holding it again takes nothing off.
+    ASSERT_TRUE(openImport(writeBill(u"june.csv"_s, alipayBill({
+        {u"E5_r1"_s, u"2026-06-02 10:00:00"_s, u"不计收支"_s, u"书店"_s, u"退款"_s, u"40.00"_s, u"退款成功"_s},
+        {u"E5"_s, u"2026-06-01 10:00:00"_s, u"支出"_s, u"书店"_s, u"书"_s, u"100.00"_s, u"交易成功"_s}}))));
+    pick(u"cmdfindt"_s, 0);
+    get<QTableView>(u"dgparty"_s)->selectAll();
+    pick(u"cmdfindo"_s, 0);
+    press(u"cmdimport"_s);
+    EXPECT_EQ(rows(u"select 金额 from 支出帐 where 备注 = '书店 书'"_s), QStringList({u"60"_s}));
+    ASSERT_TRUE(openImport(writeBill(u"july.csv"_s, alipayBill({
+        {u"E5_r1"_s, u"2026-06-02 10:00:00"_s, u"不计收支"_s, u"书店"_s, u"退款"_s, u"40.00"_s, u"退款成功"_s}}))));
+    EXPECT_EQ(grid(u"DG"_s), QStringList({u"2026-06-02|不计收支|书店 退款|40.00|||已导入过"_s}));
 }
 
 // Two statements of one card that overlap (debit and credit columns, UTF-8), then another bank's card

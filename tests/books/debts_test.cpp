@@ -43,6 +43,7 @@ TEST_F(DebtsTest, LoanThenRepaymentsLowerTheBalance)
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     open(new DebtsWindow());
     EXPECT_EQ(get<QDateEdit>("dpdate")->date(), QDate(2026, 3, 5));
+    EXPECT_EQ(texts("dpdate"), "2026-03-05");  // in the one form, not the locale's
     EXPECT_FALSE(enabled("txtjehuan"));
     newLoan("王五", "", "500");
     EXPECT_EQ(texts("Combo1"), "欠人");

@@ -340,6 +340,8 @@ TEST(Bills, BrokenFilesAreRefusedNamingTheLine)
         {"date that is no date", with([](BillLine& b) { b.time = u"2026-02-30 10:00:00"_s; }), second, u"不是日期"_s},
         {"no trade number", with([](BillLine& b) { b.trade.clear(); }), second, u"“交易单号”是空的"_s},
         {"header without a column", missingColumn, second - 2, u"缺少“金额(元)”列"_s},
+        {"a header that two layouts share as much of is neither's", QByteArray("交易时间,交易对方,收/支,备注\n2026-03-01 10:00:00,超市,支出,\n"), 1,
+         u"不是支付宝或微信支付的账单"_s},
         {"row cut short", shortRow, second, u"只有 6 列"_s},
         {"a row in another encoding", mixed, second, u"不是UTF-8编码"_s},
         {"a quote never closed", unclosed, second, u"引号没有配对"_s},

@@ -158,6 +158,12 @@ TEST_F(Plans, AnOccurrenceIsPostedOnceWhoeverPostsItAndWhenever)
     remove(App::conn, rent.id);
     EXPECT_EQ(rows("select 编号 from 定期收支"), QStringList({QString::number(pay.id)}));
     EXPECT_EQ(rows("select distinct 模板 from 定期记录"), QStringList({QString::number(pay.id)}));
+
+    // An investment template posts into 投资帐.
+    sql("insert into 投资类型 values ('s1','基金','')");
+    monthly(kInvestment, "1", "s1", "300", 15, "2026-03-01");
+    post(App::conn, postingsOf(dueUntil(App::conn, d("2026-03-15"))));
+    EXPECT_EQ(rows("select 成员ID, 类型ID, 金额, 日期, 备注, 月份 from 投资帐"), QStringList({"1|s1|300|2026-03-15|定期|3"}));
 }
 
 TEST_F(Plans, ATemplateWhoseMemberTypeOrBankIsGoneIsListedWithTheReasonAndNotPosted)
@@ -249,10 +255,15 @@ TEST_F(Plans, BudgetFiguresAgreeWithTheirOwnSums)
     ASSERT_EQ(o.largest.size(), 2);
     EXPECT_EQ(o.largest[0].typeId + "|" + o.largest[1].typeId, "02|01");
     // Asked for more: only the types spent on, those of equal spending in the order of their IDs.
-    QStringList largest;
-    for (const Budgets::Line& l : Overview::monthFigures(App::conn, d("2026-03-20"), 5).largest)
-        largest << l.typeId;
-    EXPECT_EQ(largest, QStringList({"02", "01", "03", "09"}));
+    const auto largest = [](const char* day) {
+        QStringList out;
+        for (const Budgets::Line& l : Overview::monthFigures(App::conn, d(day), 5).largest)
+            out << l.typeId;
+        return out;
+    };
+    EXPECT_EQ(largest("2026-03-20"), QStringList({"02", "01", "03", "09"}));
+    // April's rent has its budget but nothing spent: it is no largest.
+    EXPECT_EQ(largest("2026-04-20"), QStringList({"01"}));
     // The share of a budget used: spending over a zero budget counts as over.
     const struct {
         std::optional<Money> budget;

@@ -123,6 +123,13 @@ TEST(Statements, TheMoneyGoesTheWayTheSignOrTheDirectionColumnSays)
     // A word named 不计收支 is greyed; a tick posts it the way its sign says.
     worded.words.insert(u"冲正"_s, Kind::Neither);
     EXPECT_EQ(shown(Bills::readStatement(file.bytes(), worded)).last(), u"2026-02-01|冲正|10|不计收支|支出"_s);
+    // The direction in the first column.
+    StatementFile directionFirst;
+    directionFirst.header = {u"收支"_s, u"日期"_s, u"金额"_s};
+    directionFirst.rows = {{u"收"_s, u"2026-02-01"_s, u"-10.00"_s}};
+    Bills::Columns first = columns(1, u"yyyy-MM-dd"_s, 2, -1, -1);
+    first.direction = 0;
+    EXPECT_EQ(shown(Bills::readStatement(directionFirst.bytes(), first)), QStringList({u"2026-02-01|收入|10||"_s}));
 }
 
 // .xls (BIFF8, made by LibreOffice for the test) reads as its sheet shows it: texts, numbers and dates
@@ -214,7 +221,8 @@ TEST(Statements, CurrencyCodesAndDatesWithoutAYear)
     // 招商银行's credit card: 12/29 and 01/02 under "（2024年01月）".
     const QList<BankMovement> yearEnd = movements({{QDate(2023, 12, 29), yuan(-99), u"书店"_s, u"买书"_s},
                                                    {QDate(2024, 1, 2), yuan(-18), u"咖啡"_s, u"拿铁"_s},
-                                                   {QDate(2024, 1, 10), yuan(117), u"还款"_s, u"谢谢"_s}});
+                                                   {QDate(2024, 1, 10), yuan(117), u"还款"_s, u"谢谢"_s},
+                                                   {QDate(2024, 1, 31), yuan(-6), u"面包店"_s, u"早餐"_s}});
     const QByteArray cmb = cmbCredit(yearEnd, u"2024年01月"_s).bytes();
     const Bills::Table table = tableOf(cmb);
     EXPECT_EQ(Bills::guessDateForm(table, 0), u"M/d"_s);
@@ -223,7 +231,8 @@ TEST(Statements, CurrencyCodesAndDatesWithoutAYear)
     Bills::Columns cmbColumns = columns(0, u"M/d"_s, 3, -1, 2);
     cmbColumns.positive = Kind::Expense;
     EXPECT_EQ(shown(Bills::readStatement(cmb, cmbColumns)),
-              QStringList({u"2023-12-29|支出|99||"_s, u"2024-01-02|支出|18||"_s, u"2024-01-10|收入|117||"_s}));
+              QStringList({u"2023-12-29|支出|99||"_s, u"2024-01-02|支出|18||"_s, u"2024-01-10|收入|117||"_s,
+                           u"2024-01-31|支出|6||"_s}));
     // Without a period above the table the user gives one; without either the statement is refused.
     QByteArray untitled = cmb;
     QStringEncoder gb("GB18030");
@@ -239,6 +248,7 @@ TEST(Statements, CurrencyCodesAndDatesWithoutAYear)
         {"招商银行信用卡对账单（…2024年01月）", QDate(2024, 1, 31)},
         {"起始日期：20260101 结束日期：20260131", QDate(2026, 1, 31)},
         {"账单周期：2026/01/01-2026/01/31", QDate(2026, 1, 31)},
+        {"账单月份：2026/02", QDate(2026, 2, 28)},
         {"账单日 2024年01月05日", QDate(2024, 1, 5)},
         {"2023年12月\n打印时间 2024-02-01 10:00", QDate(2024, 2, 1)},
         {"卡号 6217000010001234567", QDate()},
@@ -277,10 +287,14 @@ TEST(Statements, AMovementIsKnownByItsAccountTextsAndBalance)
 
     StatementFile cased;
     cased.header = {u"日期"_s, u"金额"_s, u"对方"_s};
-    cased.rows = {{u"2026-01-05"_s, u"-9.90"_s, u"ABC Shop"_s}, {u"2026-01-05"_s, u"-9.90"_s, u"abc shop"_s}};
+    cased.rows = {{u"2026-01-05"_s, u"-9.90"_s, u"ABC Shop"_s}, {u"2026-01-05"_s, u"-9.90"_s, u"abc shop"_s},
+                  {u"2026-01-06"_s, u"-9.90"_s, u"ABC Shop"_s}};
     const QStringList casedTrades = trades(cased.bytes(), columns(0, u"yyyy-MM-dd"_s, 1, 2, -1));
     EXPECT_TRUE(casedTrades[0].endsWith(u"-1"_s) && casedTrades[1].endsWith(u"-1"_s));
     EXPECT_NE(casedTrades[0].toCaseFolded(), casedTrades[1].toCaseFolded());
+    // The same payment on another day is another movement.
+    EXPECT_TRUE(casedTrades[2].endsWith(u"-1"_s));
+    EXPECT_NE(casedTrades[2], casedTrades[0]);
 
     // Two payments of 88 on one day: the later statement holds both, the earlier only the second.
     const QList<BankMovement> day = movements({{QDate(2026, 1, 10), yuan(-88), u"超市"_s, u"消费"_s},
@@ -316,6 +330,9 @@ TEST(Statements, TablesWithoutAHeaderAndWhatARefusalSays)
     EXPECT_TRUE(refusalOf([&] { Bills::read(noDates.bytes()); }).contains(u"没有找到一行带日期的流水"_s));
     EXPECT_TRUE(refusalOf([&] { Bills::read(noAmounts.bytes()); }).startsWith(u"1: "_s));
     EXPECT_TRUE(refusalOf([&] { Bills::read(noAmounts.bytes()); }).contains(u"第 1 行的表头和它下面带日期的行，但没有一列是金额"_s));
+    StatementFile bareNoAmounts;
+    bareNoAmounts.rows = {{u"2026-01-05"_s, u"工资"_s, u"公司"_s}, {u"2026-01-06"_s, u"午饭"_s, u"食堂"_s}};
+    EXPECT_TRUE(refusalOf([&] { Bills::read(bareNoAmounts.bytes()); }).contains(u"找到了带日期的行（没有表头），但没有一列是金额"_s));
 
     const QList<BankMovement> list = movements({{QDate(2026, 1, 5), yuan(-59), u"京东自营"_s, u"鼠标"_s},
                                                 {QDate(2026, 1, 9), yuan(-100), u"白条"_s, u"还款"_s}});
@@ -355,6 +372,9 @@ TEST(Statements, ACellOverOneMegabyteIsRefusedNamingItsLine)
     // Rows 1 to 8 take one line each, the ninth's quoted cell starts on line 10.
     EXPECT_TRUE(late1.startsWith(u"10: 第 10 行：这一行有一格超过了 1 MB"_s)) << late1.left(80).toStdString();
     EXPECT_EQ(Bills::readStatement(fits.bytes(), c).rows.size(), 10);
+    StatementFile fitsWide = file;
+    fitsWide.rows[1][2] = full(1024 * 1024 - 1) + u"午"_s;  // a megabyte of characters, more of bytes
+    EXPECT_EQ(Bills::readStatement(fitsWide.bytes(), c).rows.size(), 10);
     // A bill's cell too.
     const QString bill = refusalOf([&] {
         Bills::read(weChatBill({{u"W1"_s, u"2026-02-28 12:30:00"_s, u"支出"_s, u"美团"_s, full(1024 * 1024 + 1), u"1.00"_s, u"支付成功"_s}}, true));
