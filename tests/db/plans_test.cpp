@@ -160,7 +160,7 @@ TEST_F(Plans, AnOccurrenceIsPostedOnceWhoeverPostsItAndWhenever)
     EXPECT_EQ(rows("select distinct 模板 from 定期记录"), QStringList({QString::number(pay.id)}));
 
     // An investment template posts into 投资帐.
-    sql("insert into 投资类型 values ('s1','基金','')");
+    sql("insert into 投资类型 (ID, 类型, 备注) values ('s1','基金','')");
     monthly(kInvestment, "1", "s1", "300", 15, "2026-03-01");
     post(App::conn, postingsOf(dueUntil(App::conn, d("2026-03-15"))));
     EXPECT_EQ(rows("select 成员ID, 类型ID, 金额, 日期, 备注, 月份 from 投资帐"), QStringList({"1|s1|300|2026-03-15|定期|3"}));
