@@ -4,6 +4,7 @@
 #include "budgets.h"
 #include "connection.h"
 #include "dberror.h"
+#include "ledger.h"
 #include "monthoverview.h"
 #include "recurring.h"
 #include "support/testsupport.h"
@@ -186,6 +187,26 @@ TEST_F(Plans, ATemplateWhoseMemberTypeOrBankIsGoneIsListedWithTheReasonAndNotPos
     sql("insert into 银行 (ID, 开户行, 帐号) values ('b1','工行','6222')");
     post(App::conn, postingsOf({dueUntil(App::conn, d("2026-03-01"))[2]}));
     EXPECT_EQ(rows("select 银行ID, 成员ID, 存或取, 类型, 金额, 日期 from 银行帐"), QStringList({"b1|1|存入|活期|30|2026-03-01"}));
+}
+
+// Each ledger names tables the file has; the bank ledger (its 类型 is a text of its own) and the
+// debts have no type table, and a name of no ledger is none.
+TEST_F(Plans, EveryLedgerNamesTablesOfTheFile)
+{
+    for (const char* name : {"收入帐", "支出帐", "投资帐", "银行帐", "负债"}) {
+        SCOPED_TRACE(name);
+        const std::optional<Ledger> ledger = Ledger::ofTable(QString::fromUtf8(name));
+        ASSERT_TRUE(ledger.has_value());
+        EXPECT_EQ(ledger->table(), QString::fromUtf8(name));
+        for (const QString& table : {ledger->table(), ledger->stagingTable(), ledger->typeTable()}) {
+            if (table.isEmpty())
+                continue;
+            EXPECT_EQ(scalar("select count(*) from sqlite_master where type = 'table' and name = '" + table + "'"), "1") << table.toStdString();
+        }
+        EXPECT_EQ(ledger->typeTable().isEmpty(), ledger->kind() == Ledger::Bank || ledger->kind() == Ledger::Debts);
+    }
+    for (const char* name : {"收入类型", "收入临时", "银行", "", "收入帐 "})
+        EXPECT_FALSE(Ledger::ofTable(QString::fromUtf8(name)).has_value()) << name;
 }
 
 TEST_F(Plans, BudgetFiguresAgreeWithTheirOwnSums)
