@@ -58,12 +58,12 @@ QVariant dateValue(const QDate& d)
 
 const char* const kPeriods[] = {"每月", "每周", "每年"};
 
-Period periodOf(const QString& name)
+std::optional<Period> periodOf(const QString& name)
 {
     for (int i = 0; i < 3; ++i)
         if (name == QString::fromUtf8(kPeriods[i]))
             return Period(i);
-    return Period::Monthly;
+    return std::nullopt;
 }
 
 // The ledger a template posts to: none when its 帐 names no ledger that templates post to.
@@ -92,7 +92,11 @@ Template readTemplate(const Statement& st)
     t.inOut = st.text(5);
     t.amount = Money::fromDouble(st.real(6));
     t.note = st.text(7);
-    t.schedule.period = periodOf(st.text(8));
+    const QString period = st.text(8);
+    if (const std::optional<Period> known = periodOf(period))
+        t.schedule.period = *known;
+    else
+        t.unknownPeriod = period;
     t.schedule.interval = intOf(st, 9);
     t.schedule.day = st.isNull(10) ? 1 : intOf(st, 10);
     t.schedule.start = dateOf(st.text(11));
@@ -244,6 +248,8 @@ QString problemOf(Connection& conn, const Template& t)
     const std::optional<Ledger> ledger = ledgerOf(t);
     if (!ledger)
         return QStringLiteral("帐“%1”不能用于定期收支，请修改这条定期收支").arg(t.ledger);
+    if (!t.unknownPeriod.isEmpty())
+        return QStringLiteral("周期“%1”无法识别，请修改这条定期收支").arg(t.unknownPeriod);
     if (!exists(conn, QStringLiteral("成员"), t.memberId))
         return QStringLiteral("成员“%1”已不存在，请修改这条定期收支").arg(t.memberId);
     if (*ledger == Ledger::Bank && !exists(conn, QStringLiteral("银行"), t.bankId))
@@ -294,11 +300,19 @@ QList<Due> dueUntil(Connection& conn, const QDate& until)
     QList<Due> out;
     for (const Template& t : templates(conn)) {
         std::optional<std::pair<QString, Names>> found;
-        for (const QDate& d : datesUntil(t.schedule, until)) {
-            if (done.contains({t.id, d.toJulianDay()}))
+        // A schedule not known comes once, on its start date, until it is mended (whatever was
+        // recorded of it before).
+        const bool known = t.unknownPeriod.isEmpty();
+        QList<QDate> dates;
+        if (known)
+            dates = datesUntil(t.schedule, until);
+        else if (t.schedule.start.isValid() && t.schedule.start <= until)
+            dates = {t.schedule.start};
+        for (const QDate& d : dates) {
+            if (known && done.contains({t.id, d.toJulianDay()}))
                 continue;
             if (!found) {
-                const QString key = QStringList{t.ledger, t.memberId, t.typeId, t.bankId, t.inOut}.join(QLatin1Char('\n'));
+                const QString key = QStringList{t.ledger, t.memberId, t.typeId, t.bankId, t.inOut, t.unknownPeriod}.join(QLatin1Char('\n'));
                 if (!looked.contains(key))
                     looked.insert(key, {problemOf(conn, t), namesOf(conn, t)});
                 found = looked.value(key);

@@ -49,6 +49,9 @@ struct Template {
     Money amount;
     QString note;
     Schedule schedule;
+    // The stored 周期 when it is none of 每月, 每周 and 每年 (written by another tool): the schedule
+    // is then not known, and the template is listed once, on its start date, with that problem.
+    QString unknownPeriod;
 };
 
 QString periodName(Period p);   // 每月, 每周, 每年
@@ -61,8 +64,8 @@ void save(Connection& conn, Template& t);
 // Removes a template together with what is recorded of its occurrences.
 void remove(Connection& conn, qint64 id);
 
-// Why a template cannot be posted as it stands (its ledger is not one a template posts to, or its
-// member, type or bank is no longer in the file); empty when it can.
+// Why a template cannot be posted as it stands (its ledger or period is not one a template can
+// have, or its member, type or bank is no longer in the file); empty when it can.
 QString problemOf(Connection& conn, const Template& t);
 
 // The names of a template's member and of its type (for the bank ledger: the bank's 开户行 and
