@@ -21,6 +21,8 @@ public:
 
     // The ledger whose table this is; none for any other name.
     static std::optional<Ledger> ofTable(const QString& table);
+    // The ledger whose staging table this is; none for any other name.
+    static std::optional<Ledger> ofStagingTable(const QString& table);
 
     friend bool operator==(Ledger a, Ledger b) = default;
 

@@ -208,7 +208,7 @@ TEST_F(Plans, ATemplateWhoseMemberTypeOrBankIsGoneIsListedWithTheReasonAndNotPos
 }
 
 // Each ledger names tables the file has; the bank ledger (its 类型 is a text of its own) and the
-// debts have no type table, and a name of no ledger is none.
+// debts have no type table; a name of no ledger (of no staging table) is none.
 TEST_F(Plans, EveryLedgerNamesTablesOfTheFile)
 {
     for (const char* name : {"收入帐", "支出帐", "投资帐", "银行帐", "负债"}) {
@@ -222,9 +222,14 @@ TEST_F(Plans, EveryLedgerNamesTablesOfTheFile)
             EXPECT_EQ(scalar("select count(*) from sqlite_master where type = 'table' and name = '" + table + "'"), "1") << table.toStdString();
         }
         EXPECT_EQ(ledger->typeTable().isEmpty(), ledger->kind() == Ledger::Bank || ledger->kind() == Ledger::Debts);
+        if (!ledger->stagingTable().isEmpty()) {
+            EXPECT_EQ(Ledger::ofStagingTable(ledger->stagingTable()), ledger);
+        }
     }
     for (const char* name : {"收入类型", "收入临时", "银行", "", "收入帐 "})
         EXPECT_FALSE(Ledger::ofTable(QString::fromUtf8(name)).has_value()) << name;
+    for (const char* name : {"收入帐", "", "投资临时"})
+        EXPECT_FALSE(Ledger::ofStagingTable(QString::fromUtf8(name)).has_value()) << name;
 }
 
 TEST_F(Plans, BudgetFiguresAgreeWithTheirOwnSums)
