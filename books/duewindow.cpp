@@ -3,6 +3,7 @@
 #include "budgets.h"
 #include "dberror.h"
 #include "shell/app.h"
+#include "shell/budgetwarning.h"
 #include "shell/filechanges.h"
 #include "shell/inputs.h"
 
@@ -196,7 +197,8 @@ void DueWindow::postTicked()
     QString message;
     try {
         message = Budgets::overrunMessage(Budgets::overruns(App::conn, touched));
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        message = budgetCheckFailed(QStringLiteral("已入帐 %1 笔").arg(postings.size()), e);
     }
     App::msgBox(message.isEmpty() ? QStringLiteral("已入帐 %1 笔。").arg(postings.size()) : message, App::MsgStyle::Information);
     load();

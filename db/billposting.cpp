@@ -2,6 +2,7 @@
 
 #include "connection.h"
 #include "dberror.h"
+#include "ledger.h"
 #include "ledgerrows.h"
 #include "sqltext.h"
 #include "statement.h"
@@ -17,14 +18,9 @@ namespace BillPosting {
 
 namespace {
 
-QString ledgerOf(Bills::Kind kind)
+Ledger ledgerOf(Bills::Kind kind)
 {
-    return kind == Bills::Kind::Income ? QStringLiteral("收入帐") : QStringLiteral("支出帐");
-}
-
-QString typeTableOf(Bills::Kind kind)
-{
-    return kind == Bills::Kind::Income ? QStringLiteral("收入类型") : QStringLiteral("支出类型");
+    return kind == Bills::Kind::Income ? Ledger::Income : Ledger::Expense;
 }
 
 [[noreturn]] void refuse(const QString& why)
@@ -201,8 +197,8 @@ void markEnteredByHand(Connection& conn, Bills::Bill& bill)
         // of them, those of an amount that a row has.
         Statement records(conn, QStringLiteral("SELECT rowid, 金额, 日期 FROM %1 WHERE 日期 BETWEEN ? AND ? AND rowid NOT IN "
                                                "(SELECT 行号 FROM %2 WHERE 帐 = ? AND 行号 IS NOT NULL)")
-                                    .arg(sqlName(ledgerOf(kind)), sqlName(kImportedTable)));
-        records.bindAll({first.addDays(-3).toString(Qt::ISODate), last.addDays(3).toString(Qt::ISODate), ledgerOf(kind)});
+                                    .arg(sqlName(ledgerOf(kind).table()), sqlName(kImportedTable)));
+        records.bindAll({first.addDays(-3).toString(Qt::ISODate), last.addDays(3).toString(Qt::ISODate), ledgerOf(kind).table()});
         const QSet<std::int64_t>& wanted = amounts[kind == Bills::Kind::Income ? 0 : 1];
         QHash<std::int64_t, QList<Entered>> byAmount;  // by the amount's units
         while (records.step()) {
@@ -219,7 +215,7 @@ void markEnteredByHand(Connection& conn, Bills::Bill& bill)
         }
         if (byAmount.isEmpty())
             continue;
-        Statement note(conn, QStringLiteral("SELECT 备注 FROM %1 WHERE rowid = ?").arg(sqlName(ledgerOf(kind))));
+        Statement note(conn, QStringLiteral("SELECT 备注 FROM %1 WHERE rowid = ?").arg(sqlName(ledgerOf(kind).table())));
         for (qsizetype i = 0; i < rows.size(); ++i) {
             if (rows.skipped(i) || rows.kind(i) != kind)
                 continue;
@@ -259,7 +255,7 @@ std::optional<Type> RememberedTypes::of(Bills::Kind kind, const QString& counter
     if (!st)
         st = std::make_unique<Statement>(
             conn_, QStringLiteral("SELECT t.ID, t.类型 FROM %1 m JOIN %2 t ON t.ID = m.类型ID WHERE m.收支 = ? AND m.交易对方 = ?")
-                       .arg(sqlName(kTypesTable), sqlName(typeTableOf(kind))));
+                       .arg(sqlName(kTypesTable), sqlName(ledgerOf(kind).typeTable())));
     st->bindAll({Bills::kindName(kind), counterparty});
     std::optional<Type> type;
     if (st->step())
@@ -283,7 +279,9 @@ Posted post(Connection& conn, const Bills::Bill& bill, const Choices& choices)
     QHash<quint64, Party> parties;  // by where the rows keep the counterparty, and the kind
     QHash<qint64, QByteArray> days; // "2026-01-05", by the day's number
     QByteArray note;
-    const QByteArray incomeLedger = ledgerOf(Bills::Kind::Income).toUtf8(), expenseLedger = ledgerOf(Bills::Kind::Expense).toUtf8();
+    const QString incomeTable = Ledger(Ledger::Income).table(), expenseTable = Ledger(Ledger::Expense).table();
+    const QString bankTable = Ledger(Ledger::Bank).table();
+    const QByteArray incomeLedger = incomeTable.toUtf8(), expenseLedger = expenseTable.toUtf8();
     Transaction tx(conn);
     // The movements of a bank's statement also into the bank's ledger, when a bank is chosen.
     std::optional<Statement> bankLedger;
@@ -292,7 +290,8 @@ Posted post(Connection& conn, const Bills::Bill& bill, const Choices& choices)
         bank.bind(1, choices.bank);
         if (!bank.step())
             refuse(QStringLiteral("the bank %1 is not in 银行").arg(choices.bank));
-        bankLedger.emplace(conn, QStringLiteral("INSERT INTO 银行帐 (银行ID, 成员ID, 存或取, 类型, 金额, 日期, rowid) VALUES (?, ?, ?, '活期', ?, ?, ?)"));
+        bankLedger.emplace(conn, QStringLiteral("INSERT INTO %1 (银行ID, 成员ID, 存或取, 类型, 金额, 日期, rowid) VALUES (?, ?, ?, '活期', ?, ?, ?)")
+                                     .arg(sqlName(bankTable)));
         bankLedger->bind(1, choices.bank);
         bankLedger->bind(2, choices.member);
     }
@@ -300,8 +299,8 @@ Posted post(Connection& conn, const Bills::Bill& bill, const Choices& choices)
                    QStringLiteral("INSERT INTO %1 (来源, 交易号, 帐, 行号) VALUES (?, ?, ?, ?) ON CONFLICT DO NOTHING")
                        .arg(sqlName(kImportedTable)));
     const QString insert = QStringLiteral("INSERT INTO %1 (成员ID, 类型ID, 金额, 日期, 备注, 月份, rowid) VALUES (?, ?, ?, ?, ?, ?, ?)");
-    Statement income(conn, insert.arg(sqlName(ledgerOf(Bills::Kind::Income))));
-    Statement expense(conn, insert.arg(sqlName(ledgerOf(Bills::Kind::Expense))));
+    Statement income(conn, insert.arg(sqlName(incomeTable)));
+    Statement expense(conn, insert.arg(sqlName(expenseTable)));
     Statement remember(conn,
                        QStringLiteral("INSERT INTO %1 (收支, 交易对方, 类型ID) VALUES (?, ?, ?) "
                                       "ON CONFLICT (收支, 交易对方) DO UPDATE SET 类型ID = excluded.类型ID")
@@ -345,7 +344,7 @@ Posted post(Connection& conn, const Bills::Bill& bill, const Choices& choices)
         ledger.bindUtf8(4, day, false);
         ledger.bindUtf8(5, noteUtf8(rows.counterpartyUtf8(i), rows.itemUtf8(i), note));
         ledger.bindInt64(6, date.month());
-        if (const auto key = newRowKey(conn, ledgerOf(kind)))
+        if (const auto key = newRowKey(conn, kind == Bills::Kind::Income ? incomeTable : expenseTable))
             ledger.bindInt64(7, *key);
         else
             ledger.bind(7, QVariant());
@@ -360,20 +359,20 @@ Posted post(Connection& conn, const Bills::Bill& bill, const Choices& choices)
         keep.step();
         if (conn.changes() == 0) {
             // Imported meanwhile (the preview is older than the file): the record goes again.
-            Statement drop(conn, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(sqlName(ledgerOf(kind))));
+            Statement drop(conn, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(sqlName(ledgerOf(kind).table())));
             drop.bind(1, static_cast<qlonglong>(record));
             drop.step();
             continue;
         }
         if (refundsTaken)
-            records.insert(QString::fromUtf8(trade), {ledgerOf(kind), record});
+            records.insert(QString::fromUtf8(trade), {kind == Bills::Kind::Income ? incomeTable : expenseTable, record});
         ++(kind == Bills::Kind::Income ? posted.income : posted.expense);
         if (bankLedger) {
             bankLedger->reset();
             bankLedger->bind(3, kind == Bills::Kind::Income ? QStringLiteral("存入") : QStringLiteral("支出"));
             bankLedger->bindMoney(4, amount);
             bankLedger->bindUtf8(5, day);
-            if (const auto key = newRowKey(conn, QStringLiteral("银行帐")))
+            if (const auto key = newRowKey(conn, bankTable))
                 bankLedger->bindInt64(6, *key);
             else
                 bankLedger->bind(6, QVariant());

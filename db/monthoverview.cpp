@@ -1,6 +1,7 @@
 #include "monthoverview.h"
 
 #include "connection.h"
+#include "ledger.h"
 #include "statement.h"
 
 #include <algorithm>
@@ -61,17 +62,17 @@ QList<Record> latestRecords(Connection& conn, int count)
 {
     // Each ledger gives its own latest through its date index; the few together are ordered.
     QStringList parts;
-    const std::pair<const char*, const char*> kLedgers[] = {{"收入帐", "收入类型"}, {"支出帐", "支出类型"}, {"投资帐", "投资类型"}};
-    for (const auto& [ledger, types] : kLedgers)
+    QString typeName;  // the record's type by its ledger's type table
+    for (const Ledger ledger : {Ledger::Income, Ledger::Expense, Ledger::Investment}) {
         parts << QStringLiteral("SELECT * FROM (SELECT '%1' AS 帐, 日期, 成员ID, 类型ID, 金额, 备注, rowid AS r FROM %1"
                                 " WHERE 日期 IS NOT NULL ORDER BY 日期 DESC, rowid DESC LIMIT ?)")
-                     .arg(QString::fromUtf8(ledger));
+                     .arg(ledger.table());
+        typeName += QStringLiteral(" WHEN '%1' THEN (SELECT 类型 FROM %2 WHERE ID = t.类型ID)").arg(ledger.table(), ledger.typeTable());
+    }
     const QString sql = QStringLiteral("SELECT t.帐, t.日期, coalesce(成员.姓名, t.成员ID),"
-                                       " coalesce(CASE t.帐 WHEN '收入帐' THEN (SELECT 类型 FROM 收入类型 WHERE ID = t.类型ID)"
-                                       " WHEN '支出帐' THEN (SELECT 类型 FROM 支出类型 WHERE ID = t.类型ID)"
-                                       " ELSE (SELECT 类型 FROM 投资类型 WHERE ID = t.类型ID) END, t.类型ID), t.金额, t.备注"
-                                       " FROM (%1) AS t LEFT JOIN 成员 ON 成员.ID = t.成员ID ORDER BY t.日期 DESC, t.r DESC LIMIT ?")
-                            .arg(parts.join(QStringLiteral(" UNION ALL ")));
+                                       " coalesce(CASE t.帐%1 END, t.类型ID), t.金额, t.备注"
+                                       " FROM (%2) AS t LEFT JOIN 成员 ON 成员.ID = t.成员ID ORDER BY t.日期 DESC, t.r DESC LIMIT ?")
+                            .arg(typeName, parts.join(QStringLiteral(" UNION ALL ")));
     Statement st(conn, sql);
     st.bindAll({count, count, count, count});
     QList<Record> out;

@@ -58,12 +58,19 @@ QVariant dateValue(const QDate& d)
 
 const char* const kPeriods[] = {"每月", "每周", "每年"};
 
-Period periodOf(const QString& name)
+std::optional<Period> periodOf(const QString& name)
 {
     for (int i = 0; i < 3; ++i)
         if (name == QString::fromUtf8(kPeriods[i]))
             return Period(i);
-    return Period::Monthly;
+    return std::nullopt;
+}
+
+// The ledger a template posts to: none when its 帐 names no ledger that templates post to.
+std::optional<Ledger> ledgerOf(const Template& t)
+{
+    const std::optional<Ledger> ledger = Ledger::ofTable(t.ledger);
+    return ledger && ledger->kind() != Ledger::Debts ? ledger : std::nullopt;
 }
 
 const QString kFields = QStringLiteral("编号, 帐, 成员ID, 类型ID, 银行ID, 存或取, 金额, 备注, 周期, 间隔, 日, 开始日期, 结束日期, 次数");
@@ -85,7 +92,11 @@ Template readTemplate(const Statement& st)
     t.inOut = st.text(5);
     t.amount = Money::fromDouble(st.real(6));
     t.note = st.text(7);
-    t.schedule.period = periodOf(st.text(8));
+    const QString period = st.text(8);
+    if (const std::optional<Period> known = periodOf(period))
+        t.schedule.period = *known;
+    else
+        t.unknownPeriod = period;
     t.schedule.interval = intOf(st, 9);
     t.schedule.day = st.isNull(10) ? 1 : intOf(st, 10);
     t.schedule.start = dateOf(st.text(11));
@@ -124,7 +135,7 @@ void record(Connection& conn, qint64 templateId, const QDate& due, const QString
 // Inserts the record of one occurrence into its ledger; its rowid.
 qint64 insertRecord(Connection& conn, const Template& t, const QDate& date, Money amount)
 {
-    if (t.ledger != kBank && t.ledger != kIncome && t.ledger != kExpense && t.ledger != kInvestment)
+    if (!ledgerOf(t))
         throw DbError(DbError::BadValue, SQLITE_ERROR, QStringLiteral("not a ledger: ") + t.ledger);
     const std::optional<std::int64_t> key = newRowKey(conn, t.ledger);
     const QVariant keyValue = key ? QVariant(qlonglong(*key)) : QVariant();
@@ -141,11 +152,6 @@ qint64 insertRecord(Connection& conn, const Template& t, const QDate& date, Mone
 }
 
 }  // namespace
-
-QString typeTableOf(const QString& ledger)
-{
-    return ledger == kIncome ? QStringLiteral("收入类型") : ledger == kExpense ? QStringLiteral("支出类型") : QStringLiteral("投资类型");
-}
 
 QList<QDate> datesUntil(const Schedule& s, const QDate& until)
 {
@@ -239,15 +245,18 @@ void remove(Connection& conn, qint64 id)
 
 QString problemOf(Connection& conn, const Template& t)
 {
+    const std::optional<Ledger> ledger = ledgerOf(t);
+    if (!ledger)
+        return QStringLiteral("帐“%1”不能用于定期收支，请修改这条定期收支").arg(t.ledger);
+    if (!t.unknownPeriod.isEmpty())
+        return QStringLiteral("周期“%1”无法识别，请修改这条定期收支").arg(t.unknownPeriod);
     if (!exists(conn, QStringLiteral("成员"), t.memberId))
         return QStringLiteral("成员“%1”已不存在，请修改这条定期收支").arg(t.memberId);
-    if (t.ledger == kBank) {
-        if (!exists(conn, QStringLiteral("银行"), t.bankId))
-            return QStringLiteral("银行“%1”已不存在，请修改这条定期收支").arg(t.bankId);
-        return QString();
-    }
-    const QString types = typeTableOf(t.ledger);
-    if (!exists(conn, types, t.typeId))
+    if (*ledger == Ledger::Bank && !exists(conn, QStringLiteral("银行"), t.bankId))
+        return QStringLiteral("银行“%1”已不存在，请修改这条定期收支").arg(t.bankId);
+    // The bank ledger's 类型 is a text of its own (活期, 定期, ...), in no table.
+    const QString types = ledger->typeTable();
+    if (!types.isEmpty() && !exists(conn, types, t.typeId))
         return QStringLiteral("%1“%2”已不存在，请修改这条定期收支").arg(types, t.typeId);
     return QString();
 }
@@ -261,10 +270,13 @@ Names namesOf(Connection& conn, const Template& t)
     };
     Names n;
     n.member = name(QStringLiteral("成员"), QStringLiteral("姓名"), t.memberId);
+    const std::optional<Ledger> ledger = ledgerOf(t);
     if (t.ledger == kBank)
         n.type = name(QStringLiteral("银行"), QStringLiteral("开户行"), t.bankId) + QLatin1Char(' ') + t.inOut + QLatin1Char(' ') + t.typeId;
+    else if (ledger && !ledger->typeTable().isEmpty())
+        n.type = name(ledger->typeTable(), QStringLiteral("类型"), t.typeId);
     else
-        n.type = name(typeTableOf(t.ledger), QStringLiteral("类型"), t.typeId);
+        n.type = t.typeId;
     return n;
 }
 
@@ -288,11 +300,19 @@ QList<Due> dueUntil(Connection& conn, const QDate& until)
     QList<Due> out;
     for (const Template& t : templates(conn)) {
         std::optional<std::pair<QString, Names>> found;
-        for (const QDate& d : datesUntil(t.schedule, until)) {
-            if (done.contains({t.id, d.toJulianDay()}))
+        // A schedule not known comes once, on its start date, until it is mended (whatever was
+        // recorded of it before).
+        const bool known = t.unknownPeriod.isEmpty();
+        QList<QDate> dates;
+        if (known)
+            dates = datesUntil(t.schedule, until);
+        else if (t.schedule.start.isValid() && t.schedule.start <= until)
+            dates = {t.schedule.start};
+        for (const QDate& d : dates) {
+            if (known && done.contains({t.id, d.toJulianDay()}))
                 continue;
             if (!found) {
-                const QString key = QStringList{t.ledger, t.memberId, t.typeId, t.bankId, t.inOut}.join(QLatin1Char('\n'));
+                const QString key = QStringList{t.ledger, t.memberId, t.typeId, t.bankId, t.inOut, t.unknownPeriod}.join(QLatin1Char('\n'));
                 if (!looked.contains(key))
                     looked.insert(key, {problemOf(conn, t), namesOf(conn, t)});
                 found = looked.value(key);
@@ -339,7 +359,7 @@ void markEnteredByHand(Connection& conn, QList<Due>& due)
             st = std::make_unique<Statement>(conn, QStringLiteral("SELECT rowid, 日期, 金额 FROM 银行帐 WHERE 日期 BETWEEN ? AND ?"
                                                                   " AND 金额 BETWEEN ? AND ? AND 存或取 = ? AND +银行ID = ?"
                                                                   " AND +成员ID = ? AND +类型 = ?"));
-        else if (!st && (t.ledger == kIncome || t.ledger == kExpense || t.ledger == kInvestment))
+        else if (!st && ledgerOf(t))
             st = std::make_unique<Statement>(conn, QStringLiteral("SELECT rowid, 日期, 金额 FROM %1 WHERE 日期 BETWEEN ? AND ?"
                                                                   " AND 金额 BETWEEN ? AND ? AND +成员ID = ? AND +类型ID = ?")
                                                        .arg(t.ledger));

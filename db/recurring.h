@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ledger.h"
 #include "money.h"
 
 #include <QDate>
@@ -32,14 +33,11 @@ struct Schedule {
 // The occurrences' due dates up to and including `until`, in order.
 QList<QDate> datesUntil(const Schedule& schedule, const QDate& until);
 
-// The ledgers a template posts to.
-inline const QString kIncome = QStringLiteral("收入帐");
-inline const QString kExpense = QStringLiteral("支出帐");
-inline const QString kInvestment = QStringLiteral("投资帐");
-inline const QString kBank = QStringLiteral("银行帐");
-
-// The table of a ledger's types (收入类型, 支出类型, 投资类型).
-QString typeTableOf(const QString& ledger);
+// The tables of the ledgers a template posts to (the debts take none).
+inline const QString kIncome = Ledger(Ledger::Income).table();
+inline const QString kExpense = Ledger(Ledger::Expense).table();
+inline const QString kInvestment = Ledger(Ledger::Investment).table();
+inline const QString kBank = Ledger(Ledger::Bank).table();
 
 struct Template {
     qint64 id = 0;        // 0: not yet stored
@@ -51,6 +49,9 @@ struct Template {
     Money amount;
     QString note;
     Schedule schedule;
+    // The stored 周期 when it is none of 每月, 每周 and 每年 (written by another tool): the schedule
+    // is then not known, and the template is listed once, on its start date, with that problem.
+    QString unknownPeriod;
 };
 
 QString periodName(Period p);   // 每月, 每周, 每年
@@ -63,8 +64,8 @@ void save(Connection& conn, Template& t);
 // Removes a template together with what is recorded of its occurrences.
 void remove(Connection& conn, qint64 id);
 
-// Why a template cannot be posted as it stands (its member, type or bank is no longer in the file);
-// empty when it can.
+// Why a template cannot be posted as it stands (its ledger or period is not one a template can
+// have, or its member, type or bank is no longer in the file); empty when it can.
 QString problemOf(Connection& conn, const Template& t);
 
 // The names of a template's member and of its type (for the bank ledger: the bank's 开户行 and

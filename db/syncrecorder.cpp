@@ -3,6 +3,7 @@
 #include "budgets.h"
 #include "connection.h"
 #include "dberror.h"
+#include "ledger.h"
 #include "sqltext.h"
 #include "statement.h"
 #include "syncversions.h"
@@ -174,10 +175,8 @@ std::optional<std::int64_t> SyncRecorder::nextKey(const QString& table)
     const std::int64_t low = n * kRange, high = low + kRange - 1;
     std::int64_t next = low + 1;
     QStringList members{family};
-    if (family == QStringLiteral("收入帐"))
-        members << QStringLiteral("收入临时");
-    else if (family == QStringLiteral("支出帐"))
-        members << QStringLiteral("支出临时");
+    if (const std::optional<Ledger> ledger = Ledger::ofTable(family); ledger && !ledger->stagingTable().isEmpty())
+        members << ledger->stagingTable();
     for (const QString& t : members) {
         Statement st(conn_, QStringLiteral("SELECT max(编号) FROM %1 WHERE 编号 BETWEEN ? AND ?").arg(sqlName(t)));
         st.bindInt64(1, low);

@@ -2,6 +2,7 @@
 
 #include "connection.h"
 #include "dberror.h"
+#include "ledger.h"
 #include "sqltext.h"
 #include "statement.h"
 
@@ -62,7 +63,7 @@ const Table* find(const QString& name)
 
 bool isKeyed(const QString& table)
 {
-    if (table == QStringLiteral("收入临时") || table == QStringLiteral("支出临时"))
+    if (Ledger::ofStagingTable(table))
         return true;
     const Table* t = find(table);
     return t && t->keyed;
@@ -70,11 +71,8 @@ bool isKeyed(const QString& table)
 
 QString keyFamily(const QString& table)
 {
-    if (table == QStringLiteral("收入临时"))
-        return QStringLiteral("收入帐");
-    if (table == QStringLiteral("支出临时"))
-        return QStringLiteral("支出帐");
-    return table;
+    const std::optional<Ledger> staged = Ledger::ofStagingTable(table);
+    return staged ? staged->table() : table;
 }
 
 bool fileHasSync(Connection& conn)

@@ -168,8 +168,8 @@ void RecurringEditor::fillTypes()
     try {
         if (ledger == Recurring::kBank)
             fillFrom(typeBox, QStringLiteral("银行"), QStringLiteral("开户行"));
-        else
-            fillFrom(typeBox, Recurring::typeTableOf(ledger), QStringLiteral("类型"));
+        else if (const std::optional<Ledger> chosen = Ledger::ofTable(ledger))
+            fillFrom(typeBox, chosen->typeTable(), QStringLiteral("类型"));
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("无法读取类型。"));
     }

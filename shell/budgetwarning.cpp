@@ -1,6 +1,7 @@
 #include "budgetwarning.h"
 
 #include "app.h"
+#include "datawindow.h"
 
 void warnOverBudget(const QList<Budgets::Touch>& touched)
 {
@@ -9,9 +10,14 @@ void warnOverBudget(const QList<Budgets::Touch>& touched)
     QString message;
     try {
         message = Budgets::overrunMessage(Budgets::overruns(App::conn, touched));
-    } catch (const std::exception&) {
-        return;
+    } catch (const std::exception& e) {
+        message = budgetCheckFailed(QStringLiteral("支出已保存"), e);
     }
     if (!message.isEmpty())
         App::msgBox(message, App::MsgStyle::Information);
+}
+
+QString budgetCheckFailed(const QString& done, const std::exception& e)
+{
+    return done + QStringLiteral("，但无法检查是否超出了预算。\n") + dbErrorText(e);
 }

@@ -45,13 +45,16 @@ void DataWindow::formActivate()
     App::setBusy(false);
 }
 
+QString dbErrorText(const std::exception& e)
+{
+    if (const auto* db = dynamic_cast<const DbError*>(&e))
+        return db->userText();
+    return QStringLiteral("操作失败：") + QString::fromLocal8Bit(e.what());
+}
+
 void showDbError(const std::exception& e, const QString& what)
 {
-    QString text;
-    if (const auto* db = dynamic_cast<const DbError*>(&e))
-        text = db->userText();
-    else
-        text = QStringLiteral("操作失败：") + QString::fromLocal8Bit(e.what());
+    QString text = dbErrorText(e);
     if (!what.isEmpty())
         text = what + QStringLiteral("\n") + text;
     App::msgBox(text, App::MsgStyle::Information);

@@ -32,5 +32,7 @@ private:
 // current; on an empty list nothing happens. True when a row was deleted.
 bool confirmDeleteCurrent(Recordset& rs);
 
+// A failure's cause in the words the person is shown.
+QString dbErrorText(const std::exception& e);
 // Shows a DbError's cause as a clear message (information icon).
 void showDbError(const std::exception& e, const QString& what = QString());

@@ -235,6 +235,18 @@ TEST_F(EntryTest, PostingOverBudgetsNamesThemAndByHowMuch)
     press("exit");
     EXPECT_EQ(count("支出帐"), "3");
     EXPECT_EQ(messageTexts(), QStringList({u"以下支出超出了预算：\n2026-03 全家 伙食：超出 0.01 元\n2026-03 张三 伙食：超出 80.00 元"_s}));
+
+    // Amounts too large to sum, written by another tool: the record is posted all the same, and the
+    // person hears that the budgets could not be checked.
+    sql("insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('01','f',1e15,'2026-03-02','',3), ('01','f',1e15,'2026-03-03','',3);");
+    script().clearMessages();
+    open(new EntryForm(kEntryForms[1]));
+    fillRecord(0, 0, "1");
+    press("update");
+    press("exit");
+    EXPECT_EQ(count("支出帐"), "6");
+    EXPECT_EQ(messageTexts(), QStringList({u"支出已保存，但无法检查是否超出了预算。\n"
+                                           u"金额合计超出了能计算的范围：数据库中有超大的金额，可能是用其它工具写入的，请改正后再试"_s}));
 }
 
 }  // namespace

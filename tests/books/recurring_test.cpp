@@ -147,6 +147,18 @@ TEST_F(RecurringTest, AnOccurrenceEnteredByHandComesUntickedAndThePersonsChoices
     EXPECT_EQ(rows("select 金额, 日期 from 支出帐 order by rowid"), QStringList({"1500|2026-01-30", "1450|2026-03-01"}));
     EXPECT_EQ(gridRows(grid()), QStringList({"|2026-02-01|2026-02-01|支出帐|张三|伙食|1500|房租|可能已手工录入（2026-01-30）"}));
     EXPECT_EQ(ticks(), QList<int>({Qt::Unchecked}));
+
+    // February's rent ticked and posted after another tool wrote amounts too large to sum: it is
+    // posted, and the person hears that the budget could not be checked.
+    sql("insert into 预算 values ('', 'f', '', 1000);"
+        "insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('01', 'f', 1e15, '2026-02-10', '', 2), ('01', 'f', 1e15, '2026-02-11', '', 2);");
+    QApplication::processEvents();
+    toggleTick(0);
+    script().clearMessages();
+    press("cmdPost");
+    EXPECT_EQ(scalar("select count(*) from 支出帐 where 日期 = '2026-02-01'"), "1");
+    EXPECT_EQ(messageTexts(), QStringList({"已入帐 1 笔，但无法检查是否超出了预算。\n"
+                                           "金额合计超出了能计算的范围：数据库中有超大的金额，可能是用其它工具写入的，请改正后再试"}));
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
 // Recurring records and budgets in the file: the schedule arithmetic, occurrences posted at most
-// once whoever posts them, templates whose member or type is gone, and budget figures against sums
-// worked out here.
+// once whoever posts them, templates whose member or type is gone or whose ledger or period no
+// template can have, and budget figures against sums worked out here.
 #include "budgets.h"
 #include "connection.h"
 #include "dberror.h"
+#include "ledger.h"
 #include "monthoverview.h"
 #include "recurring.h"
 #include "support/testsupport.h"
@@ -192,6 +193,49 @@ TEST_F(Plans, ATemplateWhoseMemberTypeOrBankIsGoneIsListedWithTheReasonAndNotPos
     sql("insert into 银行 (ID, 开户行, 帐号) values ('b1','工行','6222')");
     post(App::conn, postingsOf({dueUntil(App::conn, d("2026-03-01"))[2]}));
     EXPECT_EQ(rows("select 银行ID, 成员ID, 存或取, 类型, 金额, 日期 from 银行帐"), QStringList({"b1|1|存入|活期|30|2026-03-01"}));
+
+    // What no version writes (another tool's): a ledger that takes no templates, a period whose
+    // dates are not known. Each comes once, on its start date, with the reason, and is not posted.
+    sql("pragma ignore_check_constraints = 1;"
+        "insert into 定期收支 (帐, 成员ID, 类型ID, 金额, 备注, 周期, 间隔, 日, 开始日期) values"
+        " ('负债', '1', '02', 40, '借款', '每年', 1, NULL, '2026-01-01'), ('支出帐', '1', '02', 40, '物业', '每季', 1, 1, '2026-01-01')");
+    QList<Due> odd;
+    for (const Due& x : dueUntil(App::conn, d("2026-03-01")))
+        if (x.what.note == "借款" || x.what.note == "物业")
+            odd << x;
+    ASSERT_EQ(odd.size(), 2);
+    EXPECT_EQ(odd[0].problem, "帐“负债”不能用于定期收支，请修改这条定期收支");
+    EXPECT_EQ(odd[1].problem, "周期“每季”无法识别，请修改这条定期收支");
+    for (const Due& x : odd) {
+        EXPECT_EQ(x.due, d("2026-01-01"));
+        EXPECT_THROW(post(App::conn, postingsOf({x})), DbError);
+    }
+    EXPECT_EQ(scalar("select (select count(*) from 支出帐) + (select count(*) from 负债)"), "0");
+}
+
+// Each ledger names tables the file has; the bank ledger (its 类型 is a text of its own) and the
+// debts have no type table; a name of no ledger (of no staging table) is none.
+TEST_F(Plans, EveryLedgerNamesTablesOfTheFile)
+{
+    for (const char* name : {"收入帐", "支出帐", "投资帐", "银行帐", "负债"}) {
+        SCOPED_TRACE(name);
+        const std::optional<Ledger> ledger = Ledger::ofTable(QString::fromUtf8(name));
+        ASSERT_TRUE(ledger.has_value());
+        EXPECT_EQ(ledger->table(), QString::fromUtf8(name));
+        for (const QString& table : {ledger->table(), ledger->stagingTable(), ledger->typeTable()}) {
+            if (table.isEmpty())
+                continue;
+            EXPECT_EQ(scalar("select count(*) from sqlite_master where type = 'table' and name = '" + table + "'"), "1") << table.toStdString();
+        }
+        EXPECT_EQ(ledger->typeTable().isEmpty(), ledger->kind() == Ledger::Bank || ledger->kind() == Ledger::Debts);
+        if (!ledger->stagingTable().isEmpty()) {
+            EXPECT_EQ(Ledger::ofStagingTable(ledger->stagingTable()), ledger);
+        }
+    }
+    for (const char* name : {"收入类型", "收入临时", "银行", "", "收入帐 "})
+        EXPECT_FALSE(Ledger::ofTable(QString::fromUtf8(name)).has_value()) << name;
+    for (const char* name : {"收入帐", "", "投资临时"})
+        EXPECT_FALSE(Ledger::ofStagingTable(QString::fromUtf8(name)).has_value()) << name;
 }
 
 TEST_F(Plans, BudgetFiguresAgreeWithTheirOwnSums)
