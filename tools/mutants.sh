@@ -104,9 +104,9 @@ survivors=()
 figures=()
 total=0
 totalCaught=0
-for spec in "${files[@]}"; do
-  file=${spec%%:*}
-  ranges=${spec#"$file"}
+for given in "${files[@]}"; do
+  file=${given%%:*}
+  ranges=${given#"$file"}
   ranges=${ranges#:}
   [ -f "$here/$file" ] || { echo "no file $file" >&2; exit 2; }
   start=$(date +%s)
@@ -123,7 +123,7 @@ for spec in "${files[@]}"; do
     mapfile -t mutants < <(printf '%s\n' "${mutants[@]}" |
       awk -v s="$seed" 'BEGIN { srand(s) } { print rand() "\t" $0 }' | sort -n | head -n "$sample" | cut -f2- | sort -n)
   fi
-  echo "== $spec: ${#mutants[@]} mutants, tests: $(testsOf "$file"), time limit ${limit} s"
+  echo "== $given: ${#mutants[@]} mutants, tests: $(testsOf "$file"), time limit ${limit} s"
   caught=0
   tried=0
   unbuilt=0
@@ -147,7 +147,7 @@ for spec in "${files[@]}"; do
     cp "$here/$file" "$src/$file"
     touch "$src/$file"
   done
-  figures+=("$spec: caught $caught of $tried ($unbuilt not built)")
+  figures+=("$given: caught $caught of $tried ($unbuilt not built)")
   total=$((total + tried))
   totalCaught=$((totalCaught + caught))
 done
