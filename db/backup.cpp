@@ -3,6 +3,7 @@
 #include "connection.h"
 #include "dberror.h"
 #include "diskwrites.h"
+#include "filepath.h"
 #include "statement.h"
 
 #include <QDir>
@@ -22,15 +23,6 @@ namespace {
 
 constexpr int kNewestKept = 10;
 constexpr int kMonthsKept = 12;
-std::filesystem::path fsPath(const QString& path)
-{
-#ifdef Q_OS_WIN
-    return std::filesystem::path(path.toStdWString());
-#else
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-#endif
-}
-
 [[noreturn]] void fail(DbError::Kind kind, int code, const QString& message)
 {
     throw DbError(kind, code, message);

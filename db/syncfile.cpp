@@ -1,6 +1,7 @@
 #include "syncfile.h"
 
 #include "diskwrites.h"
+#include "filepath.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -21,15 +22,6 @@ const QRegularExpression& namePattern()
 {
     static const QRegularExpression re(QStringLiteral("^(.+)-(\\d{8,})\\.kbsync$"));
     return re;
-}
-
-std::filesystem::path fsPath(const QString& path)
-{
-#ifdef Q_OS_WIN
-    return std::filesystem::path(path.toStdWString());
-#else
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-#endif
 }
 
 }  // namespace
