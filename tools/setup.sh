@@ -28,6 +28,10 @@ shift || true
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 export CCACHE_SLOPPINESS=${CCACHE_SLOPPINESS:-pch_defines,time_macros,include_file_mtime,include_file_ctime}
+# Paths are hashed relative to the clone, so that a fresh clone elsewhere (CI's) finds what another
+# clone compiled; the folder itself is not hashed either (its name then stands in debugging
+# information only, as the first clone's).
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$here} CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
 cmake -S "$here" -B "$build" -G Ninja "${launcher[@]}" "$@" >/dev/null
 targets=()
 [ -z "${KINBOOK_BUILD_TARGETS:-}" ] || targets=(--target $KINBOOK_BUILD_TARGETS)
