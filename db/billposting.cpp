@@ -1,5 +1,6 @@
 #include "billposting.h"
 
+#include "billtext.h"
 #include "connection.h"
 #include "dberror.h"
 #include "ledger.h"
@@ -42,22 +43,11 @@ QString noteWithRefund(const QString& note, Money refund)
     return kept.isEmpty() ? said : kept + QLatin1Char(' ') + said;
 }
 
-// The UTF-16 length of UTF-8 text.
-qsizetype utf16Length(QByteArrayView utf8)
-{
-    qsizetype units = 0;
-    for (const char ch : utf8) {
-        const auto b = static_cast<unsigned char>(ch);
-        units += (b & 0xC0) != 0x80 ? (b >= 0xF0 ? 2 : 1) : 0;
-    }
-    return units;
-}
-
 // Bills::note() of a row's counterparty and item kept in UTF-8, in UTF-8 (in `out` where it is made).
 QByteArrayView noteUtf8(QByteArrayView counterparty, QByteArrayView item, QByteArray& out)
 {
     const bool both = !item.isEmpty() && item != counterparty;
-    const qsizetype units = utf16Length(counterparty) + (both ? utf16Length(item) + (counterparty.isEmpty() ? 0 : 1) : 0);
+    const qsizetype units = Bills::Text::utf16Length(counterparty) + (both ? Bills::Text::utf16Length(item) + (counterparty.isEmpty() ? 0 : 1) : 0);
     if (units > 20) {
         // Cut as the user sees the characters.
         out = Bills::note(QString::fromUtf8(counterparty), QString::fromUtf8(item)).toUtf8();

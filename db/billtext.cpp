@@ -113,6 +113,13 @@ int blankBefore(const unsigned char* end, qsizetype n)
     return 0;
 }
 
+bool allAscii(QByteArrayView bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+}  // namespace
+
 // The UTF-16 length of UTF-8 text.
 qsizetype utf16Length(QByteArrayView utf8)
 {
@@ -123,13 +130,6 @@ qsizetype utf16Length(QByteArrayView utf8)
     }
     return units;
 }
-
-bool allAscii(QByteArrayView bytes)
-{
-    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-}  // namespace
 
 void ByteRecords::checkLength(const Span& cell, qsizetype rawFrom, qsizetype rawTo, int startLine)
 {

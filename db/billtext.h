@@ -70,6 +70,9 @@ private:
     qsizetype nextCheck_ = 0;
 };
 
+// The UTF-16 length of UTF-8 text (what a QString of it would count).
+qsizetype utf16Length(QByteArrayView utf8);
+
 // Whether the UTF-8 text `cell` is as cleanText leaves it (nothing to clean).
 bool isCleanUtf8(QByteArrayView cell);
 
