@@ -1,5 +1,7 @@
 #include "oldworkbook.h"
 
+#include "workbook.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryFile>
@@ -42,23 +44,7 @@ void appendCell(QByteArray& out, const FreeXL_CellValue& v)
     default:
         break;
     }
-    const bool quote = text.contains(',') || text.contains('"');
-    if (!quote && !text.contains('\n') && !text.contains('\r')) {
-        out += text;
-        return;
-    }
-    if (quote)
-        out += '"';
-    for (const char c : text) {
-        if (c == '\n' || c == '\r')
-            out += ' ';
-        else if (c == '"')
-            out += "\"\"";
-        else
-            out += c;
-    }
-    if (quote)
-        out += '"';
+    Workbook::appendCsvCell(out, text);
 }
 
 // Closes the workbook however the reading ends.

@@ -138,28 +138,6 @@ QByteArrayView numberText(QByteArrayView stored, bool date, QByteArray& made)
     return made;
 }
 
-// Appends a cell to CSV text: line breaks made blanks, quoted where it holds a comma or a quote.
-void appendCsvCell(QByteArray& out, QByteArrayView text)
-{
-    const bool quote = text.contains(',') || text.contains('"');
-    if (!quote && !text.contains('\n') && !text.contains('\r')) {
-        out += text;
-        return;
-    }
-    if (quote)
-        out += '"';
-    for (const char c : text) {
-        if (c == '\n' || c == '\r')
-            out += ' ';
-        else if (c == '"')
-            out += "\"\"";
-        else
-            out += c;
-    }
-    if (quote)
-        out += '"';
-}
-
 // What the SAX readers below share: the parser, the first error and a failure of their own.
 class SaxReader {
 public:
@@ -463,6 +441,28 @@ QString firstSheetPath(QuaZip& zip)
 }
 
 }  // namespace
+
+// Appends a cell to CSV text: line breaks made blanks, quoted where it holds a comma or a quote.
+void appendCsvCell(QByteArray& out, QByteArrayView text)
+{
+    const bool quote = text.contains(',') || text.contains('"');
+    if (!quote && !text.contains('\n') && !text.contains('\r')) {
+        out += text;
+        return;
+    }
+    if (quote)
+        out += '"';
+    for (const char c : text) {
+        if (c == '\n' || c == '\r')
+            out += ' ';
+        else if (c == '"')
+            out += "\"\"";
+        else
+            out += c;
+    }
+    if (quote)
+        out += '"';
+}
 
 bool looksLikeZip(const QByteArray& bytes)
 {

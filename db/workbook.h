@@ -16,6 +16,9 @@ bool looksLikeZip(const QByteArray& bytes);
 // lines), cells in their columns, each quoted where it holds a comma or a quote, line breaks inside
 // a cell made blanks. Nothing, with `error` set to a message for the user, when the bytes are not a
 // sound workbook or it is too large.
+// Appends a cell to CSV text: line breaks made blanks, quoted where it holds a comma or a quote.
+void appendCsvCell(QByteArray& out, QByteArrayView text);
+
 std::optional<QByteArray> firstSheetAsCsv(const QByteArray& bytes, QString* error);
 
 }  // namespace Workbook
