@@ -3,7 +3,7 @@
 # each file; a fault that no test catches (a survivor) is a fault a later change could bring in
 # unnoticed.
 #   tools/mutants.sh [--sample N] [--seed S] [--mutants A,B,...] [--timeout SECONDS] FILE[:FIRST-LAST,...]...
-# FILE is a source file of the repository (db/budgets.cpp); FIRST-LAST,... limits it to those lines.
+# FILE is a source file of the repository (household/budgets.cpp); FIRST-LAST,... limits it to those lines.
 # --sample N tries N mutants of each file, drawn with the seed S (1 when not given); --mutants the
 # mutants of those numbers (as a run lists them); without either, every mutant. The mutants are
 # those of tools/mutants/mutate.cpp (a comparison, an arithmetic or logical operator, a constant, a
@@ -39,16 +39,16 @@ done
 # The tests that cover a file: "program filter" pairs (a GoogleTest filter of that test program).
 testsOf() {
   case $1 in
-    db/recurring.cpp) echo "test_db Schedules.*:Plans.*:EnteredByHand.*" "test_books RecurringTest.*" "test_reports PlansTest.*" "test_shell AfterLogin.*" ;;
-    db/budgets.cpp) echo "test_db Plans.*" "test_reports PlansTest.*:BudgetYear.*" "test_books EntryTest.*:BillImportTest.*:RecurringTest.*" ;;
-    db/monthoverview.cpp) echo "test_db Plans.*" "test_reports PlansTest.*" "test_shell AfterLogin.*" ;;
-    db/bills.cpp) echo "test_db Bills.*:Statements.*" "test_books BillImportTest.*:StatementImportTest.*" ;;
-    db/statements.cpp) echo "test_db Statements.*:Bills.*:StatementPosting.*" "test_books StatementImportTest.*" ;;
-    db/billtext.cpp) echo "test_db Bills.*:Statements.*" "test_books BillImportTest.*:StatementImportTest.*" ;;
-    db/billposting.cpp) echo "test_db StatementPosting.*" "test_books BillImportTest.*:StatementImportTest.*" ;;
-    db/fileschema.cpp) echo "test_db Backups.*:FileVersions.*" "test_shell FileSafety.*" ;;
-    db/money.cpp) echo "test_db -CrashSafety.*" "test_books AmountTest.*:EntryTest.*:BillImportTest.*" "test_reports StatisticsTest.*:QueryTest.*" ;;
-    shell/inputs.cpp) echo "test_books AmountTest.*:EntryTest.*:BankTest.*:DebtsTest.*" "test_shell ControlCharacters.*" "test_reference ListEditorTest.*" ;;
+    household/recurring.cpp) echo "test_db Schedules.*:Plans.*:EnteredByHand.*" "test_books RecurringTest.*" "test_reports PlansTest.*" "test_shell AfterLogin.*" ;;
+    household/budgets.cpp) echo "test_db Plans.*" "test_reports PlansTest.*:BudgetYear.*" "test_books EntryTest.*:BillImportTest.*:RecurringTest.*" ;;
+    household/monthoverview.cpp) echo "test_db Plans.*" "test_reports PlansTest.*" "test_shell AfterLogin.*" ;;
+    household/bills.cpp) echo "test_db Bills.*:Statements.*" "test_books BillImportTest.*:StatementImportTest.*" ;;
+    household/statements.cpp) echo "test_db Statements.*:Bills.*:StatementPosting.*" "test_books StatementImportTest.*" ;;
+    household/billtext.cpp) echo "test_db Bills.*:Statements.*" "test_books BillImportTest.*:StatementImportTest.*" ;;
+    household/billposting.cpp) echo "test_db StatementPosting.*" "test_books BillImportTest.*:StatementImportTest.*" ;;
+    file/fileschema.cpp) echo "test_db Backups.*:FileVersions.*" "test_shell FileSafety.*" ;;
+    file/money.cpp) echo "test_db -CrashSafety.*" "test_books AmountTest.*:EntryTest.*:BillImportTest.*" "test_reports StatisticsTest.*:QueryTest.*" ;;
+    kit/inputs.cpp) echo "test_books AmountTest.*:EntryTest.*:BankTest.*:DebtsTest.*" "test_shell ControlCharacters.*" "test_reference ListEditorTest.*" ;;
     *) echo "test_db -CrashSafety.*" "test_shell *" "test_reference *" "test_books *" "test_reports *" ;;
   esac
 }

@@ -1,7 +1,7 @@
 #include "bookstest.h"
-#include "books/bankledger.h"
-#include "books/debts.h"
-#include "books/entryform.h"
+#include "bankledger.h"
+#include "debts.h"
+#include "entryform.h"
 
 #include <QInputMethodEvent>
 

@@ -1,6 +1,6 @@
 #include "bookstest.h"
-#include "books/bankledger.h"
-#include "shell/inputs.h"
+#include "bankledger.h"
+#include "inputs.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include "dberror.h"
 #include "support/billfiles.h"
 
-#include "shell/mainwindow.h"
-#include "shell/undo.h"
+#include "mainwindow.h"
+#include "undo.h"
 
 #include <QAction>
 #include <QComboBox>

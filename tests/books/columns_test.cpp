@@ -2,8 +2,8 @@
 // records of a real household: no column has to be scrolled to, and a repayment log that grows
 // with every repayment is cut short in the grid, its whole text a tooltip away.
 #include "bookstest.h"
-#include "books/bankledger.h"
-#include "books/debts.h"
+#include "bankledger.h"
+#include "debts.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "bookstest.h"
-#include "books/debts.h"
-#include "reports/assets.h"
+#include "debts.h"
+#include "assets.h"
 
 #include <QLocale>
 

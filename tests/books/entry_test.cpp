@@ -1,5 +1,5 @@
 #include "bookstest.h"
-#include "books/entryform.h"
+#include "entryform.h"
 
 #include <QCalendarWidget>
 #include <QClipboard>

@@ -1,7 +1,7 @@
 // A full disk and an I/O error while the entry form posts, made by a file system layer under SQLite
 // that fails its writes: the posting is all or nothing and the user is told in Chinese.
 #include "bookstest.h"
-#include "books/entryform.h"
+#include "entryform.h"
 #include "support/faultydisk.h"
 
 #include <sqlite3.h>

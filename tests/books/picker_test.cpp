@@ -1,7 +1,7 @@
 #include "bookstest.h"
-#include "books/bankledger.h"
-#include "books/entryform.h"
-#include "books/picker.h"
+#include "bankledger.h"
+#include "entryform.h"
+#include "picker.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // grid, ticks taken off, 入帐 and 跳过; a template whose member is gone waits, with its reason,
 // until it is mended. And the templates' own window.
 #include "bookstest.h"
-#include "books/duewindow.h"
-#include "reference/recurringeditor.h"
+#include "duewindow.h"
+#include "recurringeditor.h"
 
 #include <QCheckBox>
 #include <QSpinBox>

@@ -2,6 +2,7 @@
 // recording of every write, the changeset files and a carrier that is late, out of order, twice or
 // cut short, the conflicts, damaged and crafted files, a restored backup, and three computers doing
 // random work that end with the same books.
+#include "settings.h"
 #include "billposting.h"
 #include "bills.h"
 #include "budgets.h"

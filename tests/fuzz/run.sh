@@ -9,14 +9,14 @@ out=${1:-"$here/build-fuzz"}
 seconds=${FUZZ_SECONDS:-60}
 mkdir -p "$out"
 flags=(-std=c++20 -g -O1 -fPIC -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
-       $(pkg-config --cflags Qt6Core sqlite3 quazip1-qt6 libxml-2.0 freexl) -I"$here/db" -DKINBOOK_SCHEMA="\"$here/db/schema.sql\"")
+       $(pkg-config --cflags Qt6Core sqlite3 quazip1-qt6 libxml-2.0 freexl) -I"$here/file" -I"$here/household" -DKINBOOK_SCHEMA="\"$here/file/schema.sql\"")
 libs=($(pkg-config --libs Qt6Core sqlite3 quazip1-qt6 libxml-2.0 freexl))
 
 echo "== fuzz: building with $(clang++ --version | head -1)"
-clang++ "${flags[@]}" "$here/tests/fuzz/money_fuzz.cpp" "$here/db/money.cpp" -o "$out/money_fuzz" "${libs[@]}" &
+clang++ "${flags[@]}" "$here/tests/fuzz/money_fuzz.cpp" "$here/file/money.cpp" -o "$out/money_fuzz" "${libs[@]}" &
 money=$!
-clang++ "${flags[@]}" "$here/tests/fuzz/bills_fuzz.cpp" "$here/db/bills.cpp" "$here/db/billrows.cpp" "$here/db/billtext.cpp" "$here/db/statements.cpp" \
-        "$here/db/workbook.cpp" "$here/db/oldworkbook.cpp" "$here/db/money.cpp" -o "$out/bills_fuzz" "${libs[@]}"
+clang++ "${flags[@]}" "$here/tests/fuzz/bills_fuzz.cpp" "$here/household/bills.cpp" "$here/household/billrows.cpp" "$here/household/billtext.cpp" "$here/household/statements.cpp" \
+        "$here/household/workbook.cpp" "$here/household/oldworkbook.cpp" "$here/file/money.cpp" -o "$out/bills_fuzz" "${libs[@]}"
 wait $money
 
 # Each target runs in one process: both at once, one to a core.

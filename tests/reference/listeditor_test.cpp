@@ -1,5 +1,5 @@
 #include "passwords.h"
-#include "reference/listeditor.h"
+#include "listeditor.h"
 #include "support/testsupport.h"
 
 #include <QAccessible>

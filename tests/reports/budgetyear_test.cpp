@@ -1,8 +1,8 @@
 // 预算执行 for a year counts the months that happened in the book: the whole year (全年) or up to
 // this month (年初至今), never a month before the book's first record; the line under the grid says
 // which months are counted.
-#include "reports/budgetreport.h"
-#include "shell/datagrid.h"
+#include "budgetreport.h"
+#include "datagrid.h"
 #include "support/testsupport.h"
 
 namespace {

@@ -1,9 +1,9 @@
 // The year chooser of the year-end summary, its totals line and the charts of the reports: what
 // they show against sums worked out here from the records written.
-#include "reports/ledgerquery.h"
-#include "reports/queryoutputs.h"
-#include "reports/yearsummary.h"
-#include "shell/datagrid.h"
+#include "ledgerquery.h"
+#include "queryoutputs.h"
+#include "yearsummary.h"
+#include "datagrid.h"
 #include "support/testsupport.h"
 
 #include <QBarSeries>

@@ -1,11 +1,11 @@
 // Correcting and deleting posted records from the query grids, taking that back, and the recycle bin,
 // driven as a person does; the file is checked after each step.
-#include "reports/assets.h"
-#include "reports/ledgerquery.h"
-#include "reports/yearsummary.h"
-#include "shell/datagrid.h"
-#include "shell/mainwindow.h"
-#include "shell/undo.h"
+#include "assets.h"
+#include "ledgerquery.h"
+#include "yearsummary.h"
+#include "datagrid.h"
+#include "mainwindow.h"
+#include "undo.h"
 #include "ledgerrows.h"
 #include "support/testsupport.h"
 

@@ -1,11 +1,11 @@
 // Budgets and the month at a glance, as a person uses them: budgets typed into their grid and
 // copied from last month; 预算执行 for a month and a year against sums worked out here, exported;
 // 本月概览 with each of its parts, and its switch for after the login.
-#include "reference/budgeteditor.h"
-#include "reports/budgetbar.h"
-#include "reports/budgetreport.h"
-#include "reports/overview.h"
-#include "shell/datagrid.h"
+#include "budgeteditor.h"
+#include "budgetbar.h"
+#include "budgetreport.h"
+#include "overview.h"
+#include "datagrid.h"
 #include "support/testsupport.h"
 
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 // Reports on paper and in PDF: written headless and read back with poppler's pdfinfo and pdftotext.
-#include "reports/assets.h"
-#include "reports/ledgerquery.h"
-#include "reports/yearsummary.h"
+#include "assets.h"
+#include "ledgerquery.h"
+#include "yearsummary.h"
 #include "support/faultydisk.h"
 #include "support/testsupport.h"
 

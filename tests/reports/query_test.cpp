@@ -1,7 +1,7 @@
 // The income, expense and bank record queries, driven as a person uses them: criteria, totals, the
 // range line, loading, and searching by note and amount.
-#include "reports/ledgerquery.h"
-#include "shell/datagrid.h"
+#include "ledgerquery.h"
+#include "datagrid.h"
 #include "support/testsupport.h"
 
 #include <algorithm>

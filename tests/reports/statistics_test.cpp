@@ -1,9 +1,9 @@
 // The asset statistics with their bars, totals that no amount makes wrap around, amounts written by
 // another tool that are no amounts, and what every report does when a statement fails.
-#include "reports/assets.h"
-#include "reports/ledgerquery.h"
-#include "reports/yearsummary.h"
-#include "shell/datagrid.h"
+#include "assets.h"
+#include "ledgerquery.h"
+#include "yearsummary.h"
+#include "datagrid.h"
 #include "support/testsupport.h"
 
 #include <QBarSeries>

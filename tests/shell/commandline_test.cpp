@@ -4,8 +4,8 @@
 #include "shelltest.h"
 
 #include "backup.h"
-#include "shell/datafolder.h"
-#include "shell/platform.h"
+#include "datafolder.h"
+#include "platform.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>

@@ -1,7 +1,7 @@
 // Control characters are kept out of every text box, and a code that holds one (written by another
 // tool) is still matched whole by the queries.
 #include "shelltest.h"
-#include "reports/ledgerquery.h"
+#include "ledgerquery.h"
 
 #include <QAccessible>
 #include <QPlainTextEdit>

@@ -1,7 +1,7 @@
 #include "shelltest.h"
-#include "shell/about.h"
-#include "shell/datafolder.h"
-#include "shell/startup.h"
+#include "about.h"
+#include "datafolder.h"
+#include "startup.h"
 #include "emptyfile.h"
 #include "upgrade.h"
 

@@ -2,7 +2,7 @@
 // taking rows out for spreadsheets (导出… writes CSV files, Ctrl+C copies the selected rows).
 #include "money.h"
 #include "recordset.h"
-#include "shell/datagrid.h"
+#include "datagrid.h"
 #include "sqltext.h"
 #include "statement.h"
 #include "support/faultydisk.h"

@@ -1,7 +1,7 @@
 #include "shelltest.h"
-#include "shell/about.h"
-#include "shell/datawindow.h"
-#include "shell/platform.h"
+#include "about.h"
+#include "datawindow.h"
+#include "platform.h"
 
 #include <QMenu>
 #include <QMenuBar>

@@ -5,6 +5,7 @@
 // state fails.
 //
 // A new operation that writes joins with one entry in kCases.
+#include "settings.h"
 #include "support/billfiles.h"
 #include "support/powerloss.h"
 #include "support/testsupport.h"
@@ -22,10 +23,10 @@
 #include "syncrecorder.h"
 #include "upgrade.h"
 
-#include "reports/printedreport.h"
-#include "shell/datafolder.h"
-#include "shell/safekeeping.h"
-#include "shell/startup.h"
+#include "printedreport.h"
+#include "datafolder.h"
+#include "safekeeping.h"
+#include "startup.h"
 
 #include <QSettings>
 #include <set>

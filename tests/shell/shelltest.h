@@ -1,7 +1,7 @@
 #pragma once
 
-#include "shell/loginwindow.h"
-#include "shell/mainwindow.h"
+#include "loginwindow.h"
+#include "mainwindow.h"
 #include "support/testsupport.h"
 
 #include <QAbstractButton>

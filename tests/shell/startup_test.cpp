@@ -1,8 +1,8 @@
 #include "shelltest.h"
-#include "shell/inputs.h"
-#include "shell/language.h"
-#include "shell/platform.h"
-#include "shell/startup.h"
+#include "inputs.h"
+#include "language.h"
+#include "platform.h"
+#include "startup.h"
 
 #include <QCalendarWidget>
 #include <QMenu>

@@ -8,9 +8,9 @@
 #include "sync.h"
 #include "syncfile.h"
 #include "synctables.h"
-#include "shell/platform.h"
-#include "shell/safekeeping.h"
-#include "shell/syncwindow.h"
+#include "platform.h"
+#include "safekeeping.h"
+#include "syncwindow.h"
 
 #include <QProcess>
 #include <QRandomGenerator>

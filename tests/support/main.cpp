@@ -1,8 +1,8 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
-#include "shell/app.h"
-#include "shell/language.h"
+#include "app.h"
+#include "language.h"
 
 int main(int argc, char** argv)
 {

@@ -3,8 +3,8 @@
 #include "passwords.h"
 #include "pinyinorder.h"
 
-#include "shell/platform.h"
-#include "shell/undo.h"
+#include "platform.h"
+#include "undo.h"
 
 #include <QAbstractButton>
 #include <QAccessible>

@@ -2,8 +2,8 @@
 
 #include "money.h"
 #include "qtprint.h"
-#include "shell/app.h"
-#include "shell/scriptedanswers.h"
+#include "app.h"
+#include "scriptedanswers.h"
 
 #include <QApplication>
 #include <QComboBox>

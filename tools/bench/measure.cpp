@@ -2,7 +2,7 @@
 
 #include "pinyinorder.h"
 #include "sqltext.h"
-#include "reports/ledgerquery.h"
+#include "ledgerquery.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>

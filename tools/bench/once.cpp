@@ -1,7 +1,7 @@
 #include "once.h"
 
-#include "shell/app.h"
-#include "shell/datagrid.h"
+#include "app.h"
+#include "datagrid.h"
 #include "dberror.h"
 #include "recordset.h"
 #include "measure.h"

@@ -11,12 +11,12 @@
 // benchmark's 导入账单 rows measure the import as a user makes it.
 #include "billposting.h"
 #include "bills.h"
-#include "books/billimport.h"
-#include "books/statementcolumns.h"
-#include "shell/app.h"
-#include "shell/budgetwarning.h"
-#include "shell/platform.h"
-#include "shell/scriptedanswers.h"
+#include "billimport.h"
+#include "statementcolumns.h"
+#include "app.h"
+#include "budgetwarning.h"
+#include "platform.h"
+#include "scriptedanswers.h"
 
 #include <QApplication>
 #include <QDir>

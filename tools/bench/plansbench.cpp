@@ -4,7 +4,7 @@
 #include "connection.h"
 #include "monthoverview.h"
 #include "recurring.h"
-#include "shell/app.h"
+#include "app.h"
 
 #include <QDate>
 #include <QComboBox>

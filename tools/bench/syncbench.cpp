@@ -11,8 +11,8 @@
 #include "syncfile.h"
 #include "syncrecorder.h"
 #include "synctables.h"
-#include "shell/app.h"
-#include "shell/datafolder.h"
+#include "app.h"
+#include "datafolder.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,0 +1,15 @@
+#include "budgeteditor.h"
+#include "listeditor.h"
+#include "recurringeditor.h"
+#include "app.h"
+
+void registerReferenceWindows()
+{
+    for (const ListEditorKind& kind : kListEditors) {
+        const ListEditorKind* k = &kind;
+        App::registerWindow(QString::fromUtf8(kind.form),
+                                [k](QWidget* p) -> QDialog* { return new ListEditor(*k, p); });
+    }
+    App::registerWindow(QStringLiteral("frmBudget"), [](QWidget* p) -> QDialog* { return new BudgetEditor(p); });
+    App::registerWindow(QStringLiteral("frmRecurring"), [](QWidget* p) -> QDialog* { return new RecurringEditor(p); });
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "charts.h"
+#include "printedreport.h"
+#include "datawindow.h"
+
+#include <QMap>
+#include <optional>
+
+class QChartView;
+class QLabel;
+class QPushButton;
+class QStandardItemModel;
+class QStatusBar;
+
+// The household's present position: income against expenses, deposits against withdrawals,
+// borrowed against lent, and the other investments, each summed over a whole table on "统计", and
+// beside them the same position as bars.
+class AssetsWindow : public DataWindow {
+    Q_OBJECT
+public:
+    explicit AssetsWindow(QWidget* parent = nullptr);
+    ~AssetsWindow() override;
+
+    // The bars of the chart: the balance of income and expenses, the bank balance, borrowed, lent
+    // and invested, as last computed; empty before "统计" and after a failed one.
+    const QList<ChartFigure>& position() const { return position_; }
+
+private:
+    void computeStatistics();
+    // The exact total of a statement "select EXACT_SUM(field) from table ..."; empty when no record
+    // was summed. An amount that is none raises BadAmount, naming the first such record of `table`.
+    std::optional<MoneyTotal> sumOf(const QString& sql, const QString& table, const QString& field);
+    void progress(const QString& text);
+    void clearFigures();
+    void showPosition(QList<ChartFigure> figures);
+    ReportContent report();
+    QLabel* incomeExpenseLabel(int i) const { return incomeExpenseLabels_.value(i); }
+    QLabel* positionLabel(int i) const { return positionLabels_.value(i); }
+
+    QMap<int, QLabel*> incomeExpenseLabels_;
+    QMap<int, QLabel*> positionLabels_;
+    QLabel* dateLabel = nullptr;
+    QLabel* userLabel = nullptr;
+    QPushButton* countButton = nullptr;
+    QPushButton* closeButton = nullptr;
+    QStatusBar* stabar = nullptr;
+    QLabel* stabar_1 = nullptr;
+    QLabel* stabar_2 = nullptr;
+    PrintedReport::Buttons printing_{};
+    QChartView* chart = nullptr;
+    QList<ChartFigure> position_;
+    QStandardItemModel* printed_ = nullptr;  // the figures as a table, made for printing
+};
+
+// A sum label: the plain form followed by one blank ("1234.5 "), grouped beyond the largest amount of
+// a record ("922,337,203,730,702.58 "); an empty sum leaves the blank.
+QString sumText(const std::optional<MoneyTotal>& sum);
