@@ -7,6 +7,7 @@
 #include "passwords.h"
 #include "pictures.h"
 #include "recordset.h"
+#include "session.h"
 
 #include <QAbstractButton>
 #include <QCloseEvent>
@@ -247,7 +248,7 @@ void LoginWindow::openMain()
     main_ = new MainWindow(this);
     main_->show();
     hide();
-    App::runAfterLogin(main_);
+    App::runAfterLogin(App::store(), main_);
 }
 
 void LoginWindow::showAgain()

@@ -5,6 +5,7 @@
 #include "startup.h"
 #include "synccommand.h"
 #include "syncwindow.h"
+#include "session.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -90,6 +91,7 @@ int main(int argc, char** argv)
                                                 .arg(KINBOOK_VERSION_REVISION));
     if (!windowless)
         QGuiApplication::setDesktopFileName(QStringLiteral("org.kinbook.kinbook"));
+    App::setDatabasePath(&DataFolder::databasePath);  // what an export must never overwrite
     Language::useChinese();  // without Qt's translations Qt's own texts stay English; nothing else changes
 
     CommandLine options;

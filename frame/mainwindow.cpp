@@ -12,6 +12,7 @@
 #include "safekeeping.h"
 #include "undo.h"
 #include "valuelabel.h"
+#include "session.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -165,7 +166,7 @@ void MainWindow::buildMenus()
             a->setIcon(icon);
         if (r.form) {
             const QString form = QString::fromUtf8(r.form);
-            connect(a, &QAction::triggered, this, [this, form] { App::openDataWindow(form, this); });
+            connect(a, &QAction::triggered, this, [this, form] { App::openDataWindow(form, App::store(), this); });
         }
     }
     auto item = [this](const char* name) { return findChild<QAction*>(QString::fromUtf8(name)); };

@@ -1,6 +1,7 @@
 #include "safekeeping.h"
 
 #include "app.h"
+#include "datafolder.h"
 #include "backup.h"
 #include "dberror.h"
 #include "diskwrites.h"
@@ -9,6 +10,7 @@
 #include "sync.h"
 #include "synctables.h"
 #include "upgrade.h"
+#include "session.h"
 
 #include <QDir>
 #include <QFile>
@@ -66,7 +68,7 @@ QString native(const QString& path)
 
 QString backupsFolder()
 {
-    return Backup::folderFor(App::databasePath());
+    return Backup::folderFor(DataFolder::databasePath());
 }
 
 QDateTime now()
@@ -156,7 +158,7 @@ bool folderWritable(const QString& folder)
 // backups/ (hidden, as large as the file), and a first start's main.mdb.tmp with its journal.
 bool folderUsable()
 {
-    const QString path = App::databasePath();
+    const QString path = DataFolder::databasePath();
     const QString folder = QFileInfo(path).absolutePath();
     if (QFileInfo(folder).isDir() && !folderWritable(folder)) {
         refuse(QStringLiteral("文件夹 %1 无法写入，记下的帐无法保存，也无法备份。请让当前用户可以写入这个文件夹"
@@ -174,7 +176,7 @@ bool folderUsable()
 // main.mdb is missing, empty, damaged or not the program's: offer the newest sound backup.
 bool offerNewestBackup(const FileCheck::Report& report)
 {
-    const QString path = App::databasePath();
+    const QString path = DataFolder::databasePath();
     const QString folder = backupsFolder();
     const QString why = FileCheck::describe(report, path);
     QString sound;
@@ -211,7 +213,7 @@ bool offerNewestBackup(const FileCheck::Report& report)
 // not made again.
 bool openFile(bool takeBackup, bool offerBackup, const FileCheck::Report* checked)
 {
-    const QString path = App::databasePath();
+    const QString path = DataFolder::databasePath();
     const int newest = Upgrade::newestVersion();
     const FileCheck::Report report = checked ? *checked : FileCheck::inspect(path, newest, true);
     if (report.replaceable() && offerBackup)
@@ -260,9 +262,9 @@ bool openAtStart()
     if (!folderUsable())
         return false;
     const Stamp closedAs = std::exchange(g_closedAs, Stamp());
-    if (closedAs.size >= 0 && stampOf(App::databasePath()) == closedAs) {
+    if (closedAs.size >= 0 && stampOf(DataFolder::databasePath()) == closedAs) {
         try {
-            App::conn.open(App::databasePath());
+            App::conn.open(DataFolder::databasePath());
             g_changesAtOpen = App::conn.totalChanges();
             g_backedUpAtOpen = true;
             return true;
@@ -280,14 +282,14 @@ void closeAtEnd()
     const bool wrote = App::conn.totalChanges() > g_changesAtOpen;
     App::conn.close();
     if (wrote ? !backupNow().isEmpty() : g_backedUpAtOpen)
-        g_closedAs = stampOf(App::databasePath());
+        g_closedAs = stampOf(DataFolder::databasePath());
 }
 
 QString backupBeforeChange(QString* failure)
 {
     const QString folder = backupsFolder();
     try {
-        const QString made = Backup::makeDated(App::databasePath(), folder, now());
+        const QString made = Backup::makeDated(DataFolder::databasePath(), folder, now());
         Backup::prune(folder, App::today());
         return made;
     } catch (const DbError& e) {
@@ -306,7 +308,7 @@ void backupToChosenFile(QWidget* parent)
     if (target.isEmpty())
         return;
     // Replacing the open file by its own copy would lose every later write.
-    const QFileInfo chosen(target), own(App::databasePath());
+    const QFileInfo chosen(target), own(DataFolder::databasePath());
     if (chosen.absoluteFilePath() == own.absoluteFilePath()
         || (chosen.exists() && chosen.canonicalFilePath() == own.canonicalFilePath())) {
         App::msgBox(QStringLiteral("不能把备份写到数据库文件 main.mdb 本身，请另选一个文件名。"), App::MsgStyle::Information);
@@ -314,7 +316,7 @@ void backupToChosenFile(QWidget* parent)
     }
     App::setBusy(true);
     try {
-        Backup::copy(App::databasePath(), target, true);
+        Backup::copy(DataFolder::databasePath(), target, true);
     } catch (const DbError& e) {
         App::setBusy(false);
         App::msgBox(QStringLiteral("备份没有完成：%1。\n请换一个位置，或腾出磁盘空间后再试。").arg(copyCause(e, chosen.absolutePath())), App::MsgStyle::Information);
@@ -343,7 +345,7 @@ struct Candidate {
 // behind then).
 bool readyRestore(Candidate& candidate, QString& refusal)
 {
-    const QString path = App::databasePath();
+    const QString path = DataFolder::databasePath();
     try {
         candidate.copy = Backup::writeCopy(candidate.chosen, path);
         candidate.report = FileCheck::inspect(candidate.copy, Upgrade::newestVersion(), false);
@@ -374,7 +376,7 @@ void sendPendingBeforeReplace(Connection& conn)
 // App::conn is closed first. False with the message when nothing was replaced.
 bool putCandidateInPlace(Candidate& candidate, QString& refusal)
 {
-    const QString path = App::databasePath();
+    const QString path = DataFolder::databasePath();
     try {
         App::conn.close();
         Backup::putInPlace(std::exchange(candidate.copy, QString()), path);
@@ -398,7 +400,7 @@ bool restoreChosenBackup(QWidget* parent)
         App::msgBox(refusal, App::MsgStyle::Information);
         return false;
     }
-    const QString path = App::databasePath();
+    const QString path = DataFolder::databasePath();
     const QList<FileCheck::Count> theirs = FileCheck::ledgerCounts(candidate.copy), ours = FileCheck::ledgerCounts(path);
     QString counts;
     for (qsizetype i = 0; i < theirs.size(); ++i)
@@ -447,7 +449,7 @@ bool restoreFromFile(const QString& chosen, QString& said)
     }
     // The current file is backed up first; one that cannot be copied because it is unusable (damaged,
     // not the program's) is moved into the backups instead, as the start does.
-    const QString path = App::databasePath();
+    const QString path = DataFolder::databasePath();
     QString keptAs;
     if (QFileInfo::exists(path)) {
         QString failure;

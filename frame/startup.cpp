@@ -6,6 +6,7 @@
 #include "platform.h"
 #include "safekeeping.h"
 #include "scriptedanswers.h"
+#include "session.h"
 
 #include <QApplication>
 #include <QDir>
@@ -92,7 +93,7 @@ int restore(const QString& file)
     }
     Platform::FileLock lock;
     if (lock.tryLock(lockPath()) == Platform::FileLock::HeldElsewhere) {
-        say(QStringLiteral("和顺家账正在使用 %1，没有恢复。请先退出程序再恢复。").arg(QDir::toNativeSeparators(App::databasePath())), false);
+        say(QStringLiteral("和顺家账正在使用 %1，没有恢复。请先退出程序再恢复。").arg(QDir::toNativeSeparators(DataFolder::databasePath())), false);
         return 2;
     }
     QString said;
@@ -103,7 +104,7 @@ int restore(const QString& file)
 
 QString lockPath()
 {
-    return App::databasePath() + QStringLiteral(".lock");
+    return DataFolder::databasePath() + QStringLiteral(".lock");
 }
 
 int run(Mode mode)

@@ -5,6 +5,7 @@
 #include "platform.h"
 #include "startup.h"
 #include "sync.h"
+#include "session.h"
 
 #include <cstdio>
 

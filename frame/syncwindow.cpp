@@ -5,6 +5,7 @@
 #include "inputs.h"
 #include "syncrecorder.h"
 #include "valuelabel.h"
+#include "session.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -278,6 +279,6 @@ void SyncWindow::showState()
 
 void registerSyncWindow()
 {
-    App::registerWindow(QStringLiteral("frmSync"), [](QWidget* p) -> QDialog* { return new SyncWindow(p); });
-    App::registerAfterLogin([](QWidget* main) { SyncService::afterLogin(main); });
+    App::registerWindow(QStringLiteral("frmSync"), [](Store&, QWidget* p) -> QDialog* { return new SyncWindow(p); });
+    App::registerAfterLogin([](Store&, QWidget* main) { SyncService::afterLogin(main); });
 }

@@ -1,10 +1,5 @@
 #include "app.h"
 
-#include "datafolder.h"
-#include "filechanges.h"
-#include "safekeeping.h"
-#include "syncwindow.h"
-#include "undo.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -19,7 +14,6 @@
 
 namespace App {
 
-Connection conn;
 QString curUser;
 
 namespace {
@@ -29,6 +23,7 @@ QDate g_today;
 QPointer<QWidget> g_notePanel;
 QString g_note;
 QHash<QString, QString> g_lastFolders;  // by the kind of file: the folder a dialog last chose in
+std::function<QString()> g_databasePath;
 QHash<QString, WindowFactory>& registry()
 {
     static QHash<QString, WindowFactory> r;
@@ -38,25 +33,12 @@ QHash<QString, WindowFactory>& registry()
 
 QString databasePath()
 {
-    return DataFolder::databasePath();
+    return g_databasePath ? g_databasePath() : QString();
 }
 
-bool openConn()
+void setDatabasePath(std::function<QString()> path)
 {
-    FileChanges::watch();  // the windows showing figures follow every commit
-    if (conn.isOpen())
-        return true;
-    if (!Safekeeping::openAtStart())
-        return false;
-    SyncService::afterOpen();  // the other computers' changes, before the login lists the members
-    return true;
-}
-
-void closeConn()
-{
-    SyncService::beforeClose();
-    Safekeeping::closeAtEnd();
-    Undo::clear();  // the steps name rows of the file that was open
+    g_databasePath = std::move(path);
 }
 
 void setStatusPanel(QWidget* panel2)
@@ -240,20 +222,20 @@ bool hasWindow(const QString& name)
     return registry().contains(name);
 }
 
-QDialog* createWindow(const QString& name, QWidget* parent)
+QDialog* createWindow(const QString& name, Store& store, QWidget* parent)
 {
     auto it = registry().constFind(name);
     if (it == registry().constEnd())
         return nullptr;
-    return it.value()(parent);
+    return it.value()(store, parent);
 }
 
-void openDataWindow(const QString& name, QWidget* parent)
+void openDataWindow(const QString& name, Store& store, QWidget* parent)
 {
     if (!hasWindow(name))
         return;
     setBusy(true);
-    QDialog* w = createWindow(name, parent);
+    QDialog* w = createWindow(name, store, parent);
     if (!w) {
         setBusy(false);
         return;
@@ -278,22 +260,10 @@ void registerAfterLogin(AfterLogin action)
     afterLogin() << std::move(action);
 }
 
-void runAfterLogin(QWidget* mainWindow)
+void runAfterLogin(Store& store, QWidget* mainWindow)
 {
     for (qsizetype i = afterLogin().size() - 1; i >= 0; --i)
-        afterLogin()[i](mainWindow);
-}
-
-void registerAllWindows()
-{
-    static bool done = false;
-    if (done)
-        return;
-    done = true;
-    registerReferenceWindows();
-    registerBooksWindows();
-    registerReportsWindows();
-    registerSyncWindow();  // last registered: its run after a login comes first
+        afterLogin()[i](store, mainWindow);
 }
 
 }  // namespace App

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "connection.h"
-
 #include <QDate>
 #include <QList>
 #include <QString>
@@ -10,26 +8,19 @@
 class QDialog;
 class QWidget;
 class QStatusBar;
+class Store;
 
 // Program-wide state and services.
 namespace App {
 
 inline const QString appTitle = QStringLiteral("kinbook");
 
-// The one database connection, open from the login window's load to its unload.
-extern Connection conn;
 // "当前用户：" followed by the logged-in member's name (or "Manager").
 extern QString curUser;
 
-// The full path of main.mdb in the data folder in use (shell/datafolder).
+// The full path of main.mdb in the data folder in use; the frame says where that is.
 QString databasePath();
-
-// Opens conn on main.mdb unless it is already open: the file is checked, backed up and brought up
-// to the program's version first (shell/safekeeping.h). On failure shows
-// "连接数据库错误，系统将不能正常运行" followed by what is wrong and what to do, and returns false.
-bool openConn();
-// Closes conn; a session that wrote anything is backed up.
-void closeConn();
+void setDatabasePath(std::function<QString()> path);
 
 // The main window's loading indicator: status panel 2 and the wait cursor. Balanced however often
 // it is called: one restore undoes any number of busy calls.
@@ -84,25 +75,19 @@ QDate today();
 void setToday(const QDate& date);  // invalid: the real clock
 
 // The data windows that the menus open, by name ("frmsrlx", "frmquery_sr", ...).
-using WindowFactory = std::function<QDialog*(QWidget* parent)>;
+// Each is given the store of the open file.
+using WindowFactory = std::function<QDialog*(Store& store, QWidget* parent)>;
 void registerWindow(const QString& name, WindowFactory factory);
 bool hasWindow(const QString& name);
-QDialog* createWindow(const QString& name, QWidget* parent);
+QDialog* createWindow(const QString& name, Store& store, QWidget* parent);
 // setBusy(true), then the window modally; the window ends the busy state when it is activated.
-void openDataWindow(const QString& name, QWidget* parent);
-// Registers every window of the program (once).
-void registerAllWindows();
+void openDataWindow(const QString& name, Store& store, QWidget* parent);
 
 // What shows over the main window after a login (the recurring records due, the month's
 // overview): each folder registers its own; they run in the reverse order of registration, so
 // that the first registered is shown last, on top.
-using AfterLogin = std::function<void(QWidget* mainWindow)>;
+using AfterLogin = std::function<void(Store& store, QWidget* mainWindow)>;
 void registerAfterLogin(AfterLogin action);
-void runAfterLogin(QWidget* mainWindow);
+void runAfterLogin(Store& store, QWidget* mainWindow);
 
 }  // namespace App
-
-// Each folder of windows registers its own.
-void registerReferenceWindows();
-void registerBooksWindows();
-void registerReportsWindows();

@@ -2,6 +2,7 @@
 
 #include "app.h"
 #include "datawindow.h"
+#include "session.h"
 
 void warnOverBudget(const QList<Budgets::Touch>& touched)
 {

@@ -1,5 +1,7 @@
 #include "filechanges.h"
 
+#include "connection.h"
+
 #include "app.h"
 
 #include <QTimer>
@@ -52,14 +54,14 @@ Notice& notice()
 
 }  // namespace
 
-void watch()
+void watch(Connection& conn)
 {
     static bool watching = false;
     if (watching)
         return;
     watching = true;
     // The listener runs inside the engine's commit: it only notes the tables for the event loop.
-    App::conn.setCommitListener([](const QStringList& tables) { notice().committed(tables); });
+    conn.setCommitListener([](const QStringList& tables) { notice().committed(tables); });
 }
 
 QStringList noFigures()

@@ -4,14 +4,17 @@
 #include <QStringList>
 #include <functional>
 
+class Connection;
+
 // The windows that show figures of the file follow what is written to it: every transaction
-// committed on App::conn (a posting, a correction, an import, a template or a member saved) is
+// committed on the household file (a posting, a correction, an import, a template or a member saved) is
 // told once the event loop runs again, with the tables it changed; several commits in a row are
 // told once. A restore replaces the file and brings the login back, which closes every window.
 namespace FileChanges {
 
-// Connects App::conn to the notice (once; App::openConn does it).
-void watch();
+// Connects the household file's connection to the notice (once; the frame does it when it opens
+// the file).
+void watch(Connection& conn);
 
 // Runs `reload` after every commit that changed a table other than `ignored` ones, while `window`
 // lives. A commit whose tables the engine did not name counts as a change of every table.

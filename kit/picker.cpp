@@ -5,6 +5,7 @@
 #include "app.h"
 #include "datawindow.h"
 #include "inputs.h"
+#include "session.h"
 
 #include <QAction>
 #include <QLabel>

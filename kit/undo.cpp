@@ -4,6 +4,7 @@
 #include "datawindow.h"
 #include "dberror.h"
 #include "ledgerrows.h"
+#include "session.h"
 
 #include <QAction>
 #include <QPointer>

@@ -7,6 +7,7 @@
 
 #include "mainwindow.h"
 #include "undo.h"
+#include "session.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -28,7 +29,7 @@ protected:
     bool openImport(const QString& path)
     {
         script().queueFileChoice(path);
-        QDialog* d = App::createWindow(u"frmImport"_s, nullptr);
+        QDialog* d = App::createWindow(u"frmImport"_s, App::store(), nullptr);
         if (d)
             open(d);
         return d != nullptr;

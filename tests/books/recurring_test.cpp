@@ -4,6 +4,7 @@
 #include "bookstest.h"
 #include "duewindow.h"
 #include "recurringeditor.h"
+#include "session.h"
 
 #include <QCheckBox>
 #include <QSpinBox>

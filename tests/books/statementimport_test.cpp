@@ -4,6 +4,7 @@
 #include "bookstest.h"
 #include "bills.h"
 #include "support/statementfiles.h"
+#include "session.h"
 
 #include <QCheckBox>
 #include <QTimer>
@@ -21,7 +22,7 @@ protected:
     bool openImport(const QString& path)
     {
         script().queueFileChoice(path);
-        QDialog* d = App::createWindow(u"frmImport"_s, nullptr);
+        QDialog* d = App::createWindow(u"frmImport"_s, App::store(), nullptr);
         if (d)
             open(d);
         return d != nullptr;

@@ -4,6 +4,7 @@
 #include "connection.h"
 #include "recurring.h"
 #include "support/testsupport.h"
+#include "session.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include "recordset.h"
 #include "statement.h"
 #include "support/testsupport.h"
+#include "session.h"
 
 namespace {
 

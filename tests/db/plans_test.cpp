@@ -8,6 +8,7 @@
 #include "monthoverview.h"
 #include "recurring.h"
 #include "support/testsupport.h"
+#include "session.h"
 
 using namespace Recurring;
 

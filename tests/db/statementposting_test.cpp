@@ -5,6 +5,7 @@
 #include "dberror.h"
 #include "support/statementfiles.h"
 #include "support/testsupport.h"
+#include "session.h"
 
 using namespace Qt::StringLiterals;
 using Bills::Kind;

@@ -5,6 +5,7 @@
 #include "support/testsupport.h"
 #include "passwords.h"
 #include "upgrade.h"
+#include "session.h"
 
 #include <algorithm>
 

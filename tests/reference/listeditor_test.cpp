@@ -1,6 +1,7 @@
 #include "passwords.h"
 #include "listeditor.h"
 #include "support/testsupport.h"
+#include "session.h"
 
 #include <QAccessible>
 #include <QGroupBox>
@@ -18,7 +19,7 @@ protected:
     QDialog* open(const char* form)
     {
         window_.reset();
-        window_.reset(App::createWindow(QLatin1String(form), nullptr));
+        window_.reset(App::createWindow(QLatin1String(form), App::store(), nullptr));
         if (!window_)
             throw std::runtime_error(std::string("no window ") + form);
         window_->show();

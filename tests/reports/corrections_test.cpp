@@ -8,6 +8,7 @@
 #include "undo.h"
 #include "ledgerrows.h"
 #include "support/testsupport.h"
+#include "session.h"
 
 #include <QAction>
 #include <QAbstractItemModelTester>
@@ -230,7 +231,7 @@ TEST_F(CorrectionsTest, DeleteUndoDeleteRestoreFromTheBinAndEmptyIt)
     // Deleted again, then put back from the recycle bin window.
     deleteRow(w.get());
     w.reset();
-    std::unique_ptr<QDialog> bin(App::createWindow("frmRecycle", nullptr));
+    std::unique_ptr<QDialog> bin(App::createWindow("frmRecycle", App::store(), nullptr));
     bin->show();
     const QStringList listed = gridRows(grid(bin.get()));
     ASSERT_EQ(listed.size(), 1);
@@ -250,7 +251,7 @@ TEST_F(CorrectionsTest, DeleteUndoDeleteRestoreFromTheBinAndEmptyIt)
     select(w.get(), "元旦");
     deleteRow(w.get());
     w.reset();
-    bin.reset(App::createWindow("frmRecycle", nullptr));
+    bin.reset(App::createWindow("frmRecycle", App::store(), nullptr));
     bin->show();
     script().queueAnswer(App::MsgAnswer::Ok);
     click(bin.get(), "cmdempty");

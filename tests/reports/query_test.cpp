@@ -3,6 +3,7 @@
 #include "ledgerquery.h"
 #include "datagrid.h"
 #include "support/testsupport.h"
+#include "session.h"
 
 #include <algorithm>
 #include <memory>

@@ -2,6 +2,7 @@
 // tool) is still matched whole by the queries.
 #include "shelltest.h"
 #include "ledgerquery.h"
+#include "session.h"
 
 #include <QAccessible>
 #include <QPlainTextEdit>
@@ -56,7 +57,7 @@ TEST_F(ControlCharacters, EveryTextBoxRefusesThemWhole)
     for (const auto& w : windows) {
         if (*w.window)
             App::openConn();  // as after the login
-        QPointer<QWidget> window = *w.window ? static_cast<QWidget*>(App::createWindow(w.window, nullptr))
+        QPointer<QWidget> window = *w.window ? static_cast<QWidget*>(App::createWindow(w.window, App::store(), nullptr))
                                              : static_cast<QWidget*>(new LoginWindow);
         window->show();
         if (*w.startEditing)
@@ -98,7 +99,7 @@ TEST_F(ControlCharacters, SaveRefusesThemWhateverRouteTheyCameBy)
     } windows[] = {{"frmsrlx", "txtFields_0", {"txtFields_1", "txtFields_2"}, "收入类型"},
                    {"frmFz", "txtname", {"txtJe"}, "负债"}};
     for (const auto& w : windows) {
-        std::unique_ptr<QWidget> window(static_cast<QWidget*>(App::createWindow(w.window, nullptr)));
+        std::unique_ptr<QWidget> window(static_cast<QWidget*>(App::createWindow(w.window, App::store(), nullptr)));
         window->show();
         click(window.get(), "cmdaddnew");
         for (const QString& name : w.others)
@@ -115,7 +116,7 @@ TEST_F(ControlCharacters, SaveRefusesThemWhateverRouteTheyCameBy)
         EXPECT_EQ(window->focusWidget(), box) << w.window;
     }
     // A multi-line box's line break is no control character: it is saved.
-    std::unique_ptr<QWidget> debts(static_cast<QWidget*>(App::createWindow("frmFz", nullptr)));
+    std::unique_ptr<QWidget> debts(static_cast<QWidget*>(App::createWindow("frmFz", App::store(), nullptr)));
     debts->show();
     click(debts.get(), "cmdaddnew");
     child<QLineEdit>(debts.get(), "txtname")->setText(u"王五"_s);

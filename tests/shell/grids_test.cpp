@@ -7,6 +7,7 @@
 #include "statement.h"
 #include "support/faultydisk.h"
 #include "support/testsupport.h"
+#include "session.h"
 
 #include <QClipboard>
 #include <QFileInfo>
@@ -21,7 +22,7 @@ namespace {
 // A window as the menu creates it, and its grid used with the mouse.
 std::unique_ptr<QDialog> openWindow(const char* name)
 {
-    std::unique_ptr<QDialog> w(App::createWindow(QLatin1String(name), nullptr));
+    std::unique_ptr<QDialog> w(App::createWindow(QLatin1String(name), App::store(), nullptr));
     w->show();
     return w;
 }

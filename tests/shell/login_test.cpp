@@ -1,4 +1,5 @@
 #include "shelltest.h"
+#include "session.h"
 
 #include <functional>
 

@@ -111,7 +111,7 @@ TEST_F(MainWindowTest, MenusHoldEveryItemAndEachOpensItsWindow)
     EXPECT_EQ(heard(main_, {"Stabar_1"}), QStringList{"当前用户：Manager"});
 
     QString whileLoading;
-    App::registerWindow("frmYear", [&](QWidget* parent) -> QDialog* {
+    App::registerWindow("frmYear", [&](Store&, QWidget* parent) -> QDialog* {
         whileLoading = state();
         return new DataWindow("frmYear", parent);
     });

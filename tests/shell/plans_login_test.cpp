@@ -4,6 +4,7 @@
 #include "shelltest.h"
 #include "backup.h"
 #include "ledgerrows.h"
+#include "session.h"
 
 #include <QCheckBox>
 #include <QDialog>

@@ -27,6 +27,7 @@
 #include "datafolder.h"
 #include "safekeeping.h"
 #include "startup.h"
+#include "session.h"
 
 #include <QSettings>
 #include <set>
@@ -452,7 +453,7 @@ void importThroughTheWindow(ScriptedAnswers& answers, const QString& file, bool 
     answers.queueFileChoice(file);
     if (statement)
         whenModal([](QDialog* d) { click(d, u"cmdok"_s); });
-    std::unique_ptr<QDialog> w(App::createWindow(u"frmImport"_s, nullptr));
+    std::unique_ptr<QDialog> w(App::createWindow(u"frmImport"_s, App::store(), nullptr));
     if (!w)
         return;
     w->show();
@@ -552,7 +553,7 @@ PowerLoss::Case statementColumns()
                 answers.queueFileChoice(statement);
                 answeredBy(answers, [&] {
                     whenModal([](QDialog* d) { click(d, u"cmdok"_s); });
-                    std::unique_ptr<QDialog> w(App::createWindow(u"frmImport"_s, nullptr));
+                    std::unique_ptr<QDialog> w(App::createWindow(u"frmImport"_s, App::store(), nullptr));
                     if (w)
                         recorder.done(u"预览"_s);
                 });

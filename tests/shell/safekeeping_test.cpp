@@ -4,6 +4,7 @@
 #include "backup.h"
 #include "support/faultydisk.h"
 #include "upgrade.h"
+#include "session.h"
 
 #include <QCryptographicHash>
 #include <QTemporaryFile>

@@ -3,6 +3,7 @@
 #include "language.h"
 #include "platform.h"
 #include "startup.h"
+#include "session.h"
 
 #include <QCalendarWidget>
 #include <QMenu>

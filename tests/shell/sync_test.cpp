@@ -11,6 +11,7 @@
 #include "platform.h"
 #include "safekeeping.h"
 #include "syncwindow.h"
+#include "session.h"
 
 #include <QProcess>
 #include <QRandomGenerator>
@@ -86,7 +87,7 @@ TEST_F(SyncShellTest, TheWindowSetsUpSyncsAndListsWhatWasDone)
     postMany(other, 3, 7);
     ASSERT_TRUE(Sync::run(other).ok());
 
-    std::unique_ptr<QDialog> w(App::createWindow("frmSync", nullptr));
+    std::unique_ptr<QDialog> w(App::createWindow("frmSync", App::store(), nullptr));
     w->show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
     EXPECT_EQ(w->windowTitle(), "同步");

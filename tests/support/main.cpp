@@ -3,6 +3,7 @@
 
 #include "app.h"
 #include "language.h"
+#include "session.h"
 
 int main(int argc, char** argv)
 {

@@ -5,6 +5,7 @@
 
 #include "platform.h"
 #include "undo.h"
+#include "session.h"
 
 #include <QAbstractButton>
 #include <QAccessible>

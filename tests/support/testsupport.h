@@ -4,6 +4,7 @@
 #include "qtprint.h"
 #include "app.h"
 #include "scriptedanswers.h"
+#include "session.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -44,6 +44,7 @@
 #include "safekeeping.h"
 #include "scriptedanswers.h"
 #include "undo.h"
+#include "session.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -87,7 +88,7 @@ namespace {
 
 QDialog* window(const QString& name)
 {
-    QDialog* w = App::createWindow(name, nullptr);
+    QDialog* w = App::createWindow(name, App::store(), nullptr);
     if (!w)
         std::fprintf(stderr, "bench: window %s is not registered\n", qPrintable(name));
     return w;

@@ -5,6 +5,7 @@
 #include "dberror.h"
 #include "recordset.h"
 #include "measure.h"
+#include "session.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>
@@ -28,7 +29,7 @@ int clickReport(const QString& what, const QString& file, int times)
     }
     const bool assets = what == QLatin1String("assets");
     App::setToday(QDate(App::today().year(), 12, 1));
-    std::unique_ptr<QDialog> w(App::createWindow(assets ? QStringLiteral("frmcurt") : QStringLiteral("frmYear"), nullptr));
+    std::unique_ptr<QDialog> w(App::createWindow(assets ? QStringLiteral("frmcurt") : QStringLiteral("frmYear"), App::store(), nullptr));
     auto* button = w ? w->findChild<QAbstractButton*>(QStringLiteral("Command1")) : nullptr;
     if (!button)
         return 1;
@@ -71,7 +72,7 @@ int runOnce(const QString& what, const QString& file)
             return 1;
         }
         clock.start();
-        std::unique_ptr<QDialog> w(App::createWindow(bank ? QStringLiteral("frmquery_yh") : QStringLiteral("frmquery_sr"), nullptr));
+        std::unique_ptr<QDialog> w(App::createWindow(bank ? QStringLiteral("frmquery_yh") : QStringLiteral("frmquery_sr"), App::store(), nullptr));
         auto* grid = w ? w->findChild<DataGrid*>(QStringLiteral("DG")) : nullptr;
         Recordset* rs = grid ? grid->recordset() : nullptr;
         while (rs && rs->isLoading())

@@ -17,6 +17,7 @@
 #include "budgetwarning.h"
 #include "platform.h"
 #include "scriptedanswers.h"
+#include "session.h"
 
 #include <QApplication>
 #include <QDir>

@@ -5,6 +5,7 @@
 #include "monthoverview.h"
 #include "recurring.h"
 #include "app.h"
+#include "session.h"
 
 #include <QDate>
 #include <QComboBox>
@@ -63,7 +64,7 @@ std::function<double()> openedAndPainted(const QString& form)
     return [form] {
         QElapsedTimer t;
         t.start();
-        std::unique_ptr<QDialog> w(App::createWindow(form, nullptr));
+        std::unique_ptr<QDialog> w(App::createWindow(form, App::store(), nullptr));
         if (!w)
             return -1.0;
         w->show();
@@ -182,7 +183,7 @@ void benchPlans(sqlite3* raw, const MeasureCase& measure)
     // What a user waits for: the window opened on this month (it counts at once), 统计 clicked for the
     // year, the overview shown, each until the window has painted; beside the floor of its figures.
     measure(QStringLiteral("预算执行: one month, the window opened"), openedAndPainted(QStringLiteral("frmBudgetReport")), monthFloor);
-    std::unique_ptr<QDialog> report(App::createWindow(QStringLiteral("frmBudgetReport"), nullptr));
+    std::unique_ptr<QDialog> report(App::createWindow(QStringLiteral("frmBudgetReport"), App::store(), nullptr));
     auto* period = report ? report->findChild<QComboBox*>(QStringLiteral("cboPeriod")) : nullptr;
     auto* compute = report ? report->findChild<QPushButton*>(QStringLiteral("cmdCompute")) : nullptr;
     if (period && compute) {

@@ -13,6 +13,7 @@
 #include "synctables.h"
 #include "app.h"
 #include "datafolder.h"
+#include "session.h"
 
 #include <QDateTime>
 #include <QDir>

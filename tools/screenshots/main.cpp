@@ -17,6 +17,7 @@
 #include "mainwindow.h"
 #include "pictures.h"
 #include "platform.h"
+#include "session.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -276,7 +277,7 @@ int main(int argc, char** argv)
     for (const QString& name : MainWindow::dataWindowNames()) {
         if (!App::hasWindow(name))
             continue;
-        QDialog* w = App::createWindow(name, main);
+        QDialog* w = App::createWindow(name, App::store(), main);
         if (!w)
             continue;
         if (name == QLatin1String("frmImport"))
@@ -300,7 +301,7 @@ int main(int argc, char** argv)
     }
     {
         // The income query searching the whole ledger: a note and an amount range, the latest first.
-        std::unique_ptr<QDialog> w(App::createWindow(QStringLiteral("frmquery_sr"), main));
+        std::unique_ptr<QDialog> w(App::createWindow(QStringLiteral("frmquery_sr"), App::store(), main));
         auto* note = w ? w->findChild<QLineEdit*>(QStringLiteral("txtNote")) : nullptr;
         auto* from = w ? w->findChild<QLineEdit*>(QStringLiteral("txtFrom")) : nullptr;
         auto* run = w ? w->findChild<QPushButton*>(QStringLiteral("CmdqueryNow")) : nullptr;

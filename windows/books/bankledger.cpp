@@ -5,6 +5,7 @@
 #include "app.h"
 #include "inputs.h"
 #include "valuelabel.h"
+#include "session.h"
 
 #include <QAction>
 #include <QComboBox>

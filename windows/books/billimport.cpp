@@ -14,6 +14,7 @@
 #include "safekeeping.h"
 #include "undo.h"
 #include "valuelabel.h"
+#include "session.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>

@@ -3,6 +3,7 @@
 #include "toolbars.h"
 #include "app.h"
 #include "inputs.h"
+#include "session.h"
 
 #include <QComboBox>
 #include <QDateEdit>

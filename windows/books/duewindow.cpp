@@ -6,6 +6,7 @@
 #include "budgetwarning.h"
 #include "filechanges.h"
 #include "inputs.h"
+#include "session.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>

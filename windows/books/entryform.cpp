@@ -10,6 +10,7 @@
 #include "gridexport.h"
 #include "inputs.h"
 #include "valuelabel.h"
+#include "session.h"
 
 #include <QAction>
 #include <QDateEdit>

@@ -11,11 +11,11 @@ void registerBooksWindows()
 {
     for (const EntryFormKind& kind : kEntryForms)
         App::registerWindow(QLatin1String(kind.name),
-                            [&kind](QWidget* p) -> QDialog* { return new EntryForm(kind, p); });
-    App::registerWindow(QStringLiteral("frmyhzhang"), [](QWidget* p) -> QDialog* { return new BankLedger(p); });
-    App::registerWindow(QStringLiteral("frmFz"), [](QWidget* p) -> QDialog* { return new DebtsWindow(p); });
+                            [&kind](Store&, QWidget* p) -> QDialog* { return new EntryForm(kind, p); });
+    App::registerWindow(QStringLiteral("frmyhzhang"), [](Store&, QWidget* p) -> QDialog* { return new BankLedger(p); });
+    App::registerWindow(QStringLiteral("frmFz"), [](Store&, QWidget* p) -> QDialog* { return new DebtsWindow(p); });
     // The import asks for its file first: no window when the user gives up or the file is refused.
-    App::registerWindow(QStringLiteral("frmImport"), [](QWidget* p) -> QDialog* { return BillImportWindow::chooseAndRead(p); });
+    App::registerWindow(QStringLiteral("frmImport"), [](Store&, QWidget* p) -> QDialog* { return BillImportWindow::chooseAndRead(p); });
     // The recurring records due: listed after a login when there are any.
-    App::registerAfterLogin([](QWidget* main) { DueWindow::showIfDue(main); });
+    App::registerAfterLogin([](Store&, QWidget* main) { DueWindow::showIfDue(main); });
 }

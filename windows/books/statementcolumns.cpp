@@ -3,6 +3,7 @@
 #include "statement.h"
 #include "app.h"
 #include "inputs.h"
+#include "session.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -5,6 +5,7 @@
 #include "budgetreport.h"
 #include "app.h"
 #include "inputs.h"
+#include "session.h"
 
 #include <QCheckBox>
 #include <QComboBox>

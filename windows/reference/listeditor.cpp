@@ -5,6 +5,7 @@
 #include "app.h"
 #include "gridexport.h"
 #include "inputs.h"
+#include "session.h"
 
 #include <QGridLayout>
 #include <QGroupBox>

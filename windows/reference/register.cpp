@@ -8,8 +8,8 @@ void registerReferenceWindows()
     for (const ListEditorKind& kind : kListEditors) {
         const ListEditorKind* k = &kind;
         App::registerWindow(QString::fromUtf8(kind.form),
-                                [k](QWidget* p) -> QDialog* { return new ListEditor(*k, p); });
+                                [k](Store&, QWidget* p) -> QDialog* { return new ListEditor(*k, p); });
     }
-    App::registerWindow(QStringLiteral("frmBudget"), [](QWidget* p) -> QDialog* { return new BudgetEditor(p); });
-    App::registerWindow(QStringLiteral("frmRecurring"), [](QWidget* p) -> QDialog* { return new RecurringEditor(p); });
+    App::registerWindow(QStringLiteral("frmBudget"), [](Store&, QWidget* p) -> QDialog* { return new BudgetEditor(p); });
+    App::registerWindow(QStringLiteral("frmRecurring"), [](Store&, QWidget* p) -> QDialog* { return new RecurringEditor(p); });
 }

@@ -7,6 +7,7 @@
 #include "app.h"
 #include "inputs.h"
 #include "valuelabel.h"
+#include "session.h"
 
 #include <QChart>
 #include <QChartView>

@@ -2,6 +2,7 @@
 
 #include "recordset.h"
 #include "app.h"
+#include "session.h"
 
 QString badAmountText(const Recordset& rs, int row, int field, const QString& where)
 {

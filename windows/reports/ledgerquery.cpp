@@ -9,6 +9,7 @@
 #include "gridexport.h"
 #include "inputs.h"
 #include "valuelabel.h"
+#include "session.h"
 
 #include <QComboBox>
 #include <QDateEdit>

@@ -10,6 +10,7 @@
 #include "filechanges.h"
 #include "inputs.h"
 #include "valuelabel.h"
+#include "session.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -49,7 +50,7 @@ QGroupBox* part(QWidget* parent, const QString& name, const QString& title, QLay
     row->addStretch(1);
     row->addWidget(open);
     layout->addLayout(row);
-    QObject::connect(open, &QPushButton::clicked, parent, [parent, form] { App::openDataWindow(form, parent); });
+    QObject::connect(open, &QPushButton::clicked, parent, [parent, form] { App::openDataWindow(form, App::store(), parent); });
     return box;
 }
 

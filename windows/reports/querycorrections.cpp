@@ -4,6 +4,7 @@
 #include "ledgerrows.h"
 #include "app.h"
 #include "undo.h"
+#include "session.h"
 
 #include <QAction>
 #include <QBoxLayout>

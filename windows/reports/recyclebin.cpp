@@ -4,6 +4,7 @@
 #include "sqltext.h"
 #include "app.h"
 #include "inputs.h"
+#include "session.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

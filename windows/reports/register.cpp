@@ -11,11 +11,11 @@
 void registerReportsWindows()
 {
     for (const QueryKind& k : kQueryKinds)
-        App::registerWindow(QString::fromUtf8(k.name), [&k](QWidget* p) -> QDialog* { return new LedgerQuery(k, p); });
-    App::registerWindow(QStringLiteral("frmcurt"), [](QWidget* p) -> QDialog* { return new AssetsWindow(p); });
-    App::registerWindow(QStringLiteral("frmYear"), [](QWidget* p) -> QDialog* { return new YearSummary(p); });
-    App::registerWindow(QStringLiteral("frmRecycle"), [](QWidget* p) -> QDialog* { return new RecycleBinWindow(p); });
-    App::registerWindow(QStringLiteral("frmBudgetReport"), [](QWidget* p) -> QDialog* { return new BudgetReport(p); });
-    App::registerWindow(QStringLiteral("frmOverview"), [](QWidget* p) -> QDialog* { return new OverviewWindow(p); });
-    App::registerAfterLogin([](QWidget* main) { OverviewWindow::showAfterLogin(main); });
+        App::registerWindow(QString::fromUtf8(k.name), [&k](Store&, QWidget* p) -> QDialog* { return new LedgerQuery(k, p); });
+    App::registerWindow(QStringLiteral("frmcurt"), [](Store&, QWidget* p) -> QDialog* { return new AssetsWindow(p); });
+    App::registerWindow(QStringLiteral("frmYear"), [](Store&, QWidget* p) -> QDialog* { return new YearSummary(p); });
+    App::registerWindow(QStringLiteral("frmRecycle"), [](Store&, QWidget* p) -> QDialog* { return new RecycleBinWindow(p); });
+    App::registerWindow(QStringLiteral("frmBudgetReport"), [](Store&, QWidget* p) -> QDialog* { return new BudgetReport(p); });
+    App::registerWindow(QStringLiteral("frmOverview"), [](Store&, QWidget* p) -> QDialog* { return new OverviewWindow(p); });
+    App::registerAfterLogin([](Store&, QWidget* main) { OverviewWindow::showAfterLogin(main); });
 }

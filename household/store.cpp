@@ -1,0 +1,8 @@
+#include "store.h"
+
+#include "connection.h"
+
+QString Store::filePath() const
+{
+    return conn_.path();
+}
