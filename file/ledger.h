@@ -1,6 +1,9 @@
 #pragma once
 
+#include "referencelist.h"
+
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 // One of the household's ledgers, and the tables that belong to it: the ledger's own table, the
@@ -18,6 +21,10 @@ public:
     // Empty when the ledger has none.
     QString stagingTable() const;
     QString typeTable() const;
+    // The list its 类型ID points into; none for the bank ledger and the debts.
+    std::optional<ReferenceList> typeList() const;
+    // The columns a record of the ledger is written with (its staging table has the same).
+    QStringList columns() const;
 
     // The ledger whose table this is; none for any other name.
     static std::optional<Ledger> ofTable(const QString& table);

@@ -1,8 +1,31 @@
 #include "store.h"
 
 #include "connection.h"
+#include "dberror.h"
+#include "sqltext.h"
+#include "statement.h"
 
 QString Store::filePath() const
 {
     return conn_.path();
+}
+
+QList<Store::Named> Store::names(ReferenceList list, ListOrder order)
+{
+    Statement st(conn_, QStringLiteral("SELECT ID, %1 FROM %2 WHERE ID IS NOT NULL ORDER BY %3")
+                            .arg(sqlName(list.nameField()), sqlName(list.table()),
+                                 order == ListOrder::ById ? QStringLiteral("ID") : QStringLiteral("rowid")));
+    QList<Named> rows;
+    while (st.step())
+        rows.append(Named{st.text(0), st.text(1)});
+    return rows;
+}
+
+QString Store::nameOf(ReferenceList list, const QString& id)
+{
+    if (id.isEmpty())
+        return QString();
+    Statement st(conn_, QStringLiteral("SELECT %1 FROM %2 WHERE ID = ?").arg(sqlName(list.nameField()), sqlName(list.table())));
+    st.bind(1, id);
+    return st.step() ? st.text(0) : QString();
 }

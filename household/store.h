@@ -1,6 +1,10 @@
 #pragma once
 
 #include "ledger.h"
+#include "referencelist.h"
+
+#include <QList>
+#include <QString>
 
 class Connection;
 
@@ -19,11 +23,25 @@ public:
     // The file the store is over (a path, for what must not be overwritten by an export).
     QString filePath() const;
 
-    // ---- the reference lists, the books, the plans (store.cpp) ----
+    // ---- the reference lists (store.cpp) ----
+
+    // A row of a reference list by its ID and name.
+    struct Named {
+        QString id;
+        QString name;
+        friend bool operator==(const Named&, const Named&) = default;
+    };
+    enum class ListOrder { ById, AsEntered };
+    // The rows that have an ID, read once.
+    QList<Named> names(ReferenceList list, ListOrder order = ListOrder::ById);
+    // The name of a code in its list; empty when the code is empty or no longer there.
+    QString nameOf(ReferenceList list, const QString& id);
+
+    // ---- the books' rows a window edits, the ledger listings and corrections (storerows.cpp) ----
+
+    // ---- the plans, the imports, the login and the sync (storebooks.cpp) ----
 
     // ---- the reports (storereports.cpp) ----
-
-    // ---- the start, the login and the sync (storeframe.cpp) ----
 
     // For the household's own code below the windows: the file the store is over.
     Connection& connection() { return conn_; }
