@@ -5,25 +5,13 @@
 #include "resultreader.h"
 #include "sqltext.h"
 #include "statement.h"
-#include "syncrecorder.h"
 
 #include <QDate>
 #include <QElapsedTimer>
-#include <QRegularExpression>
 #include <QTimer>
 #include <limits>
-#include <sqlite3.h>
 
 namespace {
-
-// "select <list> from <table> [where ...|order by ...]" over one plain table.
-const QRegularExpression& singleTableSelect()
-{
-    static const QRegularExpression re(
-        QStringLiteral("^\\s*select\\s+(?<list>.+?)\\s+from\\s+(?<table>[^\\s,()'\"]+)\\s*(?<rest>(where|order)\\b.*)?$"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-    return re;
-}
 
 constexpr int kFirstSlice = 200;  // more rows than a screen shows
 constexpr int kSliceMs = 25;      // then slices this long, the events handled between them
@@ -39,120 +27,53 @@ Recordset::Recordset(QObject* parent) : QObject(parent), slices_(new QTimer(this
 
 Recordset::~Recordset() = default;
 
-void Recordset::prepare(Connection& conn, const QString& sql, const QVariantList& values, LockType lock,
-                        const ByLookup* wanted)
+void Recordset::start(Connection& conn, const QString& sql, const std::optional<Select>& select,
+                      const QVariantList& values, Keys keys, int firstRows, const ByLookup* wanted)
 {
     const std::optional<ByLookup> order = wanted ? std::optional<ByLookup>(*wanted) : std::nullopt;  // may be order_
+    const std::optional<Select> given = select;  // may be select_
     close();
-    QString table;
+    // A result asked to carry keys reads its table's rowid first, beside the columns.
+    const bool keyed = keys == Keys::First || (given && keyHead_);
     QString readSql = sql;
-    if (lock == Pessimistic) {
-        const auto m = singleTableSelect().match(sql);
-        const QString list = m.hasMatch() ? m.captured(QStringLiteral("list")) : QString();
-        if (m.hasMatch() && !list.contains(u'(') && !list.contains(QLatin1String("distinct"), Qt::CaseInsensitive)) {
-            table = m.captured(QStringLiteral("table"));
-            readSql = QStringLiteral("select rowid, ") + list + QStringLiteral(" from ") + table
-                + QLatin1Char(' ') + m.captured(QStringLiteral("rest"));
-        }
+    std::optional<Select> readSelect = given;
+    if (given && keyHead_) {
+        readSelect = given->withKeyFirst(sqlName(keyTable_) + QStringLiteral(".rowid"));
+        readSql = readSelect->text();
     }
-
-    // A keyed result reads its table's rowid first, beside the columns.
-    bool keyed = false;
-    if (lock == ReadOnly && !keyTable_.isEmpty()) {
-        if (const QString withKey = withColumnsFirst(sql, sqlName(keyTable_) + QStringLiteral(".rowid")); !withKey.isEmpty()) {
-            readSql = withKey;
-            keyed = true;
-        }
-    }
-
-    std::unique_ptr<Statement> st;
-    int first = 0;
-    if (keyed) {
-        try {
-            st = std::make_unique<Statement>(conn, readSql);
-            st->bindAll(values);
-            first = 1;
-        } catch (const DbError&) {
-            keyed = false;  // a statement the key cannot be put into: read without keys
-            st.reset();
-        }
-    }
-    if (!table.isEmpty()) {
-        try {
-            st = std::make_unique<Statement>(conn, readSql);
-            st->bindAll(values);
-            first = 1;
-        } catch (const DbError&) {
-            table.clear();  // a view, or not a plain table: read-only
-        }
-    }
-    if (!st) {
-        st = std::make_unique<Statement>(conn, sql);
-        st->bindAll(values);
-    }
-
-    const int n = st->columnCount();
-    std::vector<Snapshot::ColumnInfo> cols(static_cast<std::size_t>(n - first));
-    for (int i = first; i < n; ++i) {
-        Snapshot::ColumnInfo& c = cols[static_cast<std::size_t>(i - first)];
-        c.name = st->columnName(i);
-        const QByteArray d = st->declaredType(i).toUpper();
-        c.money = d == "CURRENCY" || d == "MONEY";
-        c.integer = d.contains("INT");
-        c.date = d == "DATE";
-        if (!table.isEmpty() && !st->isTableColumn(i))
-            table.clear();  // an expression: the snapshot cannot be written back
-    }
-    if (table.isEmpty() && first == 1 && !keyed) {
-        // Read again without the rowid column, as an ordinary read-only snapshot.
-        st = std::make_unique<Statement>(conn, sql);
-        st->bindAll(values);
-        first = 0;
-    }
+    const int first = keyed ? 1 : 0;
 
     std::unique_ptr<ResultReader> reader;
-    if (order) {
-        st.reset();
-        reader = std::make_unique<ResultReader>(conn, first == 1 ? readSql : sql, values, first, *order);
-    } else {
-        reader = std::make_unique<ResultReader>(std::move(st), first);
+    std::vector<Snapshot::ColumnInfo> cols;
+    {
+        auto st = std::make_unique<Statement>(conn, readSql);
+        for (int i = first; i < st->columnCount(); ++i) {
+            Snapshot::ColumnInfo c;
+            c.name = st->columnName(i);
+            const QByteArray d = st->declaredType(i).toUpper();
+            c.money = d == "CURRENCY" || d == "MONEY";
+            c.integer = d.contains("INT");
+            c.date = d == "DATE";
+            cols.push_back(std::move(c));
+        }
+        if (!order) {
+            st->bindAll(values);
+            reader = std::make_unique<ResultReader>(std::move(st), first);
+        }
     }
+    if (order)
+        reader = std::make_unique<ResultReader>(conn, *readSelect, values, first, *order);
     snap_.setColumns(std::move(cols));
     conn_ = &conn;
-    sql_ = sql;
-    table_ = table;
+    sql_ = given ? given->text() : sql;
+    select_ = given;
     keyed_ = keyed;
     values_ = values;
     order_ = order;
     open_ = true;
     ++generation_;
     reader_ = std::move(reader);
-}
 
-void Recordset::open(Connection& conn, const QString& sql, LockType lock)
-{
-    start(conn, sql, {}, lock, std::numeric_limits<int>::max());
-}
-
-void Recordset::open(Connection& conn, const QString& sql, const QVariantList& values, LockType lock)
-{
-    start(conn, sql, values, lock, std::numeric_limits<int>::max());
-}
-
-void Recordset::openInSlices(Connection& conn, const QString& sql, const QVariantList& values, LockType lock)
-{
-    start(conn, sql, values, lock, kFirstSlice);
-}
-
-void Recordset::openByLookup(Connection& conn, const QString& select, const ByLookup& order, const QVariantList& values)
-{
-    start(conn, select, values, ReadOnly, kFirstSlice, &order);
-}
-
-void Recordset::start(Connection& conn, const QString& sql, const QVariantList& values, LockType lock, int firstRows,
-                      const ByLookup* order)
-{
-    prepare(conn, sql, values, lock, order);
     try {
         if (!reader_->read(snap_, firstRows))
             reader_.reset();
@@ -166,6 +87,36 @@ void Recordset::start(Connection& conn, const QString& sql, const QVariantList& 
     emit currentChanged(pos_);
     if (gen == generation_ && reader_)
         slices_->start();
+}
+
+void Recordset::open(Connection& conn, const QString& sql, LockType)
+{
+    start(conn, sql, std::nullopt, {}, Keys::None, std::numeric_limits<int>::max());
+}
+
+void Recordset::open(Connection& conn, const QString& sql, const QVariantList& values, LockType)
+{
+    start(conn, sql, std::nullopt, values, Keys::None, std::numeric_limits<int>::max());
+}
+
+void Recordset::openInSlices(Connection& conn, const QString& sql, const QVariantList& values, LockType)
+{
+    start(conn, sql, std::nullopt, values, Keys::None, kFirstSlice);
+}
+
+void Recordset::open(Connection& conn, const Select& select, const QVariantList& values)
+{
+    start(conn, QString(), select, values, Keys::None, std::numeric_limits<int>::max());
+}
+
+void Recordset::openInSlices(Connection& conn, const Select& select, const QVariantList& values)
+{
+    start(conn, QString(), select, values, Keys::None, kFirstSlice);
+}
+
+void Recordset::openByLookup(Connection& conn, const Select& select, const ByLookup& order, const QVariantList& values)
+{
+    start(conn, QString(), select, values, Keys::None, kFirstSlice, &order);
 }
 
 void Recordset::readSlice()
@@ -231,8 +182,8 @@ void Recordset::close()
     onDeleted_ = false;
     mode_ = EditNone;
     buffer_.clear();
-    table_.clear();
     keyed_ = false;
+    select_.reset();
     values_.clear();
     order_.reset();
     open_ = false;
@@ -263,7 +214,7 @@ bool Recordset::hasCurrent() const
 void Recordset::setPos(int p)
 {
     if (mode_ != EditNone)
-        cancelUpdate();
+        cancelPending();
     onDeleted_ = false;
     pos_ = p;
     emit currentChanged(pos_);
@@ -272,7 +223,7 @@ void Recordset::setPos(int p)
 void Recordset::moveNext()
 {
     if (mode_ != EditNone)
-        cancelUpdate();
+        cancelPending();
     if (onDeleted_) {
         onDeleted_ = false;
         emit currentChanged(pos_);
@@ -455,165 +406,7 @@ QString Recordset::text(const QString& name) const
     return text(fieldIndex(name));
 }
 
-void Recordset::requireEditable() const
-{
-    if (!open_ || table_.isEmpty())
-        throw DbError(DbError::NotEditable, 0, QStringLiteral("recordset is read-only"), sql_);
-    if (reader_)
-        throw DbError(DbError::NotEditable, 0, QStringLiteral("rows are still being read"), sql_);
-}
-
-void Recordset::requireCurrent() const
-{
-    if (!hasCurrent())
-        throw DbError(DbError::NoRow, 0, QStringLiteral("no current row"), sql_);
-}
-
-QVariant Recordset::normalize(int field, const QVariant& v) const
-{
-    const Snapshot::ColumnInfo& c = snap_.column(field);
-    if (!v.isValid() || v.isNull())
-        return QVariant();
-    if (v.metaType().id() == QMetaType::QDate)
-        return v.toDate().isValid() ? QVariant(v.toDate().toString(QStringLiteral("yyyy-MM-dd"))) : QVariant();
-    if (v.metaType().id() == QMetaType::QString) {
-        const QString s = v.toString();
-        if (c.money) {
-            if (s.trimmed().isEmpty())
-                return QVariant();
-            if (auto m = Money::parse(s))
-                return QVariant::fromValue(*m);
-            return s;  // not a number: the engine's check refuses it on Update
-        }
-        if (c.integer) {
-            if (s.trimmed().isEmpty())
-                return QVariant();
-            bool ok = false;
-            const qlonglong n = s.trimmed().toLongLong(&ok);
-            return ok ? QVariant(n) : QVariant(s);
-        }
-        return s;
-    }
-    if (c.money && (v.metaType().id() == QMetaType::Double || v.metaType().id() == QMetaType::Int
-                    || v.metaType().id() == QMetaType::LongLong))
-        return QVariant::fromValue(Money::fromDouble(v.toDouble()));
-    return v;
-}
-
-void Recordset::setValue(int field, const QVariant& v)
-{
-    requireEditable();
-    if (field < 0 || field >= fieldCount())
-        throw DbError(DbError::Other, 0, QStringLiteral("no such field"), sql_);
-    if (mode_ == EditNone) {
-        requireCurrent();
-        buffer_.resize(fieldCount());
-        for (int f = 0; f < fieldCount(); ++f)
-            buffer_[f] = valueAt(pos_, f);
-        mode_ = EditInProgress;
-    }
-    buffer_[field] = normalize(field, v);
-    emit rowChanged(pos_);
-}
-
-void Recordset::setValue(const QString& name, const QVariant& v)
-{
-    const int f = fieldIndex(name);
-    if (f < 0)
-        throw DbError(DbError::Other, 0, QStringLiteral("no such field: ") + name, sql_);
-    setValue(f, v);
-}
-
-void Recordset::addNew()
-{
-    requireEditable();
-    if (mode_ != EditNone)
-        cancelUpdate();
-    posBeforeAdd_ = onDeleted_ ? -1 : pos_;
-    onDeleted_ = false;
-    buffer_ = QVector<QVariant>(fieldCount());
-    mode_ = EditAdd;
-    pos_ = rowCount();
-    emit rowInserted(rowCount());
-    emit currentChanged(pos_);
-}
-
-void Recordset::reloadRow(std::int64_t rowid, int row, bool append)
-{
-    Statement st(*conn_, QStringLiteral("select ") + quotedFieldNames().join(u',') + QStringLiteral(" from ")
-                     + sqlName(table_) + QStringLiteral(" where rowid=?"));
-    st.bindInt64(1, rowid);
-    const bool found = st.step();
-    if (append) {
-        snap_.appendNullRow();
-        snap_.pushRowid(rowid);
-    }
-    if (found)
-        snap_.replaceRow(row, st.handle(), 0);
-}
-
-QStringList Recordset::quotedFieldNames() const
-{
-    QStringList names;
-    for (int i = 0; i < fieldCount(); ++i)
-        names << sqlName(snap_.column(i).name);
-    return names;
-}
-
-void Recordset::update()
-{
-    if (mode_ == EditNone)
-        return;
-    requireEditable();
-    const QStringList names = quotedFieldNames();
-
-    Transaction tx(*conn_);
-    std::int64_t rowid = 0;
-    if (mode_ == EditAdd) {
-        QStringList marks;
-        for (int i = 0; i < fieldCount(); ++i)
-            marks << QStringLiteral("?");
-        // A row kept in step with the family's other computers gets its key from this computer's range.
-        const std::optional<std::int64_t> key = newRowKey(*conn_, table_);
-        Statement st(*conn_, QStringLiteral("insert into ") + sqlName(table_) + QStringLiteral(" (")
-                         + (key ? QStringLiteral("rowid,") : QString()) + names.join(u',') + QStringLiteral(") values (")
-                         + (key ? QStringLiteral("?,") : QString()) + marks.join(u',') + QStringLiteral(")"));
-        const int first = key ? 2 : 1;
-        if (key)
-            st.bindInt64(1, *key);
-        for (int i = 0; i < fieldCount(); ++i)
-            st.bind(i + first, buffer_[i]);
-        st.step();
-        rowid = sqlite3_last_insert_rowid(conn_->handle());
-    } else {
-        requireCurrent();
-        rowid = snap_.rowid(pos_);
-        QStringList sets;
-        for (const QString& n : names)
-            sets << n + QStringLiteral("=?");
-        Statement st(*conn_, QStringLiteral("update ") + sqlName(table_) + QStringLiteral(" set ") + sets.join(u',')
-                         + QStringLiteral(" where rowid=?"));
-        for (int i = 0; i < fieldCount(); ++i)
-            st.bind(i + 1, buffer_[i]);
-        st.bindInt64(fieldCount() + 1, rowid);
-        st.step();
-    }
-    tx.commit();
-
-    const bool added = mode_ == EditAdd;
-    mode_ = EditNone;
-    buffer_.clear();
-    if (added) {
-        pos_ = rowCount();
-        reloadRow(rowid, pos_, true);
-    } else {
-        reloadRow(rowid, pos_, false);
-    }
-    emit rowChanged(pos_);
-    emit currentChanged(pos_);
-}
-
-void Recordset::cancelUpdate()
+void Recordset::cancelPending()
 {
     if (mode_ == EditNone)
         return;
@@ -631,30 +424,6 @@ void Recordset::cancelUpdate()
     emit currentChanged(pos_);
 }
 
-void Recordset::deleteCurrent()
-{
-    requireEditable();
-    if (mode_ == EditAdd) {
-        cancelUpdate();
-        return;
-    }
-    if (mode_ == EditInProgress)
-        cancelUpdate();
-    requireCurrent();
-    const std::int64_t rowid = snap_.rowid(pos_);
-    {
-        Transaction tx(*conn_);
-        Statement st(*conn_, QStringLiteral("delete from ") + sqlName(table_) + QStringLiteral(" where rowid=?"));
-        st.bindInt64(1, rowid);
-        st.step();
-        tx.commit();
-    }
-    emit rowAboutToBeRemoved(pos_);
-    snap_.eraseRow(pos_);
-    onDeleted_ = true;
-    emit rowRemoved(pos_);
-}
-
 std::size_t Recordset::overheadBytes() const
 {
     return sizeof(*this) - sizeof(snap_) + snap_.overheadBytes();
@@ -667,10 +436,10 @@ std::size_t Recordset::textBytes() const
 
 // ---- keys ------------------------------------------------------------------------------------
 
-void Recordset::keepRowKeys(const QString& table, const QString& rowSql)
+void Recordset::keepRowKeys(const QString& table, const Select& head)
 {
     keyTable_ = table;
-    keyRowSql_ = rowSql;
+    keyHead_ = head;
 }
 
 std::int64_t Recordset::keyAt(int row) const
@@ -688,7 +457,9 @@ void Recordset::refreshRow(int row)
     const std::int64_t key = keyAt(row);
     if (key < 0)
         return;
-    Statement st(*conn_, keyRowSql_ + QStringLiteral(" WHERE ") + sqlName(keyTable_) + QStringLiteral(".rowid = ?"));
+    if (!keyHead_)
+        return;
+    Statement st(*conn_, keyHead_->text() + QStringLiteral(" WHERE ") + sqlName(keyTable_) + QStringLiteral(".rowid = ?"));
     st.bindInt64(1, key);
     if (!st.step()) {
         removeRow(row);
@@ -713,9 +484,9 @@ void Recordset::removeRow(int row)
 
 bool Recordset::insertKeyedRow(int row, std::int64_t key)
 {
-    if (!keyed_ || row < 0 || row > rowCount())
+    if (!keyed_ || !keyHead_ || row < 0 || row > rowCount())
         return false;
-    Statement st(*conn_, keyRowSql_ + QStringLiteral(" WHERE ") + sqlName(keyTable_) + QStringLiteral(".rowid = ?"));
+    Statement st(*conn_, keyHead_->text() + QStringLiteral(" WHERE ") + sqlName(keyTable_) + QStringLiteral(".rowid = ?"));
     st.bindInt64(1, key);
     if (!st.step())
         return false;

@@ -17,36 +17,37 @@
 class Connection;
 class QTimer;
 
-// A static snapshot of a SELECT, in the statement's order, with a current row.
+// A static snapshot of a SELECT, in the statement's order, with a current row: a read-only cursor
+// (BOF/EOF, fields by name, MoveNext, MoveLast). It never writes and never reads the statement's text.
+// A table's rows that a window edits are an EditableRows (household), which adds a pending row to the
+// cursor and writes it through the store.
 //
-// A recordset over one table ("select <fields> from <table> [where ...] [order by ...]") opened
-// for editing writes back by the table's rowid: AddNew/Update/CancelUpdate/Delete. Each write is
-// one transaction; a write the engine refuses changes neither the file nor the snapshot and raises
-// DbError, and the pending edit is kept so that the window can show the cause and let the user fix it.
-// A recordset over a join or an aggregate, or opened read-only, refuses writes.
-//
-// Moving to another row never writes: a pending change is discarded by the move.
+// Moving to another row drops a pending row's change.
 //
 // openInSlices() reads only the first rows before it returns and the rest from the event loop, a
 // slice at a time (rowsAppended each time, loaded at the end), so that a window shows its first
-// rows at once and stays responsive. While rows are still arriving the recordset refuses writes;
-// another open or a close stops the reading.
+// rows at once and stays responsive. Another open or a close stops the reading.
 class Recordset : public QObject {
     Q_OBJECT
 public:
-    enum LockType { ReadOnly = 1, Pessimistic = 2 };
+    enum LockType { ReadOnly = 1 };
     enum EditModeValue { EditNone = 0, EditInProgress = 1, EditAdd = 2 };
 
     explicit Recordset(QObject* parent = nullptr);
     ~Recordset() override;
 
-    void open(Connection& conn, const QString& sql, LockType lock = Pessimistic);
+    void open(Connection& conn, const QString& sql, LockType lock = ReadOnly);
     // The same with `values` bound to the statement's "?" marks, in order.
-    void open(Connection& conn, const QString& sql, const QVariantList& values, LockType lock = Pessimistic);
+    void open(Connection& conn, const QString& sql, const QVariantList& values, LockType lock = ReadOnly);
     void openInSlices(Connection& conn, const QString& sql, const QVariantList& values = {}, LockType lock = ReadOnly);
-    // Read-only, in slices: the rows of `select` in the order `order` describes (see ByLookup). The
-    // rows after the first screen arrive all at once, when the last is read.
-    void openByLookup(Connection& conn, const QString& select, const ByLookup& order, const QVariantList& values = {});
+    // Every row at once, with the row keys when keepRowKeys() asked for them.
+    void open(Connection& conn, const Select& select, const QVariantList& values = {});
+    // In slices, with the row keys when keepRowKeys() asked for them.
+    void openInSlices(Connection& conn, const Select& select, const QVariantList& values = {});
+    // In slices: the rows of `select` in the order `order` describes (see ByLookup), with the row keys
+    // when keepRowKeys() asked for them. The rows after the first screen arrive all at once, when the
+    // last is read.
+    void openByLookup(Connection& conn, const Select& select, const ByLookup& order, const QVariantList& values = {});
     void close();
     // Rows are still being read (after openInSlices).
     bool isLoading() const { return reader_ != nullptr; }
@@ -54,8 +55,9 @@ public:
     // for what needs every row of the result at once. False when reading failed.
     bool finishLoading();
     bool isOpen() const { return open_; }
-    bool isEditable() const { return !table_.isEmpty(); }
     const QString& sql() const { return sql_; }
+    // The statement of the last open given in its parts; nothing after an open by its text.
+    const std::optional<Select>& select() const { return select_; }
     // The order of the last open by lookup; nothing after any other open.
     std::optional<ByLookup> lookupOrder() const { return order_; }
 
@@ -102,21 +104,15 @@ public:
     // The rows whose cells of `field` show widest (see Snapshot::widestRows), a pending row included.
     std::vector<int> widestRows(int field) const;
 
-    // Editing.
-    void setValue(int field, const QVariant& v);
-    void setValue(const QString& name, const QVariant& v);
-    void addNew();
-    void update();
-    void cancelUpdate();
-    void deleteCurrent();
+    // Whether a pending row is being edited (EditableRows), and how.
     int editMode() const { return mode_; }
 
-    // Keys. The rows of a read-only result that each stand for one row of `table` (a ledger joined to
-    // the names of its member and type) carry that row's rowid beside them, never as a column: a row
-    // is found again by its own record, never by its values. `rowSql` is the statement without its
-    // WHERE and ORDER BY; a row is re-read through it by its key. Set once, it holds for every later
-    // read-only open whose statement starts with SELECT.
-    void keepRowKeys(const QString& table, const QString& rowSql);
+    // Keys. The rows of a result that each stand for one row of `table` (a ledger joined to the names
+    // of its member and type) carry that row's rowid beside them, never as a column: a row is found
+    // again by its own record, never by its values. `head` is the statement without its WHERE and
+    // ORDER BY; a row is re-read through it by its key. Set once, it holds for every later open given
+    // in parts (openInSlices with a Select, openByLookup).
+    void keepRowKeys(const QString& table, const Select& head);
     std::int64_t keyAt(int row) const;     // -1 when the result carries no keys
     int rowOfKey(std::int64_t key) const;  // -1 when no row has it
     // The values bound to the statement of the last open.
@@ -145,35 +141,39 @@ signals:
     void loaded();                            // the last slice read
     void loadFailed(const DbError& error);    // reading stopped; the rows read so far stay
 
-private:
-    void prepare(Connection& conn, const QString& sql, const QVariantList& values, LockType lock, const ByLookup* order);
-    // Opens and reads `firstRows` rows; the rest, if any, in slices.
-    void start(Connection& conn, const QString& sql, const QVariantList& values, LockType lock, int firstRows,
-               const ByLookup* order = nullptr);
-    void readSlice();
-    // Reads a slice of rows, or all that are left; false when reading failed.
-    bool readRows(bool all);
-    void requireEditable() const;
-    void requireCurrent() const;
-    void reloadRow(std::int64_t rowid, int row, bool append);
-    QStringList quotedFieldNames() const;
+protected:
+    // How a result is read: a statement's own columns, or its first column the row key.
+    enum class Keys { None, First };
+    // Opens `sql` (or `select`, when given) and reads `firstRows` rows; the rest, if any, in slices.
+    void start(Connection& conn, const QString& sql, const std::optional<Select>& select, const QVariantList& values,
+               Keys keys, int firstRows, const ByLookup* order = nullptr);
+    // Drops a pending row: its change, or the new row itself (EditableRows).
+    void cancelPending();
     void setPos(int p);
-    QVariant normalize(int field, const QVariant& v) const;
+    // The row keys of a result read with Keys::First.
+    bool hasRowKeys() const { return keyed_; }
 
     Connection* conn_ = nullptr;
-    QString sql_;
-    QString table_;  // empty when read-only
-    bool open_ = false;
     Snapshot snap_;
     int pos_ = -1;
     bool onDeleted_ = false;  // the current row was just deleted; MoveNext lands on the one after it
     int mode_ = EditNone;
     int posBeforeAdd_ = -1;
     QVector<QVariant> buffer_;
+
+private:
+    void readSlice();
+    // Reads a slice of rows, or all that are left; false when reading failed.
+    bool readRows(bool all);
+
+    QString sql_;
+    std::optional<Select> select_;
+    bool open_ = false;
     std::unique_ptr<ResultReader> reader_;  // while rows are still to be read
     QTimer* slices_ = nullptr;
     unsigned generation_ = 0;  // counts opens and closes, so that a slice knows it was overtaken
-    QString keyTable_, keyRowSql_;
+    QString keyTable_;
+    std::optional<Select> keyHead_;
     bool keyed_ = false;  // the open result carries keys
     QVariantList values_;
     std::optional<ByLookup> order_;

@@ -110,13 +110,6 @@ void putInOrder(std::vector<std::uint32_t>& rank, std::size_t ranks, Snapshot& r
 
 }  // namespace
 
-QString withColumnsFirst(const QString& select, const QString& columns)
-{
-    static const QRegularExpression head(QStringLiteral("^\\s*select\\s"), QRegularExpression::CaseInsensitiveOption);
-    const auto m = head.match(select);
-    return m.hasMatch() ? m.captured(0) + columns + QStringLiteral(", ") + select.mid(m.capturedEnd()) : QString();
-}
-
 struct ResultReader::Lookup {
     std::vector<std::int64_t> rows;                       // the table's rowids in order
     std::unordered_map<std::int64_t, std::uint32_t> rank;  // rowid -> 1 + its place in `rows`
@@ -134,7 +127,7 @@ struct ResultReader::Lookup {
 
 ResultReader::ResultReader(std::unique_ptr<Statement> st, int firstCol) : st_(std::move(st)), firstCol_(firstCol) {}
 
-ResultReader::ResultReader(Connection& conn, const QString& select, const QVariantList& params, int firstCol,
+ResultReader::ResultReader(Connection& conn, const Select& select, const QVariantList& params, int firstCol,
                            const ByLookup& order)
     : firstCol_(firstCol)
 {
@@ -143,7 +136,7 @@ ResultReader::ResultReader(Connection& conn, const QString& select, const QVaria
         return;
     // The engine reads it otherwise: it sorts.
     st_ = std::make_unique<Statement>(
-        conn, select + QStringLiteral(" ORDER BY %1.%2%3, %1.rowid, %4.rowid")
+        conn, select.text() + QStringLiteral(" ORDER BY %1.%2%3, %1.rowid, %4.rowid")
                   .arg(sqlName(order.table), sqlName(order.order),
                        order.collation.isEmpty() ? QString() : QStringLiteral(" COLLATE ") + order.collation,
                        sqlName(order.ledger)));
@@ -163,12 +156,12 @@ void ResultReader::finish()
     st_.reset();
 }
 
-std::unique_ptr<ResultReader::Lookup> ResultReader::plan(Connection& conn, const QString& select,
+std::unique_ptr<ResultReader::Lookup> ResultReader::plan(Connection& conn, const Select& select,
                                                          const QVariantList& params, const ByLookup& o)
 {
     const QString table = sqlName(o.table);
-    const QString passSql = withColumnsFirst(select, table + QStringLiteral(".rowid"));
-    if (passSql.isEmpty() || !plannedAs(conn, passSql, true))
+    const QString passSql = select.withKeyFirst(table + QStringLiteral(".rowid")).text();
+    if (!plannedAs(conn, passSql, true))
         return nullptr;
     auto k = std::make_unique<Lookup>();
     Statement rows(conn,
@@ -182,7 +175,7 @@ std::unique_ptr<ResultReader::Lookup> ResultReader::plan(Connection& conn, const
     k->pass = std::make_unique<Statement>(conn, passSql);
     k->pass->bindAll(params);
 
-    const QString byRow = select + QStringLiteral(" WHERE %1.rowid = ?%2").arg(table).arg(params.size() + 1);
+    const QString byRow = select.text() + QStringLiteral(" WHERE %1.rowid = ?%2").arg(table).arg(params.size() + 1);
     if (!k->rows.empty() && plannedAs(conn, byRow, false)) {
         k->byRow = std::make_unique<Statement>(conn, byRow);
         k->byRow->bindAll(params);
@@ -190,7 +183,7 @@ std::unique_ptr<ResultReader::Lookup> ResultReader::plan(Connection& conn, const
         k->byRow->bindInt64(k->rowidParam, k->rows.front());
         if (mayBeUnmatched(conn, o, k->rows.size())) {
             k->unmatched = std::make_unique<Statement>(
-                conn, select + QStringLiteral(" WHERE NOT EXISTS (SELECT 1 FROM %1 WHERE %1.%2 = %3.%4)")
+                conn, select.text() + QStringLiteral(" WHERE NOT EXISTS (SELECT 1 FROM %1 WHERE %1.%2 = %3.%4)")
                           .arg(table, sqlName(o.key), sqlName(o.ledger), sqlName(o.ledgerKey)));
             k->unmatched->bindAll(params);
         }

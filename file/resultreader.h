@@ -26,6 +26,20 @@ struct ByLookup {
     QString collation;  // empty for the column's own
 };
 
+// A SELECT in its parts: its column list and the rest (FROM, the joins, WHERE, ORDER BY), so that a
+// reader can put a key before the columns by putting the parts together, never by reading the
+// statement's text.
+struct Select {
+    QString columns;
+    QString rest;
+
+    QString text() const { return QStringLiteral("SELECT ") + columns + QLatin1Char(' ') + rest; }
+    // The same with `key` as the first column.
+    Select withKeyFirst(const QString& key) const { return Select{key + QStringLiteral(", ") + columns, rest}; }
+    // The same followed by more of the statement (" WHERE ...", " ORDER BY ...").
+    Select followedBy(const QString& more) const { return Select{columns, rest + more}; }
+};
+
 // Reads the rows of a SELECT into a snapshot, as many at a time as asked.
 //
 // A statement is simply stepped. A listing read by lookup is read in one pass over the ledger in the
@@ -41,8 +55,9 @@ class ResultReader {
 public:
     // `firstCol` is 1 when column 0 is the rowid.
     ResultReader(std::unique_ptr<Statement> st, int firstCol);
-    // `select` is the statement described by `order`; `params` are bound to its "?" marks.
-    ResultReader(Connection& conn, const QString& select, const QVariantList& params, int firstCol, const ByLookup& order);
+    // `select` is the statement described by `order` (without WHERE or ORDER BY); `params` are bound
+    // to its "?" marks.
+    ResultReader(Connection& conn, const Select& select, const QVariantList& params, int firstCol, const ByLookup& order);
     ~ResultReader();
     ResultReader(const ResultReader&) = delete;
     ResultReader& operator=(const ResultReader&) = delete;
@@ -55,7 +70,7 @@ public:
 
 private:
     struct Lookup;
-    static std::unique_ptr<Lookup> plan(Connection& conn, const QString& select, const QVariantList& params,
+    static std::unique_ptr<Lookup> plan(Connection& conn, const Select& select, const QVariantList& params,
                                         const ByLookup& order);
     bool readFirstRows(Snapshot& snap, int maxRows);
     bool readPass(Snapshot& snap, int maxRows);
@@ -68,5 +83,3 @@ private:
 };
 
 // `select` with `columns` put before its own (they come first in each row); empty when it does not
-// start with SELECT.
-QString withColumnsFirst(const QString& select, const QString& columns);

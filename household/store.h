@@ -1,12 +1,21 @@
 #pragma once
 
+#include "budgets.h"
 #include "ledger.h"
+#include "ledgerlisting.h"
+#include "ledgerrows.h"
 #include "referencelist.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QVariant>
+#include <QVector>
+#include <cstdint>
 
 class Connection;
+class Recordset;
+struct EditedTable;
 
 // What the windows ask for records and figures, and hand records to. It is over the household's open
 // file; every write is one transaction, which the engine or a check may refuse without changing the
@@ -38,6 +47,31 @@ public:
     QString nameOf(ReferenceList list, const QString& id);
 
     // ---- the books' rows a window edits, the ledger listings and corrections (storerows.cpp) ----
+
+    // A row of a table a window edits (EditableRows): put in, changed, taken out, by its rowid.
+    std::int64_t insertRow(const EditedTable& table, const QVector<QVariant>& values);
+    void updateRow(const EditedTable& table, std::int64_t rowid, const QVector<QVariant>& values);
+    void deleteRow(const EditedTable& table, std::int64_t rowid);
+    // Posts an entry form's staged records to their ledger, in one transaction (posting.h); for the
+    // expense ledger, the budgets the records touch (for the over-budget warning).
+    QList<Budgets::Touch> postStaged(Ledger ledger);
+    // Empties a ledger's staging table (an entry form closed).
+    void clearStaged(Ledger ledger);
+
+    // A ledger listing's rows in `rs`, in slices, each carrying its record's key (Recordset::keyAt).
+    void openListing(Recordset& rs, const LedgerListing& listing, const LedgerListing::Query& query);
+
+    // One record of a ledger by its key, read, corrected, moved to the recycle bin and put back
+    // (ledgerrows.h says how each behaves).
+    std::optional<QVariantList> readRecord(Ledger ledger, std::int64_t rowid);
+    std::optional<QVariantList> correctRecord(Ledger ledger, std::int64_t rowid, const QVariantList& from,
+                                              const QVariantList& to);
+    std::int64_t moveToBin(Ledger ledger, std::int64_t rowid, const QDateTime& when);
+    std::optional<LedgerRows::Restored> restoreFromBin(std::int64_t binId);
+    int emptyBin();
+    // The recycle bin's records, the newest deleted first, each carrying its number in the bin as its
+    // key, with the names of its member and of its type or bank as they are now.
+    void openBin(Recordset& rs);
 
     // ---- the plans, the imports, the login and the sync (storebooks.cpp) ----
 

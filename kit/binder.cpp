@@ -2,7 +2,7 @@
 
 #include "datawindow.h"
 #include "inputs.h"
-#include "recordset.h"
+#include "editablerows.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -10,7 +10,7 @@
 #include <QPlainTextEdit>
 #include <QTextEdit>
 
-Binder::Binder(Recordset* rs, QObject* parent) : QObject(parent), rs_(rs)
+Binder::Binder(EditableRows* rs, QObject* parent) : QObject(parent), rs_(rs)
 {
     connect(rs, &Recordset::currentChanged, this, [this] { refresh(); });
     connect(rs, &Recordset::reset, this, [this] { refresh(); });
@@ -80,7 +80,7 @@ void Binder::flush()
             rs_->setValue(i.field, widgetText(i.w));
 }
 
-bool Binder::save(const std::function<void(Recordset&)>& setFields)
+bool Binder::save(const std::function<void(EditableRows&)>& setFields)
 {
     if (!rs_)
         return false;

@@ -3,7 +3,7 @@
 #include "app.h"
 #include "dberror.h"
 #include "inputs.h"
-#include "recordset.h"
+#include "editablerows.h"
 
 #include <QEvent>
 #include <QKeyEvent>
@@ -60,7 +60,7 @@ void showDbError(const std::exception& e, const QString& what)
     App::msgBox(text, App::MsgStyle::Information);
 }
 
-bool confirmDeleteCurrent(Recordset& rs)
+bool confirmDeleteCurrent(EditableRows& rs)
 {
     if (App::msgBox(QStringLiteral("真的要删除此成员记录吗"), App::MsgStyle::Question) != App::MsgAnswer::Ok)
         return false;

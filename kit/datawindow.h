@@ -4,7 +4,7 @@
 #include <QString>
 #include <exception>
 
-class Recordset;
+class EditableRows;
 
 // Base of every window that a menu opens: ends the main window's busy state when activated.
 class DataWindow : public QDialog {
@@ -30,7 +30,7 @@ private:
 // Asks "真的要删除此成员记录吗" and on OK deletes the current row; the following row becomes current,
 // or the new last row when the last was deleted. A delete the file refuses is told and its row stays
 // current; on an empty list nothing happens. True when a row was deleted.
-bool confirmDeleteCurrent(Recordset& rs);
+bool confirmDeleteCurrent(EditableRows& rs);
 
 // A failure's cause in the words the person is shown.
 QString dbErrorText(const std::exception& e);

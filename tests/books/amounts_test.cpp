@@ -2,6 +2,7 @@
 #include "bankledger.h"
 #include "debts.h"
 #include "entryform.h"
+#include "session.h"
 
 #include <QInputMethodEvent>
 
@@ -26,15 +27,15 @@ protected:
     {
         switch (window) {
         case 0:
-            open(new EntryForm(kEntryForms[0]));
+            open(new EntryForm(App::store(), kEntryForms[0]));
             press("addnew");
             return box("txtJe");
         case 1:
-            open(new BankLedger());
+            open(new BankLedger(App::store()));
             press("addnew");
             return box("txtJE");
         default:
-            open(new DebtsWindow());
+            open(new DebtsWindow(App::store()));
             press("cmdaddnew");
             return box("txtJe");
         }
@@ -108,7 +109,7 @@ TEST_F(AmountTest, AKeyThatIsNoPartOfAnAmountIsSaidAtOnce)
 // stores the largest negative loan within it.
 TEST_F(AmountTest, DebtAmountsBeyondTheBoundAreRefusedAtSave)
 {
-    open(new DebtsWindow());
+    open(new DebtsWindow(App::store()));
     press("cmdaddnew");
     typeInto(box("txtname"), "王五");
     expectRefused("txtJe", {"-100000000000", "100000000000"}, "cmdupdate", u"借款金额不能超过 99,999,999,999.99"_s);

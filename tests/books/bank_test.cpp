@@ -1,6 +1,7 @@
 #include "bookstest.h"
 #include "bankledger.h"
 #include "inputs.h"
+#include "session.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ protected:
 // Browsing moves the bound fields, not the combos; delete asks; "入帐/返回" drops a row being added.
 TEST_F(BankTest, SaveChecksCombosAndTheRowsOfTheLedger)
 {
-    open(new BankLedger());
+    open(new BankLedger(App::store()));
     EXPECT_EQ(box("txtJE")->palette().color(QPalette::Base), kBoxGrey);
     box("txtJE")->setFocus();
     EXPECT_EQ(box("txtJE")->palette().color(QPalette::Base), QColor(Qt::white));

@@ -4,6 +4,7 @@
 #include "bookstest.h"
 #include "bankledger.h"
 #include "debts.h"
+#include "session.h"
 
 namespace {
 
@@ -13,7 +14,7 @@ TEST_F(ColumnsTest, TheBankLedgerShowsEveryColumn)
 {
     sql("insert into 银行帐 (银行ID, 成员ID, 存或取, 类型, 金额, 日期) values ('b1', '01', '存入', '活期', 1234567.89, '2026-01-05'),"
         " ('b2', '02', '支出', '定期', 88000, '2026-12-31');");
-    open(new BankLedger());
+    open(new BankLedger(App::store()));
     auto* grid = get<QTableView>("DG");
     EXPECT_EQ(columnsOutOfView(grid), QStringList());
     EXPECT_EQ(narrowColumns(grid), QStringList());
@@ -27,7 +28,7 @@ TEST_F(ColumnsTest, TheDebtsShowTheBalanceHoweverLongTheRepaymentLog)
     sql(QStringLiteral("insert into 负债 (借款日期, 债权人, 类型, 金额, 还款记录, 余额) values ('2025-12-02', '王叔叔', '欠人', 1000000, '%1', 976000),"
                        " ('2026-01-18', '刘阿姨', '人欠', 3000, '', 3000);")
             .arg(log));
-    open(new DebtsWindow());
+    open(new DebtsWindow(App::store()));
     auto* grid = get<QTableView>("DG");
     EXPECT_EQ(columnsOutOfView(grid), QStringList());
     // Every column but the log is as wide as what it shows; the log is cut short, whole in its tooltip.

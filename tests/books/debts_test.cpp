@@ -1,6 +1,7 @@
 #include "bookstest.h"
 #include "debts.h"
 #include "assets.h"
+#include "session.h"
 
 #include <QLocale>
 
@@ -41,7 +42,7 @@ TEST_F(DebtsTest, LoanThenRepaymentsLowerTheBalance)
 {
     const QLocale before;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    open(new DebtsWindow());
+    open(new DebtsWindow(App::store()));
     EXPECT_EQ(get<QDateEdit>("dpdate")->date(), QDate(2026, 3, 5));
     EXPECT_EQ(texts("dpdate"), "2026-03-05");  // in the one form, not the locale's
     EXPECT_FALSE(enabled("txtjehuan"));
@@ -114,7 +115,7 @@ TEST_F(DebtsTest, LoanThenRepaymentsLowerTheBalance)
 // "0" is an amount. 取消 during a repayment gives the amount box back and drops the unsaved entry.
 TEST_F(DebtsTest, RefusalsAndCancelLoseNothing)
 {
-    open(new DebtsWindow());
+    open(new DebtsWindow(App::store()));
     press("cmdedit");
     press("cmdupdate");
     EXPECT_TRUE(get("cmdupdate")->isVisible());
@@ -155,7 +156,7 @@ TEST_F(DebtsTest, RefusalsAndCancelLoseNothing)
 TEST_F(DebtsTest, ARepaymentHasItsOwnDateAndTheLoanKeepsItsDate)
 {
     App::setToday(QDate(2026, 12, 7));
-    open(new DebtsWindow());
+    open(new DebtsWindow(App::store()));
     EXPECT_FALSE(get("dphuan")->isVisible());
     get<QDateEdit>("dpdate")->setDate(QDate(2026, 12, 2));
     newLoan("老王", "", "5000");

@@ -1,5 +1,6 @@
 #include "bookstest.h"
 #include "entryform.h"
+#include "session.h"
 
 #include <QCalendarWidget>
 #include <QClipboard>
@@ -24,7 +25,7 @@ protected:
 // then 入帐/返回 posts it.
 TEST_F(EntryTest, IncomeRecordGoesToTheLedger)
 {
-    open(new EntryForm(kEntryForms[0]));
+    open(new EntryForm(App::store(), kEntryForms[0]));
     EXPECT_EQ(get<QDateEdit>("dpDate")->date(), QDate(2026, 3, 5));
     press("addnew");
     pick("cmdfindt", 1);
@@ -50,7 +51,7 @@ TEST_F(EntryTest, IncomeRecordGoesToTheLedger)
 TEST_F(EntryTest, BrowseDeleteAndTheCloseBox)
 {
     sql("insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('01','f',9,'2026-01-01','旧',1);");
-    open(new EntryForm(kEntryForms[1]));
+    open(new EntryForm(App::store(), kEntryForms[1]));
     for (const char* amount : {"10", "20.5", "30"}) {
         fillRecord(0, 0, amount);
         press("update");
@@ -80,7 +81,7 @@ TEST_F(EntryTest, BrowseDeleteAndTheCloseBox)
 // table is refused nothing is posted (or the next 入帐/返回 would post the same records a second time).
 TEST_F(EntryTest, SaveRefusalsAndPostingLoseNothing)
 {
-    open(new EntryForm(kEntryForms[0]));
+    open(new EntryForm(App::store(), kEntryForms[0]));
     expectSaveOrder({"收入类型不能为空", "成员不能为空", "收入金额不能为空"}, "txtJe");
     pick("cmdfindo", 1, true);
     pick("cmdfindt", 1, true, true);
@@ -189,7 +190,7 @@ TEST_F(EntryTest, SaveRefusalsAndPostingLoseNothing)
 // The investment form writes its ledger on save; "返回" while adding stores nothing.
 TEST_F(EntryTest, InvestmentsGoStraightToTheirLedger)
 {
-    open(new EntryForm(kEntryForms[2]));
+    open(new EntryForm(App::store(), kEntryForms[2]));
     fillRecord(1, 0, "5000", "基金");
     press("update");
     EXPECT_EQ(rows("select 成员ID,类型ID,金额,日期,备注,月份 from 投资帐"), QStringList{u"02|s|5000|2026-03-05|基金|3"_s});
@@ -208,7 +209,7 @@ TEST_F(EntryTest, GridFitsEveryStagedAmountAndDateAndWidensOnSave)
     sql("with recursive n(i) as (select 1 union all select i+1 from n where i < 1500) "
         "insert into 收入临时 (成员ID, 类型ID, 金额, 日期, 备注, 月份) select '01', 'g', i % 90 + 0.5, '2026-03-05', '', 3 from n;"
         "update 收入临时 set 金额 = 12345.6, 备注 = '年终奖和补发的工资' where rowid = 1400;");
-    open(new EntryForm(kEntryForms[0]));
+    open(new EntryForm(App::store(), kEntryForms[0]));
     auto* fg = get<QTableView>("FG");
     EXPECT_EQ(narrowColumns(fg), QStringList());
     const int amountWidth = fg->columnWidth(2);
@@ -226,7 +227,7 @@ TEST_F(EntryTest, PostingOverBudgetsNamesThemAndByHowMuch)
 {
     sql("insert into 预算 values ('', 'f', '', 100), ('01', 'f', '2026-03', 20), ('', 'f', '2026-04', 1);"
         "insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('01','f',40,'2026-03-01','',3);");
-    open(new EntryForm(kEntryForms[1]));
+    open(new EntryForm(App::store(), kEntryForms[1]));
     fillRecord(0, 0, "60");
     press("update");
     fillRecord(1, 0, "0.01");
@@ -240,7 +241,7 @@ TEST_F(EntryTest, PostingOverBudgetsNamesThemAndByHowMuch)
     // person hears that the budgets could not be checked.
     sql("insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('01','f',1e15,'2026-03-02','',3), ('01','f',1e15,'2026-03-03','',3);");
     script().clearMessages();
-    open(new EntryForm(kEntryForms[1]));
+    open(new EntryForm(App::store(), kEntryForms[1]));
     fillRecord(0, 0, "1");
     press("update");
     press("exit");

@@ -3,6 +3,7 @@
 #include "bookstest.h"
 #include "entryform.h"
 #include "support/faultydisk.h"
+#include "session.h"
 
 #include <sqlite3.h>
 
@@ -42,7 +43,7 @@ TEST_F(FileFaultTest, PostingOnAFullDiskOrAFailingDiskIsAllOrNothingAndSaysWhy)
                                " select i + 1 from n where i < %1) select '01', 'g', i / 100.0, '2026-03-05', '第' || i,"
                                " 3 from n;")
                     .arg(staged));
-            open(new EntryForm(kEntryForms[0]));
+            open(new EntryForm(App::store(), kEntryForms[0]));
             script().clearMessages();
             FaultyDisk::arm(goodWrites, fault.code);
             press("exit");

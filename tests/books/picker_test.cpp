@@ -2,6 +2,7 @@
 #include "bankledger.h"
 #include "entryform.h"
 #include "picker.h"
+#include "session.h"
 
 namespace {
 
@@ -59,9 +60,9 @@ TEST_F(PickerTest, PickedIdsAndNamesAreHeardWithTheirValues)
         std::function<QDialog*()> make;
         QStringList labels, atOpen, afterPicks;
     } cases[] = {
-        {[] { return new EntryForm(kEntryForms[0]); }, {"lblcyID", "lblcy", "lbllxID", "lbllx"},
+        {[] { return new EntryForm(App::store(), kEntryForms[0]); }, {"lblcyID", "lblcy", "lbllxID", "lbllx"},
          {"成员ID 01", "成员", "类型ID j", "类型"}, {"成员ID 02", "成员 李四", "类型ID g", "类型 工资"}},
-        {[] { return new BankLedger(); }, {"lblcyid", "lblcy", "lblyhid", "lblyh"},
+        {[] { return new BankLedger(App::store()); }, {"lblcyid", "lblcy", "lblyhid", "lblyh"},
          {"成员ID 01", "成员 张三", "银行ID b2", "银行 农行"}, {"成员ID 02", "成员 李四", "银行ID b1", "银行 工行"}},
     };
     for (const auto& c : cases) {

@@ -2,12 +2,14 @@
 // the windows run through it, the cells of a loaded result, the order in which a join is read, and
 // loading in slices.
 #include "dberror.h"
+#include "editablerows.h"
 #include "recordset.h"
 #include "recordsetmodel.h"
 #include "resultreader.h"
 #include "snapshot.h"
 #include "sqltext.h"
 #include "statement.h"
+#include "store.h"
 #include "support/testsupport.h"
 
 #include <QAbstractItemModelTester>
@@ -16,9 +18,10 @@
 
 namespace {
 
-const QString kIncome =
-    "SELECT 成员.姓名, 收入类型.类型, 收入帐.金额, 收入帐.日期, 收入帐.备注 FROM 收入帐 LEFT JOIN 收入类型 ON "
-    "收入类型.ID = 收入帐.类型ID LEFT JOIN 成员 ON 成员.ID = 收入帐.成员ID order by " + inChineseOrder("成员.姓名");
+const Select kIncomeHead{"成员.姓名, 收入类型.类型, 收入帐.金额, 收入帐.日期, 收入帐.备注",
+                         "FROM 收入帐 LEFT JOIN 收入类型 ON 收入类型.ID = 收入帐.类型ID LEFT JOIN 成员 ON 成员.ID = 收入帐.成员ID"};
+const Select kIncomeSelect = kIncomeHead.followedBy(" order by " + inChineseOrder("成员.姓名"));
+const QString kIncome = kIncomeSelect.text();
 const QString kTypes = "insert into 收入类型 (ID, 类型, 备注) values('1','工资','每月'), ('2','奖金',null), ('3','利息','');";
 
 class RecordsetTest : public DbTest {
@@ -47,6 +50,7 @@ protected:
                   .arg(n));
     }
     Connection conn;
+    Store store{conn};
 };
 
 // The rows of a result, each row's fields joined with '|' (null as "NULL").
@@ -88,11 +92,15 @@ TEST_F(RecordsetTest, BrowsesASnapshotAndMovingNeverWrites)
     EXPECT_EQ(rs.text("类型") + rs.value(1).toString(), "利息利息");
     EXPECT_EQ(rs.fieldIndex("备注"), 2);
     EXPECT_FALSE(rs.value("备注").isNull());
-    rs.setValue("类型", QString("typed"));
-    rs.moveNext();
-    EXPECT_EQ(rs.editMode(), Recordset::EditNone);
-    EXPECT_EQ(rs.textAt(0, 1), "利息");
+    EditableRows edited;
+    edited.open(store, EditedTable::of(ReferenceList::IncomeTypes));
+    edited.moveLast();
+    edited.setValue("类型", QString("typed"));
+    edited.moveNext();
+    EXPECT_EQ(edited.editMode(), Recordset::EditNone);
+    EXPECT_EQ(edited.textAt(2, 1), "利息");
     EXPECT_EQ(scalar("select 类型 from 收入类型 where ID='3'"), "利息");
+    rs.moveNext();
     EXPECT_TRUE(rs.value("备注").isNull());
     rs.moveNext();
     rs.moveNext();
@@ -114,8 +122,8 @@ TEST_F(RecordsetTest, BrowsesASnapshotAndMovingNeverWrites)
 TEST_F(RecordsetTest, WritesKeepSnapshotFileAndGridModelInStep)
 {
     sql(kTypes);
-    Recordset rs;
-    rs.open(conn, "select ID, 类型, 备注 from 收入类型");
+    EditableRows rs;
+    rs.open(store, EditedTable::of(ReferenceList::IncomeTypes));
     RecordsetModel model(&rs);
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
     rs.addNew();
@@ -164,7 +172,7 @@ TEST_F(RecordsetTest, WritesKeepSnapshotFileAndGridModelInStep)
     EXPECT_THROW(rs.deleteCurrent(), DbError);
 
     sql("insert into 收入类型 (ID, 类型, 备注) values('7','租金',null);");
-    rs.open(conn, "select ID from 收入类型");
+    rs.open(store, EditedTable{"收入类型", {"ID"}});
     EXPECT_EQ(model.rowCount(), 1);
     EXPECT_EQ(model.columnCount(), 1);
     rs.close();
@@ -177,8 +185,8 @@ TEST_F(RecordsetTest, WritesKeepSnapshotFileAndGridModelInStep)
 TEST_F(RecordsetTest, RefusedWritesLeaveFileAndSnapshotAsTheyWere)
 {
     sql(kTypes);
-    Recordset rs;
-    rs.open(conn, "select ID, 类型, 备注 from 收入类型");
+    EditableRows rs;
+    rs.open(store, EditedTable::of(ReferenceList::IncomeTypes));
     sql("insert into 收入类型 (ID, 类型, 备注) values('a','甲',null)");
     rs.addNew();
     rs.setValue("ID", QString("A"));
@@ -187,8 +195,8 @@ TEST_F(RecordsetTest, RefusedWritesLeaveFileAndSnapshotAsTheyWere)
     EXPECT_EQ(rs.text("ID"), "A");
     EXPECT_EQ(rs.rowCount(), 3);
 
-    Recordset ledger;
-    ledger.open(conn, "select 成员ID,类型ID,金额,日期,备注,月份 from 收入临时");
+    EditableRows ledger;
+    ledger.open(store, EditedTable::stagingOf(Ledger::Income));
     ledger.addNew();
     ledger.setValue("金额", QString("1.2.3"));
     EXPECT_EQ(refusal([&] { ledger.update(); }), DbError::BadValue);
@@ -212,15 +220,14 @@ TEST_F(RecordsetTest, RefusedWritesLeaveFileAndSnapshotAsTheyWere)
     EXPECT_EQ(rs.rowCount(), 3);
     EXPECT_EQ(rows("select 类型 from 收入类型"), QStringList({"工资", "奖金", "利息", "甲"}));
 
-    Recordset join, sum, ro;
-    join.open(conn, "select 收入类型.ID, 成员.姓名 from 收入类型 left join 成员 on 成员.ID = 收入类型.ID");
+    // A recordset has no writes at all; rows that were never opened take none.
+    Recordset sum;
     sum.open(conn, "select sum(金额)as z from 收入帐");
-    ro.open(conn, "select ID, 类型, 备注 from 收入类型", Recordset::ReadOnly);
-    EXPECT_FALSE(join.isEditable() || sum.isEditable());
     EXPECT_TRUE(sum.value("z").isNull());  // a sum over no rows is null
-    EXPECT_THROW(join.addNew(), DbError);
-    EXPECT_THROW(ro.setValue("ID", QString("x")), DbError);
-    EXPECT_THROW(ro.deleteCurrent(), DbError);
+    EditableRows unopened;
+    EXPECT_THROW(unopened.addNew(), DbError);
+    EXPECT_THROW(unopened.setValue("ID", QString("x")), DbError);
+    EXPECT_THROW(unopened.deleteCurrent(), DbError);
 }
 
 // Codes compare without letter case but "1" and "01" differ; the schema refuses what is no amount or
@@ -318,8 +325,8 @@ TEST_F(RecordsetTest, DeletingAcrossBlocksAndEditingKeepEveryOtherRow)
 {
     sql("with recursive n(i) as (select 1 union all select i+1 from n where i < 2500) "
         "insert into 收入临时 (成员ID, 类型ID, 金额, 日期, 备注, 月份) select 'm' || i, null, i, null, '第' || i, null from n;");
-    Recordset rs;
-    rs.open(conn, "select * from 收入临时");
+    EditableRows rs;
+    rs.open(store, EditedTable::stagingOf(Ledger::Income));
     for (const int row : {2400, 1024, 1023, 7, 0}) {
         rs.moveTo(row);
         rs.deleteCurrent();
@@ -328,7 +335,7 @@ TEST_F(RecordsetTest, DeletingAcrossBlocksAndEditingKeepEveryOtherRow)
     rs.setValue("金额", QString("0.5"));
     rs.setValue("类型ID", QString("工资"));  // a text where the column held only nulls
     rs.update();
-    EXPECT_EQ(cells(rs), rows("select * from 收入临时 order by rowid"));
+    EXPECT_EQ(cells(rs), rows("select 成员ID,类型ID,金额,日期,备注,月份 from 收入临时 order by rowid"));
     EXPECT_EQ(rs.rowCount(), 2495);
 }
 
@@ -347,14 +354,14 @@ TEST_F(RecordsetTest, ALedgerReadByLookupHasTheRowsOfItsStatementInNameOrder)
         "insert into 银行 (ID, 开户行, 帐号) values('b1','工行',''), ('b2','建行',''), ('b3',null,''), ('b4','工行','');"
         "insert into 银行帐 (银行ID, 成员ID, 存或取, 类型, 金额, 日期) select case rowid % 5 when 0 then 'b9' when 1 then 'B4' else 'b' || (rowid % 3 + 1) end,"
         " 成员ID, '存入', '活期', 金额, 日期 from 收入帐;");
-    const QString income = kIncome.section(" order by", 0, 0);
-    const QString bank = "SELECT 成员.姓名, 银行.开户行, 银行帐.金额, 银行帐.日期 FROM 银行帐 LEFT JOIN 银行 ON 银行.ID = 银行帐.银行ID"
-                         " LEFT JOIN 成员 ON 成员.ID = 银行帐.成员ID";
-    const QString unindexed = "SELECT 成员.姓名, 收入帐.金额 FROM 收入帐 LEFT JOIN 成员 ON 成员.关系 = 收入帐.备注";
+    const Select income = kIncomeHead;
+    const Select bank{"成员.姓名, 银行.开户行, 银行帐.金额, 银行帐.日期",
+                      "FROM 银行帐 LEFT JOIN 银行 ON 银行.ID = 银行帐.银行ID LEFT JOIN 成员 ON 成员.ID = 银行帐.成员ID"};
+    const Select unindexed{"成员.姓名, 收入帐.金额", "FROM 收入帐 LEFT JOIN 成员 ON 成员.关系 = 收入帐.备注"};
     const ByLookup byMember{"收入帐", "成员ID", "成员", "ID", "姓名", "PINYIN"};
     const ByLookup byBank{"银行帐", "银行ID", "银行", "ID", "开户行", "PINYIN"};
     const ByLookup byRelation{"收入帐", "备注", "成员", "关系", "姓名", "PINYIN"};
-    struct Case { QString select; ByLookup order; QString ledger; QString cleanUp; bool byLookup; };
+    struct Case { Select select; ByLookup order; QString ledger; QString cleanUp; bool byLookup; };
     const Case cases[] = {
         {income, byMember, "收入帐", "", true},  // codes '9' and null name nothing: they come first
         {bank, byBank, "银行帐", "", true},
@@ -364,15 +371,14 @@ TEST_F(RecordsetTest, ALedgerReadByLookupHasTheRowsOfItsStatementInNameOrder)
         {income, byMember, "收入帐", "delete from 收入帐 where 成员ID is null or 成员ID = '9';", true},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.select.toStdString() + c.cleanUp.toStdString());
+        SCOPED_TRACE(c.select.text().toStdString() + c.cleanUp.toStdString());
         if (!c.cleanUp.isEmpty())
             sql(c.cleanUp);
         EXPECT_EQ(ResultReader(conn, c.select, {}, 0, c.order).byLookup(), c.byLookup);
         Recordset plain;
         plain.keepRowKeys(c.ledger, c.select);
         plain.open(conn,
-                   c.select + QString(" ORDER BY %1.%2 COLLATE PINYIN, %1.rowid, %3.rowid").arg(c.order.table, c.order.order, c.ledger),
-                   Recordset::ReadOnly);
+                   c.select.followedBy(QString(" ORDER BY %1.%2 COLLATE PINYIN, %1.rowid, %3.rowid").arg(c.order.table, c.order.order, c.ledger)));
         ASSERT_GT(plain.rowCount(), 2000);
 
         Recordset rs;
@@ -402,9 +408,10 @@ TEST_F(RecordsetTest, ALedgerReadByLookupHasTheRowsOfItsStatementInNameOrder)
         };
         for (int f = 0; f < rs.fieldCount(); ++f)
             EXPECT_EQ(widest(rs, f), widest(plain, f)) << f;
-        EXPECT_EQ(rs.sum(c.select == unindexed ? 1 : 2, 0), plain.sum(c.select == unindexed ? 1 : 2, 0));
+        const int amount = c.select.text() == unindexed.text() ? 1 : 2;
+        EXPECT_EQ(rs.sum(amount, 0), plain.sum(amount, 0));
         // Opened again as the window does after a correction: the same order.
-        rs.openByLookup(conn, rs.sql(), *rs.lookupOrder());
+        rs.openByLookup(conn, *rs.select(), *rs.lookupOrder());
         ASSERT_TRUE(rs.finishLoading());
         EXPECT_EQ(cells(rs), got);
     }
@@ -426,7 +433,6 @@ TEST_F(RecordsetTest, SlicesAddUpToTheWholeResultAndAnotherOpenStopsThem)
     EXPECT_GT(rs.rowCount(), 0);
     EXPECT_LT(rs.rowCount(), 3000);
     EXPECT_EQ(rs.position(), 0);
-    EXPECT_THROW(rs.addNew(), DbError);
     ASSERT_TRUE(done.wait(10000));
     EXPECT_FALSE(rs.isLoading());
     EXPECT_EQ(model.rowCount(), 3000);
@@ -463,8 +469,8 @@ TEST_F(RecordsetTest, TheWidestCellsAreAmongTheFewOfferedForMeasuring)
         "update 收入临时 set 备注 = 'iiiiiiiiiiiiiiii' where rowid = 2200;"     // more bytes, narrower
         "update 收入临时 set 金额 = 1234567.5 where rowid = 2300;"
         "update 收入临时 set 金额 = 0.1234 where rowid = 2400;");
-    Recordset rs;
-    rs.open(conn, "select 成员ID, 金额, 备注 from 收入临时");
+    EditableRows rs;
+    rs.open(store, EditedTable{"收入临时", {"成员ID", "金额", "备注"}});
     auto texts = [&](int field) {
         QStringList out;
         for (const int r : rs.widestRows(field))
@@ -488,12 +494,12 @@ TEST_F(RecordsetTest, KeyedRowsFollowTheirRecordsThroughChangesAcrossBlocks)
 {
     ledger(2500);
     sql("update 收入帐 set 备注 = 7 where rowid % 11 = 0;");  // a column of texts and numbers
-    const QString head = kIncome.section(" order by", 0, 0);
+    const QString head = kIncomeHead.text();
     Recordset rs;
-    rs.keepRowKeys("收入帐", head);
+    rs.keepRowKeys("收入帐", kIncomeHead);
     RecordsetModel model(&rs);
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
-    rs.openInSlices(conn, kIncome);
+    rs.openInSlices(conn, kIncomeSelect);
     while (rs.isLoading())
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     ASSERT_EQ(rs.rowCount(), 2500);

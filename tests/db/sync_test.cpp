@@ -7,6 +7,8 @@
 #include "bills.h"
 #include "budgets.h"
 #include "connection.h"
+#include "editablerows.h"
+#include "store.h"
 #include "dberror.h"
 #include "ledgerrows.h"
 #include "posting.h"
@@ -50,16 +52,18 @@ public:
     {
         const bool staged = ledger == "收入帐" || ledger == "支出帐";
         const QString table = staged ? QString(ledger).replace("帐", "临时") : ledger;
-        Recordset rs;
+        Store store(conn);
+        EditableRows rs;
         if (ledger == "银行帐") {
-            rs.open(conn, "select 银行ID,成员ID,存或取,类型,金额,日期 from 银行帐");
+            rs.open(store, EditedTable::of(Ledger::Bank));
             rs.addNew();
             rs.setValue("银行ID", type);
             rs.setValue("成员ID", member);
             rs.setValue("存或取", QString("存入"));
             rs.setValue("类型", QString("活期"));
         } else {
-            rs.open(conn, "select 成员ID,类型ID,金额,日期,备注,月份 from " + table);
+            const Ledger l = *Ledger::ofTable(ledger);
+            rs.open(store, staged ? EditedTable::stagingOf(l) : EditedTable::of(l));
             rs.addNew();
             rs.setValue("成员ID", member);
             rs.setValue("类型ID", type);
@@ -77,8 +81,9 @@ public:
     }
     void addToList(const QString& table, const QString& id, const QString& name)
     {
-        Recordset rs;
-        rs.open(conn, QString("select ID,%1 from %2").arg(table == "银行" ? "开户行" : (table == "成员" ? "姓名" : "类型"), table));
+        Store store(conn);
+        EditableRows rs;
+        rs.open(store, EditedTable::of(*ReferenceList::ofTable(table)));
         rs.addNew();
         rs.setValue(0, id);
         rs.setValue(1, name);

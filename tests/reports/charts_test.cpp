@@ -5,6 +5,7 @@
 #include "yearsummary.h"
 #include "datagrid.h"
 #include "support/testsupport.h"
+#include "session.h"
 
 #include <QBarSeries>
 #include <QBarSet>
@@ -168,7 +169,7 @@ TEST_F(ChartsTest, RingOfTheListedRecordsByTypeOrMemberFollowsEachQuery)
                              {"李四", "工资", *Money::parse("200.5"), {2026, 3, 1}}, {"李四", "", *Money::parse("3"), {2026, 3, 3}},
                              {"李四", "奖金", *Money::parse("0.1"), {2026, 4, 1}},  {"张三", "工资", *Money::parse("0.2"), {2026, 5, 1}},
                              {"张三", "工资", *Money::parse("9"), {2025, 5, 1}}};
-    LedgerQuery w(kQueryKinds[0]);
+    LedgerQuery w(App::store(), kQueryKinds[0]);
     w.show();
     click(&w, "cmdChart");
     auto* ring = w.findChild<QueryChart*>("frmChart");

@@ -42,7 +42,7 @@ protected:
 
     static std::unique_ptr<LedgerQuery> open(int kind)
     {
-        auto w = std::make_unique<LedgerQuery>(kQueryKinds[kind]);
+        auto w = std::make_unique<LedgerQuery>(App::store(), kQueryKinds[kind]);
         w->show();
         w->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(w.get()));
@@ -308,7 +308,7 @@ TEST_F(CorrectionsTest, RecordsInTheBinCountInNoTotal)
         out << gridRows(child<QTableView>(&summary, "dg"));
         App::setToday(QDate(2026, 7, 25));
         for (int kind : {0, 1}) {
-            LedgerQuery q(kQueryKinds[kind]);
+            LedgerQuery q(App::store(), kQueryKinds[kind]);
             out << total(&q);
         }
         return out;

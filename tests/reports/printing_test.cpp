@@ -4,6 +4,7 @@
 #include "yearsummary.h"
 #include "support/faultydisk.h"
 #include "support/testsupport.h"
+#include "session.h"
 
 #include <QFileInfo>
 #include <QPrintPreviewWidget>
@@ -68,7 +69,7 @@ TEST_F(PrintingTest, LongQueryIsPagedWithItsHeaderOnEveryPageAndEveryRowOnce)
     const Money total =
         Money::fromUnits(scalar("select sum(cast(round(金额 * 100) as integer)) from 收入帐").toLongLong() * 100);
     openConn();
-    LedgerQuery w(kQueryKinds[0]);
+    LedgerQuery w(App::store(), kQueryKinds[0]);
     w.show();
     const QString pdf = folder() + "/收入.pdf";
     script().queueFileChoice(pdf);

@@ -23,7 +23,7 @@ bool orderedBy(const QStringList& rows, int col)
 // Opens a query and, in the lookup picker, chooses the member and the type (or bank) given by ID.
 std::unique_ptr<LedgerQuery> open(int kind, const char* member = "", const char* other = "")
 {
-    auto w = std::make_unique<LedgerQuery>(kQueryKinds[kind]);
+    auto w = std::make_unique<LedgerQuery>(App::store(), kQueryKinds[kind]);
     w->show();
     if (*member)
         pickId(w.get(), "cmdfindt", member);
@@ -243,7 +243,7 @@ TEST_F(QueryTest, ALargeLedgerShowsItsFirstRowsAtOnceItsTotalOnceAllAreInAndFits
         " 'n' || (i % 10), 5 from n;"
         "update 收入帐 set 备注 = '这是一条特别长的备注，写在很后面', 金额 = 12345678.75 where rowid = 2900;");
     Recordset oneShot;
-    oneShot.open(App::conn, QString::fromUtf8(kQueryKinds[0].head), Recordset::ReadOnly);
+    oneShot.open(App::conn, LedgerListing(Ledger::Income).head().text());
     const QString expected = "金额总计：" + oneShot.sum(2, 0).toGrouped() + "元";
 
     auto w = open(0);

@@ -5,6 +5,7 @@
 #include "yearsummary.h"
 #include "datagrid.h"
 #include "support/testsupport.h"
+#include "session.h"
 
 #include <QBarSeries>
 #include <QBarSet>
@@ -50,7 +51,7 @@ protected:
     }
     QString queryTotal()
     {
-        LedgerQuery q(kQueryKinds[0]);
+        LedgerQuery q(App::store(), kQueryKinds[0]);
         (void)QTest::qWaitFor([&] { return label(&q, "lblJE") != "查询结果："; }, 10000);  // a long list arrives in slices
         return label(&q, "lblJE");
     }
@@ -128,7 +129,7 @@ TEST_F(StatisticsTest, SumsAreExactDebtsUseTheBalanceAndOtherTextsCountNowhere)
 TEST_F(StatisticsTest, FailingStatementsShowAMessageAndTheWindowsStayUsable)
 {
     App::setToday(QDate(2026, 12, 31));
-    LedgerQuery q(kQueryKinds[0]);  // opened while the database is still whole
+    LedgerQuery q(App::store(), kQueryKinds[0]);  // opened while the database is still whole
     sql("insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('1','5',10,'2026-01-01','',1);"
         "drop view 查询; drop table 负债; drop table 收入类型; drop table 投资帐;");
     AssetsWindow c;

@@ -136,7 +136,7 @@ TEST_F(ControlCharacters, ACodeHoldingOneIsStillMatchedWhole)
         " ('a', '5', 1, '2026-03-01', '', 3);");
     App::setToday(QDate(2026, 7, 1));
     openConn();
-    LedgerQuery q(kQueryKinds[0]);
+    LedgerQuery q(App::store(), kQueryKinds[0]);
     q.show();
     pickId(&q, "cmdfindt", u"a"_s + QChar(0) + u"'b"_s);
     EXPECT_EQ(child<QLabel>(&q, "lblcyID")->text(), u"a"_s + QChar(0) + u"'b"_s);

@@ -2,7 +2,7 @@
 
 #include "pinyinorder.h"
 #include "sqltext.h"
-#include "ledgerquery.h"
+#include "ledgerlisting.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -13,11 +13,11 @@
 
 namespace Bench {
 
-const QString kIncomeHead = QString::fromUtf8(kQueryKinds[0].head);
+const QString kIncomeHead = LedgerListing(Ledger::Income).head().text();
 const QString kIncomeFloor =
     QStringLiteral("SELECT 成员.姓名, 收入类型.类型, 收入帐.金额, 收入帐.日期, 收入帐.备注 FROM 收入帐 LEFT JOIN 收入类型 ON "
                    "收入类型.ID = 收入帐.类型ID LEFT JOIN 成员 ON 成员.ID = 收入帐.成员ID");
-const QString kBankHead = QString::fromUtf8(kQueryKinds[2].head);
+const QString kBankHead = LedgerListing(Ledger::Bank).head().text();
 const QString kBankFloor =
     QStringLiteral("SELECT 成员.姓名, 银行.开户行, 银行帐.金额, 银行帐.日期, 银行帐.存或取,银行帐.类型 FROM 银行帐 LEFT JOIN 银行 ON "
                    "银行.ID = 银行帐.银行ID LEFT JOIN 成员 ON 成员.ID = 银行帐.成员ID");

@@ -5,7 +5,6 @@
 #include "app.h"
 #include "inputs.h"
 #include "valuelabel.h"
-#include "session.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -39,7 +38,7 @@ QComboBox* bankChoiceBox(const QString& name, bool direction, QWidget* parent)
     return c;
 }
 
-BankLedger::BankLedger(QWidget* parent) : DataWindow(QStringLiteral("frmyhzhang"), parent)
+BankLedger::BankLedger(Store& store, QWidget* parent) : DataWindow(QStringLiteral("frmyhzhang"), parent), store_(store)
 {
     setWindowTitle(QStringLiteral("银行帐"));
     setEscapeCloses(false);
@@ -105,8 +104,7 @@ BankLedger::BankLedger(QWidget* parent) : DataWindow(QStringLiteral("frmyhzhang"
     // Load.
     setButtons(true);
     try {
-        rs_.open(App::conn, QStringLiteral("select 银行ID,成员ID,存或取,类型,金额,日期 from 银行帐"),
-                 Recordset::Pessimistic);
+        rs_.open(store_, EditedTable::of(Ledger::Bank));
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("无法读取“银行帐”。"));
     }
@@ -192,7 +190,7 @@ void BankLedger::doUpdate()
                       {amountEdit->text(), QStringLiteral("金额不能为空"), amountEdit}},
                      amountEdit))
         return;
-    const bool saved = binder_->save([&](Recordset& rs) {
+    const bool saved = binder_->save([&](EditableRows& rs) {
         rs.setValue(QStringLiteral("存或取"), directionBox->currentText());
         rs.setValue(QStringLiteral("类型"), termBox->currentText());
         rs.setValue(QStringLiteral("日期"), dateEdit->date());

@@ -2,7 +2,7 @@
 
 #include <QDate>
 
-#include "recordset.h"
+#include "editablerows.h"
 #include "binder.h"
 #include "datagrid.h"
 #include "datawindow.h"
@@ -18,11 +18,13 @@ class QToolButton;
 // "定期"). Any other text may be typed; each change typed brings the "重要提示" reminder.
 QComboBox* bankChoiceBox(const QString& name, bool direction, QWidget* parent);
 
+class Store;
+
 // 银行帐: deposits and withdrawals, one row of 银行帐 per movement, written directly.
 class BankLedger : public DataWindow {
     Q_OBJECT
 public:
-    explicit BankLedger(QWidget* parent = nullptr);
+    explicit BankLedger(Store& store, QWidget* parent = nullptr);
     ~BankLedger() override;
 
     // true: browse; false: a row is being added.
@@ -48,7 +50,8 @@ private:
         QDate date;
     };
     Choice lastChoice_;
-    Recordset rs_;
+    Store& store_;
+    EditableRows rs_;
     Binder* binder_ = nullptr;
 
     QToolBar* toolbar = nullptr;

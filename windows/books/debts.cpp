@@ -3,7 +3,6 @@
 #include "toolbars.h"
 #include "app.h"
 #include "inputs.h"
-#include "session.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -109,8 +108,7 @@ QGridLayout* DebtsWindow::buildButtons()
 void DebtsWindow::loadDebts()
 {
     try {
-        rs_.open(App::conn, QStringLiteral("select 借款日期,债权人,类型,金额,还款记录,余额 from 负债"),
-                 Recordset::Pessimistic);
+        rs_.open(store_, EditedTable::of(Ledger::Debts));
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("无法读取“负债”。"));
     }
@@ -139,7 +137,7 @@ void DebtsWindow::loadDebts()
     }
 }
 
-DebtsWindow::DebtsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmFz"), parent)
+DebtsWindow::DebtsWindow(Store& store, QWidget* parent) : DataWindow(QStringLiteral("frmFz"), parent), store_(store)
 {
     setWindowTitle(QStringLiteral("债权债务管理"));
     setEscapeCloses(false);
@@ -375,7 +373,7 @@ void DebtsWindow::saveDebt()
             }
         }
     }
-    const bool saved = binder_->save([&](Recordset& rs) {
+    const bool saved = binder_->save([&](EditableRows& rs) {
         if (!repaying_) {
             // Only a new loan takes its date from the picker: a repayment keeps the date the money was lent.
             rs.setValue(QStringLiteral("借款日期"), dateEdit->date());

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "money.h"
-#include "recordset.h"
+#include "editablerows.h"
 #include "binder.h"
 #include "datagrid.h"
 #include "datawindow.h"
@@ -17,11 +17,13 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 
+class Store;
+
 // 债权债务管理: loans owed and lent, their repayments and what is still outstanding (table 负债).
 class DebtsWindow : public DataWindow {
     Q_OBJECT
 public:
-    explicit DebtsWindow(QWidget* parent = nullptr);
+    explicit DebtsWindow(Store& store, QWidget* parent = nullptr);
     ~DebtsWindow() override;
 
     // true: browse; false: editing a new loan or a repayment.
@@ -53,7 +55,8 @@ private:
     // The repayment's date box shown (while a repayment is edited) or hidden.
     void showRepaymentDate(bool shown);
 
-    Recordset rs_;
+    Store& store_;
+    EditableRows rs_;
     Binder* binder_ = nullptr;
     bool repayMark_ = false;   // a repayment typed and not yet logged in 还款记录
     bool repaying_ = false;    // editing a repayment (not a new loan)

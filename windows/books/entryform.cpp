@@ -3,14 +3,13 @@
 #include "dberror.h"
 #include "picker.h"
 #include "budgets.h"
-#include "posting.h"
+#include "store.h"
 #include "budgetwarning.h"
 #include "toolbars.h"
 #include "app.h"
 #include "gridexport.h"
 #include "inputs.h"
 #include "valuelabel.h"
-#include "session.h"
 
 #include <QAction>
 #include <QDateEdit>
@@ -26,19 +25,16 @@
 #include <QVBoxLayout>
 
 const EntryFormKind kEntryForms[3] = {
-    {"frmsrzhang", QStringLiteral("收入帐"), QStringLiteral("收入临时"), QStringLiteral("收入帐"),
-     QStringLiteral("收入类型"), QStringLiteral("查找收入类型"), QStringLiteral("收入类型不能为空"),
+    {"frmsrzhang", QStringLiteral("收入帐"), Ledger::Income, true, QStringLiteral("查找收入类型"), QStringLiteral("收入类型不能为空"),
      QStringLiteral("收入金额不能为空"), QStringLiteral("入帐/返回"), true},
-    {"frmzczhang", QStringLiteral("支出帐"), QStringLiteral("支出临时"), QStringLiteral("支出帐"),
-     QStringLiteral("支出类型"), QStringLiteral("查找支出类型"), QStringLiteral("支出类型不能为空"),
+    {"frmzczhang", QStringLiteral("支出帐"), Ledger::Expense, true, QStringLiteral("查找支出类型"), QStringLiteral("支出类型不能为空"),
      QStringLiteral("支出金额不能为空"), QStringLiteral("入帐/返回"), true},
-    {"frmtzhang", QStringLiteral("投资帐录入"), QStringLiteral("投资帐"), QString(), QStringLiteral("投资类型"),
-     QStringLiteral("查找投资类型"), QStringLiteral("投资类型不能为空"), QStringLiteral("投资金额不能为空"),
+    {"frmtzhang", QStringLiteral("投资帐录入"), Ledger::Investment, false, QStringLiteral("查找投资类型"), QStringLiteral("投资类型不能为空"), QStringLiteral("投资金额不能为空"),
      QStringLiteral("返回"), false},
 };
 
-EntryForm::EntryForm(const EntryFormKind& kind, QWidget* parent)
-    : DataWindow(QLatin1String(kind.name), parent), kind_(kind)
+EntryForm::EntryForm(Store& store, const EntryFormKind& kind, QWidget* parent)
+    : DataWindow(QLatin1String(kind.name), parent), store_(store), kind_(kind)
 {
     setWindowTitle(kind.caption);
     setEscapeCloses(false);
@@ -109,10 +105,9 @@ EntryForm::EntryForm(const EntryFormKind& kind, QWidget* parent)
     // Load.
     setButtons(true);
     try {
-        rs_.open(App::conn,
-                 QStringLiteral("select 成员ID,类型ID,金额,日期,备注,月份 from ") + kind.table, Recordset::Pessimistic);
+        rs_.open(store_, editedTable());
     } catch (const std::exception& e) {
-        showDbError(e, QStringLiteral("无法读取“%1”。").arg(kind.table));
+        showDbError(e, QStringLiteral("无法读取“%1”。").arg(editedTable().table));
     }
     stagedGrid->setRecordset(&rs_);
     if (rs_.isOpen()) {
@@ -164,7 +159,7 @@ void EntryForm::doUpdate()
                      amountEdit))
         return;
     const QDate date = dateEdit->date();
-    const bool saved = binder_->save([&](Recordset& rs) {
+    const bool saved = binder_->save([&](EditableRows& rs) {
         rs.setValue(QStringLiteral("日期"), date);
         rs.setValue(QStringLiteral("月份"), date.month());
     });
@@ -178,6 +173,11 @@ void EntryForm::doCancel()
     setButtons(true);
 }
 
+EditedTable EntryForm::editedTable() const
+{
+    return kind_.staged ? EditedTable::stagingOf(kind_.ledger) : EditedTable::of(kind_.ledger);
+}
+
 void EntryForm::doDelete()
 {
     confirmDeleteCurrent(rs_);
@@ -186,14 +186,12 @@ void EntryForm::doDelete()
 
 void EntryForm::doExit()
 {
-    if (!kind_.ledger.isEmpty()) {
+    if (kind_.staged) {
         // Posting and emptying the staging table succeed or fail together: a record is never both
         // posted and still staged (the next visit would post it again), and never lost.
         QList<Budgets::Touch> touched;
         try {
-            if (kind_.ledger == QStringLiteral("支出帐"))
-                touched = Budgets::touchedBy(App::conn, kind_.table);
-            postStaged(App::conn, kind_.table, kind_.ledger);
+            touched = store_.postStaged(kind_.ledger);
         } catch (const std::exception& e) {
             showDbError(e, QStringLiteral("入帐没有成功，记录仍保留在本窗口中。"));
             return;
@@ -210,7 +208,7 @@ void EntryForm::pickMember()
 
 void EntryForm::pickType()
 {
-    Picker::pickInto(this, kind_.typeTable, QStringLiteral("类型"), typeIdLabel, typeLabel);
+    Picker::pickInto(this, kind_.ledger.typeTable(), QStringLiteral("类型"), typeIdLabel, typeLabel);
     amountEdit->setFocus();
 }
 
@@ -218,11 +216,11 @@ void EntryForm::unload()
 {
     unloaded_ = true;
     // Closing empties the staging table, whatever was staged during the visit.
-    if (!kind_.ledger.isEmpty()) {
+    if (kind_.staged) {
         try {
-            App::conn.execute(QStringLiteral("delete from ") + kind_.table);
+            store_.clearStaged(kind_.ledger);
         } catch (const DbError& e) {
-            showDbError(e, QStringLiteral("没能清空“%1”中暂存的记录。").arg(kind_.table));
+            showDbError(e, QStringLiteral("没能清空“%1”中暂存的记录。").arg(kind_.ledger.stagingTable()));
         }
     }
     rs_.close();

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "recordset.h"
+#include "editablerows.h"
+#include "ledger.h"
 #include "binder.h"
 #include "datagrid.h"
 #include "datawindow.h"
@@ -16,9 +17,8 @@ class QToolButton;
 struct EntryFormKind {
     const char* name;          // window name: frmsrzhang, frmzczhang, frmtzhang
     QString caption;
-    QString table;             // table the form edits
-    QString ledger;            // ledger the staged rows are posted to; empty: no staging
-    QString typeTable;         // reference table of the types
+    Ledger ledger;             // the ledger its records go to
+    bool staged;               // kept in the ledger's staging table until the form posts them
     QString typeTip;           // tooltip of the type lookup button
     QString emptyTypeMessage;
     QString emptyAmountMessage;
@@ -29,10 +29,12 @@ struct EntryFormKind {
 // The three entry forms, in menu order: income, expense, investment.
 extern const EntryFormKind kEntryForms[3];
 
+class Store;
+
 class EntryForm : public DataWindow {
     Q_OBJECT
 public:
-    explicit EntryForm(const EntryFormKind& kind, QWidget* parent = nullptr);
+    EntryForm(Store& store, const EntryFormKind& kind, QWidget* parent = nullptr);
     ~EntryForm() override;
 
     // true: browse; false: a record is being added.
@@ -51,8 +53,12 @@ private:
     void pickMember();
     void unload();
 
+    // The table the form edits: the staging table, or the ledger itself.
+    EditedTable editedTable() const;
+
+    Store& store_;
     const EntryFormKind& kind_;
-    Recordset rs_;
+    EditableRows rs_;
     Binder* binder_ = nullptr;
     bool unloaded_ = false;
 

@@ -11,9 +11,9 @@ void registerBooksWindows()
 {
     for (const EntryFormKind& kind : kEntryForms)
         App::registerWindow(QLatin1String(kind.name),
-                            [&kind](Store&, QWidget* p) -> QDialog* { return new EntryForm(kind, p); });
-    App::registerWindow(QStringLiteral("frmyhzhang"), [](Store&, QWidget* p) -> QDialog* { return new BankLedger(p); });
-    App::registerWindow(QStringLiteral("frmFz"), [](Store&, QWidget* p) -> QDialog* { return new DebtsWindow(p); });
+                            [&kind](Store& store, QWidget* p) -> QDialog* { return new EntryForm(store, kind, p); });
+    App::registerWindow(QStringLiteral("frmyhzhang"), [](Store& store, QWidget* p) -> QDialog* { return new BankLedger(store, p); });
+    App::registerWindow(QStringLiteral("frmFz"), [](Store& store, QWidget* p) -> QDialog* { return new DebtsWindow(store, p); });
     // The import asks for its file first: no window when the user gives up or the file is refused.
     App::registerWindow(QStringLiteral("frmImport"), [](Store&, QWidget* p) -> QDialog* { return BillImportWindow::chooseAndRead(p); });
     // The recurring records due: listed after a login when there are any.

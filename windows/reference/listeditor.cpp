@@ -5,7 +5,6 @@
 #include "app.h"
 #include "gridexport.h"
 #include "inputs.h"
-#include "session.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -30,25 +29,25 @@ QString u8(const char* s)
 // The five lists. The type lists show their buttons below the frame and the grid on the right; the
 // banks and the members show the buttons beside the frame and the grid across the bottom.
 const ListEditorKind kListEditors[5] = {
-    {"frmsrlx", "收入类型", "类型信息", "select ID,类型,备注 from 收入类型",
+    {"frmsrlx", "收入类型", "类型信息", ReferenceList::IncomeTypes,
      {{"ID", " I D"}, {"类型", "类型"}, {"备注", "备注"}, {nullptr, nullptr}}, 3, 2, false, -1, -1,
      {0, 1, 2, 0}, ListEditorKind::ButtonsBelow},
-    {"frmzclx", "支出类型", "类型信息", "select ID,类型,备注 from 支出类型",
+    {"frmzclx", "支出类型", "类型信息", ReferenceList::ExpenseTypes,
      {{"ID", " I D"}, {"类型", "类型"}, {"备注", "备注"}, {nullptr, nullptr}}, 3, 2, false, -1, -1,
      {0, 1, 2, 0}, ListEditorKind::ButtonsBelow},
-    {"frmtzlx", "其它投资类型", "类型信息", "select ID,类型,备注 from 投资类型",
+    {"frmtzlx", "其它投资类型", "类型信息", ReferenceList::InvestmentTypes,
      {{"ID", " I D"}, {"类型", "类型"}, {"备注", "备注"}, {nullptr, nullptr}}, 3, 2, false, -1, -1,
      {2, 0, 1, 0}, ListEditorKind::ButtonsBelow},
-    {"frmyhxx", "银行信息", "银行信息", "select ID,开户行,帐号 from 银行",
+    {"frmyhxx", "银行信息", "银行信息", ReferenceList::Banks,
      {{"ID", " I D"}, {"开户行", "开户行"}, {"帐号", "开户帐号"}, {nullptr, nullptr}}, 3, 3, true, -1, -1,
      {0, 1, 2, 0}, ListEditorKind::ButtonsBeside},
-    {"frmuser", "家庭成员", "成员信息", "select ID,姓名,关系,密码 from 成员",
+    {"frmuser", "家庭成员", "成员信息", ReferenceList::Members,
      {{"ID", " I D"}, {"姓名", "姓名"}, {"关系", "关系"}, {"密码", "密码"}}, 4, 4, true, 3, 3,
      {0, 1, 2, 3}, ListEditorKind::ButtonsBeside},
 };
 
-ListEditor::ListEditor(const ListEditorKind& kind, QWidget* parent)
-    : DataWindow(u8(kind.form), parent), kind_(kind)
+ListEditor::ListEditor(Store& store, const ListEditorKind& kind, QWidget* parent)
+    : DataWindow(u8(kind.form), parent), kind_(kind), store_(store)
 {
     setWindowTitle(u8(kind.caption));
     setEscapeCloses(false);
@@ -177,7 +176,7 @@ void ListEditor::layOutButtonsBeside()
 void ListEditor::formLoad()
 {
     try {
-        rs_.open(App::conn, u8(kind_.sql), Recordset::Pessimistic);
+        rs_.open(store_, EditedTable::of(kind_.list));
         loaded_ = true;
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("不能打开%1列表。").arg(u8(kind_.caption)));
@@ -277,7 +276,7 @@ void ListEditor::saveEntry()
         }
     }
     QLineEdit* password = kind_.passwordField >= 0 ? fieldEdits[kind_.passwordField] : nullptr;
-    const auto setPassword = [this, password](Recordset& rs) {
+    const auto setPassword = [this, password](EditableRows& rs) {
         if (password && !password->text().isEmpty())
             rs.setValue(u8(kind_.fields[kind_.passwordField].field), Passwords::hash(password->text()));
     };

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "recordset.h"
+#include "editablerows.h"
+#include "referencelist.h"
 #include "binder.h"
 #include "datagrid.h"
 #include "datawindow.h"
@@ -19,6 +20,8 @@ struct ListField {
     const char* caption;
 };
 
+class Store;
+
 // Everything in which the five list editors differ.
 struct ListEditorKind {
     enum Layout {
@@ -29,7 +32,7 @@ struct ListEditorKind {
     const char* form;
     const char* caption;
     const char* frameCaption;
-    const char* sql;
+    ReferenceList list;    // the list it edits, its fields in the order of `fields`
     ListField fields[4];
     int fieldCount;
     int requiredCount;     // fields 0 .. requiredCount-1 must not be empty on save
@@ -51,7 +54,7 @@ extern const ListEditorKind kListEditors[5];
 class ListEditor : public DataWindow {
     Q_OBJECT
 public:
-    explicit ListEditor(const ListEditorKind& kind, QWidget* parent = nullptr);
+    ListEditor(Store& store, const ListEditorKind& kind, QWidget* parent = nullptr);
     ~ListEditor() override;
 
     const ListEditorKind& kind() const { return kind_; }
@@ -81,7 +84,8 @@ private:
     void quit();
 
     const ListEditorKind& kind_;
-    Recordset rs_;
+    Store& store_;
+    EditableRows rs_;
     Binder* binder_ = nullptr;
     bool loaded_ = false;     // the recordset opened
     bool browsing_ = true;

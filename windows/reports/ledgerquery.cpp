@@ -3,13 +3,12 @@
 #include "badamounts.h"
 #include "dberror.h"
 #include "queryoutputs.h"
-#include "sqltext.h"
 #include "picker.h"
 #include "app.h"
+#include "store.h"
 #include "gridexport.h"
 #include "inputs.h"
 #include "valuelabel.h"
-#include "session.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -24,18 +23,9 @@
 #include <QVBoxLayout>
 
 const QueryKind kQueryKinds[3] = {
-    {"frmquery_sr", "收入状况匹配查询", "查找收入类型", "收入类型", "类型", "类型ID:", "类型:",
-     "SELECT 成员.姓名, 收入类型.类型, 收入帐.金额, 收入帐.日期, 收入帐.备注"
-     " FROM 收入帐 LEFT JOIN 收入类型 ON 收入类型.ID = 收入帐.类型ID LEFT JOIN 成员 ON 成员.ID = 收入帐.成员ID",
-     "收入类型.ID", "收入帐.日期", "成员.姓名", true, false},
-    {"frmquery_zc", "查询支出状况（匹配）", "查找支出类型", "支出类型", "类型", "类型ID:", "类型:",
-     "SELECT 成员.姓名, 支出类型.类型, 支出帐.金额, 支出帐.日期, 支出帐.备注"
-     " FROM 支出帐 LEFT JOIN 支出类型 ON 支出类型.ID = 支出帐.类型ID LEFT JOIN 成员 ON 成员.ID = 支出帐.成员ID",
-     "支出类型.ID", "支出帐.日期", "成员.姓名", true, false},
-    {"frmquery_yh", "银行存取记录查询", "查找银行信息", "银行", "开户行", "银行ID:", "开户行:",
-     "SELECT 成员.姓名, 银行.开户行, 银行帐.金额, 银行帐.日期, 银行帐.存或取,银行帐.类型"
-     " FROM 银行帐 LEFT JOIN 银行 ON 银行.ID = 银行帐.银行ID LEFT JOIN 成员 ON 成员.ID = 银行帐.成员ID",
-     "银行.ID", "银行帐.日期", "银行.开户行", false, true},
+    {"frmquery_sr", "收入状况匹配查询", "查找收入类型", "类型ID:", "类型:", Ledger::Income, true, false},
+    {"frmquery_zc", "查询支出状况（匹配）", "查找支出类型", "类型ID:", "类型:", Ledger::Expense, true, false},
+    {"frmquery_yh", "银行存取记录查询", "查找银行信息", "银行ID:", "开户行:", Ledger::Bank, false, true},
 };
 
 namespace {
@@ -55,26 +45,10 @@ QPushButton* findButton(const QString& name, const QString& tip, QWidget* parent
     return b;
 }
 
-// The whole ledger in the order of its name column (the member's name, the bank's), read through
-// the table that holds the names and the ledger's own code column for it ("成员ID", "银行ID").
-ByLookup wholeLedgerOrder(const QueryKind& kind)
-{
-    const QString ledger = QString::fromUtf8(kind.dateField).section(u'.', 0, 0);
-    const QString table = QString::fromUtf8(kind.orderColumn).section(u'.', 0, 0);
-    const QString column = QString::fromUtf8(kind.orderColumn).section(u'.', 1);
-    return {ledger, table + QStringLiteral("ID"), table, QStringLiteral("ID"), column, QString::fromLatin1(kPinyinCollation)};
-}
-
 // A date as the ledgers store it.
 QString storedDate(const QDate& d)
 {
     return d.toString(QStringLiteral("yyyy-MM-dd"));
-}
-
-// The rows in Chinese order of the names they are listed by.
-QString orderClause(const QueryKind& kind)
-{
-    return QStringLiteral(" order by ") + inChineseOrder(QString::fromUtf8(kind.orderColumn));
 }
 
 }  // namespace
@@ -179,8 +153,8 @@ void LedgerQuery::setUpDirection()
     chooseDirection(0);
 }
 
-LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
-    : DataWindow(QString::fromUtf8(kind.name), parent), kind_(kind)
+LedgerQuery::LedgerQuery(Store& store, const QueryKind& kind, QWidget* parent)
+    : DataWindow(QString::fromUtf8(kind.name), parent), store_(store), kind_(kind), listing_(kind.ledger)
 {
     setWindowTitle(QString::fromUtf8(kind.caption));
     setFont(songFont(9));
@@ -230,8 +204,7 @@ LedgerQuery::LedgerQuery(const QueryKind& kind, QWidget* parent)
     setUpCorrections(layout);
 
     // Load: every record of the ledger, no date condition.
-    head_ = QString::fromUtf8(kind.head);
-    showResult(openResult(head_, {}, wholeLedgerOrder(kind)));
+    showResult(openResult(listing_.whole()));
     showRange(false);
 
     if (directionBox)
@@ -265,48 +238,25 @@ void LedgerQuery::pickMember()
 
 void LedgerQuery::pickOther()
 {
-    Picker::pickInto(this, QString::fromUtf8(kind_.otherTable), QString::fromUtf8(kind_.otherNameField), otherIdLabel, otherLabel);
+    Picker::pickInto(this, listing_.otherList().table(), listing_.otherList().nameField(), otherIdLabel, otherLabel);
 }
 
 void LedgerQuery::runQuery()
 {
-    QString search;
-    QVariantList searchValues;
-    if (!readSearch(search, searchValues))
+    LedgerListing::Filter filter;
+    if (!readSearch(filter))
         return;
-    const QString member = memberIdLabel->text();
-    const QString other = otherIdLabel->text();
-    if (member.isEmpty() && other.isEmpty()) {
-        // Neither chosen: the whole ledger, whatever the dates say, narrowed by the search boxes.
-        if (search.isEmpty())
-            showResult(openResult(head_, {}, wholeLedgerOrder(kind_)));
-        else
-            showResult(openResult(head_ + QStringLiteral(" where") + search.mid(4) + orderClause(kind_), searchValues));
-        showRange(false);
-        return;
-    }
-    // The chosen codes and the direction travel as bound values: whatever a code holds, it is
-    // compared as a whole and never read as part of the statement.
-    const QString otherKey = QString::fromUtf8(kind_.otherKey);
-    criteriaValues_.clear();
-    if (!member.isEmpty() && other.isEmpty()) {
-        criteria_ = QStringLiteral(" where 成员.ID=?");
-        criteriaValues_ << member;
-    } else if (member.isEmpty()) {
-        criteria_ = QStringLiteral(" where ") + otherKey + QStringLiteral("=?");
-        criteriaValues_ << other;
-    } else {
-        criteria_ = QStringLiteral(" where 成员.ID=? and ") + otherKey + QStringLiteral("=?");
-        criteriaValues_ << member << other;
-    }
-    if (kind_.direction) {
-        criteria_ += QStringLiteral(" and 存或取=?");
-        criteriaValues_ << direction_;
-    }
-    criteria_ += search;
-    criteriaValues_ << searchValues;
-    runStatement();
-    showRange(true);
+    // With neither a member nor a type or bank chosen: the whole ledger, whatever the dates say,
+    // narrowed by the search boxes. The chosen codes and the direction travel as bound values:
+    // whatever a code holds, it is compared as a whole and never read as part of the statement.
+    filter.member = memberIdLabel->text();
+    filter.other = otherIdLabel->text();
+    filter.direction = direction_;
+    filter.from = fromDate->date();
+    filter.to = toDate->date();
+    const LedgerListing::Query query = listing_.query(filter);
+    showResult(openResult(query));
+    showRange(query.datesApply);
 }
 
 void LedgerQuery::showRange(bool datesApply)
@@ -328,29 +278,18 @@ void LedgerQuery::warnOfTypedDirection()
     App::msgBox(QStringLiteral("如果您在前期银行帐内改变了条目，请引用您自定的内容"), App::MsgStyle::Information, QStringLiteral("重要提示"));
 }
 
-bool LedgerQuery::openResult(const QString& sql, const QVariantList& values, const std::optional<ByLookup>& order)
+bool LedgerQuery::openResult(const LedgerListing::Query& query)
 {
     rs_.close();
+    query_ = query;
     try {
-        if (order)
-            rs_.openByLookup(App::conn, sql, *order, values);
-        else
-            rs_.openInSlices(App::conn, sql, values, Recordset::ReadOnly);
+        store_.openListing(rs_, listing_, query);
         return true;
     } catch (const std::exception& e) {
         rs_.close();
         showDbError(e, QStringLiteral("查询没有完成，请检查数据库。"));
         return false;
     }
-}
-
-void LedgerQuery::runStatement()
-{
-    // The dates are bound after the criteria's values, as the ledgers store dates.
-    const QString tail = QStringLiteral(" and ") + QString::fromUtf8(kind_.dateField) + QStringLiteral(" between ? and ?")
-        + orderClause(kind_);
-    showResult(openResult(head_ + criteria_ + tail,
-                          criteriaValues_ + QVariantList{storedDate(fromDate->date()), storedDate(toDate->date())}));
 }
 
 void LedgerQuery::showResult(bool ok)
@@ -430,18 +369,11 @@ int LedgerQuery::addSearchBoxes(QGridLayout* grid, int row, QWidget* parent)
     return row + 1;
 }
 
-bool LedgerQuery::readSearch(QString& sql, QVariantList& values)
+bool LedgerQuery::readSearch(LedgerListing::Filter& filter)
 {
-    sql.clear();
-    values.clear();
     QString shown;
-    const QString ledger = QString::fromUtf8(kind_.dateField).section(u'.', 0, 0);
     if (noteSearchEdit && !noteSearchEdit->text().isEmpty()) {
-        // Anywhere in the note, letter case aside; %, _ and the escape itself stand for themselves.
-        QString pattern = noteSearchEdit->text();
-        pattern.replace(u'\\', QLatin1String("\\\\")).replace(u'%', QLatin1String("\\%")).replace(u'_', QLatin1String("\\_"));
-        sql += QStringLiteral(" and ") + ledger + QStringLiteral(".备注 like ? escape '\\'");
-        values << QStringLiteral("%") + pattern + QStringLiteral("%");
+        filter.note = noteSearchEdit->text();
         shown += QStringLiteral("，备注包含“%1”").arg(noteSearchEdit->text());
     }
     std::optional<Money> bounds[2];
@@ -462,16 +394,8 @@ bool LedgerQuery::readSearch(QString& sql, QVariantList& values)
         amountFromEdit->setFocus();
         return false;
     }
-    // An amount counts as the grid shows it, to the ten-thousandth: half of one either side.
-    const QString amount = ledger + QStringLiteral(".金额");
-    if (bounds[0]) {
-        sql += QStringLiteral(" and ") + amount + QStringLiteral(" >= ?");
-        values << bounds[0]->toDouble() - 0.00005;
-    }
-    if (bounds[1]) {
-        sql += QStringLiteral(" and ") + amount + QStringLiteral(" < ?");
-        values << bounds[1]->toDouble() + 0.00005;
-    }
+    filter.amountFrom = bounds[0];
+    filter.amountTo = bounds[1];
     if (bounds[0] && bounds[1])
         shown += QStringLiteral("，金额 %1 至 %2").arg(bounds[0]->toPlain(), bounds[1]->toPlain());
     else if (bounds[0])

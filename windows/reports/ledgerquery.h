@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ledgerlisting.h"
 #include "recordset.h"
 #include "datagrid.h"
 #include "datawindow.h"
@@ -13,6 +14,7 @@ class QDateEdit;
 class QFrame;
 class QGridLayout;
 class QLabel;
+class Store;
 class QLineEdit;
 class QPushButton;
 
@@ -22,14 +24,9 @@ struct QueryKind {
     const char* name;            // window name, e.g. "frmquery_sr"
     const char* caption;
     const char* otherTip;        // tooltip of cmdfindo
-    const char* otherTable;      // what cmdfindo lists in the picker
-    const char* otherNameField;  // its name field
     const char* otherIdCaption;  // captions beside lbllxID and lbllx
     const char* otherNameCaption;
-    const char* head;            // SELECT ... FROM ..., the joins that keep every ledger record
-    const char* otherKey;        // the column the second criterion compares, e.g. "收入类型.ID"
-    const char* dateField;       // the ledger's date column
-    const char* orderColumn;     // the rows are listed in Chinese order of this column
+    Ledger ledger;               // the ledger listed (see LedgerListing)
     bool total;                  // shows "金额总计：...元" in totalLabel
     bool direction;              // has the direction combo coblx ("存入" / "支出")
 };
@@ -41,7 +38,7 @@ extern const QueryKind kQueryKinds[3];  // frmquery_sr, frmquery_zc, frmquery_yh
 class LedgerQuery : public DataWindow {
     Q_OBJECT
 public:
-    explicit LedgerQuery(const QueryKind& kind, QWidget* parent = nullptr);
+    LedgerQuery(Store& store, const QueryKind& kind, QWidget* parent = nullptr);
     ~LedgerQuery() override;
 
     const QueryKind& kind() const { return kind_; }
@@ -60,10 +57,8 @@ private:
     void runQuery();
     void chooseDirection(int index);
     void warnOfTypedDirection();
-    // Opens the result on `sql` with `values` bound to its "?" marks; false (with a message shown)
-    // when the statement fails.
-    bool openResult(const QString& sql, const QVariantList& values = {}, const std::optional<ByLookup>& order = std::nullopt);
-    void runStatement();
+    // Opens the result on `query`; false (with a message shown) when the reading fails.
+    bool openResult(const LedgerListing::Query& query);
     void showRows();
     QString totalText();
     void showResult(bool ok);
@@ -87,16 +82,15 @@ private:
     // The search boxes: text in the note (not in the bank query, whose ledger has no note) and an
     // amount range, on row `row` of the criteria; returns the next row.
     int addSearchBoxes(QGridLayout* grid, int row, QWidget* parent);
-    // The conditions typed in them, each as " and <condition>" with its values to bind, and their
-    // description for the range line; false, with a message and the focus on the box to mend, when
-    // the amount range is no range.
-    bool readSearch(QString& sql, QVariantList& values);
+    // The conditions typed in them into `filter`, and their description for the range line; false,
+    // with a message and the focus on the box to mend, when the amount range is no range.
+    bool readSearch(LedgerListing::Filter& filter);
 
+    Store& store_;
     const QueryKind& kind_;
+    LedgerListing listing_;
     Recordset rs_;
-    QString head_;
-    QString criteria_;
-    QVariantList criteriaValues_;
+    LedgerListing::Query query_;  // of the result shown
     QString direction_;
     QString searchShown_;  // the search conditions of the list shown, for the range line
 

@@ -2,9 +2,9 @@
 #include "correctionform.h"
 #include "ledgerquery.h"
 #include "ledgerrows.h"
+#include "store.h"
 #include "app.h"
 #include "undo.h"
-#include "session.h"
 
 #include <QAction>
 #include <QBoxLayout>
@@ -56,8 +56,7 @@ QPushButton* button(const QString& name, const QString& caption, const QString& 
 
 void LedgerQuery::setUpCorrections(QBoxLayout* layout)
 {
-    ledger_ = QString::fromUtf8(kind_.dateField).section(u'.', 0, 0);
-    rs_.keepRowKeys(ledger_, QString::fromUtf8(kind_.head));
+    ledger_ = kind_.ledger.table();
 
     editButton = button(QStringLiteral("cmdedit"), QStringLiteral("修改"), QStringLiteral("修改选中的记录（双击或回车）"), this);
     deleteButton = button(QStringLiteral("cmddel"), QStringLiteral("删除"), QStringLiteral("删除选中的记录，放入回收站（Delete 键）"), this);
@@ -129,7 +128,7 @@ void LedgerQuery::correctCurrent()
     const std::int64_t key = rs_.keyAt(row);
     std::optional<QVariantList> before;
     try {
-        before = LedgerRows::read(App::conn, ledger_, key);
+        before = store_.readRecord(kind_.ledger, key);
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("这条记录读不出来。"));
         return;
@@ -145,7 +144,7 @@ void LedgerQuery::correctCurrent()
         [&](const QVariantList& to) {
             std::optional<QVariantList> after;
             try {
-                after = LedgerRows::correct(App::conn, ledger_, key, *before, to);
+                after = store_.correctRecord(kind_.ledger, key, *before, to);
             } catch (const std::exception& e) {
                 showDbError(e, QStringLiteral("这条记录没有修改。"));
                 return false;
@@ -176,7 +175,7 @@ void LedgerQuery::deleteCurrentRecord()
     const std::int64_t key = rs_.keyAt(row);
     std::int64_t binId = 0;
     try {
-        binId = LedgerRows::moveToBin(App::conn, ledger_, key, QDateTime::currentDateTime());
+        binId = store_.moveToBin(kind_.ledger, key, QDateTime::currentDateTime());
     } catch (const DbError& e) {
         if (e.kind() != DbError::NoRow) {
             showDbError(e, QStringLiteral("这条记录没有删除。"));
@@ -231,7 +230,5 @@ void LedgerQuery::recordRestored(const QString& ledger, std::int64_t rowid, cons
     }
     // Another result (a query run since): whether the record belongs to it, and where, only the
     // statement can tell.
-    const QString sql = rs_.sql();
-    const QVariantList values = rs_.values();
-    showResult(openResult(sql, values, rs_.lookupOrder()));
+    showResult(openResult(LedgerListing::Query(query_)));
 }

@@ -1,10 +1,8 @@
 #include "recyclebin.h"
 
-#include "ledgerrows.h"
-#include "sqltext.h"
+#include "store.h"
 #include "app.h"
 #include "inputs.h"
-#include "session.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,23 +10,9 @@
 #include <QVBoxLayout>
 #include <utility>
 
-namespace {
 
-// Every record of the bin with the names of its member and of its type or bank as they are now, and
-// why it is there when it was not deleted by hand (a correction that lost to another computer's).
-const QString kBinHead = QStringLiteral(
-    "SELECT 回收站.删除时间, 回收站.说明, 回收站.帐本, 成员.姓名 AS 成员,"
-    " CASE 回收站.帐本"
-    "  WHEN '收入帐' THEN (SELECT 类型 FROM 收入类型 WHERE ID = 回收站.类型ID)"
-    "  WHEN '支出帐' THEN (SELECT 类型 FROM 支出类型 WHERE ID = 回收站.类型ID)"
-    "  WHEN '投资帐' THEN (SELECT 类型 FROM 投资类型 WHERE ID = 回收站.类型ID)"
-    "  WHEN '银行帐' THEN (SELECT 开户行 FROM 银行 WHERE ID = 回收站.银行ID) END AS \"类型/银行\","
-    " 回收站.金额, 回收站.日期, 回收站.备注, 回收站.存或取, 回收站.类型 AS \"活期/定期\""
-    " FROM 回收站 LEFT JOIN 成员 ON 成员.ID = 回收站.成员ID");
-
-}  // namespace
-
-RecycleBinWindow::RecycleBinWindow(QWidget* parent) : DataWindow(QStringLiteral("frmRecycle"), parent)
+RecycleBinWindow::RecycleBinWindow(Store& store, QWidget* parent)
+    : DataWindow(QStringLiteral("frmRecycle"), parent), store_(store)
 {
     setWindowTitle(QStringLiteral("回收站"));
     setFont(songFont(9));
@@ -66,7 +50,6 @@ RecycleBinWindow::RecycleBinWindow(QWidget* parent) : DataWindow(QStringLiteral(
     connect(closeButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(&rs_, &Recordset::currentChanged, this, [this] { updateButtons(); });
 
-    rs_.keepRowKeys(LedgerRows::kBinTable, kBinHead);
     load();
 }
 
@@ -79,11 +62,7 @@ RecycleBinWindow::~RecycleBinWindow()
 void RecycleBinWindow::load()
 {
     try {
-        rs_.open(App::conn,
-                 kBinHead + QStringLiteral(" ORDER BY ") + inChineseOrder(QStringLiteral("回收站.删除时间"))
-                     + QStringLiteral(" DESC, ") + inChineseOrder(QStringLiteral("回收站.编号")) + QStringLiteral(" DESC"),
-                 {},
-                 Recordset::ReadOnly);
+        store_.openBin(rs_);
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("无法读取回收站。"));
     }
@@ -107,7 +86,7 @@ void RecycleBinWindow::restoreSelected()
         return;
     const int row = rs_.position();
     try {
-        LedgerRows::restoreFromBin(App::conn, rs_.keyAt(row));
+        store_.restoreFromBin(rs_.keyAt(row));
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("这条记录没有还原。"));
         return;
@@ -123,7 +102,7 @@ void RecycleBinWindow::emptyAll()
     if (App::msgBox(QStringLiteral("清空后回收站中的 %1 条记录将永久删除，不能再还原或撤销。真的要清空回收站吗").arg(rs_.rowCount()), App::MsgStyle::Question) != App::MsgAnswer::Ok)
         return;
     try {
-        LedgerRows::emptyBin(App::conn);
+        store_.emptyBin();
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("回收站没有清空。"));
         return;

@@ -6,12 +6,14 @@
 
 class QPushButton;
 
+class Store;
+
 // 回收站: the records deleted from the ledgers, newest first, with when they were deleted. 还原 puts
 // the chosen one back into its ledger; 清空 removes them all for good after a question.
 class RecycleBinWindow : public DataWindow {
     Q_OBJECT
 public:
-    explicit RecycleBinWindow(QWidget* parent = nullptr);
+    explicit RecycleBinWindow(Store& store, QWidget* parent = nullptr);
     ~RecycleBinWindow() override;
 
 private:
@@ -20,6 +22,7 @@ private:
     void restoreSelected();
     void emptyAll();
 
+    Store& store_;
     Recordset rs_;
     DataGrid* binGrid = nullptr;
     QPushButton* restoreButton = nullptr;

@@ -42,7 +42,7 @@ QString shown(const QVariant& v)
 const EntryFormKind* entryKindOf(const QString& ledger)
 {
     for (const EntryFormKind& k : kEntryForms)
-        if (k.ledger == ledger || (k.ledger.isEmpty() && k.table == ledger))
+        if (k.ledger.table() == ledger)
             return &k;
     return nullptr;
 }
@@ -87,7 +87,7 @@ CorrectionForm::CorrectionForm(const QString& ledger, const QVariantList& values
     // The key filter of the entry form the record came from: Enter moves on there, not in the bank's.
     installAmountBox(amountEdit, false, !bank_);
 
-    const QString otherTable = bank_ ? QStringLiteral("银行") : (kind ? kind->typeTable : QString());
+    const QString otherTable = bank_ ? QStringLiteral("银行") : (kind ? kind->ledger.typeTable() : QString());
     const QString otherName = bank_ ? QStringLiteral("开户行") : QStringLiteral("类型");
     const int memberField = bank_ ? BankMember : Member, otherField = bank_ ? Bank : Type;
     for (QLabel* l : {memberIdLabel, memberLabel, typeIdLabel, typeLabel})
