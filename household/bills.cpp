@@ -390,6 +390,28 @@ Row readRow(const QStringList& cells, const Header& header, int start)
     return r;
 }
 
+// The rows after the header, strictly in the header's encoding: a line that is not tells where the file
+// was spoilt (BillError naming it).
+QString decodeRows(QByteArrayView rest, const char* enc, const Bill& bill)
+{
+    QStringDecoder strict(enc, QStringConverter::Flag::Stateless);
+    const QString text = strict.decode(rest);
+    if (!strict.hasError())
+        return text;
+    int line = bill.headerLine;
+    for (qsizetype at = 0; at <= rest.size(); ++line) {
+        qsizetype end = rest.indexOf('\n', at);
+        if (end < 0)
+            end = rest.size();
+        if (!decodesCleanly(enc, rest.sliced(at, end - at)))
+            throw BillError(line, lineText(line) + QStringLiteral("这一行不是%1编码的文字，而账单的其余部分是。"
+                                                                  "文件可能被别的程序改动过，请重新下载账单。")
+                                                       .arg(bill.encoding));
+        at = end + 1;
+    }
+    return text;
+}
+
 Bill readText(QByteArrayView bytes)
 {
     const bool bom = bytes.startsWith("\xEF\xBB\xBF");
@@ -417,21 +439,7 @@ Bill readText(QByteArrayView bytes)
     const QByteArrayView rest = body.sliced(headerAt);
     const char* enc = bill.encoding == QLatin1String("UTF-8") ? "UTF-8" : "GB18030";
     bill.stated = statedTotals(QStringDecoder(enc).decode(body.first(headerAt)));
-    QStringDecoder strict(enc, QStringConverter::Flag::Stateless);
-    const QString text = strict.decode(rest);
-    if (strict.hasError()) {
-        int line = bill.headerLine;
-        for (qsizetype at = 0; at <= rest.size(); ++line) {
-            qsizetype end = rest.indexOf('\n', at);
-            if (end < 0)
-                end = rest.size();
-            if (!decodesCleanly(enc, rest.sliced(at, end - at)))
-                throw BillError(line, lineText(line) + QStringLiteral("这一行不是%1编码的文字，而账单的其余部分是。"
-                                                                      "文件可能被别的程序改动过，请重新下载账单。")
-                                                           .arg(bill.encoding));
-            at = end + 1;
-        }
-    }
+    const QString text = decodeRows(rest, enc, bill);
 
     int needed = 0;
     for (int i : header.index)

@@ -179,33 +179,84 @@ std::int64_t highestOwnFile(const SyncFile::Listing& listing, const QString& mac
     return files.isEmpty() ? 0 : files.lastKey();
 }
 
+// Whether the folder holds a file that comes next for some computer.
+bool anythingNew(Connection& conn, const SyncFile::Listing& listing)
+{
+    const std::map<QString, Progress> before = readProgress(conn);
+    for (auto it = listing.files.begin(); it != listing.files.end(); ++it) {
+        const auto p = before.find(it.key());
+        if (it.value().contains((p == before.end() ? 0 : p->second.sequence) + 1))
+            return true;
+    }
+    return false;
+}
+
+// The sequence numbers of this computer's changesets not yet noted as sent.
+QSet<std::int64_t> pendingSequences(Connection& conn)
+{
+    QSet<std::int64_t> pending;
+    Statement st(conn, QStringLiteral("SELECT 序号 FROM %1").arg(sqlName(SyncTables::kOutboxTable)));
+    while (st.step())
+        pending << st.int64(0);
+    return pending;
+}
+
+// Applies one file inside its savepoint and notes it as applied. When the file refuses to be applied,
+// what it changed is taken back and the cause is in `why`: false.
+bool applyFile(Connection& conn, SyncApply::Run& apply, const SyncFile::Parsed& file, const QString& name, Progress& p,
+               std::int64_t next, Notes& notes, Report& report, QString& why)
+{
+    Statement savepoint(conn, QStringLiteral("SAVEPOINT 同步文件"));
+    savepoint.step();
+    try {
+        const SyncApply::Outcome out = apply.apply(file.changeset, file.header.stamp, file.header.machine);
+        p.sequence = next;
+        p.stamp = std::max(p.stamp, file.header.stamp);
+        p.node = file.header.node;
+        p.machine = file.header.machine;
+        notes.progress(p);
+        const QString text = QStringLiteral("%1 处变更").arg(out.changes);
+        notes.log(QStringLiteral("应用"), name, text);
+        for (const QString& c : out.conflicts)
+            notes.log(QStringLiteral("冲突"), name, c);
+        report.applied << QStringLiteral("%1（%2）").arg(name, text);
+        report.conflicts << out.conflicts;
+        Statement release(conn, QStringLiteral("RELEASE 同步文件"));
+        release.step();
+        return true;
+    } catch (const DbError& e) {
+        sqlite3_exec(conn.handle(), "ROLLBACK TO 同步文件; RELEASE 同步文件", nullptr, nullptr, nullptr);
+        why = QStringLiteral("这台电脑的账本不接受其中的变更（%1）").arg(e.userText());
+        return false;
+    }
+}
+
+// The file of another computer that must be applied before `file` (which was made after applying
+// it); empty when there is none.
+QString firstMissing(const SyncFile::Parsed& file, const QString& origin, std::map<QString, Progress>& progress)
+{
+    QString before;
+    for (auto d = file.header.applied.begin(); d != file.header.applied.end(); ++d) {
+        const QString m = d.key().toCaseFolded();
+        if (m != origin && progress[m].sequence < d.value())
+            before = SyncFile::fileName(d.key(), progress[m].sequence + 1);
+    }
+    return before;
+}
+
 // Applies every changeset of the folder that can be applied now; one transaction.
 void applyFolder(Connection& conn, const Settings& s, const SyncFile::Listing& listing, Report& report)
 {
     SyncRecorder* sync = conn.sync();
     const QString self = s.machine.toCaseFolded();
     const QString identity = SyncTables::machineIdentity(conn.path());
-    {
-        // Nothing new in the folder (the usual case): no transaction, nothing written.
-        const std::map<QString, Progress> before = readProgress(conn);
-        bool any = false;
-        for (auto it = listing.files.begin(); it != listing.files.end() && !any; ++it) {
-            const auto p = before.find(it.key());
-            any = it.value().contains((p == before.end() ? 0 : p->second.sequence) + 1);
-        }
-        if (!any)
-            return;
-    }
+    // Nothing new in the folder (the usual case): no transaction, nothing written.
+    if (!anythingNew(conn, listing))
+        return;
     Transaction tx(conn);
     Notes notes(conn);
-    Statement savepoint(conn, QStringLiteral("SAVEPOINT 同步文件")), release(conn, QStringLiteral("RELEASE 同步文件"));
     std::map<QString, Progress> progress = readProgress(conn);
-    QSet<std::int64_t> pending;
-    {
-        Statement st(conn, QStringLiteral("SELECT 序号 FROM %1").arg(sqlName(SyncTables::kOutboxTable)));
-        while (st.step())
-            pending << st.int64(0);
-    }
+    const QSet<std::int64_t> pending = pendingSequences(conn);
     const std::int64_t ownNode = sync->node();
     SyncApply::Run apply(conn);
     bool restored = false;
@@ -246,13 +297,7 @@ void applyFolder(Connection& conn, const Settings& s, const SyncFile::Listing& l
                 report.failure = QStringLiteral("本机名称“%1”已被另一台电脑使用，这台电脑的变更没有发送。请在“同步”窗口里换一个名称。").arg(s.machine);
                 continue;
             }
-            QString before;
-            for (auto d = file.header.applied.begin(); d != file.header.applied.end(); ++d) {
-                const QString m = d.key().toCaseFolded();
-                if (m != origin && progress[m].sequence < d.value())
-                    before = SyncFile::fileName(d.key(), progress[m].sequence + 1);
-            }
-            if (!before.isEmpty()) {
+            if (const QString before = firstMissing(file, origin, progress); !before.isEmpty()) {
                 waiting << QStringLiteral("%1：要先应用 %2").arg(name, before);
                 continue;
             }
@@ -267,26 +312,8 @@ void applyFolder(Connection& conn, const Settings& s, const SyncFile::Listing& l
                 refuse(why);
                 continue;
             }
-            savepoint.reset();
-            savepoint.step();
-            try {
-                const SyncApply::Outcome out = apply.apply(file.changeset, file.header.stamp, file.header.machine);
-                p.sequence = next;
-                p.stamp = std::max(p.stamp, file.header.stamp);
-                p.node = file.header.node;
-                p.machine = file.header.machine;
-                notes.progress(p);
-                const QString text = QStringLiteral("%1 处变更").arg(out.changes);
-                notes.log(QStringLiteral("应用"), name, text);
-                for (const QString& c : out.conflicts)
-                    notes.log(QStringLiteral("冲突"), name, c);
-                report.applied << QStringLiteral("%1（%2）").arg(name, text);
-                report.conflicts << out.conflicts;
-                release.reset();
-                release.step();
-            } catch (const DbError& e) {
-                sqlite3_exec(conn.handle(), "ROLLBACK TO 同步文件; RELEASE 同步文件", nullptr, nullptr, nullptr);
-                refuse(QStringLiteral("这台电脑的账本不接受其中的变更（%1）").arg(e.userText()));
+            if (QString why; !applyFile(conn, apply, file, name, p, next, notes, report, why)) {
+                refuse(why);
                 continue;
             }
             moved = true;
@@ -297,27 +324,22 @@ void applyFolder(Connection& conn, const Settings& s, const SyncFile::Listing& l
     tx.commit();
 }
 
-// Writes this computer's recorded changesets to the folder.
-void sendPending(Connection& conn, const Settings& s, const SyncFile::Listing& listing, Report& report)
+struct Pending {
+    std::int64_t sequence;
+    std::int64_t stamp;
+    QString applied;
+    QByteArray changeset;
+};
+
+// This computer's changesets still to be sent, numbered on from the last file of its name that the
+// folder holds; `node` is this computer's key range. One transaction.
+QList<Pending> readPending(Connection& conn, const Settings& s, const SyncFile::Listing& listing,
+                           const QString& identity, std::int64_t& node)
 {
-    if (pendingCount(conn) == 0)
-        return;
-    // A changeset that was being written when the program was killed or the power went is still
-    // pending: written again below, what was left of it goes.
-    SyncFile::removeUnfinished(s.folder, s.machine);
-    SyncRecorder* sync = conn.sync();
-    const QString identity = SyncTables::machineIdentity(conn.path());
-    struct Pending {
-        std::int64_t sequence;
-        std::int64_t stamp;
-        QString applied;
-        QByteArray changeset;
-    };
     QList<Pending> pending;
-    std::int64_t node = 0;
     {
         Transaction tx(conn);
-        node = sync->node();
+        node = conn.sync()->node();
         const std::map<QString, Progress> progress = readProgress(conn);
         const auto own = progress.find(s.machine.toCaseFolded());
         std::int64_t first = (own == progress.end() ? 0 : own->second.sequence) + 1;
@@ -337,6 +359,20 @@ void sendPending(Connection& conn, const Settings& s, const SyncFile::Listing& l
             pending << Pending{st.int64(0), st.int64(1), st.text(2), st.blob(3)};
         tx.commit();
     }
+    return pending;
+}
+
+// Writes this computer's recorded changesets to the folder.
+void sendPending(Connection& conn, const Settings& s, const SyncFile::Listing& listing, Report& report)
+{
+    if (pendingCount(conn) == 0)
+        return;
+    // A changeset that was being written when the program was killed or the power went is still
+    // pending: written again below, what was left of it goes.
+    SyncFile::removeUnfinished(s.folder, s.machine);
+    const QString identity = SyncTables::machineIdentity(conn.path());
+    std::int64_t node = 0;
+    const QList<Pending> pending = readPending(conn, s, listing, identity, node);
     QList<Pending> sent;
     QStringList sentText;
     for (const Pending& p : pending) {

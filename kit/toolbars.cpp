@@ -45,16 +45,16 @@ QToolBar* editingToolbar(QWidget* parent, const QString& exitCaption, const Edit
     return bar;
 }
 
-void setEditingState(QToolBar* bar, bool sta, bool exitFollows)
+void setEditingState(QToolBar* bar, bool browsing, bool exitFollows)
 {
     for (QAction* a : bar->actions()) {
         const QString key = a->objectName();
         if (key == QLatin1String("addnew") || key == QLatin1String("del"))
-            a->setEnabled(sta);
+            a->setEnabled(browsing);
         else if (key == QLatin1String("update") || key == QLatin1String("cancel"))
-            a->setEnabled(!sta);
+            a->setEnabled(!browsing);
         else if (key == QLatin1String("exit") && exitFollows)
-            a->setEnabled(sta);
+            a->setEnabled(browsing);
     }
 }
 

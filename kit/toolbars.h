@@ -29,9 +29,9 @@ struct EditingActions {
     std::function<void()> addNew, update, cancel, del, exit;
 };
 QToolBar* editingToolbar(QWidget* parent, const QString& exitCaption, const EditingActions& actions);
-// Browse (sta true): add and delete enabled, save and cancel disabled; editing the other way round.
-// The exit button follows sta only when exitFollows.
-void setEditingState(QToolBar* bar, bool sta, bool exitFollows);
+// Browse (browsing true): add and delete enabled, save and cancel disabled; editing the other way round.
+// The exit button follows browsing only when exitFollows.
+void setEditingState(QToolBar* bar, bool browsing, bool exitFollows);
 
 // The small lookup button beside an identifier label: an icon, its tooltip as accessible name.
 QToolButton* lookupButton(const QString& name, const QString& tooltip, QWidget* parent);

@@ -1,4 +1,4 @@
-#include "shell/help.h"
+#include "help.h"
 #include "support/testsupport.h"
 
 #include <QFile>

@@ -48,30 +48,7 @@ BankLedger::BankLedger(Store& store, QWidget* parent) : DataWindow(QStringLitera
                                        {[this] { doAddNew(); }, [this] { doUpdate(); }, [this] { doCancel(); },
                                         [this] { doDelete(); }, [this] { done(QDialog::Accepted); }});
 
-    auto* frame = new QFrame(this);
-    frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    bankIdLabel = valueBox(QStringLiteral("lblyhid"), QStringLiteral("银行ID"), 1200, frame);
-    bankLabel = valueBox(QStringLiteral("lblyh"), QStringLiteral("银行"), 1200, frame);
-    pickBankButton = Toolbars::lookupButton(QStringLiteral("cmdfindo"), QStringLiteral("查找银行信息"), frame);
-    memberIdLabel = valueBox(QStringLiteral("lblcyid"), QStringLiteral("成员ID"), 1200, frame);
-    memberLabel = valueBox(QStringLiteral("lblcy"), QStringLiteral("成员"), 1200, frame);
-    pickMemberButton = Toolbars::lookupButton(QStringLiteral("cmdfindt"), QStringLiteral("查找成员信息"), frame);
-    directionBox = bankChoiceBox(QStringLiteral("cbocq"), true, frame);
-    termBox = bankChoiceBox(QStringLiteral("cbolx"), false, frame);
-    amountEdit = new QLineEdit(frame);
-    amountEdit->setObjectName(QStringLiteral("txtJE"));
-    amountEdit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    installFocusColor(amountEdit);
-    dateEdit = datePicker(QStringLiteral("dpdate"), App::today(), frame);
-
-    auto* grid = new QGridLayout(frame);
-    addFieldRow(grid, 0, {{QStringLiteral("银行ID:"), bankIdLabel}, {QStringLiteral("银行:"), bankLabel}});
-    grid->addWidget(pickBankButton, 0, 4);
-    addFieldRow(grid, 1, {{QStringLiteral("成员ID:"), memberIdLabel}, {QStringLiteral("成员:"), memberLabel}});
-    grid->addWidget(pickMemberButton, 1, 4);
-    addFieldRow(grid, 2, {{QStringLiteral("存或取:"), directionBox}, {QStringLiteral("类型:"), termBox}});
-    addFieldRow(grid, 3, {{QStringLiteral("金  额:"), amountEdit}, {QStringLiteral("日期:"), dateEdit}});
-    grid->setColumnStretch(3, 1);
+    QFrame* frame = buildFields();
 
     recordsCaption = new QLabel(QStringLiteral("银行存取记录："), this);
     recordsCaption->setObjectName(QStringLiteral("Label7"));
@@ -103,6 +80,42 @@ BankLedger::BankLedger(Store& store, QWidget* parent) : DataWindow(QStringLitera
     connect(pickMemberButton, &QToolButton::clicked, this, [this] { pickMember(); });
     // Load.
     setButtons(true);
+    loadRecords();
+}
+
+// The frame of the movement's fields: bank, member, direction, term, amount and date.
+QFrame* BankLedger::buildFields()
+{
+    auto* frame = new QFrame(this);
+    frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    bankIdLabel = valueBox(QStringLiteral("lblyhid"), QStringLiteral("银行ID"), 1200, frame);
+    bankLabel = valueBox(QStringLiteral("lblyh"), QStringLiteral("银行"), 1200, frame);
+    pickBankButton = Toolbars::lookupButton(QStringLiteral("cmdfindo"), QStringLiteral("查找银行信息"), frame);
+    memberIdLabel = valueBox(QStringLiteral("lblcyid"), QStringLiteral("成员ID"), 1200, frame);
+    memberLabel = valueBox(QStringLiteral("lblcy"), QStringLiteral("成员"), 1200, frame);
+    pickMemberButton = Toolbars::lookupButton(QStringLiteral("cmdfindt"), QStringLiteral("查找成员信息"), frame);
+    directionBox = bankChoiceBox(QStringLiteral("cbocq"), true, frame);
+    termBox = bankChoiceBox(QStringLiteral("cbolx"), false, frame);
+    amountEdit = new QLineEdit(frame);
+    amountEdit->setObjectName(QStringLiteral("txtJE"));
+    amountEdit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    installFocusColor(amountEdit);
+    dateEdit = datePicker(QStringLiteral("dpdate"), App::today(), frame);
+
+    auto* grid = new QGridLayout(frame);
+    addFieldRow(grid, 0, {{QStringLiteral("银行ID:"), bankIdLabel}, {QStringLiteral("银行:"), bankLabel}});
+    grid->addWidget(pickBankButton, 0, 4);
+    addFieldRow(grid, 1, {{QStringLiteral("成员ID:"), memberIdLabel}, {QStringLiteral("成员:"), memberLabel}});
+    grid->addWidget(pickMemberButton, 1, 4);
+    addFieldRow(grid, 2, {{QStringLiteral("存或取:"), directionBox}, {QStringLiteral("类型:"), termBox}});
+    addFieldRow(grid, 3, {{QStringLiteral("金  额:"), amountEdit}, {QStringLiteral("日期:"), dateEdit}});
+    grid->setColumnStretch(3, 1);
+    return frame;
+}
+
+// The bank ledger's records, in the grid and bound to the fields.
+void BankLedger::loadRecords()
+{
     try {
         rs_.open(store_, EditedTable::of(Ledger::Bank));
     } catch (const std::exception& e) {
@@ -134,17 +147,17 @@ BankLedger::BankLedger(Store& store, QWidget* parent) : DataWindow(QStringLitera
 
 BankLedger::~BankLedger() = default;
 
-void BankLedger::setButtons(bool sta)
+void BankLedger::setButtons(bool browsing)
 {
-    Toolbars::setEditingState(toolbar, sta, false);
+    Toolbars::setEditingState(toolbar, browsing, false);
     // The amount takes input and the lookups work only while a row is being added: nothing typed
     // or picked is lost unseen.
-    amountEdit->setReadOnly(sta);
-    pickBankButton->setEnabled(!sta);
-    pickMemberButton->setEnabled(!sta);
+    amountEdit->setReadOnly(browsing);
+    pickBankButton->setEnabled(!browsing);
+    pickMemberButton->setEnabled(!browsing);
     // A combo or date changed while browsing would show a row other than the one stored.
     for (QWidget* w : std::initializer_list<QWidget*>{directionBox, termBox, dateEdit})
-        w->setEnabled(!sta);
+        w->setEnabled(!browsing);
 }
 
 void BankLedger::showRow()

@@ -9,6 +9,7 @@
 
 class QComboBox;
 class QDateEdit;
+class QFrame;
 class QLabel;
 class QLineEdit;
 class QToolBar;
@@ -28,7 +29,7 @@ public:
     ~BankLedger() override;
 
     // true: browse; false: a row is being added.
-    void setButtons(bool sta);
+    void setButtons(bool browsing);
 
     void done(int r) override;
 
@@ -38,6 +39,8 @@ private:
     void doUpdate();
     void doCancel();
     void doDelete();
+    QFrame* buildFields();
+    void loadRecords();
     void pickBank();
     void pickMember();
     void showRow();

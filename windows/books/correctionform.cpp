@@ -99,33 +99,7 @@ CorrectionForm::CorrectionForm(const QString& ledger, const QVariantList& values
     amountEdit->setText(shown(stored_.value(bank_ ? BankAmount : Amount)));
     dateEdit = dateBox(bank_ ? QStringLiteral("dpdate") : QStringLiteral("dpDate"), stored_.value(bank_ ? BankDate : Date), this);
 
-    auto* grid = new QGridLayout;
-    int row = 0;
-    const auto pickRow = [&](const QString& idCaption, QLabel* id, const QString& nameCaption, QLabel* name, QToolButton* b) {
-        addFieldRow(grid, row, {{idCaption, id}, {nameCaption, name}});
-        grid->addWidget(b, row++, 4);
-    };
-    if (bank_) {
-        pickRow(QStringLiteral("银行ID:"), typeIdLabel, QStringLiteral("银行:"), typeLabel, pickTypeButton);
-        pickRow(QStringLiteral("成员ID:"), memberIdLabel, QStringLiteral("成员:"), memberLabel, pickMemberButton);
-        directionBox = bankChoiceBox(QStringLiteral("cbocq"), true, this);
-        termBox = bankChoiceBox(QStringLiteral("cbolx"), false, this);
-        directionBox->setEditText(shown(stored_.value(Direction)));
-        termBox->setEditText(shown(stored_.value(Kind)));
-        addFieldRow(grid, row++, {{QStringLiteral("存或取:"), directionBox}, {QStringLiteral("类型:"), termBox}});
-        addFieldRow(grid, row++, {{QStringLiteral("金  额:"), amountEdit}, {QStringLiteral("日期:"), dateEdit}});
-    } else {
-        pickRow(QStringLiteral("成员ID:"), memberIdLabel, QStringLiteral("成员:"), memberLabel, pickMemberButton);
-        pickRow(QStringLiteral("类型ID:"), typeIdLabel, QStringLiteral("类型:"), typeLabel, pickTypeButton);
-        addFieldRow(grid, row++, {{QStringLiteral("金额:"), amountEdit}, {QStringLiteral("日期:"), dateEdit}});
-        noteEdit = new QLineEdit(this);
-        noteEdit->setObjectName(QStringLiteral("txtMemo"));
-        setCharacterLimit(noteEdit, 20);
-        noteEdit->setText(shown(stored_.value(Note)));
-        grid->addWidget(buddyLabel(QStringLiteral("备注:"), noteEdit, this), row, 0);
-        grid->addWidget(noteEdit, row++, 1, 1, 3);
-    }
-    grid->setColumnStretch(3, 1);
+    QGridLayout* grid = buildFieldRows();
 
     saveButton = new QPushButton(QStringLiteral("保存"), this);
     saveButton->setObjectName(QStringLiteral("cmdsave"));
@@ -153,6 +127,39 @@ CorrectionForm::CorrectionForm(const QString& ledger, const QVariantList& values
 
     amountEdit->setFocus();
     amountEdit->selectAll();
+}
+
+// The fields in the order of the window the record came from: the bank's, or an entry form's.
+QGridLayout* CorrectionForm::buildFieldRows()
+{
+    auto* grid = new QGridLayout;
+    int row = 0;
+    const auto pickRow = [&](const QString& idCaption, QLabel* id, const QString& nameCaption, QLabel* name, QToolButton* b) {
+        addFieldRow(grid, row, {{idCaption, id}, {nameCaption, name}});
+        grid->addWidget(b, row++, 4);
+    };
+    if (bank_) {
+        pickRow(QStringLiteral("银行ID:"), typeIdLabel, QStringLiteral("银行:"), typeLabel, pickTypeButton);
+        pickRow(QStringLiteral("成员ID:"), memberIdLabel, QStringLiteral("成员:"), memberLabel, pickMemberButton);
+        directionBox = bankChoiceBox(QStringLiteral("cbocq"), true, this);
+        termBox = bankChoiceBox(QStringLiteral("cbolx"), false, this);
+        directionBox->setEditText(shown(stored_.value(Direction)));
+        termBox->setEditText(shown(stored_.value(Kind)));
+        addFieldRow(grid, row++, {{QStringLiteral("存或取:"), directionBox}, {QStringLiteral("类型:"), termBox}});
+        addFieldRow(grid, row++, {{QStringLiteral("金  额:"), amountEdit}, {QStringLiteral("日期:"), dateEdit}});
+    } else {
+        pickRow(QStringLiteral("成员ID:"), memberIdLabel, QStringLiteral("成员:"), memberLabel, pickMemberButton);
+        pickRow(QStringLiteral("类型ID:"), typeIdLabel, QStringLiteral("类型:"), typeLabel, pickTypeButton);
+        addFieldRow(grid, row++, {{QStringLiteral("金额:"), amountEdit}, {QStringLiteral("日期:"), dateEdit}});
+        noteEdit = new QLineEdit(this);
+        noteEdit->setObjectName(QStringLiteral("txtMemo"));
+        setCharacterLimit(noteEdit, 20);
+        noteEdit->setText(shown(stored_.value(Note)));
+        grid->addWidget(buddyLabel(QStringLiteral("备注:"), noteEdit, this), row, 0);
+        grid->addWidget(noteEdit, row++, 1, 1, 3);
+    }
+    grid->setColumnStretch(3, 1);
+    return grid;
 }
 
 void CorrectionForm::saveCorrection()

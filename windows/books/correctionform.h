@@ -7,6 +7,7 @@
 
 class QComboBox;
 class QDateEdit;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -28,6 +29,7 @@ public:
     CorrectionForm(const QString& ledger, const QVariantList& values, Saver save, QWidget* parent = nullptr);
 
 private:
+    QGridLayout* buildFieldRows();
     void saveCorrection();
     // What the form holds, in the ledger's field order. A control still showing what was read keeps
     // the value as stored (its kind, or an empty field, included).

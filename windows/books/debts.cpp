@@ -213,18 +213,18 @@ Money DebtsWindow::numericValue(const QString& text)
     return Money::parse(m.captured(0)).value_or(Money());
 }
 
-void DebtsWindow::setButtons(bool sta)
+void DebtsWindow::setButtons(bool browsing)
 {
-    addButton->setEnabled(sta);
-    editButton->setVisible(sta);
-    saveButton->setVisible(!sta);
-    cancelButton->setEnabled(!sta);
-    deleteButton->setEnabled(sta);
+    addButton->setEnabled(browsing);
+    editButton->setVisible(browsing);
+    saveButton->setVisible(!browsing);
+    cancelButton->setEnabled(!browsing);
+    deleteButton->setEnabled(browsing);
     // Bound boxes take input only while editing: what is typed while browsing would never be saved.
-    creditorEdit->setReadOnly(sta);
-    amountEdit->setReadOnly(sta);
-    repaymentLogEdit->setReadOnly(sta);
-    debtKindBox->setEnabled(!sta);
+    creditorEdit->setReadOnly(browsing);
+    amountEdit->setReadOnly(browsing);
+    repaymentLogEdit->setReadOnly(browsing);
+    debtKindBox->setEnabled(!browsing);
 }
 
 void DebtsWindow::addDebt()

@@ -27,7 +27,7 @@ public:
     ~DebtsWindow() override;
 
     // true: browse; false: editing a new loan or a repayment.
-    void setButtons(bool sta);
+    void setButtons(bool browsing);
 
     // The numeric value of a text: its longest leading part that reads as a number, blanks anywhere
     // ignored; no such part (an empty text, "-") gives 0. "1.5.2" gives 1.5, "-30" gives -30.

@@ -44,33 +44,7 @@ EntryForm::EntryForm(Store& store, const EntryFormKind& kind, QWidget* parent)
                                        {[this] { doAddNew(); }, [this] { doUpdate(); }, [this] { doCancel(); },
                                         [this] { doDelete(); }, [this] { doExit(); }});
 
-    auto* fieldsFrame = new QFrame(this);
-    fieldsFrame->setObjectName(QStringLiteral("Frame1"));
-    fieldsFrame->setFrameStyle(QFrame::Box | QFrame::Sunken);
-
-    memberIdLabel = valueBox(QStringLiteral("lblcyID"), QStringLiteral("成员ID"), 1200, fieldsFrame);
-    memberLabel = valueBox(QStringLiteral("lblcy"), QStringLiteral("成员"), 1200, fieldsFrame);
-    pickMemberButton = Toolbars::lookupButton(QStringLiteral("cmdfindt"), QStringLiteral("查找成员"), fieldsFrame);
-    typeIdLabel = valueBox(QStringLiteral("lbllxID"), QStringLiteral("类型ID"), 1200, fieldsFrame);
-    typeLabel = valueBox(QStringLiteral("lbllx"), QStringLiteral("类型"), 1200, fieldsFrame);
-    pickTypeButton = Toolbars::lookupButton(QStringLiteral("cmdfindo"), kind.typeTip, fieldsFrame);
-    amountEdit = new QLineEdit(fieldsFrame);
-    amountEdit->setObjectName(QStringLiteral("txtJe"));
-    amountEdit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    noteEdit = new QLineEdit(fieldsFrame);
-    noteEdit->setObjectName(QStringLiteral("txtMemo"));
-    setCharacterLimit(noteEdit, 20);
-    dateEdit = datePicker(QStringLiteral("dpDate"), App::today(), fieldsFrame);
-
-    auto* grid = new QGridLayout(fieldsFrame);
-    addFieldRow(grid, 0, {{QStringLiteral("成员ID:"), memberIdLabel}, {QStringLiteral("成员:"), memberLabel}});
-    grid->addWidget(pickMemberButton, 0, 4);
-    addFieldRow(grid, 1, {{QStringLiteral("类型ID:"), typeIdLabel}, {QStringLiteral("类型:"), typeLabel}});
-    grid->addWidget(pickTypeButton, 1, 4);
-    addFieldRow(grid, 2, {{QStringLiteral("金额:"), amountEdit}, {QStringLiteral("日期:"), dateEdit}});
-    grid->addWidget(buddyLabel(QStringLiteral("备注:"), noteEdit, fieldsFrame), 3, 0);
-    grid->addWidget(noteEdit, 3, 1, 1, 3);
-    grid->setColumnStretch(3, 1);
+    QFrame* fieldsFrame = buildFields();
 
     stagedGrid = new DataGrid(this);
     stagedGrid->setObjectName(QStringLiteral("FG"));
@@ -104,6 +78,45 @@ EntryForm::EntryForm(Store& store, const EntryFormKind& kind, QWidget* parent)
 
     // Load.
     setButtons(true);
+    loadRecords();
+}
+
+// The frame of the record's fields: member, type, amount, date and note.
+QFrame* EntryForm::buildFields()
+{
+    auto* fieldsFrame = new QFrame(this);
+    fieldsFrame->setObjectName(QStringLiteral("Frame1"));
+    fieldsFrame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+
+    memberIdLabel = valueBox(QStringLiteral("lblcyID"), QStringLiteral("成员ID"), 1200, fieldsFrame);
+    memberLabel = valueBox(QStringLiteral("lblcy"), QStringLiteral("成员"), 1200, fieldsFrame);
+    pickMemberButton = Toolbars::lookupButton(QStringLiteral("cmdfindt"), QStringLiteral("查找成员"), fieldsFrame);
+    typeIdLabel = valueBox(QStringLiteral("lbllxID"), QStringLiteral("类型ID"), 1200, fieldsFrame);
+    typeLabel = valueBox(QStringLiteral("lbllx"), QStringLiteral("类型"), 1200, fieldsFrame);
+    pickTypeButton = Toolbars::lookupButton(QStringLiteral("cmdfindo"), kind_.typeTip, fieldsFrame);
+    amountEdit = new QLineEdit(fieldsFrame);
+    amountEdit->setObjectName(QStringLiteral("txtJe"));
+    amountEdit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    noteEdit = new QLineEdit(fieldsFrame);
+    noteEdit->setObjectName(QStringLiteral("txtMemo"));
+    setCharacterLimit(noteEdit, 20);
+    dateEdit = datePicker(QStringLiteral("dpDate"), App::today(), fieldsFrame);
+
+    auto* grid = new QGridLayout(fieldsFrame);
+    addFieldRow(grid, 0, {{QStringLiteral("成员ID:"), memberIdLabel}, {QStringLiteral("成员:"), memberLabel}});
+    grid->addWidget(pickMemberButton, 0, 4);
+    addFieldRow(grid, 1, {{QStringLiteral("类型ID:"), typeIdLabel}, {QStringLiteral("类型:"), typeLabel}});
+    grid->addWidget(pickTypeButton, 1, 4);
+    addFieldRow(grid, 2, {{QStringLiteral("金额:"), amountEdit}, {QStringLiteral("日期:"), dateEdit}});
+    grid->addWidget(buddyLabel(QStringLiteral("备注:"), noteEdit, fieldsFrame), 3, 0);
+    grid->addWidget(noteEdit, 3, 1, 1, 3);
+    grid->setColumnStretch(3, 1);
+    return fieldsFrame;
+}
+
+// The staged (or invested) records, in the grid and bound to the fields.
+void EntryForm::loadRecords()
+{
     try {
         rs_.open(store_, editedTable());
     } catch (const std::exception& e) {
@@ -130,15 +143,15 @@ EntryForm::~EntryForm()
         unload();
 }
 
-void EntryForm::setButtons(bool sta)
+void EntryForm::setButtons(bool browsing)
 {
-    Toolbars::setEditingState(toolbar, sta, kind_.exitFollowsState);
+    Toolbars::setEditingState(toolbar, browsing, kind_.exitFollowsState);
     // What is typed or picked outside an edit would never reach the file: the boxes take input and
     // the lookups work only while a record is being added.
-    amountEdit->setReadOnly(sta);
-    noteEdit->setReadOnly(sta);
-    pickMemberButton->setEnabled(!sta);
-    pickTypeButton->setEnabled(!sta);
+    amountEdit->setReadOnly(browsing);
+    noteEdit->setReadOnly(browsing);
+    pickMemberButton->setEnabled(!browsing);
+    pickTypeButton->setEnabled(!browsing);
 }
 
 void EntryForm::doAddNew()

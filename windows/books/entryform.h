@@ -7,6 +7,7 @@
 #include "datawindow.h"
 
 class QDateEdit;
+class QFrame;
 class QLabel;
 class QLineEdit;
 class QToolBar;
@@ -38,12 +39,14 @@ public:
     ~EntryForm() override;
 
     // true: browse; false: a record is being added.
-    void setButtons(bool sta);
+    void setButtons(bool browsing);
 
     void done(int r) override;
 
 
 private:
+    QFrame* buildFields();
+    void loadRecords();
     void doAddNew();
     void doUpdate();
     void doCancel();

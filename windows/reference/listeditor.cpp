@@ -217,23 +217,23 @@ void ListEditor::bindTxt()
     }
 }
 
-void ListEditor::setButtons(bool sta)
+void ListEditor::setButtons(bool browsing)
 {
-    browsing_ = sta;
-    addButton->setEnabled(sta);
-    cancelButton->setEnabled(!sta);
-    deleteButton->setEnabled(sta);
+    browsing_ = browsing;
+    addButton->setEnabled(browsing);
+    cancelButton->setEnabled(!browsing);
+    deleteButton->setEnabled(browsing);
     if (kind_.swapEditSave) {
-        editButton->setVisible(sta);
-        saveButton->setVisible(!sta);
+        editButton->setVisible(browsing);
+        saveButton->setVisible(!browsing);
     } else {
-        editButton->setEnabled(sta);
-        saveButton->setEnabled(!sta);
+        editButton->setEnabled(browsing);
+        saveButton->setEnabled(!browsing);
     }
     // Typing while browsing would change nothing that could be saved: the boxes only take text
     // while a row is being added or edited.
     for (QLineEdit* box : std::as_const(fieldEdits))
-        box->setReadOnly(sta);
+        box->setReadOnly(browsing);
 }
 
 void ListEditor::addEntry()

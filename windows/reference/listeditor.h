@@ -72,7 +72,7 @@ private:
     void layOutButtonsBelow();
     void layOutButtonsBeside();
     void formLoad();
-    void setButtons(bool sta);
+    void setButtons(bool browsing);
     void bindTxt();
     void formQueryUnload();
 
