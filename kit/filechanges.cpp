@@ -1,6 +1,7 @@
 #include "filechanges.h"
 
 #include "connection.h"
+#include "ledger.h"
 
 #include "app.h"
 
@@ -66,7 +67,7 @@ void watch(Connection& conn)
 
 QStringList noFigures()
 {
-    return {QStringLiteral("设置"), QStringLiteral("收入临时"), QStringLiteral("支出临时")};
+    return {QStringLiteral("设置"), Ledger(Ledger::Income).stagingTable(), Ledger(Ledger::Expense).stagingTable()};
 }
 
 void follow(QObject* window, std::function<void()> reload, const QStringList& ignored)

@@ -295,7 +295,7 @@ int main(int argc, char** argv)
     {
         // Correcting a posted record: the form over the first income record.
         if (const auto values = LedgerRows::read(App::conn, QStringLiteral("收入帐"), 1)) {
-            CorrectionForm form(QStringLiteral("收入帐"), *values, {}, main);
+            CorrectionForm form(Ledger::Income, *values, {}, main);
             shoot(&form, QStringLiteral("frmCorrect"));
         }
     }

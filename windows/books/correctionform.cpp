@@ -39,10 +39,10 @@ QString shown(const QVariant& v)
     return v.toString();
 }
 
-const EntryFormKind* entryKindOf(const QString& ledger)
+const EntryFormKind* entryKindOf(Ledger ledger)
 {
     for (const EntryFormKind& k : kEntryForms)
-        if (k.ledger.table() == ledger)
+        if (k.ledger == ledger)
             return &k;
     return nullptr;
 }
@@ -61,11 +61,11 @@ QDateEdit* dateBox(const QString& name, const QVariant& stored, QWidget* parent)
 
 }  // namespace
 
-CorrectionForm::CorrectionForm(const QString& ledger, const QVariantList& values, Saver save, QWidget* parent)
+CorrectionForm::CorrectionForm(Ledger ledger, const QVariantList& values, Saver save, QWidget* parent)
     : DataWindow(QStringLiteral("frmCorrect"), parent), ledger_(ledger), stored_(values), save_(std::move(save)),
-      bank_(ledger == QStringLiteral("银行帐"))
+      bank_(ledger == Ledger::Bank)
 {
-    setWindowTitle(QStringLiteral("修改%1记录").arg(ledger));
+    setWindowTitle(QStringLiteral("修改%1记录").arg(ledger.table()));
     while (stored_.size() < 6)
         stored_ << QVariant();
     setFont(songFont(9));
@@ -175,7 +175,7 @@ void CorrectionForm::saveCorrection()
                                             amountEdit);
     if (passed && checkNoControlCharacters(this) && save_ && save_(values())) {
         // A corrected expense may take its type over the month's budget: said once, nothing refused.
-        if (ledger_ == QStringLiteral("支出帐"))
+        if (ledger_ == Ledger::Expense)
             warnOverBudget({{memberIdLabel->text(), typeIdLabel->text(), dateEdit->date().toString(QStringLiteral("yyyy-MM"))}});
         accept();
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "datawindow.h"
+#include "ledger.h"
 
 #include <QVariantList>
 #include <functional>
@@ -26,7 +27,7 @@ class CorrectionForm : public DataWindow {
 public:
     using Saver = std::function<bool(const QVariantList& values)>;
     // `values`: the record as read, in the ledger's field order.
-    CorrectionForm(const QString& ledger, const QVariantList& values, Saver save, QWidget* parent = nullptr);
+    CorrectionForm(Ledger ledger, const QVariantList& values, Saver save, QWidget* parent = nullptr);
 
 private:
     QGridLayout* buildFieldRows();
@@ -36,7 +37,7 @@ private:
     QVariantList values() const;
     QVariant kept(int field, const QString& shown) const;
 
-    QString ledger_;
+    Ledger ledger_;
     QVariantList stored_;
     Saver save_;
     bool bank_ = false;

@@ -140,7 +140,7 @@ void LedgerQuery::correctCurrent()
         return;
     }
     CorrectionForm form(
-        ledger_, *before,
+        kind_.ledger, *before,
         [&](const QVariantList& to) {
             std::optional<QVariantList> after;
             try {
