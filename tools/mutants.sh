@@ -48,6 +48,9 @@ testsOf() {
     household/billposting.cpp) echo "test_db StatementPosting.*" "test_books BillImportTest.*:StatementImportTest.*" ;;
     file/fileschema.cpp) echo "test_db Backups.*:FileVersions.*" "test_shell FileSafety.*" ;;
     file/money.cpp) echo "test_db -CrashSafety.*" "test_books AmountTest.*:EntryTest.*:BillImportTest.*" "test_reports StatisticsTest.*:QueryTest.*" ;;
+    file/recordset.cpp|file/resultreader.cpp) echo "test_db Recordset*:Sync*" "test_reports QueryTest.*:CorrectionsTest.*:SearchTest.*:StatisticsTest.*" "test_shell Grid*" ;;
+    household/editablerows.cpp) echo "test_db Recordset*:Sync*" "test_books EntryTest.*:BankTest.*:DebtsTest.*:AmountTest.*" "test_reference ListEditorTest.*" ;;
+    household/ledgerlisting.cpp|household/storerows.cpp) echo "test_db Recordset*" "test_reports QueryTest.*:CorrectionsTest.*:SearchTest.*:StatisticsTest.*" "test_books EntryTest.*:BankTest.*:DebtsTest.*" "test_reference ListEditorTest.*" ;;
     kit/inputs.cpp) echo "test_books AmountTest.*:EntryTest.*:BankTest.*:DebtsTest.*" "test_shell ControlCharacters.*" "test_reference ListEditorTest.*" ;;
     *) echo "test_db -CrashSafety.*" "test_shell *" "test_reference *" "test_books *" "test_reports *" ;;
   esac
