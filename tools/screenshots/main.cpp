@@ -287,7 +287,7 @@ int main(int argc, char** argv)
         w->close();
         delete w;
     }
-    if (QDialog* due = DueWindow::showIfDue(main)) {
+    if (QDialog* due = DueWindow::showIfDue(App::store(), main)) {
         // What a login finds due of the recurring records.
         shoot(due, QStringLiteral("frmDue"));
         delete due;
@@ -319,7 +319,7 @@ int main(int argc, char** argv)
         }
     }
     {
-        Picker find(QStringLiteral("成员"), QStringLiteral("ID"), QStringLiteral("姓名"), main);
+        Picker find(App::store(), ReferenceList::Members, main);
         shoot(&find, QStringLiteral("frmFind"));
     }
     {

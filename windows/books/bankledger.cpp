@@ -6,6 +6,7 @@
 #include "inputs.h"
 #include "valuelabel.h"
 #include "session.h"
+#include "store.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -153,8 +154,8 @@ void BankLedger::showRow()
 {
     if (!rs_.isOpen() || rs_.editMode() != Recordset::EditNone || rs_.position() < 0 || rs_.position() >= rs_.rowCount())
         return;
-    bankLabel->setText(Picker::nameOf(QStringLiteral("银行"), QStringLiteral("开户行"), rs_.text(QStringLiteral("银行ID"))));
-    memberLabel->setText(Picker::nameOf(QStringLiteral("成员"), QStringLiteral("姓名"), rs_.text(QStringLiteral("成员ID"))));
+    bankLabel->setText(App::store().nameOf(ReferenceList::Banks, rs_.text(QStringLiteral("银行ID"))));
+    memberLabel->setText(App::store().nameOf(ReferenceList::Members, rs_.text(QStringLiteral("成员ID"))));
     directionBox->setEditText(rs_.text(QStringLiteral("存或取")));
     termBox->setEditText(rs_.text(QStringLiteral("类型")));
     if (const QDate d = QDate::fromString(rs_.text(QStringLiteral("日期")), Qt::ISODate); d.isValid())
@@ -217,13 +218,13 @@ void BankLedger::doDelete()
 
 void BankLedger::pickBank()
 {
-    Picker::pickInto(this, QStringLiteral("银行"), QStringLiteral("开户行"), bankIdLabel, bankLabel);
+    Picker::pickInto(App::store(), ReferenceList::Banks, this, bankIdLabel, bankLabel);
     amountEdit->setFocus();
 }
 
 void BankLedger::pickMember()
 {
-    Picker::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), memberIdLabel, memberLabel);
+    Picker::pickInto(App::store(), ReferenceList::Members, this, memberIdLabel, memberLabel);
 }
 
 void BankLedger::done(int r)

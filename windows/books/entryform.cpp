@@ -11,6 +11,7 @@
 #include "inputs.h"
 #include "valuelabel.h"
 #include "session.h"
+#include "store.h"
 
 #include <QAction>
 #include <QDateEdit>
@@ -198,19 +199,19 @@ void EntryForm::doExit()
             showDbError(e, QStringLiteral("入帐没有成功，记录仍保留在本窗口中。"));
             return;
         }
-        warnOverBudget(touched);
+        warnOverBudget(App::store(), touched);
     }
     done(QDialog::Accepted);
 }
 
 void EntryForm::pickMember()
 {
-    Picker::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), memberIdLabel, memberLabel);
+    Picker::pickInto(App::store(), ReferenceList::Members, this, memberIdLabel, memberLabel);
 }
 
 void EntryForm::pickType()
 {
-    Picker::pickInto(this, kind_.typeTable, QStringLiteral("类型"), typeIdLabel, typeLabel);
+    Picker::pickInto(App::store(), *ReferenceList::ofTable(kind_.typeTable), this, typeIdLabel, typeLabel);
     amountEdit->setFocus();
 }
 

@@ -12,6 +12,8 @@
 #include "app.h"
 #include "inputs.h"
 #include "valuelabel.h"
+#include "session.h"
+#include "store.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -88,14 +90,14 @@ CorrectionForm::CorrectionForm(const QString& ledger, const QVariantList& values
     installAmountBox(amountEdit, false, !bank_);
 
     const QString otherTable = bank_ ? QStringLiteral("银行") : (kind ? kind->typeTable : QString());
-    const QString otherName = bank_ ? QStringLiteral("开户行") : QStringLiteral("类型");
+    const std::optional<ReferenceList> otherList = ReferenceList::ofTable(otherTable);
     const int memberField = bank_ ? BankMember : Member, otherField = bank_ ? Bank : Type;
     for (QLabel* l : {memberIdLabel, memberLabel, typeIdLabel, typeLabel})
         l->setTextFormat(Qt::PlainText);
     memberIdLabel->setText(shown(stored_.value(memberField)));
-    memberLabel->setText(Picker::nameOf(QStringLiteral("成员"), QStringLiteral("姓名"), memberIdLabel->text()));
+    memberLabel->setText(App::store().nameOf(ReferenceList::Members, memberIdLabel->text()));
     typeIdLabel->setText(shown(stored_.value(otherField)));
-    typeLabel->setText(Picker::nameOf(otherTable, otherName, typeIdLabel->text()));
+    typeLabel->setText(otherList ? App::store().nameOf(*otherList, typeIdLabel->text()) : QString());
     amountEdit->setText(shown(stored_.value(bank_ ? BankAmount : Amount)));
     dateEdit = dateBox(bank_ ? QStringLiteral("dpdate") : QStringLiteral("dpDate"), stored_.value(bank_ ? BankDate : Date), this);
 
@@ -142,10 +144,11 @@ CorrectionForm::CorrectionForm(const QString& ledger, const QVariantList& values
     layout->addLayout(buttons);
 
     connect(pickMemberButton, &QToolButton::clicked, this, [this] {
-        Picker::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), memberIdLabel, memberLabel);
+        Picker::pickInto(App::store(), ReferenceList::Members, this, memberIdLabel, memberLabel);
     });
-    connect(pickTypeButton, &QToolButton::clicked, this, [this, otherTable, otherName] {
-        Picker::pickInto(this, otherTable, otherName, typeIdLabel, typeLabel);
+    connect(pickTypeButton, &QToolButton::clicked, this, [this, otherList] {
+        if (otherList)
+            Picker::pickInto(App::store(), *otherList, this, typeIdLabel, typeLabel);
         amountEdit->setFocus();
     });
     connect(saveButton, &QPushButton::clicked, this, [this] { saveCorrection(); });
@@ -169,7 +172,7 @@ void CorrectionForm::saveCorrection()
     if (passed && checkNoControlCharacters(this) && save_ && save_(values())) {
         // A corrected expense may take its type over the month's budget: said once, nothing refused.
         if (ledger_ == QStringLiteral("支出帐"))
-            warnOverBudget({{memberIdLabel->text(), typeIdLabel->text(), dateEdit->date().toString(QStringLiteral("yyyy-MM"))}});
+            warnOverBudget(App::store(), {{memberIdLabel->text(), typeIdLabel->text(), dateEdit->date().toString(QStringLiteral("yyyy-MM"))}});
         accept();
     }
 }

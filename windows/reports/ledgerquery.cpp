@@ -10,6 +10,7 @@
 #include "inputs.h"
 #include "valuelabel.h"
 #include "session.h"
+#include "store.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -260,12 +261,12 @@ bool LedgerQuery::eventFilter(QObject* o, QEvent* e)
 
 void LedgerQuery::pickMember()
 {
-    Picker::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), memberIdLabel, memberLabel);
+    Picker::pickInto(App::store(), ReferenceList::Members, this, memberIdLabel, memberLabel);
 }
 
 void LedgerQuery::pickOther()
 {
-    Picker::pickInto(this, QString::fromUtf8(kind_.otherTable), QString::fromUtf8(kind_.otherNameField), otherIdLabel, otherLabel);
+    Picker::pickInto(App::store(), *ReferenceList::ofTable(QString::fromUtf8(kind_.otherTable)), this, otherIdLabel, otherLabel);
 }
 
 void LedgerQuery::runQuery()

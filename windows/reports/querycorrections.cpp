@@ -5,6 +5,7 @@
 #include "app.h"
 #include "undo.h"
 #include "session.h"
+#include "store.h"
 
 #include <QAction>
 #include <QBoxLayout>
@@ -155,7 +156,7 @@ void LedgerQuery::correctCurrent()
                 return false;
             }
             if (!LedgerRows::sameValues(*before, *after))
-                Undo::pushCorrection(ledger_, key, *before, *after);
+                Undo::pushCorrection(App::store(), ledger_, key, *before, *after);
             try {
                 rs_.refreshRow(row);
             } catch (const std::exception& e) {
@@ -189,7 +190,7 @@ void LedgerQuery::deleteCurrentRecord()
         return;
     }
     if (binId >= 0)
-        Undo::pushDeletion(ledger_, key, binId, QVariantList{resultSerial_, row});
+        Undo::pushDeletion(App::store(), ledger_, key, binId, QVariantList{resultSerial_, row});
     rs_.removeRow(row);
     totalAgain();
 }
