@@ -6,8 +6,8 @@
 #include "mainwindow.h"
 #include "passwords.h"
 #include "pictures.h"
-#include "recordset.h"
 #include "session.h"
+#include "store.h"
 
 #include <QAbstractButton>
 #include <QCloseEvent>
@@ -68,11 +68,31 @@ LoginWindow::LoginWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     setPalette(pal);
     setAutoFillBackground(true);
 
-    Image1 = new PictureButton(Pictures::loginPicture(), this);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setToolTip(QStringLiteral("点击这里可以查看超级用户帐号及密码"));
-    Image1->setAccessibleName(Image1->toolTip());
-    Image1->setFixedSize(twips(1755), twips(2040));
+    buildControls();
+    buildLayout();
+    connect(okButton, &QPushButton::clicked, this, &LoginWindow::logIn);
+    connect(cancelButton, &QPushButton::clicked, this, &LoginWindow::quit);
+    connect(pictureButton, &QAbstractButton::clicked, this, &LoginWindow::showAdministratorHint);
+    setTabOrder(memberBox, passwordEdit);
+    setTabOrder(passwordEdit, okButton);
+    setTabOrder(okButton, cancelButton);
+    setTabOrder(cancelButton, pictureButton);
+    guardTextInput(this);
+    openAndListMembers();
+    showStartNote();
+    memberBox->setCurrentIndex(-1);
+    memberBox->clearEditText();
+    memberBox->setFocus();
+}
+
+// The picture, the name and password, the two buttons and the note on how to begin.
+void LoginWindow::buildControls()
+{
+    pictureButton = new PictureButton(Pictures::loginPicture(), this);
+    pictureButton->setObjectName(QStringLiteral("Image1"));
+    pictureButton->setToolTip(QStringLiteral("点击这里可以查看超级用户帐号及密码"));
+    pictureButton->setAccessibleName(pictureButton->toolTip());
+    pictureButton->setFixedSize(twips(1755), twips(2040));
 
     memberBox = new QComboBox(this);
     memberBox->setObjectName(QStringLiteral("cbouser"));
@@ -89,12 +109,6 @@ LoginWindow::LoginWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     passwordEdit->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
     setCharacterLimit(passwordEdit, 6);
     passwordEdit->setFont(songFont(12));
-    QLabel* memberCaption = buddyLabel(QStringLiteral("用户名："), memberBox, this);
-    memberCaption->setObjectName(QStringLiteral("Label1"));
-    memberCaption->setFont(songFont(12));
-    QLabel* passwordCaption = buddyLabel(QStringLiteral("密  码："), passwordEdit, this);
-    passwordCaption->setObjectName(QStringLiteral("Label2"));
-    passwordCaption->setFont(songFont(12));
 
     okButton = new QPushButton(QStringLiteral("确定{&O}"), this);
     okButton->setObjectName(QStringLiteral("Command1"));
@@ -105,9 +119,26 @@ LoginWindow::LoginWindow(QWidget* parent) : QWidget(parent, Qt::Window)
         b->setAutoDefault(false);
         b->setDefault(false);
     }
-    connect(okButton, &QPushButton::clicked, this, &LoginWindow::logIn);
-    connect(cancelButton, &QPushButton::clicked, this, &LoginWindow::quit);
-    connect(Image1, &QAbstractButton::clicked, this, &LoginWindow::showAdministratorHint);
+    // How to begin, on a book that has no members yet (a first start).
+    startNoteLabel = new QLabel(QStringLiteral("这是一本新账本，还没有家庭成员。请先以超级用户 %1（密码 %2）登录，"
+                                         "再在“期初设置[F]”→“成员信息”里录入家庭成员。")
+                              .arg(kSuperName, kSuperPassword),
+                          this);
+    startNoteLabel->setObjectName(QStringLiteral("lblStart"));
+    startNoteLabel->setFont(songFont(10));
+    startNoteLabel->setWordWrap(true);
+    startNoteLabel->setContentsMargins(twips(150), twips(60), twips(150), twips(120));
+    startNoteLabel->hide();
+}
+
+void LoginWindow::buildLayout()
+{
+    QLabel* memberCaption = buddyLabel(QStringLiteral("用户名："), memberBox, this);
+    memberCaption->setObjectName(QStringLiteral("Label1"));
+    memberCaption->setFont(songFont(12));
+    QLabel* passwordCaption = buddyLabel(QStringLiteral("密  码："), passwordEdit, this);
+    passwordCaption->setObjectName(QStringLiteral("Label2"));
+    passwordCaption->setFont(songFont(12));
 
     auto* fields = new QGridLayout;
     fields->setVerticalSpacing(twips(180));
@@ -125,34 +156,13 @@ LoginWindow::LoginWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     right->addLayout(buttons);
     auto* row = new QHBoxLayout;
     row->setSpacing(0);
-    row->addWidget(Image1, 0, Qt::AlignLeft | Qt::AlignTop);
+    row->addWidget(pictureButton, 0, Qt::AlignLeft | Qt::AlignTop);
     row->addLayout(right, 1);
-    // How to begin, on a book that has no members yet (a first start).
-    startNoteLabel = new QLabel(QStringLiteral("这是一本新账本，还没有家庭成员。请先以超级用户 %1（密码 %2）登录，"
-                                         "再在“期初设置[F]”→“成员信息”里录入家庭成员。")
-                              .arg(kSuperName, kSuperPassword),
-                          this);
-    startNoteLabel->setObjectName(QStringLiteral("lblStart"));
-    startNoteLabel->setFont(songFont(10));
-    startNoteLabel->setWordWrap(true);
-    startNoteLabel->setContentsMargins(twips(150), twips(60), twips(150), twips(120));
-    startNoteLabel->hide();
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addLayout(row);
     layout->addWidget(startNoteLabel);
-
-    setTabOrder(memberBox, passwordEdit);
-    setTabOrder(passwordEdit, okButton);
-    setTabOrder(okButton, cancelButton);
-    setTabOrder(cancelButton, Image1);
-    guardTextInput(this);
-    Addcbo();
-    showStartNote();
-    memberBox->setCurrentIndex(-1);
-    memberBox->clearEditText();
-    memberBox->setFocus();
 }
 
 LoginWindow::~LoginWindow()
@@ -160,7 +170,7 @@ LoginWindow::~LoginWindow()
     unload();
 }
 
-void LoginWindow::Addcbo()
+void LoginWindow::openAndListMembers()
 {
     if (!App::openConn())
         return;
@@ -172,12 +182,7 @@ void LoginWindow::fillNames()
 {
     memberBox->clear();
     try {
-        Recordset rs;
-        rs.open(App::conn, QStringLiteral("select 姓名 from 成员"), Recordset::ReadOnly);
-        while (!rs.eof()) {
-            memberBox->addItem(rs.text(QStringLiteral("姓名")));
-            rs.moveNext();
-        }
+        memberBox->addItems(App::store().memberNames());
     } catch (const std::exception& e) {
         // The names are only a convenience: a member can still type theirs.
         showDbError(e, QStringLiteral("无法读取成员名单。"));
@@ -194,11 +199,11 @@ void LoginWindow::showStartNote()
 
 void LoginWindow::logIn()
 {
-    Pass();
+    checkPassword();
     passwordEdit->clear();
 }
 
-void LoginWindow::Pass()
+void LoginWindow::checkPassword()
 {
     const QString u = memberBox->currentText();
     const QString p = passwordEdit->text();
@@ -207,27 +212,16 @@ void LoginWindow::Pass()
         openMain();
         return;
     }
-    // No member has an empty name; the name is a bound value, so no typed text can change what the
-    // statement matches. The file keeps each password as a salted hash of it without letter case:
-    // the typed one is checked against the hashes of the members of that name (letter case aside).
-    if (u.isEmpty()) {
-        refuse();
-        return;
-    }
     QString name;
     try {
-        Recordset rs;
-        rs.open(App::conn, QStringLiteral("select 姓名, 密码 from 成员 where 姓名=?"), {u}, Recordset::ReadOnly);
-        for (; !rs.bof() && !rs.eof() && name.isEmpty(); rs.moveNext())
-            if (Passwords::matches(rs.text(QStringLiteral("密码")), p))
-                name = rs.text(QStringLiteral("姓名"));
-        if (name.isEmpty()) {
-            refuse();
-            return;
-        }
+        name = App::store().memberWithPassword(u, p);
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("无法核对用户名和密码。"));
         passwordEdit->setFocus();
+        return;
+    }
+    if (name.isEmpty()) {
+        refuse();
         return;
     }
     App::curUser = QStringLiteral("当前用户：") + name;

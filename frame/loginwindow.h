@@ -35,10 +35,13 @@ protected:
     void showEvent(QShowEvent* e) override;
 
 private:
-    void Addcbo();
+    void buildControls();
+    void buildLayout();
+    // Opens the file; the members it lists.
+    void openAndListMembers();
     void fillNames();
     void showStartNote();
-    void Pass();
+    void checkPassword();
     void refuse();
     void openMain();
     void logIn();
@@ -50,7 +53,7 @@ private:
     QLineEdit* passwordEdit = nullptr;
     QPushButton* okButton = nullptr;
     QPushButton* cancelButton = nullptr;
-    QAbstractButton* Image1 = nullptr;
+    QAbstractButton* pictureButton = nullptr;  // the super-user's hint when clicked
     QLabel* startNoteLabel = nullptr;
     QPointer<MainWindow> main_;
     bool loaded_ = false;

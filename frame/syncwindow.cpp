@@ -6,6 +6,7 @@
 #include "syncrecorder.h"
 #include "valuelabel.h"
 #include "session.h"
+#include "store.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -47,7 +48,7 @@ QString summary(const Sync::Report& r)
 
 void quietRun()
 {
-    if (!App::conn.isOpen() || !Sync::settings(App::conn).configured())
+    if (!App::conn.isOpen() || !App::store().syncSettings().configured())
         return;
     runNow();
 }
@@ -74,7 +75,7 @@ Sync::Report runNow()
     if (g_running)
         return {};
     g_running = true;
-    const Sync::Report r = Sync::run(App::conn);
+    const Sync::Report r = App::store().sync();
     g_running = false;
     g_lastRun = summary(r);
     for (const QString& refused : r.refused)
@@ -115,15 +116,15 @@ void afterLogin(QWidget* mainWindow)
 
 void beforeClose()
 {
-    if (!g_automatic || !App::conn.isOpen() || Sync::pendingCount(App::conn) == 0 || !Sync::settings(App::conn).configured())
+    if (!g_automatic || !App::conn.isOpen() || App::store().pendingSyncChanges() == 0 || !App::store().syncSettings().configured())
         return;
-    const Sync::Report r = Sync::run(App::conn, Sync::Mode::SendOnly);
+    const Sync::Report r = App::store().sync(Sync::Mode::SendOnly);
     g_lastRun = summary(r);
 }
 
 }  // namespace SyncService
 
-SyncWindow::SyncWindow(QWidget* parent) : DataWindow(QStringLiteral("frmSync"), parent)
+SyncWindow::SyncWindow(Store& store, QWidget* parent) : DataWindow(QStringLiteral("frmSync"), parent), store_(store)
 {
     setWindowTitle(QStringLiteral("同步"));
     setFont(songFont(9));
@@ -191,10 +192,14 @@ SyncWindow::SyncWindow(QWidget* parent) : DataWindow(QStringLiteral("frmSync"), 
     connect(syncButton, &QPushButton::clicked, this, [this] { syncNow(); });
     connect(closeButton, &QPushButton::clicked, this, &QDialog::accept);
 
-    const Sync::Settings s = Sync::settings(App::conn);
-    folderEdit->setText(QDir::toNativeSeparators(s.folder));
-    // A name given on another computer (this file is a copy) is not this computer's.
-    nameEdit->setText(s.thisComputer ? s.machine : QString());
+    try {
+        const Sync::Settings s = store_.syncSettings();
+        folderEdit->setText(QDir::toNativeSeparators(s.folder));
+        // A name given on another computer (this file is a copy) is not this computer's.
+        nameEdit->setText(s.thisComputer ? s.machine : QString());
+    } catch (const std::exception& e) {
+        showDbError(e, QStringLiteral("无法读取同步设置。"));
+    }
     loadLog();
     showState();
 }
@@ -229,7 +234,7 @@ void SyncWindow::saveSettings()
     }
     QString why;
     try {
-        why = Sync::configure(App::conn, folder, name);
+        why = store_.configureSync(folder, name);
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("同步设置没有保存。"));
         return;
@@ -255,7 +260,7 @@ void SyncWindow::syncNow()
 void SyncWindow::loadLog()
 {
     try {
-        rs_.open(App::conn, Sync::logQuery(), {}, Recordset::ReadOnly);
+        store_.openSyncLog(rs_);
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("无法读取同步记录。"));
     }
@@ -266,12 +271,15 @@ void SyncWindow::loadLog()
 
 void SyncWindow::showState()
 {
-    const Sync::Settings s = Sync::settings(App::conn);
     QString text;
-    if (!s.configured())
-        text = QStringLiteral("还没有设置同步");
-    else
-        text = QStringLiteral("待发送 %1 个变更").arg(Sync::pendingCount(App::conn));
+    try {
+        if (!store_.syncSettings().configured())
+            text = QStringLiteral("还没有设置同步");
+        else
+            text = QStringLiteral("待发送 %1 个变更").arg(store_.pendingSyncChanges());
+    } catch (const std::exception& e) {
+        showDbError(e, QStringLiteral("无法读取同步设置。"));
+    }
     if (!SyncService::lastRun().isEmpty())
         text += QStringLiteral("；") + SyncService::lastRun();
     stateLabel->setText(text);
@@ -279,6 +287,6 @@ void SyncWindow::showState()
 
 void registerSyncWindow()
 {
-    App::registerWindow(QStringLiteral("frmSync"), [](Store&, QWidget* p) -> QDialog* { return new SyncWindow(p); });
+    App::registerWindow(QStringLiteral("frmSync"), [](Store& store, QWidget* p) -> QDialog* { return new SyncWindow(store, p); });
     App::registerAfterLogin([](Store&, QWidget* main) { SyncService::afterLogin(main); });
 }

@@ -7,6 +7,7 @@
 class DataGrid;
 class QLineEdit;
 class QPushButton;
+class Store;
 class ValueLabel;
 
 // 系统 → 同步…: the folder the family's computers share and this computer's name (kept in 设置),
@@ -14,7 +15,7 @@ class ValueLabel;
 class SyncWindow : public DataWindow {
     Q_OBJECT
 public:
-    explicit SyncWindow(QWidget* parent = nullptr);
+    explicit SyncWindow(Store& store, QWidget* parent = nullptr);
     ~SyncWindow() override;
 
 private:
@@ -32,6 +33,7 @@ private:
     QPushButton* syncButton = nullptr;
     QPushButton* closeButton = nullptr;
     DataGrid* logGrid = nullptr;
+    Store& store_;
     Recordset rs_;
 };
 

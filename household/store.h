@@ -1,10 +1,13 @@
 #pragma once
 
+#include "billposting.h"
 #include "budgets.h"
 #include "ledger.h"
 #include "ledgerlisting.h"
 #include "ledgerrows.h"
+#include "recurring.h"
 #include "referencelist.h"
+#include "sync.h"
 
 #include <QDateTime>
 #include <QList>
@@ -74,6 +77,57 @@ public:
     void openBin(Recordset& rs);
 
     // ---- the plans, the imports, the login and the sync (storebooks.cpp) ----
+
+    // The ID and name of every row of a list, as the file holds them, into the picker's grid.
+    void openPickerRows(Recordset& rs, ReferenceList list);
+
+    // A member's budgets for a month ("yyyy-MM"), by expense type; setting them replaces the month's.
+    QMap<QString, Money> budgets(const QString& memberId, const QString& month);
+    void setBudgets(const QString& memberId, const QString& month, const QMap<QString, Money>& budgets);
+    // The month before's budgets for the types this month has none for; how many were copied.
+    int copyPreviousMonthBudgets(const QString& memberId, int year, int month);
+    // The budgets that the expenses just posted took over.
+    QList<Budgets::Overrun> overruns(const QList<Budgets::Touch>& touched);
+
+    // The recurring templates, each with what it names and what stops it from being posted.
+    QList<Recurring::Template> recurringTemplates();
+    Recurring::Names recurringNames(const Recurring::Template& t);
+    QString recurringProblem(const Recurring::Template& t);
+    // A new template (id 0) gets its id.
+    void saveRecurring(Recurring::Template& t);
+    void removeRecurring(qint64 id);
+    // The occurrences due up to `until`, each marked where a record entered by hand seems to be it.
+    QList<Recurring::Due> dueUntil(const QDate& until);
+    // All of them or none: an occurrence posted or skipped before refuses the lot (DbError::Duplicate).
+    void postRecurring(const QList<Recurring::Posting>& postings);
+    void skipRecurring(const QList<QPair<qint64, QDate>>& occurrences);
+
+    // A bill read for import: its trades imported before are marked, and for a bank's statement those
+    // that seem entered by hand.
+    void markKnownTrades(Bills::Bill& bill);
+    // The types earlier imports gave each counterparty (read as they are asked for).
+    BillPosting::RememberedTypes rememberedTypes();
+    BillPosting::Posted postBill(const Bills::Bill& bill, const BillPosting::Choices& choices);
+
+    // 撤销 of a correction: `rowid` of `ledger` back from `now` to `before`; false when it no longer
+    // holds `now`. Of a deletion: the record `binId` of the recycle bin back in its ledger (its rowid
+    // there), none when it is no longer in the bin.
+    bool undoCorrection(const QString& ledger, std::int64_t rowid, const QVariantList& now, const QVariantList& before);
+    std::optional<std::int64_t> undoDeletion(std::int64_t binId);
+
+    // The login: the members' names as the file lists them, and the name of the member `name` whose
+    // password this is (empty when none is).
+    QStringList memberNames();
+    QString memberWithPassword(const QString& name, const QString& password);
+
+    // The sync of this file with the other computers' (sync.h).
+    Sync::Settings syncSettings();
+    // Empty when the settings were kept; else why not.
+    QString configureSync(const QString& folder, const QString& machine);
+    Sync::Report sync(Sync::Mode mode = Sync::Mode::Full);
+    int pendingSyncChanges();
+    // What was sent, applied, refused and every conflict, newest first, into the window's grid.
+    void openSyncLog(Recordset& rs);
 
     // ---- the reports (storereports.cpp) ----
 

@@ -2,15 +2,15 @@
 
 #include "app.h"
 #include "datawindow.h"
-#include "session.h"
+#include "store.h"
 
-void warnOverBudget(const QList<Budgets::Touch>& touched)
+void warnOverBudget(Store& store, const QList<Budgets::Touch>& touched)
 {
     if (touched.isEmpty())
         return;
     QString message;
     try {
-        message = Budgets::overrunMessage(Budgets::overruns(App::conn, touched));
+        message = Budgets::overrunMessage(store.overruns(touched));
     } catch (const std::exception& e) {
         message = budgetCheckFailed(QStringLiteral("支出已保存"), e);
     }

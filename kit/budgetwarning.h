@@ -2,9 +2,11 @@
 
 #include "budgets.h"
 
+class Store;
+
 // After a posting: one message naming the budgets that the posted expenses took over, and by how
 // much. Nothing is refused; when the budgets cannot be checked, the message says so and why.
-void warnOverBudget(const QList<Budgets::Touch>& touched);
+void warnOverBudget(Store& store, const QList<Budgets::Touch>& touched);
 
 // What the person is told when the budgets could not be checked after a posting: `done` (what was
 // posted, "支出已保存"), that the check was not made, and why.

@@ -5,7 +5,7 @@
 #include "app.h"
 #include "datawindow.h"
 #include "inputs.h"
-#include "session.h"
+#include "store.h"
 
 #include <QAction>
 #include <QLabel>
@@ -15,7 +15,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-Picker::Picker(const QString& table, const QString& idField, const QString& nameField, QWidget* parent)
+Picker::Picker(Store& store, ReferenceList list, QWidget* parent)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmFind"));
@@ -54,9 +54,7 @@ Picker::Picker(const QString& table, const QString& idField, const QString& name
     layout->addWidget(rowsGrid);
 
     try {
-        rs_.open(App::conn,
-                 QStringLiteral("select ") + idField + QStringLiteral(",") + nameField + QStringLiteral(" from ") + table,
-                 Recordset::ReadOnly);
+        store.openPickerRows(rs_, list);
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("无法读取列表。"));
     }
@@ -80,18 +78,16 @@ void Picker::toolbarClick(const QString& key)
     }
 }
 
-std::optional<PickedRow> Picker::choose(QWidget* parent, const QString& table, const QString& idField,
-                                        const QString& nameField)
+std::optional<PickedRow> Picker::choose(Store& store, ReferenceList list, QWidget* parent)
 {
-    Picker f(table, idField, nameField, parent);
+    Picker f(store, list, parent);
     f.exec();
     return f.picked();
 }
 
-bool Picker::pickInto(QWidget* parent, const QString& table, const QString& nameField, QLabel* idLabel,
-                       QLabel* nameLabel)
+bool Picker::pickInto(Store& store, ReferenceList list, QWidget* parent, QLabel* idLabel, QLabel* nameLabel)
 {
-    const std::optional<PickedRow> row = choose(parent, table, QStringLiteral("ID"), nameField);
+    const std::optional<PickedRow> row = choose(store, list, parent);
     if (!row)
         return false;
     for (QLabel* l : {idLabel, nameLabel})
@@ -99,17 +95,4 @@ bool Picker::pickInto(QWidget* parent, const QString& table, const QString& name
     idLabel->setText(row->id);
     nameLabel->setText(row->name);
     return true;
-}
-
-QString Picker::nameOf(const QString& table, const QString& nameField, const QString& code)
-{
-    if (code.isEmpty())
-        return QString();
-    try {
-        Recordset rs;
-        rs.open(App::conn, QStringLiteral("select %1 from %2 where ID = ?").arg(nameField, table), {code}, Recordset::ReadOnly);
-        return rs.text(0);
-    } catch (const DbError&) {
-        return QString();
-    }
 }

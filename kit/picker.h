@@ -1,13 +1,15 @@
 #pragma once
 
-#include "recordset.h"
 #include "datagrid.h"
+#include "recordset.h"
+#include "referencelist.h"
 
 #include <QDialog>
 #include <optional>
 
 class QLabel;
 class QToolBar;
+class Store;
 
 // A row chosen in the picker: its identifier and name.
 struct PickedRow {
@@ -15,25 +17,21 @@ struct PickedRow {
     QString name;
 };
 
-// The lookup picker: lists the identifier and name of one reference table and hands back the row
-// chosen.
+// The lookup picker: lists the identifier and name of the rows of one reference list and hands back
+// the row chosen.
 class Picker : public QDialog {
     Q_OBJECT
 public:
-    Picker(const QString& table, const QString& idField, const QString& nameField, QWidget* parent = nullptr);
+    Picker(Store& store, ReferenceList list, QWidget* parent = nullptr);
     ~Picker() override;
 
     // Shows the picker modally: the row " 确认 " chose; nothing after " 取消 ", the close box, an
     // empty list or a failed read.
-    static std::optional<PickedRow> choose(QWidget* parent, const QString& table, const QString& idField,
-                                           const QString& nameField);
+    static std::optional<PickedRow> choose(Store& store, ReferenceList list, QWidget* parent);
 
-    // The name of a code in its reference table; empty when the code is no longer there.
-    static QString nameOf(const QString& table, const QString& nameField, const QString& code);
-    // The calling convention of every window: asks for `table` (identifier "ID", name `nameField`)
-    // and, when a row was chosen, puts its identifier and name into the two labels.
-    static bool pickInto(QWidget* parent, const QString& table, const QString& nameField, QLabel* idLabel,
-                         QLabel* nameLabel);
+    // The calling convention of every window: asks for a row of `list` and, when one was chosen, puts
+    // its identifier and name into the two labels.
+    static bool pickInto(Store& store, ReferenceList list, QWidget* parent, QLabel* idLabel, QLabel* nameLabel);
 
     const std::optional<PickedRow>& picked() const { return picked_; }
 

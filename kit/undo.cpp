@@ -3,8 +3,7 @@
 #include "app.h"
 #include "datawindow.h"
 #include "dberror.h"
-#include "ledgerrows.h"
-#include "session.h"
+#include "store.h"
 
 #include <QAction>
 #include <QPointer>
@@ -24,8 +23,8 @@ class RecordStep : public QUndoCommand {
 public:
     enum class Outcome { NotYet, Done, PassedOver, Refused };
 
-    RecordStep(const QString& text, const QString& ledger, std::int64_t rowid)
-        : QUndoCommand(text), ledger_(ledger), rowid_(rowid) {}
+    RecordStep(const QString& text, Store& store, const QString& ledger, std::int64_t rowid)
+        : QUndoCommand(text), store_(store), ledger_(ledger), rowid_(rowid) {}
     void undo() override
     {
         try {
@@ -48,6 +47,7 @@ protected:
     // when the file refuses the write (nothing is then written).
     virtual bool takeBack() = 0;
 
+    Store& store_;
     QString ledger_;
     std::int64_t rowid_;
 
@@ -58,8 +58,8 @@ private:
 
 class Correction : public RecordStep {
 public:
-    Correction(const QString& ledger, std::int64_t rowid, const QVariantList& before, const QVariantList& after)
-        : RecordStep(QStringLiteral("修改%1记录").arg(ledger), ledger, rowid), before_(before), after_(after) {}
+    Correction(Store& store, const QString& ledger, std::int64_t rowid, const QVariantList& before, const QVariantList& after)
+        : RecordStep(QStringLiteral("修改%1记录").arg(ledger), store, ledger, rowid), before_(before), after_(after) {}
     QString whyNot() const override
     {
         return QStringLiteral("这条记录修改之后又被改动或删除了，这次修改不能再撤销。");
@@ -67,7 +67,7 @@ public:
     void announce() const override { emit notifier().recordCorrected(ledger_, rowid_); }
 
 protected:
-    bool takeBack() override { return LedgerRows::correct(App::conn, ledger_, rowid_, after_, before_).has_value(); }
+    bool takeBack() override { return store_.undoCorrection(ledger_, rowid_, after_, before_); }
 
 private:
     QVariantList before_, after_;
@@ -75,8 +75,8 @@ private:
 
 class Deletion : public RecordStep {
 public:
-    Deletion(const QString& ledger, std::int64_t rowid, std::int64_t binId, const QVariant& place)
-        : RecordStep(QStringLiteral("删除%1记录").arg(ledger), ledger, rowid), binId_(binId), place_(place) {}
+    Deletion(Store& store, const QString& ledger, std::int64_t rowid, std::int64_t binId, const QVariant& place)
+        : RecordStep(QStringLiteral("删除%1记录").arg(ledger), store, ledger, rowid), binId_(binId), place_(place) {}
     QString whyNot() const override
     {
         return QStringLiteral("这条记录已经不在回收站里（已经还原或清空），这次删除不能再撤销。");
@@ -86,9 +86,9 @@ public:
 protected:
     bool takeBack() override
     {
-        const auto back = LedgerRows::restoreFromBin(App::conn, binId_);
+        const std::optional<std::int64_t> back = store_.undoDeletion(binId_);
         if (back)
-            rowid_ = back->rowid;
+            rowid_ = *back;
         return back.has_value();
     }
 
@@ -121,16 +121,16 @@ void clear()
         g_stack->clear();
 }
 
-void pushCorrection(const QString& ledger, std::int64_t rowid, const QVariantList& before, const QVariantList& after)
+void pushCorrection(Store& store, const QString& ledger, std::int64_t rowid, const QVariantList& before, const QVariantList& after)
 {
     if (g_stack)
-        g_stack->push(new Correction(ledger, rowid, before, after));
+        g_stack->push(new Correction(store, ledger, rowid, before, after));
 }
 
-void pushDeletion(const QString& ledger, std::int64_t rowid, std::int64_t binId, const QVariant& place)
+void pushDeletion(Store& store, const QString& ledger, std::int64_t rowid, std::int64_t binId, const QVariant& place)
 {
     if (g_stack)
-        g_stack->push(new Deletion(ledger, rowid, binId, place));
+        g_stack->push(new Deletion(store, ledger, rowid, binId, place));
 }
 
 bool undoLast()

@@ -8,6 +8,7 @@
 
 class QAction;
 class QUndoStack;
+class Store;
 
 // Taking back the corrections and deletions of this session, one step at a time: the main window's
 // stack, shown as its 编辑 → 撤销 (Ctrl+Z) and reachable with Ctrl+Z in the query windows. Each step knows its ledger row (by rowid) and its values. A step is taken back in
@@ -22,12 +23,12 @@ QUndoStack* stack();
 void setStack(QUndoStack* stack);
 void clear();
 
-// A correction has been written: the record `rowid` of `ledger` held `before` and now holds `after`
-// (as the file holds them).
-void pushCorrection(const QString& ledger, std::int64_t rowid, const QVariantList& before, const QVariantList& after);
+// A correction has been written to the store's file: the record `rowid` of `ledger` held `before` and
+// now holds `after` (as the file holds them). The step is taken back in the same store.
+void pushCorrection(Store& store, const QString& ledger, std::int64_t rowid, const QVariantList& before, const QVariantList& after);
 // A record has been moved to the recycle bin as its record `binId`. `place` is handed back when the
 // deletion is taken back, so that the window it came from can put the row back where it was.
-void pushDeletion(const QString& ledger, std::int64_t rowid, std::int64_t binId, const QVariant& place);
+void pushDeletion(Store& store, const QString& ledger, std::int64_t rowid, std::int64_t binId, const QVariant& place);
 
 // Takes back the last step. A step that can no longer be taken back (its record changed since, or was
 // restored or removed from the recycle bin) is said so and passed over. False, with a message, when

@@ -12,21 +12,19 @@ using PickerTest = BooksTest;
 // (the only one with a message) hand back nothing.
 TEST_F(PickerTest, HandsBackTheChosenRowOrNothing)
 {
-    sql("delete from 收入类型;");
+    sql("delete from 收入类型; drop table 投资类型;");
     const struct {
-        const char* table;
-        const char* name;
+        ReferenceList list;
         int row;
         bool cancel, closeBox;
         const char* found;  // null: nothing handed back
-    } cases[] = {{"成员", "姓名", 1, false, false, "02|李四"}, {"成员", "姓名", -1, false, false, "01|张三"},
-                 {"成员", "姓名", 1, true, false, nullptr},    {"成员", "姓名", 1, true, true, nullptr},
-                 {"收入类型", "类型", -1, false, false, nullptr}, {"无此表", "姓名", -1, false, false, nullptr}};
+    } cases[] = {{ReferenceList::Members, 1, false, false, "02|李四"},       {ReferenceList::Members, -1, false, false, "01|张三"},
+                 {ReferenceList::Members, 1, true, false, nullptr},         {ReferenceList::Members, 1, true, true, nullptr},
+                 {ReferenceList::IncomeTypes, -1, false, false, nullptr}, {ReferenceList::InvestmentTypes, -1, false, false, nullptr}};
     for (const auto& c : cases) {
         pick({}, c.row, c.cancel, c.closeBox);
-        const std::optional<PickedRow> row =
-            Picker::choose(nullptr, QString::fromUtf8(c.table), u"ID"_s, QString::fromUtf8(c.name));
-        EXPECT_EQ(row.has_value(), c.found != nullptr) << c.table << c.row;
+        const std::optional<PickedRow> row = Picker::choose(App::store(), c.list, nullptr);
+        EXPECT_EQ(row.has_value(), c.found != nullptr) << c.list.table().toStdString() << c.row;
         if (row && c.found) {
             EXPECT_EQ(row->id + u'|' + row->name, c.found);
         }
@@ -44,7 +42,7 @@ TEST_F(PickerTest, NamesLandAsTheyStand)
         clickRow(child<QTableView>(d, "FG"), 2);
         click(d, "ok");
     });
-    EXPECT_TRUE(Picker::pickInto(nullptr, u"银行"_s, u"开户行"_s, &id, &name));
+    EXPECT_TRUE(Picker::pickInto(App::store(), ReferenceList::Banks, nullptr, &id, &name));
     EXPECT_EQ(id.text() + name.text(), "<i>9</i><b>Kim</b>");
     EXPECT_GE(name.sizeHint().width(), name.fontMetrics().horizontalAdvance(u"<b>Kim</b>"_s));
 }

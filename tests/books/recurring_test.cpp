@@ -29,7 +29,7 @@ TEST_F(RecurringTest, DueRecordsArePostedOrSkippedOnceAndABrokenTemplateWaitsWit
         "insert into 定期收支 (帐, 成员ID, 类型ID, 金额, 备注, 周期, 间隔, 日, 开始日期) values"
         " ('支出帐', '01', 'f', 1500, '房租', '每月', 1, 31, '2026-01-01'),"
         " ('收入帐', '09', 'g', 8000, '工资', '每月', 1, 1, '2026-03-01');");
-    open(new DueWindow);
+    open(new DueWindow(App::store()));
     EXPECT_EQ(gridRows(grid()), QStringList({"|2026-01-31|2026-01-31|支出帐|张三|伙食|1500|房租|",
                                              "|2026-02-28|2026-02-28|支出帐|张三|伙食|1500|房租|",
                                              "|2026-03-01|2026-03-01|收入帐|09|工资|8000|工资|成员“09”已不存在，请修改这条定期收支"}));
@@ -60,7 +60,7 @@ TEST_F(RecurringTest, DueRecordsArePostedOrSkippedOnceAndABrokenTemplateWaitsWit
     // Mended, it is ticked and posted like the others (a mistyped amount posts nothing); the window
     // closes when nothing is left.
     sql("insert into 成员 (ID, 姓名, 关系, 密码) values ('09', '王五', '儿子', '')");
-    open(new DueWindow);
+    open(new DueWindow(App::store()));
     editCell(grid(), 0, 6, "80o0");
     press("cmdPost");
     EXPECT_EQ(lastMessage(), "第 1 行：金额必须是一个数字，例如 1234.56，请改正后再保存");
@@ -70,12 +70,12 @@ TEST_F(RecurringTest, DueRecordsArePostedOrSkippedOnceAndABrokenTemplateWaitsWit
     EXPECT_EQ(lastMessage(), "已入帐 1 笔。");
     EXPECT_FALSE(w->isVisible());
     EXPECT_EQ(rows("select 成员ID, 类型ID, 金额, 日期 from 收入帐"), QStringList({"09|g|8000.12|2026-03-01"}));
-    EXPECT_EQ(DueWindow::showIfDue(nullptr), nullptr);
+    EXPECT_EQ(DueWindow::showIfDue(App::store(), nullptr), nullptr);
 }
 
 TEST_F(RecurringTest, ATemplateIsWrittenFromItsWindow)
 {
-    open(new RecurringEditor);
+    open(new RecurringEditor(App::store()));
     get<QComboBox>("cboLedger")->setCurrentText("支出帐");
     get<QComboBox>("cboMember")->setCurrentIndex(1);
     typeInto(box("txtAmount"), "2500");
@@ -101,7 +101,7 @@ TEST_F(RecurringTest, ATemplateIsWrittenFromItsWindow)
     EXPECT_EQ(rows("select 帐, 成员ID, 类型ID, 银行ID, 存或取, 周期, 间隔, 日 from 定期收支 order by 编号 limit 1 offset 1"),
               QStringList({"银行帐|02|活期|b2|存入|每周|2|NULL"}));
     sql("delete from 成员 where ID = '02'");
-    open(new RecurringEditor);
+    open(new RecurringEditor(App::store()));
     EXPECT_TRUE(gridRows(grid()).value(0).endsWith("|成员“02”已不存在，请修改这条定期收支"));
 }
 
@@ -113,7 +113,7 @@ TEST_F(RecurringTest, AnOccurrenceEnteredByHandComesUntickedAndThePersonsChoices
         " ('收入帐', '01', 'g', 8000, '工资', '每月', 1, 2, '2026-03-01'),"
         " ('支出帐', '01', 'f', 1500, '房租', '每月', 1, 1, '2026-02-01');"
         "insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('01', 'g', 8000, '2026-03-03', '三月工资', 3);");
-    open(new DueWindow);
+    open(new DueWindow(App::store()));
     auto* model = grid()->model();
     const auto ticks = [model] {
         QList<int> out;

@@ -9,6 +9,7 @@
 #include "recurring.h"
 #include "support/testsupport.h"
 #include "session.h"
+#include "store.h"
 
 using namespace Recurring;
 
@@ -237,6 +238,25 @@ TEST_F(Plans, EveryLedgerNamesTablesOfTheFile)
         EXPECT_FALSE(Ledger::ofTable(QString::fromUtf8(name)).has_value()) << name;
     for (const char* name : {"收入帐", "", "投资临时"})
         EXPECT_FALSE(Ledger::ofStagingTable(QString::fromUtf8(name)).has_value()) << name;
+}
+
+// A bank template's 类型 (活期, 定期, ...) is a text of its own, in no type table: the template
+// needs only its member and bank, is named by the bank, and is posted into 银行帐.
+TEST_F(Plans, ABankTemplateNeedsItsMemberAndBankOnly)
+{
+    Store& store = App::store();
+    Template bank = monthly(kBank, "1", "活期", "30", 1, "2026-03-01");
+    bank.bankId = "b1";
+    bank.inOut = "存入";
+    store.saveRecurring(bank);
+    EXPECT_EQ(store.recurringProblem(bank), "");
+    EXPECT_EQ(store.recurringNames(bank).type, "工行 存入 活期");
+    const QList<Due> due = store.dueUntil(d("2026-03-01"));
+    ASSERT_EQ(due.size(), 1);
+    EXPECT_EQ(due[0].problem, "");
+    store.postRecurring(postingsOf(due));
+    EXPECT_EQ(rows("select 银行ID, 成员ID, 存或取, 类型, 金额, 日期 from 银行帐"), QStringList({"b1|1|存入|活期|30|2026-03-01"}));
+    EXPECT_TRUE(store.dueUntil(d("2026-03-01")).isEmpty());
 }
 
 TEST_F(Plans, BudgetFiguresAgreeWithTheirOwnSums)

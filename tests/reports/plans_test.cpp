@@ -30,7 +30,7 @@ protected:
 
 TEST_F(PlansTest, BudgetsAreTypedSavedAndCopiedFromLastMonth)
 {
-    BudgetEditor w;
+    BudgetEditor w(App::store());
     w.show();
     auto* grid = child<QTableView>(&w, "DG");
     EXPECT_EQ(gridRows(grid).size(), 6);

@@ -150,6 +150,21 @@ TEST_F(SyncShellTest, TheWindowSetsUpSyncsAndListsWhatWasDone)
 
 // The program's own runs: after a login it applies what the folder holds and sends what this
 // computer recorded; what is recorded before the file closes is sent as it closes.
+// Settings the file cannot give (their table gone) are told when the window opens and when it shows
+// its state; the window still opens, with its log.
+TEST_F(SyncShellTest, SettingsThatCannotBeReadAreTold)
+{
+    openConn();
+    sql("drop table 设置");
+    std::unique_ptr<QDialog> w(App::createWindow("frmSync", App::store(), nullptr));
+    ASSERT_TRUE(w);
+    const QStringList told = messageTexts();
+    ASSERT_EQ(told.size(), 2);
+    for (const QString& text : told)
+        EXPECT_TRUE(text.startsWith("无法读取同步设置。\n")) << text.toStdString();
+    EXPECT_EQ(child<QLineEdit>(w.get(), "txtfolder")->text(), "");
+}
+
 TEST_F(SyncShellTest, AfterALoginAndAtTheEndTheProgramSyncsByItself)
 {
     openConn();

@@ -18,6 +18,7 @@
 #include "platform.h"
 #include "scriptedanswers.h"
 #include "session.h"
+#include "store.h"
 
 #include <QApplication>
 #include <QDir>
@@ -177,7 +178,7 @@ int main(int argc, char** argv)
             table = unknown.table();
         }
         phases.mark("its table found (Bills::read)");
-        const Bills::Columns columns = StatementColumnsDialog(table, std::nullopt).columns();
+        const Bills::Columns columns = StatementColumnsDialog(App::store(), table, std::nullopt).columns();
         phases.mark("(the columns offered)");
         Bills::Bill bill = Bills::readStatement(bytes, columns, table.sheet);
         phases.mark("its rows read (Bills::readStatement)");
@@ -185,7 +186,7 @@ int main(int argc, char** argv)
         BillPosting::markImported(App::conn, posted);
         BillPosting::markEnteredByHand(App::conn, posted);
         phases.mark("(the marks, made again in the window)");
-        auto window = std::make_unique<BillImportWindow>(std::move(bill), file);
+        auto window = std::make_unique<BillImportWindow>(App::store(), std::move(bill), file);
         phases.mark("the preview window");
         BillPosting::Choices choices;
         choices.member = QStringLiteral("m1");
@@ -214,7 +215,7 @@ int main(int argc, char** argv)
                 touched << Budgets::Touch{choices.member, type, date.toString(QStringLiteral("yyyy-MM"))};
             }
         }
-        warnOverBudget(touched);
+        warnOverBudget(App::store(), touched);
         phases.mark("the budgets checked");
         window.reset();
         sqlite3_exec(App::conn.handle(),

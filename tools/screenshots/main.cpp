@@ -287,7 +287,7 @@ int main(int argc, char** argv)
         w->close();
         delete w;
     }
-    if (QDialog* due = DueWindow::showIfDue(main)) {
+    if (QDialog* due = DueWindow::showIfDue(App::store(), main)) {
         // What a login finds due of the recurring records.
         shoot(due, QStringLiteral("frmDue"));
         delete due;
@@ -295,7 +295,7 @@ int main(int argc, char** argv)
     {
         // Correcting a posted record: the form over the first income record.
         if (const auto values = LedgerRows::read(App::conn, QStringLiteral("收入帐"), 1)) {
-            CorrectionForm form(Ledger::Income, *values, {}, main);
+            CorrectionForm form(App::store(), Ledger::Income, *values, {}, main);
             shoot(&form, QStringLiteral("frmCorrect"));
         }
     }
@@ -319,7 +319,7 @@ int main(int argc, char** argv)
         }
     }
     {
-        Picker find(QStringLiteral("成员"), QStringLiteral("ID"), QStringLiteral("姓名"), main);
+        Picker find(App::store(), ReferenceList::Members, main);
         shoot(&find, QStringLiteral("frmFind"));
     }
     {

@@ -5,6 +5,7 @@
 #include "app.h"
 #include "inputs.h"
 #include "valuelabel.h"
+#include "store.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -164,8 +165,8 @@ void BankLedger::showRow()
 {
     if (!rs_.isOpen() || rs_.editMode() != Recordset::EditNone || rs_.position() < 0 || rs_.position() >= rs_.rowCount())
         return;
-    bankLabel->setText(Picker::nameOf(QStringLiteral("银行"), QStringLiteral("开户行"), rs_.text(QStringLiteral("银行ID"))));
-    memberLabel->setText(Picker::nameOf(QStringLiteral("成员"), QStringLiteral("姓名"), rs_.text(QStringLiteral("成员ID"))));
+    bankLabel->setText(store_.nameOf(ReferenceList::Banks, rs_.text(QStringLiteral("银行ID"))));
+    memberLabel->setText(store_.nameOf(ReferenceList::Members, rs_.text(QStringLiteral("成员ID"))));
     directionBox->setEditText(rs_.text(QStringLiteral("存或取")));
     termBox->setEditText(rs_.text(QStringLiteral("类型")));
     if (const QDate d = QDate::fromString(rs_.text(QStringLiteral("日期")), Qt::ISODate); d.isValid())
@@ -228,13 +229,13 @@ void BankLedger::doDelete()
 
 void BankLedger::pickBank()
 {
-    Picker::pickInto(this, QStringLiteral("银行"), QStringLiteral("开户行"), bankIdLabel, bankLabel);
+    Picker::pickInto(store_, ReferenceList::Banks, this, bankIdLabel, bankLabel);
     amountEdit->setFocus();
 }
 
 void BankLedger::pickMember()
 {
-    Picker::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), memberIdLabel, memberLabel);
+    Picker::pickInto(store_, ReferenceList::Members, this, memberIdLabel, memberLabel);
 }
 
 void BankLedger::done(int r)

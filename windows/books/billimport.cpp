@@ -4,7 +4,6 @@
 #include "diskwrites.h"
 #include "picker.h"
 #include "settings.h"
-#include "statement.h"
 #include "statementcolumns.h"
 #include "toolbars.h"
 #include "waitcursor.h"
@@ -14,7 +13,7 @@
 #include "safekeeping.h"
 #include "undo.h"
 #include "valuelabel.h"
-#include "session.h"
+#include "store.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>
@@ -61,15 +60,15 @@ struct BillImportWindow::Preview {
         return typeNames.value(BillPosting::Choices::key(bill.rows.postedKind(row), bill.rows.counterparty(row)));
     }
     // The counterparties of the rows to be posted, with the types remembered for them.
-    void collectParties();
+    void collectParties(Store& store);
 };
 
-void BillImportWindow::Preview::collectParties()
+void BillImportWindow::Preview::collectParties(Store& store)
 {
     parties.clear();
     QHash<QString, int> at[2];         // of income and of expense, by the counterparty
     QHash<quint32, int> atKept[2];     // the same, by where the rows keep the counterparty
-    BillPosting::RememberedTypes remembered(App::conn);
+    BillPosting::RememberedTypes remembered = store.rememberedTypes();
     const Bills::Rows& rows = bill.rows;
     for (qsizetype i = 0; i < rows.size(); ++i) {
         if (!rows.posts(i))
@@ -286,8 +285,8 @@ namespace {
 // asked again).
 class RememberedColumns {
 public:
-    explicit RememberedColumns(const QStringList& header)
-        : store_(QDir(QFileInfo(App::conn.path()).absolutePath()).filePath(QStringLiteral("statements.ini")), QSettings::IniFormat),
+    RememberedColumns(Store& store, const QStringList& header)
+        : store_(QDir(QFileInfo(store.filePath()).absolutePath()).filePath(QStringLiteral("statements.ini")), QSettings::IniFormat),
           key_(QStringLiteral("columns/")
                + QString::fromLatin1(QCryptographicHash::hash(Bills::headerKey(header).toUtf8(), QCryptographicHash::Sha1).toHex())),
           columnCount_(static_cast<int>(header.size())) {}
@@ -319,15 +318,15 @@ private:
 
 }  // namespace
 
-BillImportWindow* BillImportWindow::statementWindow(const QByteArray& bytes, const Bills::Table& table, const QString& path,
-                                                    QWidget* parent)
+BillImportWindow* BillImportWindow::statementWindow(Store& store, const QByteArray& bytes, const Bills::Table& table,
+                                                    const QString& path, QWidget* parent)
 {
-    RememberedColumns remembered(table.header);
+    RememberedColumns remembered(store, table.header);
     std::optional<Bills::Columns> columns = remembered.get();
     const bool known = columns.has_value();
     // Dates without a year need the statement's month: from the lines above the table, or asked.
     if (!known || (!Bills::formHasYear(columns->dateForm) && !table.periodEnd.isValid()))
-        columns = StatementColumnsDialog::ask(table, columns, parent);
+        columns = StatementColumnsDialog::ask(store, table, columns, parent);
     if (!columns)
         return nullptr;
     try {
@@ -347,7 +346,7 @@ BillImportWindow* BillImportWindow::statementWindow(const QByteArray& bytes, con
             bill = Bills::readStatement(bytes, *columns, table.sheet);
         }
         remembered.set(*columns);
-        auto* window = new BillImportWindow(std::move(bill), path, parent);
+        auto* window = new BillImportWindow(store, std::move(bill), path, parent);
         if (columns->alsoBank)
             window->alsoIntoBank(columns->bank);
         return window;
@@ -362,10 +361,8 @@ void BillImportWindow::alsoIntoBank(const QString& bank)
 {
     QString name = bank;
     try {
-        Statement named(App::conn, QStringLiteral("SELECT 开户行 FROM 银行 WHERE ID = ?"));
-        named.bind(1, bank);
-        if (named.step())
-            name = named.text(0);
+        if (const QString stored = store_.nameOf(ReferenceList::Banks, bank); !stored.isEmpty())
+            name = stored;
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("无法读取银行信息。"));
     }
@@ -373,7 +370,7 @@ void BillImportWindow::alsoIntoBank(const QString& bank)
     fileLabel->setText(fileLabel->text() + QStringLiteral("，各笔同时记入银行帐（%1）").arg(name));
 }
 
-BillImportWindow* BillImportWindow::chooseAndRead(QWidget* parent)
+BillImportWindow* BillImportWindow::chooseAndRead(Store& store, QWidget* parent)
 {
     const QString downloads = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
     const QString path = App::chooseFile(App::FileDialog::Open, QStringLiteral("导入账单"),
@@ -384,9 +381,9 @@ BillImportWindow* BillImportWindow::chooseAndRead(QWidget* parent)
     try {
         const QByteArray bytes = Bills::fileBytes(path);
         try {
-            return new BillImportWindow(Bills::read(bytes), path, parent);
+            return new BillImportWindow(store, Bills::read(bytes), path, parent);
         } catch (const Bills::UnknownLayout& unknown) {
-            return statementWindow(bytes, unknown.table(), path, parent);
+            return statementWindow(store, bytes, unknown.table(), path, parent);
         }
     } catch (const Bills::BillError& e) {
         App::msgBox(QStringLiteral("不能导入这个文件，帐上什么也没有改动。\n%1\n%2").arg(QDir::toNativeSeparators(path), e.text()), App::MsgStyle::Information);
@@ -394,8 +391,8 @@ BillImportWindow* BillImportWindow::chooseAndRead(QWidget* parent)
     return nullptr;
 }
 
-BillImportWindow::BillImportWindow(Bills::Bill bill, const QString& path, QWidget* parent)
-    : DataWindow(QStringLiteral("frmImport"), parent), preview_(std::make_unique<Preview>())
+BillImportWindow::BillImportWindow(Store& store, Bills::Bill bill, const QString& path, QWidget* parent)
+    : DataWindow(QStringLiteral("frmImport"), parent), store_(store), preview_(std::make_unique<Preview>())
 {
     Preview& p = *preview_;
     p.bill = std::move(bill);
@@ -405,10 +402,8 @@ BillImportWindow::BillImportWindow(Bills::Bill bill, const QString& path, QWidge
 
     // What the ledgers hold already: the trades imported before and the types given before.
     try {
-        BillPosting::markImported(App::conn, p.bill);
-        if (p.bill.layout == Bills::Layout::Statement)
-            BillPosting::markEnteredByHand(App::conn, p.bill);
-        p.collectParties();
+        store_.markKnownTrades(p.bill);
+        p.collectParties(store_);
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("无法读取以前导入的记录。"));
     }
@@ -535,7 +530,7 @@ void BillImportWindow::tickRow(int row, bool ticked)
 {
     preview_->bill.rows.setTicked(row, ticked);
     try {
-        preview_->collectParties();
+        preview_->collectParties(store_);
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("无法读取以前导入的记录。"));
     }
@@ -546,7 +541,7 @@ void BillImportWindow::tickRow(int row, bool ticked)
 
 void BillImportWindow::pickMember()
 {
-    if (!Picker::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), memberIdLabel, memberLabel))
+    if (!Picker::pickInto(store_, ReferenceList::Members, this, memberIdLabel, memberLabel))
         return;
     preview_->choices.member = memberIdLabel->text();
     preview_->memberName = memberLabel->text();
@@ -573,8 +568,7 @@ void BillImportWindow::pickPartyType()
         }
     }
     const std::optional<PickedRow> type =
-        Picker::choose(this, kind == Kind::Income ? QStringLiteral("收入类型") : QStringLiteral("支出类型"),
-                       QStringLiteral("ID"), QStringLiteral("类型"));
+        Picker::choose(store_, kind == Kind::Income ? ReferenceList::IncomeTypes : ReferenceList::ExpenseTypes, this);
     if (!type)
         return;
     for (int row : chosen) {
@@ -622,7 +616,7 @@ void BillImportWindow::importBill()
         backup = Safekeeping::backupBeforeChange(&failure);
         backupMs_ = static_cast<double>(backupTime.nsecsElapsed()) / 1e6;
         if (!backup.isEmpty())
-            posted = BillPosting::post(App::conn, p.bill, p.choices);
+            posted = store_.postBill(p.bill, p.choices);
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("导入没有成功，帐上什么也没有改动。"));
         return;
@@ -636,7 +630,7 @@ void BillImportWindow::importBill()
     }
     // Each record lowered by a refund is a correction that 撤销 takes back.
     for (const BillPosting::Lowered& l : posted.lowered)
-        Undo::pushCorrection(l.ledger, l.record, l.before, l.after);
+        Undo::pushCorrection(store_, l.ledger, l.record, l.before, l.after);
     const QString lowered = posted.lowered.isEmpty()
                                 ? QString()
                                 : QStringLiteral("以前导入的 %1 笔记录扣除了退款（可以撤销）。").arg(posted.lowered.size());
@@ -664,6 +658,6 @@ void BillImportWindow::importBill()
             touched << Budgets::Touch{p.choices.member, type.value(), date.toString(QStringLiteral("yyyy-MM"))};
         }
     }
-    warnOverBudget(touched);
+    warnOverBudget(store_, touched);
     accept();
 }

@@ -10,6 +10,7 @@ class QLabel;
 class QPushButton;
 class QTableView;
 class QToolButton;
+class Store;
 
 // 收入/支出 → 导入账单…: a bill of Alipay or WeChat Pay (or a bank's statement), shown row by row as it would be posted, then
 // posted into 收入帐 and 支出帐. The user picks the member of the whole bill and a type for each
@@ -20,9 +21,9 @@ class BillImportWindow : public DataWindow {
 public:
     // Asks for the bill's file and reads it: the window over it, or nothing when the user gave up or
     // the file is not a sound bill (told, naming the line).
-    static BillImportWindow* chooseAndRead(QWidget* parent);
+    static BillImportWindow* chooseAndRead(Store& store, QWidget* parent);
 
-    BillImportWindow(Bills::Bill bill, const QString& path, QWidget* parent = nullptr);
+    BillImportWindow(Store& store, Bills::Bill bill, const QString& path, QWidget* parent = nullptr);
     ~BillImportWindow() override;
 
     struct Preview;
@@ -33,8 +34,8 @@ public:
 private:
     // A statement of a layout the program does not know: read with the columns named for its header
     // before, or named now by the user.
-    static BillImportWindow* statementWindow(const QByteArray& bytes, const Bills::Table& table, const QString& path,
-                                             QWidget* parent);
+    static BillImportWindow* statementWindow(Store& store, const QByteArray& bytes, const Bills::Table& table,
+                                             const QString& path, QWidget* parent);
     // Each movement posted also into 银行帐 of this bank (银行.ID), as the statement's columns say.
     void alsoIntoBank(const QString& bank);
     void pickMember();
@@ -45,6 +46,7 @@ private:
     // After a pick: the grids and the summary line.
     void refresh();
 
+    Store& store_;
     std::unique_ptr<Preview> preview_;
     bool fitted_ = false;
     double backupMs_ = -1;

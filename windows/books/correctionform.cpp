@@ -12,6 +12,7 @@
 #include "app.h"
 #include "inputs.h"
 #include "valuelabel.h"
+#include "store.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -61,8 +62,8 @@ QDateEdit* dateBox(const QString& name, const QVariant& stored, QWidget* parent)
 
 }  // namespace
 
-CorrectionForm::CorrectionForm(Ledger ledger, const QVariantList& values, Saver save, QWidget* parent)
-    : DataWindow(QStringLiteral("frmCorrect"), parent), ledger_(ledger), stored_(values), save_(std::move(save)),
+CorrectionForm::CorrectionForm(Store& store, Ledger ledger, const QVariantList& values, Saver save, QWidget* parent)
+    : DataWindow(QStringLiteral("frmCorrect"), parent), store_(store), ledger_(ledger), stored_(values), save_(std::move(save)),
       bank_(ledger == Ledger::Bank)
 {
     setWindowTitle(QStringLiteral("修改%1记录").arg(ledger.table()));
@@ -87,15 +88,14 @@ CorrectionForm::CorrectionForm(Ledger ledger, const QVariantList& values, Saver 
     // The key filter of the entry form the record came from: Enter moves on there, not in the bank's.
     installAmountBox(amountEdit, false, !bank_);
 
-    const QString otherTable = bank_ ? QStringLiteral("银行") : (kind ? kind->ledger.typeTable() : QString());
-    const QString otherName = bank_ ? QStringLiteral("开户行") : QStringLiteral("类型");
+    const ReferenceList otherList = bank_ ? ReferenceList::Banks : kind ? *kind->ledger.typeList() : ReferenceList::IncomeTypes;
     const int memberField = bank_ ? BankMember : Member, otherField = bank_ ? Bank : Type;
     for (QLabel* l : {memberIdLabel, memberLabel, typeIdLabel, typeLabel})
         l->setTextFormat(Qt::PlainText);
     memberIdLabel->setText(shown(stored_.value(memberField)));
-    memberLabel->setText(Picker::nameOf(QStringLiteral("成员"), QStringLiteral("姓名"), memberIdLabel->text()));
+    memberLabel->setText(store_.nameOf(ReferenceList::Members, memberIdLabel->text()));
     typeIdLabel->setText(shown(stored_.value(otherField)));
-    typeLabel->setText(Picker::nameOf(otherTable, otherName, typeIdLabel->text()));
+    typeLabel->setText(store_.nameOf(otherList, typeIdLabel->text()));
     amountEdit->setText(shown(stored_.value(bank_ ? BankAmount : Amount)));
     dateEdit = dateBox(bank_ ? QStringLiteral("dpdate") : QStringLiteral("dpDate"), stored_.value(bank_ ? BankDate : Date), this);
 
@@ -116,10 +116,10 @@ CorrectionForm::CorrectionForm(Ledger ledger, const QVariantList& values, Saver 
     layout->addLayout(buttons);
 
     connect(pickMemberButton, &QToolButton::clicked, this, [this] {
-        Picker::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), memberIdLabel, memberLabel);
+        Picker::pickInto(store_, ReferenceList::Members, this, memberIdLabel, memberLabel);
     });
-    connect(pickTypeButton, &QToolButton::clicked, this, [this, otherTable, otherName] {
-        Picker::pickInto(this, otherTable, otherName, typeIdLabel, typeLabel);
+    connect(pickTypeButton, &QToolButton::clicked, this, [this, otherList] {
+        Picker::pickInto(store_, otherList, this, typeIdLabel, typeLabel);
         amountEdit->setFocus();
     });
     connect(saveButton, &QPushButton::clicked, this, [this] { saveCorrection(); });
@@ -176,7 +176,7 @@ void CorrectionForm::saveCorrection()
     if (passed && checkNoControlCharacters(this) && save_ && save_(values())) {
         // A corrected expense may take its type over the month's budget: said once, nothing refused.
         if (ledger_ == Ledger::Expense)
-            warnOverBudget({{memberIdLabel->text(), typeIdLabel->text(), dateEdit->date().toString(QStringLiteral("yyyy-MM"))}});
+            warnOverBudget(store_, {{memberIdLabel->text(), typeIdLabel->text(), dateEdit->date().toString(QStringLiteral("yyyy-MM"))}});
         accept();
     }
 }

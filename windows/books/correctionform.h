@@ -14,6 +14,8 @@ class QLineEdit;
 class QPushButton;
 class QToolButton;
 
+class Store;
+
 // The correction of one posted record: its member and type (or bank) by the lookup picker, amount,
 // date and note (a bank movement: direction and kind instead of the note), with the checks of the
 // entry forms. It shows the record as the file holds it, codes included, so that a record whose
@@ -27,7 +29,7 @@ class CorrectionForm : public DataWindow {
 public:
     using Saver = std::function<bool(const QVariantList& values)>;
     // `values`: the record as read, in the ledger's field order.
-    CorrectionForm(Ledger ledger, const QVariantList& values, Saver save, QWidget* parent = nullptr);
+    CorrectionForm(Store& store, Ledger ledger, const QVariantList& values, Saver save, QWidget* parent = nullptr);
 
 private:
     QGridLayout* buildFieldRows();
@@ -37,6 +39,7 @@ private:
     QVariantList values() const;
     QVariant kept(int field, const QString& shown) const;
 
+    Store& store_;
     Ledger ledger_;
     QVariantList stored_;
     Saver save_;

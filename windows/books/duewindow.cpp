@@ -6,7 +6,7 @@
 #include "budgetwarning.h"
 #include "filechanges.h"
 #include "inputs.h"
-#include "session.h"
+#include "store.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -29,7 +29,7 @@ QStandardItem* fixed(const QString& text)
 
 }  // namespace
 
-DueWindow::DueWindow(QWidget* parent) : DataWindow(QStringLiteral("frmDue"), parent)
+DueWindow::DueWindow(Store& store, QWidget* parent) : DataWindow(QStringLiteral("frmDue"), parent), store_(store)
 {
     setWindowTitle(QStringLiteral("到期的定期收支"));
     setFont(songFont(9));
@@ -83,9 +83,9 @@ DueWindow::DueWindow(QWidget* parent) : DataWindow(QStringLiteral("frmDue"), par
     FileChanges::follow(this, [this] { load(); }, FileChanges::noFigures());
 }
 
-DueWindow* DueWindow::showIfDue(QWidget* parent)
+DueWindow* DueWindow::showIfDue(Store& store, QWidget* parent)
 {
-    auto* w = new DueWindow(parent);
+    auto* w = new DueWindow(store, parent);
     if (w->dueCount() == 0) {
         delete w;
         return nullptr;
@@ -116,8 +116,7 @@ void DueWindow::load()
                                        QStringLiteral("成员"), QStringLiteral("类型"), QStringLiteral("金额"),
                                        QStringLiteral("备注"), QStringLiteral("说明")});
     try {
-        due_ = Recurring::dueUntil(App::conn, App::today());
-        Recurring::markEnteredByHand(App::conn, due_);
+        due_ = store_.dueUntil(App::today());
         for (const Recurring::Due& d : due_) {
             const QHash<int, QVariant> chosen = chosen_.value(keyOf(d));
             const bool postable = d.problem.isEmpty();
@@ -182,7 +181,7 @@ void DueWindow::postTicked()
             touched << Budgets::Touch{d.what.memberId, d.what.typeId, date.toString(QStringLiteral("yyyy-MM"))};
     }
     try {
-        Recurring::post(App::conn, postings);
+        store_.postRecurring(postings);
     } catch (const DbError& e) {
         const QString why = e.kind() == DbError::Duplicate
                                 ? QStringLiteral("其中有项目已经入帐或跳过（可能在另一处），这次一笔也没有入帐。清单已重新读取。")
@@ -197,7 +196,7 @@ void DueWindow::postTicked()
     // One message: the budgets the posting took over, or else how many were posted.
     QString message;
     try {
-        message = Budgets::overrunMessage(Budgets::overruns(App::conn, touched));
+        message = Budgets::overrunMessage(store_.overruns(touched));
     } catch (const std::exception& e) {
         message = budgetCheckFailed(QStringLiteral("已入帐 %1 笔").arg(postings.size()), e);
     }
@@ -218,7 +217,7 @@ void DueWindow::skipTicked()
         return;
     }
     try {
-        Recurring::skip(App::conn, skipped);
+        store_.skipRecurring(skipped);
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("没有跳过，清单已重新读取。"));
     }

@@ -7,6 +7,7 @@
 #include <QVariant>
 
 class QLabel;
+class Store;
 class QStandardItem;
 class QStandardItemModel;
 class QTableView;
@@ -19,12 +20,12 @@ class QTableView;
 class DueWindow : public DataWindow {
     Q_OBJECT
 public:
-    explicit DueWindow(QWidget* parent = nullptr);
+    explicit DueWindow(Store& store, QWidget* parent = nullptr);
     int dueCount() const { return int(due_.size()); }
 
     // After a login: shows the window (not modal) when anything is due up to today. The window, or
     // null when nothing is due.
-    static DueWindow* showIfDue(QWidget* parent);
+    static DueWindow* showIfDue(Store& store, QWidget* parent);
 
 private:
     void load();
@@ -36,6 +37,7 @@ private:
     void remember(QStandardItem* item);
     static QString keyOf(const Recurring::Due& d);
 
+    Store& store_;
     QList<Recurring::Due> due_;
     QHash<QString, QHash<int, QVariant>> chosen_;  // by occurrence, by column: the tick state or text
     bool filling_ = false;

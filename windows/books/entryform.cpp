@@ -10,6 +10,7 @@
 #include "gridexport.h"
 #include "inputs.h"
 #include "valuelabel.h"
+#include "store.h"
 
 #include <QAction>
 #include <QDateEdit>
@@ -209,19 +210,19 @@ void EntryForm::doExit()
             showDbError(e, QStringLiteral("入帐没有成功，记录仍保留在本窗口中。"));
             return;
         }
-        warnOverBudget(touched);
+        warnOverBudget(store_, touched);
     }
     done(QDialog::Accepted);
 }
 
 void EntryForm::pickMember()
 {
-    Picker::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), memberIdLabel, memberLabel);
+    Picker::pickInto(store_, ReferenceList::Members, this, memberIdLabel, memberLabel);
 }
 
 void EntryForm::pickType()
 {
-    Picker::pickInto(this, kind_.ledger.typeTable(), QStringLiteral("类型"), typeIdLabel, typeLabel);
+    Picker::pickInto(store_, *kind_.ledger.typeList(), this, typeIdLabel, typeLabel);
     amountEdit->setFocus();
 }
 

@@ -15,7 +15,7 @@ void registerBooksWindows()
     App::registerWindow(QStringLiteral("frmyhzhang"), [](Store& store, QWidget* p) -> QDialog* { return new BankLedger(store, p); });
     App::registerWindow(QStringLiteral("frmFz"), [](Store& store, QWidget* p) -> QDialog* { return new DebtsWindow(store, p); });
     // The import asks for its file first: no window when the user gives up or the file is refused.
-    App::registerWindow(QStringLiteral("frmImport"), [](Store&, QWidget* p) -> QDialog* { return BillImportWindow::chooseAndRead(p); });
+    App::registerWindow(QStringLiteral("frmImport"), [](Store& store, QWidget* p) -> QDialog* { return BillImportWindow::chooseAndRead(store, p); });
     // The recurring records due: listed after a login when there are any.
-    App::registerAfterLogin([](Store&, QWidget* main) { DueWindow::showIfDue(main); });
+    App::registerAfterLogin([](Store& store, QWidget* main) { DueWindow::showIfDue(store, main); });
 }

@@ -1,9 +1,8 @@
 #include "statementcolumns.h"
 
-#include "statement.h"
 #include "app.h"
 #include "inputs.h"
-#include "session.h"
+#include "store.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -33,27 +32,43 @@ const QString kAccountNames = QStringLiteral("卡号|账号|帐号|账户|帐户
 
 }  // namespace
 
-StatementColumnsDialog::StatementColumnsDialog(const Bills::Table& table, const std::optional<Bills::Columns>& start, QWidget* parent)
+StatementColumnsDialog::StatementColumnsDialog(Store& store, const Bills::Table& table, const std::optional<Bills::Columns>& start,
+                                               QWidget* parent)
     : DataWindow(QStringLiteral("frmColumns"), parent), table_(table)
 {
     setWindowTitle(QStringLiteral("导入账单：流水的各列"));
-    auto* intro = new QLabel(QStringLiteral("没有认出这个文件的格式。请说明哪一列是日期、金额（或支出、收入两列）、交易对方和备注；"
-                                            "同样表头的文件以后会按这次的选择直接导入。"),
-                             this);
-    intro->setWordWrap(true);
+    buildFirstRows();
+    buildColumnBoxes();
+    buildBankBoxes(store);
+    guessColumns();
+    if (start)
+        showColumns(*start);
+    formChosen();
+    connect(dateColumnBox, &QComboBox::currentIndexChanged, this, [this] { guessForm(); });
+    connect(dateFormBox, &QComboBox::currentIndexChanged, this, [this] { formChosen(); });
+    buildLayout();
+    resize(twips(9600), twips(6600));
+}
 
-    auto* model = new QStandardItemModel(static_cast<int>(table.firstRows.size()), static_cast<int>(table.header.size()), this);
-    model->setHorizontalHeaderLabels(table.header);
-    for (int r = 0; r < table.firstRows.size(); ++r)
-        for (int c = 0; c < table.header.size(); ++c)
-            model->setItem(r, c, new QStandardItem(table.firstRows.at(r).value(c)));
+// The header and the first rows of the table, as the file has them.
+void StatementColumnsDialog::buildFirstRows()
+{
+    auto* model = new QStandardItemModel(static_cast<int>(table_.firstRows.size()), static_cast<int>(table_.header.size()), this);
+    model->setHorizontalHeaderLabels(table_.header);
+    for (int r = 0; r < table_.firstRows.size(); ++r)
+        for (int c = 0; c < table_.header.size(); ++c)
+            model->setItem(r, c, new QStandardItem(table_.firstRows.at(r).value(c)));
     firstRowsGrid = new QTableView(this);
     firstRowsGrid->setObjectName(QStringLiteral("DGrows"));
     firstRowsGrid->setModel(model);
     firstRowsGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     firstRowsGrid->setTabKeyNavigation(false);
     firstRowsGrid->resizeColumnsToContents();
+}
 
+// A list of the columns for each thing a movement has, and the forms a date can be written in.
+void StatementColumnsDialog::buildColumnBoxes()
+{
     dateColumnBox = columnBox(QStringLiteral("cbodate"), QStringLiteral("（请选择）"));
     dateFormBox = new QComboBox(this);
     dateFormBox->setObjectName(QStringLiteral("cboform"));
@@ -76,26 +91,34 @@ StatementColumnsDialog::StatementColumnsDialog(const Bills::Table& table, const 
     balanceColumnBox = columnBox(QStringLiteral("cbobalance"), QStringLiteral("（无）"));
     currencyColumnBox = columnBox(QStringLiteral("cbocurrency"), QStringLiteral("（无：都是人民币）"));
     accountColumnBox = columnBox(QStringLiteral("cboaccount"), QStringLiteral("（无）"));
+}
+
+// The file's bank, from the household's banks in the order they were entered, and whether each
+// movement also goes into its ledger.
+void StatementColumnsDialog::buildBankBoxes(Store& store)
+{
     bankBox = new QComboBox(this);
     bankBox->setObjectName(QStringLiteral("cbobank"));
     bankBox->addItem(QStringLiteral("（无）"), QString());
     try {
-        Statement banks(App::conn, QStringLiteral("SELECT ID, 开户行 FROM 银行 ORDER BY rowid"));
-        while (banks.step())
-            bankBox->addItem(QStringLiteral("%1 %2").arg(banks.text(0), banks.text(1)), banks.text(0));
+        for (const Store::Named& bank : store.names(ReferenceList::Banks, Store::ListOrder::AsEntered))
+            bankBox->addItem(QStringLiteral("%1 %2").arg(bank.id, bank.name), bank.id);
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("无法读取银行信息。"));
     }
     alsoBankBox = new QCheckBox(QStringLiteral("同时记入银行帐(&L)"), this);
     alsoBankBox->setObjectName(QStringLiteral("chkbank"));
+}
 
+void StatementColumnsDialog::guessColumns()
+{
     // The guesses: a pair of debit and credit columns before one signed amount (a bank that writes
     // 交易金额(收入) and 交易金额(支出) has both), the account's own money (记账) before the trade's.
     const int debit = columnNamed(kDebitNames, kBalanceNames, QStringLiteral("记账"));
     const int credit = columnNamed(kCreditNames, kBalanceNames, QStringLiteral("记账"));
     const bool pair = debit >= 0 && credit >= 0 && debit != credit;
     const int amount = pair ? -1 : columnNamed(kAmountNames, kBalanceNames + u'|' + kDebitNames + u'|' + kCreditNames, QStringLiteral("人民币|记账"));
-    const QString moneyNames = table.header.value(pair ? debit : amount);
+    const QString moneyNames = table_.header.value(pair ? debit : amount);
     choose(dateColumnBox, columnNamed(kDateNames));
     choose(amountColumnBox, amount >= 0 ? amount : pair ? -1 : columnNamed(kAmountNames, kBalanceNames));
     choose(debitColumnBox, pair ? debit : -1);
@@ -106,33 +129,38 @@ StatementColumnsDialog::StatementColumnsDialog(const Bills::Table& table, const 
     choose(balanceColumnBox, columnNamed(kBalanceNames));
     choose(currencyColumnBox, columnNamed(kCurrencyNames, QString(), moneyNames.contains(QStringLiteral("记账")) ? QStringLiteral("记账") : QString()));
     choose(accountColumnBox, columnNamed(kAccountNames, QStringLiteral("对方|对手|户名|名称|余额|balance|name|counterparty")));
-    positiveBox->setCurrentIndex(table.creditCard ? 1 : 0);
+    positiveBox->setCurrentIndex(table_.creditCard ? 1 : 0);
     guessForm();
-    if (table.periodEnd.isValid())
-        periodBox->setText(table.periodEnd.toString(QStringLiteral("yyyy-MM")));
+    if (table_.periodEnd.isValid())
+        periodBox->setText(table_.periodEnd.toString(QStringLiteral("yyyy-MM")));
+}
 
-    if (start) {
-        const Bills::Columns& c = *start;
-        choose(dateColumnBox, c.date);
-        dateFormBox->setCurrentIndex(std::max(0, dateFormBox->findData(c.dateForm)));
-        choose(amountColumnBox, c.amount);
-        positiveBox->setCurrentIndex(c.positive == Bills::Kind::Expense ? 1 : 0);
-        choose(directionColumnBox, c.direction);
-        choose(debitColumnBox, c.debit);
-        choose(creditColumnBox, c.credit);
-        choose(counterpartyColumnBox, c.counterparty);
-        choose(noteColumnBox, c.note);
-        choose(balanceColumnBox, c.balance);
-        choose(currencyColumnBox, c.currency);
-        choose(accountColumnBox, c.account);
-        bankBox->setCurrentIndex(std::max(0, bankBox->findData(c.bank)));
-        alsoBankBox->setChecked(c.alsoBank);
-        words_ = c.words;
-    }
-    formChosen();
-    connect(dateColumnBox, &QComboBox::currentIndexChanged, this, [this] { guessForm(); });
-    connect(dateFormBox, &QComboBox::currentIndexChanged, this, [this] { formChosen(); });
+// The columns named for this header before, instead of the guesses.
+void StatementColumnsDialog::showColumns(const Bills::Columns& c)
+{
+    choose(dateColumnBox, c.date);
+    dateFormBox->setCurrentIndex(std::max(0, dateFormBox->findData(c.dateForm)));
+    choose(amountColumnBox, c.amount);
+    positiveBox->setCurrentIndex(c.positive == Bills::Kind::Expense ? 1 : 0);
+    choose(directionColumnBox, c.direction);
+    choose(debitColumnBox, c.debit);
+    choose(creditColumnBox, c.credit);
+    choose(counterpartyColumnBox, c.counterparty);
+    choose(noteColumnBox, c.note);
+    choose(balanceColumnBox, c.balance);
+    choose(currencyColumnBox, c.currency);
+    choose(accountColumnBox, c.account);
+    bankBox->setCurrentIndex(std::max(0, bankBox->findData(c.bank)));
+    alsoBankBox->setChecked(c.alsoBank);
+    words_ = c.words;
+}
 
+void StatementColumnsDialog::buildLayout()
+{
+    auto* intro = new QLabel(QStringLiteral("没有认出这个文件的格式。请说明哪一列是日期、金额（或支出、收入两列）、交易对方和备注；"
+                                            "同样表头的文件以后会按这次的选择直接导入。"),
+                             this);
+    intro->setWordWrap(true);
     auto* fields = new QGridLayout;
     addFieldRow(fields, 0, {{QStringLiteral("日期(&D):"), dateColumnBox}, {QStringLiteral("日期形式(&F):"), dateFormBox}});
     addFieldRow(fields, 1, {{QStringLiteral("账单月份(&M):"), periodBox}});
@@ -161,7 +189,6 @@ StatementColumnsDialog::StatementColumnsDialog(const Bills::Table& table, const 
     layout->addWidget(firstRowsGrid, 1);
     layout->addLayout(fields);
     layout->addLayout(buttons);
-    resize(twips(9600), twips(6600));
 }
 
 QComboBox* StatementColumnsDialog::columnBox(const QString& name, const QString& says)
@@ -268,9 +295,10 @@ void StatementColumnsDialog::confirm()
     accept();
 }
 
-std::optional<Bills::Columns> StatementColumnsDialog::ask(const Bills::Table& table, const std::optional<Bills::Columns>& start, QWidget* parent)
+std::optional<Bills::Columns> StatementColumnsDialog::ask(Store& store, const Bills::Table& table,
+                                                         const std::optional<Bills::Columns>& start, QWidget* parent)
 {
-    StatementColumnsDialog d(table, start, parent);
+    StatementColumnsDialog d(store, table, start, parent);
     if (d.exec() != QDialog::Accepted)
         return std::nullopt;
     return d.columns();

@@ -9,6 +9,7 @@ class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QTableView;
+class Store;
 
 // 导入账单… with a statement whose layout the program does not know (a bank's): the user says which
 // column holds the date (and in which form it is written), the amount or the debit and credit, the
@@ -22,13 +23,22 @@ class StatementColumnsDialog : public DataWindow {
     Q_OBJECT
 public:
     // `start`: the columns named for this header before (shown instead of the guesses).
-    StatementColumnsDialog(const Bills::Table& table, const std::optional<Bills::Columns>& start, QWidget* parent = nullptr);
+    StatementColumnsDialog(Store& store, const Bills::Table& table, const std::optional<Bills::Columns>& start,
+                           QWidget* parent = nullptr);
 
     // The columns named, or nothing when the user gave up.
-    static std::optional<Bills::Columns> ask(const Bills::Table& table, const std::optional<Bills::Columns>& start, QWidget* parent);
+    static std::optional<Bills::Columns> ask(Store& store, const Bills::Table& table, const std::optional<Bills::Columns>& start,
+                                             QWidget* parent);
     Bills::Columns columns() const;
 
 private:
+    void buildFirstRows();
+    void buildColumnBoxes();
+    void buildBankBoxes(Store& store);
+    // Columns whose names say what they hold, and the date form their first rows are written in.
+    void guessColumns();
+    void showColumns(const Bills::Columns& columns);
+    void buildLayout();
     void confirm();
     void guessForm();
     void formChosen();

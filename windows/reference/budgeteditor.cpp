@@ -1,11 +1,9 @@
 #include "budgeteditor.h"
 
 #include "budgets.h"
-#include "statement.h"
-#include "budgetreport.h"
 #include "app.h"
 #include "inputs.h"
-#include "session.h"
+#include "store.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -25,7 +23,7 @@ enum Column { TypeId, TypeName, Amount };
 
 }  // namespace
 
-BudgetEditor::BudgetEditor(QWidget* parent) : DataWindow(QStringLiteral("frmBudget"), parent)
+BudgetEditor::BudgetEditor(Store& store, QWidget* parent) : DataWindow(QStringLiteral("frmBudget"), parent), store_(store)
 {
     setWindowTitle(QStringLiteral("预算"));
     setFont(songFont(9));
@@ -34,7 +32,7 @@ BudgetEditor::BudgetEditor(QWidget* parent) : DataWindow(QStringLiteral("frmBudg
 
     scopeBox = new QComboBox(this);
     scopeBox->setObjectName(QStringLiteral("cboScope"));
-    fillScopes(scopeBox);
+    fillScopes();
     defaultBox = new QCheckBox(QStringLiteral("默认（每月）"), this);
     defaultBox->setObjectName(QStringLiteral("chkDefault"));
     defaultBox->setChecked(true);
@@ -88,6 +86,19 @@ BudgetEditor::BudgetEditor(QWidget* parent) : DataWindow(QStringLiteral("frmBudg
     load();
 }
 
+// 全家, then each member in the order they were entered.
+void BudgetEditor::fillScopes()
+{
+    scopeBox->clear();
+    scopeBox->addItem(QStringLiteral("全家"), QString());
+    try {
+        for (const Store::Named& member : store_.names(ReferenceList::Members, Store::ListOrder::AsEntered))
+            scopeBox->addItem(member.name, member.id);
+    } catch (const std::exception& e) {
+        showDbError(e, QStringLiteral("无法读取成员。"));
+    }
+}
+
 QString BudgetEditor::memberId() const
 {
     return scopeBox->currentData().toString();
@@ -103,17 +114,15 @@ void BudgetEditor::load()
     model_->clear();
     model_->setHorizontalHeaderLabels({QStringLiteral("类型ID"), QStringLiteral("类型"), QStringLiteral("预算")});
     try {
-        const QMap<QString, Money> budgets = Budgets::stored(App::conn, memberId(), month());
-        const QString types = QStringLiteral("SELECT ID, 类型 FROM 支出类型 WHERE ID IS NOT NULL ORDER BY ID");
-        const QStringList ids = columnTexts(App::conn, types, 0), names = columnTexts(App::conn, types, 1);
-        for (qsizetype i = 0; i < ids.size(); ++i) {
-            auto* id = new QStandardItem(ids[i]);
-            auto* name = new QStandardItem(names.value(i));
+        const QMap<QString, Money> budgets = store_.budgets(memberId(), month());
+        for (const Store::Named& type : store_.names(ReferenceList::ExpenseTypes)) {
+            auto* id = new QStandardItem(type.id);
+            auto* name = new QStandardItem(type.name);
             for (QStandardItem* item : {id, name})
                 item->setEditable(false);
             QString amount;
             for (auto it = budgets.begin(); it != budgets.end(); ++it)
-                if (it.key().compare(ids[i], Qt::CaseInsensitive) == 0)
+                if (it.key().compare(type.id, Qt::CaseInsensitive) == 0)
                     amount = it.value().toPlain();
             auto* value = new QStandardItem(amount);
             value->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -145,7 +154,7 @@ bool BudgetEditor::save()
         budgets.insert(model_->item(r, TypeId)->text(), *amount);
     }
     try {
-        Budgets::store(App::conn, memberId(), month(), budgets);
+        store_.setBudgets(memberId(), month(), budgets);
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("预算没有保存。"));
         return false;
@@ -158,7 +167,7 @@ void BudgetEditor::copyPrevious()
 {
     const QDate m = monthBox->date();
     try {
-        const int n = Budgets::copyPreviousMonth(App::conn, memberId(), m.year(), m.month());
+        const int n = store_.copyPreviousMonthBudgets(memberId(), m.year(), m.month());
         App::msgBox(QStringLiteral("已把上月的 %1 项预算复制到 %2。").arg(n).arg(month()), App::MsgStyle::Information);
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("预算没有复制。"));

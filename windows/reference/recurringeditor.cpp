@@ -1,9 +1,8 @@
 #include "recurringeditor.h"
 
-#include "statement.h"
 #include "app.h"
 #include "inputs.h"
-#include "session.h"
+#include "store.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -22,14 +21,12 @@ namespace {
 
 const QStringList kLedgers = {Recurring::kIncome, Recurring::kExpense, Recurring::kInvestment, Recurring::kBank};
 
-// A combo of a reference table's rows: "ID 名称" shown, the ID as its data.
-void fillFrom(QComboBox* box, const QString& table, const QString& field)
+// A combo of a reference list's rows: "ID 名称" shown, the ID as its data.
+void fillFrom(QComboBox* box, Store& store, ReferenceList list)
 {
     box->clear();
-    const QString sql = QStringLiteral("SELECT ID, %1 FROM %2 WHERE ID IS NOT NULL ORDER BY ID").arg(field, table);
-    const QStringList ids = columnTexts(App::conn, sql, 0), names = columnTexts(App::conn, sql, 1);
-    for (qsizetype i = 0; i < ids.size(); ++i)
-        box->addItem(ids[i] + QLatin1Char(' ') + names.value(i), ids[i]);
+    for (const Store::Named& row : store.names(list))
+        box->addItem(row.id + QLatin1Char(' ') + row.name, row.id);
 }
 
 // Selects the item with this ID; an ID no longer there is shown as it is, so that it can be seen and mended.
@@ -101,7 +98,8 @@ QGridLayout* RecurringEditor::buildFields()
     return fields;
 }
 
-RecurringEditor::RecurringEditor(QWidget* parent) : DataWindow(QStringLiteral("frmRecurring"), parent)
+RecurringEditor::RecurringEditor(Store& store, QWidget* parent)
+    : DataWindow(QStringLiteral("frmRecurring"), parent), store_(store)
 {
     setWindowTitle(QStringLiteral("定期收支"));
     setFont(songFont(9));
@@ -154,7 +152,7 @@ RecurringEditor::RecurringEditor(QWidget* parent) : DataWindow(QStringLiteral("f
             [this](const QModelIndex& current) { showTemplate(current.row()); });
 
     try {
-        fillFrom(memberBox, QStringLiteral("成员"), QStringLiteral("姓名"));
+        fillFrom(memberBox, store_, ReferenceList::Members);
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("无法读取成员。"));
     }
@@ -168,9 +166,9 @@ void RecurringEditor::fillTypes()
     const QString ledger = ledgerBox->currentText();
     try {
         if (ledger == Recurring::kBank)
-            fillFrom(typeBox, QStringLiteral("银行"), QStringLiteral("开户行"));
-        else if (const std::optional<Ledger> chosen = Ledger::ofTable(ledger))
-            fillFrom(typeBox, chosen->typeTable(), QStringLiteral("类型"));
+            fillFrom(typeBox, store_, ReferenceList::Banks);
+        else if (const std::optional<Ledger> chosen = Ledger::ofTable(ledger); chosen && chosen->typeList())
+            fillFrom(typeBox, store_, *chosen->typeList());
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("无法读取类型。"));
     }
@@ -192,14 +190,14 @@ void RecurringEditor::load(qint64 select)
     model_->setHorizontalHeaderLabels({QStringLiteral("帐"), QStringLiteral("成员"), QStringLiteral("类型/银行"), QStringLiteral("金额"),
                                        QStringLiteral("周期"), QStringLiteral("备注"), QStringLiteral("说明")});
     try {
-        templates_ = Recurring::templates(App::conn);
+        templates_ = store_.recurringTemplates();
         for (const Recurring::Template& t : templates_) {
-            const Recurring::Names names = Recurring::namesOf(App::conn, t);
+            const Recurring::Names names = store_.recurringNames(t);
             auto* amount = new QStandardItem(t.amount.toGrouped());
             amount->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             model_->appendRow({new QStandardItem(t.ledger), new QStandardItem(names.member), new QStandardItem(names.type), amount,
                                new QStandardItem(Recurring::describe(t.schedule)), new QStandardItem(t.note),
-                               new QStandardItem(Recurring::problemOf(App::conn, t))});
+                               new QStandardItem(store_.recurringProblem(t))});
         }
     } catch (const std::exception& e) {
         templates_.clear();
@@ -265,7 +263,7 @@ bool RecurringEditor::save()
     t.schedule = {Recurring::Period(periodBox->currentIndex()), intervalBox->value(), dayBox->value(), startBox->date(),
                   hasEndBox->isChecked() ? endBox->date() : QDate(), countBox->value()};
     try {
-        Recurring::save(App::conn, t);
+        store_.saveRecurring(t);
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("定期收支没有保存。"));
         return false;
@@ -282,7 +280,7 @@ void RecurringEditor::removeSelected()
     if (App::msgBox(QStringLiteral("真的要删除这条定期收支吗？已经入帐的记录不受影响。"), App::MsgStyle::Question) != App::MsgAnswer::Ok)
         return;
     try {
-        Recurring::remove(App::conn, templates_[row].id);
+        store_.removeRecurring(templates_[row].id);
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("定期收支没有删除。"));
     }

@@ -3,6 +3,8 @@
 #include "recurring.h"
 #include "datawindow.h"
 
+class Store;
+
 class QCheckBox;
 class QGridLayout;
 class QComboBox;
@@ -17,7 +19,7 @@ class QTableView;
 class RecurringEditor : public DataWindow {
     Q_OBJECT
 public:
-    explicit RecurringEditor(QWidget* parent = nullptr);
+    explicit RecurringEditor(Store& store, QWidget* parent = nullptr);
 
 private:
     QGridLayout* buildFields();
@@ -28,6 +30,7 @@ private:
     bool save();
     void removeSelected();
 
+    Store& store_;
     QList<Recurring::Template> templates_;
     qint64 editing_ = 0;  // the template in the fields; 0: a new one
     QStandardItemModel* model_ = nullptr;

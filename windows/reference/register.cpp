@@ -10,6 +10,6 @@ void registerReferenceWindows()
         App::registerWindow(QString::fromUtf8(kind.form),
                                 [k](Store& store, QWidget* p) -> QDialog* { return new ListEditor(store, *k, p); });
     }
-    App::registerWindow(QStringLiteral("frmBudget"), [](Store&, QWidget* p) -> QDialog* { return new BudgetEditor(p); });
-    App::registerWindow(QStringLiteral("frmRecurring"), [](Store&, QWidget* p) -> QDialog* { return new RecurringEditor(p); });
+    App::registerWindow(QStringLiteral("frmBudget"), [](Store& store, QWidget* p) -> QDialog* { return new BudgetEditor(store, p); });
+    App::registerWindow(QStringLiteral("frmRecurring"), [](Store& store, QWidget* p) -> QDialog* { return new RecurringEditor(store, p); });
 }

@@ -9,6 +9,7 @@
 #include "gridexport.h"
 #include "inputs.h"
 #include "valuelabel.h"
+#include "store.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -233,12 +234,12 @@ bool LedgerQuery::eventFilter(QObject* o, QEvent* e)
 
 void LedgerQuery::pickMember()
 {
-    Picker::pickInto(this, QStringLiteral("成员"), QStringLiteral("姓名"), memberIdLabel, memberLabel);
+    Picker::pickInto(store_, ReferenceList::Members, this, memberIdLabel, memberLabel);
 }
 
 void LedgerQuery::pickOther()
 {
-    Picker::pickInto(this, listing_.otherList().table(), listing_.otherList().nameField(), otherIdLabel, otherLabel);
+    Picker::pickInto(store_, listing_.otherList(), this, otherIdLabel, otherLabel);
 }
 
 void LedgerQuery::runQuery()

@@ -5,6 +5,7 @@
 #include "store.h"
 #include "app.h"
 #include "undo.h"
+#include "store.h"
 
 #include <QAction>
 #include <QBoxLayout>
@@ -140,7 +141,7 @@ void LedgerQuery::correctCurrent()
         return;
     }
     CorrectionForm form(
-        kind_.ledger, *before,
+        store_, kind_.ledger, *before,
         [&](const QVariantList& to) {
             std::optional<QVariantList> after;
             try {
@@ -154,7 +155,7 @@ void LedgerQuery::correctCurrent()
                 return false;
             }
             if (!LedgerRows::sameValues(*before, *after))
-                Undo::pushCorrection(ledger_, key, *before, *after);
+                Undo::pushCorrection(store_, ledger_, key, *before, *after);
             try {
                 rs_.refreshRow(row);
             } catch (const std::exception& e) {
@@ -188,7 +189,7 @@ void LedgerQuery::deleteCurrentRecord()
         return;
     }
     if (binId >= 0)
-        Undo::pushDeletion(ledger_, key, binId, QVariantList{resultSerial_, row});
+        Undo::pushDeletion(store_, ledger_, key, binId, QVariantList{resultSerial_, row});
     rs_.removeRow(row);
     totalAgain();
 }
