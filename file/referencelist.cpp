@@ -1,5 +1,8 @@
 #include "referencelist.h"
 
+#include "sqltext.h"
+#include "statement.h"
+
 #include <array>
 
 namespace {
@@ -44,4 +47,13 @@ std::optional<ReferenceList> ReferenceList::ofTable(const QString& table)
         if (table.compare(lists()[kind].table, Qt::CaseInsensitive) == 0)
             return ReferenceList(Kind(kind));
     return std::nullopt;
+}
+
+std::optional<QString> ReferenceList::nameOf(Connection& conn, const QString& id) const
+{
+    Statement st(conn, QStringLiteral("SELECT %1 FROM %2 WHERE ID = ?").arg(sqlName(nameField()), sqlName(table())));
+    st.bind(1, id);
+    if (!st.step())
+        return std::nullopt;
+    return st.text(0);
 }

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <optional>
 
+class Connection;
+
 // One of the household's reference lists (members, the income, expense and investment types, the
 // banks): its table, the field that names a row (beside its ID) and the fields its editor shows.
 class ReferenceList {
@@ -20,6 +22,9 @@ public:
     QStringList fields() const;
 
     static std::optional<ReferenceList> ofTable(const QString& table);
+
+    // The name of the row whose ID is `id` (letter case aside); none when the list has no such row.
+    std::optional<QString> nameOf(Connection& conn, const QString& id) const;
 
     friend bool operator==(ReferenceList a, ReferenceList b) = default;
 

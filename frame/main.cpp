@@ -2,6 +2,7 @@
 #include "datafolder.h"
 #include "language.h"
 #include "pictures.h"
+#include "safekeeping.h"
 #include "startup.h"
 #include "synccommand.h"
 #include "syncwindow.h"
@@ -92,6 +93,7 @@ int main(int argc, char** argv)
     if (!windowless)
         QGuiApplication::setDesktopFileName(QStringLiteral("org.kinbook.kinbook"));
     App::setDatabasePath(&DataFolder::databasePath);  // what an export must never overwrite
+    App::setBackupBeforeChange(&Safekeeping::backupBeforeChange);
     Language::useChinese();  // without Qt's translations Qt's own texts stay English; nothing else changes
 
     CommandLine options;

@@ -43,6 +43,7 @@ void registerAllWindows()
         return;
     done = true;
     setDatabasePath(&DataFolder::databasePath);
+    setBackupBeforeChange(&Safekeeping::backupBeforeChange);
     registerReferenceWindows();
     registerBooksWindows();
     registerReportsWindows();

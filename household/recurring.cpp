@@ -263,18 +263,15 @@ QString problemOf(Connection& conn, const Template& t)
 
 Names namesOf(Connection& conn, const Template& t)
 {
-    auto name = [&conn](const QString& table, const QString& field, const QString& id) {
-        Statement st(conn, QStringLiteral("SELECT %1 FROM %2 WHERE ID = ?").arg(field, table));
-        st.bind(1, id);
-        return st.step() ? st.text(0) : id;
-    };
+    // A code whose row is gone shows as the code itself.
+    const auto name = [&conn](ReferenceList list, const QString& id) { return list.nameOf(conn, id).value_or(id); };
     Names n;
-    n.member = name(QStringLiteral("成员"), QStringLiteral("姓名"), t.memberId);
+    n.member = name(ReferenceList::Members, t.memberId);
     const std::optional<Ledger> ledger = ledgerOf(t);
     if (t.ledger == kBank)
-        n.type = name(QStringLiteral("银行"), QStringLiteral("开户行"), t.bankId) + QLatin1Char(' ') + t.inOut + QLatin1Char(' ') + t.typeId;
-    else if (ledger && !ledger->typeTable().isEmpty())
-        n.type = name(ledger->typeTable(), QStringLiteral("类型"), t.typeId);
+        n.type = name(ReferenceList::Banks, t.bankId) + QLatin1Char(' ') + t.inOut + QLatin1Char(' ') + t.typeId;
+    else if (const std::optional<ReferenceList> types = ledger ? ledger->typeList() : std::nullopt)
+        n.type = name(*types, t.typeId);
     else
         n.type = t.typeId;
     return n;

@@ -25,7 +25,5 @@ QString Store::nameOf(ReferenceList list, const QString& id)
 {
     if (id.isEmpty())
         return QString();
-    Statement st(conn_, QStringLiteral("SELECT %1 FROM %2 WHERE ID = ?").arg(sqlName(list.nameField()), sqlName(list.table())));
-    st.bind(1, id);
-    return st.step() ? st.text(0) : QString();
+    return list.nameOf(conn_, id).value_or(QString());
 }

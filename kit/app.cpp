@@ -24,6 +24,7 @@ QPointer<QWidget> g_notePanel;
 QString g_note;
 QHash<QString, QString> g_lastFolders;  // by the kind of file: the folder a dialog last chose in
 std::function<QString()> g_databasePath;
+std::function<QString(QString*)> g_backupBeforeChange;
 QHash<QString, WindowFactory>& registry()
 {
     static QHash<QString, WindowFactory> r;
@@ -39,6 +40,20 @@ QString databasePath()
 void setDatabasePath(std::function<QString()> path)
 {
     g_databasePath = std::move(path);
+}
+
+QString backupBeforeChange(QString* failure)
+{
+    if (g_backupBeforeChange)
+        return g_backupBeforeChange(failure);
+    if (failure)
+        *failure = QStringLiteral("没有可以备份的数据文件。");
+    return QString();
+}
+
+void setBackupBeforeChange(std::function<QString(QString* failure)> backup)
+{
+    g_backupBeforeChange = std::move(backup);
 }
 
 void setStatusPanel(QWidget* panel2)

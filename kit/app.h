@@ -22,6 +22,12 @@ extern QString curUser;
 QString databasePath();
 void setDatabasePath(std::function<QString()> path);
 
+// One automatic backup before a change of many records at once (an import), as the frame makes it:
+// its path, or empty when it could not be made and `failure` then says why. Without a frame to make
+// it (none installed), nothing is made and `failure` says so.
+QString backupBeforeChange(QString* failure = nullptr);
+void setBackupBeforeChange(std::function<QString(QString* failure)> backup);
+
 // The main window's loading indicator: status panel 2 and the wait cursor. Balanced however often
 // it is called: one restore undoes any number of busy calls.
 void setBusy(bool flag);

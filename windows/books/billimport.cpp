@@ -10,7 +10,6 @@
 #include "app.h"
 #include "budgetwarning.h"
 #include "inputs.h"
-#include "safekeeping.h"
 #include "undo.h"
 #include "valuelabel.h"
 #include "store.h"
@@ -613,7 +612,7 @@ void BillImportWindow::importBill()
         WaitCursor wait;
         QElapsedTimer backupTime;
         backupTime.start();
-        backup = Safekeeping::backupBeforeChange(&failure);
+        backup = App::backupBeforeChange(&failure);
         backupMs_ = static_cast<double>(backupTime.nsecsElapsed()) / 1e6;
         if (!backup.isEmpty())
             posted = store_.postBill(p.bill, p.choices);
