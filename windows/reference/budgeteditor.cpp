@@ -34,7 +34,7 @@ BudgetEditor::BudgetEditor(QWidget* parent) : DataWindow(QStringLiteral("frmBudg
 
     scopeBox = new QComboBox(this);
     scopeBox->setObjectName(QStringLiteral("cboScope"));
-    fillScopes(scopeBox);
+    fillScopes(App::store(), scopeBox);
     defaultBox = new QCheckBox(QStringLiteral("默认（每月）"), this);
     defaultBox->setObjectName(QStringLiteral("chkDefault"));
     defaultBox->setChecked(true);
