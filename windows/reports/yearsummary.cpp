@@ -215,28 +215,21 @@ void YearSummary::showTotals()
         totalsLabel->setText(QString());
         return;
     }
-    try {
-        MonthFigures year;
-        for (const MonthFigures& m : months()) {
-            year.income += m.income;
-            year.expense += m.expense;
-            year.invested += m.invested;
-        }
-        totalsLabel->setText(QStringLiteral("合计：收入 %1　支出 %2　投资 %3　结余 %4")
-                               .arg(year.income.toGrouped(), year.expense.toGrouped(), year.invested.toGrouped(),
-                                    year.balance().toGrouped()));
-    } catch (const DbError&) {
-        totalsLabel->setText(QStringLiteral("合计：无法计算（有的金额无效）"));
+    // The months were added up from valid amounts only (an amount that is none stops the summary).
+    MonthFigures year;
+    for (const MonthFigures& m : months()) {
+        year.income += m.income;
+        year.expense += m.expense;
+        year.invested += m.invested;
     }
+    totalsLabel->setText(QStringLiteral("合计：收入 %1　支出 %2　投资 %3　结余 %4")
+                           .arg(year.income.toGrouped(), year.expense.toGrouped(), year.invested.toGrouped(),
+                                year.balance().toGrouped()));
 }
 
 void YearSummary::redrawChart()
 {
-    try {
-        drawYearChart(chart->chart(), chartTitle(shownYear_), months());
-    } catch (const DbError&) {
-        drawYearChart(chart->chart(), chartTitle(shownYear_) + QStringLiteral("（有的金额无效，无法绘制）"), {});
-    }
+    drawYearChart(chart->chart(), chartTitle(shownYear_), months());
 }
 
 ReportContent YearSummary::report() const
@@ -246,10 +239,6 @@ ReportContent YearSummary::report() const
     c.about << QStringLiteral("年份：%1年").arg(shownYear_);
     c.table = monthsGrid->model();
     c.totals << totalsLabel->text();
-    try {
-        c.chart = [title = chartTitle(shownYear_), figures = months()](QChart* chart) { drawYearChart(chart, title, figures); };
-    } catch (const DbError&) {
-        // The table and its totals say what is wrong; there is no chart to print.
-    }
+    c.chart = [title = chartTitle(shownYear_), figures = months()](QChart* chart) { drawYearChart(chart, title, figures); };
     return c;
 }
