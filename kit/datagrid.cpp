@@ -397,6 +397,12 @@ void DataGrid::setUpSorting()
     connect(header, &QHeaderView::sectionClicked, this, &DataGrid::sortByHeader);
 }
 
+void DataGrid::fetchAll(QAbstractItemModel* model)
+{
+    while (model && model->canFetchMore(QModelIndex()))
+        model->fetchMore(QModelIndex());
+}
+
 int DataGrid::sortColumn() const
 {
     if (model_ && rs_)
@@ -418,6 +424,8 @@ void DataGrid::sortByHeader(int column)
     const Qt::SortOrder order = sortColumn() == column && sortOrder() == Qt::AscendingOrder ? Qt::DescendingOrder
                                                                                             : Qt::AscendingOrder;
     QApplication::setOverrideCursor(Qt::WaitCursor);  // the rest of a loading result is read first
+    if (order_)
+        fetchAll(order_->sourceModel());
     model()->sort(column, order);
     QApplication::restoreOverrideCursor();
     horizontalHeader()->setSortIndicator(sortColumn(), sortOrder());

@@ -27,7 +27,8 @@ class GridOrder;
 // Ctrl+C copies the selected rows (see gridexport.h).
 //
 // Another model is shown through the grid's own order over it (the model keeps its rows as they
-// are): the header sorts it as it sorts a recordset, by each cell's value (ValueRole where the
+// are): the header sorts it as it sorts a recordset (every row, a model that gives its rows as they
+// are asked for read to its end first), by each cell's value (ValueRole where the
 // model gives one, else what the cell shows), and the selection stays on its rows. Its columns are
 // fitted to every cell. The column formats and alignments apply to it as to a recordset; Grouped
 // marks a column of amounts (the model shows them as it likes; they are exported as numbers).
@@ -46,6 +47,8 @@ public:
     // Shows `model` (or nothing); a recordset shown before is let go. The grid does not own it.
     void setItemModel(QAbstractItemModel* model);
     QAbstractItemModel* itemModel() const;
+    // Reads the rest of the rows of a model that gives them as they are asked for.
+    static void fetchAll(QAbstractItemModel* model);
     RecordsetModel::Format columnFormat(int column) const;
     // At least `tw` twips, and wide enough for the header and every cell.
     void setColumnTwips(int column, int tw);

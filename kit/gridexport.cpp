@@ -191,8 +191,7 @@ bool exportRows(DataGrid* grid, const QString& title, QWidget* parent)
     QFileDevice::FileError e = QFileDevice::AbortError;
     int rows = 0;
     if (items) {
-        while (items->canFetchMore(QModelIndex()))
-            items->fetchMore(QModelIndex());
+        DataGrid::fetchAll(items);
         rows = grid->model()->rowCount();
         e = writeModelFile(path, grid, shownColumns(grid));
     } else if (rs->finishLoading() && rs->isOpen()) {
