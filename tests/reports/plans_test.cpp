@@ -142,6 +142,14 @@ TEST_F(PlansTest, TheOverviewShowsEachPartAndItsSwitchHoldsForTheNextLogin)
     ASSERT_NE(shown, nullptr);
     EXPECT_TRUE(shown->isVisible());
     shown->close();
+
+    // A switch that cannot be read hides nothing: the overview is shown, as when never switched off.
+    child<QCheckBox>(&w, "chkShowAtLogin")->setChecked(false);
+    sql("drop table 设置");
+    shown = OverviewWindow::showAfterLogin(App::store(), nullptr);
+    ASSERT_NE(shown, nullptr);
+    EXPECT_TRUE(shown->isVisible());
+    shown->close();
 }
 
 }  // namespace

@@ -150,12 +150,15 @@ OverviewWindow::OverviewWindow(Store& store, QWidget* parent) : DataWindow(QStri
 
 OverviewWindow* OverviewWindow::showAfterLogin(Store& store, QWidget* parent)
 {
+    bool show = true;
     try {
-        if (!store.overviewAfterLogin())
-            return nullptr;
+        show = store.overviewAfterLogin();
     } catch (const std::exception&) {
-        return nullptr;
+        // A switch that cannot be read hides nothing: the overview is shown as when it was never
+        // switched off (its reading of the file tells any failure of its own).
     }
+    if (!show)
+        return nullptr;
     auto* w = new OverviewWindow(store, parent);
     w->setAttribute(Qt::WA_DeleteOnClose);
     w->show();
