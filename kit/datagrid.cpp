@@ -373,9 +373,22 @@ std::vector<int> DataGrid::widestRows(int column) const
             if (r >= 0 && r < model_->rowCount())
                 rows.push_back(model_->gridRow(r));
     } else if (order_) {
-        // A table worked out in memory: every row is measured.
-        for (int r = 0; r < order_->rowCount(); ++r)
-            rows.push_back(r);
+        // The few rows of the longest texts, a Chinese character counting as two Latin ones (as a
+        // recordset picks its widest rows): the texts are read, only those few are measured.
+        constexpr std::size_t kMeasured = 4;
+        std::vector<std::pair<int, int>> longest;  // width in half characters, row
+        for (int r = 0; r < order_->rowCount(); ++r) {
+            const QString text = order_->index(r, column).data().toString();
+            int width = 0;
+            for (const QChar ch : text)
+                width += ch.unicode() < 0x2E80 ? 1 : 2;
+            longest.emplace_back(width, r);
+        }
+        const std::size_t kept = std::min(kMeasured, longest.size());
+        std::partial_sort(longest.begin(), longest.begin() + static_cast<std::ptrdiff_t>(kept), longest.end(),
+                          [](const auto& a, const auto& b) { return a.first > b.first; });
+        for (std::size_t i = 0; i < kept; ++i)
+            rows.push_back(longest[i].second);
     }
     return rows;
 }

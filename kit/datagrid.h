@@ -27,11 +27,12 @@ class GridOrder;
 // Ctrl+C copies the selected rows (see gridexport.h).
 //
 // Another model is shown through the grid's own order over it (the model keeps its rows as they
-// are): the header sorts it as it sorts a recordset (every row, a model that gives its rows as they
-// are asked for read to its end first), by each cell's value (ValueRole where the
-// model gives one, else what the cell shows), and the selection stays on its rows. Its columns are
-// fitted to every cell. The column formats and alignments apply to it as to a recordset; Grouped
-// marks a column of amounts (the model shows them as it likes; they are exported as numbers).
+// are): the header sorts it as it sorts a recordset (every row; a model that gives its rows as they
+// are asked for is read to its end first), by each cell's value (ValueRole where the model gives
+// one, else what the cell shows), and the selection stays on its rows. Its columns are fitted as a
+// recordset's are, to the few cells whose texts are the longest. The column formats and alignments
+// apply to it as to a recordset; Grouped marks a column of amounts (the model shows them as it
+// likes; they are exported as numbers).
 class DataGrid : public QTableView {
     Q_OBJECT
 public:

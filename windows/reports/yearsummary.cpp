@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -131,6 +132,13 @@ YearSummary::YearSummary(Store& store, QWidget* parent)
     connect(summaryButton, &QPushButton::clicked, this, [this] { summarise(); });
     connect(closeButton, &QPushButton::clicked, this, [this] { close(); });
     connect(yearBox, &QComboBox::currentIndexChanged, this, [this] { yearChosen(); });
+    // The chart is redrawn from the event loop once the months are shown (or gone), not while 汇总
+    // runs.
+    auto* later = new QTimer(this);
+    later->setSingleShot(true);
+    later->setInterval(0);
+    connect(later, &QTimer::timeout, this, [this] { redrawChart(); });
+    connect(months_, &QAbstractItemModel::modelReset, later, [later] { later->start(); });
     redrawChart();
 }
 
@@ -201,7 +209,6 @@ void YearSummary::doNow()
         showDbError(e, QStringLiteral("无法汇总：数据库中的汇总查询不能读取。"));
     }
     printing_.setEnabled(shownYear_ != 0);
-    redrawChart();
 }
 
 QList<MonthFigures> YearSummary::months() const
