@@ -2,6 +2,8 @@
 
 #include "app.h"
 #include "datagrid.h"
+#include "diskwrites.h"
+#include "money.h"
 #include "recordset.h"
 
 #include <QApplication>
@@ -13,6 +15,7 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -37,6 +40,101 @@ bool isDatabaseFile(const QString& path)
         || (chosen.exists() && chosen.canonicalFilePath() == own.canonicalFilePath());
 }
 
+// ---- an item model's rows, written as CsvWriter writes a recordset's (see csvwriter.h) ----------
+
+// Ten-thousandths of a yuan as yuan with two decimals, rounded half away from zero.
+QString twoDecimals(std::int64_t units)
+{
+    const std::uint64_t magnitude = units < 0 ? 0 - static_cast<std::uint64_t>(units) : static_cast<std::uint64_t>(units);
+    const std::uint64_t cents = magnitude / 100 + (magnitude % 100 >= 50 ? 1 : 0);
+    return QStringLiteral("%1%2.%3")
+        .arg(units < 0 && cents != 0 ? QStringLiteral("-") : QString())
+        .arg(cents / 100)
+        .arg(cents % 100, 2, 10, QLatin1Char('0'));
+}
+
+QString amountText(const QVariant& v)
+{
+    if (v.typeId() == qMetaTypeId<Money>())
+        return twoDecimals(v.value<Money>().units());
+    switch (v.typeId()) {
+    case QMetaType::Int: case QMetaType::UInt: case QMetaType::LongLong: case QMetaType::ULongLong:
+        return v.toString() + QStringLiteral(".00");
+    case QMetaType::Double: case QMetaType::Float:
+        if (std::fabs(v.toDouble()) < 9.0e14)
+            return twoDecimals(std::llround(v.toDouble() * 10000.0));
+        return QString::number(v.toDouble(), 'g', 15);
+    default:
+        return v.toString();
+    }
+}
+
+// A text as a spreadsheet takes it: quoted where it holds the separator, a quote or a line break;
+// after an apostrophe where the spreadsheet would run it as a formula.
+QString cellText(QString text, char separator)
+{
+    const bool quote = text.contains(QLatin1Char(separator)) || text.contains(QLatin1Char('"'))
+        || text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'));
+    static const QString formulaStarts = QStringLiteral("=+-@\t\r");
+    if (!text.isEmpty() && formulaStarts.contains(text.front()))
+        text.prepend(QLatin1Char('\''));
+    if (!quote)
+        return text;
+    return QLatin1Char('"') + text.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+}
+
+QString modelCell(const QModelIndex& cell, bool amount, char separator)
+{
+    QVariant value = cell.data(DataGrid::ValueRole);
+    if (!value.isValid())
+        value = cell.data(Qt::DisplayRole);
+    if (value.isNull())
+        return QString();
+    if (amount)
+        return amountText(value);
+    if (value.typeId() == qMetaTypeId<Money>())
+        return value.value<Money>().toPlain();
+    return cellText(value.typeId() == QMetaType::QDate ? value.toDate().toString(Qt::ISODate) : value.toString(), separator);
+}
+
+// The grid rows `rows` of the model the grid shows, after a line of headers when asked.
+QByteArray modelLines(const DataGrid* grid, const std::vector<CsvWriter::Column>& columns, const std::vector<int>& rows,
+                      char separator, bool headers)
+{
+    const QAbstractItemModel* shown = grid->model();
+    QString out;
+    const auto line = [&](auto cell) {
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            if (i)
+                out += QLatin1Char(separator);
+            out += cell(columns[i]);
+        }
+        out += QStringLiteral("\r\n");
+    };
+    if (headers)
+        line([&](const CsvWriter::Column& c) { return cellText(c.header, separator); });
+    for (const int r : rows)
+        line([&](const CsvWriter::Column& c) { return modelCell(shown->index(r, c.field), c.amount, separator); });
+    return out.toUtf8();
+}
+
+// Written beside the chosen file and put in its place once on the disk, as CsvWriter writes.
+QFileDevice::FileError writeModelFile(const QString& path, const DataGrid* grid, const std::vector<CsvWriter::Column>& columns)
+{
+    std::vector<int> rows(static_cast<std::size_t>(grid->model()->rowCount()));
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        rows[r] = static_cast<int>(r);
+    const QByteArray bytes = QByteArray("\xEF\xBB\xBF") + modelLines(grid, columns, rows, ',', true);
+    DiskWrites::Writer file(QFile::encodeName(QFileInfo(path).absoluteFilePath()).toStdString());
+    if (file.open())
+        return QFileDevice::OpenError;
+    if (const std::error_code ec = file.write(bytes.constData(), static_cast<std::size_t>(bytes.size())))
+        return ec == std::errc::no_space_on_device ? QFileDevice::ResourceError : QFileDevice::WriteError;
+    if (const std::error_code ec = file.commit())
+        return ec == std::errc::no_space_on_device ? QFileDevice::ResourceError : QFileDevice::RenameError;
+    return QFileDevice::NoError;
+}
+
 }  // namespace
 
 namespace GridExport {
@@ -54,18 +152,18 @@ QPushButton* exportButton(DataGrid* grid, const QString& title, QWidget* parent)
 std::vector<CsvWriter::Column> shownColumns(const DataGrid* grid)
 {
     std::vector<CsvWriter::Column> columns;
-    const RecordsetModel* model = grid->recordsetModel();
     const Recordset* rs = grid->recordset();
-    if (!model || !rs)
+    if (!rs && !grid->itemModel())
         return columns;
+    const QAbstractItemModel* shown = grid->model();
     const QHeaderView* header = grid->horizontalHeader();
     for (int v = 0; v < header->count(); ++v) {
         const int c = header->logicalIndex(v);
-        if (c < 0 || c >= model->columnCount() || grid->isColumnHidden(c)
-            || model->format(c) == RecordsetModel::Format::Concealed)
+        if (c < 0 || c >= shown->columnCount() || grid->isColumnHidden(c)
+            || grid->columnFormat(c) == RecordsetModel::Format::Concealed)
             continue;
-        columns.push_back({c, model->headerData(c, Qt::Horizontal).toString(),
-                           rs->isMoneyField(c) || model->format(c) == RecordsetModel::Format::Grouped});
+        columns.push_back({c, shown->headerData(c, Qt::Horizontal).toString(),
+                           (rs && rs->isMoneyField(c)) || grid->columnFormat(c) == RecordsetModel::Format::Grouped});
     }
     return columns;
 }
@@ -73,7 +171,8 @@ std::vector<CsvWriter::Column> shownColumns(const DataGrid* grid)
 bool exportRows(DataGrid* grid, const QString& title, QWidget* parent)
 {
     Recordset* rs = grid->recordset();
-    if (!rs || !rs->isOpen() || !grid->recordsetModel()) {
+    QAbstractItemModel* items = grid->itemModel();
+    if (!items && (!rs || !rs->isOpen() || !grid->recordsetModel())) {
         App::msgBox(QStringLiteral("表格中没有可以导出的记录。"), App::MsgStyle::Information);
         return false;
     }
@@ -91,7 +190,11 @@ bool exportRows(DataGrid* grid, const QString& title, QWidget* parent)
     // Every row of the result, not only those that have arrived.
     QFileDevice::FileError e = QFileDevice::AbortError;
     int rows = 0;
-    if (rs->finishLoading() && rs->isOpen()) {
+    if (items) {
+        DataGrid::fetchAll(items);
+        rows = grid->model()->rowCount();
+        e = writeModelFile(path, grid, shownColumns(grid));
+    } else if (rs->finishLoading() && rs->isOpen()) {
         const std::vector<int> order = grid->recordsetModel()->recordRows();
         rows = static_cast<int>(order.size());
         e = CsvWriter::writeFile(path, *rs, shownColumns(grid), order);
@@ -113,7 +216,8 @@ void copySelection(DataGrid* grid)
 {
     const RecordsetModel* model = grid->recordsetModel();
     const Recordset* rs = grid->recordset();
-    if (!model || !rs || !grid->selectionModel())
+    const bool items = grid->itemModel() != nullptr;
+    if ((!items && (!model || !rs)) || !grid->selectionModel())
         return;
     // The rows of the selection in their order on the screen, each once.
     std::vector<int> shown;
@@ -122,11 +226,15 @@ void copySelection(DataGrid* grid)
             shown.push_back(r);
     std::sort(shown.begin(), shown.end());
     shown.erase(std::unique(shown.begin(), shown.end()), shown.end());
+    if (shown.empty())
+        return;
+    if (items) {
+        QGuiApplication::clipboard()->setText(QString::fromUtf8(modelLines(grid, shownColumns(grid), shown, '\t', false)));
+        return;
+    }
     std::vector<int> records;
     for (const int r : shown)
         records.push_back(model->recordRow(r));
-    if (records.empty())
-        return;
     const QByteArray text = CsvWriter::lines(*rs, shownColumns(grid), records, '\t', false);
     QGuiApplication::clipboard()->setText(QString::fromUtf8(text));
 }

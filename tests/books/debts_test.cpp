@@ -52,7 +52,7 @@ TEST_F(DebtsTest, LoanThenRepaymentsLowerTheBalance)
     EXPECT_EQ(rows("select 借款日期,债权人,类型,金额,ifnull(还款记录,''),余额 from 负债"),
               QStringList{u"2026-03-05|王五|欠人|500||500"_s});
     {
-        AssetsWindow assets;
+        AssetsWindow assets(App::store());
         click(&assets, "Command1");
         EXPECT_EQ(child<QLabel>(&assets, "lblyh_8")->text(), "500 ");
     }

@@ -34,7 +34,7 @@ protected:
 
 TEST_F(BudgetYear, AYearCountsItsMonthsFromTheFirstRecordWholeOrToDate)
 {
-    BudgetReport w;
+    BudgetReport w(App::store());
     w.show();
     EXPECT_EQ(child<QLabel>(&w, "lblMonths")->text(), "计入的月份：2026年7月");
     EXPECT_FALSE(child<QComboBox>(&w, "cboYearPart")->isEnabled());

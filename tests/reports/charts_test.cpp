@@ -72,7 +72,7 @@ TEST_F(ChartsTest, AnyYearIsSummedExactlyAndItsChartHoldsTheTablesFigures)
     const int now = QDate::currentDate().year();  // the stored query sums the clock's year
     const auto written = writeYears({now - 3, now - 1, now});
     App::setToday(QDate(now, 6, 10));
-    YearSummary w;
+    YearSummary w(App::store());
     w.show();
     auto* cbo = child<QComboBox>(&w, "cboYear");
     QStringList offered;
@@ -140,7 +140,7 @@ TEST_F(ChartsTest, OnlyAYearNotOverAsksAndCancelLeavesItEmpty)
         SCOPED_TRACE(QStringLiteral("%1/%2 answered %3").arg(c.month).arg(c.year).arg(c.answer).toStdString());
         script().clearMessages();
         App::setToday(QDate(now, c.month, 10));
-        YearSummary w;
+        YearSummary w(App::store());
         w.show();
         auto* cbo = child<QComboBox>(&w, "cboYear");
         cbo->setCurrentIndex(cbo->findData(c.year));

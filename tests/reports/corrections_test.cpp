@@ -295,14 +295,14 @@ TEST_F(CorrectionsTest, RecordsInTheBinCountInNoTotal)
     const QString year = QString::number(QDate::currentDate().year());  // the year summary's own year
     const auto figures = [&] {
         QStringList out;
-        AssetsWindow assets;
+        AssetsWindow assets(App::store());
         assets.show();
         click(&assets, "Command1");
         for (QLabel* l : assets.findChildren<QLabel*>())
             if (l->objectName().startsWith("lbl"))
                 out << l->objectName() + "=" + l->text();
         App::setToday(QDate(QDate::currentDate().year(), 12, 1));
-        YearSummary summary;
+        YearSummary summary(App::store());
         summary.show();
         click(&summary, "Command1");
         out << gridRows(child<QTableView>(&summary, "dg"));

@@ -64,7 +64,7 @@ TEST_F(PlansTest, BudgetExecutionShowsBudgetSpentLeftAndBarsForAMonthAndAYear)
         "insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values ('1','01',300.1,'2026-03-01','',3), ('2','01',500.2,'2026-03-19','',3),"
         " ('1','02',2000.01,'2026-03-05','',3), ('1','03',50,'2026-03-31','',3), ('1','03',80,'2026-01-10','',1),"
         " ('2','01',0.3,'2026-02-28','',2);");
-    BudgetReport w;
+    BudgetReport w(App::store());
     w.show();
     auto* grid = child<DataGrid>(&w, "DG");
     EXPECT_EQ(gridRows(grid), QStringList({"01|餐饮|1,000.00|800.30|199.70|80%", "02|房租|2,000.00|2,000.01|-0.01|超支",
@@ -91,6 +91,16 @@ TEST_F(PlansTest, BudgetExecutionShowsBudgetSpentLeftAndBarsForAMonthAndAYear)
     script().queueFileChoice(csv);
     click(&w, "cmdexport");
     EXPECT_TRUE(fileBytes(csv).contains("01,餐饮,,500.20,,无预算"));
+
+    // Figures that cannot be worked out leave none of the last ones on show, to be read, printed or
+    // exported under an empty totals line.
+    sql("drop table 预算");
+    click(&w, "cmdCompute");
+    EXPECT_TRUE(lastMessage().startsWith("预算执行没有统计出来。\n")) << lastMessage().toStdString();
+    EXPECT_EQ(gridRows(grid), QStringList());
+    EXPECT_EQ(child<QLabel>(&w, "lblTotals")->text(), "");
+    EXPECT_FALSE(child<QPushButton>(&w, "cmdexport")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>(&w, "cmdPrint")->isEnabled());
 }
 
 TEST_F(PlansTest, TheOverviewShowsEachPartAndItsSwitchHoldsForTheNextLogin)
@@ -105,7 +115,7 @@ TEST_F(PlansTest, TheOverviewShowsEachPartAndItsSwitchHoldsForTheNextLogin)
         "insert into 负债 (借款日期, 债权人, 类型, 金额, 还款记录, 余额) values ('2026-01-01','老王','欠人',300,'',250);"
         "insert into 定期收支 (帐, 成员ID, 类型ID, 金额, 备注, 周期, 间隔, 日, 开始日期) values"
         " ('支出帐', '1', '02', 2500, '房租', '每月', 1, 25, '2026-03-01'), ('支出帐', '1', '02', 9, '', '每月', 1, 28, '2026-03-01');");
-    OverviewWindow w;
+    OverviewWindow w(App::store());
     w.show();
     QStringList figures;
     for (const char* name : {"lblThis_0", "lblThis_1", "lblThis_2", "lblLast_0", "lblLast_1", "lblLast_2"})
@@ -126,9 +136,17 @@ TEST_F(PlansTest, TheOverviewShowsEachPartAndItsSwitchHoldsForTheNextLogin)
     // Switched off, it is not shown after the next login; switched on again, it is.
     child<QCheckBox>(&w, "chkShowAtLogin")->setChecked(false);
     EXPECT_EQ(scalar("select 值 from 设置 where 名称 = '登录后显示本月概览'"), "0");
-    EXPECT_EQ(OverviewWindow::showAfterLogin(nullptr), nullptr);
+    EXPECT_EQ(OverviewWindow::showAfterLogin(App::store(), nullptr), nullptr);
     child<QCheckBox>(&w, "chkShowAtLogin")->setChecked(true);
-    OverviewWindow* shown = OverviewWindow::showAfterLogin(nullptr);
+    OverviewWindow* shown = OverviewWindow::showAfterLogin(App::store(), nullptr);
+    ASSERT_NE(shown, nullptr);
+    EXPECT_TRUE(shown->isVisible());
+    shown->close();
+
+    // A switch that cannot be read hides nothing: the overview is shown, as when never switched off.
+    child<QCheckBox>(&w, "chkShowAtLogin")->setChecked(false);
+    sql("drop table 设置");
+    shown = OverviewWindow::showAfterLogin(App::store(), nullptr);
     ASSERT_NE(shown, nullptr);
     EXPECT_TRUE(shown->isVisible());
     shown->close();

@@ -122,7 +122,7 @@ TEST_F(PrintingTest, YearSummaryOnOnePageWithTotalsAndChartAndTheSameInThePrevie
                        "insert into 支出帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('1','1',20,'%1-03-05','',3);")
             .arg(year));
     openConn();
-    YearSummary w;
+    YearSummary w(App::store());
     w.show();
     auto* cbo = child<QComboBox>(&w, "cboYear");
     cbo->setCurrentIndex(cbo->findData(year));
@@ -154,7 +154,7 @@ TEST_F(PrintingTest, YearSummaryOnOnePageWithTotalsAndChartAndTheSameInThePrevie
 TEST_F(PrintingTest, AFileThatCannotBeWrittenIsToldAndLeavesNothingUnderItsName)
 {
     openConn();
-    AssetsWindow w;
+    AssetsWindow w(App::store());
     w.show();
     click(&w, "Command1");
     QDir(folder()).mkdir("同名文件夹.pdf");

@@ -44,7 +44,7 @@ protected:
     // The figures of the asset statistics after "统计": income, its balance, borrowed, the difference.
     QStringList assets()
     {
-        AssetsWindow w;
+        AssetsWindow w(App::store());
         w.show();
         click(&w, "Command1");
         return {label(&w, "lblxf_1"), label(&w, "lblxf_3"), label(&w, "lblyh_8"), label(&w, "lblyh_6")};
@@ -57,7 +57,7 @@ protected:
     }
     QString marchOfTheSummary()
     {
-        YearSummary y;
+        YearSummary y(App::store());
         y.show();
         click(&y, "Command1");
         const QStringList rows = gridRows(child<DataGrid>(&y, "dg"));
@@ -73,7 +73,7 @@ TEST_F(StatisticsTest, SumsAreExactDebtsUseTheBalanceAndOtherTextsCountNowhere)
 {
     App::setToday(QDate(2026, 5, 3));
     App::curUser = "当前用户：张三";
-    AssetsWindow w;
+    AssetsWindow w(App::store());
     w.show();
     EXPECT_EQ(label(&w, "lbldate"), "2026年5月份");
     EXPECT_EQ(label(&w, "lbluser"), "当前用户：张三");
@@ -132,8 +132,8 @@ TEST_F(StatisticsTest, FailingStatementsShowAMessageAndTheWindowsStayUsable)
     LedgerQuery q(App::store(), kQueryKinds[0]);  // opened while the database is still whole
     sql("insert into 收入帐 (成员ID, 类型ID, 金额, 日期, 备注, 月份) values('1','5',10,'2026-01-01','',1);"
         "drop view 查询; drop table 负债; drop table 收入类型; drop table 投资帐;");
-    AssetsWindow c;
-    YearSummary y;
+    AssetsWindow c(App::store());
+    YearSummary y(App::store());
     using Case = std::tuple<QWidget*, const char*, const char*>;
     for (const auto& [w, button, message] :
          {Case{&q, "CmdqueryNow", "查询没有完成"}, Case{&c, "Command1", "统计没有完成"}, Case{&y, "Command1", "无法汇总"}}) {
@@ -233,7 +233,7 @@ TEST_F(StatisticsTest, TheYearSummaryShowsEveryColumnAndTheWholeTotalsLine)
                            " insert into %1 (成员ID, 类型ID, 金额, 日期, 备注, 月份) select '1', '5', %2, '%3-' || substr('0' || i, -2) || '-0%4', '', i from m;")
                 .arg(QString::fromUtf8(ledger), QString::fromUtf8(amount), year_)
                 .arg(day));
-    YearSummary y;
+    YearSummary y(App::store());
     y.show();
     click(&y, "Command1");
     QApplication::processEvents();

@@ -3,6 +3,7 @@
 #include "money.h"
 #include "recordset.h"
 #include "datagrid.h"
+#include "gridexport.h"
 #include "sqltext.h"
 #include "statement.h"
 #include "support/faultydisk.h"
@@ -13,8 +14,11 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QStandardItemModel>
 #include <QStandardPaths>
+#include <QVBoxLayout>
 #include <memory>
+#include <optional>
 #include <sqlite3.h>
 
 namespace {
@@ -86,6 +90,33 @@ QList<QStringList> readCsv(const QByteArray& bytes)
     records.removeLast();
     return records;
 }
+
+// Amounts that arrive two rows at a time, as a model gives rows that are asked for.
+class ArrivingAmounts : public QAbstractTableModel {
+public:
+    explicit ArrivingAmounts(QList<int> yuan) : yuan_(std::move(yuan)) {}
+    int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : arrived_; }
+    int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : 1; }
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        return role == Qt::DisplayRole ? QVariant(yuan_.value(index.row())) : QVariant();
+    }
+    QVariant headerData(int, Qt::Orientation, int role) const override { return role == Qt::DisplayRole ? QVariant("金额") : QVariant(); }
+    bool canFetchMore(const QModelIndex& parent) const override { return !parent.isValid() && arrived_ < yuan_.size(); }
+    void fetchMore(const QModelIndex& parent) override
+    {
+        const int more = std::min<int>(2, int(yuan_.size()) - arrived_);
+        if (parent.isValid() || more <= 0)
+            return;
+        beginInsertRows({}, arrived_, arrived_ + more - 1);
+        arrived_ += more;
+        endInsertRows();
+    }
+
+private:
+    QList<int> yuan_;
+    int arrived_ = 0;
+};
 
 class ExportTest : public DbTest {
 protected:
@@ -332,4 +363,111 @@ TEST_F(ExportTest, CtrlCCopiesTheSelectedRowsTabSeparated)
               "张三\t工资\t0.10\t2026-03-01\t\"换行\r\n在这里\"\r\n"
               "李四\t工资\t3.00\t2026-04-01\t'=1+1\r\n"
               "张三\t工资\t7.13\t2026-05-01\t'-5 退款\r\n");
+}
+
+// A grid over figures worked out in memory (no result behind it) sorts, fits, copies and exports as
+// a grid over a result does: amounts by their value, not by the grouped text shown, empty cells
+// first, names in Chinese order; the selection stays on its row; a new set of figures shows in its
+// own order; 导出… and Ctrl+C write the rows as sorted, amounts with two decimals, texts quoted and
+// kept from running as formulas.
+TEST_F(GridOrderTest, AGridOverFiguresInMemorySortsFitsCopiesAndExportsAsOverAResult)
+{
+    QStandardItemModel figures;
+    const auto fill = [&figures] {
+        figures.clear();
+        figures.setHorizontalHeaderLabels({"名称", "金额", "备注"});
+        const auto row = [&figures](const QString& name, std::optional<Money> amount, const QString& note) {
+            auto* cell = new QStandardItem(amount ? amount->toGrouped() : QString());
+            if (amount)
+                cell->setData(QVariant::fromValue(*amount), DataGrid::ValueRole);
+            figures.appendRow({new QStandardItem(name), cell, new QStandardItem(note)});
+        };
+        row("张三", Money::fromUnits(20'000'000), "=1+1");  // 2,000.00: before 900.00 as a text
+        row("安娜", Money::fromUnits(9'000'000), "逗号,在这里");
+        row("李四", std::nullopt, "");
+        row("10号", Money::fromUnits(-5'000), "-5 退款");
+    };
+    fill();
+    QDialog w;
+    auto* g = new DataGrid(&w);
+    g->setItemModel(&figures);
+    g->setColumnFormat(1, RecordsetModel::Format::Grouped);
+    auto* layout = new QVBoxLayout(&w);
+    layout->addWidget(g);
+    layout->addWidget(GridExport::exportButton(g, "名单", &w));
+    w.show();
+    const QStringList entered = gridRows(g);
+
+    g->selectRow(1);  // 安娜
+    struct Sort {
+        int column;
+        QStringList names;
+        Qt::SortOrder order;
+    };
+    for (const Sort& s : {Sort{1, {"李四", "10号", "安娜", "张三"}, Qt::AscendingOrder},
+                          Sort{1, {"张三", "安娜", "10号", "李四"}, Qt::DescendingOrder},
+                          Sort{0, {"10号", "安娜", "李四", "张三"}, Qt::AscendingOrder}}) {
+        clickHeader(g, s.column);
+        EXPECT_EQ(columnOf(g, 0), s.names) << s.column;
+        EXPECT_EQ(g->horizontalHeader()->sortIndicatorSection(), s.column);
+        EXPECT_EQ(g->horizontalHeader()->sortIndicatorOrder(), s.order);
+        EXPECT_EQ(g->currentIndex().siblingAtColumn(0).data().toString(), "安娜");
+    }
+    EXPECT_EQ(gridRows(g).value(0), "10号|-0.50|-5 退款");
+
+    // 导出…: every row in the order shown, amounts as numbers.
+    const QString file = folder() + "/名单.csv";
+    script().queueFileChoice(file);
+    click(&w, "cmdexport");
+    EXPECT_EQ(lastMessage(), QStringLiteral("已把 4 条记录导出到 %1。").arg(QDir::toNativeSeparators(file)));
+    const QByteArray bytes = fileBytes(file);
+    EXPECT_TRUE(bytes.startsWith("\xEF\xBB\xBF"));
+    EXPECT_EQ(readCsv(bytes.mid(3)), QList<QStringList>({{"名称", "金额", "备注"}, {"10号", "-0.50", "'-5 退款"},
+                                                         {"安娜", "900.00", "逗号,在这里"}, {"李四", "", ""},
+                                                         {"张三", "2000.00", "'=1+1"}}));
+
+    // Ctrl+C: the selected rows as shown, tab-separated.
+    g->selectRow(0);
+    g->selectionModel()->select(g->model()->index(3, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QTest::keySequence(g, QKeySequence::Copy);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "10号\t-0.50\t'-5 退款\r\n张三\t2000.00\t'=1+1\r\n");
+
+    // A name that arrives later widens its column; new figures show in their own order.
+    const QString longName = QString(40, QChar(u'长'));
+    figures.appendRow({new QStandardItem(longName), new QStandardItem(), new QStandardItem()});
+    EXPECT_GE(g->columnWidth(0), g->fontMetrics().horizontalAdvance(longName));
+    fill();
+    EXPECT_EQ(gridRows(g), entered);
+    EXPECT_EQ(g->horizontalHeader()->sortIndicatorSection(), -1);
+}
+
+// A model that gives its rows as they are asked for is read to its end before a sort (the sort
+// covers every row) and before 导出… (the file holds every row), as a result still loading is.
+TEST_F(GridOrderTest, AGridOverRowsStillArrivingSortsAndExportsThemAll)
+{
+    struct Case {
+        const char* what;
+        bool sortFirst;
+        QList<QStringList> file;
+    };
+    for (const Case& c : {Case{"exported", false, {{"金额"}, {"5"}, {"3"}, {"9"}, {"1"}, {"7"}}},
+                          Case{"sorted, exported", true, {{"金额"}, {"1"}, {"3"}, {"5"}, {"7"}, {"9"}}}}) {
+        ArrivingAmounts amounts({5, 3, 9, 1, 7});
+        amounts.fetchMore({});
+        QDialog w;
+        auto* g = new DataGrid(&w);
+        g->setItemModel(&amounts);
+        auto* layout = new QVBoxLayout(&w);
+        layout->addWidget(g);
+        layout->addWidget(GridExport::exportButton(g, "金额", &w));
+        w.show();
+        if (c.sortFirst) {
+            clickHeader(g, 0);
+            EXPECT_EQ(columnOf(g, 0), QStringList({"1", "3", "5", "7", "9"})) << c.what;
+        }
+        const QString file = folder() + "/金额.csv";
+        script().queueFileChoice(file);
+        click(&w, "cmdexport");
+        EXPECT_EQ(readCsv(fileBytes(file).mid(3)), c.file) << c.what;
+    }
 }

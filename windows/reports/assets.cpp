@@ -1,13 +1,11 @@
 #include "assets.h"
 
-#include "badamounts.h"
 #include "dberror.h"
-#include "exactsum.h"
+#include "store.h"
 #include "waitcursor.h"
 #include "app.h"
 #include "inputs.h"
 #include "valuelabel.h"
-#include "session.h"
 
 #include <QChart>
 #include <QChartView>
@@ -52,6 +50,24 @@ QString name(const char* array, int index)
     return QString::fromUtf8(array) + QLatin1Char('_') + QString::number(index);
 }
 
+// The status line while a ledger is summed.
+QString progressText(Ledger ledger)
+{
+    switch (ledger.kind()) {
+    case Ledger::Income:
+        return QStringLiteral("正在统计收入帐....");
+    case Ledger::Expense:
+        return QStringLiteral("正在统计支出帐....");
+    case Ledger::Bank:
+        return QStringLiteral("正在统计银行帐....");
+    case Ledger::Debts:
+        return QStringLiteral("正在统计负债状况....");
+    case Ledger::Investment:
+        break;
+    }
+    return QStringLiteral("正在统计其它投资状况....");
+}
+
 }  // namespace
 
 QString sumText(const std::optional<MoneyTotal>& sum)
@@ -65,12 +81,31 @@ QString sumText(const std::optional<MoneyTotal>& sum)
     return (large ? sum->toGrouped() : sum->toPlain()) + QLatin1Char(' ');
 }
 
-AssetsWindow::AssetsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmcurt"), parent)
+AssetsWindow::AssetsWindow(Store& store, QWidget* parent) : DataWindow(QStringLiteral("frmcurt"), parent), store_(store)
 {
     setWindowTitle(QStringLiteral("当前资产查询"));
     setFont(songFont(9));
     resize(twips(15000), twips(6800));
 
+    auto* layout = new QVBoxLayout(this);
+    addTitle(layout);
+    chart = newChartView(QStringLiteral("chart"), QStringLiteral("当前资产状况图表"), this);
+    auto* body = new QHBoxLayout;
+    body->addLayout(figureGroups(), 2);
+    body->addWidget(chart, 3);
+    layout->addLayout(body, 1);
+    addButtonsAndStatus(layout);
+    layout->setContentsMargins(twips(120), twips(120), twips(120), 0);
+
+    connect(countButton, &QPushButton::clicked, this, [this] { computeStatistics(); });
+    connect(closeButton, &QPushButton::clicked, this, [this] { close(); });
+    showPosition({});
+}
+
+AssetsWindow::~AssetsWindow() = default;
+
+void AssetsWindow::addTitle(QVBoxLayout* layout)
+{
     auto* titleLabel = new QLabel(QStringLiteral("当前资产查询"), this);
     titleLabel->setObjectName(QStringLiteral("Label1"));
     titleLabel->setFont(kaiFont(18));
@@ -84,20 +119,22 @@ AssetsWindow::AssetsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmcurt
     userLabel = new ValueLabel(QStringLiteral("lbluser"), QString(), this);
     userLabel->setText(App::curUser);
     userLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    auto* Line1 = new QFrame(this);
-    Line1->setObjectName(QStringLiteral("Line1"));
-    Line1->setFrameShape(QFrame::HLine);
-    Line1->setFrameShadow(QFrame::Sunken);
+    auto* rule = new QFrame(this);
+    rule->setObjectName(QStringLiteral("Line1"));
+    rule->setFrameShape(QFrame::HLine);
+    rule->setFrameShadow(QFrame::Sunken);
 
-    auto* layout = new QVBoxLayout(this);
     layout->addWidget(titleLabel);
     auto* titleLine = new QHBoxLayout;
     titleLine->addWidget(dateLabel);
     titleLine->addStretch(1);
     titleLine->addWidget(userLabel);
     layout->addLayout(titleLine);
-    layout->addWidget(Line1);
+    layout->addWidget(rule);
+}
 
+QVBoxLayout* AssetsWindow::figureGroups()
+{
     auto* frames = new QVBoxLayout;
     for (const Group& g : kGroups) {
         auto* frame = new QGroupBox(QString::fromUtf8(g.caption), this);
@@ -122,12 +159,11 @@ AssetsWindow::AssetsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmcurt
             grid->setColumnStretch(c, 1);
         frames->addWidget(frame);
     }
-    chart = newChartView(QStringLiteral("chart"), QStringLiteral("当前资产状况图表"), this);
-    auto* body = new QHBoxLayout;
-    body->addLayout(frames, 2);
-    body->addWidget(chart, 3);
-    layout->addLayout(body, 1);
+    return frames;
+}
 
+void AssetsWindow::addButtonsAndStatus(QVBoxLayout* layout)
+{
     countButton = new QPushButton(QStringLiteral("统计"), this);
     countButton->setObjectName(QStringLiteral("Command1"));
     countButton->setDefault(true);
@@ -140,46 +176,22 @@ AssetsWindow::AssetsWindow(QWidget* parent) : DataWindow(QStringLiteral("frmcurt
     buttons->addWidget(closeButton);
     layout->addLayout(buttons);
 
-    stabar = new QStatusBar(this);
-    stabar->setObjectName(QStringLiteral("stabar"));
-    stabar->setSizeGripEnabled(false);
-    stabar_1 = new ValueLabel(QStringLiteral("stabar_1"), QStringLiteral("统计进度"), stabar);
-    stabar_2 = new QLabel(kNote, stabar);
-    stabar_2->setObjectName(QStringLiteral("stabar_2"));
-    stabar_2->setToolTip(kNote);
-    stabar->addWidget(stabar_1, 1);
-    stabar->addWidget(stabar_2, 2);
-    layout->addWidget(stabar);
-    layout->setContentsMargins(twips(120), twips(120), twips(120), 0);
-
-    connect(countButton, &QPushButton::clicked, this, [this] { computeStatistics(); });
-    connect(closeButton, &QPushButton::clicked, this, [this] { close(); });
-    showPosition({});
+    auto* status = new QStatusBar(this);
+    status->setObjectName(QStringLiteral("stabar"));
+    status->setSizeGripEnabled(false);
+    progressLabel = new ValueLabel(QStringLiteral("stabar_1"), QStringLiteral("统计进度"), status);
+    auto* noteLabel = new QLabel(kNote, status);
+    noteLabel->setObjectName(QStringLiteral("stabar_2"));
+    noteLabel->setToolTip(kNote);
+    status->addWidget(progressLabel, 1);
+    status->addWidget(noteLabel, 2);
+    layout->addWidget(status);
 }
-
-AssetsWindow::~AssetsWindow() = default;
 
 void AssetsWindow::progress(const QString& text)
 {
-    stabar_1->setText(text);
-    stabar_1->repaint();
-}
-
-std::optional<MoneyTotal> AssetsWindow::sumOf(const QString& sql, const QString& table, const QString& field)
-{
-    // The amounts are added up exactly, as the query total does: the engine's sum of real numbers
-    // would round. An amount that is no amount (not a finite number, beyond an amount's range, a
-    // text another tool wrote) is named with its record rather than any figure shown.
-    try {
-        return ExactSum::total(App::conn, sql);
-    } catch (const DbError& e) {
-        if (e.kind() != DbError::BadValue && e.kind() != DbError::Overflow)
-            throw;
-        const QString bad = findBadAmount(table, field);
-        if (bad.isEmpty())
-            throw;
-        throw BadAmount{bad};
-    }
+    progressLabel->setText(text);
+    progressLabel->repaint();
 }
 
 void AssetsWindow::computeStatistics()
@@ -188,42 +200,27 @@ void AssetsWindow::computeStatistics()
     const auto diff = [](const std::optional<MoneyTotal>& a, const std::optional<MoneyTotal>& b) {
         return (a.value_or(MoneyTotal()) - b.value_or(MoneyTotal())).toGrouped();
     };
-    const QString amount = QStringLiteral("金额"), balance = QStringLiteral("余额");
     try {
         const WaitCursor wait;
-        progress(QStringLiteral("正在统计收入帐...."));
-        const auto income = sumOf(QStringLiteral("select EXACT_SUM(金额) from 收入帐"), QStringLiteral("收入帐"), amount);
-        incomeExpenseLabel(1)->setText(sumText(income));
-        progress(QStringLiteral("正在统计支出帐...."));
-        const auto expense = sumOf(QStringLiteral("select EXACT_SUM(金额) from 支出帐"), QStringLiteral("支出帐"), amount);
-        incomeExpenseLabel(2)->setText(sumText(expense));
-        incomeExpenseLabel(3)->setText(diff(income, expense));
-
-        progress(QStringLiteral("正在统计银行帐...."));
-        const auto in = sumOf(QStringLiteral("select EXACT_SUM(金额) from 银行帐 where 存或取='存入'"), QStringLiteral("银行帐"), amount);
-        positionLabel(3)->setText(sumText(in));
-        const auto out = sumOf(QStringLiteral("select EXACT_SUM(金额) from 银行帐 where 存或取='支出'"), QStringLiteral("银行帐"), amount);
-        positionLabel(4)->setText(sumText(out));
-        positionLabel(5)->setText(diff(in, out));
-
-        progress(QStringLiteral("正在统计负债状况...."));
-        const auto borrowed = sumOf(QStringLiteral("select EXACT_SUM(余额) from 负债 where 类型='欠人'"), QStringLiteral("负债"), balance);
-        positionLabel(8)->setText(sumText(borrowed));
-        const auto lent = sumOf(QStringLiteral("select EXACT_SUM(余额) from 负债 where 类型='人欠'"), QStringLiteral("负债"), balance);
-        positionLabel(7)->setText(sumText(lent));
-        positionLabel(6)->setText(diff(borrowed, lent));
-
-        progress(QStringLiteral("正在统计其它投资状况...."));
-        const auto invested = sumOf(QStringLiteral("select EXACT_SUM(金额) from 投资帐"), QStringLiteral("投资帐"), amount);
-        positionLabel(12)->setText(invested ? invested->toGrouped() : QStringLiteral(" "));
+        const Store::AssetTotals t = store_.assetTotals([this](Ledger ledger) { progress(progressText(ledger)); });
+        incomeExpenseLabel(1)->setText(sumText(t.income));
+        incomeExpenseLabel(2)->setText(sumText(t.expense));
+        incomeExpenseLabel(3)->setText(diff(t.income, t.expense));
+        positionLabel(3)->setText(sumText(t.deposited));
+        positionLabel(4)->setText(sumText(t.withdrawn));
+        positionLabel(5)->setText(diff(t.deposited, t.withdrawn));
+        positionLabel(8)->setText(sumText(t.borrowed));
+        positionLabel(7)->setText(sumText(t.lent));
+        positionLabel(6)->setText(diff(t.borrowed, t.lent));
+        positionLabel(12)->setText(t.invested ? t.invested->toGrouped() : QStringLiteral(" "));
         const MoneyTotal zero;
-        showPosition({{QStringLiteral("收入/支出余额"), income.value_or(zero) - expense.value_or(zero)},
-                      {QStringLiteral("银行余额"), in.value_or(zero) - out.value_or(zero)},
-                      {QStringLiteral("借入(欠人)"), borrowed.value_or(zero)},
-                      {QStringLiteral("借出(人欠)"), lent.value_or(zero)},
-                      {QStringLiteral("其它投资"), invested.value_or(zero)}});
+        showPosition({{QStringLiteral("收入/支出余额"), t.income.value_or(zero) - t.expense.value_or(zero)},
+                      {QStringLiteral("银行余额"), t.deposited.value_or(zero) - t.withdrawn.value_or(zero)},
+                      {QStringLiteral("借入(欠人)"), t.borrowed.value_or(zero)},
+                      {QStringLiteral("借出(人欠)"), t.lent.value_or(zero)},
+                      {QStringLiteral("其它投资"), t.invested.value_or(zero)}});
         progress(QStringLiteral("统计完毕"));
-    } catch (const BadAmount& bad) {
+    } catch (const Store::BadAmount& bad) {
         clearFigures();
         App::msgBox(QStringLiteral("统计没有完成：") + bad.text, App::MsgStyle::Information);
     } catch (const std::exception& e) {

@@ -11,7 +11,8 @@ class QChartView;
 class QLabel;
 class QPushButton;
 class QStandardItemModel;
-class QStatusBar;
+class QVBoxLayout;
+class Store;
 
 // The household's present position: income against expenses, deposits against withdrawals,
 // borrowed against lent, and the other investments, each summed over a whole table on "统计", and
@@ -19,7 +20,7 @@ class QStatusBar;
 class AssetsWindow : public DataWindow {
     Q_OBJECT
 public:
-    explicit AssetsWindow(QWidget* parent = nullptr);
+    explicit AssetsWindow(Store& store, QWidget* parent = nullptr);
     ~AssetsWindow() override;
 
     // The bars of the chart: the balance of income and expenses, the bank balance, borrowed, lent
@@ -27,10 +28,10 @@ public:
     const QList<ChartFigure>& position() const { return position_; }
 
 private:
+    void addTitle(QVBoxLayout* layout);
+    QVBoxLayout* figureGroups();
+    void addButtonsAndStatus(QVBoxLayout* layout);
     void computeStatistics();
-    // The exact total of a statement "select EXACT_SUM(field) from table ..."; empty when no record
-    // was summed. An amount that is none raises BadAmount, naming the first such record of `table`.
-    std::optional<MoneyTotal> sumOf(const QString& sql, const QString& table, const QString& field);
     void progress(const QString& text);
     void clearFigures();
     void showPosition(QList<ChartFigure> figures);
@@ -38,15 +39,14 @@ private:
     QLabel* incomeExpenseLabel(int i) const { return incomeExpenseLabels_.value(i); }
     QLabel* positionLabel(int i) const { return positionLabels_.value(i); }
 
+    Store& store_;
     QMap<int, QLabel*> incomeExpenseLabels_;
     QMap<int, QLabel*> positionLabels_;
     QLabel* dateLabel = nullptr;
     QLabel* userLabel = nullptr;
     QPushButton* countButton = nullptr;
     QPushButton* closeButton = nullptr;
-    QStatusBar* stabar = nullptr;
-    QLabel* stabar_1 = nullptr;
-    QLabel* stabar_2 = nullptr;
+    QLabel* progressLabel = nullptr;  // in the status bar
     PrintedReport::Buttons printing_{};
     QChartView* chart = nullptr;
     QList<ChartFigure> position_;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store.h"
+
 #include <QString>
 
 class Recordset;
@@ -12,12 +14,6 @@ class Recordset;
 // then every field of the row, then what is wrong and what to do.
 QString badAmountText(const Recordset& rs, int row, int field, const QString& where);
 
-// The first record of `table` whose `field` holds no valid amount, described as above; empty when
-// every amount of the table is valid.
-QString findBadAmount(const QString& table, const QString& field);
-
 // A record whose amount is no valid amount, described for the message: raised by the totals that
 // cannot be made.
-struct BadAmount {
-    QString text;
-};
+using BadAmount = Store::BadAmount;

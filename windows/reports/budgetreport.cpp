@@ -2,15 +2,16 @@
 
 #include "budgetbar.h"
 #include "budgets.h"
-#include "statement.h"
+#include "dberror.h"
+#include "store.h"
 #include "waitcursor.h"
 #include "app.h"
 #include "datagrid.h"
 #include "gridexport.h"
 #include "inputs.h"
 #include "valuelabel.h"
-#include "session.h"
 
+#include <QAbstractTableModel>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QGridLayout>
@@ -18,50 +19,84 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace {
+// The figures of a Budgets::Execution as the grid shows them: one row per type, its budget, what was
+// spent, what is left and the share used. The amounts show grouped; under DataGrid::ValueRole each is
+// the amount itself (Money, or a number for a total beyond an amount's range), for sorting and export.
+class ExecutionModel : public QAbstractTableModel {
+public:
+    using QAbstractTableModel::QAbstractTableModel;
 
-// The figures are put in a table of the connection's own temporary database (never the file), so
-// that the grid, 导出… and printing read them as they read any result.
-const QString kResultTable = QStringLiteral("预算执行结果");
-
-QVariant moneyValue(const MoneyTotal& t)
-{
-    const auto m = t.toMoney();
-    return m ? QVariant::fromValue(*m) : QVariant(t.toDouble());
-}
-
-void fillResult(const Budgets::Execution& e)
-{
-    App::conn.execute(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS %1 (类型ID TEXT, 类型 TEXT, 预算 CURRENCY, 已支出 CURRENCY,"
-                                     " 剩余 CURRENCY, 执行 TEXT)").arg(kResultTable));
-    App::conn.execute(QStringLiteral("DELETE FROM temp.%1").arg(kResultTable));
-    Statement put(App::conn, QStringLiteral("INSERT INTO temp.%1 VALUES (?, ?, ?, ?, ?, ?)").arg(kResultTable));
-    for (const Budgets::Line& l : e.lines) {
-        put.reset();
-        put.bindAll({l.typeId, l.typeName, l.budget ? QVariant::fromValue(*l.budget) : QVariant(), moneyValue(l.spent),
-                     l.budget ? moneyValue(MoneyTotal(*l.budget) - l.spent) : QVariant(),
-                     budgetPercentText(l.budget.has_value(), l.percent())});
-        put.step();
+    void show(const Budgets::Execution& e)
+    {
+        beginResetModel();
+        lines_ = e.lines;
+        endResetModel();
     }
-}
+    void clear() { show({}); }
 
-}  // namespace
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override { return parent.isValid() ? 0 : int(lines_.size()); }
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override { return parent.isValid() ? 0 : 6; }
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override
+    {
+        static const QStringList headers = {QStringLiteral("类型ID"), QStringLiteral("类型"), QStringLiteral("预算"),
+                                            QStringLiteral("已支出"), QStringLiteral("剩余"), QStringLiteral("执行")};
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+            return QVariant();
+        return headers.value(section);
+    }
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override
+    {
+        if (!index.isValid() || index.row() >= lines_.size() || (role != Qt::DisplayRole && role != DataGrid::ValueRole))
+            return QVariant();
+        const Budgets::Line& l = lines_[index.row()];
+        const std::optional<MoneyTotal> amount = amountOf(l, index.column());
+        switch (index.column()) {
+        case 0:
+            return l.typeId;
+        case 1:
+            return l.typeName;
+        case 5:
+            return budgetPercentText(l.budget.has_value(), l.percent());
+        default:
+            if (!amount)
+                return QVariant();
+            return role == DataGrid::ValueRole ? valueOf(*amount) : QVariant(amount->toGrouped());
+        }
+    }
 
-void fillScopes(QComboBox* box)
+private:
+    // Columns 2 to 4: the budget, the spending and what is left; none without a budget.
+    static std::optional<MoneyTotal> amountOf(const Budgets::Line& l, int column)
+    {
+        if (column == 3)
+            return l.spent;
+        if (!l.budget || (column != 2 && column != 4))
+            return std::nullopt;
+        return column == 2 ? MoneyTotal(*l.budget) : MoneyTotal(*l.budget) - l.spent;
+    }
+    static QVariant valueOf(const MoneyTotal& t)
+    {
+        const auto m = t.toMoney();
+        return m ? QVariant::fromValue(*m) : QVariant(t.toDouble());
+    }
+
+    QList<Budgets::Line> lines_;
+};
+
+void fillScopes(Store& store, QComboBox* box)
 {
     box->clear();
     box->addItem(QStringLiteral("全家"), QString());
     try {
-        const QString members = QStringLiteral("SELECT ID, 姓名 FROM 成员 WHERE ID IS NOT NULL ORDER BY rowid");
-        const QStringList ids = columnTexts(App::conn, members, 0), names = columnTexts(App::conn, members, 1);
-        for (qsizetype i = 0; i < ids.size(); ++i)
-            box->addItem(names.value(i), ids[i]);
+        for (const Store::Named& member : store.names(ReferenceList::Members, Store::ListOrder::AsEntered))
+            box->addItem(member.name, member.id);
     } catch (const std::exception& e) {
         showDbError(e, QStringLiteral("无法读取成员。"));
     }
 }
 
-BudgetReport::BudgetReport(QWidget* parent) : DataWindow(QStringLiteral("frmBudgetReport"), parent)
+BudgetReport::BudgetReport(Store& store, QWidget* parent)
+    : DataWindow(QStringLiteral("frmBudgetReport"), parent), store_(store), figures_(new ExecutionModel(this))
 {
     setWindowTitle(QStringLiteral("预算执行"));
     setFont(songFont(9));
@@ -69,7 +104,7 @@ BudgetReport::BudgetReport(QWidget* parent) : DataWindow(QStringLiteral("frmBudg
 
     scopeBox = new QComboBox(this);
     scopeBox->setObjectName(QStringLiteral("cboScope"));
-    fillScopes(scopeBox);
+    fillScopes(store_, scopeBox);
     periodBox = new QComboBox(this);
     periodBox->setObjectName(QStringLiteral("cboPeriod"));
     periodBox->addItems({QStringLiteral("按月"), QStringLiteral("按年")});
@@ -90,6 +125,7 @@ BudgetReport::BudgetReport(QWidget* parent) : DataWindow(QStringLiteral("frmBudg
     grid = new DataGrid(this);
     grid->setObjectName(QStringLiteral("DG"));
     grid->setAccessibleName(QStringLiteral("各类支出的预算执行"));
+    grid->setItemModel(figures_);
     grid->setItemDelegateForColumn(5, new BudgetBarDelegate(grid));
     totals = new ValueLabel(QStringLiteral("lblTotals"), QString(), this);
     monthsLabel = new ValueLabel(QStringLiteral("lblMonths"), QString(), this);
@@ -121,11 +157,7 @@ BudgetReport::BudgetReport(QWidget* parent) : DataWindow(QStringLiteral("frmBudg
     this->compute();
 }
 
-BudgetReport::~BudgetReport()
-{
-    grid->setRecordset(nullptr);
-    rs_.close();
-}
+BudgetReport::~BudgetReport() = default;
 
 QString BudgetReport::periodText() const
 {
@@ -146,16 +178,14 @@ void BudgetReport::compute()
             months.year = m.year();
             months.from = months.to = m.month();
         } else {
-            months = Budgets::countedMonths(App::conn, m.year(),
-                                            yearPartBox->currentIndex() == 0 ? Budgets::YearPart::Whole : Budgets::YearPart::ToDate,
-                                            App::today());
+            months = store_.budgetMonths(m.year(),
+                                         yearPartBox->currentIndex() == 0 ? Budgets::YearPart::Whole : Budgets::YearPart::ToDate,
+                                         App::today());
         }
-        const Budgets::Execution e = Budgets::execution(App::conn, scopeBox->currentData().toString(), m.year(), months.from, months.to);
+        const Budgets::Execution e = store_.budgetExecution(scopeBox->currentData().toString(), m.year(), months.from, months.to);
         monthsLabel->setText(Budgets::countedMonthsText(months));
-        fillResult(e);
-        rs_.open(App::conn, QStringLiteral("SELECT 类型ID, 类型, 预算, 已支出, 剩余, 执行 FROM temp.%1 ORDER BY rowid").arg(kResultTable),
-                 {}, Recordset::ReadOnly);
-        grid->setRecordset(&rs_);
+        figures_->show(e);
+        shown_ = true;
         for (int c : {2, 3, 4}) {
             grid->setColumnAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
             grid->setColumnFormat(c, RecordsetModel::Format::Grouped);
@@ -165,12 +195,15 @@ void BudgetReport::compute()
                             .arg(scopeBox->currentText(), periodText(), e.budget.toGrouped(), e.spent.toGrouped(),
                                  (e.budget - e.spent).toGrouped()));
     } catch (const std::exception& e) {
+        // No figures of another scope or period stay on show under an empty totals line.
+        figures_->clear();
+        shown_ = false;
         totals->setText(QString());
         monthsLabel->setText(QString());
         showDbError(e, QStringLiteral("预算执行没有统计出来。"));
     }
-    printing_.setEnabled(rs_.isOpen());
-    exportButton->setEnabled(rs_.isOpen());
+    printing_.setEnabled(shown_);
+    exportButton->setEnabled(shown_);
 }
 
 ReportContent BudgetReport::report() const

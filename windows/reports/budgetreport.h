@@ -1,10 +1,11 @@
 #pragma once
 
 #include "printedreport.h"
-#include "recordset.h"
 #include "datawindow.h"
 
 class DataGrid;
+class ExecutionModel;
+class Store;
 class QComboBox;
 class QDateEdit;
 class QLabel;
@@ -17,7 +18,7 @@ class QPushButton;
 class BudgetReport : public DataWindow {
     Q_OBJECT
 public:
-    explicit BudgetReport(QWidget* parent = nullptr);
+    explicit BudgetReport(Store& store, QWidget* parent = nullptr);
     ~BudgetReport() override;
 
 private:
@@ -25,7 +26,9 @@ private:
     ReportContent report() const;
     QString periodText() const;
 
-    Recordset rs_;
+    Store& store_;
+    ExecutionModel* figures_;  // what the grid shows
+    bool shown_ = false;       // the figures of the criteria chosen are on show
     QComboBox* scopeBox = nullptr;
     QComboBox* periodBox = nullptr;
     QComboBox* yearPartBox = nullptr;  // 全年 or 年初至今, for a year
@@ -37,5 +40,6 @@ private:
     QPushButton* exportButton = nullptr;
 };
 
-// The members as the scope boxes offer them: 全家 (ID "") first, then each member by name.
-void fillScopes(QComboBox* box);
+// The members as the scope boxes offer them: 全家 (ID "") first, then each member by name, as
+// entered. A list that cannot be read is told, and 全家 stays.
+void fillScopes(Store& store, QComboBox* box);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "money.h"
+#include "store.h"
 
 #include <QList>
 #include <QString>
@@ -24,11 +25,7 @@ struct ChartFigure {
 };
 
 // One month of the year chart. 结余 is what is left: income less expenses and investments.
-struct MonthFigures {
-    int month = 0;
-    MoneyTotal income, expense, invested;
-    MoneyTotal balance() const { return income - expense - invested; }
-};
+using MonthFigures = Store::MonthTotals;
 
 // A chart view as the windows show it: drawn smoothly, read by a screen reader as `accessibleName`.
 QChartView* newChartView(const QString& objectName, const QString& accessibleName, QWidget* parent);

@@ -2,15 +2,12 @@
 
 #include "budgetbar.h"
 #include "budgets.h"
-#include "monthoverview.h"
-#include "recurring.h"
-#include "settings.h"
+#include "store.h"
 #include "waitcursor.h"
 #include "app.h"
 #include "filechanges.h"
 #include "inputs.h"
 #include "valuelabel.h"
-#include "session.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -36,7 +33,7 @@ QStandardItem* cell(const QString& text, bool amount = false)
 }
 
 // A part of the overview: a titled box with a button that opens the part's own window.
-QGroupBox* part(QWidget* parent, const QString& name, const QString& title, QLayout* body, const QString& button,
+QGroupBox* part(Store& store, QWidget* parent, const QString& name, const QString& title, QLayout* body, const QString& button,
                 const QString& form)
 {
     auto* box = new QGroupBox(title, parent);
@@ -50,7 +47,7 @@ QGroupBox* part(QWidget* parent, const QString& name, const QString& title, QLay
     row->addStretch(1);
     row->addWidget(open);
     layout->addLayout(row);
-    QObject::connect(open, &QPushButton::clicked, parent, [parent, form] { App::openDataWindow(form, App::store(), parent); });
+    QObject::connect(open, &QPushButton::clicked, parent, [&store, parent, form] { App::openDataWindow(form, store, parent); });
     return box;
 }
 
@@ -74,7 +71,7 @@ QTableView* OverviewWindow::table(const QString& name, const QString& spokenName
     return view;
 }
 
-OverviewWindow::OverviewWindow(QWidget* parent) : DataWindow(QStringLiteral("frmOverview"), parent)
+OverviewWindow::OverviewWindow(Store& store, QWidget* parent) : DataWindow(QStringLiteral("frmOverview"), parent), store_(store)
 {
     setWindowTitle(QStringLiteral("本月概览"));
     setFont(songFont(9));
@@ -109,15 +106,15 @@ OverviewWindow::OverviewWindow(QWidget* parent) : DataWindow(QStringLiteral("frm
     assets->addWidget(position, 1);
 
     auto* grid = new QGridLayout;
-    grid->addWidget(part(this, QStringLiteral("frameMonth"), QStringLiteral("本月收支"), month, QStringLiteral("收入状况…"),
+    grid->addWidget(part(store_, this, QStringLiteral("frameMonth"), QStringLiteral("本月收支"), month, QStringLiteral("收入状况…"),
                          QStringLiteral("frmquery_sr")), 0, 0);
-    grid->addWidget(part(this, QStringLiteral("frameLargest"), QStringLiteral("支出最多的五类"), largest,
+    grid->addWidget(part(store_, this, QStringLiteral("frameLargest"), QStringLiteral("支出最多的五类"), largest,
                          QStringLiteral("预算执行…"), QStringLiteral("frmBudgetReport")), 0, 1);
-    grid->addWidget(part(this, QStringLiteral("frameDue"), QStringLiteral("7 天内到期的定期收支"), due,
+    grid->addWidget(part(store_, this, QStringLiteral("frameDue"), QStringLiteral("7 天内到期的定期收支"), due,
                          QStringLiteral("定期收支…"), QStringLiteral("frmRecurring")), 1, 0);
-    grid->addWidget(part(this, QStringLiteral("frameLatest"), QStringLiteral("最近 10 笔记录"), latest,
+    grid->addWidget(part(store_, this, QStringLiteral("frameLatest"), QStringLiteral("最近 10 笔记录"), latest,
                          QStringLiteral("支出状况…"), QStringLiteral("frmquery_zc")), 1, 1);
-    grid->addWidget(part(this, QStringLiteral("frameAssets"), QStringLiteral("资产状况"), assets, QStringLiteral("资产统计…"),
+    grid->addWidget(part(store_, this, QStringLiteral("frameAssets"), QStringLiteral("资产状况"), assets, QStringLiteral("资产统计…"),
                          QStringLiteral("frmcurt")), 2, 0, 1, 2);
 
     showAtLogin = new QCheckBox(QStringLiteral("登录后显示本月概览"), this);
@@ -133,13 +130,13 @@ OverviewWindow::OverviewWindow(QWidget* parent) : DataWindow(QStringLiteral("frm
     layout->addLayout(bottom);
 
     try {
-        showAtLogin->setChecked(Settings::value(App::conn, Settings::kOverviewAfterLogin) != QStringLiteral("0"));
+        showAtLogin->setChecked(store_.overviewAfterLogin());
     } catch (const std::exception&) {
         showAtLogin->setChecked(true);
     }
-    connect(showAtLogin, &QCheckBox::toggled, this, [](bool on) {
+    connect(showAtLogin, &QCheckBox::toggled, this, [this](bool on) {
         try {
-            Settings::setValue(App::conn, Settings::kOverviewAfterLogin, on ? QStringLiteral("1") : QStringLiteral("0"));
+            store_.setOverviewAfterLogin(on);
         } catch (const std::exception& e) {
             showDbError(e, QStringLiteral("设置没有保存。"));
         }
@@ -151,15 +148,18 @@ OverviewWindow::OverviewWindow(QWidget* parent) : DataWindow(QStringLiteral("frm
     FileChanges::follow(this, [this] { load(); }, FileChanges::noFigures());
 }
 
-OverviewWindow* OverviewWindow::showAfterLogin(QWidget* parent)
+OverviewWindow* OverviewWindow::showAfterLogin(Store& store, QWidget* parent)
 {
+    bool show = true;
     try {
-        if (Settings::value(App::conn, Settings::kOverviewAfterLogin) == QStringLiteral("0"))
-            return nullptr;
+        show = store.overviewAfterLogin();
     } catch (const std::exception&) {
-        return nullptr;
+        // A switch that cannot be read hides nothing: the overview is shown as when it was never
+        // switched off (its reading of the file tells any failure of its own).
     }
-    auto* w = new OverviewWindow(parent);
+    if (!show)
+        return nullptr;
+    auto* w = new OverviewWindow(store, parent);
     w->setAttribute(Qt::WA_DeleteOnClose);
     w->show();
     return w;
@@ -172,8 +172,7 @@ void OverviewWindow::load()
         model->clear();
     try {
         const WaitCursor wait;
-        Overview::Glance g = Overview::glance(App::conn, today);
-        Recurring::markEnteredByHand(App::conn, g.due);
+        const Overview::Glance g = store_.monthGlance(today);
         int r = 0;
         for (const Overview::MonthTotals* t : {&g.month.now, &g.month.last}) {
             const QString prefix = r++ == 0 ? QStringLiteral("lblThis_") : QStringLiteral("lblLast_");

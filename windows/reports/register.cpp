@@ -12,10 +12,10 @@ void registerReportsWindows()
 {
     for (const QueryKind& k : kQueryKinds)
         App::registerWindow(QString::fromUtf8(k.name), [&k](Store& store, QWidget* p) -> QDialog* { return new LedgerQuery(store, k, p); });
-    App::registerWindow(QStringLiteral("frmcurt"), [](Store&, QWidget* p) -> QDialog* { return new AssetsWindow(p); });
-    App::registerWindow(QStringLiteral("frmYear"), [](Store&, QWidget* p) -> QDialog* { return new YearSummary(p); });
+    App::registerWindow(QStringLiteral("frmcurt"), [](Store& store, QWidget* p) -> QDialog* { return new AssetsWindow(store, p); });
+    App::registerWindow(QStringLiteral("frmYear"), [](Store& store, QWidget* p) -> QDialog* { return new YearSummary(store, p); });
     App::registerWindow(QStringLiteral("frmRecycle"), [](Store& store, QWidget* p) -> QDialog* { return new RecycleBinWindow(store, p); });
-    App::registerWindow(QStringLiteral("frmBudgetReport"), [](Store&, QWidget* p) -> QDialog* { return new BudgetReport(p); });
-    App::registerWindow(QStringLiteral("frmOverview"), [](Store&, QWidget* p) -> QDialog* { return new OverviewWindow(p); });
-    App::registerAfterLogin([](Store&, QWidget* main) { OverviewWindow::showAfterLogin(main); });
+    App::registerWindow(QStringLiteral("frmBudgetReport"), [](Store& store, QWidget* p) -> QDialog* { return new BudgetReport(store, p); });
+    App::registerWindow(QStringLiteral("frmOverview"), [](Store& store, QWidget* p) -> QDialog* { return new OverviewWindow(store, p); });
+    App::registerAfterLogin([](Store& store, QWidget* main) { OverviewWindow::showAfterLogin(store, main); });
 }

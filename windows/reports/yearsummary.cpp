@@ -2,52 +2,68 @@
 
 #include "badamounts.h"
 #include "dberror.h"
-#include "exactsum.h"
-#include "statement.h"
+#include "store.h"
 #include "waitcursor.h"
 #include "app.h"
 #include "gridexport.h"
 #include "inputs.h"
 #include "valuelabel.h"
-#include "session.h"
 
+#include <QAbstractTableModel>
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
+// The twelve months as the grid shows them: each total grouped; under DataGrid::ValueRole the total
+// itself (Money, or beyond an amount a record could hold its exact text), for sorting and export.
+class MonthsModel : public QAbstractTableModel {
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void show(const QList<MonthFigures>& months)
+    {
+        beginResetModel();
+        months_ = months;
+        endResetModel();
+    }
+    const QList<MonthFigures>& months() const { return months_; }
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override { return parent.isValid() ? 0 : int(months_.size()); }
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override { return parent.isValid() ? 0 : 4; }
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override
+    {
+        static const QStringList headers = {QStringLiteral("月份"), QStringLiteral("收入总额"), QStringLiteral("支出总额"),
+                                            QStringLiteral("投资总额")};
+        return orientation == Qt::Horizontal && role == Qt::DisplayRole ? headers.value(section) : QVariant();
+    }
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override
+    {
+        if (!index.isValid() || index.row() >= months_.size() || (role != Qt::DisplayRole && role != DataGrid::ValueRole))
+            return QVariant();
+        const MonthFigures& m = months_[index.row()];
+        if (index.column() == 0)
+            return m.month;
+        const MoneyTotal& total = index.column() == 1 ? m.income : index.column() == 2 ? m.expense : m.invested;
+        return role == DataGrid::ValueRole ? valueOf(total) : QVariant(total.toGrouped());
+    }
+
+private:
+    static QVariant valueOf(const MoneyTotal& total)
+    {
+        if (const auto m = total.toMoney(); m && *m <= kMaxRecordAmount && *m >= Money() - kMaxRecordAmount)
+            return QVariant::fromValue(*m);
+        return total.toPlain();
+    }
+
+    QList<MonthFigures> months_;
+};
+
 namespace {
-
-// A ledger's records of the year, the year's first and last day bound as values, so that they are
-// read through its date index. Each month's total is added up here exactly, as the query total is:
-// the engine's sum of real numbers would round.
-const QString kRecordsOfYear = QStringLiteral("select 月份, 金额 from %1 where 日期 between ?1 and ?2");
-
-// The twelve months' totals as the grid shows them, bound as values: an amount a record could hold
-// as the number, a larger total as its exact text.
-QString monthsStatement()
-{
-    QStringList months;
-    for (int m = 1; m <= 12; ++m)
-        months << QStringLiteral("select %1 as 月份, ?%2 as 收入总额, ?%3 as 支出总额, ?%4 as 投资总额")
-                      .arg(m)
-                      .arg(3 * m - 2)
-                      .arg(3 * m - 1)
-                      .arg(3 * m);
-    return months.join(QStringLiteral(" union all "));
-}
-
-QVariant shownTotal(const MoneyTotal& total)
-{
-    if (const auto m = total.toMoney(); m && *m <= kMaxRecordAmount && *m >= Money() - kMaxRecordAmount)
-        return QVariant::fromValue(*m);
-    return total.toPlain();
-}
-
-const char* const kLedgers[3] = {"收入帐", "支出帐", "投资帐"};
 
 QString chartTitle(int year)
 {
@@ -56,7 +72,8 @@ QString chartTitle(int year)
 
 }  // namespace
 
-YearSummary::YearSummary(QWidget* parent) : DataWindow(QStringLiteral("frmYear"), parent)
+YearSummary::YearSummary(Store& store, QWidget* parent)
+    : DataWindow(QStringLiteral("frmYear"), parent), store_(store), months_(new MonthsModel(this))
 {
     setWindowTitle(QStringLiteral("年终处理"));
     setFont(songFont(9));
@@ -66,17 +83,17 @@ YearSummary::YearSummary(QWidget* parent) : DataWindow(QStringLiteral("frmYear")
     yearBox->setObjectName(QStringLiteral("cboYear"));
     fillYears();
 
-    dg = new DataGrid(this);
-    dg->setObjectName(QStringLiteral("dg"));
-    dg->setAccessibleName(QStringLiteral("年终汇总"));
-    dg->setRecordset(&rs_);  // empty until the summary is shown
+    monthsGrid = new DataGrid(this);
+    monthsGrid->setObjectName(QStringLiteral("dg"));
+    monthsGrid->setAccessibleName(QStringLiteral("年终汇总"));
+    monthsGrid->setItemModel(months_);  // empty until the summary is shown
     // The columns' widths, formats and alignment hold for every summary shown: each is measured once
     // when its months arrive.
-    dg->setColumnTwips(0, 700);
+    monthsGrid->setColumnTwips(0, 700);
     for (int c = 1; c <= 3; ++c) {
-        dg->setColumnTwips(c, 1800);
-        dg->setColumnFormat(c, RecordsetModel::Format::Grouped);
-        dg->setColumnAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+        monthsGrid->setColumnTwips(c, 1800);
+        monthsGrid->setColumnFormat(c, RecordsetModel::Format::Grouped);
+        monthsGrid->setColumnAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
     }
     totalsLabel = new ValueLabel(QStringLiteral("lblTotals"), QString(), this);
     totalsLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -94,13 +111,13 @@ YearSummary::YearSummary(QWidget* parent) : DataWindow(QStringLiteral("frmYear")
     top->addStretch(1);
     // The grid as wide as its columns, so that none is out of view; the chart takes the rest. The
     // totals line under both, wrapped when the window is narrow: 结余 at its end is never cut off.
-    dg->keepColumnsInView();
+    monthsGrid->keepColumnsInView();
     totalsLabel->setWordWrap(true);
     auto* middle = new QHBoxLayout;
-    middle->addWidget(dg, 2);
+    middle->addWidget(monthsGrid, 2);
     middle->addWidget(chart, 3);
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(GridExport::exportButton(dg, windowTitle(), this));
+    buttons->addWidget(GridExport::exportButton(monthsGrid, windowTitle(), this));
     buttons->addStretch(1);
     buttons->addWidget(summaryButton);
     printing_ = PrintedReport::addButtons(this, buttons, [this] { return report(); });
@@ -115,15 +132,17 @@ YearSummary::YearSummary(QWidget* parent) : DataWindow(QStringLiteral("frmYear")
     connect(summaryButton, &QPushButton::clicked, this, [this] { summarise(); });
     connect(closeButton, &QPushButton::clicked, this, [this] { close(); });
     connect(yearBox, &QComboBox::currentIndexChanged, this, [this] { yearChosen(); });
-    followRecordset(&rs_, this, [this] { redrawChart(); });
+    // The chart is redrawn from the event loop once the months are shown (or gone), not while 汇总
+    // runs.
+    auto* later = new QTimer(this);
+    later->setSingleShot(true);
+    later->setInterval(0);
+    connect(later, &QTimer::timeout, this, [this] { redrawChart(); });
+    connect(months_, &QAbstractItemModel::modelReset, later, [later] { later->start(); });
     redrawChart();
 }
 
-YearSummary::~YearSummary()
-{
-    dg->setRecordset(nullptr);
-    rs_.close();
-}
+YearSummary::~YearSummary() = default;
 
 void YearSummary::fillYears()
 {
@@ -132,20 +151,9 @@ void YearSummary::fillYears()
     const int thisYear = App::today().year();
     int first = thisYear, last = thisYear;
     try {
-        QStringList ends;
-        for (const char* t : kLedgers) {
-            const QString ledger = QString::fromUtf8(t);
-            ends << QStringLiteral("(select min(日期) from %1)").arg(ledger) << QStringLiteral("(select max(日期) from %1)").arg(ledger);
-        }
-        Recordset rs;
-        rs.open(App::conn, QStringLiteral("select ") + ends.join(u','), Recordset::ReadOnly);
-        for (int c = 0; c < rs.fieldCount() && rs.rowCount() > 0; ++c) {
-            bool ok = false;
-            const int y = rs.textAt(0, c).left(4).toInt(&ok);
-            if (ok && y > 0) {
-                first = std::min(first, y);
-                last = std::max(last, y);
-            }
+        if (const auto years = store_.recordYears()) {
+            first = std::min(first, years->first);
+            last = std::max(last, years->second);
         }
     } catch (const std::exception&) {
         // Without the ledgers' dates the list offers this year alone; 汇总 will say what is wrong.
@@ -184,21 +192,18 @@ void YearSummary::doNow()
     const int y = year();
     try {
         const WaitCursor wait;
-        QVariantList totals;
-        for (const MonthFigures& m : sumYear(y))
-            totals << shownTotal(m.income) << shownTotal(m.expense) << shownTotal(m.invested);
-        rs_.open(App::conn, monthsStatement(), totals, Recordset::ReadOnly);
+        months_->show(store_.yearMonths(y));
         summaryButton->setEnabled(false);
         shownYear_ = y;
         showTotals();
     } catch (const BadAmount& bad) {
-        rs_.close();
+        months_->show({});
         shownYear_ = 0;
         showTotals();
         App::msgBox(QStringLiteral("汇总中有无效的金额：") + bad.text, App::MsgStyle::Information);
     } catch (const std::exception& e) {
         // The button stays, so the summary can be asked for again once the database is mended.
-        rs_.close();
+        months_->show({});
         shownYear_ = 0;
         showTotals();
         showDbError(e, QStringLiteral("无法汇总：数据库中的汇总查询不能读取。"));
@@ -208,18 +213,7 @@ void YearSummary::doNow()
 
 QList<MonthFigures> YearSummary::months() const
 {
-    QList<MonthFigures> out;
-    if (!rs_.isOpen())
-        return out;
-    for (int r = 0; r < rs_.rowCount(); ++r) {
-        MonthFigures m;
-        m.month = rs_.valueAt(r, 0).toInt();
-        m.income = rs_.totalAt(r, 1).value_or(MoneyTotal());
-        m.expense = rs_.totalAt(r, 2).value_or(MoneyTotal());
-        m.invested = rs_.totalAt(r, 3).value_or(MoneyTotal());
-        out << m;
-    }
-    return out;
+    return months_->months();
 }
 
 void YearSummary::showTotals()
@@ -228,28 +222,21 @@ void YearSummary::showTotals()
         totalsLabel->setText(QString());
         return;
     }
-    try {
-        MonthFigures year;
-        for (const MonthFigures& m : months()) {
-            year.income += m.income;
-            year.expense += m.expense;
-            year.invested += m.invested;
-        }
-        totalsLabel->setText(QStringLiteral("合计：收入 %1　支出 %2　投资 %3　结余 %4")
-                               .arg(year.income.toGrouped(), year.expense.toGrouped(), year.invested.toGrouped(),
-                                    year.balance().toGrouped()));
-    } catch (const DbError&) {
-        totalsLabel->setText(QStringLiteral("合计：无法计算（有的金额无效）"));
+    // The months were added up from valid amounts only (an amount that is none stops the summary).
+    MonthFigures year;
+    for (const MonthFigures& m : months()) {
+        year.income += m.income;
+        year.expense += m.expense;
+        year.invested += m.invested;
     }
+    totalsLabel->setText(QStringLiteral("合计：收入 %1　支出 %2　投资 %3　结余 %4")
+                           .arg(year.income.toGrouped(), year.expense.toGrouped(), year.invested.toGrouped(),
+                                year.balance().toGrouped()));
 }
 
 void YearSummary::redrawChart()
 {
-    try {
-        drawYearChart(chart->chart(), chartTitle(shownYear_), months());
-    } catch (const DbError&) {
-        drawYearChart(chart->chart(), chartTitle(shownYear_) + QStringLiteral("（有的金额无效，无法绘制）"), {});
-    }
+    drawYearChart(chart->chart(), chartTitle(shownYear_), months());
 }
 
 ReportContent YearSummary::report() const
@@ -257,46 +244,8 @@ ReportContent YearSummary::report() const
     ReportContent c;
     c.title = windowTitle();
     c.about << QStringLiteral("年份：%1年").arg(shownYear_);
-    c.table = dg->model();
+    c.table = monthsGrid->model();
     c.totals << totalsLabel->text();
-    try {
-        c.chart = [title = chartTitle(shownYear_), figures = months()](QChart* chart) { drawYearChart(chart, title, figures); };
-    } catch (const DbError&) {
-        // The table and its totals say what is wrong; there is no chart to print.
-    }
+    c.chart = [title = chartTitle(shownYear_), figures = months()](QChart* chart) { drawYearChart(chart, title, figures); };
     return c;
-}
-
-QList<MonthFigures> YearSummary::sumYear(int year)
-{
-    QList<MonthFigures> months(12);
-    const QVariantList days{QDate(year, 1, 1).toString(Qt::ISODate), QDate(year, 12, 31).toString(Qt::ISODate)};
-    MoneyTotal MonthFigures::*const kinds[3] = {&MonthFigures::income, &MonthFigures::expense, &MonthFigures::invested};
-    for (int k = 0; k < 3; ++k) {
-        // The year's records are stepped once, each amount added to its month as it is read: no
-        // result is kept, and no grouping sorts them.
-        const QString ledger = QString::fromUtf8(kLedgers[k]);
-        Statement records(App::conn, kRecordsOfYear.arg(ledger));
-        records.bindAll(days);
-        try {
-            while (records.step()) {
-                const std::int64_t month = records.int64(0);
-                if (month < 1 || month > 12)
-                    continue;  // a month no row of the summary has
-                if (const auto amount = ExactSum::amountAt(records, 1))
-                    months[month - 1].*kinds[k] += *amount;
-            }
-        } catch (const DbError& e) {
-            // An amount another tool wrote that is no amount is named; no figure is made from it.
-            if (e.kind() != DbError::BadValue)
-                throw;
-            const QString bad = findBadAmount(ledger, QStringLiteral("金额"));
-            if (bad.isEmpty())
-                throw;
-            throw BadAmount{bad};
-        }
-    }
-    for (int m = 0; m < 12; ++m)
-        months[m].month = m + 1;
-    return months;
 }

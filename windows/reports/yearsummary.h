@@ -2,7 +2,6 @@
 
 #include "charts.h"
 #include "printedreport.h"
-#include "recordset.h"
 #include "datagrid.h"
 #include "datawindow.h"
 
@@ -10,6 +9,8 @@ class QChartView;
 class QComboBox;
 class QLabel;
 class QPushButton;
+class MonthsModel;
+class Store;
 
 // The month-by-month totals of income, expenses and investments of a year, each added up exactly
 // from the year's records. Under
@@ -17,12 +18,12 @@ class QPushButton;
 class YearSummary : public DataWindow {
     Q_OBJECT
 public:
-    explicit YearSummary(QWidget* parent = nullptr);
+    explicit YearSummary(Store& store, QWidget* parent = nullptr);
     ~YearSummary() override;
 
     // The year chosen in cboYear.
     int year() const;
-    // The months shown, read from the grid's rows; raises DbError for an amount that is none.
+    // The months shown; none before the summary is shown or after a failed one.
     QList<MonthFigures> months() const;
 
 private:
@@ -33,17 +34,15 @@ private:
     void showTotals();
     void redrawChart();
     ReportContent report() const;
-    // The year's totals month by month, added up exactly; raises BadAmount naming a ledger record
-    // whose amount is no amount.
-    static QList<MonthFigures> sumYear(int year);
 
-    Recordset rs_;
+    Store& store_;
+    MonthsModel* months_;  // what the grid shows
     int shownYear_ = 0;  // the year the grid holds; 0 before the summary is shown
     QComboBox* yearBox = nullptr;
     QPushButton* summaryButton = nullptr;
     QPushButton* closeButton = nullptr;
     PrintedReport::Buttons printing_{};
-    DataGrid* dg = nullptr;
+    DataGrid* monthsGrid = nullptr;
     QLabel* totalsLabel = nullptr;
     QChartView* chart = nullptr;
 };
