@@ -20,7 +20,7 @@ Store& store()
 
 bool openConn()
 {
-    FileChanges::watch(conn);  // the windows showing figures follow every commit
+    FileChanges::watch(store());  // the windows showing figures follow every commit
     if (conn.isOpen())
         return true;
     if (!Safekeeping::openAtStart())

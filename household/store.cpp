@@ -10,6 +10,11 @@ QString Store::filePath() const
     return conn_.path();
 }
 
+void Store::setCommitListener(std::function<void(const QStringList& tables)> listener)
+{
+    conn_.setCommitListener(std::move(listener));
+}
+
 QList<Store::Named> Store::names(ReferenceList list, ListOrder order)
 {
     Statement st(conn_, QStringLiteral("SELECT ID, %1 FROM %2 WHERE ID IS NOT NULL ORDER BY %3")

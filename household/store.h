@@ -40,6 +40,9 @@ public:
 
     // The file the store is over (a path, for what must not be overwritten by an export).
     QString filePath() const;
+    // Calls `listener` with the tables each committed transaction changed (see
+    // Connection::setCommitListener); it runs inside the engine's commit and must not touch the file.
+    void setCommitListener(std::function<void(const QStringList& tables)> listener);
 
     // ---- the reference lists (store.cpp) ----
 

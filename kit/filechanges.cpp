@@ -1,6 +1,6 @@
 #include "filechanges.h"
 
-#include "connection.h"
+#include "store.h"
 #include "ledger.h"
 
 #include "app.h"
@@ -55,14 +55,14 @@ Notice& notice()
 
 }  // namespace
 
-void watch(Connection& conn)
+void watch(Store& store)
 {
     static bool watching = false;
     if (watching)
         return;
     watching = true;
     // The listener runs inside the engine's commit: it only notes the tables for the event loop.
-    conn.setCommitListener([](const QStringList& tables) { notice().committed(tables); });
+    store.setCommitListener([](const QStringList& tables) { notice().committed(tables); });
 }
 
 QStringList noFigures()

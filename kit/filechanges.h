@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <functional>
 
-class Connection;
+class Store;
 
 // The windows that show figures of the file follow what is written to it: every transaction
 // committed on the household file (a posting, a correction, an import, a template or a member saved) is
@@ -12,9 +12,9 @@ class Connection;
 // told once. A restore replaces the file and brings the login back, which closes every window.
 namespace FileChanges {
 
-// Connects the household file's connection to the notice (once; the frame does it when it opens
+// Connects the household file to the notice (once; the frame does it when it opens
 // the file).
-void watch(Connection& conn);
+void watch(Store& store);
 
 // Runs `reload` after every commit that changed a table other than `ignored` ones, while `window`
 // lives. A commit whose tables the engine did not name counts as a change of every table.
