@@ -71,7 +71,8 @@ std::optional<Options> parseOptions(const QApplication& app)
     const QCommandLineOption check(QStringLiteral("check"), QStringLiteral("Compare with a table saved earlier."), QStringLiteral("file"));
     const QCommandLineOption only(QStringLiteral("only"), QStringLiteral("Measure only the figures whose work matches."),
                                   QStringLiteral("regex"));
-    const QCommandLineOption once(QStringLiteral("once"), QStringLiteral("One load of WHAT on FILE in this process, for profilers."),
+    const QCommandLineOption once(QStringLiteral("once"), QStringLiteral("One load of WHAT on FILE in this process, for profilers: income, bank, "
+                                                                                "income-floor, bank-floor, assets, year or import."),
                                   QStringLiteral("what"));
     parser.addOptions({sizes, data, repeat, check, only, once});
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("The file of --once."), QStringLiteral("[file]"));
@@ -86,6 +87,10 @@ std::optional<Options> parseOptions(const QApplication& app)
         o.onceWhat = parser.value(once);
         o.onceFile = parser.positionalArguments().first();
         return o;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        std::fprintf(stderr, "bench: a FILE is for --once only\n");
+        return std::nullopt;
     }
     bool ok = true;
     if (parser.isSet(sizes)) {
