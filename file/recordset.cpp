@@ -424,16 +424,6 @@ void Recordset::cancelPending()
     emit currentChanged(pos_);
 }
 
-std::size_t Recordset::overheadBytes() const
-{
-    return sizeof(*this) - sizeof(snap_) + snap_.overheadBytes();
-}
-
-std::size_t Recordset::textBytes() const
-{
-    return snap_.textBytes();
-}
-
 // ---- keys ------------------------------------------------------------------------------------
 
 void Recordset::keepRowKeys(const QString& table, const Select& head)

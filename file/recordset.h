@@ -125,10 +125,6 @@ public:
     void removeRow(int row);
     bool insertKeyedRow(int row, std::int64_t key);
 
-    // Bytes held by the snapshot beyond the texts it shows (for the benchmark).
-    std::size_t overheadBytes() const;
-    // Bytes of the distinct texts it shows.
-    std::size_t textBytes() const;
 
 signals:
     void reset();               // opened, reopened or closed

@@ -18,7 +18,6 @@
 #include "platform.h"
 #include "scriptedanswers.h"
 #include "session.h"
-#include "store.h"
 
 #include <QApplication>
 #include <QDir>
@@ -139,6 +138,29 @@ void insertFloor(sqlite3* db, const Bills::Bill& bill, const BillPosting::Choice
     phases.mark("(the floor's records taken away)");
 }
 
+// The budgets of the expenses posted, each type and month once, as the window checks them.
+QList<Budgets::Touch> touchedBudgets(const Bills::Bill& posted, const BillPosting::Choices& choices)
+{
+    QList<Budgets::Touch> touched;
+    QHash<quint32, QString> typeOf;
+    QSet<QPair<QString, int>> seen;
+    for (qsizetype i = 0; i < posted.rows.size(); ++i) {
+        if (!posted.rows.posts(i) || posted.rows.postedKind(i) != Bills::Kind::Expense)
+            continue;
+        auto known = typeOf.constFind(posted.rows.counterpartyKey(i));
+        if (known == typeOf.constEnd())
+            known = typeOf.insert(posted.rows.counterpartyKey(i),
+                                  choices.types.value(BillPosting::Choices::key(Bills::Kind::Expense, posted.rows.counterparty(i))));
+        const QString& type = known.value();
+        const QDate date = posted.rows.date(i);
+        if (!seen.contains({type, date.year() * 100 + date.month()})) {
+            seen.insert({type, date.year() * 100 + date.month()});
+            touched << Budgets::Touch{choices.member, type, date.toString(QStringLiteral("yyyy-MM"))};
+        }
+    }
+    return touched;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -197,25 +219,7 @@ int main(int argc, char** argv)
         phases.mark("(the types chosen)");
         BillPosting::post(App::conn, posted, choices);
         phases.mark("posted (BillPosting::post)");
-        // The budgets of the expenses posted, each type and month once, as the window checks them.
-        QList<Budgets::Touch> touched;
-        QHash<quint32, QString> typeOf;
-        QSet<QPair<QString, int>> seen;
-        for (qsizetype i = 0; i < posted.rows.size(); ++i) {
-            if (!posted.rows.posts(i) || posted.rows.postedKind(i) != Bills::Kind::Expense)
-                continue;
-            auto known = typeOf.constFind(posted.rows.counterpartyKey(i));
-            if (known == typeOf.constEnd())
-                known = typeOf.insert(posted.rows.counterpartyKey(i),
-                                      choices.types.value(BillPosting::Choices::key(Bills::Kind::Expense, posted.rows.counterparty(i))));
-            const QString& type = known.value();
-            const QDate date = posted.rows.date(i);
-            if (!seen.contains({type, date.year() * 100 + date.month()})) {
-                seen.insert({type, date.year() * 100 + date.month()});
-                touched << Budgets::Touch{choices.member, type, date.toString(QStringLiteral("yyyy-MM"))};
-            }
-        }
-        warnOverBudget(App::store(), touched);
+        warnOverBudget(App::store(), touchedBudgets(posted, choices));
         phases.mark("the budgets checked");
         window.reset();
         sqlite3_exec(App::conn.handle(),

@@ -18,7 +18,6 @@
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -610,10 +609,7 @@ void BillImportWindow::importBill()
     BillPosting::Posted posted;
     try {
         WaitCursor wait;
-        QElapsedTimer backupTime;
-        backupTime.start();
         backup = App::backupBeforeChange(&failure);
-        backupMs_ = static_cast<double>(backupTime.nsecsElapsed()) / 1e6;
         if (!backup.isEmpty())
             posted = store_.postBill(p.bill, p.choices);
     } catch (const std::exception& e) {

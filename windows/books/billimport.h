@@ -27,9 +27,6 @@ public:
     ~BillImportWindow() override;
 
     struct Preview;
-    // How long the automatic backup before the last posting took, in milliseconds (negative before
-    // any): the benchmark reports it apart from the import.
-    double backupMilliseconds() const { return backupMs_; }
 
 private:
     // A statement of a layout the program does not know: read with the columns named for its header
@@ -49,7 +46,6 @@ private:
     Store& store_;
     std::unique_ptr<Preview> preview_;
     bool fitted_ = false;
-    double backupMs_ = -1;
 
     QLabel* fileLabel = nullptr;
     QLabel* memberIdLabel = nullptr;
