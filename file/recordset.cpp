@@ -89,17 +89,12 @@ void Recordset::start(Connection& conn, const QString& sql, const std::optional<
         slices_->start();
 }
 
-void Recordset::open(Connection& conn, const QString& sql, LockType)
-{
-    start(conn, sql, std::nullopt, {}, Keys::None, std::numeric_limits<int>::max());
-}
-
-void Recordset::open(Connection& conn, const QString& sql, const QVariantList& values, LockType)
+void Recordset::open(Connection& conn, const QString& sql, const QVariantList& values)
 {
     start(conn, sql, std::nullopt, values, Keys::None, std::numeric_limits<int>::max());
 }
 
-void Recordset::openInSlices(Connection& conn, const QString& sql, const QVariantList& values, LockType)
+void Recordset::openInSlices(Connection& conn, const QString& sql, const QVariantList& values)
 {
     start(conn, sql, std::nullopt, values, Keys::None, kFirstSlice);
 }

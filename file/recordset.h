@@ -30,16 +30,14 @@ class QTimer;
 class Recordset : public QObject {
     Q_OBJECT
 public:
-    enum LockType { ReadOnly = 1 };
     enum EditModeValue { EditNone = 0, EditInProgress = 1, EditAdd = 2 };
 
     explicit Recordset(QObject* parent = nullptr);
     ~Recordset() override;
 
-    void open(Connection& conn, const QString& sql, LockType lock = ReadOnly);
-    // The same with `values` bound to the statement's "?" marks, in order.
-    void open(Connection& conn, const QString& sql, const QVariantList& values, LockType lock = ReadOnly);
-    void openInSlices(Connection& conn, const QString& sql, const QVariantList& values = {}, LockType lock = ReadOnly);
+    // Every row of `sql`, with `values` bound to its "?" marks, in order.
+    void open(Connection& conn, const QString& sql, const QVariantList& values = {});
+    void openInSlices(Connection& conn, const QString& sql, const QVariantList& values = {});
     // Every row at once, with the row keys when keepRowKeys() asked for them.
     void open(Connection& conn, const Select& select, const QVariantList& values = {});
     // In slices, with the row keys when keepRowKeys() asked for them.

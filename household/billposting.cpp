@@ -254,6 +254,114 @@ std::optional<Type> RememberedTypes::of(Bills::Kind kind, const QString& counter
     return type;
 }
 
+namespace {
+
+// The movements of a bank's statement also into the bank's ledger, when a bank is chosen: its
+// statement, the bank and the member bound; none without a bank.
+std::unique_ptr<Statement> bankLedgerInsert(Connection& conn, const Choices& choices)
+{
+    if (choices.bank.isEmpty())
+        return nullptr;
+    Statement bank(conn, QStringLiteral("SELECT 1 FROM 银行 WHERE ID = ?"));
+    bank.bind(1, choices.bank);
+    if (!bank.step())
+        refuse(QStringLiteral("the bank %1 is not in 银行").arg(choices.bank));
+    auto st = std::make_unique<Statement>(
+        conn, QStringLiteral("INSERT INTO %1 (银行ID, 成员ID, 存或取, 类型, 金额, 日期, rowid) VALUES (?, ?, ?, '活期', ?, ?, ?)")
+                  .arg(sqlName(Ledger(Ledger::Bank).table())));
+    st->bind(1, choices.bank);
+    st->bind(2, choices.member);
+    return st;
+}
+
+// One movement into the bank's ledger, under a key of this computer's range.
+void postToBank(Connection& conn, Statement& bankLedger, Bills::Kind kind, Money amount, const QByteArray& day)
+{
+    bankLedger.reset();
+    bankLedger.bind(3, kind == Bills::Kind::Income ? QStringLiteral("存入") : QStringLiteral("支出"));
+    bankLedger.bindMoney(4, amount);
+    bankLedger.bindUtf8(5, day);
+    if (const auto key = newRowKey(conn, Ledger(Ledger::Bank).table()))
+        bankLedger.bindInt64(6, *key);
+    else
+        bankLedger.bind(6, QVariant());
+    bankLedger.step();
+}
+
+// The statements a posting runs for every row; the member and the source are the same for every row:
+// bound once (a reset keeps them).
+struct PostingStatements {
+    PostingStatements(Connection& conn, const QString& member, const QString& source)
+        : keep(conn, QStringLiteral("INSERT INTO %1 (来源, 交易号, 帐, 行号) VALUES (?, ?, ?, ?) ON CONFLICT DO NOTHING")
+                         .arg(sqlName(kImportedTable))),
+          income(conn, insert().arg(sqlName(Ledger(Ledger::Income).table()))),
+          expense(conn, insert().arg(sqlName(Ledger(Ledger::Expense).table()))),
+          remember(conn, QStringLiteral("INSERT INTO %1 (收支, 交易对方, 类型ID) VALUES (?, ?, ?) "
+                                        "ON CONFLICT (收支, 交易对方) DO UPDATE SET 类型ID = excluded.类型ID")
+                             .arg(sqlName(kTypesTable)))
+    {
+        income.bind(1, member);
+        expense.bind(1, member);
+        keep.bind(1, source);
+    }
+    static QString insert()
+    {
+        return QStringLiteral("INSERT INTO %1 (成员ID, 类型ID, 金额, 日期, 备注, 月份, rowid) VALUES (?, ?, ?, ?, ?, ?, ?)");
+    }
+    Statement keep, income, expense, remember;
+};
+
+// Refunds taken off a payment of this bill are kept against the record it became, so that a later
+// bill holding them again does not take them off once more.
+void keepRefunds(const Bills::Rows& rows, const QHash<QString, Record>& records, Statement& keep, const QString& source)
+{
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const auto payment = records.constFind(rows.refundOf(i));
+        if (rows.refundedFrom(i) == 0 || rows.ticked(i) || payment == records.constEnd())
+            continue;
+        keep.reset();
+        keep.bindAll({source, rows.trade(i), payment->ledger, static_cast<qlonglong>(payment->rowid)});
+        keep.step();
+    }
+}
+
+// A counterparty of one kind, with the type chosen for it.
+struct Party {
+    QString type;
+    QByteArray typeUtf8;
+    bool remembered = false;  // its type kept for the next bill
+};
+
+// Row `i`'s counterparty, looked up once for all the rows that share it.
+Party& partyOf(QHash<quint64, Party>& parties, const Bills::Rows& rows, qsizetype i, Bills::Kind kind, const Choices& choices)
+{
+    const quint64 partyKey = (quint64(rows.counterpartyKey(i)) << 2) | quint64(kind);
+    auto found = parties.find(partyKey);
+    if (found == parties.end()) {
+        const QString type = choices.types.value(Choices::key(kind, rows.counterparty(i)));
+        found = parties.insert(partyKey, Party{type, type.toUtf8()});
+    }
+    return found.value();
+}
+
+bool anyRefundTaken(const Bills::Rows& rows)
+{
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        if (rows.refundedFrom(i) != 0)
+            return true;
+    return false;
+}
+
+// A record just posted goes again: its trade was imported meanwhile.
+void dropRecord(Connection& conn, Bills::Kind kind, sqlite3_int64 record)
+{
+    Statement drop(conn, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(sqlName(ledgerOf(kind).table())));
+    drop.bind(1, static_cast<qlonglong>(record));
+    drop.step();
+}
+
+}  // namespace
+
 Posted post(Connection& conn, const Bills::Bill& bill, const Choices& choices)
 {
     if (choices.member.isEmpty())
@@ -261,62 +369,25 @@ Posted post(Connection& conn, const Bills::Bill& bill, const Choices& choices)
     const QString source = Bills::source(bill.layout);
     // Rows share their counterparties (and types) and days: each looked up and written once. Bound
     // where they are, so made before the statements and kept until they are gone.
-    struct Party {
-        QString type;
-        QByteArray typeUtf8;
-        bool remembered = false;  // its type kept for the next bill
-    };
     QHash<quint64, Party> parties;  // by where the rows keep the counterparty, and the kind
     QHash<qint64, QByteArray> days; // "2026-01-05", by the day's number
     QByteArray note;
     const QString incomeTable = Ledger(Ledger::Income).table(), expenseTable = Ledger(Ledger::Expense).table();
-    const QString bankTable = Ledger(Ledger::Bank).table();
     const QByteArray incomeLedger = incomeTable.toUtf8(), expenseLedger = expenseTable.toUtf8();
     Transaction tx(conn);
-    // The movements of a bank's statement also into the bank's ledger, when a bank is chosen.
-    std::optional<Statement> bankLedger;
-    if (!choices.bank.isEmpty()) {
-        Statement bank(conn, QStringLiteral("SELECT 1 FROM 银行 WHERE ID = ?"));
-        bank.bind(1, choices.bank);
-        if (!bank.step())
-            refuse(QStringLiteral("the bank %1 is not in 银行").arg(choices.bank));
-        bankLedger.emplace(conn, QStringLiteral("INSERT INTO %1 (银行ID, 成员ID, 存或取, 类型, 金额, 日期, rowid) VALUES (?, ?, ?, '活期', ?, ?, ?)")
-                                     .arg(sqlName(bankTable)));
-        bankLedger->bind(1, choices.bank);
-        bankLedger->bind(2, choices.member);
-    }
-    Statement keep(conn,
-                   QStringLiteral("INSERT INTO %1 (来源, 交易号, 帐, 行号) VALUES (?, ?, ?, ?) ON CONFLICT DO NOTHING")
-                       .arg(sqlName(kImportedTable)));
-    const QString insert = QStringLiteral("INSERT INTO %1 (成员ID, 类型ID, 金额, 日期, 备注, 月份, rowid) VALUES (?, ?, ?, ?, ?, ?, ?)");
-    Statement income(conn, insert.arg(sqlName(incomeTable)));
-    Statement expense(conn, insert.arg(sqlName(expenseTable)));
-    Statement remember(conn,
-                       QStringLiteral("INSERT INTO %1 (收支, 交易对方, 类型ID) VALUES (?, ?, ?) "
-                                      "ON CONFLICT (收支, 交易对方) DO UPDATE SET 类型ID = excluded.类型ID")
-                           .arg(sqlName(kTypesTable)));
-    // The member and the source are the same for every row: bound once (a reset keeps them).
-    for (Statement* ledger : {&income, &expense})
-        ledger->bind(1, choices.member);
-    keep.bind(1, source);
+    const std::unique_ptr<Statement> bankLedger = bankLedgerInsert(conn, choices);
+    PostingStatements st(conn, choices.member, source);
+    Statement &keep = st.keep, &income = st.income, &expense = st.expense, &remember = st.remember;
     Posted posted;
     QHash<QString, Record> records;  // of the trades posted now whose refunds the bill took off
     const Bills::Rows& rows = bill.rows;
-    bool refundsTaken = false;
-    for (qsizetype i = 0; i < rows.size() && !refundsTaken; ++i)
-        refundsTaken = rows.refundedFrom(i) != 0;
+    const bool refundsTaken = anyRefundTaken(rows);
 
     for (qsizetype i = 0; i < rows.size(); ++i) {
         if (!rows.posts(i))
             continue;
         const Bills::Kind kind = rows.postedKind(i);
-        const quint64 partyKey = (quint64(rows.counterpartyKey(i)) << 2) | quint64(kind);
-        auto found = parties.find(partyKey);
-        if (found == parties.end()) {
-            const QString type = choices.types.value(Choices::key(kind, rows.counterparty(i)));
-            found = parties.insert(partyKey, Party{type, type.toUtf8()});
-        }
-        Party& party = found.value();
+        Party& party = partyOf(parties, rows, i, kind, choices);
         const int line = rows.line(i);
         if (kind == Bills::Kind::Neither || party.type.isEmpty())
             refuse(QStringLiteral("line %1: no type chosen").arg(line));
@@ -348,25 +419,14 @@ Posted post(Connection& conn, const Bills::Bill& bill, const Choices& choices)
         keep.bindInt64(4, record);
         keep.step();
         if (conn.changes() == 0) {
-            // Imported meanwhile (the preview is older than the file): the record goes again.
-            Statement drop(conn, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(sqlName(ledgerOf(kind).table())));
-            drop.bind(1, static_cast<qlonglong>(record));
-            drop.step();
+            dropRecord(conn, kind, record);  // imported meanwhile (the preview is older than the file)
             continue;
         }
         if (refundsTaken)
             records.insert(QString::fromUtf8(trade), {kind == Bills::Kind::Income ? incomeTable : expenseTable, record});
         ++(kind == Bills::Kind::Income ? posted.income : posted.expense);
         if (bankLedger) {
-            bankLedger->reset();
-            bankLedger->bind(3, kind == Bills::Kind::Income ? QStringLiteral("存入") : QStringLiteral("支出"));
-            bankLedger->bindMoney(4, amount);
-            bankLedger->bindUtf8(5, day);
-            if (const auto key = newRowKey(conn, bankTable))
-                bankLedger->bindInt64(6, *key);
-            else
-                bankLedger->bind(6, QVariant());
-            bankLedger->step();
+            postToBank(conn, *bankLedger, kind, amount, day);
             ++posted.bank;
         }
         if (!party.remembered) {
@@ -376,16 +436,8 @@ Posted post(Connection& conn, const Bills::Bill& bill, const Choices& choices)
             remember.step();
         }
     }
-    // Refunds taken off a payment of this bill are kept against the record it became, so that a later
-    // bill holding them again does not take them off once more.
-    for (qsizetype i = 0; i < rows.size() && refundsTaken; ++i) {
-        const auto payment = records.constFind(rows.refundOf(i));
-        if (rows.refundedFrom(i) == 0 || rows.ticked(i) || payment == records.constEnd())
-            continue;
-        keep.reset();
-        keep.bindAll({source, rows.trade(i), payment->ledger, static_cast<qlonglong>(payment->rowid)});
-        keep.step();
-    }
+    if (refundsTaken)
+        keepRefunds(rows, records, keep, source);
     posted.lowered = lowerEarlier(conn, bill, keep);
     tx.commit();
     return posted;

@@ -11,8 +11,7 @@
 
 void Store::openPickerRows(Recordset& rs, ReferenceList list)
 {
-    rs.open(conn_, QStringLiteral("select ID,%1 from %2").arg(sqlName(list.nameField()), sqlName(list.table())),
-            Recordset::ReadOnly);
+    rs.open(conn_, QStringLiteral("select ID,%1 from %2").arg(sqlName(list.nameField()), sqlName(list.table())));
 }
 
 // ---- the budgets ----
@@ -165,5 +164,5 @@ int Store::pendingSyncChanges()
 
 void Store::openSyncLog(Recordset& rs)
 {
-    rs.open(conn_, Sync::logQuery(), {}, Recordset::ReadOnly);
+    rs.open(conn_, Sync::logQuery(), {});
 }

@@ -22,8 +22,7 @@ QString findBadAmount(Connection& conn, Ledger ledger, const QString& field)
     const QString bound = QStringLiteral("922337203685477.5807");
     Recordset rs;
     rs.open(conn,
-            QStringLiteral("select * from %1 where %2 > %3 or %2 < -%3").arg(sqlName(ledger.table()), sqlName(field), bound),
-            Recordset::ReadOnly);
+            QStringLiteral("select * from %1 where %2 > %3 or %2 < -%3").arg(sqlName(ledger.table()), sqlName(field), bound));
     if (rs.rowCount() == 0)
         return QString();
     QStringList names, texts;

@@ -34,7 +34,7 @@ protected:
     QString loaded()
     {
         Recordset rs;
-        rs.open(App::conn, QStringLiteral("SELECT x FROM temp.t"), Recordset::ReadOnly);
+        rs.open(App::conn, QStringLiteral("SELECT x FROM temp.t"));
         return rs.rowCount() ? rs.sum(0, 0).toPlain() : QString();
     }
     // The total of the values stepped one by one.

@@ -238,7 +238,7 @@ TEST_F(RecordsetTest, CodesCompareWithoutCaseAndBoundValuesWhole)
         " ('n', 'a' || char(0) || '''b', '', 'p''w');");
     const auto match = [this](const QString& statement, const QVariantList& values = {}) {
         Recordset rs;
-        rs.open(conn, statement, values, Recordset::ReadOnly);
+        rs.open(conn, statement, values);
         return cells(rs).join(u',');
     };
     EXPECT_EQ(match("select 姓名 from 成员 where ID='M'"), "王五");
@@ -290,13 +290,13 @@ TEST_F(RecordsetTest, EveryKindOfCellShowsAsTheEngineHandsItOver)
     QStringList all;
     for (const Case& c : cases) {
         Recordset rs;
-        rs.open(conn, QString("select %1 as v").arg(c.expr), Recordset::ReadOnly);
+        rs.open(conn, QString("select %1 as v").arg(c.expr));
         EXPECT_EQ(rs.textAt(0, 0), c.text) << c.expr;
         EXPECT_EQ(rs.valueAt(0, 0).metaType().id(), c.type) << c.expr;
         all << QString("select %1, %2").arg(all.size()).arg(c.expr);
     }
     Recordset mixed;
-    mixed.open(conn, all.join(" union all ") + " order by 1", Recordset::ReadOnly);
+    mixed.open(conn, all.join(" union all ") + " order by 1");
     ASSERT_EQ(mixed.rowCount(), static_cast<int>(std::size(cases)));
     for (int r = 0; r < mixed.rowCount(); ++r) {
         EXPECT_EQ(mixed.textAt(r, 1), cases[r].text) << cases[r].expr;
@@ -312,7 +312,7 @@ TEST_F(RecordsetTest, EveryKindOfCellShowsAsTheEngineHandsItOver)
         " from n;"
         "insert into 收入帐(金额, 备注) values (300000.5, '大');");  // too long for 4 bytes, after 6000 short ones
     Recordset money;
-    money.open(conn, "select 金额, 备注 from 收入帐 order by rowid", Recordset::ReadOnly);
+    money.open(conn, "select 金额, 备注 from 收入帐 order by rowid");
     const QStringList shown = cells(money);
     EXPECT_EQ(shown.mid(0, 6), QStringList({"NULL|NULL", "1234.5|a", "0.1|a", "100|", "-3.25|b", "12345.6|NULL"}));
     EXPECT_EQ(shown.last(), "300000.5|大");
@@ -421,7 +421,7 @@ TEST_F(RecordsetTest, SlicesAddUpToTheWholeResultAndAnotherOpenStopsThem)
 {
     ledger(3000);
     Recordset whole;
-    whole.open(conn, kIncome, Recordset::ReadOnly);
+    whole.open(conn, kIncome);
     ASSERT_EQ(whole.rowCount(), 3000);
 
     Recordset rs;
@@ -534,7 +534,7 @@ TEST_F(RecordsetTest, KeyedRowsFollowTheirRecordsThroughChangesAcrossBlocks)
     EXPECT_EQ(rs.textAt(1023, 2) + rs.textAt(1023, 4), "0.5改");
     EXPECT_EQ(rs.rowOfKey(keys[3]), -1);
     Recordset fresh;
-    fresh.open(conn, kIncome, Recordset::ReadOnly);
+    fresh.open(conn, kIncome);
     EXPECT_EQ(sorted(cells(rs)), sorted(cells(fresh)));
 }
 
@@ -547,7 +547,7 @@ TEST_F(RecordsetTest, TotalsReadByBlocksEqualThoseAddedUpCellByCell)
         " case when i % 9 = 0 then null else i * 1.25 end, i * 1000000.5 - 3e9,"
         " case i % 5 when 0 then '12.5' when 1 then null when 2 then 9000000000000000000 else -i * 0.01 end from n;");
     Recordset rs;
-    rs.open(conn, "select * from t", Recordset::ReadOnly);
+    rs.open(conn, "select * from t");
     int refused = 0;
     for (int field : {0, 1, 2})
         for (int from : {0, 1023, 1024, 2099}) {

@@ -595,8 +595,7 @@ PowerLoss::Case csvExport()
                 Recordset rs;
                 rs.open(conn,
                         u"with recursive n(i) as (select 1 union all select i + 1 from n where i < 2000) "
-                        "select i as 金额, '第' || i || '笔' as 备注 from n"_s,
-                        Recordset::ReadOnly);
+                        "select i as 金额, '第' || i || '笔' as 备注 from n"_s);
                 rs.finishLoading();
                 std::vector<int> rows(2000);
                 for (int i = 0; i < 2000; ++i)

@@ -196,7 +196,7 @@ void incomePdf(const SizeRun& run)
 {
     Row r{QStringLiteral("收入状况: PDF of 10,000 rows"), run.size};
     Recordset rs;
-    rs.open(App::conn, kIncomeFloor + QStringLiteral(" order by 成员.姓名 limit 10000"), Recordset::ReadOnly);
+    rs.open(App::conn, kIncomeFloor + QStringLiteral(" order by 成员.姓名 limit 10000"));
     RecordsetModel model(&rs);
     ReportContent content;
     content.title = QStringLiteral("收入状况匹配查询");

@@ -41,6 +41,7 @@
 namespace {
 
 QString g_out;
+QString g_empty;  // the empty household file the pictures start from
 // The messages and file dialogs of the windows shown, answered from a script.
 ScriptedAnswers g_script;
 int g_written = 0;
@@ -225,25 +226,11 @@ void shootResults(QDialog* w, const QString& name)
 
 }  // namespace
 
-int main(int argc, char** argv)
+// A copy of the empty file in `folder`, opened as the program's, filled with the sample books; one
+// record deleted, so that the recycle bin has something to show. 0, or the exit status of a failure.
+int openSampleBooks(QTemporaryDir& folder)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(App::appTitle);
-    QApplication::setWindowIcon(Pictures::windowIcon());
-    Language::useChinese();
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: kinbook_screenshots <folder> [empty.mdb]\n");
-        return 2;
-    }
-    g_out = QString::fromLocal8Bit(argv[1]);
-    const QString empty = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral(KINBOOK_EMPTY_DB);
-    if (!QDir().mkpath(g_out)) {
-        std::fprintf(stderr, "cannot make %s\n", qPrintable(g_out));
-        return 1;
-    }
-    QTemporaryDir folder;
+    const QString empty = g_empty;
     if (!folder.isValid() || !QFile::copy(empty, folder.path() + QStringLiteral("/main.mdb"))) {
         std::fprintf(stderr, "cannot copy %s\n", qPrintable(empty));
         return 1;
@@ -267,13 +254,13 @@ int main(int argc, char** argv)
     } catch (const DbError& e) {
         std::fprintf(stderr, "sample deletion: %s\n", qPrintable(e.userText()));
     }
+    return 0;
+}
 
-    // The main window first: it owns the status panel that the data windows report to.
-    auto* main = new MainWindow;
-    shoot(main, QStringLiteral("frmmain"));
-    shootMenu(main, QStringLiteral("mnusystem"), QStringLiteral("frmmain_menu"));
-
-    g_script.queueFileChoice(writeSampleBill(folder.path()));
+// Every window the menus open, and the import's preview of a sample bill (`folder` holds it).
+void shootDataWindows(MainWindow* main, const QString& folder)
+{
+    g_script.queueFileChoice(writeSampleBill(folder));
     for (const QString& name : MainWindow::dataWindowNames()) {
         if (!App::hasWindow(name))
             continue;
@@ -287,6 +274,11 @@ int main(int argc, char** argv)
         w->close();
         delete w;
     }
+}
+
+// The windows no menu opens: the due list, the correction form, the search, the picker, About, Help.
+void shootOtherWindows(MainWindow* main)
+{
     if (QDialog* due = DueWindow::showIfDue(App::store(), main)) {
         // What a login finds due of the recurring records.
         shoot(due, QStringLiteral("frmDue"));
@@ -330,6 +322,36 @@ int main(int argc, char** argv)
         HelpWindow help(main);
         shoot(&help, QStringLiteral("frmHelp"));
     }
+}
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(App::appTitle);
+    QApplication::setWindowIcon(Pictures::windowIcon());
+    Language::useChinese();
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: kinbook_screenshots <folder> [empty.mdb]\n");
+        return 2;
+    }
+    g_out = QString::fromLocal8Bit(argv[1]);
+    g_empty = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral(KINBOOK_EMPTY_DB);
+    if (!QDir().mkpath(g_out)) {
+        std::fprintf(stderr, "cannot make %s\n", qPrintable(g_out));
+        return 1;
+    }
+    QTemporaryDir folder;
+    if (const int failed = openSampleBooks(folder))
+        return failed;
+
+    // The main window first: it owns the status panel that the data windows report to.
+    auto* main = new MainWindow;
+    shoot(main, QStringLiteral("frmmain"));
+    shootMenu(main, QStringLiteral("mnusystem"), QStringLiteral("frmmain_menu"));
+    shootDataWindows(main, folder.path());
+    shootOtherWindows(main);
     delete main;
 
     // The login last: unloading it closes the connection.
