@@ -167,3 +167,18 @@ QFileDevice::FileError writeFile(const QString& path, const Recordset& rs, const
 }
 
 }  // namespace CsvWriter
+
+QString CsvWriter::textCell(const QString& value, char separator)
+{
+    const QByteArray utf8 = value.toUtf8();
+    std::string out;
+    text(out, utf8.constData(), static_cast<std::size_t>(utf8.size()), separator);
+    return QString::fromStdString(out);
+}
+
+QString CsvWriter::amountCell(std::int64_t units)
+{
+    std::string out;
+    twoDecimals(out, units);
+    return QString::fromStdString(out);
+}

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QFileDevice>
 #include <QString>
+#include <cstdint>
 #include <vector>
 
 class Recordset;
@@ -33,5 +34,10 @@ QByteArray lines(const Recordset& rs, const std::vector<Column>& columns, const 
 // NoError, or what went wrong.
 QFileDevice::FileError writeFile(const QString& path, const Recordset& rs, const std::vector<Column>& columns,
                                  const std::vector<int>& rows);
+
+// One cell as the lines above write it, for rows that are no recordset's (a grid over another
+// model): a text, and an amount in ten-thousandths of a yuan.
+QString textCell(const QString& text, char separator);
+QString amountCell(std::int64_t units);
 
 }  // namespace CsvWriter

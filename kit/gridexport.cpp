@@ -42,45 +42,20 @@ bool isDatabaseFile(const QString& path)
 
 // ---- an item model's rows, written as CsvWriter writes a recordset's (see csvwriter.h) ----------
 
-// Ten-thousandths of a yuan as yuan with two decimals, rounded half away from zero.
-QString twoDecimals(std::int64_t units)
-{
-    const std::uint64_t magnitude = units < 0 ? 0 - static_cast<std::uint64_t>(units) : static_cast<std::uint64_t>(units);
-    const std::uint64_t cents = magnitude / 100 + (magnitude % 100 >= 50 ? 1 : 0);
-    return QStringLiteral("%1%2.%3")
-        .arg(units < 0 && cents != 0 ? QStringLiteral("-") : QString())
-        .arg(cents / 100)
-        .arg(cents % 100, 2, 10, QLatin1Char('0'));
-}
-
 QString amountText(const QVariant& v)
 {
     if (v.typeId() == qMetaTypeId<Money>())
-        return twoDecimals(v.value<Money>().units());
+        return CsvWriter::amountCell(v.value<Money>().units());
     switch (v.typeId()) {
     case QMetaType::Int: case QMetaType::UInt: case QMetaType::LongLong: case QMetaType::ULongLong:
         return v.toString() + QStringLiteral(".00");
     case QMetaType::Double: case QMetaType::Float:
         if (std::fabs(v.toDouble()) < 9.0e14)
-            return twoDecimals(std::llround(v.toDouble() * 10000.0));
+            return CsvWriter::amountCell(std::llround(v.toDouble() * 10000.0));
         return QString::number(v.toDouble(), 'g', 15);
     default:
         return v.toString();
     }
-}
-
-// A text as a spreadsheet takes it: quoted where it holds the separator, a quote or a line break;
-// after an apostrophe where the spreadsheet would run it as a formula.
-QString cellText(QString text, char separator)
-{
-    const bool quote = text.contains(QLatin1Char(separator)) || text.contains(QLatin1Char('"'))
-        || text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'));
-    static const QString formulaStarts = QStringLiteral("=+-@\t\r");
-    if (!text.isEmpty() && formulaStarts.contains(text.front()))
-        text.prepend(QLatin1Char('\''));
-    if (!quote)
-        return text;
-    return QLatin1Char('"') + text.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
 }
 
 QString modelCell(const QModelIndex& cell, bool amount, char separator)
@@ -94,7 +69,7 @@ QString modelCell(const QModelIndex& cell, bool amount, char separator)
         return amountText(value);
     if (value.typeId() == qMetaTypeId<Money>())
         return value.value<Money>().toPlain();
-    return cellText(value.typeId() == QMetaType::QDate ? value.toDate().toString(Qt::ISODate) : value.toString(), separator);
+    return CsvWriter::textCell(value.typeId() == QMetaType::QDate ? value.toDate().toString(Qt::ISODate) : value.toString(), separator);
 }
 
 // The grid rows `rows` of the model the grid shows, after a line of headers when asked.
@@ -112,7 +87,7 @@ QByteArray modelLines(const DataGrid* grid, const std::vector<CsvWriter::Column>
         out += QStringLiteral("\r\n");
     };
     if (headers)
-        line([&](const CsvWriter::Column& c) { return cellText(c.header, separator); });
+        line([&](const CsvWriter::Column& c) { return CsvWriter::textCell(c.header, separator); });
     for (const int r : rows)
         line([&](const CsvWriter::Column& c) { return modelCell(shown->index(r, c.field), c.amount, separator); });
     return out.toUtf8();
