@@ -129,8 +129,10 @@ TEST_F(RecordsetTest, WritesKeepSnapshotFileAndGridModelInStep)
     rs.addNew();
     EXPECT_EQ(rs.editMode(), Recordset::EditAdd);
     EXPECT_EQ(model.rowCount(), 4);
+    EXPECT_EQ(rs.position(), 3);  // the new row, last
     rs.setValue("ID", QString("4"));
     rs.setValue("类型", QString("租金"));
+    EXPECT_EQ(model.index(3, 1).data().toString(), "租金");  // the grid shows what is typed in it
     rs.update();
     EXPECT_EQ(rs.editMode(), Recordset::EditNone);
     EXPECT_EQ(rs.position(), 3);
@@ -333,6 +335,7 @@ TEST_F(RecordsetTest, DeletingAcrossBlocksAndEditingKeepEveryOtherRow)
     }
     rs.moveTo(500);
     rs.setValue("金额", QString("0.5"));
+    EXPECT_EQ(rs.moneyAt(500, 2)->toPlain(), "0.5");  // the pending amount, not the stored one
     rs.setValue("类型ID", QString("工资"));  // a text where the column held only nulls
     rs.update();
     EXPECT_EQ(cells(rs), rows("select 成员ID,类型ID,金额,日期,备注,月份 from 收入临时 order by rowid"));
