@@ -203,10 +203,12 @@ QSet<std::int64_t> pendingSequences(Connection& conn)
 
 // Applies one file inside its savepoint and notes it as applied. When the file refuses to be applied,
 // what it changed is taken back and the cause is in `why`: false.
-bool applyFile(Connection& conn, SyncApply::Run& apply, const SyncFile::Parsed& file, const QString& name, Progress& p,
-               std::int64_t next, Notes& notes, Report& report, QString& why)
+// `savepoint` and `release` are the statements of the savepoint 同步文件, made once for every file.
+bool applyFile(Connection& conn, SyncApply::Run& apply, Statement& savepoint, Statement& release,
+               const SyncFile::Parsed& file, const QString& name, Progress& p, std::int64_t next, Notes& notes,
+               Report& report, QString& why)
 {
-    Statement savepoint(conn, QStringLiteral("SAVEPOINT 同步文件"));
+    savepoint.reset();
     savepoint.step();
     try {
         const SyncApply::Outcome out = apply.apply(file.changeset, file.header.stamp, file.header.machine);
@@ -221,7 +223,7 @@ bool applyFile(Connection& conn, SyncApply::Run& apply, const SyncFile::Parsed& 
             notes.log(QStringLiteral("冲突"), name, c);
         report.applied << QStringLiteral("%1（%2）").arg(name, text);
         report.conflicts << out.conflicts;
-        Statement release(conn, QStringLiteral("RELEASE 同步文件"));
+        release.reset();
         release.step();
         return true;
     } catch (const DbError& e) {
@@ -255,6 +257,7 @@ void applyFolder(Connection& conn, const Settings& s, const SyncFile::Listing& l
         return;
     Transaction tx(conn);
     Notes notes(conn);
+    Statement savepoint(conn, QStringLiteral("SAVEPOINT 同步文件")), release(conn, QStringLiteral("RELEASE 同步文件"));
     std::map<QString, Progress> progress = readProgress(conn);
     const QSet<std::int64_t> pending = pendingSequences(conn);
     const std::int64_t ownNode = sync->node();
@@ -312,7 +315,7 @@ void applyFolder(Connection& conn, const Settings& s, const SyncFile::Listing& l
                 refuse(why);
                 continue;
             }
-            if (QString why; !applyFile(conn, apply, file, name, p, next, notes, report, why)) {
+            if (QString why; !applyFile(conn, apply, savepoint, release, file, name, p, next, notes, report, why)) {
                 refuse(why);
                 continue;
             }
